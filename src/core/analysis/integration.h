@@ -1,0 +1,60 @@
+// Stiffness integration: EA, centres, mass and bending stiffnesses of the materials in use.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/analysis/scan_support.h"
+#include "core/analysis/section_result.h"
+#include "core/picture/pixel_grid.h"
+
+namespace qv {
+
+class TPROPClass;
+struct TPROPRec;
+
+/// The message both passes give when there is no material library.
+inline constexpr const char* kNoMaterialProperties = "no material properties defined";
+
+/// Exact integer pixel moments of one material in use.
+struct MaterialMoments {
+  const TPROPRec* entry = nullptr;  ///< the library entry the colour's label finds
+  std::uint32_t colour = 0;
+  double E = 0;
+  double rho = 0;
+  std::int64_t count = 0;  ///< pixels
+  __int128 sumX = 0;       ///< sum of px
+  __int128 sumY = 0;       ///< sum of py
+  __int128 sumXX = 0;
+  __int128 sumYY = 0;
+  __int128 sumXY = 0;
+};
+
+/// Moments of every material in use, in library order.
+struct SectionMoments {
+  std::vector<MaterialMoments> materials;
+};
+
+/// One scan of the grid: every pixel whose label finds (newest first) a library entry that is in
+/// use adds to that entry's moments; everything else is ignored. Row-major, runs of equal
+/// colours at once, split over up to `threads` threads (0 = all cores); the sums are exact
+/// integers, so the result does not depend on the split.
+SectionMoments ScanMoments(const PixelGrid& grid, const TPROPClass& library,
+                           const ProgressFn& progress = {}, int threads = 0);
+
+/// Scale, relevant pixels, EA, mass, first-moment sums, NC and MC from the moments, for a
+/// section of widthMm x heightMm spanning `bounds`. NC and MC are the weighted mean pixel
+/// positions rounded (halves to even) from the exact sums; MC stays (0, 0) when the total
+/// density is zero.
+void ComputeCentres(const SectionMoments& moments, const SectionBounds& bounds, double widthMm,
+                    double heightMm, SectionResult& result);
+
+/// EIyy, EIzz, EIyz about the rounded NC, the principal stiffnesses and the principal angle.
+/// Needs the Dx, Dy and NC of ComputeCentres for the same moments.
+void ComputeStiffness(const SectionMoments& moments, SectionResult& result);
+
+/// The principal angle, principal values and Iso from EIyy, EIzz, EIyz already in `result`.
+void ComputePrincipalAxes(SectionResult& result);
+
+}  // namespace qv

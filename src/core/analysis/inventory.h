@@ -1,0 +1,36 @@
+// The colour inventory: every distinct colour of a picture with its pixel bounding box.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/analysis/scan_support.h"
+#include "core/picture/pixel_grid.h"
+
+namespace qv {
+
+class TPROPClass;
+
+/// One distinct colour of a picture.
+struct FoundColour {
+  std::uint32_t value = 0;
+  std::string label;  ///< ColourToLabel(value)
+  int xmin = -1;
+  int xmax = -1;
+  int ymin = -1;
+  int ymax = -1;
+};
+
+/// Every distinct colour of `grid` in discovery order: the order in which a scan that runs
+/// column by column (x outer, y inner) meets them first. With `ignoreDollarColours`, colours
+/// without a name (labels starting with "$") are left out. The scan itself runs row by row
+/// over up to `threads` threads (0 = all cores); the result does not depend on that.
+std::vector<FoundColour> ScanColours(const PixelGrid& grid, bool ignoreDollarColours,
+                                     const ProgressFn& progress = {}, int threads = 0);
+
+/// Fills the found-colours list from a scan: clears it when it holds entries, then adds one
+/// entry per colour with ids 1, 2, 3 ... in discovery order and the colour's bounds.
+void FillFoundColourList(const std::vector<FoundColour>& colours, TPROPClass& foundColourList);
+
+}  // namespace qv

@@ -1,0 +1,45 @@
+// Band splitting of the pixel scans over the machine's cores.
+#include "core/analysis/scan_support.h"
+
+#include <algorithm>
+#include <atomic>
+#include <thread>
+#include <vector>
+
+namespace qv {
+namespace {
+constexpr int kBandRows = 64;
+}
+
+int BandWorkers(int height, int threads) {
+  if (threads <= 0) threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  const int bands = (height + kBandRows - 1) / kBandRows;
+  return std::max(1, std::min(threads, bands));
+}
+
+void ForEachBand(int width, int height, int threads, const ProgressFn& progress,
+                 const std::function<void(int, int, int)>& band) {
+  const int workers = BandWorkers(height, threads);
+  const int bands = (height + kBandRows - 1) / kBandRows;
+  const std::int64_t total = static_cast<std::int64_t>(width) * height;
+  std::atomic<int> next{0};
+  std::atomic<std::int64_t> rowsDone{0};
+
+  auto work = [&](int worker, bool reports) {
+    for (int b = next.fetch_add(1); b < bands; b = next.fetch_add(1)) {
+      const int first = b * kBandRows;
+      const int end = std::min(height, first + kBandRows);
+      band(worker, first, end);
+      const std::int64_t done = rowsDone.fetch_add(end - first) + (end - first);
+      if (reports && progress) progress(done * width, total);
+    }
+  };
+
+  std::vector<std::jthread> helpers;
+  for (int w = 1; w < workers; ++w) helpers.emplace_back(work, w, false);
+  work(0, true);
+  helpers.clear();  // joins
+  if (progress) progress(total, total);
+}
+
+}  // namespace qv

@@ -1,0 +1,17 @@
+// Small helpers of the pixel grid.
+#include "core/picture/pixel_grid.h"
+
+#include <algorithm>
+
+namespace qv {
+
+void PixelGrid::FillRect(int x0, int y0, int x1, int y1, std::uint32_t value) {
+  x0 = std::max(x0, 0);
+  y0 = std::max(y0, 0);
+  x1 = std::min(x1, mWidth - 1);
+  y1 = std::min(y1, mHeight - 1);
+  if (x0 > x1) return;
+  for (int y = y0; y <= y1; ++y) std::fill(Row(y) + x0, Row(y) + x1 + 1, value);
+}
+
+}  // namespace qv

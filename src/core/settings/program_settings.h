@@ -1,0 +1,58 @@
+// The user's settings, their defaults and the settings file beside the program.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/analysis/colour_label.h"
+
+namespace qv {
+
+class TPROPClass;
+
+enum SignConventionValue { DorvastPelkam = 0, EuroCode = 1 };
+
+/// Flags of ProgramSettings::FontStyle.
+enum FontStyleFlag : unsigned { kFontBold = 1u, kFontItalic = 2u };
+
+/// Settings kept in memory between LoadSettings and SaveSettings; the initial values are the
+/// built-in defaults.
+struct ProgramSettings {
+  int SignConvention = DorvastPelkam;          ///< "deftype"
+  std::string FontName = "Arial";              ///< "font"
+  int FontSize = 14;                           ///< "fontsize", points
+  unsigned FontStyle = 0;                      ///< "fontstyle": kFontBold | kFontItalic
+  ColourValue AxesColour = 0x00FF0000;         ///< "color_yz", clBlue
+  ColourValue MassCentreColour = 0x00FFFFFF;   ///< "color_mc", clWhite
+  ColourValue PrincipalAxesColour = 0x00FF0000;///< "color_12", clBlue
+  bool AutoStart = true;                       ///< "autostart"
+  bool CheckForUpdates = true;                 ///< "wwwupdate"
+  double AngleTolerance = 1.0;                 ///< "eps", degrees
+  std::string PictureFile;                     ///< "picturefile", full path
+  std::string LibraryFile;                     ///< "datafile", full path
+  std::string WorkingDir;                      ///< "workingdir", ends in a separator
+  bool IgnoreDollarColours = true;             ///< never stored
+  /// Set by LoadSettings when a key of the settings file did not convert: SaveSettings then
+  /// leaves that file as it is, so nothing the user wrote there is lost.
+  bool SettingsFileUnreadable = false;
+};
+
+/// The settings file of a program: its path with the extension replaced by ".INI"; a program
+/// file without extension gets ".INI" appended.
+std::string SettingsFilePath(const std::string& programPath);
+
+/// Reads the settings file of `programPath` into `settings`, then creates `library` from
+/// LibraryFile and loads it. A key that does not convert keeps its default and the reading
+/// goes on; the returned texts are the conversion failures in the order met (settings first,
+/// then the library's), for the window to show. After a failure in the settings file,
+/// `settings.SettingsFileUnreadable` keeps SaveSettings from overwriting that file.
+std::vector<std::string> LoadSettings(const std::string& programPath, ProgramSettings& settings,
+                                      std::unique_ptr<TPROPClass>& library);
+
+/// Writes the sections "program" and "data" of the settings file (other sections stay), then
+/// saves `library` when it exists. Throws Error when the library cannot be written.
+void SaveSettings(const std::string& programPath, const ProgramSettings& settings,
+                  const TPROPClass* library);
+
+}  // namespace qv

@@ -1,0 +1,140 @@
+// Colour inventory: discovery order, bounding boxes and unnamed colours.
+#include "core/analysis/inventory.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <random>
+
+#include "core/analysis/colour_label.h"
+#include "core/dd_props.h"
+#include "support/grid_builder.h"
+
+namespace qv::test {
+namespace {
+
+// The literal scan: column by column, every pixel looked up by label.
+std::vector<FoundColour> ColumnMajorScan(const PixelGrid& g, bool ignoreDollar) {
+  std::vector<FoundColour> out;
+  std::map<std::string, std::size_t> at;
+  for (int x = 0; x < g.Width(); ++x) {
+    for (int y = 0; y < g.Height(); ++y) {
+      const std::string label = ColourToLabel(static_cast<ColourValue>(g.At(x, y)));
+      auto it = at.find(label);
+      if (it == at.end()) {
+        if (ignoreDollar && label[0] == '$') continue;
+        it = at.emplace(label, out.size()).first;
+        out.push_back(FoundColour{g.At(x, y), label, x, x, y, y});
+      }
+      FoundColour& f = out[it->second];
+      f.xmin = std::min(f.xmin, x);
+      f.xmax = std::max(f.xmax, x);
+      f.ymin = std::min(f.ymin, y);
+      f.ymax = std::max(f.ymax, y);
+    }
+  }
+  return out;
+}
+
+void ExpectSame(const std::vector<FoundColour>& a, const std::vector<FoundColour>& b) {
+  ASSERT_EQ(a.size(), b.size());
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    EXPECT_EQ(a[i].label, b[i].label) << i;
+    EXPECT_EQ(a[i].xmin, b[i].xmin) << a[i].label;
+    EXPECT_EQ(a[i].xmax, b[i].xmax) << a[i].label;
+    EXPECT_EQ(a[i].ymin, b[i].ymin) << a[i].label;
+    EXPECT_EQ(a[i].ymax, b[i].ymax) << a[i].label;
+  }
+}
+
+TEST(InventoryTest, OneColourSpansThePicture) {
+  const auto found = ScanColours(MakeGrid(7, 5, kWhite), true);
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_EQ(found[0].label, "clWhite");  // white is listed like any colour
+  EXPECT_EQ(found[0].xmin, 0);
+  EXPECT_EQ(found[0].xmax, 6);
+  EXPECT_EQ(found[0].ymin, 0);
+  EXPECT_EQ(found[0].ymax, 4);
+}
+
+TEST(InventoryTest, DiscoveryOrderIsColumnByColumn) {
+  // Red first met at (0, 5), blue at (1, 0): red comes first although blue is in the top row.
+  PixelGrid g = MakeGrid(4, 8, kWhite, {{0, 5, 0, 5, kRed}, {1, 0, 3, 0, kBlue}});
+  const auto found = ScanColours(g, true);
+  ASSERT_EQ(found.size(), 3u);
+  EXPECT_EQ(found[0].label, "clWhite");
+  EXPECT_EQ(found[1].label, "clRed");
+  EXPECT_EQ(found[2].label, "clBlue");
+  // A colour only in column 0 has xmin = xmax = 0.
+  EXPECT_EQ(found[1].xmin, 0);
+  EXPECT_EQ(found[1].xmax, 0);
+}
+
+TEST(InventoryTest, UnnamedColoursFollowTheOption) {
+  PixelGrid g = MakeGrid(3, 3, 0x00FEFFFF, {{1, 1, 1, 1, kRed}});
+  const auto ignoring = ScanColours(g, true);
+  ASSERT_EQ(ignoring.size(), 1u);
+  EXPECT_EQ(ignoring[0].label, "clRed");
+  const auto all = ScanColours(g, false);
+  ASSERT_EQ(all.size(), 2u);
+  EXPECT_EQ(all[0].label, "$00FEFFFF");
+  EXPECT_TRUE(ScanColours(MakeGrid(2, 2, 0x00123456), true).empty());
+}
+
+TEST(InventoryTest, MatchesTheColumnScanOnRandomPictures) {
+  std::mt19937 rng(7);
+  for (int round = 0; round < 6; ++round) {
+    const int w = 1 + static_cast<int>(rng() % 150);
+    const int h = 1 + static_cast<int>(rng() % 300);
+    PixelGrid g(w, h);
+    const std::uint32_t palette[] = {kWhite, kRed, kBlue, 0x00FEFFFF, 0x00000001, kBlack};
+    for (int y = 0; y < h; ++y) {
+      for (int x = 0; x < w; ++x) g.Set(x, y, palette[rng() % (round % 2 ? 6 : 3)]);
+    }
+    for (bool ignore : {true, false}) {
+      const auto expected = ColumnMajorScan(g, ignore);
+      ExpectSame(ScanColours(g, ignore, {}, 1), expected);
+      ExpectSame(ScanColours(g, ignore, {}, 2), expected);
+    }
+  }
+}
+
+TEST(InventoryTest, ManyDistinctColoursAndProgress) {
+  PixelGrid g(300, 300);
+  for (int y = 0; y < 300; ++y) {
+    for (int x = 0; x < 300; ++x) g.Set(x, y, static_cast<std::uint32_t>(x * 300 + y + 100));
+  }
+  std::int64_t last = -1, total = 0;
+  const auto found = ScanColours(g, false, [&](std::int64_t done, std::int64_t all) {
+    EXPECT_GE(done, last);
+    last = done;
+    total = all;
+  });
+  ASSERT_EQ(found.size(), 90000u);
+  EXPECT_EQ(last, 90000);
+  EXPECT_EQ(total, 90000);
+  for (std::size_t i = 0; i < found.size(); ++i) {
+    ASSERT_EQ(found[i].value, i + 100);  // column-major numbering
+  }
+}
+
+TEST(InventoryTest, FillsTheFoundColourListWithIdsInOrder) {
+  TPROPClass list;
+  TPROPRec stale;
+  stale.id = 40;
+  list.Add(stale);
+  FillFoundColourList(ScanColours(MakeGrid(4, 4, kWhite, {{2, 1, 3, 2, kRed}}), true), list);
+  ASSERT_EQ(list.Count(), 2);
+  EXPECT_EQ(list.FindByLabel("clWhite")->id, 1);
+  const TPROPRec* red = list.FindByLabel("clRed");
+  EXPECT_EQ(red->id, 2);
+  EXPECT_EQ(red->prop.xmin, 2);
+  EXPECT_EQ(red->prop.xmax, 3);
+  EXPECT_EQ(red->prop.ymin, 1);
+  EXPECT_EQ(red->prop.ymax, 2);
+  EXPECT_EQ(red->prop.E, 1);
+  EXPECT_FALSE(red->inUse);
+}
+
+}  // namespace
+}  // namespace qv::test
