@@ -1,0 +1,142 @@
+// The drawings over the picture (section frame, result overlay) as exact integer operations.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "core/analysis/colour_label.h"
+#include "core/analysis/section_result.h"
+#include "core/settings/program_settings.h"
+
+namespace qv {
+
+/// The graphics font of every label: family, size in points and FontStyleFlag bits, as built by
+/// the window from the three font settings (after its fallback to an installed font).
+struct GraphicsFont {
+  std::string Family = "Arial";
+  int PointSize = 14;
+  unsigned Style = 0;  ///< kFontBold | kFontItalic
+
+  friend bool operator==(const GraphicsFont&, const GraphicsFont&) = default;
+};
+
+/// Everything a drawing reads, taken at the moment of drawing.
+struct OverlayInput {
+  int Width = 0;   ///< picture width W, pixels
+  int Height = 0;  ///< picture height H, pixels; decides the pen width and the label resolution
+  SectionBounds Bounds;
+  PixelPoint NC;     ///< normal force centre, pixels
+  PixelPoint MC;     ///< mass centre, pixels
+  double Alpha = 0;  ///< principal angle, radian, from the y-axis (left) towards z (down)
+  ColourValue AxesColour = 0x00FF0000;
+  ColourValue MassCentreColour = 0x00FFFFFF;
+  ColourValue PrincipalAxesColour = 0x00FF0000;
+  double AngleTolerance = 1.0;  ///< degrees
+  int SignConvention = 0;       ///< 0 DorvastPelkam, 1 EuroCode; other values draw no axis labels
+  GraphicsFont Font;
+  int BoxHeight = 401;  ///< height of the picture view on screen, pixels
+  int ScreenDpi = 96;   ///< the screen's vertical resolution, dots per inch
+};
+
+/// Collects the inputs from the window's state; the caller adds the font and the screen values
+/// when they differ from the defaults.
+OverlayInput MakeOverlayInput(int width, int height, const SectionBounds& bounds,
+                              const SectionResult& result, const ProgramSettings& settings);
+
+/// An open line through the points in order (two points for a plain line).
+struct PolylineOp {
+  std::vector<PixelPoint> Points;
+  ColourValue Colour = 0;
+  int PenWidth = 2;  ///< pixels
+  friend bool operator==(const PolylineOp&, const PolylineOp&) = default;
+};
+
+/// The unfilled outline of the ellipse inscribed in the rectangle TopLeft..BottomRight.
+struct EllipseOp {
+  PixelPoint TopLeft;
+  PixelPoint BottomRight;
+  ColourValue Colour = 0;
+  int PenWidth = 2;  ///< pixels
+  friend bool operator==(const EllipseOp&, const EllipseOp&) = default;
+};
+
+/// A text on a transparent background whose first character cell has its top-left corner at
+/// Position. The font's point size is turned into pixels at FontDpi dots per inch.
+struct LabelOp {
+  PixelPoint Position;
+  std::string Text;
+  ColourValue Colour = 0;
+  GraphicsFont Font;
+  int FontDpi = 96;
+  friend bool operator==(const LabelOp&, const LabelOp&) = default;
+};
+
+/// One drawing step; a drawing is the list of its steps in painting order.
+using DrawOp = std::variant<PolylineOp, EllipseOp, LabelOp>;
+using OverlayOps = std::vector<DrawOp>;
+
+enum class MarkerKind { Cross, Circle };
+
+/// Rounds to the nearest integer, halves to the even neighbour (12.5 -> 12, 13.5 -> 14).
+/// Values beyond the 32-bit range saturate and NaN gives 0, so a degenerate angle can never make
+/// a position undefined; such far points are off the picture anyway.
+int RoundEven(double v);
+
+/// Pen width of every line, arrow and marker for a picture `height` pixels high: 2, 3 from 600
+/// rows, 4 from 1000 rows.
+int PenWidthFor(int height);
+
+/// Resolution at which label fonts are sized: the screen's own, or screenDpi * height / boxHeight
+/// rounded when the picture is taller than its box, so labels keep their size on screen. A box
+/// height of 0 or less (a collapsed view) keeps the screen's resolution.
+int LabelDpiFor(int height, int boxHeight, int screenDpi);
+
+/// Builds the operations of one drawing. The functions only describe; whoever paints the result
+/// into the picture must clear the window's PictureFresh flag, because the picture in memory no
+/// longer equals its file from then on (DrawSectionFrame included, even when it adds nothing).
+class OverlayDrawing {
+ public:
+  explicit OverlayDrawing(const OverlayInput& input);
+
+  /// A line from p to q; nothing when any coordinate is negative.
+  void DrawLine(PixelPoint p, PixelPoint q, ColourValue colour);
+  /// An arrow from p with its unfilled head at q, as the one polyline p, S, B, q, A, S (S the end
+  /// of the shaft, A and B the corners of the head); nothing when any coordinate is negative.
+  void DrawArrow(PixelPoint p, PixelPoint q, ColourValue colour);
+  /// A cross of two 10-pixel lines or the circle in the 10 x 10 square around p; drawn also at
+  /// negative coordinates (the painter cuts it off).
+  void DrawMarker(PixelPoint p, ColourValue colour, MarkerKind kind);
+  /// A label at p in the graphics font, enlarged for pictures taller than their box; drawn
+  /// wherever it falls.
+  void DrawLabel(PixelPoint p, std::string_view text, ColourValue colour);
+
+  /// The rectangle around the section bounds in the axes colour; nothing while they are unset.
+  void DrawSectionFrame();
+  /// Centres, axes, upper-left corner and principal axes of an analysis.
+  void DrawResultOverlay();
+  /// The two principal axes: none within the angle tolerance of the y/z-axes, the y/z-axes
+  /// swapped near a quarter turn, else two arrows ending on the margin rectangle around the
+  /// section.
+  void DrawPrincipalAxes();
+
+  const OverlayOps& Ops() const { return mOps; }
+  OverlayOps TakeOps() { return std::move(mOps); }
+
+ private:
+  void AddLine(std::vector<PixelPoint> points, ColourValue colour);
+
+  OverlayInput mInput;
+  int mPenWidth;
+  int mLabelDpi;
+  OverlayOps mOps;
+};
+
+/// The operations of the section frame alone.
+OverlayOps DrawSectionFrame(const OverlayInput& input);
+/// The operations of the whole result overlay.
+OverlayOps DrawResultOverlay(const OverlayInput& input);
+
+}  // namespace qv

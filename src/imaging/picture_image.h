@@ -1,0 +1,27 @@
+// Pictures between the core's pixel grid and Qt's QImage, and writing them to PNG or BMP files.
+#pragma once
+
+#include <QImage>
+#include <string>
+
+#include "core/picture/pixel_grid.h"
+
+namespace qv {
+
+/// The grid as a QImage::Format_RGB32 image (0xFFRRGGBB per pixel); a null image for an empty
+/// grid.
+QImage ToQImage(const PixelGrid& grid);
+
+/// The colours of `image` as a grid of 0x00BBGGRR values. Images of other formats are converted
+/// to RGB32 first; alpha is dropped, since the colours are the data. A null image gives an empty
+/// grid.
+PixelGrid FromQImage(const QImage& image);
+
+/// Writes `image` as PNG or BMP, chosen by the extension of `path` (".png" or ".bmp", any letter
+/// case). Throws Error "Unable to write to <path>" when the file cannot be written and
+/// "'<path>' is not a .png or .bmp file name" for any other extension.
+void SavePicture(const QImage& image, const std::string& path);
+/// The same for a pixel grid.
+void SavePicture(const PixelGrid& grid, const std::string& path);
+
+}  // namespace qv
