@@ -60,8 +60,10 @@ int HexDigit(char c) {
 
 std::string ColourToLabel(ColourValue value) {
   const auto bits = static_cast<std::uint32_t>(value);
-  for (const NamedColour& c : kNames) {
-    if (c.value == bits) return c.name;
+  // Only the first names can match a pixel colour; the inventory labels millions of those.
+  const std::size_t candidates = bits <= 0x00FFFFFFu ? kPixelNames : kNames.size();
+  for (std::size_t i = 0; i < candidates; ++i) {
+    if (kNames[i].value == bits) return kNames[i].name;
   }
   static constexpr char kHex[] = "0123456789ABCDEF";
   std::string label(9, '$');

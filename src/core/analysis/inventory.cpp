@@ -20,47 +20,107 @@ struct ColourBox {
   int ymax;
 };
 
-// Open-addressing map from colour value to its box; grows with the number of distinct colours.
+// Map from colour value to its box. Small inventories use open addressing with the boxes in
+// the slots (one cache miss per lookup, load factor at most one half). Past kDirectFrom
+// distinct colours the 24-bit pixel colours move to a table indexed by the value itself: no
+// probing and no rehashing, so pictures with millions of colours stay fast; its fixed size
+// (2^24 boxes) is then a small multiple of the colours it holds. Values with a top byte, which
+// pixels read from files never have, stay in the hash part.
 class ColourTable {
  public:
   ColourTable() { Rehash(1024); }
 
   ColourBox& Find(std::uint32_t value, int x, int y) {
+    if (!mDirect.empty() && value <= kPixelMask) {
+      ColourBox& b = mDirect[value];
+      if (b.xmin == kEmpty) {
+        b = ColourBox{value, x, y, x, y, y};
+        ++mCount;
+      }
+      return b;
+    }
     std::size_t i = Hash(value) & mMask;
     while (true) {
-      const std::int32_t slot = mSlots[i];
-      if (slot < 0) break;
-      if (mBoxes[static_cast<std::size_t>(slot)].value == value) {
-        return mBoxes[static_cast<std::size_t>(slot)];
-      }
+      ColourBox& slot = mSlots[i];
+      if (slot.xmin == kEmpty) break;
+      if (slot.value == value) return slot;
       i = (i + 1) & mMask;
     }
-    mSlots[i] = static_cast<std::int32_t>(mBoxes.size());
-    mBoxes.push_back(ColourBox{value, x, y, x, y, y});
-    if (mBoxes.size() * 2 > mSlots.size()) Rehash(mSlots.size() * 2);
-    return mBoxes.back();
+    if (mDirect.empty() && mCount >= kDirectFrom) {
+      GoDirect();
+      return Find(value, x, y);
+    }
+    if ((mHashCount + 1) * 2 > mSlots.size()) {
+      Rehash(mSlots.size() * 2);
+      return Find(value, x, y);
+    }
+    ++mCount;
+    ++mHashCount;
+    mSlots[i] = ColourBox{value, x, y, x, y, y};
+    return mSlots[i];
   }
 
-  std::vector<ColourBox>& Boxes() { return mBoxes; }
-
- private:
-  static std::size_t Hash(std::uint32_t v) {
-    return static_cast<std::size_t>((static_cast<std::uint64_t>(v) * 0x9E3779B97F4A7C15ull) >> 32);
-  }
-  void Rehash(std::size_t size) {
-    mSlots.assign(size, -1);
-    mMask = size - 1;
-    for (std::size_t b = 0; b < mBoxes.size(); ++b) {
-      std::size_t i = Hash(mBoxes[b].value) & mMask;
-      while (mSlots[i] >= 0) i = (i + 1) & mMask;
-      mSlots[i] = static_cast<std::int32_t>(b);
+  std::size_t Count() const { return mCount; }
+  template <typename F>
+  void ForEach(F f) const {
+    for (const ColourBox& b : mDirect) {
+      if (b.xmin != kEmpty) f(b);
+    }
+    for (const ColourBox& b : mSlots) {
+      if (b.xmin != kEmpty) f(b);
     }
   }
 
-  std::vector<std::int32_t> mSlots;
+ private:
+  static constexpr int kEmpty = -1;
+  static constexpr std::uint32_t kPixelMask = 0x00FFFFFFu;
+  static constexpr std::size_t kDirectFrom = std::size_t{1} << 21;
+  static constexpr ColourBox kEmptyBox{0, kEmpty, 0, 0, 0, 0};
+
+  static std::size_t Hash(std::uint32_t v) {
+    return static_cast<std::size_t>((static_cast<std::uint64_t>(v) * 0x9E3779B97F4A7C15ull) >> 29);
+  }
+  void Rehash(std::size_t size) {
+    std::vector<ColourBox> old(size, kEmptyBox);
+    old.swap(mSlots);
+    mMask = size - 1;
+    mHashCount = 0;
+    for (const ColourBox& b : old) {
+      if (b.xmin != kEmpty) Insert(b);
+    }
+  }
+  void Insert(const ColourBox& b) {
+    if (!mDirect.empty() && b.value <= kPixelMask) {
+      mDirect[b.value] = b;
+      return;
+    }
+    std::size_t i = Hash(b.value) & mMask;
+    while (mSlots[i].xmin != kEmpty) i = (i + 1) & mMask;
+    mSlots[i] = b;
+    ++mHashCount;
+  }
+  void GoDirect() {
+    mDirect.assign(std::size_t{kPixelMask} + 1, kEmptyBox);
+    Rehash(mSlots.size());
+  }
+
+  std::vector<ColourBox> mSlots;
+  std::vector<ColourBox> mDirect;
   std::size_t mMask = 0;
-  std::vector<ColourBox> mBoxes;
+  std::size_t mCount = 0;      // all colours
+  std::size_t mHashCount = 0;  // colours in mSlots
 };
+
+// Stable counting sort by a small non-negative key.
+template <typename Key>
+void CountingSort(std::vector<ColourBox>& boxes, int keys, Key key) {
+  std::vector<std::size_t> start(static_cast<std::size_t>(keys) + 1, 0);
+  for (const ColourBox& b : boxes) ++start[static_cast<std::size_t>(key(b)) + 1];
+  for (std::size_t k = 1; k < start.size(); ++k) start[k] += start[k - 1];
+  std::vector<ColourBox> sorted(boxes.size());
+  for (const ColourBox& b : boxes) sorted[start[static_cast<std::size_t>(key(b))]++] = b;
+  boxes.swap(sorted);
+}
 
 // Rows are visited top to bottom, so the first time a colour is met in a column is its
 // smallest row there.
@@ -99,9 +159,9 @@ std::vector<FoundColour> ScanColours(const PixelGrid& grid, bool ignoreDollarCol
   });
 
   // Merge: boxes unite; the first occurrence is the smallest (column, row) pair.
-  ColourTable merged;
-  for (ColourTable& t : tables) {
-    for (const ColourBox& b : t.Boxes()) {
+  ColourTable& merged = tables[0];
+  for (std::size_t t = 1; t < tables.size(); ++t) {
+    tables[t].ForEach([&](const ColourBox& b) {
       ColourBox& m = merged.Find(b.value, b.xmin, b.yFirst);
       if (b.xmin < m.xmin || (b.xmin == m.xmin && b.yFirst < m.yFirst)) {
         m.xmin = b.xmin;
@@ -110,14 +170,18 @@ std::vector<FoundColour> ScanColours(const PixelGrid& grid, bool ignoreDollarCol
       m.xmax = std::max(m.xmax, b.xmax);
       m.ymin = std::min(m.ymin, b.ymin);
       m.ymax = std::max(m.ymax, b.ymax);
-    }
-    t = ColourTable();
+    });
+    tables[t] = ColourTable();
   }
 
-  std::vector<ColourBox>& boxes = merged.Boxes();
-  std::sort(boxes.begin(), boxes.end(), [](const ColourBox& a, const ColourBox& b) {
-    return a.xmin != b.xmin ? a.xmin < b.xmin : a.yFirst < b.yFirst;
-  });
+  // Discovery order: by first column, then by first row (two stable linear passes).
+  std::vector<ColourBox> boxes;
+  boxes.reserve(merged.Count());
+  merged.ForEach([&](const ColourBox& b) { boxes.push_back(b); });
+  merged = ColourTable();
+  CountingSort(boxes, grid.Height(), [](const ColourBox& b) { return b.yFirst; });
+  CountingSort(boxes, grid.Width(), [](const ColourBox& b) { return b.xmin; });
+
   std::vector<FoundColour> found;
   found.reserve(boxes.size());
   for (const ColourBox& b : boxes) {

@@ -1,0 +1,125 @@
+// Scan throughput on generated pictures: the colour inventory and the two integration passes
+// against a baseline that only reads every pixel once.
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <random>
+
+#include "core/analysis/integration.h"
+#include "core/analysis/inventory.h"
+#include "core/dd_props.h"
+#include "core/picture/pixel_grid.h"
+#include "core/session.h"
+
+namespace qv {
+namespace {
+
+// A composite I-section on white: steel flanges, a timber web and a concrete slab on top.
+PixelGrid Composite(int size) {
+  PixelGrid g(size, size, 0x00FFFFFF);
+  const int m = size / 10;
+  g.FillRect(2 * m, m, 8 * m, 2 * m, 0x00808080);            // slab, clGray
+  g.FillRect(3 * m, 2 * m, 7 * m, 2 * m + m / 2, 0x000000FF);  // top flange, clRed
+  g.FillRect(4 * m + m / 2, 2 * m + m / 2, 5 * m + m / 2, 8 * m, 0x00008080);  // web, clOlive
+  g.FillRect(3 * m, 8 * m, 7 * m, 8 * m + m / 2, 0x000000FF);  // bottom flange
+  return g;
+}
+
+PixelGrid RandomColours(int size) {
+  PixelGrid g(size, size);
+  std::mt19937 rng(1);
+  for (std::size_t i = 0; i < g.Size(); ++i) g.Data()[i] = rng() & 0x00FFFFFF;
+  return g;
+}
+
+const PixelGrid& Picture(const std::string& kind, int size) {
+  static std::map<std::pair<std::string, int>, std::unique_ptr<PixelGrid>> cache;
+  auto& slot = cache[{kind, size}];
+  if (!slot) slot = std::make_unique<PixelGrid>(kind == "random" ? RandomColours(size) : Composite(size));
+  return *slot;
+}
+
+TPROPClass CompositeLibrary() {
+  TPROPClass lib;
+  const std::pair<const char*, double> materials[] = {{"clGray", 30000}, {"clRed", 210000}, {"clOlive", 11000}};
+  for (const auto& [label, e] : materials) {
+    TPROPRec r;
+    r.id = lib.MaxId() + 1;
+    r.prop.colorlabel = label;
+    r.prop.E = e;
+    r.prop.rho = e / 30;
+    r.inUse = true;
+    lib.Add(r);
+  }
+  return lib;
+}
+
+void SetRate(benchmark::State& state, const PixelGrid& g) {
+  state.counters["Mpix/s"] = benchmark::Counter(static_cast<double>(g.Size()) / 1e6,
+                                                benchmark::Counter::kIsIterationInvariantRate);
+}
+
+void BM_ReadBaseline(benchmark::State& state, const std::string& kind) {
+  const PixelGrid& g = Picture(kind, static_cast<int>(state.range(0)));
+  for (auto _ : state) {
+    std::uint64_t sum = 0;
+    const std::uint32_t* p = g.Data();
+    for (std::size_t i = 0; i < g.Size(); ++i) sum += p[i];
+    benchmark::DoNotOptimize(sum);
+  }
+  SetRate(state, g);
+}
+
+void BM_Inventory(benchmark::State& state, const std::string& kind) {
+  const PixelGrid& g = Picture(kind, static_cast<int>(state.range(0)));
+  const int threads = static_cast<int>(state.range(1));
+  std::size_t colours = 0;
+  for (auto _ : state) {
+    auto found = ScanColours(g, false, {}, threads);
+    colours = found.size();
+    benchmark::DoNotOptimize(found.data());
+  }
+  state.counters["colours"] = static_cast<double>(colours);
+  SetRate(state, g);
+}
+
+// The whole inventory as the window runs it: the scan plus the found-colours list.
+void BM_SessionInventory(benchmark::State& state, const std::string& kind) {
+  SectionSession session;
+  session.Picture = Picture(kind, static_cast<int>(state.range(0)));
+  session.Settings.IgnoreDollarColours = false;
+  session.Threads = static_cast<int>(state.range(1));
+  for (auto _ : state) session.ColourInventory();
+  state.counters["colours"] = static_cast<double>(session.FoundLabels.size());
+  SetRate(state, session.Picture);
+}
+
+void BM_BothPasses(benchmark::State& state, const std::string& kind) {
+  const PixelGrid& g = Picture(kind, static_cast<int>(state.range(0)));
+  const int threads = static_cast<int>(state.range(1));
+  const TPROPClass lib = CompositeLibrary();
+  const int size = g.Width();
+  for (auto _ : state) {
+    SectionResult r;
+    const SectionMoments m = ScanMoments(g, lib, {}, threads);
+    ComputeCentres(m, SectionBounds{0, 0, size - 1, size - 1}, 500, 650, r);
+    ComputeStiffness(m, r);
+    benchmark::DoNotOptimize(r.EIyy);
+  }
+  SetRate(state, g);
+}
+
+BENCHMARK_CAPTURE(BM_ReadBaseline, composite, std::string("composite"))->Arg(2000)->Arg(8000)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Inventory, composite, std::string("composite"))->Args({2000, 1})->Args({8000, 1})->Args({8000, 2})->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_BothPasses, composite, std::string("composite"))->Args({2000, 1})->Args({8000, 1})->Args({8000, 2})->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ReadBaseline, random, std::string("random"))->Arg(4000)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Inventory, random, std::string("random"))->Args({4000, 1})->Args({4000, 2})->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK_CAPTURE(BM_SessionInventory, random, std::string("random"))->Args({4000, 1})->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK_CAPTURE(BM_BothPasses, random, std::string("random"))->Args({4000, 1})->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace qv
+
+BENCHMARK_MAIN();
