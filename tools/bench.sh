@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds in release mode and runs the scan benchmark.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash tools/install_deps.sh
+cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release
+cmake --build build-release --parallel "$(nproc)" --target qv_bench
+exec ./build-release/bench/qv_bench "$@"
