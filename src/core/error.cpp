@@ -2,13 +2,23 @@
 #include "core/error.h"
 
 namespace qv {
+namespace {
+
+std::string Quoted(std::string_view text, std::string_view tail) {
+  std::string message;
+  message.reserve(text.size() + tail.size() + 2);
+  message.append(1, '\'').append(text).append(1, '\'').append(tail);
+  return message;
+}
+
+}  // namespace
 
 std::string InvalidIntegerMessage(std::string_view text) {
-  return "'" + std::string(text) + "' is not a valid integer value";
+  return Quoted(text, " is not a valid integer value");
 }
 
 std::string InvalidRealMessage(std::string_view text) {
-  return "'" + std::string(text) + "' is not a valid floating point value";
+  return Quoted(text, " is not a valid floating point value");
 }
 
 }  // namespace qv

@@ -77,18 +77,27 @@ void SectionSession::ResetResults() {
   Moments = SectionMoments{};
 }
 
-void SectionSession::ColourInventory(const ProgressFn& progress) {
+void SectionSession::ColourInventory(InventoryView* view) {
   if (Picture.Empty()) return;
+  if (view) view->SetBusy(true);
   FoundLabels.clear();
   MaterialList.clear();
   Result.RelevantPixels = 0;
   Centre.relevantPixels = "0";
+  if (view) view->InventoryStarted();
   ResetResults();
+  if (view) view->ResultsReset();
+  ProgressFn progress;
+  if (view) progress = [view](std::int64_t done, std::int64_t total) { view->Progress(done, total); };
   const std::vector<FoundColour> colours =
       ScanColours(Picture, Settings.IgnoreDollarColours, progress, Threads);
   FillFoundColourList(colours, FoundColourList);
   FoundLabels.reserve(colours.size());
   for (const FoundColour& c : colours) FoundLabels.push_back(c.label);
+  if (view) {
+    view->InventoryFinished();
+    view->SetBusy(false);
+  }
   InventoryDone = true;
 }
 

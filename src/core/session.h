@@ -26,6 +26,20 @@ struct SectionSize {
   std::string heightText;   ///< the height field's text as typed
 };
 
+/// The window's part of the colour inventory, called in this order: SetBusy(true),
+/// InventoryStarted (clear and disable the found-colours list, clear the material list, show
+/// "0" relevant pixels), ResultsReset (result texts to "0", group boxes hidden), Progress while
+/// scanning, InventoryFinished (fill and enable the found-colours list), SetBusy(false).
+class InventoryView {
+ public:
+  virtual ~InventoryView() = default;
+  virtual void SetBusy(bool busy) = 0;
+  virtual void InventoryStarted() = 0;
+  virtual void ResultsReset() = 0;
+  virtual void Progress(std::int64_t done, std::int64_t total) = 0;
+  virtual void InventoryFinished() = 0;
+};
+
 class SectionSession {
  public:
   SectionSession();
@@ -73,7 +87,8 @@ class SectionSession {
   void ResetResults();
   /// Reset, then lists every colour of Picture (honouring IgnoreDollarColours) into
   /// FoundColourList and FoundLabels, and marks the inventory done. Nothing without a picture.
-  void ColourInventory(const ProgressFn& progress = {});
+  /// `view`, when given, carries the window's steps.
+  void ColourInventory(InventoryView* view = nullptr);
 
   // --- material list -------------------------------------------------------------------------
   bool OnMaterialList(const std::string& label) const;

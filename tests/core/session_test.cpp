@@ -153,3 +153,40 @@ TEST_F(SessionTest, WithoutLibraryTheReportHasTwoLinesAndBothPassesComplain) {
 
 }  // namespace
 }  // namespace qv::test
+
+namespace qv::test {
+namespace {
+
+// Records the window steps of an inventory in order.
+class RecordingView : public InventoryView {
+ public:
+  void SetBusy(bool busy) override { steps.push_back(busy ? "busy" : "idle"); }
+  void InventoryStarted() override { steps.push_back("started"); }
+  void ResultsReset() override { steps.push_back("reset"); }
+  void Progress(std::int64_t done, std::int64_t total) override {
+    if (steps.back() != "progress") steps.push_back("progress");
+    lastDone = done;
+    lastTotal = total;
+  }
+  void InventoryFinished() override { steps.push_back("finished"); }
+  std::vector<std::string> steps;
+  std::int64_t lastDone = 0, lastTotal = 0;
+};
+
+TEST_F(SessionTest, InventoryRunsTheWindowStepsInOrder) {
+  ASSERT_TRUE(session.AcceptPicture(WritePicture("a.bmp", MakeGrid(30, 200, kWhite))));
+  RecordingView view;
+  session.ColourInventory(&view);
+  EXPECT_EQ(view.steps, (std::vector<std::string>{"busy", "started", "reset", "progress",
+                                                  "finished", "idle"}));
+  EXPECT_EQ(view.lastDone, 6000);
+  EXPECT_EQ(view.lastTotal, 6000);
+  SectionSession empty;  // no picture: nothing happens
+  RecordingView none;
+  empty.ColourInventory(&none);
+  EXPECT_TRUE(none.steps.empty());
+  EXPECT_FALSE(empty.InventoryDone);
+}
+
+}  // namespace
+}  // namespace qv::test
