@@ -1,0 +1,185 @@
+// Reading and writing the settings file and creating the material library it names.
+#include "core/settings/program_settings.h"
+
+#include <charconv>
+#include <filesystem>
+#include <optional>
+
+#include "core/analysis/number_text.h"
+#include "core/dd_props.h"
+#include "core/error.h"
+#include "core/settings/ini_file.h"
+
+namespace qv {
+namespace {
+
+constexpr std::string_view kProgram = "program";
+constexpr std::string_view kData = "data";
+
+std::string Decimal(int value) {
+  char buffer[16];
+  return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr);
+}
+
+// With a trailing separator, as every path built from it expects; "./" for a bare file name.
+std::string ProgramFolder(const std::string& programPath) {
+  constexpr char kSeparator = std::filesystem::path::preferred_separator;
+  std::string folder = std::filesystem::path(programPath).parent_path().string();
+  if (folder.empty()) return std::string{'.', kSeparator};
+  if (folder.back() != kSeparator) folder.push_back(kSeparator);
+  return folder;
+}
+
+bool IsExistingFile(const std::string& path) {
+  std::error_code ec;
+  return !path.empty() && std::filesystem::is_regular_file(path, ec);
+}
+
+const char* FontStyleText(unsigned style) {
+  const bool bold = (style & kFontBold) != 0;
+  const bool italic = (style & kFontItalic) != 0;
+  if (bold && italic) return "BoldItalic";
+  if (bold) return "Bold";
+  if (italic) return "Italic";
+  return "Normal";
+}
+
+unsigned FontStyleOf(std::string_view text) {
+  if (text == "Bold") return kFontBold;
+  if (text == "Italic") return kFontItalic;
+  if (text == "BoldItalic") return kFontBold | kFontItalic;
+  return 0;
+}
+
+// A text the file cannot hold (a line break in a path, or a path beyond the value limit) is
+// stored empty: on the next start the key then falls back to its default instead of breaking
+// the lines after it.
+std::string_view Storable(std::string_view text) {
+  if (text.size() > IniFile::kMaxValueLength ||
+      text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos) {
+    return {};
+  }
+  return text;
+}
+
+// Reads the keys one by one; a key that does not convert keeps its default and is reported,
+// the others are still read.
+class SettingsReader {
+ public:
+  SettingsReader(const IniFile* file, std::vector<std::string>& messages, bool& failed)
+      : mFile(file), mMessages(messages), mFailed(failed) {}
+
+  std::string Text(std::string_view section, std::string_view key, std::string_view fallback) {
+    return mFile ? mFile->ReadString(section, key, fallback) : std::string(fallback);
+  }
+
+  template <typename T, typename Converter>
+  void Convert(std::string_view key, std::string_view fallback, T& target, const T& preset,
+               Converter convert) {
+    try {
+      target = convert(Text(kProgram, key, fallback));
+    } catch (const Error& e) {
+      target = preset;
+      mMessages.emplace_back(e.what());
+      mFailed = true;
+    }
+  }
+
+ private:
+  const IniFile* mFile;
+  std::vector<std::string>& mMessages;
+  bool& mFailed;
+};
+
+}  // namespace
+
+std::string SettingsFilePath(const std::string& programPath) {
+  return std::filesystem::path(programPath).replace_extension(".INI").string();
+}
+
+std::vector<std::string> LoadSettings(const std::string& programPath, ProgramSettings& settings,
+                                      std::unique_ptr<TPROPClass>& library) {
+  std::vector<std::string> messages;
+  const std::string programFolder = ProgramFolder(programPath);
+  settings.WorkingDir = programFolder;
+  settings.PictureFile = programFolder + "section.bmp";
+  settings.LibraryFile = programFolder + "properties.ini";
+  settings.SettingsFileUnreadable = false;
+
+  std::optional<IniFile> file;
+  try {
+    file.emplace(SettingsFilePath(programPath));
+  } catch (const Error& e) {
+    messages.emplace_back(e.what());
+    settings.SettingsFileUnreadable = true;
+  }
+
+  const ProgramSettings preset;
+  SettingsReader reader(file ? &*file : nullptr, messages, settings.SettingsFileUnreadable);
+  reader.Convert("deftype", "0", settings.SignConvention, preset.SignConvention,
+                 [](std::string_view t) { return static_cast<int>(ReadInteger(t)); });
+  settings.FontName = reader.Text(kProgram, "font", "Arial");
+  reader.Convert("fontsize", "14", settings.FontSize, preset.FontSize,
+                 [](std::string_view t) { return static_cast<int>(ReadInteger(t)); });
+  settings.FontStyle = FontStyleOf(reader.Text(kProgram, "fontstyle", "Normal"));
+  reader.Convert("color_yz", "clBlue", settings.AxesColour, preset.AxesColour, LabelToColour);
+  reader.Convert("color_mc", "clWhite", settings.MassCentreColour, preset.MassCentreColour,
+                 LabelToColour);
+  reader.Convert("color_12", "clBlue", settings.PrincipalAxesColour, preset.PrincipalAxesColour,
+                 LabelToColour);
+  settings.AutoStart = reader.Text(kProgram, "autostart", "true") == "true";
+  settings.CheckForUpdates = reader.Text(kProgram, "wwwupdate", "true") == "true";
+  reader.Convert("eps", "1.00", settings.AngleTolerance, preset.AngleTolerance, ReadReal);
+
+  settings.PictureFile = reader.Text(kData, "picturefile", "");
+  settings.LibraryFile = reader.Text(kData, "datafile", "");
+  settings.WorkingDir = reader.Text(kData, "workingdir", "");
+  if (settings.WorkingDir.empty()) settings.WorkingDir = programFolder;
+  if (!IsExistingFile(settings.PictureFile)) {
+    settings.PictureFile = settings.WorkingDir + "section.bmp";
+  }
+  if (!IsExistingFile(settings.LibraryFile)) {
+    settings.LibraryFile = settings.WorkingDir + "properties.ini";
+  }
+
+  library = std::make_unique<TPROPClass>(settings.LibraryFile);
+  try {
+    library->Load();
+  } catch (const Error& e) {
+    messages.emplace_back(e.what());
+  }
+  return messages;
+}
+
+void SaveSettings(const std::string& programPath, const ProgramSettings& settings,
+                  const TPROPClass* library) {
+  // After a key failed to convert, the file holds something the user wrote that this run could
+  // not understand; writing the defaults over it would throw that away for good.
+  if (!settings.SettingsFileUnreadable) {
+    try {
+      IniFile file(SettingsFilePath(programPath));
+      file.EraseSection(kProgram);
+      file.Write(kProgram, "deftype", Decimal(settings.SignConvention));
+      file.Write(kProgram, "font", Storable(settings.FontName));
+      file.Write(kProgram, "fontsize", Decimal(settings.FontSize));
+      file.Write(kProgram, "fontstyle", FontStyleText(settings.FontStyle));
+      file.Write(kProgram, "color_yz", ColourToLabel(settings.AxesColour));
+      file.Write(kProgram, "color_12", ColourToLabel(settings.PrincipalAxesColour));
+      file.Write(kProgram, "color_mc", ColourToLabel(settings.MassCentreColour));
+      file.Write(kProgram, "autostart", settings.AutoStart ? "true" : "false");
+      file.Write(kProgram, "eps", FormatNumber(settings.AngleTolerance));
+      file.Write(kProgram, "wwwupdate", settings.CheckForUpdates ? "true" : "false");
+      file.EraseSection(kData);
+      file.Write(kData, "picturefile", Storable(settings.PictureFile));
+      file.Write(kData, "datafile", Storable(settings.LibraryFile));
+      file.Write(kData, "workingdir", Storable(settings.WorkingDir));
+      file.Flush();
+    } catch (const Error&) {
+      // Settings that cannot be written are not worth a message at every close; the program
+      // starts with its defaults next time. The library below is what must not be lost.
+    }
+  }
+  if (library != nullptr) library->Save();
+}
+
+}  // namespace qv

@@ -1,0 +1,244 @@
+// Tests of the INI service: lookup rules, editing that keeps the rest of a file, atomic writes.
+#include "core/settings/ini_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <optional>
+#include <ostream>
+#include <stdexcept>
+#include <string>
+
+#include "core/error.h"
+#include "support/grid_builder.h"
+
+namespace qv::test {
+namespace {
+
+IniFile FromText(const TempDir& dir, const std::string& text) {
+  WriteAll(dir.File("f.ini"), text);
+  return IniFile(dir.File("f.ini"));
+}
+
+struct ReadCase {
+  const char* text;
+  const char* section;
+  const char* key;
+  std::optional<std::string> expected;
+};
+void PrintTo(const ReadCase& c, std::ostream* os) { *os << "[" << c.section << "] " << c.key; }
+
+class IniFileReadTest : public testing::TestWithParam<ReadCase> {};
+
+TEST_P(IniFileReadTest, FindsValueByTheRules) {
+  TempDir dir;
+  const ReadCase& c = GetParam();
+  EXPECT_EQ(FromText(dir, c.text).Read(c.section, c.key), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    IniFile, IniFileReadTest,
+    testing::Values(
+        // section and key names ignore ASCII letter case
+        ReadCase{"[Props]\r\nKey=v\r\n", "pROPS", "kEY", "v"},
+        // of two equal keys the first counts, also when they differ in case only
+        ReadCase{"[a]\nK=1\nk=2\n", "a", "k", "1"},
+        // blanks (space, tab) around key and value are removed, inner ones kept
+        ReadCase{"[a]\n \tk \t= \t v  w \t\n", "a", "k", "v  w"},
+        // the value starts after the first "="
+        ReadCase{"[a]\nk=x=y\n", "a", "k", "x=y"},
+        // CR LF line ends leave no CR in the value; the last line needs no line end
+        ReadCase{"[a]\r\nj=1\r\nk=v", "a", "k", "v"},
+        // a UTF-8 byte-order mark does not hide the first section
+        ReadCase{"\xEF\xBB\xBF[a]\nk=v\n", "a", "k", "v"},
+        // a present key with an empty value is not missing
+        ReadCase{"[a]\nk=\n", "a", "k", ""},
+        // blanks around the header and its name
+        ReadCase{"  [ a b ] \nk=v\n", "A B", "k", "v"},
+        // comment lines are no keys
+        ReadCase{"[a]\n;k=v\n", "a", "k", std::nullopt},
+        // a key belongs to its own section only
+        ReadCase{"[a]\nk=v\n[b]\n", "b", "k", std::nullopt},
+        // lines before the first section belong to no section
+        ReadCase{"k=v\n[a]\n", "a", "k", std::nullopt},
+        // with a section twice, the first one counts, as with keys
+        ReadCase{"[a]\nk=1\n[A]\nk=2\nj=3\n", "a", "k", "1"},
+        ReadCase{"[a]\nk=1\n[A]\nk=2\nj=3\n", "a", "j", std::nullopt},
+        // a missing section
+        ReadCase{"[a]\nk=v\n", "c", "k", std::nullopt}));
+
+TEST(IniFileTest, MissingFileReadsAsEmpty) {
+  TempDir dir;
+  WriteAll(dir.File("plain"), "x");
+  EXPECT_EQ(IniFile(dir.File("none.ini")).Text(), "");
+  // a folder on the way that is a file is as missing as the file
+  EXPECT_EQ(IniFile(dir.File("plain/f.ini")).Text(), "");
+  EXPECT_EQ(IniFile(dir.File("none.ini")).ReadString("a", "k", "dflt"), "dflt");
+}
+
+TEST(IniFileTest, UnreadableFileIsAnErrorNotAnEmptyFile) {
+  TempDir dir;
+  std::filesystem::create_directory(dir.File("f.ini"));
+  try {
+    IniFile file(dir.File("f.ini"));
+    FAIL() << "a folder read as an INI file";
+  } catch (const Error& e) {
+    EXPECT_EQ(std::string(e.what()), "Unable to read " + dir.File("f.ini"));
+  }
+}
+
+TEST(IniFileTest, ValuesAreCutAt2047Characters) {
+  TempDir dir;
+  const std::string exact(2047, 'a');
+  const std::string longer = std::string(2047, 'b') + "cdef";
+  const IniFile file = FromText(dir, "[a]\nexact=" + exact + "\nlonger=" + longer + "\n");
+  EXPECT_EQ(file.Read("a", "exact"), exact);
+  EXPECT_EQ(file.Read("a", "longer"), std::string(2047, 'b'));
+}
+
+TEST(IniFileTest, WriteReplacesInPlaceAndKeepsEverythingElse) {
+  TempDir dir;
+  IniFile file = FromText(dir,
+                          "; header comment\n"
+                          "loose line\n"
+                          "[a]\n"
+                          "  Key = old \n"
+                          "; kept comment\n"
+                          "key=second\n"
+                          "[b]\n"
+                          "x=1\n");
+  file.Write("A", "KEY", "new");
+  EXPECT_EQ(file.Text(),
+            "; header comment\r\n"
+            "loose line\r\n"
+            "[a]\r\n"
+            "Key=new\r\n"
+            "; kept comment\r\n"
+            "key=second\r\n"
+            "[b]\r\n"
+            "x=1\r\n");
+}
+
+TEST(IniFileTest, WriteAppendsAtSectionEndBeforeBlankLines) {
+  TempDir dir;
+  IniFile file = FromText(dir, "[a]\r\nk=1\r\n\r\n[b]\r\nx=1\r\n");
+  file.Write("a", "j", "2");
+  file.Write("a", "j", "3");  // now found in the index, replaced in place
+  file.Write("c", "y", "4");
+  EXPECT_EQ(file.Text(), "[a]\r\nk=1\r\nj=3\r\n\r\n[b]\r\nx=1\r\n[c]\r\ny=4\r\n");
+  EXPECT_EQ(file.Read("a", "j"), "3");
+}
+
+TEST(IniFileTest, ByteOrderMarkIsKept) {
+  TempDir dir;
+  IniFile file = FromText(dir, "\xEF\xBB\xBF[a]\nk=1\n");
+  file.Write("a", "k", "2");
+  EXPECT_EQ(file.Text(), "\xEF\xBB\xBF[a]\r\nk=2\r\n");
+}
+
+TEST(IniFileTest, EraseSectionLeavesTheRestAsItWas) {
+  TempDir dir;
+  IniFile file = FromText(dir,
+                          "top\n"
+                          "[keep]\n"
+                          "a=1\n"
+                          "[Gone]\n"
+                          "b=2\n"
+                          "; its comment goes too\n"
+                          "[other]\n"
+                          "c=3\n"
+                          "[gone]\n"
+                          "b=old copy\n");
+  file.EraseSection("GONE");
+  EXPECT_EQ(file.Text(), "top\r\n[keep]\r\na=1\r\n[other]\r\nc=3\r\n");
+  // no older copy of the section resurfaces; a new one goes to the end
+  EXPECT_EQ(file.Read("gone", "b"), std::nullopt);
+  file.Write("gone", "b", "new");
+  EXPECT_EQ(file.Text(), "top\r\n[keep]\r\na=1\r\n[other]\r\nc=3\r\n[gone]\r\nb=new\r\n");
+}
+
+TEST(IniFileTest, WriteRefusesWhatCouldNotBeReadBack) {
+  TempDir dir;
+  IniFile file(dir.File("f.ini"));
+  EXPECT_THROW(file.Write("a", "k", "line\r\nbreak"), std::invalid_argument);
+  EXPECT_THROW(file.Write("a", "k", std::string("nul\0x", 5)), std::invalid_argument);
+  EXPECT_THROW(file.Write("a", "k", std::string(2048, 'v')), std::invalid_argument);
+  EXPECT_THROW(file.Write("a", "k=j", "v"), std::invalid_argument);
+  EXPECT_THROW(file.Write("a", "", "v"), std::invalid_argument);
+  EXPECT_THROW(file.Write("a]", "k", "v"), std::invalid_argument);
+  EXPECT_EQ(file.Text(), "");
+  file.Write("a", "k", std::string(2047, 'v'));
+  EXPECT_EQ(file.Read("a", "k"), std::string(2047, 'v'));
+}
+
+TEST(IniFileTest, FlushCreatesTheFileAndRoundTrips) {
+  TempDir dir;
+  IniFile file(dir.File("new.ini"));
+  file.Write("s", "k", "v");
+  file.Flush();
+  EXPECT_EQ(ReadAll(dir.File("new.ini")), "[s]\r\nk=v\r\n");
+  EXPECT_EQ(IniFile(dir.File("new.ini")).Read("S", "K"), "v");
+  // no temporary file is left behind
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
+}
+
+TEST(IniFileTest, FlushKeepsPermissionsAndWritesThroughLinks) {
+  TempDir dir;
+  WriteAll(dir.File("real.ini"), "[s]\nk=1\n");
+  std::filesystem::permissions(dir.File("real.ini"), std::filesystem::perms::owner_read |
+                                                         std::filesystem::perms::owner_write);
+  std::filesystem::create_symlink("real.ini", dir.File("link.ini"));
+  IniFile file(dir.File("link.ini"));
+  file.Write("s", "k", "2");
+  file.Flush();
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.File("link.ini")));
+  EXPECT_EQ(ReadAll(dir.File("real.ini")), "[s]\r\nk=2\r\n");
+  EXPECT_EQ(std::filesystem::status(dir.File("real.ini")).permissions(),
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+}
+
+TEST(IniFileTest, FailedFlushReportsPathAndLeavesParentFileAlone) {
+  TempDir dir;
+  WriteAll(dir.File("file"), "not a folder");
+  IniFile file(dir.File("file/f.ini"));
+  file.Write("s", "k", "v");
+  try {
+    file.Flush();
+    FAIL() << "wrote below a file";
+  } catch (const Error& e) {
+    EXPECT_EQ(std::string(e.what()), "Unable to write to " + dir.File("file/f.ini"));
+  }
+  EXPECT_EQ(ReadAll(dir.File("file")), "not a folder");
+}
+
+TEST(IniFileTest, FailedFlushKeepsOldFileInWriteProtectedFolder) {
+  if (::geteuid() == 0) GTEST_SKIP() << "permissions do not bind root";
+  TempDir dir;
+  const std::string folder = dir.File("locked");
+  std::filesystem::create_directory(folder);
+  WriteAll(folder + "/f.ini", "[s]\nk=old\n");
+  IniFile file(folder + "/f.ini");
+  file.Write("s", "k", "new");
+  std::filesystem::permissions(
+      folder, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+  EXPECT_THROW(file.Flush(), Error);
+  std::filesystem::permissions(folder, std::filesystem::perms::owner_all);
+  EXPECT_EQ(ReadAll(folder + "/f.ini"), "[s]\nk=old\n");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
+}
+
+TEST(IniFileTest, WriteProtectedFileIsNotReplaced) {
+  if (::geteuid() == 0) GTEST_SKIP() << "permissions do not bind root";
+  TempDir dir;
+  WriteAll(dir.File("f.ini"), "[s]\nk=old\n");
+  std::filesystem::permissions(dir.File("f.ini"), std::filesystem::perms::owner_read);
+  IniFile file(dir.File("f.ini"));
+  file.Write("s", "k", "new");
+  EXPECT_THROW(file.Flush(), Error);
+  EXPECT_EQ(ReadAll(dir.File("f.ini")), "[s]\nk=old\n");
+}
+
+}  // namespace
+}  // namespace qv::test

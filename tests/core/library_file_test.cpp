@@ -1,0 +1,380 @@
+// Tests of the material library file, its line routines and the material description.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <iterator>
+#include <limits>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "core/analysis/colour_label.h"
+#include "core/analysis/number_text.h"
+#include "core/dd_props.h"
+#include "core/error.h"
+#include "core/settings/ini_file.h"
+#include "support/grid_builder.h"
+
+namespace qv::test {
+namespace {
+
+TPROPRec Material(std::string label, std::string name, double e, double rho) {
+  TPROPRec entry;
+  entry.prop.colorlabel = std::move(label);
+  entry.prop.name = std::move(name);
+  entry.prop.E = e;
+  entry.prop.rho = rho;
+  return entry;
+}
+
+void AddNew(TPROPClass& library, TPROPRec entry) {
+  entry.id = library.MaxId() + 1;
+  library.Add(entry);
+}
+
+std::vector<std::string> Labels(const TPROPClass& library) {
+  std::vector<std::string> labels;
+  for (const TPROPRec& e : library) labels.push_back(e.prop.colorlabel);
+  return labels;
+}
+
+TEST(LibraryFileTest, WritesTheDocumentedLines) {
+  TempDir dir;
+  TPROPClass library(dir.File("properties.ini"));
+  AddNew(library, Material("clRed", "steel", 210000, 7850));
+  AddNew(library, Material("$000080FF", "", 1, 1));
+  library.Save();
+  EXPECT_EQ(ReadAll(dir.File("properties.ini")),
+            "[properties]\r\nn=2\r\n1=1@clRed@steel@210000@7850\r\n2=2@$000080FF@@1@1\r\n");
+}
+
+TEST(LibraryFileTest, EmptyLibraryIsSavedAsCountZero) {
+  TempDir dir;
+  TPROPClass library(dir.File("p.ini"));
+  library.Save();
+  EXPECT_EQ(ReadAll(dir.File("p.ini")), "[properties]\r\nn=0\r\n");
+}
+
+TEST(LibraryFileTest, SaveRenumbersAfterDeleteAndDropsStaleKeys) {
+  TempDir dir;
+  WriteAll(dir.File("p.ini"),
+           "; mine\r\n[other]\r\nkeep=1\r\n[properties]\r\nn=3\r\n1=1@clRed@a@1@1\r\n"
+           "2=2@clLime@b@2@2\r\n3=3@clBlue@c@3@3\r\n9=9@clAqua@stale@1@1\r\n");
+  TPROPClass library(dir.File("p.ini"), true);
+  library.Delete(2);
+  library.Save();
+  EXPECT_EQ(ReadAll(dir.File("p.ini")),
+            "; mine\r\n[other]\r\nkeep=1\r\n[properties]\r\nn=2\r\n1=1@clRed@a@1@1\r\n"
+            "2=2@clBlue@c@3@3\r\n");
+}
+
+TEST(LibraryFileTest, EveryValueReadsBackThroughARealFile) {
+  constexpr double kMax = std::numeric_limits<double>::max();
+  const std::vector<TPROPRec> materials = {
+      Material("clRed", "steel S235", 210000, 7850),
+      Material("$000080FF", "", 0.00001, 2.5e20),
+      Material("clBlack", "  blanks\tand tab ", kMax, -kMax),
+      Material("clWhite", "\xC3\xA4rger \xE2\x82\xAC", std::numeric_limits<double>::min(),
+               std::numeric_limits<double>::denorm_min()),
+      Material("clLime", std::string(255, 'n'), 0.1 + 0.2, -0.0),
+      Material("clRed", "duplicate label", 123456789012345678.0, 1e-300),
+  };
+  TempDir dir;
+  TPROPClass library(dir.File("p.ini"));
+  for (const TPROPRec& m : materials) AddNew(library, m);
+  library.Save();
+
+  TPROPClass back(dir.File("p.ini"), true);
+  ASSERT_EQ(back.Count(), static_cast<int>(materials.size()));
+  auto it = back.begin();
+  for (std::size_t i = 0; i < materials.size(); ++i, ++it) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(it->id, static_cast<int>(i + 1));
+    EXPECT_FALSE(it->inUse);
+    EXPECT_EQ(it->prop.xmin, -1);
+    EXPECT_EQ(it->prop.colorlabel, materials[i].prop.colorlabel);
+    EXPECT_EQ(it->prop.name, materials[i].prop.name);
+    EXPECT_EQ(FormatNumber(it->prop.E), FormatNumber(materials[i].prop.E));
+    EXPECT_EQ(FormatNumber(it->prop.rho), FormatNumber(materials[i].prop.rho));
+  }
+  // the largest double is written rounded above itself and still comes back as itself
+  EXPECT_EQ(std::next(back.begin(), 2)->prop.E, kMax);
+  EXPECT_EQ(std::next(back.begin(), 1)->prop.E, 0.00001);
+  // lookups find the later of two equal labels; both were written
+  EXPECT_EQ(back.FindByLabel("clRed")->prop.name, "duplicate label");
+}
+
+struct LoadCase {
+  const char* comment;
+  const char* section;  // the lines after "[properties]"
+  std::vector<std::string> labels;
+};
+void PrintTo(const LoadCase& c, std::ostream* os) { *os << c.comment; }
+
+class LibraryFileLoadTest : public testing::TestWithParam<LoadCase> {};
+
+TEST_P(LibraryFileLoadTest, SkipsWhatIsNotAValidMaterial) {
+  TempDir dir;
+  WriteAll(dir.File("p.ini"), std::string("[properties]\n") + GetParam().section);
+  TPROPClass library(dir.File("p.ini"), true);
+  EXPECT_EQ(Labels(library), GetParam().labels);
+  int id = 0;
+  for (const TPROPRec& e : library) EXPECT_EQ(e.id, ++id);
+  EXPECT_FALSE(library.LoadFailed());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    LibraryFile, LibraryFileLoadTest,
+    testing::Values(
+        LoadCase{"missing key 2", "n=3\n1=1@clRed@a@1@1\n3=3@clBlue@c@1@1\n", {"clRed", "clBlue"}},
+        LoadCase{
+            "sequence number not its key", "n=2\n1=1@clRed@a@1@1\n2=3@clBlue@c@1@1\n", {"clRed"}},
+        LoadCase{"six and four fields",
+                 "n=3\n1=1@clRed@a@b@1@1\n2=2@clLime@1@1\n3=3@clAqua@@1@1\n",
+                 {"clAqua"}},
+        LoadCase{"value x", "n=2\n1=x\n2=2@clLime@@1@1\n", {"clLime"}},
+        LoadCase{"keys above n", "n=1\n1=1@clRed@@1@1\n2=2@clLime@@1@1\n", {"clRed"}},
+        LoadCase{"no n", "1=1@clRed@@1@1\n", {}},
+        LoadCase{"negative n", "n=-5\n1=1@clRed@@1@1\n", {}},
+        LoadCase{"hexadecimal n", "N=$2\n1=1@clRed@@1@1\n2=2@clLime@@1@1\n", {"clRed", "clLime"}},
+        LoadCase{"other spellings of a key are other keys",
+                 "n=2\n01=1@clRed@@1@1\n+2=2@clLime@@1@1\n",
+                 {}},
+        LoadCase{"keys out of order load in key order",
+                 "n=3\n3=3@clBlue@@1@1\n1=1@clRed@@1@1\n2=2@clLime@@1@1\n",
+                 {"clRed", "clLime", "clBlue"}},
+        LoadCase{"first of two equal keys", "n=1\n1=1@clRed@@1@1\n1=1@clLime@@1@1\n", {"clRed"}},
+        LoadCase{"blank beside @ stays in the label", "n=1\n1=1@ clRed@@1@1\n", {" clRed"}},
+        LoadCase{"huge n with few keys",
+                 "n=999999999\n1=1@clRed@@1@1\n999999999=999999999@clLime@@1@1\n",
+                 {"clRed", "clLime"}}));
+
+struct FailureCase {
+  const char* comment;
+  const char* section;
+  const char* message;
+  int kept;
+};
+void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.comment; }
+
+class LibraryFileFailureTest : public testing::TestWithParam<FailureCase> {};
+
+TEST_P(LibraryFileFailureTest, StopsKeepsEarlierEntriesAndNeverOverwrites) {
+  TempDir dir;
+  const std::string text = std::string("[properties]\n") + GetParam().section;
+  WriteAll(dir.File("p.ini"), text);
+  TPROPClass library(dir.File("p.ini"));
+  try {
+    library.Load();
+    FAIL() << "loaded without error";
+  } catch (const Error& e) {
+    EXPECT_EQ(std::string(e.what()), GetParam().message);
+  }
+  EXPECT_TRUE(library.LoadFailed());
+  EXPECT_EQ(library.Count(), GetParam().kept);
+  AddNew(library, Material("clYellow", "added later", 1, 1));
+  library.Save();
+  EXPECT_EQ(ReadAll(dir.File("p.ini")), text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    LibraryFile, LibraryFileFailureTest,
+    testing::Values(FailureCase{"count", "n=3a\n1=1@clRed@@1@1\n",
+                                "'3a' is not a valid integer value", 0},
+                    FailureCase{"sequence number", "n=2\n1=1@clRed@@1@1\n2=2b@clLime@@1@1\n",
+                                "'2b' is not a valid integer value", 1},
+                    FailureCase{"E with a comma", "n=2\n1=1@clRed@@1@1\n2=2@clLime@@2,5@1\n",
+                                "'2,5' is not a valid floating point value", 1},
+                    FailureCase{"rho", "n=1\n1=1@clRed@@1@heavy\n",
+                                "'heavy' is not a valid floating point value", 0}));
+
+struct RefusalCase {
+  const char* comment;
+  TPROPRec material;
+  const char* reason;
+};
+void PrintTo(const RefusalCase& c, std::ostream* os) { *os << c.comment; }
+
+class LibraryFileRefusalTest : public testing::TestWithParam<RefusalCase> {};
+
+TEST_P(LibraryFileRefusalTest, SaveWritesNothingItCouldNotReadBack) {
+  TempDir dir;
+  const std::string before = "[properties]\r\nn=0\r\n";
+  WriteAll(dir.File("p.ini"), before);
+  TPROPClass library(dir.File("p.ini"));
+  AddNew(library, Material("clRed", "fine", 1, 1));
+  AddNew(library, GetParam().material);
+  try {
+    library.Save();
+    FAIL() << "saved a line that cannot be read back";
+  } catch (const Error& e) {
+    const std::string message = e.what();
+    EXPECT_NE(message.find("cannot be saved"), std::string::npos) << message;
+    EXPECT_NE(message.find(GetParam().reason), std::string::npos) << message;
+  }
+  EXPECT_EQ(ReadAll(dir.File("p.ini")), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    LibraryFile, LibraryFileRefusalTest,
+    testing::Values(
+        RefusalCase{"@ in the name", Material("clLime", "a@b", 1, 1),
+                    "\"a@b\" (clLime) cannot be saved in the library file. A material name must "
+                    "not contain '@'."},
+        RefusalCase{"line break in the name", Material("clLime", "a\nb", 1, 1), "line breaks"},
+        RefusalCase{"NUL in the name", Material("clLime", std::string("a\0b", 3), 1, 1),
+                    "\"a?b\" (clLime) cannot be saved in the library file. A material name must "
+                    "not contain null characters."},
+        RefusalCase{"line beyond the read limit", Material("clLime", std::string(2100, 'n'), 1, 1),
+                    "nnnn...\" (clLime) cannot be saved in the library file. A material name "
+                    "must not be longer than 255 characters."},
+        RefusalCase{"E not a number",
+                    Material("clLime", "x", std::numeric_limits<double>::quiet_NaN(), 1),
+                    "E is not a finite number."},
+        RefusalCase{"rho infinite",
+                    Material("clLime", "x", 1, std::numeric_limits<double>::infinity()),
+                    "rho is not a finite number."},
+        RefusalCase{"@ in the label", Material("cl@Lime", "x", 1, 1), "could not be read back"}));
+
+TEST(LibraryFileTest, SaveReportsTheUnwritablePath) {
+  TempDir dir;
+  WriteAll(dir.File("file"), "x");
+  TPROPClass library(dir.File("file/p.ini"));
+  try {
+    library.Save();
+    FAIL() << "saved below a file";
+  } catch (const Error& e) {
+    EXPECT_EQ(std::string(e.what()), "Unable to write to " + dir.File("file/p.ini"));
+  }
+}
+
+TEST(LibraryFileTest, LargeLibraryLoadsInLinearTime) {
+  TempDir dir;
+  {
+    TPROPClass library(dir.File("p.ini"));
+    for (int i = 0; i < 50000; ++i) {
+      AddNew(library, Material(ColourToLabel(0x00100000 + i), "material", i + 0.5, 7850));
+    }
+    library.Save();
+  }
+  const auto start = std::chrono::steady_clock::now();
+  TPROPClass library(dir.File("p.ini"), true);
+  const auto elapsed = std::chrono::steady_clock::now() - start;
+  EXPECT_EQ(library.Count(), 50000);
+  EXPECT_EQ(library.Newest()->prop.E, 49999.5);
+  EXPECT_LT(elapsed, std::chrono::milliseconds(1000));
+}
+
+TEST(LibraryFileTest, HugeCountWithFewKeysReturnsAtOnce) {
+  TempDir dir;
+  WriteAll(dir.File("p.ini"), "[properties]\nn=999999999\n5=5@clRed@@1@1\n7=7@clLime@@1@1\n8=x\n");
+  const auto start = std::chrono::steady_clock::now();
+  TPROPClass library(dir.File("p.ini"), true);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(50));
+  EXPECT_EQ(Labels(library), (std::vector<std::string>{"clRed", "clLime"}));
+}
+
+struct NameCase {
+  const char* comment;
+  std::string name;
+  std::string problem;
+};
+void PrintTo(const NameCase& c, std::ostream* os) { *os << c.comment; }
+
+class LibraryFileNameTest : public testing::TestWithParam<NameCase> {};
+
+TEST_P(LibraryFileNameTest, NamesThatCannotBeStoredAreRefused) {
+  EXPECT_EQ(MaterialNameProblem(GetParam().name), GetParam().problem);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    LibraryFile, LibraryFileNameTest,
+    testing::Values(NameCase{"ordinary", "steel S235", ""}, NameCase{"empty", "", ""},
+                    NameCase{"blanks and tab are kept by the file", " a\tb ", ""},
+                    NameCase{"separator", "steel@2", "A material name must not contain '@'."},
+                    NameCase{"carriage return", "a\rb",
+                             "A material name must not contain line breaks."},
+                    NameCase{"NUL", std::string("a\0b", 3),
+                             "A material name must not contain null characters."},
+                    NameCase{"255 characters", std::string(255, 'x'), ""},
+                    NameCase{"255 two-byte characters",
+                             [] {
+                               std::string s;
+                               for (int i = 0; i < 255; ++i) s += "\xC3\xA4";
+                               return s;
+                             }(),
+                             ""},
+                    NameCase{"256 characters", std::string(256, 'x'),
+                             "A material name must not be longer than 255 characters."}));
+
+struct FieldCase {
+  const char* comment;
+  int n;
+  const char* text;
+  const char* field;
+};
+void PrintTo(const FieldCase& c, std::ostream* os) { *os << c.comment; }
+
+class LibraryFileFieldTest : public testing::TestWithParam<FieldCase> {};
+
+TEST_P(LibraryFileFieldTest, ExtractsTheNthField) {
+  EXPECT_EQ(ExtractField(GetParam().n, GetParam().text, '@'), GetParam().field);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    LibraryFile, LibraryFileFieldTest,
+    testing::Values(FieldCase{"first", 1, "1@clRed@steel@2@3", "1"},
+                    FieldCase{"beyond the last gives the last", 7, "1@clRed@steel@2@3", "3"},
+                    FieldCase{"zero gives the whole trimmed text", 0, " 1@a@b \r\n", "1@a@b"},
+                    FieldCase{"fields keep their blanks", 2, "  1@ a @b  ", " a "},
+                    FieldCase{"empty field", 3, "1@a@@b", ""},
+                    FieldCase{"empty after a trailing separator", 2, "1@", ""},
+                    FieldCase{"tab is no blank", 1, "\t1@a", "\t1"}));
+
+TEST(LibraryFileTest, FieldCountAndTrimBlanks) {
+  EXPECT_EQ(FieldCount("", '@'), 1);
+  EXPECT_EQ(FieldCount("a@@", '@'), 3);
+  EXPECT_EQ(TrimBlanks("\b\f\r\n x y \t \n"), "x y \t");
+  EXPECT_EQ(TrimBlanks(" \r\n"), "");
+}
+
+TEST(LibraryFileTest, ParsePropLineRefusesWrongFieldCountAndStopsAtBadNumbers) {
+  PROPRec record;
+  record.colorlabel = "before";
+  EXPECT_EQ(ParsePropLine("1@clRed@a@1", record), 0);
+  EXPECT_EQ(record.colorlabel, "before");
+
+  EXPECT_EQ(ParsePropLine(" 12@$000080FF@ name @1E-5@-2.5e3 ", record), 12);
+  EXPECT_EQ(record.colorlabel, "$000080FF");
+  EXPECT_EQ(record.name, " name ");
+  EXPECT_EQ(record.E, 0.00001);
+  EXPECT_EQ(record.rho, -2500);
+
+  PROPRec partial;
+  EXPECT_THROW(ParsePropLine("3@clLime@wood@soft@1", partial), Error);
+  EXPECT_EQ(partial.colorlabel, "clLime");
+  EXPECT_EQ(partial.name, "wood");
+  EXPECT_EQ(partial.E, 1);
+}
+
+TEST(LibraryFileTest, DescribePropGivesFourLines) {
+  PROPRec record;
+  record.colorlabel = "clRed";
+  record.name = "steel";
+  record.xmin = 0;
+  record.xmax = 99;
+  record.ymin = 10;
+  record.ymax = 19;
+  record.E = 210000;
+  record.rho = 7850;
+  EXPECT_EQ(DescribeProp(record),
+            "colorlabel=clRed   name=steel\rxmin=0   xmax=99\rymin=10   ymax=19\r"
+            "E=210000   rpho=7850");
+  PROPRec defaults;
+  defaults.E = 0.00001;
+  EXPECT_EQ(DescribeProp(defaults),
+            "colorlabel=   name=\rxmin=-1   xmax=-1\rymin=-1   ymax=-1\rE=1E-5   rpho=1");
+}
+
+}  // namespace
+}  // namespace qv::test

@@ -1,0 +1,262 @@
+// Tests of the settings file: defaults, text forms, fallbacks and what a save keeps.
+#include "core/settings/program_settings.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "core/dd_props.h"
+#include "core/error.h"
+#include "core/settings/ini_file.h"
+#include "support/grid_builder.h"
+
+namespace qv::test {
+namespace {
+
+// A program "quorvane" in a temporary folder, its settings file beside it.
+struct Program {
+  TempDir dir;
+  std::string path = dir.File("quorvane");
+  std::string folder = dir.Path() + "/";
+  std::string settingsFile = dir.File("quorvane.INI");
+
+  std::vector<std::string> Load(ProgramSettings& settings) {
+    return LoadSettings(path, settings, library);
+  }
+  void Save(const ProgramSettings& settings) { SaveSettings(path, settings, library.get()); }
+
+  std::unique_ptr<TPROPClass> library;
+};
+
+const char* const kDefaultFile =
+    "[program]\r\ndeftype=0\r\nfont=Arial\r\nfontsize=14\r\nfontstyle=Normal\r\n"
+    "color_yz=clBlue\r\ncolor_12=clBlue\r\ncolor_mc=clWhite\r\nautostart=true\r\neps=1\r\n"
+    "wwwupdate=true\r\n";
+
+TEST(ProgramSettingsTest, SettingsFilePathReplacesTheExtension) {
+  EXPECT_EQ(SettingsFilePath("/opt/q/prog.exe"), "/opt/q/prog.INI");
+  EXPECT_EQ(SettingsFilePath("/opt/q/prog"), "/opt/q/prog.INI");
+  EXPECT_EQ(SettingsFilePath("/opt/q.d/prog"), "/opt/q.d/prog.INI");
+  EXPECT_EQ(SettingsFilePath("/opt/q/prog.tar.gz"), "/opt/q/prog.tar.INI");
+}
+
+TEST(ProgramSettingsTest, NoFileGivesDefaultsAndSaveWritesAllKeys) {
+  Program program;
+  ProgramSettings settings;
+  EXPECT_TRUE(program.Load(settings).empty());
+  EXPECT_EQ(settings.SignConvention, DorvastPelkam);
+  EXPECT_EQ(settings.FontName, "Arial");
+  EXPECT_EQ(settings.FontSize, 14);
+  EXPECT_EQ(settings.FontStyle, 0u);
+  EXPECT_EQ(settings.AxesColour, 0x00FF0000);
+  EXPECT_EQ(settings.MassCentreColour, 0x00FFFFFF);
+  EXPECT_EQ(settings.PrincipalAxesColour, 0x00FF0000);
+  EXPECT_TRUE(settings.AutoStart);
+  EXPECT_TRUE(settings.CheckForUpdates);
+  EXPECT_EQ(settings.AngleTolerance, 1.0);
+  EXPECT_EQ(settings.WorkingDir, program.folder);
+  EXPECT_EQ(settings.PictureFile, program.folder + "section.bmp");
+  EXPECT_EQ(settings.LibraryFile, program.folder + "properties.ini");
+  ASSERT_NE(program.library, nullptr);
+  EXPECT_EQ(program.library->FileName, settings.LibraryFile);
+
+  program.Save(settings);
+  EXPECT_EQ(ReadAll(program.settingsFile),
+            std::string(kDefaultFile) + "[data]\r\npicturefile=" + program.folder +
+                "section.bmp\r\ndatafile=" + program.folder +
+                "properties.ini\r\nworkingdir=" + program.folder + "\r\n");
+  EXPECT_EQ(ReadAll(program.folder + "properties.ini"), "[properties]\r\nn=0\r\n");
+}
+
+struct KeyCase {
+  const char* comment;
+  const char* line;     // one line of the section "program"
+  const char* key;      // the key whose written value is checked
+  const char* written;  // its value after a save
+  void (*check)(const ProgramSettings&);
+};
+void PrintTo(const KeyCase& c, std::ostream* os) { *os << c.comment; }
+
+class ProgramSettingsKeyTest : public testing::TestWithParam<KeyCase> {};
+
+TEST_P(ProgramSettingsKeyTest, ReadsAndWritesBackTheTextForm) {
+  Program program;
+  WriteAll(program.settingsFile, std::string("[program]\n") + GetParam().line + "\n");
+  ProgramSettings settings;
+  EXPECT_TRUE(program.Load(settings).empty());
+  GetParam().check(settings);
+  program.Save(settings);
+  EXPECT_EQ(IniFile(program.settingsFile).Read("program", GetParam().key), GetParam().written);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ProgramSettings, ProgramSettingsKeyTest,
+    testing::Values(
+        KeyCase{"booleans are true only as exactly true", "autostart=True", "autostart", "false",
+                [](const ProgramSettings& s) { EXPECT_FALSE(s.AutoStart); }},
+        KeyCase{"an empty boolean is present and false", "wwwupdate=", "wwwupdate", "false",
+                [](const ProgramSettings& s) { EXPECT_FALSE(s.CheckForUpdates); }},
+        KeyCase{"font style names are case-sensitive", "fontstyle=bold", "fontstyle", "Normal",
+                [](const ProgramSettings& s) { EXPECT_EQ(s.FontStyle, 0u); }},
+        KeyCase{"both styles", "fontstyle=BoldItalic", "fontstyle", "BoldItalic",
+                [](const ProgramSettings& s) { EXPECT_EQ(s.FontStyle, kFontBold | kFontItalic); }},
+        KeyCase{"a hexadecimal colour is written by its name", "color_yz=$000000FF", "color_yz",
+                "clRed", [](const ProgramSettings& s) { EXPECT_EQ(s.AxesColour, 0x000000FF); }},
+        KeyCase{"colour names ignore case; system colours stay", "color_mc=clbtnface", "color_mc",
+                "clBtnFace",
+                [](const ProgramSettings& s) {
+                  EXPECT_EQ(s.MassCentreColour, static_cast<ColourValue>(0x8000000F));
+                }},
+        KeyCase{"eps zero", "eps=0", "eps", "0",
+                [](const ProgramSettings& s) { EXPECT_EQ(s.AngleTolerance, 0.0); }},
+        KeyCase{"eps in the shortest form", "eps=2.50", "eps", "2.5",
+                [](const ProgramSettings& s) { EXPECT_EQ(s.AngleTolerance, 2.5); }},
+        KeyCase{"eps with an exponent", "eps=1e-7", "eps", "1E-7",
+                [](const ProgramSettings& s) { EXPECT_EQ(s.AngleTolerance, 1e-7); }},
+        KeyCase{"an unknown convention stays as read", "deftype=7", "deftype", "7",
+                [](const ProgramSettings& s) { EXPECT_EQ(s.SignConvention, 7); }},
+        KeyCase{"hexadecimal integers", "fontsize=$10", "fontsize", "16",
+                [](const ProgramSettings& s) { EXPECT_EQ(s.FontSize, 16); }},
+        KeyCase{"font names are plain text", "FONT = DejaVu Sans ", "font", "DejaVu Sans",
+                [](const ProgramSettings& s) { EXPECT_EQ(s.FontName, "DejaVu Sans"); }}));
+
+TEST(ProgramSettingsTest, FailedKeysKeepDefaultsOthersAreReadAndFileIsKept) {
+  Program program;
+  const std::string text =
+      "[program]\ndeftype=1\nfont=Courier\nfontsize=12pt\ncolor_yz=clNoSuch\neps=1,5\n"
+      "autostart=false\n[data]\n";
+  WriteAll(program.settingsFile, text);
+  ProgramSettings settings;
+  settings.FontSize = 99;  // a default of the table replaces whatever was there
+  EXPECT_EQ(program.Load(settings),
+            (std::vector<std::string>{"'12pt' is not a valid integer value",
+                                      "'clNoSuch' is not a valid integer value",
+                                      "'1,5' is not a valid floating point value"}));
+  EXPECT_TRUE(settings.SettingsFileUnreadable);
+  EXPECT_EQ(settings.SignConvention, EuroCode);
+  EXPECT_EQ(settings.FontName, "Courier");
+  EXPECT_EQ(settings.FontSize, 14);
+  EXPECT_EQ(settings.AxesColour, 0x00FF0000);
+  EXPECT_EQ(settings.AngleTolerance, 1.0);
+  EXPECT_FALSE(settings.AutoStart);
+
+  program.library->Add(TPROPRec{1, PROPRec{}, false});
+  program.Save(settings);
+  EXPECT_EQ(ReadAll(program.settingsFile), text);
+  // the library is saved all the same
+  EXPECT_EQ(TPROPClass(program.folder + "properties.ini", true).Count(), 1);
+}
+
+TEST(ProgramSettingsTest, UnreadableFileIsReportedAndNotOverwritten) {
+  Program program;
+  std::filesystem::create_directory(program.settingsFile);
+  ProgramSettings settings;
+  EXPECT_EQ(program.Load(settings),
+            (std::vector<std::string>{"Unable to read " + program.settingsFile}));
+  EXPECT_TRUE(settings.SettingsFileUnreadable);
+  EXPECT_EQ(settings.FontName, "Arial");
+  program.Save(settings);
+  EXPECT_TRUE(std::filesystem::is_directory(program.settingsFile));
+}
+
+TEST(ProgramSettingsTest, EmptyDeftypeIsAConversionFailure) {
+  Program program;
+  WriteAll(program.settingsFile, "[program]\ndeftype=\n");
+  ProgramSettings settings;
+  EXPECT_EQ(program.Load(settings), (std::vector<std::string>{"'' is not a valid integer value"}));
+  EXPECT_EQ(settings.SignConvention, DorvastPelkam);
+}
+
+TEST(ProgramSettingsTest, PathsFallBackIntoTheWorkingFolder) {
+  Program program;
+  const std::string work = program.dir.File("work") + "/";
+  WriteAll(program.settingsFile, "[data]\npicturefile=\ndatafile=" + program.dir.File("gone.ini") +
+                                     "\nworkingdir=" + work + "\n");
+  ProgramSettings settings;
+  program.Load(settings);
+  EXPECT_EQ(settings.WorkingDir, work);
+  EXPECT_EQ(settings.PictureFile, work + "section.bmp");
+  EXPECT_EQ(settings.LibraryFile, work + "properties.ini");
+}
+
+TEST(ProgramSettingsTest, ExistingFilesAreKeptAndTheLibraryLoaded) {
+  Program program;
+  const std::string picture = program.dir.File("beam.bmp");
+  const std::string library = program.dir.File("mine.ini");
+  WriteAll(picture, "BM");
+  WriteAll(library, "[properties]\nn=1\n1=1@clRed@steel@210000@7850\n");
+  WriteAll(program.settingsFile, "[data]\npicturefile=" + picture + "\ndatafile=" + library + "\n");
+  ProgramSettings settings;
+  EXPECT_TRUE(program.Load(settings).empty());
+  EXPECT_EQ(settings.WorkingDir, program.folder);
+  EXPECT_EQ(settings.PictureFile, picture);
+  EXPECT_EQ(settings.LibraryFile, library);
+  EXPECT_EQ(program.library->FileName, library);
+  ASSERT_EQ(program.library->Count(), 1);
+  EXPECT_EQ(program.library->Newest()->prop.name, "steel");
+  // a folder is no library file
+  std::filesystem::remove(library);
+  std::filesystem::create_directory(library);
+  program.Load(settings);
+  EXPECT_EQ(settings.LibraryFile, program.folder + "properties.ini");
+}
+
+TEST(ProgramSettingsTest, LibraryFailureIsReportedAfterTheSettingsAndStillCreated) {
+  Program program;
+  WriteAll(program.settingsFile, "[program]\neps=x\n");
+  WriteAll(program.folder + "properties.ini", "[properties]\nn=1\n1=1@clRed@@1@y\n");
+  ProgramSettings settings;
+  EXPECT_EQ(program.Load(settings),
+            (std::vector<std::string>{"'x' is not a valid floating point value",
+                                      "'y' is not a valid floating point value"}));
+  ASSERT_NE(program.library, nullptr);
+  EXPECT_TRUE(program.library->LoadFailed());
+}
+
+TEST(ProgramSettingsTest, SaveKeepsOtherSectionsAndDropsUnknownKeys) {
+  Program program;
+  WriteAll(program.settingsFile,
+           "; my notes\n[mine]\nx=1\n[Program]\nextra=1\nfont=Courier\n[data]\nold=2\n"
+           "[later]\ny=2\n");
+  ProgramSettings settings;
+  program.Load(settings);
+  program.Save(settings);
+  const std::string text = ReadAll(program.settingsFile);
+  EXPECT_EQ(text.substr(0, text.find("[later]")), "; my notes\r\n[mine]\r\nx=1\r\n");
+  EXPECT_NE(text.find("[later]\r\ny=2\r\n[program]\r\ndeftype=0\r\nfont=Courier\r\n"),
+            std::string::npos);
+  EXPECT_EQ(text.find("extra"), std::string::npos);
+  EXPECT_EQ(text.find("old="), std::string::npos);
+}
+
+TEST(ProgramSettingsTest, UnstorablePathIsWrittenEmpty) {
+  Program program;
+  ProgramSettings settings;
+  program.Load(settings);
+  settings.PictureFile = program.folder + "two\nlines.bmp";
+  program.Save(settings);
+  const IniFile file(program.settingsFile);
+  EXPECT_EQ(file.Read("data", "picturefile"), "");
+  EXPECT_EQ(file.Read("data", "workingdir"), program.folder);
+}
+
+TEST(ProgramSettingsTest, SettingsWriteFailureIsSilentLibraryFailureIsNot) {
+  TempDir dir;
+  WriteAll(dir.File("file"), "x");
+  // the program's folder is a file, so its settings file cannot be written
+  const std::string programPath = dir.File("file/quorvane");
+  ProgramSettings settings;
+  TPROPClass library(dir.File("p.ini"));
+  EXPECT_NO_THROW(SaveSettings(programPath, settings, &library));
+  EXPECT_EQ(ReadAll(dir.File("p.ini")), "[properties]\r\nn=0\r\n");
+
+  TPROPClass unwritable(dir.File("file/p.ini"));
+  EXPECT_THROW(SaveSettings(programPath, settings, &unwritable), Error);
+  EXPECT_NO_THROW(SaveSettings(programPath, settings, nullptr));
+}
+
+}  // namespace
+}  // namespace qv::test
