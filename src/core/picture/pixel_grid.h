@@ -3,9 +3,32 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace qv {
+
+/// Allocator that leaves new elements uninitialised, so a grid that is about to be overwritten
+/// whole is not filled first (on large pictures the fill costs as much as decoding).
+template <typename T>
+struct DefaultInitAllocator : std::allocator<T> {
+  template <typename U>
+  struct rebind {
+    using other = DefaultInitAllocator<U>;
+  };
+  using std::allocator<T>::allocator;
+  template <typename U>
+  void construct(U* p) noexcept {
+    ::new (static_cast<void*>(p)) U;
+  }
+  template <typename U, typename... Args>
+  void construct(U* p, Args&&... args) {
+    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+  }
+};
+
+/// Tag of the PixelGrid constructor that leaves the pixels undefined for the caller to write.
+struct UninitialisedPixels {};
 
 /// W columns by H rows of 0x00BBGGRR values; pixel (x, y) has x from the left, y from the top.
 class PixelGrid {
@@ -14,6 +37,10 @@ class PixelGrid {
   PixelGrid(int width, int height, std::uint32_t fill = 0x00FFFFFF)
       : mWidth(width), mHeight(height),
         mPixels(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), fill) {}
+  /// A grid whose pixels the caller must all write before reading them.
+  PixelGrid(int width, int height, UninitialisedPixels)
+      : mWidth(width), mHeight(height),
+        mPixels(static_cast<std::size_t>(width) * static_cast<std::size_t>(height)) {}
 
   int Width() const { return mWidth; }
   int Height() const { return mHeight; }
@@ -39,7 +66,7 @@ class PixelGrid {
   }
   int mWidth = 0;
   int mHeight = 0;
-  std::vector<std::uint32_t> mPixels;
+  std::vector<std::uint32_t, DefaultInitAllocator<std::uint32_t>> mPixels;
 };
 
 }  // namespace qv

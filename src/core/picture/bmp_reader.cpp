@@ -1,0 +1,667 @@
+// Strict BMP decoding: header checks against the file size, palette and colour-mask set-up,
+// row conversion straight into the grid, and the two RLE encodings.
+#include "core/picture/bmp_reader.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <exception>
+#include <functional>
+#include <new>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "core/error.h"
+
+namespace qv {
+namespace {
+
+// Everything the header parse looks at (file header, largest info header, four masks, 256
+// four-byte palette entries) lies within this many leading bytes.
+constexpr std::size_t kHeadBytes = 14 + 124 + 16 + 256 * 4;
+
+// Below this many pixels a second thread costs more than it saves.
+constexpr std::uint64_t kParallelPixels = std::uint64_t{1} << 21;
+
+// Each reading thread converts its rows from a buffer of about this size, small enough to stay
+// in the cache between the read and the conversion.
+constexpr std::uint64_t kChunkBytes = std::uint64_t{1} << 20;
+
+template <typename T>
+std::string Num(T value) {
+  char buffer[24];
+  auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return std::string(buffer, result.ptr);
+}
+
+[[noreturn]] void Fail(const std::string& name, const std::string& reason) {
+  throw Error("Cannot read picture " + name + ": " + reason);
+}
+
+std::uint16_t U16(const unsigned char* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
+std::uint32_t U32(const unsigned char* p) {
+  return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+         (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+std::int32_t I32(const unsigned char* p) { return static_cast<std::int32_t>(U32(p)); }
+
+// Native loads for the hot loops; the file format is little-endian like the machines we build for.
+static_assert(std::endian::native == std::endian::little);
+std::uint32_t Load32(const unsigned char* p) {
+  std::uint32_t v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+std::uint16_t Load16(const unsigned char* p) {
+  std::uint16_t v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+enum class Kind {
+  kPalette1,
+  kPalette4,
+  kPalette8,
+  kMask16,
+  kBgr24,
+  kBgrx32,
+  kMask32,
+  kRle4,
+  kRle8
+};
+
+// One colour channel of a bit-field format, reduced to at most 8 significant bits.
+struct Channel {
+  unsigned shift = 0;
+  std::uint32_t mask = 0;  // after the shift
+  std::array<std::uint8_t, 256> widen{};
+};
+
+// Bit replication: the channel's top value maps to 255 and 0 to 0, the steps stay even.
+bool MakeChannel(std::uint32_t fileMask, Channel& channel) {
+  if (fileMask == 0) return false;
+  unsigned shift = static_cast<unsigned>(std::countr_zero(fileMask));
+  std::uint32_t run = fileMask >> shift;
+  if ((run & (run + 1)) != 0) return false;  // holes in the mask
+  int bits = std::popcount(run);
+  if (bits > 8) {
+    shift += static_cast<unsigned>(bits - 8);
+    bits = 8;
+  }
+  channel.shift = shift;
+  channel.mask = (1u << bits) - 1;
+  for (std::uint32_t v = 0; v <= channel.mask; ++v) {
+    std::uint32_t out = 0;
+    for (int filled = 0; filled < 8; filled += bits) {
+      int s = 8 - filled - bits;
+      out |= s >= 0 ? v << s : v >> -s;
+    }
+    channel.widen[v] = static_cast<std::uint8_t>(out);
+  }
+  return true;
+}
+
+struct Layout {
+  int width = 0;
+  int height = 0;
+  bool topDown = false;
+  int bits = 0;
+  Kind kind = Kind::kBgr24;
+  std::uint64_t offset = 0;                  // of the pixel data
+  std::uint64_t stride = 0;                  // bytes per stored row, padding included
+  std::uint64_t rowBytes = 0;                // bytes per stored row that carry pixels
+  std::array<std::uint32_t, 256> palette{};  // unused entries stay 0 so no index reads outside
+  unsigned paletteCount = 0;
+  Channel red, green, blue;
+  std::vector<std::uint32_t> lut16;  // colour of every 16-bit value
+};
+
+std::uint32_t Compose(const Channel& r, const Channel& g, const Channel& b, std::uint32_t p) {
+  return static_cast<std::uint32_t>(r.widen[(p >> r.shift) & r.mask]) |
+         (static_cast<std::uint32_t>(g.widen[(p >> g.shift) & g.mask]) << 8) |
+         (static_cast<std::uint32_t>(b.widen[(p >> b.shift) & b.mask]) << 16);
+}
+
+std::string PaletteReason(unsigned index, unsigned count) {
+  return "a pixel refers to palette entry " + Num(index) + ", but the palette has " + Num(count) +
+         (count == 1 ? " entry" : " entries");
+}
+
+void SetUpMasks(Layout& layout, std::uint32_t r, std::uint32_t g, std::uint32_t b,
+                const std::string& name) {
+  const std::uint64_t limit = layout.bits == 16 ? 0xFFFF : 0xFFFFFFFF;
+  bool valid = MakeChannel(r, layout.red) && MakeChannel(g, layout.green) &&
+               MakeChannel(b, layout.blue) && (r & g) == 0 && (r & b) == 0 && (g & b) == 0 &&
+               r <= limit && g <= limit && b <= limit;
+  if (!valid) Fail(name, "the colour masks are not valid");
+  if (layout.bits == 16) {
+    layout.kind = Kind::kMask16;
+    layout.lut16.resize(65536);
+    for (std::uint32_t p = 0; p < 65536; ++p) {
+      layout.lut16[p] = Compose(layout.red, layout.green, layout.blue, p);
+    }
+  } else if (r == 0x00FF0000 && g == 0x0000FF00 && b == 0x000000FF) {
+    layout.kind = Kind::kBgrx32;
+  } else {
+    layout.kind = Kind::kMask32;
+  }
+}
+
+// Checks the headers of a file of `fileSize` bytes whose first min(fileSize, kHeadBytes) bytes
+// are at `head`; throws before the caller allocates anything for the pixels.
+Layout ParseHeader(const unsigned char* head, std::uint64_t fileSize, const std::string& name) {
+  if (fileSize == 0) Fail(name, "the file is empty");
+  static constexpr unsigned char kPng[] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+  if (fileSize >= sizeof kPng && std::memcmp(head, kPng, sizeof kPng) == 0) {
+    Fail(name, "the file is a PNG picture, not a BMP picture");
+  }
+  if (fileSize >= 3 && head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF) {
+    Fail(name, "the file is a JPEG picture, not a BMP picture");
+  }
+  if (fileSize < 2 || head[0] != 'B' || head[1] != 'M') Fail(name, "the file is not a BMP picture");
+  if (fileSize < 18) Fail(name, "the header ends early");
+
+  const std::uint32_t headerSize = U32(head + 14);
+  switch (headerSize) {
+    case 12:
+    case 16:
+    case 40:
+    case 52:
+    case 56:
+    case 64:
+    case 108:
+    case 124:
+      break;
+    default:
+      Fail(name, "the header size " + Num(headerSize) + " is not supported");
+  }
+  if (14 + std::uint64_t{headerSize} > fileSize) Fail(name, "the header ends early");
+  const bool core = headerSize == 12;
+  const bool os2 = core || headerSize == 16 || headerSize == 64;
+
+  Layout layout;
+  std::int64_t width, height;
+  std::uint32_t compression = 0, colourCount = 0;
+  if (core) {
+    width = U16(head + 18);
+    height = U16(head + 20);
+    layout.bits = U16(head + 24);
+  } else {
+    // OS/2 2.x sizes are unsigned: those files have no top-down form.
+    width = os2 ? std::int64_t{U32(head + 18)} : I32(head + 18);
+    height = os2 ? std::int64_t{U32(head + 22)} : I32(head + 22);
+    layout.bits = U16(head + 28);
+    if (headerSize >= 40) {
+      compression = U32(head + 30);
+      colourCount = U32(head + 46);
+    }
+  }
+  if (width <= 0) Fail(name, "the width " + Num(width) + " is not valid");
+  if (height == 0 || height == INT32_MIN) Fail(name, "the height " + Num(height) + " is not valid");
+  layout.topDown = height < 0;
+  if (height < 0) height = -height;
+  if (width > kMaxPictureSide) {
+    Fail(name,
+         "the width " + Num(width) + " exceeds the limit of " + Num(kMaxPictureSide) + " pixels");
+  }
+  if (height > kMaxPictureSide) {
+    Fail(name,
+         "the height " + Num(height) + " exceeds the limit of " + Num(kMaxPictureSide) + " pixels");
+  }
+  if (width * height > kMaxPicturePixels) {
+    Fail(name, "the picture size " + Num(width) + "x" + Num(height) + " exceeds the limit of " +
+                   Num(kMaxPicturePixels) + " pixels");
+  }
+  layout.width = static_cast<int>(width);
+  layout.height = static_cast<int>(height);
+
+  const int bits = layout.bits;
+  if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) {
+    Fail(name, "the bit depth " + Num(bits) + " is not supported");
+  }
+
+  std::uint64_t tableStart = 14 + std::uint64_t{headerSize};  // masks or palette follow here
+  bool paletted = bits <= 8;
+  if (os2 && compression == 3) Fail(name, "OS/2 Huffman compression is not supported");
+  if (os2 && compression == 4) Fail(name, "OS/2 RLE24 compression is not supported");
+  if (os2 && compression > 2) {
+    Fail(name, "the compression method " + Num(compression) + " is not supported");
+  }
+  switch (compression) {
+    case 0:
+      if (bits == 1) layout.kind = Kind::kPalette1;
+      if (bits == 4) layout.kind = Kind::kPalette4;
+      if (bits == 8) layout.kind = Kind::kPalette8;
+      if (bits == 16) SetUpMasks(layout, 0x7C00, 0x03E0, 0x001F, name);
+      if (bits == 24) layout.kind = Kind::kBgr24;
+      if (bits == 32) layout.kind = Kind::kBgrx32;
+      break;
+    case 1:
+    case 2: {
+      const int needed = compression == 1 ? 8 : 4;
+      const char* method = compression == 1 ? "RLE8" : "RLE4";
+      if (bits != needed) {
+        Fail(name, std::string(method) + " compression needs " + Num(needed) +
+                       " bits per pixel, not " + Num(bits));
+      }
+      if (layout.topDown) Fail(name, "a compressed picture cannot be stored top-down");
+      layout.kind = compression == 1 ? Kind::kRle8 : Kind::kRle4;
+      break;
+    }
+    case 3:
+    case 6: {
+      if (bits != 16 && bits != 32) {
+        Fail(name, "colour masks need 16 or 32 bits per pixel, not " + Num(bits));
+      }
+      std::uint64_t maskStart = 54;
+      if (headerSize == 40) {
+        tableStart += compression == 3 ? 12 : 16;
+        if (tableStart > fileSize) Fail(name, "the colour masks end early");
+      }
+      SetUpMasks(layout, U32(head + maskStart), U32(head + maskStart + 4),
+                 U32(head + maskStart + 8), name);
+      break;
+    }
+    case 4:
+      Fail(name, "JPEG compression inside a BMP file is not supported");
+    case 5:
+      Fail(name, "PNG compression inside a BMP file is not supported");
+    default:
+      Fail(name, "the compression method " + Num(compression) + " is not supported");
+  }
+
+  layout.offset = U32(head + 10);
+  if (layout.offset >= fileSize) {
+    Fail(name, "the pixel data offset " + Num(layout.offset) + " lies outside the file");
+  }
+  if (layout.offset < tableStart) {
+    Fail(name, "the pixel data offset " + Num(layout.offset) + " lies inside the header");
+  }
+
+  if (paletted) {
+    const unsigned capacity = 1u << bits;
+    const unsigned entrySize = core ? 3 : 4;
+    const std::uint64_t room = (layout.offset - tableStart) / entrySize;
+    unsigned count;
+    if (core) {
+      // These headers have no count; some writers store fewer entries than the bit depth allows.
+      count = static_cast<unsigned>(std::min<std::uint64_t>(capacity, room));
+    } else {
+      count = colourCount == 0 ? capacity : std::min<std::uint32_t>(colourCount, capacity);
+      if (count > room) {
+        Fail(name, "the palette of " + Num(count) + " entries overlaps the pixel data");
+      }
+    }
+    if (count == 0) Fail(name, "the palette is missing");
+    for (unsigned i = 0; i < count; ++i) {
+      const unsigned char* e = head + tableStart + std::uint64_t{i} * entrySize;
+      layout.palette[i] = static_cast<std::uint32_t>(e[2]) |
+                          (static_cast<std::uint32_t>(e[1]) << 8) |
+                          (static_cast<std::uint32_t>(e[0]) << 16);
+    }
+    layout.paletteCount = count;
+  }
+
+  if (layout.kind != Kind::kRle4 && layout.kind != Kind::kRle8) {
+    const std::uint64_t rowBits = static_cast<std::uint64_t>(width) * static_cast<unsigned>(bits);
+    layout.stride = (rowBits + 31) / 32 * 4;
+    layout.rowBytes = (rowBits + 7) / 8;
+    const std::uint64_t end =
+        layout.offset + layout.stride * static_cast<std::uint64_t>(height - 1) + layout.rowBytes;
+    if (end > fileSize) Fail(name, "the pixel data ends early");
+  }
+  return layout;
+}
+
+// Converts one stored row; returns the largest palette index met (0 for formats without one).
+unsigned ConvertRow(const Layout& layout, const unsigned char* s, std::uint32_t* out) {
+  const std::size_t n = static_cast<std::size_t>(layout.width);
+  const std::uint32_t* palette = layout.palette.data();
+  unsigned top = 0;
+  switch (layout.kind) {
+    case Kind::kBgr24: {
+      // A four-byte load per pixel, byte-swapped: B G R x -> 0x00BBGGRR. The last pixel of the
+      // row is done bytewise so that no load reaches past the row.
+      std::size_t x = 0;
+      for (; x + 1 < n; ++x) out[x] = __builtin_bswap32(Load32(s + 3 * x)) >> 8;
+      for (; x < n; ++x) {
+        out[x] = (static_cast<std::uint32_t>(s[3 * x]) << 16) |
+                 (static_cast<std::uint32_t>(s[3 * x + 1]) << 8) | s[3 * x + 2];
+      }
+      break;
+    }
+    case Kind::kBgrx32:
+      for (std::size_t x = 0; x < n; ++x) out[x] = __builtin_bswap32(Load32(s + 4 * x)) >> 8;
+      break;
+    case Kind::kMask32:
+      for (std::size_t x = 0; x < n; ++x) {
+        out[x] = Compose(layout.red, layout.green, layout.blue, Load32(s + 4 * x));
+      }
+      break;
+    case Kind::kMask16: {
+      const std::uint32_t* lut = layout.lut16.data();
+      for (std::size_t x = 0; x < n; ++x) out[x] = lut[Load16(s + 2 * x)];
+      break;
+    }
+    case Kind::kPalette8:
+      for (std::size_t x = 0; x < n; ++x) {
+        const unsigned index = s[x];
+        top = std::max(top, index);
+        out[x] = palette[index];
+      }
+      break;
+    case Kind::kPalette4:
+      for (std::size_t x = 0; x < n; ++x) {
+        const unsigned index = (x & 1) ? (s[x >> 1] & 0x0F) : (s[x >> 1] >> 4);
+        top = std::max(top, index);
+        out[x] = palette[index];
+      }
+      break;
+    case Kind::kPalette1:
+      for (std::size_t x = 0; x < n; ++x) {
+        const unsigned index = (s[x >> 3] >> (7 - (x & 7))) & 1;
+        top |= index;
+        out[x] = palette[index];
+      }
+      break;
+    case Kind::kRle4:
+    case Kind::kRle8:
+      break;
+  }
+  return top;
+}
+
+// Converts `count` stored rows starting with stored row `first`; returns the failure reason or "".
+std::string ConvertRows(const Layout& layout, const unsigned char* rows, int first, int count,
+                        PixelGrid& grid) {
+  const bool checkIndex = layout.bits <= 8 && layout.paletteCount < (1u << layout.bits);
+  for (int i = 0; i < count; ++i) {
+    const int stored = first + i;
+    const int y = layout.topDown ? stored : layout.height - 1 - stored;
+    const unsigned top =
+        ConvertRow(layout, rows + layout.stride * static_cast<unsigned>(i), grid.Row(y));
+    if (checkIndex && top >= layout.paletteCount) return PaletteReason(top, layout.paletteCount);
+  }
+  return {};
+}
+
+// Runs work(firstRow, rowCount) over all stored rows, split over the cores for big pictures; the
+// reason of the lowest failing part wins so the message does not depend on timing.
+std::string SplitRows(const Layout& layout, const std::function<std::string(int, int)>& work) {
+  const std::uint64_t pixels =
+      static_cast<std::uint64_t>(layout.width) * static_cast<std::uint64_t>(layout.height);
+  unsigned parts = 1;
+  if (pixels >= kParallelPixels) {
+    parts = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
+    parts = std::min(parts, static_cast<unsigned>(layout.height));
+  }
+  std::vector<std::string> reasons(parts);
+  auto guarded = [&](unsigned part) {
+    const int begin = static_cast<int>(std::uint64_t{part} * layout.height / parts);
+    const int end = static_cast<int>(std::uint64_t{part + 1} * layout.height / parts);
+    try {
+      reasons[part] = work(begin, end - begin);
+    } catch (const std::bad_alloc&) {
+      reasons[part] = "there is not enough memory";
+    } catch (const std::exception& e) {
+      reasons[part] = e.what();
+    }
+  };
+  std::vector<std::thread> threads;
+  unsigned inlineFrom = parts;
+  for (unsigned part = 1; part < parts; ++part) {
+    try {
+      threads.emplace_back(guarded, part);
+    } catch (const std::system_error&) {
+      inlineFrom = part;  // no thread to be had: the caller does the rest itself
+      break;
+    }
+  }
+  guarded(0);
+  for (unsigned part = inlineFrom; part < parts; ++part) guarded(part);
+  for (std::thread& t : threads) t.join();
+  for (const std::string& reason : reasons) {
+    if (!reason.empty()) return reason;
+  }
+  return {};
+}
+
+PixelGrid MakeGrid(const Layout& layout, const std::string& name) {
+  // Pixels an RLE stream skips are palette entry 0; every other format overwrites them all.
+  const std::uint32_t fill = layout.paletteCount > 0 ? layout.palette[0] : 0;
+  try {
+    if (layout.kind != Kind::kRle4 && layout.kind != Kind::kRle8) {
+      return PixelGrid(layout.width, layout.height, UninitialisedPixels{});
+    }
+    return PixelGrid(layout.width, layout.height, fill);
+  } catch (const std::bad_alloc&) {
+    Fail(name, "there is not enough memory for a picture of " + Num(layout.width) + "x" +
+                   Num(layout.height) + " pixels");
+  }
+}
+
+// The RLE stream as the decoder sees it: Take(n) hands out the next n bytes or nullptr at the
+// end of the data.
+class MemoryStream {
+ public:
+  MemoryStream(const unsigned char* data, std::size_t size) : mData(data), mLeft(size) {}
+  const unsigned char* Take(std::size_t n) {
+    if (n > mLeft) return nullptr;
+    const unsigned char* p = mData;
+    mData += n;
+    mLeft -= n;
+    return p;
+  }
+
+ private:
+  const unsigned char* mData;
+  std::size_t mLeft;
+};
+
+class FileStream {
+ public:
+  FileStream(int fd, std::uint64_t offset, std::uint64_t end)
+      : mFd(fd), mPos(offset), mEnd(end), mBuffer(std::size_t{1} << 16) {}
+  const unsigned char* Take(std::size_t n) {
+    if (mHave - mUsed < n) {
+      std::memmove(mBuffer.data(), mBuffer.data() + mUsed, mHave - mUsed);
+      mHave -= mUsed;
+      mUsed = 0;
+      while (mHave < n && mPos < mEnd) {
+        const std::size_t want =
+            static_cast<std::size_t>(std::min<std::uint64_t>(mBuffer.size() - mHave, mEnd - mPos));
+        const ssize_t got = pread(mFd, mBuffer.data() + mHave, want, static_cast<off_t>(mPos));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return nullptr;
+        mHave += static_cast<std::size_t>(got);
+        mPos += static_cast<std::uint64_t>(got);
+      }
+      if (mHave < n) return nullptr;
+    }
+    const unsigned char* p = mBuffer.data() + mUsed;
+    mUsed += n;
+    return p;
+  }
+
+ private:
+  int mFd;
+  std::uint64_t mPos, mEnd;
+  std::vector<unsigned char> mBuffer;  // larger than the longest piece asked for (2 + 256 bytes)
+  std::size_t mHave = 0, mUsed = 0;
+};
+
+// Stored row r is picture row height-1-r: compressed pictures are always bottom-up.
+template <typename Stream>
+void DecodeRle(const Layout& layout, Stream& stream, PixelGrid& grid, const std::string& name) {
+  const bool four = layout.kind == Kind::kRle4;
+  const unsigned count = layout.paletteCount;
+  const std::uint32_t* palette = layout.palette.data();
+  const int width = layout.width, height = layout.height;
+  const char* pastEnd = "the compressed pixel data ends before its end-of-bitmap mark";
+  const char* pastPicture = "the compressed pixel data writes past the picture";
+  int x = 0, r = 0;
+  auto check = [&](unsigned index) {
+    if (index >= count) Fail(name, PaletteReason(index, count));
+  };
+  auto room = [&](unsigned pixels) {
+    if (r >= height || static_cast<unsigned>(width - x) < pixels) Fail(name, pastPicture);
+  };
+  for (;;) {
+    const unsigned char* op = stream.Take(2);
+    if (op == nullptr) Fail(name, pastEnd);
+    const unsigned n = op[0], value = op[1];
+    if (n > 0) {
+      room(n);
+      const unsigned hi = four ? value >> 4 : value, lo = four ? value & 0x0F : value;
+      check(hi);
+      if (n > 1) check(lo);
+      std::uint32_t* out = grid.Row(height - 1 - r) + x;
+      for (unsigned i = 0; i < n; ++i) out[i] = palette[(i & 1) ? lo : hi];
+      x += static_cast<int>(n);
+    } else if (value == 0) {  // end of line
+      if (r >= height) Fail(name, pastPicture);
+      ++r;
+      x = 0;
+    } else if (value == 1) {  // end of bitmap
+      return;
+    } else if (value == 2) {  // delta
+      const unsigned char* d = stream.Take(2);
+      if (d == nullptr) Fail(name, pastEnd);
+      x += d[0];
+      r += d[1];
+      if (x > width || r >= height) Fail(name, pastPicture);
+    } else {  // absolute run of `value` pixels, padded to a 16-bit boundary
+      const std::size_t bytes = four ? (value + 1) / 2 : value;
+      const unsigned char* s = stream.Take(bytes + (bytes & 1));
+      if (s == nullptr) Fail(name, pastEnd);
+      room(value);
+      std::uint32_t* out = grid.Row(height - 1 - r) + x;
+      for (unsigned i = 0; i < value; ++i) {
+        const unsigned index = four ? ((i & 1) ? s[i >> 1] & 0x0F : s[i >> 1] >> 4) : s[i];
+        check(index);
+        out[i] = palette[index];
+      }
+      x += static_cast<int>(value);
+    }
+  }
+}
+
+// Closes the descriptor however the read ends.
+class FileHandle {
+ public:
+  explicit FileHandle(int fd) : mFd(fd) {}
+  ~FileHandle() {
+    if (mFd >= 0) close(mFd);
+  }
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+  int Get() const { return mFd; }
+
+ private:
+  int mFd;
+};
+
+// Reads exactly `size` bytes at `offset`, or fewer when the file ends; -1 on a read error.
+std::int64_t ReadAt(int fd, unsigned char* buffer, std::uint64_t size, std::uint64_t offset) {
+  std::uint64_t done = 0;
+  while (done < size) {
+    const ssize_t got = pread(fd, buffer + done, static_cast<std::size_t>(size - done),
+                              static_cast<off_t>(offset + done));
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return -1;
+    if (got == 0) break;
+    done += static_cast<std::uint64_t>(got);
+  }
+  return static_cast<std::int64_t>(done);
+}
+
+std::string SystemText(int error) { return std::generic_category().message(error); }
+
+}  // namespace
+
+PixelGrid DecodeBmp(const unsigned char* data, std::size_t size,
+                    const std::string& nameForMessages) {
+  const Layout layout = ParseHeader(data, size, nameForMessages);
+  PixelGrid grid = MakeGrid(layout, nameForMessages);
+  if (layout.kind == Kind::kRle4 || layout.kind == Kind::kRle8) {
+    MemoryStream stream(data + layout.offset, size - layout.offset);
+    DecodeRle(layout, stream, grid, nameForMessages);
+    return grid;
+  }
+  const std::string reason = SplitRows(layout, [&](int first, int count) {
+    return ConvertRows(layout, data + layout.offset + layout.stride * static_cast<unsigned>(first),
+                       first, count, grid);
+  });
+  if (!reason.empty()) Fail(nameForMessages, reason);
+  return grid;
+}
+
+PixelGrid ReadPicture(const std::string& path) {
+  struct stat info;
+  if (stat(path.c_str(), &info) != 0) {
+    const int error = errno;
+    if (error == ENOENT || error == ENOTDIR) Fail(path, "the file does not exist");
+    Fail(path, "the file cannot be examined (" + SystemText(error) + ")");
+  }
+  if (S_ISDIR(info.st_mode)) Fail(path, "it is a folder, not a file");
+  if (!S_ISREG(info.st_mode)) Fail(path, "it is not a regular file");
+  // O_NONBLOCK: should the name be swapped for a FIFO after the check, the open still returns.
+  FileHandle file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+  if (file.Get() < 0) {
+    const int error = errno;
+    if (error == EACCES || error == EPERM) Fail(path, "permission to read it is denied");
+    Fail(path, "the file cannot be opened (" + SystemText(error) + ")");
+  }
+  if (fstat(file.Get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+    Fail(path, "it is not a regular file");
+  }
+  const std::uint64_t fileSize = static_cast<std::uint64_t>(info.st_size);
+
+  std::array<unsigned char, kHeadBytes> head{};
+  const std::uint64_t headSize = std::min<std::uint64_t>(fileSize, kHeadBytes);
+  const std::int64_t got = ReadAt(file.Get(), head.data(), headSize, 0);
+  if (got < 0) Fail(path, "reading the file failed (" + SystemText(errno) + ")");
+  // A file that shrank since fstat is judged by what is really there.
+  const std::uint64_t headGot = static_cast<std::uint64_t>(got);
+  const Layout layout = ParseHeader(head.data(), headGot < headSize ? headGot : fileSize, path);
+  PixelGrid grid = MakeGrid(layout, path);
+
+  if (layout.kind == Kind::kRle4 || layout.kind == Kind::kRle8) {
+    FileStream stream(file.Get(), layout.offset, fileSize);
+    DecodeRle(layout, stream, grid, path);
+    return grid;
+  }
+  const int fd = file.Get();
+  const std::string reason = SplitRows(layout, [&](int first, int count) -> std::string {
+    const int chunkRows = static_cast<int>(
+        std::clamp<std::uint64_t>(kChunkBytes / layout.stride, 1, static_cast<unsigned>(count)));
+    std::vector<unsigned char> buffer(layout.stride * static_cast<unsigned>(chunkRows));
+    for (int done = 0; done < count; done += chunkRows) {
+      const int rows = std::min(chunkRows, count - done);
+      const std::uint64_t start =
+          layout.offset + layout.stride * static_cast<unsigned>(first + done);
+      // The last stored row may lack its padding.
+      const std::uint64_t need = layout.stride * static_cast<unsigned>(rows - 1) + layout.rowBytes;
+      const std::uint64_t want = std::min<std::uint64_t>(
+          layout.stride * static_cast<unsigned>(rows), fileSize - std::min(fileSize, start));
+      const std::int64_t read = ReadAt(fd, buffer.data(), std::max(want, need), start);
+      if (read < 0) return "reading the file failed (" + SystemText(errno) + ")";
+      if (static_cast<std::uint64_t>(read) < need) return "the pixel data ends early";
+      std::string reason = ConvertRows(layout, buffer.data(), first + done, rows, grid);
+      if (!reason.empty()) return reason;
+    }
+    return {};
+  });
+  if (!reason.empty()) Fail(path, reason);
+  return grid;
+}
+
+}  // namespace qv
