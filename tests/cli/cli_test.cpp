@@ -1,0 +1,529 @@
+// Tests of the batch tool, run in-process: report, colour listing, JSON, failures, overlay.
+#include <gtest/gtest.h>
+
+#include <QByteArray>
+#include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QString>
+#include <cmath>
+#include <filesystem>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/run_cli.h"
+#include "core/picture/bmp_reader.h"
+#include "imaging/picture_image.h"
+#include "support/bmp_writer.h"
+#include "support/grid_builder.h"
+
+namespace qv::test {
+namespace {
+
+struct CliRun {
+  int code = -1;
+  std::string out;
+  std::string err;
+};
+
+CliRun RunTool(const std::vector<std::string>& args) {
+  std::ostringstream out;
+  std::ostringstream err;
+  CliRun run;
+  run.code = RunCli(args, out, err);
+  run.out = out.str();
+  run.err = err.str();
+  return run;
+}
+
+std::vector<std::string> Concat(std::vector<std::string> a, const std::vector<std::string>& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+QJsonObject ParseJson(const std::string& text) {
+  QJsonParseError error;
+  const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(text), &error);
+  EXPECT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString() << "\n"
+                                                   << text;
+  EXPECT_TRUE(doc.isObject());
+  return doc.object();
+}
+
+std::set<std::string> FilesIn(const std::string& folder) {
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    names.insert(entry.path().filename().string());
+  }
+  return names;
+}
+
+// The section every test can compute by hand: a red 10 x 4 pixel rectangle at x 2..11, y 3..6
+// in a 20 x 10 white picture. At 100 x 40 mm each pixel is 10 x 10 mm.
+class RunCliTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    rect = dir.File("rect.bmp");
+    WriteAll(rect, EncodeBmp24(MakeGrid(20, 10, kWhite, {{2, 3, 11, 6, kRed}})));
+  }
+  std::vector<std::string> Analyse(const std::vector<std::string>& more = {}) const {
+    return Concat({"analyse", rect, "--width", "100", "--height", "40", "--use", "clRed",
+                   "--material", "clRed@steel@210000@7850"},
+                  more);
+  }
+
+  TempDir dir;
+  std::string rect;
+};
+
+TEST_F(RunCliTest, ReportMatchesTheWindowsClipboardText) {
+  // NC and MC: mean pixel (6.5, 4.5) rounds half-even to (6, 4), 4 and 1 pixels from UL.
+  // EA = 210000 * 40 px * 100 mm^2; mass 7850 * 4000 mm^2 / 1e9 * 1000 = 31.4 kg/m.
+  // About NC, E A Dx^2 = 2.1e9: EIyy = 2.1e9 * 4 * (16+9+4+1+0+1+4+9+16+25) = 7.14e11,
+  // EIzz = 2.1e9 * 10 * (1+0+1+4) = 1.26e11, EIyz = -2.1e9 * 5 * 2 = -2.1e10; largest 7.14e11
+  // gives the scale E10. alpha = atan(2 EIyz / (EIyy - EIzz)) / 2 = -2.04 degrees,
+  // EI1/2 = (8.4e11 +- sqrt(5.88e11^2 + 4 * 2.1e10^2)) / 2 = 71.4749e10 and 12.5251e10.
+  const std::string expected =
+      "QUORVANE RESULTS : rect.bmp\r\n"
+      "\r\n"
+      "Sectional boundaries:\r\n"
+      "    width  = 10 equals to 100 mm\r\n"
+      "    height = 4 equals to 40 mm\r\n"
+      "\r\n"
+      "material properties:\r\n"
+      "\r\n"
+      "name\t\tcolor\tE [N/mm^2]\trho [kg/m^3]\r\n"
+      "--------------------------------------------------------------\r\n"
+      "steel\t\tclRed\t210000\t\t7850\r\n"
+      "\r\n"
+      "normal center NC at position:\r\n"
+      "    hor  = 40.00 mm from upper left corner UL\r\n"
+      "    ver  = 10.00 mm from upper left corner UL\r\n"
+      "\r\n"
+      "mass center MC at position:\r\n"
+      "    hor  = 40.00 mm from upper left corner UL\r\n"
+      "    ver  = 10.00 mm from upper left corner UL\r\n"
+      "    mass = 31.4 kg/m\r\n"
+      "\r\n"
+      "Cross sectional stiffness components:\r\n"
+      "    EA   = 8.4E008 N\r\n"
+      "    EIyy = 71.400E10 Nmm^2\r\n"
+      "    EIzz = 12.600E10 Nmm^2\r\n"
+      "    EIyz = -2.100E10 Nmm^2\r\n"
+      "\r\n"
+      "Principal data:\r\n"
+      "    alpha= -2.0 degrees\r\n"
+      "    EI1  = 71.475E10 Nmm^2\r\n"
+      "    EI2  = 12.525E10 Nmm^2\r\n";
+  const CliRun run = RunTool(Analyse());
+  EXPECT_EQ(run.code, 0);
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.out, expected);
+}
+
+TEST_F(RunCliTest, EuroCodeConventionRenamesTheStiffnessLines) {
+  const CliRun run = RunTool(Analyse({"--convention", "1"}));
+  ASSERT_EQ(run.code, 0) << run.err;
+  EXPECT_NE(run.out.find("    EIy  = 12.600E10 Nmm^2\r\n    EIz  = 71.400E10 Nmm^2\r\n"
+                         "    EIyz = -2.100E10 Nmm^2\r\n"),
+            std::string::npos)
+      << run.out;
+}
+
+TEST_F(RunCliTest, EpsAboveTheAngleKeepsThePrincipalValuesOnTheAxes) {
+  // alpha is -2.04 degrees: a precision of 3 degrees puts EI1 and EI2 on the axes, the larger
+  // (EIyy) first; the angle text stays as it was.
+  const CliRun run = RunTool(Analyse({"--eps", "3", "--json"}));
+  ASSERT_EQ(run.code, 0) << run.err;
+  const QJsonObject json = ParseJson(run.out);
+  EXPECT_EQ(json["ei1"].toDouble(), 7.14e11);
+  EXPECT_EQ(json["ei2"].toDouble(), 1.26e11);
+  EXPECT_EQ(json["texts"].toObject()["ei1"].toString(), "71.400E10");
+  EXPECT_EQ(json["texts"].toObject()["alpha"].toString(), "-2.0");
+  EXPECT_EQ(json["eps"].toDouble(), 3.0);
+}
+
+TEST_F(RunCliTest, ColoursListsDollarColoursOnlyWithAll) {
+  // Discovery runs column by column: white at x 0, the unnamed colour at x 1, red at x 3.
+  const std::string path = dir.File("colours.bmp");
+  WriteAll(path,
+           EncodeBmp24(MakeGrid(10, 8, kWhite, {{1, 5, 2, 6, 0x00123456}, {3, 1, 6, 2, kRed}})));
+
+  const CliRun named = RunTool({"colours", path});
+  EXPECT_EQ(named.code, 0);
+  EXPECT_EQ(named.out, "clWhite\t0\t9\t0\t7\nclRed\t3\t6\t1\t2\n");
+
+  const CliRun all = RunTool({"colours", path, "--all"});
+  EXPECT_EQ(all.code, 0);
+  EXPECT_EQ(all.out, "clWhite\t0\t9\t0\t7\n$00123456\t1\t2\t5\t6\nclRed\t3\t6\t1\t2\n");
+  EXPECT_EQ(all.err, "");
+}
+
+TEST_F(RunCliTest, JsonCarriesFullPrecisionValuesTextsAndHints) {
+  const CliRun run = RunTool(Analyse({"--json"}));
+  ASSERT_EQ(run.code, 0) << run.err;
+  const QJsonObject json = ParseJson(run.out);
+  EXPECT_EQ(json["picture"].toString(), "rect.bmp");
+  EXPECT_EQ(json["width_text"].toString(), "100");
+  EXPECT_EQ(json["section_bounds"].toObject()["xmax"].toInt(), 11);
+  EXPECT_EQ(json["width_px"].toInt(), 10);
+  EXPECT_EQ(json["height_px"].toInt(), 4);
+  EXPECT_EQ(json["dx"].toDouble(), 10.0);
+  EXPECT_EQ(json["relevant_pixels"].toInt(), 40);
+  EXPECT_EQ(json["ea"].toDouble(), 8.4e8);
+  EXPECT_DOUBLE_EQ(json["mass_per_m"].toDouble(), 31.4);
+  const QJsonObject nc = json["nc"].toObject();
+  EXPECT_EQ(nc["x_px"].toInt(), 6);
+  EXPECT_EQ(nc["y_px"].toInt(), 4);
+  EXPECT_EQ(nc["hor_mm"].toDouble(), 40.0);
+  EXPECT_EQ(json["eiyy"].toDouble(), 7.14e11);
+  EXPECT_EQ(json["eiyz"].toDouble(), -2.1e10);
+  EXPECT_NEAR(json["alpha_deg"].toDouble(), -2.0428083899874383, 1e-12);
+  EXPECT_FALSE(json["iso"].toBool());
+  EXPECT_EQ(json["convention"].toInt(), 0);
+  EXPECT_EQ(json["texts"].toObject()["ea"].toString(), "8.4E008");
+  EXPECT_EQ(json["texts"].toObject()["ei2"].toString(), "12.525E10");
+  EXPECT_EQ(json["hints"].toObject()["ea"].toString(), "840000000");
+  EXPECT_EQ(json["hints"].toObject()["eiyy"].toString(), "714000000000");
+
+  const QJsonArray materials = json["materials"].toArray();
+  ASSERT_EQ(materials.size(), 1);
+  const QJsonObject steel = materials[0].toObject();
+  EXPECT_EQ(steel["label"].toString(), "clRed");
+  EXPECT_EQ(steel["pixels"].toInt(), 40);
+  EXPECT_EQ(steel["area_mm2"].toDouble(), 4000.0);
+  EXPECT_EQ(steel["ea"].toDouble(), json["ea"].toDouble());
+  EXPECT_EQ(steel["mass_per_m"].toDouble(), json["mass_per_m"].toDouble());
+}
+
+TEST_F(RunCliTest, JsonNumbersRoundTripExactly) {
+  // The principal values and the angle need all 17 digits; the JSON text must give back the
+  // very doubles of the principal-axes formulas applied to the exact moments.
+  const CliRun run = RunTool(Analyse({"--json"}));
+  ASSERT_EQ(run.code, 0) << run.err;
+  const QJsonObject json = ParseJson(run.out);
+  const double yy = 7.14e11, zz = 1.26e11, yz = -2.1e10;
+  const double r = std::sqrt((yy - zz) * (yy - zz) + 4 * yz * yz);
+  EXPECT_EQ(json["ei1"].toDouble(), ((yy + zz) + r) * 0.5);
+  EXPECT_EQ(json["ei2"].toDouble(), ((yy + zz) - r) * 0.5);
+  EXPECT_EQ(json["alpha_rad"].toDouble(), 0.5 * std::atan(2 * yz / (yy - zz)));
+}
+
+TEST_F(RunCliTest, JsonStringsSurviveQuotesBackslashesControlsAndUtf8) {
+  const std::string name = "Stahl \"S355\" \\ \t\x01 \xC3\xBC \xE2\x82\xAC";
+  const CliRun run = RunTool(Analyse({"--material", "clRed@" + name + "@210000@7850", "--json"}));
+  ASSERT_EQ(run.code, 0) << run.err;
+  const QJsonObject json = ParseJson(run.out);
+  EXPECT_EQ(json["materials"].toArray()[0].toObject()["name"].toString().toStdString(), name);
+
+  // A byte that is no UTF-8 (a library in another encoding) still gives valid JSON.
+  const CliRun latin = RunTool(Analyse({"--material", "clRed@Gu\xDF@210000@7850", "--json"}));
+  ASSERT_EQ(latin.code, 0) << latin.err;
+  EXPECT_EQ(ParseJson(latin.out)["materials"].toArray()[0].toObject()["name"].toString(),
+            QString::fromUtf8("Gu\xEF\xBF\xBD"));
+}
+
+TEST_F(RunCliTest, NonFiniteValuesBecomeNull) {
+  // E near the largest double over 40 pixels of 1e8 mm^2 each overflows EA.
+  const CliRun run = RunTool({"analyse", rect, "--width", "100000", "--height", "40000", "--use",
+                              "clRed", "--material", "clRed@absurd@1e308@1", "--json"});
+  ASSERT_EQ(run.code, 0) << run.err;
+  const QJsonObject json = ParseJson(run.out);
+  EXPECT_TRUE(json["ea"].isNull());
+  EXPECT_TRUE(json["materials"].toArray()[0].toObject()["ea"].isNull());
+  EXPECT_EQ(json["texts"].toObject()["ea"].toString(), "INF");
+}
+
+TEST_F(RunCliTest, MaterialOptionsOverrideTheLibraryAndAddEntries) {
+  const std::string library = dir.File("properties.ini");
+  const std::string libraryText =
+      "[properties]\r\nn=2\r\n1=1@clRed@steel@210000@7850\r\n2=2@clBlue@concrete@33000@2500\r\n";
+  WriteAll(library, libraryText);
+  const std::string path = dir.File("mixed.bmp");
+  WriteAll(path, EncodeBmp24(MakeGrid(
+                     30, 10, kWhite,
+                     {{0, 0, 9, 9, kRed}, {10, 0, 19, 9, kLime}, {20, 0, 29, 9, kBlack}})));
+  const CliRun run =
+      RunTool({"analyse", path, "--width", "300", "--height", "100", "--library", library,
+               "--material", "clRed@S355@200000@7800", "--material", "clLime@timber@1.1e4@420",
+               "--use", "clLime", "--use", "clRed", "--use", "clBlack", "--json"});
+  ASSERT_EQ(run.code, 0) << run.err;
+  // Library order, not --use order; clBlue is not in use; clBlack is new with E = rho = 1.
+  const QJsonArray materials = ParseJson(run.out)["materials"].toArray();
+  ASSERT_EQ(materials.size(), 3);
+  const QJsonObject red = materials[0].toObject();
+  EXPECT_EQ(red["id"].toInt(), 1);
+  EXPECT_EQ(red["name"].toString(), "S355");
+  EXPECT_EQ(red["e"].toDouble(), 200000.0);
+  EXPECT_EQ(red["rho"].toDouble(), 7800.0);
+  const QJsonObject lime = materials[1].toObject();
+  EXPECT_EQ(lime["id"].toInt(), 3);
+  EXPECT_EQ(lime["label"].toString(), "clLime");
+  EXPECT_EQ(lime["e"].toDouble(), 11000.0);
+  EXPECT_EQ(lime["ea"].toDouble(), 11000.0 * 100 * 100.0);
+  const QJsonObject black = materials[2].toObject();
+  EXPECT_EQ(black["id"].toInt(), 4);
+  EXPECT_EQ(black["name"].toString(), "");
+  EXPECT_EQ(black["e"].toDouble(), 1.0);
+  EXPECT_EQ(black["rho"].toDouble(), 1.0);
+  // The library is read only.
+  EXPECT_EQ(ReadAll(library), libraryText);
+  EXPECT_EQ(FilesIn(dir.Path()),
+            (std::set<std::string>{"rect.bmp", "mixed.bmp", "properties.ini"}));
+}
+
+// --- the size fields -------------------------------------------------------------------------
+
+struct SizeCase {
+  std::string text;
+  bool accepted;
+};
+
+class RunCliSizeTest : public RunCliTest, public ::testing::WithParamInterface<SizeCase> {};
+
+TEST_P(RunCliSizeTest, WidthTakesWhatTheWindowsSizeFieldTakes) {
+  const SizeCase& c = GetParam();
+  const CliRun run = RunTool({"analyse", rect, "--width", c.text, "--height", "40", "--use",
+                              "clRed", "--material", "clRed@steel@210000@7850"});
+  if (c.accepted) {
+    ASSERT_EQ(run.code, 0) << run.err;
+    // The text appears as typed; the value is 100 mm in every accepted spelling.
+    EXPECT_NE(run.out.find("    width  = 10 equals to " + c.text + " mm\r\n"), std::string::npos);
+    EXPECT_NE(run.out.find("    hor  = 40.00 mm"), std::string::npos);
+  } else {
+    EXPECT_EQ(run.code, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err.rfind("quorvane-cli: --width '" + c.text + "': ", 0), 0u) << run.err;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, RunCliSizeTest,
+    ::testing::Values(SizeCase{"100", true},           // plain decimal
+                      SizeCase{"+100", true},          // a plus sign
+                      SizeCase{"  100", true},         // leading blanks
+                      SizeCase{"$64", true},           // hexadecimal with "$"
+                      SizeCase{"0x64", true},          // ... with "0x"
+                      SizeCase{"0X64", true},          // ... with "0X"
+                      SizeCase{"x64", true},           // ... with "x" alone
+                      SizeCase{"00100", true},         // leading zeros are still decimal
+                      SizeCase{"0", false},            // the window offers no analysis
+                      SizeCase{"100001", false},       // above the field's range
+                      SizeCase{"-5", false},           // below it
+                      SizeCase{"$FFFFFFFF", false},    // the 32-bit pattern -1
+                      SizeCase{"12a", false},          // not a number
+                      SizeCase{"1e2", false},          // no exponent in an integer field
+                      SizeCase{"1.5", false},          // no fraction
+                      SizeCase{"100 ", false},         // trailing blank
+                      SizeCase{"-0x10", false},        // no sign before hexadecimal
+                      SizeCase{"$", false},            // prefix without digits
+                      SizeCase{"$123456789", false},   // nine hexadecimal digits
+                      SizeCase{"99999999999", false},  // beyond 32 bits
+                      SizeCase{"", false}));           // empty
+
+// --- failures --------------------------------------------------------------------------------
+
+struct FailureCase {
+  const char* what;
+  std::vector<std::string> args;  // "{dir}" stands for the test folder
+  int code;
+  std::string message;  // the start of standard error
+};
+
+class RunCliFailureTest : public RunCliTest, public ::testing::WithParamInterface<FailureCase> {
+ protected:
+  void SetUp() override {
+    RunCliTest::SetUp();
+    WriteAll(dir.File("notes.txt"), "not a picture\n");
+    WriteAll(dir.File("line.bmp"), EncodeBmp24(MakeGrid(20, 10, kWhite, {{4, 1, 4, 8, kRed}})));
+    WriteAll(dir.File("bad.ini"), "[properties]\r\nn=1\r\n1=1@clRed@steel@2l0000@7850\r\n");
+    std::filesystem::create_directory(dir.File("folder.png"));
+  }
+  std::string WithFolder(std::string text) const {
+    for (std::size_t at; (at = text.find("{dir}")) != std::string::npos;) {
+      text.replace(at, 5, dir.Path());
+    }
+    return text;
+  }
+};
+
+TEST_P(RunCliFailureTest, FailsWithOneClearLineAndWritesNothing) {
+  const FailureCase& c = GetParam();
+  std::vector<std::string> args;
+  for (const std::string& arg : c.args) args.push_back(WithFolder(arg));
+  const std::set<std::string> before = FilesIn(dir.Path());
+  const CliRun run = RunTool(args);
+  EXPECT_EQ(run.code, c.code);
+  EXPECT_EQ(run.out, "");
+  const std::string message = "quorvane-cli: " + WithFolder(c.message);
+  EXPECT_EQ(run.err.substr(0, message.size()), message) << run.err;
+  if (c.code == 1) {
+    EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << run.err;
+  } else {
+    EXPECT_NE(run.err.find("usage: quorvane-cli colours PICTURE"), std::string::npos);
+  }
+  EXPECT_EQ(FilesIn(dir.Path()), before);  // no overlay, no temporary file left behind
+}
+
+const std::vector<std::string> kGood = {"--width", "100",   "--height",  "40",
+                                        "--use",   "clRed", "--overlay", "{dir}/out.png"};
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RunCliFailureTest,
+    ::testing::Values(
+        FailureCase{"MissingPicture", Concat({"analyse", "{dir}/none.bmp"}, kGood), 1,
+                    "Cannot read picture {dir}/none.bmp: no such file"},
+        FailureCase{"NotAPicture", Concat({"analyse", "{dir}/notes.txt"}, kGood), 1,
+                    "Cannot read picture"},
+        FailureCase{"MissingLibrary",
+                    Concat({"analyse", "{dir}/rect.bmp", "--library", "{dir}/none.ini"}, kGood), 1,
+                    "Cannot read library file {dir}/none.ini: no such file"},
+        FailureCase{"LibraryWithABadNumber",
+                    Concat({"analyse", "{dir}/rect.bmp", "--library", "{dir}/bad.ini"}, kGood), 1,
+                    "Cannot read library file {dir}/bad.ini: '2l0000' is not a valid floating "
+                    "point value"},
+        FailureCase{"LibraryIsAFolder",
+                    Concat({"analyse", "{dir}/rect.bmp", "--library", "{dir}"}, kGood), 1,
+                    "Cannot read library file {dir}: not a regular file"},
+        FailureCase{
+            "BadE",
+            Concat({"analyse", "{dir}/rect.bmp", "--material", "clRed@steel@2,1E5@7850"}, kGood), 1,
+            "--material 'clRed@steel@2,1E5@7850': '2,1E5' is not a valid floating "
+            "point value"},
+        FailureCase{
+            "MaterialWithoutRho",
+            Concat({"analyse", "{dir}/rect.bmp", "--material", "clRed@steel@210000"}, kGood), 1,
+            "--material 'clRed@steel@210000': expected LABEL@NAME@E@RHO"},
+        FailureCase{"BadEps", Concat({"analyse", "{dir}/rect.bmp", "--eps", "one"}, kGood), 1,
+                    "--eps: 'one' is not a valid floating point value"},
+        FailureCase{"ConventionTwo",
+                    Concat({"analyse", "{dir}/rect.bmp", "--convention", "2"}, kGood), 1,
+                    "--convention '2': the sign convention must be 0 or 1"},
+        FailureCase{"NoUse",
+                    {"analyse", "{dir}/rect.bmp", "--width", "100", "--height", "40", "--overlay",
+                     "{dir}/out.png"},
+                    1,
+                    "No material selected.\n"},
+        FailureCase{"UseOfAColourNotInThePicture",
+                    Concat({"analyse", "{dir}/rect.bmp", "--use", "clBlue"}, kGood), 1,
+                    "'clBlue' is not a colour of rect.bmp\n"},
+        FailureCase{"UseInTheWrongLetterCase",
+                    Concat({"analyse", "{dir}/rect.bmp", "--use", "clred"}, kGood), 1,
+                    "'clred' is not a colour of rect.bmp\n"},
+        FailureCase{"SectionOnePixelWide", Concat({"analyse", "{dir}/line.bmp"}, kGood), 1,
+                    "the section is only one pixel wide"},
+        FailureCase{"OverlayIntoAMissingFolder",
+                    {"analyse", "{dir}/rect.bmp", "--width", "100", "--height", "40", "--use",
+                     "clRed", "--overlay", "{dir}/no/out.png"},
+                    1,
+                    "Unable to write to {dir}/no/out.png\n"},
+        FailureCase{"OverlayOverAFolder",
+                    {"analyse", "{dir}/rect.bmp", "--width", "100", "--height", "40", "--use",
+                     "clRed", "--overlay", "{dir}/folder.png"},
+                    1,
+                    "Unable to write to {dir}/folder.png\n"},
+        FailureCase{"OverlayOfAnotherType",
+                    {"analyse", "{dir}/rect.bmp", "--width", "100", "--height", "40", "--use",
+                     "clRed", "--overlay", "{dir}/out.jpg"},
+                    1,
+                    "'{dir}/out.jpg' is not a .png or .bmp file name\n"},
+        FailureCase{"UnknownOption", Concat({"analyse", "{dir}/rect.bmp", "--colour", "x"}, kGood),
+                    2, "unknown option '--colour' for analyse\n"},
+        FailureCase{"JsonIsNoColoursOption",
+                    {"colours", "{dir}/rect.bmp", "--json"},
+                    2,
+                    "unknown option '--json' for colours\n"},
+        FailureCase{"MissingValueAtTheEnd",
+                    Concat({"analyse", "{dir}/rect.bmp"}, {"--width", "100", "--height"}), 2,
+                    "option --height needs a value\n"},
+        FailureCase{"OptionInPlaceOfAValue",
+                    Concat({"analyse", "{dir}/rect.bmp", "--use", "--json"}, kGood), 2,
+                    "option --use needs a value\n"},
+        FailureCase{"WidthGivenTwice", Concat({"analyse", "{dir}/rect.bmp", "--width=50"}, kGood),
+                    2, "option --width given twice\n"},
+        FailureCase{"MissingWidth",
+                    {"analyse", "{dir}/rect.bmp", "--height", "40", "--use", "clRed"},
+                    2,
+                    "option --width is required\n"},
+        FailureCase{"TwoPictures", Concat({"analyse", "{dir}/rect.bmp", "{dir}/rect.bmp"}, kGood),
+                    2, "unexpected argument"},
+        FailureCase{"NoPicture", {"colours"}, 2, "no PICTURE given\n"},
+        FailureCase{
+            "UnknownCommand", {"analyze", "{dir}/rect.bmp"}, 2, "unknown command 'analyze'\n"},
+        FailureCase{"NoArguments", {}, 2, "no command given\n"}),
+    [](const ::testing::TestParamInfo<FailureCase>& info) { return info.param.what; });
+
+TEST_F(RunCliTest, HelpPrintsTheUsage) {
+  const CliRun run = RunTool({"analyse", "--help"});
+  EXPECT_EQ(run.code, 0);
+  EXPECT_EQ(run.out, CliUsage());
+  EXPECT_EQ(run.err, "");
+  EXPECT_NE(run.out.find("null"), std::string::npos);  // the usage tells about non-finite values
+}
+
+// --- overlay ---------------------------------------------------------------------------------
+
+PixelGrid ReadPng(const std::string& path) {
+  return FromQImage(QImage(QString::fromStdString(path)));
+}
+
+bool AnyPixel(const PixelGrid& g, int x0, int y0, int x1, int y1, std::uint32_t colour) {
+  for (int y = y0; y <= y1; ++y) {
+    for (int x = x0; x <= x1; ++x) {
+      if (g.At(x, y) == colour) return true;
+    }
+  }
+  return false;
+}
+
+TEST_F(RunCliTest, OverlayDrawsTheCentresAsTheWindowDoes) {
+  // Stiff red on the left, heavy lime on the right: NC sits in the red part at (150, 200), MC
+  // in the lime part at (240, 200) -- (1000 * 149.5 + 10000 * 249.5) / 11000 = 240.4.
+  const std::string path = dir.File("two.bmp");
+  const PixelGrid picture =
+      MakeGrid(400, 400, kWhite, {{100, 50, 199, 349, kRed}, {200, 50, 299, 349, kLime}});
+  WriteAll(path, EncodeBmp24(picture));
+  const std::vector<std::string> base = {"analyse",    path,
+                                         "--width",    "200",
+                                         "--height",   "300",
+                                         "--use",      "clRed",
+                                         "--use",      "clLime",
+                                         "--material", "clRed@stiff@210000@1000",
+                                         "--material", "clLime@heavy@1000@10000",
+                                         "--json"};
+  const CliRun png = RunTool(Concat(base, {"--overlay", dir.File("out.png")}));
+  ASSERT_EQ(png.code, 0) << png.err;
+  const QJsonObject json = ParseJson(png.out);
+  ASSERT_EQ(json["nc"].toObject()["x_px"].toInt(), 150);
+  ASSERT_EQ(json["nc"].toObject()["y_px"].toInt(), 200);
+  ASSERT_EQ(json["mc"].toObject()["x_px"].toInt(), 240);
+
+  const PixelGrid drawn = ReadPng(dir.File("out.png"));
+  ASSERT_EQ(drawn.Width(), 400);
+  ASSERT_EQ(drawn.Height(), 400);
+  // Right of NC only the NC circle is drawn (the axes run left and down, the principal axes up
+  // and left): axes colour, blue, where the picture is red.
+  EXPECT_FALSE(AnyPixel(picture, 153, 199, 157, 201, kBlue));
+  EXPECT_TRUE(AnyPixel(drawn, 153, 199, 157, 201, kBlue));
+  // Left of MC its white circle, on lime.
+  EXPECT_TRUE(AnyPixel(drawn, 233, 199, 237, 201, kWhite));
+  // The z-axis arrow ends 7.5 % of the height below the section: (150, 379).
+  EXPECT_TRUE(AnyPixel(drawn, 148, 360, 152, 378, kBlue));
+  // Far from every drawing the picture is unchanged.
+  EXPECT_EQ(drawn.At(395, 5), kWhite);
+  EXPECT_EQ(drawn.At(280, 300), kLime);
+
+  const CliRun bmp = RunTool(Concat(base, {"--overlay", dir.File("OUT.BMP")}));
+  ASSERT_EQ(bmp.code, 0) << bmp.err;
+  EXPECT_EQ(bmp.out, png.out);
+  const PixelGrid drawnBmp = ReadPicture(dir.File("OUT.BMP"));
+  EXPECT_TRUE(drawnBmp == drawn);
+  EXPECT_EQ(FilesIn(dir.Path()),
+            (std::set<std::string>{"rect.bmp", "two.bmp", "out.png", "OUT.BMP"}));
+}
+
+}  // namespace
+}  // namespace qv::test
