@@ -31,12 +31,16 @@ void StripTrailingZeros(Decimal& d) {
   if (d.digits.empty()) d.n = 0;
 }
 
-Decimal ExactDecimal(double v) {
+// Short expansion tried first: correctly rounded to this many digits, it decides every rounding
+// at up to 18 digits exactly except when its dropped part reads 5000...; see Rounded().
+constexpr int kShortDigits = 40;
+
+Decimal DecimalDigits(double v, int significant) {
   Decimal d;
   d.negative = std::signbit(v);
   char buffer[kExactDigits + 16];
   const auto result = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(v),
-                                    std::chars_format::scientific, kExactDigits);
+                                    std::chars_format::scientific, significant - 1);
   const std::string_view text(buffer, static_cast<std::size_t>(result.ptr - buffer));
   const std::size_t e = text.find('e');
   d.digits.reserve(e);
@@ -52,6 +56,8 @@ Decimal ExactDecimal(double v) {
   StripTrailingZeros(d);
   return d;
 }
+
+Decimal ExactDecimal(double v) { return DecimalDigits(v, kExactDigits); }
 
 // Keeps at most `keep` digits, halves away from zero. The digits are exact, so the first dropped
 // digit alone decides: 5 or more means at least half a unit of the last kept digit.
@@ -79,6 +85,21 @@ void RoundToDigits(Decimal& d, int keep) {
     }
   }
   StripTrailingZeros(d);
+}
+
+// v rounded to `keep(d)` significant digits, where keep may depend on the decade of v. The
+// 40-digit expansion gives the same result as the exact one unless its dropped digits are a 5
+// followed by zeros only: then the exact digits may lie just below the half, so they decide.
+template <typename Keep>
+Decimal Rounded(double v, Keep keep) {
+  Decimal d = DecimalDigits(v, kShortDigits);
+  const int k = keep(d);
+  if (k >= 0 && static_cast<std::size_t>(k) + 1 == d.digits.size() &&
+      d.digits[static_cast<std::size_t>(k)] == '5') {
+    d = ExactDecimal(v);
+  }
+  RoundToDigits(d, keep(d));
+  return d;
 }
 
 std::string NonFiniteText(double v) {
@@ -157,8 +178,7 @@ bool WithinLargestDoubleRounding(std::string_view significant, long long sciExpo
 std::string FormatGeneral(double v, int precision, int digits) {
   if (!std::isfinite(v)) return NonFiniteText(v);
   precision = ClampPrecision(precision);
-  Decimal d = ExactDecimal(v);
-  RoundToDigits(d, precision);
+  Decimal d = Rounded(v, [&](const Decimal&) { return precision; });
   return WriteGeneral(d, precision, digits);
 }
 
@@ -166,8 +186,9 @@ std::string FormatFixed(double v, int precision, int digits) {
   if (!std::isfinite(v)) return NonFiniteText(v);
   precision = ClampPrecision(precision);
   digits = std::clamp(digits, 0, 18);
-  Decimal d = ExactDecimal(v);
-  RoundToDigits(d, d.digits.empty() ? 0 : std::min(precision, d.n + digits));
+  Decimal d = Rounded(v, [&](const Decimal& x) {
+    return x.digits.empty() ? 0 : std::min(precision, x.n + digits);
+  });
   if (d.n > precision) return WriteGeneral(d, precision, digits);
 
   std::string out;
