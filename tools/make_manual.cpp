@@ -1,0 +1,149 @@
+// Build-time generator of the user manual: renders the Markdown manual into an A4 PDF.
+#include <QColor>
+#include <QFile>
+#include <QFont>
+#include <QGuiApplication>
+#include <QMarginsF>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPdfWriter>
+#include <QSaveFile>
+#include <QString>
+#include <QTextBlock>
+#include <QTextBlockFormat>
+#include <QTextCharFormat>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextFragment>
+#include <QTextFrame>
+#include <QTextTable>
+#include <QTextTableFormat>
+#include <cstdio>
+#include <cstdlib>
+
+namespace qv {
+namespace {
+
+constexpr double kBodyPointSize = 10.0;
+constexpr double kCodeBlockPointSize = 8.5;
+constexpr double kInlineCodePointSize = 9.5;
+
+/// Writes one line to standard error; the build log is the only place anybody sees it.
+void Complain(const QString& text) { std::fputs(qPrintable(text + QLatin1Char('\n')), stderr); }
+
+/// Gives every table below `frame` thin ruled cells with some padding: Markdown tables arrive
+/// without borders, and a table of units and keys is hard to read without them.
+void FrameTables(QTextFrame* frame) {
+  for (QTextFrame* child : frame->childFrames()) {
+    if (auto* table = qobject_cast<QTextTable*>(child)) {
+      QTextTableFormat format = table->format();
+      format.setBorder(0.75);
+      format.setBorderStyle(QTextFrameFormat::BorderStyle_Solid);
+      format.setBorderBrush(QColor(0x90, 0x90, 0x90));
+      format.setCellPadding(3);
+      format.setCellSpacing(0);
+      // A table broken over a page repeats its heading row.
+      format.setHeaderRowCount(1);
+      table->setFormat(format);
+    }
+    FrameTables(child);
+  }
+}
+
+/// Sets the type of the Markdown import for print. The import gives all code the system's
+/// monospace font at its own small size; code blocks get a size at which command lines of
+/// about 85 characters fit the A4 text width, code inside a sentence one that matches the text
+/// around it. Headings get some space above, which the import leaves out after a code block.
+void SetPrintType(QTextDocument& document) {
+  QTextCursor cursor(&document);
+  for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+    const int headingLevel = block.blockFormat().headingLevel();
+    if (headingLevel > 0) {
+      QTextBlockFormat heading;
+      heading.setTopMargin(headingLevel <= 2 ? 14 : 8);
+      cursor.setPosition(block.position());
+      cursor.mergeBlockFormat(heading);
+    }
+    const bool codeBlock = block.blockFormat().hasProperty(QTextFormat::BlockCodeLanguage);
+    for (auto it = block.begin(); !it.atEnd(); ++it) {
+      const QTextFragment fragment = it.fragment();
+      if (!fragment.isValid()) continue;
+      if (!codeBlock && !fragment.charFormat().fontFixedPitch()) continue;
+      QTextCharFormat code;
+      code.setFontPointSize(codeBlock ? kCodeBlockPointSize : kInlineCodePointSize);
+      cursor.setPosition(fragment.position());
+      cursor.setPosition(fragment.position() + fragment.length(), QTextCursor::KeepAnchor);
+      cursor.mergeCharFormat(code);
+    }
+  }
+}
+
+/// Renders the Markdown text `markdown` into the PDF file `pdfPath` (A4, page numbers at the
+/// foot). The file is replaced only once the whole PDF is written, so an interrupted build
+/// never leaves a truncated manual beside the program. Returns false with a message on failure.
+bool RenderManual(const QString& markdown, const QString& pdfPath) {
+  QSaveFile out(pdfPath);
+  if (!out.open(QIODevice::WriteOnly)) {
+    Complain(QStringLiteral("qv_make_manual: cannot write %1: %2").arg(pdfPath, out.errorString()));
+    return false;
+  }
+  {
+    QPdfWriter writer(&out);
+    writer.setTitle(QStringLiteral("Quorvane manual"));
+    writer.setCreator(QStringLiteral("Quorvane"));
+    // 300 dpi keeps the layout arithmetic in whole device pixels without bloating the file.
+    writer.setResolution(300);
+    // print() lays an unpaginated document out with 2 cm margins of its own and puts the page
+    // number in the lower one; writer margins would come on top of those.
+    writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                                     QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter));
+
+    QTextDocument document;
+    // A fixed family keeps the PDF the same on every build machine; DejaVu comes with the
+    // Qt packages on Debian and falls back gracefully elsewhere.
+    QFont body(QStringLiteral("DejaVu Sans"));
+    body.setPointSizeF(kBodyPointSize);
+    document.setDefaultFont(body);
+    document.setMarkdown(markdown, QTextDocument::MarkdownDialectGitHub);
+
+    SetPrintType(document);
+    FrameTables(document.rootFrame());
+
+    document.print(&writer);
+  }
+  if (!out.commit()) {
+    Complain(QStringLiteral("qv_make_manual: cannot write %1: %2").arg(pdfPath, out.errorString()));
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+}  // namespace qv
+
+int main(int argc, char** argv) {
+  // The generator runs in builds without a display; offscreen needs none, but a caller that
+  // chose a platform keeps it.
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+  }
+  QGuiApplication app(argc, argv);
+
+  const QStringList args = QGuiApplication::arguments();
+  if (args.size() != 3) {
+    qv::Complain(QStringLiteral("usage: qv_make_manual IN.md OUT.pdf"));
+    return 2;
+  }
+  QFile in(args.at(1));
+  if (!in.open(QIODevice::ReadOnly)) {
+    qv::Complain(
+        QStringLiteral("qv_make_manual: cannot read %1: %2").arg(args.at(1), in.errorString()));
+    return 1;
+  }
+  const QString markdown = QString::fromUtf8(in.readAll());
+  if (markdown.trimmed().isEmpty()) {
+    qv::Complain(QStringLiteral("qv_make_manual: %1 is empty").arg(args.at(1)));
+    return 1;
+  }
+  return qv::RenderManual(markdown, args.at(2)) ? EXIT_SUCCESS : EXIT_FAILURE;
+}
