@@ -1,0 +1,216 @@
+// TMainForm: the program's only permanent window. It owns the section session and adds the
+// questions, widgets, drawing and clipboard around its flows.
+#pragma once
+
+#include <QImage>
+#include <QMainWindow>
+#include <QPixmap>
+#include <QString>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+#include "core/analysis/overlay.h"
+#include "core/session.h"
+
+class QAction;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QListView;
+class QListWidget;
+class QMenu;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QToolButton;
+
+namespace qv {
+
+class FoundColourModel;
+class PictureView;
+class TNumberEdit;
+
+class TMainForm : public QMainWindow, private InventoryView {
+  Q_OBJECT
+ public:
+  /// `programPath` names the program file: the settings file, the help document and the
+  /// default picture and library live beside it. `userFolder` takes the settings and the
+  /// library when the program's folder cannot be written.
+  TMainForm(const QString& programPath, const QString& userFolder, QWidget* parent = nullptr);
+  ~TMainForm() override;
+
+  SectionSession& Session() { return mSession; }
+  const QImage& PictureImage() const { return mImage; }
+
+  // Designed handlers, public so tests can run them as the events would.
+  void UpdateTimerTimer();   ///< the deferred start-up, once
+  void Timer1Timer();        ///< the automatic picture load, once
+  void Timer2Timer();        ///< the "analyse" button rule
+  void OpenPicture1Click();  ///< menu "Open Picture" and the right button on the view
+  void Help1Click();
+  void SpeedButton1Click();  ///< show the picture folder
+  /// Files dropped on the window (after the deferred start-up switched dropping on).
+  void DropFiles(const QStringList& paths);
+  /// Accepts the picture at `path`: remembers it, loads it and runs the inventory.
+  void AcceptPicture(const QString& path);
+  /// (Re)loads PictureFile into the view; `warnSmall` shows the size warning.
+  bool LoadPicture(bool warnSmall);
+  void ColourInventory();
+  void SetBusy(bool busy) override;
+  bool Busy() const { return mBusy; }
+  void ResetResults();
+  /// Function keys F1, F2, F3 of either list; `materialList` tells which.
+  void ListKey(int key, bool materialList);
+  /// Mouse readout for the view position (x, y).
+  void ImageMouseMove(int x, int y);
+  /// Writes the settings file and the library (every close runs it).
+  void SaveSettings();
+  bool DropsAccepted() const { return mDropsAccepted; }
+  /// Graphics font as applied by the deferred start-up.
+  QFont GraphicsFont() const;
+
+  // Colour and material lists.
+  void ListBox1Click();
+  void ListBox1DblClick();
+  void ListBox1RightButton();
+  /// A drop on the material list; acts only when it comes from the found-colours list.
+  void ListBox2Drop(QObject* source);
+  void ListBox2Click();
+  void ListBox2RightButton();
+  void ListBox2DblClick();
+  void Delete1Click();
+  void Editproperties1Click();
+  void Properties1Click();
+  void AddColourToMaterialList(bool ask);
+  void ShowMaterialDetails();
+  void RemoveFromMaterialList();
+  void EditMaterial();
+  /// Screen point where the material list's popup menu opens.
+  QPoint MaterialPopupPoint() const;
+  /// Runs a popup menu at a screen point and returns the chosen action (tests replace it).
+  std::function<QAction*(QMenu& menu, const QPoint& at)> RunPopup;
+
+  // Analysis and drawing.
+  void Button1Click();  ///< "analyse"
+  void DrawSectionFrame();
+  void DrawResultOverlay();
+  /// Redraws the result overlay when results are on show (after a change of settings).
+  void RefreshOverlay();
+  void ApplySignConvention();
+  void Definitions1Click();
+  void About1Click();
+  void Definedproperties1Click();
+  void Testdata1Click();
+  void SpeedButton2Click();  ///< "Select graphics font"
+
+  QTimer UpdateTimer;
+  QTimer Timer1;
+  QTimer Timer2;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  // InventoryView
+  void InventoryStarted() override;
+  void ResultsReset() override;
+  void Progress(std::int64_t done, std::int64_t total) override;
+  void InventoryFinished() override;
+
+  void BuildControls();
+  void BuildMenus();
+  void BuildStatusBar();
+  void ApplyGraphicsFont();
+  void ShowPicture();
+  void ShowResultTexts();
+  void ShowSectionSize();
+  void SetGraphicsFontHint(const QFont& font);
+  OverlayInput CurrentOverlayInput() const;
+  void Render(const OverlayOps& ops);
+  QString SelectedLabel(bool materialList) const;
+  QString ProgramFolder() const;
+
+  SectionSession mSession;
+  QString mProgramPath;
+  QString mSettingsProgramPath;  // where the settings file is written
+  QString mUserFolder;
+  QImage mImage;  // the picture as shown (and drawn over)
+  bool mBusy = false;
+  bool mDropsAccepted = false;
+  bool mSaved = false;
+  qint64 mLastPump = 0;
+  QStringList mPendingMessages;  // settings conversion failures, shown after start-up
+
+ public:
+  // Controls by their designed names (objectName equals the member name).
+  QFrame* Panel1 = nullptr;
+  QLabel* BkgrndPanel = nullptr;
+  PictureView* Image1 = nullptr;
+  QPlainTextEdit* OutputMemo = nullptr;
+  QFrame* Panel2 = nullptr;
+  QLabel* Label7 = nullptr;
+  QLabel* Panel5 = nullptr;
+  QListView* ListBox1 = nullptr;
+  FoundColourModel* FoundModel = nullptr;
+  QLabel* Label6 = nullptr;
+  QListWidget* ListBox2 = nullptr;
+  QFrame* WaitPanel = nullptr;
+  QProgressBar* ProgressBar1 = nullptr;
+  QLabel* Label1 = nullptr;
+  QLabel* Label3 = nullptr;
+  QLabel* Label2 = nullptr;
+  QLabel* ShapeAlertLabel = nullptr;
+  QLabel* Label4 = nullptr;
+  QLabel* Label44 = nullptr;
+  QGroupBox* GroupBox3 = nullptr;
+  QLabel* Label34 = nullptr;
+  QLabel* Label36 = nullptr;
+  TNumberEdit* NumberEdit1 = nullptr;
+  TNumberEdit* NumberEdit2 = nullptr;
+  QGroupBox* GroupBox1 = nullptr;
+  QLabel* Label13 = nullptr;
+  QLabel* Label14 = nullptr;
+  QLabel* Label15 = nullptr;
+  QGroupBox* GroupBox2 = nullptr;
+  QLabel* Label23 = nullptr;  // EA
+  QLabel* Label24 = nullptr;  // NC hor
+  QLabel* Label25 = nullptr;  // NC ver
+  QLabel* Label47 = nullptr;  // mass
+  QLabel* Label12 = nullptr;  // MC hor
+  QLabel* Label45 = nullptr;  // MC ver
+  QLabel* Label26 = nullptr;  // EIyy
+  QLabel* Label27 = nullptr;  // EIzz
+  QLabel* Label40 = nullptr;  // EIyz
+  QLabel* Label56 = nullptr;  // angle
+  QLabel* Label50 = nullptr;  // EI1
+  QLabel* Label53 = nullptr;  // EI2
+  QLabel* EIyyCaption = nullptr;
+  QLabel* EIzzCaption = nullptr;
+  QLabel* EIyzCaption = nullptr;
+  QLabel* AlphaCaption = nullptr;
+  QPushButton* Button1 = nullptr;
+  QToolButton* SpeedButton2 = nullptr;
+  QToolButton* SpeedButton1 = nullptr;
+  QPushButton* BitBtn1 = nullptr;
+  QLabel* FontLabel = nullptr;
+  QList<QLabel*> StatusPanels;
+  QMenu* File1 = nullptr;
+  QMenu* Info1 = nullptr;
+  QAction* OpenPicture1 = nullptr;
+  QAction* Close1 = nullptr;
+  QAction* Help1 = nullptr;
+  QAction* Definitions1 = nullptr;
+  QAction* About1 = nullptr;
+  QAction* Definedproperties1 = nullptr;
+  QAction* Testdata1 = nullptr;
+  QMenu* PopupMenu1 = nullptr;
+  QAction* Delete1 = nullptr;
+  QAction* Editproperties1 = nullptr;
+  QAction* Properties1 = nullptr;
+};
+
+}  // namespace qv

@@ -1,0 +1,37 @@
+// The stretched picture view.
+#include "gui/picture_view.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+namespace qv {
+
+PictureView::PictureView(QWidget* parent) : QWidget(parent) { setMouseTracking(true); }
+
+void PictureView::SetImage(const QImage& image) {
+  if (image.isNull()) {
+    mScaled = QPixmap();
+  } else {
+    // Nearest-neighbour scaling keeps flat colours flat and thin lines visible.
+    mScaled = QPixmap::fromImage(
+        image.scaled(width(), height(), Qt::IgnoreAspectRatio, Qt::FastTransformation));
+  }
+  setAttribute(Qt::WA_OpaquePaintEvent, !mScaled.isNull());
+  update();
+}
+
+void PictureView::paintEvent(QPaintEvent*) {
+  if (mScaled.isNull()) return;
+  QPainter painter(this);
+  painter.drawPixmap(0, 0, mScaled);
+}
+
+void PictureView::mouseMoveEvent(QMouseEvent* event) {
+  if (OnMouseMove) OnMouseMove(event->position().toPoint().x(), event->position().toPoint().y());
+}
+
+void PictureView::mousePressEvent(QMouseEvent* event) {
+  if (event->button() == Qt::RightButton && OnRightButton) OnRightButton();
+}
+
+}  // namespace qv

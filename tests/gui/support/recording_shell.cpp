@@ -1,0 +1,18 @@
+// The test shell that records what the program asks of the desktop.
+#include "support/recording_shell.h"
+
+namespace qv::test {
+
+RecordingShell::RecordingShell() : mInstall(*this) {}
+
+void RecordingShell::SetClipboardText(const QString& text) {
+  mClipboard = text;
+  ++mClipboardWrites;
+}
+
+bool RecordingShell::StartProgram(const QString& program, const QStringList& arguments) {
+  mPrograms.push_back({program, arguments});
+  return mStartResult;
+}
+
+}  // namespace qv::test

@@ -1,0 +1,366 @@
+// The main window offscreen: start-up, picture loading, function keys, lists, analysis, closing.
+#include <QAction>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QListView>
+#include <QListWidget>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QtTest>
+#include <memory>
+
+#include "core/settings/program_settings.h"
+#include "gui/NumEdit.h"
+#include "gui/main.h"
+#include "support/bmp_writer.h"
+#include "support/grid_builder.h"
+#include "support/scripted_prompter.h"
+
+using namespace qv;
+using namespace qv::test;
+
+namespace {
+
+// Picture of `w` x `h` on white with a red block and a blue block.
+PixelGrid Section(int w, int h) {
+  return MakeGrid(w, h, kWhite, {{w / 4, h / 4, w / 2, 3 * h / 4, kRed}, {w / 2 + 1, h / 4, 3 * w / 4, h / 2, kBlue}});
+}
+
+}  // namespace
+
+class TestMainForm : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<TempDir> mDir;
+  std::unique_ptr<ScriptedPrompter> mPrompts;
+  std::unique_ptr<RecordingShell> mShell;
+
+  QString Program() const { return QString::fromStdString(mDir->File("quorvane")); }
+  QString User() const { return QString::fromStdString(mDir->File("user")); }
+  QString WritePicture(const std::string& name, const PixelGrid& grid) {
+    WriteAll(mDir->File(name), EncodeBmp24(grid));
+    return QString::fromStdString(mDir->File(name));
+  }
+  std::unique_ptr<TMainForm> NewForm() {
+    auto form = std::make_unique<TMainForm>(Program(), User());
+    form->UpdateTimer.stop();
+    return form;
+  }
+  // Loads a picture through the open dialog.
+  void Open(TMainForm& form, const QString& path, bool expectWarning = false) {
+    mPrompts->ExpectOpenPicture(path);
+    if (expectWarning) mPrompts->ExpectError(kAnyText);
+    form.OpenPicture1Click();
+  }
+  void Select(TMainForm& form, const QString& label) {
+    const auto& labels = form.Session().FoundLabels;
+    for (std::size_t i = 0; i < labels.size(); ++i) {
+      if (QString::fromStdString(labels[i]) == label) {
+        form.ListBox1->setCurrentIndex(form.ListBox1->model()->index(static_cast<int>(i), 0));
+        return;
+      }
+    }
+    QFAIL(qPrintable("no found colour " + label));
+  }
+  void SelectMaterial(TMainForm& form, const QString& label) {
+    const auto items = form.ListBox2->findItems(label, Qt::MatchExactly);
+    QVERIFY(!items.isEmpty());
+    form.ListBox2->setCurrentItem(items.first());
+    items.first()->setSelected(true);
+  }
+
+ private slots:
+  void init() {
+    mDir = std::make_unique<TempDir>();
+    mPrompts = std::make_unique<ScriptedPrompter>();
+    mShell = std::make_unique<RecordingShell>();
+  }
+  void cleanup() {
+    QV_VERIFY_PROMPTS(*mPrompts);
+    mShell.reset();
+    mPrompts.reset();
+    mDir.reset();
+  }
+
+  void createsTheDesignedWindowWithDefaults() {
+    auto form = NewForm();
+    QCOMPARE(form->windowTitle(), QString("Quorvane"));
+    QCOMPARE(form->centralWidget()->size(), QSize(800, 455));
+    QCOMPARE(form->Panel2->geometry(), QRect(440, 8, 153, 425));
+    QCOMPARE(form->ListBox2->geometry(), QRect(16, 224, 121, 129));
+    QVERIFY(form->GroupBox1->isHidden());
+    QVERIFY(form->GroupBox2->isHidden());
+    QVERIFY(form->GroupBox3->isHidden());
+    QVERIFY(!form->Testdata1->isVisible());
+    QCOMPARE(form->StatusPanels.size(), 8);
+    QCOMPARE(form->StatusPanels[7]->text(), QString("no WWW update check"));
+    const ProgramSettings& s = form->Session().Settings;
+    QCOMPARE(s.SignConvention, 0);
+    QCOMPARE(s.AngleTolerance, 1.0);
+    QVERIFY(s.AutoStart);
+    QCOMPARE(QString::fromStdString(s.PictureFile), QString::fromStdString(mDir->File("section.bmp")));
+    // AutoStart shows the remembered picture's name at once.
+    QCOMPARE(form->StatusPanels[5]->text(), QString("section.bmp"));
+    QVERIFY(form->UpdateTimer.interval() == 10 && form->Timer2.isActive());
+  }
+
+  void deferredStartUpLoadsTheRememberedPicture() {
+    WritePicture("section.bmp", Section(400, 400));
+    auto form = NewForm();
+    QVERIFY(!form->DropsAccepted());
+    form->UpdateTimerTimer();
+    QVERIFY(form->DropsAccepted());
+    QVERIFY(form->Timer1.isActive());
+    form->Timer1Timer();
+    QVERIFY(!form->Timer1.isActive());
+    QCOMPARE(form->Session().FoundLabels.size(), std::size_t{3});
+    QCOMPARE(form->Label4->text(), QString("160000"));
+    QCOMPARE(form->ShapeAlertLabel->text(), QString("square bitmap"));
+  }
+
+  void missingStartUpPictureSwitchesAutoStartOffForGood() {
+    {
+      auto form = NewForm();
+      form->UpdateTimerTimer();
+      mPrompts->ExpectInformation("No section.bmp file found.");
+      form->Timer1Timer();
+      QVERIFY(!form->Session().Settings.AutoStart);
+      // F3 before any inventory does nothing, not even a beep.
+      form->ListKey(Qt::Key_F3, false);
+      QCOMPARE(mShell->Beeps(), 0);
+      form->close();
+    }
+    QVERIFY(ReadAll(mDir->File("quorvane.INI")).find("autostart=false") != std::string::npos);
+    auto again = NewForm();
+    again->UpdateTimerTimer();
+    QVERIFY(!again->Timer1.isActive());
+  }
+
+  void sizeWarningAndShapeLabels_data() {
+    QTest::addColumn<int>("w");
+    QTest::addColumn<int>("h");
+    QTest::addColumn<QString>("warning");
+    QTest::addColumn<QString>("shape");
+    const QString tail = " is smaller than 400x400 pixels,\rcorrect screen output can not be guaranteed!";
+    QTest::newRow("400x400 no warning") << 400 << 400 << QString() << "square bitmap";
+    QTest::newRow("399 wide") << 399 << 800 << "Bitmap size 399x800" + tail << "Not a square bitmap !";
+    QTest::newRow("399 high") << 800 << 399 << "Bitmap size 800x399" + tail << "Not a square bitmap !";
+    QTest::newRow("500x300") << 500 << 300 << "Bitmap size 500x300" + tail << "Not a square bitmap !";
+  }
+  void sizeWarningAndShapeLabels() {
+    QFETCH(int, w);
+    QFETCH(int, h);
+    QFETCH(QString, warning);
+    QFETCH(QString, shape);
+    auto form = NewForm();
+    const QString path = WritePicture("p.bmp", Section(w, h));
+    mPrompts->ExpectOpenPicture(path, QString::fromStdString(mDir->Path() + "/"));
+    if (!warning.isEmpty()) mPrompts->ExpectError(warning);
+    form->OpenPicture1Click();
+    QCOMPARE(form->Label1->text(), QString::number(w));
+    QCOMPARE(form->Label2->text(), QString::number(h));
+    QCOMPARE(form->Label4->text(), QString::number(w * h));
+    QCOMPARE(form->ShapeAlertLabel->text(), shape);
+    QCOMPARE(form->Label2->palette().color(QPalette::WindowText),
+             w == h ? QColor(Qt::black) : QColor(Qt::red));
+    QCOMPARE(form->StatusPanels[5]->text(), QString("p.bmp"));
+    // Reloads never warn.
+    form->ListKey(Qt::Key_F3, true);
+    QCOMPARE(mShell->Beeps(), 1);
+  }
+
+  void cancelledOpenChangesNothing() {
+    auto form = NewForm();
+    const std::string before = form->Session().Settings.WorkingDir;
+    mPrompts->ExpectOpenPicture(std::nullopt);
+    form->OpenPicture1Click();
+    QCOMPARE(form->Session().Settings.WorkingDir, before);
+    QVERIFY(form->Session().Picture.Empty());
+  }
+
+  void unreadablePictureIsReportedAndKeepsThePreviousOne() {
+    auto form = NewForm();
+    Open(*form, WritePicture("good.bmp", Section(400, 400)));
+    WriteAll(mDir->File("bad.bmp"), "BM not a picture");
+    mPrompts->ExpectOpenPicture(QString::fromStdString(mDir->File("bad.bmp")));
+    mPrompts->ExpectError(kAnyText);
+    form->OpenPicture1Click();
+    QVERIFY(mPrompts->Texts(PromptKind::Error).last().contains("bad.bmp"));
+    QCOMPARE(form->Session().FoundLabels.size(), std::size_t{3});
+    QCOMPARE(form->Label1->text(), QString("400"));
+  }
+
+  void dropChecks() {
+    auto form = NewForm();
+    const QString good = WritePicture("beam.bmp", Section(400, 400));
+    form->DropFiles({good});  // before the deferred start-up drops are refused
+    QVERIFY(form->Session().Picture.Empty());
+    form->UpdateTimerTimer();
+    form->Timer1.stop();
+    mPrompts->ExpectError("Can only accept one BMP-file");
+    form->DropFiles({good, good});
+    mPrompts->ExpectError("Drag and drop only one BMP bitmap picture");
+    form->DropFiles({good + ".txt"});
+    mPrompts->ExpectError("Drag and drop only one BMP bitmap picture");
+    form->DropFiles({QString::fromStdString(mDir->File("beam.jpg"))});
+    QVERIFY(form->Session().Picture.Empty());
+    form->DropFiles({QString::fromStdString(mDir->File("missing.BMP"))});
+    QVERIFY(form->Session().Picture.Empty());
+    form->DropFiles({good});
+    QCOMPARE(form->Session().FoundLabels.size(), std::size_t{3});
+  }
+
+  void functionKeys() {
+    auto form = NewForm();
+    Open(*form, WritePicture("p.bmp", Section(400, 400)));
+    mPrompts->ExpectInformation(
+        "Special function keys in listboxes:\r\rF1 = Color field details\rF2 = Hide all colors "
+        "but the selected one\rF3 = Reload current bitmap");
+    form->ListKey(Qt::Key_F1, false);
+    Select(*form, "clRed");
+    mPrompts->ExpectMessage("colorlabel=clRed   name=\rxmin=100   xmax=200\rymin=100   ymax=300\rE=1   rpho=1");
+    form->ListKey(Qt::Key_F1, false);
+    mPrompts->ExpectConfirm("Hide all colors but clRed ?", true);
+    form->ListKey(Qt::Key_F2, false);
+    const PixelGrid& g = form->Session().Picture;
+    QCOMPARE(g.At(0, 0), kWhite);
+    QCOMPARE(g.At(150, 200), kRed);
+    QCOMPARE(g.At(300, 150), kWhite);  // the blue block is gone
+    QVERIFY(form->Session().PictureFresh);  // hiding does not count as drawing
+    form->ListKey(Qt::Key_F3, false);
+    QCOMPARE(form->Session().Picture.At(300, 150), kBlue);
+  }
+
+  void mouseReadout() {
+    auto form = NewForm();
+    Open(*form, WritePicture("wide.bmp", Section(1000, 500)));
+    form->ImageMouseMove(400, 400);
+    QCOMPARE(form->StatusPanels[1]->text(), QString("998"));
+    QCOMPARE(form->StatusPanels[3]->text(), QString("499"));
+  }
+
+  void listsBoundsAndAnalyseButton() {
+    auto form = NewForm();
+    Open(*form, WritePicture("p.bmp", Section(400, 400)));
+    Select(*form, "clRed");
+    form->ListBox1DblClick();
+    form->ListBox1DblClick();  // already listed: nothing
+    QCOMPARE(form->ListBox2->count(), 1);
+    QVERIFY(form->GroupBox3->isVisibleTo(form.get()));
+    QCOMPARE(form->Label34->text(), QString("101"));
+    QCOMPARE(form->Label36->text(), QString("201"));
+    QVERIFY(!form->Session().PictureFresh);  // the frame is drawn
+    const TPROPRec* red = form->Session().MaterialLibrary->FindByLabel("clRed");
+    QVERIFY(red && red->inUse && red->prop.E == 1);
+
+    Select(*form, "clBlue");
+    mPrompts->ExpectConfirm("Add this color to the material properties list?", false);
+    form->ListBox1RightButton();
+    QCOMPARE(form->ListBox2->count(), 1);
+    mPrompts->ExpectConfirm("Add this color to the material properties list?", true);
+    form->ListBox1RightButton();
+    QCOMPARE(form->Label34->text(), QString("201"));
+
+    // The analyse button needs both sizes and an area.
+    form->Timer2Timer();
+    QVERIFY(form->Button1->isHidden());
+    form->NumberEdit1->SetText("500");
+    form->NumberEdit2->SetText("650");
+    form->Timer2Timer();
+    QVERIFY(!form->Button1->isHidden());
+    form->NumberEdit1->SetText("0");
+    form->Timer2Timer();
+    QVERIFY(form->Button1->isHidden());
+
+    SelectMaterial(*form, "clBlue");
+    mPrompts->ExpectConfirm("Remove from list material: clBlue ?", true);
+    form->Delete1Click();
+    QCOMPARE(form->Label34->text(), QString("101"));
+    QVERIFY(form->GroupBox1->isHidden());
+    SelectMaterial(*form, "clRed");
+    mPrompts->ExpectConfirm("Remove from list material: clRed ?", true);
+    form->Delete1Click();
+    QVERIFY(form->GroupBox3->isHidden());
+    QVERIFY(form->Session().Bounds.Unset());
+  }
+
+  void popupOpensAtTheFixedPoint() {
+    auto form = NewForm();
+    Open(*form, WritePicture("p.bmp", Section(400, 400)));
+    Select(*form, "clRed");
+    form->ListBox1DblClick();
+    QPoint shownAt;
+    form->RunPopup = [&](QMenu&, const QPoint& at) {
+      shownAt = at;
+      return static_cast<QAction*>(nullptr);
+    };
+    form->ListBox2RightButton();  // nothing selected: no menu
+    QCOMPARE(shownAt, QPoint());
+    SelectMaterial(*form, "clRed");
+    form->ListBox2RightButton();
+    QCOMPARE(shownAt - form->frameGeometry().topLeft(), QPoint(335, 232));
+  }
+
+  void analyseTwiceGivesTheSameReportOnTheClipboard() {
+    auto form = NewForm();
+    mPrompts->ExpectInformation("No material selected.");
+    form->Button1Click();
+    Open(*form, WritePicture("p.bmp", Section(400, 400)));
+    Select(*form, "clRed");
+    form->ListBox1DblClick();
+    form->NumberEdit1->SetText("500");
+    form->NumberEdit2->SetText("650");
+    form->Button1Click();
+    QVERIFY(form->GroupBox2->isVisibleTo(form.get()));
+    const QString report = mShell->Clipboard();
+    QVERIFY(report.startsWith("QUORVANE RESULTS : p.bmp\r\n\r\nSectional boundaries:\r\n"));
+    QVERIFY(report.contains("    width  = 101 equals to 500 mm\r\n"));
+    QCOMPARE(form->OutputMemo->toPlainText(), QString(report).replace("\r\n", "\n"));
+    const QString ea = form->Label23->text();
+    QCOMPARE(form->Label44->text(), QString::number(101 * 201));
+    // The overlay is on the picture: the NC circle in the axes colour (blue) near NC.
+    const PixelPoint nc = form->Session().Result.NC;
+    bool blueNearNc = false;
+    for (int dx = -6; dx <= 6; ++dx) {
+      blueNearNc = blueNearNc || form->Session().Picture.At(nc.x + dx, nc.y) == kBlue;
+    }
+    QVERIFY(blueNearNc);
+    form->Button1Click();
+    QCOMPARE(mShell->Clipboard(), report);
+    QCOMPARE(form->Label23->text(), ea);
+    QCOMPARE(mShell->ClipboardWrites(), 2);
+  }
+
+  void closingWritesSettingsAndLibrary() {
+    {
+      auto form = NewForm();
+      Open(*form, WritePicture("p.bmp", Section(400, 400)));
+      Select(*form, "clRed");
+      form->ListBox1DblClick();
+      form->close();
+    }
+    const std::string settings = ReadAll(mDir->File("quorvane.INI"));
+    QVERIFY(settings.find("[program]\r\ndeftype=0\r\n") != std::string::npos);
+    QVERIFY(settings.find("picturefile=" + mDir->File("p.bmp")) != std::string::npos);
+    const std::string library = ReadAll(mDir->File("properties.ini"));
+    QVERIFY(library.find("1=1@clRed@@1@1") != std::string::npos);
+  }
+
+  void helpAndFolder() {
+    auto form = NewForm();
+    mPrompts->ExpectInformation("Help document not in the program root directory : \r- " +
+                                QString::fromStdString(mDir->Path()) + "/\r\rCheck your installation!");
+    form->Help1Click();
+    WriteAll(mDir->File("MANUAL_VAROLITH.pdf"), "%PDF-1.4");
+    form->Help1Click();
+    QCOMPARE(mShell->Documents().size(), 1);
+    form->SpeedButton1Click();
+    QCOMPARE(mShell->Folders(), QStringList{QString::fromStdString(mDir->Path() + "/")});
+  }
+};
+
+QTEST_MAIN(TestMainForm)
+#include "tst_mainform.moc"
