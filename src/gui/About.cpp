@@ -139,13 +139,13 @@ QString TAboutBox::FontButtonHint(const QString& name, int pointSize) {
 
 const std::vector<ColourValue>& TAboutBox::OfferedColours() {
   static const std::vector<ColourValue> colours = [] {
-    std::vector<ColourValue> list = {
-        // The 16 basic colours.
-        0x00000000, 0x00000080, 0x00008000, 0x00008080, 0x00800000, 0x00800080, 0x00808000,
-        0x00808080, 0x00C0C0C0, 0x000000FF, 0x0000FF00, 0x0000FFFF, 0x00FF0000, 0x00FF00FF,
-        0x00FFFF00, 0x00FFFFFF,
-        // The 4 extended ones.
-        0x00C0DCC0, 0x00F0CAA6, 0x00F0FBFF, 0x00A4A0A0};
+    std::vector<ColourValue> list = {// The 16 basic colours.
+                                     0x00000000, 0x00000080, 0x00008000, 0x00008080, 0x00800000,
+                                     0x00800080, 0x00808000, 0x00808080, 0x00C0C0C0, 0x000000FF,
+                                     0x0000FF00, 0x0000FFFF, 0x00FF0000, 0x00FF00FF, 0x00FFFF00,
+                                     0x00FFFFFF,
+                                     // The 4 extended ones.
+                                     0x00C0DCC0, 0x00F0CAA6, 0x00F0FBFF, 0x00A4A0A0};
     // The system colours; index 25 has no name.
     for (int index = 0; index <= 30; ++index) {
       if (index == 25) continue;
@@ -242,9 +242,9 @@ void TAboutBox::BuildUpperPanel(QWidget* panel) {
 }
 
 void TAboutBox::BuildSettingsPanel(QWidget* panel) {
-  CheckBox1 = AddCheckBox(panel, "CheckBox1", QStringLiteral("load previous job at startup"),
-                          QStringLiteral("At program start the last used project will be openend"),
-                          16);
+  CheckBox1 =
+      AddCheckBox(panel, "CheckBox1", QStringLiteral("load previous job at startup"),
+                  QStringLiteral("At program start the last used project will be openend"), 16);
   CheckBox2 = AddCheckBox(
       panel, "CheckBox2", QStringLiteral("check the internet for updates"),
       QStringLiteral("newer version will be downloaded and user details will be send by mail"), 40);
@@ -275,7 +275,8 @@ void TAboutBox::BuildSettingsPanel(QWidget* panel) {
   SpeedButton2->setObjectName(QStringLiteral("SpeedButton2"));
   SpeedButton2->setGeometry(265, 156, 25, 25);
   SpeedButton2->setText(QStringLiteral("Aa"));
-  connect(SpeedButton2, &QToolButton::clicked, this, [this] { Guarded([this] { SpeedButton2Click(); }); });
+  connect(SpeedButton2, &QToolButton::clicked, this,
+          [this] { Guarded([this] { SpeedButton2Click(); }); });
 }
 
 QFont TAboutBox::WorkingFont() const { return FontLabel->font(); }

@@ -36,9 +36,9 @@ QLabel* AddRow(QFormLayout& form, const QString& prefix, const char* caption, co
 }
 
 // One half: title, list and its hidden details box.
-QVBoxLayout* MakeHalf(QWidget& owner, const char* title, const char* listName,
-                      const char* boxName, const QString& prefix, QListWidget*& list,
-                      QGroupBox*& box, RecordLabels& values) {
+QVBoxLayout* MakeHalf(QWidget& owner, const char* title, const char* listName, const char* boxName,
+                      const QString& prefix, QListWidget*& list, QGroupBox*& box,
+                      RecordLabels& values) {
   auto* half = new QVBoxLayout;
   auto* heading = new QLabel(QString::fromLatin1(title), &owner);
   heading->setObjectName(QString::fromLatin1(title));
@@ -96,8 +96,8 @@ TDataForm::TDataForm(const TPROPClass& foundColours, const TPROPClass& library, 
   auto* halves = new QHBoxLayout(this);
   halves->addLayout(MakeHalf(*this, "GLOBData", "ListBox1", "GroupBox1", QStringLiteral("Glob"),
                              ListBox1, GroupBox1, GlobValues));
-  QVBoxLayout* right = MakeHalf(*this, "PROPData", "ListBox2", "GroupBox2",
-                                QStringLiteral("Prop"), ListBox2, GroupBox2, PropValues);
+  QVBoxLayout* right = MakeHalf(*this, "PROPData", "ListBox2", "GroupBox2", QStringLiteral("Prop"),
+                                ListBox2, GroupBox2, PropValues);
   CheckBox1 = new QCheckBox(QStringLiteral("in use"), GroupBox2);
   CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
   static_cast<QFormLayout*>(GroupBox2->layout())->addRow(CheckBox1);

@@ -182,9 +182,4 @@ bool TDefaultPropForm::eventFilter(QObject* watched, QEvent* event) {
   return QDialog::eventFilter(watched, event);
 }
 
-void BrowseDefinedProperties(QWidget* owner, TPROPClass& library) {
-  TDefaultPropForm browser(library, owner);
-  Prompts().Run(browser);
-}
-
 }  // namespace qv

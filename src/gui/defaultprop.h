@@ -76,8 +76,4 @@ class TDefaultPropForm : public QDialog {
   PopupRunner mPopupRunner;
 };
 
-/// The browser flow of the menu entry "defined properties": creates the browser owned by
-/// `owner`, runs it modally through Prompts() and destroys it.
-void BrowseDefinedProperties(QWidget* owner, TPROPClass& library);
-
 }  // namespace qv

@@ -1,8 +1,8 @@
 // A picture shown as large as its widget allows while keeping its proportions.
 #include "gui/fitted_picture.h"
 
-#include <QPainter>
 #include <QPaintEvent>
+#include <QPainter>
 
 namespace qv {
 

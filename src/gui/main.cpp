@@ -92,6 +92,10 @@ TMainForm::TMainForm(const QString& programPath, const QString& userFolder, QWid
   // Numbers never follow the user's locale: "." is the decimal separator everywhere.
   QLocale::setDefault(QLocale::c());
   setWindowTitle("Quorvane");
+  // The layout is laid out for the classic 8-point dialog font.
+  QFont dialogFont = font();
+  dialogFont.setPointSize(8);
+  setFont(dialogFont);
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
   BuildControls();
@@ -194,7 +198,7 @@ void TMainForm::BuildControls() {
   Caption(Panel2, "nr of pixels", 16, 396, 70);
   Label4 = Value(Panel2, "Label4", 86, 396, 64);
   Caption(Panel2, "relevant pixels", 16, 408, 80);
-  Label44 = Value(Panel2, "Label44", 96, 408, 54);
+  Label44 = Value(Panel2, "Label44", 100, 408, 50);
 
   GroupBox3 = Make<QGroupBox>(client, "GroupBox3", 600, 4, 193, 125);
   GroupBox3->setTitle("Sectional Boundaries:");
@@ -241,44 +245,44 @@ void TMainForm::BuildControls() {
   GroupBox2->setTitle("Cross Sectional Data:");
   Caption(GroupBox2, "EA", 8, 20, 40);
   Label23 = Value(GroupBox2, "Label23", 50, 20, 90);
-  Caption(GroupBox2, "N", 150, 20, 36);
+  Caption(GroupBox2, "N", 144, 20, 46);
   Caption(GroupBox2, "NC", 8, 36, 40);
   Label24 = Value(GroupBox2, "Label24", 50, 36, 48);
   Label25 = Value(GroupBox2, "Label25", 100, 36, 48);
-  Caption(GroupBox2, "mm", 150, 36, 36);
+  Caption(GroupBox2, "mm", 144, 36, 46);
   Caption(GroupBox2, "mass", 8, 52, 40);
   Label47 = Value(GroupBox2, "Label47", 50, 52, 90);
-  Caption(GroupBox2, "kg/m", 150, 52, 36);
+  Caption(GroupBox2, "kg/m", 144, 52, 46);
   Caption(GroupBox2, "MC", 8, 68, 40);
   Label12 = Value(GroupBox2, "Label12", 50, 68, 48);
   Label45 = Value(GroupBox2, "Label45", 100, 68, 48);
-  Caption(GroupBox2, "mm", 150, 68, 36);
+  Caption(GroupBox2, "mm", 144, 68, 46);
   EIyyCaption = Caption(GroupBox2, "EIyy", 8, 88, 40);
   EIyyCaption->setObjectName("EIyyCaption");
   EIyyCaption->setToolTip("bending stiffness in xy-plane");
   Label26 = Value(GroupBox2, "Label26", 50, 88, 90);
-  Caption(GroupBox2, "Nmm^2", 150, 88, 40);
+  Caption(GroupBox2, "Nmm^2", 144, 88, 46);
   EIzzCaption = Caption(GroupBox2, "EIzz", 8, 104, 40);
   EIzzCaption->setObjectName("EIzzCaption");
   EIzzCaption->setToolTip("bending stiffness in xz-plane");
   Label27 = Value(GroupBox2, "Label27", 50, 104, 90);
-  Caption(GroupBox2, "Nmm^2", 150, 104, 40);
+  Caption(GroupBox2, "Nmm^2", 144, 104, 46);
   EIyzCaption = Caption(GroupBox2, "EIyz", 8, 120, 40);
   EIyzCaption->setObjectName("EIyzCaption");
   EIyzCaption->setToolTip("product bending stiffness");
   Label40 = Value(GroupBox2, "Label40", 50, 120, 90);
-  Caption(GroupBox2, "Nmm^2", 150, 120, 40);
+  Caption(GroupBox2, "Nmm^2", 144, 120, 46);
   AlphaCaption = Caption(GroupBox2, "alpha1", 8, 140, 40);
   AlphaCaption->setObjectName("AlphaCaption");
   Label56 = Value(GroupBox2, "Label56", 50, 140, 90);
   Label56->setToolTip("principal direction from y to z axis");
-  Caption(GroupBox2, "degrees", 150, 140, 40);
+  Caption(GroupBox2, "degrees", 144, 140, 46);
   Caption(GroupBox2, "EI1", 8, 156, 40)->setToolTip("principal bending stiffness nr (1)");
   Label50 = Value(GroupBox2, "Label50", 50, 156, 90);
-  Caption(GroupBox2, "Nmm^2", 150, 156, 40);
+  Caption(GroupBox2, "Nmm^2", 144, 156, 46);
   Caption(GroupBox2, "EI2", 8, 172, 40)->setToolTip("principal bending stiffness nr (2)");
   Label53 = Value(GroupBox2, "Label53", 50, 172, 90);
-  Caption(GroupBox2, "Nmm^2", 150, 172, 40);
+  Caption(GroupBox2, "Nmm^2", 144, 172, 46);
   GroupBox2->hide();
 
   Button1 = Make<QPushButton>(client, "Button1", 600, 408, 65, 25);

@@ -48,9 +48,7 @@ struct Box {
   QLabel* Label(const char* name) {
     return RequireChild<QLabel>(dialog, QString::fromLatin1(name));
   }
-  QColor DefinitionsColour() {
-    return Label("Label13")->palette().color(QPalette::WindowText);
-  }
+  QColor DefinitionsColour() { return Label("Label13")->palette().color(QPalette::WindowText); }
   // The two curvature texts and whether the literature lines are shown.
   QString Curvature1() { return Label("Label8")->text(); }
   QString Curvature2() { return Label("Label9")->text(); }
@@ -326,7 +324,8 @@ void TestAboutBox::fontButtonHintFollowsChoice() {
   prompts.ExpectChooseFont(GraphicsFont(QStringLiteral("DejaVu Serif"), 20, true));
   Box box(ProgramSettings{}, GraphicsFont(QStringLiteral("Arial"), 14));
   auto* button = RequireChild<QToolButton>(box.dialog, QStringLiteral("SpeedButton2"));
-  QCOMPARE(button->toolTip(), QStringLiteral("Set graphics font\ncurrent font is Arial size is 14"));
+  QCOMPARE(button->toolTip(),
+           QStringLiteral("Set graphics font\ncurrent font is Arial size is 14"));
   QTest::mouseClick(button, Qt::LeftButton);
   QV_VERIFY_PROMPTS(prompts);
   QCOMPARE(button->toolTip(),

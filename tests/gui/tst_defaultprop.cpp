@@ -55,8 +55,7 @@ QStringList Labels(const TPROPClass& library) {
 
 // What the details box shows: color, name, E, rho and the "in use" box.
 QStringList Details(TDefaultPropForm& form) {
-  return {form.Label12->text(), form.Label13->text(), form.Label14->text(),
-          form.Label15->text(),
+  return {form.Label12->text(), form.Label13->text(), form.Label14->text(), form.Label15->text(),
           form.CheckBox1->isChecked() ? QStringLiteral("in use") : QStringLiteral("free")};
 }
 

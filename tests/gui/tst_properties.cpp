@@ -157,13 +157,17 @@ void TestPropForm::nonNumberStopsAfterStoringName_data() {
   QTest::addColumn<double>("storedE");
 
   // E fails: neither E nor the valid rho after it are stored.
-  QTest::newRow("E") << "12a" << "2400" << "'12a' is not a valid floating point value" << 210000.0;
+  QTest::newRow("E") << "12a"
+                     << "2400"
+                     << "'12a' is not a valid floating point value" << 210000.0;
   // A lone "." is 0 to the field but not a number to the reader.
-  QTest::newRow("lone point") << "." << "2400" << "'.' is not a valid floating point value"
-                              << 210000.0;
+  QTest::newRow("lone point") << "."
+                              << "2400"
+                              << "'.' is not a valid floating point value" << 210000.0;
   // rho fails: E before it is stored.
-  QTest::newRow("rho") << "30000" << "2,4" << "'2,4' is not a valid floating point value"
-                       << 30000.0;
+  QTest::newRow("rho") << "30000"
+                       << "2,4"
+                       << "'2,4' is not a valid floating point value" << 30000.0;
 }
 
 void TestPropForm::nonNumberStopsAfterStoringName() {
@@ -196,9 +200,11 @@ void TestPropForm::unreadableNameIsRefusedAndDialogStaysOpen_data() {
   QTest::addColumn<QString>("message");
 
   // "@" separates the fields of a library line.
-  QTest::newRow("at sign") << "st@el" << "A material name must not contain '@'.";
+  QTest::newRow("at sign") << "st@el"
+                           << "A material name must not contain '@'.";
   // A line break would end the library line.
-  QTest::newRow("line break") << "st\nel" << "A material name must not contain line breaks.";
+  QTest::newRow("line break") << "st\nel"
+                              << "A material name must not contain line breaks.";
   QTest::newRow("too long") << QString(256, QLatin1Char('x'))
                             << "A material name must not be longer than 255 characters.";
 }
