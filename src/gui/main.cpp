@@ -116,6 +116,12 @@ TMainForm::TMainForm(const QString& programPath, const QString& userFolder, QWid
   if (mSession.Settings.AutoStart) StatusPanels[5]->setText(Q(FileNameOf(mSession.PictureFile())));
 
   ApplySignConvention();
+  // The graphics font as read; the deferred start-up falls back to an installed one.
+  QFont graphics(Q(mSession.Settings.FontName));
+  graphics.setPointSize(std::max(1, mSession.Settings.FontSize));
+  graphics.setBold((mSession.Settings.FontStyle & kFontBold) != 0);
+  graphics.setItalic((mSession.Settings.FontStyle & kFontItalic) != 0);
+  FontLabel->setFont(graphics);
   mSession.Result = SectionResult{};
   mSession.Bounds = SectionBounds{};
 
@@ -891,7 +897,8 @@ void TMainForm::Button1Click() {
 }
 
 void TMainForm::RefreshOverlay() {
-  if (Button1->isVisible() && GroupBox2->isVisible() && !mSession.PictureFresh) {
+  // Shown to the user, whether or not the window itself is on screen at this moment.
+  if (!Button1->isHidden() && !GroupBox2->isHidden() && !mSession.PictureFresh) {
     LoadPicture(false);
     DrawResultOverlay();
   }

@@ -1,5 +1,8 @@
 // The main window offscreen: start-up, picture loading, function keys, lists, analysis, closing.
 #include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
@@ -13,6 +16,8 @@
 
 #include "core/settings/program_settings.h"
 #include "gui/NumEdit.h"
+#include "gui/About.h"
+#include "gui/definitions.h"
 #include "gui/main.h"
 #include "support/bmp_writer.h"
 #include "support/grid_builder.h"
@@ -71,6 +76,23 @@ class TestMainForm : public QObject {
     form.ListBox2->setCurrentItem(items.first());
     items.first()->setSelected(true);
   }
+
+  // Analyses the standard section with both sizes typed and the button shown.
+  void Analysed(TMainForm& form) {
+    Open(form, WritePicture("p.bmp", Section(400, 400)));
+    Select(form, "clRed");
+    form.ListBox1DblClick();
+    Select(form, "clBlue");
+    form.ListBox1DblClick();
+    form.NumberEdit1->SetText("500");
+    form.NumberEdit2->SetText("650");
+    form.Timer2Timer();
+    form.Button1Click();
+  }
+
+  // Colours of the principal-axis labels are the only blue pixels right of the section's left
+  // edge that the rest of the overlay does not draw; comparing whole pictures is simpler.
+  static bool SamePicture(const PixelGrid& a, const PixelGrid& b) { return a == b; }
 
  private slots:
   void init() {
@@ -347,6 +369,138 @@ class TestMainForm : public QObject {
     QVERIFY(settings.find("picturefile=" + mDir->File("p.bmp")) != std::string::npos);
     const std::string library = ReadAll(mDir->File("properties.ini"));
     QVERIFY(library.find("1=1@clRed@@1@1") != std::string::npos);
+  }
+
+
+  void conventionsRenameButNeverRecompute() {
+    auto form = NewForm();
+    Analysed(*form);
+    const QString report0 = mShell->Clipboard();
+    const QString eiyy = form->Label26->text();
+    const QString eizz = form->Label27->text();
+    const PixelGrid overlay0 = form->Session().Picture;
+    QCOMPARE(form->EIyyCaption->text(), QString("EIyy"));
+    QCOMPARE(form->Label26->y(), 88);
+
+    // Menu "Definitions" in the default convention shows the picture dialog; Yes switches.
+    mPrompts->ExpectRun([](QDialog& dialog) {
+      auto& definitions = static_cast<TDefinitionForm&>(dialog);
+      return definitions.ConventionResult();  // closed without a change
+    });
+    form->Definitions1Click();
+    QCOMPARE(form->Session().Settings.SignConvention, 0);
+    QVERIFY(SamePicture(form->Session().Picture, overlay0));  // nothing redrawn
+
+    mPrompts->ExpectRun([this](QDialog& dialog) {
+      mPrompts->ExpectConfirm("Are you sure to change to EURO-code definitions ?", true);
+      static_cast<TDefinitionForm&>(dialog).Button1Click();
+      return dialog.result();
+    });
+    form->Definitions1Click();
+    QCOMPARE(form->Session().Settings.SignConvention, 1);
+    QCOMPARE(form->EIyyCaption->text(), QString("EIz"));
+    QCOMPARE(form->EIzzCaption->text(), QString("EIy"));
+    QCOMPARE(form->AlphaCaption->text(), QString("alpha"));
+    QCOMPARE(form->Label27->y(), 88);  // the EIzz value moves up with its caption "EIy"
+    QCOMPARE(form->Label26->y(), 104);
+    QCOMPARE(form->Label26->text(), eiyy);  // numbers unchanged
+    QCOMPARE(form->Label27->text(), eizz);
+    // The overlay was redrawn with the labels swapped: the picture differs from before.
+    QVERIFY(!SamePicture(form->Session().Picture, overlay0) || form->Session().Result.Iso);
+
+    // In the EURO-code convention the menu only asks to go back.
+    mPrompts->ExpectConfirm(
+        "Current definitions based on EURO-code\r\rDo you want so change to Dorvast/Pelkam definitions ?",
+        false);
+    form->Definitions1Click();
+    QCOMPARE(form->Session().Settings.SignConvention, 1);
+    form->Button1Click();
+    const QString report1 = mShell->Clipboard();
+    QVERIFY(report1.contains("    EIy  = " + eizz + " Nmm^2\r\n    EIz  = " + eiyy + " Nmm^2\r\n"));
+    QString renamed = report1;
+    renamed.replace("    EIy  = " + eizz, "    EIzz = " + eizz).replace("    EIz  = " + eiyy, "    EIyy = " + eiyy);
+    QStringList lines0 = report0.split("\r\n"), lines1 = renamed.split("\r\n");
+    std::swap(lines1[lines1.indexOf("    EIzz = " + eizz + " Nmm^2")], lines1[lines1.indexOf("    EIyy = " + eiyy + " Nmm^2")]);
+    QCOMPARE(lines1, lines0);  // only the names and their order differ
+
+    mPrompts->ExpectConfirm(kAnyText, true);
+    form->Definitions1Click();
+    QCOMPARE(form->Session().Settings.SignConvention, 0);
+    QCOMPARE(form->Label26->y(), 88);
+  }
+
+  void conventionSwitchWithoutResultsDrawsNothing() {
+    auto form = NewForm();
+    Open(*form, WritePicture("p.bmp", Section(400, 400)));
+    const PixelGrid before = form->Session().Picture;
+    mPrompts->ExpectRun([this](QDialog& dialog) {
+      mPrompts->ExpectConfirm(kAnyText, true);
+      static_cast<TDefinitionForm&>(dialog).Button1Click();
+      return dialog.result();
+    });
+    form->Definitions1Click();
+    QCOMPARE(form->Session().Settings.SignConvention, 1);
+    QVERIFY(SamePicture(form->Session().Picture, before));
+    QVERIFY(form->Session().PictureFresh);
+  }
+
+  void settingsDialogTakesEverythingBack() {
+    auto form = NewForm();
+    Analysed(*form);
+    const ProgramSettings before = form->Session().Settings;
+    form->Session().Picture.FillRect(0, 0, 10, 10, kLime);  // a mark the redraw wipes
+    // OK at once changes no setting but redraws the overlay.
+    mPrompts->ExpectRun([](QDialog&) { return static_cast<int>(QDialog::Accepted); });
+    form->About1Click();
+    const ProgramSettings& after = form->Session().Settings;
+    QCOMPARE(after.AutoStart, before.AutoStart);
+    QCOMPARE(after.AngleTolerance, before.AngleTolerance);
+    QCOMPARE(after.AxesColour, before.AxesColour);
+    QCOMPARE(after.SignConvention, before.SignConvention);
+    QCOMPARE(after.FontSize, before.FontSize);
+    QCOMPARE(form->Session().Picture.At(0, 0), kWhite);  // reloaded and drawn again
+
+    // Untick autostart, pick the button-face system colour for the axes, precision 0.
+    mPrompts->ExpectRun([](QDialog& dialog) {
+      RequireChild<QCheckBox>(dialog, "CheckBox1")->setChecked(false);
+      auto* axes = RequireChild<QComboBox>(dialog, "ComboBox1");
+      axes->setCurrentIndex(axes->findText("clBtnFace"));
+      RequireChild<TNumberEdit>(dialog, "NumberEdit1")->SetText("0");
+      return static_cast<int>(QDialog::Accepted);
+    });
+    form->About1Click();
+    QVERIFY(!form->Session().Settings.AutoStart);
+    QCOMPARE(static_cast<std::uint32_t>(form->Session().Settings.AxesColour), 0x8000000Fu);
+    QCOMPARE(form->Session().Settings.AngleTolerance, 0.0);
+    form->close();
+    const std::string settings = ReadAll(mDir->File("quorvane.INI"));
+    QVERIFY(settings.find("autostart=false") != std::string::npos);
+    QVERIFY(settings.find("color_yz=clBtnFace") != std::string::npos);
+    QVERIFY(settings.find("eps=0") != std::string::npos);
+  }
+
+  void editingAMaterialFromTheList() {
+    auto form = NewForm();
+    Open(*form, WritePicture("p.bmp", Section(400, 400)));
+    Select(*form, "clRed");
+    form->ListBox1DblClick();
+    SelectMaterial(*form, "clRed");
+    form->ListBox2Click();
+    QCOMPARE(form->GroupBox1->title(), QString("Selected properties for clRed"));
+    QCOMPARE(form->Label14->text(), QString("1"));
+    QString title;
+    mPrompts->ExpectRun([&title](QDialog& dialog) -> int {
+      title = dialog.windowTitle();
+      RequireChild<QLineEdit>(dialog, "Edit1")->setText("steel");
+      RequireChild<TNumberEdit>(dialog, "NumberEdit1")->SetText("210000");
+      RequireChild<TNumberEdit>(dialog, "NumberEdit2")->SetText("7850");
+      return static_cast<int>(QDialog::Accepted);
+    });
+    form->ListBox2DblClick();
+    QCOMPARE(title, QString("Properties: clRed"));
+    QCOMPARE(form->Label13->text(), QString("steel"));
+    QCOMPARE(form->Label14->text(), QString("210000"));
+    QCOMPARE(form->Session().MaterialLibrary->FindByLabel("clRed")->prop.rho, 7850.0);
   }
 
   void helpAndFolder() {
