@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libjpeg-dev
   xvfb xauth
+  clang libclang-rt-14-dev llvm
 )
 
 missing=()

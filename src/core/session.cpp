@@ -5,6 +5,7 @@
 #include <cctype>
 #include <filesystem>
 
+#include "core/error.h"
 #include "core/picture/bmp_reader.h"
 
 namespace qv {
@@ -34,7 +35,15 @@ bool SectionSession::LoadPicture() {
   if (Settings.PictureFile.empty() || !std::filesystem::exists(Settings.PictureFile, ec)) {
     return false;
   }
-  Picture = ReadPicture(Settings.PictureFile);
+  try {
+    Picture = ReadPicture(Settings.PictureFile);
+  } catch (const Error&) {
+    // The old picture and its lists stay, but they no longer belong to PictureFile: an analysis
+    // must read the file again (and fail again) rather than report the old picture under the new
+    // file's name.
+    PictureFresh = false;
+    throw;
+  }
   PictureFresh = true;
   return true;
 }

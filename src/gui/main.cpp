@@ -114,6 +114,7 @@ TMainForm::TMainForm(const QString& programPath, const QString& userFolder, QWid
   mPendingMessages.clear();
   for (const std::string& f : failures) mPendingMessages.push_back(Q(f));
   if (mSession.Settings.AutoStart) StatusPanels[5]->setText(Q(FileNameOf(mSession.PictureFile())));
+  WWWUpdate.Enabled = mSession.Settings.CheckForUpdates;
 
   ApplySignConvention();
   // The graphics font as read; the deferred start-up falls back to an installed one.
@@ -416,6 +417,17 @@ void TMainForm::UpdateTimerTimer() {
   for (const QString& message : mPendingMessages) Prompts().Error(message);
   mPendingMessages.clear();
   ApplyGraphicsFont();
+  // The update check. When it started the updater the window is closing; when it failed (the
+  // error is shown) the rest of the start-up is left out for this run.
+  bool goOn = false;
+  Guarded([this, &goOn] {
+    // Downloads go where the settings go: beside the program unless that folder is read-only.
+    const UpdateWindow window{mProgramPath, QFileInfo(mSettingsProgramPath).absolutePath(),
+                              [this](const QString& text) { StatusPanels[7]->setText(text); },
+                              [this] { close(); }};
+    goOn = !UpdateCheck(WWWUpdate, window);
+  });
+  if (!goOn) return;
   setAcceptDrops(true);
   mDropsAccepted = true;
   if (mSession.Settings.AutoStart) Timer1.start();

@@ -12,6 +12,7 @@
 
 #include "core/analysis/overlay.h"
 #include "core/session.h"
+#include "gui/update_check.h"
 
 class QAction;
 class QFrame;
@@ -107,6 +108,8 @@ class TMainForm : public QMainWindow, private InventoryView {
   QTimer UpdateTimer;
   QTimer Timer1;
   QTimer Timer2;
+  /// The update check's record, run once by the deferred start-up.
+  WWWUpdateRec WWWUpdate;
 
  protected:
   void closeEvent(QCloseEvent* event) override;

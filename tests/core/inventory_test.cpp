@@ -118,6 +118,36 @@ TEST(InventoryTest, ManyDistinctColoursAndProgress) {
   }
 }
 
+TEST(InventoryTest, MillionsOfColoursTakeThePartitionedPathWithTheSameResult) {
+  // More distinct colours than the hash tables take: numbered column by column, so the
+  // discovery order is the numbering; a few repeats make boxes larger than one pixel.
+  const int w = 1100, h = 1000;
+  for (std::uint32_t top : {0x00000000u, 0x7F000000u}) {  // the second cannot be partitioned
+    PixelGrid g(w, h);
+    for (int y = 0; y < h; ++y) {
+      for (int x = 0; x < w; ++x) g.Set(x, y, top | static_cast<std::uint32_t>(x * h + y));
+    }
+    g.Set(w - 1, h - 1, top | 5u);  // colour 5 (first at (0, 5)) again at the far corner
+    for (int threads : {1, 2}) {
+      std::int64_t last = -1;
+      const auto found = ScanColours(g, false, [&](std::int64_t done, std::int64_t) {
+        EXPECT_GE(done, last);
+        last = done;
+      }, threads);
+      ASSERT_EQ(found.size(), static_cast<std::size_t>(w * h - 1)) << threads;
+      EXPECT_EQ(last, static_cast<std::int64_t>(w) * h);
+      bool ordered = true;
+      for (std::size_t i = 0; i + 1 < found.size() && ordered; ++i) ordered = found[i].value < found[i + 1].value;
+      EXPECT_TRUE(ordered);
+      EXPECT_EQ(found[5].value, top | 5u);
+      EXPECT_EQ(found[5].xmax, w - 1);
+      EXPECT_EQ(found[5].ymax, h - 1);
+      EXPECT_EQ(found[5].ymin, 5);
+      EXPECT_EQ(found[5].label, ColourToLabel(static_cast<ColourValue>(top | 5u)));
+    }
+  }
+}
+
 TEST(InventoryTest, FillsTheFoundColourListWithIdsInOrder) {
   TPROPClass list;
   TPROPRec stale;

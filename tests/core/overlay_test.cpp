@@ -158,7 +158,9 @@ TEST(OverlayTest, EveryLabelOfATallPictureCarriesTheEnlargedResolution) {
   OverlayInput in = Example(0.3);
   in.Height = 2005;
   in.Font = {"Courier", 9, kFontBold | kFontItalic};
-  const auto labels = Labels(DrawResultOverlay(in));
+  // The labels point into the drawing, so it must outlive them.
+  const OverlayOps ops = DrawResultOverlay(in);
+  const auto labels = Labels(ops);
   ASSERT_EQ(labels.size(), 6u);
   for (const LabelOp* label : labels) {
     EXPECT_EQ(label->FontDpi, 480) << label->Text;

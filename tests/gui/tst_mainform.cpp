@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QToolButton>
 #include <QtTest>
 #include <memory>
 
@@ -501,6 +502,37 @@ class TestMainForm : public QObject {
     QCOMPARE(form->Label13->text(), QString("steel"));
     QCOMPARE(form->Label14->text(), QString("210000"));
     QCOMPARE(form->Session().MaterialLibrary->FindByLabel("clRed")->prop.rho, 7850.0);
+  }
+
+  void onlyADropFromTheFoundColoursListActs() {
+    auto form = NewForm();
+    Open(*form, WritePicture("p.bmp", Section(400, 400)));
+    form->ListBox2Drop(form->ListBox1);  // nothing selected yet
+    QCOMPARE(form->ListBox2->count(), 0);
+    Select(*form, "clBlue");
+    form->ListBox2Drop(form->NumberEdit1);  // some other source
+    form->ListBox2Drop(nullptr);            // from another program
+    QCOMPARE(form->ListBox2->count(), 0);
+    form->ListBox2Drop(form->ListBox1->viewport());
+    QCOMPARE(form->ListBox2->count(), 1);
+    QCOMPARE(form->ListBox2->item(0)->text(), QString("clBlue"));
+  }
+
+  void graphicsFontButton() {
+    auto form = NewForm();
+    QFont chosen("DejaVu Serif");
+    chosen.setPointSize(20);
+    chosen.setBold(true);
+    mPrompts->ExpectChooseFont(chosen);
+    form->SpeedButton2Click();
+    const ProgramSettings& s = form->Session().Settings;
+    QCOMPARE(QString::fromStdString(s.FontName), QString("DejaVu Serif"));
+    QCOMPARE(s.FontSize, 20);
+    QCOMPARE(s.FontStyle, unsigned{kFontBold});
+    QCOMPARE(form->SpeedButton2->toolTip(), QString("Set graphics font\ncurrent font is DejaVu Serif size is 20"));
+    mPrompts->ExpectChooseFont(std::nullopt);  // cancel changes nothing
+    form->SpeedButton2Click();
+    QCOMPARE(form->Session().Settings.FontSize, 20);
   }
 
   void helpAndFolder() {

@@ -78,7 +78,8 @@ OverlayDrawing::OverlayDrawing(const OverlayInput& input)
       mLabelDpi(LabelDpiFor(input.Height, input.BoxHeight, input.ScreenDpi)) {}
 
 void OverlayDrawing::AddLine(std::vector<PixelPoint> points, ColourValue colour) {
-  mOps.emplace_back(std::in_place_type<PolylineOp>, std::move(points), colour, mPenWidth);
+  // Braces, not parentheses: clang 14 (the sanitizer build) has no parenthesised aggregate init.
+  mOps.emplace_back(PolylineOp{std::move(points), colour, mPenWidth});
 }
 
 void OverlayDrawing::DrawLine(PixelPoint p, PixelPoint q, ColourValue colour) {
@@ -105,14 +106,12 @@ void OverlayDrawing::DrawMarker(PixelPoint p, ColourValue colour, MarkerKind kin
     AddLine({Point(x - 5, y), Point(x + 5, y)}, colour);
     AddLine({Point(x, y - 5), Point(x, y + 5)}, colour);
   } else {
-    mOps.emplace_back(std::in_place_type<EllipseOp>, Point(x - 5, y - 5), Point(x + 5, y + 5),
-                      colour, mPenWidth);
+    mOps.emplace_back(EllipseOp{Point(x - 5, y - 5), Point(x + 5, y + 5), colour, mPenWidth});
   }
 }
 
 void OverlayDrawing::DrawLabel(PixelPoint p, std::string_view text, ColourValue colour) {
-  mOps.emplace_back(std::in_place_type<LabelOp>, p, std::string(text), colour, mInput.Font,
-                    mLabelDpi);
+  mOps.emplace_back(LabelOp{p, std::string(text), colour, mInput.Font, mLabelDpi});
 }
 
 void OverlayDrawing::DrawSectionFrame() {

@@ -1,0 +1,110 @@
+// A picture that is refused leaves the session as it was: the previous picture, its colours,
+// the material list and the section bounds, so the window can go on with them.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+
+#include "core/error.h"
+#include "core/session.h"
+#include "support/bmp_writer.h"
+#include "support/grid_builder.h"
+
+namespace qv::test {
+namespace {
+
+std::string Good() { return EncodeBmp24(MakeGrid(3, 2, kWhite, {{1, 0, 1, 1, kRed}})); }
+
+struct RefusedCase {
+  const char* comment;
+  // Creates the refused file at the path and returns the reason after "<path>: ".
+  std::string (*make)(const std::string& path);
+};
+void PrintTo(const RefusedCase& c, std::ostream* os) { *os << c.comment; }
+
+class SessionHostilePictureTest : public testing::TestWithParam<RefusedCase> {};
+
+TEST_P(SessionHostilePictureTest, RefusedPictureKeepsPictureAndLists) {
+  TempDir dir;
+  SectionSession session;
+  session.MaterialLibrary = std::make_unique<TPROPClass>();
+  session.Settings.IgnoreDollarColours = false;
+  const PixelGrid before = MakeGrid(30, 20, kWhite, {{4, 5, 9, 12, kRed}, {12, 2, 20, 8, kBlue}});
+  WriteAll(dir.File("section.bmp"), EncodeBmp24(before));
+  ASSERT_TRUE(session.AcceptPicture(dir.File("section.bmp")));
+  session.ColourInventory();
+  ASSERT_TRUE(session.AddColourToMaterialList("clRed"));
+  const SectionBounds bounds = session.Bounds;
+  const std::vector<std::string> found = session.FoundLabels;
+
+  const std::string path = dir.File("refused.bmp");
+  const std::string reason = GetParam().make(path);
+  if (reason.empty()) GTEST_SKIP() << "root reads every file";
+  try {
+    session.AcceptPicture(path);
+    FAIL() << "accepted";
+  } catch (const Error& e) {
+    EXPECT_EQ(std::string(e.what()), "Cannot read picture " + path + ": " + reason);
+  }
+  // The new name is taken before the read, as with every accepted picture.
+  EXPECT_EQ(session.PictureFile(), path);
+  EXPECT_EQ(session.Picture, before);
+  EXPECT_EQ(session.FoundLabels, found);
+  EXPECT_EQ(session.MaterialList, std::vector<std::string>{"clRed"});
+  EXPECT_EQ(session.Bounds, bounds);
+  EXPECT_EQ(session.FoundColourList.Count(), 3);
+  // The old picture is not the file now named: analysing must not report it under that name.
+  EXPECT_FALSE(session.PictureFresh);
+  EXPECT_THROW(session.Analyse(SectionSize{30, 20, "30", "20"}), Error);
+  EXPECT_TRUE(session.Report.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Session, SessionHostilePictureTest,
+    testing::Values(
+        RefusedCase{"empty file",
+                    [](const std::string& p) {
+                      WriteAll(p, "");
+                      return std::string("the file is empty");
+                    }},
+        RefusedCase{"header cut short",
+                    [](const std::string& p) {
+                      WriteAll(p, Truncated(Good(), 20));
+                      return std::string("the header ends early");
+                    }},
+        RefusedCase{"pixel data cut short",
+                    [](const std::string& p) {
+                      // the last row may lack its 3 bytes of padding, not a pixel byte
+                      WriteAll(p, Truncated(Good(), Good().size() - 4));
+                      return std::string("the pixel data ends early");
+                    }},
+        RefusedCase{"a declared size of 100000 x 100000",
+                    [](const std::string& p) {
+                      std::string bytes = Good();
+                      PutU32(bytes, kWidthAt, 100000);
+                      PutU32(bytes, kHeightAt, 100000);
+                      WriteAll(p, bytes);
+                      return std::string(
+                          "the picture size 100000x100000 exceeds the limit of 1073741824 pixels");
+                    }},
+        RefusedCase{"a PNG renamed to .bmp",
+                    [](const std::string& p) {
+                      WriteAll(p, std::string("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16));
+                      return std::string("the file is a PNG picture, not a BMP picture");
+                    }},
+        RefusedCase{"a folder",
+                    [](const std::string& p) {
+                      std::filesystem::create_directory(p);
+                      return std::string("it is a folder, not a file");
+                    }},
+        RefusedCase{"no read permission", [](const std::string& p) {
+                      if (geteuid() == 0) return std::string();
+                      WriteAll(p, Good());
+                      chmod(p.c_str(), 0200);
+                      return std::string("permission to read it is denied");
+                    }}));
+
+}  // namespace
+}  // namespace qv::test

@@ -1,0 +1,354 @@
+// The checks behind the fuzz targets: each runs an input through the real readers and writers and
+// throws FuzzFailure when a property that must hold for every input does not.
+#include "support/fuzz_harness.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string_view>
+
+#include "core/analysis/colour_label.h"
+#include "core/analysis/inventory.h"
+#include "core/analysis/number_text.h"
+#include "core/dd_props.h"
+#include "core/error.h"
+#include "core/picture/bmp_reader.h"
+#include "core/session.h"
+#include "core/settings/program_settings.h"
+
+namespace qv::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+void Require(bool condition, const std::string& what) {
+  if (!condition) throw FuzzFailure(what);
+}
+
+// One private folder per process, removed at exit; every check starts its files afresh.
+class Scratch {
+ public:
+  Scratch() {
+    std::string pattern = (fs::temp_directory_path() / "qv-fuzz-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) throw FuzzFailure("cannot create a scratch folder");
+    mDir = fs::canonical(pattern);
+  }
+  ~Scratch() {
+    std::error_code ec;
+    fs::remove_all(mDir, ec);
+  }
+  const fs::path& Dir() const { return mDir; }
+  // An empty subfolder for one run.
+  fs::path Fresh(const char* name) const {
+    const fs::path dir = mDir / name;
+    std::error_code ec;
+    fs::remove_all(dir, ec);
+    fs::create_directory(dir);
+    return dir;
+  }
+
+ private:
+  fs::path mDir;
+};
+
+const Scratch& ScratchFolder() {
+  static const Scratch scratch;
+  return scratch;
+}
+
+void WriteBytes(const fs::path& path, std::string_view bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  Require(static_cast<bool>(out.flush()), "cannot write " + path.string());
+}
+
+std::string ReadBytes(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::uint32_t U32(const std::uint8_t* p) {
+  return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+
+// Width x height as the header declares them, or 0 when the header is too short to say.
+std::int64_t DeclaredPixels(const std::uint8_t* data, std::size_t size) {
+  if (size < 26) return 0;
+  if (U32(data + 14) == 12) return std::int64_t{data[18] | (data[19] << 8)} * (data[20] | (data[21] << 8));
+  const auto side = [](std::uint32_t v) {
+    return std::min<std::int64_t>(std::llabs(static_cast<std::int32_t>(v)), v);
+  };
+  if (size < 30) return 0;
+  return side(U32(data + 18)) * side(U32(data + 22));
+}
+
+bool SameNumber(double a, double b) { return a == b || FormatNumber(a) == FormatNumber(b); }
+
+std::string Decimal(long long v) {
+  char buffer[24];
+  return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, v).ptr);
+}
+
+// A loaded library as comparable lines: label, name and the numbers at 15 digits.
+std::vector<std::string> Entries(const TPROPClass& library) {
+  std::vector<std::string> lines;
+  for (const TPROPRec& e : library) {
+    lines.push_back(e.prop.colorlabel + '\x01' + e.prop.name + '\x01' + FormatNumber(e.prop.E) +
+                    '\x01' + FormatNumber(e.prop.rho));
+  }
+  return lines;
+}
+
+// Loads `path`; false when the load stopped on a conversion error.
+bool LoadLibrary(TPROPClass& library) {
+  try {
+    library.Load();
+    return true;
+  } catch (const Error&) {
+    Require(library.LoadFailed(), "a failed load is not marked");
+    return false;
+  }
+}
+
+void CheckSavedLibrary(const TPROPClass& first, const fs::path& path, const char* what) {
+  TPROPClass again(path.string());
+  Require(LoadLibrary(again), std::string("the library saved ") + what + " does not load");
+  Require(Entries(again) == Entries(first),
+          std::string("the library saved ") + what + " differs from the one loaded");
+}
+
+}  // namespace
+
+void CheckPictureBytes(const std::uint8_t* data, std::size_t size) {
+  if (DeclaredPixels(data, size) > kFuzzMaxPixels) return;
+  PixelGrid grid;
+  try {
+    grid = DecodeBmp(data, size, "fuzz.bmp");
+  } catch (const Error& e) {
+    Require(std::string_view(e.what()).starts_with("Cannot read picture fuzz.bmp: "),
+            "a refusal without the file's name");
+    return;
+  }
+  Require(grid.Width() > 0 && grid.Height() > 0 &&
+              grid.Size() == static_cast<std::size_t>(grid.Width()) * grid.Height(),
+          "an accepted picture without pixels");
+  for (std::size_t i = 0; i < grid.Size(); ++i) {
+    Require((grid.Data()[i] & 0xFF000000u) == 0, "a pixel with bits beyond 0x00BBGGRR");
+  }
+
+  const std::vector<FoundColour> colours = ScanColours(grid, false, {}, 1);
+  Require(!colours.empty(), "a picture without colours");
+  for (const FoundColour& c : colours) {
+    Require(c.xmin >= 0 && c.xmin <= c.xmax && c.xmax < grid.Width() && c.ymin >= 0 &&
+                c.ymin <= c.ymax && c.ymax < grid.Height(),
+            "colour bounds outside the picture");
+    Require(c.label == ColourToLabel(static_cast<ColourValue>(c.value)), "a wrong label");
+  }
+
+  SectionSession session;
+  session.Threads = 1;
+  session.Settings.IgnoreDollarColours = false;
+  session.MaterialLibrary = std::make_unique<TPROPClass>();
+  session.Picture = std::move(grid);
+  session.PictureFresh = true;
+  session.ColourInventory();
+  Require(session.FoundLabels.size() == colours.size() &&
+              session.FoundLabels.front() == colours.front().label,
+          "the session's inventory differs from the scan");
+  Require(session.AddColourToMaterialList(session.FoundLabels.front()),
+          "a found colour cannot become a material");
+  const SectionSize sectionSize{100, 100, "100", "100"};
+  Require(session.Analyse(sectionSize) == SectionSession::AnalyseOutcome::Done,
+          "the analysis did not run");
+  Require(session.Result.NC.x >= 0 && session.Result.NC.x < session.Picture.Width() &&
+              session.Result.NC.y >= 0 && session.Result.NC.y < session.Picture.Height(),
+          "the normal-force centre lies outside the picture");
+  Require(!session.Report.empty(), "no report");
+}
+
+void CheckLibraryBytes(const std::uint8_t* data, std::size_t size) {
+  const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+  const fs::path dir = ScratchFolder().Fresh("library");
+  const fs::path original = dir / "properties.ini";
+  const fs::path copy = dir / "copy.ini";
+  WriteBytes(original, bytes);
+
+  TPROPClass first(original.string());
+  if (!LoadLibrary(first)) {
+    first.Save();
+    Require(ReadBytes(original) == bytes, "a library that failed to load was overwritten");
+    return;
+  }
+
+  TPROPClass toCopy = first;
+  toCopy.FileName = copy.string();
+  try {
+    toCopy.Save();
+  } catch (const Error&) {
+    // A material the file cannot hold (such as a name over 255 characters) is refused whole.
+    Require(!fs::exists(copy), "a refused save wrote a file");
+    Require(ReadBytes(original) == bytes, "a refused save changed another file");
+    return;
+  }
+  CheckSavedLibrary(first, copy, "to a new file");
+
+  first.Save();
+  CheckSavedLibrary(first, original, "over its own file");
+}
+
+void CheckPropLineBytes(const std::uint8_t* data, std::size_t size) {
+  const std::string_view line(reinterpret_cast<const char*>(data), size);
+  const int fields = FieldCount(line, '@');
+  Require(fields >= 1, "a field count below 1");
+  for (int n = 0; n <= std::min(fields + 1, 7); ++n) ExtractField(n, line, '@');
+  PROPRec record;
+  int k = 0;
+  try {
+    k = ParsePropLine(line, record);
+  } catch (const Error& e) {
+    // The text that failed may hold a NUL byte, which ends what() early.
+    Require(std::string_view(e.what()).starts_with("'"),
+            "an unexpected message: " + std::string(e.what()));
+    return;
+  }
+  if (fields != 5) {
+    Require(k == 0 && record.colorlabel.empty() && record.E == 1,
+            "a line without five fields changed the record");
+    return;
+  }
+  Require(std::isfinite(record.E) && std::isfinite(record.rho), "a number that is not finite");
+  DescribeProp(record);
+}
+
+void CheckNumberTextBytes(const std::uint8_t* data, std::size_t size) {
+  const std::string_view text(reinterpret_cast<const char*>(data), size);
+  try {
+    const double v = ReadReal(text);
+    Require(std::isfinite(v), "ReadReal gave a value that is not finite");
+    const std::string written = FormatNumber(v);
+    Require(FormatNumber(ReadReal(written)) == written, "FormatNumber does not read back");
+  } catch (const Error& e) {
+    Require(std::strcmp(e.what(), InvalidRealMessage(text).c_str()) == 0,
+            "ReadReal: " + std::string(e.what()));
+  }
+  try {
+    const std::int32_t i = ReadInteger(text);
+    Require(ReadInteger(Decimal(i)) == i, "an integer does not read back");
+  } catch (const Error& e) {
+    Require(std::strcmp(e.what(), InvalidIntegerMessage(text).c_str()) == 0,
+            "ReadInteger: " + std::string(e.what()));
+  }
+  try {
+    const ColourValue c = LabelToColour(text);
+    Require(LabelToColour(ColourToLabel(c)) == c, "a colour label does not read back");
+  } catch (const Error& e) {
+    Require(std::strcmp(e.what(), InvalidIntegerMessage(text).c_str()) == 0,
+            "LabelToColour: " + std::string(e.what()));
+  }
+  PixelColourOfLabel(text);
+
+  if (size < 10) return;
+  double d = 0;
+  std::memcpy(&d, data, sizeof d);
+  const int precision = static_cast<std::int8_t>(data[8]);
+  const int digits = static_cast<std::int8_t>(data[9]);
+  const std::string general = FormatGeneral(d, precision, digits);
+  FormatFixed(d, precision, digits);
+  FormatScaled(d, digits % 40);
+  DecimalOrder(d);
+  if (!std::isfinite(d)) {
+    Require(general == "NAN" || general == "INF" || general == "-INF", "a non-finite text");
+    return;
+  }
+  // Rounding to few digits may carry the largest doubles beyond the range.
+  if (std::fabs(d) > 1e307) return;
+  const int kept = std::clamp(precision, 2, 18);
+  double back = 0;
+  try {
+    back = ReadReal(general);
+  } catch (const Error&) {
+    throw FuzzFailure("FormatGeneral wrote '" + general + "', which does not read");
+  }
+  // 15 digits identify their decimal, 17 identify the double; 16 do neither.
+  // Denormals carry fewer digits than that, so only normal values are held to it.
+  if (kept <= 15 && (std::isnormal(d) || d == 0) && (std::isnormal(back) || back == 0)) {
+    Require(FormatGeneral(back, precision, digits) == general,
+            "FormatGeneral's text does not read back: " + general);
+  } else if (kept >= 17) {
+    Require(back == d, "17 digits do not give the double back: " + general);
+  }
+}
+
+void CheckSettingsBytes(const std::uint8_t* data, std::size_t size) {
+  const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+  const fs::path dir = ScratchFolder().Fresh("settings");
+  const std::string program = (dir / "quorvane").string();
+  const fs::path file = SettingsFilePath(program);
+  WriteBytes(file, bytes);
+
+  ProgramSettings first;
+  std::unique_ptr<TPROPClass> library;
+  LoadSettings(program, first, library);
+  Require(library != nullptr, "no library");
+  // Paths come from the input: write nothing outside the scratch folder.
+  std::error_code ec;
+  const bool libraryInside =
+      fs::weakly_canonical(library->FileName, ec).parent_path() == dir && !ec;
+  try {
+    SaveSettings(program, first, libraryInside ? library.get() : nullptr);
+  } catch (const Error&) {
+    // A library that cannot be saved is the library check's concern.
+  }
+  if (first.SettingsFileUnreadable) {
+    Require(ReadBytes(file) == bytes, "a settings file that did not convert was overwritten");
+    return;
+  }
+
+  ProgramSettings again;
+  std::unique_ptr<TPROPClass> libraryAgain;
+  LoadSettings(program, again, libraryAgain);
+  Require(!again.SettingsFileUnreadable, "saved settings do not convert");
+  Require(again.SignConvention == first.SignConvention && again.FontSize == first.FontSize &&
+              again.FontStyle == first.FontStyle && again.AxesColour == first.AxesColour &&
+              again.MassCentreColour == first.MassCentreColour &&
+              again.PrincipalAxesColour == first.PrincipalAxesColour &&
+              again.AutoStart == first.AutoStart &&
+              again.CheckForUpdates == first.CheckForUpdates &&
+              SameNumber(again.AngleTolerance, first.AngleTolerance),
+          "saved settings read back differently");
+  // Texts the file cannot hold are stored empty on purpose; the others come back as they were.
+  const auto storable = [](const std::string& t) {
+    return t.size() <= 2047 && t.find_first_of(std::string_view("\r\n\0", 3)) == std::string::npos;
+  };
+  if (storable(first.FontName)) {
+    Require(again.FontName == first.FontName, "the font name read back differently");
+  }
+  if (storable(first.WorkingDir)) {
+    Require(again.WorkingDir == first.WorkingDir, "the working folder read back differently");
+    if (storable(first.PictureFile)) {
+      Require(again.PictureFile == first.PictureFile, "the picture file read back differently");
+    }
+    if (storable(first.LibraryFile)) {
+      Require(again.LibraryFile == first.LibraryFile, "the library file read back differently");
+    }
+  }
+}
+
+FuzzCheck FuzzCheckNamed(const std::string& name) {
+  if (name == "picture") return CheckPictureBytes;
+  if (name == "library") return CheckLibraryBytes;
+  if (name == "prop_line") return CheckPropLineBytes;
+  if (name == "number_text") return CheckNumberTextBytes;
+  if (name == "settings") return CheckSettingsBytes;
+  return nullptr;
+}
+
+}  // namespace qv::test

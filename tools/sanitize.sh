@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Builds the core, imaging and batch-tool tests with AddressSanitizer and UndefinedBehaviorSanitizer
+# (clang) and runs them; any sanitizer report fails the run.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash tools/install_deps.sh
+dir=${QV_SANITIZE_DIR:-build-san}
+jobs=${QV_JOBS:-$(nproc)}
+
+flags="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
+cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+  -DCMAKE_CXX_FLAGS="$flags" -DCMAKE_EXE_LINKER_FLAGS="$flags" \
+  -DQV_BUILD_BENCH=OFF -DQV_BUILD_TESTS=ON
+ninja -C "$dir" -j"$jobs" qv_core_tests qv_imaging_tests qv_cli_tests
+
+symbolizer=$(command -v llvm-symbolizer || command -v llvm-symbolizer-14 || true)
+export ASAN_SYMBOLIZER_PATH=$symbolizer
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1:check_initialization_order=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+export QT_QPA_PLATFORM=offscreen
+
+status=0
+for t in qv_core_tests qv_imaging_tests qv_cli_tests; do
+  echo "== sanitized $t"
+  "$dir/tests/$t" --gtest_brief=1 || status=1
+done
+exit $status
