@@ -111,13 +111,13 @@ void BM_BothPasses(benchmark::State& state, const std::string& kind) {
   SetRate(state, g);
 }
 
-BENCHMARK_CAPTURE(BM_ReadBaseline, composite, std::string("composite"))->Arg(2000)->Arg(8000)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Inventory, composite, std::string("composite"))->Args({2000, 1})->Args({8000, 1})->Args({8000, 2})->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_BothPasses, composite, std::string("composite"))->Args({2000, 1})->Args({8000, 1})->Args({8000, 2})->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_ReadBaseline, random, std::string("random"))->Arg(4000)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Inventory, random, std::string("random"))->Args({4000, 1})->Args({4000, 2})->Unit(benchmark::kMillisecond)->Iterations(2);
-BENCHMARK_CAPTURE(BM_SessionInventory, random, std::string("random"))->Args({4000, 1})->Unit(benchmark::kMillisecond)->Iterations(1);
-BENCHMARK_CAPTURE(BM_BothPasses, random, std::string("random"))->Args({4000, 1})->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ReadBaseline, composite, std::string("composite"))->Arg(2000)->Arg(8000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_Inventory, composite, std::string("composite"))->Args({2000, 1})->Args({8000, 1})->Args({8000, 2})->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_BothPasses, composite, std::string("composite"))->Args({2000, 1})->Args({8000, 1})->Args({8000, 2})->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_ReadBaseline, random, std::string("random"))->Arg(4000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_Inventory, random, std::string("random"))->Args({4000, 1})->Args({4000, 2})->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK_CAPTURE(BM_SessionInventory, random, std::string("random"))->Args({4000, 1})->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK_CAPTURE(BM_BothPasses, random, std::string("random"))->Args({4000, 1})->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 }  // namespace qv

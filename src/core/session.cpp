@@ -36,7 +36,10 @@ bool SectionSession::LoadPicture() {
     return false;
   }
   try {
-    Picture = ReadPicture(Settings.PictureFile);
+    PixelGrid fresh = ReadPicture(Settings.PictureFile, std::move(SparePicture));
+    SparePicture = std::move(Picture);
+    if (SparePicture.Size() > kSparePictureLimit) SparePicture = PixelGrid();
+    Picture = std::move(fresh);
   } catch (const Error&) {
     // The old picture and its lists stay, but they no longer belong to PictureFile: an analysis
     // must read the file again (and fail again) rather than report the old picture under the new

@@ -60,6 +60,11 @@ class SectionSession {
   SectionMoments Moments;                  ///< per-material moments of the last analysis
   PixelGrid Picture;                       ///< the picture in memory, possibly drawn over
   bool PictureFresh = false;               ///< Picture equals the file PictureFile
+  /// The memory of the picture before the last load, reused by the next load of a picture of
+  /// the same size: reloads (to wipe drawings) then cost no fresh pages. Kept for pictures of up
+  /// to kSparePictureLimit pixels.
+  PixelGrid SparePicture;
+  static constexpr std::size_t kSparePictureLimit = std::size_t{1} << 27;
   bool InventoryDone = false;
   /// Threads of the scans; 0 = all cores.
   int Threads = 0;

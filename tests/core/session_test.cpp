@@ -190,3 +190,26 @@ TEST_F(SessionTest, InventoryRunsTheWindowStepsInOrder) {
 
 }  // namespace
 }  // namespace qv::test
+
+namespace qv::test {
+namespace {
+
+TEST_F(SessionTest, ReloadsReuseThePictureMemoryAndStayExact) {
+  const PixelGrid first = MakeGrid(64, 48, kWhite, {{3, 4, 20, 30, kRed}});
+  ASSERT_TRUE(session.AcceptPicture(WritePicture("a.bmp", first)));
+  session.Picture.FillRect(0, 0, 63, 47, kBlue);  // drawn over
+  ASSERT_TRUE(session.LoadPicture());
+  EXPECT_EQ(session.Picture, first);
+  const std::uint32_t* memory = session.Picture.Data();
+  ASSERT_TRUE(session.LoadPicture());  // the spare of the same size is decoded into
+  ASSERT_TRUE(session.LoadPicture());
+  EXPECT_EQ(session.Picture.Data(), memory);
+  EXPECT_EQ(session.Picture, first);
+  // A picture of another size is read into fresh memory, exactly as well.
+  const PixelGrid other = MakeGrid(10, 10, kBlue, {{0, 0, 0, 9, kRed}});
+  ASSERT_TRUE(session.AcceptPicture(WritePicture("b.bmp", other)));
+  EXPECT_EQ(session.Picture, other);
+}
+
+}  // namespace
+}  // namespace qv::test

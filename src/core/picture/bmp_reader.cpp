@@ -434,9 +434,17 @@ std::string SplitRows(const Layout& layout, const std::function<std::string(int,
   return {};
 }
 
-PixelGrid MakeGrid(const Layout& layout, const std::string& name) {
+PixelGrid MakeGrid(const Layout& layout, const std::string& name, PixelGrid* reuse = nullptr) {
   // Pixels an RLE stream skips are palette entry 0; every other format overwrites them all.
   const std::uint32_t fill = layout.paletteCount > 0 ? layout.palette[0] : 0;
+  if (reuse != nullptr && reuse->Width() == layout.width && reuse->Height() == layout.height) {
+    // Memory already mapped in: a reload of a large picture skips faulting in fresh pages.
+    PixelGrid grid = std::move(*reuse);
+    if (layout.kind == Kind::kRle4 || layout.kind == Kind::kRle8) {
+      std::fill(grid.Data(), grid.Data() + grid.Size(), fill);
+    }
+    return grid;
+  }
   try {
     if (layout.kind != Kind::kRle4 && layout.kind != Kind::kRle8) {
       return PixelGrid(layout.width, layout.height, UninitialisedPixels{});
@@ -605,6 +613,11 @@ PixelGrid DecodeBmp(const unsigned char* data, std::size_t size,
 }
 
 PixelGrid ReadPicture(const std::string& path) {
+  PixelGrid none;
+  return ReadPicture(path, std::move(none));
+}
+
+PixelGrid ReadPicture(const std::string& path, PixelGrid&& reuse) {
   struct stat info;
   if (stat(path.c_str(), &info) != 0) {
     const int error = errno;
@@ -632,7 +645,7 @@ PixelGrid ReadPicture(const std::string& path) {
   // A file that shrank since fstat is judged by what is really there.
   const std::uint64_t headGot = static_cast<std::uint64_t>(got);
   const Layout layout = ParseHeader(head.data(), headGot < headSize ? headGot : fileSize, path);
-  PixelGrid grid = MakeGrid(layout, path);
+  PixelGrid grid = MakeGrid(layout, path, &reuse);
 
   if (layout.kind == Kind::kRle4 || layout.kind == Kind::kRle8) {
     FileStream stream(file.Get(), layout.offset, fileSize);
