@@ -4,10 +4,13 @@
 namespace qv {
 namespace {
 
+// Control characters (a NUL would end the message early) are shown as '?'.
 std::string Quoted(std::string_view text, std::string_view tail) {
   std::string message;
   message.reserve(text.size() + tail.size() + 2);
-  message.append(1, '\'').append(text).append(1, '\'').append(tail);
+  message.append(1, '\'');
+  for (char c : text) message.push_back(static_cast<unsigned char>(c) < 0x20 ? '?' : c);
+  message.append(1, '\'').append(tail);
   return message;
 }
 

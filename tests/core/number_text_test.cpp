@@ -364,3 +364,18 @@ TEST(ReadIntegerTest, ErrorMessageQuotesText) {
 
 }  // namespace
 }  // namespace qv::test
+
+namespace qv::test {
+namespace {
+
+TEST(NumberTextReadTest, ControlCharactersCannotCutTheMessageShort) {
+  try {
+    ReadReal(std::string_view("1\0x\t", 4));
+    ADD_FAILURE();
+  } catch (const Error& e) {
+    EXPECT_STREQ(e.what(), "'1?x?' is not a valid floating point value");
+  }
+}
+
+}  // namespace
+}  // namespace qv::test
