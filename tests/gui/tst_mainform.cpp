@@ -130,6 +130,27 @@ class TestMainForm : public QObject {
     QVERIFY(form->UpdateTimer.interval() == 10 && form->Timer2.isActive());
   }
 
+  void startsFromAnExistingSettingsFile() {
+    WriteAll(mDir->File("quorvane.INI"),
+             "[program]\r\ndeftype=1\r\nautostart=false\r\neps=2.5\r\nfontsize=x\r\n"
+             "[data]\r\nworkingdir=\r\n");
+    WriteAll(mDir->File("properties.ini"), "[properties]\r\nn=1\r\n1=1@clRed@steel@210000@7850\r\n");
+    auto form = NewForm();
+    const ProgramSettings& s = form->Session().Settings;
+    QCOMPARE(s.SignConvention, 1);
+    QVERIFY(!s.AutoStart);
+    QCOMPARE(s.AngleTolerance, 2.5);
+    QCOMPARE(s.FontSize, 14);  // the key that did not convert keeps its default
+    QCOMPARE(QString::fromStdString(s.WorkingDir), QString::fromStdString(mDir->Path() + "/"));
+    QCOMPARE(form->EIyyCaption->text(), QString("EIz"));  // applied at creation
+    QCOMPARE(form->StatusPanels[5]->text(), QString("<filename>"));  // no autostart: no name
+    QCOMPARE(form->Session().MaterialLibrary->Count(), 1);
+    // The conversion failure is shown once the window is up; no picture load is armed.
+    mPrompts->ExpectError("'x' is not a valid integer value");
+    form->UpdateTimerTimer();
+    QVERIFY(!form->Timer1.isActive());
+  }
+
   void deferredStartUpLoadsTheRememberedPicture() {
     WritePicture("section.bmp", Section(400, 400));
     auto form = NewForm();
