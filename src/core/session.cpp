@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "core/error.h"
+#include "core/analysis/colour_label.h"
 #include "core/picture/bmp_reader.h"
 
 namespace qv {
@@ -101,11 +102,13 @@ void SectionSession::ColourInventory(InventoryView* view) {
   if (view) view->ResultsReset();
   ProgressFn progress;
   if (view) progress = [view](std::int64_t done, std::int64_t total) { view->Progress(done, total); };
-  const std::vector<FoundColour> colours =
-      ScanColours(Picture, Settings.IgnoreDollarColours, progress, Threads);
-  FillFoundColourList(colours, FoundColourList);
+  const std::vector<ColourBounds> colours =
+      ScanColourBounds(Picture, Settings.IgnoreDollarColours, progress, Threads);
   FoundLabels.reserve(colours.size());
-  for (const FoundColour& c : colours) FoundLabels.push_back(c.label);
+  for (const ColourBounds& c : colours) {
+    FoundLabels.push_back(ColourToLabel(static_cast<ColourValue>(c.value)));
+  }
+  FillFoundColourList(colours, FoundLabels, FoundColourList);
   if (view) {
     view->InventoryFinished();
     view->SetBusy(false);

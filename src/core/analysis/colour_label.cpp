@@ -71,6 +71,15 @@ std::string ColourToLabel(ColourValue value) {
   return label;
 }
 
+bool HasColourName(ColourValue value) {
+  const auto bits = static_cast<std::uint32_t>(value);
+  const std::size_t candidates = bits <= 0x00FFFFFFu ? kPixelNames : kNames.size();
+  for (std::size_t i = 0; i < candidates; ++i) {
+    if (kNames[i].value == bits) return true;
+  }
+  return false;
+}
+
 ColourValue LabelToColour(std::string_view text) {
   for (const NamedColour& c : kNames) {
     if (EqualsIgnoringCase(text, c.name)) return static_cast<ColourValue>(c.value);

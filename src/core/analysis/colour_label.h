@@ -16,6 +16,9 @@ using ColourValue = std::int32_t;
 /// one, else "$" and 8 upper-case hexadecimal digits ("$000080FF").
 std::string ColourToLabel(ColourValue value);
 
+/// True when ColourToLabel(value) is one of the names (false for "$" labels).
+bool HasColourName(ColourValue value);
+
 /// The colour of a label: one of the 52 names without regard to letter case, else an integer
 /// (hexadecimal after "$", decimal otherwise). Throws Error "'<text>' is not a valid integer
 /// value" for anything else.

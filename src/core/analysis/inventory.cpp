@@ -232,8 +232,8 @@ void MergeTables(std::vector<ColourTable>& tables, std::vector<ColourBox>& boxes
 
 }  // namespace
 
-std::vector<FoundColour> ScanColours(const PixelGrid& grid, bool ignoreDollarColours,
-                                     const ProgressFn& progress, int threads) {
+std::vector<ColourBounds> ScanColourBounds(const PixelGrid& grid, bool ignoreDollarColours,
+                                           const ProgressFn& progress, int threads) {
   if (grid.Empty()) return {};
   const int workers = BandWorkers(grid.Height(), threads);
   std::vector<ColourTable> tables(static_cast<std::size_t>(workers));
@@ -285,14 +285,40 @@ std::vector<FoundColour> ScanColours(const PixelGrid& grid, bool ignoreDollarCol
     CountingSort(boxes, grid.Width(), [](const ColourBox& b) { return b.xmin; });
   }
 
-  std::vector<FoundColour> found;
+  std::vector<ColourBounds> found;
   found.reserve(boxes.size());
   for (const ColourBox& b : boxes) {
-    std::string label = ColourToLabel(static_cast<ColourValue>(b.value));
-    if (ignoreDollarColours && label[0] == '$') continue;
-    found.push_back(FoundColour{b.value, std::move(label), b.xmin, b.xmax, b.ymin, b.ymax});
+    if (ignoreDollarColours && !HasColourName(static_cast<ColourValue>(b.value))) continue;
+    found.push_back(ColourBounds{b.value, b.xmin, b.xmax, b.ymin, b.ymax});
   }
   return found;
+}
+
+std::vector<FoundColour> ScanColours(const PixelGrid& grid, bool ignoreDollarColours,
+                                     const ProgressFn& progress, int threads) {
+  const std::vector<ColourBounds> bounds =
+      ScanColourBounds(grid, ignoreDollarColours, progress, threads);
+  std::vector<FoundColour> found;
+  found.reserve(bounds.size());
+  for (const ColourBounds& b : bounds) {
+    found.push_back(FoundColour{b.value, ColourToLabel(static_cast<ColourValue>(b.value)), b.xmin,
+                                b.xmax, b.ymin, b.ymax});
+  }
+  return found;
+}
+
+void FillFoundColourList(const std::vector<ColourBounds>& colours,
+                         const std::vector<std::string>& labels, TPROPClass& foundColourList) {
+  if (foundColourList.Count() > 0) foundColourList.Clear();
+  for (std::size_t i = 0; i < colours.size(); ++i) {
+    TPROPRec& entry = foundColourList.Add(TPROPRec{});
+    entry.id = static_cast<int>(i) + 1;  // the list is empty: MaxId() + 1
+    entry.prop.colorlabel = labels[i];
+    entry.prop.xmin = colours[i].xmin;
+    entry.prop.xmax = colours[i].xmax;
+    entry.prop.ymin = colours[i].ymin;
+    entry.prop.ymax = colours[i].ymax;
+  }
 }
 
 void FillFoundColourList(const std::vector<FoundColour>& colours, TPROPClass& foundColourList) {

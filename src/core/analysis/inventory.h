@@ -22,6 +22,19 @@ struct FoundColour {
   int ymax = -1;
 };
 
+/// One distinct colour of a picture without its label (the label is built once, where it is kept).
+struct ColourBounds {
+  std::uint32_t value = 0;
+  int xmin = -1;
+  int xmax = -1;
+  int ymin = -1;
+  int ymax = -1;
+};
+
+/// ScanColours without the labels.
+std::vector<ColourBounds> ScanColourBounds(const PixelGrid& grid, bool ignoreDollarColours,
+                                           const ProgressFn& progress = {}, int threads = 0);
+
 /// Every distinct colour of `grid` in discovery order: the order in which a scan that runs
 /// column by column (x outer, y inner) meets them first. With `ignoreDollarColours`, colours
 /// without a name (labels starting with "$") are left out. The scan itself runs row by row
@@ -32,5 +45,8 @@ std::vector<FoundColour> ScanColours(const PixelGrid& grid, bool ignoreDollarCol
 /// Fills the found-colours list from a scan: clears it when it holds entries, then adds one
 /// entry per colour with ids 1, 2, 3 ... in discovery order and the colour's bounds.
 void FillFoundColourList(const std::vector<FoundColour>& colours, TPROPClass& foundColourList);
+/// The same from bounds and their labels (equal lengths).
+void FillFoundColourList(const std::vector<ColourBounds>& colours,
+                         const std::vector<std::string>& labels, TPROPClass& foundColourList);
 
 }  // namespace qv
