@@ -967,12 +967,7 @@ void TMainForm::About1Click() {
     Prompts().Run(about);
     about.TakeBack(mSession.Settings, font);
   }
-  FontLabel->setFont(font);
-  ProgramSettings& s = mSession.Settings;
-  s.FontName = S(font.family());
-  s.FontSize = font.pointSize();
-  s.FontStyle = (font.bold() ? kFontBold : 0u) | (font.italic() ? kFontItalic : 0u);
-  SetGraphicsFontHint(font);
+  TakeGraphicsFont(font);
   ApplySignConvention();
   RefreshOverlay();
 }
@@ -997,13 +992,16 @@ void TMainForm::SetGraphicsFontHint(const QFont& font) {
 
 void TMainForm::SpeedButton2Click() {
   const std::optional<QFont> chosen = Prompts().ChooseFont(GraphicsFont());
-  if (!chosen) return;
-  FontLabel->setFont(*chosen);
+  if (chosen) TakeGraphicsFont(*chosen);
+}
+
+void TMainForm::TakeGraphicsFont(const QFont& font) {
+  FontLabel->setFont(font);
   ProgramSettings& s = mSession.Settings;
-  s.FontName = S(chosen->family());
-  s.FontSize = chosen->pointSize();
-  s.FontStyle = (chosen->bold() ? kFontBold : 0u) | (chosen->italic() ? kFontItalic : 0u);
-  SetGraphicsFontHint(*chosen);
+  s.FontName = S(font.family());
+  s.FontSize = font.pointSize();
+  s.FontStyle = (font.bold() ? kFontBold : 0u) | (font.italic() ? kFontItalic : 0u);
+  SetGraphicsFontHint(font);
 }
 
 }  // namespace qv

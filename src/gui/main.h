@@ -132,6 +132,8 @@ class TMainForm : public QMainWindow, private InventoryView {
   void ShowResultTexts();
   void ShowSectionSize();
   void SetGraphicsFontHint(const QFont& font);
+  /// Makes `font` the graphics font and stores its name, size and style in the settings.
+  void TakeGraphicsFont(const QFont& font);
   OverlayInput CurrentOverlayInput() const;
   void Render(const OverlayOps& ops);
   QString SelectedLabel(bool materialList) const;
