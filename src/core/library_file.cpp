@@ -114,7 +114,14 @@ void TPROPClass::Load() {
     }
     std::sort(present.begin(), present.end());
     for (int k : present) {
-      const std::string value = file.ReadString(kSection, Decimal(k), "x");
+      std::string value = file.ReadWhole(kSection, Decimal(k)).value_or("x");
+      if (value.size() > IniFile::kMaxValueLength) {
+        // Cut at the reading limit, the last field would still read as a number, only another
+        // one (7850 as 785). A material that cannot be read whole is not read at all, and the
+        // file is kept from the save at exit like any file that did not convert.
+        value.resize(IniFile::kMaxValueLength);
+        throw Error(InvalidRealMessage(ExtractField(5, value, kSeparator)));
+      }
       if (value == "x") continue;
       TPROPRec entry;
       InitEntry(entry);

@@ -17,7 +17,7 @@ std::string FolderOf(const std::string& path) {
 }
 
 std::string FileNameOf(const std::string& path) {
-  const auto slash = path.find_last_of("/\\");
+  const auto slash = path.find_last_of('/');
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
@@ -186,7 +186,12 @@ bool SectionSession::SectionSpansArea() const {
 SectionSession::AnalyseOutcome SectionSession::Analyse(const SectionSize& size,
                                                        const ProgressFn& progress,
                                                        std::vector<std::string>* messages) {
-  if (!PictureFresh) LoadPicture();
+  // The picture may carry the frame or an earlier overlay, whose pixels would count as material:
+  // only the file's own pixels are analysed.
+  if (!PictureFresh && !LoadPicture() && !MaterialList.empty()) {
+    throw Error("The picture file " + Settings.PictureFile +
+                " is no longer there, so the section cannot be analysed.");
+  }
   if (MaterialList.empty()) return AnalyseOutcome::NoMaterialSelected;
   PictureFresh = false;
 

@@ -113,6 +113,8 @@ class SectionSession {
   /// Reloads the picture when it is not fresh, then (with a non-empty material list) runs both
   /// passes, the texts and the report. Messages the passes give (no library) are appended to
   /// `messages`. After Done the picture is marked not fresh: the caller draws the overlay.
+  /// Throws Error when the picture must be reloaded and its file is gone or cannot be read:
+  /// a picture drawn over is never analysed.
   AnalyseOutcome Analyse(const SectionSize& size, const ProgressFn& progress = {},
                          std::vector<std::string>* messages = nullptr);
   /// The report as on the clipboard: lines ending in CR LF.

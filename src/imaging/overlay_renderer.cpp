@@ -124,21 +124,13 @@ void RenderOverlay(const OverlayOps& ops, QImage& image) {
 
 void RenderOverlay(const OverlayOps& ops, PixelGrid& grid) {
   if (ops.empty() || grid.Empty()) return;
-  if constexpr (std::endian::native == std::endian::little) {
-    // In memory a 0x00BBGGRR value is the bytes R, G, B, 0: exactly RGBX8888, so the painter
-    // works on the grid itself and a 100-megapixel picture is never copied.
-    QImage view(reinterpret_cast<uchar*>(grid.Data()), grid.Width(), grid.Height(),
-                static_cast<qsizetype>(grid.Width()) * 4, QImage::Format_RGBX8888);
-    RenderOverlay(ops, view);
-    // The painter sets the padding byte of what it touches; the grid keeps it zero.
-    std::uint32_t* pixels = grid.Data();
-    const std::size_t count = grid.Size();
-    for (std::size_t i = 0; i < count; ++i) pixels[i] &= 0x00FFFFFFu;
-  } else {
-    QImage image = ToQImage(grid);
-    RenderOverlay(ops, image);
-    grid = FromQImage(image);
-  }
+  // The painter works on the grid itself, so a 100-megapixel picture is never copied.
+  QImage view = GridView(grid);
+  RenderOverlay(ops, view);
+  // The painter sets the padding byte of what it touches; the grid keeps it zero.
+  std::uint32_t* pixels = grid.Data();
+  const std::size_t count = grid.Size();
+  for (std::size_t i = 0; i < count; ++i) pixels[i] &= 0x00FFFFFFu;
 }
 
 }  // namespace qv

@@ -1,8 +1,11 @@
 // Conversions between PixelGrid and QImage, and picture output.
 #include "imaging/picture_image.h"
 
+#include <QImageWriter>
+#include <QSaveFile>
 #include <QString>
 #include <algorithm>
+#include <bit>
 #include <cctype>
 #include <cstdint>
 
@@ -29,15 +32,33 @@ std::string LowerExtension(const std::string& path) {
 
 }  // namespace
 
-QImage ToQImage(const PixelGrid& grid) {
+QImage ToQImage(const PixelGrid& grid, const std::string& pictureName) {
   if (grid.Empty()) return {};
   QImage image(grid.Width(), grid.Height(), QImage::Format_RGB32);
+  // QImage reports a failed allocation only as a null image; writing on would go through a
+  // null scan line.
+  if (image.isNull()) throw Error(PictureMemoryMessage(pictureName, grid.Width(), grid.Height()));
   for (int y = 0; y < grid.Height(); ++y) {
     const std::uint32_t* src = grid.Row(y);
     auto* dst = reinterpret_cast<QRgb*>(image.scanLine(y));
     for (int x = 0; x < grid.Width(); ++x) dst[x] = 0xFF000000u | SwapRedBlue(src[x]);
   }
   return image;
+}
+
+QImage GridView(PixelGrid& grid) {
+  static_assert(std::endian::native == std::endian::little);
+  if (grid.Empty()) return {};
+  return QImage(reinterpret_cast<uchar*>(grid.Data()), grid.Width(), grid.Height(),
+                static_cast<qsizetype>(grid.Width()) * 4, QImage::Format_RGBX8888);
+}
+
+QImage GridView(const PixelGrid& grid) {
+  static_assert(std::endian::native == std::endian::little);
+  if (grid.Empty()) return {};
+  // The const constructor: Qt detaches (copies) before any write, so the grid stays as it is.
+  return QImage(reinterpret_cast<const uchar*>(grid.Data()), grid.Width(), grid.Height(),
+                static_cast<qsizetype>(grid.Width()) * 4, QImage::Format_RGBX8888);
 }
 
 PixelGrid FromQImage(const QImage& image) {
@@ -59,12 +80,22 @@ void SavePicture(const QImage& image, const std::string& path) {
   const std::string ext = LowerExtension(path);
   const char* format = ext == ".png" ? "PNG" : ext == ".bmp" ? "BMP" : nullptr;
   if (format == nullptr) throw Error("'" + path + "' is not a .png or .bmp file name");
-  if (image.isNull() || !image.save(QString::fromStdString(path), format))
-    throw Error("Unable to write to " + path);
+  const Error failure("Unable to write to " + path);
+  if (image.isNull()) throw failure;
+  // QSaveFile notes every failed write (a full disk among them) and then refuses to commit, so a
+  // truncated picture never replaces the old file.
+  QSaveFile file(QString::fromStdString(path));
+  if (!file.open(QIODevice::WriteOnly)) throw failure;
+  QImageWriter writer(&file, format);
+  if (!writer.write(image) || file.error() != QFileDevice::NoError) {
+    file.cancelWriting();
+    throw failure;
+  }
+  if (!file.commit()) throw failure;
 }
 
 void SavePicture(const PixelGrid& grid, const std::string& path) {
-  SavePicture(ToQImage(grid), path);
+  SavePicture(GridView(grid), path);
 }
 
 }  // namespace qv

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -13,6 +14,7 @@
 
 #include "core/error.h"
 #include "support/grid_builder.h"
+#include "support/unprivileged.h"
 
 namespace qv::test {
 namespace {
@@ -214,30 +216,92 @@ TEST(IniFileTest, FailedFlushReportsPathAndLeavesParentFileAlone) {
 }
 
 TEST(IniFileTest, FailedFlushKeepsOldFileInWriteProtectedFolder) {
-  if (::geteuid() == 0) GTEST_SKIP() << "permissions do not bind root";
-  TempDir dir;
-  const std::string folder = dir.File("locked");
-  std::filesystem::create_directory(folder);
-  WriteAll(folder + "/f.ini", "[s]\nk=old\n");
-  IniFile file(folder + "/f.ini");
-  file.Write("s", "k", "new");
-  std::filesystem::permissions(
-      folder, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
-  EXPECT_THROW(file.Flush(), Error);
-  std::filesystem::permissions(folder, std::filesystem::perms::owner_all);
-  EXPECT_EQ(ReadAll(folder + "/f.ini"), "[s]\nk=old\n");
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
+  RunUnprivileged([] {
+    TempDir dir;
+    const std::string folder = dir.File("locked");
+    std::filesystem::create_directory(folder);
+    WriteAll(folder + "/f.ini", "[s]\nk=old\n");
+    IniFile file(folder + "/f.ini");
+    file.Write("s", "k", "new");
+    std::filesystem::permissions(
+        folder, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    EXPECT_THROW(file.Flush(), Error);
+    std::filesystem::permissions(folder, std::filesystem::perms::owner_all);
+    EXPECT_EQ(ReadAll(folder + "/f.ini"), "[s]\nk=old\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
+  });
 }
 
 TEST(IniFileTest, WriteProtectedFileIsNotReplaced) {
-  if (::geteuid() == 0) GTEST_SKIP() << "permissions do not bind root";
+  RunUnprivileged([] {
+    TempDir dir;
+    WriteAll(dir.File("f.ini"), "[s]\nk=old\n");
+    std::filesystem::permissions(dir.File("f.ini"), std::filesystem::perms::owner_read);
+    IniFile file(dir.File("f.ini"));
+    file.Write("s", "k", "new");
+    EXPECT_THROW(file.Flush(), Error);
+    EXPECT_EQ(ReadAll(dir.File("f.ini")), "[s]\nk=old\n");
+  });
+}
+
+TEST(IniFileTest, UnicodeFilesAreWrittenBackInTheirOwnEncoding) {
   TempDir dir;
-  WriteAll(dir.File("f.ini"), "[s]\nk=old\n");
-  std::filesystem::permissions(dir.File("f.ini"), std::filesystem::perms::owner_read);
+  // "[s]" CR LF "k=\u00FC" CR LF in UTF-16 little-endian, then big-endian.
+  const std::string little("\xFF\xFE[\0s\0]\0\r\0\n\0k\0=\0\xFC\0\r\0\n\0", 22);
+  IniFile file = FromText(dir, little);
+  EXPECT_EQ(file.FileEncoding(), IniFile::Encoding::Utf16LittleEndian);
+  EXPECT_EQ(file.Read("s", "k"), "\xC3\xBC");
+  file.Write("s", "j", "\xE2\x82\xAC");  // the euro sign
+  file.Flush();
+  EXPECT_EQ(ReadAll(dir.File("f.ini")), little + std::string("j\0=\0\xAC\x20\r\0\n\0", 10));
+  const std::string big("\xFE\xFF\0[\0s\0]\0\n\0k\0=\xD8\x3D\xDE\x00\0\n", 20);
+  IniFile other = FromText(dir, big);
+  EXPECT_EQ(other.FileEncoding(), IniFile::Encoding::Utf16BigEndian);
+  EXPECT_EQ(other.Read("s", "k"), "\xF0\x9F\x98\x80");  // a surrogate pair
+  EXPECT_EQ(other.Text(),
+            std::string("\xFE\xFF\0[\0s\0]\0\r\0\n\0k\0=\xD8\x3D\xDE\x00\0\r\0\n", 24));
+}
+
+TEST(IniFileTest, BrokenUnicodeIsUnreadableAndNeverWritten) {
+  TempDir dir;
+  for (const std::string& bytes :
+       {std::string("\xFF\xFE[\0s", 5),              // odd length
+        std::string("\xFF\xFEk\0=\0\x00\xDC", 8),    // a low surrogate alone
+        std::string("\xFE\xFF\xD8\x00\x00k", 6)}) {  // a high surrogate without its partner
+    WriteAll(dir.File("f.ini"), bytes);
+    EXPECT_THROW(IniFile(dir.File("f.ini")), Error);
+    EXPECT_EQ(ReadAll(dir.File("f.ini")), bytes);
+  }
+}
+
+TEST(IniFileTest, ReadWholeTellsACutValueFromACompleteOne) {
+  TempDir dir;
+  const IniFile file = FromText(dir, "[s]\nk=" + std::string(3000, 'v') + "\n");
+  EXPECT_EQ(file.Read("s", "k")->size(), IniFile::kMaxValueLength);
+  EXPECT_EQ(file.ReadWhole("s", "k")->size(), 3000u);
+  EXPECT_EQ(file.ReadWhole("s", "x"), std::nullopt);
+}
+
+TEST(IniFileTest, FlushRemovesTemporariesOfKilledSavesOnly) {
+  TempDir dir;
+  // A process that no longer runs: the first child of ours, reaped.
+  const pid_t gone = fork();
+  if (gone == 0) _exit(0);
+  ASSERT_GT(gone, 0);
+  waitpid(gone, nullptr, 0);
+  const std::string stale = dir.File("f.ini.tmp-" + std::to_string(gone) + "-0-12345");
+  const std::string live = dir.File("f.ini.tmp-" + std::to_string(getppid()) + "-0-12345");
+  const std::string foreign = dir.File("f.ini.tmp-notes");
+  const std::string otherFile = dir.File("g.ini.tmp-" + std::to_string(gone) + "-0-1");
+  for (const std::string& p : {stale, live, foreign, otherFile}) WriteAll(p, "x");
   IniFile file(dir.File("f.ini"));
-  file.Write("s", "k", "new");
-  EXPECT_THROW(file.Flush(), Error);
-  EXPECT_EQ(ReadAll(dir.File("f.ini")), "[s]\nk=old\n");
+  file.Write("s", "k", "v");
+  file.Flush();
+  EXPECT_FALSE(std::filesystem::exists(stale));
+  EXPECT_TRUE(std::filesystem::exists(live));     // its writer may still finish
+  EXPECT_TRUE(std::filesystem::exists(foreign));  // not of our naming
+  EXPECT_TRUE(std::filesystem::exists(otherFile));
+  EXPECT_EQ(ReadAll(dir.File("f.ini")), "[s]\r\nk=v\r\n");
 }
 
 }  // namespace

@@ -106,6 +106,38 @@ TEST(IntegrationTest, PrincipalAngleBranches) {
   EXPECT_FALSE(r.Iso);
 }
 
+TEST(IntegrationTest, PrincipalAxesOfHugeStiffnessesDoNotOverflow) {
+  // Each row: EIyy, EIzz, EIyz far beyond 1e154, where squares and products overflow.
+  struct Row {
+    double yy, zz, yz;
+  };
+  for (const Row& row :
+       {Row{4e200, 1e200, 0}, Row{1e300, 1e300, 5e299}, Row{3e307, 1e307, -1e307}}) {
+    SectionResult big;
+    big.EIyy = row.yy;
+    big.EIzz = row.zz;
+    big.EIyz = row.yz;
+    ComputePrincipalAxes(big);
+    // The same section at a small scale: the angle is the same, the values scale exactly.
+    SectionResult small;
+    const double scale = std::ldexp(1.0, -900);
+    small.EIyy = row.yy * scale;
+    small.EIzz = row.zz * scale;
+    small.EIyz = row.yz * scale;
+    ComputePrincipalAxes(small);
+    EXPECT_TRUE(std::isfinite(big.EI1) && std::isfinite(big.EI2)) << row.yy;
+    EXPECT_EQ(big.Alpha, small.Alpha) << row.yy;
+    EXPECT_EQ(big.Iso, small.Iso) << row.yy;
+    EXPECT_EQ(big.EI1 * scale, small.EI1) << row.yy;
+    EXPECT_EQ(big.EI2 * scale, small.EI2) << row.yy;
+  }
+  SectionResult equal;
+  equal.EIyy = equal.EIzz = 1e300;
+  ComputePrincipalAxes(equal);
+  EXPECT_TRUE(equal.Iso);
+  EXPECT_EQ(equal.EI1, 1e300);
+}
+
 TEST(IntegrationTest, ZeroWidthGivesZerosAndIso) {
   const auto lib = Library({{"clRed", 210000, 7850}});
   const SectionResult r =
@@ -120,11 +152,12 @@ TEST(IntegrationTest, ZeroWidthGivesZerosAndIso) {
 }
 
 TEST(IntegrationTest, OnlyMaterialsInUseCount) {
-  PixelGrid g = MakeGrid(10, 10, kWhite, {{0, 0, 4, 9, kRed}, {5, 0, 9, 9, kBlue}, {0, 0, 0, 0, kLime}});
+  PixelGrid g =
+      MakeGrid(10, 10, kWhite, {{0, 0, 4, 9, kRed}, {5, 0, 9, 9, kBlue}, {0, 0, 0, 0, kLime}});
   // Blue is known but not in use; lime has E = 0: it counts in pixels and mass only. An older
   // red entry not in use is shadowed by the newer one in use.
-  const auto lib = Library({{"clRed", 5, 1, false}, {"clBlue", 100, 100, false},
-                            {"clLime", 0, 1000}, {"clRed", 10, 0}});
+  const auto lib = Library(
+      {{"clRed", 5, 1, false}, {"clBlue", 100, 100, false}, {"clLime", 0, 1000}, {"clRed", 10, 0}});
   const SectionResult r = Analyse(g, lib, {0, 0, 9, 9}, 10, 10);
   EXPECT_EQ(r.RelevantPixels, 50);
   EXPECT_EQ(r.EA, 10 * 49);
@@ -142,7 +175,8 @@ TEST(IntegrationTest, NewestEntryDecidesEvenWhenNotInUse) {
 
 TEST(IntegrationTest, ZeroDensityLeavesMassCentreAtOrigin) {
   const auto lib = Library({{"clRed", 3, 0}});
-  const SectionResult r = Analyse(MakeGrid(9, 9, kWhite, {{3, 3, 5, 5, kRed}}), lib, {3, 3, 5, 5}, 3, 3);
+  const SectionResult r =
+      Analyse(MakeGrid(9, 9, kWhite, {{3, 3, 5, 5, kRed}}), lib, {3, 3, 5, 5}, 3, 3);
   EXPECT_EQ(r.NC, (PixelPoint{4, 4}));
   EXPECT_EQ(r.MC, (PixelPoint{0, 0}));
   EXPECT_EQ(r.Mass, 0);
@@ -162,8 +196,9 @@ TEST(IntegrationTest, WeightedMeanTiesRoundToEvenExactly) {
   // E 0.5 at column 10 and E 1.5 at column 12: (5 + 18) / 2 = 11.5 -> 12; shifted one column
   // the mean is 12.5 -> 12 as well.
   for (int shift : {0, 1}) {
-    PixelGrid g = MakeGrid(20, 1, kWhite, {{10 + shift, 0, 10 + shift, 0, kRed},
-                                           {12 + shift, 0, 12 + shift, 0, kBlue}});
+    PixelGrid g =
+        MakeGrid(20, 1, kWhite,
+                 {{10 + shift, 0, 10 + shift, 0, kRed}, {12 + shift, 0, 12 + shift, 0, kBlue}});
     const auto lib = Library({{"clRed", 0.5, 1}, {"clBlue", 1.5, 1}});
     EXPECT_EQ(Analyse(g, lib, {10, 0, 13, 0}, 4, 1).NC.x, 12) << shift;
   }
@@ -195,9 +230,11 @@ TEST(IntegrationTest, ExactSumsSurviveHugeAndTinyWeights) {
 }
 
 // The literal per-pixel transcription of the formulas, column by column in long double.
-SectionResult Literal(const PixelGrid& g, const TPROPClass& lib, SectionBounds b, double w, double h) {
+SectionResult Literal(const PixelGrid& g, const TPROPClass& lib, SectionBounds b, double w,
+                      double h) {
   SectionResult r;
-  long double dx = w / (std::abs(b.xmax - b.xmin) + 1.0), dy = h / (std::abs(b.ymax - b.ymin) + 1.0);
+  long double dx = w / (std::abs(b.xmax - b.xmin) + 1.0),
+              dy = h / (std::abs(b.ymax - b.ymin) + 1.0);
   long double ea = 0, ex = 0, ey = 0;
   for (int x = 0; x < g.Width(); ++x) {
     for (int y = 0; y < g.Height(); ++y) {
@@ -237,8 +274,10 @@ TEST(IntegrationTest, AgreesWithTheLiteralFormulasOnACompositeSection) {
     g.FillRect(x0, y0, x0 + static_cast<int>(rng() % 20), y0 + static_cast<int>(rng() % 30),
                colours[rng() % 4]);
   }
-  const auto lib = Library({{"clRed", 210000, 7850}, {"clBlue", 30000.5, 2400},
-                            {"$00123456", 11000, 600}, {"clLime", 1, 1, false}});
+  const auto lib = Library({{"clRed", 210000, 7850},
+                            {"clBlue", 30000.5, 2400},
+                            {"$00123456", 11000, 600},
+                            {"clLime", 1, 1, false}});
   const SectionBounds b{0, 0, 96, 130};
   const SectionResult fast = Analyse(g, lib, b, 500, 650, 1);
   const SectionResult literal = Literal(g, lib, b, 500, 650);

@@ -164,6 +164,7 @@ TEST(InventoryTest, FillsTheFoundColourListWithIdsInOrder) {
   EXPECT_EQ(red->prop.ymax, 2);
   EXPECT_EQ(red->prop.E, 1);
   EXPECT_FALSE(red->inUse);
+  EXPECT_EQ(list.MaxId(), 2);
 }
 
 }  // namespace

@@ -131,11 +131,23 @@ TEST(ProgramSettingsTest, FailedKeysKeepDefaultsOthersAreReadAndFileIsKept) {
   WriteAll(program.settingsFile, text);
   ProgramSettings settings;
   settings.FontSize = 99;  // a default of the table replaces whatever was there
-  EXPECT_EQ(program.Load(settings),
+  const std::vector<std::string> messages = program.Load(settings);
+  EXPECT_EQ(Headlines(messages),
             (std::vector<std::string>{"'12pt' is not a valid integer value",
                                       "'clNoSuch' is not a valid integer value",
                                       "'1,5' is not a valid floating point value"}));
-  EXPECT_TRUE(settings.SettingsFileUnreadable);
+  // Each says which file and key failed, what is used instead and where the old file is.
+  ASSERT_EQ(messages.size(), 3u);
+  EXPECT_EQ(messages[0], "'12pt' is not a valid integer value\r\rIn the settings file " +
+                             program.settingsFile +
+                             " the key \"fontsize\" does not convert; its default 14 is used.\r"
+                             "The file as it was is kept as " +
+                             program.settingsFile + ".bak.");
+  EXPECT_NE(messages[1].find("\"color_yz\" does not convert; its default clBlue is used"),
+            std::string::npos);
+  EXPECT_NE(messages[2].find("\"eps\" does not convert; its default 1.00 is used"),
+            std::string::npos);
+  EXPECT_FALSE(settings.SettingsFileUnreadable);
   EXPECT_EQ(settings.SignConvention, EuroCode);
   EXPECT_EQ(settings.FontName, "Courier");
   EXPECT_EQ(settings.FontSize, 14);
@@ -144,8 +156,17 @@ TEST(ProgramSettingsTest, FailedKeysKeepDefaultsOthersAreReadAndFileIsKept) {
   EXPECT_FALSE(settings.AutoStart);
 
   program.library->Add(TPROPRec{1, PROPRec{}, false});
+  // Every later change reaches the file: the damaged keys are written with their defaults,
+  // what the user had written is in the backup.
+  settings.FontName = "Courier New";
   program.Save(settings);
-  EXPECT_EQ(ReadAll(program.settingsFile), text);
+  EXPECT_EQ(ReadAll(program.settingsFile + ".bak"), text);
+  ProgramSettings again;
+  EXPECT_TRUE(program.Load(again).empty());
+  EXPECT_EQ(again.FontName, "Courier New");
+  EXPECT_EQ(again.FontSize, 14);
+  EXPECT_EQ(again.SignConvention, EuroCode);
+  EXPECT_FALSE(again.AutoStart);
   // the library is saved all the same
   EXPECT_EQ(TPROPClass(program.folder + "properties.ini", true).Count(), 1);
 }
@@ -166,7 +187,8 @@ TEST(ProgramSettingsTest, EmptyDeftypeIsAConversionFailure) {
   Program program;
   WriteAll(program.settingsFile, "[program]\ndeftype=\n");
   ProgramSettings settings;
-  EXPECT_EQ(program.Load(settings), (std::vector<std::string>{"'' is not a valid integer value"}));
+  EXPECT_EQ(Headlines(program.Load(settings)),
+            (std::vector<std::string>{"'' is not a valid integer value"}));
   EXPECT_EQ(settings.SignConvention, DorvastPelkam);
 }
 
@@ -209,7 +231,7 @@ TEST(ProgramSettingsTest, LibraryFailureIsReportedAfterTheSettingsAndStillCreate
   WriteAll(program.settingsFile, "[program]\neps=x\n");
   WriteAll(program.folder + "properties.ini", "[properties]\nn=1\n1=1@clRed@@1@y\n");
   ProgramSettings settings;
-  EXPECT_EQ(program.Load(settings),
+  EXPECT_EQ(Headlines(program.Load(settings)),
             (std::vector<std::string>{"'x' is not a valid floating point value",
                                       "'y' is not a valid floating point value"}));
   ASSERT_NE(program.library, nullptr);

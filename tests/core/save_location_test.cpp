@@ -9,6 +9,7 @@
 
 #include "core/settings/program_settings.h"
 #include "support/grid_builder.h"
+#include "support/unprivileged.h"
 
 namespace qv::test {
 namespace {
@@ -23,15 +24,17 @@ TEST(SaveLocationTest, KeepsTheProgramFolderWhileItIsWritable) {
 }
 
 TEST(SaveLocationTest, MovesToTheUserFolderWhenTheProgramFolderIsReadOnly) {
-  if (geteuid() == 0) GTEST_SKIP() << "root writes everywhere";
-  TempDir dir;
-  std::filesystem::create_directory(dir.File("program"));
-  chmod(dir.File("program").c_str(), 0555);
-  const std::string user = dir.File("user");
-  EXPECT_EQ(SettingsProgramPath(dir.File("program/quorvane"), user), user + "/quorvane");
-  EXPECT_EQ(WritableLibraryFile(dir.File("program/properties.ini"), user), user + "/properties.ini");
-  EXPECT_TRUE(std::filesystem::is_directory(user));
-  chmod(dir.File("program").c_str(), 0755);
+  RunUnprivileged([] {
+    TempDir dir;
+    std::filesystem::create_directory(dir.File("program"));
+    chmod(dir.File("program").c_str(), 0555);
+    const std::string user = dir.File("user");
+    EXPECT_EQ(SettingsProgramPath(dir.File("program/quorvane"), user), user + "/quorvane");
+    EXPECT_EQ(WritableLibraryFile(dir.File("program/properties.ini"), user),
+              user + "/properties.ini");
+    EXPECT_TRUE(std::filesystem::is_directory(user));
+    chmod(dir.File("program").c_str(), 0755);
+  });
 }
 
 TEST(SaveLocationTest, AReadOnlyFileOrAFolderInTheWayIsNotWritable) {

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
+#include "core/error.h"
 #include "support/bmp_writer.h"
 #include "support/grid_builder.h"
 
@@ -39,6 +42,30 @@ TEST_F(SessionTest, AcceptingAPictureSetsFolderAndLists) {
             "Bitmap size 10x20 is smaller than 400x400 pixels,\rcorrect screen output can not be "
             "guaranteed!");
   EXPECT_FALSE(session.AcceptPicture(dir.File("missing.bmp")));
+}
+
+TEST_F(SessionTest, FoundColourIdsGoOnFromTheLargest) {
+  Open(MakeGrid(10, 20, kWhite, {{2, 3, 4, 5, kRed}, {6, 6, 7, 7, kBlue}}));
+  EXPECT_EQ(session.FoundColourList.MaxId(), 3);
+  EXPECT_EQ(session.FoundColourList.Newest()->id, 3);
+}
+
+TEST_F(SessionTest, APictureDrawnOverIsNeverAnalysedWhenItsFileIsGone) {
+  Open(MakeGrid(10, 10, kWhite, {{2, 2, 6, 6, kRed}}));
+  ASSERT_TRUE(session.AddColourToMaterialList("clRed"));
+  // The window's frame drawn in the material's own colour, then the file vanishes.
+  session.Picture.FillRect(0, 0, 9, 0, kRed);
+  session.PictureFresh = false;
+  std::filesystem::remove(session.PictureFile());
+  try {
+    session.Analyse(SectionSize{10, 10, "10", "10"});
+    FAIL() << "analysed";
+  } catch (const Error& e) {
+    EXPECT_EQ(std::string(e.what()), "The picture file " + session.PictureFile() +
+                                         " is no longer there, so the section cannot be analysed.");
+  }
+  EXPECT_TRUE(session.Report.empty());
+  EXPECT_EQ(session.Result.RelevantPixels, 0);
 }
 
 TEST_F(SessionTest, BoundsGrowAndRebuildAsColoursComeAndGo) {
@@ -84,7 +111,7 @@ TEST_F(SessionTest, KnownMaterialKeepsItsDataAndOnePixelSectionsHaveNoArea) {
   ASSERT_TRUE(session.AddColourToMaterialList("clRed"));
   EXPECT_EQ(session.MaterialLibrary->Count(), 1);
   EXPECT_EQ(session.MaterialLibrary->FindByLabel("clRed")->prop.E, 210000);
-  EXPECT_FALSE(session.SectionSpansArea());  // one pixel wide
+  EXPECT_FALSE(session.SectionSpansArea());                  // one pixel wide
   EXPECT_FALSE(session.AddColourToMaterialList("clGreen"));  // not in the picture
 }
 
@@ -113,7 +140,8 @@ TEST_F(SessionTest, NewPictureResetsEverythingOfTheLastOne) {
 
 TEST_F(SessionTest, AnalysingTwiceReloadsAndGivesTheSameReport) {
   Open(MakeGrid(50, 60, kWhite, {{10, 5, 29, 54, kRed}, {30, 5, 39, 14, kBlue}}));
-  session.MaterialLibrary->Add(TPROPRec{1, PROPRec{210000, 7850, -1, -1, -1, -1, "clRed", "steel"}, false});
+  session.MaterialLibrary->Add(
+      TPROPRec{1, PROPRec{210000, 7850, -1, -1, -1, -1, "clRed", "steel"}, false});
   session.AddColourToMaterialList("clRed");
   session.AddColourToMaterialList("clBlue");
   const SectionSize size{300, 500, "300", "500"};
@@ -134,7 +162,8 @@ TEST_F(SessionTest, AnalysingTwiceReloadsAndGivesTheSameReport) {
 TEST_F(SessionTest, EmptyMaterialListComputesNothing) {
   Open(MakeGrid(20, 20, kWhite, {{1, 1, 5, 5, kRed}}));
   session.PictureFresh = false;
-  EXPECT_EQ(session.Analyse({10, 10, "10", "10"}), SectionSession::AnalyseOutcome::NoMaterialSelected);
+  EXPECT_EQ(session.Analyse({10, 10, "10", "10"}),
+            SectionSession::AnalyseOutcome::NoMaterialSelected);
   EXPECT_TRUE(session.PictureFresh);  // the picture was reloaded all the same
   EXPECT_TRUE(session.Report.empty());
 }
@@ -144,7 +173,8 @@ TEST_F(SessionTest, WithoutLibraryTheReportHasTwoLinesAndBothPassesComplain) {
   session.AddColourToMaterialList("clRed");
   session.MaterialLibrary.reset();
   std::vector<std::string> messages;
-  ASSERT_EQ(session.Analyse({10, 10, "10", "10"}, {}, &messages), SectionSession::AnalyseOutcome::Done);
+  ASSERT_EQ(session.Analyse({10, 10, "10", "10"}, {}, &messages),
+            SectionSession::AnalyseOutcome::Done);
   EXPECT_EQ(messages, (std::vector<std::string>{"no material properties defined",
                                                 "no material properties defined"}));
   EXPECT_EQ(session.ReportText(), "QUORVANE RESULTS : section.bmp\r\n\r\n");
@@ -177,8 +207,8 @@ TEST_F(SessionTest, InventoryRunsTheWindowStepsInOrder) {
   ASSERT_TRUE(session.AcceptPicture(WritePicture("a.bmp", MakeGrid(30, 200, kWhite))));
   RecordingView view;
   session.ColourInventory(&view);
-  EXPECT_EQ(view.steps, (std::vector<std::string>{"busy", "started", "reset", "progress",
-                                                  "finished", "idle"}));
+  EXPECT_EQ(view.steps,
+            (std::vector<std::string>{"busy", "started", "reset", "progress", "finished", "idle"}));
   EXPECT_EQ(view.lastDone, 6000);
   EXPECT_EQ(view.lastTotal, 6000);
   SectionSession empty;  // no picture: nothing happens

@@ -14,6 +14,7 @@
 #include <iterator>
 #include <memory>
 #include <string_view>
+#include <vector>
 
 #include "core/analysis/colour_label.h"
 #include "core/analysis/inventory.h"
@@ -296,8 +297,16 @@ void CheckSettingsBytes(const std::uint8_t* data, std::size_t size) {
 
   ProgramSettings first;
   std::unique_ptr<TPROPClass> library;
-  LoadSettings(program, first, library);
+  const std::vector<std::string> messages = LoadSettings(program, first, library);
   Require(library != nullptr, "no library");
+  // A key that did not convert: the file as it was is kept before anything overwrites it.
+  const bool conversionFailed =
+      std::any_of(messages.begin(), messages.end(), [](const std::string& m) {
+        return m.find("\" does not convert;") != std::string::npos;
+      });
+  if (conversionFailed && !first.SettingsFileUnreadable) {
+    Require(ReadBytes(file.string() + ".bak") == bytes, "no backup of a file that did not convert");
+  }
   // Paths come from the input: write nothing outside the scratch folder.
   std::error_code ec;
   const bool libraryInside =
@@ -308,7 +317,7 @@ void CheckSettingsBytes(const std::uint8_t* data, std::size_t size) {
     // A library that cannot be saved is the library check's concern.
   }
   if (first.SettingsFileUnreadable) {
-    Require(ReadBytes(file) == bytes, "a settings file that did not convert was overwritten");
+    Require(ReadBytes(file) == bytes, "a settings file that could not be read was overwritten");
     return;
   }
 

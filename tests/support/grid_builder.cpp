@@ -41,4 +41,10 @@ void WriteAll(const std::string& path, const std::string& bytes) {
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
+std::vector<std::string> Headlines(const std::vector<std::string>& messages) {
+  std::vector<std::string> lines;
+  for (const std::string& m : messages) lines.push_back(m.substr(0, m.find("\r\r")));
+  return lines;
+}
+
 }  // namespace qv::test

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "core/picture/pixel_grid.h"
 
@@ -41,5 +42,9 @@ class TempDir {
 /// Whole file as bytes; empty when missing.
 std::string ReadAll(const std::string& path);
 void WriteAll(const std::string& path, const std::string& bytes);
+
+/// Each message up to its first blank line ("\r\r"): the conversion text itself, without the
+/// explanation that follows it.
+std::vector<std::string> Headlines(const std::vector<std::string>& messages);
 
 }  // namespace qv::test

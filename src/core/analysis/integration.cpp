@@ -2,6 +2,7 @@
 // scan, then the scale, E, rho and the centre applied once per material.
 #include "core/analysis/integration.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <unordered_map>
@@ -203,11 +204,22 @@ void ComputeStiffness(const SectionMoments& moments, SectionResult& result) {
 
 void ComputePrincipalAxes(SectionResult& result) {
   constexpr double kPi = std::numbers::pi;
-  const double yy = result.EIyy;
-  const double zz = result.EIzz;
-  const double yz = result.EIyz;
   result.Alpha = 0;
   result.Iso = false;
+  // Squares and products of stiffnesses beyond about 1e154 overflow. The terms are taken at a
+  // power-of-two scale of their largest magnitude (an even power, so that the square root scales
+  // back exactly): every step then rounds as it would unscaled, so results that did not overflow
+  // (or underflow) before come back bit for bit.
+  const double largest = std::max({std::abs(result.EIyy), std::abs(result.EIzz),
+                                   std::abs(result.EIyz)});
+  int exponent = 0;
+  if (std::isfinite(largest) && largest > 0) {
+    exponent = std::ilogb(largest);
+    exponent -= exponent % 2 != 0 ? 1 : 0;
+  }
+  const double yy = std::ldexp(result.EIyy, -exponent);
+  const double zz = std::ldexp(result.EIzz, -exponent);
+  const double yz = std::ldexp(result.EIyz, -exponent);
   // With negative moduli the product can be negative; its magnitude keeps the tolerance real.
   const double tol = 0.001 * std::sqrt(std::abs(yy * zz));
   if (std::abs(yy - zz) > tol) {
@@ -219,14 +231,16 @@ void ComputePrincipalAxes(SectionResult& result) {
     result.Iso = true;
   }
   const double r = std::sqrt((yy - zz) * (yy - zz) + 4 * yz * yz);
-  result.EI1 = ((yy + zz) + r) * 0.5;
-  result.EI2 = ((yy + zz) - r) * 0.5;
+  const double ei1 = ((yy + zz) + r) * 0.5;
+  const double ei2 = ((yy + zz) - r) * 0.5;
+  result.EI1 = std::ldexp(ei1, exponent);
+  result.EI2 = std::ldexp(ei2, exponent);
 
   // Make Alpha point along the axis of EI1.
   const double a = result.Alpha;
   const double eia = std::cos(2 * a) * (yy - zz) * 0.5 + (yy + zz) * 0.5 + std::sin(2 * a) * yz;
-  const double tol2 = 0.001 * std::abs(result.EI1 + result.EI2);
-  if (std::abs(eia - result.EI1) > tol2 && std::abs(eia - result.EI2) < tol2) {
+  const double tol2 = 0.001 * std::abs(ei1 + ei2);
+  if (std::abs(eia - ei1) > tol2 && std::abs(eia - ei2) < tol2) {
     result.Alpha = a >= 0 ? a - kPi / 2 : a + kPi / 2;
   }
 }

@@ -311,13 +311,15 @@ void FillFoundColourList(const std::vector<ColourBounds>& colours,
                          const std::vector<std::string>& labels, TPROPClass& foundColourList) {
   if (foundColourList.Count() > 0) foundColourList.Clear();
   for (std::size_t i = 0; i < colours.size(); ++i) {
-    TPROPRec& entry = foundColourList.Add(TPROPRec{});
+    // Complete before Add: the container keeps MaxId() from the ids it is handed.
+    TPROPRec entry;
     entry.id = static_cast<int>(i) + 1;  // the list is empty: MaxId() + 1
     entry.prop.colorlabel = labels[i];
     entry.prop.xmin = colours[i].xmin;
     entry.prop.xmax = colours[i].xmax;
     entry.prop.ymin = colours[i].ymin;
     entry.prop.ymax = colours[i].ymax;
+    foundColourList.Add(entry);
   }
 }
 

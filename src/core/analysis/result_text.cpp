@@ -22,8 +22,8 @@ double DistanceMm(int position, int origin, double mmPerPixel) {
 }
 
 std::string FileNameOf(const std::string& path) {
-  // Stored settings may carry paths written on another system, so both separators count.
-  const std::size_t slash = path.find_last_of("/\\");
+  // Only "/" separates folders here; a backslash is an ordinary character of a file name.
+  const std::size_t slash = path.find_last_of('/');
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 

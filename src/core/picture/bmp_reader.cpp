@@ -451,8 +451,7 @@ PixelGrid MakeGrid(const Layout& layout, const std::string& name, PixelGrid* reu
     }
     return PixelGrid(layout.width, layout.height, fill);
   } catch (const std::bad_alloc&) {
-    Fail(name, "there is not enough memory for a picture of " + Num(layout.width) + "x" +
-                   Num(layout.height) + " pixels");
+    throw Error(PictureMemoryMessage(name, layout.width, layout.height));
   }
 }
 

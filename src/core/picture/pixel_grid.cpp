@@ -5,6 +5,12 @@
 
 namespace qv {
 
+std::string PictureMemoryMessage(const std::string& file, std::int64_t width,
+                                 std::int64_t height) {
+  return "Not enough memory for the picture " + file + " (" + std::to_string(width) + " x " +
+         std::to_string(height) + ")";
+}
+
 void PixelGrid::FillRect(int x0, int y0, int x1, int y1, std::uint32_t value) {
   x0 = std::max(x0, 0);
   y0 = std::max(y0, 0);

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace qv {
@@ -26,6 +27,10 @@ struct DefaultInitAllocator : std::allocator<T> {
     ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
   }
 };
+
+/// "Not enough memory for the picture <file> (W x H)": the one text for every picture-sized
+/// allocation that fails, whichever layer makes it.
+std::string PictureMemoryMessage(const std::string& file, std::int64_t width, std::int64_t height);
 
 /// Tag of the PixelGrid constructor that leaves the pixels undefined for the caller to write.
 struct UninitialisedPixels {};

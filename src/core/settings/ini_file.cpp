@@ -1,23 +1,17 @@
 // INI-style text files: parsing, lookups by hash, editing and the atomic write-back.
 #include "core/settings/ini_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <atomic>
-#include <cerrno>
-#include <charconv>
-#include <chrono>
-#include <filesystem>
 #include <stdexcept>
 
 #include "core/error.h"
+#include "core/settings/atomic_file.h"
 
 namespace qv {
 namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+constexpr std::string_view kUtf16LittleMark = "\xFF\xFE";
+constexpr std::string_view kUtf16BigMark = "\xFE\xFF";
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -35,13 +29,15 @@ std::string Fold(std::string_view text) {
   return folded;
 }
 
-// The name of a section header line, or nothing when the line is no header. A header without
-// its "]" still opens a section, as the line cannot belong to the section before it.
+// The name of a section header line, or nothing when the line is no header. Without its "]"
+// the line is no header: "[properties" must not open the materials' section.
 std::optional<std::string_view> HeaderName(std::string_view line) {
   line = TrimIni(line);
   if (line.empty() || line.front() != '[') return std::nullopt;
   line.remove_prefix(1);
-  return TrimIni(line.substr(0, line.find(']')));
+  const std::size_t close = line.find(']');
+  if (close == std::string_view::npos) return std::nullopt;
+  return TrimIni(line.substr(0, close));
 }
 
 // The key of a key line, or nothing for comments and lines without "=".
@@ -53,85 +49,136 @@ std::optional<std::string_view> KeyOf(std::string_view line) {
   return TrimIni(trimmed.substr(0, eq));
 }
 
+std::string_view WholeValueOf(std::string_view line) {
+  return TrimIni(line.substr(line.find('=') + 1));
+}
+
 std::string_view ValueOf(std::string_view line) {
-  std::string_view value = TrimIni(line.substr(line.find('=') + 1));
-  return value.substr(0, IniFile::kMaxValueLength);
+  return WholeValueOf(line).substr(0, IniFile::kMaxValueLength);
+}
+
+// UTF-16 (without its mark) to UTF-8; nothing when the bytes are no UTF-16 text: an odd count
+// or a surrogate without its partner.
+std::optional<std::string> Utf16ToUtf8(std::string_view bytes, bool bigEndian) {
+  if (bytes.size() % 2 != 0) return std::nullopt;
+  const auto unit = [&](std::size_t i) {
+    const auto hi = static_cast<unsigned char>(bytes[bigEndian ? i : i + 1]);
+    const auto lo = static_cast<unsigned char>(bytes[bigEndian ? i + 1 : i]);
+    return static_cast<char32_t>((hi << 8) | lo);
+  };
+  std::string text;
+  text.reserve(bytes.size() / 2);
+  for (std::size_t i = 0; i < bytes.size(); i += 2) {
+    char32_t c = unit(i);
+    if (c >= 0xDC00 && c <= 0xDFFF) return std::nullopt;
+    if (c >= 0xD800 && c <= 0xDBFF) {
+      if (i + 2 >= bytes.size()) return std::nullopt;
+      const char32_t low = unit(i + 2);
+      if (low < 0xDC00 || low > 0xDFFF) return std::nullopt;
+      c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+      i += 2;
+    }
+    if (c < 0x80) {
+      text.push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+      text.push_back(static_cast<char>(0xC0 | (c >> 6)));
+      text.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+      text.push_back(static_cast<char>(0xE0 | (c >> 12)));
+      text.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+      text.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+      text.push_back(static_cast<char>(0xF0 | (c >> 18)));
+      text.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+      text.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+      text.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+  }
+  return text;
+}
+
+// UTF-8 back to UTF-16 units in the given byte order. Text that came from a UTF-16 file decodes
+// cleanly; a byte that is no UTF-8 (typed into a value by the program) becomes U+FFFD rather
+// than being written as something that would not read back as UTF-16.
+std::string Utf8ToUtf16(std::string_view text, bool bigEndian) {
+  std::string bytes;
+  bytes.reserve(text.size() * 2);
+  const auto put = [&](char32_t u) {
+    const auto hi = static_cast<char>(u >> 8);
+    const auto lo = static_cast<char>(u & 0xFF);
+    bytes.push_back(bigEndian ? hi : lo);
+    bytes.push_back(bigEndian ? lo : hi);
+  };
+  for (std::size_t i = 0; i < text.size();) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    const int extra = b < 0x80             ? 0
+                      : (b & 0xE0) == 0xC0 ? 1
+                      : (b & 0xF0) == 0xE0 ? 2
+                      : (b & 0xF8) == 0xF0 ? 3
+                                           : -1;
+    char32_t c = extra <= 0 ? b : b & (0x7Fu >> (extra + 1));
+    bool ok = extra >= 0 && i + static_cast<std::size_t>(extra) < text.size();
+    for (int k = 1; ok && k <= extra; ++k) {
+      const auto next = static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);
+      ok = (next & 0xC0) == 0x80;
+      c = (c << 6) | (next & 0x3F);
+    }
+    if (ok && (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))) ok = false;
+    if (!ok) {
+      put(0xFFFD);
+      ++i;
+      continue;
+    }
+    i += static_cast<std::size_t>(extra) + 1;
+    if (c >= 0x10000) {
+      c -= 0x10000;
+      put(0xD800 + (c >> 10));
+      put(0xDC00 + (c & 0x3FF));
+    } else {
+      put(c);
+    }
+  }
+  return bytes;
 }
 
 bool HasLineBreakOrNul(std::string_view text) {
   return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
 }
 
-std::string ReadWholeFile(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    if (errno == ENOENT || errno == ENOTDIR) return {};
-    throw Error("Unable to read " + path);
-  }
-  std::string text;
-  char buffer[1 << 16];
-  for (;;) {
-    const ssize_t got = ::read(fd, buffer, sizeof buffer);
-    if (got == 0) break;
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      ::close(fd);
-      throw Error("Unable to read " + path);
-    }
-    text.append(buffer, static_cast<std::size_t>(got));
-  }
-  ::close(fd);
-  return text;
-}
-
-bool WriteFully(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t put = ::write(fd, bytes.data(), bytes.size());
-    if (put < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(put));
-  }
-  return true;
-}
-
-std::string Decimal(long long value) {
-  char buffer[24];
-  return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr);
-}
-
-// Creates a new file beside `target` with a name no one else uses; the umask applies as for any
-// new file. Returns the descriptor, or -1.
-int CreateTemporary(const std::filesystem::path& target, std::string& tempPath) {
-  static std::atomic<unsigned> counter{0};
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    const auto tick = std::chrono::steady_clock::now().time_since_epoch().count();
-    tempPath = target.string() + ".tmp-" + Decimal(::getpid()) + "-" + Decimal(counter++) + "-" +
-               Decimal(tick % 1000000);
-    const int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0 || errno != EEXIST) return fd;
-  }
-  return -1;
-}
 
 }  // namespace
 
 IniFile::IniFile(std::string path) : mPath(std::move(path)) {
   mSections.emplace_back();
-  Parse(ReadWholeFile(mPath));
+  const std::string bytes = ReadFileBytes(mPath);
+  const std::string_view view = bytes;
+  if (view.starts_with(kUtf16LittleMark) || view.starts_with(kUtf16BigMark)) {
+    const bool big = view.starts_with(kUtf16BigMark);
+    const std::optional<std::string> text = Utf16ToUtf8(view.substr(2), big);
+    if (!text) throw Error("Unable to read " + mPath);
+    mEncoding = big ? Encoding::Utf16BigEndian : Encoding::Utf16LittleEndian;
+    Parse(*text);
+    return;
+  }
+  if (view.starts_with(kByteOrderMark)) {
+    mEncoding = Encoding::Utf8WithMark;
+    Parse(view.substr(kByteOrderMark.size()));
+    return;
+  }
+  Parse(view);
 }
 
 void IniFile::Parse(std::string_view text) {
-  if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
-    mByteOrderMark = true;
-    text.remove_prefix(kByteOrderMark.size());
-  }
   while (!text.empty()) {
-    const std::size_t end = text.find('\n');
-    std::string_view line = text.substr(0, end);
-    text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    // LF, CR LF and a lone CR each end a line, in any mix.
+    const std::size_t end = text.find_first_of("\r\n");
+    const std::string_view line = text.substr(0, end);
+    if (end == std::string_view::npos) {
+      text = {};
+    } else {
+      const bool crlf = text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n';
+      text.remove_prefix(end + (crlf ? 2 : 1));
+    }
 
     if (const auto name = HeaderName(line)) {
       Section section;
@@ -162,6 +209,15 @@ std::optional<std::string> IniFile::Read(std::string_view section, std::string_v
   const auto it = s->keys.find(Fold(key));
   if (it == s->keys.end()) return std::nullopt;
   return std::string(ValueOf(s->lines[it->second]));
+}
+
+std::optional<std::string> IniFile::ReadWhole(std::string_view section,
+                                              std::string_view key) const {
+  const Section* s = Find(section);
+  if (s == nullptr) return std::nullopt;
+  const auto it = s->keys.find(Fold(key));
+  if (it == s->keys.end()) return std::nullopt;
+  return std::string(WholeValueOf(s->lines[it->second]));
 }
 
 std::string IniFile::ReadString(std::string_view section, std::string_view key,
@@ -240,52 +296,25 @@ void IniFile::EraseSection(std::string_view section) {
 
 std::string IniFile::Text() const {
   std::string text;
-  if (mByteOrderMark) text += kByteOrderMark;
   for (std::size_t i = 0; i < mSections.size(); ++i) {
     const Section& s = mSections[i];
     if (s.erased) continue;
     if (i > 0) text.append(s.header).append("\r\n");
     for (const std::string& line : s.lines) text.append(line).append("\r\n");
   }
+  switch (mEncoding) {
+    case Encoding::Utf8:
+      return text;
+    case Encoding::Utf8WithMark:
+      return std::string(kByteOrderMark) + text;
+    case Encoding::Utf16LittleEndian:
+      return std::string(kUtf16LittleMark) + Utf8ToUtf16(text, false);
+    case Encoding::Utf16BigEndian:
+      return std::string(kUtf16BigMark) + Utf8ToUtf16(text, true);
+  }
   return text;
 }
 
-void IniFile::Flush() const {
-  namespace fs = std::filesystem;
-  const Error failure("Unable to write to " + mPath);
-
-  std::error_code ec;
-  fs::path target(mPath);
-  if (fs::is_symlink(target, ec)) {
-    target = fs::weakly_canonical(target, ec);
-    if (ec) throw failure;
-  }
-  struct stat old {};
-  const bool exists = ::stat(target.c_str(), &old) == 0;
-  // A write-protected file says "do not change me", even where its folder would allow the
-  // rename.
-  if (exists && ::access(target.c_str(), W_OK) != 0) throw failure;
-
-  std::string tempPath;
-  const int fd = CreateTemporary(target, tempPath);
-  if (fd < 0) throw failure;
-  bool ok = WriteFully(fd, Text());
-  if (ok && exists) ok = ::fchmod(fd, old.st_mode & 07777) == 0;
-  ok = ok && ::fsync(fd) == 0;
-  ok = (::close(fd) == 0) && ok;
-  ok = ok && ::rename(tempPath.c_str(), target.c_str()) == 0;
-  if (!ok) {
-    ::unlink(tempPath.c_str());
-    throw failure;
-  }
-  // Make the rename itself durable; the new content is complete whether or not this works.
-  fs::path folder = target.parent_path();
-  if (folder.empty()) folder = ".";
-  const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dirFd >= 0) {
-    ::fsync(dirFd);
-    ::close(dirFd);
-  }
-}
+void IniFile::Flush() const { WriteFileAtomically(mPath, Text()); }
 
 }  // namespace qv

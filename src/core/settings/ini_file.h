@@ -23,13 +23,19 @@ class IniFile {
   /// Values are read up to this many bytes; longer ones come back cut. Write refuses longer ones.
   static constexpr std::size_t kMaxValueLength = 2047;
 
-  /// Reads `path` (LF or CR LF line ends, optional UTF-8 byte-order mark). A missing file, or a
-  /// missing folder on the way to it, reads as empty. Throws Error "Unable to read <path>" when
-  /// the file exists but cannot be read, so that no caller mistakes it for an empty file and
+  /// How the file's bytes encode its text; Text() writes the same encoding back.
+  enum class Encoding { Utf8, Utf8WithMark, Utf16LittleEndian, Utf16BigEndian };
+
+  /// Reads `path`. A line ends at LF, CR LF or a lone CR, in any mix. The text is UTF-8 (with or
+  /// without byte-order mark) or UTF-16 of either byte order with its byte-order mark, as
+  /// editors save "Unicode" files. A missing file, or a missing folder on the way to it, reads
+  /// as empty. Throws Error "Unable to read <path>" when the file exists but cannot be read, or
+  /// is UTF-16 that does not decode, so that no caller mistakes it for an empty file and
   /// overwrites it.
   explicit IniFile(std::string path);
 
   const std::string& Path() const { return mPath; }
+  Encoding FileEncoding() const { return mEncoding; }
 
   /// The value of `key` in `section` (cut to kMaxValueLength), or nothing when either is missing.
   std::optional<std::string> Read(std::string_view section, std::string_view key) const;
@@ -37,6 +43,9 @@ class IniFile {
   /// missing.
   std::string ReadString(std::string_view section, std::string_view key,
                          std::string_view fallback) const;
+  /// The whole value, however long: for callers that must tell a value cut at kMaxValueLength
+  /// from a complete one.
+  std::optional<std::string> ReadWhole(std::string_view section, std::string_view key) const;
   bool HasSection(std::string_view section) const;
   /// The key names of `section` as spelled in the file, trimmed, in file order; of equal keys
   /// only the first. Empty when the section is missing.
@@ -50,12 +59,13 @@ class IniFile {
   /// Removes the header and all lines of every section of this name; the rest stays as it was.
   void EraseSection(std::string_view section);
 
-  /// The bytes Flush() writes: every line ended by CR LF, the byte-order mark kept when the
-  /// file had one.
+  /// The bytes Flush() writes: every line ended by CR LF, in the file's own encoding (UTF-16
+  /// stays UTF-16 of the same byte order, a byte-order mark stays).
   std::string Text() const;
   /// Writes Text() to a temporary file in the same folder, syncs it and renames it over Path(),
   /// so the file is either the old or the new one, never half of it. Keeps the permissions of
-  /// the old file and writes through a symbolic link to its target. Throws Error
+  /// the old file and writes through a symbolic link to its target. Temporary files of this
+  /// naming that a killed process left beside the target are removed first. Throws Error
   /// "Unable to write to <path>" on any failure, also when the old file is write-protected; the
   /// old file is then untouched.
   void Flush() const;
@@ -74,7 +84,7 @@ class IniFile {
   std::size_t AddLine(Section& section, std::string line);
 
   std::string mPath;
-  bool mByteOrderMark = false;
+  Encoding mEncoding = Encoding::Utf8;
   std::vector<Section> mSections;  // [0]: the lines before the first section header
   std::unordered_map<std::string, std::vector<std::size_t>> mIndex;  // folded name -> sections
 };

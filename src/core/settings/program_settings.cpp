@@ -8,6 +8,7 @@
 #include "core/analysis/number_text.h"
 #include "core/dd_props.h"
 #include "core/error.h"
+#include "core/settings/atomic_file.h"
 #include "core/settings/ini_file.h"
 
 namespace qv {
@@ -66,8 +67,8 @@ std::string_view Storable(std::string_view text) {
 // the others are still read.
 class SettingsReader {
  public:
-  SettingsReader(const IniFile* file, std::vector<std::string>& messages, bool& failed)
-      : mFile(file), mMessages(messages), mFailed(failed) {}
+  SettingsReader(const IniFile* file, std::vector<std::string>& messages)
+      : mFile(file), mMessages(messages) {}
 
   std::string Text(std::string_view section, std::string_view key, std::string_view fallback) {
     return mFile ? mFile->ReadString(section, key, fallback) : std::string(fallback);
@@ -80,16 +81,53 @@ class SettingsReader {
       target = convert(Text(kProgram, key, fallback));
     } catch (const Error& e) {
       target = preset;
-      mMessages.emplace_back(e.what());
-      mFailed = true;
+      mFailures.push_back({e.what(), std::string(key), std::string(fallback)});
     }
   }
 
+  /// The conversion failures with the file, the key and what is used instead; `backup` names
+  /// the copy kept of the file as it was, or is empty when none could be made.
+  void Report(const std::string& path, const std::string& backup) const {
+    for (const Failure& f : mFailures) {
+      std::string text = f.message + "\r\rIn the settings file " + path + " the key \"" + f.key +
+                         "\" does not convert; its default " + f.fallback + " is used.";
+      text += backup.empty()
+                  ? "\rNo copy of the file could be kept, so it is not written at exit."
+                  : "\rThe file as it was is kept as " + backup + ".";
+      mMessages.push_back(std::move(text));
+    }
+  }
+  bool Failed() const { return !mFailures.empty(); }
+
  private:
+  struct Failure {
+    std::string message;
+    std::string key;
+    std::string fallback;
+  };
   const IniFile* mFile;
   std::vector<std::string>& mMessages;
-  bool& mFailed;
+  std::vector<Failure> mFailures;
 };
+
+// Keeps the bytes of a settings file that did not convert as "<file>.bak" before the save at
+// exit rewrites it, so what the user wrote there is never lost. Returns the backup's path, or
+// an empty text when it could not be written (the caller then leaves the file alone).
+std::string KeepBackup(const std::string& path) {
+  const std::string backup = path + ".bak";
+  try {
+    const std::string bytes = ReadFileBytes(path);
+    // The same damage met at a second start needs no second copy.
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(backup, ec) && ReadFileBytes(backup) == bytes) {
+      return backup;
+    }
+    WriteFileAtomically(backup, bytes);
+    return backup;
+  } catch (const Error&) {
+    return {};
+  }
+}
 
 }  // namespace
 
@@ -115,7 +153,7 @@ std::vector<std::string> LoadSettings(const std::string& programPath, ProgramSet
   }
 
   const ProgramSettings preset;
-  SettingsReader reader(file ? &*file : nullptr, messages, settings.SettingsFileUnreadable);
+  SettingsReader reader(file ? &*file : nullptr, messages);
   reader.Convert("deftype", "0", settings.SignConvention, preset.SignConvention,
                  [](std::string_view t) { return static_cast<int>(ReadInteger(t)); });
   settings.FontName = reader.Text(kProgram, "font", "Arial");
@@ -130,6 +168,14 @@ std::vector<std::string> LoadSettings(const std::string& programPath, ProgramSet
   settings.AutoStart = reader.Text(kProgram, "autostart", "true") == "true";
   settings.CheckForUpdates = reader.Text(kProgram, "wwwupdate", "true") == "true";
   reader.Convert("eps", "1.00", settings.AngleTolerance, preset.AngleTolerance, ReadReal);
+  if (reader.Failed()) {
+    // The defaults of the failed keys are written at exit like every other setting, once the
+    // file as it was is safe in its backup.
+    const std::string path = SettingsFilePath(programPath);
+    const std::string backup = KeepBackup(path);
+    if (backup.empty()) settings.SettingsFileUnreadable = true;
+    reader.Report(path, backup);
+  }
 
   settings.PictureFile = reader.Text(kData, "picturefile", "");
   settings.LibraryFile = reader.Text(kData, "datafile", "");
@@ -153,8 +199,8 @@ std::vector<std::string> LoadSettings(const std::string& programPath, ProgramSet
 
 void SaveSettings(const std::string& programPath, const ProgramSettings& settings,
                   const TPROPClass* library) {
-  // After a key failed to convert, the file holds something the user wrote that this run could
-  // not understand; writing the defaults over it would throw that away for good.
+  // A file this run could not read, or whose unconvertible keys could not be backed up, holds
+  // something the user wrote; writing the defaults over it would throw that away for good.
   if (!settings.SettingsFileUnreadable) {
     try {
       IniFile file(SettingsFilePath(programPath));

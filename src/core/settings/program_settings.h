@@ -33,8 +33,9 @@ struct ProgramSettings {
   std::string LibraryFile;                     ///< "datafile", full path
   std::string WorkingDir;                      ///< "workingdir", ends in a separator
   bool IgnoreDollarColours = true;             ///< never stored
-  /// Set by LoadSettings when a key of the settings file did not convert: SaveSettings then
-  /// leaves that file as it is, so nothing the user wrote there is lost.
+  /// Set by LoadSettings when the settings file could not be read, or a key of it did not
+  /// convert and no backup of the file could be kept: SaveSettings then leaves that file as it
+  /// is, so nothing the user wrote there is lost.
   bool SettingsFileUnreadable = false;
 };
 
@@ -44,9 +45,12 @@ std::string SettingsFilePath(const std::string& programPath);
 
 /// Reads the settings file of `programPath` into `settings`, then creates `library` from
 /// LibraryFile and loads it. A key that does not convert keeps its default and the reading
-/// goes on; the returned texts are the conversion failures in the order met (settings first,
-/// then the library's), for the window to show. After a failure in the settings file,
-/// `settings.SettingsFileUnreadable` keeps SaveSettings from overwriting that file.
+/// goes on; the file as it was is copied to "<settings file>.bak" and the defaults are written
+/// at exit. The returned texts are the failures in the order met (settings first, then the
+/// library's), for the window to show: each conversion message goes on to name the file, the
+/// key, the default used and the backup. A settings file that cannot be read at all, or cannot
+/// be backed up, sets `settings.SettingsFileUnreadable`, which keeps SaveSettings from
+/// overwriting it.
 std::vector<std::string> LoadSettings(const std::string& programPath, ProgramSettings& settings,
                                       std::unique_ptr<TPROPClass>& library);
 

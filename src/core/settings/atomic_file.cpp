@@ -1,0 +1,155 @@
+// Whole-file reads, and whole-file writes that never leave half a file: a temporary beside the
+// target, then a rename.
+#include "core/settings/atomic_file.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <charconv>
+#include <chrono>
+#include <filesystem>
+
+#include "core/error.h"
+
+namespace qv {
+namespace {
+
+// What a killed save leaves beside its target: "<name>.tmp-<pid>-<counter>-<tick>".
+constexpr std::string_view kTemporaryInfix = ".tmp-";
+
+bool WriteFully(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t put = ::write(fd, bytes.data(), bytes.size());
+    if (put < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(put));
+  }
+  return true;
+}
+
+std::string Decimal(long long value) {
+  char buffer[24];
+  return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr);
+}
+
+// Creates a new file beside `target` with a name no one else uses; the umask applies as for any
+// new file. Returns the descriptor, or -1.
+int CreateTemporary(const std::filesystem::path& target, std::string& tempPath) {
+  static std::atomic<unsigned> counter{0};
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const auto tick = std::chrono::steady_clock::now().time_since_epoch().count();
+    tempPath = target.string() + std::string(kTemporaryInfix) + Decimal(::getpid()) + "-" +
+               Decimal(counter++) + "-" + Decimal(tick % 1000000);
+    const int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  return -1;
+}
+
+// A temporary file of ours whose writer no longer runs was left by a killed save: it holds no
+// one's data (the rename never happened) and would pile up with every kill. Files of processes
+// that still run, this one included, are theirs to finish.
+void RemoveStaleTemporaries(const std::filesystem::path& target) {
+  namespace fs = std::filesystem;
+  fs::path folder = target.parent_path();
+  if (folder.empty()) folder = ".";
+  const std::string prefix = target.filename().string() + std::string(kTemporaryInfix);
+  std::error_code ec;
+  fs::directory_iterator it(folder, ec);
+  if (ec) return;
+  for (const fs::directory_entry& entry : it) {
+    const std::string name = entry.path().filename().string();
+    if (!name.starts_with(prefix)) continue;
+    // "<pid>-<counter>-<tick>", digits only, as CreateTemporary spells it.
+    std::string_view rest = std::string_view(name).substr(prefix.size());
+    long long numbers[3] = {};
+    bool ours = true;
+    for (int part = 0; part < 3 && ours; ++part) {
+      const auto [end, err] =
+          std::from_chars(rest.data(), rest.data() + rest.size(), numbers[part]);
+      ours = err == std::errc() && end != rest.data();
+      rest.remove_prefix(static_cast<std::size_t>(end - rest.data()));
+      if (part < 2) {
+        ours = ours && !rest.empty() && rest.front() == '-';
+        if (ours) rest.remove_prefix(1);
+      }
+    }
+    if (!ours || !rest.empty() || numbers[0] <= 0) continue;
+    const auto pid = static_cast<pid_t>(numbers[0]);
+    if (pid == ::getpid()) continue;
+    if (::kill(pid, 0) == 0 || errno != ESRCH) continue;
+    std::error_code ignored;
+    if (entry.is_regular_file(ignored) && !entry.is_symlink(ignored)) fs::remove(entry, ignored);
+  }
+}
+
+}  // namespace
+
+std::string ReadFileBytes(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno == ENOENT || errno == ENOTDIR) return {};
+    throw Error("Unable to read " + path);
+  }
+  std::string text;
+  char buffer[1 << 16];
+  for (;;) {
+    const ssize_t got = ::read(fd, buffer, sizeof buffer);
+    if (got == 0) break;
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      ::close(fd);
+      throw Error("Unable to read " + path);
+    }
+    text.append(buffer, static_cast<std::size_t>(got));
+  }
+  ::close(fd);
+  return text;
+}
+
+void WriteFileAtomically(const std::string& path, std::string_view bytes) {
+  namespace fs = std::filesystem;
+  const Error failure("Unable to write to " + path);
+
+  std::error_code ec;
+  fs::path target(path);
+  if (fs::is_symlink(target, ec)) {
+    target = fs::weakly_canonical(target, ec);
+    if (ec) throw failure;
+  }
+  struct stat old {};
+  const bool exists = ::stat(target.c_str(), &old) == 0;
+  // A write-protected file says "do not change me", even where its folder would allow the
+  // rename.
+  if (exists && ::access(target.c_str(), W_OK) != 0) throw failure;
+
+  RemoveStaleTemporaries(target);
+  std::string tempPath;
+  const int fd = CreateTemporary(target, tempPath);
+  if (fd < 0) throw failure;
+  bool ok = WriteFully(fd, bytes);
+  if (ok && exists) ok = ::fchmod(fd, old.st_mode & 07777) == 0;
+  ok = ok && ::fsync(fd) == 0;
+  ok = (::close(fd) == 0) && ok;
+  ok = ok && ::rename(tempPath.c_str(), target.c_str()) == 0;
+  if (!ok) {
+    ::unlink(tempPath.c_str());
+    throw failure;
+  }
+  // Make the rename itself durable; the new content is complete whether or not this works.
+  fs::path folder = target.parent_path();
+  if (folder.empty()) folder = ".";
+  const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dirFd >= 0) {
+    ::fsync(dirFd);
+    ::close(dirFd);
+  }
+}
+
+}  // namespace qv
