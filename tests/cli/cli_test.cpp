@@ -19,6 +19,7 @@
 #include "imaging/picture_image.h"
 #include "support/bmp_writer.h"
 #include "support/grid_builder.h"
+#include "support/restricted_run.h"
 
 namespace qv::test {
 namespace {
@@ -523,6 +524,25 @@ TEST_F(RunCliTest, OverlayDrawsTheCentresAsTheWindowDoes) {
   EXPECT_TRUE(drawnBmp == drawn);
   EXPECT_EQ(FilesIn(dir.Path()),
             (std::set<std::string>{"rect.bmp", "two.bmp", "out.png", "OUT.BMP"}));
+}
+
+TEST_F(RunCliTest, OverlayOnAFullDiskFailsAndKeepsTheOldFile) {
+  const std::string path = dir.File("two.bmp");
+  WriteAll(path, EncodeBmp24(MakeGrid(600, 600, kWhite, {{100, 50, 499, 549, kRed}})));
+  const std::string out = dir.File("out.bmp");
+  WriteAll(out, "the overlay of yesterday");
+  const std::set<std::string> before = FilesIn(dir.Path());
+  CliRun run;
+  // A BMP of 600 x 600 needs about 1 MB; the disk has 64 KB left.
+  RunWithFileSizeLimit(64 * 1024, [&] {
+    run = RunTool(
+        {"analyse", path, "--width", "200", "--height", "300", "--use", "clRed", "--overlay", out});
+  });
+  EXPECT_EQ(run.code, 1);
+  EXPECT_EQ(run.err, "quorvane-cli: Unable to write to " + out + "\n");
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(ReadAll(out), "the overlay of yesterday");
+  EXPECT_EQ(FilesIn(dir.Path()), before);
 }
 
 }  // namespace

@@ -14,7 +14,7 @@
 #include "core/error.h"
 #include "support/bmp_writer.h"
 #include "support/grid_builder.h"
-#include "support/unprivileged.h"
+#include "support/restricted_run.h"
 
 namespace qv::test {
 namespace {
@@ -389,10 +389,10 @@ INSTANTIATE_TEST_SUITE_P(
         HostileCase{"bigButShort", With32(kHeightAt, 30000, With32(kWidthAt, 30000)),
                     "the pixel data ends early"},
         // OS/2 2.x sizes are unsigned, so this is no top-down picture
-        HostileCase{"os2Negative",
-                    With32(kHeightAt, 0xFFFFFFFD,
-                           EncodeBmp(Pattern(2, 3, kRich), Opt(H::kOs2Full64, 24))),
-                    "the height 4294967293 exceeds the limit of 1048576 pixels"},
+        HostileCase{
+            "os2Negative",
+            With32(kHeightAt, 0xFFFFFFFD, EncodeBmp(Pattern(2, 3, kRich), Opt(H::kOs2Full64, 24))),
+            "the height 4294967293 exceeds the limit of 1048576 pixels"},
         HostileCase{"bits2", With32(kBitsAt, 2), "the bit depth 2 is not supported"},
         HostileCase{"bits64", With32(kBitsAt, 64), "the bit depth 64 is not supported"},
         HostileCase{"jpegInside", With32(kCompressionAt, 4),
@@ -523,8 +523,24 @@ TEST(BmpReaderTest, RefusesAFileWithoutReadPermission) {
     TempDir dir;
     WriteAll(dir.File("locked.bmp"), Good24());
     ASSERT_EQ(chmod(dir.File("locked.bmp").c_str(), 0200), 0);
-    EXPECT_EQ(FileRefusal(dir.File("locked.bmp")),
-              "Cannot read picture " + dir.File("locked.bmp") + ": permission to read it is denied");
+    EXPECT_EQ(FileRefusal(dir.File("locked.bmp")), "Cannot read picture " + dir.File("locked.bmp") +
+                                                       ": permission to read it is denied");
+  });
+}
+
+TEST(BmpReaderTest, APictureTooLargeForTheMemoryLeftIsRefusedWithItsSize) {
+  // 16384 x 16384 pixels need 1 GiB of grid; run-length coded, the file is a few bytes.
+  TempDir dir;
+  const std::string path = dir.File("huge.bmp");
+  WriteAll(path, EncodeRleBmp(16384, 16384, 8, {kWhite}, std::string("\0\1", 2)));
+  RunWithMemoryLimit(std::uint64_t{256} << 20, [&] {
+    try {
+      ReadPicture(path);
+      ADD_FAILURE() << "read";
+    } catch (const Error& e) {
+      EXPECT_EQ(std::string(e.what()),
+                "Not enough memory for the picture " + path + " (16384 x 16384)");
+    }
   });
 }
 

@@ -14,7 +14,7 @@
 
 #include "core/error.h"
 #include "support/grid_builder.h"
-#include "support/unprivileged.h"
+#include "support/restricted_run.h"
 
 namespace qv::test {
 namespace {

@@ -9,7 +9,7 @@
 
 #include "core/settings/program_settings.h"
 #include "support/grid_builder.h"
-#include "support/unprivileged.h"
+#include "support/restricted_run.h"
 
 namespace qv::test {
 namespace {

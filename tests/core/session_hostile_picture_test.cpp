@@ -11,7 +11,7 @@
 #include "core/session.h"
 #include "support/bmp_writer.h"
 #include "support/grid_builder.h"
-#include "support/unprivileged.h"
+#include "support/restricted_run.h"
 
 namespace qv::test {
 namespace {

@@ -7,12 +7,14 @@
 #include <QImage>
 #include <climits>
 #include <cstdint>
+#include <filesystem>
 #include <set>
 #include <string>
 
 #include "core/error.h"
 #include "imaging/picture_image.h"
 #include "support/grid_builder.h"
+#include "support/restricted_run.h"
 
 namespace qv::test {
 namespace {
@@ -255,6 +257,46 @@ TEST(PictureImageTest, SaveRefusesUnknownExtensionsAndReportsFailedWrites) {
   } catch (const Error& e) {
     EXPECT_EQ(std::string(e.what()), "Unable to write to " + missingFolder);
   }
+}
+
+TEST(PictureImageTest, AnImageThatCannotBeAllocatedIsAnErrorNotACrash) {
+  const PixelGrid grid(4096, 4096, kWhite);  // 64 MiB, allocated before the limit
+  RunWithMemoryLimit(std::uint64_t{16} << 20, [&] {
+    try {
+      ToQImage(grid, "/pictures/big.bmp");
+      ADD_FAILURE() << "converted";
+    } catch (const Error& e) {
+      EXPECT_EQ(std::string(e.what()),
+                "Not enough memory for the picture /pictures/big.bmp (4096 x 4096)");
+    }
+  });
+}
+
+TEST(PictureImageTest, AFullDiskLeavesTheOldPictureAndNoTemporary) {
+  TempDir dir;
+  const PixelGrid small = MakeGrid(4, 4, kRed);
+  // Noise compresses badly, so the new picture needs far more than the disk has left.
+  PixelGrid noise(300, 300);
+  std::uint32_t state = 12345;
+  for (std::size_t i = 0; i < noise.Size(); ++i) {
+    state = state * 1664525u + 1013904223u;
+    noise.Data()[i] = state >> 8;
+  }
+  for (const std::string name : {"out.png", "out.bmp"}) {
+    const std::string path = dir.File(name);
+    SavePicture(small, path);
+    const std::string before = ReadAll(path);
+    RunWithFileSizeLimit(64 * 1024, [&] {
+      try {
+        SavePicture(noise, path);
+        ADD_FAILURE() << name << " reported as written";
+      } catch (const Error& e) {
+        EXPECT_EQ(std::string(e.what()), "Unable to write to " + path);
+      }
+    });
+    EXPECT_EQ(ReadAll(path), before) << name;
+  }
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 2);
 }
 
 }  // namespace

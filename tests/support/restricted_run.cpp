@@ -1,0 +1,122 @@
+// The restricted runs: a forked child that reports through its exit status, or a limit set and
+// lifted around the body.
+#include "support/restricted_run.h"
+
+#include <grp.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <fstream>
+
+namespace qv::test {
+namespace {
+
+constexpr uid_t kNobody = 65534;
+constexpr int kPassed = 0;
+constexpr int kFailed = 1;
+constexpr int kCannotRestrict = 3;
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSanitized = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
+#else
+constexpr bool kSanitized = false;
+#endif
+
+// Runs `body` in a child after `restrict` (which returns false when it cannot); returns the
+// child's exit code, kCannotRestrict when the restriction failed.
+int RunInChild(const std::function<bool()>& restrict, const std::function<void()>& body) {
+  std::fflush(nullptr);
+  const pid_t child = ::fork();
+  if (child < 0) {
+    ADD_FAILURE() << "fork failed";
+    return kFailed;
+  }
+  if (child == 0) {
+    if (!restrict()) std::_Exit(kCannotRestrict);
+    try {
+      body();
+    } catch (const std::exception& e) {
+      ADD_FAILURE() << "exception: " << e.what();
+    }
+    const int status = testing::Test::HasFailure() ? kFailed : kPassed;
+    std::fflush(nullptr);
+    // No destructors of the parent's objects run in the child.
+    std::_Exit(status);
+  }
+  int status = 0;
+  if (::waitpid(child, &status, 0) != child || !WIFEXITED(status)) {
+    ADD_FAILURE() << "the restricted run ended abnormally (signal " << WTERMSIG(status) << ")";
+    return kFailed;
+  }
+  return WEXITSTATUS(status);
+}
+
+std::uint64_t AddressSpaceInUse() {
+  std::ifstream statm("/proc/self/statm");
+  std::uint64_t pages = 0;
+  statm >> pages;
+  return pages * static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
+}
+
+}  // namespace
+
+void RunUnprivileged(const std::function<void()>& body) {
+  if (::geteuid() != 0) {
+    body();
+    return;
+  }
+  const int code = RunInChild(
+      [] {
+        return ::setgroups(0, nullptr) == 0 && ::setgid(kNobody) == 0 && ::setuid(kNobody) == 0 &&
+               ::geteuid() != 0;
+      },
+      body);
+  if (code == kCannotRestrict) {
+    if (std::getenv("QV_REQUIRE_UNPRIVILEGED") != nullptr) {
+      FAIL() << "root cannot give up its rights here, so the permission test cannot run";
+    }
+    GTEST_SKIP() << "root cannot give up its rights here";
+  }
+  EXPECT_EQ(code, kPassed) << "the unprivileged run failed (its output is above)";
+}
+
+void RunWithMemoryLimit(std::uint64_t extraBytes, const std::function<void()>& body) {
+  if (kSanitized) GTEST_SKIP() << "a sanitizer build needs its shadow memory";
+  const int code = RunInChild(
+      [extraBytes] {
+        const rlimit limit{AddressSpaceInUse() + extraBytes, RLIM_INFINITY};
+        return ::setrlimit(RLIMIT_AS, &limit) == 0;
+      },
+      body);
+  ASSERT_NE(code, kCannotRestrict) << "the address space cannot be limited";
+  EXPECT_EQ(code, kPassed) << "the run under a memory limit failed (its output is above)";
+}
+
+void RunWithFileSizeLimit(std::uint64_t bytes, const std::function<void()>& body) {
+  // Beyond the limit a write fails with EFBIG instead of ending the process.
+  struct sigaction ignore {};
+  struct sigaction previous {};
+  ignore.sa_handler = SIG_IGN;
+  ::sigaction(SIGXFSZ, &ignore, &previous);
+  rlimit old{};
+  ::getrlimit(RLIMIT_FSIZE, &old);
+  const rlimit limit{bytes, old.rlim_max};
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
+  body();
+  ::setrlimit(RLIMIT_FSIZE, &old);
+  ::sigaction(SIGXFSZ, &previous, nullptr);
+}
+
+}  // namespace qv::test
