@@ -1,4 +1,5 @@
 // TAboutBox: the about box that is also the settings dialog of the program section.
+#include "gui/plain_text.h"
 #include "gui/About.h"
 
 #include <QCheckBox>
@@ -193,6 +194,7 @@ TAboutBox::TAboutBox(QWidget* owner) : QDialog(owner) {
   OKButton->setFont(bold);
   OKButton->setDefault(true);
   connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
+  KeepLabelsPlain(this);
 }
 
 void TAboutBox::BuildUpperPanel(QWidget* panel) {

@@ -1,4 +1,5 @@
 // The diagnostic data window "DataForm": both material containers side by side.
+#include "gui/plain_text.h"
 #include "gui/AllData.h"
 
 #include <QCheckBox>
@@ -110,6 +111,7 @@ TDataForm::TDataForm(const TPROPClass& foundColours, const TPROPClass& library, 
           [this] { Guarded([this] { ListBox1Click(); }); });
   connect(ListBox2, &QListWidget::itemSelectionChanged, this,
           [this] { Guarded([this] { ListBox2Click(); }); });
+  KeepLabelsPlain(this);
 }
 
 void TDataForm::ListBox1Click() {

@@ -1,5 +1,6 @@
 // The library browser "Defined properties": lists every material of the library, shows the
 // selected one, edits it and deletes materials that are not in use.
+#include "gui/plain_text.h"
 #include "gui/defaultprop.h"
 
 #include <QAction>
@@ -95,6 +96,7 @@ TDefaultPropForm::TDefaultPropForm(TPROPClass& library, QWidget* parent)
 
   FormCreate();
   FillDefinedList();
+  KeepLabelsPlain(this);
 }
 
 void TDefaultPropForm::FormCreate() {

@@ -1,4 +1,5 @@
 // TDefinitionForm: the definitions picture, with the one button that switches to EURO-code.
+#include "gui/plain_text.h"
 #include "gui/definitions.h"
 
 #include <QPalette>
@@ -41,6 +42,7 @@ TDefinitionForm::TDefinitionForm(QWidget* owner) : QDialog(owner) {
   connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
 
   FormCreate();
+  KeepLabelsPlain(this);
 }
 
 void TDefinitionForm::FormCreate() { ConventionChanged = false; }

@@ -1,4 +1,5 @@
 // The main window: layout, start-up, picture loading, busy state, function keys, closing.
+#include "gui/plain_text.h"
 #include "gui/main.h"
 
 #include <QAction>
@@ -24,6 +25,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolButton>
@@ -115,6 +117,8 @@ TMainForm::TMainForm(const QString& programPath, const QString& userFolder, QWid
   for (const std::string& f : failures) mPendingMessages.push_back(Q(f));
   if (mSession.Settings.AutoStart) StatusPanels[5]->setText(Q(FileNameOf(mSession.PictureFile())));
   WWWUpdate.Enabled = mSession.Settings.CheckForUpdates;
+  UpdateDownloadParent = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
+  if (UpdateDownloadParent.isEmpty()) UpdateDownloadParent = QDir::tempPath();
 
   ApplySignConvention();
   // The graphics font as read; the deferred start-up falls back to an installed one.
@@ -134,6 +138,7 @@ TMainForm::TMainForm(const QString& programPath, const QString& userFolder, QWid
   connect(&Timer2, &QTimer::timeout, this, [this] { Timer2Timer(); });
   Timer2.start();
   UpdateTimer.start();
+  KeepLabelsPlain(this);
 }
 
 TMainForm::~TMainForm() = default;
@@ -421,10 +426,13 @@ void TMainForm::UpdateTimerTimer() {
   // error is shown) the rest of the start-up is left out for this run.
   bool goOn = false;
   Guarded([this, &goOn] {
-    // Downloads go where the settings go: beside the program unless that folder is read-only.
-    const UpdateWindow window{mProgramPath, QFileInfo(mSettingsProgramPath).absolutePath(),
-                              [this](const QString& text) { StatusPanels[7]->setText(text); },
-                              [this] { close(); }};
+    // Downloads go to a private folder in the user's cache, never beside the program.
+    UpdateWindow window;
+    window.programPath = mProgramPath;
+    window.downloadParent = UpdateDownloadParent;
+    window.setStatus = [this](const QString& text) { StatusPanels[7]->setText(text); };
+    window.close = [this] { close(); };
+    window.publicKey = UpdatePublicKey;
     goOn = !UpdateCheck(WWWUpdate, window);
   });
   if (!goOn) return;

@@ -110,6 +110,10 @@ class TMainForm : public QMainWindow, private InventoryView {
   QTimer Timer2;
   /// The update check's record, run once by the deferred start-up.
   WWWUpdateRec WWWUpdate;
+  /// Where the update check makes its private download folder: the user's cache folder.
+  QString UpdateDownloadParent;
+  /// The key a downloaded updater's signature must verify with (the build's own).
+  QByteArray UpdatePublicKey = BuiltInUpdateKey();
 
  protected:
   void closeEvent(QCloseEvent* event) override;

@@ -27,6 +27,8 @@ QString WithLineBreaks(const QString& text) {
 int ShowBox(QMessageBox::Icon icon, const QString& title, const QString& text,
             QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton) {
   QMessageBox box(icon, title, WithLineBreaks(text), buttons, BoxParent());
+  // Messages carry user text (names, paths): shown as written, never as markup.
+  box.setTextFormat(Qt::PlainText);
   box.setDefaultButton(defaultButton);
   return box.exec();
 }

@@ -1,4 +1,5 @@
 // The property dialog: edits the name, E and rho of one material.
+#include "gui/plain_text.h"
 #include "gui/properties.h"
 
 #include <QKeyEvent>
@@ -80,6 +81,7 @@ TPropForm::TPropForm(QWidget* parent) : QDialog(parent) {
 
   connect(BitBtn1, &QPushButton::clicked, this, [this] { Guarded([this] { BitBtn1Click(); }); });
   connect(BitBtn2, &QPushButton::clicked, this, [this] { BitBtn2Click(); });
+  KeepLabelsPlain(this);
 }
 
 void TPropForm::BitBtn1Click() {

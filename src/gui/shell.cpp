@@ -49,8 +49,9 @@ void QtShell::OpenFolder(const QString& folder) {
   QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
 }
 
-bool QtShell::StartProgram(const QString& program, const QStringList& arguments) {
-  return QProcess::startDetached(program, arguments);
+bool QtShell::StartProgram(const QString& program, const QStringList& arguments,
+                           const QString& workingFolder) {
+  return QProcess::startDetached(program, arguments, workingFolder);
 }
 
 void QtShell::Beep() { QApplication::beep(); }

@@ -17,8 +17,10 @@ class Shell {
   virtual void OpenDocument(const QString& pathOrUrl) = 0;
   /// Shows a folder in the file browser.
   virtual void OpenFolder(const QString& folder) = 0;
-  /// Starts `program` with `arguments`, detached, without a shell; false when it did not start.
-  virtual bool StartProgram(const QString& program, const QStringList& arguments) = 0;
+  /// Starts `program` with `arguments` in `workingFolder`, detached, without a shell; false when
+  /// it did not start.
+  virtual bool StartProgram(const QString& program, const QStringList& arguments,
+                            const QString& workingFolder) = 0;
   /// The system's default beep.
   virtual void Beep() = 0;
 };
@@ -43,7 +45,8 @@ class QtShell : public Shell {
   QString ClipboardText() override;
   void OpenDocument(const QString& pathOrUrl) override;
   void OpenFolder(const QString& folder) override;
-  bool StartProgram(const QString& program, const QStringList& arguments) override;
+  bool StartProgram(const QString& program, const QStringList& arguments,
+                    const QString& workingFolder) override;
   void Beep() override;
 };
 

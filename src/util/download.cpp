@@ -22,6 +22,7 @@ namespace {
 
 // The body is appended piece by piece as it arrives, never held whole in memory.
 constexpr qint64 kChunkSize = 1024;
+constexpr int kMaxRedirects = 5;
 
 // ".invalid" is reserved never to resolve: asking a name server about it only costs time.
 bool NeverResolves(const QString& host) {
@@ -51,10 +52,11 @@ bool IsWebUrl(const QString& url) {
   return parsed.isValid() && (scheme == "http" || scheme == "https") && !parsed.host().isEmpty();
 }
 
-bool DownloadFile(const QString& url, const QString& localPath, const DownloadOptions& options) {
-  if (!IsWebUrl(url)) return false;
+DownloadOutcome Download(const QString& url, const QString& localPath,
+                         const DownloadOptions& options) {
+  if (!IsWebUrl(url)) return DownloadOutcome::Failed;
   const QUrl target(url);
-  if (NeverResolves(target.host())) return false;
+  if (NeverResolves(target.host())) return DownloadOutcome::Failed;
 
   // Declared before the reply, so the reply goes first and the manager closes the connection.
   QNetworkAccessManager manager;
@@ -63,16 +65,23 @@ bool DownloadFile(const QString& url, const QString& localPath, const DownloadOp
   request.setHeader(QNetworkRequest::UserAgentHeader,
                     options.agent.isEmpty() ? ProgramFileName() : options.agent);
   request.setTransferTimeout(options.timeoutMs);
+  // Every redirect is put to us first: a server must not send us elsewhere.
+  request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                       QNetworkRequest::UserVerifiedRedirectPolicy);
+  request.setMaximumRedirectsAllowed(kMaxRedirects);
   const std::unique_ptr<QNetworkReply> reply(manager.get(request));
 
   QFile file(localPath);
   qint64 written = 0;
   bool writeFailed = false;
+  bool tooLarge = false;
+  bool timedOut = false;
+  bool refused = false;
   const auto answered = [&] {
     return reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
   };
   const auto drain = [&] {
-    if (writeFailed) return;
+    if (writeFailed || tooLarge) return;
     if (!file.isOpen()) {
       if (!answered() && reply->bytesAvailable() == 0) return;
       if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
@@ -85,6 +94,11 @@ bool DownloadFile(const QString& url, const QString& localPath, const DownloadOp
     for (;;) {
       const qint64 n = reply->read(chunk, kChunkSize);
       if (n <= 0) return;
+      if (options.maxBytes > 0 && written + n > options.maxBytes) {
+        tooLarge = true;
+        reply->abort();
+        return;
+      }
       if (file.write(chunk, n) != n) {
         writeFailed = true;
         reply->abort();
@@ -97,7 +111,20 @@ bool DownloadFile(const QString& url, const QString& localPath, const DownloadOp
   QEventLoop loop;
   QTimer deadline;
   deadline.setSingleShot(true);
-  QObject::connect(&deadline, &QTimer::timeout, reply.get(), &QNetworkReply::abort);
+  QObject::connect(&deadline, &QTimer::timeout, reply.get(), [&] {
+    timedOut = true;
+    reply->abort();
+  });
+  QObject::connect(reply.get(), &QNetworkReply::redirected, &loop, [&](const QUrl& next) {
+    const QString scheme = next.scheme().toLower();
+    if ((scheme == "http" || scheme == "https") &&
+        next.host().compare(target.host(), Qt::CaseInsensitive) == 0) {
+      emit reply->redirectAllowed();
+    } else {
+      refused = true;
+      reply->abort();
+    }
+  });
   QObject::connect(reply.get(), &QNetworkReply::readyRead, &loop, drain);
   QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
   deadline.start(options.timeoutMs);
@@ -105,15 +132,37 @@ bool DownloadFile(const QString& url, const QString& localPath, const DownloadOp
   // the user cannot start a second flow (or close the window) in the middle of the check.
   if (!reply->isFinished()) loop.exec(QEventLoop::ExcludeUserInputEvents);
   deadline.stop();
-  drain();
+  if (!timedOut && !refused) drain();
+  // A redirect that was not followed (refused, one too many, to another scheme) ends with its
+  // own status, or with none that is final: that is no answer to what was asked.
+  const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+  const bool unanswered = answered() && (status < 200 || (status >= 300 && status < 400));
+  const bool cut = timedOut || tooLarge || refused || unanswered ||
+                   reply->error() == QNetworkReply::TooManyRedirectsError ||
+                   reply->error() == QNetworkReply::InsecureRedirectError;
   // A server that answered with an empty body still leaves its (empty) file behind.
-  if (!writeFailed && !file.isOpen() && answered()) {
+  if (!cut && !writeFailed && !file.isOpen() && answered()) {
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) writeFailed = true;
   }
   if (file.isOpen() && !file.flush()) writeFailed = true;
   file.close();
-  if (writeFailed) throw Error("Unable to write to " + localPath.toStdString());
-  return written > 0;
+  if (writeFailed) {
+    if (written > 0) file.remove();
+    throw Error("Unable to write to " + localPath.toStdString());
+  }
+  if (cut) {
+    // Half a body is no download: nothing of it stays.
+    if (file.exists() && (written > 0 || answered())) file.remove();
+    if (timedOut) return DownloadOutcome::TimedOut;
+    if (tooLarge) return DownloadOutcome::TooLarge;
+    return DownloadOutcome::Failed;
+  }
+  if (written > 0) return DownloadOutcome::Done;
+  return answered() ? DownloadOutcome::Empty : DownloadOutcome::Failed;
+}
+
+bool DownloadFile(const QString& url, const QString& localPath, const DownloadOptions& options) {
+  return Download(url, localPath, options) == DownloadOutcome::Done;
 }
 
 }  // namespace qv

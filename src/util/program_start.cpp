@@ -15,11 +15,12 @@ bool MakeExecutable(const QString& path) {
   return QFile::setPermissions(path, QFile::permissions(path) | owner);
 }
 
-bool RunProgram(const QString& program, const QString& argument, const ProgramStarter& start) {
+bool RunProgram(const QString& program, const QString& argument, const QString& workingFolder,
+                const ProgramStarter& start) {
   if (!MakeExecutable(program)) return false;
   const QStringList arguments{argument};
-  if (start) return start(program, arguments);
-  return QProcess::startDetached(program, arguments);
+  if (start) return start(program, arguments, workingFolder);
+  return QProcess::startDetached(program, arguments, workingFolder);
 }
 
 }  // namespace qv

@@ -81,7 +81,7 @@ class TestDownload : public QObject {
 
   void emptyBodyIsNoDownload() {
     mServer->Serve("/empty", "");
-    QVERIFY(!DownloadFile(mServer->Url("/empty"), Local("e")));
+    QCOMPARE(Download(mServer->Url("/empty"), Local("e")), DownloadOutcome::Empty);
     QCOMPARE(Contents(Local("e")), QByteArray());
   }
 
@@ -136,6 +136,48 @@ class TestDownload : public QObject {
     QVERIFY(clock.elapsed() >= 250);
     QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
     QCOMPARE(mServer->Requests("/slow"), 1);
+  }
+
+  void bodyBeyondTheLimitIsCutOffAndLeavesNothing() {
+    mServer->Serve("/big", Pattern(5000));
+    DownloadOptions options;
+    options.maxBytes = 4999;
+    QCOMPARE(Download(mServer->Url("/big"), Local("b"), options), DownloadOutcome::TooLarge);
+    QVERIFY(!QFileInfo::exists(Local("b")));
+    options.maxBytes = 5000;
+    QCOMPARE(Download(mServer->Url("/big"), Local("b"), options), DownloadOutcome::Done);
+    QCOMPARE(Contents(Local("b")), Pattern(5000));
+  }
+
+  void endlessBodyEndsAtTheWallTimeNotAtSilence() {
+    // Data keeps arriving, so only a limit on the whole time can end it.
+    mServer->Endless("/endless");
+    DownloadOptions options;
+    options.timeoutMs = 400;
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(Download(mServer->Url("/endless"), Local("e"), options), DownloadOutcome::TimedOut);
+    QVERIFY(clock.elapsed() >= 350);
+    QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY(!QFileInfo::exists(Local("e")));
+  }
+
+  void redirectsAreFollowedOnlyOnTheSameHost() {
+    mServer->Serve("/real", "content");
+    mServer->Redirect("/here", "/real");
+    QVERIFY(DownloadFile(mServer->Url("/here"), Local("r")));
+    QCOMPARE(Contents(Local("r")), QByteArray("content"));
+    // "localhost" reaches the same server, but it is another host name.
+    mServer->Redirect("/away", QStringLiteral("http://localhost:%1/real").arg(mServer->Port()));
+    QCOMPARE(Download(mServer->Url("/away"), Local("a")), DownloadOutcome::Failed);
+    QVERIFY(!QFileInfo::exists(Local("a")));
+    mServer->Redirect("/file", "file:///etc/hostname");
+    QCOMPARE(Download(mServer->Url("/file"), Local("f")), DownloadOutcome::Failed);
+    QCOMPARE(mServer->Requests("/real"), 1);
+    // A loop ends as a failure, not as a hang.
+    mServer->Redirect("/loop", "/loop");
+    QCOMPARE(Download(mServer->Url("/loop"), Local("l")), DownloadOutcome::Failed);
+    QVERIFY(mServer->Requests("/loop") <= 6);
   }
 
   void unwritableLocalFileIsAnError() {

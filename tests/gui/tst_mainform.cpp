@@ -1,14 +1,17 @@
 // The main window offscreen: start-up, picture loading, function keys, lists, analysis, closing.
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
+#include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QListView>
 #include <QListWidget>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QToolButton>
@@ -16,10 +19,11 @@
 #include <memory>
 
 #include "core/settings/program_settings.h"
-#include "gui/NumEdit.h"
 #include "gui/About.h"
+#include "gui/NumEdit.h"
 #include "gui/definitions.h"
 #include "gui/main.h"
+#include "gui/prompter.h"
 #include "support/bmp_writer.h"
 #include "support/grid_builder.h"
 #include "support/scripted_prompter.h"
@@ -31,7 +35,9 @@ namespace {
 
 // Picture of `w` x `h` on white with a red block and a blue block.
 PixelGrid Section(int w, int h) {
-  return MakeGrid(w, h, kWhite, {{w / 4, h / 4, w / 2, 3 * h / 4, kRed}, {w / 2 + 1, h / 4, 3 * w / 4, h / 2, kBlue}});
+  return MakeGrid(
+      w, h, kWhite,
+      {{w / 4, h / 4, w / 2, 3 * h / 4, kRed}, {w / 2 + 1, h / 4, 3 * w / 4, h / 2, kBlue}});
 }
 
 }  // namespace
@@ -124,7 +130,8 @@ class TestMainForm : public QObject {
     QCOMPARE(s.SignConvention, 0);
     QCOMPARE(s.AngleTolerance, 1.0);
     QVERIFY(s.AutoStart);
-    QCOMPARE(QString::fromStdString(s.PictureFile), QString::fromStdString(mDir->File("section.bmp")));
+    QCOMPARE(QString::fromStdString(s.PictureFile),
+             QString::fromStdString(mDir->File("section.bmp")));
     // AutoStart shows the remembered picture's name at once.
     QCOMPARE(form->StatusPanels[5]->text(), QString("section.bmp"));
     QVERIFY(form->UpdateTimer.interval() == 10 && form->Timer2.isActive());
@@ -134,7 +141,8 @@ class TestMainForm : public QObject {
     WriteAll(mDir->File("quorvane.INI"),
              "[program]\r\ndeftype=1\r\nautostart=false\r\neps=2.5\r\nfontsize=x\r\n"
              "[data]\r\nworkingdir=\r\n");
-    WriteAll(mDir->File("properties.ini"), "[properties]\r\nn=1\r\n1=1@clRed@steel@210000@7850\r\n");
+    WriteAll(mDir->File("properties.ini"),
+             "[properties]\r\nn=1\r\n1=1@clRed@steel@210000@7850\r\n");
     auto form = NewForm();
     const ProgramSettings& s = form->Session().Settings;
     QCOMPARE(s.SignConvention, 1);
@@ -142,11 +150,16 @@ class TestMainForm : public QObject {
     QCOMPARE(s.AngleTolerance, 2.5);
     QCOMPARE(s.FontSize, 14);  // the key that did not convert keeps its default
     QCOMPARE(QString::fromStdString(s.WorkingDir), QString::fromStdString(mDir->Path() + "/"));
-    QCOMPARE(form->EIyyCaption->text(), QString("EIz"));  // applied at creation
+    QCOMPARE(form->EIyyCaption->text(), QString("EIz"));             // applied at creation
     QCOMPARE(form->StatusPanels[5]->text(), QString("<filename>"));  // no autostart: no name
     QCOMPARE(form->Session().MaterialLibrary->Count(), 1);
     // The conversion failure is shown once the window is up; no picture load is armed.
-    mPrompts->ExpectError("'x' is not a valid integer value");
+    const QString settingsFile = QString::fromStdString(mDir->File("quorvane.INI"));
+    mPrompts->ExpectError("'x' is not a valid integer value\r\rIn the settings file " +
+                          settingsFile +
+                          " the key \"fontsize\" does not convert; its default 14 is used.\r"
+                          "The file as it was is kept as " +
+                          settingsFile + ".bak.");
     form->UpdateTimerTimer();
     QVERIFY(!form->Timer1.isActive());
   }
@@ -188,11 +201,15 @@ class TestMainForm : public QObject {
     QTest::addColumn<int>("h");
     QTest::addColumn<QString>("warning");
     QTest::addColumn<QString>("shape");
-    const QString tail = " is smaller than 400x400 pixels,\rcorrect screen output can not be guaranteed!";
+    const QString tail =
+        " is smaller than 400x400 pixels,\rcorrect screen output can not be guaranteed!";
     QTest::newRow("400x400 no warning") << 400 << 400 << QString() << "square bitmap";
-    QTest::newRow("399 wide") << 399 << 800 << "Bitmap size 399x800" + tail << "Not a square bitmap !";
-    QTest::newRow("399 high") << 800 << 399 << "Bitmap size 800x399" + tail << "Not a square bitmap !";
-    QTest::newRow("500x300") << 500 << 300 << "Bitmap size 500x300" + tail << "Not a square bitmap !";
+    QTest::newRow("399 wide") << 399 << 800 << "Bitmap size 399x800" + tail
+                              << "Not a square bitmap !";
+    QTest::newRow("399 high") << 800 << 399 << "Bitmap size 800x399" + tail
+                              << "Not a square bitmap !";
+    QTest::newRow("500x300") << 500 << 300 << "Bitmap size 500x300" + tail
+                             << "Not a square bitmap !";
   }
   void sizeWarningAndShapeLabels() {
     QFETCH(int, w);
@@ -265,14 +282,15 @@ class TestMainForm : public QObject {
         "but the selected one\rF3 = Reload current bitmap");
     form->ListKey(Qt::Key_F1, false);
     Select(*form, "clRed");
-    mPrompts->ExpectMessage("colorlabel=clRed   name=\rxmin=100   xmax=200\rymin=100   ymax=300\rE=1   rpho=1");
+    mPrompts->ExpectMessage(
+        "colorlabel=clRed   name=\rxmin=100   xmax=200\rymin=100   ymax=300\rE=1   rpho=1");
     form->ListKey(Qt::Key_F1, false);
     mPrompts->ExpectConfirm("Hide all colors but clRed ?", true);
     form->ListKey(Qt::Key_F2, false);
     const PixelGrid& g = form->Session().Picture;
     QCOMPARE(g.At(0, 0), kWhite);
     QCOMPARE(g.At(150, 200), kRed);
-    QCOMPARE(g.At(300, 150), kWhite);  // the blue block is gone
+    QCOMPARE(g.At(300, 150), kWhite);       // the blue block is gone
     QVERIFY(form->Session().PictureFresh);  // hiding does not count as drawing
     form->ListKey(Qt::Key_F3, false);
     QCOMPARE(form->Session().Picture.At(300, 150), kBlue);
@@ -378,6 +396,51 @@ class TestMainForm : public QObject {
     QCOMPARE(mShell->ClipboardWrites(), 2);
   }
 
+  void analyseNeverCountsTheDrawingsWhenThePictureFileIsGone() {
+    auto form = NewForm();
+    Analysed(*form);
+    const QString report = mShell->Clipboard();
+    const QString ea = form->Label23->text();
+    QVERIFY(QFile::remove(QString::fromStdString(mDir->File("p.bmp"))));
+    mPrompts->ExpectError("The picture file " + QString::fromStdString(mDir->File("p.bmp")) +
+                          " is no longer there, so the section cannot be analysed.");
+    // As the button's signal runs it: an error of the handler is shown, never thrown on.
+    Guarded([&form] { form->Button1Click(); });
+    QCOMPARE(mShell->ClipboardWrites(), 1);
+    QCOMPARE(mShell->Clipboard(), report);
+    QCOMPARE(form->Label23->text(), ea);
+    QVERIFY(!form->Busy());
+  }
+
+  void userTextIsShownAsTyped() {
+    WriteAll(mDir->File("properties.ini"),
+             "[properties]\r\nn=1\r\n1=1@clRed@<b>steel</b> & <i>co@210000@7850\r\n");
+    auto form = NewForm();
+    Open(*form, WritePicture("<b>p<i>.bmp", Section(400, 400)));
+    Select(*form, "clRed");
+    form->ListBox1DblClick();
+    SelectMaterial(*form, "clRed");
+    form->ListBox2Click();
+    QCOMPARE(form->Label13->text(), QString("<b>steel</b> & <i>co"));
+    QCOMPARE(form->StatusPanels[5]->text(), QString("<b>p<i>.bmp"));
+    for (QLabel* label : form->findChildren<QLabel*>()) {
+      QVERIFY2(label->textFormat() == Qt::PlainText, qPrintable(label->objectName()));
+    }
+    // The real message box shows a description with its line breaks, not as markup.
+    QtPrompter real;
+    bool seen = false;
+    QTimer::singleShot(0, [&seen] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      QVERIFY(box != nullptr);
+      seen = true;
+      QCOMPARE(box->textFormat(), Qt::PlainText);
+      QCOMPARE(box->text(), QString("<b>a</b>\nsecond line"));
+      box->accept();
+    });
+    real.Message("<b>a</b>\rsecond line");
+    QVERIFY(seen);
+  }
+
   void closingWritesSettingsAndLibrary() {
     {
       auto form = NewForm();
@@ -392,7 +455,6 @@ class TestMainForm : public QObject {
     const std::string library = ReadAll(mDir->File("properties.ini"));
     QVERIFY(library.find("1=1@clRed@@1@1") != std::string::npos);
   }
-
 
   void conventionsRenameButNeverRecompute() {
     auto form = NewForm();
@@ -432,7 +494,8 @@ class TestMainForm : public QObject {
 
     // In the EURO-code convention the menu only asks to go back.
     mPrompts->ExpectConfirm(
-        "Current definitions based on EURO-code\r\rDo you want so change to Dorvast/Pelkam definitions ?",
+        "Current definitions based on EURO-code\r\rDo you want so change to Dorvast/Pelkam "
+        "definitions ?",
         false);
     form->Definitions1Click();
     QCOMPARE(form->Session().Settings.SignConvention, 1);
@@ -440,9 +503,11 @@ class TestMainForm : public QObject {
     const QString report1 = mShell->Clipboard();
     QVERIFY(report1.contains("    EIy  = " + eizz + " Nmm^2\r\n    EIz  = " + eiyy + " Nmm^2\r\n"));
     QString renamed = report1;
-    renamed.replace("    EIy  = " + eizz, "    EIzz = " + eizz).replace("    EIz  = " + eiyy, "    EIyy = " + eiyy);
+    renamed.replace("    EIy  = " + eizz, "    EIzz = " + eizz)
+        .replace("    EIz  = " + eiyy, "    EIyy = " + eiyy);
     QStringList lines0 = report0.split("\r\n"), lines1 = renamed.split("\r\n");
-    std::swap(lines1[lines1.indexOf("    EIzz = " + eizz + " Nmm^2")], lines1[lines1.indexOf("    EIyy = " + eiyy + " Nmm^2")]);
+    std::swap(lines1[lines1.indexOf("    EIzz = " + eizz + " Nmm^2")],
+              lines1[lines1.indexOf("    EIyy = " + eiyy + " Nmm^2")]);
     QCOMPARE(lines1, lines0);  // only the names and their order differ
 
     mPrompts->ExpectConfirm(kAnyText, true);
@@ -550,7 +615,8 @@ class TestMainForm : public QObject {
     QCOMPARE(QString::fromStdString(s.FontName), QString("DejaVu Serif"));
     QCOMPARE(s.FontSize, 20);
     QCOMPARE(s.FontStyle, unsigned{kFontBold});
-    QCOMPARE(form->SpeedButton2->toolTip(), QString("Set graphics font\ncurrent font is DejaVu Serif size is 20"));
+    QCOMPARE(form->SpeedButton2->toolTip(),
+             QString("Set graphics font\ncurrent font is DejaVu Serif size is 20"));
     mPrompts->ExpectChooseFont(std::nullopt);  // cancel changes nothing
     form->SpeedButton2Click();
     QCOMPARE(form->Session().Settings.FontSize, 20);
@@ -559,7 +625,8 @@ class TestMainForm : public QObject {
   void helpAndFolder() {
     auto form = NewForm();
     mPrompts->ExpectInformation("Help document not in the program root directory : \r- " +
-                                QString::fromStdString(mDir->Path()) + "/\r\rCheck your installation!");
+                                QString::fromStdString(mDir->Path()) +
+                                "/\r\rCheck your installation!");
     form->Help1Click();
     WriteAll(mDir->File("MANUAL_VAROLITH.pdf"), "%PDF-1.4");
     form->Help1Click();

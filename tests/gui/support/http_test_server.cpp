@@ -42,6 +42,27 @@ void HttpTestServer::Serve(const QString& path, const QByteArray& body, int stat
 
 void HttpTestServer::Stall(const QString& path) { mAnswers.insert(path, Answer{200, {}, true}); }
 
+void HttpTestServer::Redirect(const QString& path, const QString& location, int status) {
+  Answer answer;
+  answer.status = status;
+  answer.location = location.toUtf8();
+  mAnswers.insert(path, answer);
+}
+
+void HttpTestServer::Endless(const QString& path) {
+  Answer answer;
+  answer.endless = true;
+  mAnswers.insert(path, answer);
+}
+
+void HttpTestServer::Feed(QTcpSocket* socket) {
+  // Keeps a little ahead of the reader, so memory stays small however long it reads.
+  static const QByteArray kChunk(64 * 1024, 'e');
+  if (socket->state() == QAbstractSocket::ConnectedState && socket->bytesToWrite() < 256 * 1024) {
+    socket->write(kChunk);
+  }
+}
+
 quint16 HttpTestServer::ClosedPort() {
   QTcpServer probe;
   probe.listen(QHostAddress::LocalHost, 0);
@@ -81,6 +102,20 @@ void HttpTestServer::Read(QTcpSocket* socket) {
   const Answer answer =
       found != mAnswers.constEnd() ? *found : Answer{404, "<html>no such file</html>", false};
   if (answer.stall) return;
+  if (answer.endless) {
+    socket->write(
+        "HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\n"
+        "Connection: close\r\n\r\n");
+    connect(socket, &QTcpSocket::bytesWritten, this, [this, socket] { Feed(socket); });
+    Feed(socket);
+    return;
+  }
+  if (!answer.location.isEmpty()) {
+    socket->write("HTTP/1.1 " + QByteArray::number(answer.status) + " Moved\r\nLocation: " +
+                  answer.location + "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+    socket->disconnectFromHost();
+    return;
+  }
   QByteArray reply = "HTTP/1.1 " + QByteArray::number(answer.status) + " " + Reason(answer.status) +
                      "\r\nContent-Type: application/octet-stream" +
                      "\r\nContent-Length: " + QByteArray::number(answer.body.size()) +

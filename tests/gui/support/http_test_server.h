@@ -27,6 +27,10 @@ class HttpTestServer : public QObject {
   void Serve(const QString& path, const QByteArray& body, int status = 200);
   /// Reads requests for `path` but never answers them (a server that hangs).
   void Stall(const QString& path);
+  /// Answers GET `path` with `status` (a redirect) to `location`.
+  void Redirect(const QString& path, const QString& location, int status = 302);
+  /// Answers GET `path` with a body that never ends (no length, data as fast as it is taken).
+  void Endless(const QString& path);
 
   /// How many requests asked for `path`.
   int Requests(const QString& path) const { return mCounts.value(path); }
@@ -44,10 +48,13 @@ class HttpTestServer : public QObject {
     int status = 200;
     QByteArray body;
     bool stall = false;
+    QByteArray location;
+    bool endless = false;
   };
 
   void Accept();
   void Read(QTcpSocket* socket);
+  void Feed(QTcpSocket* socket);
 
   QTcpServer mServer;
   QHash<QString, Answer> mAnswers;

@@ -10,8 +10,9 @@ void RecordingShell::SetClipboardText(const QString& text) {
   ++mClipboardWrites;
 }
 
-bool RecordingShell::StartProgram(const QString& program, const QStringList& arguments) {
-  mPrograms.push_back({program, arguments});
+bool RecordingShell::StartProgram(const QString& program, const QStringList& arguments,
+                                  const QString& workingFolder) {
+  mPrograms.push_back({program, arguments, workingFolder});
   return mStartResult;
 }
 

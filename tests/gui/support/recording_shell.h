@@ -14,6 +14,7 @@ namespace qv::test {
 struct StartedProgram {
   QString program;
   QStringList arguments;
+  QString workingFolder;
 };
 
 /// Installs itself for its lifetime.
@@ -38,7 +39,8 @@ class RecordingShell : public Shell {
   QString ClipboardText() override { return mClipboard; }
   void OpenDocument(const QString& pathOrUrl) override { mDocuments.append(pathOrUrl); }
   void OpenFolder(const QString& folder) override { mFolders.append(folder); }
-  bool StartProgram(const QString& program, const QStringList& arguments) override;
+  bool StartProgram(const QString& program, const QStringList& arguments,
+                    const QString& workingFolder) override;
   void Beep() override { ++mBeeps; }
 
  private:
