@@ -515,7 +515,7 @@ bool TMainForm::LoadPicture(bool warnSmall) {
 }
 
 void TMainForm::ShowPicture() {
-  mImage = ToQImage(mSession.Picture);
+  mImage = ToQImage(mSession.Picture, mSession.PictureFile());
   Image1->SetImage(mImage);
 }
 
