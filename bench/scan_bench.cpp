@@ -3,6 +3,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <random>
@@ -12,6 +13,8 @@
 #include "core/dd_props.h"
 #include "core/picture/pixel_grid.h"
 #include "core/session.h"
+#include "support/bmp_writer.h"
+#include "support/grid_builder.h"
 
 namespace qv {
 namespace {
@@ -39,6 +42,14 @@ const PixelGrid& Picture(const std::string& kind, int size) {
   auto& slot = cache[{kind, size}];
   if (!slot) slot = std::make_unique<PixelGrid>(kind == "random" ? RandomColours(size) : Composite(size));
   return *slot;
+}
+
+// The picture written once as a BMP file for the flows that read files.
+std::string BenchFile(const std::string& name, const PixelGrid& grid) {
+  static test::TempDir dir;
+  const std::string path = dir.File(name);
+  if (!std::filesystem::exists(path)) test::WriteAll(path, test::EncodeBmp24(grid));
+  return path;
 }
 
 TPROPClass CompositeLibrary() {
@@ -87,13 +98,21 @@ void BM_Inventory(benchmark::State& state, const std::string& kind) {
 
 // The whole inventory as the window runs it: the scan plus the found-colours list.
 void BM_SessionInventory(benchmark::State& state, const std::string& kind) {
+  // The session reads its picture from a file, as the window does.
+  const PixelGrid& grid = Picture(kind, static_cast<int>(state.range(0)));
+  const std::string path = BenchFile("inventory-" + kind + ".bmp", grid);
   SectionSession session;
-  session.Picture = Picture(kind, static_cast<int>(state.range(0)));
-  session.Settings.IgnoreDollarColours = false;
-  session.Threads = static_cast<int>(state.range(1));
+  ProgramSettings settings = session.Settings();
+  settings.IgnoreDollarColours = false;
+  session.ChangeSettings(settings);
+  session.SetThreads(static_cast<int>(state.range(1)));
+  if (!session.AcceptPicture(path)) {
+    state.SkipWithError("the picture file cannot be read");
+    return;
+  }
   for (auto _ : state) session.ColourInventory();
-  state.counters["colours"] = static_cast<double>(session.FoundLabels.size());
-  SetRate(state, session.Picture);
+  state.counters["colours"] = static_cast<double>(session.FoundLabels().size());
+  SetRate(state, session.Picture());
 }
 
 void BM_BothPasses(benchmark::State& state, const std::string& kind) {

@@ -23,6 +23,7 @@
 #include <utility>
 
 #include "core/analysis/number_text.h"
+#include "core/analysis/field_number.h"
 #include "core/analysis/overlay.h"
 #include "core/dd_props.h"
 #include "core/error.h"
@@ -152,48 +153,9 @@ Options ParseArguments(const std::vector<std::string>& args) {
 // ---------------------------------------------------------------------------------------------
 // Values
 
-// The window's integer field: optional leading spaces, then a signed decimal 32-bit integer or,
-// without a sign, "$", "x", "X", "0x" or "0X" and one to eight hexadecimal digits taken as a
-// 32-bit pattern.
-std::optional<std::int32_t> ReadFieldInteger(std::string_view text) {
-  const std::size_t start = text.find_first_not_of(' ');
-  if (start == std::string_view::npos) return std::nullopt;
-  std::string_view t = text.substr(start);
-  std::string_view hex;
-  bool isHex = false;
-  if (t[0] == '$' || t[0] == 'x' || t[0] == 'X') {
-    hex = t.substr(1);
-    isHex = true;
-  } else if (t.size() >= 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) {
-    hex = t.substr(2);
-    isHex = true;
-  }
-  if (isHex) {
-    if (hex.empty() || hex.size() > 8 || !std::all_of(hex.begin(), hex.end(), [](char c) {
-          return std::isxdigit(static_cast<unsigned char>(c));
-        })) {
-      return std::nullopt;
-    }
-    std::uint32_t pattern = 0;
-    std::from_chars(hex.data(), hex.data() + hex.size(), pattern, 16);
-    return static_cast<std::int32_t>(pattern);
-  }
-  std::string_view digits = t;
-  if (t[0] == '+' || t[0] == '-') digits = t.substr(1);
-  if (digits.empty() ||
-      !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-    return std::nullopt;
-  }
-  // from_chars takes "-" but not "+".
-  if (t[0] == '+') t = digits;
-  std::int32_t value = 0;
-  const auto result = std::from_chars(t.data(), t.data() + t.size(), value, 10);
-  if (result.ec != std::errc() || result.ptr != t.data() + t.size()) return std::nullopt;
-  return value;
-}
-
 int ReadSize(std::string_view option, const std::string& text) {
-  const std::optional<std::int32_t> value = ReadFieldInteger(text);
+  // The window's own size fields read the text this way.
+  const std::optional<std::int32_t> value = ParseIntegerText(text);
   const std::string prefix = std::string(option) + " '" + text + "': ";
   if (!value) throw Error(prefix + InvalidIntegerMessage(text));
   if (*value < 0 || *value > kMaxSizeMm) throw Error(prefix + "the size must be 1..100000 mm");
@@ -264,9 +226,7 @@ AnalyseValues ReadAnalyseValues(const Options& o) {
   if (o.eps) v.eps = ReadRealOption("--eps", *o.eps);
   for (const std::string& text : o.materials) v.materials.push_back(ReadMaterial(text));
   if (o.overlay) {
-    std::string ext = std::filesystem::path(*o.overlay).extension().string();
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const std::string ext = LowerExtensionOf(*o.overlay);
     if (ext != ".png" && ext != ".bmp") {
       throw Error("'" + *o.overlay + "' is not a .png or .bmp file name");
     }
@@ -374,10 +334,12 @@ void ApplyMaterial(TPROPClass& library, const MaterialOverride& m) {
 
 std::string ColoursText(const Options& o, ProgressLine& progress) {
   SectionSession session;
-  session.Settings.IgnoreDollarColours = !o.all;
+  ProgramSettings settings = session.Settings();
+  settings.IgnoreDollarColours = !o.all;
+  session.ChangeSettings(settings);
   OpenPicture(session, o.picture, progress);
   std::string text;
-  for (const TPROPRec& colour : session.FoundColourList) {
+  for (const TPROPRec& colour : session.FoundColourList()) {
     const PROPRec& p = colour.prop;
     text += p.colorlabel + '\t' + Decimal(p.xmin) + '\t' + Decimal(p.xmax) + '\t' +
             Decimal(p.ymin) + '\t' + Decimal(p.ymax) + '\n';
@@ -503,14 +465,14 @@ std::string CentreJson(PixelPoint p, int xmin, int ymin, const SectionResult& r)
 }
 
 std::string MaterialsJson(const SectionSession& s) {
-  const SectionResult& r = s.Result;
+  const SectionResult& r = s.Result();
   const double pixelArea = r.Dx * r.Dy;
   std::string out = "[";
   bool first = true;
-  for (const TPROPRec& entry : *s.MaterialLibrary) {
+  for (const TPROPRec& entry : *s.MaterialLibrary()) {
     if (!entry.inUse) continue;
     std::int64_t pixels = 0;
-    for (const MaterialMoments& m : s.Moments.materials) {
+    for (const MaterialMoments& m : s.Moments().materials) {
       if (m.entry == &entry) pixels += m.count;
     }
     // Evaluated like the section totals (weight times count, then the pixel area), so a
@@ -533,10 +495,10 @@ std::string MaterialsJson(const SectionSession& s) {
 }
 
 std::string AnalysisJson(const SectionSession& s, const AnalyseValues& v) {
-  const SectionResult& r = s.Result;
-  const SectionBounds& b = s.Bounds;
-  const CentreTexts& c = s.Centre;
-  const StiffnessTexts& t = s.Stiffness;
+  const SectionResult& r = s.Result();
+  const SectionBounds& b = s.Bounds();
+  const CentreTexts& c = s.Centre();
+  const StiffnessTexts& t = s.Stiffness();
   const Members members = {
       {"picture", JsonString(FileNameOf(s.PictureFile()))},
       {"width_text", JsonString(v.size.widthText)},
@@ -563,8 +525,8 @@ std::string AnalysisJson(const SectionSession& s, const AnalyseValues& v) {
       {"alpha_rad", JsonNumber(r.Alpha)},
       {"alpha_deg", JsonNumber(r.Alpha * 180 / std::numbers::pi)},
       {"iso", JsonBool(r.Iso)},
-      {"convention", JsonInteger(s.Settings.SignConvention)},
-      {"eps", JsonNumber(s.Settings.AngleTolerance)},
+      {"convention", JsonInteger(s.Settings().SignConvention)},
+      {"eps", JsonNumber(s.Settings().AngleTolerance)},
       {"texts", JsonObject({{"relevant_pixels", JsonString(c.relevantPixels)},
                             {"ea", JsonString(c.ea)},
                             {"nc_hor", JsonString(c.ncHor)},
@@ -649,24 +611,27 @@ std::string AnalyseText(const Options& o, ProgressLine& progress) {
   const AnalyseValues v = ReadAnalyseValues(o);
 
   SectionSession session;
-  session.MaterialLibrary = o.library ? LoadLibrary(*o.library) : std::make_unique<TPROPClass>();
-  for (const MaterialOverride& m : v.materials) ApplyMaterial(*session.MaterialLibrary, m);
-  session.Settings.SignConvention = v.convention;
-  session.Settings.AngleTolerance = v.eps;
-  session.Settings.IgnoreDollarColours = false;
+  session.SetLibrary(o.library ? LoadLibrary(*o.library) : std::make_unique<TPROPClass>());
+  for (const MaterialOverride& m : v.materials) ApplyMaterial(session.EditLibrary(), m);
+  ProgramSettings settings = session.Settings();
+  settings.SignConvention = v.convention;
+  settings.AngleTolerance = v.eps;
+  settings.IgnoreDollarColours = false;
+  session.ChangeSettings(settings);
 
   OpenPicture(session, o.picture, progress);
   for (const std::string& label : o.uses) {
-    if (session.FoundColourList.FindByLabel(label) == nullptr) {
+    if (session.FoundColourList().FindByLabel(label) == nullptr) {
       throw Error("'" + label + "' is not a colour of " + FileNameOf(o.picture));
     }
     session.AddColourToMaterialList(label);  // a label given twice stays on the list once
   }
-  if (session.MaterialList.empty()) throw Error("No material selected.");
-  // The window shows "analyse" only for a section more than one pixel each way.
-  if (!session.SectionSpansArea()) {
+  if (session.MaterialList().empty()) throw Error("No material selected.");
+  // The window offers "analyse" only for a section more than one pixel each way (the sizes,
+  // the other half of its rule, were refused above when 0).
+  if (!session.AnalyseOffered(v.size.widthMm, v.size.heightMm)) {
     throw Error("the section is only one pixel " +
-                std::string(session.Bounds.xmax == session.Bounds.xmin ? "wide" : "high") +
+                std::string(session.Bounds().xmax == session.Bounds().xmin ? "wide" : "high") +
                 " and cannot be analysed");
   }
 
@@ -678,11 +643,13 @@ std::string AnalyseText(const Options& o, ProgressLine& progress) {
 
   if (o.overlay) {
     GuiApplicationScope gui;
-    const OverlayInput input = MakeOverlayInput(session.Picture.Width(), session.Picture.Height(),
-                                                session.Bounds, session.Result, session.Settings);
-    RenderOverlay(DrawResultOverlay(input), session.Picture);
+    const OverlayInput input =
+        MakeOverlayInput(session.Picture().Width(), session.Picture().Height(), session.Bounds(),
+                         session.Result(), session.Settings());
+    session.DrawOnPicture(
+        [&input](PixelGrid& picture) { RenderOverlay(DrawResultOverlay(input), picture); });
     // Written through a temporary that replaces the target only when complete.
-    SavePicture(session.Picture, *o.overlay);
+    SavePicture(session.Picture(), *o.overlay);
   }
   return text;
 }

@@ -8,117 +8,182 @@
 #include "core/error.h"
 #include "core/analysis/colour_label.h"
 #include "core/picture/bmp_reader.h"
+#include "core/settings/save_location.h"
 
 namespace qv {
 
-std::string FolderOf(const std::string& path) {
-  const auto slash = path.find_last_of('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-std::string FileNameOf(const std::string& path) {
-  const auto slash = path.find_last_of('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 SectionSession::SectionSession() = default;
 
-std::vector<std::string> SectionSession::LoadSettings(const std::string& programPath) {
-  return qv::LoadSettings(programPath, Settings, MaterialLibrary);
+std::vector<std::string> SectionSession::LoadSettings(const std::string& programPath,
+                                                      const std::string& userFolder) {
+  mUserFolder = userFolder;
+  // Settings go beside the program while that folder can be written, else to the user's
+  // folder; a read-only settings file beside the program is still read until the user's own
+  // exists.
+  mSettingsProgramPath =
+      userFolder.empty() ? programPath : SettingsProgramPath(programPath, userFolder);
+  std::string readFrom = mSettingsProgramPath;
+  std::error_code ec;
+  if (mSettingsProgramPath != programPath &&
+      !std::filesystem::exists(SettingsFilePath(mSettingsProgramPath), ec)) {
+    readFrom = programPath;
+  }
+  return qv::LoadSettings(readFrom, mSettings, mMaterialLibrary);
 }
 
-void SectionSession::SaveSettings(const std::string& programPath) const {
-  qv::SaveSettings(programPath, Settings, MaterialLibrary.get());
+void SectionSession::SaveSettings() {
+  if (mSettingsProgramPath.empty()) return;
+  // A library that cannot be written where it is goes to the user's folder instead of being
+  // lost; one that did not load is not written at all.
+  if (mMaterialLibrary && !mMaterialLibrary->LoadFailed() && !mUserFolder.empty()) {
+    const std::string target = WritableLibraryFile(mSettings.LibraryFile, mUserFolder);
+    mSettings.LibraryFile = target;
+    mMaterialLibrary->FileName = target;
+  }
+  qv::SaveSettings(mSettingsProgramPath, mSettings, mMaterialLibrary.get());
+}
+
+void SectionSession::ChangeSettings(const ProgramSettings& changed) {
+  const std::string pictureFile = mSettings.PictureFile;
+  const std::string libraryFile = mSettings.LibraryFile;
+  const std::string workingDir = mSettings.WorkingDir;
+  const bool unreadable = mSettings.SettingsFileUnreadable;
+  mSettings = changed;
+  mSettings.PictureFile = pictureFile;
+  mSettings.LibraryFile = libraryFile;
+  mSettings.WorkingDir = workingDir;
+  mSettings.SettingsFileUnreadable = unreadable;
+}
+
+void SectionSession::SetLibrary(std::unique_ptr<TPROPClass> library) {
+  mMaterialLibrary = std::move(library);
+}
+
+TPROPClass& SectionSession::EditLibrary() {
+  if (!mMaterialLibrary) mMaterialLibrary = std::make_unique<TPROPClass>();
+  return *mMaterialLibrary;
 }
 
 bool SectionSession::LoadPicture() {
   std::error_code ec;
-  if (Settings.PictureFile.empty() || !std::filesystem::exists(Settings.PictureFile, ec)) {
+  if (mSettings.PictureFile.empty() || !std::filesystem::exists(mSettings.PictureFile, ec)) {
     return false;
   }
   try {
-    PixelGrid fresh = ReadPicture(Settings.PictureFile, std::move(SparePicture));
-    SparePicture = std::move(Picture);
-    if (SparePicture.Size() > kSparePictureLimit) SparePicture = PixelGrid();
-    Picture = std::move(fresh);
+    if (mPictureSource == mSettings.PictureFile) {
+      // Wiping drawings: the same file again, into the same memory (no second picture, no fresh
+      // pages). Should the file have become unreadable, the picture is gone: it was drawn over.
+      mPicture = ReadPicture(mSettings.PictureFile, std::move(mPicture));
+    } else {
+      // Another file: the old picture stays until the new one is read whole.
+      PixelGrid fresh = ReadPicture(mSettings.PictureFile);
+      mPicture = std::move(fresh);
+      mPictureSource = mSettings.PictureFile;
+    }
   } catch (const Error&) {
     // The old picture and its lists stay, but they no longer belong to PictureFile: an analysis
     // must read the file again (and fail again) rather than report the old picture under the new
     // file's name.
-    PictureFresh = false;
+    mPictureFresh = false;
     throw;
   }
-  PictureFresh = true;
+  mPictureFresh = true;
   return true;
 }
 
 std::optional<std::string> SectionSession::SmallPictureWarning() const {
-  if (Picture.Width() >= 400 && Picture.Height() >= 400) return std::nullopt;
-  return "Bitmap size " + std::to_string(Picture.Width()) + "x" + std::to_string(Picture.Height()) +
+  if (mPicture.Width() >= 400 && mPicture.Height() >= 400) return std::nullopt;
+  return "Bitmap size " + std::to_string(mPicture.Width()) + "x" +
+         std::to_string(mPicture.Height()) +
          " is smaller than 400x400 pixels,\rcorrect screen output can not be guaranteed!";
 }
 
 bool SectionSession::AcceptPicture(const std::string& path) {
-  Settings.PictureFile = path;
-  Settings.WorkingDir = FolderOf(path);
+  mSettings.PictureFile = path;
+  std::error_code ec;
+  const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+  mSettings.WorkingDir = FolderOf(ec ? path : absolute.lexically_normal().string());
   return LoadPicture();
 }
 
+void SectionSession::DrawOnPicture(const std::function<void(PixelGrid&)>& draw) {
+  if (mPicture.Empty()) return;
+  mPictureFresh = false;
+  draw(mPicture);
+}
+
+void SectionSession::HideColoursBut(const std::string& label, const ProgressFn& progress) {
+  if (mPicture.Empty()) return;
+  // Deliberately still "fresh": an analysis right after it sees only the colour kept, which is
+  // what the user asked for; F3 or any reload brings the others back.
+  const std::optional<std::uint32_t> keep = PixelColourOfLabel(label);
+  const int w = mPicture.Width();
+  const int h = mPicture.Height();
+  const auto total = static_cast<std::int64_t>(mPicture.Size());
+  for (int y = 0; y < h; ++y) {
+    std::uint32_t* row = mPicture.Row(y);
+    for (int x = 0; x < w; ++x) {
+      if (!keep || row[x] != *keep) row[x] = 0x00FFFFFF;
+    }
+    if (progress && (y & 63) == 63) progress(static_cast<std::int64_t>(y + 1) * w, total);
+  }
+}
+
 void SectionSession::ResetResults() {
-  if (FoundColourList.Count() > 0) FoundColourList.Clear();
-  if (MaterialLibrary) {
-    for (TPROPRec& entry : *MaterialLibrary) {
+  if (mFoundColourList.Count() > 0) mFoundColourList.Clear();
+  if (mMaterialLibrary) {
+    for (TPROPRec& entry : *mMaterialLibrary) {
       entry.inUse = false;
       entry.prop.xmin = entry.prop.xmax = entry.prop.ymin = entry.prop.ymax = -1;
     }
   }
-  Bounds = SectionBounds{};
-  WidthPixelsText = HeightPixelsText = "0";
+  mBounds = SectionBounds{};
+  mWidthPixelsText = mHeightPixelsText = "0";
   // The centres and their texts stay as they were; everything else returns to zero.
-  const PixelPoint nc = Result.NC;
-  const PixelPoint mc = Result.MC;
-  const CentreTexts centre = Centre;
-  Result = SectionResult{};
-  Result.NC = nc;
-  Result.MC = mc;
-  Centre.ea = Centre.mass = "0";
-  Centre.ncHor = centre.ncHor;
-  Centre.ncVer = centre.ncVer;
-  Centre.mcHor = centre.mcHor;
-  Centre.mcVer = centre.mcVer;
-  Stiffness = StiffnessTexts{};
-  Moments = SectionMoments{};
+  const PixelPoint nc = mResult.NC;
+  const PixelPoint mc = mResult.MC;
+  const CentreTexts centre = mCentre;
+  mResult = SectionResult{};
+  mResult.NC = nc;
+  mResult.MC = mc;
+  mCentre.ea = mCentre.mass = "0";
+  mCentre.ncHor = centre.ncHor;
+  mCentre.ncVer = centre.ncVer;
+  mCentre.mcHor = centre.mcHor;
+  mCentre.mcVer = centre.mcVer;
+  mStiffness = StiffnessTexts{};
+  mMoments = SectionMoments{};
 }
 
 void SectionSession::ColourInventory(InventoryView* view) {
-  if (Picture.Empty()) return;
+  if (mPicture.Empty()) return;
   if (view) view->SetBusy(true);
-  FoundLabels.clear();
-  MaterialList.clear();
-  Result.RelevantPixels = 0;
-  Centre.relevantPixels = "0";
+  mFoundLabels.clear();
+  mMaterialList.clear();
+  mResult.RelevantPixels = 0;
+  mCentre.relevantPixels = "0";
   if (view) view->InventoryStarted();
   ResetResults();
   if (view) view->ResultsReset();
   ProgressFn progress;
   if (view) progress = [view](std::int64_t done, std::int64_t total) { view->Progress(done, total); };
   const std::vector<ColourBounds> colours =
-      ScanColourBounds(Picture, Settings.IgnoreDollarColours, progress, Threads);
-  FoundLabels.reserve(colours.size());
+      ScanColourBounds(mPicture, mSettings.IgnoreDollarColours, progress, mThreads);
+  mFoundLabels.reserve(colours.size());
   for (const ColourBounds& c : colours) {
-    FoundLabels.push_back(ColourToLabel(static_cast<ColourValue>(c.value)));
+    mFoundLabels.push_back(ColourToLabel(static_cast<ColourValue>(c.value)));
   }
-  FillFoundColourList(colours, FoundLabels, FoundColourList);
+  FillFoundColourList(colours, mFoundLabels, mFoundColourList);
   if (view) {
     view->InventoryFinished();
     view->SetBusy(false);
   }
-  InventoryDone = true;
+  mInventoryDone = true;
 }
 
 bool SectionSession::OnMaterialList(const std::string& label) const {
   // Labels of one colour always have the same letter case, so an exact match suffices.
-  for (const std::string& l : MaterialList) {
+  for (const std::string& l : mMaterialList) {
     if (l.size() == label.size() &&
         std::equal(l.begin(), l.end(), label.begin(), [](char a, char b) {
           return std::tolower(static_cast<unsigned char>(a)) ==
@@ -132,10 +197,10 @@ bool SectionSession::OnMaterialList(const std::string& label) const {
 
 bool SectionSession::AddColourToMaterialList(const std::string& label) {
   if (OnMaterialList(label)) return false;
-  const TPROPRec* found = FoundColourList.FindByLabel(label);
+  const TPROPRec* found = mFoundColourList.FindByLabel(label);
   if (found == nullptr) return false;
-  if (!MaterialLibrary) MaterialLibrary = std::make_unique<TPROPClass>();
-  TPROPRec* entry = MaterialLibrary->FindByLabel(label);
+  if (!mMaterialLibrary) mMaterialLibrary = std::make_unique<TPROPClass>();
+  TPROPRec* entry = mMaterialLibrary->FindByLabel(label);
   if (entry != nullptr) {
     entry->inUse = true;
     entry->prop.xmin = found->prop.xmin;
@@ -145,42 +210,46 @@ bool SectionSession::AddColourToMaterialList(const std::string& label) {
   } else {
     TPROPRec fresh;
     TPROPClass::InitEntry(fresh);
-    fresh.id = MaterialLibrary->MaxId() + 1;
+    fresh.id = mMaterialLibrary->MaxId() + 1;
     fresh.prop.colorlabel = label;
     fresh.inUse = true;
     fresh.prop.xmin = found->prop.xmin;
     fresh.prop.xmax = found->prop.xmax;
     fresh.prop.ymin = found->prop.ymin;
     fresh.prop.ymax = found->prop.ymax;
-    entry = &MaterialLibrary->Add(fresh);
+    entry = &mMaterialLibrary->Add(fresh);
   }
-  MaterialList.push_back(label);
-  Bounds.Grow(entry->prop.xmin, entry->prop.ymin, entry->prop.xmax, entry->prop.ymax);
-  WidthPixelsText = std::to_string(Bounds.WidthPixels());
-  HeightPixelsText = std::to_string(Bounds.HeightPixels());
+  mMaterialList.push_back(label);
+  mBounds.Grow(entry->prop.xmin, entry->prop.ymin, entry->prop.xmax, entry->prop.ymax);
+  mWidthPixelsText = std::to_string(mBounds.WidthPixels());
+  mHeightPixelsText = std::to_string(mBounds.HeightPixels());
   return true;
 }
 
 bool SectionSession::RemoveFromMaterialList(const std::string& label) {
-  const auto it = std::find(MaterialList.begin(), MaterialList.end(), label);
-  if (it == MaterialList.end()) return false;
-  MaterialList.erase(it);
-  Bounds = SectionBounds{};
-  if (MaterialLibrary) {
-    if (TPROPRec* entry = MaterialLibrary->FindByLabel(label)) entry->inUse = false;
-    for (const TPROPRec& e : *MaterialLibrary) {
-      if (e.inUse) Bounds.Grow(e.prop.xmin, e.prop.ymin, e.prop.xmax, e.prop.ymax);
+  const auto it = std::find(mMaterialList.begin(), mMaterialList.end(), label);
+  if (it == mMaterialList.end()) return false;
+  mMaterialList.erase(it);
+  mBounds = SectionBounds{};
+  if (mMaterialLibrary) {
+    if (TPROPRec* entry = mMaterialLibrary->FindByLabel(label)) entry->inUse = false;
+    for (const TPROPRec& e : *mMaterialLibrary) {
+      if (e.inUse) mBounds.Grow(e.prop.xmin, e.prop.ymin, e.prop.xmax, e.prop.ymax);
     }
   }
   if (SectionSpansArea()) {
-    WidthPixelsText = std::to_string(Bounds.WidthPixels());
-    HeightPixelsText = std::to_string(Bounds.HeightPixels());
+    mWidthPixelsText = std::to_string(mBounds.WidthPixels());
+    mHeightPixelsText = std::to_string(mBounds.HeightPixels());
   }
   return true;
 }
 
+bool SectionSession::AnalyseOffered(int widthMm, int heightMm) const {
+  return widthMm != 0 && heightMm != 0 && SectionSpansArea();
+}
+
 bool SectionSession::SectionSpansArea() const {
-  return Bounds.xmax != Bounds.xmin && Bounds.ymax != Bounds.ymin;
+  return mBounds.xmax != mBounds.xmin && mBounds.ymax != mBounds.ymin;
 }
 
 SectionSession::AnalyseOutcome SectionSession::Analyse(const SectionSize& size,
@@ -188,39 +257,39 @@ SectionSession::AnalyseOutcome SectionSession::Analyse(const SectionSize& size,
                                                        std::vector<std::string>* messages) {
   // The picture may carry the frame or an earlier overlay, whose pixels would count as material:
   // only the file's own pixels are analysed.
-  if (!PictureFresh && !LoadPicture() && !MaterialList.empty()) {
-    throw Error("The picture file " + Settings.PictureFile +
+  if (!mPictureFresh && !LoadPicture() && !mMaterialList.empty()) {
+    throw Error("The picture file " + mSettings.PictureFile +
                 " is no longer there, so the section cannot be analysed.");
   }
-  if (MaterialList.empty()) return AnalyseOutcome::NoMaterialSelected;
-  PictureFresh = false;
+  if (mMaterialList.empty()) return AnalyseOutcome::NoMaterialSelected;
+  mPictureFresh = false;
 
-  if (MaterialLibrary) {
-    Moments = ScanMoments(Picture, *MaterialLibrary, progress, Threads);
-    ComputeCentres(Moments, Bounds, size.widthMm, size.heightMm, Result);
+  if (mMaterialLibrary) {
+    mMoments = ScanMoments(mPicture, *mMaterialLibrary, progress, mThreads);
+    ComputeCentres(mMoments, mBounds, size.widthMm, size.heightMm, mResult);
   } else {
     if (messages) messages->push_back(kNoMaterialProperties);
-    Moments = SectionMoments{};
+    mMoments = SectionMoments{};
   }
-  Centre = FormatCentreTexts(Result, Bounds);
-  if (MaterialLibrary) {
-    ComputeStiffness(Moments, Result);
+  mCentre = FormatCentreTexts(mResult, mBounds);
+  if (mMaterialLibrary) {
+    ComputeStiffness(mMoments, mResult);
   } else {
-    Result.EIyy = Result.EIzz = Result.EIyz = Result.EI1 = Result.EI2 = Result.Alpha = 0;
-    Result.Iso = false;
+    mResult.EIyy = mResult.EIzz = mResult.EIyz = mResult.EI1 = mResult.EI2 = mResult.Alpha = 0;
+    mResult.Iso = false;
     if (messages) messages->push_back(kNoMaterialProperties);
   }
-  Stiffness = FormatStiffnessTexts(Result, Settings.AngleTolerance);
+  mStiffness = FormatStiffnessTexts(mResult, mSettings.AngleTolerance);
 
   ReportInput input;
-  input.picturePath = Settings.PictureFile;
-  input.widthPixels = WidthPixelsText;
-  input.heightPixels = HeightPixelsText;
+  input.picturePath = mSettings.PictureFile;
+  input.widthPixels = mWidthPixelsText;
+  input.heightPixels = mHeightPixelsText;
   input.widthField = size.widthText;
   input.heightField = size.heightText;
-  input.library = MaterialLibrary.get();
-  input.signConvention = Settings.SignConvention;
-  Report = SectionReport(Centre, Stiffness, input);
+  input.library = mMaterialLibrary.get();
+  input.signConvention = mSettings.SignConvention;
+  mReport = SectionReport(mCentre, mStiffness, input);
   return AnalyseOutcome::Done;
 }
 

@@ -1,18 +1,22 @@
 // The section session: the state the main window owns and the question-free half of its flows.
 // The window adds questions, widgets, drawing and the clipboard around it; the batch tool
-// drives the same class, so both always agree.
+// drives the same class, so both always agree. The state is the session's own: callers read it
+// through const accessors and change it only through the commands below, which keep it in a
+// state some flow of the program produces.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "core/analysis/inventory.h"
 #include "core/analysis/integration.h"
+#include "core/analysis/inventory.h"
 #include "core/analysis/result_text.h"
 #include "core/analysis/section_result.h"
 #include "core/dd_props.h"
+#include "core/path.h"
 #include "core/picture/pixel_grid.h"
 #include "core/settings/program_settings.h"
 
@@ -20,10 +24,10 @@ namespace qv {
 
 /// What the typed section size contributes to an analysis.
 struct SectionSize {
-  int widthMm = 0;          ///< integer value of the width field, 0..100000
-  int heightMm = 0;         ///< integer value of the height field
-  std::string widthText;    ///< the width field's text as typed
-  std::string heightText;   ///< the height field's text as typed
+  int widthMm = 0;         ///< integer value of the width field, 0..100000
+  int heightMm = 0;        ///< integer value of the height field
+  std::string widthText;   ///< the width field's text as typed
+  std::string heightText;  ///< the height field's text as typed
 };
 
 /// The window's part of the colour inventory, called in this order: SetBusy(true),
@@ -44,48 +48,76 @@ class SectionSession {
  public:
   SectionSession();
 
-  // --- state ---------------------------------------------------------------------------------
-  ProgramSettings Settings;
-  std::unique_ptr<TPROPClass> MaterialLibrary;  ///< created by LoadSettings (or by the caller)
-  TPROPClass FoundColourList;
-  std::vector<std::string> FoundLabels;    ///< the found-colours list, in discovery order
-  std::vector<std::string> MaterialList;   ///< the material list, in the order added
-  SectionBounds Bounds;                    ///< SectionBounds
-  std::string WidthPixelsText = "0";       ///< the section width shown (pixels)
-  std::string HeightPixelsText = "0";      ///< the section height shown (pixels)
-  SectionResult Result;
-  CentreTexts Centre;                      ///< texts shown in the result box
-  StiffnessTexts Stiffness;
-  std::vector<std::string> Report;         ///< lines of the last report
-  SectionMoments Moments;                  ///< per-material moments of the last analysis
-  PixelGrid Picture;                       ///< the picture in memory, possibly drawn over
-  bool PictureFresh = false;               ///< Picture equals the file PictureFile
-  /// The memory of the picture before the last load, reused by the next load of a picture of
-  /// the same size: reloads (to wipe drawings) then cost no fresh pages. Kept for pictures of up
-  /// to kSparePictureLimit pixels.
-  PixelGrid SparePicture;
-  static constexpr std::size_t kSparePictureLimit = std::size_t{1} << 27;
-  bool InventoryDone = false;
-  /// Threads of the scans; 0 = all cores.
-  int Threads = 0;
-
-  const std::string& PictureFile() const { return Settings.PictureFile; }
+  // --- what callers read ---------------------------------------------------------------------
+  const ProgramSettings& Settings() const { return mSettings; }
+  /// The material library; nullptr until LoadSettings or SetLibrary made one.
+  const TPROPClass* MaterialLibrary() const { return mMaterialLibrary.get(); }
+  const TPROPClass& FoundColourList() const { return mFoundColourList; }
+  /// The found-colours list, in discovery order.
+  const std::vector<std::string>& FoundLabels() const { return mFoundLabels; }
+  /// The material list, in the order added.
+  const std::vector<std::string>& MaterialList() const { return mMaterialList; }
+  const SectionBounds& Bounds() const { return mBounds; }
+  /// The section width and height shown (pixels).
+  const std::string& WidthPixelsText() const { return mWidthPixelsText; }
+  const std::string& HeightPixelsText() const { return mHeightPixelsText; }
+  const SectionResult& Result() const { return mResult; }
+  /// The texts shown in the result box.
+  const CentreTexts& Centre() const { return mCentre; }
+  const StiffnessTexts& Stiffness() const { return mStiffness; }
+  /// Lines of the last report.
+  const std::vector<std::string>& Report() const { return mReport; }
+  /// Per-material moments of the last analysis.
+  const SectionMoments& Moments() const { return mMoments; }
+  /// The picture in memory, possibly drawn over (see PictureFresh).
+  const PixelGrid& Picture() const { return mPicture; }
+  /// The picture equals the file PictureFile: nothing has been drawn on it since it was read.
+  bool PictureFresh() const { return mPictureFresh; }
+  bool InventoryDone() const { return mInventoryDone; }
+  const std::string& PictureFile() const { return mSettings.PictureFile; }
+  /// The report as on the clipboard: lines ending in CR LF.
+  std::string ReportText() const { return JoinCrLf(mReport); }
 
   // --- settings and library ------------------------------------------------------------------
-  /// LoadSettings for the program at `programPath`; returns the conversion failures to show.
-  std::vector<std::string> LoadSettings(const std::string& programPath);
-  /// SaveSettings for the program at `programPath` (settings file, then the library).
-  void SaveSettings(const std::string& programPath) const;
+  /// LoadSettings for the program at `programPath`; returns the failures to show. The settings
+  /// and the library are read beside the program; when that folder cannot be written they are
+  /// written to `userFolder` instead (and read from there once a settings file is there). An
+  /// empty `userFolder` keeps both beside the program.
+  std::vector<std::string> LoadSettings(const std::string& programPath,
+                                        const std::string& userFolder = {});
+  /// SaveSettings: the settings file where LoadSettings decided, then the library -- in the
+  /// user's folder when its own file cannot be written. Throws Error when the library cannot be
+  /// written. Nothing before LoadSettings.
+  void SaveSettings();
+  /// Takes the settings the user changes (convention, font, colours, start-up switches, angle
+  /// precision, unnamed colours) from `changed`; the files and folders stay the session's.
+  void ChangeSettings(const ProgramSettings& changed);
+  /// The start-up picture was missing: no automatic load in later runs.
+  void SwitchAutoStartOff() { mSettings.AutoStart = false; }
+  /// Replaces the material library (the batch tool's --library, or an empty one).
+  void SetLibrary(std::unique_ptr<TPROPClass> library);
+  /// The library for the material dialogs to edit: names, moduli and densities, entries added
+  /// or deleted. Created empty when there is none.
+  TPROPClass& EditLibrary();
+  /// Threads of the scans; 0 = all cores.
+  void SetThreads(int threads) { mThreads = threads; }
 
   // --- pictures ------------------------------------------------------------------------------
   /// Reads PictureFile into Picture and marks it fresh. False (and nothing changes) when no file
-  /// exists there; throws Error with the reader's message when it cannot be read.
+  /// exists there; throws Error with the reader's message when it cannot be read. A reload of
+  /// the same file decodes into the picture's own memory, so it costs no second picture.
   bool LoadPicture();
   /// The size warning for the current picture, when it is smaller than 400 x 400.
   std::optional<std::string> SmallPictureWarning() const;
-  /// PictureFile and WorkingDir from `path`, then LoadPicture. The caller runs the inventory
-  /// after it returns true.
+  /// PictureFile (as given) and WorkingDir (its folder, made absolute) from `path`, then
+  /// LoadPicture. The caller runs the inventory after it returns true.
   bool AcceptPicture(const std::string& path);
+  /// Lets `draw` paint on the picture (frame, overlay); the picture is no longer fresh.
+  void DrawOnPicture(const std::function<void(PixelGrid&)>& draw);
+  /// Paints every pixel that is not of the colour of `label` white (all of them when the label
+  /// names no colour). The picture still counts as fresh, so the next analysis sees only that
+  /// colour; a reload restores the others. Nothing without a picture.
+  void HideColoursBut(const std::string& label, const ProgressFn& progress = {});
 
   // --- inventory -----------------------------------------------------------------------------
   /// Clears everything of the previous picture's analysis.
@@ -104,9 +136,10 @@ class SectionSession {
   /// Takes a label off the material list: the entry stays in the library, not in use; Bounds is
   /// rebuilt from the entries in use. False when the label is not on the list.
   bool RemoveFromMaterialList(const std::string& label);
-  /// The section size box shows while the section spans more than one pixel each way
-  /// (after a removal) -- after an addition it always shows.
+  /// The section spans more than one pixel each way.
   bool SectionSpansArea() const;
+  /// "analyse" is offered: both typed sizes are non-zero and the section spans an area.
+  bool AnalyseOffered(int widthMm, int heightMm) const;
 
   // --- analysis ------------------------------------------------------------------------------
   enum class AnalyseOutcome { Done, NoMaterialSelected };
@@ -117,13 +150,28 @@ class SectionSession {
   /// a picture drawn over is never analysed.
   AnalyseOutcome Analyse(const SectionSize& size, const ProgressFn& progress = {},
                          std::vector<std::string>* messages = nullptr);
-  /// The report as on the clipboard: lines ending in CR LF.
-  std::string ReportText() const { return JoinCrLf(Report); }
-};
 
-/// The folder part of `path` including its trailing separator ("" when there is none).
-std::string FolderOf(const std::string& path);
-/// The file name part of `path` (after the last separator).
-std::string FileNameOf(const std::string& path);
+ private:
+  ProgramSettings mSettings;
+  std::string mSettingsProgramPath;  // whose settings file SaveSettings writes; "" before Load
+  std::string mUserFolder;
+  std::unique_ptr<TPROPClass> mMaterialLibrary;
+  TPROPClass mFoundColourList;
+  std::vector<std::string> mFoundLabels;
+  std::vector<std::string> mMaterialList;
+  SectionBounds mBounds;
+  std::string mWidthPixelsText = "0";
+  std::string mHeightPixelsText = "0";
+  SectionResult mResult;
+  CentreTexts mCentre;
+  StiffnessTexts mStiffness;
+  std::vector<std::string> mReport;
+  SectionMoments mMoments;
+  PixelGrid mPicture;
+  std::string mPictureSource;  // the file mPicture was read from
+  bool mPictureFresh = false;
+  bool mInventoryDone = false;
+  int mThreads = 0;
+};
 
 }  // namespace qv

@@ -12,6 +12,8 @@
 
 class QTabWidget;
 
+#include "core/analysis/field_number.h"
+
 namespace qv {
 
 enum class TNumberType { IntType = 0, RealType = 1 };
@@ -25,16 +27,8 @@ enum class ValidationStatus : unsigned char {
 /// Modifier flags accumulated between key releases.
 enum ShiftFlag : unsigned { kShift = 1, kAlt = 2, kCtrl = 4, kLeft = 8, kRight = 16, kMiddle = 32 };
 
-/// Reads an integer text: leading spaces, an optional sign and decimal digits that fit 32 bits;
-/// without a sign also "$", "x", "X", "0x" or "0X" and 1..8 hexadecimal digits, taken as a 32-bit
-/// pattern ("$FFFFFFFF" is -1). Nothing when the text is anything else.
-std::optional<std::int32_t> ParseIntegerText(std::string_view text);
+/// ParseIntegerText and ParseRealText of the core, on a field's QString.
 std::optional<std::int32_t> ParseIntegerText(const QString& text);
-
-/// Reads a real text: leading spaces, an optional sign, digits with an optional "." and fraction
-/// (a lone "." is 0), then optionally "E"/"e", an optional sign and at least one digit. Nothing
-/// for anything else, for a lone sign, and for values beyond the range of a double.
-std::optional<double> ParseRealText(std::string_view text);
 std::optional<double> ParseRealText(const QString& text);
 
 /// A field text cut at its exponent marker.

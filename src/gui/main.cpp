@@ -17,7 +17,6 @@
 #include <QLayout>
 #include <QLabel>
 #include <QListView>
-#include <QListWidget>
 #include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
@@ -37,7 +36,7 @@
 #include "core/error.h"
 #include "core/settings/save_location.h"
 #include "gui/NumEdit.h"
-#include "gui/found_colour_model.h"
+#include "gui/label_list_model.h"
 #include "gui/picture_view.h"
 #include "gui/prompter.h"
 #include "gui/shell.h"
@@ -104,31 +103,22 @@ TMainForm::TMainForm(const QString& programPath, const QString& userFolder, QWid
   BuildMenus();
   BuildStatusBar();
 
-  // Settings go beside the program while that folder can be written, else to the user's folder;
-  // a read-only settings file beside the program is still read until the user's own exists.
-  mSettingsProgramPath = Q(SettingsProgramPath(S(mProgramPath), S(mUserFolder)));
-  QString readFrom = mSettingsProgramPath;
-  if (mSettingsProgramPath != mProgramPath &&
-      !QFileInfo::exists(Q(SettingsFilePath(S(mSettingsProgramPath))))) {
-    readFrom = mProgramPath;
-  }
-  const std::vector<std::string> failures = mSession.LoadSettings(S(readFrom));
+  const std::vector<std::string> failures = mSession.LoadSettings(S(mProgramPath), S(mUserFolder));
   mPendingMessages.clear();
   for (const std::string& f : failures) mPendingMessages.push_back(Q(f));
-  if (mSession.Settings.AutoStart) StatusPanels[5]->setText(Q(FileNameOf(mSession.PictureFile())));
-  WWWUpdate.Enabled = mSession.Settings.CheckForUpdates;
+  const ProgramSettings& settings = mSession.Settings();
+  if (settings.AutoStart) StatusPanels[5]->setText(Q(FileNameOf(mSession.PictureFile())));
+  WWWUpdate.Enabled = settings.CheckForUpdates;
   UpdateDownloadParent = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
   if (UpdateDownloadParent.isEmpty()) UpdateDownloadParent = QDir::tempPath();
 
   ApplySignConvention();
   // The graphics font as read; the deferred start-up falls back to an installed one.
-  QFont graphics(Q(mSession.Settings.FontName));
-  graphics.setPointSize(std::max(1, mSession.Settings.FontSize));
-  graphics.setBold((mSession.Settings.FontStyle & kFontBold) != 0);
-  graphics.setItalic((mSession.Settings.FontStyle & kFontItalic) != 0);
+  QFont graphics(Q(settings.FontName));
+  graphics.setPointSize(std::max(1, settings.FontSize));
+  graphics.setBold((settings.FontStyle & kFontBold) != 0);
+  graphics.setItalic((settings.FontStyle & kFontItalic) != 0);
   FontLabel->setFont(graphics);
-  mSession.Result = SectionResult{};
-  mSession.Bounds = SectionBounds{};
 
   UpdateTimer.setInterval(10);
   connect(&UpdateTimer, &QTimer::timeout, this, [this] { UpdateTimerTimer(); });
@@ -174,7 +164,7 @@ void TMainForm::BuildControls() {
   Panel5->setAutoFillBackground(true);
   Panel5->setFrameStyle(QFrame::Panel | QFrame::Sunken);
   ListBox1 = Make<QListView>(Panel2, "ListBox1", 16, 40, 121, 153);
-  FoundModel = new FoundColourModel(mSession.FoundLabels, ListBox1);
+  FoundModel = new LabelListModel(mSession.FoundLabels(), true, ListBox1);
   ListBox1->setModel(FoundModel);
   ListBox1->setUniformItemSizes(true);  // constant-time layout for very long lists
   ListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -183,7 +173,10 @@ void TMainForm::BuildControls() {
   ListBox1->installEventFilter(this);
   Label6 = Make<QLabel>(Panel2, "Label6", 16, 204, 130, 16);
   Label6->setText("Material properties list:");
-  ListBox2 = Make<QListWidget>(Panel2, "ListBox2", 16, 224, 121, 129);
+  ListBox2 = Make<QListView>(Panel2, "ListBox2", 16, 224, 121, 129);
+  MaterialModel = new LabelListModel(mSession.MaterialList(), false, ListBox2);
+  ListBox2->setModel(MaterialModel);
+  ListBox2->setSelectionMode(QAbstractItemView::SingleSelection);
   ListBox2->setToolTip(kListHint);
   ListBox2->installEventFilter(this);
   WaitPanel = Make<QFrame>(Panel2, "WaitPanel", 8, 207, 137, 149);
@@ -323,8 +316,8 @@ void TMainForm::BuildControls() {
   ListBox2->viewport()->setAcceptDrops(true);
   ListBox2->setDragDropMode(QAbstractItemView::DropOnly);
   ListBox2->viewport()->installEventFilter(this);
-  connect(ListBox2, &QListWidget::itemClicked, this, [this] { Guarded([this] { ListBox2Click(); }); });
-  connect(ListBox2, &QListWidget::itemDoubleClicked, this, [this] { Guarded([this] { ListBox2DblClick(); }); });
+  connect(ListBox2, &QListView::clicked, this, [this] { Guarded([this] { ListBox2Click(); }); });
+  connect(ListBox2, &QListView::doubleClicked, this, [this] { Guarded([this] { ListBox2DblClick(); }); });
   connect(Button1, &QPushButton::clicked, this, [this] { Guarded([this] { Button1Click(); }); });
   connect(SpeedButton2, &QToolButton::clicked, this, [this] { Guarded([this] { SpeedButton2Click(); }); });
 
@@ -401,7 +394,7 @@ QString TMainForm::ProgramFolder() const {
 QFont TMainForm::GraphicsFont() const { return FontLabel->font(); }
 
 void TMainForm::ApplyGraphicsFont() {
-  ProgramSettings& s = mSession.Settings;
+  ProgramSettings s = mSession.Settings();
   const QStringList families = QFontDatabase::families();
   QString family = Q(s.FontName);
   if (!families.contains(family, Qt::CaseInsensitive)) {
@@ -414,6 +407,7 @@ void TMainForm::ApplyGraphicsFont() {
   font.setItalic((s.FontStyle & kFontItalic) != 0);
   FontLabel->setFont(font);
   SetGraphicsFontHint(font);
+  mSession.ChangeSettings(s);
 }
 
 void TMainForm::UpdateTimerTimer() {
@@ -438,7 +432,7 @@ void TMainForm::UpdateTimerTimer() {
   if (!goOn) return;
   setAcceptDrops(true);
   mDropsAccepted = true;
-  if (mSession.Settings.AutoStart) Timer1.start();
+  if (mSession.Settings().AutoStart) Timer1.start();
 }
 
 void TMainForm::Timer1Timer() {
@@ -450,19 +444,17 @@ void TMainForm::Timer1Timer() {
     });
   } else {
     Prompts().Information("No section.bmp file found.");
-    mSession.Settings.AutoStart = false;
+    mSession.SwitchAutoStartOff();
   }
 }
 
 void TMainForm::Timer2Timer() {
-  const SectionBounds& b = mSession.Bounds;
-  Button1->setVisible(NumberEdit1->IntValue() != 0 && NumberEdit2->IntValue() != 0 &&
-                      b.xmax != b.xmin && b.ymax != b.ymin);
+  Button1->setVisible(mSession.AnalyseOffered(NumberEdit1->IntValue(), NumberEdit2->IntValue()));
 }
 
 void TMainForm::OpenPicture1Click() {
   if (mBusy) return;
-  const std::optional<QString> chosen = Prompts().OpenPicture(Q(mSession.Settings.WorkingDir));
+  const std::optional<QString> chosen = Prompts().OpenPicture(Q(mSession.Settings().WorkingDir));
   if (!chosen || !QFileInfo(*chosen).isFile()) return;
   AcceptPicture(*chosen);
 }
@@ -485,21 +477,25 @@ void TMainForm::DropFiles(const QStringList& paths) {
 }
 
 void TMainForm::AcceptPicture(const QString& path) {
-  mSession.Settings.PictureFile = S(path);
-  mSession.Settings.WorkingDir = FolderOf(S(QFileInfo(path).absoluteFilePath()));
   StatusPanels[5]->setText(QFileInfo(path).fileName());
-  Guarded([this] {
-    if (LoadPicture(true)) ColourInventory();
+  Guarded([this, &path] {
+    if (!mSession.AcceptPicture(S(path))) return;
+    ShowLoadedPicture(true);
+    ColourInventory();
   });
 }
 
 bool TMainForm::LoadPicture(bool warnSmall) {
-  if (!QFileInfo::exists(Q(mSession.PictureFile()))) return false;
-  Panel5->setPalette(palette());
   if (!mSession.LoadPicture()) return false;
+  ShowLoadedPicture(warnSmall);
+  return true;
+}
+
+void TMainForm::ShowLoadedPicture(bool warnSmall) {
+  Panel5->setPalette(palette());
   ShowPicture();
-  const int w = mSession.Picture.Width();
-  const int h = mSession.Picture.Height();
+  const int w = mSession.Picture().Width();
+  const int h = mSession.Picture().Height();
   Label1->setText(QString::number(w));
   if (warnSmall) {
     if (auto warning = mSession.SmallPictureWarning()) Prompts().Error(Q(*warning));
@@ -511,11 +507,10 @@ bool TMainForm::LoadPicture(bool warnSmall) {
   Label2->setText(QString::number(h));
   Label4->setText(QString::number(static_cast<qint64>(w) * h));
   ProgressBar1->setMaximum(static_cast<int>(std::min<qint64>(static_cast<qint64>(w) * h, INT_MAX)));
-  return true;
 }
 
 void TMainForm::ShowPicture() {
-  mImage = ToQImage(mSession.Picture, mSession.PictureFile());
+  mImage = ToQImage(mSession.Picture(), mSession.PictureFile());
   Image1->SetImage(mImage);
 }
 
@@ -541,7 +536,7 @@ void TMainForm::SetBusy(bool busy) {
 void TMainForm::InventoryStarted() {
   FoundModel->Reload();
   ListBox1->setEnabled(false);
-  ListBox2->clear();
+  MaterialModel->Reload();
   Label44->setText("0");
 }
 
@@ -581,8 +576,8 @@ void TMainForm::InventoryFinished() {
 
 QString TMainForm::SelectedLabel(bool materialList) const {
   if (materialList) {
-    const QListWidgetItem* item = ListBox2->currentItem();
-    return item != nullptr && item->isSelected() ? item->text() : QString();
+    const QModelIndexList selected = ListBox2->selectionModel()->selectedIndexes();
+    return selected.isEmpty() ? QString() : selected.first().data().toString();
   }
   const QModelIndexList selected = ListBox1->selectionModel()->selectedIndexes();
   return selected.isEmpty() ? QString() : selected.first().data().toString();
@@ -597,27 +592,21 @@ void TMainForm::ListKey(int key, bool materialList) {
           "but the selected one\rF3 = Reload current bitmap");
       return;
     }
-    const TPROPClass* list = materialList ? mSession.MaterialLibrary.get() : &mSession.FoundColourList;
+    const TPROPClass* list =
+        materialList ? mSession.MaterialLibrary() : &mSession.FoundColourList();
     if (list == nullptr) return;
     if (const TPROPRec* entry = list->FindByLabel(S(label))) Prompts().Message(Q(DescribeProp(entry->prop)));
   } else if (key == Qt::Key_F2) {
-    if (label.isEmpty() || mBusy || mSession.Picture.Empty()) return;
+    if (label.isEmpty() || mBusy || mSession.Picture().Empty()) return;
     if (!Prompts().Confirm("Hide all colors but " + label + " ?")) return;
     SetBusy(true);
-    const std::optional<std::uint32_t> keep = PixelColourOfLabel(S(label));
-    PixelGrid& grid = mSession.Picture;
-    const int w = grid.Width();
-    for (int y = 0; y < grid.Height(); ++y) {
-      std::uint32_t* row = grid.Row(y);
-      for (int x = 0; x < w; ++x) {
-        if (!keep || row[x] != *keep) row[x] = 0x00FFFFFF;
-      }
-      if ((y & 63) == 63) Progress(static_cast<std::int64_t>(y + 1) * w, static_cast<std::int64_t>(grid.Size()));
-    }
+    mSession.HideColoursBut(S(label), [this](std::int64_t done, std::int64_t total) {
+      Progress(done, total);
+    });
     ShowPicture();
     SetBusy(false);
   } else if (key == Qt::Key_F3) {
-    if (!mSession.InventoryDone || mBusy) return;
+    if (!mSession.InventoryDone() || mBusy) return;
     Guarded([this] {
       LoadPicture(false);
       Shells().Beep();
@@ -626,8 +615,8 @@ void TMainForm::ListKey(int key, bool materialList) {
 }
 
 void TMainForm::ImageMouseMove(int x, int y) {
-  const double w = mSession.Picture.Width();
-  const double h = mSession.Picture.Height();
+  const double w = mSession.Picture().Width();
+  const double h = mSession.Picture().Height();
   StatusPanels[1]->setText(QString::number(RoundHalfEven(w * x / Image1->width())));
   StatusPanels[3]->setText(QString::number(RoundHalfEven(h * y / Image1->height())));
 }
@@ -645,18 +634,12 @@ void TMainForm::Help1Click() {
 
 void TMainForm::SpeedButton1Click() {
   const QString folder =
-      mSession.Settings.WorkingDir.empty() ? ProgramFolder() : Q(mSession.Settings.WorkingDir);
+      mSession.Settings().WorkingDir.empty() ? ProgramFolder() : Q(mSession.Settings().WorkingDir);
   Shells().OpenFolder(folder);
 }
 
 void TMainForm::SaveSettings() {
-  // A library that cannot be written where it is goes to the user's folder instead of being lost.
-  if (mSession.MaterialLibrary && !mSession.MaterialLibrary->LoadFailed()) {
-    const std::string target = WritableLibraryFile(mSession.Settings.LibraryFile, S(mUserFolder));
-    mSession.Settings.LibraryFile = target;
-    mSession.MaterialLibrary->FileName = target;
-  }
-  Guarded([this] { mSession.SaveSettings(S(mSettingsProgramPath)); });
+  Guarded([this] { mSession.SaveSettings(); });
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
@@ -771,15 +754,15 @@ void TMainForm::Editproperties1Click() {
 
 void TMainForm::Properties1Click() {
   const QString label = SelectedLabel(true);
-  if (label.isEmpty() || !mSession.MaterialLibrary) return;
-  if (const TPROPRec* entry = mSession.MaterialLibrary->FindByLabel(S(label))) {
+  if (label.isEmpty() || mSession.MaterialLibrary() == nullptr) return;
+  if (const TPROPRec* entry = mSession.MaterialLibrary()->FindByLabel(S(label))) {
     Prompts().Message(Q(DescribeProp(entry->prop)));
   }
 }
 
 void TMainForm::ShowSectionSize() {
-  Label34->setText(Q(mSession.WidthPixelsText));
-  Label36->setText(Q(mSession.HeightPixelsText));
+  Label34->setText(Q(mSession.WidthPixelsText()));
+  Label36->setText(Q(mSession.HeightPixelsText()));
 }
 
 void TMainForm::AddColourToMaterialList(bool ask) {
@@ -788,7 +771,7 @@ void TMainForm::AddColourToMaterialList(bool ask) {
   if (label.isEmpty() || mSession.OnMaterialList(S(label))) return;
   if (ask && !Prompts().Confirm("Add this color to the material properties list?")) return;
   if (!mSession.AddColourToMaterialList(S(label))) return;
-  ListBox2->addItem(label);
+  MaterialModel->Reload();
   ShowSectionSize();
   GroupBox3->show();
   LoadPicture(false);
@@ -802,7 +785,7 @@ void TMainForm::ShowMaterialDetails() {
     return;
   }
   const TPROPRec* entry =
-      mSession.MaterialLibrary ? mSession.MaterialLibrary->FindByLabel(S(label)) : nullptr;
+      mSession.MaterialLibrary() ? mSession.MaterialLibrary()->FindByLabel(S(label)) : nullptr;
   if (entry == nullptr) return;
   GroupBox1->setTitle("Selected properties for " + Q(entry->prop.colorlabel));
   Label13->setText(Q(entry->prop.name));
@@ -815,10 +798,9 @@ void TMainForm::RemoveFromMaterialList() {
   if (mBusy) return;
   const QString label = SelectedLabel(true);
   if (!Prompts().Confirm("Remove from list material: " + label + " ?")) return;
-  delete ListBox2->takeItem(ListBox2->currentRow());
-  ListBox2->clearSelection();
-  ListBox2->setCurrentItem(nullptr);
   mSession.RemoveFromMaterialList(S(label));
+  // The reset leaves no row current or selected.
+  MaterialModel->Reload();
   LoadPicture(false);
   if (!mSession.SectionSpansArea()) {
     GroupBox3->hide();
@@ -831,8 +813,8 @@ void TMainForm::RemoveFromMaterialList() {
 }
 
 void TMainForm::EditMaterial() {
-  if (mBusy || !mSession.MaterialLibrary) return;
-  TPROPRec* entry = mSession.MaterialLibrary->FindByLabel(S(SelectedLabel(true)));
+  if (mBusy || mSession.MaterialLibrary() == nullptr) return;
+  TPROPRec* entry = mSession.EditLibrary().FindByLabel(S(SelectedLabel(true)));
   if (entry == nullptr) return;
   if (EditMaterialRecord(this, entry->prop)) ShowMaterialDetails();
 }
@@ -840,8 +822,8 @@ void TMainForm::EditMaterial() {
 // --- analysis and drawing ------------------------------------------------------------------
 
 OverlayInput TMainForm::CurrentOverlayInput() const {
-  OverlayInput input = MakeOverlayInput(mSession.Picture.Width(), mSession.Picture.Height(),
-                                        mSession.Bounds, mSession.Result, mSession.Settings);
+  OverlayInput input = MakeOverlayInput(mSession.Picture().Width(), mSession.Picture().Height(),
+                                        mSession.Bounds(), mSession.Result(), mSession.Settings());
   const QFont font = GraphicsFont();
   input.Font.Family = S(font.family());
   input.Font.PointSize = font.pointSize();
@@ -852,8 +834,7 @@ OverlayInput TMainForm::CurrentOverlayInput() const {
 }
 
 void TMainForm::Render(const OverlayOps& ops) {
-  RenderOverlay(ops, mSession.Picture);
-  mSession.PictureFresh = false;
+  mSession.DrawOnPicture([&ops](PixelGrid& picture) { RenderOverlay(ops, picture); });
   ShowPicture();
 }
 
@@ -862,7 +843,7 @@ void TMainForm::DrawSectionFrame() { Render(qv::DrawSectionFrame(CurrentOverlayI
 void TMainForm::DrawResultOverlay() { Render(qv::DrawResultOverlay(CurrentOverlayInput())); }
 
 void TMainForm::ShowResultTexts() {
-  const CentreTexts& c = mSession.Centre;
+  const CentreTexts& c = mSession.Centre();
   Label44->setText(Q(c.relevantPixels));
   Label23->setText(Q(c.ea));
   Label24->setText(Q(c.ncHor));
@@ -870,7 +851,7 @@ void TMainForm::ShowResultTexts() {
   Label47->setText(Q(c.mass));
   Label12->setText(Q(c.mcHor));
   Label45->setText(Q(c.mcVer));
-  const StiffnessTexts& t = mSession.Stiffness;
+  const StiffnessTexts& t = mSession.Stiffness();
   Label23->setToolTip(Q(t.hintEA));
   Label26->setToolTip(Q(t.hintEIyy));
   Label27->setToolTip(Q(t.hintEIzz));
@@ -887,8 +868,8 @@ void TMainForm::ShowResultTexts() {
 
 void TMainForm::Button1Click() {
   if (mBusy) return;
-  if (!mSession.PictureFresh) LoadPicture(false);
-  if (ListBox2->count() == 0) {
+  if (!mSession.PictureFresh()) LoadPicture(false);
+  if (mSession.MaterialList().empty()) {
     Prompts().Information("No material selected.");
     return;
   }
@@ -904,7 +885,7 @@ void TMainForm::Button1Click() {
   size.heightText = S(NumberEdit2->text());
   std::vector<std::string> messages;
   ProgressBar1->setMaximum(
-      static_cast<int>(std::min<std::size_t>(mSession.Picture.Size(), INT_MAX)));
+      static_cast<int>(std::min<std::size_t>(mSession.Picture().Size(), INT_MAX)));
   mSession.Analyse(size, [this](std::int64_t done, std::int64_t total) { Progress(done, total); },
                    &messages);
   for (const std::string& m : messages) Prompts().Error(Q(m));
@@ -918,14 +899,14 @@ void TMainForm::Button1Click() {
 
 void TMainForm::RefreshOverlay() {
   // Shown to the user, whether or not the window itself is on screen at this moment.
-  if (!Button1->isHidden() && !GroupBox2->isHidden() && !mSession.PictureFresh) {
+  if (!Button1->isHidden() && !GroupBox2->isHidden() && !mSession.PictureFresh()) {
     LoadPicture(false);
     DrawResultOverlay();
   }
 }
 
 void TMainForm::ApplySignConvention() {
-  const int convention = mSession.Settings.SignConvention;
+  const int convention = mSession.Settings().SignConvention;
   if (convention != DorvastPelkam && convention != EuroCode) return;
   const bool euro = convention == EuroCode;
   EIyyCaption->setText(euro ? "EIz" : "EIyy");
@@ -945,7 +926,7 @@ void TMainForm::ApplySignConvention() {
 }
 
 void TMainForm::Definitions1Click() {
-  ProgramSettings& s = mSession.Settings;
+  ProgramSettings s = mSession.Settings();
   if (s.SignConvention != DorvastPelkam) {
     if (!Prompts().Confirm(
             "Current definitions based on EURO-code\r\rDo you want so change to Dorvast/Pelkam "
@@ -963,6 +944,7 @@ void TMainForm::Definitions1Click() {
     if (result == s.SignConvention) return;
     s.SignConvention = result;
   }
+  mSession.ChangeSettings(s);
   ApplySignConvention();
   RefreshOverlay();
 }
@@ -971,9 +953,11 @@ void TMainForm::About1Click() {
   QFont font = GraphicsFont();
   {
     TAboutBox about(this);
-    about.Fill(mSession.Settings, font);
+    about.Fill(mSession.Settings(), font);
     Prompts().Run(about);
-    about.TakeBack(mSession.Settings, font);
+    ProgramSettings changed = mSession.Settings();
+    about.TakeBack(changed, font);
+    mSession.ChangeSettings(changed);
   }
   TakeGraphicsFont(font);
   ApplySignConvention();
@@ -981,15 +965,15 @@ void TMainForm::About1Click() {
 }
 
 void TMainForm::Definedproperties1Click() {
-  if (mBusy || !mSession.MaterialLibrary) return;
-  TDefaultPropForm browser(*mSession.MaterialLibrary, this);
+  if (mBusy || mSession.MaterialLibrary() == nullptr) return;
+  TDefaultPropForm browser(mSession.EditLibrary(), this);
   Prompts().Run(browser);
 }
 
 void TMainForm::Testdata1Click() {
   static const TPROPClass kEmpty;
-  TDataForm data(mSession.FoundColourList,
-                 mSession.MaterialLibrary ? *mSession.MaterialLibrary : kEmpty, this);
+  TDataForm data(mSession.FoundColourList(),
+                 mSession.MaterialLibrary() ? *mSession.MaterialLibrary() : kEmpty, this);
   Prompts().Run(data);
 }
 
@@ -1005,10 +989,11 @@ void TMainForm::SpeedButton2Click() {
 
 void TMainForm::TakeGraphicsFont(const QFont& font) {
   FontLabel->setFont(font);
-  ProgramSettings& s = mSession.Settings;
+  ProgramSettings s = mSession.Settings();
   s.FontName = S(font.family());
   s.FontSize = font.pointSize();
   s.FontStyle = (font.bold() ? kFontBold : 0u) | (font.italic() ? kFontItalic : 0u);
+  mSession.ChangeSettings(s);
   SetGraphicsFontHint(font);
 }
 

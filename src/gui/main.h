@@ -19,7 +19,6 @@ class QFrame;
 class QGroupBox;
 class QLabel;
 class QListView;
-class QListWidget;
 class QMenu;
 class QPlainTextEdit;
 class QProgressBar;
@@ -28,7 +27,7 @@ class QToolButton;
 
 namespace qv {
 
-class FoundColourModel;
+class LabelListModel;
 class PictureView;
 class TNumberEdit;
 
@@ -41,7 +40,9 @@ class TMainForm : public QMainWindow, private InventoryView {
   TMainForm(const QString& programPath, const QString& userFolder, QWidget* parent = nullptr);
   ~TMainForm() override;
 
+  /// The session, to read and to drive through its commands (tests, the extended dialogs).
   SectionSession& Session() { return mSession; }
+  const SectionSession& Session() const { return mSession; }
   const QImage& PictureImage() const { return mImage; }
 
   // Designed handlers, public so tests can run them as the events would.
@@ -133,6 +134,8 @@ class TMainForm : public QMainWindow, private InventoryView {
   void BuildStatusBar();
   void ApplyGraphicsFont();
   void ShowPicture();
+  /// The picture's size labels, shape alert and (optionally) the small-picture warning.
+  void ShowLoadedPicture(bool warnSmall);
   void ShowResultTexts();
   void ShowSectionSize();
   void SetGraphicsFontHint(const QFont& font);
@@ -145,7 +148,6 @@ class TMainForm : public QMainWindow, private InventoryView {
 
   SectionSession mSession;
   QString mProgramPath;
-  QString mSettingsProgramPath;  // where the settings file is written
   QString mUserFolder;
   QImage mImage;  // the picture as shown (and drawn over)
   bool mBusy = false;
@@ -164,9 +166,10 @@ class TMainForm : public QMainWindow, private InventoryView {
   QLabel* Label7 = nullptr;
   QLabel* Panel5 = nullptr;
   QListView* ListBox1 = nullptr;
-  FoundColourModel* FoundModel = nullptr;
+  LabelListModel* FoundModel = nullptr;
   QLabel* Label6 = nullptr;
-  QListWidget* ListBox2 = nullptr;
+  QListView* ListBox2 = nullptr;
+  LabelListModel* MaterialModel = nullptr;
   QFrame* WaitPanel = nullptr;
   QProgressBar* ProgressBar1 = nullptr;
   QLabel* Label1 = nullptr;

@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "core/error.h"
+#include "core/path.h"
 
 namespace qv {
 
@@ -20,15 +21,6 @@ constexpr std::uint32_t SwapRedBlue(std::uint32_t v) {
   return (v & 0x0000FF00u) | ((v & 0x000000FFu) << 16) | ((v >> 16) & 0x000000FFu);
 }
 
-std::string LowerExtension(const std::string& path) {
-  const std::size_t slash = path.find_last_of("/\\");
-  const std::size_t dot = path.find_last_of('.');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
-  std::string ext = path.substr(dot);
-  std::transform(ext.begin(), ext.end(), ext.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return ext;
-}
 
 }  // namespace
 
@@ -77,7 +69,7 @@ PixelGrid FromQImage(const QImage& image) {
 }
 
 void SavePicture(const QImage& image, const std::string& path) {
-  const std::string ext = LowerExtension(path);
+  const std::string ext = LowerExtensionOf(path);
   const char* format = ext == ".png" ? "PNG" : ext == ".bmp" ? "BMP" : nullptr;
   if (format == nullptr) throw Error("'" + path + "' is not a .png or .bmp file name");
   const Error failure("Unable to write to " + path);

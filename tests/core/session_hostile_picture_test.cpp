@@ -32,15 +32,17 @@ TEST_P(SessionHostilePictureTest, RefusedPictureKeepsPictureAndLists) {
   RunUnprivileged([this] {
     TempDir dir;
     SectionSession session;
-    session.MaterialLibrary = std::make_unique<TPROPClass>();
-    session.Settings.IgnoreDollarColours = false;
+    session.SetLibrary(std::make_unique<TPROPClass>());
+    ProgramSettings settings = session.Settings();
+    settings.IgnoreDollarColours = false;
+    session.ChangeSettings(settings);
     const PixelGrid before = MakeGrid(30, 20, kWhite, {{4, 5, 9, 12, kRed}, {12, 2, 20, 8, kBlue}});
     WriteAll(dir.File("section.bmp"), EncodeBmp24(before));
     ASSERT_TRUE(session.AcceptPicture(dir.File("section.bmp")));
     session.ColourInventory();
     ASSERT_TRUE(session.AddColourToMaterialList("clRed"));
-    const SectionBounds bounds = session.Bounds;
-    const std::vector<std::string> found = session.FoundLabels;
+    const SectionBounds bounds = session.Bounds();
+    const std::vector<std::string> found = session.FoundLabels();
 
     const std::string path = dir.File("refused.bmp");
     const std::string reason = GetParam().make(path);
@@ -52,15 +54,15 @@ TEST_P(SessionHostilePictureTest, RefusedPictureKeepsPictureAndLists) {
     }
     // The new name is taken before the read, as with every accepted picture.
     EXPECT_EQ(session.PictureFile(), path);
-    EXPECT_EQ(session.Picture, before);
-    EXPECT_EQ(session.FoundLabels, found);
-    EXPECT_EQ(session.MaterialList, std::vector<std::string>{"clRed"});
-    EXPECT_EQ(session.Bounds, bounds);
-    EXPECT_EQ(session.FoundColourList.Count(), 3);
+    EXPECT_EQ(session.Picture(), before);
+    EXPECT_EQ(session.FoundLabels(), found);
+    EXPECT_EQ(session.MaterialList(), std::vector<std::string>{"clRed"});
+    EXPECT_EQ(session.Bounds(), bounds);
+    EXPECT_EQ(session.FoundColourList().Count(), 3);
     // The old picture is not the file now named: analysing must not report it under that name.
-    EXPECT_FALSE(session.PictureFresh);
+    EXPECT_FALSE(session.PictureFresh());
     EXPECT_THROW(session.Analyse(SectionSize{30, 20, "30", "20"}), Error);
-    EXPECT_TRUE(session.Report.empty());
+    EXPECT_TRUE(session.Report().empty());
   });
 }
 

@@ -15,8 +15,10 @@ namespace {
 class SessionTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    session.MaterialLibrary = std::make_unique<TPROPClass>();
-    session.Settings.IgnoreDollarColours = false;
+    session.SetLibrary(std::make_unique<TPROPClass>());
+    ProgramSettings settings = session.Settings();
+    settings.IgnoreDollarColours = false;
+    session.ChangeSettings(settings);
   }
   std::string WritePicture(const std::string& name, const PixelGrid& grid) {
     const std::string path = dir.File(name);
@@ -34,10 +36,10 @@ class SessionTest : public ::testing::Test {
 
 TEST_F(SessionTest, AcceptingAPictureSetsFolderAndLists) {
   Open(MakeGrid(10, 20, kWhite, {{2, 3, 4, 5, kRed}}));
-  EXPECT_EQ(session.Settings.WorkingDir, dir.Path() + "/");
-  EXPECT_TRUE(session.PictureFresh);
-  EXPECT_TRUE(session.InventoryDone);
-  EXPECT_EQ(session.FoundLabels, (std::vector<std::string>{"clWhite", "clRed"}));
+  EXPECT_EQ(session.Settings().WorkingDir, dir.Path() + "/");
+  EXPECT_TRUE(session.PictureFresh());
+  EXPECT_TRUE(session.InventoryDone());
+  EXPECT_EQ(session.FoundLabels(), (std::vector<std::string>{"clWhite", "clRed"}));
   EXPECT_EQ(session.SmallPictureWarning(),
             "Bitmap size 10x20 is smaller than 400x400 pixels,\rcorrect screen output can not be "
             "guaranteed!");
@@ -46,16 +48,15 @@ TEST_F(SessionTest, AcceptingAPictureSetsFolderAndLists) {
 
 TEST_F(SessionTest, FoundColourIdsGoOnFromTheLargest) {
   Open(MakeGrid(10, 20, kWhite, {{2, 3, 4, 5, kRed}, {6, 6, 7, 7, kBlue}}));
-  EXPECT_EQ(session.FoundColourList.MaxId(), 3);
-  EXPECT_EQ(session.FoundColourList.Newest()->id, 3);
+  EXPECT_EQ(session.FoundColourList().MaxId(), 3);
+  EXPECT_EQ(session.FoundColourList().Newest()->id, 3);
 }
 
 TEST_F(SessionTest, APictureDrawnOverIsNeverAnalysedWhenItsFileIsGone) {
   Open(MakeGrid(10, 10, kWhite, {{2, 2, 6, 6, kRed}}));
   ASSERT_TRUE(session.AddColourToMaterialList("clRed"));
   // The window's frame drawn in the material's own colour, then the file vanishes.
-  session.Picture.FillRect(0, 0, 9, 0, kRed);
-  session.PictureFresh = false;
+  session.DrawOnPicture([](PixelGrid& picture) { picture.FillRect(0, 0, 9, 0, kRed); });
   std::filesystem::remove(session.PictureFile());
   try {
     session.Analyse(SectionSize{10, 10, "10", "10"});
@@ -64,8 +65,8 @@ TEST_F(SessionTest, APictureDrawnOverIsNeverAnalysedWhenItsFileIsGone) {
     EXPECT_EQ(std::string(e.what()), "The picture file " + session.PictureFile() +
                                          " is no longer there, so the section cannot be analysed.");
   }
-  EXPECT_TRUE(session.Report.empty());
-  EXPECT_EQ(session.Result.RelevantPixels, 0);
+  EXPECT_TRUE(session.Report().empty());
+  EXPECT_EQ(session.Result().RelevantPixels, 0);
 }
 
 TEST_F(SessionTest, BoundsGrowAndRebuildAsColoursComeAndGo) {
@@ -74,10 +75,10 @@ TEST_F(SessionTest, BoundsGrowAndRebuildAsColoursComeAndGo) {
   g.FillRect(10, 0, 49, 19, kRed);
   Open(g);
   ASSERT_TRUE(session.AddColourToMaterialList("clRed"));
-  EXPECT_EQ(session.Bounds, (SectionBounds{10, 0, 49, 99}));
-  EXPECT_EQ(session.WidthPixelsText, "40");
-  EXPECT_EQ(session.HeightPixelsText, "100");
-  const TPROPRec* red = session.MaterialLibrary->FindByLabel("clRed");
+  EXPECT_EQ(session.Bounds(), (SectionBounds{10, 0, 49, 99}));
+  EXPECT_EQ(session.WidthPixelsText(), "40");
+  EXPECT_EQ(session.HeightPixelsText(), "100");
+  const TPROPRec* red = session.MaterialLibrary()->FindByLabel("clRed");
   ASSERT_NE(red, nullptr);
   EXPECT_TRUE(red->inUse);
   EXPECT_EQ(red->id, 1);
@@ -85,19 +86,19 @@ TEST_F(SessionTest, BoundsGrowAndRebuildAsColoursComeAndGo) {
   EXPECT_TRUE(red->prop.name.empty());
 
   ASSERT_TRUE(session.AddColourToMaterialList("clBlue"));
-  EXPECT_EQ(session.Bounds, (SectionBounds{0, 0, 59, 99}));
-  EXPECT_EQ(session.WidthPixelsText, "60");
+  EXPECT_EQ(session.Bounds(), (SectionBounds{0, 0, 59, 99}));
+  EXPECT_EQ(session.WidthPixelsText(), "60");
   EXPECT_FALSE(session.AddColourToMaterialList("clBlue"));  // already listed: nothing changes
-  EXPECT_EQ(session.MaterialList.size(), 2u);
+  EXPECT_EQ(session.MaterialList().size(), 2u);
 
   ASSERT_TRUE(session.RemoveFromMaterialList("clBlue"));
-  EXPECT_EQ(session.Bounds, (SectionBounds{10, 0, 49, 99}));
-  EXPECT_EQ(session.WidthPixelsText, "40");
-  EXPECT_FALSE(session.MaterialLibrary->FindByLabel("clBlue")->inUse);  // kept, not in use
+  EXPECT_EQ(session.Bounds(), (SectionBounds{10, 0, 49, 99}));
+  EXPECT_EQ(session.WidthPixelsText(), "40");
+  EXPECT_FALSE(session.MaterialLibrary()->FindByLabel("clBlue")->inUse);  // kept, not in use
   ASSERT_TRUE(session.RemoveFromMaterialList("clRed"));
-  EXPECT_TRUE(session.Bounds.Unset());
+  EXPECT_TRUE(session.Bounds().Unset());
   EXPECT_FALSE(session.SectionSpansArea());
-  EXPECT_EQ(session.MaterialLibrary->Count(), 2);
+  EXPECT_EQ(session.MaterialLibrary()->Count(), 2);
 }
 
 TEST_F(SessionTest, KnownMaterialKeepsItsDataAndOnePixelSectionsHaveNoArea) {
@@ -106,11 +107,11 @@ TEST_F(SessionTest, KnownMaterialKeepsItsDataAndOnePixelSectionsHaveNoArea) {
   steel.prop.colorlabel = "clRed";
   steel.prop.name = "steel";
   steel.prop.E = 210000;
-  session.MaterialLibrary->Add(steel);
+  session.EditLibrary().Add(steel);
   Open(MakeGrid(30, 30, kWhite, {{5, 2, 5, 20, kRed}, {0, 0, 0, 0, kBlue}}));
   ASSERT_TRUE(session.AddColourToMaterialList("clRed"));
-  EXPECT_EQ(session.MaterialLibrary->Count(), 1);
-  EXPECT_EQ(session.MaterialLibrary->FindByLabel("clRed")->prop.E, 210000);
+  EXPECT_EQ(session.MaterialLibrary()->Count(), 1);
+  EXPECT_EQ(session.MaterialLibrary()->FindByLabel("clRed")->prop.E, 210000);
   EXPECT_FALSE(session.SectionSpansArea());                  // one pixel wide
   EXPECT_FALSE(session.AddColourToMaterialList("clGreen"));  // not in the picture
 }
@@ -119,40 +120,40 @@ TEST_F(SessionTest, NewPictureResetsEverythingOfTheLastOne) {
   Open(MakeGrid(40, 40, kWhite, {{5, 5, 30, 30, kRed}}));
   session.AddColourToMaterialList("clRed");
   ASSERT_EQ(session.Analyse({100, 100, "100", "100"}), SectionSession::AnalyseOutcome::Done);
-  EXPECT_NE(session.Result.EA, 0);
-  const std::string ncText = session.Centre.ncHor;
+  EXPECT_NE(session.Result().EA, 0);
+  const std::string ncText = session.Centre().ncHor;
 
   Open(MakeGrid(20, 20, kBlue));
-  EXPECT_TRUE(session.MaterialList.empty());
-  EXPECT_TRUE(session.Bounds.Unset());
-  EXPECT_EQ(session.WidthPixelsText, "0");
-  const TPROPRec* red = session.MaterialLibrary->FindByLabel("clRed");
+  EXPECT_TRUE(session.MaterialList().empty());
+  EXPECT_TRUE(session.Bounds().Unset());
+  EXPECT_EQ(session.WidthPixelsText(), "0");
+  const TPROPRec* red = session.MaterialLibrary()->FindByLabel("clRed");
   EXPECT_FALSE(red->inUse);
   EXPECT_EQ(red->prop.xmin, -1);
-  EXPECT_EQ(session.Result.EA, 0);
-  EXPECT_EQ(session.Result.EIyy, 0);
-  EXPECT_EQ(session.Centre.ea, "0");
-  EXPECT_EQ(session.Stiffness.hintEIyy, "0");
-  EXPECT_EQ(session.Centre.ncHor, ncText);  // the centre texts keep theirs
-  EXPECT_EQ(session.FoundLabels, (std::vector<std::string>{"clBlue"}));
-  EXPECT_EQ(session.FoundColourList.FindByLabel("clBlue")->id, 1);
+  EXPECT_EQ(session.Result().EA, 0);
+  EXPECT_EQ(session.Result().EIyy, 0);
+  EXPECT_EQ(session.Centre().ea, "0");
+  EXPECT_EQ(session.Stiffness().hintEIyy, "0");
+  EXPECT_EQ(session.Centre().ncHor, ncText);  // the centre texts keep theirs
+  EXPECT_EQ(session.FoundLabels(), (std::vector<std::string>{"clBlue"}));
+  EXPECT_EQ(session.FoundColourList().FindByLabel("clBlue")->id, 1);
 }
 
 TEST_F(SessionTest, AnalysingTwiceReloadsAndGivesTheSameReport) {
   Open(MakeGrid(50, 60, kWhite, {{10, 5, 29, 54, kRed}, {30, 5, 39, 14, kBlue}}));
-  session.MaterialLibrary->Add(
+  session.EditLibrary().Add(
       TPROPRec{1, PROPRec{210000, 7850, -1, -1, -1, -1, "clRed", "steel"}, false});
   session.AddColourToMaterialList("clRed");
   session.AddColourToMaterialList("clBlue");
   const SectionSize size{300, 500, "300", "500"};
   ASSERT_EQ(session.Analyse(size), SectionSession::AnalyseOutcome::Done);
-  EXPECT_FALSE(session.PictureFresh);
+  EXPECT_FALSE(session.PictureFresh());
   const std::string first = session.ReportText();
   // Draw over the picture in memory as the overlay would; the next analysis must not see it.
-  session.Picture.FillRect(0, 0, 49, 59, kRed);
+  session.DrawOnPicture([](PixelGrid& picture) { picture.FillRect(0, 0, 49, 59, kRed); });
   ASSERT_EQ(session.Analyse(size), SectionSession::AnalyseOutcome::Done);
   EXPECT_EQ(session.ReportText(), first);
-  EXPECT_EQ(session.Result.RelevantPixels, 20 * 50 + 10 * 10);
+  EXPECT_EQ(session.Result().RelevantPixels, 20 * 50 + 10 * 10);
   EXPECT_NE(first.find("QUORVANE RESULTS : section.bmp\r\n"), std::string::npos);
   EXPECT_NE(first.find("    width  = 30 equals to 300 mm\r\n"), std::string::npos);
   EXPECT_NE(first.find("steel\t\tclRed\t210000\t\t7850\r\n"), std::string::npos);
@@ -161,24 +162,24 @@ TEST_F(SessionTest, AnalysingTwiceReloadsAndGivesTheSameReport) {
 
 TEST_F(SessionTest, EmptyMaterialListComputesNothing) {
   Open(MakeGrid(20, 20, kWhite, {{1, 1, 5, 5, kRed}}));
-  session.PictureFresh = false;
+  session.DrawOnPicture([](PixelGrid&) {});
   EXPECT_EQ(session.Analyse({10, 10, "10", "10"}),
             SectionSession::AnalyseOutcome::NoMaterialSelected);
-  EXPECT_TRUE(session.PictureFresh);  // the picture was reloaded all the same
-  EXPECT_TRUE(session.Report.empty());
+  EXPECT_TRUE(session.PictureFresh());  // the picture was reloaded all the same
+  EXPECT_TRUE(session.Report().empty());
 }
 
 TEST_F(SessionTest, WithoutLibraryTheReportHasTwoLinesAndBothPassesComplain) {
   Open(MakeGrid(20, 20, kWhite, {{1, 1, 5, 5, kRed}}));
   session.AddColourToMaterialList("clRed");
-  session.MaterialLibrary.reset();
+  session.SetLibrary(nullptr);
   std::vector<std::string> messages;
   ASSERT_EQ(session.Analyse({10, 10, "10", "10"}, {}, &messages),
             SectionSession::AnalyseOutcome::Done);
   EXPECT_EQ(messages, (std::vector<std::string>{"no material properties defined",
                                                 "no material properties defined"}));
   EXPECT_EQ(session.ReportText(), "QUORVANE RESULTS : section.bmp\r\n\r\n");
-  EXPECT_EQ(session.Result.EA, 0);
+  EXPECT_EQ(session.Result().EA, 0);
 }
 
 }  // namespace
@@ -215,7 +216,7 @@ TEST_F(SessionTest, InventoryRunsTheWindowStepsInOrder) {
   RecordingView none;
   empty.ColourInventory(&none);
   EXPECT_TRUE(none.steps.empty());
-  EXPECT_FALSE(empty.InventoryDone);
+  EXPECT_FALSE(empty.InventoryDone());
 }
 
 }  // namespace
@@ -227,18 +228,18 @@ namespace {
 TEST_F(SessionTest, ReloadsReuseThePictureMemoryAndStayExact) {
   const PixelGrid first = MakeGrid(64, 48, kWhite, {{3, 4, 20, 30, kRed}});
   ASSERT_TRUE(session.AcceptPicture(WritePicture("a.bmp", first)));
-  session.Picture.FillRect(0, 0, 63, 47, kBlue);  // drawn over
+  session.DrawOnPicture([](PixelGrid& picture) { picture.FillRect(0, 0, 63, 47, kBlue); });
   ASSERT_TRUE(session.LoadPicture());
-  EXPECT_EQ(session.Picture, first);
-  const std::uint32_t* memory = session.Picture.Data();
-  ASSERT_TRUE(session.LoadPicture());  // the spare of the same size is decoded into
+  EXPECT_EQ(session.Picture(), first);
+  const std::uint32_t* memory = session.Picture().Data();
+  ASSERT_TRUE(session.LoadPicture());  // the same memory is decoded into
   ASSERT_TRUE(session.LoadPicture());
-  EXPECT_EQ(session.Picture.Data(), memory);
-  EXPECT_EQ(session.Picture, first);
+  EXPECT_EQ(session.Picture().Data(), memory);
+  EXPECT_EQ(session.Picture(), first);
   // A picture of another size is read into fresh memory, exactly as well.
   const PixelGrid other = MakeGrid(10, 10, kBlue, {{0, 0, 0, 9, kRed}});
   ASSERT_TRUE(session.AcceptPicture(WritePicture("b.bmp", other)));
-  EXPECT_EQ(session.Picture, other);
+  EXPECT_EQ(session.Picture(), other);
 }
 
 }  // namespace

@@ -43,7 +43,7 @@ class TestEndToEnd : public QObject {
 
     // Right button on the view opens the picture.
     QTest::mousePress(form.Image1, Qt::RightButton, {}, QPoint(200, 200));
-    QTRY_COMPARE(form.Session().FoundLabels.size(), std::size_t{2});
+    QTRY_COMPARE(form.Session().FoundLabels().size(), std::size_t{2});
 
     // Double-click the red colour in the found-colours list.
     const QModelIndex red = form.ListBox1->model()->index(1, 0);
@@ -51,7 +51,7 @@ class TestEndToEnd : public QObject {
     const QPoint at = form.ListBox1->visualRect(red).center();
     QTest::mouseClick(form.ListBox1->viewport(), Qt::LeftButton, {}, at);
     QTest::mouseDClick(form.ListBox1->viewport(), Qt::LeftButton, {}, at);
-    QTRY_COMPARE(form.ListBox2->count(), 1);
+    QTRY_COMPARE(form.ListBox2->model()->rowCount(), 1);
 
     // Type the sizes with the keyboard.
     for (auto [field, text] : {std::pair{form.NumberEdit1, "480"}, std::pair{form.NumberEdit2, "560"}}) {
@@ -75,7 +75,7 @@ class TestEndToEnd : public QObject {
     QTRY_COMPARE(QGuiApplication::clipboard()->text(), report);
 
     // The view shows the overlay: the NC circle in the axes colour (blue) around NC.
-    const PixelPoint nc = form.Session().Result.NC;
+    const PixelPoint nc = form.Session().Result().NC;
     QTRY_VERIFY(form.Image1->HasImage());
     const QImage view = form.Image1->grab().toImage();
     const int vx = nc.x * form.Image1->width() / 400;

@@ -154,25 +154,30 @@ void CheckPictureBytes(const std::uint8_t* data, std::size_t size) {
     Require(c.label == ColourToLabel(static_cast<ColourValue>(c.value)), "a wrong label");
   }
 
+  // The same bytes through the session's own way in: a picture file.
+  const fs::path file = ScratchFolder().Fresh("picture") / "fuzz.bmp";
+  WriteBytes(file, std::string_view(reinterpret_cast<const char*>(data), size));
   SectionSession session;
-  session.Threads = 1;
-  session.Settings.IgnoreDollarColours = false;
-  session.MaterialLibrary = std::make_unique<TPROPClass>();
-  session.Picture = std::move(grid);
-  session.PictureFresh = true;
+  session.SetThreads(1);
+  ProgramSettings settings = session.Settings();
+  settings.IgnoreDollarColours = false;
+  session.ChangeSettings(settings);
+  session.SetLibrary(std::make_unique<TPROPClass>());
+  Require(session.AcceptPicture(file.string()), "the session does not find the picture");
+  Require(session.Picture() == grid, "the session reads the file differently from the bytes");
   session.ColourInventory();
-  Require(session.FoundLabels.size() == colours.size() &&
-              session.FoundLabels.front() == colours.front().label,
+  Require(session.FoundLabels().size() == colours.size() &&
+              session.FoundLabels().front() == colours.front().label,
           "the session's inventory differs from the scan");
-  Require(session.AddColourToMaterialList(session.FoundLabels.front()),
+  Require(session.AddColourToMaterialList(session.FoundLabels().front()),
           "a found colour cannot become a material");
   const SectionSize sectionSize{100, 100, "100", "100"};
   Require(session.Analyse(sectionSize) == SectionSession::AnalyseOutcome::Done,
           "the analysis did not run");
-  Require(session.Result.NC.x >= 0 && session.Result.NC.x < session.Picture.Width() &&
-              session.Result.NC.y >= 0 && session.Result.NC.y < session.Picture.Height(),
+  Require(session.Result().NC.x >= 0 && session.Result().NC.x < session.Picture().Width() &&
+              session.Result().NC.y >= 0 && session.Result().NC.y < session.Picture().Height(),
           "the normal-force centre lies outside the picture");
-  Require(!session.Report.empty(), "no report");
+  Require(!session.Report().empty(), "no report");
 }
 
 void CheckLibraryBytes(const std::uint8_t* data, std::size_t size) {

@@ -12,6 +12,8 @@
 #include "core/analysis/number_text.h"
 #include "core/dd_props.h"
 
+#include "core/path.h"
+
 namespace qv {
 namespace {
 
@@ -21,11 +23,6 @@ double DistanceMm(int position, int origin, double mmPerPixel) {
   return static_cast<double>(difference < 0 ? -difference : difference) * mmPerPixel;
 }
 
-std::string FileNameOf(const std::string& path) {
-  // Only "/" separates folders here; a backslash is an ordinary character of a file name.
-  const std::size_t slash = path.find_last_of('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 }  // namespace
 

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,24 @@ class PixelGrid {
   PixelGrid(int width, int height, UninitialisedPixels)
       : mWidth(width), mHeight(height),
         mPixels(static_cast<std::size_t>(width) * static_cast<std::size_t>(height)) {}
+
+  // A grid moved from is empty (0 x 0), never a size without its pixels.
+  PixelGrid(PixelGrid&& other) noexcept
+      : mWidth(std::exchange(other.mWidth, 0)), mHeight(std::exchange(other.mHeight, 0)),
+        mPixels(std::move(other.mPixels)) {
+    other.mPixels.clear();
+  }
+  PixelGrid& operator=(PixelGrid&& other) noexcept {
+    if (this != &other) {
+      mWidth = std::exchange(other.mWidth, 0);
+      mHeight = std::exchange(other.mHeight, 0);
+      mPixels = std::move(other.mPixels);
+      other.mPixels.clear();
+    }
+    return *this;
+  }
+  PixelGrid(const PixelGrid&) = default;
+  PixelGrid& operator=(const PixelGrid&) = default;
 
   int Width() const { return mWidth; }
   int Height() const { return mHeight; }

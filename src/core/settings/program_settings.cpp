@@ -8,6 +8,7 @@
 #include "core/analysis/number_text.h"
 #include "core/dd_props.h"
 #include "core/error.h"
+#include "core/path.h"
 #include "core/settings/atomic_file.h"
 #include "core/settings/ini_file.h"
 
@@ -24,11 +25,8 @@ std::string Decimal(int value) {
 
 // With a trailing separator, as every path built from it expects; "./" for a bare file name.
 std::string ProgramFolder(const std::string& programPath) {
-  constexpr char kSeparator = std::filesystem::path::preferred_separator;
-  std::string folder = std::filesystem::path(programPath).parent_path().string();
-  if (folder.empty()) return std::string{'.', kSeparator};
-  if (folder.back() != kSeparator) folder.push_back(kSeparator);
-  return folder;
+  const std::string folder = FolderOf(programPath);
+  return folder.empty() ? std::string("./") : folder;
 }
 
 bool IsExistingFile(const std::string& path) {

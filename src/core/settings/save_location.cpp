@@ -5,7 +5,7 @@
 
 #include <filesystem>
 
-#include "core/session.h"
+#include "core/path.h"
 #include "core/settings/program_settings.h"
 
 namespace qv {
@@ -24,9 +24,7 @@ namespace {
 std::string InUserFolder(const std::string& userFolder, const std::string& name) {
   std::error_code ec;
   std::filesystem::create_directories(userFolder, ec);
-  std::string folder = userFolder;
-  if (!folder.empty() && folder.back() != '/') folder += '/';
-  return folder + name;
+  return JoinPath(userFolder, name);
 }
 }  // namespace
 
