@@ -2,16 +2,15 @@
 // dense pseudo-inverse on the coarsest level.
 #include "core/analysis/elastic/multigrid.h"
 
+#include <Eigen/Eigenvalues>
 #include <algorithm>
 #include <cstring>
-
-#include <Eigen/Eigenvalues>
 
 namespace qv {
 namespace {
 
 // Small enough for a dense pseudo-inverse, large enough that the hierarchy stays shallow.
-constexpr std::int64_t kCoarsestCells = 400;
+constexpr std::int64_t kCoarsestCells = 128;
 
 }  // namespace
 
@@ -52,8 +51,10 @@ void CellLevel::SumDiagonal() {
 }
 
 std::size_t CellLevel::Bytes() const {
-  return map.capacity() * 4 + (cellX.capacity() + cellY.capacity() + east.capacity() +
-                               south.capacity() + west.capacity() + north.capacity()) * 4 +
+  return map.capacity() * 4 +
+         (cellX.capacity() + cellY.capacity() + east.capacity() + south.capacity() +
+          west.capacity() + north.capacity()) *
+             4 +
          (te.capacity() + ts.capacity() + diag.capacity()) * 8;
 }
 
@@ -128,9 +129,9 @@ CellLevel Multigrid::Coarsen(const CellLevel& fine, std::vector<std::int32_t>& p
   coarse.ts.assign(static_cast<std::size_t>(count), 0.0);
   parent.resize(n);
   for (std::size_t i = 0; i < n; ++i) {
-    const std::int32_t p =
-        blockCell[static_cast<std::size_t>(fine.cellY[i] / 2) * static_cast<std::size_t>(coarse.nx) +
-                  static_cast<std::size_t>(fine.cellX[i] / 2)];
+    const std::int32_t p = blockCell[static_cast<std::size_t>(fine.cellY[i] / 2) *
+                                         static_cast<std::size_t>(coarse.nx) +
+                                     static_cast<std::size_t>(fine.cellX[i] / 2)];
     parent[i] = p;
     // Only faces that leave the aggregate join two coarse cells.
     if ((fine.cellX[i] & 1) == 1) coarse.te[static_cast<std::size_t>(p)] += 0.5 * fine.te[i];
@@ -247,7 +248,8 @@ void Multigrid::Precondition(const double* r, double* z) {
   Level& next = mLevels[1];
   const std::int32_t* parent = top.parent.data();
   std::fill(next.b.begin(), next.b.end(), 0.0);
-  for (std::size_t i = 0; i < n; ++i) next.b[static_cast<std::size_t>(parent[i])] += r[i] - top.r[i];
+  for (std::size_t i = 0; i < n; ++i)
+    next.b[static_cast<std::size_t>(parent[i])] += r[i] - top.r[i];
   Cycle(1);
   mPool.ForRange(static_cast<std::int64_t>(n), [&](std::int64_t b, std::int64_t e) {
     for (auto i = static_cast<std::size_t>(b); i < static_cast<std::size_t>(e); ++i) {
@@ -279,14 +281,15 @@ void Multigrid::Cycle(std::size_t l) {
     next.b[static_cast<std::size_t>(level.parent[i])] += level.b[i] - level.r[i];
   }
   Cycle(l + 1);
-  for (std::size_t i = 0; i < n; ++i) level.x[i] += next.x[static_cast<std::size_t>(level.parent[i])];
+  for (std::size_t i = 0; i < n; ++i)
+    level.x[i] += next.x[static_cast<std::size_t>(level.parent[i])];
   Smooth(c, level.b.data(), level.x.data(), 1);
   Smooth(c, level.b.data(), level.x.data(), 0);
 }
 
 std::size_t Multigrid::Bytes() const {
-  std::size_t bytes = static_cast<std::size_t>(mCoarsestInverse.size()) * 8 +
-                      mPart.capacity() * 4 + mPartSize.capacity() * 8;
+  std::size_t bytes = static_cast<std::size_t>(mCoarsestInverse.size()) * 8 + mPart.capacity() * 4 +
+                      mPartSize.capacity() * 8;
   for (const Level& level : mLevels) {
     bytes += level.cells.Bytes() + level.parent.capacity() * 4 +
              (level.b.capacity() + level.x.capacity() + level.r.capacity()) * 8;

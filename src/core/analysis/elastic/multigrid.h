@@ -1,10 +1,9 @@
 // Cell-centred multigrid on the pixel hierarchy: the preconditioner of the section solver.
 #pragma once
 
+#include <Eigen/Dense>
 #include <cstdint>
 #include <vector>
-
-#include <Eigen/Dense>
 
 #include "core/analysis/elastic/worker_pool.h"
 
@@ -13,18 +12,18 @@ namespace qv {
 /// One level of cells on a structured grid: a weighted graph Laplacian whose edges are the faces
 /// between horizontally or vertically adjacent cells. Cells are numbered row by row.
 struct CellLevel {
-  int nx = 0;                        ///< grid columns
-  int ny = 0;                        ///< grid rows
-  std::vector<std::int32_t> map;     ///< nx * ny entries: the cell at (X, Y), or -1
-  std::vector<std::int32_t> cellX;   ///< grid column of each cell
-  std::vector<std::int32_t> cellY;   ///< grid row of each cell
-  std::vector<std::int32_t> east;    ///< neighbour cell, or -1
+  int nx = 0;                       ///< grid columns
+  int ny = 0;                       ///< grid rows
+  std::vector<std::int32_t> map;    ///< nx * ny entries: the cell at (X, Y), or -1
+  std::vector<std::int32_t> cellX;  ///< grid column of each cell
+  std::vector<std::int32_t> cellY;  ///< grid row of each cell
+  std::vector<std::int32_t> east;   ///< neighbour cell, or -1
   std::vector<std::int32_t> south;
   std::vector<std::int32_t> west;
   std::vector<std::int32_t> north;
-  std::vector<double> te;            ///< face coefficient towards the east neighbour (0 without)
-  std::vector<double> ts;            ///< face coefficient towards the south neighbour (0 without)
-  std::vector<double> diag;          ///< sum of the cell's face coefficients
+  std::vector<double> te;    ///< face coefficient towards the east neighbour (0 without)
+  std::vector<double> ts;    ///< face coefficient towards the south neighbour (0 without)
+  std::vector<double> diag;  ///< sum of the cell's face coefficients
 
   std::int64_t Cells() const { return static_cast<std::int64_t>(cellX.size()); }
   /// Fills map and the neighbours from nx, ny, cellX and cellY.

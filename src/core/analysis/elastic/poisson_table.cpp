@@ -16,8 +16,8 @@ bool SameLabel(std::string_view a, std::string_view b) {
   const auto fold = [](char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
   };
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return fold(x) == fold(y); });
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                            [&](char x, char y) { return fold(x) == fold(y); });
 }
 
 // What the INI service could not write back as the same key.
@@ -33,8 +33,8 @@ bool UsableKey(std::string_view label) {
 
 std::string PoissonTable::Problem(std::string_view label, double nu) {
   if (std::isfinite(nu) && nu >= 0 && nu < 0.5) return {};
-  return "The Poisson's ratio of " + std::string(label) + " must be at least 0 and below 0.5, not " +
-         FormatNumber(nu) + ".";
+  return "The Poisson's ratio of " + std::string(label) +
+         " must be at least 0 and below 0.5, not " + FormatNumber(nu) + ".";
 }
 
 std::vector<std::pair<std::string, double>>::iterator PoissonTable::Find(std::string_view label) {
