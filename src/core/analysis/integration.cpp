@@ -86,8 +86,7 @@ void ScanRows(const PixelGrid& grid, const MaterialIndex& index, int firstRow, i
         lastColour = colour;
         lastMaterial = index.Find(colour);
       }
-      if (lastMaterial != kNoMaterial)
-        AddRun(sums[static_cast<std::size_t>(lastMaterial)], y, x, end - 1);
+      if (lastMaterial != kNoMaterial) AddRun(sums[static_cast<std::size_t>(lastMaterial)], y, x, end - 1);
       x = end;
     }
   }
@@ -113,8 +112,7 @@ SectionMoments ScanMoments(const PixelGrid& grid, const TPROPClass& library,
   SectionMoments result;
   if (grid.Empty() || index.materials.empty()) {
     result.materials = std::move(index.materials);
-    if (progress)
-      progress(static_cast<std::int64_t>(grid.Size()), static_cast<std::int64_t>(grid.Size()));
+    if (progress) progress(static_cast<std::int64_t>(grid.Size()), static_cast<std::int64_t>(grid.Size()));
     return result;
   }
   const int workers = BandWorkers(grid.Height(), threads);
