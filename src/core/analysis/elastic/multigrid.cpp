@@ -143,29 +143,39 @@ CellLevel Multigrid::Coarsen(const CellLevel& fine, std::vector<std::int32_t>& p
 }
 
 void Multigrid::LabelParts() {
+  // Union-find in cell order over the west and north faces: one pass, no search across memory.
   const CellLevel& fine = Fine();
   const auto n = static_cast<std::size_t>(fine.Cells());
+  std::vector<std::int32_t> root(n);
+  const auto find = [&](std::int32_t i) {
+    while (root[static_cast<std::size_t>(i)] != i) {
+      root[static_cast<std::size_t>(i)] =
+          root[static_cast<std::size_t>(root[static_cast<std::size_t>(i)])];
+      i = root[static_cast<std::size_t>(i)];
+    }
+    return i;
+  };
+  for (std::size_t i = 0; i < n; ++i) {
+    root[i] = static_cast<std::int32_t>(i);
+    for (const std::int32_t j : {fine.west[i], fine.north[i]}) {
+      if (j < 0) continue;
+      const std::int32_t a = find(j);
+      const std::int32_t b = find(static_cast<std::int32_t>(i));
+      // The smaller index stays the root, so each part's root is its first cell.
+      if (a != b) root[static_cast<std::size_t>(std::max(a, b))] = std::min(a, b);
+    }
+  }
   mPart.assign(n, -1);
   mPartSize.clear();
-  std::vector<std::int32_t> stack;
-  for (std::size_t start = 0; start < n; ++start) {
-    if (mPart[start] >= 0) continue;
-    const auto part = static_cast<std::int32_t>(mPartSize.size());
-    std::int64_t size = 0;
-    mPart[start] = part;
-    stack.push_back(static_cast<std::int32_t>(start));
-    while (!stack.empty()) {
-      const auto i = static_cast<std::size_t>(stack.back());
-      stack.pop_back();
-      ++size;
-      for (std::int32_t j : {fine.east[i], fine.south[i], fine.west[i], fine.north[i]}) {
-        if (j >= 0 && mPart[static_cast<std::size_t>(j)] < 0) {
-          mPart[static_cast<std::size_t>(j)] = part;
-          stack.push_back(j);
-        }
-      }
+  for (std::size_t i = 0; i < n; ++i) {
+    const auto r = static_cast<std::size_t>(find(static_cast<std::int32_t>(i)));
+    if (r == i) {
+      mPart[i] = static_cast<std::int32_t>(mPartSize.size());
+      mPartSize.push_back(0);
+    } else {
+      mPart[i] = mPart[r];
     }
-    mPartSize.push_back(size);
+    ++mPartSize[static_cast<std::size_t>(mPart[i])];
   }
 }
 
