@@ -368,7 +368,6 @@ TEST(ElasticSectionTest, SectionBeyondTheBudgetIsSolvedOnCoarserCells) {
   const DrawnSection s = DrawSection(50, 50, 0.25, Ring(25, 0, kRed));
   const auto lib = Library({{"clRed", 2}});
   const PoissonTable poisson = ZeroPoisson({"clRed"});
-  const double exact = kPi / 2 * std::pow(25.0, 4);
   ElasticOptions options;
   options.memoryBudget = 31400 * 160 / 6;
   const Analysis a = Analyse(s, lib, poisson, options);
@@ -377,14 +376,22 @@ TEST(ElasticSectionTest, SectionBeyondTheBudgetIsSolvedOnCoarserCells) {
   EXPECT_GE(r.Coarsening, 3);
   EXPECT_DOUBLE_EQ(r.CellWidthMm, 0.25 * r.Coarsening);
   EXPECT_LE(r.Cells * 160, static_cast<std::int64_t>(options.memoryBudget));
-  ASSERT_TRUE(r.HasErrorEstimate);
-  // The estimate is of the size of the real error, and the result within 3 % of the exact one.
-  const double error = std::abs(r.GJ - exact);
-  EXPECT_NEAR(r.GJ / exact, 1.0, 0.03);
-  EXPECT_GT(r.GJErrorEstimate, 0.3 * error);
-  EXPECT_LT(r.GJErrorEstimate, 5 * error);
   // Blocks of 3 do not divide the 200 pixels evenly, so the coarse disc is a little lopsided.
   EXPECT_NEAR(r.ShearCentreHor, 25, 0.02 * r.CellWidthMm);
+
+  // What the coarse cells cost is the distance to the solve on every pixel; the estimate must
+  // be of that size, neither hiding it nor crying wolf.
+  options = {};
+  options.estimateError = false;
+  const Analysis full = Analyse(s, lib, poisson, options);
+  ASSERT_TRUE(r.HasErrorEstimate);
+  const double error = std::abs(r.GJ - full.elastic->GJ);
+  EXPECT_GT(error, 0);
+  EXPECT_GT(r.GJErrorEstimate, 0.3 * error);
+  EXPECT_LT(r.GJErrorEstimate, 3 * error);
+  EXPECT_GE(r.ObservedOrder, 0.5);
+  EXPECT_LE(r.ObservedOrder, 2.0);
+  EXPECT_NEAR(r.GJ / full.elastic->GJ, 1.0, 0.01);
 
   // A forced factor is taken as it is.
   options = {};

@@ -55,6 +55,13 @@ constexpr int kMaxIterations = 2000;
 // Work units of the progress callback: the main solve, then the coarse one for the estimate.
 constexpr std::int64_t kProgressTotal = 1000;
 constexpr std::int64_t kMainShare = 800;
+constexpr std::int64_t kEstimateShare = 150;
+// Coarse solves with fewer cells say nothing about the fine one.
+constexpr std::int64_t kMinEstimateCells = 16;
+// The observed order is clamped: three solves on a few cells can suggest anything, and an
+// order below one half would make the estimate explode.
+constexpr double kMinOrder = 0.5;
+constexpr double kMaxOrder = 2.0;
 
 struct Cancelled {};
 
@@ -608,16 +615,40 @@ std::optional<ElasticResult> ComputeElasticSection(const PixelGrid& grid,
     result.Parts = fine.parts;
 
     if (options.estimateError) {
-      Discretisation coarse = Discretise(grid, bounds, materials, dx, dy, 2 * factor);
-      if (coarse.level.Cells() >= 4) {
-        const TorsionSolution check =
-            Solve(coarse, options, pool, kMainShare, kProgressTotal - kMainShare);
-        // The observed convergence is first order on drawn (stepped) outlines, so the error of
-        // the finer solve is about the difference between the two.
+      // Cells twice and four times the size give the difference the finer solve still makes and
+      // the order at which it shrinks: second order where the outline follows the grid, about
+      // first order on stepped outlines, less at re-entrant corners.
+      std::vector<TorsionSolution> coarser;
+      std::int64_t first = kMainShare;
+      for (const int scale : {2, 4}) {
+        Discretisation coarse = Discretise(grid, bounds, materials, dx, dy, scale * factor);
+        if (coarse.level.Cells() < kMinEstimateCells) break;
+        const std::int64_t share = scale == 2 ? kEstimateShare : kProgressTotal - first;
+        coarser.push_back(Solve(coarse, options, pool, first, share));
+        first += share;
+      }
+      if (!coarser.empty()) {
+        const auto centreStep = [](const TorsionSolution& a, const TorsionSolution& b) {
+          return std::hypot(a.centreHor - b.centreHor, a.centreVer - b.centreVer);
+        };
+        const double gjStep = std::abs(fine.GJ - coarser[0].GJ);
+        const double centreStep1 = centreStep(fine, coarser[0]);
+        double order = 1;
+        if (coarser.size() == 2 && gjStep > 0) {
+          order = std::log2(std::abs(coarser[0].GJ - coarser[1].GJ) / gjStep);
+          if (!std::isfinite(order)) order = 1;
+          order = std::clamp(order, kMinOrder, kMaxOrder);
+        }
+        double centreOrder = 1;
+        if (coarser.size() == 2 && centreStep1 > 0) {
+          centreOrder = std::log2(centreStep(coarser[0], coarser[1]) / centreStep1);
+          if (!std::isfinite(centreOrder)) centreOrder = 1;
+          centreOrder = std::clamp(centreOrder, kMinOrder, kMaxOrder);
+        }
         result.HasErrorEstimate = true;
-        result.GJErrorEstimate = std::abs(fine.GJ - check.GJ);
-        result.ShearCentreErrorEstimate =
-            std::hypot(fine.centreHor - check.centreHor, fine.centreVer - check.centreVer);
+        result.ObservedOrder = order;
+        result.GJErrorEstimate = gjStep / (std::exp2(order) - 1);
+        result.ShearCentreErrorEstimate = centreStep1 / (std::exp2(centreOrder) - 1);
       }
     }
   } catch (const Cancelled&) {

@@ -29,7 +29,8 @@ struct ElasticOptions {
   int coarsening = 0;
   /// Relative residual at which conjugate gradients stop.
   double tolerance = 1e-10;
-  /// Also solves on cells twice the size, for the error estimate (about a quarter more time).
+  /// Also solves on cells twice and four times the size, for the error estimate (about a third
+  /// more time).
   bool estimateError = true;
   /// Called on the caller's thread with the work done so far out of `total` (a few times a
   /// second during long solves).
@@ -86,11 +87,14 @@ struct ElasticResult {
   std::int64_t Cells = 0;   ///< unknowns of the solve
   int Parts = 0;            ///< separate parts (no shared pixel edge) of the section
   int Iterations = 0;       ///< of conjugate gradients
-  /// Estimated discretisation error of GJ (N mm^2) and of the shear centre (mm), from a second
-  /// solve on cells twice the size. Valid only when HasErrorEstimate.
+  /// Estimated discretisation error of GJ (N mm^2) and of the shear centre (mm): the change
+  /// from cells twice the size, scaled by the order of convergence observed over cells of one,
+  /// two and four times the size (taken as 1 when only the first coarse solve is possible, and
+  /// kept within 0.5 .. 2). Valid only when HasErrorEstimate.
   bool HasErrorEstimate = false;
   double GJErrorEstimate = 0;
   double ShearCentreErrorEstimate = 0;
+  double ObservedOrder = 0;  ///< of GJ
 };
 
 /// Solves the St Venant torsion of the section (the warping function on the pixels of the
