@@ -241,7 +241,6 @@ void Multigrid::Smooth(const CellLevel& c, const double* b, double* x, int colou
 
 void Multigrid::Precondition(const double* r, double* z) {
   Level& top = mLevels.front();
-  top.b.clear();
   // Level 0 works on the caller's vectors: r is its right-hand side and z its solution.
   const CellLevel& c = top.cells;
   const auto n = static_cast<std::size_t>(c.Cells());

@@ -52,6 +52,7 @@ constexpr std::size_t kBytesPerCell = 160;
 // The grid map costs this per pixel of the (coarsened) box on every level.
 constexpr std::size_t kBytesPerBoxCell = 6;
 constexpr int kMaxIterations = 2000;
+constexpr std::int64_t kMaxCells = std::numeric_limits<std::int32_t>::max() / 2;
 // Work units of the progress callback: the main solve, then the coarse one for the estimate.
 constexpr std::int64_t kProgressTotal = 1000;
 constexpr std::int64_t kMainShare = 800;
@@ -101,7 +102,6 @@ class SolveMonitor {
 
   void Step(double residualNorm) {
     if (mOptions.cancel != nullptr && mOptions.cancel->load()) throw Cancelled{};
-    ++mSteps;
     if (mStart <= 0) mStart = residualNorm;
     if (!mOptions.progress || !(residualNorm > 0) || !(mStart > 0)) return;
     const double goal = -std::log(std::max(mOptions.tolerance, 1e-300));
@@ -119,7 +119,6 @@ class SolveMonitor {
   std::int64_t mShare;
   std::int64_t mDone = 0;
   double mStart = 0;
-  int mSteps = 0;
 };
 
 /// Eigen's preconditioner interface around one multigrid V-cycle.
@@ -593,6 +592,8 @@ std::optional<ElasticResult> ComputeElasticSection(const PixelGrid& grid,
       }
     }
   }
+  // Cells are numbered in 32 bits, whatever the budget allows.
+  while (CountCells(grid, bounds, materials, factor) > kMaxCells) ++factor;
 
   if (options.cancel != nullptr && options.cancel->load()) return std::nullopt;
   WorkerPool pool(options.threads);
