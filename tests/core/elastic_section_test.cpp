@@ -92,6 +92,7 @@ TEST_P(ElasticRectangleTest, GJMatchesTheExactSeriesWithinOnePercent) {
   EXPECT_NEAR(a.elastic->ShearCentreHor, c.widthMm / 2, 1e-9 * c.widthMm);
   EXPECT_NEAR(a.elastic->ShearCentreVer, c.heightMm / 2, 1e-9 * c.heightMm);
   EXPECT_EQ(a.elastic->Coarsening, 1);
+  EXPECT_FALSE(a.elastic->Coarsened);
   EXPECT_EQ(a.elastic->Parts, 1);
 }
 
@@ -374,6 +375,7 @@ TEST(ElasticSectionTest, SectionBeyondTheBudgetIsSolvedOnCoarserCells) {
   ASSERT_TRUE(a.elastic);
   const ElasticResult& r = *a.elastic;
   EXPECT_GE(r.Coarsening, 3);
+  EXPECT_TRUE(r.Coarsened);
   EXPECT_DOUBLE_EQ(r.CellWidthMm, 0.25 * r.Coarsening);
   EXPECT_LE(r.Cells * 160, static_cast<std::int64_t>(options.memoryBudget));
   // Blocks of 3 do not divide the 200 pixels evenly, so the coarse disc is a little lopsided.

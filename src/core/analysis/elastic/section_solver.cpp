@@ -603,6 +603,7 @@ std::optional<ElasticResult> ComputeElasticSection(const PixelGrid& grid,
       throw Error("The section has no pixel of a material with E above 0.");
     }
     result.Coarsening = factor;
+    result.Coarsened = factor > 1;
     result.CellWidthMm = main.cellWidth;
     result.CellHeightMm = main.cellHeight;
     result.Cells = main.level.Cells();

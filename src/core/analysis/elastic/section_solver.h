@@ -82,6 +82,7 @@ struct ElasticResult {
   std::vector<MaterialModuli> materials;  ///< library order
 
   int Coarsening = 1;       ///< pixels per solver cell along each side
+  bool Coarsened = false;   ///< Coarsening > 1: the solve did not run on every pixel
   double CellWidthMm = 0;   ///< solver cell, horizontal
   double CellHeightMm = 0;  ///< solver cell, vertical
   std::int64_t Cells = 0;   ///< unknowns of the solve
