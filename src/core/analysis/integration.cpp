@@ -103,6 +103,10 @@ ExactSum WeightedSum(const SectionMoments& moments, Weight weight, Value value) 
 
 }  // namespace
 
+std::vector<MaterialMoments> MaterialsInUse(const TPROPClass& library) {
+  return BuildIndex(library).materials;
+}
+
 SectionMoments ScanMoments(const PixelGrid& grid, const TPROPClass& library,
                            const ProgressFn& progress, int threads) {
   MaterialIndex index = BuildIndex(library);

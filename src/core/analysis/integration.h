@@ -36,6 +36,11 @@ struct SectionMoments {
   std::vector<MaterialMoments> materials;
 };
 
+/// The materials a scan counts, in library order, with zero moments: every entry in use that is
+/// the newest of its label and whose label names a pixel colour. Other solvers on the same
+/// pixels take their materials from here, so a pixel always means the same material.
+std::vector<MaterialMoments> MaterialsInUse(const TPROPClass& library);
+
 /// One scan of the grid: every pixel whose label finds (newest first) a library entry that is in
 /// use adds to that entry's moments; everything else is ignored. Row-major, runs of equal
 /// colours at once, split over up to `threads` threads (0 = all cores); the sums are exact

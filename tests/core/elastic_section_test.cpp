@@ -1,0 +1,475 @@
+// Elastic section solver: torsion against closed forms, the shear centre's position and sign,
+// fibres and moduli, determinism, cancellation and the coarsened path.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <numbers>
+
+#include "core/analysis/elastic/section_solver.h"
+#include "core/analysis/integration.h"
+#include "core/dd_props.h"
+#include "core/error.h"
+#include "support/grid_builder.h"
+#include "support/section_pictures.h"
+
+namespace qv::test {
+namespace {
+
+constexpr double kPi = std::numbers::pi;
+
+struct Material {
+  std::string label;
+  double E;
+};
+
+TPROPClass Library(std::initializer_list<Material> materials) {
+  TPROPClass lib;
+  for (const Material& m : materials) {
+    TPROPRec e;
+    e.id = lib.MaxId() + 1;
+    e.prop.colorlabel = m.label;
+    e.prop.name = m.label + " material";
+    e.prop.E = m.E;
+    e.prop.rho = 1;
+    e.inUse = true;
+    lib.Add(e);
+  }
+  return lib;
+}
+
+// Poisson's ratio 0 makes G = E / 2, so GJ / G is the torsion constant J.
+PoissonTable ZeroPoisson(std::initializer_list<const char*> labels) {
+  PoissonTable table;
+  for (const char* label : labels) table.Set(label, 0.0);
+  return table;
+}
+
+struct Analysis {
+  SectionResult section;
+  std::optional<ElasticResult> elastic;
+};
+
+Analysis Analyse(const PixelGrid& grid, const SectionBounds& bounds, double widthMm,
+                 double heightMm, const TPROPClass& lib, const PoissonTable& poisson,
+                 const ElasticOptions& options = {}) {
+  Analysis a;
+  const SectionMoments m = ScanMoments(grid, lib);
+  ComputeCentres(m, bounds, widthMm, heightMm, a.section);
+  ComputeStiffness(m, a.section);
+  a.elastic =
+      ComputeElasticSection(grid, bounds, lib, poisson, widthMm, heightMm, a.section, options);
+  return a;
+}
+
+Analysis Analyse(const DrawnSection& s, const TPROPClass& lib, const PoissonTable& poisson,
+                 const ElasticOptions& options = {}) {
+  return Analyse(s.grid, s.bounds, s.widthMm, s.heightMm, lib, poisson, options);
+}
+
+// --- torsion against closed forms ------------------------------------------------------------
+
+struct RectangleCase {
+  double widthMm, heightMm;
+  int widthPixels, heightPixels;  // non-square pixels where the ratios differ
+};
+
+class ElasticRectangleTest : public ::testing::TestWithParam<RectangleCase> {};
+
+TEST_P(ElasticRectangleTest, GJMatchesTheExactSeriesWithinOnePercent) {
+  const RectangleCase c = GetParam();
+  const PixelGrid grid = MakeGrid(c.widthPixels + 4, c.heightPixels + 4, kWhite,
+                                  {{2, 2, c.widthPixels + 1, c.heightPixels + 1, kRed}});
+  const SectionBounds bounds{2, 2, c.widthPixels + 1, c.heightPixels + 1};
+  const auto lib = Library({{"clRed", 210000}});
+  const Analysis a = Analyse(grid, bounds, c.widthMm, c.heightMm, lib, ZeroPoisson({"clRed"}));
+  ASSERT_TRUE(a.elastic);
+  const double exact = 105000 * RectangleTorsionConstant(c.widthMm, c.heightMm);
+  EXPECT_NEAR(a.elastic->GJ / exact, 1.0, 0.01);
+  // A rectangle's shear centre is its middle, whatever the pixels' shape.
+  EXPECT_NEAR(a.elastic->ShearCentreHor, c.widthMm / 2, 1e-9 * c.widthMm);
+  EXPECT_NEAR(a.elastic->ShearCentreVer, c.heightMm / 2, 1e-9 * c.heightMm);
+  EXPECT_EQ(a.elastic->Coarsening, 1);
+  EXPECT_FALSE(a.elastic->Coarsened);
+  EXPECT_EQ(a.elastic->Parts, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Shapes, ElasticRectangleTest,
+                         ::testing::Values(
+                             // square, 40 x 40 pixels
+                             RectangleCase{20, 20, 40, 40},
+                             // 1:4 lying, 40 pixels across the thin side
+                             RectangleCase{40, 10, 160, 40},
+                             // 1:10 standing
+                             RectangleCase{5, 50, 40, 400},
+                             // 1:4 on pixels twice as high as wide (Dx = 0.05, Dy = 0.1 mm)
+                             RectangleCase{8, 2, 160, 20 * 2},
+                             // 1:4 standing on pixels twice as wide as high
+                             RectangleCase{2, 8, 40, 160 * 2}));
+
+struct RoundCase {
+  const char* what;
+  double inner;       // radius of the inner circle / outer radius
+  bool coreMaterial;  // the inner circle is a second material instead of a hole
+};
+
+class ElasticRoundTest : public ::testing::TestWithParam<RoundCase> {};
+
+TEST_P(ElasticRoundTest, GJMatchesPolarMomentWithinTwoPercent) {
+  const RoundCase c = GetParam();
+  constexpr double kRadius = 25;  // mm, drawn at 0.25 mm per pixel: 100 pixels
+  const double r = c.inner * kRadius;
+  const DrawnSection s = DrawSection(2 * kRadius, 2 * kRadius, 0.25,
+                                     Ring(kRadius, r, kRed, c.coreMaterial ? kBlue : kWhite));
+  const auto lib = Library({{"clRed", 200000}, {"clBlue", 30000}});
+  const Analysis a = Analyse(s, lib, ZeroPoisson({"clRed", "clBlue"}));
+  ASSERT_TRUE(a.elastic);
+  const double ringJ = kPi / 2 * (std::pow(kRadius, 4) - std::pow(r, 4));
+  const double coreJ = c.coreMaterial ? kPi / 2 * std::pow(r, 4) : 0;
+  const double exact = 100000 * ringJ + 15000 * coreJ;  // sum of G_k J_k
+  EXPECT_NEAR(a.elastic->GJ / exact, 1.0, 0.02) << c.what;
+  EXPECT_NEAR(a.elastic->ShearCentreHor, kRadius, 1e-9 * kRadius) << c.what;
+  EXPECT_NEAR(a.elastic->ShearCentreVer, kRadius, 1e-9 * kRadius) << c.what;
+}
+
+INSTANTIATE_TEST_SUITE_P(Shapes, ElasticRoundTest,
+                         ::testing::Values(
+                             // solid disc
+                             RoundCase{"disc", 0, false},
+                             // circular tube, r = 0.6 R
+                             RoundCase{"tube", 0.6, false},
+                             // disc of G = 15000 in a ring of G = 100000: no slip between them
+                             RoundCase{"disc in ring", 0.6, true}));
+
+TEST(ElasticSectionTest, PoissonsRatioScalesGJThroughGOnly) {
+  const DrawnSection s = DrawSection(30, 12, 0.5, Rectangle(kRed));
+  const auto lib = Library({{"clRed", 1000}});
+  PoissonTable quarter;
+  quarter.Set("clRed", 0.25);
+  const Analysis zero = Analyse(s, lib, ZeroPoisson({"clRed"}));
+  const Analysis withNu = Analyse(s, lib, quarter);
+  EXPECT_NEAR(withNu.elastic->GJ / zero.elastic->GJ, 1 / 1.25, 1e-12);
+  EXPECT_DOUBLE_EQ(withNu.elastic->materials[0].G, 400);
+  EXPECT_DOUBLE_EQ(withNu.elastic->materials[0].nu, 0.25);
+  // A library without ratios uses 0.3.
+  const Analysis defaults = Analyse(s, lib, PoissonTable{});
+  EXPECT_NEAR(defaults.elastic->GJ / zero.elastic->GJ, 1 / 1.3, 1e-12);
+}
+
+TEST(ElasticSectionTest, SeparatePartsAddUpAndTheirCentreIsTheMiddle) {
+  const auto lib = Library({{"clRed", 2}});
+  const PoissonTable poisson = ZeroPoisson({"clRed"});
+  // One 40 x 80 plate, and two of them 10 pixels apart (no shared pixel edge).
+  const PixelGrid one = MakeGrid(44, 84, kWhite, {{2, 2, 41, 81, kRed}});
+  const PixelGrid two = MakeGrid(94, 84, kWhite, {{2, 2, 41, 81, kRed}, {52, 2, 91, 81, kRed}});
+  const Analysis single = Analyse(one, {2, 2, 41, 81}, 40, 80, lib, poisson);
+  const Analysis pair = Analyse(two, {2, 2, 91, 81}, 90, 80, lib, poisson);
+  EXPECT_EQ(pair.elastic->Parts, 2);
+  EXPECT_NEAR(pair.elastic->GJ / single.elastic->GJ, 2.0, 1e-9);
+  EXPECT_NEAR(pair.elastic->ShearCentreHor, 45, 1e-9);
+  EXPECT_NEAR(pair.elastic->ShearCentreVer, 40, 1e-9);
+}
+
+// --- shear centre --------------------------------------------------------------------------
+
+TEST(ElasticSectionTest, ShearCentreOfADoublySymmetricPictureIsItsMiddle) {
+  // Web faces at +-1.5 mm lie between pixel centres, so the picture mirrors exactly both ways.
+  const DrawnSection s = DrawSection(30, 60, 0.25, ISection(60, 30, 3, 4, 3, kRed));
+  const auto lib = Library({{"clRed", 210000}});
+  const Analysis a = Analyse(s, lib, PoissonTable{});
+  ASSERT_TRUE(a.elastic);
+  EXPECT_NEAR(a.elastic->ShearCentreHor, s.widthMm / 2, 1e-8);
+  EXPECT_NEAR(a.elastic->ShearCentreVer, s.heightMm / 2, 1e-8);
+}
+
+TEST(ElasticSectionTest, ShearCentreOfAMonosymmetricCompositeLiesOnItsAxis) {
+  // A timber T: web of one material, flange of a stiffer one, symmetric about the vertical
+  // axis only. The shear centre sits on the axis, near the stiff flange, not at the centroid.
+  const PixelGrid grid = MakeGrid(70, 90, kWhite, {{5, 5, 64, 16, kBlue}, {29, 17, 40, 84, kRed}});
+  const auto lib = Library({{"clRed", 11000}, {"clBlue", 200000}});
+  const Analysis a = Analyse(grid, {5, 5, 64, 84}, 60, 80, lib, PoissonTable{});
+  ASSERT_TRUE(a.elastic);
+  EXPECT_NEAR(a.elastic->ShearCentreHor, 30, 1e-8);
+  EXPECT_LT(a.elastic->ShearCentreVer, 12.0);  // within the flange (rows 0..12 mm)
+  const double centroidVer = a.section.SumEVer / a.section.EA - (5 - 0.5);  // mm from the box top
+  EXPECT_LT(a.elastic->ShearCentreVer, centroidVer - 1);
+}
+
+// Channel of h = 100, b = 50, t = 4 mm: the thin-walled shear centre lies e = 3 b'^2 t /
+// (6 b' t + h' t) = 18 mm from the web's centre line (b' = 48, h' = 96), on the side away from
+// the flanges: 16 mm outside the web's outer face.
+constexpr double kChannelThinWalled = 16.0;
+
+double ChannelCentreOutside(double pixelMm, bool mirrored, Analysis* out = nullptr) {
+  const DrawnSection s = DrawSection(50, 100, pixelMm, Channel(100, 50, 4, mirrored, kRed));
+  const auto lib = Library({{"clRed", 210000}});
+  Analysis a = Analyse(s, lib, PoissonTable{});
+  const double outside =
+      mirrored ? a.elastic->ShearCentreHor - s.widthMm : -a.elastic->ShearCentreHor;
+  EXPECT_NEAR(a.elastic->ShearCentreVer, 50, 1e-8);
+  if (out != nullptr) *out = std::move(a);
+  return outside;
+}
+
+TEST(ElasticSectionTest, ChannelShearCentreLiesOutsideTheWebOnEitherSide) {
+  Analysis left;
+  Analysis right;
+  const double webLeft = ChannelCentreOutside(0.25, false, &left);
+  const double webRight = ChannelCentreOutside(0.25, true, &right);
+  // Beyond the web, away from the flanges, either way round, mirrored exactly.
+  EXPECT_GT(webLeft, 0);
+  EXPECT_NEAR(webLeft, webRight, 1e-8);
+  // In the section axes (y positive to the left of NC) the sign follows the web.
+  EXPECT_GT(left.elastic->ShearCentreY, 0);
+  EXPECT_LT(right.elastic->ShearCentreY, 0);
+  // On the axis of symmetry; NC is the nearest pixel centre, at most half a pixel off it.
+  EXPECT_NEAR(left.elastic->ShearCentreZ, 0, 0.125 + 1e-9);
+  // Thick walls move it slightly inwards from the thin-walled value; the discretisation error
+  // at 0.25 mm is a small fraction of that.
+  EXPECT_NEAR(webLeft, kChannelThinWalled, 0.02 * kChannelThinWalled);
+  const double reference = ChannelCentreOutside(0.125, false);
+  EXPECT_NEAR(webLeft, reference, 0.005);
+}
+
+// --- moduli ---------------------------------------------------------------------------------
+
+TEST(ElasticSectionTest, FibresAreTheOuterPixelEdgesFromTheNormalForceCentre) {
+  // Steel plate 40 x 10 pixels on top of a concrete block 20 x 30, 1 mm per pixel.
+  const PixelGrid grid = MakeGrid(50, 50, kWhite, {{5, 5, 44, 14, kRed}, {15, 15, 34, 44, kBlue}});
+  const SectionBounds bounds{5, 5, 44, 44};
+  const auto lib = Library({{"clRed", 200000}, {"clBlue", 30000}});
+  const Analysis a = Analyse(grid, bounds, 40, 40, lib, PoissonTable{});
+  ASSERT_TRUE(a.elastic);
+  const SectionResult& r = a.section;
+  const double ncX = r.NC.x + 0.5;
+  const double ncY = r.NC.y + 0.5;
+  const MaterialModuli& steel = a.elastic->materials[0];
+  const MaterialModuli& concrete = a.elastic->materials[1];
+  EXPECT_EQ(steel.label, "clRed");
+  EXPECT_EQ(steel.pixels, 400);
+  EXPECT_EQ(concrete.pixels, 600);
+  // y is positive to the left: the left edge of column 5 is at +(ncX - 5).
+  EXPECT_DOUBLE_EQ(steel.y.max, ncX - 5);
+  EXPECT_DOUBLE_EQ(steel.y.min, ncX - 45);
+  EXPECT_DOUBLE_EQ(steel.z.min, 5 - ncY);
+  EXPECT_DOUBLE_EQ(steel.z.max, 15 - ncY);
+  EXPECT_DOUBLE_EQ(concrete.z.max, 45 - ncY);
+  EXPECT_DOUBLE_EQ(concrete.y.max, ncX - 15);
+  EXPECT_DOUBLE_EQ(steel.stressZ.min, 200000 * (5 - ncY) / r.EIzz);
+  EXPECT_DOUBLE_EQ(concrete.stressZ.max, 30000 * (45 - ncY) / r.EIzz);
+  EXPECT_DOUBLE_EQ(steel.stressY.max, 200000 * (ncX - 5) / r.EIyy);
+  EXPECT_DOUBLE_EQ(a.elastic->RadiusY, std::sqrt(r.EIyy / r.EA));
+  EXPECT_DOUBLE_EQ(a.elastic->RadiusZ, std::sqrt(r.EIzz / r.EA));
+}
+
+TEST(ElasticSectionTest, PrincipalFibresMatchEveryPixelCornerOfAnAngle) {
+  // An unequal angle has tilted principal axes; the extremes along them must equal a brute
+  // force over every corner of every pixel.
+  const PixelGrid grid = MakeGrid(60, 90, kWhite, {{5, 5, 14, 84, kRed}, {15, 75, 54, 84, kRed}});
+  const SectionBounds bounds{5, 5, 54, 84};
+  const auto lib = Library({{"clRed", 210000}});
+  const Analysis a = Analyse(grid, bounds, 25, 40, lib, PoissonTable{});
+  const SectionResult& r = a.section;
+  ASSERT_GT(std::abs(r.Alpha), 0.1);
+  const double cosA = std::cos(r.Alpha);
+  const double sinA = std::sin(r.Alpha);
+  double min1 = 1e300, max1 = -1e300, min2 = 1e300, max2 = -1e300;
+  for (int py = 0; py < grid.Height(); ++py) {
+    for (int px = 0; px < grid.Width(); ++px) {
+      if (grid.At(px, py) != kRed) continue;
+      for (int cx = px; cx <= px + 1; ++cx) {
+        for (int cy = py; cy <= py + 1; ++cy) {
+          const double y = -(cx - r.NC.x - 0.5) * r.Dx;
+          const double z = (cy - r.NC.y - 0.5) * r.Dy;
+          min1 = std::min(min1, y * cosA + z * sinA);
+          max1 = std::max(max1, y * cosA + z * sinA);
+          min2 = std::min(min2, -y * sinA + z * cosA);
+          max2 = std::max(max2, -y * sinA + z * cosA);
+        }
+      }
+    }
+  }
+  const MaterialModuli& m = a.elastic->materials[0];
+  EXPECT_NEAR(m.axis1.min, min1, 1e-9);
+  EXPECT_NEAR(m.axis1.max, max1, 1e-9);
+  EXPECT_NEAR(m.axis2.min, min2, 1e-9);
+  EXPECT_NEAR(m.axis2.max, max2, 1e-9);
+  EXPECT_DOUBLE_EQ(m.stress1.max, 210000 * m.axis1.max / r.EI1);
+  EXPECT_DOUBLE_EQ(m.stress2.min, 210000 * m.axis2.min / r.EI2);
+}
+
+// --- the solver as a program part ----------------------------------------------------------
+
+DrawnSection CompositeTestSection() {
+  // Two materials, a hole and a fillet-like curve: about 50 000 cells, enough to split.
+  return DrawSection(60, 60, 0.25, [](double u, double v) -> std::uint32_t {
+    const double r = std::hypot(u - 4, v + 3);
+    if (r < 6) return kWhite;
+    if (r < 12) return kBlue;
+    return std::abs(u) <= 28 && std::abs(v) <= 25 ? kRed : kWhite;
+  });
+}
+
+TEST(ElasticSectionTest, ResultsAreBitIdenticalOnRepeatAndForAnyThreadCount) {
+  const DrawnSection s = CompositeTestSection();
+  const auto lib = Library({{"clRed", 210000}, {"clBlue", 70000}});
+  PoissonTable poisson;
+  poisson.Set("clBlue", 0.33);
+  std::vector<ElasticResult> runs;
+  for (int threads : {1, 2, 2, 3}) {
+    ElasticOptions options;
+    options.threads = threads;
+    runs.push_back(*Analyse(s, lib, poisson, options).elastic);
+  }
+  const auto bits = [](double v) {
+    std::uint64_t u;
+    std::memcpy(&u, &v, sizeof u);
+    return u;
+  };
+  for (const ElasticResult& r : runs) {
+    EXPECT_EQ(bits(r.GJ), bits(runs[0].GJ));
+    EXPECT_EQ(bits(r.ShearCentreHor), bits(runs[0].ShearCentreHor));
+    EXPECT_EQ(bits(r.ShearCentreVer), bits(runs[0].ShearCentreVer));
+    EXPECT_EQ(bits(r.GJErrorEstimate), bits(runs[0].GJErrorEstimate));
+    EXPECT_EQ(r.Iterations, runs[0].Iterations);
+  }
+  EXPECT_GT(runs[0].Cells, 40000);
+}
+
+TEST(ElasticSectionTest, CancelStopsTheSolveAndProgressRisesToTheEnd) {
+  const DrawnSection s = CompositeTestSection();
+  const auto lib = Library({{"clRed", 210000}, {"clBlue", 70000}});
+  std::atomic<bool> cancel{false};
+  ElasticOptions options;
+  options.cancel = &cancel;
+  int calls = 0;
+  options.progress = [&](std::int64_t, std::int64_t) {
+    if (++calls == 3) cancel = true;
+  };
+  EXPECT_FALSE(Analyse(s, lib, PoissonTable{}, options).elastic);
+  EXPECT_EQ(calls, 3);
+
+  // Uncancelled, the reports never fall and end at the total.
+  cancel = false;
+  std::int64_t last = -1;
+  std::int64_t lastTotal = 0;
+  options.progress = [&](std::int64_t done, std::int64_t total) {
+    EXPECT_GE(done, last);
+    last = done;
+    lastTotal = total;
+  };
+  EXPECT_TRUE(Analyse(s, lib, PoissonTable{}, options).elastic);
+  EXPECT_EQ(last, lastTotal);
+}
+
+TEST(ElasticSectionTest, SectionBeyondTheBudgetIsSolvedOnCoarserCells) {
+  // A disc of 100 pixels radius (31 400 cells) with room for about a sixth of them.
+  const DrawnSection s = DrawSection(50, 50, 0.25, Ring(25, 0, kRed));
+  const auto lib = Library({{"clRed", 2}});
+  const PoissonTable poisson = ZeroPoisson({"clRed"});
+  ElasticOptions options;
+  options.memoryBudget = 31400 * 160 / 6;
+  const Analysis a = Analyse(s, lib, poisson, options);
+  ASSERT_TRUE(a.elastic);
+  const ElasticResult& r = *a.elastic;
+  EXPECT_GE(r.Coarsening, 3);
+  EXPECT_TRUE(r.Coarsened);
+  EXPECT_DOUBLE_EQ(r.CellWidthMm, 0.25 * r.Coarsening);
+  EXPECT_LE(r.Cells * 160, static_cast<std::int64_t>(options.memoryBudget));
+  // Blocks of 3 do not divide the 200 pixels evenly, so the coarse disc is a little lopsided.
+  EXPECT_NEAR(r.ShearCentreHor, 25, 0.02 * r.CellWidthMm);
+
+  // What the coarse cells cost is the distance to the solve on every pixel; the estimate must
+  // be of that size, neither hiding it nor crying wolf.
+  options = {};
+  options.estimateError = false;
+  const Analysis full = Analyse(s, lib, poisson, options);
+  ASSERT_TRUE(r.HasErrorEstimate);
+  const double error = std::abs(r.GJ - full.elastic->GJ);
+  EXPECT_GT(error, 0);
+  EXPECT_GT(r.GJErrorEstimate, 0.3 * error);
+  EXPECT_LT(r.GJErrorEstimate, 3 * error);
+  EXPECT_GE(r.ObservedOrder, 0.5);
+  EXPECT_LE(r.ObservedOrder, 2.0);
+  EXPECT_NEAR(r.GJ / full.elastic->GJ, 1.0, 0.01);
+
+  // A forced factor is taken as it is.
+  options = {};
+  options.coarsening = 2;
+  const Analysis two = Analyse(s, lib, poisson, options);
+  EXPECT_EQ(two.elastic->Coarsening, 2);
+  EXPECT_DOUBLE_EQ(two.elastic->CellHeightMm, 0.5);
+}
+
+struct RefusalCase {
+  const char* what;
+  double E;
+  SectionBounds bounds;
+  double widthMm;
+  const char* message;  // start of the error's text
+};
+
+class ElasticRefusalTest : public ::testing::TestWithParam<RefusalCase> {};
+
+TEST_P(ElasticRefusalTest, RefusesWithAClearMessage) {
+  const RefusalCase c = GetParam();
+  const PixelGrid grid = MakeGrid(20, 20, kWhite, {{5, 5, 14, 14, kRed}});
+  const auto lib = Library({{"clRed", c.E}});
+  SectionResult section;
+  try {
+    ComputeElasticSection(grid, c.bounds, lib, PoissonTable{}, c.widthMm, 10, section);
+    FAIL() << c.what;
+  } catch (const Error& e) {
+    EXPECT_EQ(std::string(e.what()).rfind(c.message, 0), 0u) << e.what();
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Inputs, ElasticRefusalTest,
+    ::testing::Values(
+        // a negative modulus would make the energy indefinite
+        RefusalCase{"negative E", -5, {5, 5, 14, 14}, 10, "The torsion analysis needs a finite E"},
+        // E = 0 everywhere leaves nothing to twist
+        RefusalCase{"E = 0", 0, {5, 5, 14, 14}, 10, "The section has no pixel"},
+        // a section never analysed
+        RefusalCase{"unset bounds", 1, {-1, -1, -1, -1}, 10, "The section lies outside"},
+        // bounds of another, larger picture
+        RefusalCase{"bounds beyond", 1, {5, 5, 24, 14}, 10, "The section lies outside"},
+        // a section size of zero
+        RefusalCase{"zero width", 1, {5, 5, 14, 14}, 0, "The section needs a width"}));
+
+// --- validation: rolled sections against catalogue values (slow: about 1 s each) ----------
+
+struct RolledCase {
+  const char* name;
+  double h, b, tw, tf, r;
+  double catalogueIt;  // cm^4
+};
+
+class ElasticRolledSectionSlowTest : public ::testing::TestWithParam<RolledCase> {};
+
+TEST_P(ElasticRolledSectionSlowTest, LiesTwoToThreePercentBelowTheCatalogue) {
+  const RolledCase c = GetParam();
+  const DrawnSection s = DrawSection(c.b, c.h, 0.1, ISection(c.h, c.b, c.tw, c.tf, c.r, kRed));
+  const auto lib = Library({{"clRed", 2}});
+  ElasticOptions options;
+  options.estimateError = false;
+  const Analysis a = Analyse(s, lib, ZeroPoisson({"clRed"}), options);
+  ASSERT_TRUE(a.elastic);
+  EXPECT_EQ(a.elastic->Coarsening, 1);
+  const double ratio = a.elastic->GJ / (c.catalogueIt * 1e4);
+  EXPECT_GT(ratio, 0.965) << c.name;
+  EXPECT_LT(ratio, 0.985) << c.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Catalogue, ElasticRolledSectionSlowTest,
+                         ::testing::Values(
+                             // IPE 300: about 538 000 pixels at 0.1 mm
+                             RolledCase{"IPE300", 300, 150, 7.1, 10.7, 15, 20.12},
+                             // HE 200 A
+                             RolledCase{"HE200A", 190, 200, 6.5, 10, 18, 20.98}));
+
+}  // namespace
+}  // namespace qv::test

@@ -1,0 +1,46 @@
+// Cross-sections drawn as pictures for the elastic solver's tests, benchmarks and studies.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include "core/analysis/section_result.h"
+#include "core/picture/pixel_grid.h"
+
+namespace qv::test {
+
+/// A drawn section: the picture, its section box and the box's size in mm.
+struct DrawnSection {
+  PixelGrid grid;
+  SectionBounds bounds;
+  double widthMm = 0;
+  double heightMm = 0;
+};
+
+/// Colour of the point (u, v) in mm from the shape's centre (u to the right, v downwards), white
+/// outside the shape. Pixel centres mirror exactly in these coordinates, so a symmetric shape
+/// gives a mirror-symmetric picture.
+using ShapeFn = std::function<std::uint32_t(double u, double v)>;
+
+/// Draws a widthMm x heightMm shape at `pixelMm` per pixel (rounded up to whole pixels, the shape
+/// centred in them) with a `margin` of white pixels round it: a pixel takes the colour of its
+/// centre. The box is the picture less the margin, so its size in mm is the pixel count times
+/// pixelMm.
+DrawnSection DrawSection(double widthMm, double heightMm, double pixelMm, const ShapeFn& shape,
+                         int margin = 3);
+
+/// A solid rectangle filling the box.
+ShapeFn Rectangle(std::uint32_t colour);
+/// A disc of `outer` radius; with inner > 0 a ring, the hole white unless `core` names a colour.
+ShapeFn Ring(double outer, double inner, std::uint32_t colour, std::uint32_t core = 0x00FFFFFF);
+
+/// Rolled I-section with root fillets (h, b, tw, tf, r in mm).
+ShapeFn ISection(double h, double b, double tw, double tf, double r, std::uint32_t colour);
+/// Channel of height h, flange width b, flange and web thickness t: web on the left, flanges
+/// open to the right; `mirrored` puts the web on the right.
+ShapeFn Channel(double h, double b, double t, bool mirrored, std::uint32_t colour);
+
+/// Exact St Venant J of an a x b rectangle (series, converged to rounding), mm^4.
+double RectangleTorsionConstant(double a, double b);
+
+}  // namespace qv::test
