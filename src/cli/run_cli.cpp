@@ -1,4 +1,5 @@
-// The batch tool: command line, the window's flows on a SectionSession, report, JSON, overlay.
+// The batch tool's run: the window's flows on a SectionSession, then the report, the JSON or
+// the overlay.
 #include "cli/run_cli.h"
 
 #include <unistd.h>
@@ -22,8 +23,8 @@
 #include <system_error>
 #include <utility>
 
-#include "core/analysis/number_text.h"
-#include "core/analysis/field_number.h"
+#include "cli/cli_options.h"
+#include "cli/json_writer.h"
 #include "core/analysis/overlay.h"
 #include "core/dd_props.h"
 #include "core/error.h"
@@ -34,205 +35,12 @@
 namespace qv {
 namespace {
 
-constexpr std::string_view kProgram = "quorvane-cli";
-// The range of the window's two size fields, in mm.
-constexpr std::int64_t kMaxSizeMm = 100000;
-
-// A command line the tool cannot make sense of: the usage follows the message.
-struct UsageError {
-  std::string message;
-};
-
-std::string Decimal(std::int64_t value) {
-  char buffer[24];
-  return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr);
-}
-
-// ---------------------------------------------------------------------------------------------
-// Command line
-
-struct Options {
-  std::string command;
-  std::string picture;
-  bool all = false;
-  bool json = false;
-  std::optional<std::string> width;
-  std::optional<std::string> height;
-  std::optional<std::string> library;
-  std::optional<std::string> convention;
-  std::optional<std::string> eps;
-  std::optional<std::string> overlay;
-  std::vector<std::string> uses;
-  std::vector<std::string> materials;
-};
-
-bool IsFlag(std::string_view command, std::string_view name) {
-  return (command == "colours" && name == "--all") || (command == "analyse" && name == "--json");
-}
-
-// Options of the analyse command that take a value; null for anything else.
-std::optional<std::string>* SingleValue(Options& o, std::string_view name) {
-  if (o.command != "analyse") return nullptr;
-  if (name == "--width") return &o.width;
-  if (name == "--height") return &o.height;
-  if (name == "--library") return &o.library;
-  if (name == "--convention") return &o.convention;
-  if (name == "--eps") return &o.eps;
-  if (name == "--overlay") return &o.overlay;
-  return nullptr;
-}
-
-std::vector<std::string>* RepeatedValue(Options& o, std::string_view name) {
-  if (o.command != "analyse") return nullptr;
-  if (name == "--use") return &o.uses;
-  if (name == "--material") return &o.materials;
-  return nullptr;
-}
-
-Options ParseArguments(const std::vector<std::string>& args) {
-  if (args.empty()) throw UsageError{"no command given"};
-  Options o;
-  o.command = args[0];
-  if (o.command != "colours" && o.command != "analyse") {
-    throw UsageError{"unknown command '" + o.command + "'"};
-  }
-  bool optionsEnded = false;
-  bool havePicture = false;
-  for (std::size_t i = 1; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
-      if (havePicture) throw UsageError{"unexpected argument '" + arg + "'"};
-      o.picture = arg;
-      havePicture = true;
-      continue;
-    }
-    if (arg == "--") {
-      optionsEnded = true;
-      continue;
-    }
-    const std::size_t equals = arg.find('=');
-    const std::string name = arg.substr(0, equals);
-    std::optional<std::string> inlineValue;
-    if (equals != std::string::npos) inlineValue = arg.substr(equals + 1);
-
-    if (IsFlag(o.command, name)) {
-      if (inlineValue) throw UsageError{"option " + name + " takes no value"};
-      (name == "--all" ? o.all : o.json) = true;
-      continue;
-    }
-    std::optional<std::string>* single = SingleValue(o, name);
-    std::vector<std::string>* repeated = RepeatedValue(o, name);
-    if (single == nullptr && repeated == nullptr) {
-      throw UsageError{"unknown option '" + name + "' for " + o.command};
-    }
-    std::string value;
-    if (inlineValue) {
-      value = *inlineValue;
-    } else {
-      // An option name in the place of the value means the value was forgotten.
-      if (i + 1 >= args.size() || args[i + 1].rfind("--", 0) == 0) {
-        throw UsageError{"option " + name + " needs a value"};
-      }
-      value = args[++i];
-    }
-    if (single != nullptr) {
-      if (single->has_value()) throw UsageError{"option " + name + " given twice"};
-      *single = std::move(value);
-    } else {
-      repeated->push_back(std::move(value));
-    }
-  }
-  if (!havePicture) throw UsageError{"no PICTURE given"};
-  if (o.command == "analyse") {
-    if (!o.width) throw UsageError{"option --width is required"};
-    if (!o.height) throw UsageError{"option --height is required"};
-  }
-  return o;
-}
-
-// ---------------------------------------------------------------------------------------------
-// Values
-
-int ReadSize(std::string_view option, const std::string& text) {
-  // The window's own size fields read the text this way.
-  const std::optional<std::int32_t> value = ParseIntegerText(text);
-  const std::string prefix = std::string(option) + " '" + text + "': ";
-  if (!value) throw Error(prefix + InvalidIntegerMessage(text));
-  if (*value < 0 || *value > kMaxSizeMm) throw Error(prefix + "the size must be 1..100000 mm");
-  // The window offers no "analyse" while a size is 0; every result would be zero anyway.
-  if (*value == 0) throw Error(prefix + "a section of 0 mm cannot be analysed");
-  return *value;
-}
-
-double ReadRealOption(std::string_view option, std::string_view text) {
-  try {
-    return ReadReal(text);
-  } catch (const Error& e) {
-    throw Error(std::string(option) + ": " + e.what());
-  }
-}
-
-struct MaterialOverride {
-  std::string label;
-  std::string name;
-  double E = 1;
-  double rho = 1;
-};
-
-MaterialOverride ReadMaterial(const std::string& text) {
-  const std::string prefix = "--material '" + text + "': ";
-  if (FieldCount(text, '@') != 4) throw Error(prefix + "expected LABEL@NAME@E@RHO");
-  std::vector<std::string> fields;
-  std::size_t from = 0;
-  for (int k = 0; k < 4; ++k) {
-    const std::size_t at = text.find('@', from);
-    fields.push_back(text.substr(from, at - from));
-    from = at + 1;
-  }
-  if (fields[0].empty()) throw Error(prefix + "the colour label is empty");
-  MaterialOverride m;
-  m.label = fields[0];
-  m.name = fields[1];
-  try {
-    m.E = ReadReal(fields[2]);
-    m.rho = ReadReal(fields[3]);
-  } catch (const Error& e) {
-    throw Error(prefix + e.what());
-  }
-  return m;
-}
-
-// Every value of the analyse command checked before any file is read, so that a typing error
-// costs nothing on a large picture.
-struct AnalyseValues {
-  SectionSize size;
-  int convention = DorvastPelkam;
-  double eps = 1.0;
-  std::vector<MaterialOverride> materials;
-};
-
-AnalyseValues ReadAnalyseValues(const Options& o) {
-  AnalyseValues v;
-  v.size.widthText = *o.width;
-  v.size.heightText = *o.height;
-  v.size.widthMm = ReadSize("--width", *o.width);
-  v.size.heightMm = ReadSize("--height", *o.height);
-  if (o.convention) {
-    if (*o.convention != "0" && *o.convention != "1") {
-      throw Error("--convention '" + *o.convention + "': the sign convention must be 0 or 1");
-    }
-    v.convention = *o.convention == "1" ? EuroCode : DorvastPelkam;
-  }
-  if (o.eps) v.eps = ReadRealOption("--eps", *o.eps);
-  for (const std::string& text : o.materials) v.materials.push_back(ReadMaterial(text));
-  if (o.overlay) {
-    const std::string ext = LowerExtensionOf(*o.overlay);
-    if (ext != ".png" && ext != ".bmp") {
-      throw Error("'" + *o.overlay + "' is not a .png or .bmp file name");
-    }
-  }
-  return v;
-}
+using cli::AnalyseValues;
+using cli::Decimal;
+using cli::kProgram;
+using cli::MaterialOverride;
+using cli::Options;
+using cli::UsageError;
 
 // ---------------------------------------------------------------------------------------------
 // Progress
@@ -348,215 +156,6 @@ std::string ColoursText(const Options& o, ProgressLine& progress) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// JSON
-
-std::string JsonNumber(double v) {
-  // JSON has no infinity or NaN; absurd inputs can still produce them.
-  if (!std::isfinite(v)) return "null";
-  char buffer[32];
-  return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, v).ptr);
-}
-
-std::string JsonInteger(std::int64_t v) { return Decimal(v); }
-
-std::string JsonBool(bool v) { return v ? "true" : "false"; }
-
-// Length of the well-formed UTF-8 sequence at the start of `s`, or 0 when it is not one.
-std::size_t Utf8Length(std::string_view s) {
-  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
-  const unsigned char b0 = byte(0);
-  std::size_t n = 0;
-  std::uint32_t cp = 0;
-  if (b0 >= 0xC2 && b0 <= 0xDF) {
-    n = 2;
-    cp = b0 & 0x1F;
-  } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-    n = 3;
-    cp = b0 & 0x0F;
-  } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-    n = 4;
-    cp = b0 & 0x07;
-  } else {
-    return 0;
-  }
-  if (s.size() < n) return 0;
-  for (std::size_t i = 1; i < n; ++i) {
-    if ((byte(i) & 0xC0) != 0x80) return 0;
-    cp = (cp << 6) | (byte(i) & 0x3F);
-  }
-  const bool overlong = (n == 3 && cp < 0x800) || (n == 4 && cp < 0x10000);
-  const bool surrogate = cp >= 0xD800 && cp <= 0xDFFF;
-  if (overlong || surrogate || cp > 0x10FFFF) return 0;
-  return n;
-}
-
-// A JSON string. UTF-8 passes unchanged; bytes that are not UTF-8 (a library file written in
-// another encoding) become U+FFFD, since a JSON text must be valid Unicode.
-std::string JsonString(std::string_view s) {
-  static constexpr char kHex[] = "0123456789abcdef";
-  std::string out = "\"";
-  for (std::size_t i = 0; i < s.size();) {
-    const auto c = static_cast<unsigned char>(s[i]);
-    if (c < 0x80) {
-      switch (c) {
-        case '"':
-          out += "\\\"";
-          break;
-        case '\\':
-          out += "\\\\";
-          break;
-        case '\b':
-          out += "\\b";
-          break;
-        case '\f':
-          out += "\\f";
-          break;
-        case '\n':
-          out += "\\n";
-          break;
-        case '\r':
-          out += "\\r";
-          break;
-        case '\t':
-          out += "\\t";
-          break;
-        default:
-          if (c < 0x20) {
-            out += "\\u00";
-            out += kHex[c >> 4];
-            out += kHex[c & 0xF];
-          } else {
-            out += static_cast<char>(c);
-          }
-      }
-      ++i;
-      continue;
-    }
-    const std::size_t n = Utf8Length(s.substr(i));
-    if (n == 0) {
-      out += "\\ufffd";
-      ++i;
-    } else {
-      out.append(s.substr(i, n));
-      i += n;
-    }
-  }
-  out += '"';
-  return out;
-}
-
-using Members = std::vector<std::pair<std::string_view, std::string>>;
-
-std::string JsonObject(const Members& members) {
-  std::string out = "{";
-  for (std::size_t i = 0; i < members.size(); ++i) {
-    if (i > 0) out += ", ";
-    out += JsonString(members[i].first) + ": " + members[i].second;
-  }
-  return out + "}";
-}
-
-std::string CentreJson(PixelPoint p, int xmin, int ymin, const SectionResult& r) {
-  // The same distances the window's texts round: whole pixels from UL times the scale.
-  return JsonObject({{"x_px", JsonInteger(p.x)},
-                     {"y_px", JsonInteger(p.y)},
-                     {"hor_mm", JsonNumber(std::abs(p.x - xmin) * r.Dx)},
-                     {"ver_mm", JsonNumber(std::abs(p.y - ymin) * r.Dy)}});
-}
-
-std::string MaterialsJson(const SectionSession& s) {
-  const SectionResult& r = s.Result();
-  const double pixelArea = r.Dx * r.Dy;
-  std::string out = "[";
-  bool first = true;
-  for (const TPROPRec& entry : *s.MaterialLibrary()) {
-    if (!entry.inUse) continue;
-    std::int64_t pixels = 0;
-    for (const MaterialMoments& m : s.Moments().materials) {
-      if (m.entry == &entry) pixels += m.count;
-    }
-    // Evaluated like the section totals (weight times count, then the pixel area), so a
-    // section of one material shows exactly the totals.
-    const double count = static_cast<double>(pixels);
-    const PROPRec& p = entry.prop;
-    out += first ? "\n    " : ",\n    ";
-    first = false;
-    out += JsonObject({{"id", JsonInteger(entry.id)},
-                       {"label", JsonString(p.colorlabel)},
-                       {"name", JsonString(p.name)},
-                       {"e", JsonNumber(p.E)},
-                       {"rho", JsonNumber(p.rho)},
-                       {"pixels", JsonInteger(pixels)},
-                       {"area_mm2", JsonNumber(count * pixelArea)},
-                       {"ea", JsonNumber(p.E * count * pixelArea)},
-                       {"mass_per_m", JsonNumber(p.rho * count * pixelArea / 1e9 * 1000)}});
-  }
-  return out + (first ? "]" : "\n  ]");
-}
-
-std::string AnalysisJson(const SectionSession& s, const AnalyseValues& v) {
-  const SectionResult& r = s.Result();
-  const SectionBounds& b = s.Bounds();
-  const CentreTexts& c = s.Centre();
-  const StiffnessTexts& t = s.Stiffness();
-  const Members members = {
-      {"picture", JsonString(FileNameOf(s.PictureFile()))},
-      {"width_text", JsonString(v.size.widthText)},
-      {"height_text", JsonString(v.size.heightText)},
-      {"section_bounds", JsonObject({{"xmin", JsonInteger(b.xmin)},
-                                     {"ymin", JsonInteger(b.ymin)},
-                                     {"xmax", JsonInteger(b.xmax)},
-                                     {"ymax", JsonInteger(b.ymax)}})},
-      {"width_px", JsonInteger(b.WidthPixels())},
-      {"height_px", JsonInteger(b.HeightPixels())},
-      {"dx", JsonNumber(r.Dx)},
-      {"dy", JsonNumber(r.Dy)},
-      {"relevant_pixels", JsonInteger(r.RelevantPixels)},
-      {"ea", JsonNumber(r.EA)},
-      {"mass_kg_per_mm", JsonNumber(r.Mass)},
-      {"mass_per_m", JsonNumber(r.Mass * 1000)},
-      {"nc", CentreJson(r.NC, b.xmin, b.ymin, r)},
-      {"mc", CentreJson(r.MC, b.xmin, b.ymin, r)},
-      {"eiyy", JsonNumber(r.EIyy)},
-      {"eizz", JsonNumber(r.EIzz)},
-      {"eiyz", JsonNumber(r.EIyz)},
-      {"ei1", JsonNumber(r.EI1)},
-      {"ei2", JsonNumber(r.EI2)},
-      {"alpha_rad", JsonNumber(r.Alpha)},
-      {"alpha_deg", JsonNumber(r.Alpha * 180 / std::numbers::pi)},
-      {"iso", JsonBool(r.Iso)},
-      {"convention", JsonInteger(s.Settings().SignConvention)},
-      {"eps", JsonNumber(s.Settings().AngleTolerance)},
-      {"texts", JsonObject({{"relevant_pixels", JsonString(c.relevantPixels)},
-                            {"ea", JsonString(c.ea)},
-                            {"nc_hor", JsonString(c.ncHor)},
-                            {"nc_ver", JsonString(c.ncVer)},
-                            {"mass", JsonString(c.mass)},
-                            {"mc_hor", JsonString(c.mcHor)},
-                            {"mc_ver", JsonString(c.mcVer)},
-                            {"eiyy", JsonString(t.eiyy)},
-                            {"eizz", JsonString(t.eizz)},
-                            {"eiyz", JsonString(t.eiyz)},
-                            {"alpha", JsonString(t.alpha)},
-                            {"ei1", JsonString(t.ei1)},
-                            {"ei2", JsonString(t.ei2)}})},
-      {"hints", JsonObject({{"ea", JsonString(t.hintEA)},
-                            {"eiyy", JsonString(t.hintEIyy)},
-                            {"eizz", JsonString(t.hintEIzz)},
-                            {"eiyz", JsonString(t.hintEIyz)},
-                            {"ei1", JsonString(t.hintEI1)},
-                            {"ei2", JsonString(t.hintEI2)}})},
-      {"materials", MaterialsJson(s)},
-  };
-  std::string out = "{";
-  for (std::size_t i = 0; i < members.size(); ++i) {
-    out += i == 0 ? "\n  " : ",\n  ";
-    out += JsonString(members[i].first) + ": " + members[i].second;
-  }
-  return out + "\n}\n";
-}
-
-// ---------------------------------------------------------------------------------------------
 // Overlay
 
 // Labels need the platform's fonts, which only a QGuiApplication provides. The tool makes one
@@ -608,7 +207,7 @@ class GuiApplicationScope {
 
 // The window's analyse command without its questions; returns what goes on standard output.
 std::string AnalyseText(const Options& o, ProgressLine& progress) {
-  const AnalyseValues v = ReadAnalyseValues(o);
+  const AnalyseValues v = cli::ReadAnalyseValues(o);
 
   SectionSession session;
   session.SetLibrary(o.library ? LoadLibrary(*o.library) : std::make_unique<TPROPClass>());
@@ -639,7 +238,7 @@ std::string AnalyseText(const Options& o, ProgressLine& progress) {
   session.Analyse(v.size, progress.For("analysis"), &messages);
   if (!messages.empty()) throw Error(messages.front());
 
-  std::string text = o.json ? AnalysisJson(session, v) : session.ReportText();
+  std::string text = o.json ? cli::AnalysisJson(session, v) : session.ReportText();
 
   if (o.overlay) {
     GuiApplicationScope gui;
@@ -656,49 +255,6 @@ std::string AnalyseText(const Options& o, ProgressLine& progress) {
 
 }  // namespace
 
-std::string CliUsage() {
-  return R"(usage: quorvane-cli colours PICTURE [--all]
-       quorvane-cli analyse PICTURE --width MM --height MM --use LABEL [--use LABEL ...]
-                    [--library FILE] [--material LABEL@NAME@E@RHO ...]
-                    [--convention 0|1] [--eps DEGREES] [--json] [--overlay OUT.png|OUT.bmp]
-       quorvane-cli --help
-
-colours    lists the colours of the BMP picture in the order the window finds them, one line
-           each: LABEL<TAB>xmin<TAB>xmax<TAB>ymin<TAB>ymax (pixels). Colours without a name
-           (labels beginning with "$") are listed only with --all.
-analyse    analyses the section made of the colours given with --use and prints the report
-           exactly as the window copies it to the clipboard (CR LF line ends).
-
-  --width MM, --height MM
-           real width and height of the section's bounding box in mm, as the window's size
-           fields take them: an integer up to 100000, decimal or hexadecimal ("$1F", "0x1F").
-           0 is refused: the window offers no analysis then.
-  --use LABEL
-           puts the colour LABEL on the material list, in the order given. A colour the
-           library does not know becomes a new material with E = rho = 1.
-  --library FILE
-           reads the material library from FILE ("properties.ini" format). The file is
-           never written. Without it the library starts empty.
-  --material LABEL@NAME@E@RHO
-           gives the library entry of LABEL the name NAME, E in N/mm^2 and rho in kg/m^3,
-           adding the entry when the library has none; applied in the order given.
-  --convention 0|1
-           sign convention: 0 Dorvast/Pelkam (default), 1 EURO-code.
-  --eps DEGREES
-           angle precision of the principal axes in degrees (default 1.0).
-  --json   prints one JSON object instead of the report: every value at full precision
-           (shortest round-trip form), the window's texts and hints, and each material's
-           share. A value that is not a finite number (possible only with absurd inputs) is
-           written as null.
-  --overlay OUT
-           also saves the picture with the window's result overlay, as PNG or BMP by the
-           extension of OUT.
-
-Exit status: 0 done; 1 the work failed (one line on standard error, nothing written);
-2 wrong command line (this text on standard error).
-)";
-}
-
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   const auto optionsEnd = std::find(args.begin(), args.end(), "--");
   if (std::find(args.begin(), optionsEnd, "--help") != optionsEnd) {
@@ -708,7 +264,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   const bool terminal = &err == &std::cerr && isatty(STDERR_FILENO) == 1;
   ProgressLine progress(terminal ? &err : nullptr);
   try {
-    const Options o = ParseArguments(args);
+    const Options o = cli::ParseArguments(args);
     const std::string text =
         o.command == "colours" ? ColoursText(o, progress) : AnalyseText(o, progress);
     progress.Clear();

@@ -1,0 +1,219 @@
+// The batch tool's command line: parsing, the values' checks and the usage text.
+#include "cli/cli_options.h"
+
+#include <charconv>
+#include <string_view>
+
+#include "cli/run_cli.h"
+#include "core/analysis/field_number.h"
+#include "core/analysis/number_text.h"
+#include "core/error.h"
+#include "core/path.h"
+
+namespace qv::cli {
+namespace {
+
+bool IsFlag(std::string_view command, std::string_view name) {
+  return (command == "colours" && name == "--all") || (command == "analyse" && name == "--json");
+}
+
+// Options of the analyse command that take a value; null for anything else.
+std::optional<std::string>* SingleValue(Options& o, std::string_view name) {
+  if (o.command != "analyse") return nullptr;
+  if (name == "--width") return &o.width;
+  if (name == "--height") return &o.height;
+  if (name == "--library") return &o.library;
+  if (name == "--convention") return &o.convention;
+  if (name == "--eps") return &o.eps;
+  if (name == "--overlay") return &o.overlay;
+  return nullptr;
+}
+
+std::vector<std::string>* RepeatedValue(Options& o, std::string_view name) {
+  if (o.command != "analyse") return nullptr;
+  if (name == "--use") return &o.uses;
+  if (name == "--material") return &o.materials;
+  return nullptr;
+}
+
+int ReadSize(std::string_view option, const std::string& text) {
+  // The window's own size fields read the text this way.
+  const std::optional<std::int32_t> value = ParseIntegerText(text);
+  const std::string prefix = std::string(option) + " '" + text + "': ";
+  if (!value) throw Error(prefix + InvalidIntegerMessage(text));
+  if (*value < 0 || *value > kMaxSizeMm) throw Error(prefix + "the size must be 1..100000 mm");
+  // The window offers no "analyse" while a size is 0; every result would be zero anyway.
+  if (*value == 0) throw Error(prefix + "a section of 0 mm cannot be analysed");
+  return *value;
+}
+
+double ReadRealOption(std::string_view option, std::string_view text) {
+  try {
+    return ReadReal(text);
+  } catch (const Error& e) {
+    throw Error(std::string(option) + ": " + e.what());
+  }
+}
+
+MaterialOverride ReadMaterial(const std::string& text) {
+  const std::string prefix = "--material '" + text + "': ";
+  if (FieldCount(text, '@') != 4) throw Error(prefix + "expected LABEL@NAME@E@RHO");
+  std::vector<std::string> fields;
+  std::size_t from = 0;
+  for (int k = 0; k < 4; ++k) {
+    const std::size_t at = text.find('@', from);
+    fields.push_back(text.substr(from, at - from));
+    from = at + 1;
+  }
+  if (fields[0].empty()) throw Error(prefix + "the colour label is empty");
+  MaterialOverride m;
+  m.label = fields[0];
+  m.name = fields[1];
+  try {
+    m.E = ReadReal(fields[2]);
+    m.rho = ReadReal(fields[3]);
+  } catch (const Error& e) {
+    throw Error(prefix + e.what());
+  }
+  return m;
+}
+
+}  // namespace
+
+std::string Decimal(std::int64_t value) {
+  char buffer[24];
+  return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr);
+}
+
+Options ParseArguments(const std::vector<std::string>& args) {
+  if (args.empty()) throw UsageError{"no command given"};
+  Options o;
+  o.command = args[0];
+  if (o.command != "colours" && o.command != "analyse") {
+    throw UsageError{"unknown command '" + o.command + "'"};
+  }
+  bool optionsEnded = false;
+  bool havePicture = false;
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+      if (havePicture) throw UsageError{"unexpected argument '" + arg + "'"};
+      o.picture = arg;
+      havePicture = true;
+      continue;
+    }
+    if (arg == "--") {
+      optionsEnded = true;
+      continue;
+    }
+    const std::size_t equals = arg.find('=');
+    const std::string name = arg.substr(0, equals);
+    std::optional<std::string> inlineValue;
+    if (equals != std::string::npos) inlineValue = arg.substr(equals + 1);
+
+    if (IsFlag(o.command, name)) {
+      if (inlineValue) throw UsageError{"option " + name + " takes no value"};
+      (name == "--all" ? o.all : o.json) = true;
+      continue;
+    }
+    std::optional<std::string>* single = SingleValue(o, name);
+    std::vector<std::string>* repeated = RepeatedValue(o, name);
+    if (single == nullptr && repeated == nullptr) {
+      throw UsageError{"unknown option '" + name + "' for " + o.command};
+    }
+    std::string value;
+    if (inlineValue) {
+      value = *inlineValue;
+    } else {
+      // An option name in the place of the value means the value was forgotten.
+      if (i + 1 >= args.size() || args[i + 1].rfind("--", 0) == 0) {
+        throw UsageError{"option " + name + " needs a value"};
+      }
+      value = args[++i];
+    }
+    if (single != nullptr) {
+      if (single->has_value()) throw UsageError{"option " + name + " given twice"};
+      *single = std::move(value);
+    } else {
+      repeated->push_back(std::move(value));
+    }
+  }
+  if (!havePicture) throw UsageError{"no PICTURE given"};
+  if (o.command == "analyse") {
+    if (!o.width) throw UsageError{"option --width is required"};
+    if (!o.height) throw UsageError{"option --height is required"};
+  }
+  return o;
+}
+
+AnalyseValues ReadAnalyseValues(const Options& o) {
+  AnalyseValues v;
+  v.size.widthText = *o.width;
+  v.size.heightText = *o.height;
+  v.size.widthMm = ReadSize("--width", *o.width);
+  v.size.heightMm = ReadSize("--height", *o.height);
+  if (o.convention) {
+    if (*o.convention != "0" && *o.convention != "1") {
+      throw Error("--convention '" + *o.convention + "': the sign convention must be 0 or 1");
+    }
+    v.convention = *o.convention == "1" ? EuroCode : DorvastPelkam;
+  }
+  if (o.eps) v.eps = ReadRealOption("--eps", *o.eps);
+  for (const std::string& text : o.materials) v.materials.push_back(ReadMaterial(text));
+  if (o.overlay) {
+    const std::string ext = LowerExtensionOf(*o.overlay);
+    if (ext != ".png" && ext != ".bmp") {
+      throw Error("'" + *o.overlay + "' is not a .png or .bmp file name");
+    }
+  }
+  return v;
+}
+
+}  // namespace qv::cli
+
+namespace qv {
+
+std::string CliUsage() {
+  return R"(usage: quorvane-cli colours PICTURE [--all]
+       quorvane-cli analyse PICTURE --width MM --height MM --use LABEL [--use LABEL ...]
+                    [--library FILE] [--material LABEL@NAME@E@RHO ...]
+                    [--convention 0|1] [--eps DEGREES] [--json] [--overlay OUT.png|OUT.bmp]
+       quorvane-cli --help
+
+colours    lists the colours of the BMP picture in the order the window finds them, one line
+           each: LABEL<TAB>xmin<TAB>xmax<TAB>ymin<TAB>ymax (pixels). Colours without a name
+           (labels beginning with "$") are listed only with --all.
+analyse    analyses the section made of the colours given with --use and prints the report
+           exactly as the window copies it to the clipboard (CR LF line ends).
+
+  --width MM, --height MM
+           real width and height of the section's bounding box in mm, as the window's size
+           fields take them: an integer up to 100000, decimal or hexadecimal ("$1F", "0x1F").
+           0 is refused: the window offers no analysis then.
+  --use LABEL
+           puts the colour LABEL on the material list, in the order given. A colour the
+           library does not know becomes a new material with E = rho = 1.
+  --library FILE
+           reads the material library from FILE ("properties.ini" format). The file is
+           never written. Without it the library starts empty.
+  --material LABEL@NAME@E@RHO
+           gives the library entry of LABEL the name NAME, E in N/mm^2 and rho in kg/m^3,
+           adding the entry when the library has none; applied in the order given.
+  --convention 0|1
+           sign convention: 0 Dorvast/Pelkam (default), 1 EURO-code.
+  --eps DEGREES
+           angle precision of the principal axes in degrees (default 1.0).
+  --json   prints one JSON object instead of the report: every value at full precision
+           (shortest round-trip form), the window's texts and hints, and each material's
+           share. A value that is not a finite number (possible only with absurd inputs) is
+           written as null.
+  --overlay OUT
+           also saves the picture with the window's result overlay, as PNG or BMP by the
+           extension of OUT.
+
+Exit status: 0 done; 1 the work failed (one line on standard error, nothing written);
+2 wrong command line (this text on standard error).
+)";
+}
+
+}  // namespace qv

@@ -1,0 +1,64 @@
+// The batch tool's command line: the options, their values checked before any file is read,
+// and the usage text.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/session.h"
+
+namespace qv::cli {
+
+inline constexpr std::string_view kProgram = "quorvane-cli";
+/// The range of the window's two size fields, in mm.
+inline constexpr std::int64_t kMaxSizeMm = 100000;
+
+/// A command line the tool cannot make sense of: the usage follows the message.
+struct UsageError {
+  std::string message;
+};
+
+/// The command line as given.
+struct Options {
+  std::string command;
+  std::string picture;
+  bool all = false;
+  bool json = false;
+  std::optional<std::string> width;
+  std::optional<std::string> height;
+  std::optional<std::string> library;
+  std::optional<std::string> convention;
+  std::optional<std::string> eps;
+  std::optional<std::string> overlay;
+  std::vector<std::string> uses;
+  std::vector<std::string> materials;
+};
+
+/// One --material LABEL@NAME@E@RHO.
+struct MaterialOverride {
+  std::string label;
+  std::string name;
+  double E = 1;
+  double rho = 1;
+};
+
+/// Every value of the analyse command, checked.
+struct AnalyseValues {
+  SectionSize size;
+  int convention = DorvastPelkam;
+  double eps = 1.0;
+  std::vector<MaterialOverride> materials;
+};
+
+/// Reads the arguments after the program name; throws UsageError.
+Options ParseArguments(const std::vector<std::string>& args);
+/// Checks every value of the analyse command before any file is read, so that a typing error
+/// costs no scan; throws Error with the option and the reason.
+AnalyseValues ReadAnalyseValues(const Options& o);
+/// The decimal text of `value`.
+std::string Decimal(std::int64_t value);
+
+}  // namespace qv::cli

@@ -1,0 +1,224 @@
+// The batch tool's JSON: every value of an analysis at full precision, as one object.
+#include "cli/json_writer.h"
+
+#include <charconv>
+#include <cmath>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "core/analysis/number_text.h"
+#include "core/path.h"
+
+namespace qv::cli {
+namespace {
+
+std::string JsonNumber(double v) {
+  // JSON has no infinity or NaN; absurd inputs can still produce them.
+  if (!std::isfinite(v)) return "null";
+  char buffer[32];
+  return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, v).ptr);
+}
+
+std::string JsonInteger(std::int64_t v) { return Decimal(v); }
+
+std::string JsonBool(bool v) { return v ? "true" : "false"; }
+
+// Length of the well-formed UTF-8 sequence at the start of `s`, or 0 when it is not one.
+std::size_t Utf8Length(std::string_view s) {
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
+  const unsigned char b0 = byte(0);
+  std::size_t n = 0;
+  std::uint32_t cp = 0;
+  if (b0 >= 0xC2 && b0 <= 0xDF) {
+    n = 2;
+    cp = b0 & 0x1F;
+  } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+    n = 3;
+    cp = b0 & 0x0F;
+  } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+    n = 4;
+    cp = b0 & 0x07;
+  } else {
+    return 0;
+  }
+  if (s.size() < n) return 0;
+  for (std::size_t i = 1; i < n; ++i) {
+    if ((byte(i) & 0xC0) != 0x80) return 0;
+    cp = (cp << 6) | (byte(i) & 0x3F);
+  }
+  const bool overlong = (n == 3 && cp < 0x800) || (n == 4 && cp < 0x10000);
+  const bool surrogate = cp >= 0xD800 && cp <= 0xDFFF;
+  if (overlong || surrogate || cp > 0x10FFFF) return 0;
+  return n;
+}
+
+// A JSON string. UTF-8 passes unchanged; bytes that are not UTF-8 (a library file written in
+// another encoding) become U+FFFD, since a JSON text must be valid Unicode.
+std::string JsonString(std::string_view s) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string out = "\"";
+  for (std::size_t i = 0; i < s.size();) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    if (c < 0x80) {
+      switch (c) {
+        case '"':
+          out += "\\\"";
+          break;
+        case '\\':
+          out += "\\\\";
+          break;
+        case '\b':
+          out += "\\b";
+          break;
+        case '\f':
+          out += "\\f";
+          break;
+        case '\n':
+          out += "\\n";
+          break;
+        case '\r':
+          out += "\\r";
+          break;
+        case '\t':
+          out += "\\t";
+          break;
+        default:
+          if (c < 0x20) {
+            out += "\\u00";
+            out += kHex[c >> 4];
+            out += kHex[c & 0xF];
+          } else {
+            out += static_cast<char>(c);
+          }
+      }
+      ++i;
+      continue;
+    }
+    const std::size_t n = Utf8Length(s.substr(i));
+    if (n == 0) {
+      out += "\\ufffd";
+      ++i;
+    } else {
+      out.append(s.substr(i, n));
+      i += n;
+    }
+  }
+  out += '"';
+  return out;
+}
+
+using Members = std::vector<std::pair<std::string_view, std::string>>;
+
+std::string JsonObject(const Members& members) {
+  std::string out = "{";
+  for (std::size_t i = 0; i < members.size(); ++i) {
+    if (i > 0) out += ", ";
+    out += JsonString(members[i].first) + ": " + members[i].second;
+  }
+  return out + "}";
+}
+
+std::string CentreJson(PixelPoint p, int xmin, int ymin, const SectionResult& r) {
+  // The same distances the window's texts round: whole pixels from UL times the scale.
+  return JsonObject({{"x_px", JsonInteger(p.x)},
+                     {"y_px", JsonInteger(p.y)},
+                     {"hor_mm", JsonNumber(std::abs(p.x - xmin) * r.Dx)},
+                     {"ver_mm", JsonNumber(std::abs(p.y - ymin) * r.Dy)}});
+}
+
+std::string MaterialsJson(const SectionSession& s) {
+  const SectionResult& r = s.Result();
+  const double pixelArea = r.Dx * r.Dy;
+  std::string out = "[";
+  bool first = true;
+  for (const TPROPRec& entry : *s.MaterialLibrary()) {
+    if (!entry.inUse) continue;
+    std::int64_t pixels = 0;
+    for (const MaterialMoments& m : s.Moments().materials) {
+      if (m.entry == &entry) pixels += m.count;
+    }
+    // Evaluated like the section totals (weight times count, then the pixel area), so a
+    // section of one material shows exactly the totals.
+    const double count = static_cast<double>(pixels);
+    const PROPRec& p = entry.prop;
+    out += first ? "\n    " : ",\n    ";
+    first = false;
+    out += JsonObject({{"id", JsonInteger(entry.id)},
+                       {"label", JsonString(p.colorlabel)},
+                       {"name", JsonString(p.name)},
+                       {"e", JsonNumber(p.E)},
+                       {"rho", JsonNumber(p.rho)},
+                       {"pixels", JsonInteger(pixels)},
+                       {"area_mm2", JsonNumber(count * pixelArea)},
+                       {"ea", JsonNumber(p.E * count * pixelArea)},
+                       {"mass_per_m", JsonNumber(p.rho * count * pixelArea / 1e9 * 1000)}});
+  }
+  return out + (first ? "]" : "\n  ]");
+}
+
+}  // namespace
+
+std::string AnalysisJson(const SectionSession& s, const AnalyseValues& v) {
+  const SectionResult& r = s.Result();
+  const SectionBounds& b = s.Bounds();
+  const CentreTexts& c = s.Centre();
+  const StiffnessTexts& t = s.Stiffness();
+  const Members members = {
+      {"picture", JsonString(FileNameOf(s.PictureFile()))},
+      {"width_text", JsonString(v.size.widthText)},
+      {"height_text", JsonString(v.size.heightText)},
+      {"section_bounds", JsonObject({{"xmin", JsonInteger(b.xmin)},
+                                     {"ymin", JsonInteger(b.ymin)},
+                                     {"xmax", JsonInteger(b.xmax)},
+                                     {"ymax", JsonInteger(b.ymax)}})},
+      {"width_px", JsonInteger(b.WidthPixels())},
+      {"height_px", JsonInteger(b.HeightPixels())},
+      {"dx", JsonNumber(r.Dx)},
+      {"dy", JsonNumber(r.Dy)},
+      {"relevant_pixels", JsonInteger(r.RelevantPixels)},
+      {"ea", JsonNumber(r.EA)},
+      {"mass_kg_per_mm", JsonNumber(r.Mass)},
+      {"mass_per_m", JsonNumber(r.Mass * 1000)},
+      {"nc", CentreJson(r.NC, b.xmin, b.ymin, r)},
+      {"mc", CentreJson(r.MC, b.xmin, b.ymin, r)},
+      {"eiyy", JsonNumber(r.EIyy)},
+      {"eizz", JsonNumber(r.EIzz)},
+      {"eiyz", JsonNumber(r.EIyz)},
+      {"ei1", JsonNumber(r.EI1)},
+      {"ei2", JsonNumber(r.EI2)},
+      {"alpha_rad", JsonNumber(r.Alpha)},
+      {"alpha_deg", JsonNumber(r.Alpha * 180 / std::numbers::pi)},
+      {"iso", JsonBool(r.Iso)},
+      {"convention", JsonInteger(s.Settings().SignConvention)},
+      {"eps", JsonNumber(s.Settings().AngleTolerance)},
+      {"texts", JsonObject({{"relevant_pixels", JsonString(c.relevantPixels)},
+                            {"ea", JsonString(c.ea)},
+                            {"nc_hor", JsonString(c.ncHor)},
+                            {"nc_ver", JsonString(c.ncVer)},
+                            {"mass", JsonString(c.mass)},
+                            {"mc_hor", JsonString(c.mcHor)},
+                            {"mc_ver", JsonString(c.mcVer)},
+                            {"eiyy", JsonString(t.eiyy)},
+                            {"eizz", JsonString(t.eizz)},
+                            {"eiyz", JsonString(t.eiyz)},
+                            {"alpha", JsonString(t.alpha)},
+                            {"ei1", JsonString(t.ei1)},
+                            {"ei2", JsonString(t.ei2)}})},
+      {"hints", JsonObject({{"ea", JsonString(t.hintEA)},
+                            {"eiyy", JsonString(t.hintEIyy)},
+                            {"eizz", JsonString(t.hintEIzz)},
+                            {"eiyz", JsonString(t.hintEIyz)},
+                            {"ei1", JsonString(t.hintEI1)},
+                            {"ei2", JsonString(t.hintEI2)}})},
+      {"materials", MaterialsJson(s)},
+  };
+  std::string out = "{";
+  for (std::size_t i = 0; i < members.size(); ++i) {
+    out += i == 0 ? "\n  " : ",\n  ";
+    out += JsonString(members[i].first) + ": " + members[i].second;
+  }
+  return out + "\n}\n";
+}
+
+}  // namespace qv::cli

@@ -1,0 +1,16 @@
+// The batch tool's JSON output.
+#pragma once
+
+#include <string>
+
+#include "cli/cli_options.h"
+#include "core/session.h"
+
+namespace qv::cli {
+
+/// One JSON object with every value of the session's last analysis at full precision (shortest
+/// round-trip form), the window's texts and hints, and each material's share. Values that are
+/// not finite numbers are written as null.
+std::string AnalysisJson(const SectionSession& s, const AnalyseValues& v);
+
+}  // namespace qv::cli
