@@ -18,6 +18,7 @@
 #include <string>
 
 #include "core/settings/program_settings.h"
+#include "core/version.h"
 #include "gui/NumEdit.h"
 #include "gui/definitions.h"
 #include "gui/dialog_pictures.h"
@@ -206,8 +207,8 @@ void TAboutBox::BuildUpperPanel(QWidget* panel) {
 
   AddLabel(panel, "Label1", QStringLiteral("Quorvane"), 274, 16, true);
   AddLabel(panel, "Label2", QStringLiteral("pixel based method"), 274, 32);
-  AddLabel(panel, "Label3", QStringLiteral("version, 1.1.33"), 274, 48);
-  AddLabel(panel, "Label4", QStringLiteral("date, 8 december 2016"), 274, 64);
+  AddLabel(panel, "Label3", QStringLiteral("version, ") + QLatin1String(kProgramVersion), 274, 48);
+  AddLabel(panel, "Label4", QStringLiteral("date, ") + QLatin1String(kProgramDate), 274, 64);
 
   Label5 = AddLabel(panel, "Label5", kMakerName, 272, 83, true);
   QFont link = Label5->font();

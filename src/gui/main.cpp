@@ -34,6 +34,7 @@
 #include "core/analysis/colour_label.h"
 #include "core/analysis/number_text.h"
 #include "core/error.h"
+#include "core/version.h"
 #include "core/settings/save_location.h"
 #include "gui/NumEdit.h"
 #include "gui/label_list_model.h"
@@ -374,8 +375,9 @@ void TMainForm::BuildStatusBar() {
   bar->setSizeGripEnabled(false);
   setStatusBar(bar);
   const int widths[] = {50, 50, 50, 50, 50, 200, 150, 150};
-  const char* texts[] = {"Hor", "0", "Ver", "0", "picture", "<filename>", "Quorvane 1.1.33",
-                         "no WWW update check"};
+  const QString version = QStringLiteral("Quorvane ") + QLatin1String(kProgramVersion);
+  const QString texts[] = {"Hor", "0", "Ver", "0", "picture", "<filename>", version,
+                           "no WWW update check"};
   for (int i = 0; i < 8; ++i) {
     auto* panel = new QLabel(texts[i], bar);
     panel->setObjectName(QString("StatusPanel%1").arg(i));

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "core/version.h"
 #include "util/download.h"
 #include "util/update_location.h"
 #include "util/update_signature.h"
@@ -19,9 +20,6 @@ inline constexpr qint64 kMaxDescriptorBytes = 64 * 1024;
 /// Most bytes an updater may have.
 inline constexpr qint64 kMaxUpdaterBytes = qint64{256} * 1024 * 1024;
 
-/// The program's own version and date as the update server publishes them.
-inline constexpr const char* kProgramVersion = "1.1.33";
-inline constexpr const char* kProgramDate = "8 december 2016";
 
 /// The state of the update check; one instance belongs to the main window.
 struct WWWUpdateRec {
