@@ -147,10 +147,11 @@ std::string ColoursText(const Options& o, ProgressLine& progress) {
   session.ChangeSettings(settings);
   OpenPicture(session, o.picture, progress);
   std::string text;
-  for (const TPROPRec& colour : session.FoundColourList()) {
-    const PROPRec& p = colour.prop;
-    text += p.colorlabel + '\t' + Decimal(p.xmin) + '\t' + Decimal(p.xmax) + '\t' +
-            Decimal(p.ymin) + '\t' + Decimal(p.ymax) + '\n';
+  const FoundColours& found = session.Found();
+  for (std::size_t i = 0; i < found.Size(); ++i) {
+    const ColourBounds& c = found.At(i);
+    text += found.Label(i) + '\t' + Decimal(c.xmin) + '\t' + Decimal(c.xmax) + '\t' +
+            Decimal(c.ymin) + '\t' + Decimal(c.ymax) + '\n';
   }
   return text;
 }
@@ -220,7 +221,7 @@ std::string AnalyseText(const Options& o, ProgressLine& progress) {
 
   OpenPicture(session, o.picture, progress);
   for (const std::string& label : o.uses) {
-    if (session.FoundColourList().FindByLabel(label) == nullptr) {
+    if (!session.Found().Find(label)) {
       throw Error("'" + label + "' is not a colour of " + FileNameOf(o.picture));
     }
     session.AddColourToMaterialList(label);  // a label given twice stays on the list once

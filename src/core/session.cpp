@@ -130,7 +130,7 @@ void SectionSession::HideColoursBut(const std::string& label, const ProgressFn& 
 }
 
 void SectionSession::ResetResults() {
-  if (mFoundColourList.Count() > 0) mFoundColourList.Clear();
+  mFound.Clear();
   if (mMaterialLibrary) {
     for (TPROPRec& entry : *mMaterialLibrary) {
       entry.inUse = false;
@@ -158,7 +158,7 @@ void SectionSession::ResetResults() {
 void SectionSession::ColourInventory(InventoryView* view) {
   if (mPicture.Empty()) return;
   if (view) view->SetBusy(true);
-  mFoundLabels.clear();
+  mFound.Clear();
   mMaterialList.clear();
   mResult.RelevantPixels = 0;
   mCentre.relevantPixels = "0";
@@ -166,14 +166,11 @@ void SectionSession::ColourInventory(InventoryView* view) {
   ResetResults();
   if (view) view->ResultsReset();
   ProgressFn progress;
-  if (view) progress = [view](std::int64_t done, std::int64_t total) { view->Progress(done, total); };
-  const std::vector<ColourBounds> colours =
-      ScanColourBounds(mPicture, mSettings.IgnoreDollarColours, progress, mThreads);
-  mFoundLabels.reserve(colours.size());
-  for (const ColourBounds& c : colours) {
-    mFoundLabels.push_back(ColourToLabel(static_cast<ColourValue>(c.value)));
+  if (view) {
+    progress = [view](std::int64_t done, std::int64_t total) { view->Progress(done, total); };
   }
-  FillFoundColourList(colours, mFoundLabels, mFoundColourList);
+  mFound = FoundColours(
+      ScanColourBounds(mPicture, mSettings.IgnoreDollarColours, progress, mThreads));
   if (view) {
     view->InventoryFinished();
     view->SetBusy(false);
@@ -197,26 +194,27 @@ bool SectionSession::OnMaterialList(const std::string& label) const {
 
 bool SectionSession::AddColourToMaterialList(const std::string& label) {
   if (OnMaterialList(label)) return false;
-  const TPROPRec* found = mFoundColourList.FindByLabel(label);
-  if (found == nullptr) return false;
+  const std::optional<std::size_t> index = mFound.Find(label);
+  if (!index) return false;
+  const ColourBounds& found = mFound.At(*index);
   if (!mMaterialLibrary) mMaterialLibrary = std::make_unique<TPROPClass>();
   TPROPRec* entry = mMaterialLibrary->FindByLabel(label);
   if (entry != nullptr) {
     entry->inUse = true;
-    entry->prop.xmin = found->prop.xmin;
-    entry->prop.xmax = found->prop.xmax;
-    entry->prop.ymin = found->prop.ymin;
-    entry->prop.ymax = found->prop.ymax;
+    entry->prop.xmin = found.xmin;
+    entry->prop.xmax = found.xmax;
+    entry->prop.ymin = found.ymin;
+    entry->prop.ymax = found.ymax;
   } else {
     TPROPRec fresh;
     TPROPClass::InitEntry(fresh);
     fresh.id = mMaterialLibrary->MaxId() + 1;
     fresh.prop.colorlabel = label;
     fresh.inUse = true;
-    fresh.prop.xmin = found->prop.xmin;
-    fresh.prop.xmax = found->prop.xmax;
-    fresh.prop.ymin = found->prop.ymin;
-    fresh.prop.ymax = found->prop.ymax;
+    fresh.prop.xmin = found.xmin;
+    fresh.prop.xmax = found.xmax;
+    fresh.prop.ymin = found.ymin;
+    fresh.prop.ymax = found.ymax;
     entry = &mMaterialLibrary->Add(fresh);
   }
   mMaterialList.push_back(label);

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "core/analysis/found_colours.h"
 #include "core/analysis/integration.h"
 #include "core/analysis/inventory.h"
 #include "core/analysis/result_text.h"
@@ -52,9 +53,10 @@ class SectionSession {
   const ProgramSettings& Settings() const { return mSettings; }
   /// The material library; nullptr until LoadSettings or SetLibrary made one.
   const TPROPClass* MaterialLibrary() const { return mMaterialLibrary.get(); }
-  const TPROPClass& FoundColourList() const { return mFoundColourList; }
   /// The found-colours list, in discovery order.
-  const std::vector<std::string>& FoundLabels() const { return mFoundLabels; }
+  const FoundColours& Found() const { return mFound; }
+  /// The found colours' labels in order (made on each call: for listings and tests).
+  std::vector<std::string> FoundLabels() const { return mFound.Labels(); }
   /// The material list, in the order added.
   const std::vector<std::string>& MaterialList() const { return mMaterialList; }
   const SectionBounds& Bounds() const { return mBounds; }
@@ -122,8 +124,8 @@ class SectionSession {
   // --- inventory -----------------------------------------------------------------------------
   /// Clears everything of the previous picture's analysis.
   void ResetResults();
-  /// Reset, then lists every colour of Picture (honouring IgnoreDollarColours) into
-  /// FoundColourList and FoundLabels, and marks the inventory done. Nothing without a picture.
+  /// Reset, then lists every colour of Picture (honouring IgnoreDollarColours) into Found, and
+  /// marks the inventory done. Nothing without a picture.
   /// `view`, when given, carries the window's steps.
   void ColourInventory(InventoryView* view = nullptr);
 
@@ -156,8 +158,7 @@ class SectionSession {
   std::string mSettingsProgramPath;  // whose settings file SaveSettings writes; "" before Load
   std::string mUserFolder;
   std::unique_ptr<TPROPClass> mMaterialLibrary;
-  TPROPClass mFoundColourList;
-  std::vector<std::string> mFoundLabels;
+  FoundColours mFound;
   std::vector<std::string> mMaterialList;
   SectionBounds mBounds;
   std::string mWidthPixelsText = "0";

@@ -7,9 +7,11 @@ namespace qv {
 
 const char* const LabelListModel::kMimeType = "application/x-quorvane-colour-label";
 
-LabelListModel::LabelListModel(const std::vector<std::string>& labels, bool draggable,
-                               QObject* parent)
-    : QAbstractListModel(parent), mLabels(labels), mDraggable(draggable) {}
+LabelListModel::LabelListModel(CountFn count, LabelFn label, bool draggable, QObject* parent)
+    : QAbstractListModel(parent),
+      mCount(std::move(count)),
+      mLabel(std::move(label)),
+      mDraggable(draggable) {}
 
 void LabelListModel::Reload() {
   beginResetModel();
@@ -17,14 +19,14 @@ void LabelListModel::Reload() {
 }
 
 int LabelListModel::rowCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : static_cast<int>(mLabels.size());
+  return parent.isValid() ? 0 : static_cast<int>(mCount());
 }
 
 QVariant LabelListModel::data(const QModelIndex& index, int role) const {
-  if (!index.isValid() || index.row() >= static_cast<int>(mLabels.size())) return {};
-  if (role == Qt::DisplayRole) {
-    return QString::fromStdString(mLabels[static_cast<std::size_t>(index.row())]);
+  if (!index.isValid() || index.row() < 0 || static_cast<std::size_t>(index.row()) >= mCount()) {
+    return {};
   }
+  if (role == Qt::DisplayRole) return mLabel(static_cast<std::size_t>(index.row()));
   return {};
 }
 

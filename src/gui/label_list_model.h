@@ -1,22 +1,26 @@
-// A list box's rows as a model over a list of colour labels the session keeps: the window shows
-// the session's own lists, with no widget item per row and no second copy to keep in step.
+// A list box's rows as a model over a list the session keeps: the window shows the session's own
+// lists, with no widget item per row and no second copy to keep in step. Rows are asked for
+// only when shown, so a list of ten million colours costs nothing until it is scrolled.
 #pragma once
 
 #include <QAbstractListModel>
-#include <string>
-#include <vector>
+#include <QString>
+#include <cstddef>
+#include <functional>
 
 namespace qv {
 
 class LabelListModel : public QAbstractListModel {
   Q_OBJECT
  public:
-  /// Rows are `labels`, which must outlive the model; `draggable` lets rows be dragged (as
-  /// kMimeType) to another list.
-  LabelListModel(const std::vector<std::string>& labels, bool draggable,
-                 QObject* parent = nullptr);
+  using CountFn = std::function<std::size_t()>;
+  using LabelFn = std::function<QString(std::size_t row)>;
 
-  /// Call after the labels changed.
+  /// Rows are `count()` labels `label(row)`; `draggable` lets rows be dragged (as kMimeType) to
+  /// another list.
+  LabelListModel(CountFn count, LabelFn label, bool draggable, QObject* parent = nullptr);
+
+  /// Call after the list changed.
   void Reload();
 
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -29,7 +33,8 @@ class LabelListModel : public QAbstractListModel {
   static const char* const kMimeType;
 
  private:
-  const std::vector<std::string>& mLabels;
+  CountFn mCount;
+  LabelFn mLabel;
   bool mDraggable;
 };
 

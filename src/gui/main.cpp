@@ -165,7 +165,9 @@ void TMainForm::BuildControls() {
   Panel5->setAutoFillBackground(true);
   Panel5->setFrameStyle(QFrame::Panel | QFrame::Sunken);
   ListBox1 = Make<QListView>(Panel2, "ListBox1", 16, 40, 121, 153);
-  FoundModel = new LabelListModel(mSession.FoundLabels(), true, ListBox1);
+  FoundModel = new LabelListModel([this] { return mSession.Found().Size(); },
+                                  [this](std::size_t row) { return Q(mSession.Found().Label(row)); },
+                                  true, ListBox1);
   ListBox1->setModel(FoundModel);
   ListBox1->setUniformItemSizes(true);  // constant-time layout for very long lists
   ListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -175,7 +177,9 @@ void TMainForm::BuildControls() {
   Label6 = Make<QLabel>(Panel2, "Label6", 16, 204, 130, 16);
   Label6->setText("Material properties list:");
   ListBox2 = Make<QListView>(Panel2, "ListBox2", 16, 224, 121, 129);
-  MaterialModel = new LabelListModel(mSession.MaterialList(), false, ListBox2);
+  MaterialModel = new LabelListModel(
+      [this] { return mSession.MaterialList().size(); },
+      [this](std::size_t row) { return Q(mSession.MaterialList()[row]); }, false, ListBox2);
   ListBox2->setModel(MaterialModel);
   ListBox2->setSelectionMode(QAbstractItemView::SingleSelection);
   ListBox2->setToolTip(kListHint);
@@ -594,8 +598,13 @@ void TMainForm::ListKey(int key, bool materialList) {
           "but the selected one\rF3 = Reload current bitmap");
       return;
     }
-    const TPROPClass* list =
-        materialList ? mSession.MaterialLibrary() : &mSession.FoundColourList();
+    if (!materialList) {
+      if (const auto row = mSession.Found().Find(S(label))) {
+        Prompts().Message(Q(DescribeProp(mSession.Found().Entry(*row).prop)));
+      }
+      return;
+    }
+    const TPROPClass* list = mSession.MaterialLibrary();
     if (list == nullptr) return;
     if (const TPROPRec* entry = list->FindByLabel(S(label))) Prompts().Message(Q(DescribeProp(entry->prop)));
   } else if (key == Qt::Key_F2) {
@@ -974,8 +983,8 @@ void TMainForm::Definedproperties1Click() {
 
 void TMainForm::Testdata1Click() {
   static const TPROPClass kEmpty;
-  TDataForm data(mSession.FoundColourList(),
-                 mSession.MaterialLibrary() ? *mSession.MaterialLibrary() : kEmpty, this);
+  const TPROPClass found = mSession.Found().AsContainer();
+  TDataForm data(found, mSession.MaterialLibrary() ? *mSession.MaterialLibrary() : kEmpty, this);
   Prompts().Run(data);
 }
 

@@ -1,4 +1,5 @@
 // Colour inventory: discovery order, bounding boxes and unnamed colours.
+#include "core/analysis/found_colours.h"
 #include "core/analysis/inventory.h"
 
 #include <gtest/gtest.h>
@@ -148,22 +149,27 @@ TEST(InventoryTest, MillionsOfColoursTakeThePartitionedPathWithTheSameResult) {
   }
 }
 
-TEST(InventoryTest, FillsTheFoundColourListWithIdsInOrder) {
-  TPROPClass list;
-  TPROPRec stale;
-  stale.id = 40;
-  list.Add(stale);
-  FillFoundColourList(ScanColours(MakeGrid(4, 4, kWhite, {{2, 1, 3, 2, kRed}}), true), list);
+TEST(InventoryTest, FoundColoursGiveEntriesWithIdsInOrderAndFindByExactLabel) {
+  const FoundColours found(ScanColourBounds(MakeGrid(4, 4, kWhite, {{2, 1, 3, 2, kRed}}), true));
+  ASSERT_EQ(found.Size(), 2u);
+  EXPECT_EQ(found.Labels(), (std::vector<std::string>{"clWhite", "clRed"}));
+  EXPECT_EQ(found.Find("clRed"), 1u);
+  EXPECT_EQ(found.Find("clred"), std::nullopt);  // labels match byte for byte
+  EXPECT_EQ(found.Find("$000000FF"), std::nullopt);  // the name is the label, not the number
+  EXPECT_EQ(found.Find("clBlue"), std::nullopt);
+  const TPROPRec red = found.Entry(1);
+  EXPECT_EQ(red.id, 2);
+  EXPECT_EQ(red.prop.colorlabel, "clRed");
+  EXPECT_EQ(red.prop.xmin, 2);
+  EXPECT_EQ(red.prop.xmax, 3);
+  EXPECT_EQ(red.prop.ymin, 1);
+  EXPECT_EQ(red.prop.ymax, 2);
+  EXPECT_EQ(red.prop.E, 1);
+  EXPECT_FALSE(red.inUse);
+  // As a container, for the data window: ids in order and MaxId set.
+  const TPROPClass list = found.AsContainer();
   ASSERT_EQ(list.Count(), 2);
   EXPECT_EQ(list.FindByLabel("clWhite")->id, 1);
-  const TPROPRec* red = list.FindByLabel("clRed");
-  EXPECT_EQ(red->id, 2);
-  EXPECT_EQ(red->prop.xmin, 2);
-  EXPECT_EQ(red->prop.xmax, 3);
-  EXPECT_EQ(red->prop.ymin, 1);
-  EXPECT_EQ(red->prop.ymax, 2);
-  EXPECT_EQ(red->prop.E, 1);
-  EXPECT_FALSE(red->inUse);
   EXPECT_EQ(list.MaxId(), 2);
 }
 

@@ -58,7 +58,7 @@ TEST_P(SessionHostilePictureTest, RefusedPictureKeepsPictureAndLists) {
     EXPECT_EQ(session.FoundLabels(), found);
     EXPECT_EQ(session.MaterialList(), std::vector<std::string>{"clRed"});
     EXPECT_EQ(session.Bounds(), bounds);
-    EXPECT_EQ(session.FoundColourList().Count(), 3);
+    EXPECT_EQ(session.Found().Size(), 3u);
     // The old picture is not the file now named: analysing must not report it under that name.
     EXPECT_FALSE(session.PictureFresh());
     EXPECT_THROW(session.Analyse(SectionSize{30, 20, "30", "20"}), Error);

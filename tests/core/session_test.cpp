@@ -48,8 +48,9 @@ TEST_F(SessionTest, AcceptingAPictureSetsFolderAndLists) {
 
 TEST_F(SessionTest, FoundColourIdsGoOnFromTheLargest) {
   Open(MakeGrid(10, 20, kWhite, {{2, 3, 4, 5, kRed}, {6, 6, 7, 7, kBlue}}));
-  EXPECT_EQ(session.FoundColourList().MaxId(), 3);
-  EXPECT_EQ(session.FoundColourList().Newest()->id, 3);
+  EXPECT_EQ(session.Found().Size(), 3u);
+  EXPECT_EQ(session.Found().Entry(2).id, 3);
+  EXPECT_EQ(session.Found().AsContainer().MaxId(), 3);
 }
 
 TEST_F(SessionTest, APictureDrawnOverIsNeverAnalysedWhenItsFileIsGone) {
@@ -136,7 +137,7 @@ TEST_F(SessionTest, NewPictureResetsEverythingOfTheLastOne) {
   EXPECT_EQ(session.Stiffness().hintEIyy, "0");
   EXPECT_EQ(session.Centre().ncHor, ncText);  // the centre texts keep theirs
   EXPECT_EQ(session.FoundLabels(), (std::vector<std::string>{"clBlue"}));
-  EXPECT_EQ(session.FoundColourList().FindByLabel("clBlue")->id, 1);
+  EXPECT_EQ(session.Found().Find("clBlue"), 0u);
 }
 
 TEST_F(SessionTest, AnalysingTwiceReloadsAndGivesTheSameReport) {

@@ -174,10 +174,11 @@ class TestDownload : public QObject {
     mServer->Redirect("/file", "file:///etc/hostname");
     QCOMPARE(Download(mServer->Url("/file"), Local("f")), DownloadOutcome::Failed);
     QCOMPARE(mServer->Requests("/real"), 1);
-    // A loop ends as a failure, not as a hang.
+    // A loop ends as a failure, not as a hang: after five redirects (a request the server
+    // closed on may be sent twice).
     mServer->Redirect("/loop", "/loop");
     QCOMPARE(Download(mServer->Url("/loop"), Local("l")), DownloadOutcome::Failed);
-    QVERIFY(mServer->Requests("/loop") <= 6);
+    QVERIFY2(mServer->Requests("/loop") <= 12, qPrintable(QString::number(mServer->Requests("/loop"))));
   }
 
   void unwritableLocalFileIsAnError() {

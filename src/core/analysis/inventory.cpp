@@ -307,35 +307,4 @@ std::vector<FoundColour> ScanColours(const PixelGrid& grid, bool ignoreDollarCol
   return found;
 }
 
-void FillFoundColourList(const std::vector<ColourBounds>& colours,
-                         const std::vector<std::string>& labels, TPROPClass& foundColourList) {
-  if (foundColourList.Count() > 0) foundColourList.Clear();
-  for (std::size_t i = 0; i < colours.size(); ++i) {
-    // Complete before Add: the container keeps MaxId() from the ids it is handed.
-    TPROPRec entry;
-    entry.id = static_cast<int>(i) + 1;  // the list is empty: MaxId() + 1
-    entry.prop.colorlabel = labels[i];
-    entry.prop.xmin = colours[i].xmin;
-    entry.prop.xmax = colours[i].xmax;
-    entry.prop.ymin = colours[i].ymin;
-    entry.prop.ymax = colours[i].ymax;
-    foundColourList.Add(entry);
-  }
-}
-
-void FillFoundColourList(const std::vector<FoundColour>& colours, TPROPClass& foundColourList) {
-  if (foundColourList.Count() > 0) foundColourList.Clear();
-  for (const FoundColour& c : colours) {
-    TPROPRec entry;
-    TPROPClass::InitEntry(entry);
-    entry.id = foundColourList.MaxId() + 1;
-    entry.prop.colorlabel = c.label;
-    entry.prop.xmin = c.xmin;
-    entry.prop.xmax = c.xmax;
-    entry.prop.ymin = c.ymin;
-    entry.prop.ymax = c.ymax;
-    foundColourList.Add(entry);
-  }
-}
-
 }  // namespace qv

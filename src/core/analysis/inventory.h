@@ -42,11 +42,4 @@ std::vector<ColourBounds> ScanColourBounds(const PixelGrid& grid, bool ignoreDol
 std::vector<FoundColour> ScanColours(const PixelGrid& grid, bool ignoreDollarColours,
                                      const ProgressFn& progress = {}, int threads = 0);
 
-/// Fills the found-colours list from a scan: clears it when it holds entries, then adds one
-/// entry per colour with ids 1, 2, 3 ... in discovery order and the colour's bounds.
-void FillFoundColourList(const std::vector<FoundColour>& colours, TPROPClass& foundColourList);
-/// The same from bounds and their labels (equal lengths).
-void FillFoundColourList(const std::vector<ColourBounds>& colours,
-                         const std::vector<std::string>& labels, TPROPClass& foundColourList);
-
 }  // namespace qv
