@@ -69,8 +69,16 @@ bool SectionSession::LoadPicture() {
   if (mSettings.PictureFile.empty() || !std::filesystem::exists(mSettings.PictureFile, ec)) {
     return false;
   }
+  const FileStamp stamp = StampOf(mSettings.PictureFile);
+  const bool sameFile = mPictureSource == mSettings.PictureFile;
+  if (sameFile && !mPictureChanged && !mPicture.Empty() && stamp.size >= 0 &&
+      stamp == mPictureStamp) {
+    // Reading it again would give these very pixels.
+    mPictureFresh = true;
+    return true;
+  }
   try {
-    if (mPictureSource == mSettings.PictureFile) {
+    if (sameFile) {
       // Wiping drawings: the same file again, into the same memory (no second picture, no fresh
       // pages). Should the file have become unreadable, the picture is gone: it was drawn over.
       mPicture = ReadPicture(mSettings.PictureFile, std::move(mPicture));
@@ -85,8 +93,11 @@ bool SectionSession::LoadPicture() {
     // must read the file again (and fail again) rather than report the old picture under the new
     // file's name.
     mPictureFresh = false;
+    mPictureChanged = true;
     throw;
   }
+  mPictureStamp = stamp;
+  mPictureChanged = false;
   mPictureFresh = true;
   return true;
 }
@@ -109,6 +120,7 @@ bool SectionSession::AcceptPicture(const std::string& path) {
 void SectionSession::DrawOnPicture(const std::function<void(PixelGrid&)>& draw) {
   if (mPicture.Empty()) return;
   mPictureFresh = false;
+  mPictureChanged = true;
   draw(mPicture);
 }
 
@@ -116,6 +128,7 @@ void SectionSession::HideColoursBut(const std::string& label, const ProgressFn& 
   if (mPicture.Empty()) return;
   // Deliberately still "fresh": an analysis right after it sees only the colour kept, which is
   // what the user asked for; F3 or any reload brings the others back.
+  mPictureChanged = true;
   const std::optional<std::uint32_t> keep = PixelColourOfLabel(label);
   const int w = mPicture.Width();
   const int h = mPicture.Height();

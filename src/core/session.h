@@ -107,7 +107,9 @@ class SectionSession {
   // --- pictures ------------------------------------------------------------------------------
   /// Reads PictureFile into Picture and marks it fresh. False (and nothing changes) when no file
   /// exists there; throws Error with the reader's message when it cannot be read. A reload of
-  /// the same file decodes into the picture's own memory, so it costs no second picture.
+  /// the same file decodes into the picture's own memory, so it costs no second picture; when
+  /// nothing was drawn into the picture and the file is unchanged since it was read (same size,
+  /// time and file), the pixels already are the file's and nothing is decoded.
   bool LoadPicture();
   /// The size warning for the current picture, when it is smaller than 400 x 400.
   std::optional<std::string> SmallPictureWarning() const;
@@ -116,6 +118,9 @@ class SectionSession {
   bool AcceptPicture(const std::string& path);
   /// Lets `draw` paint on the picture (frame, overlay); the picture is no longer fresh.
   void DrawOnPicture(const std::function<void(PixelGrid&)>& draw);
+  /// The caller shows drawings over the picture (kept beside it, as the window does): the
+  /// picture is no longer fresh, though its pixels are untouched.
+  void NoteDrawnOver() { mPictureFresh = false; }
   /// Paints every pixel that is not of the colour of `label` white (all of them when the label
   /// names no colour). The picture still counts as fresh, so the next analysis sees only that
   /// colour; a reload restores the others. Nothing without a picture.
@@ -170,6 +175,8 @@ class SectionSession {
   SectionMoments mMoments;
   PixelGrid mPicture;
   std::string mPictureSource;  // the file mPicture was read from
+  FileStamp mPictureStamp;     // that file as it was when read
+  bool mPictureChanged = false;  // pixels were changed since the read (drawings, F2)
   bool mPictureFresh = false;
   bool mInventoryDone = false;
   int mThreads = 0;

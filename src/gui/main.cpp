@@ -41,6 +41,7 @@
 #include "gui/picture_view.h"
 #include "gui/prompter.h"
 #include "gui/shell.h"
+#include "imaging/overlay_layer.h"
 #include "imaging/overlay_renderer.h"
 #include "imaging/picture_image.h"
 #include "gui/properties.h"
@@ -498,6 +499,7 @@ bool TMainForm::LoadPicture(bool warnSmall) {
 }
 
 void TMainForm::ShowLoadedPicture(bool warnSmall) {
+  mLayer.Clear();  // the picture is the file's again
   Panel5->setPalette(palette());
   ShowPicture();
   const int w = mSession.Picture().Width();
@@ -516,8 +518,8 @@ void TMainForm::ShowLoadedPicture(bool warnSmall) {
 }
 
 void TMainForm::ShowPicture() {
-  mImage = ToQImage(mSession.Picture(), mSession.PictureFile());
-  Image1->SetImage(mImage);
+  // Only the view's own pixels are made: the picture is never copied or scaled whole.
+  Image1->SetImage(mLayer.ScaledView(mSession.Picture(), Image1->width(), Image1->height()));
 }
 
 void TMainForm::ColourInventory() {
@@ -611,6 +613,7 @@ void TMainForm::ListKey(int key, bool materialList) {
     if (label.isEmpty() || mBusy || mSession.Picture().Empty()) return;
     if (!Prompts().Confirm("Hide all colors but " + label + " ?")) return;
     SetBusy(true);
+    mLayer.HideAllBut(PixelColourOfLabel(S(label)));
     mSession.HideColoursBut(S(label), [this](std::int64_t done, std::int64_t total) {
       Progress(done, total);
     });
@@ -845,9 +848,14 @@ OverlayInput TMainForm::CurrentOverlayInput() const {
 }
 
 void TMainForm::Render(const OverlayOps& ops) {
-  mSession.DrawOnPicture([&ops](PixelGrid& picture) { RenderOverlay(ops, picture); });
+  // The drawings go beside the picture, which stays as read: no reload is needed to analyse.
+  mSession.NoteDrawnOver();
+  mLayer.Paint(ops, mSession.Picture().Width(), mSession.Picture().Height(),
+               mSession.PictureFile());
   ShowPicture();
 }
+
+PixelGrid TMainForm::ShownPicture() const { return mLayer.Composed(mSession.Picture()); }
 
 void TMainForm::DrawSectionFrame() { Render(qv::DrawSectionFrame(CurrentOverlayInput())); }
 

@@ -12,6 +12,7 @@
 
 #include "core/analysis/overlay.h"
 #include "core/session.h"
+#include "imaging/overlay_layer.h"
 #include "gui/update_check.h"
 
 class QAction;
@@ -43,7 +44,8 @@ class TMainForm : public QMainWindow, private InventoryView {
   /// The session, to read and to drive through its commands (tests, the extended dialogs).
   SectionSession& Session() { return mSession; }
   const SectionSession& Session() const { return mSession; }
-  const QImage& PictureImage() const { return mImage; }
+  /// The picture as the view shows it, drawings included, at full size (for checks).
+  PixelGrid ShownPicture() const;
 
   // Designed handlers, public so tests can run them as the events would.
   void UpdateTimerTimer();   ///< the deferred start-up, once
@@ -149,7 +151,7 @@ class TMainForm : public QMainWindow, private InventoryView {
   SectionSession mSession;
   QString mProgramPath;
   QString mUserFolder;
-  QImage mImage;  // the picture as shown (and drawn over)
+  OverlayLayer mLayer;  // the frame and the result overlay, over the picture
   bool mBusy = false;
   bool mDropsAccepted = false;
   bool mSaved = false;

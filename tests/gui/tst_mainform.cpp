@@ -292,13 +292,13 @@ class TestMainForm : public QObject {
     form->ListKey(Qt::Key_F1, false);
     mPrompts->ExpectConfirm("Hide all colors but clRed ?", true);
     form->ListKey(Qt::Key_F2, false);
-    const PixelGrid& g = form->Session().Picture();
+    const PixelGrid g = form->ShownPicture();
     QCOMPARE(g.At(0, 0), kWhite);
     QCOMPARE(g.At(150, 200), kRed);
     QCOMPARE(g.At(300, 150), kWhite);       // the blue block is gone
     QVERIFY(form->Session().PictureFresh());  // hiding does not count as drawing
     form->ListKey(Qt::Key_F3, false);
-    QCOMPARE(form->Session().Picture().At(300, 150), kBlue);
+    QCOMPARE(form->ShownPicture().At(300, 150), kBlue);
   }
 
   void mouseReadout() {
@@ -388,13 +388,14 @@ class TestMainForm : public QObject {
     QCOMPARE(form->OutputMemo->toPlainText(), QString(report).replace("\r\n", "\n"));
     const QString ea = form->Label23->text();
     QCOMPARE(form->Label44->text(), QString::number(101 * 201));
-    // The overlay is on the picture: the NC circle in the axes colour (blue) near NC.
+    // The overlay is shown over the picture: the NC circle in the axes colour (blue) near NC;
+    // the picture itself stays as read.
     const PixelPoint nc = form->Session().Result().NC;
+    const PixelGrid shown = form->ShownPicture();
     bool blueNearNc = false;
-    for (int dx = -6; dx <= 6; ++dx) {
-      blueNearNc = blueNearNc || form->Session().Picture().At(nc.x + dx, nc.y) == kBlue;
-    }
+    for (int dx = -6; dx <= 6; ++dx) blueNearNc = blueNearNc || shown.At(nc.x + dx, nc.y) == kBlue;
     QVERIFY(blueNearNc);
+    QVERIFY(form->Session().Picture() == Section(400, 400));
     form->Button1Click();
     QCOMPARE(mShell->Clipboard(), report);
     QCOMPARE(form->Label23->text(), ea);
@@ -467,7 +468,7 @@ class TestMainForm : public QObject {
     const QString report0 = mShell->Clipboard();
     const QString eiyy = form->Label26->text();
     const QString eizz = form->Label27->text();
-    const PixelGrid overlay0 = form->Session().Picture();
+    const PixelGrid overlay0 = form->ShownPicture();
     QCOMPARE(form->EIyyCaption->text(), QString("EIyy"));
     QCOMPARE(form->Label26->y(), 88);
 
@@ -478,7 +479,7 @@ class TestMainForm : public QObject {
     });
     form->Definitions1Click();
     QCOMPARE(form->Session().Settings().SignConvention, 0);
-    QVERIFY(SamePicture(form->Session().Picture(), overlay0));  // nothing redrawn
+    QVERIFY(SamePicture(form->ShownPicture(), overlay0));  // nothing redrawn
 
     mPrompts->ExpectRun([this](QDialog& dialog) {
       mPrompts->ExpectConfirm("Are you sure to change to EURO-code definitions ?", true);
@@ -495,7 +496,7 @@ class TestMainForm : public QObject {
     QCOMPARE(form->Label26->text(), eiyy);  // numbers unchanged
     QCOMPARE(form->Label27->text(), eizz);
     // The overlay was redrawn with the labels swapped: the picture differs from before.
-    QVERIFY(!SamePicture(form->Session().Picture(), overlay0) || form->Session().Result().Iso);
+    QVERIFY(!SamePicture(form->ShownPicture(), overlay0) || form->Session().Result().Iso);
 
     // In the EURO-code convention the menu only asks to go back.
     mPrompts->ExpectConfirm(
@@ -524,7 +525,7 @@ class TestMainForm : public QObject {
   void conventionSwitchWithoutResultsDrawsNothing() {
     auto form = NewForm();
     Open(*form, WritePicture("p.bmp", Section(400, 400)));
-    const PixelGrid before = form->Session().Picture();
+    const PixelGrid before = form->ShownPicture();
     mPrompts->ExpectRun([this](QDialog& dialog) {
       mPrompts->ExpectConfirm(kAnyText, true);
       static_cast<TDefinitionForm&>(dialog).Button1Click();
@@ -532,7 +533,7 @@ class TestMainForm : public QObject {
     });
     form->Definitions1Click();
     QCOMPARE(form->Session().Settings().SignConvention, 1);
-    QVERIFY(SamePicture(form->Session().Picture(), before));
+    QVERIFY(SamePicture(form->ShownPicture(), before));
     QVERIFY(form->Session().PictureFresh());
   }
 
@@ -551,7 +552,7 @@ class TestMainForm : public QObject {
     QCOMPARE(after.AxesColour, before.AxesColour);
     QCOMPARE(after.SignConvention, before.SignConvention);
     QCOMPARE(after.FontSize, before.FontSize);
-    QCOMPARE(form->Session().Picture().At(0, 0), kWhite);  // reloaded and drawn again
+    QCOMPARE(form->ShownPicture().At(0, 0), kWhite);  // reloaded and drawn again
 
     // Untick autostart, pick the button-face system colour for the axes, precision 0.
     mPrompts->ExpectRun([](QDialog& dialog) {

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "core/error.h"
+#include "imaging/overlay_layer.h"
 #include "imaging/picture_image.h"
 #include "support/grid_builder.h"
 #include "support/restricted_run.h"
@@ -297,6 +298,53 @@ TEST(PictureImageTest, AFullDiskLeavesTheOldPictureAndNoTemporary) {
     EXPECT_EQ(ReadAll(path), before) << name;
   }
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 2);
+}
+
+// The window keeps its drawings in a layer beside the picture; what it shows must be exactly the
+// picture with the drawings painted into it.
+TEST(OverlayLayerTest, ShowsExactlyWhatPaintingIntoThePictureWouldShow) {
+  const PixelGrid picture = MakeGrid(700, 500, kWhite, {{150, 100, 449, 399, kRed},
+                                                        {450, 100, 549, 249, kBlue}});
+  SectionResult result;
+  result.NC = {310, 260};
+  result.MC = {330, 240};
+  result.Alpha = 0.4;  // principal axes at an angle: diagonal lines
+  ProgramSettings settings;
+  settings.MassCentreColour = 0x000000FF;  // the mass centre drawn in the red of the picture
+  const SectionBounds bounds{150, 100, 549, 399};
+  const OverlayInput input = MakeOverlayInput(700, 500, bounds, result, settings);
+  const OverlayOps frame = DrawSectionFrame(input);
+  const OverlayOps overlay = DrawResultOverlay(input);
+
+  PixelGrid painted = picture;
+  RenderOverlay(frame, painted);
+  RenderOverlay(overlay, painted);
+  OverlayLayer layer;
+  layer.Paint(frame, 700, 500, "p.bmp");
+  layer.Paint(overlay, 700, 500, "p.bmp");
+  ASSERT_FALSE(layer.Empty());
+  EXPECT_TRUE(layer.Composed(picture) == painted);
+  // The view: nearest-neighbour scaling of the painted picture, to a smaller and a larger box.
+  for (const QSize box : {QSize(401, 401), QSize(1000, 900)}) {
+    const QImage expected =
+        ToQImage(painted).scaled(box, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    EXPECT_EQ(layer.ScaledView(picture, box.width(), box.height()), expected) << box.width();
+  }
+  // F2 on a drawn-over picture: every pixel but those of the kept colour turns white.
+  PixelGrid hidden = painted;
+  for (std::size_t i = 0; i < hidden.Size(); ++i) {
+    if (hidden.Data()[i] != kRed) hidden.Data()[i] = kWhite;
+  }
+  PixelGrid below = picture;
+  for (std::size_t i = 0; i < below.Size(); ++i) {
+    if (below.Data()[i] != kRed) below.Data()[i] = kWhite;
+  }
+  layer.HideAllBut(kRed);
+  EXPECT_TRUE(layer.Composed(below) == hidden);
+  layer.Clear();
+  EXPECT_TRUE(layer.Empty());
+  EXPECT_TRUE(layer.Composed(picture) == picture);
+  EXPECT_EQ(layer.At(310, 260), std::nullopt);
 }
 
 }  // namespace

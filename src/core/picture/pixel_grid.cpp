@@ -1,9 +1,23 @@
 // Small helpers of the pixel grid.
 #include "core/picture/pixel_grid.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 
 namespace qv {
+
+FileStamp StampOf(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) return {};
+  FileStamp stamp;
+  stamp.device = static_cast<std::uint64_t>(info.st_dev);
+  stamp.inode = static_cast<std::uint64_t>(info.st_ino);
+  stamp.size = static_cast<std::int64_t>(info.st_size);
+  stamp.modifiedNs = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 +
+                     static_cast<std::int64_t>(info.st_mtim.tv_nsec);
+  return stamp;
+}
 
 std::string PictureMemoryMessage(const std::string& file, std::int64_t width,
                                  std::int64_t height) {

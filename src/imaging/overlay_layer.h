@@ -1,0 +1,49 @@
+// The window's drawings (section frame, result overlay) kept beside the picture instead of in it:
+// one byte per pixel naming the colour painted there, or 0 where nothing was painted. The picture
+// itself stays as read, so a new analysis needs no reload, and the view shows the two together
+// exactly as if the drawings had been painted into the picture.
+#pragma once
+
+#include <QColor>
+#include <QImage>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/analysis/overlay.h"
+#include "core/picture/pixel_grid.h"
+
+namespace qv {
+
+class OverlayLayer {
+ public:
+  /// Paints `ops` in order over what the layer holds, as RenderOverlay would paint them into a
+  /// picture of `width` x `height` pixels. Throws Error (PictureMemoryMessage with
+  /// `pictureName`) when the layer cannot be allocated; the layer is then empty.
+  void Paint(const OverlayOps& ops, int width, int height, const std::string& pictureName);
+  /// Removes every drawing (the memory is kept for the next one of the same size).
+  void Clear();
+  bool Empty() const { return !mDrawn; }
+
+  /// The picture value painted at (x, y), or nothing where the picture shows through.
+  std::optional<std::uint32_t> At(int x, int y) const;
+  /// What F2 does to a drawn-over picture, done to the drawings: every drawn pixel that does not
+  /// have `keep`'s colour turns white (`keep` = nothing: all of them).
+  void HideAllBut(std::optional<std::uint32_t> keep);
+
+  /// `grid` with the drawings over it, at full size (for tests and checks; the view never needs
+  /// it).
+  PixelGrid Composed(const PixelGrid& grid) const;
+  /// `grid` with the drawings over it, scaled to `width` x `height` by nearest neighbour exactly
+  /// as QImage::scaled(Qt::FastTransformation) scales the composed picture, without composing
+  /// or copying the full-size picture.
+  QImage ScaledView(const PixelGrid& grid, int width, int height) const;
+
+ private:
+  QImage mIndex;                      // Format_Grayscale8: 0 or palette index + 1
+  std::vector<std::uint32_t> mPalette;  // picture values (0x00BBGGRR) of the indices 1, 2, ...
+  bool mDrawn = false;
+};
+
+}  // namespace qv
