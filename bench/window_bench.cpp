@@ -65,7 +65,7 @@ void WriteSection(const std::string& path, int size) {
                  x >= 3 * m && x <= 7 * m) {
         b = 0, g = 0, r = 255;
       } else if (y > 2 * m + m / 2 && y < 8 * m && x >= 4 * m + m / 2 && x <= 5 * m + m / 2) {
-        b = 128, g = 128, r = 0;
+        b = 0, g = 128, r = 128;
       }
       row[static_cast<std::size_t>(x) * 3] = static_cast<char>(b);
       row[static_cast<std::size_t>(x) * 3 + 1] = static_cast<char>(g);
@@ -257,6 +257,9 @@ int main(int argc, char* argv[]) {
   std::printf("%-44s %8.0f MB  (%.2fx the grid)\n", "window: peak memory above start",
               (peak - before) / 1024.0, (peak - before) / 1024.0 / gridMb);
   std::printf("report on the clipboard equals the batch tool's: %s\n", same ? "yes" : "NO");
+  if (!same) {
+    std::printf("--- window\n%s--- batch tool\n%s", qPrintable(shell.clipboard), qPrintable(cliReport));
+  }
 
   // Ten million colours: the inventory and the list, from the click to the list shown.
   if (argc <= 3 || std::string(argv[3]) != "--no-random") {
@@ -264,6 +267,10 @@ int main(int argc, char* argv[]) {
     const QString random = dir + QString("/random-%1.bmp").arg(side);
     if (!QFileInfo::exists(random)) WriteRandom(random.toStdString(), side);
     ProcessSeconds("cat", {random});
+    // Unnamed colours are hidden by default; the settings dialog's option shows them.
+    qv::ProgramSettings all = form.Session().Settings();
+    all.IgnoreDollarColours = false;
+    form.Session().ChangeSettings(all);
     prompts.next = random;
     t.restart();
     form.OpenPicture1Click();

@@ -1,11 +1,52 @@
 // Small helpers of the pixel grid.
 #include "core/picture/pixel_grid.h"
 
+#include <sys/mman.h>
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <new>
 
 namespace qv {
+
+namespace {
+
+// Blocks from this size on are mapped on their own; a huge page is 2 MiB on x86-64.
+constexpr std::size_t kMappedFrom = std::size_t{4} << 20;
+constexpr std::size_t kHugePage = std::size_t{2} << 20;
+
+std::size_t MappedSize(std::size_t bytes) { return (bytes + kHugePage - 1) / kHugePage * kHugePage; }
+
+}  // namespace
+
+void* AllocatePictureMemory(std::size_t bytes) {
+  if (bytes < kMappedFrom) return ::operator new(bytes);
+  const std::size_t size = MappedSize(bytes);
+  // One huge page more than needed, so the block can start on a huge-page boundary.
+  void* raw = ::mmap(nullptr, size + kHugePage, PROT_READ | PROT_WRITE,
+                     MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (raw == MAP_FAILED) throw std::bad_alloc();
+  const auto start = reinterpret_cast<std::uintptr_t>(raw);
+  const std::uintptr_t aligned = (start + kHugePage - 1) / kHugePage * kHugePage;
+  if (aligned > start) ::munmap(raw, aligned - start);
+  const std::uintptr_t end = start + size + kHugePage;
+  if (end > aligned + size) ::munmap(reinterpret_cast<void*>(aligned + size), end - aligned - size);
+  void* memory = reinterpret_cast<void*>(aligned);
+#ifdef MADV_HUGEPAGE
+  ::madvise(memory, size, MADV_HUGEPAGE);  // a hint: without huge pages it simply has no effect
+#endif
+  return memory;
+}
+
+void FreePictureMemory(void* memory, std::size_t bytes) noexcept {
+  if (memory == nullptr) return;
+  if (bytes < kMappedFrom) {
+    ::operator delete(memory);
+    return;
+  }
+  ::munmap(memory, MappedSize(bytes));
+}
 
 FileStamp StampOf(const std::string& path) {
   struct stat info {};
