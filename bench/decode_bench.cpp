@@ -3,7 +3,7 @@
 
 #include <filesystem>
 
-#include "core/picture/bmp_reader.h"
+#include "core/picture/picture_reader.h"
 #include "support/bmp_writer.h"
 #include "support/grid_builder.h"
 
