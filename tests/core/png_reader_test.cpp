@@ -530,5 +530,26 @@ TEST(PngReaderTest, LargeFileReadInManyPiecesAndIntoAReusedGrid) {
   EXPECT_EQ(read.Data(), memory);
 }
 
+TEST(PngReaderTest, LargePicturesAreRefusedAsSmallOnesAre) {
+  // Large enough to be converted on a second thread while the rows are inflated.
+  RawPng raw;
+  raw.width = 1200;
+  raw.height = 1000;
+  raw.colour = PngColour::kPalette;
+  raw.samples.assign(1200 * 1000, 1);
+  raw.samples[1200 * 990 + 7] = 9;
+  raw.palette = {kBlack, kWhite};
+  const std::string badIndex = EncodeRawPng(raw);
+  EXPECT_EQ(Refusal(badIndex), "a pixel refers to palette entry 9, but the palette has 2 entries");
+  raw.samples[1200 * 990 + 7] = 0;
+  raw.interlaced = true;
+  raw.compression = 0;
+  const std::string good = SplitIdat(EncodeRawPng(raw), 1 << 16);
+  PixelGrid expected(1200, 1000, kWhite);
+  expected.Set(7, 990, kBlack);
+  EXPECT_EQ(Decode(good), expected);
+  EXPECT_EQ(Refusal(Truncated(good, good.size() / 2)), "the pixel data ends early");
+}
+
 }  // namespace
 }  // namespace qv::test

@@ -7,10 +7,16 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <bit>
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 #include <new>
+#include <system_error>
+#include <thread>
+#include <utility>
 #include <vector>
 
 namespace qv {
@@ -441,6 +447,153 @@ PixelGrid MakeGrid(const Header& h, const std::string& name, PixelGrid* reuse) {
   }
 }
 
+// Converts one decoded row (of pass `pass` for an interlaced picture) to its grid positions;
+// returns the largest palette index met.
+unsigned ConvertAt(const Converter& c, const unsigned char* s, PixelGrid& grid, bool interlaced,
+                   int y, int pass) {
+  const int width = grid.Width();
+  if (!interlaced) return ConvertRow<false>(c, s, width, grid.Row(y), 1);
+  const int x0 = kPassX0[pass], dx = kPassDx[pass];
+  if (x0 >= width) return 0;
+  return ConvertRow<true>(c, s, (width - x0 + dx - 1) / dx, grid.Row(y) + x0, dx);
+}
+
+// Where decoded rows go. Small pictures are converted row by row as they come. For large ones
+// a second thread converts batches of rows while libspng inflates the next: inflating is
+// serial, and widening every pixel to four bytes in the same thread would add a sixth to it.
+class RowSink {
+ public:
+  RowSink(const Converter& converter, PixelGrid& grid, bool interlaced, std::size_t rowBytes)
+      : mConverter(converter), mGrid(grid), mInterlaced(interlaced), mRowBytes(rowBytes) {
+    const bool large = grid.Size() >= kThreadedPixels && std::thread::hardware_concurrency() > 1;
+    mRowsPerBatch = large ? std::clamp<std::size_t>(kBatchBytes / rowBytes, 1, 256) : 1;
+    for (Batch& b : mBatches) {
+      b.bytes.resize(mRowsPerBatch * rowBytes);
+      b.rows.reserve(mRowsPerBatch);
+      if (!large) break;
+    }
+    if (large) {
+      try {
+        mWorker = std::thread([this] { Work(); });
+      } catch (const std::system_error&) {
+        mRowsPerBatch = 1;  // no thread to be had: rows are converted as they come
+      }
+    }
+  }
+  ~RowSink() {
+    if (mWorker.joinable()) {
+      {
+        std::lock_guard lock(mMutex);
+        mStop = true;
+      }
+      mChanged.notify_all();
+      mWorker.join();
+    }
+  }
+  RowSink(const RowSink&) = delete;
+  RowSink& operator=(const RowSink&) = delete;
+
+  /// Where the next row is to be decoded.
+  unsigned char* Slot() {
+    Batch& b = mBatches[mFill];
+    if (mWorker.joinable() && mFilled == 0) {
+      // Until the worker is through with this batch, its rows are the worker's.
+      std::unique_lock lock(mMutex);
+      mChanged.wait(lock, [&] { return !b.full; });
+    }
+    return b.bytes.data() + mFilled * mRowBytes;
+  }
+  /// The row in Slot() is complete and belongs to grid row `y`.
+  void Commit(int y, int pass) {
+    Batch& b = mBatches[mFill];
+    if (!mWorker.joinable()) {
+      Raise(ConvertAt(mConverter, b.bytes.data(), mGrid, mInterlaced, y, pass));
+      return;
+    }
+    b.rows.push_back({y, pass});
+    if (++mFilled == mRowsPerBatch) HandOver();
+  }
+  /// The largest palette index met so far.
+  unsigned Top() const { return mTop.load(std::memory_order_relaxed); }
+  /// Waits until every committed row is in the grid; returns the largest palette index met.
+  unsigned Finish() {
+    if (mWorker.joinable()) {
+      if (mFilled > 0) HandOver();
+      {
+        std::lock_guard lock(mMutex);
+        mDone = true;
+      }
+      mChanged.notify_all();
+      mWorker.join();
+    }
+    return Top();
+  }
+
+ private:
+  static constexpr std::size_t kThreadedPixels = std::size_t{1} << 20;
+  static constexpr std::size_t kBatchBytes = std::size_t{1} << 18;
+  static constexpr std::size_t kBatches = 4;
+
+  struct Batch {
+    std::vector<unsigned char> bytes;
+    std::vector<std::pair<int, int>> rows;  // grid row and pass of each row in `bytes`
+    bool full = false;                      // handed to the worker, not yet converted
+  };
+
+  void Raise(unsigned top) {
+    if (top > mTop.load(std::memory_order_relaxed)) mTop.store(top, std::memory_order_relaxed);
+  }
+
+  void HandOver() {
+    {
+      std::lock_guard lock(mMutex);
+      mBatches[mFill].full = true;
+    }
+    mChanged.notify_all();
+    mFill = (mFill + 1) % kBatches;
+    mFilled = 0;
+  }
+
+  void Work() {
+    std::size_t next = 0;
+    for (;;) {
+      Batch& b = mBatches[next];
+      {
+        std::unique_lock lock(mMutex);
+        mChanged.wait(lock, [&] { return b.full || mDone || mStop; });
+        if (mStop || !b.full) return;  // batches are handed over in order: all are done
+      }
+      unsigned top = 0;
+      for (std::size_t i = 0; i < b.rows.size(); ++i) {
+        top = std::max(top, ConvertAt(mConverter, b.bytes.data() + i * mRowBytes, mGrid,
+                                      mInterlaced, b.rows[i].first, b.rows[i].second));
+      }
+      Raise(top);
+      {
+        std::lock_guard lock(mMutex);
+        b.rows.clear();
+        b.full = false;
+      }
+      mChanged.notify_all();
+      next = (next + 1) % kBatches;
+    }
+  }
+
+  const Converter& mConverter;
+  PixelGrid& mGrid;
+  const bool mInterlaced;
+  const std::size_t mRowBytes;
+  std::size_t mRowsPerBatch = 1;
+  std::array<Batch, kBatches> mBatches;
+  std::size_t mFill = 0;    // the batch being filled
+  std::size_t mFilled = 0;  // rows in it so far
+  std::atomic<unsigned> mTop{0};
+  std::mutex mMutex;
+  std::condition_variable mChanged;
+  bool mDone = false, mStop = false;
+  std::thread mWorker;  // last: started once everything above exists
+};
+
 // Decodes the picture of header `h` from a context whose input is set.
 PixelGrid Decode(spng_ctx* ctx, const Header& h, const std::string& name, PixelGrid* reuse,
                  const Source& source) {
@@ -465,30 +618,24 @@ PixelGrid Decode(spng_ctx* ctx, const Header& h, const std::string& name, PixelG
   PixelGrid grid = MakeGrid(h, name, reuse);
   const int width = grid.Width(), height = grid.Height();
   const int samples = SamplesPerPixel(h.colourType);
-  std::vector<unsigned char> row(
-      (static_cast<std::size_t>(width) * static_cast<unsigned>(samples * h.depth) + 7) / 8);
-  unsigned top = 0;
+  const std::size_t rowBytes =
+      (static_cast<std::size_t>(width) * static_cast<unsigned>(samples * h.depth) + 7) / 8;
+  RowSink sink(converter, grid, h.interlace != 0, rowBytes);
   for (;;) {
     spng_row_info info{};
     if (const int error = spng_get_row_info(ctx, &info); error != 0) fail(error, Phase::kPixels);
-    const int status = spng_decode_scanline(ctx, row.data(), row.size());
+    const int status = spng_decode_scanline(ctx, sink.Slot(), rowBytes);
     if (status != 0 && status != SPNG_EOI) fail(status, Phase::kPixels);
     const int y = static_cast<int>(info.row_num);
     if (y < 0 || y >= height || info.pass < 0 || info.pass > 6) {
       FailPicture(name, "the pixel data is not valid");
     }
-    if (h.interlace == 0) {
-      top = std::max(top, ConvertRow<false>(converter, row.data(), width, grid.Row(y), 1));
-    } else {
-      const int x0 = kPassX0[info.pass], dx = kPassDx[info.pass];
-      if (x0 < width) {
-        const int count = (width - x0 + dx - 1) / dx;
-        top = std::max(top, ConvertRow<true>(converter, row.data(), count, grid.Row(y) + x0, dx));
-      }
-    }
-    if (top >= converter.valid) FailPicture(name, PaletteReason(top, converter.valid));
+    sink.Commit(y, info.pass);
+    if (sink.Top() >= converter.valid) break;
     if (status == SPNG_EOI) break;
   }
+  const unsigned top = sink.Finish();
+  if (top >= converter.valid) FailPicture(name, PaletteReason(top, converter.valid));
   // Up to the IEND chunk: a file cut after its pixel data is still a damaged file.
   if (const int error = spng_decode_chunks(ctx); error != 0) fail(error, Phase::kEnd);
   if (source.Ended()) fail(SPNG_IO_EOF, Phase::kEnd);
