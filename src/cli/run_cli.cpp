@@ -22,6 +22,7 @@
 #include <system_error>
 #include <utility>
 
+#include "core/analysis/edge_smoothing.h"
 #include "core/analysis/number_text.h"
 #include "core/analysis/overlay.h"
 #include "core/dd_props.h"
@@ -372,7 +373,8 @@ void ApplyMaterial(TPROPClass& library, const MaterialOverride& m) {
   entry->prop.rho = m.rho;
 }
 
-std::string ColoursText(const Options& o, ProgressLine& progress) {
+// `note` receives the note on a smoothed picture, if there is one.
+std::string ColoursText(const Options& o, ProgressLine& progress, std::string& note) {
   SectionSession session;
   session.Settings.IgnoreDollarColours = !o.all;
   OpenPicture(session, o.picture, progress);
@@ -382,6 +384,7 @@ std::string ColoursText(const Options& o, ProgressLine& progress) {
     text += p.colorlabel + '\t' + Decimal(p.xmin) + '\t' + Decimal(p.xmax) + '\t' +
             Decimal(p.ymin) + '\t' + Decimal(p.ymax) + '\n';
   }
+  note = EdgeSmoothingNote(FindEdgeSmoothing(session.Picture)).value_or("");
   return text;
 }
 
@@ -717,9 +720,10 @@ std::string CliUsage() {
                     [--convention 0|1] [--eps DEGREES] [--json] [--overlay OUT.png|OUT.bmp]
        quorvane-cli --help
 
-colours    lists the colours of the BMP picture in the order the window finds them, one line
-           each: LABEL<TAB>xmin<TAB>xmax<TAB>ymin<TAB>ymax (pixels). Colours without a name
-           (labels beginning with "$") are listed only with --all.
+colours    lists the colours of the BMP or PNG picture in the order the window finds them, one
+           line each: LABEL<TAB>xmin<TAB>xmax<TAB>ymin<TAB>ymax (pixels). Colours without a name
+           (labels beginning with "$") are listed only with --all. A picture saved with
+           smoothing (anti-aliasing) gets a note on standard error.
 analyse    analyses the section made of the colours given with --use and prints the report
            exactly as the window copies it to the clipboard (CR LF line ends).
 
@@ -763,10 +767,12 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   ProgressLine progress(terminal ? &err : nullptr);
   try {
     const Options o = ParseArguments(args);
+    std::string note;
     const std::string text =
-        o.command == "colours" ? ColoursText(o, progress) : AnalyseText(o, progress);
+        o.command == "colours" ? ColoursText(o, progress, note) : AnalyseText(o, progress);
     progress.Clear();
     out << text << std::flush;
+    if (!note.empty()) err << kProgram << ": note: " << note << '\n';
     if (!out) {
       err << kProgram << ": the results could not be written\n";
       return kCliFailed;
