@@ -5,6 +5,10 @@
 
 #include <spng.h>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 #include <algorithm>
 #include <array>
 #include <atomic>
@@ -281,6 +285,30 @@ inline std::uint32_t Load32(const unsigned char* p) {
   return v;
 }
 
+// The hot loop of the most common pictures, RGB at 8 bits: four pixels per byte shuffle where
+// the processor has one (checked at run time; the build targets plain x86-64). Returns the
+// pixels done; the caller does the rest.
+#if defined(__x86_64__)
+__attribute__((target("ssse3"))) std::size_t WidenRgbShuffled(const unsigned char* s, std::size_t n,
+                                                              std::uint32_t* out) {
+  const __m128i spread = _mm_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
+  std::size_t k = 0;
+  // Each step reads 16 bytes and uses 12: k + 6 <= n keeps the read inside the row.
+  for (; k + 6 <= n; k += 4) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 3 * k));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k), _mm_shuffle_epi8(v, spread));
+  }
+  return k;
+}
+
+std::size_t WidenRgb(const unsigned char* s, std::size_t n, std::uint32_t* out) {
+  static const bool kShuffle = __builtin_cpu_supports("ssse3");
+  return kShuffle ? WidenRgbShuffled(s, n, out) : 0;
+}
+#else
+std::size_t WidenRgb(const unsigned char*, std::size_t, std::uint32_t*) { return 0; }
+#endif
+
 enum class Kind { kIndexed, kGrey16, kRgb8, kRgb16, kGreyAlpha8, kGreyAlpha16, kRgba8, kRgba16 };
 
 // How the samples of one row become colours.
@@ -333,9 +361,10 @@ unsigned ConvertRow(const Converter& c, const unsigned char* s, int count, std::
       break;
     case Kind::kRgb8:
       if (!c.keyed) {
+        std::size_t k = 0;
+        if constexpr (!kStrided) k = WidenRgb(s, n, out);
         // A four-byte load per pixel, R G B x -> 0x00BBGGRR; the last pixel is done bytewise
         // so that no load reaches past the row.
-        std::size_t k = 0;
         for (; k + 1 < n; ++k) out[k * dx] = Load32(s + 3 * k) & 0x00FFFFFFu;
         for (; k < n; ++k) out[k * dx] = Pack(s[3 * k], s[3 * k + 1], s[3 * k + 2]);
       } else {
