@@ -301,11 +301,16 @@ __attribute__((target("ssse3"))) std::size_t WidenRgbShuffled(const unsigned cha
   return k;
 }
 
-std::size_t WidenRgb(const unsigned char* s, std::size_t n, std::uint32_t* out) {
+bool CanShuffle() {
   static const bool kShuffle = __builtin_cpu_supports("ssse3");
-  return kShuffle ? WidenRgbShuffled(s, n, out) : 0;
+  return kShuffle;
+}
+
+std::size_t WidenRgb(const unsigned char* s, std::size_t n, std::uint32_t* out) {
+  return CanShuffle() ? WidenRgbShuffled(s, n, out) : 0;
 }
 #else
+bool CanShuffle() { return false; }
 std::size_t WidenRgb(const unsigned char*, std::size_t, std::uint32_t*) { return 0; }
 #endif
 
@@ -487,14 +492,17 @@ unsigned ConvertAt(const Converter& c, const unsigned char* s, PixelGrid& grid, 
   return ConvertRow<true>(c, s, (width - x0 + dx - 1) / dx, grid.Row(y) + x0, dx);
 }
 
-// Where decoded rows go. Small pictures are converted row by row as they come. For large ones
-// a second thread converts batches of rows while libspng inflates the next: inflating is
-// serial, and widening every pixel to four bytes in the same thread would add a sixth to it.
+// Where decoded rows go. Small pictures, and rows that are cheap to convert, are converted row
+// by row as they come. For other large ones a second thread converts batches of rows while
+// libspng inflates the next: inflating is serial, and converting palette, alpha or 16-bit
+// samples in the same thread would add a sixth or more to it.
 class RowSink {
  public:
-  RowSink(const Converter& converter, PixelGrid& grid, bool interlaced, std::size_t rowBytes)
+  RowSink(const Converter& converter, PixelGrid& grid, bool interlaced, std::size_t rowBytes,
+          bool cheapRows)
       : mConverter(converter), mGrid(grid), mInterlaced(interlaced), mRowBytes(rowBytes) {
-    const bool large = grid.Size() >= kThreadedPixels && std::thread::hardware_concurrency() > 1;
+    const bool large =
+        grid.Size() >= kThreadedPixels && !cheapRows && std::thread::hardware_concurrency() > 1;
     mRowsPerBatch = large ? std::clamp<std::size_t>(kBatchBytes / rowBytes, 1, 256) : 1;
     for (Batch& b : mBatches) {
       b.bytes.resize(mRowsPerBatch * rowBytes);
@@ -649,7 +657,11 @@ PixelGrid Decode(spng_ctx* ctx, const Header& h, const std::string& name, PixelG
   const int samples = SamplesPerPixel(h.colourType);
   const std::size_t rowBytes =
       (static_cast<std::size_t>(width) * static_cast<unsigned>(samples * h.depth) + 7) / 8;
-  RowSink sink(converter, grid, h.interlace != 0, rowBytes);
+  // Rows of plain 8-bit RGB are widened by byte shuffles at a few per cent of the inflating;
+  // handing them to another core would cost more than it saves.
+  const bool cheapRows =
+      converter.kind == Kind::kRgb8 && !converter.keyed && h.interlace == 0 && CanShuffle();
+  RowSink sink(converter, grid, h.interlace != 0, rowBytes, cheapRows);
   for (;;) {
     spng_row_info info{};
     if (const int error = spng_get_row_info(ctx, &info); error != 0) fail(error, Phase::kPixels);
