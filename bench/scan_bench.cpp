@@ -2,12 +2,15 @@
 // against a baseline that only reads every pixel once.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <filesystem>
 #include <map>
 #include <memory>
 #include <random>
 
+#include "core/analysis/edge_smoothing.h"
 #include "core/analysis/integration.h"
 #include "core/analysis/inventory.h"
 #include "core/dd_props.h"
@@ -30,6 +33,21 @@ PixelGrid Composite(int size) {
   return g;
 }
 
+// The composite with a round steel bar drawn smoothed: its rim blends red into white.
+PixelGrid Smoothed(int size) {
+  PixelGrid g = Composite(size);
+  const double cx = size * 0.8, cy = size * 0.5, r = size * 0.08;
+  for (int y = static_cast<int>(cy - r) - 2; y <= static_cast<int>(cy + r) + 2; ++y) {
+    for (int x = static_cast<int>(cx - r) - 2; x <= static_cast<int>(cx + r) + 2; ++x) {
+      const double d = std::hypot(x - cx, y - cy) - r;  // coverage falls from 1 to 0 over d in [-0.5, 0.5]
+      const double cover = std::clamp(0.5 - d, 0.0, 1.0);
+      const auto other = static_cast<std::uint32_t>(std::lround(255 * (1 - cover)));
+      if (cover > 0) g.Set(x, y, 0x000000FF | (other << 8) | (other << 16));
+    }
+  }
+  return g;
+}
+
 PixelGrid RandomColours(int size) {
   PixelGrid g(size, size);
   std::mt19937 rng(1);
@@ -40,7 +58,11 @@ PixelGrid RandomColours(int size) {
 const PixelGrid& Picture(const std::string& kind, int size) {
   static std::map<std::pair<std::string, int>, std::unique_ptr<PixelGrid>> cache;
   auto& slot = cache[{kind, size}];
-  if (!slot) slot = std::make_unique<PixelGrid>(kind == "random" ? RandomColours(size) : Composite(size));
+  if (!slot) {
+    slot = std::make_unique<PixelGrid>(kind == "random"     ? RandomColours(size)
+                                       : kind == "smoothed" ? Smoothed(size)
+                                                            : Composite(size));
+  }
   return *slot;
 }
 
@@ -130,6 +152,19 @@ void BM_BothPasses(benchmark::State& state, const std::string& kind) {
   SetRate(state, g);
 }
 
+// The batch tool's check for smoothed edges after listing the colours.
+void BM_EdgeSmoothing(benchmark::State& state, const std::string& kind) {
+  const PixelGrid& g = Picture(kind, static_cast<int>(state.range(0)));
+  std::size_t smoothed = 0;
+  for (auto _ : state) {
+    const EdgeSmoothing found = FindEdgeSmoothing(g);
+    smoothed = found.smoothed.size();
+    benchmark::DoNotOptimize(found.inBetweenColours);
+  }
+  state.counters["smoothed"] = static_cast<double>(smoothed);
+  SetRate(state, g);
+}
+
 BENCHMARK_CAPTURE(BM_ReadBaseline, composite, std::string("composite"))->Arg(2000)->Arg(8000)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(BM_Inventory, composite, std::string("composite"))->Args({2000, 1})->Args({8000, 1})->Args({8000, 2})->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(BM_BothPasses, composite, std::string("composite"))->Args({2000, 1})->Args({8000, 1})->Args({8000, 2})->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -137,6 +172,9 @@ BENCHMARK_CAPTURE(BM_ReadBaseline, random, std::string("random"))->Arg(4000)->Un
 BENCHMARK_CAPTURE(BM_Inventory, random, std::string("random"))->Args({4000, 1})->Args({4000, 2})->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK_CAPTURE(BM_SessionInventory, random, std::string("random"))->Args({4000, 1})->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK_CAPTURE(BM_BothPasses, random, std::string("random"))->Args({4000, 1})->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_EdgeSmoothing, composite, std::string("composite"))->Arg(8000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_EdgeSmoothing, smoothed, std::string("smoothed"))->Arg(8000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_EdgeSmoothing, random, std::string("random"))->Arg(4000)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
 
 }  // namespace
 }  // namespace qv

@@ -11,7 +11,7 @@ bash tools/install_deps.sh
 dir=${QV_FUZZ_DIR:-build-fuzz}
 seconds=${QV_FUZZ_SECONDS:-45}
 jobs=${QV_JOBS:-$(nproc)}
-targets=(picture library prop_line number_text settings)
+targets=(picture png library prop_line number_text settings)
 
 cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
@@ -30,6 +30,7 @@ run_target() {
   mkdir -p "$work/corpus" "$work/artifacts"
   local max_len=4096
   [ "$name" = picture ] && max_len=16384
+  [ "$name" = png ] && max_len=16384
   # New inputs go to the scratch corpus; the committed seeds are only read.
   if "$root/$dir/fuzz/qv_fuzz_$name" "$work/corpus" "$root/fuzz/corpus/$name" \
        -max_total_time="$seconds" -rss_limit_mb=2048 -malloc_limit_mb=1024 -timeout=10 \

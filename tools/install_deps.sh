@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  libjpeg-dev libsodium-dev
+  libjpeg-dev libsodium-dev libspng-dev
   libeigen3-dev
   xvfb xauth
   clang libclang-rt-14-dev llvm

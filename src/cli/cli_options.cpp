@@ -180,9 +180,10 @@ std::string CliUsage() {
                     [--convention 0|1] [--eps DEGREES] [--json] [--overlay OUT.png|OUT.bmp]
        quorvane-cli --help
 
-colours    lists the colours of the BMP picture in the order the window finds them, one line
-           each: LABEL<TAB>xmin<TAB>xmax<TAB>ymin<TAB>ymax (pixels). Colours without a name
-           (labels beginning with "$") are listed only with --all.
+colours    lists the colours of the BMP or PNG picture in the order the window finds them, one
+           line each: LABEL<TAB>xmin<TAB>xmax<TAB>ymin<TAB>ymax (pixels). Colours without a name
+           (labels beginning with "$") are listed only with --all. A picture saved with
+           smoothing (anti-aliasing) gets a note on standard error.
 analyse    analyses the section made of the colours given with --use and prints the report
            exactly as the window copies it to the clipboard (CR LF line ends).
 

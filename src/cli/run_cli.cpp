@@ -25,6 +25,7 @@
 
 #include "cli/cli_options.h"
 #include "cli/json_writer.h"
+#include "core/analysis/edge_smoothing.h"
 #include "core/analysis/overlay.h"
 #include "core/dd_props.h"
 #include "core/error.h"
@@ -140,7 +141,8 @@ void ApplyMaterial(TPROPClass& library, const MaterialOverride& m) {
   entry->prop.rho = m.rho;
 }
 
-std::string ColoursText(const Options& o, ProgressLine& progress) {
+// `note` receives the note on a smoothed picture, if there is one.
+std::string ColoursText(const Options& o, ProgressLine& progress, std::string& note) {
   SectionSession session;
   ProgramSettings settings = session.Settings();
   settings.IgnoreDollarColours = !o.all;
@@ -153,6 +155,7 @@ std::string ColoursText(const Options& o, ProgressLine& progress) {
     text += found.Label(i) + '\t' + Decimal(c.xmin) + '\t' + Decimal(c.xmax) + '\t' +
             Decimal(c.ymin) + '\t' + Decimal(c.ymax) + '\n';
   }
+  note = EdgeSmoothingNote(FindEdgeSmoothing(session.Picture())).value_or("");
   return text;
 }
 
@@ -266,10 +269,12 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   ProgressLine progress(terminal ? &err : nullptr);
   try {
     const Options o = cli::ParseArguments(args);
+    std::string note;
     const std::string text =
-        o.command == "colours" ? ColoursText(o, progress) : AnalyseText(o, progress);
+        o.command == "colours" ? ColoursText(o, progress, note) : AnalyseText(o, progress);
     progress.Clear();
     out << text << std::flush;
+    if (!note.empty()) err << kProgram << ": note: " << note << '\n';
     if (!out) {
       err << kProgram << ": the results could not be written\n";
       return kCliFailed;

@@ -7,7 +7,7 @@
 
 #include "core/error.h"
 #include "core/analysis/colour_label.h"
-#include "core/picture/bmp_reader.h"
+#include "core/picture/picture_reader.h"
 #include "core/settings/save_location.h"
 
 namespace qv {

@@ -476,7 +476,8 @@ void TMainForm::DropFiles(const QStringList& paths) {
   const QString& path = paths.first();
   const int dot = path.lastIndexOf('.');
   const QString extension = dot < 0 ? QString() : path.mid(dot).toUpper();
-  if (extension != ".BMP") {
+  // The reader goes by the file's first bytes; the name only keeps other files out.
+  if (extension != ".BMP" && extension != ".PNG") {
     Prompts().Error("Drag and drop only one BMP bitmap picture");
     return;
   }

@@ -66,9 +66,12 @@ void QtPrompter::Message(const QString& text) {
 }
 
 std::optional<QString> QtPrompter::OpenPicture(const QString& folder) {
-  const QString path =
-      QFileDialog::getOpenFileName(BoxParent(), QStringLiteral("Open Picture"), folder,
-                                   QStringLiteral("Bitmap files (*.bmp *.BMP)"));
+  // Both formats first; the single formats carry the upper-case names that a native dialog
+  // would otherwise hide on a case-sensitive file system.
+  const QString path = QFileDialog::getOpenFileName(
+      BoxParent(), QStringLiteral("Open Picture"), folder,
+      QStringLiteral("Pictures (*.bmp *.png);;Bitmap files (*.bmp *.BMP);;PNG files (*.png "
+                     "*.PNG);;All files (*)"));
   if (path.isEmpty()) return std::nullopt;
   return path;
 }

@@ -22,7 +22,7 @@ class Prompter {
   virtual void Information(const QString& text) = 0;
   /// Plain message box with an OK button.
   virtual void Message(const QString& text) = 0;
-  /// File-open dialog for a BMP picture starting in `folder`; nothing when cancelled.
+  /// File-open dialog for a BMP or PNG picture starting in `folder`; nothing when cancelled.
   virtual std::optional<QString> OpenPicture(const QString& folder) = 0;
   /// Font dialog; nothing when cancelled.
   virtual std::optional<QFont> ChooseFont(const QFont& current) = 0;

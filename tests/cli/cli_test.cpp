@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "cli/run_cli.h"
-#include "core/picture/bmp_reader.h"
+#include "core/picture/picture_reader.h"
 #include "imaging/picture_image.h"
 #include "support/bmp_writer.h"
 #include "support/grid_builder.h"

@@ -1,6 +1,7 @@
 // Tests of the strict BMP reader: every accepted variant decodes to exact colours, every damaged
 // or hostile file is refused with a message that names it.
 #include "core/picture/bmp_reader.h"
+#include "core/picture/picture_reader.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

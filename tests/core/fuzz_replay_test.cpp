@@ -49,8 +49,8 @@ TEST_P(FuzzReplayTest, SeedsAndKeptCrashesPassTheirCheck) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Targets, FuzzReplayTest,
-                         testing::Values("picture", "library", "prop_line", "number_text",
-                                         "settings"),
+                         testing::Values("picture", "png", "library", "prop_line",
+                                         "number_text", "settings"),
                          [](const testing::TestParamInfo<const char*>& info) {
                            std::string name = info.param;
                            name.erase(std::remove(name.begin(), name.end(), '_'), name.end());

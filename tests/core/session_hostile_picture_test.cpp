@@ -94,10 +94,11 @@ INSTANTIATE_TEST_SUITE_P(
                       return std::string(
                           "the picture size 100000x100000 exceeds the limit of 1073741824 pixels");
                     }},
-        RefusedCase{"a PNG renamed to .bmp",
+        // the first bytes choose the reader: the PNG reader tells what is wrong
+        RefusedCase{"a PNG renamed to .bmp, cut inside its header",
                     [](const std::string& p) {
                       WriteAll(p, std::string("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16));
-                      return std::string("the file is a PNG picture, not a BMP picture");
+                      return std::string("the header ends early");
                     }},
         RefusedCase{"a folder",
                     [](const std::string& p) {

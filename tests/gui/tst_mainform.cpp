@@ -26,6 +26,7 @@
 #include "gui/prompter.h"
 #include "support/bmp_writer.h"
 #include "support/grid_builder.h"
+#include "support/png_writer.h"
 #include "support/scripted_prompter.h"
 
 using namespace qv;
@@ -277,6 +278,14 @@ class TestMainForm : public QObject {
     QVERIFY(form->Session().Picture().Empty());
     form->DropFiles({good});
     QCOMPARE(form->Session().FoundLabels().size(), std::size_t{3});
+    // A PNG picture loads the same way; the status bar shows its name.
+    const QString png = QString::fromStdString(mDir->File("beam.PNG"));
+    WriteAll(mDir->File("beam.PNG"),
+             EncodePng(MakeGrid(400, 400, kWhite, {{100, 100, 200, 300, kBlue}})));
+    form->DropFiles({png});
+    QCOMPARE(form->Session().PictureFile(), png.toStdString());
+    QCOMPARE(form->Session().FoundLabels(), (std::vector<std::string>{"clWhite", "clBlue"}));
+    QCOMPARE(form->StatusPanels[5]->text(), QString("beam.PNG"));
   }
 
   void functionKeys() {
@@ -460,6 +469,33 @@ class TestMainForm : public QObject {
     QVERIFY(settings.find("picturefile=" + mDir->File("p.bmp")) != std::string::npos);
     const std::string library = ReadAll(mDir->File("properties.ini"));
     QVERIFY(library.find("1=1@clRed@@1@1") != std::string::npos);
+  }
+
+
+  void pngPictureIsAnalysedAndRememberedAsABmpOneIs() {
+    // Drawn on a transparent background, which reads as white.
+    PngOptions options;
+    options.colour = PngColour::kRgba;
+    options.transparent = kBlack;
+    const PixelGrid drawn = MakeGrid(400, 400, kBlack, {{100, 100, 200, 300, kRed}});
+    WriteAll(mDir->File("beam.png"), EncodePng(drawn, options));
+    const QString png = QString::fromStdString(mDir->File("beam.png"));
+    {
+      auto form = NewForm();
+      Open(*form, png);
+      QCOMPARE(form->Session().FoundLabels(), (std::vector<std::string>{"clWhite", "clRed"}));
+      Select(*form, "clRed");
+      form->ListBox1DblClick();
+      form->NumberEdit1->SetText("101");
+      form->NumberEdit2->SetText("201");
+      form->Button1Click();
+      QVERIFY(mShell->Clipboard().startsWith("QUORVANE RESULTS : beam.png\r\n"));
+      form->close();
+    }
+    auto again = NewForm();
+    QCOMPARE(again->StatusPanels[5]->text(), QString("beam.png"));
+    again->Timer1Timer();
+    QCOMPARE(again->Session().FoundLabels(), (std::vector<std::string>{"clWhite", "clRed"}));
   }
 
   void conventionsRenameButNeverRecompute() {

@@ -22,6 +22,8 @@
 #include "core/dd_props.h"
 #include "core/error.h"
 #include "core/picture/bmp_reader.h"
+#include "core/picture/picture_reader.h"
+#include "core/picture/png_reader.h"
 #include "core/session.h"
 #include "core/settings/program_settings.h"
 
@@ -126,18 +128,20 @@ void CheckSavedLibrary(const TPROPClass& first, const fs::path& path, const char
           std::string("the library saved ") + what + " differs from the one loaded");
 }
 
-}  // namespace
+// Width x height as a PNG header declares them, or 0 when there is no header.
+std::uint64_t DeclaredPngPixels(const std::uint8_t* data, std::size_t size) {
+  if (size < 24) return 0;
+  const auto big = [&](std::size_t at) {
+    return (std::uint32_t{data[at]} << 24) | (std::uint32_t{data[at + 1]} << 16) |
+           (std::uint32_t{data[at + 2]} << 8) | data[at + 3];
+  };
+  return std::uint64_t{big(16)} * big(20);
+}
 
-void CheckPictureBytes(const std::uint8_t* data, std::size_t size) {
-  if (DeclaredPixels(data, size) > kFuzzMaxPixels) return;
-  PixelGrid grid;
-  try {
-    grid = DecodeBmp(data, size, "fuzz.bmp");
-  } catch (const Error& e) {
-    Require(std::string_view(e.what()).starts_with("Cannot read picture fuzz.bmp: "),
-            "a refusal without the file's name");
-    return;
-  }
+// What every decoded picture must satisfy, and the inventory and analysis on it. The session
+// reads the same bytes from a file, through the reader entry: `bytes` are that file's contents
+// and go to the reader that decoded `grid`.
+void CheckDecodedPicture(PixelGrid grid, std::string_view bytes) {
   Require(grid.Width() > 0 && grid.Height() > 0 &&
               grid.Size() == static_cast<std::size_t>(grid.Width()) * grid.Height(),
           "an accepted picture without pixels");
@@ -156,7 +160,7 @@ void CheckPictureBytes(const std::uint8_t* data, std::size_t size) {
 
   // The same bytes through the session's own way in: a picture file.
   const fs::path file = ScratchFolder().Fresh("picture") / "fuzz.bmp";
-  WriteBytes(file, std::string_view(reinterpret_cast<const char*>(data), size));
+  WriteBytes(file, bytes);
   SectionSession session;
   session.SetThreads(1);
   ProgramSettings settings = session.Settings();
@@ -178,6 +182,53 @@ void CheckPictureBytes(const std::uint8_t* data, std::size_t size) {
               session.Result().NC.y >= 0 && session.Result().NC.y < session.Picture().Height(),
           "the normal-force centre lies outside the picture");
   Require(!session.Report().empty(), "no report");
+}
+
+// The outcome of a decoding: the picture, or the refusal's text.
+struct Decoded {
+  PixelGrid grid;
+  std::string refusal;
+};
+
+template <typename Decode>
+Decoded Outcome(const char* name, Decode decode) {
+  Decoded d;
+  try {
+    d.grid = decode();
+  } catch (const Error& e) {
+    d.refusal = e.what();
+    Require(d.refusal.starts_with("Cannot read picture " + std::string(name) + ": "),
+            "a refusal without the file's name");
+  }
+  return d;
+}
+
+}  // namespace
+
+void CheckPictureBytes(const std::uint8_t* data, std::size_t size) {
+  if (DeclaredPixels(data, size) > kFuzzMaxPixels) return;
+  Decoded d = Outcome("fuzz.bmp", [&] { return DecodeBmp(data, size, "fuzz.bmp"); });
+  // Bytes that begin like a PNG file are the PNG reader's when read from a file.
+  if (d.refusal.empty() && !HasPngSignature(data, size)) {
+    CheckDecodedPicture(std::move(d.grid),
+                        std::string_view(reinterpret_cast<const char*>(data), size));
+  }
+}
+
+void CheckPngBytes(const std::uint8_t* data, std::size_t size) {
+  if (DeclaredPngPixels(data, size) > static_cast<std::uint64_t>(kFuzzMaxPixels)) return;
+  Decoded d = Outcome("fuzz.png", [&] { return DecodePng(data, size, "fuzz.png"); });
+  if (HasPngSignature(data, size)) {
+    // The entry must hand these bytes to the PNG reader: the same picture or the same refusal.
+    const Decoded entry =
+        Outcome("fuzz.png", [&] { return DecodePicture(data, size, "fuzz.png"); });
+    Require(entry.refusal == d.refusal && entry.grid == d.grid,
+            "the reader entry and the PNG reader disagree");
+  }
+  if (d.refusal.empty() && HasPngSignature(data, size)) {
+    CheckDecodedPicture(std::move(d.grid),
+                        std::string_view(reinterpret_cast<const char*>(data), size));
+  }
 }
 
 void CheckLibraryBytes(const std::uint8_t* data, std::size_t size) {
@@ -358,6 +409,7 @@ void CheckSettingsBytes(const std::uint8_t* data, std::size_t size) {
 
 FuzzCheck FuzzCheckNamed(const std::string& name) {
   if (name == "picture") return CheckPictureBytes;
+  if (name == "png") return CheckPngBytes;
   if (name == "library") return CheckLibraryBytes;
   if (name == "prop_line") return CheckPropLineBytes;
   if (name == "number_text") return CheckNumberTextBytes;

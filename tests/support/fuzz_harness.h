@@ -21,6 +21,9 @@ constexpr std::int64_t kFuzzMaxPixels = std::int64_t{1} << 22;
 
 /// Picture bytes -> pixel grid -> inventory -> analysis with the first colour as the material.
 void CheckPictureBytes(const std::uint8_t* data, std::size_t size);
+/// PNG bytes -> the PNG reader, and the same bytes through the reader entry, each followed by
+/// the checks of CheckPictureBytes on an accepted picture.
+void CheckPngBytes(const std::uint8_t* data, std::size_t size);
 /// Library file bytes -> Load -> Save (to a new file and over the file itself) -> Load: the
 /// entries come back with equal labels and names and numbers equal to 15 digits; a library that
 /// failed to load leaves its file as it was.
@@ -34,8 +37,8 @@ void CheckNumberTextBytes(const std::uint8_t* data, std::size_t size);
 /// file that did not convert is left as it was.
 void CheckSettingsBytes(const std::uint8_t* data, std::size_t size);
 
-/// The check of a fuzz target by its name ("picture", "library", "prop_line", "number_text",
-/// "settings"), or nullptr.
+/// The check of a fuzz target by its name ("picture", "png", "library", "prop_line",
+/// "number_text", "settings"), or nullptr.
 using FuzzCheck = void (*)(const std::uint8_t*, std::size_t);
 FuzzCheck FuzzCheckNamed(const std::string& name);
 

@@ -2,8 +2,6 @@
 // row conversion straight into the grid, and the two RLE encodings.
 #include "core/picture/bmp_reader.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -20,6 +18,7 @@
 #include <vector>
 
 #include "core/error.h"
+#include "core/picture/picture_file.h"
 
 namespace qv {
 namespace {
@@ -43,7 +42,7 @@ std::string Num(T value) {
 }
 
 [[noreturn]] void Fail(const std::string& name, const std::string& reason) {
-  throw Error("Cannot read picture " + name + ": " + reason);
+  FailPicture(name, reason);
 }
 
 std::uint16_t U16(const unsigned char* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
@@ -208,18 +207,7 @@ Layout ParseHeader(const unsigned char* head, std::uint64_t fileSize, const std:
   if (height == 0 || height == INT32_MIN) Fail(name, "the height " + Num(height) + " is not valid");
   layout.topDown = height < 0;
   if (height < 0) height = -height;
-  if (width > kMaxPictureSide) {
-    Fail(name,
-         "the width " + Num(width) + " exceeds the limit of " + Num(kMaxPictureSide) + " pixels");
-  }
-  if (height > kMaxPictureSide) {
-    Fail(name,
-         "the height " + Num(height) + " exceeds the limit of " + Num(kMaxPictureSide) + " pixels");
-  }
-  if (width * height > kMaxPicturePixels) {
-    Fail(name, "the picture size " + Num(width) + "x" + Num(height) + " exceeds the limit of " +
-                   Num(kMaxPicturePixels) + " pixels");
-  }
+  CheckPictureLimits(name, width, height);
   layout.width = static_cast<int>(width);
   layout.height = static_cast<int>(height);
 
@@ -561,37 +549,6 @@ void DecodeRle(const Layout& layout, Stream& stream, PixelGrid& grid, const std:
   }
 }
 
-// Closes the descriptor however the read ends.
-class FileHandle {
- public:
-  explicit FileHandle(int fd) : mFd(fd) {}
-  ~FileHandle() {
-    if (mFd >= 0) close(mFd);
-  }
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-  int Get() const { return mFd; }
-
- private:
-  int mFd;
-};
-
-// Reads exactly `size` bytes at `offset`, or fewer when the file ends; -1 on a read error.
-std::int64_t ReadAt(int fd, unsigned char* buffer, std::uint64_t size, std::uint64_t offset) {
-  std::uint64_t done = 0;
-  while (done < size) {
-    const ssize_t got = pread(fd, buffer + done, static_cast<std::size_t>(size - done),
-                              static_cast<off_t>(offset + done));
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) return -1;
-    if (got == 0) break;
-    done += static_cast<std::uint64_t>(got);
-  }
-  return static_cast<std::int64_t>(done);
-}
-
-std::string SystemText(int error) { return std::generic_category().message(error); }
-
 }  // namespace
 
 PixelGrid DecodeBmp(const unsigned char* data, std::size_t size,
@@ -611,47 +568,24 @@ PixelGrid DecodeBmp(const unsigned char* data, std::size_t size,
   return grid;
 }
 
-PixelGrid ReadPicture(const std::string& path) {
-  PixelGrid none;
-  return ReadPicture(path, std::move(none));
-}
-
-PixelGrid ReadPicture(const std::string& path, PixelGrid&& reuse) {
-  struct stat info;
-  if (stat(path.c_str(), &info) != 0) {
-    const int error = errno;
-    if (error == ENOENT || error == ENOTDIR) Fail(path, "the file does not exist");
-    Fail(path, "the file cannot be examined (" + SystemText(error) + ")");
-  }
-  if (S_ISDIR(info.st_mode)) Fail(path, "it is a folder, not a file");
-  if (!S_ISREG(info.st_mode)) Fail(path, "it is not a regular file");
-  // O_NONBLOCK: should the name be swapped for a FIFO after the check, the open still returns.
-  FileHandle file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
-  if (file.Get() < 0) {
-    const int error = errno;
-    if (error == EACCES || error == EPERM) Fail(path, "permission to read it is denied");
-    Fail(path, "the file cannot be opened (" + SystemText(error) + ")");
-  }
-  if (fstat(file.Get(), &info) != 0 || !S_ISREG(info.st_mode)) {
-    Fail(path, "it is not a regular file");
-  }
-  const std::uint64_t fileSize = static_cast<std::uint64_t>(info.st_size);
+PixelGrid ReadBmpFile(const OpenedPicture& file, PixelGrid&& reuse) {
+  const std::string& path = file.Path();
+  const std::uint64_t fileSize = file.Size();
 
   std::array<unsigned char, kHeadBytes> head{};
   const std::uint64_t headSize = std::min<std::uint64_t>(fileSize, kHeadBytes);
-  const std::int64_t got = ReadAt(file.Get(), head.data(), headSize, 0);
-  if (got < 0) Fail(path, "reading the file failed (" + SystemText(errno) + ")");
+  const std::int64_t got = file.ReadAt(head.data(), headSize, 0);
+  if (got < 0) Fail(path, "reading the file failed (" + SystemErrorText(errno) + ")");
   // A file that shrank since fstat is judged by what is really there.
   const std::uint64_t headGot = static_cast<std::uint64_t>(got);
   const Layout layout = ParseHeader(head.data(), headGot < headSize ? headGot : fileSize, path);
   PixelGrid grid = MakeGrid(layout, path, &reuse);
 
   if (layout.kind == Kind::kRle4 || layout.kind == Kind::kRle8) {
-    FileStream stream(file.Get(), layout.offset, fileSize);
+    FileStream stream(file.Descriptor(), layout.offset, fileSize);
     DecodeRle(layout, stream, grid, path);
     return grid;
   }
-  const int fd = file.Get();
   const std::string reason = SplitRows(layout, [&](int first, int count) -> std::string {
     const int chunkRows = static_cast<int>(
         std::clamp<std::uint64_t>(kChunkBytes / layout.stride, 1, static_cast<unsigned>(count)));
@@ -664,8 +598,8 @@ PixelGrid ReadPicture(const std::string& path, PixelGrid&& reuse) {
       const std::uint64_t need = layout.stride * static_cast<unsigned>(rows - 1) + layout.rowBytes;
       const std::uint64_t want = std::min<std::uint64_t>(
           layout.stride * static_cast<unsigned>(rows), fileSize - std::min(fileSize, start));
-      const std::int64_t read = ReadAt(fd, buffer.data(), std::max(want, need), start);
-      if (read < 0) return "reading the file failed (" + SystemText(errno) + ")";
+      const std::int64_t read = file.ReadAt(buffer.data(), std::max(want, need), start);
+      if (read < 0) return "reading the file failed (" + SystemErrorText(errno) + ")";
       if (static_cast<std::uint64_t>(read) < need) return "the pixel data ends early";
       std::string reason = ConvertRows(layout, buffer.data(), first + done, rows, grid);
       if (!reason.empty()) return reason;

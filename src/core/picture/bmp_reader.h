@@ -21,34 +21,27 @@
 //   refused.
 //
 // Limits: width and height at most kMaxPictureSide (1 << 20) each and at most kMaxPicturePixels
-// (1 << 30, about 1.07 gigapixels, 4 GiB of grid) in all; checked, together with the file size,
-// before anything is allocated.
+// (1 << 30, about 1.07 gigapixels, 4 GiB of grid) in all (picture_file.h); checked, together
+// with the file size, before anything is allocated.
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
 #include <string>
 
+#include "core/picture/picture_file.h"
 #include "core/picture/pixel_grid.h"
 
 namespace qv {
 
-/// Largest width or height in pixels that the reader accepts.
-constexpr std::int64_t kMaxPictureSide = std::int64_t{1} << 20;
-/// Largest width x height in pixels that the reader accepts.
-constexpr std::int64_t kMaxPicturePixels = std::int64_t{1} << 30;
-
-/// Reads the BMP file at `path`. Only a regular, readable file is opened (a folder, a FIFO or a
-/// device is refused without blocking). Throws qv::Error with a text such as "Cannot read picture
-/// /x/y.bmp: the pixel data ends early" for every failure; never returns a partial picture.
-PixelGrid ReadPicture(const std::string& path);
-
-/// The same, decoding into the memory of `reuse` when it has the picture's size (its pixels are
-/// overwritten; on failure it is gone). Spares the page faults of a fresh grid on reloads.
-PixelGrid ReadPicture(const std::string& path, PixelGrid&& reuse);
+/// Reads the BMP picture `file` (whatever its first bytes are: a file that is no BMP picture is
+/// refused as such). Throws qv::Error with a text such as "Cannot read picture /x/y.bmp: the
+/// pixel data ends early" for every failure; never returns a partial picture. Decodes into the
+/// memory of `reuse` when it has the picture's size (its pixels are overwritten; on failure it
+/// is gone), which spares the page faults of a fresh grid on reloads.
+PixelGrid ReadBmpFile(const OpenedPicture& file, PixelGrid&& reuse);
 
 /// Decodes the BMP file held in `data` (`size` bytes). `nameForMessages` stands for the file in
-/// the error texts, which are the same as those of ReadPicture.
+/// the error texts, which are the same as those of ReadBmpFile.
 PixelGrid DecodeBmp(const unsigned char* data, std::size_t size,
                     const std::string& nameForMessages);
 

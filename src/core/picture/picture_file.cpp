@@ -1,0 +1,85 @@
+// Opening picture files and the refusal texts both readers use.
+#include "core/picture/picture_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <system_error>
+
+#include "core/error.h"
+
+namespace qv {
+
+void FailPicture(const std::string& name, const std::string& reason) {
+  throw Error("Cannot read picture " + name + ": " + reason);
+}
+
+std::string DecimalText(std::int64_t value) {
+  char buffer[24];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return std::string(buffer, result.ptr);
+}
+
+void CheckPictureLimits(const std::string& name, std::int64_t width, std::int64_t height) {
+  if (width > kMaxPictureSide) {
+    FailPicture(name, "the width " + DecimalText(width) + " exceeds the limit of " +
+                          DecimalText(kMaxPictureSide) + " pixels");
+  }
+  if (height > kMaxPictureSide) {
+    FailPicture(name, "the height " + DecimalText(height) + " exceeds the limit of " +
+                          DecimalText(kMaxPictureSide) + " pixels");
+  }
+  if (width * height > kMaxPicturePixels) {
+    FailPicture(name, "the picture size " + DecimalText(width) + "x" + DecimalText(height) +
+                          " exceeds the limit of " + DecimalText(kMaxPicturePixels) + " pixels");
+  }
+}
+
+std::string SystemErrorText(int error) { return std::generic_category().message(error); }
+
+OpenedPicture::OpenedPicture(const std::string& path) : mPath(path) {
+  struct stat info;
+  if (stat(path.c_str(), &info) != 0) {
+    const int error = errno;
+    if (error == ENOENT || error == ENOTDIR) FailPicture(path, "the file does not exist");
+    FailPicture(path, "the file cannot be examined (" + SystemErrorText(error) + ")");
+  }
+  if (S_ISDIR(info.st_mode)) FailPicture(path, "it is a folder, not a file");
+  if (!S_ISREG(info.st_mode)) FailPicture(path, "it is not a regular file");
+  // O_NONBLOCK: should the name be swapped for a FIFO after the check, the open still returns.
+  mFd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (mFd < 0) {
+    const int error = errno;
+    if (error == EACCES || error == EPERM) FailPicture(path, "permission to read it is denied");
+    FailPicture(path, "the file cannot be opened (" + SystemErrorText(error) + ")");
+  }
+  if (fstat(mFd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    close(mFd);
+    mFd = -1;
+    FailPicture(path, "it is not a regular file");
+  }
+  mSize = static_cast<std::uint64_t>(info.st_size);
+}
+
+OpenedPicture::~OpenedPicture() {
+  if (mFd >= 0) close(mFd);
+}
+
+std::int64_t OpenedPicture::ReadAt(unsigned char* buffer, std::uint64_t size,
+                                   std::uint64_t offset) const {
+  std::uint64_t done = 0;
+  while (done < size) {
+    const ssize_t got = pread(mFd, buffer + done, static_cast<std::size_t>(size - done),
+                              static_cast<off_t>(offset + done));
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return -1;
+    if (got == 0) break;
+    done += static_cast<std::uint64_t>(got);
+  }
+  return static_cast<std::int64_t>(done);
+}
+
+}  // namespace qv

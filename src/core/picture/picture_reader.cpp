@@ -1,0 +1,34 @@
+// Hands a picture file to the reader its first bytes ask for.
+#include "core/picture/picture_reader.h"
+
+#include <array>
+
+#include "core/picture/bmp_reader.h"
+#include "core/picture/picture_file.h"
+#include "core/picture/png_reader.h"
+
+namespace qv {
+
+PixelGrid ReadPicture(const std::string& path) {
+  PixelGrid none;
+  return ReadPicture(path, std::move(none));
+}
+
+PixelGrid ReadPicture(const std::string& path, PixelGrid&& reuse) {
+  const OpenedPicture file(path);
+  std::array<unsigned char, 8> signature{};
+  const std::int64_t got = file.ReadAt(signature.data(), signature.size(), 0);
+  // A read that fails here fails again in the BMP reader, which says so in its words.
+  if (got > 0 && HasPngSignature(signature.data(), static_cast<std::size_t>(got))) {
+    return ReadPngFile(file, std::move(reuse));
+  }
+  return ReadBmpFile(file, std::move(reuse));
+}
+
+PixelGrid DecodePicture(const unsigned char* data, std::size_t size,
+                        const std::string& nameForMessages) {
+  if (HasPngSignature(data, size)) return DecodePng(data, size, nameForMessages);
+  return DecodeBmp(data, size, nameForMessages);
+}
+
+}  // namespace qv

@@ -1,0 +1,29 @@
+// The one entry for reading pictures: the file's first bytes choose the reader, not its name, so
+// a PNG picture named .bmp loads as PNG. Every file that does not begin with the PNG signature
+// goes to the BMP reader, which refuses what is no BMP picture in its own words ("the file is
+// not a BMP picture", "the file is a JPEG picture, not a BMP picture").
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "core/picture/pixel_grid.h"
+
+namespace qv {
+
+/// Reads the BMP or PNG picture at `path`. Only a regular, readable file is opened (a folder, a
+/// FIFO or a device is refused without blocking). Throws qv::Error with a text such as "Cannot
+/// read picture /x/y.bmp: the pixel data ends early" for every failure; never returns a partial
+/// picture.
+PixelGrid ReadPicture(const std::string& path);
+
+/// The same, decoding into the memory of `reuse` when it has the picture's size (its pixels are
+/// overwritten; on failure it is gone). Spares the page faults of a fresh grid on reloads.
+PixelGrid ReadPicture(const std::string& path, PixelGrid&& reuse);
+
+/// Decodes the BMP or PNG file held in `data` (`size` bytes), chosen as ReadPicture chooses.
+/// `nameForMessages` stands for the file in the error texts.
+PixelGrid DecodePicture(const unsigned char* data, std::size_t size,
+                        const std::string& nameForMessages);
+
+}  // namespace qv

@@ -1,0 +1,723 @@
+// Strict PNG decoding on libspng: the header and the file size are checked before anything is
+// allocated, rows are taken one by one in the file's own sample format and converted straight
+// into the grid (Adam7 passes to their pixel positions), and the file must reach its IEND chunk.
+#include "core/picture/png_reader.h"
+
+#include "core/error.h"
+
+#include <spng.h>
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <bit>
+#include <cerrno>
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
+#include <new>
+#include <system_error>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace qv {
+namespace {
+
+constexpr unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+// Signature, then the IHDR chunk: length, type, 13 bytes of fields, checksum.
+constexpr std::size_t kHeadBytes = 8 + 4 + 4 + 13 + 4;
+
+// Deflate needs at least two bits for a run of 258 bytes; with room for block headers no stream
+// of n bytes inflates to more than this many times n plus a little.
+constexpr std::uint64_t kMaxInflateRatio = 1040;
+constexpr std::uint64_t kInflateSlack = 4096;
+
+constexpr std::uint32_t kWhite = 0x00FFFFFF;
+
+// Adam7: where the pixels of each pass lie.
+constexpr int kPassX0[7] = {0, 4, 0, 2, 0, 1, 0};
+constexpr int kPassDx[7] = {8, 8, 4, 4, 2, 2, 1};
+
+std::uint32_t BigEndian32(const unsigned char* p) {
+  return (static_cast<std::uint32_t>(p[0]) << 24) | (static_cast<std::uint32_t>(p[1]) << 16) |
+         (static_cast<std::uint32_t>(p[2]) << 8) | p[3];
+}
+
+// Which step of the decoding an error came from: a file that ends is described by where.
+enum class Phase { kHeader, kChunks, kPixels, kEnd };
+
+// The IHDR fields as stored, for the texts and the checks before libspng is involved.
+struct Header {
+  std::uint32_t width = 0;
+  std::uint32_t height = 0;
+  int depth = 0;
+  int colourType = 0;
+  int compression = 0;
+  int filter = 0;
+  int interlace = 0;
+};
+
+int SamplesPerPixel(int colourType) {
+  switch (colourType) {
+    case 0:
+    case 3:
+      return 1;
+    case 2:
+      return 3;
+    case 4:
+      return 2;
+    case 6:
+      return 4;
+    default:
+      return 0;
+  }
+}
+
+// Checks the signature, the IHDR chunk's place and the declared size against the limits and
+// against what a file of `fileSize` bytes can hold; `head` has min(fileSize, kHeadBytes) bytes.
+Header ParseHeader(const unsigned char* head, std::uint64_t fileSize, const std::string& name) {
+  if (fileSize == 0) FailPicture(name, "the file is empty");
+  if (!HasPngSignature(head, fileSize)) FailPicture(name, "the file is not a PNG picture");
+  if (fileSize < kHeadBytes) FailPicture(name, "the header ends early");
+  if (BigEndian32(head + 8) != 13 || std::memcmp(head + 12, "IHDR", 4) != 0) {
+    FailPicture(name, "the file does not begin with its header chunk (IHDR)");
+  }
+  Header h;
+  h.width = BigEndian32(head + 16);
+  h.height = BigEndian32(head + 20);
+  h.depth = head[24];
+  h.colourType = head[25];
+  h.compression = head[26];
+  h.filter = head[27];
+  h.interlace = head[28];
+  // The format keeps sizes below 2^31.
+  if (h.width == 0 || h.width > 0x7FFFFFFFu) {
+    FailPicture(name, "the width " + DecimalText(h.width) + " is not valid");
+  }
+  if (h.height == 0 || h.height > 0x7FFFFFFFu) {
+    FailPicture(name, "the height " + DecimalText(h.height) + " is not valid");
+  }
+  CheckPictureLimits(name, h.width, h.height);
+
+  const int samples = SamplesPerPixel(h.colourType);
+  if (samples > 0 && h.depth > 0 && h.depth <= 16) {
+    // The rows of an image that is not interlaced are the fewest bytes the pixels can take.
+    const std::uint64_t rowBytes =
+        1 + (std::uint64_t{h.width} * static_cast<unsigned>(samples * h.depth) + 7) / 8;
+    const std::uint64_t rawBytes = rowBytes * h.height;
+    if (rawBytes > fileSize * kMaxInflateRatio + kInflateSlack) {
+      FailPicture(name, "the file is too small to hold a picture of " + DecimalText(h.width) + "x" +
+                            DecimalText(h.height) + " pixels");
+    }
+  }
+  return h;
+}
+
+std::string PaletteReason(unsigned index, unsigned count) {
+  return "a pixel refers to palette entry " + DecimalText(index) + ", but the palette has " +
+         DecimalText(count) + (count == 1 ? " entry" : " entries");
+}
+
+std::string Reason(int error, Phase phase, const Header& h, int readErrno) {
+  switch (error) {
+    case SPNG_IO_EOF:
+    case SPNG_EOF:
+      switch (phase) {
+        case Phase::kHeader:
+          return "the header ends early";
+        case Phase::kChunks:
+          return "the file ends early";
+        case Phase::kPixels:
+          return "the pixel data ends early";
+        case Phase::kEnd:
+          return "the file ends before its end chunk (IEND)";
+      }
+      break;
+    case SPNG_IO_ERROR:
+      return "reading the file failed (" + SystemErrorText(readErrno) + ")";
+    case SPNG_ESIGNATURE:
+      return "the file is not a PNG picture";
+    case SPNG_EIHDR_SIZE:
+    case SPNG_ENOIHDR:
+      return "the file does not begin with its header chunk (IHDR)";
+    case SPNG_EBIT_DEPTH:
+      return "the bit depth " + DecimalText(h.depth) + " is not valid for colour type " +
+             DecimalText(h.colourType);
+    case SPNG_ECOLOR_TYPE:
+      return "the colour type " + DecimalText(h.colourType) + " is not valid";
+    case SPNG_ECOMPRESSION_METHOD:
+      return "the compression method " + DecimalText(h.compression) + " is not supported";
+    case SPNG_EFILTER_METHOD:
+      return "the filter method " + DecimalText(h.filter) + " is not supported";
+    case SPNG_EINTERLACE_METHOD:
+      return "the interlace method " + DecimalText(h.interlace) + " is not supported";
+    case SPNG_ECHUNK_CRC:
+      return "a chunk is damaged (its checksum does not match)";
+    case SPNG_ECHUNK_POS:
+      return "the chunks are not in a valid order";
+    case SPNG_ECHUNK_SIZE:
+    case SPNG_ECHUNK_STDLEN:
+      return "a chunk has a length that is not valid";
+    case SPNG_ECHUNK_UNKNOWN_CRITICAL:
+      return "the file holds a critical chunk of an unknown type";
+    case SPNG_EDUP_PLTE:
+      return "the palette is stored twice";
+    case SPNG_ENOPLTE:
+      return "the palette is missing";
+    case SPNG_EPLTE_IDX:
+      return "a pixel refers to an entry beyond the palette";
+    case SPNG_EIDAT_TOO_SHORT:
+      return "the pixel data ends early";
+    case SPNG_EIDAT_STREAM:
+    case SPNG_EZLIB:
+      return "the compressed pixel data is damaged";
+    case SPNG_EFILTER:
+      return "the pixel data is damaged (a row has an unknown filter type)";
+    case SPNG_ECHUNK_LIMITS:
+      return "its text, colour profile or other extra chunks are larger than the reader accepts";
+    case SPNG_EMEM:
+      return "there is not enough memory";
+    default:
+      break;
+  }
+  return std::string("the file is not a valid PNG picture (") + spng_strerror(error) + ")";
+}
+
+// The decoder context, freed however the read ends.
+class Context {
+ public:
+  Context() : mCtx(spng_ctx_new(0)) {}
+  ~Context() { spng_ctx_free(mCtx); }
+  Context(const Context&) = delete;
+  Context& operator=(const Context&) = delete;
+  spng_ctx* Get() const { return mCtx; }
+
+ private:
+  spng_ctx* mCtx;
+};
+
+// libspng's input, as a stream for files and memory alike: it tells where the input ended,
+// which libspng does not (it takes a file cut inside the checksum of its IEND chunk as whole).
+// Files are served from a buffer refilled with pread: no FILE, and no mapping that a file
+// shrinking under it could turn into a crash.
+class Source {
+ public:
+  explicit Source(const OpenedPicture& file) : mFile(&file), mBuffer(std::size_t{1} << 18) {}
+  Source(const unsigned char* data, std::size_t size) : mData(data), mHave(size) {}
+
+  static int Read(spng_ctx*, void* user, void* dest, std::size_t length) {
+    return static_cast<Source*>(user)->Take(static_cast<unsigned char*>(dest), length);
+  }
+  /// errno of a failed read.
+  int ReadErrno() const { return mErrno; }
+  /// True once a read asked for more than the input holds.
+  bool Ended() const { return mEnded; }
+
+ private:
+  int Take(unsigned char* dest, std::size_t length) {
+    while (length > 0) {
+      if (mUsed == mHave) {
+        if (mFile == nullptr) return End();
+        const std::int64_t got = mFile->ReadAt(mBuffer.data(), mBuffer.size(), mPos);
+        if (got < 0) {
+          mErrno = errno;
+          return SPNG_IO_ERROR;
+        }
+        if (got == 0) return End();
+        mData = mBuffer.data();
+        mHave = static_cast<std::size_t>(got);
+        mUsed = 0;
+        mPos += static_cast<std::uint64_t>(got);
+      }
+      const std::size_t n = std::min(length, mHave - mUsed);
+      std::memcpy(dest, mData + mUsed, n);
+      mUsed += n;
+      dest += n;
+      length -= n;
+    }
+    return 0;
+  }
+  int End() {
+    mEnded = true;
+    return SPNG_IO_EOF;
+  }
+
+  const OpenedPicture* mFile = nullptr;
+  std::vector<unsigned char> mBuffer;
+  const unsigned char* mData = nullptr;
+  std::uint64_t mPos = 0;
+  std::size_t mHave = 0, mUsed = 0;
+  int mErrno = 0;
+  bool mEnded = false;
+};
+
+// 16-bit sample to 8 bits, rounded.
+inline std::uint32_t Reduce16(std::uint32_t v) { return (v * 255 + 32767) / 65535; }
+
+// Channel c at alpha a over white, 8 bits.
+inline std::uint32_t Blend8(std::uint32_t c, std::uint32_t a) {
+  return (c * a + 255 * (255 - a) + 127) / 255;
+}
+
+// Channel c at alpha a over white on 16-bit values, reduced to 8 bits in one rounding.
+inline std::uint32_t Blend16(std::uint32_t c, std::uint32_t a) {
+  constexpr std::uint64_t kDen = std::uint64_t{65535} * 65535;
+  const std::uint64_t num = (std::uint64_t{c} * a + std::uint64_t{65535} * (65535 - a)) * 255;
+  return static_cast<std::uint32_t>((2 * num + kDen) / (2 * kDen));
+}
+
+inline std::uint32_t Pack(std::uint32_t r, std::uint32_t g, std::uint32_t b) {
+  return r | (g << 8) | (b << 16);
+}
+
+inline std::uint32_t Load16(const unsigned char* p) {
+  std::uint16_t v;
+  std::memcpy(&v, p, sizeof v);  // libspng hands 16-bit samples over in host order
+  return v;
+}
+
+inline std::uint32_t Load32(const unsigned char* p) {
+  std::uint32_t v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+// The hot loop of the most common pictures, RGB at 8 bits: four pixels per byte shuffle where
+// the processor has one (checked at run time; the build targets plain x86-64). Returns the
+// pixels done; the caller does the rest.
+#if defined(__x86_64__)
+__attribute__((target("ssse3"))) std::size_t WidenRgbShuffled(const unsigned char* s, std::size_t n,
+                                                              std::uint32_t* out) {
+  const __m128i spread = _mm_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
+  std::size_t k = 0;
+  // Each step reads 16 bytes and uses 12: k + 6 <= n keeps the read inside the row.
+  for (; k + 6 <= n; k += 4) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 3 * k));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k), _mm_shuffle_epi8(v, spread));
+  }
+  return k;
+}
+
+bool CanShuffle() {
+  static const bool kShuffle = __builtin_cpu_supports("ssse3");
+  return kShuffle;
+}
+
+std::size_t WidenRgb(const unsigned char* s, std::size_t n, std::uint32_t* out) {
+  return CanShuffle() ? WidenRgbShuffled(s, n, out) : 0;
+}
+#else
+bool CanShuffle() { return false; }
+std::size_t WidenRgb(const unsigned char*, std::size_t, std::uint32_t*) { return 0; }
+#endif
+
+enum class Kind { kIndexed, kGrey16, kRgb8, kRgb16, kGreyAlpha8, kGreyAlpha16, kRgba8, kRgba16 };
+
+// How the samples of one row become colours.
+struct Converter {
+  Kind kind = Kind::kIndexed;
+  int depth = 8;
+  // kIndexed: the colour of every palette index or grey value; entries from `valid` on are not
+  // in the palette.
+  std::array<std::uint32_t, 256> lut{};
+  unsigned valid = 256;
+  // Grey and RGB pictures: the tRNS colour key (grey in `keyGrey`).
+  bool keyed = false;
+  std::uint32_t keyGrey = 0, keyRed = 0, keyGreen = 0, keyBlue = 0;
+};
+
+static_assert(std::endian::native == std::endian::little);
+
+// Converts `count` pixels of a row of samples to every `step`-th grid position from `out`;
+// returns the largest palette index (or grey value) met.
+template <bool kStrided>
+unsigned ConvertRow(const Converter& c, const unsigned char* s, int count, std::uint32_t* out,
+                    int step) {
+  const std::size_t n = static_cast<std::size_t>(count);
+  const std::size_t dx = kStrided ? static_cast<std::size_t>(step) : 1;
+  unsigned top = 0;
+  switch (c.kind) {
+    case Kind::kIndexed:
+      if (c.depth == 8) {
+        for (std::size_t k = 0; k < n; ++k) {
+          const unsigned index = s[k];
+          top = std::max(top, index);
+          out[k * dx] = c.lut[index];
+        }
+      } else {
+        const unsigned bits = static_cast<unsigned>(c.depth);
+        const unsigned mask = (1u << bits) - 1;
+        for (std::size_t k = 0; k < n; ++k) {
+          const std::size_t bit = k * bits;
+          const unsigned index = (s[bit >> 3] >> (8 - bits - (bit & 7))) & mask;
+          top = std::max(top, index);
+          out[k * dx] = c.lut[index];
+        }
+      }
+      break;
+    case Kind::kGrey16:
+      for (std::size_t k = 0; k < n; ++k) {
+        const std::uint32_t v = Load16(s + 2 * k);
+        out[k * dx] = c.keyed && v == c.keyGrey ? kWhite : Reduce16(v) * 0x010101u;
+      }
+      break;
+    case Kind::kRgb8:
+      if (!c.keyed) {
+        std::size_t k = 0;
+        if constexpr (!kStrided) k = WidenRgb(s, n, out);
+        // A four-byte load per pixel, R G B x -> 0x00BBGGRR; the last pixel is done bytewise
+        // so that no load reaches past the row.
+        for (; k + 1 < n; ++k) out[k * dx] = Load32(s + 3 * k) & 0x00FFFFFFu;
+        for (; k < n; ++k) out[k * dx] = Pack(s[3 * k], s[3 * k + 1], s[3 * k + 2]);
+      } else {
+        for (std::size_t k = 0; k < n; ++k) {
+          const unsigned char* p = s + 3 * k;
+          const bool transparent = p[0] == c.keyRed && p[1] == c.keyGreen && p[2] == c.keyBlue;
+          out[k * dx] = transparent ? kWhite : Pack(p[0], p[1], p[2]);
+        }
+      }
+      break;
+    case Kind::kRgb16:
+      for (std::size_t k = 0; k < n; ++k) {
+        const unsigned char* p = s + 6 * k;
+        const std::uint32_t r = Load16(p), g = Load16(p + 2), b = Load16(p + 4);
+        const bool transparent = c.keyed && r == c.keyRed && g == c.keyGreen && b == c.keyBlue;
+        out[k * dx] = transparent ? kWhite : Pack(Reduce16(r), Reduce16(g), Reduce16(b));
+      }
+      break;
+    case Kind::kGreyAlpha8:
+      for (std::size_t k = 0; k < n; ++k) {
+        out[k * dx] = Blend8(s[2 * k], s[2 * k + 1]) * 0x010101u;
+      }
+      break;
+    case Kind::kGreyAlpha16:
+      for (std::size_t k = 0; k < n; ++k) {
+        out[k * dx] = Blend16(Load16(s + 4 * k), Load16(s + 4 * k + 2)) * 0x010101u;
+      }
+      break;
+    case Kind::kRgba8:
+      for (std::size_t k = 0; k < n; ++k) {
+        const unsigned char* p = s + 4 * k;
+        const std::uint32_t a = p[3];
+        out[k * dx] = a == 255 ? Pack(p[0], p[1], p[2])
+                               : Pack(Blend8(p[0], a), Blend8(p[1], a), Blend8(p[2], a));
+      }
+      break;
+    case Kind::kRgba16:
+      for (std::size_t k = 0; k < n; ++k) {
+        const unsigned char* p = s + 8 * k;
+        const std::uint32_t a = Load16(p + 6);
+        out[k * dx] =
+            Pack(Blend16(Load16(p), a), Blend16(Load16(p + 2), a), Blend16(Load16(p + 4), a));
+      }
+      break;
+  }
+  return top;
+}
+
+// Sets up the conversion once the chunks before the pixel data are read.
+Converter MakeConverter(spng_ctx* ctx, const Header& h, const std::string& name) {
+  Converter c;
+  c.depth = h.depth;
+  spng_trns trns{};
+  const bool haveTrns = spng_get_trns(ctx, &trns) == 0;
+  const std::uint32_t sampleMask = h.depth == 16 ? 0xFFFFu : (1u << h.depth) - 1;
+  switch (h.colourType) {
+    case SPNG_COLOR_TYPE_INDEXED: {
+      c.kind = Kind::kIndexed;
+      spng_plte plte{};
+      const int error = spng_get_plte(ctx, &plte);
+      if (error != 0) FailPicture(name, Reason(error, Phase::kChunks, h, 0));
+      c.valid = std::min<unsigned>(plte.n_entries, 256);
+      for (unsigned i = 0; i < c.valid; ++i) {
+        const std::uint32_t a = haveTrns && i < trns.n_type3_entries ? trns.type3_alpha[i] : 255;
+        const spng_plte_entry& e = plte.entries[i];
+        c.lut[i] = Pack(Blend8(e.red, a), Blend8(e.green, a), Blend8(e.blue, a));
+      }
+      break;
+    }
+    case SPNG_COLOR_TYPE_GRAYSCALE:
+      c.keyed = haveTrns;
+      c.keyGrey = trns.gray & sampleMask;
+      if (h.depth == 16) {
+        c.kind = Kind::kGrey16;
+      } else {
+        c.kind = Kind::kIndexed;
+        for (std::uint32_t v = 0; v <= sampleMask; ++v) {
+          c.lut[v] = c.keyed && v == c.keyGrey ? kWhite : (v * 255 / sampleMask) * 0x010101u;
+        }
+      }
+      break;
+    case SPNG_COLOR_TYPE_TRUECOLOR:
+      c.kind = h.depth == 16 ? Kind::kRgb16 : Kind::kRgb8;
+      c.keyed = haveTrns;
+      c.keyRed = trns.red & sampleMask;
+      c.keyGreen = trns.green & sampleMask;
+      c.keyBlue = trns.blue & sampleMask;
+      break;
+    case SPNG_COLOR_TYPE_GRAYSCALE_ALPHA:
+      c.kind = h.depth == 16 ? Kind::kGreyAlpha16 : Kind::kGreyAlpha8;
+      break;
+    default:
+      c.kind = h.depth == 16 ? Kind::kRgba16 : Kind::kRgba8;
+      break;
+  }
+  return c;
+}
+
+PixelGrid MakeGrid(const Header& h, const std::string& name, PixelGrid* reuse) {
+  const int width = static_cast<int>(h.width), height = static_cast<int>(h.height);
+  if (reuse != nullptr && reuse->Width() == width && reuse->Height() == height) {
+    return std::move(*reuse);  // every pixel is written below
+  }
+  try {
+    return PixelGrid(width, height, UninitialisedPixels{});
+  } catch (const std::bad_alloc&) {
+    throw Error(PictureMemoryMessage(name, width, height));
+  }
+}
+
+// Converts one decoded row (of pass `pass` for an interlaced picture) to its grid positions;
+// returns the largest palette index met.
+unsigned ConvertAt(const Converter& c, const unsigned char* s, PixelGrid& grid, bool interlaced,
+                   int y, int pass) {
+  const int width = grid.Width();
+  if (!interlaced) return ConvertRow<false>(c, s, width, grid.Row(y), 1);
+  const int x0 = kPassX0[pass], dx = kPassDx[pass];
+  if (x0 >= width) return 0;
+  return ConvertRow<true>(c, s, (width - x0 + dx - 1) / dx, grid.Row(y) + x0, dx);
+}
+
+// Where decoded rows go. Small pictures, and rows that are cheap to convert, are converted row
+// by row as they come. For other large ones a second thread converts batches of rows while
+// libspng inflates the next: inflating is serial, and converting palette, alpha or 16-bit
+// samples in the same thread would add a sixth or more to it.
+class RowSink {
+ public:
+  RowSink(const Converter& converter, PixelGrid& grid, bool interlaced, std::size_t rowBytes,
+          bool cheapRows)
+      : mConverter(converter), mGrid(grid), mInterlaced(interlaced), mRowBytes(rowBytes) {
+    const bool large =
+        grid.Size() >= kThreadedPixels && !cheapRows && std::thread::hardware_concurrency() > 1;
+    mRowsPerBatch = large ? std::clamp<std::size_t>(kBatchBytes / rowBytes, 1, 256) : 1;
+    for (Batch& b : mBatches) {
+      b.bytes.resize(mRowsPerBatch * rowBytes);
+      b.rows.reserve(mRowsPerBatch);
+      if (!large) break;
+    }
+    if (large) {
+      try {
+        mWorker = std::thread([this] { Work(); });
+      } catch (const std::system_error&) {
+        mRowsPerBatch = 1;  // no thread to be had: rows are converted as they come
+      }
+    }
+  }
+  ~RowSink() {
+    if (mWorker.joinable()) {
+      {
+        std::lock_guard lock(mMutex);
+        mStop = true;
+      }
+      mChanged.notify_all();
+      mWorker.join();
+    }
+  }
+  RowSink(const RowSink&) = delete;
+  RowSink& operator=(const RowSink&) = delete;
+
+  /// Where the next row is to be decoded.
+  unsigned char* Slot() {
+    Batch& b = mBatches[mFill];
+    if (mWorker.joinable() && mFilled == 0) {
+      // Until the worker is through with this batch, its rows are the worker's.
+      std::unique_lock lock(mMutex);
+      mChanged.wait(lock, [&] { return !b.full; });
+    }
+    return b.bytes.data() + mFilled * mRowBytes;
+  }
+  /// The row in Slot() is complete and belongs to grid row `y`.
+  void Commit(int y, int pass) {
+    Batch& b = mBatches[mFill];
+    if (!mWorker.joinable()) {
+      Raise(ConvertAt(mConverter, b.bytes.data(), mGrid, mInterlaced, y, pass));
+      return;
+    }
+    b.rows.push_back({y, pass});
+    if (++mFilled == mRowsPerBatch) HandOver();
+  }
+  /// The largest palette index met so far.
+  unsigned Top() const { return mTop.load(std::memory_order_relaxed); }
+  /// Waits until every committed row is in the grid; returns the largest palette index met.
+  unsigned Finish() {
+    if (mWorker.joinable()) {
+      if (mFilled > 0) HandOver();
+      {
+        std::lock_guard lock(mMutex);
+        mDone = true;
+      }
+      mChanged.notify_all();
+      mWorker.join();
+    }
+    return Top();
+  }
+
+ private:
+  static constexpr std::size_t kThreadedPixels = std::size_t{1} << 20;
+  static constexpr std::size_t kBatchBytes = std::size_t{1} << 18;
+  static constexpr std::size_t kBatches = 4;
+
+  struct Batch {
+    std::vector<unsigned char> bytes;
+    std::vector<std::pair<int, int>> rows;  // grid row and pass of each row in `bytes`
+    bool full = false;                      // handed to the worker, not yet converted
+  };
+
+  void Raise(unsigned top) {
+    if (top > mTop.load(std::memory_order_relaxed)) mTop.store(top, std::memory_order_relaxed);
+  }
+
+  void HandOver() {
+    {
+      std::lock_guard lock(mMutex);
+      mBatches[mFill].full = true;
+    }
+    mChanged.notify_all();
+    mFill = (mFill + 1) % kBatches;
+    mFilled = 0;
+  }
+
+  void Work() {
+    std::size_t next = 0;
+    for (;;) {
+      Batch& b = mBatches[next];
+      {
+        std::unique_lock lock(mMutex);
+        mChanged.wait(lock, [&] { return b.full || mDone || mStop; });
+        if (mStop || !b.full) return;  // batches are handed over in order: all are done
+      }
+      unsigned top = 0;
+      for (std::size_t i = 0; i < b.rows.size(); ++i) {
+        top = std::max(top, ConvertAt(mConverter, b.bytes.data() + i * mRowBytes, mGrid,
+                                      mInterlaced, b.rows[i].first, b.rows[i].second));
+      }
+      Raise(top);
+      {
+        std::lock_guard lock(mMutex);
+        b.rows.clear();
+        b.full = false;
+      }
+      mChanged.notify_all();
+      next = (next + 1) % kBatches;
+    }
+  }
+
+  const Converter& mConverter;
+  PixelGrid& mGrid;
+  const bool mInterlaced;
+  const std::size_t mRowBytes;
+  std::size_t mRowsPerBatch = 1;
+  std::array<Batch, kBatches> mBatches;
+  std::size_t mFill = 0;    // the batch being filled
+  std::size_t mFilled = 0;  // rows in it so far
+  std::atomic<unsigned> mTop{0};
+  std::mutex mMutex;
+  std::condition_variable mChanged;
+  bool mDone = false, mStop = false;
+  std::thread mWorker;  // last: started once everything above exists
+};
+
+// Decodes the picture of header `h` from a context whose input is set.
+PixelGrid Decode(spng_ctx* ctx, const Header& h, const std::string& name, PixelGrid* reuse,
+                 const Source& source) {
+  const auto fail = [&](int error, Phase phase) {
+    FailPicture(name, Reason(error, phase, h, source.ReadErrno()));
+  };
+
+  spng_set_crc_action(ctx, SPNG_CRC_ERROR, SPNG_CRC_ERROR);
+  spng_set_image_limits(ctx, static_cast<std::uint32_t>(kMaxPictureSide),
+                        static_cast<std::uint32_t>(kMaxPictureSide));
+  spng_set_chunk_limits(ctx, kMaxPngChunkBytes, kMaxPngMetadataBytes);
+
+  spng_ihdr ihdr{};
+  if (const int error = spng_get_ihdr(ctx, &ihdr); error != 0) fail(error, Phase::kHeader);
+  // Reads every chunk before the pixel data and the first bytes of the pixel data.
+  if (const int error = spng_decode_image(ctx, nullptr, 0, SPNG_FMT_PNG, SPNG_DECODE_PROGRESSIVE);
+      error != 0) {
+    fail(error, Phase::kChunks);
+  }
+  const Converter converter = MakeConverter(ctx, h, name);
+
+  PixelGrid grid = MakeGrid(h, name, reuse);
+  const int width = grid.Width(), height = grid.Height();
+  const int samples = SamplesPerPixel(h.colourType);
+  const std::size_t rowBytes =
+      (static_cast<std::size_t>(width) * static_cast<unsigned>(samples * h.depth) + 7) / 8;
+  // Rows of plain 8-bit RGB are widened by byte shuffles at a few per cent of the inflating;
+  // handing them to another core would cost more than it saves.
+  const bool cheapRows =
+      converter.kind == Kind::kRgb8 && !converter.keyed && h.interlace == 0 && CanShuffle();
+  RowSink sink(converter, grid, h.interlace != 0, rowBytes, cheapRows);
+  for (;;) {
+    spng_row_info info{};
+    if (const int error = spng_get_row_info(ctx, &info); error != 0) fail(error, Phase::kPixels);
+    const int status = spng_decode_scanline(ctx, sink.Slot(), rowBytes);
+    if (status != 0 && status != SPNG_EOI) fail(status, Phase::kPixels);
+    const int y = static_cast<int>(info.row_num);
+    if (y < 0 || y >= height || info.pass < 0 || info.pass > 6) {
+      FailPicture(name, "the pixel data is not valid");
+    }
+    sink.Commit(y, info.pass);
+    if (sink.Top() >= converter.valid) break;
+    if (status == SPNG_EOI) break;
+  }
+  const unsigned top = sink.Finish();
+  if (top >= converter.valid) FailPicture(name, PaletteReason(top, converter.valid));
+  // Up to the IEND chunk: a file cut after its pixel data is still a damaged file.
+  if (const int error = spng_decode_chunks(ctx); error != 0) fail(error, Phase::kEnd);
+  if (source.Ended()) fail(SPNG_IO_EOF, Phase::kEnd);
+  return grid;
+}
+
+}  // namespace
+
+bool HasPngSignature(const unsigned char* data, std::size_t size) {
+  return size >= sizeof kSignature && std::memcmp(data, kSignature, sizeof kSignature) == 0;
+}
+
+PixelGrid DecodePng(const unsigned char* data, std::size_t size,
+                    const std::string& nameForMessages) {
+  // The header checks come first: they need no decoder and allocate nothing.
+  const Header header = ParseHeader(data, size, nameForMessages);
+  Context context;
+  if (context.Get() == nullptr) FailPicture(nameForMessages, "there is not enough memory");
+  Source source(data, size);
+  spng_set_png_stream(context.Get(), &Source::Read, &source);
+  return Decode(context.Get(), header, nameForMessages, nullptr, source);
+}
+
+PixelGrid ReadPngFile(const OpenedPicture& file, PixelGrid&& reuse) {
+  const std::string& path = file.Path();
+  std::array<unsigned char, kHeadBytes> head{};
+  const std::int64_t got =
+      file.ReadAt(head.data(), std::min<std::uint64_t>(file.Size(), kHeadBytes), 0);
+  if (got < 0) FailPicture(path, "reading the file failed (" + SystemErrorText(errno) + ")");
+  // A file that shrank since it was opened is judged by what is really there.
+  const std::uint64_t size =
+      static_cast<std::uint64_t>(got) < std::min<std::uint64_t>(file.Size(), kHeadBytes)
+          ? static_cast<std::uint64_t>(got)
+          : file.Size();
+  const Header header = ParseHeader(head.data(), size, path);
+  Context context;
+  if (context.Get() == nullptr) FailPicture(path, "there is not enough memory");
+  Source source(file);
+  spng_set_png_stream(context.Get(), &Source::Read, &source);
+  return Decode(context.Get(), header, path, &reuse, source);
+}
+
+}  // namespace qv
