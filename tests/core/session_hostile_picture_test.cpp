@@ -29,7 +29,7 @@ class SessionHostilePictureTest : public testing::TestWithParam<RefusedCase> {};
 
 TEST_P(SessionHostilePictureTest, RefusedPictureKeepsPictureAndLists) {
   // Unprivileged, so that a file without read permission is refused for real.
-  RunUnprivileged([this] {
+  RunUnprivileged([] {
     TempDir dir;
     SectionSession session;
     session.SetLibrary(std::make_unique<TPROPClass>());

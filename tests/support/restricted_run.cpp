@@ -104,6 +104,8 @@ void RunWithMemoryLimit(std::uint64_t extraBytes, const std::function<void()>& b
   EXPECT_EQ(code, kPassed) << "the run under a memory limit failed (its output is above)";
 }
 
+bool SanitizerBuild() { return kSanitized; }
+
 void RunWithFileSizeLimit(std::uint64_t bytes, const std::function<void()>& body) {
   // Beyond the limit a write fails with EFBIG instead of ending the process.
   struct sigaction ignore {};

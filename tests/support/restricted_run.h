@@ -23,4 +23,7 @@ void RunWithMemoryLimit(std::uint64_t extraBytes, const std::function<void()>& b
 /// nearly full disk; the limit is lifted again afterwards.
 void RunWithFileSizeLimit(std::uint64_t bytes, const std::function<void()>& body);
 
+/// True in a build with AddressSanitizer.
+bool SanitizerBuild();
+
 }  // namespace qv::test
