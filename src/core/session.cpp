@@ -28,7 +28,9 @@ std::vector<std::string> SectionSession::LoadSettings(const std::string& program
       !std::filesystem::exists(SettingsFilePath(mSettingsProgramPath), ec)) {
     readFrom = programPath;
   }
-  return qv::LoadSettings(readFrom, mSettings, mMaterialLibrary);
+  std::vector<std::string> messages = qv::LoadSettings(readFrom, mSettings, mMaterialLibrary);
+  LoadPoissonTable(messages);
+  return messages;
 }
 
 void SectionSession::SaveSettings() {
@@ -41,6 +43,7 @@ void SectionSession::SaveSettings() {
     mMaterialLibrary->FileName = target;
   }
   qv::SaveSettings(mSettingsProgramPath, mSettings, mMaterialLibrary.get());
+  SavePoissonTable();
 }
 
 void SectionSession::ChangeSettings(const ProgramSettings& changed) {
@@ -88,6 +91,8 @@ bool SectionSession::LoadPicture() {
     throw;
   }
   mPictureFresh = true;
+  mPictureStamp = StampOf(mSettings.PictureFile);
+  mHiddenBut.reset();
   return true;
 }
 
@@ -117,6 +122,7 @@ void SectionSession::HideColoursBut(const std::string& label, const ProgressFn& 
   // Deliberately still "fresh": an analysis right after it sees only the colour kept, which is
   // what the user asked for; F3 or any reload brings the others back.
   const std::optional<std::uint32_t> keep = PixelColourOfLabel(label);
+  mHiddenBut = label;
   const int w = mPicture.Width();
   const int h = mPicture.Height();
   const auto total = static_cast<std::int64_t>(mPicture.Size());
@@ -130,6 +136,8 @@ void SectionSession::HideColoursBut(const std::string& label, const ProgressFn& 
 }
 
 void SectionSession::ResetResults() {
+  mAnalysed.reset();
+  mElastic.reset();
   if (mFoundColourList.Count() > 0) mFoundColourList.Clear();
   if (mMaterialLibrary) {
     for (TPROPRec& entry : *mMaterialLibrary) {
@@ -263,6 +271,8 @@ SectionSession::AnalyseOutcome SectionSession::Analyse(const SectionSize& size,
   }
   if (mMaterialList.empty()) return AnalyseOutcome::NoMaterialSelected;
   mPictureFresh = false;
+  mAnalysed.reset();
+  mElastic.reset();
 
   if (mMaterialLibrary) {
     mMoments = ScanMoments(mPicture, *mMaterialLibrary, progress, mThreads);
@@ -290,6 +300,9 @@ SectionSession::AnalyseOutcome SectionSession::Analyse(const SectionSize& size,
   input.library = mMaterialLibrary.get();
   input.signConvention = mSettings.SignConvention;
   mReport = SectionReport(mCentre, mStiffness, input);
+  mAnalysed = AnalysedSection{
+      size,       mPictureSource, mPictureStamp,      mPicture.Width(), mPicture.Height(),
+      mHiddenBut, mBounds,        MaterialsInUseNow()};
   return AnalyseOutcome::Done;
 }
 
