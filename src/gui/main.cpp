@@ -366,6 +366,7 @@ void TMainForm::BuildMenus() {
   Testdata1->setObjectName("Testdata1");
   Testdata1->setVisible(false);
   connect(Testdata1, &QAction::triggered, this, [this] { Guarded([this] { Testdata1Click(); }); });
+  BuildSectionMenu();
 }
 
 void TMainForm::BuildStatusBar() {
@@ -525,6 +526,7 @@ void TMainForm::SetBusy(bool busy) {
   ListBox1->setEnabled(!busy);
   File1->setEnabled(!busy);
   Info1->setEnabled(!busy);
+  Section1->setEnabled(!busy);
   WaitPanel->setVisible(busy);
   if (busy) {
     WaitPanel->raise();
@@ -840,7 +842,12 @@ void TMainForm::Render(const OverlayOps& ops) {
 
 void TMainForm::DrawSectionFrame() { Render(qv::DrawSectionFrame(CurrentOverlayInput())); }
 
-void TMainForm::DrawResultOverlay() { Render(qv::DrawResultOverlay(CurrentOverlayInput())); }
+void TMainForm::DrawResultOverlay() {
+  const OverlayInput input = CurrentOverlayInput();
+  OverlayOps ops = qv::DrawResultOverlay(input);
+  AddShearCentre(ops, input);
+  Render(ops);
+}
 
 void TMainForm::ShowResultTexts() {
   const CentreTexts& c = mSession.Centre();
