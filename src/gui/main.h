@@ -230,8 +230,8 @@ class TMainForm : public QMainWindow, private InventoryView {
   QAction* About1 = nullptr;
   QAction* Definedproperties1 = nullptr;
   QAction* Testdata1 = nullptr;
-  QMenu* Section1 = nullptr;     ///< "Section", beside the designed menus
-  QAction* Torsion1 = nullptr;   ///< "Torsion and section moduli ..."
+  QMenu* Section1 = nullptr;    ///< "Section", beside the designed menus
+  QAction* Torsion1 = nullptr;  ///< "Torsion and section moduli ..."
   QMenu* PopupMenu1 = nullptr;
   QAction* Delete1 = nullptr;
   QAction* Editproperties1 = nullptr;
