@@ -1,10 +1,12 @@
 // The batch tool's command line: parsing, the values' checks and the usage text.
 #include "cli/cli_options.h"
 
+#include <algorithm>
 #include <charconv>
 #include <string_view>
 
 #include "cli/run_cli.h"
+#include "core/analysis/elastic/poisson_table.h"
 #include "core/analysis/field_number.h"
 #include "core/analysis/number_text.h"
 #include "core/error.h"
@@ -14,7 +16,8 @@ namespace qv::cli {
 namespace {
 
 bool IsFlag(std::string_view command, std::string_view name) {
-  return (command == "colours" && name == "--all") || (command == "analyse" && name == "--json");
+  return (command == "colours" && name == "--all") ||
+         (command == "analyse" && (name == "--json" || name == "--torsion"));
 }
 
 // Options of the analyse command that take a value; null for anything else.
@@ -33,6 +36,7 @@ std::vector<std::string>* RepeatedValue(Options& o, std::string_view name) {
   if (o.command != "analyse") return nullptr;
   if (name == "--use") return &o.uses;
   if (name == "--material") return &o.materials;
+  if (name == "--nu") return &o.nus;
   return nullptr;
 }
 
@@ -78,6 +82,28 @@ MaterialOverride ReadMaterial(const std::string& text) {
   return m;
 }
 
+std::pair<std::string, double> ReadNu(const std::string& text,
+                                      const std::vector<std::string>& uses) {
+  const std::string prefix = "--nu '" + text + "': ";
+  const std::size_t equals = text.find('=');
+  if (equals == std::string::npos) throw Error(prefix + "expected LABEL=VALUE");
+  const std::string label = text.substr(0, equals);
+  if (label.empty()) throw Error(prefix + "the colour label is empty");
+  // Only the section's materials have a ratio that matters; a label that is not one is a typo.
+  if (std::find(uses.begin(), uses.end(), label) == uses.end()) {
+    throw Error(prefix + label + " is not a colour given with --use");
+  }
+  double nu = 0;
+  try {
+    nu = ReadReal(std::string_view(text).substr(equals + 1));
+  } catch (const Error& e) {
+    throw Error(prefix + e.what());
+  }
+  const std::string problem = PoissonTable::Problem(label, nu);
+  if (!problem.empty()) throw Error(prefix + problem);
+  return {label, nu};
+}
+
 }  // namespace
 
 std::string Decimal(std::int64_t value) {
@@ -113,7 +139,7 @@ Options ParseArguments(const std::vector<std::string>& args) {
 
     if (IsFlag(o.command, name)) {
       if (inlineValue) throw UsageError{"option " + name + " takes no value"};
-      (name == "--all" ? o.all : o.json) = true;
+      (name == "--all" ? o.all : name == "--json" ? o.json : o.torsion) = true;
       continue;
     }
     std::optional<std::string>* single = SingleValue(o, name);
@@ -142,6 +168,8 @@ Options ParseArguments(const std::vector<std::string>& args) {
   if (o.command == "analyse") {
     if (!o.width) throw UsageError{"option --width is required"};
     if (!o.height) throw UsageError{"option --height is required"};
+    // A ratio that would silently change nothing is more likely a forgotten --torsion.
+    if (!o.nus.empty() && !o.torsion) throw UsageError{"option --nu needs --torsion"};
   }
   return o;
 }
@@ -160,6 +188,7 @@ AnalyseValues ReadAnalyseValues(const Options& o) {
   }
   if (o.eps) v.eps = ReadRealOption("--eps", *o.eps);
   for (const std::string& text : o.materials) v.materials.push_back(ReadMaterial(text));
+  for (const std::string& text : o.nus) v.nus.push_back(ReadNu(text, o.uses));
   if (o.overlay) {
     const std::string ext = LowerExtensionOf(*o.overlay);
     if (ext != ".png" && ext != ".bmp") {
@@ -178,6 +207,7 @@ std::string CliUsage() {
        quorvane-cli analyse PICTURE --width MM --height MM --use LABEL [--use LABEL ...]
                     [--library FILE] [--material LABEL@NAME@E@RHO ...]
                     [--convention 0|1] [--eps DEGREES] [--json] [--overlay OUT.png|OUT.bmp]
+                    [--torsion [--nu LABEL=VALUE ...]]
        quorvane-cli --help
 
 colours    lists the colours of the BMP or PNG picture in the order the window finds them, one
@@ -211,6 +241,16 @@ analyse    analyses the section made of the colours given with --use and prints 
   --overlay OUT
            also saves the picture with the window's result overlay, as PNG or BMP by the
            extension of OUT.
+  --torsion
+           also computes the torsional stiffness GJ, the shear centre, the radii of gyration
+           and each material's extreme fibres and stress per unit moment. The report is
+           followed by a blank line and a block headed "EXTENDED SECTION VALUES"; with --json
+           the object gains the member "extended"; an overlay also marks the shear centre.
+           Poisson's ratios come from the section [poisson] of the --library file (0.3 for a
+           material without one).
+  --nu LABEL=VALUE
+           Poisson's ratio of the --use colour LABEL for this run (0 <= VALUE < 0.5); needs
+           --torsion. The library file is not changed.
 
 Exit status: 0 done; 1 the work failed (one line on standard error, nothing written);
 2 wrong command line (this text on standard error).

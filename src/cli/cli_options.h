@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "core/session.h"
@@ -27,6 +28,7 @@ struct Options {
   std::string picture;
   bool all = false;
   bool json = false;
+  bool torsion = false;
   std::optional<std::string> width;
   std::optional<std::string> height;
   std::optional<std::string> library;
@@ -35,6 +37,7 @@ struct Options {
   std::optional<std::string> overlay;
   std::vector<std::string> uses;
   std::vector<std::string> materials;
+  std::vector<std::string> nus;  ///< --nu LABEL=VALUE, as given
 };
 
 /// One --material LABEL@NAME@E@RHO.
@@ -51,6 +54,8 @@ struct AnalyseValues {
   int convention = DorvastPelkam;
   double eps = 1.0;
   std::vector<MaterialOverride> materials;
+  /// --nu: Poisson's ratios by label, in the order given (a later one wins).
+  std::vector<std::pair<std::string, double>> nus;
 };
 
 /// Reads the arguments after the program name; throws UsageError.

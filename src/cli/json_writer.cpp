@@ -157,6 +157,64 @@ std::string MaterialsJson(const SectionSession& s) {
   return out + (first ? "]" : "\n  ]");
 }
 
+std::string RangeJson(const FibreRange& r) {
+  return JsonObject({{"min", JsonNumber(r.min)}, {"max", JsonNumber(r.max)}});
+}
+
+// The torsion values, one member a line; each material on a line of its own like the analysis'.
+std::string ExtendedJson(const ElasticResult& e) {
+  std::string materials = "[";
+  for (std::size_t i = 0; i < e.materials.size(); ++i) {
+    const MaterialModuli& m = e.materials[i];
+    materials += i == 0 ? "\n      " : ",\n      ";
+    materials += JsonObject({{"label", JsonString(m.label)},
+                             {"name", JsonString(m.name)},
+                             {"e", JsonNumber(m.E)},
+                             {"nu", JsonNumber(m.nu)},
+                             {"g", JsonNumber(m.G)},
+                             {"pixels", JsonInteger(m.pixels)},
+                             {"fibres_mm", JsonObject({{"y", RangeJson(m.y)},
+                                                       {"z", RangeJson(m.z)},
+                                                       {"axis1", RangeJson(m.axis1)},
+                                                       {"axis2", RangeJson(m.axis2)}})},
+                             {"stress_per_moment", JsonObject({{"eiyy", RangeJson(m.stressY)},
+                                                               {"eizz", RangeJson(m.stressZ)},
+                                                               {"ei1", RangeJson(m.stress1)},
+                                                               {"ei2", RangeJson(m.stress2)}})}});
+  }
+  materials += e.materials.empty() ? "]" : "\n    ]";
+  const std::string estimate =
+      e.HasErrorEstimate
+          ? JsonObject({{"gj", JsonNumber(e.GJErrorEstimate)},
+                        {"gj_relative", JsonNumber(e.GJ > 0 ? e.GJErrorEstimate / e.GJ : 0.0)},
+                        {"shear_centre_mm", JsonNumber(e.ShearCentreErrorEstimate)},
+                        {"order", JsonNumber(e.ObservedOrder)}})
+          : "null";
+  const Members members = {
+      {"gj", JsonNumber(e.GJ)},
+      {"shear_centre", JsonObject({{"hor_mm", JsonNumber(e.ShearCentreHor)},
+                                   {"ver_mm", JsonNumber(e.ShearCentreVer)},
+                                   {"y_mm", JsonNumber(e.ShearCentreY)},
+                                   {"z_mm", JsonNumber(e.ShearCentreZ)}})},
+      {"radius_y_mm", JsonNumber(e.RadiusY)},
+      {"radius_z_mm", JsonNumber(e.RadiusZ)},
+      {"torsion_pixel_mm",
+       JsonObject({{"hor", JsonNumber(e.CellWidthMm)}, {"ver", JsonNumber(e.CellHeightMm)}})},
+      {"torsion_coarsening", JsonInteger(e.Coarsening)},
+      {"torsion_cells", JsonInteger(e.Cells)},
+      {"torsion_parts", JsonInteger(e.Parts)},
+      {"torsion_iterations", JsonInteger(e.Iterations)},
+      {"torsion_error_estimate", estimate},
+      {"materials", materials},
+  };
+  std::string out = "{";
+  for (std::size_t i = 0; i < members.size(); ++i) {
+    out += i == 0 ? "\n    " : ",\n    ";
+    out += JsonString(members[i].first) + ": " + members[i].second;
+  }
+  return out + "\n  }";
+}
+
 }  // namespace
 
 std::string AnalysisJson(const SectionSession& s, const AnalyseValues& v) {
@@ -164,7 +222,7 @@ std::string AnalysisJson(const SectionSession& s, const AnalyseValues& v) {
   const SectionBounds& b = s.Bounds();
   const CentreTexts& c = s.Centre();
   const StiffnessTexts& t = s.Stiffness();
-  const Members members = {
+  Members members = {
       {"picture", JsonString(FileNameOf(s.PictureFile()))},
       {"width_text", JsonString(v.size.widthText)},
       {"height_text", JsonString(v.size.heightText)},
@@ -213,6 +271,7 @@ std::string AnalysisJson(const SectionSession& s, const AnalyseValues& v) {
                             {"ei2", JsonString(t.hintEI2)}})},
       {"materials", MaterialsJson(s)},
   };
+  if (s.Elastic()) members.emplace_back("extended", ExtendedJson(*s.Elastic()));
   std::string out = "{";
   for (std::size_t i = 0; i < members.size(); ++i) {
     out += i == 0 ? "\n  " : ",\n  ";

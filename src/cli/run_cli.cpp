@@ -26,6 +26,7 @@
 #include "cli/cli_options.h"
 #include "cli/json_writer.h"
 #include "core/analysis/edge_smoothing.h"
+#include "core/analysis/elastic/extended_report.h"
 #include "core/analysis/overlay.h"
 #include "core/dd_props.h"
 #include "core/error.h"
@@ -216,6 +217,13 @@ std::string AnalyseText(const Options& o, ProgressLine& progress) {
   SectionSession session;
   session.SetLibrary(o.library ? LoadLibrary(*o.library) : std::make_unique<TPROPClass>());
   for (const MaterialOverride& m : v.materials) ApplyMaterial(session.EditLibrary(), m);
+  if (o.torsion) {
+    // Read only for --torsion, so that without it nothing about a run changes.
+    PoissonTable poisson;
+    if (o.library) poisson.Load(*o.library);
+    for (const auto& [label, nu] : v.nus) poisson.Set(label, nu);
+    session.SetPoissonTable(std::move(poisson));
+  }
   ProgramSettings settings = session.Settings();
   settings.SignConvention = v.convention;
   settings.AngleTolerance = v.eps;
@@ -241,16 +249,27 @@ std::string AnalyseText(const Options& o, ProgressLine& progress) {
   std::vector<std::string> messages;
   session.Analyse(v.size, progress.For("analysis"), &messages);
   if (!messages.empty()) throw Error(messages.front());
+  if (o.torsion) session.ComputeElastic(progress.For("torsion"));
 
   std::string text = o.json ? cli::AnalysisJson(session, v) : session.ReportText();
+  if (!o.json && session.Elastic()) {
+    text +=
+        "\r\n" + JoinCrLf(ExtendedReport(*session.Elastic(), session.Settings().SignConvention));
+  }
 
   if (o.overlay) {
     GuiApplicationScope gui;
     const OverlayInput input =
         MakeOverlayInput(session.Picture().Width(), session.Picture().Height(), session.Bounds(),
                          session.Result(), session.Settings());
-    session.DrawOnPicture(
-        [&input](PixelGrid& picture) { RenderOverlay(DrawResultOverlay(input), picture); });
+    OverlayOps ops = DrawResultOverlay(input);
+    if (const std::optional<ElasticResult>& elastic = session.Elastic()) {
+      const OverlayOps marker =
+          DrawShearCentre(input, elastic->ShearCentreHor, elastic->ShearCentreVer,
+                          session.Result().Dx, session.Result().Dy);
+      ops.insert(ops.end(), marker.begin(), marker.end());
+    }
+    session.DrawOnPicture([&ops](PixelGrid& picture) { RenderOverlay(ops, picture); });
     // Written through a temporary that replaces the target only when complete.
     SavePicture(session.Picture(), *o.overlay);
   }

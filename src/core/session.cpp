@@ -5,8 +5,8 @@
 #include <cctype>
 #include <filesystem>
 
-#include "core/error.h"
 #include "core/analysis/colour_label.h"
+#include "core/error.h"
 #include "core/picture/picture_reader.h"
 #include "core/settings/save_location.h"
 
@@ -28,7 +28,9 @@ std::vector<std::string> SectionSession::LoadSettings(const std::string& program
       !std::filesystem::exists(SettingsFilePath(mSettingsProgramPath), ec)) {
     readFrom = programPath;
   }
-  return qv::LoadSettings(readFrom, mSettings, mMaterialLibrary);
+  std::vector<std::string> messages = qv::LoadSettings(readFrom, mSettings, mMaterialLibrary);
+  LoadPoissonTable(messages);
+  return messages;
 }
 
 void SectionSession::SaveSettings() {
@@ -41,6 +43,7 @@ void SectionSession::SaveSettings() {
     mMaterialLibrary->FileName = target;
   }
   qv::SaveSettings(mSettingsProgramPath, mSettings, mMaterialLibrary.get());
+  SavePoissonTable();
 }
 
 void SectionSession::ChangeSettings(const ProgramSettings& changed) {
@@ -99,6 +102,7 @@ bool SectionSession::LoadPicture() {
   mPictureStamp = stamp;
   mPictureChanged = false;
   mPictureFresh = true;
+  mHiddenBut.reset();
   return true;
 }
 
@@ -130,6 +134,7 @@ void SectionSession::HideColoursBut(const std::string& label, const ProgressFn& 
   // what the user asked for; F3 or any reload brings the others back.
   mPictureChanged = true;
   const std::optional<std::uint32_t> keep = PixelColourOfLabel(label);
+  mHiddenBut = label;
   const int w = mPicture.Width();
   const int h = mPicture.Height();
   const auto total = static_cast<std::int64_t>(mPicture.Size());
@@ -143,6 +148,8 @@ void SectionSession::HideColoursBut(const std::string& label, const ProgressFn& 
 }
 
 void SectionSession::ResetResults() {
+  mAnalysed.reset();
+  mElastic.reset();
   mFound.Clear();
   if (mMaterialLibrary) {
     for (TPROPRec& entry : *mMaterialLibrary) {
@@ -182,8 +189,8 @@ void SectionSession::ColourInventory(InventoryView* view) {
   if (view) {
     progress = [view](std::int64_t done, std::int64_t total) { view->Progress(done, total); };
   }
-  mFound = FoundColours(
-      ScanColourBounds(mPicture, mSettings.IgnoreDollarColours, progress, mThreads));
+  mFound =
+      FoundColours(ScanColourBounds(mPicture, mSettings.IgnoreDollarColours, progress, mThreads));
   if (view) {
     view->InventoryFinished();
     view->SetBusy(false);
@@ -274,6 +281,8 @@ SectionSession::AnalyseOutcome SectionSession::Analyse(const SectionSize& size,
   }
   if (mMaterialList.empty()) return AnalyseOutcome::NoMaterialSelected;
   mPictureFresh = false;
+  mAnalysed.reset();
+  mElastic.reset();
 
   if (mMaterialLibrary) {
     mMoments = ScanMoments(mPicture, *mMaterialLibrary, progress, mThreads);
@@ -301,6 +310,9 @@ SectionSession::AnalyseOutcome SectionSession::Analyse(const SectionSize& size,
   input.library = mMaterialLibrary.get();
   input.signConvention = mSettings.SignConvention;
   mReport = SectionReport(mCentre, mStiffness, input);
+  mAnalysed = AnalysedSection{
+      size,       mPictureSource, mPictureStamp,      mPicture.Width(), mPicture.Height(),
+      mHiddenBut, mBounds,        MaterialsInUseNow()};
   return AnalyseOutcome::Done;
 }
 

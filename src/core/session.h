@@ -5,12 +5,16 @@
 // state some flow of the program produces.
 #pragma once
 
+#include <atomic>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "core/analysis/elastic/poisson_table.h"
+#include "core/analysis/elastic/section_solver.h"
 #include "core/analysis/found_colours.h"
 #include "core/analysis/integration.h"
 #include "core/analysis/inventory.h"
@@ -158,7 +162,53 @@ class SectionSession {
   AnalyseOutcome Analyse(const SectionSize& size, const ProgressFn& progress = {},
                          std::vector<std::string>* messages = nullptr);
 
+  // --- torsion, shear centre and section moduli (session_elastic.cpp) ------------------------
+  /// The Poisson's ratios of the materials: the library file's section "[poisson]", read by
+  /// LoadSettings right after the library and written by SaveSettings right after it.
+  const PoissonTable& Poisson() const { return mPoisson; }
+  /// The extended values of the last analysis, once ComputeElastic has given them. Gone with
+  /// the analysis results (ResetResults, every Analyse) and with any change of a ratio.
+  const std::optional<ElasticResult>& Elastic() const { return mElastic; }
+  /// An analysis is done and its results stand, so ComputeElastic has something to work on.
+  bool ElasticOffered() const { return mAnalysed.has_value(); }
+  /// Sets the Poisson's ratio of `label`; a changed value drops Elastic. Throws Error, changing
+  /// nothing, for a ratio outside 0 <= nu < 0.5 or a label the library file cannot hold.
+  void SetPoissonRatio(const std::string& label, double nu);
+  /// Replaces every ratio (the batch tool: the --library file's section and --nu); drops Elastic.
+  void SetPoissonTable(PoissonTable table);
+
+  enum class ElasticOutcome { Done, Cancelled };
+  /// Solves the torsion of the last analysis -- its picture, bounds, materials in use and size --
+  /// and keeps the result as Elastic. The solver needs the file's own pixels: a picture drawn
+  /// over is read again first (the caller draws the overlay again afterwards), and one that was
+  /// analysed with the other colours hidden is hidden again. `progress` is called on this thread
+  /// during the solve; setting `*cancel` stops it (Cancelled, Elastic stays empty). Throws Error
+  /// without an analysis, when the section, its materials or the picture file changed since, or
+  /// when the solver refuses the section.
+  ElasticOutcome ComputeElastic(const ProgressFn& progress = {},
+                                const std::atomic<bool>* cancel = nullptr);
+
  private:
+  // What an analysis worked on, so that the torsion solve can insist on the same section.
+  struct AnalysedMaterial {
+    std::string label;
+    double E = 0;
+    friend bool operator==(const AnalysedMaterial&, const AnalysedMaterial&) = default;
+  };
+  struct AnalysedSection {
+    SectionSize size;
+    std::string picture;
+    FileStamp stamp;
+    int width = 0;
+    int height = 0;
+    std::optional<std::string> hiddenBut;
+    SectionBounds bounds;
+    std::vector<AnalysedMaterial> materials;
+  };
+  std::vector<AnalysedMaterial> MaterialsInUseNow() const;
+  void LoadPoissonTable(std::vector<std::string>& messages);
+  void SavePoissonTable();
+
   ProgramSettings mSettings;
   std::string mSettingsProgramPath;  // whose settings file SaveSettings writes; "" before Load
   std::string mUserFolder;
@@ -174,12 +224,17 @@ class SectionSession {
   std::vector<std::string> mReport;
   SectionMoments mMoments;
   PixelGrid mPicture;
-  std::string mPictureSource;  // the file mPicture was read from
-  FileStamp mPictureStamp;     // that file as it was when read
+  std::string mPictureSource;    // the file mPicture was read from
+  FileStamp mPictureStamp;       // that file as it was when read
   bool mPictureChanged = false;  // pixels were changed since the read (drawings, F2)
   bool mPictureFresh = false;
   bool mInventoryDone = false;
   int mThreads = 0;
+  std::optional<std::string> mHiddenBut;     // HideColoursBut's label since the last read
+  std::optional<AnalysedSection> mAnalysed;  // the last analysis, while its results stand
+  PoissonTable mPoisson;
+  bool mPoissonLoadFailed = false;  // the file's ratios could not be read: never written back
+  std::optional<ElasticResult> mElastic;
 };
 
 }  // namespace qv

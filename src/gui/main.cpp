@@ -372,6 +372,7 @@ void TMainForm::BuildMenus() {
   Testdata1->setObjectName("Testdata1");
   Testdata1->setVisible(false);
   connect(Testdata1, &QAction::triggered, this, [this] { Guarded([this] { Testdata1Click(); }); });
+  BuildSectionMenu();
 }
 
 void TMainForm::BuildStatusBar() {
@@ -534,6 +535,7 @@ void TMainForm::SetBusy(bool busy) {
   ListBox1->setEnabled(!busy);
   File1->setEnabled(!busy);
   Info1->setEnabled(!busy);
+  Section1->setEnabled(!busy);
   WaitPanel->setVisible(busy);
   if (busy) {
     WaitPanel->raise();
@@ -860,7 +862,12 @@ PixelGrid TMainForm::ShownPicture() const { return mLayer.Composed(mSession.Pict
 
 void TMainForm::DrawSectionFrame() { Render(qv::DrawSectionFrame(CurrentOverlayInput())); }
 
-void TMainForm::DrawResultOverlay() { Render(qv::DrawResultOverlay(CurrentOverlayInput())); }
+void TMainForm::DrawResultOverlay() {
+  const OverlayInput input = CurrentOverlayInput();
+  OverlayOps ops = qv::DrawResultOverlay(input);
+  AddShearCentre(ops, input);
+  Render(ops);
+}
 
 void TMainForm::ShowResultTexts() {
   const CentreTexts& c = mSession.Centre();

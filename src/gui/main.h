@@ -108,6 +108,14 @@ class TMainForm : public QMainWindow, private InventoryView {
   void Testdata1Click();
   void SpeedButton2Click();  ///< "Select graphics font"
 
+  // The extended values (main_section.cpp).
+  /// Menu "Section" > "Torsion and section moduli ...": the dialog over the last analysis, or
+  /// a note that there is none yet.
+  void Torsion1Click();
+  /// Wipes the drawings and draws the result overlay again, with the shear centre's marker
+  /// while the session holds one.
+  void RedrawResultOverlay();
+
   QTimer UpdateTimer;
   QTimer Timer1;
   QTimer Timer2;
@@ -134,6 +142,9 @@ class TMainForm : public QMainWindow, private InventoryView {
   void BuildControls();
   void BuildMenus();
   void BuildStatusBar();
+  void BuildSectionMenu();
+  /// Appends the shear centre's marker when the session has computed one.
+  void AddShearCentre(OverlayOps& ops, const OverlayInput& input) const;
   void ApplyGraphicsFont();
   void ShowPicture();
   /// The picture's size labels, shape alert and (optionally) the small-picture warning.
@@ -221,6 +232,8 @@ class TMainForm : public QMainWindow, private InventoryView {
   QAction* About1 = nullptr;
   QAction* Definedproperties1 = nullptr;
   QAction* Testdata1 = nullptr;
+  QMenu* Section1 = nullptr;    ///< "Section", beside the designed menus
+  QAction* Torsion1 = nullptr;  ///< "Torsion and section moduli ..."
   QMenu* PopupMenu1 = nullptr;
   QAction* Delete1 = nullptr;
   QAction* Editproperties1 = nullptr;

@@ -15,11 +15,14 @@
 #include <vector>
 
 #include "cli/run_cli.h"
+#include "core/analysis/elastic/extended_report.h"
+#include "core/analysis/number_text.h"
 #include "core/picture/picture_reader.h"
 #include "imaging/picture_image.h"
 #include "support/bmp_writer.h"
 #include "support/grid_builder.h"
 #include "support/restricted_run.h"
+#include "support/section_pictures.h"
 
 namespace qv::test {
 namespace {
@@ -341,6 +344,7 @@ class RunCliFailureTest : public RunCliTest, public ::testing::WithParamInterfac
     WriteAll(dir.File("notes.txt"), "not a picture\n");
     WriteAll(dir.File("line.bmp"), EncodeBmp24(MakeGrid(20, 10, kWhite, {{4, 1, 4, 8, kRed}})));
     WriteAll(dir.File("bad.ini"), "[properties]\r\nn=1\r\n1=1@clRed@steel@2l0000@7850\r\n");
+    WriteAll(dir.File("badnu.ini"), "[properties]\r\nn=0\r\n[poisson]\r\nclRed=x\r\n");
     std::filesystem::create_directory(dir.File("folder.png"));
   }
   std::string WithFolder(std::string text) const {
@@ -544,6 +548,234 @@ TEST_F(RunCliTest, OverlayOnAFullDiskFailsAndKeepsTheOldFile) {
   EXPECT_EQ(ReadAll(out), "the overlay of yesterday");
   EXPECT_EQ(FilesIn(dir.Path()), before);
 }
+
+// --- torsion, shear centre and section moduli ------------------------------------------------
+
+TEST_F(RunCliTest, TorsionGivesGJOfARectangleWithinTheManualsAccuracy) {
+  // 80 x 40 pixels at 1 mm: 40 pixels across the thin side, so within 0.2 % of the series.
+  const std::string path = dir.File("plate.bmp");
+  WriteAll(path, EncodeBmp24(MakeGrid(90, 50, kWhite, {{5, 5, 84, 44, kRed}})));
+  const CliRun run = RunTool({"analyse", path, "--width", "80", "--height", "40", "--use", "clRed",
+                              "--material", "clRed@steel@210000@7850", "--torsion", "--json"});
+  ASSERT_EQ(run.code, 0) << run.err;
+  const QJsonObject json = ParseJson(run.out);
+  const QJsonObject extended = json["extended"].toObject();
+  const double G = 210000 / 2.6;
+  EXPECT_NEAR(extended["gj"].toDouble() / (G * RectangleTorsionConstant(80, 40)), 1, 0.002);
+  // A rectangle's shear centre is its middle, exactly. NC is the pixel of the mean (44.5, 24.5),
+  // rounded half to even: (44, 24), whose centre lies 39.5 and 19.5 mm from UL.
+  const QJsonObject centre = extended["shear_centre"].toObject();
+  EXPECT_NEAR(centre["hor_mm"].toDouble(), 40, 1e-8);
+  EXPECT_NEAR(centre["ver_mm"].toDouble(), 20, 1e-8);
+  EXPECT_NEAR(centre["y_mm"].toDouble(), -(40 - 39.5), 1e-8);
+  EXPECT_NEAR(centre["z_mm"].toDouble(), 20 - 19.5, 1e-8);
+  EXPECT_DOUBLE_EQ(extended["radius_y_mm"].toDouble(),
+                   std::sqrt(json["eiyy"].toDouble() / json["ea"].toDouble()));
+  EXPECT_DOUBLE_EQ(extended["radius_z_mm"].toDouble(),
+                   std::sqrt(json["eizz"].toDouble() / json["ea"].toDouble()));
+  EXPECT_EQ(extended["torsion_pixel_mm"].toObject()["hor"].toDouble(), 1);
+  EXPECT_EQ(extended["torsion_pixel_mm"].toObject()["ver"].toDouble(), 1);
+  EXPECT_EQ(extended["torsion_coarsening"].toInt(), 1);
+  EXPECT_EQ(extended["torsion_cells"].toInt(), 3200);
+  EXPECT_EQ(extended["torsion_parts"].toInt(), 1);
+  const QJsonObject estimate = extended["torsion_error_estimate"].toObject();
+  EXPECT_GT(estimate["gj"].toDouble(), 0);
+  EXPECT_DOUBLE_EQ(estimate["gj_relative"].toDouble(),
+                   estimate["gj"].toDouble() / extended["gj"].toDouble());
+  // The estimate is of the same size as the true error (the series converges to 1e-15).
+  const double error = std::abs(extended["gj"].toDouble() - G * RectangleTorsionConstant(80, 40));
+  EXPECT_LT(estimate["gj"].toDouble(), 3 * error);
+  EXPECT_GT(estimate["gj"].toDouble(), error / 3);
+
+  const QJsonArray materials = extended["materials"].toArray();
+  ASSERT_EQ(materials.size(), 1);
+  const QJsonObject steel = materials[0].toObject();
+  EXPECT_EQ(steel["label"].toString(), "clRed");
+  EXPECT_EQ(steel["nu"].toDouble(), 0.3);
+  EXPECT_DOUBLE_EQ(steel["g"].toDouble(), G);
+  EXPECT_EQ(steel["pixels"].toInt(), 3200);
+  // Fibres from the centre of the NC pixel to the plate's edges, y positive to the left.
+  const QJsonObject fibres = steel["fibres_mm"].toObject();
+  EXPECT_EQ(fibres["y"].toObject()["min"].toDouble(), -40.5);
+  EXPECT_EQ(fibres["y"].toObject()["max"].toDouble(), 39.5);
+  EXPECT_EQ(fibres["z"].toObject()["min"].toDouble(), -19.5);
+  EXPECT_EQ(fibres["z"].toObject()["max"].toDouble(), 20.5);
+  EXPECT_DOUBLE_EQ(steel["stress_per_moment"].toObject()["eizz"].toObject()["max"].toDouble(),
+                   210000 * 20.5 / json["eizz"].toDouble());
+}
+
+TEST_F(RunCliTest, TorsionAppendsItsBlockToTheUnchangedReport) {
+  const CliRun plain = RunTool(Analyse());
+  const CliRun torsion = RunTool(Analyse({"--torsion"}));
+  ASSERT_EQ(torsion.code, 0) << torsion.err;
+  EXPECT_EQ(torsion.err, "");
+  ASSERT_EQ(torsion.out.substr(0, plain.out.size()), plain.out);
+  const std::string block = torsion.out.substr(plain.out.size());
+  EXPECT_EQ(block.rfind("\r\n" + std::string(kExtendedReportTitle) + "\r\n\r\n", 0), 0u) << block;
+  for (const char* heading :
+       {"\r\ntorsional stiffness:\r\n    GJ   = ",
+        "\r\n\r\nshear centre SC at position:\r\n    hor  = 50.00 mm",
+        "\r\n\r\nradii of gyration:\r\n", "\r\n\r\nsteel (clRed): E = 210000 N/mm^2, nu = 0.3, "}) {
+    EXPECT_NE(block.find(heading), std::string::npos) << heading << "\n" << block;
+  }
+  EXPECT_EQ(block.substr(block.size() - 2), "\r\n");
+  EXPECT_EQ(block.find('\n', 0), 1u);  // every line ends in CR LF
+  EXPECT_EQ(std::count(block.begin(), block.end(), '\n'),
+            std::count(block.begin(), block.end(), '\r'));
+  // The GJ line carries the value of the JSON.
+  const QJsonObject json = ParseJson(RunTool(Analyse({"--torsion", "--json"})).out);
+  const std::string gj = FormatGeneral(json["extended"].toObject()["gj"].toDouble(), 5, 3);
+  EXPECT_NE(block.find("    GJ   = " + gj + " Nmm^2\r\n"), std::string::npos) << block;
+}
+
+TEST_F(RunCliTest, WithoutTorsionNothingChangesNotEvenForABrokenRatio) {
+  const std::string library = dir.File("lib.ini");
+  const std::string text =
+      "[properties]\r\nn=1\r\n1=1@clRed@steel@210000@7850\r\n[poisson]\r\nclRed=0.9\r\n";
+  WriteAll(library, text);
+  const std::vector<std::string> base = {"analyse", rect,    "--width", "100",       "--height",
+                                         "40",      "--use", "clRed",   "--library", library};
+  const CliRun withRatio = RunTool(base);
+  WriteAll(library, "[properties]\r\nn=1\r\n1=1@clRed@steel@210000@7850\r\n");
+  const CliRun without = RunTool(base);
+  ASSERT_EQ(without.code, 0) << without.err;
+  EXPECT_EQ(withRatio.code, 0);
+  EXPECT_EQ(withRatio.out, without.out);
+  EXPECT_EQ(withRatio.err, "");
+  const CliRun json = RunTool(Concat(base, {"--json"}));
+  EXPECT_FALSE(ParseJson(json.out).contains("extended"));
+}
+
+TEST_F(RunCliTest, RatiosComeFromTheLibraryAndNuOverridesThemForTheRun) {
+  const std::string library = dir.File("lib.ini");
+  const std::string text =
+      "[properties]\r\nn=1\r\n1=1@clRed@steel@210000@7850\r\n[poisson]\r\nclred=0.1\r\n";
+  WriteAll(library, text);
+  const std::vector<std::string> base = {"analyse",   rect,    "--width",   "100",
+                                         "--height",  "40",    "--use",     "clRed",
+                                         "--library", library, "--torsion", "--json"};
+  const auto nuOf = [](const CliRun& run) {
+    return ParseJson(run.out)["extended"]
+        .toObject()["materials"]
+        .toArray()[0]
+        .toObject()["nu"]
+        .toDouble();
+  };
+  const CliRun fromFile = RunTool(base);
+  ASSERT_EQ(fromFile.code, 0) << fromFile.err;
+  EXPECT_EQ(nuOf(fromFile), 0.1);  // the file's keys match in any letter case
+  const CliRun overridden = RunTool(Concat(base, {"--nu", "clRed=0.4", "--nu=clRed=0.2"}));
+  ASSERT_EQ(overridden.code, 0) << overridden.err;
+  EXPECT_EQ(nuOf(overridden), 0.2);   // the last one given
+  EXPECT_EQ(ReadAll(library), text);  // never written
+}
+
+TEST_F(RunCliTest, NuChangesGAndMovesTheShearCentreOfATwoMaterialSection) {
+  // Two plates side by side, of equal E: with equal G the section is mirror-symmetric, so the
+  // shear centre lies in the middle; a softer right plate in shear moves it.
+  const std::string path = dir.File("pair.bmp");
+  WriteAll(path,
+           EncodeBmp24(MakeGrid(70, 30, kWhite, {{5, 5, 34, 24, kRed}, {35, 5, 64, 24, kBlue}})));
+  const std::vector<std::string> base = {"analyse",    path,
+                                         "--width",    "60",
+                                         "--height",   "20",
+                                         "--use",      "clRed",
+                                         "--use",      "clBlue",
+                                         "--material", "clRed@a@100000@1",
+                                         "--material", "clBlue@b@100000@1",
+                                         "--torsion",  "--json",
+                                         "--nu",       "clRed=0"};
+  const QJsonObject same =
+      ParseJson(RunTool(Concat(base, {"--nu", "clBlue=0"})).out)["extended"].toObject();
+  const QJsonObject soft =
+      ParseJson(RunTool(Concat(base, {"--nu", "clBlue=0.45"})).out)["extended"].toObject();
+  EXPECT_NEAR(same["shear_centre"].toObject()["hor_mm"].toDouble(), 30, 1e-8);
+  EXPECT_DOUBLE_EQ(soft["materials"].toArray()[1].toObject()["g"].toDouble(), 100000 / 2.9);
+  EXPECT_EQ(soft["materials"].toArray()[0].toObject()["g"].toDouble(), 50000);
+  EXPECT_LT(soft["gj"].toDouble(), same["gj"].toDouble());
+  EXPECT_GT(std::abs(soft["shear_centre"].toObject()["hor_mm"].toDouble() - 30), 0.01);
+  EXPECT_NEAR(soft["shear_centre"].toObject()["ver_mm"].toDouble(), 10, 1e-8);
+}
+
+TEST_F(RunCliTest, OverlayWithTorsionMarksTheShearCentre) {
+  // A channel open to the right: its shear centre lies left of the web, outside the section.
+  const std::string path = dir.File("channel.bmp");
+  WriteAll(
+      path,
+      EncodeBmp24(MakeGrid(
+          400, 400, kWhite,
+          {{150, 100, 169, 299, kRed}, {170, 100, 269, 119, kRed}, {170, 280, 269, 299, kRed}})));
+  const std::vector<std::string> base = {"analyse",  path,  "--width", "120",
+                                         "--height", "200", "--use",   "clRed"};
+  const CliRun plain = RunTool(Concat(base, {"--overlay", dir.File("plain.png")}));
+  const CliRun marked =
+      RunTool(Concat(base, {"--torsion", "--json", "--overlay", dir.File("sc.png")}));
+  ASSERT_EQ(plain.code, 0) << plain.err;
+  ASSERT_EQ(marked.code, 0) << marked.err;
+  const QJsonObject centre =
+      ParseJson(marked.out)["extended"].toObject()["shear_centre"].toObject();
+  const double hor = centre["hor_mm"].toDouble();
+  ASSERT_LT(hor, 0);  // outside the web
+  const int x = static_cast<int>(std::lround(150 + hor - 0.5));
+  const int y = static_cast<int>(std::lround(100 + centre["ver_mm"].toDouble() - 0.5));
+  const PixelGrid withMarker = ReadPng(dir.File("sc.png"));
+  const PixelGrid without = ReadPng(dir.File("plain.png"));
+  constexpr std::uint32_t kFuchsia = 0x00FF00FF;
+  // The diamond's corners lie 8 pixels from the centre on the axes.
+  EXPECT_TRUE(AnyPixel(withMarker, x + 7, y - 1, x + 9, y + 1, kFuchsia));
+  EXPECT_TRUE(AnyPixel(withMarker, x - 1, y - 9, x + 1, y - 7, kFuchsia));
+  EXPECT_FALSE(AnyPixel(without, 0, 0, 399, 399, kFuchsia));
+  // Apart from the marker and its label the pictures are the same.
+  int differing = 0;
+  for (int py = 0; py < 400; ++py) {
+    for (int px = 0; px < 400; ++px) {
+      if (withMarker.At(px, py) != without.At(px, py)) {
+        ++differing;
+        EXPECT_EQ(withMarker.At(px, py), kFuchsia) << px << "," << py;
+        if (differing > 3) break;
+      }
+    }
+  }
+  EXPECT_GT(differing, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Torsion, RunCliFailureTest,
+    ::testing::Values(
+        FailureCase{"NuWithoutTorsion",
+                    Concat({"analyse", "{dir}/rect.bmp", "--nu", "clRed=0.2"}, kGood), 2,
+                    "option --nu needs --torsion\n"},
+        FailureCase{"TorsionIsNoColoursOption",
+                    {"colours", "{dir}/rect.bmp", "--torsion"},
+                    2,
+                    "unknown option '--torsion' for colours\n"},
+        FailureCase{"NuOfHalf",
+                    Concat({"analyse", "{dir}/rect.bmp", "--torsion", "--nu", "clRed=0.5"}, kGood),
+                    1,
+                    "--nu 'clRed=0.5': The Poisson's ratio of clRed must be at least 0 and "
+                    "below 0.5, not 0.5.\n"},
+        FailureCase{"NegativeNu",
+                    Concat({"analyse", "{dir}/rect.bmp", "--torsion", "--nu", "clRed=-0.1"}, kGood),
+                    1,
+                    "--nu 'clRed=-0.1': The Poisson's ratio of clRed must be at least 0 and "
+                    "below 0.5, not -0.1.\n"},
+        FailureCase{"NuNotANumber",
+                    Concat({"analyse", "{dir}/rect.bmp", "--torsion", "--nu", "clRed=0,3"}, kGood),
+                    1, "--nu 'clRed=0,3': '0,3' is not a valid floating point value\n"},
+        FailureCase{"NuWithoutValue",
+                    Concat({"analyse", "{dir}/rect.bmp", "--torsion", "--nu", "clRed"}, kGood), 1,
+                    "--nu 'clRed': expected LABEL=VALUE\n"},
+        FailureCase{"NuOfAColourNotInUse",
+                    Concat({"analyse", "{dir}/rect.bmp", "--torsion", "--nu", "clBlue=0.2"}, kGood),
+                    1, "--nu 'clBlue=0.2': clBlue is not a colour given with --use\n"},
+        FailureCase{
+            "LibraryWithABadRatio",
+            Concat({"analyse", "{dir}/rect.bmp", "--torsion", "--library", "{dir}/badnu.ini"},
+                   kGood),
+            1,
+            "The Poisson's ratio of clRed in {dir}/badnu.ini cannot be read: 'x' is not "
+            "a valid floating point value\n"}),
+    [](const ::testing::TestParamInfo<FailureCase>& info) { return info.param.what; });
 
 }  // namespace
 }  // namespace qv::test

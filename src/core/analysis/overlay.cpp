@@ -105,6 +105,9 @@ void OverlayDrawing::DrawMarker(PixelPoint p, ColourValue colour, MarkerKind kin
   if (kind == MarkerKind::Cross) {
     AddLine({Point(x - 5, y), Point(x + 5, y)}, colour);
     AddLine({Point(x, y - 5), Point(x, y + 5)}, colour);
+  } else if (kind == MarkerKind::Diamond) {
+    AddLine({Point(x, y - 8), Point(x + 8, y), Point(x, y + 8), Point(x - 8, y), Point(x, y - 8)},
+            colour);
   } else {
     mOps.emplace_back(EllipseOp{Point(x - 5, y - 5), Point(x + 5, y + 5), colour, mPenWidth});
   }
@@ -239,6 +242,29 @@ OverlayOps DrawSectionFrame(const OverlayInput& input) {
 OverlayOps DrawResultOverlay(const OverlayInput& input) {
   OverlayDrawing drawing(input);
   drawing.DrawResultOverlay();
+  return drawing.TakeOps();
+}
+
+std::optional<PixelPoint> PixelOfPoint(const SectionBounds& bounds, double horMm, double verMm,
+                                       double dx, double dy) {
+  if (!(dx > 0) || !(dy > 0)) return std::nullopt;
+  // Pixel x covers x .. x + 1 in these units, so its centre is x + 0.5.
+  const double x = bounds.xmin + horMm / dx - 0.5;
+  const double y = bounds.ymin + verMm / dy - 0.5;
+  if (!std::isfinite(x) || !std::isfinite(y)) return std::nullopt;
+  return PixelPoint{RoundEven(x), RoundEven(y)};
+}
+
+OverlayOps DrawShearCentre(const OverlayInput& input, double horMm, double verMm, double dx,
+                           double dy) {
+  const std::optional<PixelPoint> at = PixelOfPoint(input.Bounds, horMm, verMm, dx, dy);
+  if (!at) return {};
+  OverlayDrawing drawing(input);
+  drawing.DrawMarker(*at, kShearCentreColour, MarkerKind::Diamond);
+  // Below and to the right, where none of the result overlay's labels go.
+  drawing.DrawLabel(Point(std::int64_t{at->x} + R(0.025 * input.Width),
+                          std::int64_t{at->y} + R(0.01 * input.Height)),
+                    " SC ", kShearCentreColour);
   return drawing.TakeOps();
 }
 

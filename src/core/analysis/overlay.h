@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -78,7 +79,12 @@ struct LabelOp {
 using DrawOp = std::variant<PolylineOp, EllipseOp, LabelOp>;
 using OverlayOps = std::vector<DrawOp>;
 
-enum class MarkerKind { Cross, Circle };
+/// Cross and circle mark the corner UL and the centres; the diamond marks the shear centre.
+enum class MarkerKind { Cross, Circle, Diamond };
+
+/// Colour of the shear centre's marker: fuchsia, a colour of its own beside the settings'
+/// colours of the axes and the mass centre.
+inline constexpr ColourValue kShearCentreColour = 0x00FF00FF;
 
 /// Rounds to the nearest integer, halves to the even neighbour (12.5 -> 12, 13.5 -> 14).
 /// Values beyond the 32-bit range saturate and NaN gives 0, so a degenerate angle can never make
@@ -106,7 +112,8 @@ class OverlayDrawing {
   /// An arrow from p with its unfilled head at q, as the one polyline p, S, B, q, A, S (S the end
   /// of the shaft, A and B the corners of the head); nothing when any coordinate is negative.
   void DrawArrow(PixelPoint p, PixelPoint q, ColourValue colour);
-  /// A cross of two 10-pixel lines or the circle in the 10 x 10 square around p; drawn also at
+  /// A cross of two 10-pixel lines, the circle in the 10 x 10 square around p, or a closed
+  /// diamond with corners 8 pixels from p (around the circle, should both meet); drawn also at
   /// negative coordinates (the painter cuts it off).
   void DrawMarker(PixelPoint p, ColourValue colour, MarkerKind kind);
   /// A label at p in the graphics font, enlarged for pictures taller than their box; drawn
@@ -138,5 +145,18 @@ class OverlayDrawing {
 OverlayOps DrawSectionFrame(const OverlayInput& input);
 /// The operations of the whole result overlay.
 OverlayOps DrawResultOverlay(const OverlayInput& input);
+
+/// The pixel whose centre is nearest to the point horMm, verMm from the section box's upper-left
+/// corner (the left edge of its first column, the top edge of its first row), at dx and dy mm per
+/// pixel; halves go to the even pixel, as NC's do. Nothing for a scale that is not above 0 or a
+/// point that is not finite.
+std::optional<PixelPoint> PixelOfPoint(const SectionBounds& bounds, double horMm, double verMm,
+                                       double dx, double dy);
+
+/// The shear centre's marker, painted after the result overlay: the diamond in
+/// kShearCentreColour at PixelOfPoint and the label " SC " beside it. Nothing when the point has
+/// no pixel.
+OverlayOps DrawShearCentre(const OverlayInput& input, double horMm, double verMm, double dx,
+                           double dy);
 
 }  // namespace qv

@@ -1,0 +1,269 @@
+// The dialog "Torsion and section moduli".
+#include "gui/extended_dialog.h"
+
+#include <QCoreApplication>
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QTableWidget>
+#include <QVBoxLayout>
+#include <exception>
+#include <optional>
+#include <string>
+
+#include "core/analysis/elastic/extended_report.h"
+#include "core/analysis/number_text.h"
+#include "core/analysis/result_text.h"
+#include "core/session.h"
+#include "gui/plain_text.h"
+#include "gui/prompter.h"
+#include "gui/shell.h"
+
+namespace qv {
+namespace {
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+std::string S(const QString& s) { return s.toStdString(); }
+
+// Events are pumped this often during a solve: enough for the bar and the Cancel button, rare
+// enough to cost the solve nothing.
+constexpr qint64 kPumpMs = 30;
+
+QString GText(double E, double nu) { return Q(FormatGeneral(E / (2 * (1 + nu)), 6, 1)); }
+
+QTableWidgetItem* Cell(const QString& text, bool editable) {
+  auto* item = new QTableWidgetItem(text);
+  Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+  if (editable) flags |= Qt::ItemIsEditable;
+  item->setFlags(flags);
+  return item;
+}
+
+QString BlockText(const ElasticResult& result, int convention, const char* lineEnd) {
+  QString text;
+  for (const std::string& line : ExtendedReport(result, convention)) text += Q(line) + lineEnd;
+  return text;
+}
+
+}  // namespace
+
+ExtendedDialog::ExtendedDialog(SectionSession& session, Hooks hooks, QWidget* parent)
+    : QDialog(parent), mSession(session), mHooks(std::move(hooks)) {
+  setObjectName("ExtendedDialog");
+  setWindowTitle("Torsion and section moduli");
+  auto* layout = new QVBoxLayout(this);
+
+  auto* tableCaption = new QLabel(
+      "Poisson's ratio nu of each material in use (G = E / (2 (1 + nu)); kept in the library):",
+      this);
+  layout->addWidget(tableCaption);
+  PoissonTable = new QTableWidget(0, kColumns, this);
+  PoissonTable->setObjectName("PoissonTable");
+  PoissonTable->setHorizontalHeaderLabels({"color", "name", "E [N/mm^2]", "nu", "G [N/mm^2]"});
+  PoissonTable->verticalHeader()->hide();
+  PoissonTable->horizontalHeader()->setStretchLastSection(true);
+  PoissonTable->setSelectionMode(QAbstractItemView::SingleSelection);
+  PoissonTable->setEditTriggers(QAbstractItemView::DoubleClicked |
+                                QAbstractItemView::EditKeyPressed |
+                                QAbstractItemView::AnyKeyPressed);
+  PoissonTable->setMaximumHeight(130);
+  layout->addWidget(PoissonTable);
+
+  auto* computeRow = new QHBoxLayout;
+  ComputeButton = new QPushButton("Compute", this);
+  ComputeButton->setObjectName("ComputeButton");
+  ComputeButton->setToolTip("solve the torsion of the last analysis");
+  ProgressBar = new QProgressBar(this);
+  ProgressBar->setObjectName("ProgressBar");
+  ProgressBar->setRange(0, 1000);
+  ProgressBar->setValue(0);
+  CancelButton = new QPushButton("Cancel", this);
+  CancelButton->setObjectName("CancelButton");
+  computeRow->addWidget(ComputeButton);
+  computeRow->addWidget(ProgressBar, 1);
+  computeRow->addWidget(CancelButton);
+  layout->addLayout(computeRow);
+
+  StatusLabel = new QLabel(this);
+  StatusLabel->setObjectName("StatusLabel");
+  layout->addWidget(StatusLabel);
+
+  ValuesMemo = new QPlainTextEdit(this);
+  ValuesMemo->setObjectName("ValuesMemo");
+  ValuesMemo->setReadOnly(true);
+  ValuesMemo->setLineWrapMode(QPlainTextEdit::NoWrap);
+  ValuesMemo->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  ValuesMemo->setMinimumSize(720, 300);
+  layout->addWidget(ValuesMemo, 1);
+
+  auto* buttonRow = new QHBoxLayout;
+  buttonRow->addStretch(1);
+  CopyButton = new QPushButton("Copy", this);
+  CopyButton->setObjectName("CopyButton");
+  CopyButton->setToolTip("copy the values to the clipboard as text");
+  CloseButton = new QPushButton("Close", this);
+  CloseButton->setObjectName("CloseButton");
+  buttonRow->addWidget(CopyButton);
+  buttonRow->addWidget(CloseButton);
+  layout->addLayout(buttonRow);
+
+  connect(ComputeButton, &QPushButton::clicked, this, [this] { ComputeButtonClick(); });
+  connect(CancelButton, &QPushButton::clicked, this, [this] { CancelButtonClick(); });
+  connect(CopyButton, &QPushButton::clicked, this,
+          [this] { Guarded([this] { CopyButtonClick(); }); });
+  connect(CloseButton, &QPushButton::clicked, this, &QDialog::close);
+  connect(PoissonTable, &QTableWidget::itemChanged, this,
+          [this](QTableWidgetItem* item) { Guarded([this, item] { PoissonTableChanged(item); }); });
+
+  FillTable();
+  ShowValues();
+  StatusLabel->setText(mSession.Elastic() ? "Values of the last analysis."
+                                          : "Not computed yet: Compute solves the torsion of the "
+                                            "last analysis.");
+  KeepLabelsPlain(this);
+}
+
+void ExtendedDialog::FillTable() {
+  mFilling = true;
+  PoissonTable->setRowCount(0);
+  if (const TPROPClass* library = mSession.MaterialLibrary()) {
+    for (const TPROPRec& entry : *library) {
+      if (!entry.inUse) continue;
+      const PROPRec& p = entry.prop;
+      const double nu = mSession.Poisson().Get(p.colorlabel);
+      const int row = PoissonTable->rowCount();
+      PoissonTable->insertRow(row);
+      PoissonTable->setItem(row, kLabelColumn, Cell(Q(p.colorlabel), false));
+      PoissonTable->setItem(row, kNameColumn, Cell(Q(p.name), false));
+      PoissonTable->setItem(row, kEColumn, Cell(Q(FormatNumber(p.E)), false));
+      PoissonTable->setItem(row, kNuColumn, Cell(Q(FormatNumber(nu)), true));
+      PoissonTable->setItem(row, kGColumn, Cell(GText(p.E, nu), false));
+    }
+  }
+  PoissonTable->resizeColumnsToContents();
+  mFilling = false;
+}
+
+void ExtendedDialog::ShowValues() {
+  const std::optional<ElasticResult>& elastic = mSession.Elastic();
+  if (elastic) {
+    ValuesMemo->setPlainText(BlockText(*elastic, mSession.Settings().SignConvention, "\n"));
+  } else {
+    ValuesMemo->clear();
+  }
+  EnableControls();
+}
+
+void ExtendedDialog::EnableControls() {
+  ComputeButton->setEnabled(!mComputing);
+  CancelButton->setEnabled(mComputing);
+  PoissonTable->setEnabled(!mComputing);
+  CopyButton->setEnabled(!mComputing && mSession.Elastic().has_value());
+  CloseButton->setEnabled(!mComputing);
+}
+
+void ExtendedDialog::Progress(std::int64_t done, std::int64_t total) {
+  if (total > 0) {
+    ProgressBar->setValue(static_cast<int>(done * ProgressBar->maximum() / total));
+  }
+  if (!mLastPump.isValid() || mLastPump.elapsed() >= kPumpMs) {
+    mLastPump.restart();
+    QCoreApplication::processEvents();
+  }
+}
+
+void ExtendedDialog::ComputeButtonClick() {
+  if (mComputing) return;
+  mComputing = true;
+  mCancel = false;
+  mLastPump.invalidate();
+  ProgressBar->setValue(0);
+  StatusLabel->setText("Computing ...");
+  EnableControls();
+  if (mHooks.setBusy) mHooks.setBusy(true);
+
+  const bool freshBefore = mSession.PictureFresh();
+  std::optional<SectionSession::ElasticOutcome> outcome;
+  std::string error;
+  try {
+    outcome = mSession.ComputeElastic(
+        [this](std::int64_t done, std::int64_t total) { Progress(done, total); }, &mCancel);
+  } catch (const std::exception& e) {
+    error = e.what();
+  }
+
+  mComputing = false;
+  if (mHooks.setBusy) mHooks.setBusy(false);
+  if (outcome == SectionSession::ElasticOutcome::Done) {
+    ProgressBar->setValue(ProgressBar->maximum());
+    StatusLabel->setText("Computed.");
+  } else {
+    ProgressBar->setValue(0);
+    StatusLabel->setText(outcome ? "Cancelled: no values." : "Not computed.");
+  }
+  ShowValues();
+  // The marker comes or goes with the values; a picture read again lost its overlay.
+  if ((outcome || freshBefore != mSession.PictureFresh()) && mHooks.pictureChanged) {
+    mHooks.pictureChanged();
+  }
+  if (!error.empty()) Prompts().Error(Q(error));
+}
+
+void ExtendedDialog::CancelButtonClick() {
+  if (mComputing) mCancel = true;
+}
+
+void ExtendedDialog::CopyButtonClick() {
+  const std::optional<ElasticResult>& elastic = mSession.Elastic();
+  if (!elastic) return;
+  // Line ends as the report's on the clipboard.
+  Shells().SetClipboardText(BlockText(*elastic, mSession.Settings().SignConvention, "\r\n"));
+}
+
+void ExtendedDialog::PoissonTableChanged(QTableWidgetItem* item) {
+  if (mFilling || mComputing || item == nullptr || item->column() != kNuColumn) return;
+  const int row = item->row();
+  const std::string label = S(PoissonTable->item(row, kLabelColumn)->text());
+  const bool hadValues = mSession.Elastic().has_value();
+  std::string error;
+  try {
+    mSession.SetPoissonRatio(label, ReadReal(S(item->text())));
+  } catch (const std::exception& e) {
+    error = e.what();
+  }
+  // The cell shows the ratio as stored: the old one after an error, else the value as the
+  // library file will hold it.
+  const double nu = mSession.Poisson().Get(label);
+  const TPROPRec* entry =
+      mSession.MaterialLibrary() ? mSession.MaterialLibrary()->FindByLabel(label) : nullptr;
+  const double E = entry ? entry->prop.E : 0;
+  {
+    const QSignalBlocker blocker(PoissonTable);
+    item->setText(Q(FormatNumber(nu)));
+    PoissonTable->item(row, kGColumn)->setText(GText(E, nu));
+  }
+  if (!error.empty()) {
+    Prompts().Error(Q(error));
+    return;
+  }
+  if (hadValues && !mSession.Elastic()) {
+    ShowValues();
+    StatusLabel->setText("A Poisson's ratio changed: Compute gives the new values.");
+    if (mHooks.pictureChanged) mHooks.pictureChanged();
+  }
+}
+
+void ExtendedDialog::reject() {
+  if (mComputing) {
+    mCancel = true;
+    return;
+  }
+  QDialog::reject();
+}
+
+}  // namespace qv

@@ -1,0 +1,82 @@
+// The dialog "Torsion and section moduli": the extended values of the last analysis, computed on
+// request with a progress bar and Cancel, the materials' Poisson's ratios, and a copy button.
+#pragma once
+
+#include <QDialog>
+#include <QElapsedTimer>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+
+class QLabel;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QTableWidget;
+class QTableWidgetItem;
+
+namespace qv {
+
+class SectionSession;
+
+/// Modal dialog over the window's session. The solve runs on the window's thread: its progress
+/// callback steps the bar and pumps events, so Cancel (and every repaint) gets through while the
+/// session, which is not thread-safe, is used from one thread only.
+class ExtendedDialog : public QDialog {
+  Q_OBJECT
+ public:
+  /// What the window does around the dialog's work.
+  struct Hooks {
+    /// The session's picture or shear centre changed (a solve read the picture again, a result
+    /// came or went): the window draws the result overlay again.
+    std::function<void()> pictureChanged;
+    /// A solve starts (true) or ends (false): the window ignores its own commands meanwhile.
+    std::function<void(bool busy)> setBusy;
+  };
+
+  /// Columns of PoissonTable.
+  enum Column { kLabelColumn, kNameColumn, kEColumn, kNuColumn, kGColumn, kColumns };
+
+  ExtendedDialog(SectionSession& session, Hooks hooks, QWidget* parent = nullptr);
+
+  // Controls by their objectName.
+  QTableWidget* PoissonTable = nullptr;  ///< one row per material in use; only nu is editable
+  QPushButton* ComputeButton = nullptr;
+  QPushButton* CancelButton = nullptr;  ///< enabled only while a solve runs
+  QProgressBar* ProgressBar = nullptr;
+  QLabel* StatusLabel = nullptr;
+  QPlainTextEdit* ValuesMemo = nullptr;  ///< the text block, or empty before a solve
+  QPushButton* CopyButton = nullptr;     ///< enabled while values are shown
+  QPushButton* CloseButton = nullptr;
+
+  /// Solves the last analysis; errors are shown through Prompts().Error.
+  void ComputeButtonClick();
+  /// Asks the running solve to stop at its next step.
+  void CancelButtonClick();
+  /// Puts the text block on the clipboard through the injected shell.
+  void CopyButtonClick();
+  /// A typed Poisson's ratio: validated, stored in the session (saved with the library at exit),
+  /// and the computed values dropped when it changed. A text that is not a valid ratio is shown
+  /// as an error and the cell gets its old value back.
+  void PoissonTableChanged(QTableWidgetItem* item);
+  bool Computing() const { return mComputing; }
+
+ protected:
+  /// While a solve runs, closing (Escape, the title bar) cancels it instead.
+  void reject() override;
+
+ private:
+  void FillTable();
+  void ShowValues();
+  void EnableControls();
+  void Progress(std::int64_t done, std::int64_t total);
+
+  SectionSession& mSession;
+  Hooks mHooks;
+  std::atomic<bool> mCancel{false};
+  bool mComputing = false;
+  bool mFilling = false;
+  QElapsedTimer mLastPump;
+};
+
+}  // namespace qv

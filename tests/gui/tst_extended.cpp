@@ -1,0 +1,315 @@
+// The dialog "Torsion and section moduli" in the main window, offscreen: the menu entry,
+// computing with progress and Cancel, Poisson's ratios saved with the library, the copy button
+// and the shear centre's marker on the picture.
+#include <QAction>
+#include <QLabel>
+#include <QListView>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTableWidget>
+#include <QTimer>
+#include <QtTest>
+#include <memory>
+
+#include "core/analysis/elastic/extended_report.h"
+#include "core/analysis/overlay.h"
+#include "core/analysis/result_text.h"
+#include "gui/NumEdit.h"
+#include "gui/extended_dialog.h"
+#include "gui/main.h"
+#include "support/bmp_writer.h"
+#include "support/grid_builder.h"
+#include "support/scripted_prompter.h"
+
+using namespace qv;
+using namespace qv::test;
+
+namespace {
+
+// A channel open to the right, 120 x 200 pixels drawn at 1 mm: web x 150..169, flanges 20
+// pixels thick. Its shear centre lies left of the web, outside the section.
+PixelGrid Channel() {
+  return MakeGrid(
+      400, 400, kWhite,
+      {{150, 100, 169, 299, kRed}, {170, 100, 269, 119, kRed}, {170, 280, 269, 299, kRed}});
+}
+
+int CountColour(const PixelGrid& g, std::uint32_t colour) {
+  int n = 0;
+  for (int y = 0; y < g.Height(); ++y) {
+    for (int x = 0; x < g.Width(); ++x) n += g.At(x, y) == colour ? 1 : 0;
+  }
+  return n;
+}
+
+}  // namespace
+
+class TestExtendedDialog : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<TempDir> mDir;
+  std::unique_ptr<ScriptedPrompter> mPrompts;
+  std::unique_ptr<RecordingShell> mShell;
+
+  std::unique_ptr<TMainForm> NewForm() {
+    auto form = std::make_unique<TMainForm>(QString::fromStdString(mDir->File("quorvane")),
+                                            QString::fromStdString(mDir->File("user")));
+    form->UpdateTimer.stop();
+    return form;
+  }
+  // Opens the channel, puts red on the material list and analyses it at 120 x 200 mm.
+  void Analysed(TMainForm& form) {
+    WriteAll(mDir->File("channel.bmp"), EncodeBmp24(Channel()));
+    mPrompts->ExpectOpenPicture(QString::fromStdString(mDir->File("channel.bmp")));
+    form.OpenPicture1Click();
+    const auto& labels = form.Session().FoundLabels();
+    const auto red = std::find(labels.begin(), labels.end(), "clRed") - labels.begin();
+    form.ListBox1->setCurrentIndex(form.ListBox1->model()->index(static_cast<int>(red), 0));
+    form.ListBox1DblClick();
+    form.NumberEdit1->SetText("120");
+    form.NumberEdit2->SetText("200");
+    form.Timer2Timer();
+    form.Button1Click();
+    QVERIFY(form.Session().ElasticOffered());
+  }
+  static ExtendedDialog& Dialog(QDialog& dialog) { return static_cast<ExtendedDialog&>(dialog); }
+  static QTableWidgetItem* NuCell(ExtendedDialog& d) {
+    return d.PoissonTable->item(0, ExtendedDialog::kNuColumn);
+  }
+
+ private slots:
+  void init() {
+    mDir = std::make_unique<TempDir>();
+    mPrompts = std::make_unique<ScriptedPrompter>();
+    mShell = std::make_unique<RecordingShell>();
+    WriteAll(mDir->File("properties.ini"),
+             "[properties]\r\nn=1\r\n1=1@clRed@steel@210000@7850\r\n");
+  }
+  void cleanup() {
+    QV_VERIFY_PROMPTS(*mPrompts);
+    mShell.reset();
+    mPrompts.reset();
+    mDir.reset();
+  }
+
+  void menuSitsBesideTheDesignedMenus() {
+    auto form = NewForm();
+    QStringList menus;
+    for (QAction* action : form->menuBar()->actions()) menus << action->text();
+    QCOMPARE(menus, (QStringList{"File", "Info", "Section"}));
+    QCOMPARE(form->File1->actions().size(), 2);
+    QCOMPARE(form->Info1->actions().size(), 6);  // with the separator and the hidden test entry
+    QCOMPARE(form->Torsion1->text(), QString("Torsion and section moduli ..."));
+    QCOMPARE(form->Section1->actions(), QList<QAction*>{form->Torsion1});
+    // Before any analysis the entry says so.
+    mPrompts->ExpectInformation("No analysis yet: analyse the section first.");
+    form->Torsion1->trigger();
+    // Busy like the other menus.
+    form->SetBusy(true);
+    QVERIFY(!form->Section1->isEnabled());
+    form->SetBusy(false);
+    QVERIFY(form->Section1->isEnabled());
+  }
+
+  void computeShowsTheValuesAndMarksTheShearCentre() {
+    auto form = NewForm();
+    Analysed(*form);
+    const PixelGrid overlay = form->ShownPicture();  // the file with the result overlay
+    QCOMPARE(CountColour(overlay, kShearCentreColour), 0);
+
+    mPrompts->ExpectRun(
+        [&](QDialog& dialog) {
+          ExtendedDialog& d = Dialog(dialog);
+          // QVERIFY returns from this inner function only.
+          [&] {
+            QCOMPARE(d.PoissonTable->rowCount(), 1);
+            QCOMPARE(d.PoissonTable->item(0, ExtendedDialog::kLabelColumn)->text(),
+                     QString("clRed"));
+            QCOMPARE(d.PoissonTable->item(0, ExtendedDialog::kNameColumn)->text(),
+                     QString("steel"));
+            QCOMPARE(NuCell(d)->text(), QString("0.3"));
+            QCOMPARE(d.PoissonTable->item(0, ExtendedDialog::kGColumn)->text(), QString("80769.2"));
+            QVERIFY(d.ValuesMemo->toPlainText().isEmpty());
+            QVERIFY(!d.CopyButton->isEnabled());
+            QVERIFY(!d.CancelButton->isEnabled());
+            QTest::mouseClick(d.ComputeButton, Qt::LeftButton);
+            QCOMPARE(d.StatusLabel->text(), QString("Computed."));
+            QCOMPARE(d.ProgressBar->value(), d.ProgressBar->maximum());
+            const QString text = d.ValuesMemo->toPlainText();
+            QVERIFY2(text.startsWith(QString::fromUtf8(kExtendedReportTitle.data(),
+                                                       kExtendedReportTitle.size()) +
+                                     "\n\ntorsional stiffness:\n    GJ   = "),
+                     qPrintable(text));
+            QVERIFY(text.contains("\nshear centre SC at position:\n    hor  = -"));
+            QVERIFY(d.CopyButton->isEnabled());
+            QVERIFY(!d.CancelButton->isEnabled());
+          }();
+          return int(QDialog::Accepted);
+        },
+        "ExtendedDialog");
+    form->Torsion1Click();
+    if (QTest::currentTestFailed()) return;
+
+    const std::optional<ElasticResult>& elastic = form->Session().Elastic();
+    QVERIFY(elastic.has_value());
+    QVERIFY(!form->Busy());
+    // Outside the web, level with the middle of the channel.
+    QVERIFY(elastic->ShearCentreHor < 0);
+    QVERIFY(std::abs(elastic->ShearCentreVer - 100) < 1e-6);
+    const PixelGrid marked = form->ShownPicture();
+    const std::optional<PixelPoint> at =
+        PixelOfPoint(form->Session().Bounds(), elastic->ShearCentreHor, elastic->ShearCentreVer,
+                     form->Session().Result().Dx, form->Session().Result().Dy);
+    QVERIFY(at.has_value());
+    QCOMPARE(at->x, static_cast<int>(std::lround(150 + elastic->ShearCentreHor - 0.5)));
+    QVERIFY(at->y == 199 || at->y == 200);                      // the middle row lies between them
+    QCOMPARE(marked.At(at->x + 8, at->y), kShearCentreColour);  // the diamond's right corner
+    QCOMPARE(marked.At(at->x, at->y - 8), kShearCentreColour);  // its top corner
+    // Everything else is the overlay as it was.
+    int changed = 0;
+    for (int py = 0; py < 400; ++py) {
+      for (int px = 0; px < 400; ++px) {
+        if (marked.At(px, py) != overlay.At(px, py)) {
+          ++changed;
+          QCOMPARE(marked.At(px, py), kShearCentreColour);
+        }
+      }
+    }
+    QVERIFY(changed > 30);
+
+    // A new analysis draws the overlay without the marker.
+    form->Button1Click();
+    QVERIFY(!form->Session().Elastic().has_value());
+    QVERIFY(form->ShownPicture() == overlay);
+  }
+
+  void cancelStopsTheSolveWhileTheWindowStaysResponsive() {
+    auto form = NewForm();
+    Analysed(*form);
+    const PixelGrid overlay = form->ShownPicture();
+    mPrompts->ExpectRun(
+        [&](QDialog& dialog) {
+          ExtendedDialog& d = Dialog(dialog);
+          // QVERIFY returns from this inner function only.
+          [&] {
+            bool busyWhileSolving = false;
+            // Runs from the events the solve's progress pumps.
+            QTimer::singleShot(0, &d, [&] {
+              busyWhileSolving = d.Computing() && form->Busy() && d.CancelButton->isEnabled() &&
+                                 !d.ComputeButton->isEnabled() && !d.CloseButton->isEnabled() &&
+                                 !d.PoissonTable->isEnabled();
+              QTest::mouseClick(d.CancelButton, Qt::LeftButton);
+            });
+            QTest::mouseClick(d.ComputeButton, Qt::LeftButton);
+            QVERIFY(busyWhileSolving);
+            QCOMPARE(d.StatusLabel->text(), QString("Cancelled: no values."));
+            QCOMPARE(d.ProgressBar->value(), 0);
+            QVERIFY(d.ValuesMemo->toPlainText().isEmpty());
+            QVERIFY(!d.CopyButton->isEnabled());
+            QVERIFY(!form->Busy());
+
+            // Closing the dialog (Escape, the title bar) during a solve cancels it and keeps the
+            // dialog open.
+            QSignalSpy rejected(&d, &QDialog::rejected);
+            QTimer::singleShot(0, &d, [&] { QTest::keyClick(&d, Qt::Key_Escape); });
+            QTest::mouseClick(d.ComputeButton, Qt::LeftButton);
+            QCOMPARE(d.StatusLabel->text(), QString("Cancelled: no values."));
+            QCOMPARE(rejected.count(), 0);
+          }();
+          return int(QDialog::Rejected);
+        },
+        "ExtendedDialog");
+    form->Torsion1Click();
+    if (QTest::currentTestFailed()) return;
+    QVERIFY(!form->Session().Elastic().has_value());
+    // The picture was read again for the solve and got its overlay back, without a marker.
+    QVERIFY(form->ShownPicture() == overlay);
+  }
+
+  void ratiosAreEditedThereAndSavedWithTheLibrary() {
+    {
+      auto form = NewForm();
+      Analysed(*form);
+      mPrompts->ExpectRun(
+          [&](QDialog& dialog) {
+            ExtendedDialog& d = Dialog(dialog);
+            // QVERIFY returns from this inner function only.
+            [&] {
+              QTest::mouseClick(d.ComputeButton, Qt::LeftButton);
+              const double gj = form->Session().Elastic()->GJ;
+              QVERIFY(CountColour(form->ShownPicture(), kShearCentreColour) > 0);
+              // Refused values leave the ratio and the values as they were.
+              NuCell(d)->setText("0.6");
+              QCOMPARE(NuCell(d)->text(), QString("0.3"));
+              NuCell(d)->setText("abc");
+              QCOMPARE(NuCell(d)->text(), QString("0.3"));
+              QVERIFY(form->Session().Elastic().has_value());
+              // A new ratio drops the values and the marker.
+              NuCell(d)->setText(" 0.25");
+              QCOMPARE(NuCell(d)->text(), QString("0.25"));
+              QCOMPARE(d.PoissonTable->item(0, ExtendedDialog::kGColumn)->text(), QString("84000"));
+              QVERIFY(!form->Session().Elastic().has_value());
+              QVERIFY(d.ValuesMemo->toPlainText().isEmpty());
+              QVERIFY(!d.CopyButton->isEnabled());
+              QCOMPARE(d.StatusLabel->text(),
+                       QString("A Poisson's ratio changed: Compute gives the new values."));
+              QCOMPARE(CountColour(form->ShownPicture(), kShearCentreColour), 0);
+              QTest::mouseClick(d.ComputeButton, Qt::LeftButton);
+              // G rose from 210000 / 2.6 to 210000 / 2.5.
+              QVERIFY(std::abs(form->Session().Elastic()->GJ / gj - 2.6 / 2.5) < 1e-9);
+            }();
+            return int(QDialog::Accepted);
+          },
+          "ExtendedDialog");
+      mPrompts->ExpectError(
+          "The Poisson's ratio of clRed must be at least 0 and below 0.5, not 0.6.");
+      mPrompts->ExpectError("'abc' is not a valid floating point value");
+      form->Torsion1Click();
+      if (QTest::currentTestFailed()) return;
+      form->close();
+    }
+    // Saved at exit beside the untouched material line, and read back at the next start.
+    QCOMPARE(QString::fromStdString(ReadAll(mDir->File("properties.ini"))),
+             QString("[properties]\r\nn=1\r\n1=1@clRed@steel@210000@7850\r\n"
+                     "[poisson]\r\nclRed=0.25\r\n"));
+    auto again = NewForm();
+    QCOMPARE(again->Session().Poisson().Get("clRed"), 0.25);
+  }
+
+  void copyPutsTheBlockOnTheClipboard() {
+    auto form = NewForm();
+    ProgramSettings euro = form->Session().Settings();
+    euro.SignConvention = EuroCode;
+    form->Session().ChangeSettings(euro);
+    Analysed(*form);
+    const int writes = mShell->ClipboardWrites();  // the analysis put its report there
+    mPrompts->ExpectRun(
+        [&](QDialog& dialog) {
+          ExtendedDialog& d = Dialog(dialog);
+          // QVERIFY returns from this inner function only.
+          [&] {
+            QTest::mouseClick(d.CopyButton, Qt::LeftButton);  // disabled: nothing to copy yet
+            QCOMPARE(mShell->ClipboardWrites(), writes);
+            QTest::mouseClick(d.ComputeButton, Qt::LeftButton);
+            QTest::mouseClick(d.CopyButton, Qt::LeftButton);
+          }();
+          return int(QDialog::Accepted);
+        },
+        "ExtendedDialog");
+    form->Torsion1Click();
+    if (QTest::currentTestFailed()) return;
+    QCOMPARE(mShell->ClipboardWrites(), writes + 1);
+    const QString expected =
+        QString::fromStdString(JoinCrLf(ExtendedReport(*form->Session().Elastic(), EuroCode)));
+    QCOMPARE(mShell->Clipboard(), expected);
+    QVERIFY(expected.contains("sqrt(EIy / EA)\r\n"));
+  }
+};
+
+QTEST_MAIN(TestExtendedDialog)
+#include "tst_extended.moc"
