@@ -1,65 +1,114 @@
-# Installation as a Linux desktop program: the program folder, the commands in bin, the desktop
-# entry and the icon.
+# Installation as a Linux desktop program, with cmake --install and in the Debian package of
+# cmake/package.cmake. Relative to the prefix:
 #
-# The window program finds its manual ("MANUAL_VAROLITH.pdf"), its default picture
-# ("section.bmp"), its material library ("properties.ini") and its settings file
-# ("quorvane.INI") in the folder of its own executable. So those files and the executable share
-# one private program folder, QV_INSTALL_PROGDIR, and bin holds a relative symbolic link to the
-# executable. The program resolves its folder through the link (Qt reads /proc/self/exe), and the
-# whole tree stays relocatable (cmake --install --prefix, DESTDIR).
+#   bin/quorvane, bin/quorvane-cli             the two programs
+#   share/quorvane/                            the manual, the example section (as section.bmp,
+#                                              the window's default picture), the example library
+#   share/applications/, share/metainfo/       desktop entry and AppStream metainfo
+#   share/icons/hicolor/*/apps/                the icon, as SVG and as a 256-pixel PNG
+#   share/man/man1/                            quorvane(1), quorvane-cli(1)
+#   share/bash-completion/completions/         completion of quorvane-cli
+#   share/doc/quorvane/                        copyright, Debian changelog, CHANGELOG.md
 #
-# The settings file and the library are written back when the window closes; where the program
-# folder is read-only (a system-wide install) the program writes them to the user's own
-# configuration folder instead, so the installed files are only the first-start defaults.
+# The window program looks for its manual, default picture, library and settings file beside
+# the path it goes by. Run from the build folder, that is its own file, and nothing changes
+# there. Installed, it finds share/quorvane next to its bin folder (QV_DATA_FROM_BIN, a
+# relative path compiled in, so the tree stays relocatable: --prefix, DESTDIR) and goes by a
+# path inside that folder. Where the folder cannot be written, as under /usr, the settings and
+# the library live in the user's ~/.config/Quorvane, and the first start copies the example
+# library there; with a prefix the user owns they stay in share/quorvane.
 include(GNUInstallDirs)
 
-set(QV_INSTALL_PROGDIR "${CMAKE_INSTALL_LIBDIR}/quorvane" CACHE STRING
-    "Folder of the window program and the files it keeps beside itself")
+set(QV_INSTALL_DATADIR "${CMAKE_INSTALL_DATADIR}/quorvane" CACHE STRING
+    "Folder of the window program's manual, default picture and example library")
 set(QV_PACKAGING_DIR ${PROJECT_SOURCE_DIR}/packaging)
 set(QV_EXAMPLES_DIR ${PROJECT_SOURCE_DIR}/examples)
+# One reverse-DNS name ties the desktop entry, the metainfo and the running window together.
+set(QV_APP_ID io.github.quorvane.Quorvane)
+set(qvDocDir ${CMAKE_INSTALL_DATADIR}/doc/quorvane)
+
+# Generated at build time: the man pages with the version, and the compressed files Debian
+# expects (gzip -n: no name or time stamp, so the same sources give the same package).
+find_program(QV_GZIP gzip REQUIRED)
+set(qvGenerated ${CMAKE_BINARY_DIR}/packaging)
+set(qvGeneratedFiles)
+foreach(page quorvane.1 quorvane-cli.1)
+  configure_file(${QV_PACKAGING_DIR}/man/${page} ${qvGenerated}/man/${page} @ONLY)
+endforeach()
+# Debian's own changelog entry of the package; its date is the configure time, or
+# SOURCE_DATE_EPOCH when set, for a reproducible package.
+string(TIMESTAMP QV_PACKAGE_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
+configure_file(${QV_PACKAGING_DIR}/changelog.Debian.in ${qvGenerated}/changelog @ONLY)
+foreach(pair "man/quorvane.1:quorvane.1.gz" "man/quorvane-cli.1:quorvane-cli.1.gz"
+             "changelog:changelog.gz" "${PROJECT_SOURCE_DIR}/CHANGELOG.md:CHANGELOG.md.gz")
+  string(REPLACE ":" ";" fields ${pair})
+  list(GET fields 0 from)
+  list(GET fields 1 to)
+  if(NOT IS_ABSOLUTE ${from})
+    set(from ${qvGenerated}/${from})
+  endif()
+  add_custom_command(OUTPUT ${qvGenerated}/${to}
+                     COMMAND ${QV_GZIP} -9 -n -c ${from} > ${qvGenerated}/${to}
+                     DEPENDS ${from}
+                     COMMENT "Compressing ${to}")
+  list(APPEND qvGeneratedFiles ${qvGenerated}/${to})
+endforeach()
+add_custom_target(qv_install_files ALL DEPENDS ${qvGeneratedFiles})
+
+# Both programs link only the system's shared libraries (ours are static): the run path into
+# the prefix's lib folder that qt_standard_project_setup() gives installed programs serves
+# nothing, and Debian's tools count it as a fault.
+foreach(program quorvane quorvane-cli)
+  if(TARGET ${program})
+    set_target_properties(${program} PROPERTIES INSTALL_RPATH "")
+  endif()
+endforeach()
 
 if(TARGET quorvane)
-  install(TARGETS quorvane RUNTIME DESTINATION ${QV_INSTALL_PROGDIR})
+  install(TARGETS quorvane RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
-  # The link is made at configure time and installed as a link; its target is relative, so it
-  # holds for any prefix as long as both folders are given relative to the prefix.
-  if(IS_ABSOLUTE "${QV_INSTALL_PROGDIR}")
-    set(qvProgDirFull "${QV_INSTALL_PROGDIR}")
-  else()
-    set(qvProgDirFull "${CMAKE_INSTALL_PREFIX}/${QV_INSTALL_PROGDIR}")
-  endif()
-  file(RELATIVE_PATH qvLinkTarget "${CMAKE_INSTALL_FULL_BINDIR}" "${qvProgDirFull}/quorvane")
-  set(qvLinkDir ${CMAKE_BINARY_DIR}/install-links)
-  file(MAKE_DIRECTORY ${qvLinkDir})
-  file(CREATE_LINK "${qvLinkTarget}" "${qvLinkDir}/quorvane" SYMBOLIC)
-  install(FILES "${qvLinkDir}/quorvane" DESTINATION ${CMAKE_INSTALL_BINDIR})
+  # Where the program finds its files, from its own folder; computed from the folders as
+  # configured, both made absolute against the same prefix.
+  cmake_path(ABSOLUTE_PATH CMAKE_INSTALL_BINDIR BASE_DIRECTORY ${CMAKE_INSTALL_PREFIX}
+             OUTPUT_VARIABLE qvBinFull)
+  cmake_path(ABSOLUTE_PATH QV_INSTALL_DATADIR BASE_DIRECTORY ${CMAKE_INSTALL_PREFIX}
+             OUTPUT_VARIABLE qvDataFull)
+  file(RELATIVE_PATH qvDataFromBin ${qvBinFull} ${qvDataFull})
+  target_compile_definitions(quorvane PRIVATE QV_DATA_FROM_BIN="${qvDataFromBin}")
 
   if(DEFINED QV_MANUAL_PDF)
-    install(FILES ${QV_MANUAL_PDF} DESTINATION ${QV_INSTALL_PROGDIR})
+    install(FILES ${QV_MANUAL_PDF} DESTINATION ${QV_INSTALL_DATADIR})
   endif()
   # The example section is the program's default picture, so a first start shows a section
   # instead of "No section.bmp file found.".
-  if(EXISTS ${QV_EXAMPLES_DIR}/u-channel.bmp)
-    install(FILES ${QV_EXAMPLES_DIR}/u-channel.bmp DESTINATION ${QV_INSTALL_PROGDIR}
-            RENAME section.bmp)
-  endif()
-  if(EXISTS ${QV_EXAMPLES_DIR}/properties.ini)
-    install(FILES ${QV_EXAMPLES_DIR}/properties.ini DESTINATION ${QV_INSTALL_PROGDIR})
-  endif()
+  install(FILES ${QV_EXAMPLES_DIR}/u-channel.bmp DESTINATION ${QV_INSTALL_DATADIR}
+          RENAME section.bmp)
+  install(FILES ${QV_EXAMPLES_DIR}/properties.ini DESTINATION ${QV_INSTALL_DATADIR})
 
   install(FILES ${QV_PACKAGING_DIR}/quorvane.desktop
-          DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/applications RENAME ${QV_APP_ID}.desktop)
+  install(FILES ${QV_PACKAGING_DIR}/${QV_APP_ID}.metainfo.xml
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
   install(FILES ${QV_PACKAGING_DIR}/quorvane.svg
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
   # The same icon as a bitmap, for menus that do not draw SVG icons.
   install(FILES ${QV_PACKAGING_DIR}/quorvane-256.png
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/256x256/apps RENAME quorvane.png)
+  install(FILES ${qvGenerated}/quorvane.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 elseif(DEFINED QV_MANUAL_PDF)
   # Without the window program the manual still serves the batch tool's users.
-  install(FILES ${QV_MANUAL_PDF} DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/quorvane)
+  install(FILES ${QV_MANUAL_PDF} DESTINATION ${qvDocDir})
 endif()
 
 # The batch tool keeps nothing beside itself: it reads only the files named on its command line.
 if(TARGET quorvane-cli)
   install(TARGETS quorvane-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES ${qvGenerated}/quorvane-cli.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES ${QV_PACKAGING_DIR}/bash-completion/quorvane-cli
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
 endif()
+
+# Debian's changelog in its format, and the project's own in Markdown.
+install(FILES ${QV_PACKAGING_DIR}/copyright ${qvGenerated}/changelog.gz
+              ${qvGenerated}/CHANGELOG.md.gz
+        DESTINATION ${qvDocDir})

@@ -11,6 +11,7 @@ packages=(
   libeigen3-dev
   xvfb xauth
   clang libclang-rt-14-dev llvm
+  dpkg-dev appstream desktop-file-utils groff-base
 )
 
 missing=()

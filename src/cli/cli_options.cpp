@@ -11,6 +11,7 @@
 #include "core/analysis/number_text.h"
 #include "core/error.h"
 #include "core/path.h"
+#include "core/version.h"
 
 namespace qv::cli {
 namespace {
@@ -204,57 +205,70 @@ namespace qv {
 
 std::string CliUsage() {
   return R"(usage: quorvane-cli colours PICTURE [--all]
-       quorvane-cli analyse PICTURE --width MM --height MM --use LABEL [--use LABEL ...]
-                    [--library FILE] [--material LABEL@NAME@E@RHO ...]
-                    [--convention 0|1] [--eps DEGREES] [--json] [--overlay OUT.png|OUT.bmp]
+       quorvane-cli analyse PICTURE --width MM --height MM --use LABEL
+                    [--use LABEL ...] [--library FILE]
+                    [--material LABEL@NAME@E@RHO ...] [--convention 0|1]
+                    [--eps DEGREES] [--json] [--overlay OUT.png|OUT.bmp]
                     [--torsion [--nu LABEL=VALUE ...]]
-       quorvane-cli --help
+       quorvane-cli --help | --version
 
-colours    lists the colours of the BMP or PNG picture in the order the window finds them, one
-           line each: LABEL<TAB>xmin<TAB>xmax<TAB>ymin<TAB>ymax (pixels). Colours without a name
-           (labels beginning with "$") are listed only with --all. A picture saved with
-           smoothing (anti-aliasing) gets a note on standard error.
-analyse    analyses the section made of the colours given with --use and prints the report
-           exactly as the window copies it to the clipboard (CR LF line ends).
+colours    lists the colours of the BMP or PNG picture in the order the window
+           finds them, one line each: LABEL<TAB>xmin<TAB>xmax<TAB>ymin<TAB>ymax
+           (pixels). Colours without a name (labels beginning with "$") are
+           listed only with --all. A picture saved with smoothing
+           (anti-aliasing) gets a note on standard error.
+analyse    analyses the section made of the colours given with --use and prints
+           the report exactly as the window copies it to the clipboard (CR LF
+           line ends).
 
   --width MM, --height MM
-           real width and height of the section's bounding box in mm, as the window's size
-           fields take them: an integer up to 100000, decimal or hexadecimal ("$1F", "0x1F").
-           0 is refused: the window offers no analysis then.
+           real width and height of the section's bounding box in mm, as the
+           window's size fields take them: an integer up to 100000, decimal or
+           hexadecimal ("$1F", "0x1F"). 0 is refused: the window offers no
+           analysis then.
   --use LABEL
-           puts the colour LABEL on the material list, in the order given. A colour the
-           library does not know becomes a new material with E = rho = 1.
+           puts the colour LABEL on the material list, in the order given. A
+           colour the library does not know becomes a new material with
+           E = rho = 1.
   --library FILE
-           reads the material library from FILE ("properties.ini" format). The file is
-           never written. Without it the library starts empty.
+           reads the material library from FILE ("properties.ini" format). The
+           file is never written. Without it the library starts empty.
   --material LABEL@NAME@E@RHO
-           gives the library entry of LABEL the name NAME, E in N/mm^2 and rho in kg/m^3,
-           adding the entry when the library has none; applied in the order given.
+           gives the library entry of LABEL the name NAME, E in N/mm^2 and rho
+           in kg/m^3, adding the entry when the library has none; applied in
+           the order given.
   --convention 0|1
            sign convention: 0 Dorvast/Pelkam (default), 1 EURO-code.
   --eps DEGREES
            angle precision of the principal axes in degrees (default 1.0).
-  --json   prints one JSON object instead of the report: every value at full precision
-           (shortest round-trip form), the window's texts and hints, and each material's
-           share. A value that is not a finite number (possible only with absurd inputs) is
-           written as null.
+  --json   prints one JSON object instead of the report: every value at full
+           precision (shortest round-trip form), the window's texts and hints,
+           and each material's share. A value that is not a finite number
+           (possible only with absurd inputs) is written as null.
   --overlay OUT
-           also saves the picture with the window's result overlay, as PNG or BMP by the
-           extension of OUT.
+           also saves the picture with the window's result overlay, as PNG or
+           BMP by the extension of OUT.
   --torsion
-           also computes the torsional stiffness GJ, the shear centre, the radii of gyration
-           and each material's extreme fibres and stress per unit moment. The report is
-           followed by a blank line and a block headed "EXTENDED SECTION VALUES"; with --json
-           the object gains the member "extended"; an overlay also marks the shear centre.
-           Poisson's ratios come from the section [poisson] of the --library file (0.3 for a
+           also computes the torsional stiffness GJ, the shear centre, the radii
+           of gyration and each material's extreme fibres and stress per unit
+           moment. The report is followed by a blank line and a block headed
+           "EXTENDED SECTION VALUES"; with --json the object gains the member
+           "extended"; an overlay also marks the shear centre. Poisson's ratios
+           come from the section [poisson] of the --library file (0.3 for a
            material without one).
   --nu LABEL=VALUE
-           Poisson's ratio of the --use colour LABEL for this run (0 <= VALUE < 0.5); needs
-           --torsion. The library file is not changed.
+           Poisson's ratio of the --use colour LABEL for this run
+           (0 <= VALUE < 0.5); needs --torsion. The library file is not
+           changed.
+  --help   prints this text.
+  --version
+           prints the program's name and version.
 
-Exit status: 0 done; 1 the work failed (one line on standard error, nothing written);
-2 wrong command line (this text on standard error).
+Exit status: 0 done; 1 the work failed (one line on standard error, nothing
+written); 2 wrong command line (this text on standard error).
 )";
 }
+
+std::string CliVersion() { return std::string(cli::kProgram) + " " + kProgramVersion; }
 
 }  // namespace qv

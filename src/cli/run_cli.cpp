@@ -284,6 +284,10 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     out << CliUsage() << std::flush;
     return kCliDone;
   }
+  if (std::find(args.begin(), optionsEnd, "--version") != optionsEnd) {
+    out << CliVersion() << '\n' << std::flush;
+    return kCliDone;
+  }
   const bool terminal = &err == &std::cerr && isatty(STDERR_FILENO) == 1;
   ProgressLine progress(terminal ? &err : nullptr);
   try {

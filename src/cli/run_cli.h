@@ -12,7 +12,8 @@ namespace qv {
 /// (the usage on `err`).
 enum CliStatus : int { kCliDone = 0, kCliFailed = 1, kCliUsage = 2 };
 
-/// Runs quorvane-cli with `args`, the arguments after the program name. Results go to `out`
+/// Runs quorvane-cli with `args`, the arguments after the program name. "--help" or "--version"
+/// anywhere before "--" prints the usage or the version and does nothing else. Results go to `out`
 /// only when the whole command succeeded (nothing is written to `out` or to an overlay file
 /// otherwise); messages go to `err`. A progress line is shown only when `err` is std::cerr and
 /// standard error is a terminal. Drawing an overlay creates a QGuiApplication (platform
@@ -20,7 +21,10 @@ enum CliStatus : int { kCliDone = 0, kCliFailed = 1, kCliUsage = 2 };
 /// Returns a CliStatus.
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
-/// The usage text that --help prints and usage errors show.
+/// The usage text that --help prints and usage errors show; no line is wider than 80 columns.
 std::string CliUsage();
+
+/// The line --version prints: "quorvane-cli <version>".
+std::string CliVersion();
 
 }  // namespace qv

@@ -9,6 +9,7 @@
 #include "core/error.h"
 #include "core/picture/picture_reader.h"
 #include "core/settings/save_location.h"
+#include "core/settings/user_library.h"
 
 namespace qv {
 
@@ -29,6 +30,20 @@ std::vector<std::string> SectionSession::LoadSettings(const std::string& program
     readFrom = programPath;
   }
   std::vector<std::string> messages = qv::LoadSettings(readFrom, mSettings, mMaterialLibrary);
+  // The first start with the settings in the user's folder (an installed program): the library
+  // the program brings, which the user cannot write, becomes the user's own copy at once.
+  if (readFrom != mSettingsProgramPath && !mMaterialLibrary->LoadFailed()) {
+    const std::string own = UserLibraryFile(mSettings.LibraryFile, userFolder);
+    if (own != mSettings.LibraryFile) {
+      mSettings.LibraryFile = own;
+      mMaterialLibrary = std::make_unique<TPROPClass>(own);
+      try {
+        mMaterialLibrary->Load();
+      } catch (const Error& e) {
+        messages.emplace_back(e.what());
+      }
+    }
+  }
   LoadPoissonTable(messages);
   return messages;
 }

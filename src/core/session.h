@@ -87,7 +87,9 @@ class SectionSession {
   // --- settings and library ------------------------------------------------------------------
   /// LoadSettings for the program at `programPath`; returns the failures to show. The settings
   /// and the library are read beside the program; when that folder cannot be written they are
-  /// written to `userFolder` instead (and read from there once a settings file is there). An
+  /// written to `userFolder` instead (and read from there once a settings file is there). At
+  /// the first such start a library the user cannot write becomes "properties.ini" in
+  /// `userFolder`, copied there once unless the user already has one (UserLibraryFile). An
   /// empty `userFolder` keeps both beside the program.
   std::vector<std::string> LoadSettings(const std::string& programPath,
                                         const std::string& userFolder = {});

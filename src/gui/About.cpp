@@ -195,6 +195,12 @@ TAboutBox::TAboutBox(QWidget* owner) : QDialog(owner) {
   OKButton->setFont(bold);
   OKButton->setDefault(true);
   connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
+  // Below the panels, beside OK, is the one place with room for the licence.
+  auto* licence =
+      new QLabel(QStringLiteral("Free software under the GNU GPL, version 3 or later"), this);
+  licence->setObjectName(QStringLiteral("LicenceLabel"));
+  licence->move(8, 366);
+  licence->adjustSize();
   KeepLabelsPlain(this);
 }
 

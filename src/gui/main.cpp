@@ -30,6 +30,7 @@
 #include <QToolButton>
 #include <QUrl>
 #include <cmath>
+#include <utility>
 
 #include "core/analysis/colour_label.h"
 #include "core/analysis/number_text.h"
@@ -437,10 +438,32 @@ void TMainForm::UpdateTimerTimer() {
     window.publicKey = UpdatePublicKey;
     goOn = !UpdateCheck(WWWUpdate, window);
   });
-  if (!goOn) return;
+  if (!goOn) {
+    // A picture the user asked for still opens after a failed check; a started updater has
+    // closed the window.
+    if (!WWWUpdate.UpdaterStarted) OpenStartUpPicture();
+    return;
+  }
   setAcceptDrops(true);
   mDropsAccepted = true;
-  if (mSession.Settings().AutoStart) Timer1.start();
+  if (!mStartPicture.isEmpty()) {
+    OpenStartUpPicture();
+  } else if (mSession.Settings().AutoStart) {
+    Timer1.start();
+  }
+}
+
+void TMainForm::OpenAtStartUp(const QString& picture) {
+  if (picture.isEmpty()) return;
+  mStartPicture = QFileInfo(picture).absoluteFilePath();
+  StatusPanels[5]->setText(QFileInfo(mStartPicture).fileName());
+}
+
+void TMainForm::OpenStartUpPicture() {
+  const QString picture = std::exchange(mStartPicture, QString());
+  // As from the open dialog, which offers only existing files.
+  if (picture.isEmpty() || mBusy || !QFileInfo(picture).isFile()) return;
+  AcceptPicture(picture);
 }
 
 void TMainForm::Timer1Timer() {

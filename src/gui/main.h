@@ -58,6 +58,12 @@ class TMainForm : public QMainWindow, private InventoryView {
   void DropFiles(const QStringList& paths);
   /// Accepts the picture at `path`: remembers it, loads it and runs the inventory.
   void AcceptPicture(const QString& path);
+  /// Opens `picture` at the deferred start-up, after the update check, as if chosen in the open
+  /// dialog and in place of the remembered picture: the program's command line ("Open with").
+  /// A relative path counts from the current folder.
+  void OpenAtStartUp(const QString& picture);
+  /// The picture OpenAtStartUp named (absolute) until the deferred start-up opened it.
+  const QString& StartUpPicture() const { return mStartPicture; }
   /// (Re)loads PictureFile into the view; `warnSmall` shows the size warning.
   bool LoadPicture(bool warnSmall);
   void ColourInventory();
@@ -158,6 +164,7 @@ class TMainForm : public QMainWindow, private InventoryView {
   void Render(const OverlayOps& ops);
   QString SelectedLabel(bool materialList) const;
   QString ProgramFolder() const;
+  void OpenStartUpPicture();
 
   SectionSession mSession;
   QString mProgramPath;
@@ -168,6 +175,7 @@ class TMainForm : public QMainWindow, private InventoryView {
   bool mSaved = false;
   qint64 mLastPump = 0;
   QStringList mPendingMessages;  // settings conversion failures, shown after start-up
+  QString mStartPicture;         // the command line's picture, opened by the deferred start-up
 
  public:
   // Controls by their designed names (objectName equals the member name).

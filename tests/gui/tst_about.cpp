@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFrame>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -79,6 +80,7 @@ class TestAboutBox : public QObject {
 
  private slots:
   void layoutAndPlacement();
+  void licenceFitsBesideTheOkButton();
   void fillTakeBackRoundTripChangesNothing_data();
   void fillTakeBackRoundTripChangesNothing();
   void rightClickSwitchesConventionBothWays();
@@ -112,6 +114,18 @@ void TestAboutBox::layoutAndPlacement() {
   QCOMPARE(RequireChild<QLabel>(dialog, QStringLiteral("Label15"))->text(),
            QStringLiteral("Do not show the principal axis for\nprincipal angles : \n\n          "
                           "|alpha| < precision in degrees"));
+}
+
+void TestAboutBox::licenceFitsBesideTheOkButton() {
+  TAboutBox dialog;
+  auto* licence = RequireChild<QLabel>(dialog, QStringLiteral("LicenceLabel"));
+  QVERIFY(licence->text().contains(QStringLiteral("GPL, version 3 or later")));
+  // Below the white panel, left of OK and inside the dialog: nothing designed is covered.
+  const QRect area = licence->geometry();
+  QVERIFY(area.top() >=
+          RequireChild<QFrame>(dialog, QStringLiteral("Panel1"))->geometry().bottom());
+  QVERIFY(area.right() < RequireChild<QPushButton>(dialog, QStringLiteral("OKButton"))->x());
+  QVERIFY(dialog.rect().contains(area));
 }
 
 void TestAboutBox::fillTakeBackRoundTripChangesNothing_data() {
