@@ -300,7 +300,9 @@ TEST(PictureImageTest, AFullDiskLeavesTheOldPictureAndNoTemporary) {
     });
     EXPECT_EQ(ReadAll(path), before) << name;
   }
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 2);
+  // Only the pictures written before the limit; no temporary is left.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}),
+            SanitizerBuild() ? 1 : 2);
 }
 
 // The window keeps its drawings in a layer beside the picture; what it shows must be exactly the
