@@ -225,7 +225,7 @@ TEST(IntegrationTest, ExactSumsSurviveHugeAndTinyWeights) {
   s.AddProduct(-1e308, 1);
   EXPECT_EQ(s.ToDouble(), 4.9406564584124654e-324);
   ExactSum big;
-  big.AddProduct(1e308, static_cast<__int128>(1) << 100);
+  big.AddProduct(1e308, static_cast<Int128>(1) << 100);
   EXPECT_TRUE(std::isinf(big.ToDouble()));
 }
 

@@ -9,7 +9,7 @@ namespace {
 constexpr int kScale = 1074;  // a double is an integer times 2^-1074
 }
 
-void ExactSum::AddProduct(double weight, __int128 count) {
+void ExactSum::AddProduct(double weight, Int128 count) {
   if (weight == 0 || count == 0) return;
   int exponent = 0;
   const double fraction = std::frexp(std::fabs(weight), &exponent);  // weight = f * 2^exponent
@@ -21,16 +21,16 @@ void ExactSum::AddProduct(double weight, __int128 count) {
     ++shift;
   }
   const bool negative = (weight < 0) != (count < 0);
-  const unsigned __int128 magnitude =
-      count < 0 ? static_cast<unsigned __int128>(-(count + 1)) + 1 : static_cast<unsigned __int128>(count);
+  const UInt128 magnitude =
+      count < 0 ? static_cast<UInt128>(-(count + 1)) + 1 : static_cast<UInt128>(count);
   // product = mantissa * magnitude: up to 181 bits in three words.
-  const unsigned __int128 lo = static_cast<unsigned __int128>(mantissa) * static_cast<std::uint64_t>(magnitude);
-  const unsigned __int128 hi = static_cast<unsigned __int128>(mantissa) * static_cast<std::uint64_t>(magnitude >> 64);
+  const UInt128 lo = static_cast<UInt128>(mantissa) * static_cast<std::uint64_t>(magnitude);
+  const UInt128 hi = static_cast<UInt128>(mantissa) * static_cast<std::uint64_t>(magnitude >> 64);
   std::array<std::uint64_t, 4> product{};
   product[0] = static_cast<std::uint64_t>(lo);
-  const unsigned __int128 mid = (lo >> 64) + static_cast<std::uint64_t>(hi);
+  const UInt128 mid = (lo >> 64) + static_cast<std::uint64_t>(hi);
   product[1] = static_cast<std::uint64_t>(mid);
-  const unsigned __int128 top = (mid >> 64) + (hi >> 64);
+  const UInt128 top = (mid >> 64) + (hi >> 64);
   product[2] = static_cast<std::uint64_t>(top);
   product[3] = static_cast<std::uint64_t>(top >> 64);
 
@@ -49,7 +49,7 @@ void ExactSum::AddProduct(double weight, __int128 count) {
 void ExactSum::Add(Words& a, const Words& b) {
   unsigned carry = 0;
   for (int i = 0; i < kWords; ++i) {
-    const unsigned __int128 s = static_cast<unsigned __int128>(a[i]) + b[i] + carry;
+    const UInt128 s = static_cast<UInt128>(a[i]) + b[i] + carry;
     a[i] = static_cast<std::uint64_t>(s);
     carry = static_cast<unsigned>(s >> 64);
   }
@@ -85,7 +85,7 @@ ExactSum::Words ExactSum::MultiplySmall(const Words& a, std::int64_t k) {
   Words r{};
   std::uint64_t carry = 0;
   for (int i = 0; i < kWords; ++i) {
-    const unsigned __int128 p = static_cast<unsigned __int128>(a[i]) * m + carry;
+    const UInt128 p = static_cast<UInt128>(a[i]) * m + carry;
     r[i] = static_cast<std::uint64_t>(p);
     carry = static_cast<std::uint64_t>(p >> 64);
   }

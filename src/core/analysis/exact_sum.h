@@ -6,12 +6,17 @@
 
 namespace qv {
 
+/// A 128-bit signed integer (the compiler's extension; __extension__ says so once, here).
+__extension__ typedef __int128 Int128;
+/// Its unsigned twin.
+__extension__ typedef unsigned __int128 UInt128;
+
 /// A signed fixed-point number in units of 2^-1074 (the smallest double step), wide enough to
 /// hold any sum of a few thousand products of a finite double and a 128-bit integer exactly.
 class ExactSum {
  public:
   /// Adds weight * count exactly. `weight` must be finite.
-  void AddProduct(double weight, __int128 count);
+  void AddProduct(double weight, Int128 count);
   int Sign() const;
   /// The value as a double, within a unit in its last place (infinity beyond the double range).
   double ToDouble() const;

@@ -56,20 +56,20 @@ MaterialIndex BuildIndex(const TPROPClass& library) {
 }
 
 // Sum of k^2 for k = 0 .. n.
-__int128 SumOfSquares(std::int64_t n) {
+Int128 SumOfSquares(std::int64_t n) {
   if (n < 0) return 0;
-  const __int128 v = n;
+  const Int128 v = n;
   return v * (v + 1) * (2 * v + 1) / 6;
 }
 
 void AddRun(MaterialMoments& m, int y, int x0, int x1) {  // pixels x0 .. x1 inclusive
   const std::int64_t length = x1 - x0 + 1;
-  const __int128 sumX = static_cast<__int128>(x0 + x1) * length / 2;
+  const Int128 sumX = static_cast<Int128>(x0 + x1) * length / 2;
   m.count += length;
   m.sumX += sumX;
-  m.sumY += static_cast<__int128>(y) * length;
+  m.sumY += static_cast<Int128>(y) * length;
   m.sumXX += SumOfSquares(x1) - SumOfSquares(x0 - 1);
-  m.sumYY += static_cast<__int128>(y) * y * length;
+  m.sumYY += static_cast<Int128>(y) * y * length;
   m.sumXY += sumX * y;
 }
 
@@ -151,7 +151,7 @@ void ComputeCentres(const SectionMoments& moments, const SectionBounds& bounds, 
   for (const MaterialMoments& m : moments.materials) result.RelevantPixels += m.count;
   const auto e = [](const MaterialMoments& m) { return m.E; };
   const auto rho = [](const MaterialMoments& m) { return m.rho; };
-  const auto count = [](const MaterialMoments& m) { return static_cast<__int128>(m.count); };
+  const auto count = [](const MaterialMoments& m) { return static_cast<Int128>(m.count); };
   const auto sumX = [](const MaterialMoments& m) { return m.sumX; };
   const auto sumY = [](const MaterialMoments& m) { return m.sumY; };
   const ExactSum eCount = WeightedSum(moments, e, count);
@@ -184,8 +184,8 @@ void ComputeCentres(const SectionMoments& moments, const SectionBounds& bounds, 
 void ComputeStiffness(const SectionMoments& moments, SectionResult& result) {
   result.EIyy = result.EIzz = result.EIyz = result.EI1 = result.EI2 = result.Alpha = 0;
   result.Iso = false;
-  const __int128 cx = result.NC.x;
-  const __int128 cy = result.NC.y;
+  const Int128 cx = result.NC.x;
+  const Int128 cy = result.NC.y;
   // Second moments about the rounded NC, exact: sum (px - cx)^2 = Sxx - 2 cx Sx + cx^2 n.
   const auto e = [](const MaterialMoments& m) { return m.E; };
   const ExactSum qyy = WeightedSum(moments, e, [&](const MaterialMoments& m) {

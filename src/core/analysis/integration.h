@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "core/analysis/exact_sum.h"
 #include "core/analysis/scan_support.h"
 #include "core/analysis/section_result.h"
 #include "core/picture/pixel_grid.h"
@@ -24,11 +25,11 @@ struct MaterialMoments {
   double E = 0;
   double rho = 0;
   std::int64_t count = 0;  ///< pixels
-  __int128 sumX = 0;       ///< sum of px
-  __int128 sumY = 0;       ///< sum of py
-  __int128 sumXX = 0;
-  __int128 sumYY = 0;
-  __int128 sumXY = 0;
+  Int128 sumX = 0;       ///< sum of px
+  Int128 sumY = 0;       ///< sum of py
+  Int128 sumXX = 0;
+  Int128 sumYY = 0;
+  Int128 sumXY = 0;
 };
 
 /// Moments of every material in use, in library order.

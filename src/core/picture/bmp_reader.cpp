@@ -601,8 +601,8 @@ PixelGrid ReadBmpFile(const OpenedPicture& file, PixelGrid&& reuse) {
       const std::int64_t read = file.ReadAt(buffer.data(), std::max(want, need), start);
       if (read < 0) return "reading the file failed (" + SystemErrorText(errno) + ")";
       if (static_cast<std::uint64_t>(read) < need) return "the pixel data ends early";
-      std::string reason = ConvertRows(layout, buffer.data(), first + done, rows, grid);
-      if (!reason.empty()) return reason;
+      std::string rowsReason = ConvertRows(layout, buffer.data(), first + done, rows, grid);
+      if (!rowsReason.empty()) return rowsReason;
     }
     return {};
   });

@@ -607,8 +607,8 @@ std::optional<ElasticResult> ComputeElasticSection(const PixelGrid& grid,
     result.CellWidthMm = main.cellWidth;
     result.CellHeightMm = main.cellHeight;
     result.Cells = main.level.Cells();
-    const std::int64_t share = options.estimateError ? kMainShare : kProgressTotal;
-    const TorsionSolution fine = Solve(main, options, pool, 0, share);
+    const std::int64_t mainShare = options.estimateError ? kMainShare : kProgressTotal;
+    const TorsionSolution fine = Solve(main, options, pool, 0, mainShare);
     main = Discretisation{};  // its memory is needed for the next solve
     result.GJ = fine.GJ;
     result.ShearCentreHor = fine.centreHor;
