@@ -22,6 +22,7 @@
 #include "support/bmp_writer.h"
 #include "support/grid_builder.h"
 #include "support/restricted_run.h"
+#include "support/row_name.h"
 #include "support/section_pictures.h"
 
 namespace qv::test {
@@ -284,7 +285,9 @@ TEST_F(RunCliTest, MaterialOptionsOverrideTheLibraryAndAddEntries) {
 struct SizeCase {
   std::string text;
   bool accepted;
+  const char* label = nullptr;  // where the text alone would name no row or another's
 };
+void PrintTo(const SizeCase& c, std::ostream* os) { *os << (c.label ? c.label : c.text); }
 
 class RunCliSizeTest : public RunCliTest, public ::testing::WithParamInterface<SizeCase> {};
 
@@ -306,27 +309,28 @@ TEST_P(RunCliSizeTest, WidthTakesWhatTheWindowsSizeFieldTakes) {
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, RunCliSizeTest,
-    ::testing::Values(SizeCase{"100", true},           // plain decimal
-                      SizeCase{"+100", true},          // a plus sign
-                      SizeCase{"  100", true},         // leading blanks
-                      SizeCase{"$64", true},           // hexadecimal with "$"
-                      SizeCase{"0x64", true},          // ... with "0x"
-                      SizeCase{"0X64", true},          // ... with "0X"
-                      SizeCase{"x64", true},           // ... with "x" alone
-                      SizeCase{"00100", true},         // leading zeros are still decimal
-                      SizeCase{"0", false},            // the window offers no analysis
-                      SizeCase{"100001", false},       // above the field's range
-                      SizeCase{"-5", false},           // below it
-                      SizeCase{"$FFFFFFFF", false},    // the 32-bit pattern -1
-                      SizeCase{"12a", false},          // not a number
-                      SizeCase{"1e2", false},          // no exponent in an integer field
-                      SizeCase{"1.5", false},          // no fraction
-                      SizeCase{"100 ", false},         // trailing blank
-                      SizeCase{"-0x10", false},        // no sign before hexadecimal
-                      SizeCase{"$", false},            // prefix without digits
+    ::testing::Values(SizeCase{"100", true},   // plain decimal
+                      SizeCase{"+100", true},  // a plus sign
+                      SizeCase{"  100", true, "leading blanks"},
+                      SizeCase{"$64", true},         // hexadecimal with "$"
+                      SizeCase{"0x64", true},        // ... with "0x"
+                      SizeCase{"0X64", true},        // ... with "0X"
+                      SizeCase{"x64", true},         // ... with "x" alone
+                      SizeCase{"00100", true},       // leading zeros are still decimal
+                      SizeCase{"0", false},          // the window offers no analysis
+                      SizeCase{"100001", false},     // above the field's range
+                      SizeCase{"-5", false},         // below it
+                      SizeCase{"$FFFFFFFF", false},  // the 32-bit pattern -1
+                      SizeCase{"12a", false},        // not a number
+                      SizeCase{"1e2", false},        // no exponent in an integer field
+                      SizeCase{"1.5", false},        // no fraction
+                      SizeCase{"100 ", false, "trailing blank"},
+                      SizeCase{"-0x10", false},  // no sign before hexadecimal
+                      SizeCase{"$", false, "prefix without digits"},
                       SizeCase{"$123456789", false},   // nine hexadecimal digits
                       SizeCase{"99999999999", false},  // beyond 32 bits
-                      SizeCase{"", false}));           // empty
+                      SizeCase{"", false, "empty"}),
+    RowName);
 
 // --- failures --------------------------------------------------------------------------------
 
@@ -336,6 +340,7 @@ struct FailureCase {
   int code;
   std::string message;  // the start of standard error
 };
+void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.what; }
 
 class RunCliFailureTest : public RunCliTest, public ::testing::WithParamInterface<FailureCase> {
  protected:
@@ -459,7 +464,7 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{
             "UnknownCommand", {"analyze", "{dir}/rect.bmp"}, 2, "unknown command 'analyze'\n"},
         FailureCase{"NoArguments", {}, 2, "no command given\n"}),
-    [](const ::testing::TestParamInfo<FailureCase>& info) { return info.param.what; });
+    RowName);
 
 TEST_F(RunCliTest, HelpPrintsTheUsage) {
   const CliRun run = RunTool({"analyse", "--help"});
@@ -775,7 +780,7 @@ INSTANTIATE_TEST_SUITE_P(
             1,
             "The Poisson's ratio of clRed in {dir}/badnu.ini cannot be read: 'x' is not "
             "a valid floating point value\n"}),
-    [](const ::testing::TestParamInfo<FailureCase>& info) { return info.param.what; });
+    RowName);
 
 }  // namespace
 }  // namespace qv::test

@@ -13,6 +13,7 @@
 #include "cli/run_cli.h"
 #include "core/version.h"
 #include "support/grid_builder.h"
+#include "support/row_name.h"
 
 namespace qv::test {
 namespace {
@@ -56,6 +57,7 @@ struct Document {
   const char* path;
   bool roff;
 };
+void PrintTo(const Document& d, std::ostream* os) { *os << d.name; }
 
 class CliDocumentTest : public ::testing::TestWithParam<Document> {
  protected:
@@ -84,16 +86,16 @@ TEST_P(CliDocumentTest, NamesEveryOptionAndCommandOfTheUsageAndNoOther) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Documents, CliDocumentTest,
-    ::testing::Values(
-        // The man page, installed as quorvane-cli(1).
-        Document{"ManPage", "packaging/man/quorvane-cli.1", true},
-        // The README's section on the batch tool.
-        Document{"Readme", "README.md", false},
-        // The bash completion offers exactly the tool's options.
-        Document{"Completion", "packaging/bash-completion/quorvane-cli", false}),
-    [](const ::testing::TestParamInfo<Document>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Documents, CliDocumentTest,
+                         ::testing::Values(
+                             // The man page, installed as quorvane-cli(1).
+                             Document{"ManPage", "packaging/man/quorvane-cli.1", true},
+                             // The README's section on the batch tool.
+                             Document{"Readme", "README.md", false},
+                             // The bash completion offers exactly the tool's options.
+                             Document{"Completion", "packaging/bash-completion/quorvane-cli",
+                                      false}),
+                         RowName);
 
 TEST(CliDocumentTest, UsageFitsEightyColumns) {
   std::istringstream lines(CliUsage());

@@ -11,6 +11,7 @@
 #include "support/bmp_writer.h"
 #include "support/grid_builder.h"
 #include "support/png_writer.h"
+#include "support/row_name.h"
 
 namespace qv::test {
 namespace {
@@ -144,7 +145,7 @@ INSTANTIATE_TEST_SUITE_P(
                 "clRed", "clNavy"},
         PngCase{"palette8Transparent", Png(PngColour::kPalette, 8, false, kBlack), kBlack, kRed,
                 kNavy, "clRed", "clNavy"}),
-    [](const auto& info) { return std::string(info.param.label); });
+    RowName);
 
 // A red triangle on white whose diagonal edge was smoothed into three blends.
 PixelGrid Smoothed() {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "support/grid_builder.h"
+#include "support/row_name.h"
 
 namespace qv::test {
 namespace {
@@ -137,11 +138,7 @@ INSTANTIATE_TEST_SUITE_P(
                       },
                       {},
                       0}),
-    [](const auto& info) {
-      std::string name = info.param.comment;
-      std::erase(name, ' ');
-      return name;
-    });
+    RowName);
 
 TEST(EdgeSmoothingTest, NoteNamesUpToThreeColours) {
   EdgeSmoothing found;

@@ -13,6 +13,7 @@
 #include "core/dd_props.h"
 #include "core/error.h"
 #include "support/grid_builder.h"
+#include "support/row_name.h"
 #include "support/section_pictures.h"
 
 namespace qv::test {
@@ -75,6 +76,10 @@ struct RectangleCase {
   double widthMm, heightMm;
   int widthPixels, heightPixels;  // non-square pixels where the ratios differ
 };
+void PrintTo(const RectangleCase& c, std::ostream* os) {
+  *os << NumberLabel(c.widthMm) << " x " << NumberLabel(c.heightMm) << " mm on " << c.widthPixels
+      << " x " << c.heightPixels << " pixels";
+}
 
 class ElasticRectangleTest : public ::testing::TestWithParam<RectangleCase> {};
 
@@ -107,13 +112,15 @@ INSTANTIATE_TEST_SUITE_P(Shapes, ElasticRectangleTest,
                              // 1:4 on pixels twice as high as wide (Dx = 0.05, Dy = 0.1 mm)
                              RectangleCase{8, 2, 160, 20 * 2},
                              // 1:4 standing on pixels twice as wide as high
-                             RectangleCase{2, 8, 40, 160 * 2}));
+                             RectangleCase{2, 8, 40, 160 * 2}),
+                         RowName);
 
 struct RoundCase {
   const char* what;
   double inner;       // radius of the inner circle / outer radius
   bool coreMaterial;  // the inner circle is a second material instead of a hole
 };
+void PrintTo(const RoundCase& c, std::ostream* os) { *os << c.what; }
 
 class ElasticRoundTest : public ::testing::TestWithParam<RoundCase> {};
 
@@ -141,7 +148,8 @@ INSTANTIATE_TEST_SUITE_P(Shapes, ElasticRoundTest,
                              // circular tube, r = 0.6 R
                              RoundCase{"tube", 0.6, false},
                              // disc of G = 15000 in a ring of G = 100000: no slip between them
-                             RoundCase{"disc in ring", 0.6, true}));
+                             RoundCase{"disc in ring", 0.6, true}),
+                         RowName);
 
 TEST(ElasticSectionTest, PoissonsRatioScalesGJThroughGOnly) {
   const DrawnSection s = DrawSection(30, 12, 0.5, Rectangle(kRed));
@@ -410,6 +418,7 @@ struct RefusalCase {
   double widthMm;
   const char* message;  // start of the error's text
 };
+void PrintTo(const RefusalCase& c, std::ostream* os) { *os << c.what; }
 
 class ElasticRefusalTest : public ::testing::TestWithParam<RefusalCase> {};
 
@@ -438,7 +447,8 @@ INSTANTIATE_TEST_SUITE_P(
         // bounds of another, larger picture
         RefusalCase{"bounds beyond", 1, {5, 5, 24, 14}, 10, "The section lies outside"},
         // a section size of zero
-        RefusalCase{"zero width", 1, {5, 5, 14, 14}, 0, "The section needs a width"}));
+        RefusalCase{"zero width", 1, {5, 5, 14, 14}, 0, "The section needs a width"}),
+    RowName);
 
 // --- validation: rolled sections against catalogue values (slow: about 1 s each) ----------
 
@@ -447,6 +457,7 @@ struct RolledCase {
   double h, b, tw, tf, r;
   double catalogueIt;  // cm^4
 };
+void PrintTo(const RolledCase& c, std::ostream* os) { *os << c.name; }
 
 class ElasticRolledSectionSlowTest : public ::testing::TestWithParam<RolledCase> {};
 
@@ -469,7 +480,8 @@ INSTANTIATE_TEST_SUITE_P(Catalogue, ElasticRolledSectionSlowTest,
                              // IPE 300: about 538 000 pixels at 0.1 mm
                              RolledCase{"IPE300", 300, 150, 7.1, 10.7, 15, 20.12},
                              // HE 200 A
-                             RolledCase{"HE200A", 190, 200, 6.5, 10, 18, 20.98}));
+                             RolledCase{"HE200A", 190, 200, 6.5, 10, 18, 20.98}),
+                         RowName);
 
 }  // namespace
 }  // namespace qv::test

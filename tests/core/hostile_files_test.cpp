@@ -12,6 +12,7 @@
 #include "core/settings/program_settings.h"
 #include "support/fuzz_harness.h"
 #include "support/grid_builder.h"
+#include "support/row_name.h"
 
 namespace qv::test {
 namespace {
@@ -150,7 +151,8 @@ INSTANTIATE_TEST_SUITE_P(
         LibraryCase{"a count beyond 32 bits",
                     "[properties]\nn=4294967296\n",
                     {},
-                    "'4294967296' is not a valid integer value"}));
+                    "'4294967296' is not a valid integer value"}),
+    RowName);
 
 TEST(HostileLibraryFileTest, NameWithNulLoadsButIsNeverSavedHalf) {
   TempDir dir;
@@ -256,7 +258,8 @@ INSTANTIATE_TEST_SUITE_P(
                      9},
         // a text the file cannot hold is written empty, never as a broken line
         SettingsCase{
-            "a NUL byte in the font name", "[program]\nfont=Ar\0ial\nfontsize=9\n"s, {}, 0, 9}));
+            "a NUL byte in the font name", "[program]\nfont=Ar\0ial\nfontsize=9\n"s, {}, 0, 9}),
+    RowName);
 
 }  // namespace
 }  // namespace qv::test

@@ -14,6 +14,7 @@
 #include "core/error.h"
 #include "core/settings/ini_file.h"
 #include "support/grid_builder.h"
+#include "support/row_name.h"
 
 namespace qv::test {
 namespace {
@@ -147,7 +148,8 @@ INSTANTIATE_TEST_SUITE_P(
         LoadCase{"blank beside @ stays in the label", "n=1\n1=1@ clRed@@1@1\n", {" clRed"}},
         LoadCase{"huge n with few keys",
                  "n=999999999\n1=1@clRed@@1@1\n999999999=999999999@clLime@@1@1\n",
-                 {"clRed", "clLime"}}));
+                 {"clRed", "clLime"}}),
+    RowName);
 
 struct FailureCase {
   const char* comment;
@@ -186,7 +188,8 @@ INSTANTIATE_TEST_SUITE_P(
                     FailureCase{"E with a comma", "n=2\n1=1@clRed@@1@1\n2=2@clLime@@2,5@1\n",
                                 "'2,5' is not a valid floating point value", 1},
                     FailureCase{"rho", "n=1\n1=1@clRed@@1@heavy\n",
-                                "'heavy' is not a valid floating point value", 0}));
+                                "'heavy' is not a valid floating point value", 0}),
+    RowName);
 
 struct RefusalCase {
   const char* comment;
@@ -218,7 +221,7 @@ TEST_P(LibraryFileRefusalTest, SaveWritesNothingItCouldNotReadBack) {
 INSTANTIATE_TEST_SUITE_P(
     LibraryFile, LibraryFileRefusalTest,
     testing::Values(
-        RefusalCase{"@ in the name", Material("clLime", "a@b", 1, 1),
+        RefusalCase{"separator @ in the name", Material("clLime", "a@b", 1, 1),
                     "\"a@b\" (clLime) cannot be saved in the library file. A material name must "
                     "not contain '@'."},
         RefusalCase{"line break in the name", Material("clLime", "a\nb", 1, 1), "line breaks"},
@@ -234,7 +237,9 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"rho infinite",
                     Material("clLime", "x", 1, std::numeric_limits<double>::infinity()),
                     "rho is not a finite number."},
-        RefusalCase{"@ in the label", Material("cl@Lime", "x", 1, 1), "could not be read back"}));
+        RefusalCase{"separator @ in the label", Material("cl@Lime", "x", 1, 1),
+                    "could not be read back"}),
+    RowName);
 
 TEST(LibraryFileTest, SaveReportsTheUnwritablePath) {
   TempDir dir;
@@ -305,7 +310,8 @@ INSTANTIATE_TEST_SUITE_P(
                              }(),
                              ""},
                     NameCase{"256 characters", std::string(256, 'x'),
-                             "A material name must not be longer than 255 characters."}));
+                             "A material name must not be longer than 255 characters."}),
+    RowName);
 
 struct FieldCase {
   const char* comment;
@@ -329,7 +335,8 @@ INSTANTIATE_TEST_SUITE_P(
                     FieldCase{"fields keep their blanks", 2, "  1@ a @b  ", " a "},
                     FieldCase{"empty field", 3, "1@a@@b", ""},
                     FieldCase{"empty after a trailing separator", 2, "1@", ""},
-                    FieldCase{"tab is no blank", 1, "\t1@a", "\t1"}));
+                    FieldCase{"tab is no blank", 1, "\t1@a", "\t1"}),
+    RowName);
 
 TEST(LibraryFileTest, FieldCountAndTrimBlanks) {
   EXPECT_EQ(FieldCount("", '@'), 1);

@@ -12,6 +12,7 @@
 #include "core/error.h"
 #include "core/settings/ini_file.h"
 #include "support/grid_builder.h"
+#include "support/row_name.h"
 
 namespace qv::test {
 namespace {
@@ -121,7 +122,8 @@ INSTANTIATE_TEST_SUITE_P(
         KeyCase{"hexadecimal integers", "fontsize=$10", "fontsize", "16",
                 [](const ProgramSettings& s) { EXPECT_EQ(s.FontSize, 16); }},
         KeyCase{"font names are plain text", "FONT = DejaVu Sans ", "font", "DejaVu Sans",
-                [](const ProgramSettings& s) { EXPECT_EQ(s.FontName, "DejaVu Sans"); }}));
+                [](const ProgramSettings& s) { EXPECT_EQ(s.FontName, "DejaVu Sans"); }}),
+    RowName);
 
 TEST(ProgramSettingsTest, FailedKeysKeepDefaultsOthersAreReadAndFileIsKept) {
   Program program;

@@ -11,6 +11,7 @@
 
 #include "core/analysis/number_text.h"
 #include "core/dd_props.h"
+#include "support/row_name.h"
 
 namespace qv::test {
 namespace {
@@ -66,6 +67,10 @@ struct ScaleCase {
   const char* textZZ;
   const char* textYZ;
 };
+void PrintTo(const ScaleCase& c, std::ostream* os) {
+  *os << "EIyy " << NumberLabel(c.eiyy) << " EIzz " << NumberLabel(c.eizz) << " EIyz "
+      << NumberLabel(c.eiyz);
+}
 
 class StiffnessScaleTest : public ::testing::TestWithParam<ScaleCase> {};
 
@@ -105,7 +110,8 @@ INSTANTIATE_TEST_SUITE_P(
         ScaleCase{1e20, 1e15, 0, "100000.000E15", "1.000E15", "0.000E15"},
         // Non-finite terms show as such and leave the others' scale alone.
         ScaleCase{kNaN, 5e12, kInf, "NAN", "50.000E11", "INF"},
-        ScaleCase{-kInf, kNaN, 42, "-INF", "NAN", "42"}));
+        ScaleCase{-kInf, kNaN, 42, "-INF", "NAN", "42"}),
+    RowName);
 
 struct RuleCase {
   double alpha;
@@ -114,6 +120,10 @@ struct RuleCase {
   double expectedEI1, expectedEI2;
   const char* angle;
 };
+void PrintTo(const RuleCase& c, std::ostream* os) {
+  *os << "alpha " << NumberLabel(c.alpha) << " tolerance " << NumberLabel(c.tolerance) << " EIyy "
+      << NumberLabel(c.eiyy) << " EIzz " << NumberLabel(c.eizz);
+}
 
 class PrecisionRuleTest : public ::testing::TestWithParam<RuleCase> {};
 
@@ -160,7 +170,8 @@ INSTANTIATE_TEST_SUITE_P(
         RuleCase{0, 0, 100, 300, 310, 90, 300, 100, "0.0"},
         RuleCase{1e-9, 0, 100, 300, 310, 90, 310, 90, "0.0"},
         // A NaN angle is never within the tolerance.
-        RuleCase{kNaN, 1, 100, 300, 310, 90, 310, 90, "NAN"}));
+        RuleCase{kNaN, 1, 100, 300, 310, 90, 310, 90, "NAN"}),
+    RowName);
 
 TEST(ResultTextTest, IsoSectionHasNoAngle) {
   SectionResult result;

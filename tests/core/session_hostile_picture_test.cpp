@@ -12,6 +12,7 @@
 #include "support/bmp_writer.h"
 #include "support/grid_builder.h"
 #include "support/restricted_run.h"
+#include "support/row_name.h"
 
 namespace qv::test {
 namespace {
@@ -105,11 +106,13 @@ INSTANTIATE_TEST_SUITE_P(
                       std::filesystem::create_directory(p);
                       return std::string("it is a folder, not a file");
                     }},
-        RefusedCase{"no read permission", [](const std::string& p) {
+        RefusedCase{"no read permission",
+                    [](const std::string& p) {
                       WriteAll(p, Good());
                       chmod(p.c_str(), 0200);
                       return std::string("permission to read it is denied");
-                    }}));
+                    }}),
+    RowName);
 
 }  // namespace
 }  // namespace qv::test

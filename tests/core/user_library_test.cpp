@@ -12,6 +12,7 @@
 #include "core/session.h"
 #include "support/grid_builder.h"
 #include "support/restricted_run.h"
+#include "support/row_name.h"
 
 namespace qv::test {
 namespace {
@@ -71,6 +72,7 @@ struct FirstStartCase {
   UserFile userFile;     // what the user folder's properties.ini holds afterwards
   int materials;         // materials loaded
 };
+void PrintTo(const FirstStartCase& c, std::ostream* os) { *os << c.name; }
 
 class FirstStartTest : public ::testing::TestWithParam<FirstStartCase> {};
 
@@ -141,7 +143,7 @@ INSTANTIATE_TEST_SUITE_P(
         // again, even after the user removed the library.
         FirstStartCase{"LaterStartCopiesNothing", true, true, false, true, Library::Example,
                        UserFile::Absent, 2}),
-    [](const ::testing::TestParamInfo<FirstStartCase>& info) { return info.param.name; });
+    RowName);
 
 TEST(FirstStartTest, TheCopyIsWhereTheSettingsAndEditsGoFromThenOn) {
   RunUnprivileged([] {
