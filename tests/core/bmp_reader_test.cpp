@@ -465,8 +465,7 @@ TEST(BmpReaderTest, ReadsFilesBigEnoughToSplitOverThreads) {
   TempDir dir;
   // Over two million pixels with rows of 6303 bytes: several threads and buffer refills.
   const PixelGrid grid = Pattern(2101, 1001, kRich);
-  WriteAll(dir.File("big.bmp"), EncodeBmp24(grid));
-  EXPECT_EQ(ReadPicture(dir.File("big.bmp")), grid);
+  EXPECT_EQ(ReadPicture(dir.WritePicture("big.bmp", grid)), grid);
 
   const int w = 1500, h = 1400;
   std::vector<std::uint8_t> indices = IndexPattern(w, h, 40);

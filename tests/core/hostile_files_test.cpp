@@ -12,6 +12,7 @@
 #include "core/settings/program_settings.h"
 #include "support/fuzz_harness.h"
 #include "support/grid_builder.h"
+#include "support/material_library.h"
 #include "support/row_name.h"
 
 namespace qv::test {
@@ -60,9 +61,7 @@ TEST_P(HostileLibraryFileTest, LoadsByTheRulesAndSavesNoLess) {
     expected.replace(at, 6, dir.File("p.ini"));
   }
   EXPECT_EQ(message, expected);
-  std::vector<std::string> labels;
-  for (const TPROPRec& e : library) labels.push_back(e.prop.colorlabel);
-  EXPECT_EQ(labels, c.labels);
+  EXPECT_EQ(LabelsOf(library), c.labels);
   // Saving over the file and to a new one, then reading back, or leaving a failed file alone.
   EXPECT_NO_THROW(CheckLibraryBytes(reinterpret_cast<Bytes>(c.text.data()), c.text.size()));
 }

@@ -253,8 +253,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 // A text that does not convert; labelled where the text alone would name no row or another's.
 struct BadText {
+  BadText(const char* text, const char* label = nullptr) : text(text), label(label) {}
   const char* text;
-  const char* label = nullptr;
+  const char* label;
 };
 void PrintTo(const BadText& c, std::ostream* os) { *os << (c.label ? c.label : c.text); }
 
@@ -270,23 +271,22 @@ TEST_P(ReadRealErrorTest, ThrowsWithExactMessage) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Invalid, ReadRealErrorTest,
-    ::testing::Values(
-        // Out of range, also just past the largest double's rounding.
-        BadText{"1e400"}, BadText{"-1e400"}, BadText{"1.797693134862325E308"},
-        BadText{"1e99999999999999999999"},
-        // No special values.
-        BadText{"nan"}, BadText{"inf"}, BadText{"INF"}, BadText{"NAN"}, BadText{"-INF"},
-        // Locale forms and malformed texts.
-        BadText{"1,5", "decimal comma"}, BadText{"", "empty"}, BadText{" ", "blank"},
-        BadText{".", "point alone"}, BadText{"-", "sign alone"}, BadText{"1e"}, BadText{"e5"},
-        BadText{"1e+", "exponent sign without digits"}, BadText{"1.2.3"}, BadText{"1e5.5"},
-        BadText{"1 5", "blank inside"}, BadText{"--1", "two signs"},
-        BadText{"+-1", "plus and minus"}, BadText{"0x10"}, BadText{"1.5x"},
-        BadText{"\t1", "leading tab"}, BadText{"1\n", "trailing line end"},
-        BadText{" 1e400 ", "1e400 between blanks"}),
-    RowName);
+INSTANTIATE_TEST_SUITE_P(Invalid, ReadRealErrorTest,
+                         ::testing::Values(
+                             // Out of range, also just past the largest double's rounding.
+                             "1e400", "-1e400", "1.797693134862325E308", "1e99999999999999999999",
+                             // No special values.
+                             "nan", "inf", "INF", "NAN", "-INF",
+                             // Locale forms and malformed texts.
+                             BadText("1,5", "decimal comma"), BadText("", "empty"),
+                             BadText(" ", "blank"), BadText(".", "point alone"),
+                             BadText("-", "sign alone"), "1e", "e5",
+                             BadText("1e+", "exponent sign without digits"), "1.2.3", "1e5.5",
+                             BadText("1 5", "blank inside"), BadText("--1", "two signs"),
+                             BadText("+-1", "plus and minus"), "0x10", "1.5x",
+                             BadText("\t1", "leading tab"), BadText("1\n", "trailing line end"),
+                             BadText(" 1e400 ", "1e400 between blanks")),
+                         RowName);
 
 TEST(ReadRealTest, ErrorMessageQuotesTextAsGiven) {
   try {
@@ -377,15 +377,13 @@ INSTANTIATE_TEST_SUITE_P(
     Invalid, ReadIntegerErrorTest,
     ::testing::Values(
         // Blanks are not trimmed here: the INI service already did.
-        BadText{"", "empty"}, BadText{" 1", "leading blank"}, BadText{"1 ", "trailing blank"},
-        BadText{"12a"}, BadText{"1.0"}, BadText{"1e3"}, BadText{"+", "plus alone"},
-        BadText{"-", "minus alone"}, BadText{"0x10"},
+        BadText("", "empty"), BadText(" 1", "leading blank"), BadText("1 ", "trailing blank"),
+        "12a", "1.0", "1e3", BadText("+", "plus alone"), BadText("-", "minus alone"), "0x10",
         // Out of the 32-bit range.
-        BadText{"2147483648"}, BadText{"-2147483649"}, BadText{"99999999999999999999999"},
+        "2147483648", "-2147483649", "99999999999999999999999",
         // Hexadecimal: 1..8 digits, no sign.
-        BadText{"$", "dollar alone"}, BadText{"$123456789"}, BadText{"$G"},
-        BadText{"$-1", "dollar then minus"}, BadText{"-$1", "minus then dollar"},
-        BadText{"$ 1", "blank after the dollar"}),
+        BadText("$", "dollar alone"), "$123456789", "$G", BadText("$-1", "dollar then minus"),
+        BadText("-$1", "minus then dollar"), BadText("$ 1", "blank after the dollar")),
     RowName);
 
 TEST(ReadIntegerTest, ErrorMessageQuotesText) {

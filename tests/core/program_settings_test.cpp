@@ -12,6 +12,7 @@
 #include "core/error.h"
 #include "core/settings/ini_file.h"
 #include "support/grid_builder.h"
+#include "support/material_library.h"
 #include "support/row_name.h"
 
 namespace qv::test {
@@ -157,7 +158,7 @@ TEST(ProgramSettingsTest, FailedKeysKeepDefaultsOthersAreReadAndFileIsKept) {
   EXPECT_EQ(settings.AngleTolerance, 1.0);
   EXPECT_FALSE(settings.AutoStart);
 
-  program.library->Add(TPROPRec{1, PROPRec{}, false});
+  AddMaterial(*program.library, {.inUse = false});
   // Every later change reaches the file: the damaged keys are written with their defaults,
   // what the user had written is in the backup.
   settings.FontName = "Courier New";

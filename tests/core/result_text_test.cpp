@@ -11,6 +11,7 @@
 
 #include "core/analysis/number_text.h"
 #include "core/dd_props.h"
+#include "support/material_library.h"
 #include "support/row_name.h"
 
 namespace qv::test {
@@ -206,9 +207,6 @@ TEST(ResultTextTest, HintsAreFullPrecision) {
 class SectionReportTest : public ::testing::Test {
  protected:
   SectionReportTest() {
-    AddMaterial("steel", "clRed", 210000, 7850, true);
-    AddMaterial("unused", "clBlue", 5, 6, false);
-    AddMaterial("", "$000080FF", 1, 1, true);
     centre.relevantPixels = "2000";
     centre.ea = "2.1E008";
     centre.ncHor = "12.50";
@@ -228,17 +226,6 @@ class SectionReportTest : public ::testing::Test {
     input.widthField = "200";
     input.heightField = "100.5";
     input.library = &library;
-  }
-
-  void AddMaterial(const char* name, const char* label, double e, double rho, bool inUse) {
-    TPROPRec entry;
-    entry.id = library.MaxId() + 1;
-    entry.prop.name = name;
-    entry.prop.colorlabel = label;
-    entry.prop.E = e;
-    entry.prop.rho = rho;
-    entry.inUse = inUse;
-    library.Add(entry);
   }
 
   std::vector<std::string> Expected(std::vector<std::string> stiffnessLines,
@@ -274,7 +261,9 @@ class SectionReportTest : public ::testing::Test {
   const std::vector<std::string> kMaterialLines = {"steel\t\tclRed\t210000\t\t7850",
                                                    "\t\t$000080FF\t1\t\t1"};
 
-  TPROPClass library;
+  TPROPClass library = LibraryOf({{"clRed", 210000, 7850, true, "steel"},
+                                  {"clBlue", 5, 6, false, "unused"},
+                                  {"$000080FF", 1, 1, true}});
   CentreTexts centre;
   StiffnessTexts stiffness;
   ReportInput input;
@@ -311,7 +300,7 @@ TEST_F(SectionReportTest, NoMaterialInUseLeavesNoMaterialLines) {
 
 TEST_F(SectionReportTest, MaterialValuesUseFullPrecision) {
   library.Clear();
-  AddMaterial("concrete", "clGray", 1.0 / 3, 2.5e20, true);
+  AddMaterial(library, {"clGray", 1.0 / 3, 2.5e20, true, "concrete"});
   const std::vector<std::string> lines = SectionReport(centre, stiffness, input);
   EXPECT_EQ(lines[10], "concrete\t\tclGray\t0.333333333333333\t\t2.5E20");
 }

@@ -38,8 +38,7 @@ TEST_P(SessionHostilePictureTest, RefusedPictureKeepsPictureAndLists) {
     settings.IgnoreDollarColours = false;
     session.ChangeSettings(settings);
     const PixelGrid before = MakeGrid(30, 20, kWhite, {{4, 5, 9, 12, kRed}, {12, 2, 20, 8, kBlue}});
-    WriteAll(dir.File("section.bmp"), EncodeBmp24(before));
-    ASSERT_TRUE(session.AcceptPicture(dir.File("section.bmp")));
+    ASSERT_TRUE(session.AcceptPicture(dir.WritePicture("section.bmp", before)));
     session.ColourInventory();
     ASSERT_TRUE(session.AddColourToMaterialList("clRed"));
     const SectionBounds bounds = session.Bounds();

@@ -11,6 +11,7 @@
 #include "core/error.h"
 #include "core/session.h"
 #include "support/grid_builder.h"
+#include "support/material_library.h"
 #include "support/restricted_run.h"
 #include "support/row_name.h"
 
@@ -154,12 +155,7 @@ TEST(FirstStartTest, TheCopyIsWhereTheSettingsAndEditsGoFromThenOn) {
     {
       SectionSession session;
       session.LoadSettings(f.ProgramPath(), f.user);
-      TPROPRec extra;
-      TPROPClass::InitEntry(extra);
-      extra.id = session.MaterialLibrary()->MaxId() + 1;
-      extra.prop.colorlabel = "clLime";
-      extra.prop.name = "timber";
-      session.EditLibrary().Add(extra);
+      AddMaterial(session.EditLibrary(), {.label = "clLime", .inUse = false, .name = "timber"});
       session.SaveSettings();
     }
     EXPECT_EQ(ReadAll(f.Example()), kExample);

@@ -8,8 +8,9 @@ namespace {
 
 // ASCII only: a locale must not decide what a test is called.
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-bool IsAlphanumeric(char c) { return IsDigit(c) || IsLetter(c); }
+bool IsAlphanumeric(char c) {
+  return IsDigit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
 
 // The word that stands for label[i] in a name, or nullptr when that character only ends a word.
 const char* SpeltAs(std::string_view label, std::size_t i) {
@@ -40,11 +41,9 @@ std::string TestNameOf(std::string_view label) {
     if (IsAlphanumeric(c)) {
       name += wordStart && c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
       wordStart = false;
-    } else if (const char* word = SpeltAs(label, i)) {
-      name += word;
-      wordStart = true;  // "-inf" -> "MinusInf"
     } else {
-      wordStart = true;
+      if (const char* word = SpeltAs(label, i)) name += word;
+      wordStart = true;  // also after a spelt word: "-inf" -> "MinusInf"
     }
   }
   return name;
