@@ -8,6 +8,7 @@
 #include "core/analysis/elastic/section_solver.h"
 #include "core/analysis/integration.h"
 #include "core/dd_props.h"
+#include "support/material_library.h"
 #include "support/section_pictures.h"
 
 namespace qv {
@@ -30,21 +31,9 @@ const test::DrawnSection& Section(const std::string& kind) {
   return *slot;
 }
 
-TPROPClass SteelLibrary() {
-  TPROPClass lib;
-  TPROPRec r;
-  r.id = 1;
-  r.prop.colorlabel = "clRed";
-  r.prop.E = 210000;
-  r.prop.rho = 7850;
-  r.inUse = true;
-  lib.Add(r);
-  return lib;
-}
-
 void BM_TorsionAndShearCentre(benchmark::State& state, const std::string& kind) {
   const test::DrawnSection& s = Section(kind);
-  const TPROPClass lib = SteelLibrary();
+  const TPROPClass lib = test::LibraryOf({{"clRed", 210000, 7850}});
   SectionResult section;
   const SectionMoments m = ScanMoments(s.grid, lib);
   ComputeCentres(m, s.bounds, s.widthMm, s.heightMm, section);

@@ -18,6 +18,7 @@
 #include "core/session.h"
 #include "support/bmp_writer.h"
 #include "support/grid_builder.h"
+#include "support/material_library.h"
 
 namespace qv {
 namespace {
@@ -74,19 +75,10 @@ std::string BenchFile(const std::string& name, const PixelGrid& grid) {
   return path;
 }
 
+// The three materials of the composite picture, each of density E / 30.
 TPROPClass CompositeLibrary() {
-  TPROPClass lib;
-  const std::pair<const char*, double> materials[] = {{"clGray", 30000}, {"clRed", 210000}, {"clOlive", 11000}};
-  for (const auto& [label, e] : materials) {
-    TPROPRec r;
-    r.id = lib.MaxId() + 1;
-    r.prop.colorlabel = label;
-    r.prop.E = e;
-    r.prop.rho = e / 30;
-    r.inUse = true;
-    lib.Add(r);
-  }
-  return lib;
+  return test::LibraryOf(
+      {{"clGray", 30000, 1000}, {"clRed", 210000, 7000}, {"clOlive", 11000, 11000.0 / 30}});
 }
 
 void SetRate(benchmark::State& state, const PixelGrid& g) {

@@ -95,8 +95,8 @@ void WriteRandom(const std::string& path, int size) {
   std::vector<char> row(static_cast<std::size_t>(rowBytes));
   for (int y = 0; y < size; ++y) {
     for (int x = 0; x < size * 3; x += 3) {
-      const std::uint32_t v = rng();
-      row[std::size_t(x)] = char(v), row[std::size_t(x) + 1] = char(v >> 8);
+      const auto v = static_cast<std::uint32_t>(rng());
+      row[std::size_t(x)] = char(v & 0xff), row[std::size_t(x) + 1] = char((v >> 8) & 0xff);
       row[std::size_t(x) + 2] = char(v >> 16);
     }
     out.write(row.data(), rowBytes);
@@ -255,7 +255,7 @@ int main(int argc, char* argv[]) {
   std::printf("%-44s %8.3f s  (%.2fx the batch tool)\n", "window: analyse again", analyse[1],
               analyse[1] / cliBest);
   std::printf("%-44s %8.0f MB  (%.2fx the grid)\n", "window: peak memory above start",
-              (peak - before) / 1024.0, (peak - before) / 1024.0 / gridMb);
+              double(peak - before) / 1024.0, double(peak - before) / 1024.0 / gridMb);
   std::printf("report on the clipboard equals the batch tool's: %s\n", same ? "yes" : "NO");
   if (!same) {
     std::printf("--- window\n%s--- batch tool\n%s", qPrintable(shell.clipboard), qPrintable(cliReport));

@@ -498,7 +498,7 @@ void TMainForm::DropFiles(const QStringList& paths) {
   }
   if (paths.isEmpty()) return;
   const QString& path = paths.first();
-  const int dot = path.lastIndexOf('.');
+  const qsizetype dot = path.lastIndexOf('.');
   const QString extension = dot < 0 ? QString() : path.mid(dot).toUpper();
   // The reader goes by the file's first bytes; the name only keeps other files out.
   if (extension != ".BMP" && extension != ".PNG") {
@@ -1023,8 +1023,8 @@ void TMainForm::Definedproperties1Click() {
 void TMainForm::Testdata1Click() {
   static const TPROPClass kEmpty;
   const TPROPClass found = mSession.Found().AsContainer();
-  TDataForm data(found, mSession.MaterialLibrary() ? *mSession.MaterialLibrary() : kEmpty, this);
-  Prompts().Run(data);
+  TDataForm form(found, mSession.MaterialLibrary() ? *mSession.MaterialLibrary() : kEmpty, this);
+  Prompts().Run(form);
 }
 
 void TMainForm::SetGraphicsFontHint(const QFont& font) {

@@ -10,7 +10,6 @@
 #include <cmath>
 #include <filesystem>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -20,28 +19,14 @@
 #include "core/picture/picture_reader.h"
 #include "imaging/picture_image.h"
 #include "support/bmp_writer.h"
+#include "support/cli_run.h"
 #include "support/grid_builder.h"
 #include "support/restricted_run.h"
+#include "support/row_name.h"
 #include "support/section_pictures.h"
 
 namespace qv::test {
 namespace {
-
-struct CliRun {
-  int code = -1;
-  std::string out;
-  std::string err;
-};
-
-CliRun RunTool(const std::vector<std::string>& args) {
-  std::ostringstream out;
-  std::ostringstream err;
-  CliRun run;
-  run.code = RunCli(args, out, err);
-  run.out = out.str();
-  run.err = err.str();
-  return run;
-}
 
 std::vector<std::string> Concat(std::vector<std::string> a, const std::vector<std::string>& b) {
   a.insert(a.end(), b.begin(), b.end());
@@ -70,8 +55,7 @@ std::set<std::string> FilesIn(const std::string& folder) {
 class RunCliTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    rect = dir.File("rect.bmp");
-    WriteAll(rect, EncodeBmp24(MakeGrid(20, 10, kWhite, {{2, 3, 11, 6, kRed}})));
+    rect = dir.WritePicture("rect.bmp", MakeGrid(20, 10, kWhite, {{2, 3, 11, 6, kRed}}));
   }
   std::vector<std::string> Analyse(const std::vector<std::string>& more = {}) const {
     return Concat({"analyse", rect, "--width", "100", "--height", "40", "--use", "clRed",
@@ -152,9 +136,8 @@ TEST_F(RunCliTest, EpsAboveTheAngleKeepsThePrincipalValuesOnTheAxes) {
 
 TEST_F(RunCliTest, ColoursListsDollarColoursOnlyWithAll) {
   // Discovery runs column by column: white at x 0, the unnamed colour at x 1, red at x 3.
-  const std::string path = dir.File("colours.bmp");
-  WriteAll(path,
-           EncodeBmp24(MakeGrid(10, 8, kWhite, {{1, 5, 2, 6, 0x00123456}, {3, 1, 6, 2, kRed}})));
+  const std::string path = dir.WritePicture(
+      "colours.bmp", MakeGrid(10, 8, kWhite, {{1, 5, 2, 6, 0x00123456}, {3, 1, 6, 2, kRed}}));
 
   const CliRun named = RunTool({"colours", path});
   EXPECT_EQ(named.code, 0);
@@ -246,10 +229,9 @@ TEST_F(RunCliTest, MaterialOptionsOverrideTheLibraryAndAddEntries) {
   const std::string libraryText =
       "[properties]\r\nn=2\r\n1=1@clRed@steel@210000@7850\r\n2=2@clBlue@concrete@33000@2500\r\n";
   WriteAll(library, libraryText);
-  const std::string path = dir.File("mixed.bmp");
-  WriteAll(path, EncodeBmp24(MakeGrid(
-                     30, 10, kWhite,
-                     {{0, 0, 9, 9, kRed}, {10, 0, 19, 9, kLime}, {20, 0, 29, 9, kBlack}})));
+  const std::string path = dir.WritePicture(
+      "mixed.bmp", MakeGrid(30, 10, kWhite,
+                            {{0, 0, 9, 9, kRed}, {10, 0, 19, 9, kLime}, {20, 0, 29, 9, kBlack}}));
   const CliRun run =
       RunTool({"analyse", path, "--width", "300", "--height", "100", "--library", library,
                "--material", "clRed@S355@200000@7800", "--material", "clLime@timber@1.1e4@420",
@@ -284,7 +266,9 @@ TEST_F(RunCliTest, MaterialOptionsOverrideTheLibraryAndAddEntries) {
 struct SizeCase {
   std::string text;
   bool accepted;
+  const char* label = nullptr;  // where the text alone would name no row or another's
 };
+void PrintTo(const SizeCase& c, std::ostream* os) { *os << (c.label ? c.label : c.text); }
 
 class RunCliSizeTest : public RunCliTest, public ::testing::WithParamInterface<SizeCase> {};
 
@@ -306,27 +290,28 @@ TEST_P(RunCliSizeTest, WidthTakesWhatTheWindowsSizeFieldTakes) {
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, RunCliSizeTest,
-    ::testing::Values(SizeCase{"100", true},           // plain decimal
-                      SizeCase{"+100", true},          // a plus sign
-                      SizeCase{"  100", true},         // leading blanks
-                      SizeCase{"$64", true},           // hexadecimal with "$"
-                      SizeCase{"0x64", true},          // ... with "0x"
-                      SizeCase{"0X64", true},          // ... with "0X"
-                      SizeCase{"x64", true},           // ... with "x" alone
-                      SizeCase{"00100", true},         // leading zeros are still decimal
-                      SizeCase{"0", false},            // the window offers no analysis
-                      SizeCase{"100001", false},       // above the field's range
-                      SizeCase{"-5", false},           // below it
-                      SizeCase{"$FFFFFFFF", false},    // the 32-bit pattern -1
-                      SizeCase{"12a", false},          // not a number
-                      SizeCase{"1e2", false},          // no exponent in an integer field
-                      SizeCase{"1.5", false},          // no fraction
-                      SizeCase{"100 ", false},         // trailing blank
-                      SizeCase{"-0x10", false},        // no sign before hexadecimal
-                      SizeCase{"$", false},            // prefix without digits
+    ::testing::Values(SizeCase{"100", true},   // plain decimal
+                      SizeCase{"+100", true},  // a plus sign
+                      SizeCase{"  100", true, "leading blanks"},
+                      SizeCase{"$64", true},         // hexadecimal with "$"
+                      SizeCase{"0x64", true},        // ... with "0x"
+                      SizeCase{"0X64", true},        // ... with "0X"
+                      SizeCase{"x64", true},         // ... with "x" alone
+                      SizeCase{"00100", true},       // leading zeros are still decimal
+                      SizeCase{"0", false},          // the window offers no analysis
+                      SizeCase{"100001", false},     // above the field's range
+                      SizeCase{"-5", false},         // below it
+                      SizeCase{"$FFFFFFFF", false},  // the 32-bit pattern -1
+                      SizeCase{"12a", false},        // not a number
+                      SizeCase{"1e2", false},        // no exponent in an integer field
+                      SizeCase{"1.5", false},        // no fraction
+                      SizeCase{"100 ", false, "trailing blank"},
+                      SizeCase{"-0x10", false},  // no sign before hexadecimal
+                      SizeCase{"$", false, "prefix without digits"},
                       SizeCase{"$123456789", false},   // nine hexadecimal digits
                       SizeCase{"99999999999", false},  // beyond 32 bits
-                      SizeCase{"", false}));           // empty
+                      SizeCase{"", false, "empty"}),
+    RowName);
 
 // --- failures --------------------------------------------------------------------------------
 
@@ -336,13 +321,14 @@ struct FailureCase {
   int code;
   std::string message;  // the start of standard error
 };
+void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.what; }
 
 class RunCliFailureTest : public RunCliTest, public ::testing::WithParamInterface<FailureCase> {
  protected:
   void SetUp() override {
     RunCliTest::SetUp();
     WriteAll(dir.File("notes.txt"), "not a picture\n");
-    WriteAll(dir.File("line.bmp"), EncodeBmp24(MakeGrid(20, 10, kWhite, {{4, 1, 4, 8, kRed}})));
+    dir.WritePicture("line.bmp", MakeGrid(20, 10, kWhite, {{4, 1, 4, 8, kRed}}));
     WriteAll(dir.File("bad.ini"), "[properties]\r\nn=1\r\n1=1@clRed@steel@2l0000@7850\r\n");
     WriteAll(dir.File("badnu.ini"), "[properties]\r\nn=0\r\n[poisson]\r\nclRed=x\r\n");
     std::filesystem::create_directory(dir.File("folder.png"));
@@ -459,7 +445,7 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{
             "UnknownCommand", {"analyze", "{dir}/rect.bmp"}, 2, "unknown command 'analyze'\n"},
         FailureCase{"NoArguments", {}, 2, "no command given\n"}),
-    [](const ::testing::TestParamInfo<FailureCase>& info) { return info.param.what; });
+    RowName);
 
 TEST_F(RunCliTest, HelpPrintsTheUsage) {
   const CliRun run = RunTool({"analyse", "--help"});
@@ -531,8 +517,8 @@ TEST_F(RunCliTest, OverlayDrawsTheCentresAsTheWindowDoes) {
 }
 
 TEST_F(RunCliTest, OverlayOnAFullDiskFailsAndKeepsTheOldFile) {
-  const std::string path = dir.File("two.bmp");
-  WriteAll(path, EncodeBmp24(MakeGrid(600, 600, kWhite, {{100, 50, 499, 549, kRed}})));
+  const std::string path =
+      dir.WritePicture("two.bmp", MakeGrid(600, 600, kWhite, {{100, 50, 499, 549, kRed}}));
   const std::string out = dir.File("out.bmp");
   WriteAll(out, "the overlay of yesterday");
   const std::set<std::string> before = FilesIn(dir.Path());
@@ -553,8 +539,8 @@ TEST_F(RunCliTest, OverlayOnAFullDiskFailsAndKeepsTheOldFile) {
 
 TEST_F(RunCliTest, TorsionGivesGJOfARectangleWithinTheManualsAccuracy) {
   // 80 x 40 pixels at 1 mm: 40 pixels across the thin side, so within 0.2 % of the series.
-  const std::string path = dir.File("plate.bmp");
-  WriteAll(path, EncodeBmp24(MakeGrid(90, 50, kWhite, {{5, 5, 84, 44, kRed}})));
+  const std::string path =
+      dir.WritePicture("plate.bmp", MakeGrid(90, 50, kWhite, {{5, 5, 84, 44, kRed}}));
   const CliRun run = RunTool({"analyse", path, "--width", "80", "--height", "40", "--use", "clRed",
                               "--material", "clRed@steel@210000@7850", "--torsion", "--json"});
   ASSERT_EQ(run.code, 0) << run.err;
@@ -673,9 +659,8 @@ TEST_F(RunCliTest, RatiosComeFromTheLibraryAndNuOverridesThemForTheRun) {
 TEST_F(RunCliTest, NuChangesGAndMovesTheShearCentreOfATwoMaterialSection) {
   // Two plates side by side, of equal E: with equal G the section is mirror-symmetric, so the
   // shear centre lies in the middle; a softer right plate in shear moves it.
-  const std::string path = dir.File("pair.bmp");
-  WriteAll(path,
-           EncodeBmp24(MakeGrid(70, 30, kWhite, {{5, 5, 34, 24, kRed}, {35, 5, 64, 24, kBlue}})));
+  const std::string path = dir.WritePicture(
+      "pair.bmp", MakeGrid(70, 30, kWhite, {{5, 5, 34, 24, kRed}, {35, 5, 64, 24, kBlue}}));
   const std::vector<std::string> base = {"analyse",    path,
                                          "--width",    "60",
                                          "--height",   "20",
@@ -699,12 +684,7 @@ TEST_F(RunCliTest, NuChangesGAndMovesTheShearCentreOfATwoMaterialSection) {
 
 TEST_F(RunCliTest, OverlayWithTorsionMarksTheShearCentre) {
   // A channel open to the right: its shear centre lies left of the web, outside the section.
-  const std::string path = dir.File("channel.bmp");
-  WriteAll(
-      path,
-      EncodeBmp24(MakeGrid(
-          400, 400, kWhite,
-          {{150, 100, 169, 299, kRed}, {170, 100, 269, 119, kRed}, {170, 280, 269, 299, kRed}})));
+  const std::string path = dir.WritePicture("channel.bmp", OpenChannel());
   const std::vector<std::string> base = {"analyse",  path,  "--width", "120",
                                          "--height", "200", "--use",   "clRed"};
   const CliRun plain = RunTool(Concat(base, {"--overlay", dir.File("plain.png")}));
@@ -775,7 +755,7 @@ INSTANTIATE_TEST_SUITE_P(
             1,
             "The Poisson's ratio of clRed in {dir}/badnu.ini cannot be read: 'x' is not "
             "a valid floating point value\n"}),
-    [](const ::testing::TestParamInfo<FailureCase>& info) { return info.param.what; });
+    RowName);
 
 }  // namespace
 }  // namespace qv::test

@@ -12,7 +12,9 @@
 
 #include "cli/run_cli.h"
 #include "core/version.h"
+#include "support/cli_run.h"
 #include "support/grid_builder.h"
+#include "support/row_name.h"
 
 namespace qv::test {
 namespace {
@@ -56,6 +58,7 @@ struct Document {
   const char* path;
   bool roff;
 };
+void PrintTo(const Document& d, std::ostream* os) { *os << d.name; }
 
 class CliDocumentTest : public ::testing::TestWithParam<Document> {
  protected:
@@ -84,16 +87,16 @@ TEST_P(CliDocumentTest, NamesEveryOptionAndCommandOfTheUsageAndNoOther) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Documents, CliDocumentTest,
-    ::testing::Values(
-        // The man page, installed as quorvane-cli(1).
-        Document{"ManPage", "packaging/man/quorvane-cli.1", true},
-        // The README's section on the batch tool.
-        Document{"Readme", "README.md", false},
-        // The bash completion offers exactly the tool's options.
-        Document{"Completion", "packaging/bash-completion/quorvane-cli", false}),
-    [](const ::testing::TestParamInfo<Document>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Documents, CliDocumentTest,
+                         ::testing::Values(
+                             // The man page, installed as quorvane-cli(1).
+                             Document{"ManPage", "packaging/man/quorvane-cli.1", true},
+                             // The README's section on the batch tool.
+                             Document{"Readme", "README.md", false},
+                             // The bash completion offers exactly the tool's options.
+                             Document{"Completion", "packaging/bash-completion/quorvane-cli",
+                                      false}),
+                         RowName);
 
 TEST(CliDocumentTest, UsageFitsEightyColumns) {
   std::istringstream lines(CliUsage());
@@ -108,17 +111,15 @@ TEST(CliDocumentTest, UsageFitsEightyColumns) {
 }
 
 TEST(CliDocumentTest, VersionIsTheProgramsVersion) {
-  std::ostringstream out;
-  std::ostringstream err;
   // Anywhere before "--", as --help; nothing else runs.
-  EXPECT_EQ(RunCli({"analyse", "missing.bmp", "--version"}, out, err), kCliDone);
-  EXPECT_EQ(out.str(), std::string("quorvane-cli ") + kProgramVersion + "\n");
-  EXPECT_EQ(err.str(), "");
+  const CliRun version = RunTool({"analyse", "missing.bmp", "--version"});
+  EXPECT_EQ(version.code, kCliDone);
+  EXPECT_EQ(version.out, std::string("quorvane-cli ") + kProgramVersion + "\n");
+  EXPECT_EQ(version.err, "");
   // After "--" it is a file name like any other.
-  std::ostringstream out2;
-  std::ostringstream err2;
-  EXPECT_EQ(RunCli({"colours", "--", "--version"}, out2, err2), kCliFailed);
-  EXPECT_EQ(out2.str(), "");
+  const CliRun fileName = RunTool({"colours", "--", "--version"});
+  EXPECT_EQ(fileName.code, kCliFailed);
+  EXPECT_EQ(fileName.out, "");
 }
 
 // "8 december 2016" as "2016-12-08".

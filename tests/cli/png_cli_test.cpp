@@ -3,32 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "cli/run_cli.h"
 #include "support/bmp_writer.h"
+#include "support/cli_run.h"
 #include "support/grid_builder.h"
 #include "support/png_writer.h"
+#include "support/row_name.h"
 
 namespace qv::test {
 namespace {
-
-struct Output {
-  int code = -1;
-  std::string out;
-  std::string err;
-};
-
-Output RunTool(const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  Output o;
-  o.code = RunCli(args, out, err);
-  o.out = out.str();
-  o.err = err.str();
-  return o;
-}
 
 struct PngCase {
   const char* label;
@@ -95,7 +80,7 @@ TEST_P(PngCliTest, SameSectionAsBmpAndPngGivesIdenticalListingsAndAnalyses) {
     std::vector<std::string> forBmp = args, forPng = args;
     forBmp[1] = bmp;
     forPng[1] = png;
-    const Output fromBmp = RunTool(forBmp), fromPng = RunTool(forPng);
+    const CliRun fromBmp = RunTool(forBmp), fromPng = RunTool(forPng);
     ASSERT_EQ(fromBmp.code, 0) << args[0] << ": " << fromBmp.err;
     EXPECT_EQ(fromPng.code, 0) << args[0] << ": " << fromPng.err;
     EXPECT_EQ(fromPng.out, fromBmp.out) << args[0];
@@ -144,24 +129,13 @@ INSTANTIATE_TEST_SUITE_P(
                 "clRed", "clNavy"},
         PngCase{"palette8Transparent", Png(PngColour::kPalette, 8, false, kBlack), kBlack, kRed,
                 kNavy, "clRed", "clNavy"}),
-    [](const auto& info) { return std::string(info.param.label); });
-
-// A red triangle on white whose diagonal edge was smoothed into three blends.
-PixelGrid Smoothed() {
-  PixelGrid g = MakeGrid(40, 40, kWhite);
-  const std::uint32_t blends[] = {0x005555FF, 0x008080FF, 0x00AAAAFF};
-  for (int y = 0; y < 40; ++y) {
-    for (int x = 0; x < y; ++x) g.Set(x, y, kRed);
-    g.Set(y, y, blends[y % 3]);
-  }
-  return g;
-}
+    RowName);
 
 TEST(PngCliNoteTest, ColoursNotesASmoothedDrawingOnceOnStandardError) {
   TempDir dir;
   const std::string smoothed = dir.File("smoothed.png");
-  WriteAll(smoothed, EncodePng(Smoothed()));
-  const Output run = RunTool({"colours", smoothed});
+  WriteAll(smoothed, EncodePng(SmoothedDiagonal(40)));
+  const CliRun run = RunTool({"colours", smoothed});
   EXPECT_EQ(run.code, 0);
   // Found column by column: red at x 0 below the first blend, white from x 1; the blends have
   // no names and are listed only with --all.
@@ -175,7 +149,7 @@ TEST(PngCliNoteTest, ColoursNotesASmoothedDrawingOnceOnStandardError) {
   const std::string flat = dir.File("flat.png");
   WriteAll(flat, EncodePng(MakeGrid(40, 40, kWhite, {{5, 5, 20, 30, kRed}})));
   EXPECT_EQ(RunTool({"colours", flat}).err, "");
-  const Output analysis =
+  const CliRun analysis =
       RunTool({"analyse", smoothed, "--width", "40", "--height", "40", "--use", "clRed"});
   EXPECT_EQ(analysis.code, 0);
   EXPECT_EQ(analysis.err, "");
@@ -186,7 +160,7 @@ TEST(PngCliNoteTest, DamagedPngFailsWithTheReadersReason) {
   const std::string png = EncodePng(MakeGrid(40, 40, kWhite, {{5, 5, 20, 30, kRed}}));
   const std::string path = dir.File("cut.png");
   WriteAll(path, png.substr(0, png.size() - 12));
-  const Output run = RunTool({"colours", path});
+  const CliRun run = RunTool({"colours", path});
   EXPECT_EQ(run.code, 1);
   EXPECT_EQ(run.out, "");
   EXPECT_EQ(run.err, "quorvane-cli: Cannot read picture " + path +

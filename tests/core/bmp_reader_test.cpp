@@ -1,7 +1,6 @@
 // Tests of the strict BMP reader: every accepted variant decodes to exact colours, every damaged
 // or hostile file is refused with a message that names it.
 #include "core/picture/bmp_reader.h"
-#include "core/picture/picture_reader.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -13,9 +12,11 @@
 #include <vector>
 
 #include "core/error.h"
+#include "core/picture/picture_reader.h"
 #include "support/bmp_writer.h"
 #include "support/grid_builder.h"
 #include "support/restricted_run.h"
+#include "support/row_name.h"
 
 namespace qv::test {
 namespace {
@@ -94,6 +95,7 @@ struct TrueColourCase {
   int width, height;
   const std::vector<std::uint32_t>* colours;
 };
+void PrintTo(const TrueColourCase& c, std::ostream* os) { *os << c.label; }
 
 class BmpReaderTrueColourTest : public testing::TestWithParam<TrueColourCase> {};
 
@@ -142,8 +144,8 @@ INSTANTIATE_TEST_SUITE_P(
         TrueColourCase{"core24", Opt(H::kCore12, 24), 5, 3, &kRich},
         TrueColourCase{"os2short24", Opt(H::kOs2Short16, 24), 5, 3, &kRich},
         TrueColourCase{"os2full24", Opt(H::kOs2Full64, 24), 5, 3, &kRich},
-        TrueColourCase{"v4_24", Opt(H::kV4_108, 24), 5, 3, &kRich},
-        TrueColourCase{"v5_24", Opt(H::kV5_124, 24, true), 5, 3, &kRich},
+        TrueColourCase{"v4Header24", Opt(H::kV4_108, 24), 5, 3, &kRich},
+        TrueColourCase{"v5Header24", Opt(H::kV5_124, 24, true), 5, 3, &kRich},
         // the data offset skips bytes after the header
         TrueColourCase{"gap24", WithGap(Opt(H::kInfo40, 24), 7), 3, 3, &kRich},
         // 32 bits: the fourth byte is not alpha and is ignored
@@ -171,9 +173,7 @@ INSTANTIATE_TEST_SUITE_P(
         TrueColourCase{"a444", Opt(H::kInfo40, 16, false, 0x0F00, 0x00F0, 0x000F, 0xF000), 3, 3,
                        &kExtremes},
         TrueColourCase{"bits1", Opt(H::kV5_124, 16, false, 0x4, 0x2, 0x1), 3, 3, &kExtremes}),
-    [](const testing::TestParamInfo<TrueColourCase>& info) {
-      return std::string(info.param.label);
-    });
+    RowName);
 
 TEST(BmpReaderTest, NarrowChannelsAreWidenedByBitReplication) {
   // 5-bit 16 = 10000 -> 10000100; 6-bit 32 = 100000 -> 10000010
@@ -214,6 +214,7 @@ struct IndexedCase {
   bool topDown;
   std::int64_t declared;  // -1: the real count
 };
+void PrintTo(const IndexedCase& c, std::ostream* os) { *os << c.label; }
 
 class BmpReaderIndexedTest : public testing::TestWithParam<IndexedCase> {};
 
@@ -246,7 +247,7 @@ INSTANTIATE_TEST_SUITE_P(
                     IndexedCase{"core8Short", H::kCore12, 8, 5, 3, 6, false, -1},
                     IndexedCase{"os2short4", H::kOs2Short16, 4, 5, 3, 16, false, -1},
                     IndexedCase{"os2full8", H::kOs2Full64, 8, 5, 3, 9, false, -1}),
-    [](const testing::TestParamInfo<IndexedCase>& info) { return std::string(info.param.label); });
+    RowName);
 
 TEST(BmpReaderTest, PixelBeyondThePaletteIsRefused) {
   // Three entries; index 5 appears once, in the middle row.
@@ -344,6 +345,7 @@ struct HostileCase {
   std::string bytes;
   const char* reason;  // the text after "Cannot read picture beam.bmp: "
 };
+void PrintTo(const HostileCase& c, std::ostream* os) { *os << c.label; }
 
 class BmpReaderHostileTest : public testing::TestWithParam<HostileCase> {};
 
@@ -457,14 +459,13 @@ INSTANTIATE_TEST_SUITE_P(
                     "a pixel refers to palette entry 7, but the palette has 4 entries"},
         HostileCase{"rleTopDown", With32(kHeightAt, 0xFFFFFFFE, Rle(RleStream(8).EndOfBitmap())),
                     "a compressed picture cannot be stored top-down"}),
-    [](const testing::TestParamInfo<HostileCase>& info) { return std::string(info.param.label); });
+    RowName);
 
 TEST(BmpReaderTest, ReadsFilesBigEnoughToSplitOverThreads) {
   TempDir dir;
   // Over two million pixels with rows of 6303 bytes: several threads and buffer refills.
   const PixelGrid grid = Pattern(2101, 1001, kRich);
-  WriteAll(dir.File("big.bmp"), EncodeBmp24(grid));
-  EXPECT_EQ(ReadPicture(dir.File("big.bmp")), grid);
+  EXPECT_EQ(ReadPicture(dir.WritePicture("big.bmp", grid)), grid);
 
   const int w = 1500, h = 1400;
   std::vector<std::uint8_t> indices = IndexPattern(w, h, 40);

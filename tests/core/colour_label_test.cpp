@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "core/error.h"
+#include "support/row_name.h"
 
 namespace qv::test {
 namespace {
@@ -12,6 +13,7 @@ struct LabelCase {
   std::uint32_t value;
   const char* label;
 };
+void PrintTo(const LabelCase& c, std::ostream* os) { *os << c.label; }
 
 class ColourLabelTest : public ::testing::TestWithParam<LabelCase> {};
 
@@ -23,16 +25,16 @@ TEST_P(ColourLabelTest, ConvertsBothWays) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, ColourLabelTest,
-    ::testing::Values(LabelCase{0x000000FF, "clRed"},            // red in the low byte
-                      LabelCase{0x00FF0000, "clBlue"},
-                      LabelCase{0x00C0C0C0, "clSilver"},
-                      LabelCase{0x00A4A0A0, "clMedGray"},        // last pixel name
-                      LabelCase{0x000080FF, "$000080FF"},        // red 255, green 128
-                      LabelCase{0x00FEFFFF, "$00FEFFFF"},        // near white has no name
+    ::testing::Values(LabelCase{0x000000FF, "clRed"},  // red in the low byte
+                      LabelCase{0x00FF0000, "clBlue"}, LabelCase{0x00C0C0C0, "clSilver"},
+                      LabelCase{0x00A4A0A0, "clMedGray"},  // last pixel name
+                      LabelCase{0x000080FF, "$000080FF"},  // red 255, green 128
+                      LabelCase{0x00FEFFFF, "$00FEFFFF"},  // near white has no name
                       LabelCase{0x1FFFFFFF, "clNone"},
-                      LabelCase{0x8000000F, "clBtnFace"},        // system colour
+                      LabelCase{0x8000000F, "clBtnFace"},  // system colour
                       LabelCase{0x8000001E, "clMenuBar"},
-                      LabelCase{0x80000019, "$80000019"}));      // index 25 has no name
+                      LabelCase{0x80000019, "$80000019"}),  // index 25 has no name
+    RowName);
 
 TEST(ColourLabelReadTest, NamesIgnoreCaseNumbersDoNot) {
   EXPECT_EQ(LabelToColour("clblue"), 0x00FF0000);

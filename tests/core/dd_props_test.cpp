@@ -5,16 +5,10 @@
 
 #include <vector>
 
+#include "support/material_library.h"
+
 namespace qv::test {
 namespace {
-
-TPROPRec Entry(int id, const std::string& label) {
-  TPROPRec e;
-  TPROPClass::InitEntry(e);
-  e.id = id;
-  e.prop.colorlabel = label;
-  return e;
-}
 
 std::vector<int> Ids(const TPROPClass& c) {
   std::vector<int> ids;
@@ -43,9 +37,9 @@ TEST(TPROPClassTest, NewEntriesStartFromDefaults) {
 TEST(TPROPClassTest, WalksOldestFirstAndFindsNewestFirst) {
   TPROPClass c;
   EXPECT_EQ(c.MaxId(), 0);
-  c.Add(Entry(c.MaxId() + 1, "clRed"));
-  c.Add(Entry(c.MaxId() + 1, "clBlue"));
-  c.Add(Entry(c.MaxId() + 1, "clRed"));
+  AddMaterial(c, {"clRed"});
+  AddMaterial(c, {"clBlue"});
+  AddMaterial(c, {"clRed"});
   EXPECT_EQ(Ids(c), (std::vector<int>{1, 2, 3}));
   EXPECT_EQ(c.Count(), 3);
   EXPECT_EQ(c.FindByLabel("clRed")->id, 3);  // the later of two equal labels wins
@@ -56,12 +50,12 @@ TEST(TPROPClassTest, WalksOldestFirstAndFindsNewestFirst) {
 
 TEST(TPROPClassTest, IdsAreReusedOnlyAfterDeletingTheHighest) {
   TPROPClass c;
-  for (int i = 0; i < 3; ++i) c.Add(Entry(c.MaxId() + 1, "clRed"));
+  for (int i = 0; i < 3; ++i) AddMaterial(c, {"clRed"});
   c.Delete(2);
   EXPECT_EQ(c.MaxId(), 3);
   c.Delete(3);
   EXPECT_EQ(c.MaxId(), 1);
-  c.Add(Entry(c.MaxId() + 1, "clLime"));
+  AddMaterial(c, {"clLime"});
   EXPECT_EQ(Ids(c), (std::vector<int>{1, 2}));
   c.Delete(99);  // absent: nothing happens
   EXPECT_EQ(c.Count(), 2);
@@ -74,7 +68,7 @@ TEST(TPROPClassTest, IdsAreReusedOnlyAfterDeletingTheHighest) {
 
 TEST(TPROPClassTest, DeletingEitherEndKeepsTheChain) {
   TPROPClass c;
-  for (int i = 0; i < 4; ++i) c.Add(Entry(c.MaxId() + 1, "c" + std::to_string(i)));
+  for (int i = 0; i < 4; ++i) AddMaterial(c, {"c" + std::to_string(i)});
   c.Delete(1);
   c.Delete(4);
   EXPECT_EQ(Ids(c), (std::vector<int>{2, 3}));
@@ -88,9 +82,9 @@ TEST(TPROPClassTest, DeletingEitherEndKeepsTheChain) {
 
 TEST(TPROPClassTest, ReferencesSurviveOtherChanges) {
   TPROPClass c;
-  c.Add(Entry(1, "clRed"));
+  AddMaterial(c, {.label = "clRed", .inUse = false});
   TPROPRec* red = c.FindByLabel("clRed");
-  for (int i = 0; i < 100; ++i) c.Add(Entry(c.MaxId() + 1, "clBlue"));
+  for (int i = 0; i < 100; ++i) AddMaterial(c, {"clBlue"});
   c.Delete(50);
   red->prop.E = 210000;
   red->inUse = true;

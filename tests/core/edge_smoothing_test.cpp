@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "support/grid_builder.h"
+#include "support/row_name.h"
 
 namespace qv::test {
 namespace {
@@ -72,15 +73,7 @@ INSTANTIATE_TEST_SUITE_P(
                       1},
         // a smoothed diagonal: below it red, above it white, on it blends of three strengths
         SmoothingCase{"smoothed diagonal",
-                      [] {
-                        PixelGrid g = MakeGrid(30, 30, kWhite);
-                        const std::uint32_t blends[] = {kRose, kPink, kBlush};
-                        for (int y = 0; y < 30; ++y) {
-                          for (int x = 0; x < y; ++x) g.Set(x, y, kRed);
-                          g.Set(y, y, blends[y % 3]);
-                        }
-                        return g;
-                      },
+                      [] { return SmoothedDiagonal(30); },
                       // 435 pixels each, so the lower value first; the edge pixels are those
                       // at x = y - 1 and x = y + 1, 29 of each colour
                       {{kRed, 29, 29}, {kWhite, 29, 29}},
@@ -137,11 +130,7 @@ INSTANTIATE_TEST_SUITE_P(
                       },
                       {},
                       0}),
-    [](const auto& info) {
-      std::string name = info.param.comment;
-      std::erase(name, ' ');
-      return name;
-    });
+    RowName);
 
 TEST(EdgeSmoothingTest, NoteNamesUpToThreeColours) {
   EdgeSmoothing found;

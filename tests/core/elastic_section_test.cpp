@@ -13,32 +13,14 @@
 #include "core/dd_props.h"
 #include "core/error.h"
 #include "support/grid_builder.h"
+#include "support/material_library.h"
+#include "support/row_name.h"
 #include "support/section_pictures.h"
 
 namespace qv::test {
 namespace {
 
 constexpr double kPi = std::numbers::pi;
-
-struct Material {
-  std::string label;
-  double E;
-};
-
-TPROPClass Library(std::initializer_list<Material> materials) {
-  TPROPClass lib;
-  for (const Material& m : materials) {
-    TPROPRec e;
-    e.id = lib.MaxId() + 1;
-    e.prop.colorlabel = m.label;
-    e.prop.name = m.label + " material";
-    e.prop.E = m.E;
-    e.prop.rho = 1;
-    e.inUse = true;
-    lib.Add(e);
-  }
-  return lib;
-}
 
 // Poisson's ratio 0 makes G = E / 2, so GJ / G is the torsion constant J.
 PoissonTable ZeroPoisson(std::initializer_list<const char*> labels) {
@@ -75,6 +57,10 @@ struct RectangleCase {
   double widthMm, heightMm;
   int widthPixels, heightPixels;  // non-square pixels where the ratios differ
 };
+void PrintTo(const RectangleCase& c, std::ostream* os) {
+  *os << NumberLabel(c.widthMm) << " x " << NumberLabel(c.heightMm) << " mm on " << c.widthPixels
+      << " x " << c.heightPixels << " pixels";
+}
 
 class ElasticRectangleTest : public ::testing::TestWithParam<RectangleCase> {};
 
@@ -83,7 +69,7 @@ TEST_P(ElasticRectangleTest, GJMatchesTheExactSeriesWithinOnePercent) {
   const PixelGrid grid = MakeGrid(c.widthPixels + 4, c.heightPixels + 4, kWhite,
                                   {{2, 2, c.widthPixels + 1, c.heightPixels + 1, kRed}});
   const SectionBounds bounds{2, 2, c.widthPixels + 1, c.heightPixels + 1};
-  const auto lib = Library({{"clRed", 210000}});
+  const auto lib = LibraryOf({{"clRed", 210000}});
   const Analysis a = Analyse(grid, bounds, c.widthMm, c.heightMm, lib, ZeroPoisson({"clRed"}));
   ASSERT_TRUE(a.elastic);
   const double exact = 105000 * RectangleTorsionConstant(c.widthMm, c.heightMm);
@@ -107,13 +93,15 @@ INSTANTIATE_TEST_SUITE_P(Shapes, ElasticRectangleTest,
                              // 1:4 on pixels twice as high as wide (Dx = 0.05, Dy = 0.1 mm)
                              RectangleCase{8, 2, 160, 20 * 2},
                              // 1:4 standing on pixels twice as wide as high
-                             RectangleCase{2, 8, 40, 160 * 2}));
+                             RectangleCase{2, 8, 40, 160 * 2}),
+                         RowName);
 
 struct RoundCase {
   const char* what;
   double inner;       // radius of the inner circle / outer radius
   bool coreMaterial;  // the inner circle is a second material instead of a hole
 };
+void PrintTo(const RoundCase& c, std::ostream* os) { *os << c.what; }
 
 class ElasticRoundTest : public ::testing::TestWithParam<RoundCase> {};
 
@@ -123,7 +111,7 @@ TEST_P(ElasticRoundTest, GJMatchesPolarMomentWithinTwoPercent) {
   const double r = c.inner * kRadius;
   const DrawnSection s = DrawSection(2 * kRadius, 2 * kRadius, 0.25,
                                      Ring(kRadius, r, kRed, c.coreMaterial ? kBlue : kWhite));
-  const auto lib = Library({{"clRed", 200000}, {"clBlue", 30000}});
+  const auto lib = LibraryOf({{"clRed", 200000}, {"clBlue", 30000}});
   const Analysis a = Analyse(s, lib, ZeroPoisson({"clRed", "clBlue"}));
   ASSERT_TRUE(a.elastic);
   const double ringJ = kPi / 2 * (std::pow(kRadius, 4) - std::pow(r, 4));
@@ -141,11 +129,12 @@ INSTANTIATE_TEST_SUITE_P(Shapes, ElasticRoundTest,
                              // circular tube, r = 0.6 R
                              RoundCase{"tube", 0.6, false},
                              // disc of G = 15000 in a ring of G = 100000: no slip between them
-                             RoundCase{"disc in ring", 0.6, true}));
+                             RoundCase{"disc in ring", 0.6, true}),
+                         RowName);
 
 TEST(ElasticSectionTest, PoissonsRatioScalesGJThroughGOnly) {
   const DrawnSection s = DrawSection(30, 12, 0.5, Rectangle(kRed));
-  const auto lib = Library({{"clRed", 1000}});
+  const auto lib = LibraryOf({{"clRed", 1000}});
   PoissonTable quarter;
   quarter.Set("clRed", 0.25);
   const Analysis zero = Analyse(s, lib, ZeroPoisson({"clRed"}));
@@ -159,7 +148,7 @@ TEST(ElasticSectionTest, PoissonsRatioScalesGJThroughGOnly) {
 }
 
 TEST(ElasticSectionTest, SeparatePartsAddUpAndTheirCentreIsTheMiddle) {
-  const auto lib = Library({{"clRed", 2}});
+  const auto lib = LibraryOf({{"clRed", 2}});
   const PoissonTable poisson = ZeroPoisson({"clRed"});
   // One 40 x 80 plate, and two of them 10 pixels apart (no shared pixel edge).
   const PixelGrid one = MakeGrid(44, 84, kWhite, {{2, 2, 41, 81, kRed}});
@@ -177,7 +166,7 @@ TEST(ElasticSectionTest, SeparatePartsAddUpAndTheirCentreIsTheMiddle) {
 TEST(ElasticSectionTest, ShearCentreOfADoublySymmetricPictureIsItsMiddle) {
   // Web faces at +-1.5 mm lie between pixel centres, so the picture mirrors exactly both ways.
   const DrawnSection s = DrawSection(30, 60, 0.25, ISection(60, 30, 3, 4, 3, kRed));
-  const auto lib = Library({{"clRed", 210000}});
+  const auto lib = LibraryOf({{"clRed", 210000}});
   const Analysis a = Analyse(s, lib, PoissonTable{});
   ASSERT_TRUE(a.elastic);
   EXPECT_NEAR(a.elastic->ShearCentreHor, s.widthMm / 2, 1e-8);
@@ -188,7 +177,7 @@ TEST(ElasticSectionTest, ShearCentreOfAMonosymmetricCompositeLiesOnItsAxis) {
   // A timber T: web of one material, flange of a stiffer one, symmetric about the vertical
   // axis only. The shear centre sits on the axis, near the stiff flange, not at the centroid.
   const PixelGrid grid = MakeGrid(70, 90, kWhite, {{5, 5, 64, 16, kBlue}, {29, 17, 40, 84, kRed}});
-  const auto lib = Library({{"clRed", 11000}, {"clBlue", 200000}});
+  const auto lib = LibraryOf({{"clRed", 11000}, {"clBlue", 200000}});
   const Analysis a = Analyse(grid, {5, 5, 64, 84}, 60, 80, lib, PoissonTable{});
   ASSERT_TRUE(a.elastic);
   EXPECT_NEAR(a.elastic->ShearCentreHor, 30, 1e-8);
@@ -204,7 +193,7 @@ constexpr double kChannelThinWalled = 16.0;
 
 double ChannelCentreOutside(double pixelMm, bool mirrored, Analysis* out = nullptr) {
   const DrawnSection s = DrawSection(50, 100, pixelMm, Channel(100, 50, 4, mirrored, kRed));
-  const auto lib = Library({{"clRed", 210000}});
+  const auto lib = LibraryOf({{"clRed", 210000}});
   Analysis a = Analyse(s, lib, PoissonTable{});
   const double outside =
       mirrored ? a.elastic->ShearCentreHor - s.widthMm : -a.elastic->ShearCentreHor;
@@ -239,7 +228,7 @@ TEST(ElasticSectionTest, FibresAreTheOuterPixelEdgesFromTheNormalForceCentre) {
   // Steel plate 40 x 10 pixels on top of a concrete block 20 x 30, 1 mm per pixel.
   const PixelGrid grid = MakeGrid(50, 50, kWhite, {{5, 5, 44, 14, kRed}, {15, 15, 34, 44, kBlue}});
   const SectionBounds bounds{5, 5, 44, 44};
-  const auto lib = Library({{"clRed", 200000}, {"clBlue", 30000}});
+  const auto lib = LibraryOf({{"clRed", 200000}, {"clBlue", 30000}});
   const Analysis a = Analyse(grid, bounds, 40, 40, lib, PoissonTable{});
   ASSERT_TRUE(a.elastic);
   const SectionResult& r = a.section;
@@ -269,7 +258,7 @@ TEST(ElasticSectionTest, PrincipalFibresMatchEveryPixelCornerOfAnAngle) {
   // force over every corner of every pixel.
   const PixelGrid grid = MakeGrid(60, 90, kWhite, {{5, 5, 14, 84, kRed}, {15, 75, 54, 84, kRed}});
   const SectionBounds bounds{5, 5, 54, 84};
-  const auto lib = Library({{"clRed", 210000}});
+  const auto lib = LibraryOf({{"clRed", 210000}});
   const Analysis a = Analyse(grid, bounds, 25, 40, lib, PoissonTable{});
   const SectionResult& r = a.section;
   ASSERT_GT(std::abs(r.Alpha), 0.1);
@@ -314,7 +303,7 @@ DrawnSection CompositeTestSection() {
 
 TEST(ElasticSectionTest, ResultsAreBitIdenticalOnRepeatAndForAnyThreadCount) {
   const DrawnSection s = CompositeTestSection();
-  const auto lib = Library({{"clRed", 210000}, {"clBlue", 70000}});
+  const auto lib = LibraryOf({{"clRed", 210000}, {"clBlue", 70000}});
   PoissonTable poisson;
   poisson.Set("clBlue", 0.33);
   std::vector<ElasticResult> runs;
@@ -340,7 +329,7 @@ TEST(ElasticSectionTest, ResultsAreBitIdenticalOnRepeatAndForAnyThreadCount) {
 
 TEST(ElasticSectionTest, CancelStopsTheSolveAndProgressRisesToTheEnd) {
   const DrawnSection s = CompositeTestSection();
-  const auto lib = Library({{"clRed", 210000}, {"clBlue", 70000}});
+  const auto lib = LibraryOf({{"clRed", 210000}, {"clBlue", 70000}});
   std::atomic<bool> cancel{false};
   ElasticOptions options;
   options.cancel = &cancel;
@@ -367,7 +356,7 @@ TEST(ElasticSectionTest, CancelStopsTheSolveAndProgressRisesToTheEnd) {
 TEST(ElasticSectionTest, SectionBeyondTheBudgetIsSolvedOnCoarserCells) {
   // A disc of 100 pixels radius (31 400 cells) with room for about a sixth of them.
   const DrawnSection s = DrawSection(50, 50, 0.25, Ring(25, 0, kRed));
-  const auto lib = Library({{"clRed", 2}});
+  const auto lib = LibraryOf({{"clRed", 2}});
   const PoissonTable poisson = ZeroPoisson({"clRed"});
   ElasticOptions options;
   options.memoryBudget = 31400 * 160 / 6;
@@ -410,13 +399,14 @@ struct RefusalCase {
   double widthMm;
   const char* message;  // start of the error's text
 };
+void PrintTo(const RefusalCase& c, std::ostream* os) { *os << c.what; }
 
 class ElasticRefusalTest : public ::testing::TestWithParam<RefusalCase> {};
 
 TEST_P(ElasticRefusalTest, RefusesWithAClearMessage) {
   const RefusalCase c = GetParam();
   const PixelGrid grid = MakeGrid(20, 20, kWhite, {{5, 5, 14, 14, kRed}});
-  const auto lib = Library({{"clRed", c.E}});
+  const auto lib = LibraryOf({{"clRed", c.E}});
   SectionResult section;
   try {
     ComputeElasticSection(grid, c.bounds, lib, PoissonTable{}, c.widthMm, 10, section);
@@ -438,7 +428,8 @@ INSTANTIATE_TEST_SUITE_P(
         // bounds of another, larger picture
         RefusalCase{"bounds beyond", 1, {5, 5, 24, 14}, 10, "The section lies outside"},
         // a section size of zero
-        RefusalCase{"zero width", 1, {5, 5, 14, 14}, 0, "The section needs a width"}));
+        RefusalCase{"zero width", 1, {5, 5, 14, 14}, 0, "The section needs a width"}),
+    RowName);
 
 // --- validation: rolled sections against catalogue values (slow: about 1 s each) ----------
 
@@ -447,13 +438,14 @@ struct RolledCase {
   double h, b, tw, tf, r;
   double catalogueIt;  // cm^4
 };
+void PrintTo(const RolledCase& c, std::ostream* os) { *os << c.name; }
 
 class ElasticRolledSectionSlowTest : public ::testing::TestWithParam<RolledCase> {};
 
 TEST_P(ElasticRolledSectionSlowTest, LiesTwoToThreePercentBelowTheCatalogue) {
   const RolledCase c = GetParam();
   const DrawnSection s = DrawSection(c.b, c.h, 0.1, ISection(c.h, c.b, c.tw, c.tf, c.r, kRed));
-  const auto lib = Library({{"clRed", 2}});
+  const auto lib = LibraryOf({{"clRed", 2}});
   ElasticOptions options;
   options.estimateError = false;
   const Analysis a = Analyse(s, lib, ZeroPoisson({"clRed"}), options);
@@ -469,7 +461,8 @@ INSTANTIATE_TEST_SUITE_P(Catalogue, ElasticRolledSectionSlowTest,
                              // IPE 300: about 538 000 pixels at 0.1 mm
                              RolledCase{"IPE300", 300, 150, 7.1, 10.7, 15, 20.12},
                              // HE 200 A
-                             RolledCase{"HE200A", 190, 200, 6.5, 10, 18, 20.98}));
+                             RolledCase{"HE200A", 190, 200, 6.5, 10, 18, 20.98}),
+                         RowName);
 
 }  // namespace
 }  // namespace qv::test

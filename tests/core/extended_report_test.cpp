@@ -8,6 +8,7 @@
 #include <variant>
 
 #include "core/analysis/overlay.h"
+#include "support/row_name.h"
 
 namespace qv::test {
 namespace {
@@ -122,6 +123,10 @@ struct MarkerCase {
   double dx, dy;    // mm per pixel
   PixelPoint pixel;
 };
+void PrintTo(const MarkerCase& c, std::ostream* os) {
+  *os << "hor " << NumberLabel(c.hor) << " ver " << NumberLabel(c.ver) << " pixel "
+      << NumberLabel(c.dx) << " x " << NumberLabel(c.dy);
+}
 
 class ShearCentreMarkerTest : public ::testing::TestWithParam<MarkerCase> {};
 
@@ -158,7 +163,8 @@ INSTANTIATE_TEST_SUITE_P(
         // outside the box to the left (a channel's shear centre): still drawn
         MarkerCase{-6, 5, 2, 2, {6, 22}},
         // non-square pixels: 7.5 mm at 0.5 mm is 15 pixels, 7.5 mm at 2.5 mm is 3
-        MarkerCase{7.5, 7.5, 0.5, 2.5, {24, 22}}));
+        MarkerCase{7.5, 7.5, 0.5, 2.5, {24, 22}}),
+    RowName);
 
 TEST(ShearCentreMarkerTest, NoMarkerWithoutAScaleOrAFinitePoint) {
   OverlayInput input;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "support/fuzz_harness.h"
+#include "support/row_name.h"
 
 namespace qv::test {
 namespace {
@@ -49,13 +50,9 @@ TEST_P(FuzzReplayTest, SeedsAndKeptCrashesPassTheirCheck) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Targets, FuzzReplayTest,
-                         testing::Values("picture", "png", "library", "prop_line",
-                                         "number_text", "settings"),
-                         [](const testing::TestParamInfo<const char*>& info) {
-                           std::string name = info.param;
-                           name.erase(std::remove(name.begin(), name.end(), '_'), name.end());
-                           return name;
-                         });
+                         testing::Values("picture", "png", "library", "prop_line", "number_text",
+                                         "settings"),
+                         RowName);
 
 }  // namespace
 }  // namespace qv::test

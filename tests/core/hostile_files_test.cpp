@@ -12,6 +12,8 @@
 #include "core/settings/program_settings.h"
 #include "support/fuzz_harness.h"
 #include "support/grid_builder.h"
+#include "support/material_library.h"
+#include "support/row_name.h"
 
 namespace qv::test {
 namespace {
@@ -59,9 +61,7 @@ TEST_P(HostileLibraryFileTest, LoadsByTheRulesAndSavesNoLess) {
     expected.replace(at, 6, dir.File("p.ini"));
   }
   EXPECT_EQ(message, expected);
-  std::vector<std::string> labels;
-  for (const TPROPRec& e : library) labels.push_back(e.prop.colorlabel);
-  EXPECT_EQ(labels, c.labels);
+  EXPECT_EQ(LabelsOf(library), c.labels);
   // Saving over the file and to a new one, then reading back, or leaving a failed file alone.
   EXPECT_NO_THROW(CheckLibraryBytes(reinterpret_cast<Bytes>(c.text.data()), c.text.size()));
 }
@@ -150,7 +150,8 @@ INSTANTIATE_TEST_SUITE_P(
         LibraryCase{"a count beyond 32 bits",
                     "[properties]\nn=4294967296\n",
                     {},
-                    "'4294967296' is not a valid integer value"}));
+                    "'4294967296' is not a valid integer value"}),
+    RowName);
 
 TEST(HostileLibraryFileTest, NameWithNulLoadsButIsNeverSavedHalf) {
   TempDir dir;
@@ -256,7 +257,8 @@ INSTANTIATE_TEST_SUITE_P(
                      9},
         // a text the file cannot hold is written empty, never as a broken line
         SettingsCase{
-            "a NUL byte in the font name", "[program]\nfont=Ar\0ial\nfontsize=9\n"s, {}, 0, 9}));
+            "a NUL byte in the font name", "[program]\nfont=Ar\0ial\nfontsize=9\n"s, {}, 0, 9}),
+    RowName);
 
 }  // namespace
 }  // namespace qv::test

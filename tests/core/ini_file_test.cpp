@@ -15,6 +15,7 @@
 #include "core/error.h"
 #include "support/grid_builder.h"
 #include "support/restricted_run.h"
+#include "support/row_name.h"
 
 namespace qv::test {
 namespace {
@@ -25,12 +26,13 @@ IniFile FromText(const TempDir& dir, const std::string& text) {
 }
 
 struct ReadCase {
+  const char* label;
   const char* text;
   const char* section;
   const char* key;
   std::optional<std::string> expected;
 };
-void PrintTo(const ReadCase& c, std::ostream* os) { *os << "[" << c.section << "] " << c.key; }
+void PrintTo(const ReadCase& c, std::ostream* os) { *os << c.label; }
 
 class IniFileReadTest : public testing::TestWithParam<ReadCase> {};
 
@@ -44,32 +46,33 @@ INSTANTIATE_TEST_SUITE_P(
     IniFile, IniFileReadTest,
     testing::Values(
         // section and key names ignore ASCII letter case
-        ReadCase{"[Props]\r\nKey=v\r\n", "pROPS", "kEY", "v"},
+        ReadCase{"letter case", "[Props]\r\nKey=v\r\n", "pROPS", "kEY", "v"},
         // of two equal keys the first counts, also when they differ in case only
-        ReadCase{"[a]\nK=1\nk=2\n", "a", "k", "1"},
+        ReadCase{"first of two keys", "[a]\nK=1\nk=2\n", "a", "k", "1"},
         // blanks (space, tab) around key and value are removed, inner ones kept
-        ReadCase{"[a]\n \tk \t= \t v  w \t\n", "a", "k", "v  w"},
+        ReadCase{"blanks trimmed", "[a]\n \tk \t= \t v  w \t\n", "a", "k", "v  w"},
         // the value starts after the first "="
-        ReadCase{"[a]\nk=x=y\n", "a", "k", "x=y"},
+        ReadCase{"first equals sign", "[a]\nk=x=y\n", "a", "k", "x=y"},
         // CR LF line ends leave no CR in the value; the last line needs no line end
-        ReadCase{"[a]\r\nj=1\r\nk=v", "a", "k", "v"},
+        ReadCase{"CR LF", "[a]\r\nj=1\r\nk=v", "a", "k", "v"},
         // a UTF-8 byte-order mark does not hide the first section
-        ReadCase{"\xEF\xBB\xBF[a]\nk=v\n", "a", "k", "v"},
+        ReadCase{"byte-order mark", "\xEF\xBB\xBF[a]\nk=v\n", "a", "k", "v"},
         // a present key with an empty value is not missing
-        ReadCase{"[a]\nk=\n", "a", "k", ""},
+        ReadCase{"empty value", "[a]\nk=\n", "a", "k", ""},
         // blanks around the header and its name
-        ReadCase{"  [ a b ] \nk=v\n", "A B", "k", "v"},
+        ReadCase{"blanks in the header", "  [ a b ] \nk=v\n", "A B", "k", "v"},
         // comment lines are no keys
-        ReadCase{"[a]\n;k=v\n", "a", "k", std::nullopt},
+        ReadCase{"comment line", "[a]\n;k=v\n", "a", "k", std::nullopt},
         // a key belongs to its own section only
-        ReadCase{"[a]\nk=v\n[b]\n", "b", "k", std::nullopt},
+        ReadCase{"key of another section", "[a]\nk=v\n[b]\n", "b", "k", std::nullopt},
         // lines before the first section belong to no section
-        ReadCase{"k=v\n[a]\n", "a", "k", std::nullopt},
+        ReadCase{"key before any section", "k=v\n[a]\n", "a", "k", std::nullopt},
         // with a section twice, the first one counts, as with keys
-        ReadCase{"[a]\nk=1\n[A]\nk=2\nj=3\n", "a", "k", "1"},
-        ReadCase{"[a]\nk=1\n[A]\nk=2\nj=3\n", "a", "j", std::nullopt},
+        ReadCase{"first of two sections", "[a]\nk=1\n[A]\nk=2\nj=3\n", "a", "k", "1"},
+        ReadCase{"key of the second section", "[a]\nk=1\n[A]\nk=2\nj=3\n", "a", "j", std::nullopt},
         // a missing section
-        ReadCase{"[a]\nk=v\n", "c", "k", std::nullopt}));
+        ReadCase{"missing section", "[a]\nk=v\n", "c", "k", std::nullopt}),
+    RowName);
 
 TEST(IniFileTest, MissingFileReadsAsEmpty) {
   TempDir dir;

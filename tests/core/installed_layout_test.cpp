@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "support/grid_builder.h"
+#include "support/row_name.h"
 
 namespace qv::test {
 namespace {
@@ -20,6 +21,7 @@ struct LayoutCase {
   const char* fromBin;     // the build's relative data folder
   const char* expected;    // relative to the root; "=" for the executable unchanged
 };
+void PrintTo(const LayoutCase& c, std::ostream* os) { *os << c.name; }
 
 class InstalledLayoutTest : public ::testing::TestWithParam<LayoutCase> {};
 
@@ -56,7 +58,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "opt/q/data/quorvane"},
         // A bare program name has no folder to look beside.
         LayoutCase{"BareName", "", "share/quorvane", "", kFromBin, "="}),
-    [](const ::testing::TestParamInfo<LayoutCase>& info) { return info.param.name; });
+    RowName);
 
 }  // namespace
 }  // namespace qv::test

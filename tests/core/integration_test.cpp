@@ -11,32 +11,12 @@
 #include "core/analysis/exact_sum.h"
 #include "core/dd_props.h"
 #include "support/grid_builder.h"
+#include "support/material_library.h"
 
 namespace qv::test {
 namespace {
 
 constexpr double kPi = std::numbers::pi;
-
-struct Material {
-  std::string label;
-  double E;
-  double rho;
-  bool inUse = true;
-};
-
-TPROPClass Library(std::initializer_list<Material> materials) {
-  TPROPClass lib;
-  for (const Material& m : materials) {
-    TPROPRec e;
-    e.id = lib.MaxId() + 1;
-    e.prop.colorlabel = m.label;
-    e.prop.E = m.E;
-    e.prop.rho = m.rho;
-    e.inUse = m.inUse;
-    lib.Add(e);
-  }
-  return lib;
-}
 
 SectionResult Analyse(const PixelGrid& g, const TPROPClass& lib, SectionBounds b, double w,
                       double h, int threads = 0) {
@@ -49,7 +29,7 @@ SectionResult Analyse(const PixelGrid& g, const TPROPClass& lib, SectionBounds b
 
 TEST(IntegrationTest, OnePixel) {
   PixelGrid g = MakeGrid(10, 10, kWhite, {{4, 6, 4, 6, kRed}});
-  const auto lib = Library({{"clRed", 200, 7850}});
+  const auto lib = LibraryOf({{"clRed", 200, 7850}});
   const SectionResult r = Analyse(g, lib, {4, 6, 4, 6}, 3, 3);
   EXPECT_EQ(r.Dx, 3);
   EXPECT_EQ(r.RelevantPixels, 1);
@@ -67,7 +47,7 @@ TEST(IntegrationTest, OnePixel) {
 }
 
 TEST(IntegrationTest, PixelsCountAsPointsAboutTheRoundedCentre) {
-  const auto lib = Library({{"clRed", 1, 1}});
+  const auto lib = LibraryOf({{"clRed", 1, 1}});
   // Three pixels wide: 1 + 0 + 1, not the 2.25 of a continuous strip.
   SectionResult r = Analyse(MakeGrid(20, 3, kWhite, {{5, 1, 7, 1, kRed}}), lib, {5, 1, 7, 1}, 3, 1);
   EXPECT_EQ(r.EIyy, 2);
@@ -83,7 +63,7 @@ TEST(IntegrationTest, PixelsCountAsPointsAboutTheRoundedCentre) {
 }
 
 TEST(IntegrationTest, PrincipalAngleBranches) {
-  const auto lib = Library({{"clRed", 1, 1}});
+  const auto lib = LibraryOf({{"clRed", 1, 1}});
   // A tall thin strip: EIyy = 0 < EIzz, so the axis of EI1 is turned to -pi/2.
   SectionResult r = Analyse(MakeGrid(5, 9, kWhite, {{2, 1, 2, 7, kRed}}), lib, {2, 1, 2, 7}, 1, 7);
   EXPECT_EQ(r.EIyy, 0);
@@ -139,7 +119,7 @@ TEST(IntegrationTest, PrincipalAxesOfHugeStiffnessesDoNotOverflow) {
 }
 
 TEST(IntegrationTest, ZeroWidthGivesZerosAndIso) {
-  const auto lib = Library({{"clRed", 210000, 7850}});
+  const auto lib = LibraryOf({{"clRed", 210000, 7850}});
   const SectionResult r =
       Analyse(MakeGrid(8, 8, kWhite, {{1, 1, 5, 6, kRed}}), lib, {1, 1, 5, 6}, 0, 100);
   EXPECT_EQ(r.Dx, 0);
@@ -156,7 +136,7 @@ TEST(IntegrationTest, OnlyMaterialsInUseCount) {
       MakeGrid(10, 10, kWhite, {{0, 0, 4, 9, kRed}, {5, 0, 9, 9, kBlue}, {0, 0, 0, 0, kLime}});
   // Blue is known but not in use; lime has E = 0: it counts in pixels and mass only. An older
   // red entry not in use is shadowed by the newer one in use.
-  const auto lib = Library(
+  const auto lib = LibraryOf(
       {{"clRed", 5, 1, false}, {"clBlue", 100, 100, false}, {"clLime", 0, 1000}, {"clRed", 10, 0}});
   const SectionResult r = Analyse(g, lib, {0, 0, 9, 9}, 10, 10);
   EXPECT_EQ(r.RelevantPixels, 50);
@@ -168,13 +148,13 @@ TEST(IntegrationTest, OnlyMaterialsInUseCount) {
 
 TEST(IntegrationTest, NewestEntryDecidesEvenWhenNotInUse) {
   PixelGrid g = MakeGrid(4, 4, kRed);
-  const auto lib = Library({{"clRed", 5, 1, true}, {"clRed", 7, 1, false}});
+  const auto lib = LibraryOf({{"clRed", 5, 1, true}, {"clRed", 7, 1, false}});
   const SectionResult r = Analyse(g, lib, {0, 0, 3, 3}, 4, 4);
   EXPECT_EQ(r.RelevantPixels, 0);
 }
 
 TEST(IntegrationTest, ZeroDensityLeavesMassCentreAtOrigin) {
-  const auto lib = Library({{"clRed", 3, 0}});
+  const auto lib = LibraryOf({{"clRed", 3, 0}});
   const SectionResult r =
       Analyse(MakeGrid(9, 9, kWhite, {{3, 3, 5, 5, kRed}}), lib, {3, 3, 5, 5}, 3, 3);
   EXPECT_EQ(r.NC, (PixelPoint{4, 4}));
@@ -183,7 +163,7 @@ TEST(IntegrationTest, ZeroDensityLeavesMassCentreAtOrigin) {
 }
 
 TEST(IntegrationTest, NegativeModulusGivesFiniteAngle) {
-  const auto lib = Library({{"clRed", -210000, 1}});
+  const auto lib = LibraryOf({{"clRed", -210000, 1}});
   const SectionResult r =
       Analyse(MakeGrid(20, 20, kWhite, {{2, 2, 12, 5, kRed}}), lib, {2, 2, 12, 5}, 110, 40);
   EXPECT_LT(r.EA, 0);
@@ -199,7 +179,7 @@ TEST(IntegrationTest, WeightedMeanTiesRoundToEvenExactly) {
     PixelGrid g =
         MakeGrid(20, 1, kWhite,
                  {{10 + shift, 0, 10 + shift, 0, kRed}, {12 + shift, 0, 12 + shift, 0, kBlue}});
-    const auto lib = Library({{"clRed", 0.5, 1}, {"clBlue", 1.5, 1}});
+    const auto lib = LibraryOf({{"clRed", 0.5, 1}, {"clBlue", 1.5, 1}});
     EXPECT_EQ(Analyse(g, lib, {10, 0, 13, 0}, 4, 1).NC.x, 12) << shift;
   }
   // Weights far apart in magnitude: 2^-1000 and 3 * 2^-1000 tie exactly as well.
@@ -274,10 +254,10 @@ TEST(IntegrationTest, AgreesWithTheLiteralFormulasOnACompositeSection) {
     g.FillRect(x0, y0, x0 + static_cast<int>(rng() % 20), y0 + static_cast<int>(rng() % 30),
                colours[rng() % 4]);
   }
-  const auto lib = Library({{"clRed", 210000, 7850},
-                            {"clBlue", 30000.5, 2400},
-                            {"$00123456", 11000, 600},
-                            {"clLime", 1, 1, false}});
+  const auto lib = LibraryOf({{"clRed", 210000, 7850},
+                              {"clBlue", 30000.5, 2400},
+                              {"$00123456", 11000, 600},
+                              {"clLime", 1, 1, false}});
   const SectionBounds b{0, 0, 96, 130};
   const SectionResult fast = Analyse(g, lib, b, 500, 650, 1);
   const SectionResult literal = Literal(g, lib, b, 500, 650);

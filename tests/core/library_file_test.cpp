@@ -14,35 +14,17 @@
 #include "core/error.h"
 #include "core/settings/ini_file.h"
 #include "support/grid_builder.h"
+#include "support/material_library.h"
+#include "support/row_name.h"
 
 namespace qv::test {
 namespace {
 
-TPROPRec Material(std::string label, std::string name, double e, double rho) {
-  TPROPRec entry;
-  entry.prop.colorlabel = std::move(label);
-  entry.prop.name = std::move(name);
-  entry.prop.E = e;
-  entry.prop.rho = rho;
-  return entry;
-}
-
-void AddNew(TPROPClass& library, TPROPRec entry) {
-  entry.id = library.MaxId() + 1;
-  library.Add(entry);
-}
-
-std::vector<std::string> Labels(const TPROPClass& library) {
-  std::vector<std::string> labels;
-  for (const TPROPRec& e : library) labels.push_back(e.prop.colorlabel);
-  return labels;
-}
-
 TEST(LibraryFileTest, WritesTheDocumentedLines) {
   TempDir dir;
   TPROPClass library(dir.File("properties.ini"));
-  AddNew(library, Material("clRed", "steel", 210000, 7850));
-  AddNew(library, Material("$000080FF", "", 1, 1));
+  AddMaterial(library, {.label = "clRed", .E = 210000, .rho = 7850, .name = "steel"});
+  AddMaterial(library, {.label = "$000080FF"});
   library.Save();
   EXPECT_EQ(ReadAll(dir.File("properties.ini")),
             "[properties]\r\nn=2\r\n1=1@clRed@steel@210000@7850\r\n2=2@$000080FF@@1@1\r\n");
@@ -70,18 +52,21 @@ TEST(LibraryFileTest, SaveRenumbersAfterDeleteAndDropsStaleKeys) {
 
 TEST(LibraryFileTest, EveryValueReadsBackThroughARealFile) {
   constexpr double kMax = std::numeric_limits<double>::max();
-  const std::vector<TPROPRec> materials = {
-      Material("clRed", "steel S235", 210000, 7850),
-      Material("$000080FF", "", 0.00001, 2.5e20),
-      Material("clBlack", "  blanks\tand tab ", kMax, -kMax),
-      Material("clWhite", "\xC3\xA4rger \xE2\x82\xAC", std::numeric_limits<double>::min(),
-               std::numeric_limits<double>::denorm_min()),
-      Material("clLime", std::string(255, 'n'), 0.1 + 0.2, -0.0),
-      Material("clRed", "duplicate label", 123456789012345678.0, 1e-300),
+  const std::vector<Material> materials = {
+      Material{.label = "clRed", .E = 210000, .rho = 7850, .name = "steel S235"},
+      Material{.label = "$000080FF", .E = 0.00001, .rho = 2.5e20},
+      Material{.label = "clBlack", .E = kMax, .rho = -kMax, .name = "  blanks\tand tab "},
+      Material{.label = "clWhite",
+               .E = std::numeric_limits<double>::min(),
+               .rho = std::numeric_limits<double>::denorm_min(),
+               .name = "\xC3\xA4rger \xE2\x82\xAC"},
+      Material{.label = "clLime", .E = 0.1 + 0.2, .rho = -0.0, .name = std::string(255, 'n')},
+      Material{
+          .label = "clRed", .E = 123456789012345678.0, .rho = 1e-300, .name = "duplicate label"},
   };
   TempDir dir;
   TPROPClass library(dir.File("p.ini"));
-  for (const TPROPRec& m : materials) AddNew(library, m);
+  for (const Material& m : materials) AddMaterial(library, m);
   library.Save();
 
   TPROPClass back(dir.File("p.ini"), true);
@@ -92,10 +77,10 @@ TEST(LibraryFileTest, EveryValueReadsBackThroughARealFile) {
     EXPECT_EQ(it->id, static_cast<int>(i + 1));
     EXPECT_FALSE(it->inUse);
     EXPECT_EQ(it->prop.xmin, -1);
-    EXPECT_EQ(it->prop.colorlabel, materials[i].prop.colorlabel);
-    EXPECT_EQ(it->prop.name, materials[i].prop.name);
-    EXPECT_EQ(FormatNumber(it->prop.E), FormatNumber(materials[i].prop.E));
-    EXPECT_EQ(FormatNumber(it->prop.rho), FormatNumber(materials[i].prop.rho));
+    EXPECT_EQ(it->prop.colorlabel, materials[i].label);
+    EXPECT_EQ(it->prop.name, materials[i].name);
+    EXPECT_EQ(FormatNumber(it->prop.E), FormatNumber(materials[i].E));
+    EXPECT_EQ(FormatNumber(it->prop.rho), FormatNumber(materials[i].rho));
   }
   // the largest double is written rounded above itself and still comes back as itself
   EXPECT_EQ(std::next(back.begin(), 2)->prop.E, kMax);
@@ -117,7 +102,7 @@ TEST_P(LibraryFileLoadTest, SkipsWhatIsNotAValidMaterial) {
   TempDir dir;
   WriteAll(dir.File("p.ini"), std::string("[properties]\n") + GetParam().section);
   TPROPClass library(dir.File("p.ini"), true);
-  EXPECT_EQ(Labels(library), GetParam().labels);
+  EXPECT_EQ(LabelsOf(library), GetParam().labels);
   int id = 0;
   for (const TPROPRec& e : library) EXPECT_EQ(e.id, ++id);
   EXPECT_FALSE(library.LoadFailed());
@@ -147,7 +132,8 @@ INSTANTIATE_TEST_SUITE_P(
         LoadCase{"blank beside @ stays in the label", "n=1\n1=1@ clRed@@1@1\n", {" clRed"}},
         LoadCase{"huge n with few keys",
                  "n=999999999\n1=1@clRed@@1@1\n999999999=999999999@clLime@@1@1\n",
-                 {"clRed", "clLime"}}));
+                 {"clRed", "clLime"}}),
+    RowName);
 
 struct FailureCase {
   const char* comment;
@@ -172,7 +158,7 @@ TEST_P(LibraryFileFailureTest, StopsKeepsEarlierEntriesAndNeverOverwrites) {
   }
   EXPECT_TRUE(library.LoadFailed());
   EXPECT_EQ(library.Count(), GetParam().kept);
-  AddNew(library, Material("clYellow", "added later", 1, 1));
+  AddMaterial(library, {.label = "clYellow", .name = "added later"});
   library.Save();
   EXPECT_EQ(ReadAll(dir.File("p.ini")), text);
 }
@@ -186,11 +172,12 @@ INSTANTIATE_TEST_SUITE_P(
                     FailureCase{"E with a comma", "n=2\n1=1@clRed@@1@1\n2=2@clLime@@2,5@1\n",
                                 "'2,5' is not a valid floating point value", 1},
                     FailureCase{"rho", "n=1\n1=1@clRed@@1@heavy\n",
-                                "'heavy' is not a valid floating point value", 0}));
+                                "'heavy' is not a valid floating point value", 0}),
+    RowName);
 
 struct RefusalCase {
   const char* comment;
-  TPROPRec material;
+  Material material;
   const char* reason;
 };
 void PrintTo(const RefusalCase& c, std::ostream* os) { *os << c.comment; }
@@ -202,8 +189,8 @@ TEST_P(LibraryFileRefusalTest, SaveWritesNothingItCouldNotReadBack) {
   const std::string before = "[properties]\r\nn=0\r\n";
   WriteAll(dir.File("p.ini"), before);
   TPROPClass library(dir.File("p.ini"));
-  AddNew(library, Material("clRed", "fine", 1, 1));
-  AddNew(library, GetParam().material);
+  AddMaterial(library, {.label = "clRed", .name = "fine"});
+  AddMaterial(library, GetParam().material);
   try {
     library.Save();
     FAIL() << "saved a line that cannot be read back";
@@ -218,23 +205,30 @@ TEST_P(LibraryFileRefusalTest, SaveWritesNothingItCouldNotReadBack) {
 INSTANTIATE_TEST_SUITE_P(
     LibraryFile, LibraryFileRefusalTest,
     testing::Values(
-        RefusalCase{"@ in the name", Material("clLime", "a@b", 1, 1),
+        RefusalCase{"separator @ in the name", Material{.label = "clLime", .name = "a@b"},
                     "\"a@b\" (clLime) cannot be saved in the library file. A material name must "
                     "not contain '@'."},
-        RefusalCase{"line break in the name", Material("clLime", "a\nb", 1, 1), "line breaks"},
-        RefusalCase{"NUL in the name", Material("clLime", std::string("a\0b", 3), 1, 1),
+        RefusalCase{"line break in the name", Material{.label = "clLime", .name = "a\nb"},
+                    "line breaks"},
+        RefusalCase{"NUL in the name", Material{.label = "clLime", .name = std::string("a\0b", 3)},
                     "\"a?b\" (clLime) cannot be saved in the library file. A material name must "
                     "not contain null characters."},
-        RefusalCase{"line beyond the read limit", Material("clLime", std::string(2100, 'n'), 1, 1),
+        RefusalCase{"line beyond the read limit",
+                    Material{.label = "clLime", .name = std::string(2100, 'n')},
                     "nnnn...\" (clLime) cannot be saved in the library file. A material name "
                     "must not be longer than 255 characters."},
-        RefusalCase{"E not a number",
-                    Material("clLime", "x", std::numeric_limits<double>::quiet_NaN(), 1),
-                    "E is not a finite number."},
-        RefusalCase{"rho infinite",
-                    Material("clLime", "x", 1, std::numeric_limits<double>::infinity()),
-                    "rho is not a finite number."},
-        RefusalCase{"@ in the label", Material("cl@Lime", "x", 1, 1), "could not be read back"}));
+        RefusalCase{
+            "E not a number",
+            Material{.label = "clLime", .E = std::numeric_limits<double>::quiet_NaN(), .name = "x"},
+            "E is not a finite number."},
+        RefusalCase{
+            "rho infinite",
+            Material{
+                .label = "clLime", .rho = std::numeric_limits<double>::infinity(), .name = "x"},
+            "rho is not a finite number."},
+        RefusalCase{"separator @ in the label", Material{.label = "cl@Lime", .name = "x"},
+                    "could not be read back"}),
+    RowName);
 
 TEST(LibraryFileTest, SaveReportsTheUnwritablePath) {
   TempDir dir;
@@ -253,7 +247,9 @@ TEST(LibraryFileTest, LargeLibraryLoadsInLinearTime) {
   {
     TPROPClass library(dir.File("p.ini"));
     for (int i = 0; i < 50000; ++i) {
-      AddNew(library, Material(ColourToLabel(0x00100000 + i), "material", i + 0.5, 7850));
+      AddMaterial(
+          library,
+          {.label = ColourToLabel(0x00100000 + i), .E = i + 0.5, .rho = 7850, .name = "material"});
     }
     library.Save();
   }
@@ -271,7 +267,7 @@ TEST(LibraryFileTest, HugeCountWithFewKeysReturnsAtOnce) {
   const auto start = std::chrono::steady_clock::now();
   TPROPClass library(dir.File("p.ini"), true);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(50));
-  EXPECT_EQ(Labels(library), (std::vector<std::string>{"clRed", "clLime"}));
+  EXPECT_EQ(LabelsOf(library), (std::vector<std::string>{"clRed", "clLime"}));
 }
 
 struct NameCase {
@@ -305,7 +301,8 @@ INSTANTIATE_TEST_SUITE_P(
                              }(),
                              ""},
                     NameCase{"256 characters", std::string(256, 'x'),
-                             "A material name must not be longer than 255 characters."}));
+                             "A material name must not be longer than 255 characters."}),
+    RowName);
 
 struct FieldCase {
   const char* comment;
@@ -329,7 +326,8 @@ INSTANTIATE_TEST_SUITE_P(
                     FieldCase{"fields keep their blanks", 2, "  1@ a @b  ", " a "},
                     FieldCase{"empty field", 3, "1@a@@b", ""},
                     FieldCase{"empty after a trailing separator", 2, "1@", ""},
-                    FieldCase{"tab is no blank", 1, "\t1@a", "\t1"}));
+                    FieldCase{"tab is no blank", 1, "\t1@a", "\t1"}),
+    RowName);
 
 TEST(LibraryFileTest, FieldCountAndTrimBlanks) {
   EXPECT_EQ(FieldCount("", '@'), 1);

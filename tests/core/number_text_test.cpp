@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "core/error.h"
+#include "support/row_name.h"
 
 namespace qv::test {
 namespace {
@@ -30,8 +31,9 @@ struct FormatCase {
   const char* expected;
 };
 
+// Named by the input: the same text comes out of several rows.
 void PrintTo(const FormatCase& c, std::ostream* os) {
-  *os << c.expected << " (p=" << c.precision << ", d=" << c.digits << ")";
+  *os << NumberLabel(c.value) << " precision " << c.precision << " digits " << c.digits;
 }
 
 class FormatGeneralTest : public ::testing::TestWithParam<FormatCase> {};
@@ -83,7 +85,8 @@ INSTANTIATE_TEST_SUITE_P(
         FormatCase{std::numeric_limits<double>::min(), 15, 0, "2.2250738585072E-308"},
         // Non-finite values.
         FormatCase{kNaN, 15, 0, "NAN"}, FormatCase{kInf, 15, 0, "INF"},
-        FormatCase{-kInf, 5, 3, "-INF"}));
+        FormatCase{-kInf, 5, 3, "-INF"}),
+    RowName);
 
 class FormatFixedTest : public ::testing::TestWithParam<FormatCase> {};
 
@@ -116,12 +119,14 @@ INSTANTIATE_TEST_SUITE_P(
         FormatCase{1e285, 8, 3, "1E285"}, FormatCase{-1e20, 3, 1, "-1E20"},
         // Non-finite values.
         FormatCase{kNaN, 8, 2, "NAN"}, FormatCase{kInf, 8, 2, "INF"},
-        FormatCase{-kInf, 3, 1, "-INF"}));
+        FormatCase{-kInf, 3, 1, "-INF"}),
+    RowName);
 
 struct OrderCase {
   double x;
   int expected;
 };
+void PrintTo(const OrderCase& c, std::ostream* os) { *os << NumberLabel(c.x); }
 
 class DecimalOrderTest : public ::testing::TestWithParam<OrderCase> {};
 
@@ -136,13 +141,17 @@ INSTANTIATE_TEST_SUITE_P(
                       OrderCase{1e16, 15}, OrderCase{1.0000000000000002e16, 16},
                       OrderCase{1e300, 16},
                       // Non-finite values take no cast, only comparisons.
-                      OrderCase{kNaN, 16}, OrderCase{kInf, 16}, OrderCase{-kInf, 0}));
+                      OrderCase{kNaN, 16}, OrderCase{kInf, 16}, OrderCase{-kInf, 0}),
+    RowName);
 
 struct ScaledCase {
   double value;
   int exponent;
   const char* expected;
 };
+void PrintTo(const ScaledCase& c, std::ostream* os) {
+  *os << NumberLabel(c.value) << " exponent " << c.exponent;
+}
 
 class FormatScaledTest : public ::testing::TestWithParam<ScaledCase> {};
 
@@ -162,7 +171,8 @@ INSTANTIATE_TEST_SUITE_P(
                       ScaledCase{1e300, 400, "0.000E400"}, ScaledCase{5, -400, "INF"},
                       // Non-finite values get no meaningless scale.
                       ScaledCase{kNaN, 15, "NAN"}, ScaledCase{kInf, 11, "INF"},
-                      ScaledCase{-kInf, 5, "-INF"}));
+                      ScaledCase{-kInf, 5, "-INF"}),
+    RowName);
 
 TEST(FormatNumberTest, IsTheGeneralFormatWithFifteenDigits) {
   EXPECT_EQ(FormatNumber(1.0 / 3), "0.333333333333333");
@@ -238,16 +248,26 @@ INSTANTIATE_TEST_SUITE_P(
                       ReadCase{"4.94065645841247E-324", kDenormMin}, ReadCase{"1e-400", 0.0},
                       ReadCase{"-1e-400", -0.0},
                       ReadCase{"0.00000000000000000000000000001e-99999999999999999999", 0.0},
-                      ReadCase{"0e99999999999999999999", 0.0}));
+                      ReadCase{"0e99999999999999999999", 0.0}),
+    RowName);
 
-class ReadRealErrorTest : public ::testing::TestWithParam<const char*> {};
+// A text that does not convert; labelled where the text alone would name no row or another's.
+struct BadText {
+  BadText(const char* t, const char* l = nullptr) : text(t), label(l) {}
+  const char* text;
+  const char* label;
+};
+void PrintTo(const BadText& c, std::ostream* os) { *os << (c.label ? c.label : c.text); }
+
+class ReadRealErrorTest : public ::testing::TestWithParam<BadText> {};
 
 TEST_P(ReadRealErrorTest, ThrowsWithExactMessage) {
+  const char* text = GetParam().text;
   try {
-    ReadReal(GetParam());
-    FAIL() << "no error for \"" << GetParam() << "\"";
+    ReadReal(text);
+    FAIL() << "no error for \"" << text << "\"";
   } catch (const Error& error) {
-    EXPECT_EQ(std::string(error.what()), InvalidRealMessage(GetParam()));
+    EXPECT_EQ(std::string(error.what()), InvalidRealMessage(text));
   }
 }
 
@@ -258,8 +278,15 @@ INSTANTIATE_TEST_SUITE_P(Invalid, ReadRealErrorTest,
                              // No special values.
                              "nan", "inf", "INF", "NAN", "-INF",
                              // Locale forms and malformed texts.
-                             "1,5", "", " ", ".", "-", "1e", "e5", "1e+", "1.2.3", "1e5.5", "1 5",
-                             "--1", "+-1", "0x10", "1.5x", "\t1", "1\n", " 1e400 "));
+                             BadText("1,5", "decimal comma"), BadText("", "empty"),
+                             BadText(" ", "blank"), BadText(".", "point alone"),
+                             BadText("-", "sign alone"), "1e", "e5",
+                             BadText("1e+", "exponent sign without digits"), "1.2.3", "1e5.5",
+                             BadText("1 5", "blank inside"), BadText("--1", "two signs"),
+                             BadText("+-1", "plus and minus"), "0x10", "1.5x",
+                             BadText("\t1", "leading tab"), BadText("1\n", "trailing line end"),
+                             BadText(" 1e400 ", "1e400 between blanks")),
+                         RowName);
 
 TEST(ReadRealTest, ErrorMessageQuotesTextAsGiven) {
   try {
@@ -331,27 +358,33 @@ INSTANTIATE_TEST_SUITE_P(
                       // "$" takes the 32-bit pattern, either letter case.
                       IntegerCase{"$000080FF", 0x80FF}, IntegerCase{"$ff", 255},
                       IntegerCase{"$FFFFFFFF", -1},
-                      IntegerCase{"$80000000", std::numeric_limits<std::int32_t>::min()}));
+                      IntegerCase{"$80000000", std::numeric_limits<std::int32_t>::min()}),
+    RowName);
 
-class ReadIntegerErrorTest : public ::testing::TestWithParam<const char*> {};
+class ReadIntegerErrorTest : public ::testing::TestWithParam<BadText> {};
 
 TEST_P(ReadIntegerErrorTest, ThrowsWithExactMessage) {
+  const char* text = GetParam().text;
   try {
-    ReadInteger(GetParam());
-    FAIL() << "no error for \"" << GetParam() << "\"";
+    ReadInteger(text);
+    FAIL() << "no error for \"" << text << "\"";
   } catch (const Error& error) {
-    EXPECT_EQ(std::string(error.what()), InvalidIntegerMessage(GetParam()));
+    EXPECT_EQ(std::string(error.what()), InvalidIntegerMessage(text));
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Invalid, ReadIntegerErrorTest,
-                         ::testing::Values(
-                             // Blanks are not trimmed here: the INI service already did.
-                             "", " 1", "1 ", "12a", "1.0", "1e3", "+", "-", "0x10",
-                             // Out of the 32-bit range.
-                             "2147483648", "-2147483649", "99999999999999999999999",
-                             // Hexadecimal: 1..8 digits, no sign.
-                             "$", "$123456789", "$G", "$-1", "-$1", "$ 1"));
+INSTANTIATE_TEST_SUITE_P(
+    Invalid, ReadIntegerErrorTest,
+    ::testing::Values(
+        // Blanks are not trimmed here: the INI service already did.
+        BadText("", "empty"), BadText(" 1", "leading blank"), BadText("1 ", "trailing blank"),
+        "12a", "1.0", "1e3", BadText("+", "plus alone"), BadText("-", "minus alone"), "0x10",
+        // Out of the 32-bit range.
+        "2147483648", "-2147483649", "99999999999999999999999",
+        // Hexadecimal: 1..8 digits, no sign.
+        BadText("$", "dollar alone"), "$123456789", "$G", BadText("$-1", "dollar then minus"),
+        BadText("-$1", "minus then dollar"), BadText("$ 1", "blank after the dollar")),
+    RowName);
 
 TEST(ReadIntegerTest, ErrorMessageQuotesText) {
   try {

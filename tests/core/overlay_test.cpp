@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "support/row_name.h"
+
 namespace qv::test {
 namespace {
 
@@ -116,6 +118,7 @@ struct PenCase {
   int height;
   int pen;
 };
+void PrintTo(const PenCase& c, std::ostream* os) { *os << c.width << " x " << c.height; }
 
 class OverlayPenTest : public ::testing::TestWithParam<PenCase> {};
 
@@ -139,11 +142,12 @@ TEST_P(OverlayPenTest, EveryLineAndMarkerUsesThePenOfThePictureHeight) {
 }
 
 INSTANTIATE_TEST_SUITE_P(, OverlayPenTest,
-                         ::testing::Values(PenCase{400, 599, 2},     // just below the first step
-                                           PenCase{400, 600, 3},     // first step
-                                           PenCase{400, 999, 3},     // just below the second
-                                           PenCase{400, 1000, 4},    // second step
-                                           PenCase{5000, 400, 2}));  // width plays no part
+                         ::testing::Values(PenCase{400, 599, 2},    // just below the first step
+                                           PenCase{400, 600, 3},    // first step
+                                           PenCase{400, 999, 3},    // just below the second
+                                           PenCase{400, 1000, 4},   // second step
+                                           PenCase{5000, 400, 2}),  // width plays no part
+                         RowName);
 
 TEST(OverlayTest, LabelResolutionGrowsOnlyForPicturesTallerThanTheirBox) {
   EXPECT_EQ(LabelDpiFor(400, 401, 96), 96);
@@ -173,6 +177,12 @@ struct AxesCase {
   int convention;
   std::vector<DrawOp> expected;
 };
+void PrintTo(const AxesCase& c, std::ostream* os) {
+  *os << NumberLabel(std::round(c.alpha * 1800 / std::numbers::pi) / 10) << " degrees "
+      << (c.convention == DorvastPelkam ? "DorvastPelkam"
+          : c.convention == EuroCode    ? "EuroCode"
+                                        : "convention " + std::to_string(c.convention));
+}
 
 class OverlayPrincipalAxesTest : public ::testing::TestWithParam<AxesCase> {};
 
@@ -232,7 +242,8 @@ INSTANTIATE_TEST_SUITE_P(
             {Line(kPrincipal, {{200, 200}, {137, 38}, {141, 37}, {130, 20}, {133, 39}, {137, 38}}),
              Label(kPrincipal, {110, 20}, " (1) "),
              Line(kPrincipal, {{200, 200}, {83, 246}, {82, 243}, {70, 251}, {84, 249}, {83, 246}}),
-             Label(kPrincipal, {70, 251}, " (2) ")}}));
+             Label(kPrincipal, {70, 251}, " (2) ")}}),
+    RowName);
 
 TEST(OverlayTest, NegativeToleranceAtAQuarterTurnStaysOnTheMargins) {
   // tan(-pi/2) is about -1.6e16: the first end saturates and is cut back to the top margin, the

@@ -14,6 +14,7 @@
 #include "support/bmp_writer.h"
 #include "support/grid_builder.h"
 #include "support/png_writer.h"
+#include "support/row_name.h"
 
 namespace qv::test {
 namespace {
@@ -71,18 +72,28 @@ struct FormatCase {
 };
 void PrintTo(const FormatCase& c, std::ostream* os) { *os << c.label; }
 
+// Rows stored one after another, or spread over the seven passes of Adam7.
+enum class Scan { kPlain, kAdam7 };
+void PrintTo(Scan scan, std::ostream* os) { *os << (scan == Scan::kAdam7 ? "Adam7" : "plain"); }
+
+struct PictureSize {
+  int width, height;
+};
+void PrintTo(const PictureSize& size, std::ostream* os) {
+  *os << "at " << size.width << " x " << size.height;
+}
+
 // Every colour type and depth, each plain and interlaced, at sizes that leave Adam7 passes empty
 // and rows ending inside a byte.
-class PngFormatTest
-    : public testing::TestWithParam<std::tuple<FormatCase, bool, std::pair<int, int>>> {};
+class PngFormatTest : public testing::TestWithParam<std::tuple<FormatCase, Scan, PictureSize>> {};
 
 TEST_P(PngFormatTest, GivesTheColoursOfTheSameSectionAsBmp) {
-  const auto& [format, interlaced, size] = GetParam();
-  const PixelGrid section = Section(size.first, size.second, *format.colours);
+  const auto& [format, scan, size] = GetParam();
+  const PixelGrid section = Section(size.width, size.height, *format.colours);
   PngOptions options;
   options.colour = format.colour;
   options.depth = format.depth;
-  options.interlaced = interlaced;
+  options.interlaced = scan == Scan::kAdam7;
   const std::string bmp = EncodeBmp24(section);
   const PixelGrid fromBmp =
       DecodeBmp(reinterpret_cast<const unsigned char*>(bmp.data()), bmp.size(), "beam.bmp");
@@ -109,14 +120,11 @@ INSTANTIATE_TEST_SUITE_P(
                         FormatCase{"rgb16", PngColour::kRgb, 16, &kColours},
                         FormatCase{"rgba8", PngColour::kRgba, 8, &kColours},
                         FormatCase{"rgba16", PngColour::kRgba, 16, &kColours}),
-        testing::Bool(),
+        testing::Values(Scan::kPlain, Scan::kAdam7),
         // 1 x 1 has only the first pass; 9 x 10 ends rows mid-byte at 1, 2 and 4 bits
-        testing::Values(std::pair{1, 1}, std::pair{3, 2}, std::pair{9, 10}, std::pair{37, 23})),
-    [](const auto& info) {
-      const auto size = std::get<2>(info.param);
-      return std::string(std::get<0>(info.param).label) + (std::get<1>(info.param) ? "Adam7" : "") +
-             "_" + std::to_string(size.first) + "x" + std::to_string(size.second);
-    });
+        testing::Values(PictureSize{1, 1}, PictureSize{3, 2}, PictureSize{9, 10},
+                        PictureSize{37, 23})),
+    RowName);
 
 struct TransparentCase {
   const char* label;
@@ -164,7 +172,7 @@ INSTANTIATE_TEST_SUITE_P(Kinds, PngTransparencyTest,
                              TransparentCase{"rgbKey16", PngColour::kRgb, 16},
                              TransparentCase{"greyKey8", PngColour::kGrey, 8},
                              TransparentCase{"greyKey16", PngColour::kGrey, 16}),
-                         [](const auto& info) { return std::string(info.param.label); });
+                         RowName);
 
 struct SampleCase {
   const char* comment;
@@ -253,7 +261,7 @@ INSTANTIATE_TEST_SUITE_P(
         SampleCase{"greyKeyOther", WithGreyKey(OnePixel(PngColour::kGrey, 8, {0x81}), 0x80),
                    0x00818181},
         SampleCase{"greyKey2bit", WithGreyKey(OnePixel(PngColour::kGrey, 2, {2}), 2), kWhite}),
-    [](const auto& info) { return std::string(info.param.comment); });
+    RowName);
 
 // A 24 x 10 RGB picture to damage, with its chunks: IHDR, a tEXt, IDAT, IEND.
 PixelGrid GoodGrid() { return Section(24, 10, kColours); }
@@ -437,7 +445,7 @@ INSTANTIATE_TEST_SUITE_P(
                                                       Deflate(std::string(kMaxPngChunkBytes + 1, ' '), 9))),
                     "its text, colour profile or other extra chunks are larger than the reader "
                     "accepts"}),
-    [](const auto& info) { return std::string(info.param.label); });
+    RowName);
 
 struct OddCase {
   const char* comment;
@@ -483,7 +491,7 @@ INSTANTIATE_TEST_SUITE_P(
         // the zlib stream ends inside an IDAT followed by more, empty of pixels
         OddCase{"streamThenEmptyIdat",
                 InsertChunk(Good(), ChunkIndex(Good(), "IEND"), MakeChunk("IDAT", ""))}),
-    [](const auto& info) { return std::string(info.param.comment); });
+    RowName);
 
 TEST(PngReaderTest, PngNamedBmpLoadsAsPng) {
   TempDir dir;

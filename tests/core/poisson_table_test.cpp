@@ -11,6 +11,7 @@
 #include "core/dd_props.h"
 #include "core/error.h"
 #include "support/grid_builder.h"
+#include "support/row_name.h"
 
 namespace qv::test {
 namespace {
@@ -38,6 +39,7 @@ struct RatioCase {
   double nu;
   bool valid;
 };
+void PrintTo(const RatioCase& c, std::ostream* os) { *os << NumberLabel(c.nu); }
 
 class PoissonRangeTest : public ::testing::TestWithParam<RatioCase> {};
 
@@ -70,7 +72,8 @@ INSTANTIATE_TEST_SUITE_P(
         // beyond
         RatioCase{0.7, false},
         // not numbers
-        RatioCase{kNaN, false}, RatioCase{kInf, false}));
+        RatioCase{kNaN, false}, RatioCase{kInf, false}),
+    RowName);
 
 TEST(PoissonTableTest, RefusalNamesTheMaterialAndTheValue) {
   EXPECT_EQ(PoissonTable::Problem("clRed", 0.5),

@@ -12,6 +12,8 @@
 #include "core/error.h"
 #include "core/settings/ini_file.h"
 #include "support/grid_builder.h"
+#include "support/material_library.h"
+#include "support/row_name.h"
 
 namespace qv::test {
 namespace {
@@ -121,7 +123,8 @@ INSTANTIATE_TEST_SUITE_P(
         KeyCase{"hexadecimal integers", "fontsize=$10", "fontsize", "16",
                 [](const ProgramSettings& s) { EXPECT_EQ(s.FontSize, 16); }},
         KeyCase{"font names are plain text", "FONT = DejaVu Sans ", "font", "DejaVu Sans",
-                [](const ProgramSettings& s) { EXPECT_EQ(s.FontName, "DejaVu Sans"); }}));
+                [](const ProgramSettings& s) { EXPECT_EQ(s.FontName, "DejaVu Sans"); }}),
+    RowName);
 
 TEST(ProgramSettingsTest, FailedKeysKeepDefaultsOthersAreReadAndFileIsKept) {
   Program program;
@@ -155,7 +158,7 @@ TEST(ProgramSettingsTest, FailedKeysKeepDefaultsOthersAreReadAndFileIsKept) {
   EXPECT_EQ(settings.AngleTolerance, 1.0);
   EXPECT_FALSE(settings.AutoStart);
 
-  program.library->Add(TPROPRec{1, PROPRec{}, false});
+  AddMaterial(*program.library, {.inUse = false});
   // Every later change reaches the file: the damaged keys are written with their defaults,
   // what the user had written is in the backup.
   settings.FontName = "Courier New";

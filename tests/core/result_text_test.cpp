@@ -11,6 +11,8 @@
 
 #include "core/analysis/number_text.h"
 #include "core/dd_props.h"
+#include "support/material_library.h"
+#include "support/row_name.h"
 
 namespace qv::test {
 namespace {
@@ -66,6 +68,10 @@ struct ScaleCase {
   const char* textZZ;
   const char* textYZ;
 };
+void PrintTo(const ScaleCase& c, std::ostream* os) {
+  *os << "EIyy " << NumberLabel(c.eiyy) << " EIzz " << NumberLabel(c.eizz) << " EIyz "
+      << NumberLabel(c.eiyz);
+}
 
 class StiffnessScaleTest : public ::testing::TestWithParam<ScaleCase> {};
 
@@ -105,7 +111,8 @@ INSTANTIATE_TEST_SUITE_P(
         ScaleCase{1e20, 1e15, 0, "100000.000E15", "1.000E15", "0.000E15"},
         // Non-finite terms show as such and leave the others' scale alone.
         ScaleCase{kNaN, 5e12, kInf, "NAN", "50.000E11", "INF"},
-        ScaleCase{-kInf, kNaN, 42, "-INF", "NAN", "42"}));
+        ScaleCase{-kInf, kNaN, 42, "-INF", "NAN", "42"}),
+    RowName);
 
 struct RuleCase {
   double alpha;
@@ -114,6 +121,10 @@ struct RuleCase {
   double expectedEI1, expectedEI2;
   const char* angle;
 };
+void PrintTo(const RuleCase& c, std::ostream* os) {
+  *os << "alpha " << NumberLabel(c.alpha) << " tolerance " << NumberLabel(c.tolerance) << " EIyy "
+      << NumberLabel(c.eiyy) << " EIzz " << NumberLabel(c.eizz);
+}
 
 class PrecisionRuleTest : public ::testing::TestWithParam<RuleCase> {};
 
@@ -160,7 +171,8 @@ INSTANTIATE_TEST_SUITE_P(
         RuleCase{0, 0, 100, 300, 310, 90, 300, 100, "0.0"},
         RuleCase{1e-9, 0, 100, 300, 310, 90, 310, 90, "0.0"},
         // A NaN angle is never within the tolerance.
-        RuleCase{kNaN, 1, 100, 300, 310, 90, 310, 90, "NAN"}));
+        RuleCase{kNaN, 1, 100, 300, 310, 90, 310, 90, "NAN"}),
+    RowName);
 
 TEST(ResultTextTest, IsoSectionHasNoAngle) {
   SectionResult result;
@@ -195,9 +207,6 @@ TEST(ResultTextTest, HintsAreFullPrecision) {
 class SectionReportTest : public ::testing::Test {
  protected:
   SectionReportTest() {
-    AddMaterial("steel", "clRed", 210000, 7850, true);
-    AddMaterial("unused", "clBlue", 5, 6, false);
-    AddMaterial("", "$000080FF", 1, 1, true);
     centre.relevantPixels = "2000";
     centre.ea = "2.1E008";
     centre.ncHor = "12.50";
@@ -217,17 +226,6 @@ class SectionReportTest : public ::testing::Test {
     input.widthField = "200";
     input.heightField = "100.5";
     input.library = &library;
-  }
-
-  void AddMaterial(const char* name, const char* label, double e, double rho, bool inUse) {
-    TPROPRec entry;
-    entry.id = library.MaxId() + 1;
-    entry.prop.name = name;
-    entry.prop.colorlabel = label;
-    entry.prop.E = e;
-    entry.prop.rho = rho;
-    entry.inUse = inUse;
-    library.Add(entry);
   }
 
   std::vector<std::string> Expected(std::vector<std::string> stiffnessLines,
@@ -263,7 +261,9 @@ class SectionReportTest : public ::testing::Test {
   const std::vector<std::string> kMaterialLines = {"steel\t\tclRed\t210000\t\t7850",
                                                    "\t\t$000080FF\t1\t\t1"};
 
-  TPROPClass library;
+  TPROPClass library = LibraryOf({{"clRed", 210000, 7850, true, "steel"},
+                                  {"clBlue", 5, 6, false, "unused"},
+                                  {"$000080FF", 1, 1, true}});
   CentreTexts centre;
   StiffnessTexts stiffness;
   ReportInput input;
@@ -300,7 +300,7 @@ TEST_F(SectionReportTest, NoMaterialInUseLeavesNoMaterialLines) {
 
 TEST_F(SectionReportTest, MaterialValuesUseFullPrecision) {
   library.Clear();
-  AddMaterial("concrete", "clGray", 1.0 / 3, 2.5e20, true);
+  AddMaterial(library, {"clGray", 1.0 / 3, 2.5e20, true, "concrete"});
   const std::vector<std::string> lines = SectionReport(centre, stiffness, input);
   EXPECT_EQ(lines[10], "concrete\t\tclGray\t0.333333333333333\t\t2.5E20");
 }

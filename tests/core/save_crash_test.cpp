@@ -15,6 +15,7 @@
 #include "core/error.h"
 #include "core/settings/program_settings.h"
 #include "support/grid_builder.h"
+#include "support/material_library.h"
 
 namespace qv::test {
 namespace {
@@ -23,17 +24,13 @@ constexpr int kMaterials = 3000;  // a save takes a few milliseconds: plenty of 
 
 // Version v: kMaterials entries named after v, so a half-written file cannot pass for either.
 TPROPClass Library(const std::string& path, int version) {
-  TPROPClass library(path);
+  std::vector<Material> materials;
   for (int i = 0; i < kMaterials; ++i) {
-    TPROPRec e;
-    TPROPClass::InitEntry(e);
-    e.id = i + 1;
-    e.prop.colorlabel = "$00" + std::to_string(100000 + i);
-    e.prop.name = "material " + std::to_string(i) + " of version " + std::to_string(version);
-    e.prop.E = 1000.0 * version + i;
-    library.Add(e);
+    materials.push_back(
+        {"$00" + std::to_string(100000 + i), 1000.0 * version + i, 1, false,
+         "material " + std::to_string(i) + " of version " + std::to_string(version)});
   }
-  return library;
+  return LibraryOf(materials, path);
 }
 
 // The version the file at `path` holds whole, or -1.

@@ -9,8 +9,8 @@
 #include "core/analysis/elastic/section_solver.h"
 #include "core/error.h"
 #include "core/session.h"
-#include "support/bmp_writer.h"
 #include "support/grid_builder.h"
+#include "support/material_library.h"
 
 namespace qv::test {
 namespace {
@@ -23,14 +23,11 @@ PixelGrid TwoPlates() {
 class SessionElasticTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    auto library = std::make_unique<TPROPClass>();
-    library->Add(TPROPRec{1, PROPRec{210000, 7850, -1, -1, -1, -1, "clRed", "steel"}, false});
-    library->Add(TPROPRec{2, PROPRec{70000, 2700, -1, -1, -1, -1, "clBlue", "aluminium"}, false});
-    session.SetLibrary(std::move(library));
+    session.SetLibrary(std::make_unique<TPROPClass>(LibraryOf(
+        {{"clRed", 210000, 7850, false, "steel"}, {"clBlue", 70000, 2700, false, "aluminium"}})));
   }
   void Open(const PixelGrid& grid, std::initializer_list<const char*> labels) {
-    path = dir.File("section.bmp");
-    WriteAll(path, EncodeBmp24(grid));
+    path = dir.WritePicture("section.bmp", grid);
     ASSERT_TRUE(session.AcceptPicture(path));
     session.ColourInventory();
     for (const char* label : labels) ASSERT_TRUE(session.AddColourToMaterialList(label));
@@ -118,7 +115,7 @@ TEST_F(SessionElasticTest, RefusesASectionChangedSinceTheAnalysis) {
   session.DrawOnPicture([](PixelGrid&) {});
   PixelGrid other = TwoPlates();
   other.FillRect(5, 5, 10, 10, kWhite);
-  WriteAll(path, EncodeBmp24(other));
+  dir.WritePicture("section.bmp", other);
   std::filesystem::last_write_time(
       path, std::filesystem::last_write_time(path) + std::chrono::seconds(5));
   EXPECT_EQ(ComputeError(),

@@ -12,6 +12,7 @@
 #include "support/bmp_writer.h"
 #include "support/grid_builder.h"
 #include "support/restricted_run.h"
+#include "support/row_name.h"
 
 namespace qv::test {
 namespace {
@@ -37,8 +38,7 @@ TEST_P(SessionHostilePictureTest, RefusedPictureKeepsPictureAndLists) {
     settings.IgnoreDollarColours = false;
     session.ChangeSettings(settings);
     const PixelGrid before = MakeGrid(30, 20, kWhite, {{4, 5, 9, 12, kRed}, {12, 2, 20, 8, kBlue}});
-    WriteAll(dir.File("section.bmp"), EncodeBmp24(before));
-    ASSERT_TRUE(session.AcceptPicture(dir.File("section.bmp")));
+    ASSERT_TRUE(session.AcceptPicture(dir.WritePicture("section.bmp", before)));
     session.ColourInventory();
     ASSERT_TRUE(session.AddColourToMaterialList("clRed"));
     const SectionBounds bounds = session.Bounds();
@@ -105,11 +105,13 @@ INSTANTIATE_TEST_SUITE_P(
                       std::filesystem::create_directory(p);
                       return std::string("it is a folder, not a file");
                     }},
-        RefusedCase{"no read permission", [](const std::string& p) {
+        RefusedCase{"no read permission",
+                    [](const std::string& p) {
                       WriteAll(p, Good());
                       chmod(p.c_str(), 0200);
                       return std::string("permission to read it is denied");
-                    }}));
+                    }}),
+    RowName);
 
 }  // namespace
 }  // namespace qv::test

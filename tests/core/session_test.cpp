@@ -6,8 +6,8 @@
 #include <filesystem>
 
 #include "core/error.h"
-#include "support/bmp_writer.h"
 #include "support/grid_builder.h"
+#include "support/material_library.h"
 
 namespace qv::test {
 namespace {
@@ -20,13 +20,8 @@ class SessionTest : public ::testing::Test {
     settings.IgnoreDollarColours = false;
     session.ChangeSettings(settings);
   }
-  std::string WritePicture(const std::string& name, const PixelGrid& grid) {
-    const std::string path = dir.File(name);
-    WriteAll(path, EncodeBmp24(grid));
-    return path;
-  }
   void Open(const PixelGrid& grid) {
-    ASSERT_TRUE(session.AcceptPicture(WritePicture("section.bmp", grid)));
+    ASSERT_TRUE(session.AcceptPicture(dir.WritePicture("section.bmp", grid)));
     session.ColourInventory();
   }
 
@@ -103,12 +98,7 @@ TEST_F(SessionTest, BoundsGrowAndRebuildAsColoursComeAndGo) {
 }
 
 TEST_F(SessionTest, KnownMaterialKeepsItsDataAndOnePixelSectionsHaveNoArea) {
-  TPROPRec steel;
-  steel.id = 1;
-  steel.prop.colorlabel = "clRed";
-  steel.prop.name = "steel";
-  steel.prop.E = 210000;
-  session.EditLibrary().Add(steel);
+  AddMaterial(session.EditLibrary(), {"clRed", 210000, 1, false, "steel"});
   Open(MakeGrid(30, 30, kWhite, {{5, 2, 5, 20, kRed}, {0, 0, 0, 0, kBlue}}));
   ASSERT_TRUE(session.AddColourToMaterialList("clRed"));
   EXPECT_EQ(session.MaterialLibrary()->Count(), 1);
@@ -142,8 +132,7 @@ TEST_F(SessionTest, NewPictureResetsEverythingOfTheLastOne) {
 
 TEST_F(SessionTest, AnalysingTwiceReloadsAndGivesTheSameReport) {
   Open(MakeGrid(50, 60, kWhite, {{10, 5, 29, 54, kRed}, {30, 5, 39, 14, kBlue}}));
-  session.EditLibrary().Add(
-      TPROPRec{1, PROPRec{210000, 7850, -1, -1, -1, -1, "clRed", "steel"}, false});
+  AddMaterial(session.EditLibrary(), {"clRed", 210000, 7850, false, "steel"});
   session.AddColourToMaterialList("clRed");
   session.AddColourToMaterialList("clBlue");
   const SectionSize size{300, 500, "300", "500"};
@@ -206,7 +195,7 @@ class RecordingView : public InventoryView {
 };
 
 TEST_F(SessionTest, InventoryRunsTheWindowStepsInOrder) {
-  ASSERT_TRUE(session.AcceptPicture(WritePicture("a.bmp", MakeGrid(30, 200, kWhite))));
+  ASSERT_TRUE(session.AcceptPicture(dir.WritePicture("a.bmp", MakeGrid(30, 200, kWhite))));
   RecordingView view;
   session.ColourInventory(&view);
   EXPECT_EQ(view.steps,
@@ -228,7 +217,7 @@ namespace {
 
 TEST_F(SessionTest, ReloadsReuseThePictureMemoryAndStayExact) {
   const PixelGrid first = MakeGrid(64, 48, kWhite, {{3, 4, 20, 30, kRed}});
-  ASSERT_TRUE(session.AcceptPicture(WritePicture("a.bmp", first)));
+  ASSERT_TRUE(session.AcceptPicture(dir.WritePicture("a.bmp", first)));
   session.DrawOnPicture([](PixelGrid& picture) { picture.FillRect(0, 0, 63, 47, kBlue); });
   ASSERT_TRUE(session.LoadPicture());
   EXPECT_EQ(session.Picture(), first);
@@ -239,7 +228,7 @@ TEST_F(SessionTest, ReloadsReuseThePictureMemoryAndStayExact) {
   EXPECT_EQ(session.Picture(), first);
   // A picture of another size is read into fresh memory, exactly as well.
   const PixelGrid other = MakeGrid(10, 10, kBlue, {{0, 0, 0, 9, kRed}});
-  ASSERT_TRUE(session.AcceptPicture(WritePicture("b.bmp", other)));
+  ASSERT_TRUE(session.AcceptPicture(dir.WritePicture("b.bmp", other)));
   EXPECT_EQ(session.Picture(), other);
 }
 

@@ -11,7 +11,9 @@
 #include "core/error.h"
 #include "core/session.h"
 #include "support/grid_builder.h"
+#include "support/material_library.h"
 #include "support/restricted_run.h"
+#include "support/row_name.h"
 
 namespace qv::test {
 namespace {
@@ -71,6 +73,7 @@ struct FirstStartCase {
   UserFile userFile;     // what the user folder's properties.ini holds afterwards
   int materials;         // materials loaded
 };
+void PrintTo(const FirstStartCase& c, std::ostream* os) { *os << c.name; }
 
 class FirstStartTest : public ::testing::TestWithParam<FirstStartCase> {};
 
@@ -110,7 +113,9 @@ TEST_P(FirstStartTest, DecidesTheLibraryAndCopiesTheExampleOnce) {
         EXPECT_EQ(ReadAll(f.UserLibrary()), kUsersOwn);
         break;
     }
-    if (c.example) EXPECT_EQ(ReadAll(f.Example()), kExample);
+    if (c.example) {
+      EXPECT_EQ(ReadAll(f.Example()), kExample);
+    }
     // Nothing but the copy (and no temporary of it) appears in the user's folder.
     if (!c.usersSettings && fs::exists(f.user)) {
       for (const auto& entry : fs::directory_iterator(f.user)) {
@@ -118,7 +123,9 @@ TEST_P(FirstStartTest, DecidesTheLibraryAndCopiesTheExampleOnce) {
       }
     }
     // A build folder run creates no user folder at all.
-    if (!c.readOnlyProgram) EXPECT_FALSE(fs::exists(f.user));
+    if (!c.readOnlyProgram) {
+      EXPECT_FALSE(fs::exists(f.user));
+    }
   });
 }
 
@@ -141,7 +148,7 @@ INSTANTIATE_TEST_SUITE_P(
         // again, even after the user removed the library.
         FirstStartCase{"LaterStartCopiesNothing", true, true, false, true, Library::Example,
                        UserFile::Absent, 2}),
-    [](const ::testing::TestParamInfo<FirstStartCase>& info) { return info.param.name; });
+    RowName);
 
 TEST(FirstStartTest, TheCopyIsWhereTheSettingsAndEditsGoFromThenOn) {
   RunUnprivileged([] {
@@ -152,12 +159,7 @@ TEST(FirstStartTest, TheCopyIsWhereTheSettingsAndEditsGoFromThenOn) {
     {
       SectionSession session;
       session.LoadSettings(f.ProgramPath(), f.user);
-      TPROPRec extra;
-      TPROPClass::InitEntry(extra);
-      extra.id = session.MaterialLibrary()->MaxId() + 1;
-      extra.prop.colorlabel = "clLime";
-      extra.prop.name = "timber";
-      session.EditLibrary().Add(extra);
+      AddMaterial(session.EditLibrary(), {.label = "clLime", .inUse = false, .name = "timber"});
       session.SaveSettings();
     }
     EXPECT_EQ(ReadAll(f.Example()), kExample);

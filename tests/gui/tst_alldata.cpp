@@ -8,29 +8,12 @@
 
 #include "core/dd_props.h"
 #include "gui/AllData.h"
+#include "support/material_library.h"
+#include "support/qt_helpers.h"
 #include "support/scripted_prompter.h"
 
 namespace qv::test {
 namespace {
-
-TPROPRec& AddEntry(TPROPClass& container, const char* label, int xmin, int xmax, int ymin,
-                   int ymax) {
-  TPROPRec entry;
-  TPROPClass::InitEntry(entry);
-  entry.id = container.MaxId() + 1;
-  entry.prop.colorlabel = label;
-  entry.prop.xmin = xmin;
-  entry.prop.xmax = xmax;
-  entry.prop.ymin = ymin;
-  entry.prop.ymax = ymax;
-  return container.Add(entry);
-}
-
-QStringList Items(const QListWidget& list) {
-  QStringList items;
-  for (int i = 0; i < list.count(); ++i) items << list.item(i)->text();
-  return items;
-}
 
 // The eight values of one half, found by their names.
 QStringList Values(QObject& form, const QString& prefix) {
@@ -54,13 +37,10 @@ class TestDataForm : public QObject {
 
 void TestDataForm::listsBothContainersWithBoxesHidden() {
   ScriptedPrompter prompts;
-  TPROPClass found;
-  AddEntry(found, "clRed", 0, 99, 10, 19);
-  AddEntry(found, "clWhite", 0, 199, 0, 99);
-  TPROPClass library;
-  AddEntry(library, "clBlue", -1, -1, -1, -1);
-  AddEntry(library, "clRed", 0, 99, 10, 19);
-  AddEntry(library, "$000080FF", -1, -1, -1, -1);
+  const TPROPClass found = LibraryOf({{.label = "clRed", .bounds = {0, 99, 10, 19}},
+                                      {.label = "clWhite", .bounds = {0, 199, 0, 99}}});
+  const TPROPClass library =
+      LibraryOf({{"clBlue"}, {.label = "clRed", .bounds = {0, 99, 10, 19}}, {"$000080FF"}});
   TDataForm form(found, library);
   QCOMPARE(form.windowTitle(), QStringLiteral("DataForm"));
   QCOMPARE(Items(*RequireChild<QListWidget>(form, QStringLiteral("ListBox1"))),
@@ -76,15 +56,10 @@ void TestDataForm::listsBothContainersWithBoxesHidden() {
 
 void TestDataForm::foundColourAndLibraryEntryShownSideBySide() {
   ScriptedPrompter prompts;
-  TPROPClass found;
-  AddEntry(found, "clRed", 0, 99, 10, 19);
-  TPROPClass library;
-  AddEntry(library, "clBlue", -1, -1, -1, -1);
-  TPROPRec& steel = AddEntry(library, "clRed", 0, 99, 10, 19);
-  steel.prop.name = "steel";
-  steel.prop.E = 210000;
-  steel.prop.rho = 0.00001;
-  steel.inUse = true;
+  const TPROPClass found = LibraryOf({{.label = "clRed", .bounds = {0, 99, 10, 19}}});
+  const TPROPClass library =
+      LibraryOf({{.label = "clBlue", .inUse = false},
+                 {"clRed", 210000, 0.00001, true, "steel", {0, 99, 10, 19}}});
   TDataForm form(found, library);
   form.show();
 
@@ -113,10 +88,8 @@ void TestDataForm::foundColourAndLibraryEntryShownSideBySide() {
 
 void TestDataForm::clearedSelectionHidesOnlyThatBox() {
   ScriptedPrompter prompts;
-  TPROPClass found;
-  AddEntry(found, "clRed", 0, 99, 10, 19);
-  TPROPClass library;
-  AddEntry(library, "clRed", 0, 99, 10, 19);
+  const TPROPClass found = LibraryOf({{.label = "clRed", .bounds = {0, 99, 10, 19}}});
+  const TPROPClass library = LibraryOf({{.label = "clRed", .bounds = {0, 99, 10, 19}}});
   TDataForm form(found, library);
   form.ListBox1->setCurrentRow(0);
   form.ListBox2->setCurrentRow(0);

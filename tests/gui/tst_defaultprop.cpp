@@ -14,6 +14,8 @@
 #include "core/dd_props.h"
 #include "gui/NumEdit.h"
 #include "gui/defaultprop.h"
+#include "support/material_library.h"
+#include "support/qt_helpers.h"
 #include "support/scripted_prompter.h"
 
 namespace qv::test {
@@ -21,30 +23,11 @@ namespace {
 
 const QString kPropForm = QStringLiteral("PropForm");
 
-void AddMaterial(TPROPClass& library, const char* label, const char* name, double e, double rho,
-                 bool inUse) {
-  TPROPRec entry;
-  TPROPClass::InitEntry(entry);
-  entry.id = library.MaxId() + 1;
-  entry.prop.colorlabel = label;
-  entry.prop.name = name;
-  entry.prop.E = e;
-  entry.prop.rho = rho;
-  entry.inUse = inUse;
-  library.Add(entry);
-}
-
 // clBlue free, clRed in use, clLime free, in library order.
-void FillThree(TPROPClass& library) {
-  AddMaterial(library, "clBlue", "aluminium", 70000, 2700, false);
-  AddMaterial(library, "clRed", "steel", 210000, 7850, true);
-  AddMaterial(library, "clLime", "", 0.00001, 2.5e20, false);
-}
-
-QStringList Items(const QListWidget& list) {
-  QStringList items;
-  for (int i = 0; i < list.count(); ++i) items << list.item(i)->text();
-  return items;
+TPROPClass ThreeMaterials() {
+  return LibraryOf({{"clBlue", 70000, 2700, false, "aluminium"},
+                    {"clRed", 210000, 7850, true, "steel"},
+                    {"clLime", 0.00001, 2.5e20, false}});
 }
 
 QStringList Labels(const TPROPClass& library) {
@@ -97,8 +80,7 @@ void TestDefaultPropForm::emptyLibraryShowsEmptyListAndHiddenBox() {
 
 void TestDefaultPropForm::selectsAndShowsFirstMaterial() {
   ScriptedPrompter prompts;
-  TPROPClass library;
-  FillThree(library);
+  TPROPClass library = ThreeMaterials();
   TDefaultPropForm form(library);
   QCOMPARE(Items(*form.ListBox1), QStringList({"clBlue", "clRed", "clLime"}));
   QCOMPARE(form.ListBox1->selectedItems().size(), 1);
@@ -110,8 +92,7 @@ void TestDefaultPropForm::selectsAndShowsFirstMaterial() {
 
 void TestDefaultPropForm::clickShowsClickedMaterial() {
   ScriptedPrompter prompts;
-  TPROPClass library;
-  FillThree(library);
+  TPROPClass library = ThreeMaterials();
   TDefaultPropForm form(library);
   form.show();
   QTest::mouseClick(form.ListBox1->viewport(), Qt::LeftButton, {}, ItemCentre(*form.ListBox1, 1));
@@ -124,8 +105,7 @@ void TestDefaultPropForm::clickShowsClickedMaterial() {
 
 void TestDefaultPropForm::inUseBoxCannotBeChangedByUser() {
   ScriptedPrompter prompts;
-  TPROPClass library;
-  FillThree(library);
+  TPROPClass library = ThreeMaterials();
   TDefaultPropForm form(library);
   form.show();
   QVERIFY(QTest::qWaitForWindowExposed(&form));
@@ -141,8 +121,7 @@ void TestDefaultPropForm::inUseBoxCannotBeChangedByUser() {
 
 void TestDefaultPropForm::deleteRefusedWhileInUse() {
   ScriptedPrompter prompts;
-  TPROPClass library;
-  FillThree(library);
+  TPROPClass library = ThreeMaterials();
   TDefaultPropForm form(library);
   form.ListBox1->setCurrentRow(1);
   prompts.ExpectError(QStringLiteral("Can not delete this clRed since it is in use."));
@@ -155,8 +134,7 @@ void TestDefaultPropForm::deleteRefusedWhileInUse() {
 
 void TestDefaultPropForm::deleteWithYesRemovesAndSelectsFirstRemaining() {
   ScriptedPrompter prompts;
-  TPROPClass library;
-  FillThree(library);
+  TPROPClass library = ThreeMaterials();
   TDefaultPropForm form(library);
   form.ListBox1->setCurrentRow(2);
   prompts.ExpectConfirm(QStringLiteral("Delete clLime from memory ?"), true);
@@ -171,8 +149,7 @@ void TestDefaultPropForm::deleteWithYesRemovesAndSelectsFirstRemaining() {
 
 void TestDefaultPropForm::deleteWithNoKeepsMaterial() {
   ScriptedPrompter prompts;
-  TPROPClass library;
-  FillThree(library);
+  TPROPClass library = ThreeMaterials();
   TDefaultPropForm form(library);
   form.ListBox1->setCurrentRow(2);
   prompts.ExpectConfirm(QStringLiteral("Delete clLime from memory ?"), false);
@@ -185,8 +162,7 @@ void TestDefaultPropForm::deleteWithNoKeepsMaterial() {
 
 void TestDefaultPropForm::deletingLastMaterialHidesBox() {
   ScriptedPrompter prompts;
-  TPROPClass library;
-  AddMaterial(library, "$000080FF", "", 1, 1, false);
+  TPROPClass library = LibraryOf({{"$000080FF", 1, 1, false}});
   TDefaultPropForm form(library);
   prompts.ExpectConfirm(QStringLiteral("Delete $000080FF from memory ?"), true);
   form.Delete1->trigger();
@@ -199,8 +175,7 @@ void TestDefaultPropForm::deletingLastMaterialHidesBox() {
 void TestDefaultPropForm::actionsWithoutSelectionDoNothing() {
   // The strict prompter fails the test on any question these actions might ask.
   ScriptedPrompter prompts;
-  TPROPClass library;
-  FillThree(library);
+  TPROPClass library = ThreeMaterials();
   TDefaultPropForm form(library);
   form.ListBox1->clearSelection();
   QVERIFY(form.GroupBox1->isHidden());
@@ -220,8 +195,7 @@ void TestDefaultPropForm::actionsWithoutSelectionDoNothing() {
 
 void TestDefaultPropForm::doubleClickEditsAndRefreshes() {
   ScriptedPrompter prompts;
-  TPROPClass library;
-  FillThree(library);
+  TPROPClass library = ThreeMaterials();
   TDefaultPropForm form(library);
   form.show();
   QDialog* owner = nullptr;
@@ -251,8 +225,7 @@ void TestDefaultPropForm::doubleClickEditsAndRefreshes() {
 
 void TestDefaultPropForm::failedNumberStillShowsStoredName() {
   ScriptedPrompter prompts;
-  TPROPClass library;
-  FillThree(library);
+  TPROPClass library = ThreeMaterials();
   TDefaultPropForm form(library);
   prompts
       .ExpectRun(
@@ -272,8 +245,7 @@ void TestDefaultPropForm::failedNumberStillShowsStoredName() {
 
 void TestDefaultPropForm::rightButtonOpensPopupAtFixedPointWithoutSelecting() {
   ScriptedPrompter prompts;
-  TPROPClass library;
-  FillThree(library);
+  TPROPClass library = ThreeMaterials();
   TDefaultPropForm form(library);
   form.move(200, 150);
   form.show();
@@ -301,8 +273,7 @@ void TestDefaultPropForm::rightButtonOpensPopupAtFixedPointWithoutSelecting() {
 
 void TestDefaultPropForm::popupOpensOnlyWhileEnabled() {
   ScriptedPrompter prompts;
-  TPROPClass library;
-  FillThree(library);
+  TPROPClass library = ThreeMaterials();
   TDefaultPropForm form(library);
   int opened = 0;
   form.SetPopupRunner([&](QMenu&, const QPoint&) { ++opened; });

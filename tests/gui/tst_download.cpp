@@ -1,6 +1,5 @@
 // DownloadFile and FileSizeText against a real HTTP server on 127.0.0.1.
 #include <QElapsedTimer>
-#include <QFile>
 #include <QFileInfo>
 #include <QtTest>
 #include <memory>
@@ -8,6 +7,7 @@
 #include "core/error.h"
 #include "support/grid_builder.h"
 #include "support/http_test_server.h"
+#include "support/qt_helpers.h"
 #include "util/download.h"
 #include "util/file_size.h"
 
@@ -20,17 +20,6 @@ QByteArray Pattern(int size) {
   QByteArray bytes(size, '\0');
   for (int i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 7) % 251);
   return bytes;
-}
-
-QByteArray Contents(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void Write(const QString& path, const QByteArray& bytes) {
-  QFile file(path);
-  QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-  QCOMPARE(file.write(bytes), bytes.size());
 }
 
 }  // namespace

@@ -21,22 +21,14 @@
 #include "gui/NumEdit.h"
 #include "gui/extended_dialog.h"
 #include "gui/main.h"
-#include "support/bmp_writer.h"
 #include "support/grid_builder.h"
 #include "support/scripted_prompter.h"
+#include "support/window_test.h"
 
 using namespace qv;
 using namespace qv::test;
 
 namespace {
-
-// A channel open to the right, 120 x 200 pixels drawn at 1 mm: web x 150..169, flanges 20
-// pixels thick. Its shear centre lies left of the web, outside the section.
-PixelGrid Channel() {
-  return MakeGrid(
-      400, 400, kWhite,
-      {{150, 100, 169, 299, kRed}, {170, 100, 269, 119, kRed}, {170, 280, 269, 299, kRed}});
-}
 
 int CountColour(const PixelGrid& g, std::uint32_t colour) {
   int n = 0;
@@ -48,24 +40,14 @@ int CountColour(const PixelGrid& g, std::uint32_t colour) {
 
 }  // namespace
 
-class TestExtendedDialog : public QObject {
+class TestExtendedDialog : public WindowTest {
   Q_OBJECT
 
  private:
-  std::unique_ptr<TempDir> mDir;
-  std::unique_ptr<ScriptedPrompter> mPrompts;
-  std::unique_ptr<RecordingShell> mShell;
-
-  std::unique_ptr<TMainForm> NewForm() {
-    auto form = std::make_unique<TMainForm>(QString::fromStdString(mDir->File("quorvane")),
-                                            QString::fromStdString(mDir->File("user")));
-    form->UpdateTimer.stop();
-    return form;
-  }
   // Opens the channel, puts red on the material list and analyses it at 120 x 200 mm.
   void Analysed(TMainForm& form) {
-    WriteAll(mDir->File("channel.bmp"), EncodeBmp24(Channel()));
-    mPrompts->ExpectOpenPicture(QString::fromStdString(mDir->File("channel.bmp")));
+    mPrompts->ExpectOpenPicture(
+        QString::fromStdString(mDir->WritePicture("channel.bmp", OpenChannel())));
     form.OpenPicture1Click();
     const auto& labels = form.Session().FoundLabels();
     const auto red = std::find(labels.begin(), labels.end(), "clRed") - labels.begin();
@@ -84,17 +66,9 @@ class TestExtendedDialog : public QObject {
 
  private slots:
   void init() {
-    mDir = std::make_unique<TempDir>();
-    mPrompts = std::make_unique<ScriptedPrompter>();
-    mShell = std::make_unique<RecordingShell>();
+    WindowTest::init();
     WriteAll(mDir->File("properties.ini"),
              "[properties]\r\nn=1\r\n1=1@clRed@steel@210000@7850\r\n");
-  }
-  void cleanup() {
-    QV_VERIFY_PROMPTS(*mPrompts);
-    mShell.reset();
-    mPrompts.reset();
-    mDir.reset();
   }
 
   void menuSitsBesideTheDesignedMenus() {

@@ -24,10 +24,10 @@
 #include "gui/definitions.h"
 #include "gui/main.h"
 #include "gui/prompter.h"
-#include "support/bmp_writer.h"
 #include "support/grid_builder.h"
 #include "support/png_writer.h"
 #include "support/scripted_prompter.h"
+#include "support/window_test.h"
 
 using namespace qv;
 using namespace qv::test;
@@ -43,24 +43,12 @@ PixelGrid Section(int w, int h) {
 
 }  // namespace
 
-class TestMainForm : public QObject {
+class TestMainForm : public WindowTest {
   Q_OBJECT
 
  private:
-  std::unique_ptr<TempDir> mDir;
-  std::unique_ptr<ScriptedPrompter> mPrompts;
-  std::unique_ptr<RecordingShell> mShell;
-
-  QString Program() const { return QString::fromStdString(mDir->File("quorvane")); }
-  QString User() const { return QString::fromStdString(mDir->File("user")); }
   QString WritePicture(const std::string& name, const PixelGrid& grid) {
-    WriteAll(mDir->File(name), EncodeBmp24(grid));
-    return QString::fromStdString(mDir->File(name));
-  }
-  std::unique_ptr<TMainForm> NewForm() {
-    auto form = std::make_unique<TMainForm>(Program(), User());
-    form->UpdateTimer.stop();
-    return form;
+    return QString::fromStdString(mDir->WritePicture(name, grid));
   }
   // Loads a picture through the open dialog.
   void Open(TMainForm& form, const QString& path, bool expectWarning = false) {
@@ -108,18 +96,6 @@ class TestMainForm : public QObject {
   static bool SamePicture(const PixelGrid& a, const PixelGrid& b) { return a == b; }
 
  private slots:
-  void init() {
-    mDir = std::make_unique<TempDir>();
-    mPrompts = std::make_unique<ScriptedPrompter>();
-    mShell = std::make_unique<RecordingShell>();
-  }
-  void cleanup() {
-    QV_VERIFY_PROMPTS(*mPrompts);
-    mShell.reset();
-    mPrompts.reset();
-    mDir.reset();
-  }
-
   void createsTheDesignedWindowWithDefaults() {
     auto form = NewForm();
     QCOMPARE(form->windowTitle(), QString("Quorvane"));

@@ -7,37 +7,25 @@
 #include <memory>
 
 #include "gui/main.h"
-#include "support/bmp_writer.h"
 #include "support/grid_builder.h"
 #include "support/scripted_prompter.h"
+#include "support/window_test.h"
 
 using namespace qv;
 using namespace qv::test;
 
-class TestStartPicture : public QObject {
+class TestStartPicture : public WindowTest {
   Q_OBJECT
 
  private:
-  std::unique_ptr<TempDir> mDir;
-  std::unique_ptr<ScriptedPrompter> mPrompts;
-  std::unique_ptr<RecordingShell> mShell;
-
-  QString Local(const std::string& name) const { return QString::fromStdString(mDir->File(name)); }
-  std::unique_ptr<TMainForm> NewForm() {
-    auto form = std::make_unique<TMainForm>(Local("quorvane"), Local("user"));
-    form->UpdateTimer.stop();
-    return form;
-  }
   // The remembered picture (red on white) beside the program, and another one elsewhere (blue
   // and lime on white, another size), both large enough to load without a warning.
   QString WritePictures() {
-    WriteAll(mDir->File("section.bmp"),
-             EncodeBmp24(MakeGrid(400, 400, kWhite, {{10, 10, 50, 50, kRed}})));
+    mDir->WritePicture("section.bmp", MakeGrid(400, 400, kWhite, {{10, 10, 50, 50, kRed}}));
     QDir(Local("")).mkpath("elsewhere");
-    WriteAll(mDir->File("elsewhere/given.bmp"),
-             EncodeBmp24(
-                 MakeGrid(500, 400, kWhite, {{10, 10, 50, 50, kBlue}, {60, 60, 90, 90, kLime}})));
-    return Local("elsewhere/given.bmp");
+    return QString::fromStdString(mDir->WritePicture(
+        "elsewhere/given.bmp",
+        MakeGrid(500, 400, kWhite, {{10, 10, 50, 50, kBlue}, {60, 60, 90, 90, kLime}})));
   }
   static void VerifyGivenPictureOpen(const TMainForm& form, const QString& given) {
     QCOMPARE(QString::fromStdString(form.Session().PictureFile()), given);
@@ -52,18 +40,6 @@ class TestStartPicture : public QObject {
   }
 
  private slots:
-  void init() {
-    mDir = std::make_unique<TempDir>();
-    mPrompts = std::make_unique<ScriptedPrompter>();
-    mShell = std::make_unique<RecordingShell>();
-  }
-  void cleanup() {
-    QV_VERIFY_PROMPTS(*mPrompts);
-    mShell.reset();
-    mPrompts.reset();
-    mDir.reset();
-  }
-
   void givenPictureOpensInPlaceOfTheRememberedOne() {
     const QString given = WritePictures();
     WriteAll(mDir->File("quorvane.INI"), "[program]\r\nwwwupdate=false\r\n");

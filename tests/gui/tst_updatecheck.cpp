@@ -17,9 +17,11 @@
 #include "gui/update_check.h"
 #include "support/grid_builder.h"
 #include "support/http_test_server.h"
+#include "support/qt_helpers.h"
 #include "support/recording_shell.h"
 #include "support/scripted_prompter.h"
 #include "support/signing_key.h"
+#include "support/window_test.h"
 
 using namespace qv;
 using namespace qv::test;
@@ -39,32 +41,18 @@ QString Question(const QString& version, const QString& date) {
   return "Latest internet version:\r\r" + version + "\r" + date + "\r\rDo you want to update ?";
 }
 
-void Write(const QString& path, const QByteArray& bytes) {
-  QFile file(path);
-  QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-  QCOMPARE(file.write(bytes), bytes.size());
-}
-
 }  // namespace
 
-class TestUpdateCheck : public QObject {
+class TestUpdateCheck : public WindowTest {
   Q_OBJECT
 
  private:
-  std::unique_ptr<TempDir> mDir;
-  std::unique_ptr<ScriptedPrompter> mPrompts;
-  std::unique_ptr<RecordingShell> mShell;
   std::unique_ptr<HttpTestServer> mServer;
   SigningKey mKey;
 
-  QString Local(const QString& name) const {
-    return QString::fromStdString(mDir->File(name.toStdString()));
-  }
-  QString Program() const { return Local("quorvane"); }
   QString Cache() const { return Local("cache"); }
   std::unique_ptr<TMainForm> NewForm() {
-    auto form = std::make_unique<TMainForm>(Program(), Local("user"));
-    form->UpdateTimer.stop();
+    auto form = WindowTest::NewForm();
     form->UpdateDownloadParent = Cache();
     form->UpdatePublicKey = mKey.PublicKey();
     return form;
@@ -120,19 +108,14 @@ class TestUpdateCheck : public QObject {
 
  private slots:
   void init() {
-    mDir = std::make_unique<TempDir>();
-    mPrompts = std::make_unique<ScriptedPrompter>();
-    mShell = std::make_unique<RecordingShell>();
+    WindowTest::init();
     mServer = std::make_unique<HttpTestServer>();
     qputenv(kUpdateUrlVariable, mServer->Url(kDir).toUtf8());
   }
   void cleanup() {
-    QV_VERIFY_PROMPTS(*mPrompts);
     qunsetenv(kUpdateUrlVariable);
     mServer.reset();
-    mShell.reset();
-    mPrompts.reset();
-    mDir.reset();
+    WindowTest::cleanup();
   }
 
   void recordStartsWithTheBuiltInValues() {

@@ -16,6 +16,7 @@
 #include <string>
 
 #include "core/error.h"
+#include "support/row_name.h"
 
 namespace qv::test {
 namespace {
@@ -157,7 +158,7 @@ INSTANTIATE_TEST_SUITE_P(
                       for (qsizetype i = start; i < start + 64; ++i) bad[i] = '\xFF';
                       return bad;
                     }}),
-    [](const ::testing::TestParamInfo<DamagedCase>& info) { return std::string(info.param.name); });
+    RowName);
 
 }  // namespace
 }  // namespace qv::test

@@ -16,6 +16,7 @@
 #include "imaging/picture_image.h"
 #include "support/grid_builder.h"
 #include "support/restricted_run.h"
+#include "support/row_name.h"
 
 namespace qv::test {
 namespace {
@@ -87,7 +88,7 @@ TEST_P(OverlayRendererPenTest, HorizontalLineHasPenWidthRowsInExactColourOnly) {
   EXPECT_EQ(grid.At(55, 15), kWhite);
 }
 
-INSTANTIATE_TEST_SUITE_P(, OverlayRendererPenTest, ::testing::Values(2, 3, 4));
+INSTANTIATE_TEST_SUITE_P(, OverlayRendererPenTest, ::testing::Values(2, 3, 4), RowName);
 
 TEST(OverlayRendererTest, NegativePointsPaintNothing) {
   OverlayInput in;
@@ -235,9 +236,10 @@ TEST_P(PictureImageSaveTest, SavedPictureReadsBackWithExactColours) {
 }
 
 INSTANTIATE_TEST_SUITE_P(, PictureImageSaveTest,
-                         ::testing::Values("out.png",    // lower case
-                                           "OUT.BMP",    // extension in any case
-                                           "a.b.bmp"));  // only the last dot counts
+                         ::testing::Values("out.png",   // lower case
+                                           "OUT.BMP",   // extension in any case
+                                           "a.b.bmp"),  // only the last dot counts
+                         RowName);
 
 TEST(PictureImageTest, SaveRefusesUnknownExtensionsAndReportsFailedWrites) {
   TempDir dir;

@@ -7,6 +7,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "support/bmp_writer.h"
+
 namespace qv::test {
 
 PixelGrid MakeGrid(int width, int height, std::uint32_t background,
@@ -14,6 +16,22 @@ PixelGrid MakeGrid(int width, int height, std::uint32_t background,
   PixelGrid grid(width, height, background);
   for (const Rect& r : rects) grid.FillRect(r.x0, r.y0, r.x1, r.y1, r.colour);
   return grid;
+}
+
+PixelGrid SmoothedDiagonal(int size) {
+  PixelGrid grid = MakeGrid(size, size, kWhite);
+  const std::uint32_t blends[] = {0x005555FF, 0x008080FF, 0x00AAAAFF};
+  for (int y = 0; y < size; ++y) {
+    for (int x = 0; x < y; ++x) grid.Set(x, y, kRed);
+    grid.Set(y, y, blends[y % 3]);
+  }
+  return grid;
+}
+
+PixelGrid OpenChannel() {
+  return MakeGrid(
+      400, 400, kWhite,
+      {{150, 100, 169, 299, kRed}, {170, 100, 269, 119, kRed}, {170, 280, 269, 299, kRed}});
 }
 
 TempDir::TempDir() {
@@ -27,6 +45,11 @@ TempDir::~TempDir() {
   std::filesystem::permissions(mPath, std::filesystem::perms::owner_all,
                                std::filesystem::perm_options::add, ec);
   std::filesystem::remove_all(mPath, ec);
+}
+
+std::string TempDir::WritePicture(const std::string& name, const PixelGrid& grid) const {
+  WriteAll(File(name), EncodeBmp24(grid));
+  return File(name);
 }
 
 std::string ReadAll(const std::string& path) {

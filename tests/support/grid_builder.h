@@ -24,6 +24,14 @@ struct Rect {
 PixelGrid MakeGrid(int width, int height, std::uint32_t background,
                    std::initializer_list<Rect> rects = {});
 
+/// A red triangle below the diagonal of a white `size` x `size` grid, the diagonal itself in
+/// three blends of red and white by turns: the edge a drawing program leaves when it smooths.
+PixelGrid SmoothedDiagonal(int size);
+
+/// A red channel open to the right on a white 400 x 400 grid: web x 150..169, y 100..299,
+/// flanges 20 pixels thick reaching x 269. Its shear centre lies left of the web, outside it.
+PixelGrid OpenChannel();
+
 /// A fresh empty folder under the system's temporary folder, removed by the destructor.
 class TempDir {
  public:
@@ -34,6 +42,8 @@ class TempDir {
   const std::string& Path() const { return mPath; }
   /// Path() + "/" + name.
   std::string File(const std::string& name) const { return mPath + "/" + name; }
+  /// Writes `grid` as the 24-bit BMP File(name) and returns that path.
+  std::string WritePicture(const std::string& name, const PixelGrid& grid) const;
 
  private:
   std::string mPath;

@@ -37,10 +37,10 @@ QString HttpTestServer::Url(const QString& path) const {
 }
 
 void HttpTestServer::Serve(const QString& path, const QByteArray& body, int status) {
-  mAnswers.insert(path, Answer{status, body, false});
+  mAnswers.insert(path, Answer{status, body, false, {}, false});
 }
 
-void HttpTestServer::Stall(const QString& path) { mAnswers.insert(path, Answer{200, {}, true}); }
+void HttpTestServer::Stall(const QString& path) { mAnswers.insert(path, Answer{200, {}, true, {}, false}); }
 
 void HttpTestServer::Redirect(const QString& path, const QString& location, int status) {
   Answer answer;
@@ -100,7 +100,7 @@ void HttpTestServer::Read(QTcpSocket* socket) {
 
   const auto found = mAnswers.constFind(path);
   const Answer answer =
-      found != mAnswers.constEnd() ? *found : Answer{404, "<html>no such file</html>", false};
+      found != mAnswers.constEnd() ? *found : Answer{404, "<html>no such file</html>", false, {}, false};
   if (answer.stall) return;
   if (answer.endless) {
     socket->write(
