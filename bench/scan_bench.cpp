@@ -27,10 +27,10 @@ namespace {
 PixelGrid Composite(int size) {
   PixelGrid g(size, size, 0x00FFFFFF);
   const int m = size / 10;
-  g.FillRect(2 * m, m, 8 * m, 2 * m, 0x00808080);            // slab, clGray
-  g.FillRect(3 * m, 2 * m, 7 * m, 2 * m + m / 2, 0x000000FF);  // top flange, clRed
+  g.FillRect(2 * m, m, 8 * m, 2 * m, 0x00808080);                              // slab, clGray
+  g.FillRect(3 * m, 2 * m, 7 * m, 2 * m + m / 2, 0x000000FF);                  // top flange, clRed
   g.FillRect(4 * m + m / 2, 2 * m + m / 2, 5 * m + m / 2, 8 * m, 0x00008080);  // web, clOlive
-  g.FillRect(3 * m, 8 * m, 7 * m, 8 * m + m / 2, 0x000000FF);  // bottom flange
+  g.FillRect(3 * m, 8 * m, 7 * m, 8 * m + m / 2, 0x000000FF);                  // bottom flange
   return g;
 }
 
@@ -40,7 +40,8 @@ PixelGrid Smoothed(int size) {
   const double cx = size * 0.8, cy = size * 0.5, r = size * 0.08;
   for (int y = static_cast<int>(cy - r) - 2; y <= static_cast<int>(cy + r) + 2; ++y) {
     for (int x = static_cast<int>(cx - r) - 2; x <= static_cast<int>(cx + r) + 2; ++x) {
-      const double d = std::hypot(x - cx, y - cy) - r;  // coverage falls from 1 to 0 over d in [-0.5, 0.5]
+      const double d =
+          std::hypot(x - cx, y - cy) - r;  // coverage falls from 1 to 0 over d in [-0.5, 0.5]
       const double cover = std::clamp(0.5 - d, 0.0, 1.0);
       const auto other = static_cast<std::uint32_t>(std::lround(255 * (1 - cover)));
       if (cover > 0) g.Set(x, y, 0x000000FF | (other << 8) | (other << 16));
@@ -157,16 +158,55 @@ void BM_EdgeSmoothing(benchmark::State& state, const std::string& kind) {
   SetRate(state, g);
 }
 
-BENCHMARK_CAPTURE(BM_ReadBaseline, composite, std::string("composite"))->Arg(2000)->Arg(8000)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(BM_Inventory, composite, std::string("composite"))->Args({2000, 1})->Args({8000, 1})->Args({8000, 2})->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(BM_BothPasses, composite, std::string("composite"))->Args({2000, 1})->Args({8000, 1})->Args({8000, 2})->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(BM_ReadBaseline, random, std::string("random"))->Arg(4000)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(BM_Inventory, random, std::string("random"))->Args({4000, 1})->Args({4000, 2})->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(2);
-BENCHMARK_CAPTURE(BM_SessionInventory, random, std::string("random"))->Args({4000, 1})->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(1);
-BENCHMARK_CAPTURE(BM_BothPasses, random, std::string("random"))->Args({4000, 1})->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(BM_EdgeSmoothing, composite, std::string("composite"))->Arg(8000)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(BM_EdgeSmoothing, smoothed, std::string("smoothed"))->Arg(8000)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(BM_EdgeSmoothing, random, std::string("random"))->Arg(4000)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
+BENCHMARK_CAPTURE(BM_ReadBaseline, composite, std::string("composite"))
+    ->Arg(2000)
+    ->Arg(8000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_Inventory, composite, std::string("composite"))
+    ->Args({2000, 1})
+    ->Args({8000, 1})
+    ->Args({8000, 2})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_BothPasses, composite, std::string("composite"))
+    ->Args({2000, 1})
+    ->Args({8000, 1})
+    ->Args({8000, 2})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_ReadBaseline, random, std::string("random"))
+    ->Arg(4000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_Inventory, random, std::string("random"))
+    ->Args({4000, 1})
+    ->Args({4000, 2})
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(2);
+BENCHMARK_CAPTURE(BM_SessionInventory, random, std::string("random"))
+    ->Args({4000, 1})
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+BENCHMARK_CAPTURE(BM_BothPasses, random, std::string("random"))
+    ->Args({4000, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_EdgeSmoothing, composite, std::string("composite"))
+    ->Arg(8000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_EdgeSmoothing, smoothed, std::string("smoothed"))
+    ->Arg(8000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_EdgeSmoothing, random, std::string("random"))
+    ->Arg(4000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(2);
 
 }  // namespace
 }  // namespace qv

@@ -135,7 +135,9 @@ void ResetPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }
 // The injected services with no desktop: every question answered Yes, clipboard kept.
 class QuietPrompter : public qv::Prompter {
  public:
-  void Error(const QString& text) override { std::fprintf(stderr, "error: %s\n", qPrintable(text)); }
+  void Error(const QString& text) override {
+    std::fprintf(stderr, "error: %s\n", qPrintable(text));
+  }
   bool Confirm(const QString&) override { return true; }
   void Information(const QString&) override {}
   void Message(const QString&) override {}
@@ -186,10 +188,12 @@ int main(int argc, char* argv[]) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   const int size = argc > 1 ? std::atoi(argv[1]) : 8000;
-  const QString cli = argc > 2 ? QString::fromLocal8Bit(argv[2])
-                               : QCoreApplication::applicationDirPath() + "/../src/cli/quorvane-cli";
-  const QString dir = QString::fromLocal8Bit(qgetenv("TMPDIR").isEmpty() ? "/tmp" : qgetenv("TMPDIR")) +
-                      "/qv-window-bench";
+  const QString cli = argc > 2
+                          ? QString::fromLocal8Bit(argv[2])
+                          : QCoreApplication::applicationDirPath() + "/../src/cli/quorvane-cli";
+  const QString dir =
+      QString::fromLocal8Bit(qgetenv("TMPDIR").isEmpty() ? "/tmp" : qgetenv("TMPDIR")) +
+      "/qv-window-bench";
   QProcess::execute("mkdir", {"-p", dir});
   const QString picture = dir + QString("/section-%1.bmp").arg(size);
   if (!QFileInfo::exists(picture)) WriteSection(picture.toStdString(), size);
@@ -197,8 +201,8 @@ int main(int argc, char* argv[]) {
 
   // Warm the page cache for both sides alike.
   ProcessSeconds("cat", {picture});
-  const QStringList cliArgs = {"analyse", picture, "--width", "1000", "--height", "1000",
-                               "--use", "clGray", "--use", "clRed", "--use", "clOlive"};
+  const QStringList cliArgs = {"analyse", picture,  "--width", "1000",  "--height", "1000",
+                               "--use",   "clGray", "--use",   "clRed", "--use",    "clOlive"};
   QString cliReport;
   double cliBest = 1e9, catBest = 1e9;
   for (int i = 0; i < 3; ++i) {
@@ -258,7 +262,8 @@ int main(int argc, char* argv[]) {
               double(peak - before) / 1024.0, double(peak - before) / 1024.0 / gridMb);
   std::printf("report on the clipboard equals the batch tool's: %s\n", same ? "yes" : "NO");
   if (!same) {
-    std::printf("--- window\n%s--- batch tool\n%s", qPrintable(shell.clipboard), qPrintable(cliReport));
+    std::printf("--- window\n%s--- batch tool\n%s", qPrintable(shell.clipboard),
+                qPrintable(cliReport));
   }
 
   // Ten million colours: the inventory and the list, from the click to the list shown.

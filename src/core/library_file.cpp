@@ -67,8 +67,7 @@ bool ReadsBack(int k, const std::string& value, const PROPRec& prop) {
   try {
     PROPRec back;
     return ParsePropLine(value, back) == k && back.colorlabel == prop.colorlabel &&
-           back.name == prop.name && SameNumber(back.E, prop.E) &&
-           SameNumber(back.rho, prop.rho);
+           back.name == prop.name && SameNumber(back.E, prop.E) && SameNumber(back.rho, prop.rho);
   } catch (const Error&) {
     return false;
   }

@@ -1,5 +1,4 @@
 // TAboutBox: the about box that is also the settings dialog of the program section.
-#include "gui/plain_text.h"
 #include "gui/About.h"
 
 #include <QCheckBox>
@@ -23,6 +22,7 @@
 #include "gui/definitions.h"
 #include "gui/dialog_pictures.h"
 #include "gui/fitted_picture.h"
+#include "gui/plain_text.h"
 #include "gui/prompter.h"
 #include "gui/shell.h"
 #include "imaging/overlay_renderer.h"

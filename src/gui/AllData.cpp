@@ -1,5 +1,4 @@
 // The diagnostic data window "DataForm": both material containers side by side.
-#include "gui/plain_text.h"
 #include "gui/AllData.h"
 
 #include <QCheckBox>
@@ -14,6 +13,7 @@
 #include <string>
 
 #include "core/analysis/number_text.h"
+#include "gui/plain_text.h"
 #include "gui/prompter.h"
 
 namespace qv {

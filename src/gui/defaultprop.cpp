@@ -1,6 +1,5 @@
 // The library browser "Defined properties": lists every material of the library, shows the
 // selected one, edits it and deletes materials that are not in use.
-#include "gui/plain_text.h"
 #include "gui/defaultprop.h"
 
 #include <QAction>
@@ -16,6 +15,7 @@
 #include <string>
 
 #include "core/analysis/number_text.h"
+#include "gui/plain_text.h"
 #include "gui/prompter.h"
 #include "gui/properties.h"
 

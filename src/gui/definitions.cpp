@@ -1,5 +1,4 @@
 // TDefinitionForm: the definitions picture, with the one button that switches to EURO-code.
-#include "gui/plain_text.h"
 #include "gui/definitions.h"
 
 #include <QPalette>
@@ -7,6 +6,7 @@
 
 #include "gui/dialog_pictures.h"
 #include "gui/fitted_picture.h"
+#include "gui/plain_text.h"
 #include "gui/prompter.h"
 
 namespace qv {

@@ -1,5 +1,4 @@
 // The main window: layout, start-up, picture loading, busy state, function keys, closing.
-#include "gui/plain_text.h"
 #include "gui/main.h"
 
 #include <QAction>
@@ -13,14 +12,14 @@
 #include <QFontDatabase>
 #include <QGroupBox>
 #include <QKeyEvent>
-#include <QMouseEvent>
-#include <QLayout>
 #include <QLabel>
+#include <QLayout>
 #include <QListView>
 #include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -35,21 +34,22 @@
 #include "core/analysis/colour_label.h"
 #include "core/analysis/number_text.h"
 #include "core/error.h"
-#include "core/version.h"
 #include "core/settings/save_location.h"
+#include "core/version.h"
+#include "gui/About.h"
+#include "gui/AllData.h"
 #include "gui/NumEdit.h"
+#include "gui/defaultprop.h"
+#include "gui/definitions.h"
 #include "gui/label_list_model.h"
 #include "gui/picture_view.h"
+#include "gui/plain_text.h"
 #include "gui/prompter.h"
+#include "gui/properties.h"
 #include "gui/shell.h"
 #include "imaging/overlay_layer.h"
 #include "imaging/overlay_renderer.h"
 #include "imaging/picture_image.h"
-#include "gui/properties.h"
-#include "gui/defaultprop.h"
-#include "gui/AllData.h"
-#include "gui/About.h"
-#include "gui/definitions.h"
 
 namespace qv {
 namespace {
@@ -144,7 +144,8 @@ void TMainForm::BuildControls() {
 
   Panel1 = Make<QFrame>(client, "Panel1", 8, 8, 425, 425);
   Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-  Panel1->setToolTip("Stretched bitmap if not square, use right mouse button to load a BMP-picture");
+  Panel1->setToolTip(
+      "Stretched bitmap if not square, use right mouse button to load a BMP-picture");
   BkgrndPanel = Make<QLabel>(Panel1, "BkgrndPanel", 11, 11, 403, 403);
   BkgrndPanel->setText("no bitmap loaded.......");
   BkgrndPanel->setAlignment(Qt::AlignCenter);
@@ -167,9 +168,9 @@ void TMainForm::BuildControls() {
   Panel5->setAutoFillBackground(true);
   Panel5->setFrameStyle(QFrame::Panel | QFrame::Sunken);
   ListBox1 = Make<QListView>(Panel2, "ListBox1", 16, 40, 121, 153);
-  FoundModel = new LabelListModel([this] { return mSession.Found().Size(); },
-                                  [this](std::size_t row) { return Q(mSession.Found().Label(row)); },
-                                  true, ListBox1);
+  FoundModel = new LabelListModel(
+      [this] { return mSession.Found().Size(); },
+      [this](std::size_t row) { return Q(mSession.Found().Label(row)); }, true, ListBox1);
   ListBox1->setModel(FoundModel);
   ListBox1->setUniformItemSizes(true);  // constant-time layout for very long lists
   ListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -306,7 +307,8 @@ void TMainForm::BuildControls() {
   SpeedButton1 = Make<QToolButton>(client, "SpeedButton1", 698, 408, 25, 25);
   SpeedButton1->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
   SpeedButton1->setToolTip("Show Bitmap folder");
-  connect(SpeedButton1, &QToolButton::clicked, this, [this] { Guarded([this] { SpeedButton1Click(); }); });
+  connect(SpeedButton1, &QToolButton::clicked, this,
+          [this] { Guarded([this] { SpeedButton1Click(); }); });
   BitBtn1 = Make<QPushButton>(client, "BitBtn1", 728, 408, 65, 25);
   BitBtn1->setText("Close");
   connect(BitBtn1, &QPushButton::clicked, this, &QWidget::close);
@@ -315,7 +317,8 @@ void TMainForm::BuildControls() {
   FontLabel->hide();
 
   connect(ListBox1, &QListView::clicked, this, [this] { Guarded([this] { ListBox1Click(); }); });
-  connect(ListBox1, &QListView::doubleClicked, this, [this] { Guarded([this] { ListBox1DblClick(); }); });
+  connect(ListBox1, &QListView::doubleClicked, this,
+          [this] { Guarded([this] { ListBox1DblClick(); }); });
   connect(ListBox1->selectionModel(), &QItemSelectionModel::currentChanged, this,
           [this] { Guarded([this] { ListBox1Click(); }); });
   ListBox1->viewport()->installEventFilter(this);
@@ -324,9 +327,11 @@ void TMainForm::BuildControls() {
   ListBox2->setDragDropMode(QAbstractItemView::DropOnly);
   ListBox2->viewport()->installEventFilter(this);
   connect(ListBox2, &QListView::clicked, this, [this] { Guarded([this] { ListBox2Click(); }); });
-  connect(ListBox2, &QListView::doubleClicked, this, [this] { Guarded([this] { ListBox2DblClick(); }); });
+  connect(ListBox2, &QListView::doubleClicked, this,
+          [this] { Guarded([this] { ListBox2DblClick(); }); });
   connect(Button1, &QPushButton::clicked, this, [this] { Guarded([this] { Button1Click(); }); });
-  connect(SpeedButton2, &QToolButton::clicked, this, [this] { Guarded([this] { SpeedButton2Click(); }); });
+  connect(SpeedButton2, &QToolButton::clicked, this,
+          [this] { Guarded([this] { SpeedButton2Click(); }); });
 
   PopupMenu1 = new QMenu(this);
   PopupMenu1->setObjectName("PopupMenu1");
@@ -335,11 +340,13 @@ void TMainForm::BuildControls() {
   connect(Delete1, &QAction::triggered, this, [this] { Guarded([this] { Delete1Click(); }); });
   Editproperties1 = PopupMenu1->addAction("Edit properties");
   Editproperties1->setObjectName("Editproperties1");
-  connect(Editproperties1, &QAction::triggered, this, [this] { Guarded([this] { Editproperties1Click(); }); });
+  connect(Editproperties1, &QAction::triggered, this,
+          [this] { Guarded([this] { Editproperties1Click(); }); });
   Properties1 = PopupMenu1->addAction("Properties");
   Properties1->setObjectName("Properties1");
   Properties1->setVisible(false);
-  connect(Properties1, &QAction::triggered, this, [this] { Guarded([this] { Properties1Click(); }); });
+  connect(Properties1, &QAction::triggered, this,
+          [this] { Guarded([this] { Properties1Click(); }); });
   RunPopup = [](QMenu& menu, const QPoint& at) { return menu.exec(at); };
 }
 
@@ -360,7 +367,8 @@ void TMainForm::BuildMenus() {
   connect(Help1, &QAction::triggered, this, [this] { Guarded([this] { Help1Click(); }); });
   Definitions1 = Info1->addAction("Definitions");
   Definitions1->setObjectName("Definitions1");
-  connect(Definitions1, &QAction::triggered, this, [this] { Guarded([this] { Definitions1Click(); }); });
+  connect(Definitions1, &QAction::triggered, this,
+          [this] { Guarded([this] { Definitions1Click(); }); });
   About1 = Info1->addAction("About ... settings");
   About1->setObjectName("About1");
   connect(About1, &QAction::triggered, this, [this] { Guarded([this] { About1Click(); }); });
@@ -383,8 +391,8 @@ void TMainForm::BuildStatusBar() {
   setStatusBar(bar);
   const int widths[] = {50, 50, 50, 50, 50, 200, 150, 150};
   const QString version = QStringLiteral("Quorvane ") + QLatin1String(kProgramVersion);
-  const QString texts[] = {"Hor", "0", "Ver", "0", "picture", "<filename>", version,
-                           "no WWW update check"};
+  const QString texts[] = {"Hor",     "0",          "Ver",   "0",
+                           "picture", "<filename>", version, "no WWW update check"};
   for (int i = 0; i < 8; ++i) {
     auto* panel = new QLabel(texts[i], bar);
     panel->setObjectName(QString("StatusPanel%1").arg(i));
@@ -396,9 +404,7 @@ void TMainForm::BuildStatusBar() {
   layout()->setSizeConstraint(QLayout::SetFixedSize);
 }
 
-QString TMainForm::ProgramFolder() const {
-  return QFileInfo(mProgramPath).absolutePath() + "/";
-}
+QString TMainForm::ProgramFolder() const { return QFileInfo(mProgramPath).absolutePath() + "/"; }
 
 QFont TMainForm::GraphicsFont() const { return FontLabel->font(); }
 
@@ -634,15 +640,15 @@ void TMainForm::ListKey(int key, bool materialList) {
     }
     const TPROPClass* list = mSession.MaterialLibrary();
     if (list == nullptr) return;
-    if (const TPROPRec* entry = list->FindByLabel(S(label))) Prompts().Message(Q(DescribeProp(entry->prop)));
+    if (const TPROPRec* entry = list->FindByLabel(S(label)))
+      Prompts().Message(Q(DescribeProp(entry->prop)));
   } else if (key == Qt::Key_F2) {
     if (label.isEmpty() || mBusy || mSession.Picture().Empty()) return;
     if (!Prompts().Confirm("Hide all colors but " + label + " ?")) return;
     SetBusy(true);
     mLayer.HideAllBut(PixelColourOfLabel(S(label)));
-    mSession.HideColoursBut(S(label), [this](std::int64_t done, std::int64_t total) {
-      Progress(done, total);
-    });
+    mSession.HideColoursBut(
+        S(label), [this](std::int64_t done, std::int64_t total) { Progress(done, total); });
     ShowPicture();
     SetBusy(false);
   } else if (key == Qt::Key_F3) {
@@ -936,8 +942,8 @@ void TMainForm::Button1Click() {
   std::vector<std::string> messages;
   ProgressBar1->setMaximum(
       static_cast<int>(std::min<std::size_t>(mSession.Picture().Size(), INT_MAX)));
-  mSession.Analyse(size, [this](std::int64_t done, std::int64_t total) { Progress(done, total); },
-                   &messages);
+  mSession.Analyse(
+      size, [this](std::int64_t done, std::int64_t total) { Progress(done, total); }, &messages);
   for (const std::string& m : messages) Prompts().Error(Q(m));
   GroupBox2->show();
   ShowResultTexts();
@@ -960,9 +966,11 @@ void TMainForm::ApplySignConvention() {
   if (convention != DorvastPelkam && convention != EuroCode) return;
   const bool euro = convention == EuroCode;
   EIyyCaption->setText(euro ? "EIz" : "EIyy");
-  EIyyCaption->setToolTip(euro ? "bending stiffness about z-axis" : "bending stiffness in xy-plane");
+  EIyyCaption->setToolTip(euro ? "bending stiffness about z-axis"
+                               : "bending stiffness in xy-plane");
   EIzzCaption->setText(euro ? "EIy" : "EIzz");
-  EIzzCaption->setToolTip(euro ? "bending stiffness about y-axis" : "bending stiffness in xz-plane");
+  EIzzCaption->setToolTip(euro ? "bending stiffness about y-axis"
+                               : "bending stiffness in xz-plane");
   // The value labels move with the caption row that names them.
   const int yyTop = euro ? 104 : 88;
   const int zzTop = euro ? 88 : 104;

@@ -12,8 +12,8 @@
 
 #include "core/analysis/overlay.h"
 #include "core/session.h"
-#include "imaging/overlay_layer.h"
 #include "gui/update_check.h"
+#include "imaging/overlay_layer.h"
 
 class QAction;
 class QFrame;

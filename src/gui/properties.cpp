@@ -1,5 +1,4 @@
 // The property dialog: edits the name, E and rho of one material.
-#include "gui/plain_text.h"
 #include "gui/properties.h"
 
 #include <QKeyEvent>
@@ -11,6 +10,7 @@
 #include "core/analysis/number_text.h"
 #include "core/error.h"
 #include "gui/NumEdit.h"
+#include "gui/plain_text.h"
 #include "gui/prompter.h"
 
 namespace qv {

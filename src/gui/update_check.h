@@ -20,7 +20,6 @@ inline constexpr qint64 kMaxDescriptorBytes = 64 * 1024;
 /// Most bytes an updater may have.
 inline constexpr qint64 kMaxUpdaterBytes = qint64{256} * 1024 * 1024;
 
-
 /// The state of the update check; one instance belongs to the main window.
 struct WWWUpdateRec {
   bool Enabled = true;                 ///< the check runs (the setting "wwwupdate")

@@ -77,8 +77,10 @@ void OverlayLayer::HideAllBut(std::optional<std::uint32_t> keep) {
   // colour that the drawing covered).
   auto white = std::find(mPalette.begin(), mPalette.end(), kWhite);
   if (white == mPalette.end()) {
-    if (mPalette.size() == 255) mPalette.back() = kWhite;
-    else mPalette.push_back(kWhite);
+    if (mPalette.size() == 255)
+      mPalette.back() = kWhite;
+    else
+      mPalette.push_back(kWhite);
     white = mPalette.end() - 1;
   }
   const auto whiteIndex = static_cast<uchar>(white - mPalette.begin() + 1);

@@ -41,7 +41,7 @@ class OverlayLayer {
   QImage ScaledView(const PixelGrid& grid, int width, int height) const;
 
  private:
-  QImage mIndex;                      // Format_Grayscale8: 0 or palette index + 1
+  QImage mIndex;                        // Format_Grayscale8: 0 or palette index + 1
   std::vector<std::uint32_t> mPalette;  // picture values (0x00BBGGRR) of the indices 1, 2, ...
   bool mDrawn = false;
 };

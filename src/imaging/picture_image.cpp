@@ -21,7 +21,6 @@ constexpr std::uint32_t SwapRedBlue(std::uint32_t v) {
   return (v & 0x0000FF00u) | ((v & 0x000000FFu) << 16) | ((v >> 16) & 0x000000FFu);
 }
 
-
 }  // namespace
 
 QImage ToQImage(const PixelGrid& grid, const std::string& pictureName) {

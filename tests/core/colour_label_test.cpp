@@ -57,10 +57,10 @@ TEST(ColourLabelReadTest, RefusesTextsThatAreNoColour) {
 TEST(ColourLabelReadTest, PixelColourOfLabelAcceptsOnlyCanonicalPixelLabels) {
   EXPECT_EQ(PixelColourOfLabel("clRed"), 0x000000FFu);
   EXPECT_EQ(PixelColourOfLabel("$00FEFFFF"), 0x00FEFFFFu);
-  EXPECT_FALSE(PixelColourOfLabel("clred"));       // labels compare case-sensitively
-  EXPECT_FALSE(PixelColourOfLabel("$000000FF"));   // that pixel is labelled clRed
-  EXPECT_FALSE(PixelColourOfLabel("$00fefeff"));   // lower-case digits are never written
-  EXPECT_FALSE(PixelColourOfLabel("$01000000"));   // no pixel has a top byte
+  EXPECT_FALSE(PixelColourOfLabel("clred"));      // labels compare case-sensitively
+  EXPECT_FALSE(PixelColourOfLabel("$000000FF"));  // that pixel is labelled clRed
+  EXPECT_FALSE(PixelColourOfLabel("$00fefeff"));  // lower-case digits are never written
+  EXPECT_FALSE(PixelColourOfLabel("$01000000"));  // no pixel has a top byte
   EXPECT_FALSE(PixelColourOfLabel("clBtnFace"));
   EXPECT_FALSE(PixelColourOfLabel(" clRed"));
 }

@@ -1,5 +1,4 @@
 // Colour inventory: discovery order, bounding boxes and unnamed colours.
-#include "core/analysis/found_colours.h"
 #include "core/analysis/inventory.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +7,7 @@
 #include <random>
 
 #include "core/analysis/colour_label.h"
+#include "core/analysis/found_colours.h"
 #include "core/dd_props.h"
 #include "support/grid_builder.h"
 
@@ -131,14 +131,18 @@ TEST(InventoryTest, MillionsOfColoursTakeThePartitionedPathWithTheSameResult) {
     g.Set(w - 1, h - 1, top | 5u);  // colour 5 (first at (0, 5)) again at the far corner
     for (int threads : {1, 2}) {
       std::int64_t last = -1;
-      const auto found = ScanColours(g, false, [&](std::int64_t done, std::int64_t) {
-        EXPECT_GE(done, last);
-        last = done;
-      }, threads);
+      const auto found = ScanColours(
+          g, false,
+          [&](std::int64_t done, std::int64_t) {
+            EXPECT_GE(done, last);
+            last = done;
+          },
+          threads);
       ASSERT_EQ(found.size(), static_cast<std::size_t>(w * h - 1)) << threads;
       EXPECT_EQ(last, static_cast<std::int64_t>(w) * h);
       bool ordered = true;
-      for (std::size_t i = 0; i + 1 < found.size() && ordered; ++i) ordered = found[i].value < found[i + 1].value;
+      for (std::size_t i = 0; i + 1 < found.size() && ordered; ++i)
+        ordered = found[i].value < found[i + 1].value;
       EXPECT_TRUE(ordered);
       EXPECT_EQ(found[5].value, top | 5u);
       EXPECT_EQ(found[5].xmax, w - 1);
@@ -154,7 +158,7 @@ TEST(InventoryTest, FoundColoursGiveEntriesWithIdsInOrderAndFindByExactLabel) {
   ASSERT_EQ(found.Size(), 2u);
   EXPECT_EQ(found.Labels(), (std::vector<std::string>{"clWhite", "clRed"}));
   EXPECT_EQ(found.Find("clRed"), 1u);
-  EXPECT_EQ(found.Find("clred"), std::nullopt);  // labels match byte for byte
+  EXPECT_EQ(found.Find("clred"), std::nullopt);      // labels match byte for byte
   EXPECT_EQ(found.Find("$000000FF"), std::nullopt);  // the name is the label, not the number
   EXPECT_EQ(found.Find("clBlue"), std::nullopt);
   const TPROPRec red = found.Entry(1);

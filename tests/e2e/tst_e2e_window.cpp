@@ -1,8 +1,8 @@
 // The whole job in the real window under X: open a picture, put its colour on the material
 // list, type the sizes, analyse, and find the report on the X clipboard and the overlay on view.
 #include <QClipboard>
-#include <QGuiApplication>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QListView>
 #include <QListWidget>
 #include <QPushButton>
@@ -29,11 +29,13 @@ class TestEndToEnd : public QObject {
     const QString picture = QString::fromStdString(dir.File("beam.bmp"));
     // A T-section: flange and web in red on white, 400 x 400.
     WriteAll(dir.File("beam.bmp"),
-             EncodeBmp24(MakeGrid(400, 400, kWhite, {{80, 60, 320, 110, kRed}, {175, 111, 225, 340, kRed}})));
+             EncodeBmp24(MakeGrid(400, 400, kWhite,
+                                  {{80, 60, 320, 110, kRed}, {175, 111, 225, 340, kRed}})));
 
     ScriptedPrompter prompts;  // only the file dialog is scripted; the rest is the real thing
     prompts.ExpectOpenPicture(picture);
-    TMainForm form(QString::fromStdString(dir.File("quorvane")), QString::fromStdString(dir.File("user")));
+    TMainForm form(QString::fromStdString(dir.File("quorvane")),
+                   QString::fromStdString(dir.File("user")));
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     form.activateWindow();
@@ -54,7 +56,8 @@ class TestEndToEnd : public QObject {
     QTRY_COMPARE(form.ListBox2->model()->rowCount(), 1);
 
     // Type the sizes with the keyboard.
-    for (auto [field, text] : {std::pair{form.NumberEdit1, "480"}, std::pair{form.NumberEdit2, "560"}}) {
+    for (auto [field, text] :
+         {std::pair{form.NumberEdit1, "480"}, std::pair{form.NumberEdit2, "560"}}) {
       QTest::mouseClick(field, Qt::LeftButton);
       QTRY_VERIFY(field->hasFocus());
       field->selectAll();

@@ -167,7 +167,8 @@ class TestDownload : public QObject {
     // closed on may be sent twice).
     mServer->Redirect("/loop", "/loop");
     QCOMPARE(Download(mServer->Url("/loop"), Local("l")), DownloadOutcome::Failed);
-    QVERIFY2(mServer->Requests("/loop") <= 12, qPrintable(QString::number(mServer->Requests("/loop"))));
+    QVERIFY2(mServer->Requests("/loop") <= 12,
+             qPrintable(QString::number(mServer->Requests("/loop"))));
   }
 
   void unwritableLocalFileIsAnError() {

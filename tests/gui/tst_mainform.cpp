@@ -280,7 +280,7 @@ class TestMainForm : public WindowTest {
     const PixelGrid g = form->ShownPicture();
     QCOMPARE(g.At(0, 0), kWhite);
     QCOMPARE(g.At(150, 200), kRed);
-    QCOMPARE(g.At(300, 150), kWhite);       // the blue block is gone
+    QCOMPARE(g.At(300, 150), kWhite);         // the blue block is gone
     QVERIFY(form->Session().PictureFresh());  // hiding does not count as drawing
     form->ListKey(Qt::Key_F3, false);
     QCOMPARE(form->ShownPicture().At(300, 150), kBlue);
@@ -447,7 +447,6 @@ class TestMainForm : public WindowTest {
     QVERIFY(library.find("1=1@clRed@@1@1") != std::string::npos);
   }
 
-
   void pngPictureIsAnalysedAndRememberedAsABmpOneIs() {
     // Drawn on a transparent background, which reads as white.
     PngOptions options;
@@ -554,7 +553,8 @@ class TestMainForm : public WindowTest {
     Analysed(*form);
     const ProgramSettings before = form->Session().Settings();
     // A mark the redraw wipes.
-    form->Session().DrawOnPicture([](PixelGrid& picture) { picture.FillRect(0, 0, 10, 10, kLime); });
+    form->Session().DrawOnPicture(
+        [](PixelGrid& picture) { picture.FillRect(0, 0, 10, 10, kLime); });
     // OK at once changes no setting but redraws the overlay.
     mPrompts->ExpectRun([](QDialog&) { return static_cast<int>(QDialog::Accepted); });
     form->About1Click();

@@ -310,8 +310,8 @@ TEST(PictureImageTest, AFullDiskLeavesTheOldPictureAndNoTemporary) {
 // The window keeps its drawings in a layer beside the picture; what it shows must be exactly the
 // picture with the drawings painted into it.
 TEST(OverlayLayerTest, ShowsExactlyWhatPaintingIntoThePictureWouldShow) {
-  const PixelGrid picture = MakeGrid(700, 500, kWhite, {{150, 100, 449, 399, kRed},
-                                                        {450, 100, 549, 249, kBlue}});
+  const PixelGrid picture =
+      MakeGrid(700, 500, kWhite, {{150, 100, 449, 399, kRed}, {450, 100, 549, 249, kBlue}});
   SectionResult result;
   result.NC = {310, 260};
   result.MC = {330, 240};

@@ -85,7 +85,8 @@ std::uint32_t U32(const std::uint8_t* p) {
 // Width x height as the header declares them, or 0 when the header is too short to say.
 std::int64_t DeclaredPixels(const std::uint8_t* data, std::size_t size) {
   if (size < 26) return 0;
-  if (U32(data + 14) == 12) return std::int64_t{data[18] | (data[19] << 8)} * (data[20] | (data[21] << 8));
+  if (U32(data + 14) == 12)
+    return std::int64_t{data[18] | (data[19] << 8)} * (data[20] | (data[21] << 8));
   const auto side = [](std::uint32_t v) {
     return std::min<std::int64_t>(std::llabs(static_cast<std::int32_t>(v)), v);
   };
@@ -356,10 +357,9 @@ void CheckSettingsBytes(const std::uint8_t* data, std::size_t size) {
   const std::vector<std::string> messages = LoadSettings(program, first, library);
   Require(library != nullptr, "no library");
   // A key that did not convert: the file as it was is kept before anything overwrites it.
-  const bool conversionFailed =
-      std::any_of(messages.begin(), messages.end(), [](const std::string& m) {
-        return m.find("\" does not convert;") != std::string::npos;
-      });
+  const bool conversionFailed = std::any_of(
+      messages.begin(), messages.end(),
+      [](const std::string& m) { return m.find("\" does not convert;") != std::string::npos; });
   if (conversionFailed && !first.SettingsFileUnreadable) {
     Require(ReadBytes(file.string() + ".bak") == bytes, "no backup of a file that did not convert");
   }

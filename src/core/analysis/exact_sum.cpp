@@ -81,7 +81,8 @@ int ExactSum::Compare(const Words& a, const Words& b) {
 
 ExactSum::Words ExactSum::MultiplySmall(const Words& a, std::int64_t k) {
   const bool negative = k < 0;
-  const std::uint64_t m = negative ? 0 - static_cast<std::uint64_t>(k) : static_cast<std::uint64_t>(k);
+  const std::uint64_t m =
+      negative ? 0 - static_cast<std::uint64_t>(k) : static_cast<std::uint64_t>(k);
   Words r{};
   std::uint64_t carry = 0;
   for (int i = 0; i < kWords; ++i) {

@@ -87,7 +87,8 @@ void ScanRows(const PixelGrid& grid, const MaterialIndex& index, int firstRow, i
         lastColour = colour;
         lastMaterial = index.Find(colour);
       }
-      if (lastMaterial != kNoMaterial) AddRun(sums[static_cast<std::size_t>(lastMaterial)], y, x, end - 1);
+      if (lastMaterial != kNoMaterial)
+        AddRun(sums[static_cast<std::size_t>(lastMaterial)], y, x, end - 1);
       x = end;
     }
   }
@@ -113,7 +114,8 @@ SectionMoments ScanMoments(const PixelGrid& grid, const TPROPClass& library,
   SectionMoments result;
   if (grid.Empty() || index.materials.empty()) {
     result.materials = std::move(index.materials);
-    if (progress) progress(static_cast<std::int64_t>(grid.Size()), static_cast<std::int64_t>(grid.Size()));
+    if (progress)
+      progress(static_cast<std::int64_t>(grid.Size()), static_cast<std::int64_t>(grid.Size()));
     return result;
   }
   const int workers = BandWorkers(grid.Height(), threads);
@@ -214,8 +216,8 @@ void ComputePrincipalAxes(SectionResult& result) {
   // power-of-two scale of their largest magnitude (an even power, so that the square root scales
   // back exactly): every step then rounds as it would unscaled, so results that did not overflow
   // (or underflow) before come back bit for bit.
-  const double largest = std::max({std::abs(result.EIyy), std::abs(result.EIzz),
-                                   std::abs(result.EIyz)});
+  const double largest =
+      std::max({std::abs(result.EIyy), std::abs(result.EIzz), std::abs(result.EIyz)});
   int exponent = 0;
   if (std::isfinite(largest) && largest > 0) {
     exponent = std::ilogb(largest);

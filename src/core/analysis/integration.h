@@ -25,8 +25,8 @@ struct MaterialMoments {
   double E = 0;
   double rho = 0;
   std::int64_t count = 0;  ///< pixels
-  Int128 sumX = 0;       ///< sum of px
-  Int128 sumY = 0;       ///< sum of py
+  Int128 sumX = 0;         ///< sum of px
+  Int128 sumY = 0;         ///< sum of py
   Int128 sumXX = 0;
   Int128 sumYY = 0;
   Int128 sumXY = 0;

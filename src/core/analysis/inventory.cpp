@@ -117,7 +117,10 @@ bool RadixBoxes(const PixelGrid& grid, const ProgressFn& progress, int threads,
   }
 
   // Partitions are independent; each worker collects its own boxes, sorted later anyway.
-  const int workers = std::max(1, std::min(threads <= 0 ? static_cast<int>(std::max(1u, std::thread::hardware_concurrency())) : threads, 256));
+  const int workers = std::max(
+      1, std::min(threads <= 0 ? static_cast<int>(std::max(1u, std::thread::hardware_concurrency()))
+                               : threads,
+                  256));
   std::vector<std::vector<ColourBox>> parts(static_cast<std::size_t>(workers));
   std::atomic<int> next{0};
   auto work = [&](int worker) {
@@ -126,7 +129,8 @@ bool RadixBoxes(const PixelGrid& grid, const ProgressFn& progress, int threads,
     std::vector<ColourBox>& out = parts[static_cast<std::size_t>(worker)];
     for (int b = next.fetch_add(1); b < 256; b = next.fetch_add(1)) {
       touched.clear();
-      for (std::size_t i = start[static_cast<std::size_t>(b)]; i < start[static_cast<std::size_t>(b) + 1]; ++i) {
+      for (std::size_t i = start[static_cast<std::size_t>(b)];
+           i < start[static_cast<std::size_t>(b) + 1]; ++i) {
         const std::uint64_t e = entries[i];
         const auto low = static_cast<std::uint16_t>(e & 0xFFFFu);
         const int x = static_cast<int>((e >> 16) & 0xFFFFFu);
@@ -256,9 +260,10 @@ std::vector<ColourBounds> ScanColourBounds(const PixelGrid& grid, bool ignoreDol
   } else {
     if (giveUp) {  // values the partitioning cannot take: scan again without the limit
       tables.assign(static_cast<std::size_t>(workers), ColourTable());
-      ForEachBand(grid.Width(), grid.Height(), workers, onward, [&](int worker, int first, int end) {
-        ScanRows(grid, first, end, tables[static_cast<std::size_t>(worker)], nullptr);
-      });
+      ForEachBand(grid.Width(), grid.Height(), workers, onward,
+                  [&](int worker, int first, int end) {
+                    ScanRows(grid, first, end, tables[static_cast<std::size_t>(worker)], nullptr);
+                  });
     }
     MergeTables(tables, boxes);
   }

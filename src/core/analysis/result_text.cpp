@@ -11,7 +11,6 @@
 
 #include "core/analysis/number_text.h"
 #include "core/dd_props.h"
-
 #include "core/path.h"
 
 namespace qv {
@@ -22,7 +21,6 @@ double DistanceMm(int position, int origin, double mmPerPixel) {
   const std::int64_t difference = std::int64_t{position} - std::int64_t{origin};
   return static_cast<double>(difference < 0 ? -difference : difference) * mmPerPixel;
 }
-
 
 }  // namespace
 

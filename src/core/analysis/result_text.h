@@ -45,13 +45,13 @@ StiffnessTexts FormatStiffnessTexts(SectionResult& result, double angleTolerance
 
 /// What the report needs besides the value texts.
 struct ReportInput {
-  std::string picturePath;        ///< the report shows the file name without the folder
-  std::string widthPixels;        ///< text of Label34
-  std::string heightPixels;       ///< text of Label36
-  std::string widthField;         ///< the width field's text as typed (mm)
-  std::string heightField;        ///< the height field's text as typed (mm)
+  std::string picturePath;              ///< the report shows the file name without the folder
+  std::string widthPixels;              ///< text of Label34
+  std::string heightPixels;             ///< text of Label36
+  std::string widthField;               ///< the width field's text as typed (mm)
+  std::string heightField;              ///< the height field's text as typed (mm)
   const TPROPClass* library = nullptr;  ///< nullptr: the report holds its first two lines only
-  int signConvention = 0;         ///< 0 Dorvast/Pelkam, 1 EURO-code, other: no stiffness lines
+  int signConvention = 0;  ///< 0 Dorvast/Pelkam, 1 EURO-code, other: no stiffness lines
 };
 
 /// The report's lines, without line ends.

@@ -33,24 +33,24 @@ struct PixelPoint {
 /// Every analysis result; all zero after a reset. Axes: y horizontal and positive to the left of
 /// NC, z vertical and positive downwards; Alpha turns from y towards z.
 struct SectionResult {
-  double Dx = 0;                      ///< mm per pixel, horizontal
-  double Dy = 0;                      ///< mm per pixel, vertical
-  std::int64_t RelevantPixels = 0;    ///< pixels of materials in use
-  double EA = 0;                      ///< N
-  double Mass = 0;                    ///< kg per mm of length
-  double SumEHor = 0;                 ///< E-weighted first moment, horizontal (N mm)
-  double SumEVer = 0;                 ///< E-weighted first moment, vertical (N mm)
-  double SumRhoHor = 0;               ///< rho-weighted first moment, horizontal (kg)
-  double SumRhoVer = 0;               ///< rho-weighted first moment, vertical (kg)
-  PixelPoint NC;                      ///< normal force centre, pixels
-  PixelPoint MC;                      ///< mass centre, pixels
-  double EIyy = 0;                    ///< N mm^2, sum of E y^2 A
-  double EIzz = 0;                    ///< N mm^2, sum of E z^2 A
-  double EIyz = 0;                    ///< N mm^2, sum of E y z A
-  double EI1 = 0;                     ///< larger principal stiffness, N mm^2
-  double EI2 = 0;                     ///< smaller principal stiffness, N mm^2
-  double Alpha = 0;                   ///< radian, -pi/2 <= Alpha < pi/2, direction of EI1
-  bool Iso = false;                   ///< no distinct principal axes
+  double Dx = 0;                    ///< mm per pixel, horizontal
+  double Dy = 0;                    ///< mm per pixel, vertical
+  std::int64_t RelevantPixels = 0;  ///< pixels of materials in use
+  double EA = 0;                    ///< N
+  double Mass = 0;                  ///< kg per mm of length
+  double SumEHor = 0;               ///< E-weighted first moment, horizontal (N mm)
+  double SumEVer = 0;               ///< E-weighted first moment, vertical (N mm)
+  double SumRhoHor = 0;             ///< rho-weighted first moment, horizontal (kg)
+  double SumRhoVer = 0;             ///< rho-weighted first moment, vertical (kg)
+  PixelPoint NC;                    ///< normal force centre, pixels
+  PixelPoint MC;                    ///< mass centre, pixels
+  double EIyy = 0;                  ///< N mm^2, sum of E y^2 A
+  double EIzz = 0;                  ///< N mm^2, sum of E z^2 A
+  double EIyz = 0;                  ///< N mm^2, sum of E y z A
+  double EI1 = 0;                   ///< larger principal stiffness, N mm^2
+  double EI2 = 0;                   ///< smaller principal stiffness, N mm^2
+  double Alpha = 0;                 ///< radian, -pi/2 <= Alpha < pi/2, direction of EI1
+  bool Iso = false;                 ///< no distinct principal axes
 };
 
 }  // namespace qv

@@ -16,7 +16,9 @@ namespace {
 constexpr std::size_t kMappedFrom = std::size_t{4} << 20;
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
 
-std::size_t MappedSize(std::size_t bytes) { return (bytes + kHugePage - 1) / kHugePage * kHugePage; }
+std::size_t MappedSize(std::size_t bytes) {
+  return (bytes + kHugePage - 1) / kHugePage * kHugePage;
+}
 
 }  // namespace
 
@@ -24,8 +26,8 @@ void* AllocatePictureMemory(std::size_t bytes) {
   if (bytes < kMappedFrom) return ::operator new(bytes);
   const std::size_t size = MappedSize(bytes);
   // One huge page more than needed, so the block can start on a huge-page boundary.
-  void* raw = ::mmap(nullptr, size + kHugePage, PROT_READ | PROT_WRITE,
-                     MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  void* raw =
+      ::mmap(nullptr, size + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (raw == MAP_FAILED) throw std::bad_alloc();
   const auto start = reinterpret_cast<std::uintptr_t>(raw);
   const std::uintptr_t aligned = (start + kHugePage - 1) / kHugePage * kHugePage;
@@ -60,8 +62,7 @@ FileStamp StampOf(const std::string& path) {
   return stamp;
 }
 
-std::string PictureMemoryMessage(const std::string& file, std::int64_t width,
-                                 std::int64_t height) {
+std::string PictureMemoryMessage(const std::string& file, std::int64_t width, std::int64_t height) {
   return "Not enough memory for the picture " + file + " (" + std::to_string(width) + " x " +
          std::to_string(height) + ")";
 }

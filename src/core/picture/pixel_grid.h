@@ -4,8 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <utility>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace qv {
@@ -66,16 +66,19 @@ class PixelGrid {
  public:
   PixelGrid() = default;
   PixelGrid(int width, int height, std::uint32_t fill = 0x00FFFFFF)
-      : mWidth(width), mHeight(height),
+      : mWidth(width),
+        mHeight(height),
         mPixels(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), fill) {}
   /// A grid whose pixels the caller must all write before reading them.
   PixelGrid(int width, int height, UninitialisedPixels)
-      : mWidth(width), mHeight(height),
+      : mWidth(width),
+        mHeight(height),
         mPixels(static_cast<std::size_t>(width) * static_cast<std::size_t>(height)) {}
 
   // A grid moved from is empty (0 x 0), never a size without its pixels.
   PixelGrid(PixelGrid&& other) noexcept
-      : mWidth(std::exchange(other.mWidth, 0)), mHeight(std::exchange(other.mHeight, 0)),
+      : mWidth(std::exchange(other.mWidth, 0)),
+        mHeight(std::exchange(other.mHeight, 0)),
         mPixels(std::move(other.mPixels)) {
     other.mPixels.clear();
   }

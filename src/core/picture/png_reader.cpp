@@ -3,9 +3,9 @@
 // into the grid (Adam7 passes to their pixel positions), and the file must reach its IEND chunk.
 #include "core/picture/png_reader.h"
 
-#include "core/error.h"
-
 #include <spng.h>
+
+#include "core/error.h"
 
 #if defined(__x86_64__)
 #include <immintrin.h>

@@ -145,7 +145,6 @@ bool HasLineBreakOrNul(std::string_view text) {
   return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
 }
 
-
 }  // namespace
 
 IniFile::IniFile(std::string path) : mPath(std::move(path)) {

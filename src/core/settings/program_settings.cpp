@@ -89,9 +89,8 @@ class SettingsReader {
     for (const Failure& f : mFailures) {
       std::string text = f.message + "\r\rIn the settings file " + path + " the key \"" + f.key +
                          "\" does not convert; its default " + f.fallback + " is used.";
-      text += backup.empty()
-                  ? "\rNo copy of the file could be kept, so it is not written at exit."
-                  : "\rThe file as it was is kept as " + backup + ".";
+      text += backup.empty() ? "\rNo copy of the file could be kept, so it is not written at exit."
+                             : "\rThe file as it was is kept as " + backup + ".";
       mMessages.push_back(std::move(text));
     }
   }

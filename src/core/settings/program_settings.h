@@ -19,20 +19,20 @@ enum FontStyleFlag : unsigned { kFontBold = 1u, kFontItalic = 2u };
 /// Settings kept in memory between LoadSettings and SaveSettings; the initial values are the
 /// built-in defaults.
 struct ProgramSettings {
-  int SignConvention = DorvastPelkam;          ///< "deftype"
-  std::string FontName = "Arial";              ///< "font"
-  int FontSize = 14;                           ///< "fontsize", points
-  unsigned FontStyle = 0;                      ///< "fontstyle": kFontBold | kFontItalic
-  ColourValue AxesColour = 0x00FF0000;         ///< "color_yz", clBlue
-  ColourValue MassCentreColour = 0x00FFFFFF;   ///< "color_mc", clWhite
-  ColourValue PrincipalAxesColour = 0x00FF0000;///< "color_12", clBlue
-  bool AutoStart = true;                       ///< "autostart"
-  bool CheckForUpdates = true;                 ///< "wwwupdate"
-  double AngleTolerance = 1.0;                 ///< "eps", degrees
-  std::string PictureFile;                     ///< "picturefile", full path
-  std::string LibraryFile;                     ///< "datafile", full path
-  std::string WorkingDir;                      ///< "workingdir", ends in a separator
-  bool IgnoreDollarColours = true;             ///< never stored
+  int SignConvention = DorvastPelkam;            ///< "deftype"
+  std::string FontName = "Arial";                ///< "font"
+  int FontSize = 14;                             ///< "fontsize", points
+  unsigned FontStyle = 0;                        ///< "fontstyle": kFontBold | kFontItalic
+  ColourValue AxesColour = 0x00FF0000;           ///< "color_yz", clBlue
+  ColourValue MassCentreColour = 0x00FFFFFF;     ///< "color_mc", clWhite
+  ColourValue PrincipalAxesColour = 0x00FF0000;  ///< "color_12", clBlue
+  bool AutoStart = true;                         ///< "autostart"
+  bool CheckForUpdates = true;                   ///< "wwwupdate"
+  double AngleTolerance = 1.0;                   ///< "eps", degrees
+  std::string PictureFile;                       ///< "picturefile", full path
+  std::string LibraryFile;                       ///< "datafile", full path
+  std::string WorkingDir;                        ///< "workingdir", ends in a separator
+  bool IgnoreDollarColours = true;               ///< never stored
   /// Set by LoadSettings when the settings file could not be read, or a key of it did not
   /// convert and no backup of the file could be kept: SaveSettings then leaves that file as it
   /// is, so nothing the user wrote there is lost.

@@ -40,7 +40,9 @@ void HttpTestServer::Serve(const QString& path, const QByteArray& body, int stat
   mAnswers.insert(path, Answer{status, body, false, {}, false});
 }
 
-void HttpTestServer::Stall(const QString& path) { mAnswers.insert(path, Answer{200, {}, true, {}, false}); }
+void HttpTestServer::Stall(const QString& path) {
+  mAnswers.insert(path, Answer{200, {}, true, {}, false});
+}
 
 void HttpTestServer::Redirect(const QString& path, const QString& location, int status) {
   Answer answer;
@@ -99,8 +101,9 @@ void HttpTestServer::Read(QTcpSocket* socket) {
   mPaths.append(path);
 
   const auto found = mAnswers.constFind(path);
-  const Answer answer =
-      found != mAnswers.constEnd() ? *found : Answer{404, "<html>no such file</html>", false, {}, false};
+  const Answer answer = found != mAnswers.constEnd()
+                            ? *found
+                            : Answer{404, "<html>no such file</html>", false, {}, false};
   if (answer.stall) return;
   if (answer.endless) {
     socket->write(
