@@ -10,7 +10,7 @@ packages=(
   libjpeg-dev libsodium-dev libspng-dev
   libeigen3-dev
   xvfb xauth
-  clang libclang-rt-14-dev llvm
+  clang libclang-rt-14-dev llvm clang-format clang-tidy
   dpkg-dev appstream desktop-file-utils groff-base
 )
 

@@ -182,7 +182,7 @@ int FieldCount(std::string_view text, char separator) {
 }
 
 std::string ExtractField(int n, std::string_view text, char separator) {
-  const std::string trimmed = TrimBlanks(text);
+  std::string trimmed = TrimBlanks(text);
   if (n < 1) return trimmed;
   std::string_view rest = trimmed;
   for (int found = 1;; ++found) {

@@ -16,7 +16,7 @@ Shell* gInstalled = nullptr;
 // "mailto:" and web links keep their scheme; anything else is a file path. A one-letter scheme
 // is a Windows drive ("C:/..."), not a link.
 QUrl DocumentUrl(const QString& pathOrUrl) {
-  const QUrl url(pathOrUrl);
+  QUrl url(pathOrUrl);
   if (url.isValid() && url.scheme().size() > 1) return url;
   return QUrl::fromLocalFile(pathOrUrl);
 }

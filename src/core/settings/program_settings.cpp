@@ -111,7 +111,7 @@ class SettingsReader {
 // exit rewrites it, so what the user wrote there is never lost. Returns the backup's path, or
 // an empty text when it could not be written (the caller then leaves the file alone).
 std::string KeepBackup(const std::string& path) {
-  const std::string backup = path + ".bak";
+  std::string backup = path + ".bak";
   try {
     const std::string bytes = ReadFileBytes(path);
     // The same damage met at a second start needs no second copy.

@@ -89,7 +89,7 @@ std::string UserLibraryFile(const std::string& libraryFile, const std::string& u
   if (userFolder.empty() || CanWriteFile(libraryFile)) return libraryFile;
   std::error_code ec;
   std::filesystem::create_directories(userFolder, ec);
-  const std::string own = JoinPath(userFolder, "properties.ini");
+  std::string own = JoinPath(userFolder, "properties.ini");
   try {
     CopyFileIfMissing(libraryFile, own);
   } catch (const Error&) {

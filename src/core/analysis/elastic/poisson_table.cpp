@@ -77,10 +77,13 @@ void PoissonTable::Load(const std::string& path) {
     try {
       nu = ReadReal(text);
     } catch (const Error& e) {
-      throw Error("The Poisson's ratio of " + key + " in " + path + " cannot be read: " + e.what());
+      std::string message = "The Poisson's ratio of " + key;
+      message += " in " + path + " cannot be read: ";
+      message += e.what();
+      throw Error(message);
     }
-    const std::string problem = Problem(key, nu);
-    if (!problem.empty()) throw Error(problem + " (" + path + ")");
+    std::string problem = Problem(key, nu);
+    if (!problem.empty()) throw Error(problem.append(" (").append(path).append(")"));
     if (!UsableKey(key)) continue;  // written by hand; the program would never read it back
     loaded.mEntries.emplace_back(key, nu);
   }
