@@ -3,6 +3,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/install_deps.sh
-cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release
+cmake --preset bench
 cmake --build build-bench --parallel "$(nproc)" --target qv_bench
 exec ./build-bench/bench/qv_bench "$@"

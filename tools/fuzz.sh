@@ -3,19 +3,17 @@
 # corpus in fuzz/corpus. A crash, leak, timeout, out-of-memory or sanitizer report fails the run;
 # the input that caused it is kept under the build folder, to be copied into
 # tests/data/fuzz-regressions/<target>/ so that qv_core_tests replays it from then on.
-#   QV_FUZZ_SECONDS  time per target (default 45)   QV_FUZZ_DIR  build folder (default build-fuzz)
+#   QV_FUZZ_SECONDS  time per target (default 45)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 bash tools/install_deps.sh
-dir=${QV_FUZZ_DIR:-build-fuzz}
+dir=build-fuzz
 seconds=${QV_FUZZ_SECONDS:-45}
 jobs=${QV_JOBS:-$(nproc)}
 targets=(picture png library prop_line number_text settings)
 
-cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-  -DQV_BUILD_FUZZ=ON -DQV_BUILD_QT=OFF -DQV_BUILD_TESTS=OFF -DQV_BUILD_BENCH=OFF
+cmake --preset fuzz
 ninja -C "$dir" -j"$jobs" "${targets[@]/#/qv_fuzz_}"
 
 symbolizer=$(command -v llvm-symbolizer || command -v llvm-symbolizer-14 || true)

@@ -11,7 +11,7 @@ clang-format --dry-run --Werror "${sources[@]}"
 echo "clang-format: ${#sources[@]} files in style"
 
 if [ ! -f "$build/compile_commands.json" ]; then
-  cmake -S . -B "$build" -DCMAKE_EXPORT_COMPILE_COMMANDS=ON > /dev/null
+  cmake --preset test > /dev/null
 fi
 # The compile flags are GCC's: clang-tidy need not know GCC-only options, and the compiler
 # already reports its own warnings.

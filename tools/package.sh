@@ -4,8 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/install_deps.sh
-cmake -S . -B build-deb -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
-  -DQV_BUILD_TESTS=OFF -DQV_BUILD_BENCH=OFF
+cmake --preset deb
 cmake --build build-deb --parallel "$(nproc)" \
   --target quorvane quorvane-cli qv_manual qv_install_files
 rm -f build-deb/quorvane_*.deb

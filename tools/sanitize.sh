@@ -4,14 +4,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/install_deps.sh
-dir=${QV_SANITIZE_DIR:-build-san}
+dir=build-san
 jobs=${QV_JOBS:-$(nproc)}
 
-flags="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
-cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-  -DCMAKE_CXX_FLAGS="$flags" -DCMAKE_EXE_LINKER_FLAGS="$flags" \
-  -DQV_BUILD_BENCH=OFF -DQV_BUILD_TESTS=ON
+cmake --preset sanitize
 ninja -C "$dir" -j"$jobs" qv_core_tests qv_imaging_tests qv_cli_tests
 
 symbolizer=$(command -v llvm-symbolizer || command -v llvm-symbolizer-14 || true)

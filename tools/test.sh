@@ -4,7 +4,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/install_deps.sh
 # QV_WERROR=ON (as CI sets it) turns every compiler warning into an error.
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQV_WERROR="${QV_WERROR:-OFF}"
+cmake --preset test -DQV_WERROR="${QV_WERROR:-OFF}"
 cmake --build build --parallel "$(nproc)"
 cd build
 QT_QPA_PLATFORM=offscreen ctest --output-on-failure --parallel "$(nproc)"
