@@ -280,8 +280,9 @@ int main(int argc, char* argv[]) {
     t.restart();
     form.OpenPicture1Click();
     QCoreApplication::processEvents();
+    const double listed = Seconds(t);  // before the count below, which makes every label
     std::printf("%-44s %8.3f s  (%zu colours)\n", "window: list the colours of 4000 x 4000 random",
-                Seconds(t), form.Session().FoundLabels().size());
+                listed, form.Session().Found().Size());
   }
   return same ? 0 : 1;
 }

@@ -153,6 +153,27 @@ TEST(InventoryTest, MillionsOfColoursTakeThePartitionedPathWithTheSameResult) {
   }
 }
 
+TEST(InventoryTest, MillionsOfRandomColoursMatchTheColumnScan) {
+  // Random 24-bit colours with repeats, more than the hash tables take: the partitioned path's
+  // boxes and their order must be the literal scan's, with and without unnamed colours.
+  const int w = 1200, h = 1100;
+  std::mt19937 rng(11);
+  PixelGrid g(w, h);
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      // Every eighth pixel repeats one of a few named colours; the rest are random.
+      g.Set(x, y, rng() % 8 == 0 ? (rng() % 2 ? kRed : kBlue) : (rng() & 0x00FFFFFFu));
+    }
+  }
+  for (bool ignore : {false, true}) {
+    const auto expected = ColumnMajorScan(g, ignore);
+    if (!ignore) {
+      ASSERT_GT(expected.size(), std::size_t{1} << 20);
+    }
+    ExpectSame(ScanColours(g, ignore, {}, 2), expected);
+  }
+}
+
 TEST(InventoryTest, FoundColoursGiveEntriesWithIdsInOrderAndFindByExactLabel) {
   const FoundColours found(ScanColourBounds(MakeGrid(4, 4, kWhite, {{2, 1, 3, 2, kRed}}), true));
   ASSERT_EQ(found.Size(), 2u);

@@ -88,8 +88,10 @@ class ColourTable {
 constexpr std::size_t kManyColours = std::size_t{1} << 20;
 constexpr std::size_t kRadixMaxPixels = std::size_t{1} << 27;
 
-bool RadixBoxes(const PixelGrid& grid, const ProgressFn& progress, int threads,
-                std::vector<ColourBox>& boxes) {
+// Leaves the boxes of the colours with top byte b in parts[b] (at most 65536 each).
+using Partitions = std::vector<std::vector<ColourBox>>;
+
+bool RadixBoxes(const PixelGrid& grid, const ProgressFn& progress, int threads, Partitions& parts) {
   const std::size_t n = grid.Size();
   const std::uint32_t* pixels = grid.Data();
   std::array<std::size_t, 257> start{};
@@ -101,7 +103,8 @@ bool RadixBoxes(const PixelGrid& grid, const ProgressFn& progress, int threads,
   for (std::size_t b = 1; b < start.size(); ++b) start[b] += start[b - 1];
 
   // x and y below 2^20 (the reader's limit), the low 16 bits of the colour: 56 bits.
-  std::unique_ptr<std::uint64_t[]> entries(new std::uint64_t[n]);
+  // Picture memory: huge pages where offered, and no fill before the scatter overwrites it.
+  std::vector<std::uint64_t, DefaultInitAllocator<std::uint64_t>> entries(n);
   std::array<std::size_t, 256> at{};
   std::copy(start.begin(), start.end() - 1, at.begin());
   const int width = grid.Width();
@@ -116,17 +119,16 @@ bool RadixBoxes(const PixelGrid& grid, const ProgressFn& progress, int threads,
     if (progress && (y & 63) == 63) progress(static_cast<std::int64_t>(y + 1) * width, total);
   }
 
-  // Partitions are independent; each worker collects its own boxes, sorted later anyway.
+  // Partitions are independent; each worker fills the partitions it takes.
   const int workers = std::max(
       1, std::min(threads <= 0 ? static_cast<int>(std::max(1u, std::thread::hardware_concurrency()))
                                : threads,
                   256));
-  std::vector<std::vector<ColourBox>> parts(static_cast<std::size_t>(workers));
+  parts.assign(256, {});
   std::atomic<int> next{0};
-  auto work = [&](int worker) {
+  auto work = [&] {
     std::vector<ColourBox> table(65536, ColourBox{0, kEmpty, 0, 0, 0, 0});
     std::vector<std::uint16_t> touched;
-    std::vector<ColourBox>& out = parts[static_cast<std::size_t>(worker)];
     for (int b = next.fetch_add(1); b < 256; b = next.fetch_add(1)) {
       touched.clear();
       for (std::size_t i = start[static_cast<std::size_t>(b)];
@@ -149,6 +151,8 @@ bool RadixBoxes(const PixelGrid& grid, const ProgressFn& progress, int threads,
           box.ymax = y;
         }
       }
+      std::vector<ColourBox>& out = parts[static_cast<std::size_t>(b)];
+      out.reserve(touched.size());
       for (std::uint16_t low : touched) {
         out.push_back(table[low]);
         table[low].xmin = kEmpty;
@@ -157,13 +161,8 @@ bool RadixBoxes(const PixelGrid& grid, const ProgressFn& progress, int threads,
   };
   {
     std::vector<std::jthread> helpers;
-    for (int w = 1; w < workers; ++w) helpers.emplace_back(work, w);
-    work(0);
-  }
-  entries.reset();
-  for (auto& part : parts) {
-    boxes.insert(boxes.end(), part.begin(), part.end());
-    std::vector<ColourBox>().swap(part);
+    for (int w = 1; w < workers; ++w) helpers.emplace_back(work);
+    work();
   }
   if (progress) progress(total, total);
   return true;
@@ -178,6 +177,36 @@ void CountingSort(std::vector<ColourBox>& boxes, int keys, Key key) {
   std::vector<ColourBox> sorted(boxes.size());
   for (const ColourBox& b : boxes) sorted[start[static_cast<std::size_t>(key(b))]++] = b;
   boxes.swap(sorted);
+}
+
+// Calls `emit` with each box in the column-major order of the boxes' first pixels.
+// `placeAll(place)` calls place(box, code) once for every box, codes below 2^32 - 1, and
+// `locate(code)` gives that box back. Costs 4 bytes per pixel while it runs.
+template <typename PlaceAll, typename Locate, typename Emit>
+void InFirstPixelOrder(const PixelGrid& grid, const PlaceAll& placeAll, const Locate& locate,
+                       const Emit& emit) {
+  const std::size_t h = static_cast<std::size_t>(grid.Height());
+  // code + 1 at a first pixel, 0 elsewhere.
+  std::vector<std::uint32_t, DefaultInitAllocator<std::uint32_t>> at(grid.Size(), 0);
+  placeAll([&](const ColourBox& b, std::uint32_t code) {
+    at[static_cast<std::size_t>(b.xmin) * h + static_cast<std::size_t>(b.yFirst)] = code + 1;
+  });
+  // The boxes are read in no order the caches can foresee: each is fetched a few boxes ahead.
+  constexpr std::size_t kAhead = 16;
+  std::array<const ColourBox*, kAhead> ahead{};
+  std::size_t queued = 0;
+  for (const std::uint32_t c : at) {
+    if (c == 0) continue;
+    const ColourBox* box = locate(c - 1);
+    __builtin_prefetch(box);
+    const ColourBox*& slot = ahead[queued % kAhead];
+    if (queued >= kAhead) emit(*slot);
+    slot = box;
+    ++queued;
+  }
+  for (std::size_t i = queued > kAhead ? queued - kAhead : 0; i < queued; ++i) {
+    emit(*ahead[i % kAhead]);
+  }
 }
 
 // Rows are visited top to bottom, so the first time a colour is met in a column is its
@@ -254,10 +283,34 @@ std::vector<ColourBounds> ScanColourBounds(const PixelGrid& grid, bool ignoreDol
   ForEachBand(grid.Width(), grid.Height(), workers, onward, [&](int worker, int first, int end) {
     ScanRows(grid, first, end, tables[static_cast<std::size_t>(worker)], &giveUp);
   });
-  std::vector<ColourBox> boxes;
-  if (giveUp && RadixBoxes(grid, onward, threads, boxes)) {
+  std::vector<ColourBounds> found;
+  const auto emit = [&](const ColourBox& b) {
+    if (ignoreDollarColours && !HasColourName(static_cast<ColourValue>(b.value))) return;
+    found.push_back(ColourBounds{b.value, b.xmin, b.xmax, b.ymin, b.ymax});
+  };
+  Partitions parts;
+  if (giveUp && RadixBoxes(grid, onward, threads, parts)) {
     tables.clear();
-  } else {
+    // Discovery order: by first column, then by first row. Distinct colours have distinct first
+    // pixels, so each box is placed at its first pixel's column-major position (as its
+    // partition and index there) and read back in order.
+    std::size_t count = 0;
+    for (const auto& part : parts) count += part.size();
+    found.reserve(count);
+    InFirstPixelOrder(
+        grid,
+        [&](const auto& place) {
+          for (std::size_t b = 0; b < parts.size(); ++b) {
+            for (std::size_t i = 0; i < parts[b].size(); ++i) {
+              place(parts[b][i], static_cast<std::uint32_t>((b << 16) | i));
+            }
+          }
+        },
+        [&](std::uint32_t code) { return &parts[code >> 16][code & 0xFFFFu]; }, emit);
+    return found;
+  }
+  std::vector<ColourBox> boxes;
+  {
     if (giveUp) {  // values the partitioning cannot take: scan again without the limit
       tables.assign(static_cast<std::size_t>(workers), ColourTable());
       ForEachBand(grid.Width(), grid.Height(), workers, onward,
@@ -268,33 +321,22 @@ std::vector<ColourBounds> ScanColourBounds(const PixelGrid& grid, bool ignoreDol
     MergeTables(tables, boxes);
   }
 
-  // Discovery order: by first column, then by first row. Distinct colours have distinct first
-  // pixels, so with millions of colours each box is placed at its first pixel's column-major
-  // position and read back in order (4 bytes per pixel); otherwise two stable counting sorts.
+  // Discovery order as above: with millions of colours by first-pixel position, otherwise by
+  // two stable counting sorts.
+  found.reserve(boxes.size());
   if (boxes.size() > kManyColours) {
-    const std::size_t h = static_cast<std::size_t>(grid.Height());
-    std::unique_ptr<std::uint32_t[]> at(new std::uint32_t[grid.Size()]);
-    std::fill_n(at.get(), grid.Size(), std::uint32_t{0});
-    for (std::size_t i = 0; i < boxes.size(); ++i) {
-      at[static_cast<std::size_t>(boxes[i].xmin) * h + static_cast<std::size_t>(boxes[i].yFirst)] =
-          static_cast<std::uint32_t>(i + 1);
-    }
-    std::vector<ColourBox> ordered;
-    ordered.reserve(boxes.size());
-    for (std::size_t p = 0; p < grid.Size(); ++p) {
-      if (at[p] != 0) ordered.push_back(boxes[at[p] - 1]);
-    }
-    boxes.swap(ordered);
+    InFirstPixelOrder(
+        grid,
+        [&](const auto& place) {
+          for (std::size_t i = 0; i < boxes.size(); ++i) {
+            place(boxes[i], static_cast<std::uint32_t>(i));
+          }
+        },
+        [&](std::uint32_t code) { return &boxes[code]; }, emit);
   } else {
     CountingSort(boxes, grid.Height(), [](const ColourBox& b) { return b.yFirst; });
     CountingSort(boxes, grid.Width(), [](const ColourBox& b) { return b.xmin; });
-  }
-
-  std::vector<ColourBounds> found;
-  found.reserve(boxes.size());
-  for (const ColourBox& b : boxes) {
-    if (ignoreDollarColours && !HasColourName(static_cast<ColourValue>(b.value))) continue;
-    found.push_back(ColourBounds{b.value, b.xmin, b.xmax, b.ymin, b.ymax});
+    for (const ColourBox& b : boxes) emit(b);
   }
   return found;
 }
