@@ -1,6 +1,8 @@
 // OverlayLayer: the drawings painted into an index image, then composed on demand.
 #include "imaging/overlay_layer.h"
 
+#include <sys/mman.h>
+
 #include <QPainter>
 #include <algorithm>
 #include <variant>
@@ -26,15 +28,38 @@ ColourValue IndexColour(std::size_t index) {
 
 }  // namespace
 
+OverlayLayer::Pages::~Pages() {
+  if (data != nullptr) ::munmap(data, bytes);
+}
+
+void OverlayLayer::Allocate(int width, int height) {
+  mIndex = QImage();
+  mPages.reset();
+  // Rows of whole 32-bit words, as QImage lays out its own.
+  const std::size_t line = (static_cast<std::size_t>(width) + 3) / 4 * 4;
+  const std::size_t bytes = line * static_cast<std::size_t>(height);
+  void* data = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (data == MAP_FAILED) return;
+#ifdef MADV_NOHUGEPAGE
+  // A huge page would make a one-pixel line take 2 MB.
+  ::madvise(data, bytes, MADV_NOHUGEPAGE);
+#endif
+  mPages = std::make_unique<Pages>();
+  mPages->data = data;
+  mPages->bytes = bytes;
+  // Fresh anonymous pages read as zero: nothing drawn.
+  mIndex = QImage(static_cast<uchar*>(data), width, height, static_cast<qsizetype>(line),
+                  QImage::Format_Grayscale8);
+}
+
 void OverlayLayer::Paint(const OverlayOps& ops, int width, int height,
                          const std::string& pictureName) {
   if (ops.empty() || width <= 0 || height <= 0) return;
   if (mIndex.width() != width || mIndex.height() != height) {
-    mIndex = QImage(width, height, QImage::Format_Grayscale8);
+    Allocate(width, height);
     mPalette.clear();
     mDrawn = false;
     if (mIndex.isNull()) throw Error(PictureMemoryMessage(pictureName, width, height));
-    mIndex.fill(0);
   }
   // The same operations with each colour replaced by its index.
   OverlayOps indexed = ops;
@@ -58,7 +83,8 @@ void OverlayLayer::Paint(const OverlayOps& ops, int width, int height,
 
 void OverlayLayer::Clear() {
   if (!mDrawn) return;
-  mIndex.fill(0);
+  // The pages go back to the kernel and read as zero again.
+  if (::madvise(mPages->data, mPages->bytes, MADV_DONTNEED) != 0) mIndex.fill(0);
   mPalette.clear();
   mDrawn = false;
 }

@@ -6,7 +6,9 @@
 
 #include <QColor>
 #include <QImage>
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -41,7 +43,18 @@ class OverlayLayer {
   QImage ScaledView(const PixelGrid& grid, int width, int height) const;
 
  private:
-  QImage mIndex;                        // Format_Grayscale8: 0 or palette index + 1
+  // The index image's bytes: mapped from the kernel in ordinary pages and never filled, so only
+  // the pages a drawing touches take memory (lines across an 8000 x 8000 picture touch a fraction
+  // of its 64 MB); cleared by handing the pages back.
+  struct Pages {
+    void* data = nullptr;
+    std::size_t bytes = 0;
+    ~Pages();
+  };
+  void Allocate(int width, int height);
+
+  std::unique_ptr<Pages> mPages;
+  QImage mIndex;                        // Format_Grayscale8 on mPages: 0 or palette index + 1
   std::vector<std::uint32_t> mPalette;  // picture values (0x00BBGGRR) of the indices 1, 2, ...
   bool mDrawn = false;
 };

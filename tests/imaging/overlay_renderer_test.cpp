@@ -352,6 +352,11 @@ TEST(OverlayLayerTest, ShowsExactlyWhatPaintingIntoThePictureWouldShow) {
   EXPECT_TRUE(layer.Empty());
   EXPECT_TRUE(layer.Composed(picture) == picture);
   EXPECT_EQ(layer.At(310, 260), std::nullopt);
+  // A cleared layer hands its pages back; the next drawing starts from nothing.
+  PixelGrid frameOnly = picture;
+  RenderOverlay(frame, frameOnly);
+  layer.Paint(frame, 700, 500, "p.bmp");
+  EXPECT_TRUE(layer.Composed(picture) == frameOnly);
 }
 
 }  // namespace
