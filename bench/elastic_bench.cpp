@@ -1,7 +1,10 @@
 // Elastic section solver: torsion and shear centre of a rolled section at 0.1 mm per pixel and
-// of a 4-megapixel solid section, with the default options (error estimate included).
+// of a 4-megapixel solid section, with the default options (error estimate included); silent_ms
+// is the longest time between two progress calls.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <chrono>
 #include <map>
 #include <memory>
 
@@ -40,8 +43,18 @@ void BM_TorsionAndShearCentre(benchmark::State& state, const std::string& kind) 
   ComputeStiffness(m, section);
   ElasticOptions options;
   options.threads = static_cast<int>(state.range(0));
+  // The longest stretch without a progress call: how long the window would not answer.
+  using Clock = std::chrono::steady_clock;
+  Clock::time_point last;
+  double longestGap = 0;
+  options.progress = [&](std::int64_t, std::int64_t) {
+    const Clock::time_point now = Clock::now();
+    longestGap = std::max(longestGap, std::chrono::duration<double>(now - last).count());
+    last = now;
+  };
   std::optional<ElasticResult> r;
   for (auto _ : state) {
+    last = Clock::now();
     r = ComputeElasticSection(s.grid, s.bounds, lib, PoissonTable{}, s.widthMm, s.heightMm, section,
                               options);
     benchmark::DoNotOptimize(r->GJ);
@@ -49,6 +62,7 @@ void BM_TorsionAndShearCentre(benchmark::State& state, const std::string& kind) 
   state.counters["cells"] = static_cast<double>(r->Cells);
   state.counters["iterations"] = r->Iterations;
   state.counters["coarsening"] = r->Coarsening;
+  state.counters["silent_ms"] = longestGap * 1000;
 }
 
 BENCHMARK_CAPTURE(BM_TorsionAndShearCentre, ipe300, std::string("ipe300"))

@@ -18,6 +18,7 @@
 #include <Eigen/IterativeLinearSolvers>
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <numbers>
 
@@ -120,6 +121,14 @@ class SolveMonitor {
   std::int64_t mDone = 0;
   double mStart = 0;
 };
+
+/// Between the steps that set a solve up (each a tenth of a second or more on millions of cells):
+/// reports the progress reached so far again, so a window that answers its user from the
+/// progress calls stays responsive, and stops when asked to.
+void Beat(const ElasticOptions& options, std::int64_t done) {
+  if (options.cancel != nullptr && options.cancel->load()) throw Cancelled{};
+  if (options.progress) options.progress(done, kProgressTotal);
+}
 
 /// Eigen's preconditioner interface around one multigrid V-cycle.
 class MultigridPreconditioner {
@@ -297,9 +306,10 @@ std::size_t SolveBytes(std::int64_t cells, const SectionBounds& bounds, int fact
   return static_cast<std::size_t>(cells) * kBytesPerCell + box * kBytesPerBoxCell;
 }
 
+/// `beat` is called between its steps (see Beat above).
 Discretisation Discretise(const PixelGrid& grid, const SectionBounds& bounds,
                           const std::vector<SolverMaterial>& materials, double dx, double dy,
-                          int factor) {
+                          int factor, const std::function<void()>& beat) {
   Discretisation d;
   d.factor = factor;
   d.cellWidth = dx * factor;
@@ -321,7 +331,9 @@ Discretisation Discretise(const PixelGrid& grid, const SectionBounds& bounds,
     g.push_back(sumG / blockPixels);
     d.E.push_back(sumE / blockPixels);
   });
+  beat();
   c.Link();
+  beat();
   const auto n = static_cast<std::size_t>(c.Cells());
   c.te.assign(n, 0.0);
   c.ts.assign(n, 0.0);
@@ -394,7 +406,9 @@ TorsionSolution Solve(Discretisation& d, const ElasticOptions& options, WorkerPo
     }
   }
 
+  Beat(options, progressFirst);
   Multigrid grid(std::move(d.level), pool);
+  Beat(options, progressFirst);
   const CellLevel& fine = grid.Fine();
   cells = &fine;
   // Each part's sum is zero in exact arithmetic; removing the rounding keeps the system consistent.
@@ -598,7 +612,9 @@ std::optional<ElasticResult> ComputeElasticSection(const PixelGrid& grid,
   if (options.cancel != nullptr && options.cancel->load()) return std::nullopt;
   WorkerPool pool(options.threads);
   try {
-    Discretisation main = Discretise(grid, bounds, materials, dx, dy, factor);
+    Discretisation main =
+        Discretise(grid, bounds, materials, dx, dy, factor, [&] { Beat(options, 0); });
+    Beat(options, 0);
     if (main.level.Cells() == 0) {
       throw Error("The section has no pixel of a material with E above 0.");
     }
@@ -610,6 +626,7 @@ std::optional<ElasticResult> ComputeElasticSection(const PixelGrid& grid,
     const std::int64_t mainShare = options.estimateError ? kMainShare : kProgressTotal;
     const TorsionSolution fine = Solve(main, options, pool, 0, mainShare);
     main = Discretisation{};  // its memory is needed for the next solve
+    Beat(options, mainShare);
     result.GJ = fine.GJ;
     result.ShearCentreHor = fine.centreHor;
     result.ShearCentreVer = fine.centreVer;
@@ -623,7 +640,9 @@ std::optional<ElasticResult> ComputeElasticSection(const PixelGrid& grid,
       std::vector<TorsionSolution> coarser;
       std::int64_t first = kMainShare;
       for (const int scale : {2, 4}) {
-        Discretisation coarse = Discretise(grid, bounds, materials, dx, dy, scale * factor);
+        Discretisation coarse = Discretise(grid, bounds, materials, dx, dy, scale * factor,
+                                           [&] { Beat(options, first); });
+        Beat(options, first);
         if (coarse.level.Cells() < kMinEstimateCells) break;
         const std::int64_t share = scale == 2 ? kEstimateShare : kProgressTotal - first;
         coarser.push_back(Solve(coarse, options, pool, first, share));
