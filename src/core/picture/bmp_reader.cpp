@@ -17,6 +17,10 @@
 #include <thread>
 #include <vector>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 #include "core/error.h"
 #include "core/picture/picture_file.h"
 
@@ -309,6 +313,34 @@ Layout ParseHeader(const unsigned char* head, std::uint64_t fileSize, const std:
   return layout;
 }
 
+// 24-bit pixels B G R -> 0x00BBGGRR for the first pixels of a row, 16 at a time, on processors
+// with byte shuffles; returns how many were done (the caller does the rest). Never reads past
+// the row's n * 3 bytes.
+#if defined(__x86_64__)
+__attribute__((target("ssse3"))) std::size_t ShuffleBgr24(const unsigned char* s,
+                                                          std::uint32_t* out, std::size_t n) {
+  const __m128i order = _mm_setr_epi8(2, 1, 0, -1, 5, 4, 3, -1, 8, 7, 6, -1, 11, 10, 9, -1);
+  std::size_t x = 0;
+  // The last load of a step reads 4 bytes beyond its 12: two pixels of room keep it in the row.
+  for (; x + 18 <= n; x += 16) {
+    const unsigned char* p = s + 3 * x;
+    for (int k = 0; k < 4; ++k) {
+      const __m128i in = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 12 * k));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x + 4 * static_cast<std::size_t>(k)),
+                       _mm_shuffle_epi8(in, order));
+    }
+  }
+  return x;
+}
+
+std::size_t FastBgr24(const unsigned char* s, std::uint32_t* out, std::size_t n) {
+  static const bool shuffles = __builtin_cpu_supports("ssse3");
+  return shuffles ? ShuffleBgr24(s, out, n) : 0;
+}
+#else
+std::size_t FastBgr24(const unsigned char*, std::uint32_t*, std::size_t) { return 0; }
+#endif
+
 // Converts one stored row; returns the largest palette index met (0 for formats without one).
 unsigned ConvertRow(const Layout& layout, const unsigned char* s, std::uint32_t* out) {
   const std::size_t n = static_cast<std::size_t>(layout.width);
@@ -318,7 +350,7 @@ unsigned ConvertRow(const Layout& layout, const unsigned char* s, std::uint32_t*
     case Kind::kBgr24: {
       // A four-byte load per pixel, byte-swapped: B G R x -> 0x00BBGGRR. The last pixel of the
       // row is done bytewise so that no load reaches past the row.
-      std::size_t x = 0;
+      std::size_t x = FastBgr24(s, out, n);
       for (; x + 1 < n; ++x) out[x] = __builtin_bswap32(Load32(s + 3 * x)) >> 8;
       for (; x < n; ++x) {
         out[x] = (static_cast<std::uint32_t>(s[3 * x]) << 16) |
