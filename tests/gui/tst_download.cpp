@@ -163,12 +163,17 @@ class TestDownload : public QObject {
     mServer->Redirect("/file", "file:///etc/hostname");
     QCOMPARE(Download(mServer->Url("/file"), Local("f")), DownloadOutcome::Failed);
     QCOMPARE(mServer->Requests("/real"), 1);
-    // A loop ends as a failure, not as a hang: after five redirects (a request the server
-    // closed on may be sent twice).
-    mServer->Redirect("/loop", "/loop");
-    QCOMPARE(Download(mServer->Url("/loop"), Local("l")), DownloadOutcome::Failed);
-    QVERIFY2(mServer->Requests("/loop") <= 12,
-             qPrintable(QString::number(mServer->Requests("/loop"))));
+    // A chain of redirects ends as a failure, not as a hang, and no more than five are
+    // followed. Each step has a path of its own, so the count of requests (which Qt repeats on
+    // a connection the server closed) does not matter: the sixth step is never asked for.
+    for (int step = 0; step < 10; ++step) {
+      mServer->Redirect(QStringLiteral("/chain%1").arg(step),
+                        QStringLiteral("/chain%1").arg(step + 1));
+    }
+    QCOMPARE(Download(mServer->Url("/chain0"), Local("l")), DownloadOutcome::Failed);
+    QVERIFY(mServer->Requests("/chain0") > 0);
+    QCOMPARE(mServer->Requests("/chain6"), 0);
+    QVERIFY(!QFileInfo::exists(Local("l")));
   }
 
   void unwritableLocalFileIsAnError() {
