@@ -3,6 +3,7 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
@@ -111,7 +112,31 @@ void BM_Inventory(benchmark::State& state, const std::string& kind) {
   SetRate(state, g);
 }
 
-// The whole inventory as the window runs it: the scan plus the found-colours list.
+// Records the longest time between two progress reports (or the start and the first, or the
+// last and the end): how long a window answering from them would not answer.
+class SilenceMeter : public InventoryView {
+ public:
+  void SetBusy(bool) override {}
+  void InventoryStarted() override { Tick(); }
+  void ResultsReset() override {}
+  void Progress(std::int64_t, std::int64_t) override { Tick(); }
+  void InventoryFinished() override { Tick(); }
+  void Start() { mLast = Clock::now(); }
+  double LongestMs() const { return mLongest * 1000; }
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  void Tick() {
+    const Clock::time_point now = Clock::now();
+    mLongest = std::max(mLongest, std::chrono::duration<double>(now - mLast).count());
+    mLast = now;
+  }
+  Clock::time_point mLast;
+  double mLongest = 0;
+};
+
+// The whole inventory as the window runs it: the scan plus the found-colours list; silent_ms as
+// in SilenceMeter.
 void BM_SessionInventory(benchmark::State& state, const std::string& kind) {
   // The session reads its picture from a file, as the window does.
   const PixelGrid& grid = Picture(kind, static_cast<int>(state.range(0)));
@@ -125,8 +150,13 @@ void BM_SessionInventory(benchmark::State& state, const std::string& kind) {
     state.SkipWithError("the picture file cannot be read");
     return;
   }
-  for (auto _ : state) session.ColourInventory();
-  state.counters["colours"] = static_cast<double>(session.FoundLabels().size());
+  SilenceMeter meter;
+  for (auto _ : state) {
+    meter.Start();
+    session.ColourInventory(&meter);
+  }
+  state.counters["colours"] = static_cast<double>(session.Found().Size());
+  state.counters["silent_ms"] = meter.LongestMs();
   SetRate(state, session.Picture());
 }
 

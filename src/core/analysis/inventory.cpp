@@ -88,7 +88,8 @@ class ColourTable {
 constexpr std::size_t kManyColours = std::size_t{1} << 20;
 constexpr std::size_t kRadixMaxPixels = std::size_t{1} << 27;
 
-// Leaves the boxes of the colours with top byte b in parts[b] (at most 65536 each).
+// Leaves the boxes of the colours with top byte b in parts[b] (at most 65536 each). Reports the
+// first three quarters of the inventory's progress: the scatter half, the partitions a quarter.
 using Partitions = std::vector<std::vector<ColourBox>>;
 
 bool RadixBoxes(const PixelGrid& grid, const ProgressFn& progress, int threads, Partitions& parts) {
@@ -103,8 +104,9 @@ bool RadixBoxes(const PixelGrid& grid, const ProgressFn& progress, int threads, 
   for (std::size_t b = 1; b < start.size(); ++b) start[b] += start[b - 1];
 
   // x and y below 2^20 (the reader's limit), the low 16 bits of the colour: 56 bits.
-  // Picture memory: huge pages where offered, and no fill before the scatter overwrites it.
-  std::vector<std::uint64_t, DefaultInitAllocator<std::uint64_t>> entries(n);
+  // Ordinary pages, unfilled: huge pages would save faults but may stall the first touch for
+  // a compaction of the machine's memory, with no progress meanwhile.
+  const std::unique_ptr<std::uint64_t[]> entries(new std::uint64_t[n]);
   std::array<std::size_t, 256> at{};
   std::copy(start.begin(), start.end() - 1, at.begin());
   const int width = grid.Width();
@@ -116,7 +118,7 @@ bool RadixBoxes(const PixelGrid& grid, const ProgressFn& progress, int threads, 
       const std::uint32_t v = row[x];
       entries[at[v >> 16]++] = rowBits | (static_cast<std::uint64_t>(x) << 16) | (v & 0xFFFFu);
     }
-    if (progress && (y & 63) == 63) progress(static_cast<std::int64_t>(y + 1) * width, total);
+    if (progress && (y & 63) == 63) progress(static_cast<std::int64_t>(y + 1) * width / 2, total);
   }
 
   // Partitions are independent; each worker fills the partitions it takes.
@@ -126,7 +128,9 @@ bool RadixBoxes(const PixelGrid& grid, const ProgressFn& progress, int threads, 
                   256));
   parts.assign(256, {});
   std::atomic<int> next{0};
-  auto work = [&] {
+  std::atomic<int> finished{0};
+  // Only the caller's thread reports.
+  auto work = [&](bool reports) {
     std::vector<ColourBox> table(65536, ColourBox{0, kEmpty, 0, 0, 0, 0});
     std::vector<std::uint16_t> touched;
     for (int b = next.fetch_add(1); b < 256; b = next.fetch_add(1)) {
@@ -157,14 +161,16 @@ bool RadixBoxes(const PixelGrid& grid, const ProgressFn& progress, int threads, 
         out.push_back(table[low]);
         table[low].xmin = kEmpty;
       }
+      const int partitionsDone = finished.fetch_add(1) + 1;
+      if (reports && progress) progress(total / 2 + total / 4 * partitionsDone / 256, total);
     }
   };
   {
     std::vector<std::jthread> helpers;
-    for (int w = 1; w < workers; ++w) helpers.emplace_back(work);
-    work();
+    for (int w = 1; w < workers; ++w) helpers.emplace_back(work, false);
+    work(true);
   }
-  if (progress) progress(total, total);
+  if (progress) progress(total / 4 * 3, total);
   return true;
 }
 
@@ -181,21 +187,29 @@ void CountingSort(std::vector<ColourBox>& boxes, int keys, Key key) {
 
 // Calls `emit` with each box in the column-major order of the boxes' first pixels.
 // `placeAll(place)` calls place(box, code) once for every box, codes below 2^32 - 1, and
-// `locate(code)` gives that box back. Costs 4 bytes per pixel while it runs.
+// `locate(code)` gives that box back. Costs 4 bytes per pixel while it runs. Reports the last
+// quarter of the inventory's progress.
 template <typename PlaceAll, typename Locate, typename Emit>
 void InFirstPixelOrder(const PixelGrid& grid, const PlaceAll& placeAll, const Locate& locate,
-                       const Emit& emit) {
+                       const Emit& emit, const ProgressFn& progress) {
+  const auto total = static_cast<std::int64_t>(grid.Size());
   const std::size_t h = static_cast<std::size_t>(grid.Height());
   // code + 1 at a first pixel, 0 elsewhere.
-  std::vector<std::uint32_t, DefaultInitAllocator<std::uint32_t>> at(grid.Size(), 0);
+  std::vector<std::uint32_t> at(grid.Size(), 0);
   placeAll([&](const ColourBox& b, std::uint32_t code) {
     at[static_cast<std::size_t>(b.xmin) * h + static_cast<std::size_t>(b.yFirst)] = code + 1;
   });
+  if (progress) progress(total / 16 * 13, total);
   // The boxes are read in no order the caches can foresee: each is fetched a few boxes ahead.
   constexpr std::size_t kAhead = 16;
   std::array<const ColourBox*, kAhead> ahead{};
   std::size_t queued = 0;
-  for (const std::uint32_t c : at) {
+  constexpr std::size_t kReportEvery = std::size_t{1} << 22;
+  for (std::size_t p = 0; p < grid.Size(); ++p) {
+    if (progress && (p + 1) % kReportEvery == 0) {
+      progress(total / 16 * 13 + total / 16 * 3 * static_cast<std::int64_t>(p) / total, total);
+    }
+    const std::uint32_t c = at[p];
     if (c == 0) continue;
     const ColourBox* box = locate(c - 1);
     __builtin_prefetch(box);
@@ -280,7 +294,14 @@ std::vector<ColourBounds> ScanColourBounds(const PixelGrid& grid, bool ignoreDol
       progress(reported, total);
     };
   }
-  ForEachBand(grid.Width(), grid.Height(), workers, onward, [&](int worker, int first, int end) {
+  // Once the scan gives up, the partitioned scan reports from where it stood.
+  ProgressFn firstScan;
+  if (progress) {
+    firstScan = [&](std::int64_t done, std::int64_t total) {
+      if (!giveUp) onward(done, total);
+    };
+  }
+  ForEachBand(grid.Width(), grid.Height(), workers, firstScan, [&](int worker, int first, int end) {
     ScanRows(grid, first, end, tables[static_cast<std::size_t>(worker)], &giveUp);
   });
   std::vector<ColourBounds> found;
@@ -306,7 +327,9 @@ std::vector<ColourBounds> ScanColourBounds(const PixelGrid& grid, bool ignoreDol
             }
           }
         },
-        [&](std::uint32_t code) { return &parts[code >> 16][code & 0xFFFFu]; }, emit);
+        [&](std::uint32_t code) { return &parts[code >> 16][code & 0xFFFFu]; }, emit, onward);
+    if (onward)
+      onward(static_cast<std::int64_t>(grid.Size()), static_cast<std::int64_t>(grid.Size()));
     return found;
   }
   std::vector<ColourBox> boxes;
@@ -332,7 +355,7 @@ std::vector<ColourBounds> ScanColourBounds(const PixelGrid& grid, bool ignoreDol
             place(boxes[i], static_cast<std::uint32_t>(i));
           }
         },
-        [&](std::uint32_t code) { return &boxes[code]; }, emit);
+        [&](std::uint32_t code) { return &boxes[code]; }, emit, ProgressFn{});
   } else {
     CountingSort(boxes, grid.Height(), [](const ColourBox& b) { return b.yFirst; });
     CountingSort(boxes, grid.Width(), [](const ColourBox& b) { return b.xmin; });
