@@ -89,6 +89,11 @@ void RemoveStaleTemporaries(const std::filesystem::path& target) {
   }
 }
 
+bool Present(const std::string& path) {
+  std::error_code ec;
+  return std::filesystem::symlink_status(path, ec).type() != std::filesystem::file_type::not_found;
+}
+
 }  // namespace
 
 std::string ReadFileBytes(const std::string& path) {
@@ -150,6 +155,32 @@ void WriteFileAtomically(const std::string& path, std::string_view bytes) {
     ::fsync(dirFd);
     ::close(dirFd);
   }
+}
+
+bool WriteFileIfMissing(const std::string& path, std::string_view bytes) {
+  if (Present(path)) return false;
+  const Error cannotWrite("Unable to write to " + path);
+  // Named as the atomic writes name theirs, so one a kill interrupted is cleared away by the
+  // next atomic write beside it like any other left-over.
+  std::string temp;
+  const int fd = CreateTemporary(path, temp);
+  if (fd < 0) throw cannotWrite;
+  const bool written = WriteFully(fd, bytes) && ::fsync(fd) == 0;
+  if (::close(fd) != 0 || !written) {
+    ::unlink(temp.c_str());
+    throw cannotWrite;
+  }
+  // link() never replaces: should a file have appeared since the look above, it wins.
+  bool created = ::link(temp.c_str(), path.c_str()) == 0;
+  const int linkError = created ? 0 : errno;
+  if (!created && linkError != EEXIST) {
+    // A file system without hard links: the same without the guarantee against a file that
+    // appears in between.
+    created = !Present(path) && ::rename(temp.c_str(), path.c_str()) == 0;
+  }
+  ::unlink(temp.c_str());
+  if (!created && linkError != EEXIST) throw cannotWrite;
+  return created;
 }
 
 }  // namespace qv

@@ -19,4 +19,10 @@ std::string ReadFileBytes(const std::string& path);
 /// the old file is then untouched.
 void WriteFileAtomically(const std::string& path, std::string_view bytes);
 
+/// Writes `bytes` as a new, complete file at `path` only where nothing is (a dangling symbolic
+/// link counts as something): a synced temporary beside it, then linked into place, which never
+/// replaces a file that appeared in between. Returns false when something was there. Throws
+/// Error "Unable to write to <path>" on any failure, leaving no file behind.
+bool WriteFileIfMissing(const std::string& path, std::string_view bytes);
+
 }  // namespace qv
