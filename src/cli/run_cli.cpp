@@ -229,6 +229,9 @@ std::string AnalyseText(const Options& o, ProgressLine& progress) {
   settings.AngleTolerance = v.eps;
   settings.IgnoreDollarColours = false;
   session.ChangeSettings(settings);
+  // Without drawing or torsion the pixels are needed only for the two scans, which then read
+  // the file once instead of holding the picture.
+  session.SetPictureStreaming(!o.overlay && !o.torsion);
 
   OpenPicture(session, o.picture, progress);
   for (const std::string& label : o.uses) {

@@ -89,23 +89,31 @@ bool SectionSession::LoadPicture() {
   }
   const FileStamp stamp = StampOf(mSettings.PictureFile);
   const bool sameFile = mPictureSource == mSettings.PictureFile;
-  if (sameFile && !mPictureChanged && !mPicture.Empty() && stamp.size >= 0 &&
-      stamp == mPictureStamp) {
+  if (sameFile && !mPictureChanged && HavePicture() && stamp.size >= 0 && stamp == mPictureStamp) {
     // Reading it again would give these very pixels.
     mPictureFresh = true;
     return true;
   }
   try {
-    if (sameFile) {
+    std::unique_ptr<PixelRows> rows;
+    if (mStreaming) rows = OpenPictureRows(mSettings.PictureFile);
+    if (rows) {
+      mPictureRows = std::move(rows);
+      mPicture = PixelGrid();
+      mPictureSource = mSettings.PictureFile;
+    } else if (sameFile) {
       // Wiping drawings: the same file again, into the same memory (no second picture, no fresh
       // pages). Should the file have become unreadable, the picture is gone: it was drawn over.
       mPicture = ReadPicture(mSettings.PictureFile, std::move(mPicture));
+      mPictureRows.reset();
     } else {
       // Another file: the old picture stays until the new one is read whole.
       PixelGrid fresh = ReadPicture(mSettings.PictureFile);
       mPicture = std::move(fresh);
+      mPictureRows.reset();
       mPictureSource = mSettings.PictureFile;
     }
+    mGatheredMoments.reset();
   } catch (const Error&) {
     // The old picture and its lists stay, but they no longer belong to PictureFile: an analysis
     // must read the file again (and fail again) rather than report the old picture under the new
@@ -121,10 +129,17 @@ bool SectionSession::LoadPicture() {
   return true;
 }
 
+void SectionSession::ReadPixelsIntoMemory() {
+  if (!mPictureRows) return;
+  const FileStamp stamp = StampOf(mPictureSource);
+  mPicture = ReadPicture(mPictureSource);
+  mPictureRows.reset();
+  mPictureStamp = stamp;
+}
+
 std::optional<std::string> SectionSession::SmallPictureWarning() const {
-  if (mPicture.Width() >= 400 && mPicture.Height() >= 400) return std::nullopt;
-  return "Bitmap size " + std::to_string(mPicture.Width()) + "x" +
-         std::to_string(mPicture.Height()) +
+  if (PictureWidth() >= 400 && PictureHeight() >= 400) return std::nullopt;
+  return "Bitmap size " + std::to_string(PictureWidth()) + "x" + std::to_string(PictureHeight()) +
          " is smaller than 400x400 pixels,\rcorrect screen output can not be guaranteed!";
 }
 
@@ -137,14 +152,16 @@ bool SectionSession::AcceptPicture(const std::string& path) {
 }
 
 void SectionSession::DrawOnPicture(const std::function<void(PixelGrid&)>& draw) {
-  if (mPicture.Empty()) return;
+  if (!HavePicture()) return;
+  ReadPixelsIntoMemory();
   mPictureFresh = false;
   mPictureChanged = true;
   draw(mPicture);
 }
 
 void SectionSession::HideColoursBut(const std::string& label, const ProgressFn& progress) {
-  if (mPicture.Empty()) return;
+  if (!HavePicture()) return;
+  ReadPixelsIntoMemory();
   // Deliberately still "fresh": an analysis right after it sees only the colour kept, which is
   // what the user asked for; F3 or any reload brings the others back.
   mPictureChanged = true;
@@ -191,7 +208,7 @@ void SectionSession::ResetResults() {
 }
 
 void SectionSession::ColourInventory(InventoryView* view) {
-  if (mPicture.Empty()) return;
+  if (!HavePicture()) return;
   if (view) view->SetBusy(true);
   mFound.Clear();
   mMaterialList.clear();
@@ -204,13 +221,48 @@ void SectionSession::ColourInventory(InventoryView* view) {
   if (view) {
     progress = [view](std::int64_t done, std::int64_t total) { view->Progress(done, total); };
   }
-  mFound =
-      FoundColours(ScanColourBounds(mPicture, mSettings.IgnoreDollarColours, progress, mThreads));
+  mGatheredMoments.reset();
+  if (mPictureRows) {
+    try {
+      ScanPictureRows(progress);
+    } catch (const Error&) {
+      // Damaged pixels or a file that went away: the listing is incomplete, and an analysis
+      // must read the file again.
+      mPictureFresh = false;
+      mPictureChanged = true;
+      mInventoryDone = false;
+      if (view) view->SetBusy(false);
+      throw;
+    }
+  }
+  if (!mPictureRows) {
+    mFound =
+        FoundColours(ScanColourBounds(mPicture, mSettings.IgnoreDollarColours, progress, mThreads));
+  }
   if (view) {
     view->InventoryFinished();
     view->SetBusy(false);
   }
   mInventoryDone = true;
+}
+
+void SectionSession::ScanPictureRows(const ProgressFn& progress) {
+  std::optional<MomentsTally> tally;
+  RowTap tap;
+  if (mMaterialLibrary) {
+    tally.emplace(MaterialsOfColours(*mMaterialLibrary),
+                  BandWorkers(mPictureRows->Height(), mThreads));
+    tap = [&tally](int worker, const RowBlock& rows) { tally->Add(worker, rows); };
+  }
+  std::optional<std::vector<ColourBounds>> found =
+      ScanColourBounds(*mPictureRows, mSettings.IgnoreDollarColours, progress, mThreads, tap);
+  if (!found) {
+    // Millions of colours: their order needs the whole picture, which the caller scans then.
+    ReadPixelsIntoMemory();
+    return;
+  }
+  mFound = FoundColours(std::move(*found));
+  if (tally) mGatheredMoments = tally->Result();
 }
 
 bool SectionSession::OnMaterialList(const std::string& label) const {
@@ -300,7 +352,19 @@ SectionSession::AnalyseOutcome SectionSession::Analyse(const SectionSize& size,
   mElastic.reset();
 
   if (mMaterialLibrary) {
-    mMoments = ScanMoments(mPicture, *mMaterialLibrary, progress, mThreads);
+    std::optional<SectionMoments> gathered;
+    if (mPictureRows && mGatheredMoments) {
+      gathered = MomentsInUseFrom(*mGatheredMoments, *mMaterialLibrary);
+    }
+    if (gathered) {
+      mMoments = std::move(*gathered);
+      const std::int64_t pixels = std::int64_t{PictureWidth()} * PictureHeight();
+      if (progress) progress(pixels, pixels);
+    } else if (mPictureRows) {
+      mMoments = ScanMoments(*mPictureRows, *mMaterialLibrary, progress, mThreads);
+    } else {
+      mMoments = ScanMoments(mPicture, *mMaterialLibrary, progress, mThreads);
+    }
     ComputeCentres(mMoments, mBounds, size.widthMm, size.heightMm, mResult);
   } else {
     if (messages) messages->push_back(kNoMaterialProperties);
@@ -325,9 +389,9 @@ SectionSession::AnalyseOutcome SectionSession::Analyse(const SectionSize& size,
   input.library = mMaterialLibrary.get();
   input.signConvention = mSettings.SignConvention;
   mReport = SectionReport(mCentre, mStiffness, input);
-  mAnalysed = AnalysedSection{
-      size,       mPictureSource, mPictureStamp,      mPicture.Width(), mPicture.Height(),
-      mHiddenBut, mBounds,        MaterialsInUseNow()};
+  mAnalysed = AnalysedSection{size,           mPictureSource,     mPictureStamp,
+                              PictureWidth(), PictureHeight(),    mHiddenBut,
+                              mBounds,        MaterialsInUseNow()};
   return AnalyseOutcome::Done;
 }
 

@@ -23,6 +23,7 @@
 #include "core/dd_props.h"
 #include "core/path.h"
 #include "core/picture/pixel_grid.h"
+#include "core/picture/pixel_rows.h"
 #include "core/settings/program_settings.h"
 
 namespace qv {
@@ -75,8 +76,12 @@ class SectionSession {
   const std::vector<std::string>& Report() const { return mReport; }
   /// Per-material moments of the last analysis.
   const SectionMoments& Moments() const { return mMoments; }
-  /// The picture in memory, possibly drawn over (see PictureFresh).
+  /// The picture in memory, possibly drawn over (see PictureFresh). Empty while the picture is
+  /// kept as its file (SetPictureStreaming).
   const PixelGrid& Picture() const { return mPicture; }
+  /// The picture's size in pixels, also while it is kept as its file.
+  int PictureWidth() const { return mPictureRows ? mPictureRows->Width() : mPicture.Width(); }
+  int PictureHeight() const { return mPictureRows ? mPictureRows->Height() : mPicture.Height(); }
   /// The picture equals the file PictureFile: nothing has been drawn on it since it was read.
   bool PictureFresh() const { return mPictureFresh; }
   bool InventoryDone() const { return mInventoryDone; }
@@ -109,6 +114,15 @@ class SectionSession {
   TPROPClass& EditLibrary();
   /// Threads of the scans; 0 = all cores.
   void SetThreads(int threads) { mThreads = threads; }
+  /// For a caller that only lists colours and analyses (the batch tool): with this on, a picture
+  /// whose rows can be read a few at a time (an uncompressed BMP file) is not held in memory.
+  /// LoadPicture keeps the file open instead, the inventory reads it once and gathers the
+  /// moments of every library colour along the way, and Analyse takes its materials' moments
+  /// from there, so a listing and an analysis cost one read of the file and no picture-sized
+  /// memory. The commands that need all pixels at once (DrawOnPicture, HideColoursBut,
+  /// ComputeElastic) read the picture whole first. Scans then throw the reader's Error when the
+  /// file's pixels turn out damaged or can no longer be read.
+  void SetPictureStreaming(bool on) { mStreaming = on; }
 
   // --- pictures ------------------------------------------------------------------------------
   /// Reads PictureFile into Picture and marks it fresh. False (and nothing changes) when no file
@@ -208,6 +222,9 @@ class SectionSession {
     std::vector<AnalysedMaterial> materials;
   };
   std::vector<AnalysedMaterial> MaterialsInUseNow() const;
+  bool HavePicture() const { return mPictureRows != nullptr || !mPicture.Empty(); }
+  void ReadPixelsIntoMemory();
+  void ScanPictureRows(const ProgressFn& progress);
   void LoadPoissonTable(std::vector<std::string>& messages);
   void SavePoissonTable();
 
@@ -226,8 +243,11 @@ class SectionSession {
   std::vector<std::string> mReport;
   SectionMoments mMoments;
   PixelGrid mPicture;
-  std::string mPictureSource;    // the file mPicture was read from
-  FileStamp mPictureStamp;       // that file as it was when read
+  bool mStreaming = false;
+  std::unique_ptr<PixelRows> mPictureRows;         // the picture kept as its file, or nullptr
+  std::optional<SectionMoments> mGatheredMoments;  // of every library colour, by the inventory
+  std::string mPictureSource;                      // the file mPicture was read from
+  FileStamp mPictureStamp;                         // that file as it was when read
   bool mPictureChanged = false;  // pixels were changed since the read (drawings, F2)
   bool mPictureFresh = false;
   bool mInventoryDone = false;

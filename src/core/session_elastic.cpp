@@ -71,6 +71,7 @@ SectionSession::ElasticOutcome SectionSession::ComputeElastic(const ProgressFn& 
     }
     if (analysed.hiddenBut) HideColoursBut(*analysed.hiddenBut);
   }
+  ReadPixelsIntoMemory();
   if (mPictureStamp != analysed.stamp || mPicture.Width() != analysed.width ||
       mPicture.Height() != analysed.height) {
     throw Error("The picture file " + mSettings.PictureFile +

@@ -16,43 +16,34 @@ namespace {
 
 constexpr int kNoMaterial = -1;
 
-// Colour -> index into the materials in use. Built once per scan from the library: a pixel's
-// label finds the newest entry with that label, and only an entry in use counts.
-struct MaterialIndex {
-  std::vector<MaterialMoments> materials;
-  std::unordered_map<std::uint32_t, int> byColour;
-
-  int Find(std::uint32_t colour) const {
-    if (materials.size() <= 8) {
-      for (std::size_t i = 0; i < materials.size(); ++i) {
-        if (materials[i].colour == colour) return static_cast<int>(i);
-      }
-      return kNoMaterial;
-    }
-    const auto it = byColour.find(colour);
-    return it == byColour.end() ? kNoMaterial : it->second;
-  }
-};
-
-MaterialIndex BuildIndex(const TPROPClass& library) {
-  MaterialIndex index;
+// The newest entry of each pixel colour's label, in library order (which keeps the result
+// independent of hashing); with `inUseOnly`, only those in use.
+std::vector<MaterialMoments> NewestOfColours(const TPROPClass& library, bool inUseOnly) {
   std::unordered_map<std::uint32_t, const TPROPRec*> newest;
   for (const TPROPRec& entry : library) {
     if (auto colour = PixelColourOfLabel(entry.prop.colorlabel)) newest[*colour] = &entry;
   }
-  // Library order keeps the result independent of hashing.
+  std::vector<MaterialMoments> materials;
   for (const TPROPRec& entry : library) {
     const auto colour = PixelColourOfLabel(entry.prop.colorlabel);
-    if (!colour || newest[*colour] != &entry || !entry.inUse) continue;
+    if (!colour || newest[*colour] != &entry || (inUseOnly && !entry.inUse)) continue;
     MaterialMoments m;
     m.entry = &entry;
     m.colour = *colour;
     m.E = entry.prop.E;
     m.rho = entry.prop.rho;
-    index.byColour[*colour] = static_cast<int>(index.materials.size());
-    index.materials.push_back(m);
+    materials.push_back(m);
   }
-  return index;
+  return materials;
+}
+
+void AddSums(MaterialMoments& to, const MaterialMoments& from) {
+  to.count += from.count;
+  to.sumX += from.sumX;
+  to.sumY += from.sumY;
+  to.sumXX += from.sumXX;
+  to.sumYY += from.sumYY;
+  to.sumXY += from.sumXY;
 }
 
 // Sum of k^2 for k = 0 .. n.
@@ -73,27 +64,6 @@ void AddRun(MaterialMoments& m, int y, int x0, int x1) {  // pixels x0 .. x1 inc
   m.sumXY += sumX * y;
 }
 
-void ScanRows(const PixelGrid& grid, const MaterialIndex& index, int firstRow, int endRow,
-              std::vector<MaterialMoments>& sums) {
-  const int width = grid.Width();
-  for (int y = firstRow; y < endRow; ++y) {
-    const std::uint32_t* row = grid.Row(y);
-    std::uint32_t lastColour = row[0] ^ 1u;
-    int lastMaterial = kNoMaterial;
-    for (int x = 0; x < width;) {
-      const std::uint32_t colour = row[x];
-      const int end = RunEnd(row, x + 1, width, colour);
-      if (colour != lastColour) {
-        lastColour = colour;
-        lastMaterial = index.Find(colour);
-      }
-      if (lastMaterial != kNoMaterial)
-        AddRun(sums[static_cast<std::size_t>(lastMaterial)], y, x, end - 1);
-      x = end;
-    }
-  }
-}
-
 // Sum over materials of weight(m) * value(m), exactly.
 template <typename Weight, typename Value>
 ExactSum WeightedSum(const SectionMoments& moments, Weight weight, Value value) {
@@ -105,36 +75,95 @@ ExactSum WeightedSum(const SectionMoments& moments, Weight weight, Value value) 
 }  // namespace
 
 std::vector<MaterialMoments> MaterialsInUse(const TPROPClass& library) {
-  return BuildIndex(library).materials;
+  return NewestOfColours(library, true);
+}
+
+std::vector<MaterialMoments> MaterialsOfColours(const TPROPClass& library) {
+  return NewestOfColours(library, false);
+}
+
+MomentsTally::MomentsTally(std::vector<MaterialMoments> materials, int workers)
+    : mMaterials(std::move(materials)),
+      mPartial(static_cast<std::size_t>(std::max(workers, 1)), mMaterials) {
+  for (std::size_t i = 0; i < mMaterials.size(); ++i) {
+    mByColour[mMaterials[i].colour] = static_cast<int>(i);
+  }
+}
+
+int MomentsTally::Find(std::uint32_t colour) const {
+  if (mMaterials.size() <= 8) {
+    for (std::size_t i = 0; i < mMaterials.size(); ++i) {
+      if (mMaterials[i].colour == colour) return static_cast<int>(i);
+    }
+    return kNoMaterial;
+  }
+  const auto it = mByColour.find(colour);
+  return it == mByColour.end() ? kNoMaterial : it->second;
+}
+
+void MomentsTally::Add(int worker, const RowBlock& rows) {
+  if (mMaterials.empty()) return;
+  std::vector<MaterialMoments>& sums = mPartial[static_cast<std::size_t>(worker)];
+  const int width = rows.width;
+  for (int y = rows.first; y < rows.end; ++y) {
+    const std::uint32_t* row = rows.Row(y);
+    std::uint32_t lastColour = row[0] ^ 1u;
+    int lastMaterial = kNoMaterial;
+    for (int x = 0; x < width;) {
+      const std::uint32_t colour = row[x];
+      const int end = RunEnd(row, x + 1, width, colour);
+      if (colour != lastColour) {
+        lastColour = colour;
+        lastMaterial = Find(colour);
+      }
+      if (lastMaterial != kNoMaterial)
+        AddRun(sums[static_cast<std::size_t>(lastMaterial)], y, x, end - 1);
+      x = end;
+    }
+  }
+}
+
+SectionMoments MomentsTally::Result() const {
+  SectionMoments result;
+  result.materials = mMaterials;
+  for (const auto& part : mPartial) {
+    for (std::size_t i = 0; i < part.size(); ++i) AddSums(result.materials[i], part[i]);
+  }
+  return result;
+}
+
+SectionMoments ScanMoments(PixelRows& rows, const TPROPClass& library, const ProgressFn& progress,
+                           int threads) {
+  const auto pixels =
+      static_cast<std::int64_t>(rows.Width()) * static_cast<std::int64_t>(rows.Height());
+  std::vector<MaterialMoments> materials = MaterialsInUse(library);
+  if (pixels == 0 || materials.empty()) {
+    if (progress) progress(pixels, pixels);
+    return SectionMoments{std::move(materials)};
+  }
+  const int workers = BandWorkers(rows.Height(), threads);
+  MomentsTally tally(std::move(materials), workers);
+  ForEachBand(rows.Width(), rows.Height(), workers, progress, [&](int worker, int first, int end) {
+    rows.Visit(worker, first, end, [&](const RowBlock& block) { tally.Add(worker, block); });
+  });
+  rows.ThrowIfFailed();
+  return tally.Result();
 }
 
 SectionMoments ScanMoments(const PixelGrid& grid, const TPROPClass& library,
                            const ProgressFn& progress, int threads) {
-  MaterialIndex index = BuildIndex(library);
-  SectionMoments result;
-  if (grid.Empty() || index.materials.empty()) {
-    result.materials = std::move(index.materials);
-    if (progress)
-      progress(static_cast<std::int64_t>(grid.Size()), static_cast<std::int64_t>(grid.Size()));
-    return result;
-  }
-  const int workers = BandWorkers(grid.Height(), threads);
-  std::vector<std::vector<MaterialMoments>> partial(static_cast<std::size_t>(workers),
-                                                    index.materials);
-  ForEachBand(grid.Width(), grid.Height(), workers, progress, [&](int worker, int first, int end) {
-    ScanRows(grid, index, first, end, partial[static_cast<std::size_t>(worker)]);
-  });
-  result.materials = std::move(index.materials);
-  for (const auto& part : partial) {
-    for (std::size_t i = 0; i < part.size(); ++i) {
-      MaterialMoments& m = result.materials[i];
-      m.count += part[i].count;
-      m.sumX += part[i].sumX;
-      m.sumY += part[i].sumY;
-      m.sumXX += part[i].sumXX;
-      m.sumYY += part[i].sumYY;
-      m.sumXY += part[i].sumXY;
-    }
+  GridRows rows(grid);
+  return ScanMoments(rows, library, progress, threads);
+}
+
+std::optional<SectionMoments> MomentsInUseFrom(const SectionMoments& gathered,
+                                               const TPROPClass& library) {
+  SectionMoments result{MaterialsInUse(library)};
+  for (MaterialMoments& m : result.materials) {
+    const auto it = std::find_if(gathered.materials.begin(), gathered.materials.end(),
+                                 [&m](const MaterialMoments& g) { return g.colour == m.colour; });
+    if (it == gathered.materials.end()) return std::nullopt;
+    AddSums(m, *it);
   }
   return result;
 }

@@ -2,13 +2,16 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "core/analysis/exact_sum.h"
 #include "core/analysis/scan_support.h"
 #include "core/analysis/section_result.h"
 #include "core/picture/pixel_grid.h"
+#include "core/picture/pixel_rows.h"
 
 namespace qv {
 
@@ -41,6 +44,38 @@ struct SectionMoments {
 /// the newest of its label and whose label names a pixel colour. Other solvers on the same
 /// pixels take their materials from here, so a pixel always means the same material.
 std::vector<MaterialMoments> MaterialsInUse(const TPROPClass& library);
+
+/// Every material a pixel colour can stand for, in use or not: the newest entry of each label
+/// that names a pixel colour, in library order, with zero moments.
+std::vector<MaterialMoments> MaterialsOfColours(const TPROPClass& library);
+
+/// Moments gathered block by block: each worker adds its blocks of rows, and Result merges the
+/// workers' sums in a fixed order. Pixels of colours that none of the materials has are
+/// ignored.
+class MomentsTally {
+ public:
+  /// For `materials` (with zero moments) and workers 0 .. workers - 1.
+  MomentsTally(std::vector<MaterialMoments> materials, int workers);
+  void Add(int worker, const RowBlock& rows);
+  SectionMoments Result() const;
+
+ private:
+  int Find(std::uint32_t colour) const;
+  std::vector<MaterialMoments> mMaterials;
+  std::unordered_map<std::uint32_t, int> mByColour;
+  std::vector<std::vector<MaterialMoments>> mPartial;
+};
+
+/// ScanMoments over rows that may be read from the file as they are visited. Throws the
+/// reader's qv::Error when rows cannot be read.
+SectionMoments ScanMoments(PixelRows& rows, const TPROPClass& library,
+                           const ProgressFn& progress = {}, int threads = 0);
+
+/// The moments of the materials in use of `library` (as ScanMoments gives them) taken from
+/// `gathered`, moments of the same pixels gathered per colour; nothing when a colour in use is
+/// missing there.
+std::optional<SectionMoments> MomentsInUseFrom(const SectionMoments& gathered,
+                                               const TPROPClass& library);
 
 /// One scan of the grid: every pixel whose label finds (newest first) a library entry that is in
 /// use adds to that entry's moments; everything else is ignored. Row-major, runs of equal

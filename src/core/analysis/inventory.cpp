@@ -7,6 +7,7 @@
 #include <atomic>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <thread>
 
 #include "core/analysis/colour_label.h"
@@ -227,13 +228,12 @@ void InFirstPixelOrder(const PixelGrid& grid, const PlaceAll& placeAll, const Lo
 // smallest row there.
 // With `giveUp` given, stops (and sets it) once the table holds millions of colours, so the
 // caller can switch to the partitioned scan.
-void ScanRows(const PixelGrid& grid, int firstRow, int endRow, ColourTable& table,
-              std::atomic<bool>* giveUp) {
-  const int width = grid.Width();
+void ScanRows(const RowBlock& rows, ColourTable& table, std::atomic<bool>* giveUp) {
+  const int width = rows.width;
   ColourBox* last = nullptr;
-  for (int y = firstRow; y < endRow; ++y) {
+  for (int y = rows.first; y < rows.end; ++y) {
     if (giveUp != nullptr && giveUp->load(std::memory_order_relaxed)) return;
-    const std::uint32_t* row = grid.Row(y);
+    const std::uint32_t* row = rows.Row(y);
     for (int x = 0; x < width;) {
       const std::uint32_t value = row[x];
       const int end = RunEnd(row, x + 1, width, value);
@@ -249,7 +249,7 @@ void ScanRows(const PixelGrid& grid, int firstRow, int endRow, ColourTable& tabl
       last = &box;
       x = end;
     }
-    if (giveUp != nullptr && table.Count() > kManyColours && grid.Size() <= kRadixMaxPixels) {
+    if (giveUp != nullptr && table.Count() > kManyColours) {
       giveUp->store(true, std::memory_order_relaxed);
       return;
     }
@@ -279,12 +279,19 @@ void MergeTables(std::vector<ColourTable>& tables, std::vector<ColourBox>& boxes
 
 }  // namespace
 
-std::vector<ColourBounds> ScanColourBounds(const PixelGrid& grid, bool ignoreDollarColours,
-                                           const ProgressFn& progress, int threads) {
-  if (grid.Empty()) return {};
-  const int workers = BandWorkers(grid.Height(), threads);
+std::optional<std::vector<ColourBounds>> ScanColourBounds(PixelRows& rows, bool ignoreDollarColours,
+                                                          const ProgressFn& progress, int threads,
+                                                          const RowTap& tap) {
+  const int width = rows.Width(), height = rows.Height();
+  const auto pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+  if (pixels == 0) return std::vector<ColourBounds>{};
+  const PixelGrid* const grid = rows.Grid();
+  const int workers = BandWorkers(height, threads);
   std::vector<ColourTable> tables(static_cast<std::size_t>(workers));
   std::atomic<bool> giveUp{false};
+  // Millions of colours need the whole picture for their discovery order; the partitioned scan
+  // that takes them over needs memory for all pixels, so beyond its limit the table goes on.
+  std::atomic<bool>* const limit = grid == nullptr || pixels <= kRadixMaxPixels ? &giveUp : nullptr;
   // A scan that starts over reports no progress below what it already reported.
   std::int64_t reported = 0;
   ProgressFn onward;
@@ -301,16 +308,31 @@ std::vector<ColourBounds> ScanColourBounds(const PixelGrid& grid, bool ignoreDol
       if (!giveUp) onward(done, total);
     };
   }
-  ForEachBand(grid.Width(), grid.Height(), workers, firstScan, [&](int worker, int first, int end) {
-    ScanRows(grid, first, end, tables[static_cast<std::size_t>(worker)], &giveUp);
+  // Rows read from a file are shown to the tap while they are at hand; a grid stays in memory,
+  // so its tap runs once the inventory is done, over rows it then sees exactly once.
+  const bool tapAlong = tap && grid == nullptr;
+  ForEachBand(width, height, workers, firstScan, [&](int worker, int first, int end) {
+    rows.Visit(worker, first, end, [&](const RowBlock& block) {
+      ScanRows(block, tables[static_cast<std::size_t>(worker)], limit);
+      if (tapAlong) tap(worker, block);
+    });
   });
+  rows.ThrowIfFailed();
+  if (giveUp && grid == nullptr) return std::nullopt;
+
   std::vector<ColourBounds> found;
   const auto emit = [&](const ColourBox& b) {
     if (ignoreDollarColours && !HasColourName(static_cast<ColourValue>(b.value))) return;
     found.push_back(ColourBounds{b.value, b.xmin, b.xmax, b.ymin, b.ymax});
   };
+  const auto tapAfter = [&] {
+    if (!tap || tapAlong) return;
+    ForEachBand(width, height, workers, {}, [&](int worker, int first, int end) {
+      rows.Visit(worker, first, end, [&](const RowBlock& block) { tap(worker, block); });
+    });
+  };
   Partitions parts;
-  if (giveUp && RadixBoxes(grid, onward, threads, parts)) {
+  if (giveUp && RadixBoxes(*grid, onward, threads, parts)) {
     tables.clear();
     // Discovery order: by first column, then by first row. Distinct colours have distinct first
     // pixels, so each box is placed at its first pixel's column-major position (as its
@@ -319,7 +341,7 @@ std::vector<ColourBounds> ScanColourBounds(const PixelGrid& grid, bool ignoreDol
     for (const auto& part : parts) count += part.size();
     found.reserve(count);
     InFirstPixelOrder(
-        grid,
+        *grid,
         [&](const auto& place) {
           for (std::size_t b = 0; b < parts.size(); ++b) {
             for (std::size_t i = 0; i < parts[b].size(); ++i) {
@@ -328,28 +350,30 @@ std::vector<ColourBounds> ScanColourBounds(const PixelGrid& grid, bool ignoreDol
           }
         },
         [&](std::uint32_t code) { return &parts[code >> 16][code & 0xFFFFu]; }, emit, onward);
-    if (onward)
-      onward(static_cast<std::int64_t>(grid.Size()), static_cast<std::int64_t>(grid.Size()));
+    if (onward) onward(static_cast<std::int64_t>(pixels), static_cast<std::int64_t>(pixels));
+    tapAfter();
     return found;
   }
   std::vector<ColourBox> boxes;
   {
     if (giveUp) {  // values the partitioning cannot take: scan again without the limit
       tables.assign(static_cast<std::size_t>(workers), ColourTable());
-      ForEachBand(grid.Width(), grid.Height(), workers, onward,
-                  [&](int worker, int first, int end) {
-                    ScanRows(grid, first, end, tables[static_cast<std::size_t>(worker)], nullptr);
-                  });
+      ForEachBand(width, height, workers, onward, [&](int worker, int first, int end) {
+        rows.Visit(worker, first, end, [&](const RowBlock& block) {
+          ScanRows(block, tables[static_cast<std::size_t>(worker)], nullptr);
+        });
+      });
     }
     MergeTables(tables, boxes);
   }
 
   // Discovery order as above: with millions of colours by first-pixel position, otherwise by
   // two stable counting sorts.
-  found.reserve(boxes.size());
   if (boxes.size() > kManyColours) {
+    if (grid == nullptr) return std::nullopt;
+    found.reserve(boxes.size());
     InFirstPixelOrder(
-        grid,
+        *grid,
         [&](const auto& place) {
           for (std::size_t i = 0; i < boxes.size(); ++i) {
             place(boxes[i], static_cast<std::uint32_t>(i));
@@ -357,11 +381,19 @@ std::vector<ColourBounds> ScanColourBounds(const PixelGrid& grid, bool ignoreDol
         },
         [&](std::uint32_t code) { return &boxes[code]; }, emit, ProgressFn{});
   } else {
-    CountingSort(boxes, grid.Height(), [](const ColourBox& b) { return b.yFirst; });
-    CountingSort(boxes, grid.Width(), [](const ColourBox& b) { return b.xmin; });
+    found.reserve(boxes.size());
+    CountingSort(boxes, height, [](const ColourBox& b) { return b.yFirst; });
+    CountingSort(boxes, width, [](const ColourBox& b) { return b.xmin; });
     for (const ColourBox& b : boxes) emit(b);
   }
+  tapAfter();
   return found;
+}
+
+std::vector<ColourBounds> ScanColourBounds(const PixelGrid& grid, bool ignoreDollarColours,
+                                           const ProgressFn& progress, int threads) {
+  GridRows rows(grid);
+  return *ScanColourBounds(rows, ignoreDollarColours, progress, threads);
 }
 
 std::vector<FoundColour> ScanColours(const PixelGrid& grid, bool ignoreDollarColours,

@@ -2,11 +2,14 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "core/analysis/scan_support.h"
 #include "core/picture/pixel_grid.h"
+#include "core/picture/pixel_rows.h"
 
 namespace qv {
 
@@ -30,6 +33,19 @@ struct ColourBounds {
   int ymin = -1;
   int ymax = -1;
 };
+
+/// Another scan that runs along with the inventory: shown each block of rows the inventory
+/// reads, on the reading worker's thread (`worker` as in PixelRows::Visit).
+using RowTap = std::function<void(int worker, const RowBlock& rows)>;
+
+/// ScanColourBounds over `rows`, which may be read from the file as they are visited. Nothing
+/// when `rows` has no grid and the picture holds millions of colours, whose discovery order
+/// needs the whole picture in memory: the caller reads it whole and scans the grid. `tap`, when
+/// given, sees every row exactly once when a result is returned (while the rows are at hand
+/// when they come from a file). Throws the reader's qv::Error when rows cannot be read.
+std::optional<std::vector<ColourBounds>> ScanColourBounds(PixelRows& rows, bool ignoreDollarColours,
+                                                          const ProgressFn& progress = {},
+                                                          int threads = 0, const RowTap& tap = {});
 
 /// ScanColours without the labels.
 std::vector<ColourBounds> ScanColourBounds(const PixelGrid& grid, bool ignoreDollarColours,

@@ -12,6 +12,8 @@
 #include <cstring>
 #include <exception>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <new>
 #include <system_error>
 #include <thread>
@@ -33,6 +35,9 @@ constexpr std::size_t kHeadBytes = 14 + 124 + 16 + 256 * 4;
 
 // Below this many pixels a second thread costs more than it saves.
 constexpr std::uint64_t kParallelPixels = std::uint64_t{1} << 21;
+
+// Grids from this size on are larger than any processor cache.
+constexpr std::size_t kStreamGridBytes = std::size_t{64} << 20;
 
 // Each reading thread converts its rows from a buffer of about this size, small enough to stay
 // in the cache between the read and the conversion.
@@ -315,34 +320,53 @@ Layout ParseHeader(const unsigned char* head, std::uint64_t fileSize, const std:
 
 // 24-bit pixels B G R -> 0x00BBGGRR for the first pixels of a row, 16 at a time, on processors
 // with byte shuffles; returns how many were done (the caller does the rest). Never reads past
-// the row's n * 3 bytes.
+// the row's n * 3 bytes. With `stream`, the pixels go to memory past the cache: a picture-sized
+// grid is not read again soon, and its lines need not be fetched before they are overwritten,
+// which on fresh pages the kernel has just cleared costs as much as the conversion.
 #if defined(__x86_64__)
+template <bool kStream>
 __attribute__((target("ssse3"))) std::size_t ShuffleBgr24(const unsigned char* s,
                                                           std::uint32_t* out, std::size_t n) {
   const __m128i order = _mm_setr_epi8(2, 1, 0, -1, 5, 4, 3, -1, 8, 7, 6, -1, 11, 10, 9, -1);
   std::size_t x = 0;
+  if constexpr (kStream) {
+    // Streaming stores need 16-byte aligned targets.
+    for (; x < n && (reinterpret_cast<std::uintptr_t>(out + x) & 15) != 0; ++x) {
+      out[x] = (static_cast<std::uint32_t>(s[3 * x]) << 16) |
+               (static_cast<std::uint32_t>(s[3 * x + 1]) << 8) | s[3 * x + 2];
+    }
+  }
   // The last load of a step reads 4 bytes beyond its 12: two pixels of room keep it in the row.
   for (; x + 18 <= n; x += 16) {
     const unsigned char* p = s + 3 * x;
     for (int k = 0; k < 4; ++k) {
       const __m128i in = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 12 * k));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x + 4 * static_cast<std::size_t>(k)),
-                       _mm_shuffle_epi8(in, order));
+      auto* to = reinterpret_cast<__m128i*>(out + x + 4 * static_cast<std::size_t>(k));
+      if constexpr (kStream) {
+        _mm_stream_si128(to, _mm_shuffle_epi8(in, order));
+      } else {
+        _mm_storeu_si128(to, _mm_shuffle_epi8(in, order));
+      }
     }
   }
   return x;
 }
 
-std::size_t FastBgr24(const unsigned char* s, std::uint32_t* out, std::size_t n) {
+std::size_t FastBgr24(const unsigned char* s, std::uint32_t* out, std::size_t n, bool stream) {
   static const bool shuffles = __builtin_cpu_supports("ssse3");
-  return shuffles ? ShuffleBgr24(s, out, n) : 0;
+  if (!shuffles) return 0;
+  return stream ? ShuffleBgr24<true>(s, out, n) : ShuffleBgr24<false>(s, out, n);
 }
+
+// Makes streaming stores of this thread visible to others before it reports its rows done.
+void FinishStreaming() { _mm_sfence(); }
 #else
-std::size_t FastBgr24(const unsigned char*, std::uint32_t*, std::size_t) { return 0; }
+std::size_t FastBgr24(const unsigned char*, std::uint32_t*, std::size_t, bool) { return 0; }
+void FinishStreaming() {}
 #endif
 
 // Converts one stored row; returns the largest palette index met (0 for formats without one).
-unsigned ConvertRow(const Layout& layout, const unsigned char* s, std::uint32_t* out) {
+unsigned ConvertRow(const Layout& layout, const unsigned char* s, std::uint32_t* out, bool stream) {
   const std::size_t n = static_cast<std::size_t>(layout.width);
   const std::uint32_t* palette = layout.palette.data();
   unsigned top = 0;
@@ -350,7 +374,7 @@ unsigned ConvertRow(const Layout& layout, const unsigned char* s, std::uint32_t*
     case Kind::kBgr24: {
       // A four-byte load per pixel, byte-swapped: B G R x -> 0x00BBGGRR. The last pixel of the
       // row is done bytewise so that no load reaches past the row.
-      std::size_t x = FastBgr24(s, out, n);
+      std::size_t x = FastBgr24(s, out, n, stream);
       for (; x + 1 < n; ++x) out[x] = __builtin_bswap32(Load32(s + 3 * x)) >> 8;
       for (; x < n; ++x) {
         out[x] = (static_cast<std::uint32_t>(s[3 * x]) << 16) |
@@ -399,15 +423,24 @@ unsigned ConvertRow(const Layout& layout, const unsigned char* s, std::uint32_t*
   return top;
 }
 
-// Converts `count` stored rows starting with stored row `first`; returns the failure reason or "".
+// Converts `count` stored rows starting with stored row `first` into out(y), the memory of
+// picture row y; returns the failure reason or "". `stream` as for ShuffleBgr24: for rows that
+// go into a picture-sized grid rather than a buffer about to be scanned.
+template <typename RowOut>
 std::string ConvertRows(const Layout& layout, const unsigned char* rows, int first, int count,
-                        PixelGrid& grid) {
+                        RowOut out, bool stream) {
+  struct Fence {
+    bool on;
+    ~Fence() {
+      if (on) FinishStreaming();
+    }
+  } fence{stream};
   const bool checkIndex = layout.bits <= 8 && layout.paletteCount < (1u << layout.bits);
   for (int i = 0; i < count; ++i) {
     const int stored = first + i;
     const int y = layout.topDown ? stored : layout.height - 1 - stored;
     const unsigned top =
-        ConvertRow(layout, rows + layout.stride * static_cast<unsigned>(i), grid.Row(y));
+        ConvertRow(layout, rows + layout.stride * static_cast<unsigned>(i), out(y), stream);
     if (checkIndex && top >= layout.paletteCount) return PaletteReason(top, layout.paletteCount);
   }
   return {};
@@ -581,6 +614,118 @@ void DecodeRle(const Layout& layout, Stream& stream, PixelGrid& grid, const std:
   }
 }
 
+// The header of `file`, checked against the file's size.
+Layout ReadLayout(const OpenedPicture& file) {
+  const std::string& path = file.Path();
+  const std::uint64_t fileSize = file.Size();
+  std::array<unsigned char, kHeadBytes> head{};
+  const std::uint64_t headSize = std::min<std::uint64_t>(fileSize, kHeadBytes);
+  const std::int64_t got = file.ReadAt(head.data(), headSize, 0);
+  if (got < 0) Fail(path, "reading the file failed (" + SystemErrorText(errno) + ")");
+  // A file that shrank since fstat is judged by what is really there.
+  const std::uint64_t headGot = static_cast<std::uint64_t>(got);
+  return ParseHeader(head.data(), headGot < headSize ? headGot : fileSize, path);
+}
+
+// Reads `rows` stored rows from stored row `first` on into `buffer` (room for rows * stride
+// bytes); returns the failure reason or "".
+std::string ReadStoredRows(const OpenedPicture& file, const Layout& layout, int first, int rows,
+                           unsigned char* buffer) {
+  const std::uint64_t fileSize = file.Size();
+  const std::uint64_t start = layout.offset + layout.stride * static_cast<unsigned>(first);
+  // The last stored row may lack its padding.
+  const std::uint64_t need = layout.stride * static_cast<unsigned>(rows - 1) + layout.rowBytes;
+  const std::uint64_t want = std::min<std::uint64_t>(layout.stride * static_cast<unsigned>(rows),
+                                                     fileSize - std::min(fileSize, start));
+  const std::int64_t read = file.ReadAt(buffer, std::max(want, need), start);
+  if (read < 0) return "reading the file failed (" + SystemErrorText(errno) + ")";
+  if (static_cast<std::uint64_t>(read) < need) return "the pixel data ends early";
+  return {};
+}
+
+// Converted rows of a block stay in the cache between the read and the scan that uses them.
+constexpr std::uint64_t kBlockPixelBytes = std::uint64_t{1} << 18;
+
+// An uncompressed BMP file read a block of rows at a time into each worker's own buffers.
+class BmpRows final : public PixelRows {
+ public:
+  BmpRows(std::unique_ptr<OpenedPicture> file, const Layout& layout)
+      : mFile(std::move(file)),
+        mLayout(layout),
+        mBlockRows(static_cast<int>(std::clamp<std::uint64_t>(
+            kBlockPixelBytes / (std::uint64_t{4} * static_cast<unsigned>(layout.width)), 1,
+            static_cast<unsigned>(layout.height)))) {}
+
+  int Width() const override { return mLayout.width; }
+  int Height() const override { return mLayout.height; }
+  const PixelGrid* Grid() const override { return nullptr; }
+
+  void Visit(int worker, int first, int end,
+             const std::function<void(const RowBlock&)>& use) override {
+    Buffers& buffers = BuffersOf(worker);
+    const auto width = static_cast<std::size_t>(mLayout.width);
+    for (int top = first; top < end; top += mBlockRows) {
+      const int bottom = std::min(end, top + mBlockRows);
+      const int rows = bottom - top;
+      // Picture rows [top, bottom) are one run of stored rows either way round.
+      const int stored = mLayout.topDown ? top : mLayout.height - bottom;
+      std::string reason = ReadStoredRows(*mFile, mLayout, stored, rows, buffers.bytes.data());
+      if (reason.empty()) {
+        std::uint32_t* pixels = buffers.pixels.data();
+        reason = ConvertRows(
+            mLayout, buffers.bytes.data(), stored, rows,
+            [&](int y) { return pixels + static_cast<std::size_t>(y - top) * width; }, false);
+      }
+      if (!reason.empty()) {
+        Note(stored, std::move(reason));
+        return;
+      }
+      use(RowBlock{top, bottom, mLayout.width, buffers.pixels.data()});
+    }
+  }
+
+  void ThrowIfFailed() const override {
+    const std::lock_guard<std::mutex> lock(mMutex);
+    if (mFailedAt >= 0) Fail(mFile->Path(), mFailure);
+  }
+
+ private:
+  struct Buffers {
+    std::vector<unsigned char> bytes;
+    std::vector<std::uint32_t> pixels;
+  };
+
+  Buffers& BuffersOf(int worker) {
+    const std::lock_guard<std::mutex> lock(mMutex);
+    const auto index = static_cast<std::size_t>(worker);
+    if (index >= mBuffers.size()) mBuffers.resize(index + 1);
+    if (!mBuffers[index]) {
+      auto made = std::make_unique<Buffers>();
+      made->bytes.resize(mLayout.stride * static_cast<unsigned>(mBlockRows));
+      made->pixels.resize(static_cast<std::size_t>(mLayout.width) *
+                          static_cast<std::size_t>(mBlockRows));
+      mBuffers[index] = std::move(made);
+    }
+    return *mBuffers[index];
+  }
+
+  // Of several failures the one nearest the start of the pixel data counts, as in a whole read.
+  void Note(int stored, std::string reason) {
+    const std::lock_guard<std::mutex> lock(mMutex);
+    if (mFailedAt >= 0 && mFailedAt <= stored) return;
+    mFailedAt = stored;
+    mFailure = std::move(reason);
+  }
+
+  std::unique_ptr<OpenedPicture> mFile;
+  Layout mLayout;
+  int mBlockRows;
+  mutable std::mutex mMutex;
+  std::vector<std::unique_ptr<Buffers>> mBuffers;
+  int mFailedAt = -1;
+  std::string mFailure;
+};
+
 }  // namespace
 
 PixelGrid DecodeBmp(const unsigned char* data, std::size_t size,
@@ -593,8 +738,9 @@ PixelGrid DecodeBmp(const unsigned char* data, std::size_t size,
     return grid;
   }
   const std::string reason = SplitRows(layout, [&](int first, int count) {
-    return ConvertRows(layout, data + layout.offset + layout.stride * static_cast<unsigned>(first),
-                       first, count, grid);
+    return ConvertRows(
+        layout, data + layout.offset + layout.stride * static_cast<unsigned>(first), first, count,
+        [&grid](int y) { return grid.Row(y); }, false);
   });
   if (!reason.empty()) Fail(nameForMessages, reason);
   return grid;
@@ -602,19 +748,15 @@ PixelGrid DecodeBmp(const unsigned char* data, std::size_t size,
 
 PixelGrid ReadBmpFile(const OpenedPicture& file, PixelGrid&& reuse) {
   const std::string& path = file.Path();
-  const std::uint64_t fileSize = file.Size();
-
-  std::array<unsigned char, kHeadBytes> head{};
-  const std::uint64_t headSize = std::min<std::uint64_t>(fileSize, kHeadBytes);
-  const std::int64_t got = file.ReadAt(head.data(), headSize, 0);
-  if (got < 0) Fail(path, "reading the file failed (" + SystemErrorText(errno) + ")");
-  // A file that shrank since fstat is judged by what is really there.
-  const std::uint64_t headGot = static_cast<std::uint64_t>(got);
-  const Layout layout = ParseHeader(head.data(), headGot < headSize ? headGot : fileSize, path);
+  const Layout layout = ReadLayout(file);
+  // Memory already mapped in is written past the cache when the picture is larger than any
+  // cache; fresh pages are not, since the kernel has just cleared them into the cache.
+  const bool pastCache = reuse.Width() == layout.width && reuse.Height() == layout.height &&
+                         reuse.Size() * sizeof(std::uint32_t) >= kStreamGridBytes;
   PixelGrid grid = MakeGrid(layout, path, &reuse);
 
   if (layout.kind == Kind::kRle4 || layout.kind == Kind::kRle8) {
-    FileStream stream(file.Descriptor(), layout.offset, fileSize);
+    FileStream stream(file.Descriptor(), layout.offset, file.Size());
     DecodeRle(layout, stream, grid, path);
     return grid;
   }
@@ -624,22 +766,24 @@ PixelGrid ReadBmpFile(const OpenedPicture& file, PixelGrid&& reuse) {
     std::vector<unsigned char> buffer(layout.stride * static_cast<unsigned>(chunkRows));
     for (int done = 0; done < count; done += chunkRows) {
       const int rows = std::min(chunkRows, count - done);
-      const std::uint64_t start =
-          layout.offset + layout.stride * static_cast<unsigned>(first + done);
-      // The last stored row may lack its padding.
-      const std::uint64_t need = layout.stride * static_cast<unsigned>(rows - 1) + layout.rowBytes;
-      const std::uint64_t want = std::min<std::uint64_t>(
-          layout.stride * static_cast<unsigned>(rows), fileSize - std::min(fileSize, start));
-      const std::int64_t read = file.ReadAt(buffer.data(), std::max(want, need), start);
-      if (read < 0) return "reading the file failed (" + SystemErrorText(errno) + ")";
-      if (static_cast<std::uint64_t>(read) < need) return "the pixel data ends early";
-      std::string rowsReason = ConvertRows(layout, buffer.data(), first + done, rows, grid);
+      std::string rowsReason = ReadStoredRows(file, layout, first + done, rows, buffer.data());
+      if (rowsReason.empty()) {
+        rowsReason = ConvertRows(
+            layout, buffer.data(), first + done, rows, [&grid](int y) { return grid.Row(y); },
+            pastCache);
+      }
       if (!rowsReason.empty()) return rowsReason;
     }
     return {};
   });
   if (!reason.empty()) Fail(path, reason);
   return grid;
+}
+
+std::unique_ptr<PixelRows> OpenBmpRows(std::unique_ptr<OpenedPicture> file) {
+  const Layout layout = ReadLayout(*file);
+  if (layout.kind == Kind::kRle4 || layout.kind == Kind::kRle8) return nullptr;
+  return std::make_unique<BmpRows>(std::move(file), layout);
 }
 
 }  // namespace qv

@@ -26,10 +26,12 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 
 #include "core/picture/picture_file.h"
 #include "core/picture/pixel_grid.h"
+#include "core/picture/pixel_rows.h"
 
 namespace qv {
 
@@ -39,6 +41,13 @@ namespace qv {
 /// memory of `reuse` when it has the picture's size (its pixels are overwritten; on failure it
 /// is gone), which spares the page faults of a fresh grid on reloads.
 PixelGrid ReadBmpFile(const OpenedPicture& file, PixelGrid&& reuse);
+
+/// The BMP picture `file` as rows read from the file while they are visited, for scans that
+/// need no picture in memory. The header is checked as ReadBmpFile checks it (and refused with
+/// its messages); the pixels are checked as they are read, and a refusal of theirs comes from
+/// the rows' ThrowIfFailed with ReadBmpFile's text. nullptr for a compressed (RLE) picture, whose
+/// rows cannot be found without decoding all before them: the caller reads that one whole.
+std::unique_ptr<PixelRows> OpenBmpRows(std::unique_ptr<OpenedPicture> file);
 
 /// Decodes the BMP file held in `data` (`size` bytes). `nameForMessages` stands for the file in
 /// the error texts, which are the same as those of ReadBmpFile.

@@ -25,6 +25,14 @@ PixelGrid ReadPicture(const std::string& path, PixelGrid&& reuse) {
   return ReadBmpFile(file, std::move(reuse));
 }
 
+std::unique_ptr<PixelRows> OpenPictureRows(const std::string& path) {
+  auto file = std::make_unique<OpenedPicture>(path);
+  std::array<unsigned char, 8> signature{};
+  const std::int64_t got = file->ReadAt(signature.data(), signature.size(), 0);
+  if (got > 0 && HasPngSignature(signature.data(), static_cast<std::size_t>(got))) return nullptr;
+  return OpenBmpRows(std::move(file));
+}
+
 PixelGrid DecodePicture(const unsigned char* data, std::size_t size,
                         const std::string& nameForMessages) {
   if (HasPngSignature(data, size)) return DecodePng(data, size, nameForMessages);

@@ -5,9 +5,11 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 
 #include "core/picture/pixel_grid.h"
+#include "core/picture/pixel_rows.h"
 
 namespace qv {
 
@@ -20,6 +22,12 @@ PixelGrid ReadPicture(const std::string& path);
 /// The same, decoding into the memory of `reuse` when it has the picture's size (its pixels are
 /// overwritten; on failure it is gone). Spares the page faults of a fresh grid on reloads.
 PixelGrid ReadPicture(const std::string& path, PixelGrid&& reuse);
+
+/// The picture at `path` as rows read from the file a few at a time while a scan visits them,
+/// when its format allows that (an uncompressed BMP picture); nullptr when it must be read whole
+/// with ReadPicture. Throws qv::Error as ReadPicture does for a file it cannot open or whose
+/// header it refuses; a refusal of the pixels comes from the rows' ThrowIfFailed.
+std::unique_ptr<PixelRows> OpenPictureRows(const std::string& path);
 
 /// Decodes the BMP or PNG file held in `data` (`size` bytes), chosen as ReadPicture chooses.
 /// `nameForMessages` stands for the file in the error texts.
