@@ -332,6 +332,13 @@ class RunCliFailureTest : public RunCliTest, public ::testing::WithParamInterfac
     WriteAll(dir.File("bad.ini"), "[properties]\r\nn=1\r\n1=1@clRed@steel@2l0000@7850\r\n");
     WriteAll(dir.File("badnu.ini"), "[properties]\r\nn=0\r\n[poisson]\r\nclRed=x\r\n");
     std::filesystem::create_directory(dir.File("folder.png"));
+    // A sound header over a pixel beyond the palette, found only when the pixels are read.
+    std::vector<std::uint8_t> indices(20 * 10, 1);
+    indices[55] = 7;
+    BmpOptions eightBits;
+    eightBits.bits = 8;
+    WriteAll(dir.File("badpixel.bmp"),
+             EncodeIndexedBmp(20, 10, indices, {kWhite, kRed, kBlue}, eightBits));
   }
   std::string WithFolder(std::string text) const {
     for (std::size_t at; (at = text.find("{dir}")) != std::string::npos;) {
@@ -369,6 +376,16 @@ INSTANTIATE_TEST_SUITE_P(
                     "Cannot read picture {dir}/none.bmp: no such file"},
         FailureCase{"NotAPicture", Concat({"analyse", "{dir}/notes.txt"}, kGood), 1,
                     "Cannot read picture"},
+        FailureCase{
+            "PixelBeyondThePalette",
+            {"analyse", "{dir}/badpixel.bmp", "--width", "100", "--height", "40", "--use", "clRed"},
+            1,
+            "Cannot read picture {dir}/badpixel.bmp: a pixel refers to palette entry 7, "
+            "but the palette has 3 entries\n"},
+        FailureCase{"PixelBeyondThePaletteWithOverlay",
+                    Concat({"analyse", "{dir}/badpixel.bmp"}, kGood), 1,
+                    "Cannot read picture {dir}/badpixel.bmp: a pixel refers to palette entry 7, "
+                    "but the palette has 3 entries\n"},
         FailureCase{"MissingLibrary",
                     Concat({"analyse", "{dir}/rect.bmp", "--library", "{dir}/none.ini"}, kGood), 1,
                     "Cannot read library file {dir}/none.ini: no such file"},

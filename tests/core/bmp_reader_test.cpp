@@ -501,6 +501,25 @@ TEST(BmpReaderTest, ReadsFilesBigEnoughToSplitOverThreads) {
             "Cannot read picture " + dir.File("short.bmp") + ": the pixel data ends early");
 }
 
+TEST(BmpReaderTest, AReloadIntoTheMemoryOfALargePictureWritesEveryPixel) {
+  // Larger than any cache, so the reload writes past it; an odd width starts the rows at every
+  // alignment.
+  TempDir dir;
+  const int w = 4099, h = 4099;
+  std::mt19937 rng(11);
+  PixelGrid first(w, h), second(w, h);
+  for (std::size_t i = 0; i < first.Size(); ++i) {
+    first.Data()[i] = rng() & 0x00FFFFFFu;
+    second.Data()[i] = first.Data()[i] ^ 0x00A5A5A5u;
+  }
+  PixelGrid read = ReadPicture(dir.WritePicture("first.bmp", first));
+  ASSERT_EQ(read, first);
+  const std::uint32_t* memory = read.Data();
+  read = ReadPicture(dir.WritePicture("second.bmp", second), std::move(read));
+  EXPECT_EQ(read.Data(), memory);
+  EXPECT_EQ(read, second);
+}
+
 TEST(BmpReaderTest, ReadsLongRleStreamsFromFiles) {
   TempDir dir;
   // Absolute runs only: the stream is far longer than one read buffer.

@@ -183,6 +183,21 @@ void CheckDecodedPicture(PixelGrid grid, std::string_view bytes) {
               session.Result().NC.y >= 0 && session.Result().NC.y < session.Picture().Height(),
           "the normal-force centre lies outside the picture");
   Require(!session.Report().empty(), "no report");
+
+  // The batch tool's way: the file read a few rows at a time while the colours are listed.
+  SectionSession streamed;
+  streamed.SetThreads(1);
+  streamed.ChangeSettings(settings);
+  streamed.SetLibrary(std::make_unique<TPROPClass>());
+  streamed.SetPictureStreaming(true);
+  Require(streamed.AcceptPicture(file.string()), "the streaming session does not find the picture");
+  streamed.ColourInventory();
+  Require(streamed.FoundLabels() == session.FoundLabels(),
+          "the streaming session lists other colours");
+  streamed.AddColourToMaterialList(session.FoundLabels().front());
+  Require(streamed.Analyse(sectionSize) == SectionSession::AnalyseOutcome::Done &&
+              streamed.ReportText() == session.ReportText(),
+          "the streaming session reports otherwise");
 }
 
 // The outcome of a decoding: the picture, or the refusal's text.
@@ -204,10 +219,37 @@ Decoded Outcome(const char* name, Decode decode) {
   return d;
 }
 
+// The file of `bytes` read a few rows at a time, as the batch tool reads it, against the same
+// file read whole: the same pixels, or the same refusal.
+void CheckPictureRows(std::string_view bytes) {
+  const fs::path file = ScratchFolder().Fresh("rows") / "fuzz.bmp";
+  WriteBytes(file, bytes);
+  const Decoded whole = Outcome(file.c_str(), [&] { return ReadPicture(file.string()); });
+  Decoded rowwise;
+  try {
+    const std::unique_ptr<PixelRows> rows = OpenPictureRows(file.string());
+    if (!rows) return;  // a compressed or PNG picture is always read whole
+    rowwise.grid = PixelGrid(rows->Width(), rows->Height(), 0xFF000000u);
+    rows->Visit(0, 0, rows->Height(), [&](const RowBlock& block) {
+      for (int y = block.first; y < block.end; ++y) {
+        std::copy(block.Row(y), block.Row(y) + block.width, rowwise.grid.Row(y));
+      }
+    });
+    rows->ThrowIfFailed();
+  } catch (const Error& e) {
+    rowwise.refusal = e.what();
+  }
+  Require(rowwise.refusal == whole.refusal,
+          "reading rows refuses differently from reading the file whole");
+  Require(!whole.refusal.empty() || rowwise.grid == whole.grid,
+          "reading rows gives other pixels than reading the file whole");
+}
+
 }  // namespace
 
 void CheckPictureBytes(const std::uint8_t* data, std::size_t size) {
   if (DeclaredPixels(data, size) > kFuzzMaxPixels) return;
+  CheckPictureRows(std::string_view(reinterpret_cast<const char*>(data), size));
   Decoded d = Outcome("fuzz.bmp", [&] { return DecodeBmp(data, size, "fuzz.bmp"); });
   // Bytes that begin like a PNG file are the PNG reader's when read from a file.
   if (d.refusal.empty() && !HasPngSignature(data, size)) {
