@@ -7,6 +7,7 @@
 //
 // Prints wall times and, for the window, the peak resident memory of the whole sequence
 // (load, analyse, reload, second analyse) as a multiple of the pixel grid.
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -172,6 +173,36 @@ double ProcessSeconds(const QString& program, const QStringList& args, QString* 
   return s;
 }
 
+// The peak resident memory of `program` run to its end. A process started from this one would
+// count this one's memory as its own (the kernel keeps the largest memory a process had before
+// it started another program), so a fresh copy of this program, still small, starts the
+// program and reports its peak (RunForPeak).
+long PeakKilobytesOf(const QString& program, const QStringList& args) {
+  QProcess p;
+  p.start(QCoreApplication::applicationFilePath(), QStringList{"--peak-of", program} + args);
+  p.waitForFinished(-1);
+  bool ok = false;
+  const long kb = QString::fromUtf8(p.readAllStandardOutput()).trimmed().toLong(&ok);
+  return ok ? kb : -1;
+}
+
+// The helper of PeakKilobytesOf: runs argv[0] with its output discarded, prints its peak.
+int RunForPeak(char* argv[]) {
+  const pid_t pid = fork();
+  if (pid < 0) return 1;
+  if (pid == 0) {
+    const int null = open("/dev/null", O_WRONLY);
+    if (null >= 0) dup2(null, STDOUT_FILENO);
+    execv(argv[0], argv);
+    _exit(127);
+  }
+  int status = 0;
+  rusage usage{};
+  if (wait4(pid, &status, 0, &usage) != pid) return 1;
+  std::printf("%ld\n", usage.ru_maxrss);
+  return 0;
+}
+
 void SelectFound(qv::TMainForm& form, const QString& label) {
   const auto& labels = form.Session().FoundLabels();
   for (std::size_t i = 0; i < labels.size(); ++i) {
@@ -185,6 +216,7 @@ void SelectFound(qv::TMainForm& form, const QString& label) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  if (argc > 2 && std::string(argv[1]) == "--peak-of") return RunForPeak(argv + 2);
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   const int size = argc > 1 ? std::atoi(argv[1]) : 8000;
@@ -252,6 +284,9 @@ int main(int argc, char* argv[]) {
   std::printf("%-44s %8.3f s\n", "cat of the file (page cache), best of 3", catBest);
   std::printf("%-44s %8.3f s  (%.2fx cat)\n", "quorvane-cli analyse, whole process, best of 3",
               cliBest, cliBest / catBest);
+  const double cliMb = double(PeakKilobytesOf(cli, cliArgs)) / 1024.0;
+  std::printf("%-44s %8.0f MB  (%.2fx the grid)\n", "quorvane-cli analyse, peak memory", cliMb,
+              cliMb / gridMb);
   std::printf("%-44s %8.3f s\n", "window: open picture and list colours", load);
   std::printf("%-44s %8.3f s\n", "window: put three colours on the list", materials);
   std::printf("%-44s %8.3f s  (%.2fx the batch tool)\n", "window: analyse, click to clipboard",
