@@ -58,15 +58,6 @@ PixelGrid Pattern(int width, int height, const std::vector<std::uint32_t>& colou
   return grid;
 }
 
-std::vector<std::uint8_t> IndexPattern(int width, int height, int count) {
-  std::vector<std::uint8_t> indices;
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x)
-      indices.push_back(static_cast<std::uint8_t>((x + 2 * y) % count));
-  }
-  return indices;
-}
-
 PixelGrid Resolve(int width, int height, const std::vector<std::uint8_t>& indices,
                   const std::vector<std::uint32_t>& palette) {
   PixelGrid grid(width, height);
@@ -74,14 +65,6 @@ PixelGrid Resolve(int width, int height, const std::vector<std::uint8_t>& indice
     for (int x = 0; x < width; ++x) grid.Set(x, y, palette[indices[y * width + x]]);
   }
   return grid;
-}
-
-std::vector<std::uint32_t> Palette(int count) {
-  std::vector<std::uint32_t> palette;
-  for (int i = 0; i < count; ++i) {
-    palette.push_back((static_cast<std::uint32_t>(i) * 0x00030507u + 0x00102030u) & 0x00FFFFFF);
-  }
-  return palette;
 }
 
 const std::vector<std::uint32_t> kRich = {0x00123456, 0x00FEDCBA, 0x00FFFFFF, 0x00000000,

@@ -61,21 +61,6 @@ std::string Failure(const PixelRows& rows) {
   return "none";
 }
 
-std::vector<std::uint32_t> Palette(int count) {
-  std::vector<std::uint32_t> palette;
-  for (int i = 0; i < count; ++i) palette.push_back((0x00102030u + 0x00030507u * i) & 0x00FFFFFF);
-  return palette;
-}
-
-std::vector<std::uint8_t> Indices(int width, int height, int count) {
-  std::vector<std::uint8_t> indices;
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x)
-      indices.push_back(static_cast<std::uint8_t>((x + 3 * y) % count));
-  }
-  return indices;
-}
-
 PixelGrid RandomGrid(int width, int height, std::uint32_t seed) {
   std::mt19937 rng(seed);
   PixelGrid grid(width, height);
@@ -121,9 +106,10 @@ TEST(PixelRowsTest, RowsReadFromTheFileEqualTheDecodedPictureInEveryStoredFormat
       {"32 bits", EncodeBmp(tall, bits32)},
       {"16-bit masks", EncodeBmp(tall, masks16)},
       {"32-bit masks", EncodeBmp(tall, masks32)},
-      {"8-bit palette", EncodeIndexedBmp(33, 40, Indices(33, 40, 200), Palette(200), palette8)},
-      {"4-bit palette", EncodeIndexedBmp(9, 40, Indices(9, 40, 16), Palette(16), palette4)},
-      {"1-bit palette", EncodeIndexedBmp(33, 17, Indices(33, 17, 2), Palette(2), palette1)},
+      {"8-bit palette",
+       EncodeIndexedBmp(33, 40, IndexPattern(33, 40, 200), Palette(200), palette8)},
+      {"4-bit palette", EncodeIndexedBmp(9, 40, IndexPattern(9, 40, 16), Palette(16), palette4)},
+      {"1-bit palette", EncodeIndexedBmp(33, 17, IndexPattern(33, 17, 2), Palette(2), palette1)},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
@@ -173,7 +159,7 @@ TEST(PixelRowsTest, CompressedAndPngPicturesAreReadWholeAndHeadersAreRefusedAsBy
 TEST(PixelRowsTest, DamagedPixelsAreRefusedInTheReadersWordsAndNeverHandedOver) {
   TempDir dir;
   const int w = 30, h = 50;
-  std::vector<std::uint8_t> indices = Indices(w, h, 5);
+  std::vector<std::uint8_t> indices = IndexPattern(w, h, 5);
   // Two bad entries: the one nearer the start of the pixel data (the lower row, as the file is
   // stored bottom-up) is the one the reader names.
   indices[10 * w + 3] = 9;

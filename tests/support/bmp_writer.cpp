@@ -294,4 +294,22 @@ std::string Truncated(const std::string& bytes, std::size_t keep) {
   return bytes.substr(0, std::min(keep, bytes.size()));
 }
 
+std::vector<std::uint32_t> Palette(int count) {
+  std::vector<std::uint32_t> palette;
+  for (int i = 0; i < count; ++i) {
+    palette.push_back((static_cast<std::uint32_t>(i) * 0x00030507u + 0x00102030u) & 0x00FFFFFF);
+  }
+  return palette;
+}
+
+std::vector<std::uint8_t> IndexPattern(int width, int height, int count) {
+  std::vector<std::uint8_t> indices;
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      indices.push_back(static_cast<std::uint8_t>((x + 2 * y) % count));
+    }
+  }
+  return indices;
+}
+
 }  // namespace qv::test

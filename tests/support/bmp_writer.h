@@ -97,4 +97,10 @@ void PutU32(std::string& bytes, std::size_t offset, std::uint32_t value);
 /// The first `keep` bytes of `bytes`.
 std::string Truncated(const std::string& bytes, std::size_t keep);
 
+/// `count` distinct colours for palette pictures.
+std::vector<std::uint32_t> Palette(int count);
+/// Palette indices 0 .. count-1 for a width x height picture (row-major, top row first), the
+/// neighbours of each pixel all different from it when count > 2.
+std::vector<std::uint8_t> IndexPattern(int width, int height, int count);
+
 }  // namespace qv::test
