@@ -149,6 +149,51 @@ TEST_F(RunCliTest, ColoursListsDollarColoursOnlyWithAll) {
   EXPECT_EQ(all.err, "");
 }
 
+TEST_F(RunCliTest, AnalysesAPictureWhosePixelGridWouldNotFitTheMemoryLeft) {
+  // 16384 x 8192 pixels at one bit each: a 16 MB file whose grid would take 512 MB. A red
+  // rectangle of 8000 x 4000 pixels on white.
+  const int w = 16384, h = 8192;
+  BmpOptions oneBit;
+  oneBit.bits = 1;
+  std::string bytes =
+      EncodeIndexedBmp(w, 1, std::vector<std::uint8_t>(w, 0), {kWhite, kRed}, oneBit);
+  const std::size_t stride = w / 8;
+  bytes.resize(bytes.size() - stride);
+  PutU32(bytes, 2, static_cast<std::uint32_t>(bytes.size() + stride * h));
+  PutU32(bytes, 22, h);
+  for (int stored = 0; stored < h; ++stored) {
+    const int y = h - 1 - stored;
+    std::string row(stride, '\0');
+    if (y >= 2000 && y < 6000) std::fill(row.begin() + 125, row.begin() + 1125, '\xFF');
+    bytes += row;
+  }
+  const std::string path = dir.File("large.bmp");
+  WriteAll(path, bytes);
+  bytes.clear();
+  bytes.shrink_to_fit();
+
+  const std::vector<std::string> args = {
+      "analyse", path,         "--width",         "8000",  "--height", "4000", "--use",
+      "clRed",   "--material", "clRed@steel@1@1", "--json"};
+  RunWithMemoryLimit(std::uint64_t{96} << 20, [&] {
+    const CliRun run = RunTool(args);
+    ASSERT_EQ(run.code, 0) << run.err;
+    const QJsonObject json = ParseJson(run.out);
+    EXPECT_EQ(json["relevant_pixels"].toInt(), 8000 * 4000);
+    EXPECT_EQ(json["width_px"].toInt(), 8000);
+    EXPECT_EQ(json["height_px"].toInt(), 4000);
+    EXPECT_EQ(json["ea"].toDouble(), 3.2e7);
+    // With an overlay to draw, the picture must be held, and the same memory refuses it.
+    std::vector<std::string> withOverlay = args;
+    withOverlay.push_back("--overlay");
+    withOverlay.push_back(dir.File("large-results.png"));
+    const CliRun held = RunTool(withOverlay);
+    EXPECT_EQ(held.code, 1);
+    EXPECT_EQ(held.err,
+              "quorvane-cli: Not enough memory for the picture " + path + " (16384 x 8192)\n");
+  });
+}
+
 TEST_F(RunCliTest, JsonCarriesFullPrecisionValuesTextsAndHints) {
   const CliRun run = RunTool(Analyse({"--json"}));
   ASSERT_EQ(run.code, 0) << run.err;
