@@ -148,6 +148,7 @@ std::string ColoursText(const Options& o, ProgressLine& progress, std::string& n
   ProgramSettings settings = session.Settings();
   settings.IgnoreDollarColours = !o.all;
   session.ChangeSettings(settings);
+  session.SetPictureStreaming(true);  // only scans: the picture need not be held
   OpenPicture(session, o.picture, progress);
   std::string text;
   const FoundColours& found = session.Found();
@@ -156,7 +157,7 @@ std::string ColoursText(const Options& o, ProgressLine& progress, std::string& n
     text += found.Label(i) + '\t' + Decimal(c.xmin) + '\t' + Decimal(c.xmax) + '\t' +
             Decimal(c.ymin) + '\t' + Decimal(c.ymax) + '\n';
   }
-  note = EdgeSmoothingNote(FindEdgeSmoothing(session.Picture())).value_or("");
+  note = EdgeSmoothingNote(session.PictureEdgeSmoothing()).value_or("");
   return text;
 }
 

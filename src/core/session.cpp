@@ -137,6 +137,11 @@ void SectionSession::ReadPixelsIntoMemory() {
   mPictureStamp = stamp;
 }
 
+EdgeSmoothing SectionSession::PictureEdgeSmoothing() {
+  if (mPictureRows) return FindEdgeSmoothing(*mPictureRows);
+  return FindEdgeSmoothing(mPicture);
+}
+
 std::optional<std::string> SectionSession::SmallPictureWarning() const {
   if (PictureWidth() >= 400 && PictureHeight() >= 400) return std::nullopt;
   return "Bitmap size " + std::to_string(PictureWidth()) + "x" + std::to_string(PictureHeight()) +

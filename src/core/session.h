@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "core/analysis/edge_smoothing.h"
 #include "core/analysis/elastic/poisson_table.h"
 #include "core/analysis/elastic/section_solver.h"
 #include "core/analysis/found_colours.h"
@@ -131,6 +132,9 @@ class SectionSession {
   /// nothing was drawn into the picture and the file is unchanged since it was read (same size,
   /// time and file), the pixels already are the file's and nothing is decoded.
   bool LoadPicture();
+  /// FindEdgeSmoothing of the picture, also while it is kept as its file (read twice more then;
+  /// throws the reader's Error when it can no longer be read). Nothing without a picture.
+  EdgeSmoothing PictureEdgeSmoothing();
   /// The size warning for the current picture, when it is smaller than 400 x 400.
   std::optional<std::string> SmallPictureWarning() const;
   /// PictureFile (as given) and WorkingDir (its folder, made absolute) from `path`, then

@@ -144,6 +144,12 @@ TEST(PngCliNoteTest, ColoursNotesASmoothedDrawingOnceOnStandardError) {
             "quorvane-cli: note: the picture looks smoothed (anti-aliased): 3 colours with 40 "
             "pixels lie only along the edges of clRed and clWhite and belong to no material; "
             "save the drawing without smoothing (see \"Drawing a section\" in the manual)\n");
+  // The same drawing as a BMP file, which the tool reads a few rows at a time.
+  const CliRun fromBmp =
+      RunTool({"colours", dir.WritePicture("smoothed.bmp", SmoothedDiagonal(40))});
+  EXPECT_EQ(fromBmp.code, 0);
+  EXPECT_EQ(fromBmp.out, run.out);
+  EXPECT_EQ(fromBmp.err, run.err);
 
   // A drawing in flat colours, and the analysis of the smoothed one, go without a note.
   const std::string flat = dir.File("flat.png");

@@ -126,6 +126,20 @@ TEST_F(SessionStreamingTest, TorsionReadsThePictureAndSolvesTheSameSection) {
   EXPECT_EQ(streamed.Elastic()->ShearCentreHor, held.Elastic()->ShearCentreHor);
 }
 
+TEST_F(SessionStreamingTest, FindsASmoothedDrawingAsTheSessionHoldingThePicture) {
+  OpenBoth(dir.WritePicture("diagonal.bmp", SmoothedDiagonal(300)));
+  const EdgeSmoothing fromFile = streamed.PictureEdgeSmoothing();
+  const EdgeSmoothing inMemory = held.PictureEdgeSmoothing();
+  EXPECT_TRUE(streamed.Picture().Empty());
+  ASSERT_EQ(inMemory.smoothed.size(), 2u);
+  EXPECT_EQ(EdgeSmoothingNote(fromFile), EdgeSmoothingNote(inMemory));
+  ASSERT_EQ(fromFile.smoothed.size(), 2u);
+  for (std::size_t i = 0; i < 2; ++i) {
+    EXPECT_EQ(fromFile.smoothed[i].edgePixels, inMemory.smoothed[i].edgePixels);
+    EXPECT_EQ(fromFile.smoothed[i].touchingPixels, inMemory.smoothed[i].touchingPixels);
+  }
+}
+
 TEST_F(SessionStreamingTest, DamagedPixelsStopTheListingWithTheReadersMessage) {
   // An 8-bit picture with one pixel beyond its palette: its header is sound, so only the
   // listing, which reads the pixels, finds the damage.

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "core/analysis/colour_label.h"
+#include "core/analysis/edge_smoothing.h"
 #include "core/analysis/inventory.h"
 #include "core/analysis/number_text.h"
 #include "core/dd_props.h"
@@ -198,6 +199,9 @@ void CheckDecodedPicture(PixelGrid grid, std::string_view bytes) {
   Require(streamed.Analyse(sectionSize) == SectionSession::AnalyseOutcome::Done &&
               streamed.ReportText() == session.ReportText(),
           "the streaming session reports otherwise");
+  Require(EdgeSmoothingNote(streamed.PictureEdgeSmoothing()) ==
+              EdgeSmoothingNote(FindEdgeSmoothing(grid)),
+          "the smoothing check of the file's rows differs from that of the picture");
 }
 
 // The outcome of a decoding: the picture, or the refusal's text.

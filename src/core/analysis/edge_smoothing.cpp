@@ -58,11 +58,15 @@ class FactsTable {
     mSlots[i].value = value;
     return &mSlots[i];
   }
-  // The facts of a value known to be in the table.
-  const ColourFacts& At(std::uint32_t value) const {
+  // The facts of `value`, nullptr for a colour the first pass did not meet: a file read twice
+  // may have changed in between.
+  ColourFacts* Existing(std::uint32_t value) {
     std::size_t i = Hash(value) & (mSlots.size() - 1);
-    while (mSlots[i].value != value || !mSlots[i].used) i = (i + 1) & (mSlots.size() - 1);
-    return mSlots[i];
+    while (mSlots[i].used) {
+      if (mSlots[i].value == value) return &mSlots[i];
+      i = (i + 1) & (mSlots.size() - 1);
+    }
+    return nullptr;
   }
   std::vector<ColourFacts>& Slots() { return mSlots; }
 
@@ -117,6 +121,75 @@ void ForEachRun(const std::uint32_t* row, int width, Run run) {
   }
 }
 
+// Hands every row of a picture, top to bottom, to visit(y, up, row, down), with its neighbours
+// above and below (nullptr outside the picture). Rows come a block at a time; the last two rows
+// of a block are kept, so that the first rows of the next block see theirs.
+class RowsWithNeighbours {
+ public:
+  explicit RowsWithNeighbours(int width, int height)
+      : mWidth(width),
+        mHeight(height),
+        mKept{std::vector<std::uint32_t>(static_cast<std::size_t>(width)),
+              std::vector<std::uint32_t>(static_cast<std::size_t>(width))} {}
+
+  // `block` starts where the last one ended. Its rows stay valid only during the call, so every
+  // row is visited here except the block's last, which waits for the row below it.
+  template <typename Visit>
+  void Feed(const RowBlock& block, Visit visit) {
+    mBlock = &block;
+    for (int y = block.first; y < block.end; ++y) {
+      if (y > 0) visit(y - 1, y >= 2 ? RowAt(y - 2) : nullptr, RowAt(y - 1), RowAt(y));
+    }
+    // Keep rows end-2 and end-1 for the next block, the older first; one of them may already be
+    // a kept row when the block has a single row.
+    if (block.end - block.first >= 2) {
+      Keep(0, block.Row(block.end - 2));
+    } else if (block.end >= 2) {
+      std::swap(mKept[0], mKept[1]);
+    }
+    Keep(1, block.Row(block.end - 1));
+    mKeptEnd = block.end;
+    mBlock = nullptr;
+  }
+
+  // After the last block: visits the bottom row.
+  template <typename Visit>
+  void Finish(Visit visit) {
+    if (mKeptEnd != mHeight || mHeight == 0) return;
+    const int y = mHeight - 1;
+    visit(y, y >= 1 ? mKept[0].data() : nullptr, mKept[1].data(), nullptr);
+  }
+
+ private:
+  const std::uint32_t* RowAt(int y) const {
+    if (y >= mBlock->first) return mBlock->Row(y);
+    return y == mKeptEnd - 1 ? mKept[1].data() : mKept[0].data();
+  }
+  void Keep(int slot, const std::uint32_t* row) {
+    std::copy(row, row + mWidth, mKept[static_cast<std::size_t>(slot)].begin());
+  }
+
+  int mWidth;
+  int mHeight;
+  std::array<std::vector<std::uint32_t>, 2> mKept;
+  int mKeptEnd = 0;  // the rows kept are mKeptEnd - 2 and mKeptEnd - 1
+  const RowBlock* mBlock = nullptr;
+};
+
+// Runs visit(y, up, row, down) over every row of `rows` in order, on this thread; stops early
+// (between blocks) once `stop()` is true.
+template <typename Visit, typename Stop>
+void ForEachRowWithNeighbours(PixelRows& rows, Visit visit, Stop stop) {
+  constexpr int kRowsPerVisit = 64;
+  RowsWithNeighbours walker(rows.Width(), rows.Height());
+  for (int first = 0; first < rows.Height() && !stop(); first += kRowsPerVisit) {
+    rows.Visit(0, first, std::min(rows.Height(), first + kRowsPerVisit),
+               [&](const RowBlock& block) { walker.Feed(block, visit); });
+  }
+  rows.ThrowIfFailed();
+  if (!stop()) walker.Finish(visit);
+}
+
 std::string Decimal(std::int64_t v) {
   char buffer[24];
   return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, v).ptr);
@@ -124,47 +197,49 @@ std::string Decimal(std::int64_t v) {
 
 }  // namespace
 
-EdgeSmoothing FindEdgeSmoothing(const PixelGrid& grid) {
-  const int width = grid.Width(), height = grid.Height();
-  if (grid.Empty()) return {};
+EdgeSmoothing FindEdgeSmoothing(PixelRows& rows) {
+  const int width = rows.Width();
+  if (width == 0 || rows.Height() == 0) return {};
   FactsTable table;
   EdgeSmoothing result;
 
   // Pass 1: edge pixels, insides and neighbours of every colour.
-  for (int y = 0; y < height; ++y) {
-    const std::uint32_t* row = grid.Row(y);
-    const std::uint32_t* up = y > 0 ? grid.Row(y - 1) : nullptr;
-    const std::uint32_t* down = y + 1 < height ? grid.Row(y + 1) : nullptr;
-    bool tooMany = false;
-    ForEachRun(row, width, [&](int x0, int x1, std::uint32_t c) {
-      ColourFacts* f = table.Find(c);
-      if (f == nullptr) {
-        tooMany = true;
-        return;
-      }
-      f->pixels += x1 - x0;
-      if (x0 > 0) f->Touch(row[x0 - 1]);
-      if (x1 < width) f->Touch(row[x1]);
-      const int leftEdge = x0 > 0 ? x0 : -1;  // the pixel that touches the run on the left
-      const int rightEdge = x1 < width ? x1 - 1 : -1;
-      for (int x = x0; x < x1;) {
-        int e = x1;
-        if (up != nullptr) e = RunEnd(up, x, e, c);
-        if (down != nullptr) e = RunEnd(down, x, e, c);
-        // [x, e) has colour c above and below: only the run's ends touch another colour there.
-        const int sideEdges = (leftEdge >= x && leftEdge < e ? 1 : 0) +
-                              (rightEdge >= x && rightEdge < e && rightEdge != leftEdge ? 1 : 0);
-        if (e - x > sideEdges) f->inside = true;
-        f->edgePixels += sideEdges;
-        if (e == x1) break;
-        ++f->edgePixels;  // pixel e touches another colour above or below
-        if (up != nullptr && up[e] != c) f->Touch(up[e]);
-        if (down != nullptr && down[e] != c) f->Touch(down[e]);
-        x = e + 1;
-      }
-    });
-    if (tooMany) return {};
-  }
+  bool tooMany = false;
+  ForEachRowWithNeighbours(
+      rows,
+      [&](int, const std::uint32_t* up, const std::uint32_t* row, const std::uint32_t* down) {
+        if (tooMany) return;
+        ForEachRun(row, width, [&](int x0, int x1, std::uint32_t c) {
+          ColourFacts* f = tooMany ? nullptr : table.Find(c);
+          if (f == nullptr) {
+            tooMany = true;
+            return;
+          }
+          f->pixels += x1 - x0;
+          if (x0 > 0) f->Touch(row[x0 - 1]);
+          if (x1 < width) f->Touch(row[x1]);
+          const int leftEdge = x0 > 0 ? x0 : -1;  // the pixel that touches the run on the left
+          const int rightEdge = x1 < width ? x1 - 1 : -1;
+          for (int x = x0; x < x1;) {
+            int e = x1;
+            if (up != nullptr) e = RunEnd(up, x, e, c);
+            if (down != nullptr) e = RunEnd(down, x, e, c);
+            // [x, e) has colour c above and below: only the run's ends touch another colour.
+            const int sideEdges =
+                (leftEdge >= x && leftEdge < e ? 1 : 0) +
+                (rightEdge >= x && rightEdge < e && rightEdge != leftEdge ? 1 : 0);
+            if (e - x > sideEdges) f->inside = true;
+            f->edgePixels += sideEdges;
+            if (e == x1) break;
+            ++f->edgePixels;  // pixel e touches another colour above or below
+            if (up != nullptr && up[e] != c) f->Touch(up[e]);
+            if (down != nullptr && down[e] != c) f->Touch(down[e]);
+            x = e + 1;
+          }
+        });
+      },
+      [&] { return tooMany; });
+  if (tooMany) return {};
 
   bool anyInBetween = false, anyMaterial = false;
   for (ColourFacts& f : table.Slots()) {
@@ -180,44 +255,48 @@ EdgeSmoothing FindEdgeSmoothing(const PixelGrid& grid) {
   if (!anyInBetween || !anyMaterial) return {};
 
   // Pass 2: the edge pixels of material colours that touch an in-between colour.
-  std::uint32_t lastColour = grid.At(0, 0);
-  bool lastInBetween = table.At(lastColour).inBetween;
+  std::uint32_t lastColour = 0;
+  bool lastInBetween = false;
+  bool haveLast = false;
   const auto inBetween = [&](std::uint32_t c) {
-    if (c != lastColour) {
+    if (!haveLast || c != lastColour) {
+      haveLast = true;
       lastColour = c;
-      lastInBetween = table.At(c).inBetween;
+      const ColourFacts* const facts = table.Existing(c);
+      lastInBetween = facts != nullptr && facts->inBetween;
     }
     return lastInBetween;
   };
-  for (int y = 0; y < height; ++y) {
-    const std::uint32_t* row = grid.Row(y);
-    const std::uint32_t* up = y > 0 ? grid.Row(y - 1) : nullptr;
-    const std::uint32_t* down = y + 1 < height ? grid.Row(y + 1) : nullptr;
-    ForEachRun(row, width, [&](int x0, int x1, std::uint32_t c) {
-      ColourFacts& f = *table.Find(c);
-      if (!f.inside) return;
-      const bool leftIn = x0 > 0 && inBetween(row[x0 - 1]);
-      const bool rightIn = x1 < width && inBetween(row[x1]);
-      const auto touches = [&](int x) {
-        return (x == x0 && leftIn) || (x == x1 - 1 && rightIn) ||
-               (up != nullptr && up[x] != c && inBetween(up[x])) ||
-               (down != nullptr && down[x] != c && inBetween(down[x]));
-      };
-      for (int x = x0; x < x1;) {
-        int e = x1;
-        if (up != nullptr) e = RunEnd(up, x, e, c);
-        if (down != nullptr) e = RunEnd(down, x, e, c);
-        // [x, e) has colour c above and below: only the run's ends can touch a blend there.
-        if (e > x) {
-          if (x == x0 && leftIn) ++f.touching;
-          if (e == x1 && rightIn && (x1 - 1 != x0 || !leftIn)) ++f.touching;
-        }
-        if (e == x1) break;
-        if (touches(e)) ++f.touching;
-        x = e + 1;
-      }
-    });
-  }
+  ForEachRowWithNeighbours(
+      rows,
+      [&](int, const std::uint32_t* up, const std::uint32_t* row, const std::uint32_t* down) {
+        ForEachRun(row, width, [&](int x0, int x1, std::uint32_t c) {
+          ColourFacts* const facts = table.Existing(c);
+          if (facts == nullptr || !facts->inside) return;
+          ColourFacts& f = *facts;
+          const bool leftIn = x0 > 0 && inBetween(row[x0 - 1]);
+          const bool rightIn = x1 < width && inBetween(row[x1]);
+          const auto touches = [&](int x) {
+            return (x == x0 && leftIn) || (x == x1 - 1 && rightIn) ||
+                   (up != nullptr && up[x] != c && inBetween(up[x])) ||
+                   (down != nullptr && down[x] != c && inBetween(down[x]));
+          };
+          for (int x = x0; x < x1;) {
+            int e = x1;
+            if (up != nullptr) e = RunEnd(up, x, e, c);
+            if (down != nullptr) e = RunEnd(down, x, e, c);
+            // [x, e) has colour c above and below: only the run's ends can touch a blend there.
+            if (e > x) {
+              if (x == x0 && leftIn) ++f.touching;
+              if (e == x1 && rightIn && (x1 - 1 != x0 || !leftIn)) ++f.touching;
+            }
+            if (e == x1) break;
+            if (touches(e)) ++f.touching;
+            x = e + 1;
+          }
+        });
+      },
+      [] { return false; });
 
   for (const ColourFacts& f : table.Slots()) {
     if (f.used && f.inside && f.touching * 100 > f.edgePixels) {
@@ -227,11 +306,16 @@ EdgeSmoothing FindEdgeSmoothing(const PixelGrid& grid) {
   if (result.smoothed.empty()) return {};
   std::sort(result.smoothed.begin(), result.smoothed.end(),
             [&](const SmoothedColour& a, const SmoothedColour& b) {
-              const std::int64_t pa = table.At(static_cast<std::uint32_t>(a.value)).pixels;
-              const std::int64_t pb = table.At(static_cast<std::uint32_t>(b.value)).pixels;
+              const std::int64_t pa = table.Existing(static_cast<std::uint32_t>(a.value))->pixels;
+              const std::int64_t pb = table.Existing(static_cast<std::uint32_t>(b.value))->pixels;
               return pa != pb ? pa > pb : a.value < b.value;
             });
   return result;
+}
+
+EdgeSmoothing FindEdgeSmoothing(const PixelGrid& grid) {
+  GridRows rows(grid);
+  return FindEdgeSmoothing(rows);
 }
 
 std::optional<std::string> EdgeSmoothingNote(const EdgeSmoothing& found) {

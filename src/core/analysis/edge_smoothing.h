@@ -22,6 +22,7 @@
 
 #include "core/analysis/colour_label.h"
 #include "core/picture/pixel_grid.h"
+#include "core/picture/pixel_rows.h"
 
 namespace qv {
 
@@ -45,6 +46,9 @@ struct EdgeSmoothing {
 
 /// Applies the rule above to `grid`.
 EdgeSmoothing FindEdgeSmoothing(const PixelGrid& grid);
+/// The same over rows that may be read from the file (twice, top to bottom, on this thread);
+/// throws the reader's qv::Error when rows cannot be read.
+EdgeSmoothing FindEdgeSmoothing(PixelRows& rows);
 
 /// The one-line note for a picture in which smoothing was found (nothing otherwise), e.g.
 /// "the picture looks smoothed (anti-aliased): 212 colours with 1830 pixels lie only along the
