@@ -7,9 +7,13 @@
 #include <random>
 
 #include "core/analysis/colour_label.h"
+#include "core/analysis/elastic/worker_pool.h"
 #include "core/analysis/found_colours.h"
+#include "core/analysis/integration.h"
 #include "core/dd_props.h"
 #include "support/grid_builder.h"
+#include "support/material_library.h"
+#include "support/restricted_run.h"
 
 namespace qv::test {
 namespace {
@@ -196,6 +200,36 @@ TEST(InventoryTest, FoundColoursGiveEntriesWithIdsInOrderAndFindByExactLabel) {
   ASSERT_EQ(list.Count(), 2);
   EXPECT_EQ(list.FindByLabel("clWhite")->id, 1);
   EXPECT_EQ(list.MaxId(), 2);
+}
+
+TEST(InventoryTest, ScansAndTheSolversPoolDoAllOnTheCallersThreadWhenNoThreadCanBeStarted) {
+  // No helper starts, and every result is the one of four threads.
+  PixelGrid grid =
+      MakeGrid(300, 200, kWhite, {{10, 10, 280, 60, kRed}, {100, 61, 140, 190, kBlue}});
+  for (int x = 0; x < 300; x += 3) grid.Set(x, 199, 0x00010000u + static_cast<std::uint32_t>(x));
+  const TPROPClass library = LibraryOf({{"clRed", 210000, 7850}, {"clBlue", 11000, 500}});
+  const std::vector<ColourBounds> colours = ScanColourBounds(grid, false, {}, 4);
+  const SectionMoments moments = ScanMoments(grid, library, {}, 4);
+  RunWithoutNewThreads([&] {
+    const std::vector<ColourBounds> again = ScanColourBounds(grid, false, {}, 4);
+    ASSERT_EQ(again.size(), colours.size());
+    for (std::size_t i = 0; i < colours.size(); ++i) {
+      EXPECT_EQ(again[i].value, colours[i].value);
+      EXPECT_EQ(again[i].xmin, colours[i].xmin);
+      EXPECT_EQ(again[i].ymax, colours[i].ymax);
+    }
+    const SectionMoments m = ScanMoments(grid, library, {}, 4);
+    ASSERT_EQ(m.materials.size(), 2u);
+    for (std::size_t i = 0; i < 2; ++i) {
+      EXPECT_EQ(m.materials[i].count, moments.materials[i].count);
+      EXPECT_TRUE(m.materials[i].sumXY == moments.materials[i].sumXY);
+    }
+    WorkerPool pool(4);
+    EXPECT_EQ(pool.Parts(), 1);
+    std::int64_t covered = 0;
+    pool.ForRange(100000, [&](std::int64_t begin, std::int64_t end) { covered += end - begin; });
+    EXPECT_EQ(covered, 100000);
+  });
 }
 
 }  // namespace

@@ -13,6 +13,8 @@
 #include <cstdlib>
 #include <exception>
 #include <fstream>
+#include <system_error>
+#include <thread>
 
 namespace qv::test {
 namespace {
@@ -90,6 +92,36 @@ void RunUnprivileged(const std::function<void()>& body) {
     GTEST_SKIP() << "root cannot give up its rights here";
   }
   EXPECT_EQ(code, kPassed) << "the unprivileged run failed (its output is above)";
+}
+
+void RunWithoutNewThreads(const std::function<void()>& body) {
+  const int code = RunInChild(
+      [] {
+        if (::geteuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 ||
+                                 ::setuid(kNobody) != 0 || ::geteuid() == 0)) {
+          return false;
+        }
+        // Every thread counts as a process of its user; this one already has one.
+        rlimit limit{};
+        if (::getrlimit(RLIMIT_NPROC, &limit) != 0) return false;
+        limit.rlim_cur = 1;
+        if (::setrlimit(RLIMIT_NPROC, &limit) != 0) return false;
+        try {
+          std::thread probe([] {});
+          probe.join();
+          return false;  // threads still start: the limit does not hold here
+        } catch (const std::system_error&) {
+          return true;
+        }
+      },
+      body);
+  if (code == kCannotRestrict) {
+    if (std::getenv("QV_REQUIRE_UNPRIVILEGED") != nullptr) {
+      FAIL() << "no limit on threads can be set here, so the test cannot run";
+    }
+    GTEST_SKIP() << "no limit on threads can be set here";
+  }
+  EXPECT_EQ(code, kPassed) << "the run without threads failed (its output is above)";
 }
 
 void RunWithMemoryLimit(std::uint64_t extraBytes, const std::function<void()>& body) {

@@ -14,6 +14,11 @@ namespace qv::test {
 /// it fails, so CI never passes without having run the body.
 void RunUnprivileged(const std::function<void()>& body);
 
+/// Runs `body` in a forked child that can start no thread (an ordinary user whose process limit
+/// is reached), as on a machine out of threads. Skipped where the limit cannot be set, unless
+/// QV_REQUIRE_UNPRIVILEGED is set: then it fails.
+void RunWithoutNewThreads(const std::function<void()>& body);
+
 /// Runs `body` in a forked child whose address space may grow by no more than `extraBytes`
 /// beyond what it holds at the start, so that the next large allocation fails as on a machine
 /// out of memory. Skipped in sanitizer builds, whose shadow memory needs far more.

@@ -167,8 +167,7 @@ bool RadixBoxes(const PixelGrid& grid, const ProgressFn& progress, int threads, 
     }
   };
   {
-    std::vector<std::jthread> helpers;
-    for (int w = 1; w < workers; ++w) helpers.emplace_back(work, false);
+    const std::vector<std::jthread> helpers = StartHelpers(workers - 1, [&](int) { work(false); });
     work(true);
   }
   if (progress) progress(total / 4 * 3, total);

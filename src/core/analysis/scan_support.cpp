@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <new>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -15,6 +17,17 @@ int BandWorkers(int height, int threads) {
   if (threads <= 0) threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   const int bands = (height + kBandRows - 1) / kBandRows;
   return std::max(1, std::min(threads, bands));
+}
+
+std::vector<std::jthread> StartHelpers(int count, const std::function<void(int)>& run) {
+  std::vector<std::jthread> helpers;
+  try {
+    helpers.reserve(static_cast<std::size_t>(std::max(count, 0)));
+    for (int i = 1; i <= count; ++i) helpers.emplace_back(run, i);
+  } catch (const std::system_error&) {
+  } catch (const std::bad_alloc&) {
+  }
+  return helpers;
 }
 
 void ForEachBand(int width, int height, int threads, const ProgressFn& progress,
@@ -35,8 +48,7 @@ void ForEachBand(int width, int height, int threads, const ProgressFn& progress,
     }
   };
 
-  std::vector<std::jthread> helpers;
-  for (int w = 1; w < workers; ++w) helpers.emplace_back(work, w, false);
+  std::vector<std::jthread> helpers = StartHelpers(workers - 1, [&](int w) { work(w, false); });
   work(0, true);
   helpers.clear();  // joins
   if (progress) progress(total, total);

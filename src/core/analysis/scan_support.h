@@ -3,6 +3,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <thread>
+#include <vector>
 
 namespace qv {
 
@@ -23,6 +25,12 @@ void ForEachBand(int width, int height, int threads, const ProgressFn& progress,
 
 /// Number of workers ForEachBand will use for `threads` on a picture of `height` rows.
 int BandWorkers(int height, int threads);
+
+/// Starts threads running run(1), run(2), ... run(count), fewer when the system gives no more
+/// (no memory for a stack, too many threads): callers share their work out dynamically, so the
+/// caller's own thread then does more of it and nothing fails. The threads are joined when the
+/// vector goes.
+std::vector<std::jthread> StartHelpers(int count, const std::function<void(int)>& run);
 
 }  // namespace qv
 

@@ -2,13 +2,23 @@
 #include "core/analysis/elastic/worker_pool.h"
 
 #include <algorithm>
+#include <system_error>
 
 namespace qv {
 
 WorkerPool::WorkerPool(int threads) {
   if (threads <= 0) threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   mParts = std::max(1, threads);
-  for (int part = 1; part < mParts; ++part) mThreads.emplace_back(&WorkerPool::Loop, this, part);
+  mThreads.reserve(static_cast<std::size_t>(mParts - 1));
+  for (int part = 1; part < mParts; ++part) {
+    try {
+      mThreads.emplace_back(&WorkerPool::Loop, this, part);
+    } catch (const std::system_error&) {
+      // No more threads to be had: fewer parts, each the same for the whole solve.
+      mParts = part;
+      break;
+    }
+  }
 }
 
 WorkerPool::~WorkerPool() {
