@@ -65,6 +65,25 @@ int RunInChild(const std::function<bool()>& restrict, const std::function<void()
   return WEXITSTATUS(status);
 }
 
+// Root becomes the user and group "nobody" for good; false when it cannot.
+bool GiveUpRoot() {
+  return ::setgroups(0, nullptr) == 0 && ::setgid(kNobody) == 0 && ::setuid(kNobody) == 0 &&
+         ::geteuid() != 0;
+}
+
+// The calling test's verdict on a restricted run: skipped when the child could not restrict
+// itself (failed instead where QV_REQUIRE_UNPRIVILEGED asks for the run), failed when the body
+// failed.
+void Judge(int code, const char* cannotRestrict, const char* bodyFailed) {
+  if (code == kCannotRestrict) {
+    if (std::getenv("QV_REQUIRE_UNPRIVILEGED") != nullptr) {
+      FAIL() << cannotRestrict << ", so the test cannot run";
+    }
+    GTEST_SKIP() << cannotRestrict;
+  }
+  EXPECT_EQ(code, kPassed) << bodyFailed << " (its output is above)";
+}
+
 std::uint64_t AddressSpaceInUse() {
   std::ifstream statm("/proc/self/statm");
   std::uint64_t pages = 0;
@@ -79,28 +98,14 @@ void RunUnprivileged(const std::function<void()>& body) {
     body();
     return;
   }
-  const int code = RunInChild(
-      [] {
-        return ::setgroups(0, nullptr) == 0 && ::setgid(kNobody) == 0 && ::setuid(kNobody) == 0 &&
-               ::geteuid() != 0;
-      },
-      body);
-  if (code == kCannotRestrict) {
-    if (std::getenv("QV_REQUIRE_UNPRIVILEGED") != nullptr) {
-      FAIL() << "root cannot give up its rights here, so the permission test cannot run";
-    }
-    GTEST_SKIP() << "root cannot give up its rights here";
-  }
-  EXPECT_EQ(code, kPassed) << "the unprivileged run failed (its output is above)";
+  Judge(RunInChild(GiveUpRoot, body), "root cannot give up its rights here",
+        "the unprivileged run failed");
 }
 
 void RunWithoutNewThreads(const std::function<void()>& body) {
   const int code = RunInChild(
       [] {
-        if (::geteuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 ||
-                                 ::setuid(kNobody) != 0 || ::geteuid() == 0)) {
-          return false;
-        }
+        if (::geteuid() == 0 && !GiveUpRoot()) return false;
         // Every thread counts as a process of its user; this one already has one.
         rlimit limit{};
         if (::getrlimit(RLIMIT_NPROC, &limit) != 0) return false;
@@ -115,13 +120,7 @@ void RunWithoutNewThreads(const std::function<void()>& body) {
         }
       },
       body);
-  if (code == kCannotRestrict) {
-    if (std::getenv("QV_REQUIRE_UNPRIVILEGED") != nullptr) {
-      FAIL() << "no limit on threads can be set here, so the test cannot run";
-    }
-    GTEST_SKIP() << "no limit on threads can be set here";
-  }
-  EXPECT_EQ(code, kPassed) << "the run without threads failed (its output is above)";
+  Judge(code, "no limit on threads can be set here", "the run without threads failed");
 }
 
 void RunWithMemoryLimit(std::uint64_t extraBytes, const std::function<void()>& body) {
