@@ -8,6 +8,17 @@
 #include "core/picture/png_reader.h"
 
 namespace qv {
+namespace {
+
+// The file begins with the PNG signature. A read that fails here fails again in the BMP reader,
+// which says so in its words.
+bool IsPngFile(const OpenedPicture& file) {
+  std::array<unsigned char, 8> signature{};
+  const std::int64_t got = file.ReadAt(signature.data(), signature.size(), 0);
+  return got > 0 && HasPngSignature(signature.data(), static_cast<std::size_t>(got));
+}
+
+}  // namespace
 
 PixelGrid ReadPicture(const std::string& path) {
   PixelGrid none;
@@ -16,20 +27,13 @@ PixelGrid ReadPicture(const std::string& path) {
 
 PixelGrid ReadPicture(const std::string& path, PixelGrid&& reuse) {
   const OpenedPicture file(path);
-  std::array<unsigned char, 8> signature{};
-  const std::int64_t got = file.ReadAt(signature.data(), signature.size(), 0);
-  // A read that fails here fails again in the BMP reader, which says so in its words.
-  if (got > 0 && HasPngSignature(signature.data(), static_cast<std::size_t>(got))) {
-    return ReadPngFile(file, std::move(reuse));
-  }
+  if (IsPngFile(file)) return ReadPngFile(file, std::move(reuse));
   return ReadBmpFile(file, std::move(reuse));
 }
 
 std::unique_ptr<PixelRows> OpenPictureRows(const std::string& path) {
   auto file = std::make_unique<OpenedPicture>(path);
-  std::array<unsigned char, 8> signature{};
-  const std::int64_t got = file->ReadAt(signature.data(), signature.size(), 0);
-  if (got > 0 && HasPngSignature(signature.data(), static_cast<std::size_t>(got))) return nullptr;
+  if (IsPngFile(*file)) return nullptr;
   return OpenBmpRows(std::move(file));
 }
 
