@@ -73,9 +73,13 @@ int main(int argc, char* argv[]) {
 
   const QString userFolder = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
   // Installed, the program's files are in the data folder; run from the build folder, beside it.
-  const QString programPath = QFile::decodeName(QByteArray::fromStdString(qv::InstalledProgramPath(
-      QFile::encodeName(QApplication::applicationFilePath()).toStdString(), QV_DATA_FROM_BIN)));
-  qv::TMainForm window(programPath, userFolder);
+  const std::string executable =
+      QFile::encodeName(QApplication::applicationFilePath()).toStdString();
+  const QString programPath = QFile::decodeName(
+      QByteArray::fromStdString(qv::InstalledProgramPath(executable, QV_DATA_FROM_BIN)));
+  // Installed, settings and library are the user's whoever runs it: the package's folder is
+  // never written, so removing the package leaves nothing behind.
+  qv::TMainForm window(programPath, userFolder, qv::SettingsHomeOf(executable, QV_DATA_FROM_BIN));
   if (!arguments.picture.isEmpty()) window.OpenAtStartUp(arguments.picture);
   window.show();
   return app.exec();

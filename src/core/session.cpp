@@ -16,13 +16,21 @@ namespace qv {
 SectionSession::SectionSession() = default;
 
 std::vector<std::string> SectionSession::LoadSettings(const std::string& programPath,
-                                                      const std::string& userFolder) {
+                                                      const std::string& userFolder,
+                                                      SettingsHome home) {
   mUserFolder = userFolder;
+  mSettingsHome = userFolder.empty() ? SettingsHome::BesideProgram : home;
+  mProgramFolder = FolderOf(programPath);
   // Settings go beside the program while that folder can be written, else to the user's
   // folder; a read-only settings file beside the program is still read until the user's own
-  // exists.
-  mSettingsProgramPath =
-      userFolder.empty() ? programPath : SettingsProgramPath(programPath, userFolder);
+  // exists. An installed program's folder is the package's, writable or not.
+  if (userFolder.empty()) {
+    mSettingsProgramPath = programPath;
+  } else if (mSettingsHome == SettingsHome::UserFolder) {
+    mSettingsProgramPath = SettingsProgramPathIn(userFolder, programPath);
+  } else {
+    mSettingsProgramPath = SettingsProgramPath(programPath, userFolder);
+  }
   std::string readFrom = mSettingsProgramPath;
   std::error_code ec;
   if (mSettingsProgramPath != programPath &&
@@ -31,9 +39,14 @@ std::vector<std::string> SectionSession::LoadSettings(const std::string& program
   }
   std::vector<std::string> messages = qv::LoadSettings(readFrom, mSettings, mMaterialLibrary);
   // The first start with the settings in the user's folder (an installed program): the library
-  // the program brings, which the user cannot write, becomes the user's own copy at once.
-  if (readFrom != mSettingsProgramPath && !mMaterialLibrary->LoadFailed()) {
-    const std::string own = UserLibraryFile(mSettings.LibraryFile, userFolder);
+  // the program brings, which the user cannot write, becomes the user's own copy at once. An
+  // installed program never works on the package's example at all, at any start.
+  const bool packaged =
+      mSettingsHome == SettingsHome::UserFolder && InProgramFolder(mSettings.LibraryFile);
+  if ((readFrom != mSettingsProgramPath || packaged) && !mMaterialLibrary->LoadFailed()) {
+    const std::string own =
+        packaged ? UserLibraryFile(mSettings.LibraryFile, userFolder, LibraryCopy::Always)
+                 : UserLibraryFile(mSettings.LibraryFile, userFolder);
     if (own != mSettings.LibraryFile) {
       mSettings.LibraryFile = own;
       mMaterialLibrary = std::make_unique<TPROPClass>(own);
@@ -53,12 +66,23 @@ void SectionSession::SaveSettings() {
   // A library that cannot be written where it is goes to the user's folder instead of being
   // lost; one that did not load is not written at all.
   if (mMaterialLibrary && !mMaterialLibrary->LoadFailed() && !mUserFolder.empty()) {
-    const std::string target = WritableLibraryFile(mSettings.LibraryFile, mUserFolder);
+    // An installed program's own example is never written, even by a user who could.
+    const std::string target =
+        mSettingsHome == SettingsHome::UserFolder && InProgramFolder(mSettings.LibraryFile)
+            ? UserLibraryPath(mUserFolder)
+            : WritableLibraryFile(mSettings.LibraryFile, mUserFolder);
     mSettings.LibraryFile = target;
     mMaterialLibrary->FileName = target;
   }
   qv::SaveSettings(mSettingsProgramPath, mSettings, mMaterialLibrary.get());
   SavePoissonTable();
+}
+
+bool SectionSession::InProgramFolder(const std::string& path) const {
+  std::error_code ec;
+  const std::string folder = FolderOf(path);
+  return !mProgramFolder.empty() && !folder.empty() &&
+         std::filesystem::equivalent(folder, mProgramFolder, ec);
 }
 
 void SectionSession::ChangeSettings(const ProgramSettings& changed) {
@@ -255,8 +279,19 @@ void SectionSession::ScanPictureRows(const ProgressFn& progress) {
   std::optional<MomentsTally> tally;
   RowTap tap;
   if (mMaterialLibrary) {
-    tally.emplace(MaterialsOfColours(*mMaterialLibrary),
-                  BandWorkers(mPictureRows->Height(), mThreads));
+    std::vector<MaterialMoments> materials = MaterialsOfColours(*mMaterialLibrary);
+    for (const std::string& label : mGatherAlso) {
+      const std::optional<std::uint32_t> colour = PixelColourOfLabel(label);
+      if (!colour || std::any_of(materials.begin(), materials.end(), [&](const MaterialMoments& m) {
+            return m.colour == *colour;
+          })) {
+        continue;
+      }
+      MaterialMoments extra;
+      extra.colour = *colour;
+      materials.push_back(extra);
+    }
+    tally.emplace(std::move(materials), BandWorkers(mPictureRows->Height(), mThreads));
     tap = [&tally](int worker, const RowBlock& rows) { tally->Add(worker, rows); };
   }
   std::optional<std::vector<ColourBounds>> found =

@@ -25,6 +25,7 @@
 #include "core/path.h"
 #include "core/picture/pixel_grid.h"
 #include "core/picture/pixel_rows.h"
+#include "core/settings/installed_layout.h"
 #include "core/settings/program_settings.h"
 
 namespace qv {
@@ -97,8 +98,13 @@ class SectionSession {
   /// the first such start a library the user cannot write becomes "properties.ini" in
   /// `userFolder`, copied there once unless the user already has one (UserLibraryFile). An
   /// empty `userFolder` keeps both beside the program.
+  /// With `home` UserFolder (an installed program) both always live in `userFolder`, whoever
+  /// runs the program: the packaged files beside the program are only read, and the library is
+  /// copied to the user's folder at the first start even where the program's folder could be
+  /// written (by root).
   std::vector<std::string> LoadSettings(const std::string& programPath,
-                                        const std::string& userFolder = {});
+                                        const std::string& userFolder = {},
+                                        SettingsHome home = SettingsHome::BesideProgram);
   /// SaveSettings: the settings file where LoadSettings decided, then the library -- in the
   /// user's folder when its own file cannot be written. Throws Error when the library cannot be
   /// written. Nothing before LoadSettings.
@@ -124,6 +130,10 @@ class SectionSession {
   /// ComputeElastic) read the picture whole first. Scans then throw the reader's Error when the
   /// file's pixels turn out damaged or can no longer be read.
   void SetPictureStreaming(bool on) { mStreaming = on; }
+  /// Colours (labels) the caller will put on the material list whether or not the library knows
+  /// them (the batch tool's --use): while streaming, the inventory gathers their moments too, so
+  /// a colour new to the library costs no second read of the file.
+  void GatherAlso(std::vector<std::string> labels) { mGatherAlso = std::move(labels); }
 
   // --- pictures ------------------------------------------------------------------------------
   /// Reads PictureFile into Picture and marks it fresh. False (and nothing changes) when no file
@@ -226,6 +236,8 @@ class SectionSession {
     std::vector<AnalysedMaterial> materials;
   };
   std::vector<AnalysedMaterial> MaterialsInUseNow() const;
+  /// `path` lies in the folder of the program's own files.
+  bool InProgramFolder(const std::string& path) const;
   bool HavePicture() const { return mPictureRows != nullptr || !mPicture.Empty(); }
   void ReadPixelsIntoMemory();
   void ScanPictureRows(const ProgressFn& progress);
@@ -235,6 +247,8 @@ class SectionSession {
   ProgramSettings mSettings;
   std::string mSettingsProgramPath;  // whose settings file SaveSettings writes; "" before Load
   std::string mUserFolder;
+  SettingsHome mSettingsHome = SettingsHome::BesideProgram;
+  std::string mProgramFolder;  // the installed program's own files, never written
   std::unique_ptr<TPROPClass> mMaterialLibrary;
   FoundColours mFound;
   std::vector<std::string> mMaterialList;
@@ -250,6 +264,7 @@ class SectionSession {
   bool mStreaming = false;
   std::unique_ptr<PixelRows> mPictureRows;         // the picture kept as its file, or nullptr
   std::optional<SectionMoments> mGatheredMoments;  // of every library colour, by the inventory
+  std::vector<std::string> mGatherAlso;            // colours to gather beside the library's
   std::string mPictureSource;                      // the file mPicture was read from
   FileStamp mPictureStamp;                         // that file as it was when read
   bool mPictureChanged = false;  // pixels were changed since the read (drawings, F2)

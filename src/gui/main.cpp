@@ -91,8 +91,9 @@ long long RoundHalfEven(double v) { return static_cast<long long>(std::nearbyint
 
 }  // namespace
 
-TMainForm::TMainForm(const QString& programPath, const QString& userFolder, QWidget* parent)
-    : QMainWindow(parent), mProgramPath(programPath), mUserFolder(userFolder) {
+TMainForm::TMainForm(const QString& programPath, const QString& userFolder, SettingsHome home,
+                     QWidget* parent)
+    : QMainWindow(parent), mProgramPath(programPath), mUserFolder(userFolder), mSettingsHome(home) {
   // Numbers never follow the user's locale: "." is the decimal separator everywhere.
   QLocale::setDefault(QLocale::c());
   setWindowTitle("Quorvane");
@@ -106,7 +107,7 @@ TMainForm::TMainForm(const QString& programPath, const QString& userFolder, QWid
   BuildMenus();
   BuildStatusBar();
 
-  const std::vector<std::string> failures = mSession.LoadSettings(S(mProgramPath), S(mUserFolder));
+  const std::vector<std::string> failures = mSession.LoadSettings(S(mProgramPath), S(mUserFolder), mSettingsHome);
   mPendingMessages.clear();
   for (const std::string& f : failures) mPendingMessages.push_back(Q(f));
   const ProgramSettings& settings = mSession.Settings();

@@ -37,8 +37,10 @@ class TMainForm : public QMainWindow, private InventoryView {
  public:
   /// `programPath` names the program file: the settings file, the help document and the
   /// default picture and library live beside it. `userFolder` takes the settings and the
-  /// library when the program's folder cannot be written.
-  TMainForm(const QString& programPath, const QString& userFolder, QWidget* parent = nullptr);
+  /// library when the program's folder cannot be written, and always when `home` says the
+  /// program is installed.
+  TMainForm(const QString& programPath, const QString& userFolder,
+            SettingsHome home = SettingsHome::BesideProgram, QWidget* parent = nullptr);
   ~TMainForm() override;
 
   /// The session, to read and to drive through its commands (tests, the extended dialogs).
@@ -169,6 +171,7 @@ class TMainForm : public QMainWindow, private InventoryView {
   SectionSession mSession;
   QString mProgramPath;
   QString mUserFolder;
+  SettingsHome mSettingsHome;
   OverlayLayer mLayer;  // the frame and the result overlay, over the picture
   bool mBusy = false;
   bool mDropsAccepted = false;

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <set>
 
 #include "core/error.h"
 #include "core/session.h"
@@ -173,6 +174,39 @@ TEST(FirstStartTest, TheCopyIsWhereTheSettingsAndEditsGoFromThenOn) {
     ASSERT_NE(again.MaterialLibrary()->FindByLabel("clLime"), nullptr);
     EXPECT_EQ(again.MaterialLibrary()->Count(), 3);
   });
+}
+
+// Installed, the program's folder is the package's even where this user (root) may write it:
+// nothing is ever written there, so removing the package leaves no folder behind.
+TEST(FirstStartTest, InstalledProgramNeverWritesItsFolderWhoeverRunsIt) {
+  Folders f;
+  fs::create_directories(f.program);
+  WriteAll(f.Example(), kExample);
+  const auto programFolder = [&f] {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(f.program)) {
+      names.insert(entry.path().filename().string());
+    }
+    return names;
+  };
+  const std::set<std::string> packaged = programFolder();
+  for (int start = 0; start < 3; ++start) {
+    SectionSession session;
+    EXPECT_TRUE(session.LoadSettings(f.ProgramPath(), f.user, SettingsHome::UserFolder).empty());
+    EXPECT_EQ(session.Settings().LibraryFile, f.UserLibrary()) << start;
+    AddMaterial(session.EditLibrary(),
+                {.label = start == 0 ? "clLime" : "clAqua", .inUse = false, .name = "timber"});
+    session.SaveSettings();
+    EXPECT_EQ(programFolder(), packaged) << start;
+    EXPECT_EQ(ReadAll(f.Example()), kExample) << start;
+    EXPECT_TRUE(fs::exists(f.UserSettings()));
+    // The third start finds its library gone: the example is read, the save goes to the user.
+    if (start == 1) fs::remove(f.UserLibrary());
+  }
+  SectionSession last;
+  last.LoadSettings(f.ProgramPath(), f.user, SettingsHome::UserFolder);
+  EXPECT_EQ(last.MaterialLibrary()->Count(), 3);
+  EXPECT_NE(last.MaterialLibrary()->FindByLabel("clAqua"), nullptr);
 }
 
 TEST(CopyFileIfMissingTest, NeverReplacesWhatIsThere) {

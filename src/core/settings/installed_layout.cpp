@@ -20,4 +20,9 @@ std::string InstalledProgramPath(const std::string& executable, const std::strin
   return JoinPath(data.string(), FileNameOf(executable));
 }
 
+SettingsHome SettingsHomeOf(const std::string& executable, const std::string& dataFromBin) {
+  return InstalledProgramPath(executable, dataFromBin) == executable ? SettingsHome::BesideProgram
+                                                                     : SettingsHome::UserFolder;
+}
+
 }  // namespace qv

@@ -16,4 +16,18 @@ namespace qv {
 /// empty `dataFromBin` always gives `executable`.
 std::string InstalledProgramPath(const std::string& executable, const std::string& dataFromBin);
 
+/// Where the window keeps its settings file and the library it edits.
+enum class SettingsHome {
+  /// Beside the program while that folder can be written, else in the user's folder: a program
+  /// run from the folder it was built or unpacked in.
+  BesideProgram,
+  /// Always in the user's folder, whoever runs the program and whatever that user may write: an
+  /// installed program, whose data folder belongs to the package manager.
+  UserFolder,
+};
+
+/// UserFolder exactly when the program is installed: InstalledProgramPath finds its data folder.
+/// Decided by the layout alone, never by whether a folder happens to be writable.
+SettingsHome SettingsHomeOf(const std::string& executable, const std::string& dataFromBin);
+
 }  // namespace qv

@@ -28,14 +28,22 @@ std::string InUserFolder(const std::string& userFolder, const std::string& name)
 }
 }  // namespace
 
+std::string SettingsProgramPathIn(const std::string& userFolder, const std::string& programPath) {
+  return InUserFolder(userFolder, FileNameOf(programPath));
+}
+
+std::string UserLibraryPath(const std::string& userFolder) {
+  return InUserFolder(userFolder, "properties.ini");
+}
+
 std::string SettingsProgramPath(const std::string& programPath, const std::string& userFolder) {
   if (CanWriteFile(SettingsFilePath(programPath))) return programPath;
-  return InUserFolder(userFolder, FileNameOf(programPath));
+  return SettingsProgramPathIn(userFolder, programPath);
 }
 
 std::string WritableLibraryFile(const std::string& libraryFile, const std::string& userFolder) {
   if (CanWriteFile(libraryFile)) return libraryFile;
-  return InUserFolder(userFolder, "properties.ini");
+  return UserLibraryPath(userFolder);
 }
 
 }  // namespace qv

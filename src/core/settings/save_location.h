@@ -16,6 +16,13 @@ bool CanWriteFile(const std::string& path);
 /// folder holds none yet.
 std::string SettingsProgramPath(const std::string& programPath, const std::string& userFolder);
 
+/// The program path of the same name in `userFolder` (created when missing): where an installed
+/// program keeps its settings file.
+std::string SettingsProgramPathIn(const std::string& userFolder, const std::string& programPath);
+
+/// "properties.ini" in `userFolder` (created when missing): the user's own library.
+std::string UserLibraryPath(const std::string& userFolder);
+
 /// The library file to write at exit: `libraryFile` while it can be written, else
 /// "properties.ini" in `userFolder` (created when missing).
 std::string WritableLibraryFile(const std::string& libraryFile, const std::string& userFolder);

@@ -25,8 +25,10 @@ bool CopyFileIfMissing(const std::string& from, const std::string& to) {
   return WriteFileIfMissing(to, ReadFileBytes(from));
 }
 
-std::string UserLibraryFile(const std::string& libraryFile, const std::string& userFolder) {
-  if (userFolder.empty() || CanWriteFile(libraryFile)) return libraryFile;
+std::string UserLibraryFile(const std::string& libraryFile, const std::string& userFolder,
+                            LibraryCopy copy) {
+  if (userFolder.empty()) return libraryFile;
+  if (copy == LibraryCopy::WhenReadOnly && CanWriteFile(libraryFile)) return libraryFile;
   std::error_code ec;
   std::filesystem::create_directories(userFolder, ec);
   std::string own = JoinPath(userFolder, "properties.ini");

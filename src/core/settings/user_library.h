@@ -14,7 +14,11 @@ namespace qv {
 /// cannot be written, the example cannot be read) `libraryFile` is returned, so nothing is lost
 /// and the save at exit falls back as it always did. A missing `libraryFile` copies nothing and
 /// gives the user's path, where the first save creates the library.
-std::string UserLibraryFile(const std::string& libraryFile, const std::string& userFolder);
+/// With `copy` Always the user's copy is made (or taken) even while `libraryFile` could be
+/// written: an installed program's example belongs to the package, whoever runs the program.
+enum class LibraryCopy { WhenReadOnly, Always };
+std::string UserLibraryFile(const std::string& libraryFile, const std::string& userFolder,
+                            LibraryCopy copy = LibraryCopy::WhenReadOnly);
 
 /// Copies the file `from` to `to` unless `to` exists; true when `to` was created. The copy is
 /// written to a temporary file beside `to` and then linked in place, so `to` is either absent or
