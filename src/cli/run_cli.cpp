@@ -30,6 +30,7 @@
 #include "core/analysis/overlay.h"
 #include "core/dd_props.h"
 #include "core/error.h"
+#include "core/picture/picture_file.h"
 #include "core/session.h"
 #include "imaging/overlay_renderer.h"
 #include "imaging/picture_image.h"
@@ -214,6 +215,8 @@ class GuiApplicationScope {
 // The window's analyse command without its questions; returns what goes on standard output.
 std::string AnalyseText(const Options& o, ProgressLine& progress) {
   const AnalyseValues v = cli::ReadAnalyseValues(o);
+  // The user's drawing is never written over, whichever path or link names it.
+  if (o.overlay) RefuseWritingOverPicture(o.picture, *o.overlay);
 
   SectionSession session;
   session.SetLibrary(o.library ? LoadLibrary(*o.library) : std::make_unique<TPROPClass>());
@@ -233,6 +236,8 @@ std::string AnalyseText(const Options& o, ProgressLine& progress) {
   // Without drawing or torsion the pixels are needed only for the two scans, which then read
   // the file once instead of holding the picture.
   session.SetPictureStreaming(!o.overlay && !o.torsion);
+  // Colours new to the library are gathered in the same one read of the file.
+  session.GatherAlso(o.uses);
 
   OpenPicture(session, o.picture, progress);
   for (const std::string& label : o.uses) {

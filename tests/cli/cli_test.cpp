@@ -597,6 +597,27 @@ TEST_F(RunCliTest, OverlayOnAFullDiskFailsAndKeepsTheOldFile) {
   EXPECT_EQ(FilesIn(dir.Path()), before);
 }
 
+TEST_F(RunCliTest, OverlayOverTheInputPictureIsRefusedThroughAnyPathOrLink) {
+  const std::string drawing = ReadAll(rect);
+  std::filesystem::create_symlink(rect, dir.File("link.png"));
+  std::filesystem::create_hard_link(rect, dir.File("hard.bmp"));
+  std::filesystem::create_directory(dir.File("sub"));
+  for (const std::string& out : {rect, dir.Path() + "/sub/../rect.bmp", dir.File("link.png"),
+                                 dir.File("hard.bmp")}) {
+    const CliRun run = RunTool(Analyse({"--overlay", out}));
+    EXPECT_EQ(run.code, 1) << out;
+    EXPECT_EQ(run.err, "quorvane-cli: " + out + " is the picture " + rect +
+                           " itself; choose another file to write\n");
+    EXPECT_EQ(run.out, "");
+  }
+  EXPECT_EQ(ReadAll(rect), drawing);
+  // The picture given through the link is the same drawing as well.
+  const CliRun viaLink = RunTool({"analyse", dir.File("link.png"), "--width", "100", "--height",
+                                  "40", "--use", "clRed", "--overlay", rect});
+  EXPECT_EQ(viaLink.code, 1);
+  EXPECT_EQ(ReadAll(rect), drawing);
+}
+
 // --- torsion, shear centre and section moduli ------------------------------------------------
 
 TEST_F(RunCliTest, TorsionGivesGJOfARectangleWithinTheManualsAccuracy) {

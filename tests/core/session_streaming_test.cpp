@@ -3,6 +3,7 @@
 // commands that need every pixel read the picture first; damaged pixels stop the listing.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -112,6 +113,31 @@ TEST_F(SessionStreamingTest, CommandsThatNeedEveryPixelReadThePictureFirst) {
   EXPECT_EQ(drawn.Picture().At(5, 0), kBlack);
   EXPECT_EQ(drawn.Picture().At(5, 10), kWhite);
   EXPECT_FALSE(drawn.PictureFresh());
+}
+
+// Lime is no library colour: told beforehand, the one read of the listing gathers it too, so
+// the file is not read again (here it could not be: it is cut short after the listing).
+TEST_F(SessionStreamingTest, ColoursNewToTheLibraryAreGatheredInTheOneRead) {
+  const std::string path = dir.WritePicture("section.bmp", Section());
+  streamed.GatherAlso({"clLime", "clRed"});
+  OpenBoth(path);
+  std::filesystem::resize_file(path, 100);
+  Both([](SectionSession& s) {
+    s.AddColourToMaterialList("clLime");
+    s.AddColourToMaterialList("clRed");
+    ASSERT_EQ(s.Analyse(kSize), SectionSession::AnalyseOutcome::Done);
+  });
+  EXPECT_EQ(streamed.Moments().materials.size(), 2u);
+
+  SectionSession untold;
+  untold.SetPictureStreaming(true);
+  untold.SetLibrary(std::make_unique<TPROPClass>());
+  WriteAll(path, ReadAll(dir.WritePicture("again.bmp", Section())));
+  ASSERT_TRUE(untold.AcceptPicture(path));
+  untold.ColourInventory();
+  std::filesystem::resize_file(path, 100);
+  untold.AddColourToMaterialList("clLime");
+  EXPECT_THROW(untold.Analyse(kSize), Error);
 }
 
 TEST_F(SessionStreamingTest, TorsionReadsThePictureAndSolvesTheSameSection) {

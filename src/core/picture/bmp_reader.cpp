@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <bit>
 #include <cerrno>
 #include <charconv>
@@ -643,6 +644,34 @@ std::string ReadStoredRows(const OpenedPicture& file, const Layout& layout, int 
   return {};
 }
 
+// A checksum of one stored row's bytes, to tell whether a second pass reads what the first read.
+// Four running sums and four sums of sums over 8-byte words: position-dependent, so a moved or
+// changed pixel changes it, and cheap enough to run at memory speed beside the conversion.
+std::uint64_t RowChecksum(const unsigned char* bytes, std::size_t size) {
+  std::uint64_t a[4] = {1, 2, 3, 4};
+  std::uint64_t b[4] = {0, 0, 0, 0};
+  std::size_t i = 0;
+  for (; i + 32 <= size; i += 32) {
+    for (std::size_t lane = 0; lane < 4; ++lane) {
+      std::uint64_t word;
+      std::memcpy(&word, bytes + i + 8 * lane, sizeof word);
+      a[lane] += word;
+      b[lane] += a[lane];
+    }
+  }
+  std::uint64_t tail = 0;
+  for (std::size_t shift = 0; i < size; ++i, shift += 8) {
+    tail ^= static_cast<std::uint64_t>(bytes[i]) << (shift % 64);
+  }
+  std::uint64_t sum = tail * 0x9E3779B97F4A7C15u;
+  for (std::size_t lane = 0; lane < 4; ++lane) {
+    sum = (sum ^ a[lane]) * 0xFF51AFD7ED558CCDu;
+    sum = (sum ^ b[lane]) * 0xC4CEB9FE1A85EC53u;
+  }
+  // 0 marks a row not read yet.
+  return sum | 1;
+}
+
 // Converted rows of a block stay in the cache between the read and the scan that uses them.
 constexpr std::uint64_t kBlockPixelBytes = std::uint64_t{1} << 18;
 
@@ -670,6 +699,10 @@ class BmpRows final : public PixelRows {
       // Picture rows [top, bottom) are one run of stored rows either way round.
       const int stored = mLayout.topDown ? top : mLayout.height - bottom;
       std::string reason = ReadStoredRows(*mFile, mLayout, stored, rows, buffers.bytes.data());
+      if (reason.empty() && !SameAsBefore(buffers.bytes.data(), stored, rows)) {
+        mChanged.store(true, std::memory_order_relaxed);
+        return;
+      }
       if (reason.empty()) {
         std::uint32_t* pixels = buffers.pixels.data();
         reason = ConvertRows(
@@ -685,8 +718,14 @@ class BmpRows final : public PixelRows {
   }
 
   void ThrowIfFailed() const override {
-    const std::lock_guard<std::mutex> lock(mMutex);
-    if (mFailedAt >= 0) Fail(mFile->Path(), mFailure);
+    {
+      // As in a whole read, a failure of the reads themselves (a file cut short) is named first.
+      const std::lock_guard<std::mutex> lock(mMutex);
+      if (mFailedAt >= 0) Fail(mFile->Path(), mFailure);
+    }
+    // Rows of two versions of the file are no picture.
+    if (mChanged.load(std::memory_order_relaxed)) FailChangedWhileRead(mFile->Path());
+    mFile->CheckUnchanged();
   }
 
  private:
@@ -709,6 +748,24 @@ class BmpRows final : public PixelRows {
     return *mBuffers[index];
   }
 
+  // Every pass reads the bytes the first one read: each stored row's checksum is kept at its
+  // first read and compared at every later one. Workers visit disjoint rows, and passes follow
+  // one another, so no row's entry is touched by two threads at once.
+  bool SameAsBefore(const unsigned char* bytes, int stored, int rows) {
+    bool same = true;
+    for (int r = 0; r < rows; ++r) {
+      const std::uint64_t sum =
+          RowChecksum(bytes + mLayout.stride * static_cast<unsigned>(r), mLayout.rowBytes);
+      std::uint64_t& kept = mRowSums[static_cast<std::size_t>(stored + r)];
+      if (kept == 0) {
+        kept = sum;
+      } else if (kept != sum) {
+        same = false;
+      }
+    }
+    return same;
+  }
+
   // Of several failures the one nearest the start of the pixel data counts, as in a whole read.
   void Note(int stored, std::string reason) {
     const std::lock_guard<std::mutex> lock(mMutex);
@@ -724,6 +781,9 @@ class BmpRows final : public PixelRows {
   std::vector<std::unique_ptr<Buffers>> mBuffers;
   int mFailedAt = -1;
   std::string mFailure;
+  std::vector<std::uint64_t> mRowSums =
+      std::vector<std::uint64_t>(static_cast<std::size_t>(mLayout.height), 0);
+  std::atomic<bool> mChanged{false};
 };
 
 }  // namespace

@@ -12,6 +12,14 @@
 #include "core/error.h"
 
 namespace qv {
+namespace {
+
+std::int64_t NanosecondsOf(const timespec& time) {
+  return static_cast<std::int64_t>(time.tv_sec) * 1000000000 +
+         static_cast<std::int64_t>(time.tv_nsec);
+}
+
+}  // namespace
 
 void FailPicture(const std::string& name, const std::string& reason) {
   throw Error("Cannot read picture " + name + ": " + reason);
@@ -35,6 +43,19 @@ void CheckPictureLimits(const std::string& name, std::int64_t width, std::int64_
   if (width * height > kMaxPicturePixels) {
     FailPicture(name, "the picture size " + DecimalText(width) + "x" + DecimalText(height) +
                           " exceeds the limit of " + DecimalText(kMaxPicturePixels) + " pixels");
+  }
+}
+
+bool IsSameFile(const std::string& a, const std::string& b) {
+  struct stat first {};
+  struct stat second {};
+  if (stat(a.c_str(), &first) != 0 || stat(b.c_str(), &second) != 0) return false;
+  return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
+void RefuseWritingOverPicture(const std::string& picture, const std::string& output) {
+  if (IsSameFile(picture, output)) {
+    throw Error(output + " is the picture " + picture + " itself; choose another file to write");
   }
 }
 
@@ -62,6 +83,20 @@ OpenedPicture::OpenedPicture(const std::string& path) : mPath(path) {
     FailPicture(path, "it is not a regular file");
   }
   mSize = static_cast<std::uint64_t>(info.st_size);
+  mModifiedNs = NanosecondsOf(info.st_mtim);
+  mChangedNs = NanosecondsOf(info.st_ctim);
+}
+
+void OpenedPicture::CheckUnchanged() const {
+  struct stat info {};
+  if (fstat(mFd, &info) != 0 || static_cast<std::uint64_t>(info.st_size) != mSize ||
+      NanosecondsOf(info.st_mtim) != mModifiedNs || NanosecondsOf(info.st_ctim) != mChangedNs) {
+    FailChangedWhileRead(mPath);
+  }
+}
+
+void FailChangedWhileRead(const std::string& path) {
+  throw Error(path + " changed while it was read");
 }
 
 OpenedPicture::~OpenedPicture() {

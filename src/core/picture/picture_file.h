@@ -25,6 +25,16 @@ std::string DecimalText(std::int64_t value);
 /// The system's text for the errno value `error`.
 std::string SystemErrorText(int error);
 
+/// True when `a` and `b` name one file: the same device and inode, whatever the path or link
+/// that leads there. False when either cannot be examined (a file that does not exist yet is
+/// no other file).
+bool IsSameFile(const std::string& a, const std::string& b);
+
+/// Refuses an output image (an overlay, a map) that would be written over the picture it is
+/// drawn from, through any path or link: throws qv::Error "<output> is the picture <picture>
+/// itself; choose another file to write".
+void RefuseWritingOverPicture(const std::string& picture, const std::string& output);
+
 /// A picture file open for reading. Only a regular, readable file is opened (a folder, a FIFO
 /// or a device is refused without blocking); every failure throws qv::Error with a text such as
 /// "Cannot read picture /x/y.bmp: the file does not exist".
@@ -44,10 +54,21 @@ class OpenedPicture {
   /// says which).
   std::int64_t ReadAt(unsigned char* buffer, std::uint64_t size, std::uint64_t offset) const;
 
+  /// Throws qv::Error "<path> changed while it was read" when the open file is no longer as it
+  /// was opened: another size, modification or change time (a write in place, even of the same
+  /// size). Called after the last read, it tells that every byte read belongs to one version of
+  /// the file. A file replaced by renaming is not a change: the open file is still the old one.
+  void CheckUnchanged() const;
+
  private:
   std::string mPath;
   int mFd = -1;
   std::uint64_t mSize = 0;
+  std::int64_t mModifiedNs = 0;
+  std::int64_t mChangedNs = 0;
 };
+
+/// Throws qv::Error "<path> changed while it was read".
+[[noreturn]] void FailChangedWhileRead(const std::string& path);
 
 }  // namespace qv

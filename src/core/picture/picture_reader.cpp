@@ -27,8 +27,11 @@ PixelGrid ReadPicture(const std::string& path) {
 
 PixelGrid ReadPicture(const std::string& path, PixelGrid&& reuse) {
   const OpenedPicture file(path);
-  if (IsPngFile(file)) return ReadPngFile(file, std::move(reuse));
-  return ReadBmpFile(file, std::move(reuse));
+  PixelGrid grid =
+      IsPngFile(file) ? ReadPngFile(file, std::move(reuse)) : ReadBmpFile(file, std::move(reuse));
+  // A picture written over while it was read would be parts of two pictures.
+  file.CheckUnchanged();
+  return grid;
 }
 
 std::unique_ptr<PixelRows> OpenPictureRows(const std::string& path) {

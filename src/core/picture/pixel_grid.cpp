@@ -59,6 +59,8 @@ FileStamp StampOf(const std::string& path) {
   stamp.size = static_cast<std::int64_t>(info.st_size);
   stamp.modifiedNs = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 +
                      static_cast<std::int64_t>(info.st_mtim.tv_nsec);
+  stamp.changedNs = static_cast<std::int64_t>(info.st_ctim.tv_sec) * 1000000000 +
+                    static_cast<std::int64_t>(info.st_ctim.tv_nsec);
   return stamp;
 }
 

@@ -46,13 +46,15 @@ struct DefaultInitAllocator {
 /// allocation that fails, whichever layer makes it.
 std::string PictureMemoryMessage(const std::string& file, std::int64_t width, std::int64_t height);
 
-/// What identifies a file's contents without reading them: device, inode, size and modification
-/// time. Equal stamps of one path mean the file was not replaced or written in between.
+/// What identifies a file's contents without reading them: device, inode, size, modification
+/// and change time (the change time no writer can set back). Equal stamps of one path mean the
+/// file was not replaced or written in between.
 struct FileStamp {
   std::uint64_t device = 0;
   std::uint64_t inode = 0;
   std::int64_t size = -1;
   std::int64_t modifiedNs = 0;
+  std::int64_t changedNs = 0;
   friend bool operator==(const FileStamp&, const FileStamp&) = default;
 };
 /// The stamp of `path` now; size -1 when it cannot be examined.
