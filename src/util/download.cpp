@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <memory>
+#include <vector>
 
 #include "core/error.h"
 
@@ -42,6 +43,18 @@ QNetworkProxy ProxyFor(const QUrl& url) {
   return proxies.isEmpty() ? QNetworkProxy(QNetworkProxy::NoProxy) : proxies.first();
 }
 
+// Keeps a manager and its reply, cut off at the deadline, for the rest of the process without
+// ever destroying them: destroying the manager would wait for its network thread, which a
+// server that keeps sending holds in its reading. Held from a static, they stay reachable.
+void Abandon(std::unique_ptr<QNetworkAccessManager> manager, std::unique_ptr<QNetworkReply> reply) {
+  struct Cut {
+    std::unique_ptr<QNetworkAccessManager> manager;
+    std::unique_ptr<QNetworkReply> reply;
+  };
+  static auto* const abandoned = new std::vector<Cut>();
+  abandoned->push_back(Cut{std::move(manager), std::move(reply)});
+}
+
 QString ProgramFileName() { return QFileInfo(QCoreApplication::applicationFilePath()).fileName(); }
 
 }  // namespace
@@ -59,7 +72,11 @@ DownloadOutcome Download(const QString& url, const QString& localPath,
   if (NeverResolves(target.host())) return DownloadOutcome::Failed;
 
   // Declared before the reply, so the reply goes first and the manager closes the connection.
-  QNetworkAccessManager manager;
+  // A server that keeps sending can hold the manager's network thread in its reading for good,
+  // and a manager waits for that thread when it is destroyed: an exchange cut off at the deadline
+  // leaves both to end with the process, so the caller is never held past the deadline.
+  auto owned = std::make_unique<QNetworkAccessManager>();
+  QNetworkAccessManager& manager = *owned;
   manager.setProxy(ProxyFor(target));
   QNetworkRequest request(target);
   request.setHeader(QNetworkRequest::UserAgentHeader,
@@ -69,7 +86,8 @@ DownloadOutcome Download(const QString& url, const QString& localPath,
   request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                        QNetworkRequest::UserVerifiedRedirectPolicy);
   request.setMaximumRedirectsAllowed(kMaxRedirects);
-  const std::unique_ptr<QNetworkReply> reply(manager.get(request));
+  std::unique_ptr<QNetworkReply> ownedReply(manager.get(request));
+  QNetworkReply* const reply = ownedReply.get();
 
   QFile file(localPath);
   qint64 written = 0;
@@ -111,11 +129,11 @@ DownloadOutcome Download(const QString& url, const QString& localPath,
   QEventLoop loop;
   QTimer deadline;
   deadline.setSingleShot(true);
-  QObject::connect(&deadline, &QTimer::timeout, reply.get(), [&] {
+  QObject::connect(&deadline, &QTimer::timeout, reply, [&] {
     timedOut = true;
     reply->abort();
   });
-  QObject::connect(reply.get(), &QNetworkReply::redirected, &loop, [&](const QUrl& next) {
+  QObject::connect(reply, &QNetworkReply::redirected, &loop, [&](const QUrl& next) {
     const QString scheme = next.scheme().toLower();
     if ((scheme == "http" || scheme == "https") &&
         next.host().compare(target.host(), Qt::CaseInsensitive) == 0) {
@@ -125,13 +143,14 @@ DownloadOutcome Download(const QString& url, const QString& localPath,
       reply->abort();
     }
   });
-  QObject::connect(reply.get(), &QNetworkReply::readyRead, &loop, drain);
-  QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
+  QObject::connect(reply, &QNetworkReply::readyRead, &loop, drain);
+  QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
   deadline.start(options.timeoutMs);
   // The start-up waits for the answer as if the call blocked: input stays queued meanwhile, so
   // the user cannot start a second flow (or close the window) in the middle of the check.
   if (!reply->isFinished()) loop.exec(QEventLoop::ExcludeUserInputEvents);
   deadline.stop();
+  if (timedOut) Abandon(std::move(owned), std::move(ownedReply));
   if (!timedOut && !refused) drain();
   // A redirect that was not followed (refused, one too many, to another scheme) ends with its
   // own status, or with none that is final: that is no answer to what was asked.

@@ -151,6 +151,18 @@ class TestDownload : public QObject {
     QVERIFY(!QFileInfo::exists(Local("e")));
   }
 
+  void endlessHeadersEndAtTheWallTime() {
+    // The time limit covers the whole exchange, headers included.
+    mServer->EndlessHeaders("/headers");
+    DownloadOptions options;
+    options.timeoutMs = 400;
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(Download(mServer->Url("/headers"), Local("h"), options), DownloadOutcome::TimedOut);
+    QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY(!QFileInfo::exists(Local("h")));
+  }
+
   void redirectsAreFollowedOnlyOnTheSameHost() {
     mServer->Serve("/real", "content");
     mServer->Redirect("/here", "/real");

@@ -57,11 +57,16 @@ void HttpTestServer::Endless(const QString& path) {
   mAnswers.insert(path, answer);
 }
 
-void HttpTestServer::Feed(QTcpSocket* socket) {
+void HttpTestServer::EndlessHeaders(const QString& path) {
+  Answer answer;
+  answer.endlessHeaders = true;
+  mAnswers.insert(path, answer);
+}
+
+void HttpTestServer::Feed(QTcpSocket* socket, const QByteArray& chunk) {
   // Keeps a little ahead of the reader, so memory stays small however long it reads.
-  static const QByteArray kChunk(64 * 1024, 'e');
   if (socket->state() == QAbstractSocket::ConnectedState && socket->bytesToWrite() < 256 * 1024) {
-    socket->write(kChunk);
+    socket->write(chunk);
   }
 }
 
@@ -105,12 +110,16 @@ void HttpTestServer::Read(QTcpSocket* socket) {
                             ? *found
                             : Answer{404, "<html>no such file</html>", false, {}, false};
   if (answer.stall) return;
-  if (answer.endless) {
-    socket->write(
-        "HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\n"
-        "Connection: close\r\n\r\n");
-    connect(socket, &QTcpSocket::bytesWritten, this, [this, socket] { Feed(socket); });
-    Feed(socket);
+  if (answer.endless || answer.endlessHeaders) {
+    static const QByteArray kBody(64 * 1024, 'e');
+    static const QByteArray kHeaders = QByteArray("X-Padding: more\r\n").repeated(1024);
+    const QByteArray& chunk = answer.endless ? kBody : kHeaders;
+    socket->write(answer.endless ? "HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\n"
+                                   "Connection: close\r\n\r\n"
+                                 : "HTTP/1.1 200 OK\r\n");
+    connect(socket, &QTcpSocket::bytesWritten, this,
+            [this, socket, &chunk] { Feed(socket, chunk); });
+    Feed(socket, chunk);
     return;
   }
   if (!answer.location.isEmpty()) {

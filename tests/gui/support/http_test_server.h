@@ -31,6 +31,8 @@ class HttpTestServer : public QObject {
   void Redirect(const QString& path, const QString& location, int status = 302);
   /// Answers GET `path` with a body that never ends (no length, data as fast as it is taken).
   void Endless(const QString& path);
+  /// Answers GET `path` with a status line and then header lines that never end.
+  void EndlessHeaders(const QString& path);
 
   /// How many requests asked for `path`.
   int Requests(const QString& path) const { return mCounts.value(path); }
@@ -50,11 +52,12 @@ class HttpTestServer : public QObject {
     bool stall = false;
     QByteArray location;
     bool endless = false;
+    bool endlessHeaders = false;
   };
 
   void Accept();
   void Read(QTcpSocket* socket);
-  void Feed(QTcpSocket* socket);
+  void Feed(QTcpSocket* socket, const QByteArray& chunk);
 
   QTcpServer mServer;
   QHash<QString, Answer> mAnswers;
