@@ -152,8 +152,8 @@ class QuietShell : public qv::Shell {
  public:
   void SetClipboardText(const QString& text) override { clipboard = text; }
   QString ClipboardText() override { return clipboard; }
-  void OpenDocument(const QString&) override {}
-  void OpenFolder(const QString&) override {}
+  void OpenDocument(const QString&, std::function<void()>) override {}
+  void OpenFolder(const QString&, std::function<void()>) override {}
   bool StartProgram(const QString&, const QStringList&, const QString&) override { return false; }
   void Beep() override {}
   QString clipboard;

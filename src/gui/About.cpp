@@ -371,7 +371,13 @@ void TAboutBox::Image1MouseDown(Qt::MouseButton button) {
   if (button == Qt::RightButton) Prompts().Information(kSpecialKeys);
 }
 
-void TAboutBox::Label5Click() { Shells().OpenDocument(MailLink()); }
+void TAboutBox::Label5Click() {
+  const QString link = MailLink();
+  Shells().OpenDocument(link, WhileAlive(this, [link] {
+    Prompts().Information("The mail link could not be opened:\r- " + link +
+                          "\r\rNo mail program was found.");
+  }));
+}
 
 bool TAboutBox::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::MouseButtonPress) {

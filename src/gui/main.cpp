@@ -672,7 +672,11 @@ void TMainForm::Help1Click() {
   const QString folder = ProgramFolder();
   const QString document = folder + kHelpDocument;
   if (QFileInfo(document).isFile()) {
-    Shells().OpenDocument(document);
+    Shells().OpenDocument(document, WhileAlive(this, [document] {
+      Prompts().Information("The help document could not be opened:\r- " + document +
+                            "\r\rNo program to show PDF documents was found. Install a PDF "
+                            "viewer, or open the file with a program of your choice.");
+    }));
   } else {
     Prompts().Information("Help document not in the program root directory : \r- " + folder +
                           "\r\rCheck your installation!");
@@ -682,7 +686,10 @@ void TMainForm::Help1Click() {
 void TMainForm::SpeedButton1Click() {
   const QString folder =
       mSession.Settings().WorkingDir.empty() ? ProgramFolder() : Q(mSession.Settings().WorkingDir);
-  Shells().OpenFolder(folder);
+  Shells().OpenFolder(folder, WhileAlive(this, [folder] {
+    Prompts().Information("The picture folder could not be shown:\r- " + folder +
+                          "\r\rNo file manager was found to show folders.");
+  }));
 }
 
 void TMainForm::SaveSettings() {

@@ -652,6 +652,25 @@ class TestMainForm : public WindowTest {
     QCOMPARE(mShell->Documents().size(), 1);
     form->SpeedButton1Click();
     QCOMPARE(mShell->Folders(), QStringList{QString::fromStdString(mDir->Path() + "/")});
+    QCoreApplication::processEvents();
+
+    // A desktop with no program for them: each says so, naming the file or folder.
+    mShell->SetOpenResult(false);
+    const QString folder = QString::fromStdString(mDir->Path() + "/");
+    form->Help1Click();
+    mPrompts->ExpectInformation("The help document could not be opened:\r- " + folder +
+                                "MANUAL_VAROLITH.pdf\r\rNo program to show PDF documents was "
+                                "found. Install a PDF viewer, or open the file with a program "
+                                "of your choice.");
+    QCoreApplication::processEvents();
+    form->SpeedButton1Click();
+    mPrompts->ExpectInformation("The picture folder could not be shown:\r- " + folder +
+                                "\r\rNo file manager was found to show folders.");
+    QCoreApplication::processEvents();
+    // A failure that arrives after the window closed shows nothing.
+    form->Help1Click();
+    form.reset();
+    QCoreApplication::processEvents();
   }
 };
 

@@ -37,8 +37,11 @@ class RecordingShell : public Shell {
 
   void SetClipboardText(const QString& text) override;
   QString ClipboardText() override { return mClipboard; }
-  void OpenDocument(const QString& pathOrUrl) override { mDocuments.append(pathOrUrl); }
-  void OpenFolder(const QString& folder) override { mFolders.append(folder); }
+  /// What opening a document or folder reports (true unless set): false plays a desktop with
+  /// no program for it, whose failure arrives from the event loop.
+  void SetOpenResult(bool opened) { mOpenResult = opened; }
+  void OpenDocument(const QString& pathOrUrl, std::function<void()> failed = {}) override;
+  void OpenFolder(const QString& folder, std::function<void()> failed = {}) override;
   bool StartProgram(const QString& program, const QStringList& arguments,
                     const QString& workingFolder) override;
   void Beep() override { ++mBeeps; }
@@ -52,6 +55,7 @@ class RecordingShell : public Shell {
   std::vector<StartedProgram> mPrograms;
   int mBeeps = 0;
   bool mStartResult = true;
+  bool mOpenResult = true;
 };
 
 }  // namespace qv::test
