@@ -73,7 +73,7 @@ TEST(ExtendedReportTest, BlockHasItsHeadingsAndValues) {
       "    iy   = 187.89 mm = sqrt(EIyy / EA)",
       "    iz   = 190.47 mm = sqrt(EIzz / EA)",
       "",
-      "extreme fibres from NC [mm] and stress per unit moment E c / EI [1/mm^2]:",
+      "extreme fibres from NC [mm] and stress per unit moment E c / EI [1/mm^3]:",
       "",
       "steel S235 (clRed): E = 210000 N/mm^2, nu = 0.3, G = 80769.2 N/mm^2, 21250 pixels",
       "    y    -250.00 .. 250.00           EIyy: -7E-011 .. 7E-011",

@@ -85,7 +85,7 @@ std::vector<std::string> ExtendedReport(const ElasticResult& r, int signConventi
     lines.push_back("    iz   = " + Mm(r.RadiusZ) + " mm = sqrt(EIzz / EA)");
   }
   lines.emplace_back();
-  lines.push_back("extreme fibres from NC [mm] and stress per unit moment E c / EI [1/mm^2]:");
+  lines.push_back("extreme fibres from NC [mm] and stress per unit moment E c / EI [1/mm^3]:");
   for (const MaterialModuli& m : r.materials) {
     lines.emplace_back();
     lines.push_back(m.name + " (" + m.label + "): E = " + FormatNumber(m.E) +

@@ -59,7 +59,7 @@ struct MaterialModuli {
   FibreRange z;      ///< vertical, positive downwards
   FibreRange axis1;  ///< along the direction Alpha of EI1: y cos(Alpha) + z sin(Alpha)
   FibreRange axis2;  ///< at right angles to it: -y sin(Alpha) + z cos(Alpha)
-  /// Stress per unit moment E c / EI at those fibres (N/mm^2 per N mm, i.e. 1/mm^2): with a
+  /// Stress per unit moment E c / EI at those fibres (N/mm^2 per N mm, i.e. 1/mm^3): with a
   /// bending moment M whose stresses grow along y, sigma = M * stressY; 0 where EI is 0.
   FibreRange stressY;  ///< E y / EIyy
   FibreRange stressZ;  ///< E z / EIzz
