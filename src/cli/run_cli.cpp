@@ -213,7 +213,8 @@ class GuiApplicationScope {
 };
 
 // The window's analyse command without its questions; returns what goes on standard output.
-std::string AnalyseText(const Options& o, ProgressLine& progress) {
+// `note` receives what the overlay could not show, if anything.
+std::string AnalyseText(const Options& o, ProgressLine& progress, std::string& note) {
   const AnalyseValues v = cli::ReadAnalyseValues(o);
   // The user's drawing is never written over, whichever path or link names it.
   if (o.overlay) RefuseWritingOverPicture(o.picture, *o.overlay);
@@ -277,6 +278,10 @@ std::string AnalyseText(const Options& o, ProgressLine& progress) {
           DrawShearCentre(input, elastic->ShearCentreHor, elastic->ShearCentreVer,
                           session.Result().Dx, session.Result().Dy);
       ops.insert(ops.end(), marker.begin(), marker.end());
+      note = ShearCentreOffPictureNote(input.Width, input.Height, input.Bounds,
+                                       elastic->ShearCentreHor, elastic->ShearCentreVer,
+                                       session.Result().Dx, session.Result().Dy)
+                 .value_or("");
     }
     session.DrawOnPicture([&ops](PixelGrid& picture) { RenderOverlay(ops, picture); });
     // Written through a temporary that replaces the target only when complete.
@@ -303,7 +308,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     const Options o = cli::ParseArguments(args);
     std::string note;
     const std::string text =
-        o.command == "colours" ? ColoursText(o, progress, note) : AnalyseText(o, progress);
+        o.command == "colours" ? ColoursText(o, progress, note) : AnalyseText(o, progress, note);
     progress.Clear();
     out << text << std::flush;
     if (!note.empty()) err << kProgram << ": note: " << note << '\n';

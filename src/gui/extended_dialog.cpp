@@ -18,6 +18,7 @@
 
 #include "core/analysis/elastic/extended_report.h"
 #include "core/analysis/number_text.h"
+#include "core/analysis/overlay.h"
 #include "core/analysis/result_text.h"
 #include "core/session.h"
 #include "gui/plain_text.h"
@@ -122,9 +123,9 @@ ExtendedDialog::ExtendedDialog(SectionSession& session, Hooks hooks, QWidget* pa
 
   FillTable();
   ShowValues();
-  StatusLabel->setText(mSession.Elastic() ? "Values of the last analysis."
-                                          : "Not computed yet: Compute solves the torsion of the "
-                                            "last analysis.");
+  SetStatus(mSession.Elastic() ? "Values of the last analysis."
+                               : "Not computed yet: Compute solves the torsion of the last "
+                                 "analysis.");
   KeepLabelsPlain(this);
 }
 
@@ -157,6 +158,20 @@ void ExtendedDialog::ShowValues() {
     ValuesMemo->clear();
   }
   EnableControls();
+}
+
+void ExtendedDialog::SetStatus(const QString& text) {
+  QString status = text;
+  const std::optional<ElasticResult>& elastic = mSession.Elastic();
+  if (elastic) {
+    const SectionResult& result = mSession.Result();
+    if (const std::optional<std::string> note = ShearCentreOffPictureNote(
+            mSession.PictureWidth(), mSession.PictureHeight(), mSession.Bounds(),
+            elastic->ShearCentreHor, elastic->ShearCentreVer, result.Dx, result.Dy)) {
+      status += "\n" + Q(*note) + " Its marker is not drawn.";
+    }
+  }
+  StatusLabel->setText(status);
 }
 
 void ExtendedDialog::EnableControls() {
@@ -201,7 +216,7 @@ void ExtendedDialog::ComputeButtonClick() {
   if (mHooks.setBusy) mHooks.setBusy(false);
   if (outcome == SectionSession::ElasticOutcome::Done) {
     ProgressBar->setValue(ProgressBar->maximum());
-    StatusLabel->setText("Computed.");
+    SetStatus("Computed.");
   } else {
     ProgressBar->setValue(0);
     StatusLabel->setText(outcome ? "Cancelled: no values." : "Not computed.");

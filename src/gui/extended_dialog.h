@@ -69,6 +69,8 @@ class ExtendedDialog : public QDialog {
   void FillTable();
   void ShowValues();
   void EnableControls();
+  /// Shows `text` in the status line, with a note when the shear centre lies off the picture.
+  void SetStatus(const QString& text);
   void Progress(std::int64_t done, std::int64_t total);
 
   SectionSession& mSession;

@@ -662,6 +662,7 @@ void TMainForm::ListKey(int key, bool materialList) {
 }
 
 void TMainForm::ImageMouseMove(int x, int y) {
+  statusBar()->clearMessage();
   const double w = mSession.Picture().Width();
   const double h = mSession.Picture().Height();
   StatusPanels[1]->setText(QString::number(RoundHalfEven(w * x / Image1->width())));

@@ -123,6 +123,10 @@ class TMainForm : public QMainWindow, private InventoryView {
   /// Wipes the drawings and draws the result overlay again, with the shear centre's marker
   /// while the session holds one.
   void RedrawResultOverlay();
+  /// Shows a note of ours in the status bar for kNoteMs, or until the pointer moves over the
+  /// picture, whose position the panels beneath it show.
+  void ShowNote(const QString& text);
+  static constexpr int kNoteMs = 20000;
 
   QTimer UpdateTimer;
   QTimer Timer1;
@@ -152,7 +156,7 @@ class TMainForm : public QMainWindow, private InventoryView {
   void BuildStatusBar();
   void BuildSectionMenu();
   /// Appends the shear centre's marker when the session has computed one.
-  void AddShearCentre(OverlayOps& ops, const OverlayInput& input) const;
+  void AddShearCentre(OverlayOps& ops, const OverlayInput& input);
   void ApplyGraphicsFont();
   void ShowPicture();
   /// The picture's size labels, shape alert and (optionally) the small-picture warning.

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QMenu>
 #include <QMenuBar>
+#include <QStatusBar>
 
 #include "gui/extended_dialog.h"
 #include "gui/main.h"
@@ -36,13 +37,24 @@ void TMainForm::RedrawResultOverlay() {
   DrawResultOverlay();
 }
 
-void TMainForm::AddShearCentre(OverlayOps& ops, const OverlayInput& input) const {
+void TMainForm::AddShearCentre(OverlayOps& ops, const OverlayInput& input) {
   const std::optional<ElasticResult>& elastic = mSession.Elastic();
   if (!elastic) return;
   const SectionResult& result = mSession.Result();
   const OverlayOps marker = DrawShearCentre(input, elastic->ShearCentreHor, elastic->ShearCentreVer,
                                             result.Dx, result.Dy);
   ops.insert(ops.end(), marker.begin(), marker.end());
+  // A marker off the picture cannot be seen: the user is told where it is instead.
+  if (const std::optional<std::string> note =
+          ShearCentreOffPictureNote(input.Width, input.Height, input.Bounds,
+                                    elastic->ShearCentreHor, elastic->ShearCentreVer, result.Dx,
+                                    result.Dy)) {
+    ShowNote(QString::fromStdString(*note));
+  }
+}
+
+void TMainForm::ShowNote(const QString& text) {
+  statusBar()->showMessage(text, kNoteMs);
 }
 
 }  // namespace qv

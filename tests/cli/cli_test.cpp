@@ -800,6 +800,21 @@ TEST_F(RunCliTest, OverlayWithTorsionMarksTheShearCentre) {
     }
   }
   EXPECT_GT(differing, 0);
+  EXPECT_EQ(marked.err, "");  // the marker is on the picture
+
+  // The web on the picture's edge: the marker would be off it, so the tool says where SC is.
+  const std::string edge = dir.WritePicture(
+      "edge.bmp", MakeGrid(400, 400, kWhite,
+                           {{0, 100, 19, 299, kRed}, {20, 100, 119, 119, kRed},
+                            {20, 280, 119, 299, kRed}}));
+  const CliRun off = RunTool({"analyse", edge, "--width", "120", "--height", "200", "--use",
+                              "clRed", "--torsion", "--overlay", dir.File("edge.png")});
+  ASSERT_EQ(off.code, 0) << off.err;
+  EXPECT_EQ(off.err.rfind("quorvane-cli: note: The shear centre SC lies outside the picture, at "
+                          "hor = -",
+                          0),
+            0u)
+      << off.err;
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -320,5 +320,54 @@ TEST(OverlayTest, SectionFrameWithUnsetBoundsDrawsNothing) {
   EXPECT_TRUE(DrawSectionFrame(in).empty());
 }
 
+struct ShearLabelCase {
+  const char* name;
+  PixelPoint sc;     // the shear centre's pixel
+  PixelPoint label;  // where its label goes
+};
+void PrintTo(const ShearLabelCase& c, std::ostream* os) { *os << c.name; }
+
+class ShearCentreLabelTest : public ::testing::TestWithParam<ShearLabelCase> {};
+
+// In the example, MC's label starts at (210, 200); a label line of the default 14-point font at
+// 96 dpi is ceil(14 * 96 / 72 * 1.4) = 27 pixels high.
+TEST_P(ShearCentreLabelTest, GoesBelowAndRightWithoutCoveringTheMassCentresLabel) {
+  const ShearLabelCase& c = GetParam();
+  const OverlayInput in = Example(0);
+  ASSERT_EQ(LabelLineHeight(in), 27);
+  // Pixel x covers x .. x + 1 from the box's left edge at column 100.
+  const OverlayOps ops = DrawShearCentre(in, c.sc.x - 99.5, c.sc.y - 49.5, 1.0, 1.0);
+  const std::vector<const LabelOp*> labels = Labels(ops);
+  ASSERT_EQ(labels.size(), 1u);
+  EXPECT_EQ(labels[0]->Text, " SC ");
+  EXPECT_EQ(labels[0]->Position, c.label);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    , ShearCentreLabelTest,
+    ::testing::Values(
+        // A section symmetric both ways: SC on MC, its label goes under MC's.
+        ShearLabelCase{"OnTheMassCentre", {200, 210}, {210, 227}},
+        ShearLabelCase{"OnTheNormalForceCentre", {200, 200}, {210, 227}},
+        // Clear of MC's label: the usual place, 2.5 % right and 1 % below.
+        ShearLabelCase{"FarBelow", {200, 300}, {210, 304}},
+        ShearLabelCase{"FarRight", {320, 210}, {330, 214}}),
+    RowName);
+
+TEST(OverlayTest, AShearCentreOffThePictureIsNamedWithItsPosition) {
+  const SectionBounds box{100, 50, 299, 349};
+  EXPECT_EQ(ShearCentreOffPictureNote(400, 400, box, 100, 100, 1, 1), std::nullopt);
+  // Beyond the left edge (a channel opening to the right, drawn at the edge), and below.
+  EXPECT_EQ(ShearCentreOffPictureNote(400, 400, box, -150, 100, 1, 1),
+            "The shear centre SC lies outside the picture, at hor = -150.00 mm, ver = 100.00 mm "
+            "from upper left corner UL.");
+  EXPECT_EQ(ShearCentreOffPictureNote(400, 400, box, 20, 700, 2, 2),
+            "The shear centre SC lies outside the picture, at hor = 20.00 mm, ver = 700.00 mm "
+            "from upper left corner UL.");
+  // The last column is still on the picture; no pixel at all gives no note either.
+  EXPECT_EQ(ShearCentreOffPictureNote(400, 400, box, 299.6, 100, 1, 1), std::nullopt);
+  EXPECT_EQ(ShearCentreOffPictureNote(400, 400, box, std::nan(""), 100, 1, 1), std::nullopt);
+}
+
 }  // namespace
 }  // namespace qv::test

@@ -10,6 +10,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTableWidget>
 #include <QTimer>
 #include <QtTest>
@@ -45,9 +46,9 @@ class TestExtendedDialog : public WindowTest {
 
  private:
   // Opens the channel, puts red on the material list and analyses it at 120 x 200 mm.
-  void Analysed(TMainForm& form) {
+  void Analysed(TMainForm& form, const PixelGrid& picture = OpenChannel()) {
     mPrompts->ExpectOpenPicture(
-        QString::fromStdString(mDir->WritePicture("channel.bmp", OpenChannel())));
+        QString::fromStdString(mDir->WritePicture("channel.bmp", picture)));
     form.OpenPicture1Click();
     const auto& labels = form.Session().FoundLabels();
     const auto red = std::find(labels.begin(), labels.end(), "clRed") - labels.begin();
@@ -88,6 +89,33 @@ class TestExtendedDialog : public WindowTest {
     QVERIFY(!form->Section1->isEnabled());
     form->SetBusy(false);
     QVERIFY(form->Section1->isEnabled());
+  }
+
+  void shearCentreOffThePictureIsNamedInTheDialogAndTheStatusBar() {
+    auto form = NewForm();
+    // The channel's web on the picture's left edge: its shear centre lies beyond it.
+    Analysed(*form, MakeGrid(400, 400, kWhite,
+                             {{0, 100, 19, 299, kRed},
+                              {20, 100, 119, 119, kRed},
+                              {20, 280, 119, 299, kRed}}));
+    QString status;
+    mPrompts->ExpectRun(
+        [&](QDialog& dialog) {
+          ExtendedDialog& d = Dialog(dialog);
+          QTest::mouseClick(d.ComputeButton, Qt::LeftButton);
+          status = d.StatusLabel->text();
+          return int(QDialog::Accepted);
+        },
+        "ExtendedDialog");
+    form->Torsion1Click();
+    const QString note = form->statusBar()->currentMessage();
+    QVERIFY2(note.startsWith("The shear centre SC lies outside the picture, at hor = -"),
+             qPrintable(note));
+    QVERIFY(note.endsWith(" mm, ver = 100.00 mm from upper left corner UL."));
+    QCOMPARE(status, "Computed.\n" + note + " Its marker is not drawn.");
+    // The pointer over the picture brings the position panels back.
+    form->ImageMouseMove(10, 10);
+    QVERIFY(form->statusBar()->currentMessage().isEmpty());
   }
 
   void computeShowsTheValuesAndMarksTheShearCentre() {

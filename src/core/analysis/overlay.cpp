@@ -1,11 +1,13 @@
 // Geometry of the section frame and the result overlay.
 #include "core/analysis/overlay.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <numbers>
 #include <utility>
 
+#include "core/analysis/number_text.h"
 #include "core/settings/program_settings.h"
 
 namespace qv {
@@ -261,11 +263,33 @@ OverlayOps DrawShearCentre(const OverlayInput& input, double horMm, double verMm
   if (!at) return {};
   OverlayDrawing drawing(input);
   drawing.DrawMarker(*at, kShearCentreColour, MarkerKind::Diamond);
-  // Below and to the right, where none of the result overlay's labels go.
-  drawing.DrawLabel(Point(std::int64_t{at->x} + R(0.025 * input.Width),
-                          std::int64_t{at->y} + R(0.01 * input.Height)),
-                    " SC ", kShearCentreColour);
+  // Below and to the right, where none of the result overlay's labels go but the one of MC,
+  // which starts above and to the right of its own circle.
+  PixelPoint label = Point(std::int64_t{at->x} + R(0.025 * input.Width),
+                           std::int64_t{at->y} + R(0.01 * input.Height));
+  const PixelPoint mcLabel = Point(std::int64_t{input.MC.x} + R(0.025 * input.Width),
+                                   std::int64_t{input.MC.y} - R(0.025 * input.Height));
+  const std::int64_t line = LabelLineHeight(input);
+  // " MC " and " SC " are four characters: well within three line heights across.
+  const bool sameColumn = std::abs(std::int64_t{label.x} - mcLabel.x) < 3 * line;
+  const bool sameLine = label.y < mcLabel.y + line && std::int64_t{label.y} + line > mcLabel.y;
+  if (sameColumn && sameLine) label = Point(label.x, std::int64_t{mcLabel.y} + line);
+  drawing.DrawLabel(label, " SC ", kShearCentreColour);
   return drawing.TakeOps();
+}
+
+int LabelLineHeight(const OverlayInput& input) {
+  const int dpi = LabelDpiFor(input.Height, input.BoxHeight, input.ScreenDpi);
+  return static_cast<int>(std::ceil(std::max(input.Font.PointSize, 1) * dpi / 72.0 * 1.4));
+}
+
+std::optional<std::string> ShearCentreOffPictureNote(int width, int height,
+                                                     const SectionBounds& bounds, double horMm,
+                                                     double verMm, double dx, double dy) {
+  const std::optional<PixelPoint> at = PixelOfPoint(bounds, horMm, verMm, dx, dy);
+  if (!at || (at->x >= 0 && at->y >= 0 && at->x < width && at->y < height)) return std::nullopt;
+  return "The shear centre SC lies outside the picture, at hor = " + FormatFixed(horMm, 8, 2) +
+         " mm, ver = " + FormatFixed(verMm, 8, 2) + " mm from upper left corner UL.";
 }
 
 }  // namespace qv

@@ -154,9 +154,23 @@ std::optional<PixelPoint> PixelOfPoint(const SectionBounds& bounds, double horMm
                                        double dx, double dy);
 
 /// The shear centre's marker, painted after the result overlay: the diamond in
-/// kShearCentreColour at PixelOfPoint and the label " SC " beside it. Nothing when the point has
-/// no pixel.
+/// kShearCentreColour at PixelOfPoint and the label " SC " beside it, below and to the right,
+/// moved down below the label " MC " where it would cover it (a section symmetric about both
+/// axes has both centres in one place). Nothing when the point has no pixel.
 OverlayOps DrawShearCentre(const OverlayInput& input, double horMm, double verMm, double dx,
                            double dy);
+
+/// Height of one label line in picture pixels, taken generously (the graphics font's size at the
+/// label resolution, with a line spacing of 1.4), so labels kept this far apart do not touch
+/// whichever font draws them.
+int LabelLineHeight(const OverlayInput& input);
+
+/// What to tell the user when the shear centre's pixel lies off a picture of `width` x `height`
+/// pixels (a channel's lies beyond its web), so its marker cannot be seen: "The shear centre SC
+/// lies outside the picture, at hor = -35.20 mm, ver = 100.00 mm from upper left corner UL." with
+/// the position as the report writes it. Nothing when it lies on the picture or has no pixel.
+std::optional<std::string> ShearCentreOffPictureNote(int width, int height,
+                                                     const SectionBounds& bounds, double horMm,
+                                                     double verMm, double dx, double dy);
 
 }  // namespace qv
