@@ -159,6 +159,10 @@ std::string ColoursText(const Options& o, ProgressLine& progress, std::string& n
             Decimal(c.ymin) + '\t' + Decimal(c.ymax) + '\n';
   }
   note = EdgeSmoothingNote(session.PictureEdgeSmoothing()).value_or("");
+  if (const std::optional<std::string> unnamed = UnnamedColoursNote(
+          found.Size(), session.UnnamedLeftOut(), UnnamedColoursHint::AllOption)) {
+    note = *unnamed;
+  }
   return text;
 }
 

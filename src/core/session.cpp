@@ -240,6 +240,7 @@ void SectionSession::ColourInventory(InventoryView* view) {
   if (!HavePicture()) return;
   if (view) view->SetBusy(true);
   mFound.Clear();
+  mUnnamedLeftOut = 0;
   mMaterialList.clear();
   mResult.RelevantPixels = 0;
   mCentre.relevantPixels = "0";
@@ -266,7 +267,8 @@ void SectionSession::ColourInventory(InventoryView* view) {
   }
   if (!mPictureRows) {
     mFound =
-        FoundColours(ScanColourBounds(mPicture, mSettings.IgnoreDollarColours, progress, mThreads));
+        FoundColours(ScanColourBounds(mPicture, mSettings.IgnoreDollarColours, progress, mThreads,
+                                      &mUnnamedLeftOut));
   }
   if (view) {
     view->InventoryFinished();
@@ -295,7 +297,8 @@ void SectionSession::ScanPictureRows(const ProgressFn& progress) {
     tap = [&tally](int worker, const RowBlock& rows) { tally->Add(worker, rows); };
   }
   std::optional<std::vector<ColourBounds>> found =
-      ScanColourBounds(*mPictureRows, mSettings.IgnoreDollarColours, progress, mThreads, tap);
+      ScanColourBounds(*mPictureRows, mSettings.IgnoreDollarColours, progress, mThreads, tap,
+                       &mUnnamedLeftOut);
   if (!found) {
     // Millions of colours: their order needs the whole picture, which the caller scans then.
     ReadPixelsIntoMemory();

@@ -87,6 +87,8 @@ class SectionSession {
   /// The picture equals the file PictureFile: nothing has been drawn on it since it was read.
   bool PictureFresh() const { return mPictureFresh; }
   bool InventoryDone() const { return mInventoryDone; }
+  /// How many unnamed colours the last inventory left out (IgnoreDollarColours).
+  std::size_t UnnamedLeftOut() const { return mUnnamedLeftOut; }
   const std::string& PictureFile() const { return mSettings.PictureFile; }
   /// The report as on the clipboard: lines ending in CR LF.
   std::string ReportText() const { return JoinCrLf(mReport); }
@@ -270,6 +272,7 @@ class SectionSession {
   bool mPictureChanged = false;  // pixels were changed since the read (drawings, F2)
   bool mPictureFresh = false;
   bool mInventoryDone = false;
+  std::size_t mUnnamedLeftOut = 0;
   int mThreads = 0;
   std::optional<std::string> mHiddenBut;     // HideColoursBut's label since the last read
   std::optional<AnalysedSection> mAnalysed;  // the last analysis, while its results stand

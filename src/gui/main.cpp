@@ -613,6 +613,11 @@ void TMainForm::Progress(std::int64_t done, std::int64_t /*total*/) {
 void TMainForm::InventoryFinished() {
   FoundModel->Reload();
   ListBox1->setEnabled(true);
+  if (const std::optional<std::string> note =
+          UnnamedColoursNote(mSession.Found().Size(), mSession.UnnamedLeftOut(),
+                             UnnamedColoursHint::SettingsDialog)) {
+    ShowNote(Q(*note));
+  }
 }
 
 QString TMainForm::SelectedLabel(bool materialList) const {

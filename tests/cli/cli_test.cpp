@@ -147,6 +147,17 @@ TEST_F(RunCliTest, ColoursListsDollarColoursOnlyWithAll) {
   EXPECT_EQ(all.code, 0);
   EXPECT_EQ(all.out, "clWhite\t0\t9\t0\t7\n$00123456\t1\t2\t5\t6\nclRed\t3\t6\t1\t2\n");
   EXPECT_EQ(all.err, "");
+
+  // Nothing but unnamed colours: the list stays empty, and standard error says why.
+  const std::string unnamed =
+      dir.WritePicture("unnamed.bmp", MakeGrid(10, 8, 0x00123456, {{1, 1, 2, 2, 0x00654321}}));
+  const CliRun none = RunTool({"colours", unnamed});
+  EXPECT_EQ(none.code, 0);
+  EXPECT_EQ(none.out, "");
+  EXPECT_EQ(none.err,
+            "quorvane-cli: note: All 2 colours of the picture are unnamed (\"$\" labels) and left "
+            "out of the list; --all lists them.\n");
+  EXPECT_EQ(RunTool({"colours", unnamed, "--all"}).err, "");
 }
 
 TEST_F(RunCliTest, AnalysesAPictureWhosePixelGridWouldNotFitTheMemoryLeft) {

@@ -84,6 +84,23 @@ TEST(InventoryTest, UnnamedColoursFollowTheOption) {
   ASSERT_EQ(all.size(), 2u);
   EXPECT_EQ(all[0].label, "$00FEFFFF");
   EXPECT_TRUE(ScanColours(MakeGrid(2, 2, 0x00123456), true).empty());
+
+  // How many were left out, and the note when that left nothing to list.
+  std::size_t leftOut = 99;
+  EXPECT_EQ(ScanColourBounds(g, true, {}, 0, &leftOut).size(), 1u);
+  EXPECT_EQ(leftOut, 1u);
+  EXPECT_EQ(UnnamedColoursNote(1, leftOut, UnnamedColoursHint::AllOption), std::nullopt);
+  const PixelGrid unnamed = MakeGrid(4, 4, 0x00123456, {{1, 1, 2, 2, 0x00654321}});
+  EXPECT_TRUE(ScanColourBounds(unnamed, true, {}, 0, &leftOut).empty());
+  EXPECT_EQ(leftOut, 2u);
+  EXPECT_EQ(UnnamedColoursNote(0, leftOut, UnnamedColoursHint::SettingsDialog),
+            "All 2 colours of the picture are unnamed (\"$\" labels) and left out of the list; "
+            "switch off \"ignore color names starting with $\" under Info > About ... settings "
+            "to list them.");
+  EXPECT_EQ(UnnamedColoursNote(0, 1, UnnamedColoursHint::AllOption),
+            "The one colour of the picture is unnamed (\"$\" labels) and left out of the list; "
+            "--all lists them.");
+  EXPECT_TRUE(ScanColourBounds(unnamed, false, {}, 0, &leftOut).size() == 2u && leftOut == 0u);
 }
 
 TEST(InventoryTest, MatchesTheColumnScanOnRandomPictures) {

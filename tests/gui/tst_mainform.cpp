@@ -15,6 +15,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QToolButton>
+#include <QStatusBar>
 #include <QtTest>
 #include <memory>
 
@@ -222,6 +223,21 @@ class TestMainForm : public WindowTest {
     form->OpenPicture1Click();
     QCOMPARE(form->Session().Settings().WorkingDir, before);
     QVERIFY(form->Session().Picture().Empty());
+  }
+
+  void pictureOfUnnamedColoursOnlySaysWhyItsListIsEmpty() {
+    auto form = NewForm();
+    Open(*form, WritePicture("unnamed.bmp", MakeGrid(400, 400, 0x00123456,
+                                                     {{10, 10, 20, 20, 0x00654321}})));
+    QCOMPARE(form->ListBox1->model()->rowCount(), 0);
+    QCOMPARE(form->statusBar()->currentMessage(),
+             QString("All 2 colours of the picture are unnamed (\"$\" labels) and left out of "
+                     "the list; switch off \"ignore color names starting with $\" under Info > "
+                     "About ... settings to list them."));
+    // A picture with named colours has nothing to explain.
+    form->statusBar()->clearMessage();
+    Open(*form, WritePicture("good.bmp", Section(400, 400)));
+    QVERIFY(form->statusBar()->currentMessage().isEmpty());
   }
 
   void unreadablePictureIsReportedAndKeepsThePreviousOne() {

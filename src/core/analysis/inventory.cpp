@@ -280,7 +280,10 @@ void MergeTables(std::vector<ColourTable>& tables, std::vector<ColourBox>& boxes
 
 std::optional<std::vector<ColourBounds>> ScanColourBounds(PixelRows& rows, bool ignoreDollarColours,
                                                           const ProgressFn& progress, int threads,
-                                                          const RowTap& tap) {
+                                                          const RowTap& tap,
+                                                          std::size_t* unnamedLeftOut) {
+  std::size_t leftOut = 0;
+  if (unnamedLeftOut != nullptr) *unnamedLeftOut = 0;
   const int width = rows.Width(), height = rows.Height();
   const auto pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
   if (pixels == 0) return std::vector<ColourBounds>{};
@@ -321,8 +324,14 @@ std::optional<std::vector<ColourBounds>> ScanColourBounds(PixelRows& rows, bool 
 
   std::vector<ColourBounds> found;
   const auto emit = [&](const ColourBox& b) {
-    if (ignoreDollarColours && !HasColourName(static_cast<ColourValue>(b.value))) return;
+    if (ignoreDollarColours && !HasColourName(static_cast<ColourValue>(b.value))) {
+      ++leftOut;
+      return;
+    }
     found.push_back(ColourBounds{b.value, b.xmin, b.xmax, b.ymin, b.ymax});
+  };
+  const auto counted = [&] {
+    if (unnamedLeftOut != nullptr) *unnamedLeftOut = leftOut;
   };
   const auto tapAfter = [&] {
     if (!tap || tapAlong) return;
@@ -351,6 +360,7 @@ std::optional<std::vector<ColourBounds>> ScanColourBounds(PixelRows& rows, bool 
         [&](std::uint32_t code) { return &parts[code >> 16][code & 0xFFFFu]; }, emit, onward);
     if (onward) onward(static_cast<std::int64_t>(pixels), static_cast<std::int64_t>(pixels));
     tapAfter();
+    counted();
     return found;
   }
   std::vector<ColourBox> boxes;
@@ -386,13 +396,28 @@ std::optional<std::vector<ColourBounds>> ScanColourBounds(PixelRows& rows, bool 
     for (const ColourBox& b : boxes) emit(b);
   }
   tapAfter();
+  counted();
   return found;
 }
 
 std::vector<ColourBounds> ScanColourBounds(const PixelGrid& grid, bool ignoreDollarColours,
-                                           const ProgressFn& progress, int threads) {
+                                           const ProgressFn& progress, int threads,
+                                           std::size_t* unnamedLeftOut) {
   GridRows rows(grid);
-  return *ScanColourBounds(rows, ignoreDollarColours, progress, threads);
+  return *ScanColourBounds(rows, ignoreDollarColours, progress, threads, {}, unnamedLeftOut);
+}
+
+std::optional<std::string> UnnamedColoursNote(std::size_t listed, std::size_t leftOut,
+                                              UnnamedColoursHint hint) {
+  if (listed > 0 || leftOut == 0) return std::nullopt;
+  const std::string count =
+      leftOut == 1 ? "The one colour of the picture is" : "All " + std::to_string(leftOut) +
+                                                              " colours of the picture are";
+  return count + " unnamed (\"$\" labels) and left out of the list; " +
+         (hint == UnnamedColoursHint::SettingsDialog
+              ? "switch off \"ignore color names starting with $\" under Info > About ... "
+                "settings to list them."
+              : "--all lists them.");
 }
 
 std::vector<FoundColour> ScanColours(const PixelGrid& grid, bool ignoreDollarColours,

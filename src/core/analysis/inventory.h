@@ -1,6 +1,7 @@
 // The colour inventory: every distinct colour of a picture with its pixel bounding box.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -43,13 +44,25 @@ using RowTap = std::function<void(int worker, const RowBlock& rows)>;
 /// needs the whole picture in memory: the caller reads it whole and scans the grid. `tap`, when
 /// given, sees every row exactly once when a result is returned (while the rows are at hand
 /// when they come from a file). Throws the reader's qv::Error when rows cannot be read.
+/// `unnamedLeftOut`, when given, receives how many colours `ignoreDollarColours` left out.
 std::optional<std::vector<ColourBounds>> ScanColourBounds(PixelRows& rows, bool ignoreDollarColours,
                                                           const ProgressFn& progress = {},
-                                                          int threads = 0, const RowTap& tap = {});
+                                                          int threads = 0, const RowTap& tap = {},
+                                                          std::size_t* unnamedLeftOut = nullptr);
 
 /// ScanColours without the labels.
 std::vector<ColourBounds> ScanColourBounds(const PixelGrid& grid, bool ignoreDollarColours,
-                                           const ProgressFn& progress = {}, int threads = 0);
+                                           const ProgressFn& progress = {}, int threads = 0,
+                                           std::size_t* unnamedLeftOut = nullptr);
+
+/// Who is told how to list the unnamed colours an inventory left out.
+enum class UnnamedColoursHint { SettingsDialog, AllOption };
+
+/// The note for a listing that came out empty because all its `leftOut` colours are unnamed:
+/// how many there are and how to list them. Nothing when the listing is not empty or nothing
+/// was left out.
+std::optional<std::string> UnnamedColoursNote(std::size_t listed, std::size_t leftOut,
+                                              UnnamedColoursHint hint);
 
 /// Every distinct colour of `grid` in discovery order: the order in which a scan that runs
 /// column by column (x outer, y inner) meets them first. With `ignoreDollarColours`, colours
