@@ -357,11 +357,20 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         HostileCase{"empty", "", "the file is empty"},
         HostileCase{"magicOnly", "BM", "the header ends early"},
-        HostileCase{"notBmp", "GIF89a........................", "the file is not a BMP picture"},
+        // Other files are named by what they are, and the formats read are named.
+        HostileCase{"gif", "GIF89a........................",
+                    "the file is a GIF picture, not a BMP or PNG picture"},
+        HostileCase{"text", "[properties]\r\nn=0\r\n",
+                    "the file is neither a BMP nor a PNG picture"},
+        HostileCase{"tiff", std::string("II*\0........", 12),
+                    "the file is a TIFF picture, not a BMP or PNG picture"},
+        // Line ends turned around in a transfer: all but one byte of the PNG signature match.
+        HostileCase{"pngSignatureDamaged", std::string("\x89PNG\n\n\x1A\n....", 12),
+                    "damaged PNG signature (the file begins almost as a PNG picture does)"},
         // a PNG file renamed to .bmp
         HostileCase{"png", Png(), "the file is a PNG picture, not a BMP picture"},
         HostileCase{"jpeg", "\xFF\xD8\xFF\xE0 JFIF",
-                    "the file is a JPEG picture, not a BMP picture"},
+                    "the file is a JPEG picture, not a BMP or PNG picture"},
         HostileCase{"cutInfoHeader", Truncated(Good24(), 30), "the header ends early"},
         HostileCase{"headerSize41", With32(kHeaderSizeAt, 41),
                     "the header size 41 is not supported"},

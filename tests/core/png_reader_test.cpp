@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <string>
 #include <vector>
 
@@ -423,6 +425,17 @@ INSTANTIATE_TEST_SUITE_P(
         // palettes
         HostileCase{"paletteMissing", RemoveChunk(Palette8(), ChunkIndex(Palette8(), "PLTE")),
                     "the palette is missing"},
+        // a second, different palette would silently recolour the picture
+        HostileCase{"paletteTwice",
+                    [] {
+                      const std::string png = Palette8();
+                      const PngChunk plte = PngChunks(png)[ChunkIndex(png, "PLTE")];
+                      std::string other = png.substr(plte.offset + 8, plte.length);
+                      std::reverse(other.begin(), other.end());
+                      return InsertChunk(png, ChunkIndex(png, "PLTE") + 1,
+                                         MakeChunk("PLTE", other));
+                    }(),
+                    "the palette is stored twice"},
         HostileCase{"paletteIndex",
                     [] {
                       RawPng raw = OnePixel(PngColour::kPalette, 8, {5});
@@ -444,7 +457,17 @@ INSTANTIATE_TEST_SUITE_P(
                                 MakeChunk("zTXt", std::string("Comment\0\0", 9) +
                                                       Deflate(std::string(kMaxPngChunkBytes + 1, ' '), 9))),
                     "its text, colour profile or other extra chunks are larger than the reader "
-                    "accepts"}),
+                    "accepts"},
+        // many small text chunks, 100 KB in all: their number is what is refused
+        HostileCase{"thousandsOfTextChunks",
+                    [] {
+                      std::string png = Good();
+                      const std::string text = MakeChunk("tEXt", std::string("a\0b", 3));
+                      std::string many;
+                      for (int i = 0; i < 1500; ++i) many += text;
+                      return InsertChunk(png, 1, many);
+                    }(),
+                    "it holds too many chunks: more than 1000 text or other extra chunks"}),
     RowName);
 
 struct OddCase {
@@ -516,7 +539,8 @@ TEST(PngReaderTest, FileThatIsNeitherGetsTheBmpReadersWords) {
     FAIL() << "accepted";
   } catch (const Error& e) {
     EXPECT_EQ(std::string(e.what()),
-              "Cannot read picture " + dir.File("a.png") + ": the file is not a BMP picture");
+              "Cannot read picture " + dir.File("a.png") +
+                  ": damaged PNG signature (the file begins almost as a PNG picture does)");
   }
   std::string png = Good();
   const std::vector<unsigned char> bytes(png.begin(), png.end());

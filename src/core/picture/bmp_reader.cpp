@@ -16,6 +16,7 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <string_view>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -164,6 +165,32 @@ void SetUpMasks(Layout& layout, std::uint32_t r, std::uint32_t g, std::uint32_t 
   }
 }
 
+// What a file that does not begin as a BMP picture is, in words that name the formats read:
+// files reach this reader unless they begin with the PNG signature.
+std::string NoBmpReason(const unsigned char* head, std::uint64_t size) {
+  static constexpr unsigned char kPng[] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+  const auto begins = [&](std::string_view start) {
+    return size >= start.size() && std::memcmp(head, start.data(), start.size()) == 0;
+  };
+  if (size >= sizeof kPng) {
+    // A transfer that turned line ends around, or a flipped bit: all but a byte or two match.
+    int same = 0;
+    for (std::size_t i = 0; i < sizeof kPng; ++i) same += head[i] == kPng[i] ? 1 : 0;
+    if (same >= 6) return "damaged PNG signature (the file begins almost as a PNG picture does)";
+  }
+  const char* other = nullptr;
+  if (begins("GIF87a") || begins("GIF89a")) other = "a GIF picture";
+  if (begins("\xFF\xD8\xFF")) other = "a JPEG picture";
+  if (begins(std::string_view("II*\0", 4)) || begins(std::string_view("MM\0*", 4))) {
+    other = "a TIFF picture";
+  }
+  if (begins("RIFF") && size >= 12 && std::memcmp(head + 8, "WEBP", 4) == 0) {
+    other = "a WebP picture";
+  }
+  if (other != nullptr) return std::string("the file is ") + other + ", not a BMP or PNG picture";
+  return "the file is neither a BMP nor a PNG picture";
+}
+
 // Checks the headers of a file of `fileSize` bytes whose first min(fileSize, kHeadBytes) bytes
 // are at `head`; throws before the caller allocates anything for the pixels.
 Layout ParseHeader(const unsigned char* head, std::uint64_t fileSize, const std::string& name) {
@@ -172,10 +199,7 @@ Layout ParseHeader(const unsigned char* head, std::uint64_t fileSize, const std:
   if (fileSize >= sizeof kPng && std::memcmp(head, kPng, sizeof kPng) == 0) {
     Fail(name, "the file is a PNG picture, not a BMP picture");
   }
-  if (fileSize >= 3 && head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF) {
-    Fail(name, "the file is a JPEG picture, not a BMP picture");
-  }
-  if (fileSize < 2 || head[0] != 'B' || head[1] != 'M') Fail(name, "the file is not a BMP picture");
+  if (fileSize < 2 || head[0] != 'B' || head[1] != 'M') Fail(name, NoBmpReason(head, fileSize));
   if (fileSize < 18) Fail(name, "the header ends early");
 
   const std::uint32_t headerSize = U32(head + 14);

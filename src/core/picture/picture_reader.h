@@ -1,7 +1,7 @@
 // The one entry for reading pictures: the file's first bytes choose the reader, not its name, so
 // a PNG picture named .bmp loads as PNG. Every file that does not begin with the PNG signature
 // goes to the BMP reader, which refuses what is no BMP picture in its own words ("the file is
-// not a BMP picture", "the file is a JPEG picture, not a BMP picture").
+// neither a BMP nor a PNG picture", "the file is a JPEG picture, not a BMP or PNG picture").
 #pragma once
 
 #include <cstddef>

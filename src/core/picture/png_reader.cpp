@@ -18,6 +18,7 @@
 #include <cerrno>
 #include <condition_variable>
 #include <cstring>
+#include <functional>
 #include <mutex>
 #include <new>
 #include <system_error>
@@ -632,17 +633,56 @@ class RowSink {
   std::thread mWorker;  // last: started once everything above exists
 };
 
-// Decodes the picture of header `h` from a context whose input is set.
+// Reads `n` bytes at `offset` of the input; false when they are not all there.
+using ReadBytes = std::function<bool(std::uint64_t offset, unsigned char* out, std::size_t n)>;
+
+// What the chunks' own headers tell, read without the decoder: the palettes before the pixel
+// data (libspng keeps the last of several), and the ancillary chunks of the whole file when
+// `wholeFile` is set (libspng refuses more than its count limit in the same words as too many
+// bytes of them).
+struct ChunkCensus {
+  int palettes = 0;
+  std::uint64_t ancillary = 0;
+};
+
+ChunkCensus CountChunks(const ReadBytes& read, bool wholeFile) {
+  ChunkCensus census;
+  std::uint64_t offset = sizeof kSignature;
+  unsigned char header[8];
+  while (read(offset, header, sizeof header)) {
+    const std::uint32_t length = BigEndian32(header);
+    const unsigned char* type = header + 4;
+    if (length > 0x7FFFFFFFu || std::memcmp(type, "IEND", 4) == 0) break;
+    if (std::memcmp(type, "IDAT", 4) == 0 && !wholeFile) break;
+    if (std::memcmp(type, "PLTE", 4) == 0) ++census.palettes;
+    if ((type[0] & 0x20) != 0) ++census.ancillary;
+    offset += std::uint64_t{12} + length;
+  }
+  return census;
+}
+
+// Decodes the picture of header `h` from a context whose input is set; `read` reaches the same
+// input by offset.
 PixelGrid Decode(spng_ctx* ctx, const Header& h, const std::string& name, PixelGrid* reuse,
-                 const Source& source) {
+                 const Source& source, const ReadBytes& read) {
   const auto fail = [&](int error, Phase phase) {
+    if (error == SPNG_ECHUNK_LIMITS) {
+      if (CountChunks(read, true).ancillary > kMaxPngExtraChunks) {
+        FailPicture(name, "it holds too many chunks: more than " +
+                              DecimalText(static_cast<std::int64_t>(kMaxPngExtraChunks)) +
+                              " text or other extra chunks");
+      }
+    }
     FailPicture(name, Reason(error, phase, h, source.ReadErrno()));
   };
+  // A second palette would silently replace the first: two palettes make no one picture.
+  if (CountChunks(read, false).palettes > 1) FailPicture(name, "the palette is stored twice");
 
   spng_set_crc_action(ctx, SPNG_CRC_ERROR, SPNG_CRC_ERROR);
   spng_set_image_limits(ctx, static_cast<std::uint32_t>(kMaxPictureSide),
                         static_cast<std::uint32_t>(kMaxPictureSide));
   spng_set_chunk_limits(ctx, kMaxPngChunkBytes, kMaxPngMetadataBytes);
+  spng_set_option(ctx, SPNG_CHUNK_COUNT_LIMIT, static_cast<int>(kMaxPngExtraChunks));
 
   spng_ihdr ihdr{};
   if (const int error = spng_get_ihdr(ctx, &ihdr); error != 0) fail(error, Phase::kHeader);
@@ -698,7 +738,12 @@ PixelGrid DecodePng(const unsigned char* data, std::size_t size,
   if (context.Get() == nullptr) FailPicture(nameForMessages, "there is not enough memory");
   Source source(data, size);
   spng_set_png_stream(context.Get(), &Source::Read, &source);
-  return Decode(context.Get(), header, nameForMessages, nullptr, source);
+  const ReadBytes read = [data, size](std::uint64_t offset, unsigned char* out, std::size_t n) {
+    if (offset > size || size - offset < n) return false;
+    std::memcpy(out, data + offset, n);
+    return true;
+  };
+  return Decode(context.Get(), header, nameForMessages, nullptr, source, read);
 }
 
 PixelGrid ReadPngFile(const OpenedPicture& file, PixelGrid&& reuse) {
@@ -717,7 +762,10 @@ PixelGrid ReadPngFile(const OpenedPicture& file, PixelGrid&& reuse) {
   if (context.Get() == nullptr) FailPicture(path, "there is not enough memory");
   Source source(file);
   spng_set_png_stream(context.Get(), &Source::Read, &source);
-  return Decode(context.Get(), header, path, &reuse, source);
+  const ReadBytes read = [&file](std::uint64_t offset, unsigned char* out, std::size_t n) {
+    return file.ReadAt(out, n, offset) == static_cast<std::int64_t>(n);
+  };
+  return Decode(context.Get(), header, path, &reuse, source, read);
 }
 
 }  // namespace qv

@@ -47,6 +47,8 @@ namespace qv {
 constexpr std::size_t kMaxPngChunkBytes = std::size_t{16} << 20;
 /// Largest total of ancillary chunks, once decompressed, that the PNG reader keeps (bytes).
 constexpr std::size_t kMaxPngMetadataBytes = std::size_t{64} << 20;
+/// Most text and other extra chunks a picture may hold, whatever their size.
+constexpr std::size_t kMaxPngExtraChunks = 1000;
 
 /// True when the `size` bytes at `data` begin with the 8-byte PNG signature.
 bool HasPngSignature(const unsigned char* data, std::size_t size);
