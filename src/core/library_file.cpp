@@ -118,8 +118,7 @@ void TPROPClass::Load() {
         // Cut at the reading limit, the last field would still read as a number, only another
         // one (7850 as 785). A material that cannot be read whole is not read at all, and the
         // file is kept from the save at exit like any file that did not convert.
-        value.resize(IniFile::kMaxValueLength);
-        throw Error(InvalidRealMessage(ExtractField(5, value, kSeparator)));
+        throw Error(file.TooLongMessage(kSection, Decimal(k), value.size()));
       }
       if (value == "x") continue;
       TPROPRec entry;

@@ -154,6 +154,16 @@ TEST(PoissonTableTest, UnreadableValueRefusesTheLoadAndKeepsTheTable) {
   }
   WriteAll(path, "[poisson]\nclRed=0.6\n");
   EXPECT_THROW(table.Load(path), Error);
+  // Cut at the reading limit, 2,046 zeros and "0.35" would read as 0: refused whole instead.
+  WriteAll(path, "[poisson]\nclRed=" + std::string(2046, '0') + "0.35\n");
+  try {
+    table.Load(path);
+    FAIL();
+  } catch (const Error& e) {
+    EXPECT_EQ(std::string(e.what()), "The entry clRed in section [poisson] of " + path +
+                                         " is too long: 2050 characters, of which only 2047 are "
+                                         "read.");
+  }
   EXPECT_EQ(table.Get("clRed"), 0.2);
   EXPECT_EQ(table.Get("clBlue"), 0.3);
   // LF files, case-insensitive section names and the first of two equal keys, as everywhere.

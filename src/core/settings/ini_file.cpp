@@ -225,6 +225,13 @@ std::string IniFile::ReadString(std::string_view section, std::string_view key,
   return value ? std::move(*value) : std::string(fallback);
 }
 
+std::string IniFile::TooLongMessage(std::string_view section, std::string_view key,
+                                    std::size_t length) const {
+  return "The entry " + std::string(key) + " in section [" + std::string(section) + "] of " +
+         mPath + " is too long: " + std::to_string(length) + " characters, of which only " +
+         std::to_string(kMaxValueLength) + " are read.";
+}
+
 bool IniFile::HasSection(std::string_view section) const { return Find(section) != nullptr; }
 
 std::vector<std::string> IniFile::Keys(std::string_view section) const {

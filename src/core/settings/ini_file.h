@@ -46,6 +46,11 @@ class IniFile {
   /// The whole value, however long: for callers that must tell a value cut at kMaxValueLength
   /// from a complete one.
   std::optional<std::string> ReadWhole(std::string_view section, std::string_view key) const;
+  /// "The entry <key> in section [<section>] of <path> is too long: <length> characters, of
+  /// which only 2047 are read.": the refusal of a value beyond kMaxValueLength that cannot be
+  /// taken cut.
+  std::string TooLongMessage(std::string_view section, std::string_view key,
+                             std::size_t length) const;
   bool HasSection(std::string_view section) const;
   /// The key names of `section` as spelled in the file, trimmed, in file order; of equal keys
   /// only the first. Empty when the section is missing.

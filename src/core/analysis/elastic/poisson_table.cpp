@@ -72,7 +72,11 @@ void PoissonTable::Load(const std::string& path) {
   const IniFile file(path);
   PoissonTable loaded;
   for (const std::string& key : file.Keys(kSection)) {
-    const std::string text = file.ReadString(kSection, key, "");
+    const std::string text = file.ReadWhole(kSection, key).value_or("");
+    // Cut at the reading limit, "000...0.35" would read as 0: refused whole, as a material is.
+    if (text.size() > IniFile::kMaxValueLength) {
+      throw Error(file.TooLongMessage(kSection, key, text.size()));
+    }
     double nu = 0;
     try {
       nu = ReadReal(text);
