@@ -32,9 +32,11 @@ const QColor kBackground(0x6E, 0x6E, 0x6E);
 
 QPointF Snapped(QPointF p) { return {std::round(p.x()), std::round(p.y())}; }
 
-MarkStroke Stroke(QPainterPath path, const QColor& colour, double width = 2, bool filled = false) {
+// QPainterPath is implicitly shared: a copy costs a reference count.
+MarkStroke Stroke(const QPainterPath& path, const QColor& colour, double width = 2,
+                  bool filled = false) {
   MarkStroke stroke;
-  stroke.Path = std::move(path);
+  stroke.Path = path;
   stroke.Colour = colour;
   stroke.Width = width;
   stroke.Filled = filled;
@@ -44,23 +46,23 @@ MarkStroke Stroke(QPainterPath path, const QColor& colour, double width = 2, boo
 void AddCircle(std::vector<MarkStroke>& out, QPointF at, const QColor& colour) {
   QPainterPath path;
   path.addEllipse(at, 7, 7);
-  out.push_back(Stroke(std::move(path), colour));
+  out.push_back(Stroke(path, colour));
 }
 
 void AddDisc(std::vector<MarkStroke>& out, QPointF at, const QColor& colour) {
   QPainterPath path;
   path.addEllipse(at, 4.5, 4.5);
-  out.push_back(Stroke(std::move(path), colour, 1, true));
+  out.push_back(Stroke(path, colour, 1, true));
 }
 
 void AddDiamond(std::vector<MarkStroke>& out, QPointF at, const QColor& colour) {
   QPainterPath path;
   path.addPolygon(QPolygonF({at + QPointF(0, -9), at + QPointF(9, 0), at + QPointF(0, 9),
                              at + QPointF(-9, 0), at + QPointF(0, -9)}));
-  out.push_back(Stroke(std::move(path), colour));
+  out.push_back(Stroke(path, colour));
   QPainterPath dot;
   dot.addEllipse(at, 1.5, 1.5);
-  out.push_back(Stroke(std::move(dot), colour, 1, true));
+  out.push_back(Stroke(dot, colour, 1, true));
 }
 
 // A line from `from` to `tip` whose filled head ends at the tip.
@@ -73,10 +75,10 @@ void AddArrow(std::vector<MarkStroke>& out, QPointF from, QPointF tip, const QCo
   const QPointF base = tip - u * head;
   QPainterPath shaft(from);
   shaft.lineTo(base);
-  out.push_back(Stroke(std::move(shaft), colour));
+  out.push_back(Stroke(shaft, colour));
   QPainterPath triangle;
   triangle.addPolygon(QPolygonF({tip, base + n * 5, base - n * 5, tip}));
-  out.push_back(Stroke(std::move(triangle), colour, 1, true));
+  out.push_back(Stroke(triangle, colour, 1, true));
 }
 
 // Where the ray from `p` along `d` leaves `r` (p inside r): the distance along d.
@@ -197,7 +199,7 @@ std::vector<MarkStroke> SymbolStrokes(MarkShape shape, QPointF at, const QColor&
     case MarkShape::Frame: {
       QPainterPath path;
       path.addRect(QRectF(at - QPointF(10, 6), at + QPointF(10, 6)));
-      MarkStroke frame = Stroke(std::move(path), colour);
+      MarkStroke frame = Stroke(path, colour);
       frame.Style = Qt::DashLine;
       strokes.push_back(std::move(frame));
       break;
@@ -444,7 +446,7 @@ void SectionCanvas::PaintScene(QPainter& painter) const {
                  Snapped(ScreenOf({s.Frame->right(), s.Frame->bottom()})));
     QPainterPath path;
     path.addRect(*box);
-    MarkStroke frame = Stroke(std::move(path), s.AxesColour);
+    MarkStroke frame = Stroke(path, s.AxesColour);
     frame.Style = Qt::DashLine;
     strokes.push_back(std::move(frame));
     lines.insert(
