@@ -118,6 +118,8 @@ bool SectionSession::LoadPicture() {
     mPictureFresh = true;
     return true;
   }
+  // Counted before the read: a read that fails half-way has changed the pixels too.
+  ++mPictureRevision;
   try {
     std::unique_ptr<PixelRows> rows;
     if (mStreaming) rows = OpenPictureRows(mSettings.PictureFile);
@@ -157,6 +159,7 @@ void SectionSession::ReadPixelsIntoMemory() {
   if (!mPictureRows) return;
   const FileStamp stamp = StampOf(mPictureSource);
   mPicture = ReadPicture(mPictureSource);
+  ++mPictureRevision;
   mPictureRows.reset();
   mPictureStamp = stamp;
 }
@@ -185,6 +188,7 @@ void SectionSession::DrawOnPicture(const std::function<void(PixelGrid&)>& draw) 
   ReadPixelsIntoMemory();
   mPictureFresh = false;
   mPictureChanged = true;
+  ++mPictureRevision;
   draw(mPicture);
 }
 
@@ -194,6 +198,7 @@ void SectionSession::HideColoursBut(const std::string& label, const ProgressFn& 
   // Deliberately still "fresh": an analysis right after it sees only the colour kept, which is
   // what the user asked for; F3 or any reload brings the others back.
   mPictureChanged = true;
+  ++mPictureRevision;
   const std::optional<std::uint32_t> keep = PixelColourOfLabel(label);
   mHiddenBut = label;
   const int w = mPicture.Width();

@@ -84,6 +84,9 @@ class SectionSession {
   /// The picture's size in pixels, also while it is kept as its file.
   int PictureWidth() const { return mPictureRows ? mPictureRows->Width() : mPicture.Width(); }
   int PictureHeight() const { return mPictureRows ? mPictureRows->Height() : mPicture.Height(); }
+  /// Changes whenever the picture's pixels may have changed (read, drawn on, colours hidden), so
+  /// a view that keeps a copy of them knows when to copy again.
+  std::uint64_t PictureRevision() const { return mPictureRevision; }
   /// The picture equals the file PictureFile: nothing has been drawn on it since it was read.
   bool PictureFresh() const { return mPictureFresh; }
   bool InventoryDone() const { return mInventoryDone; }
@@ -271,6 +274,7 @@ class SectionSession {
   FileStamp mPictureStamp;                         // that file as it was when read
   bool mPictureChanged = false;  // pixels were changed since the read (drawings, F2)
   bool mPictureFresh = false;
+  std::uint64_t mPictureRevision = 0;
   bool mInventoryDone = false;
   std::size_t mUnnamedLeftOut = 0;
   int mThreads = 0;

@@ -46,6 +46,7 @@
 #include "gui/plain_text.h"
 #include "gui/prompter.h"
 #include "gui/properties.h"
+#include "gui/section_view.h"
 #include "gui/shell.h"
 #include "imaging/overlay_layer.h"
 #include "imaging/overlay_renderer.h"
@@ -135,7 +136,10 @@ TMainForm::TMainForm(const QString& programPath, const QString& userFolder, Sett
   KeepLabelsPlain(this);
 }
 
-TMainForm::~TMainForm() = default;
+TMainForm::~TMainForm() {
+  // The view reads the session, which goes before the children would.
+  delete mSectionView;
+}
 
 void TMainForm::BuildControls() {
   auto* client = new QWidget(this);
@@ -157,6 +161,7 @@ void TMainForm::BuildControls() {
   Image1 = Make<PictureView>(BkgrndPanel, "Image1", 1, 1, 401, 401);
   Image1->OnMouseMove = [this](int x, int y) { ImageMouseMove(x, y); };
   Image1->OnRightButton = [this] { OpenPicture1Click(); };
+  Image1->OnDoubleClick = [this] { Guarded([this] { SectionView1Click(); }); };
   OutputMemo = Make<QPlainTextEdit>(Panel1, "OutputMemo", 20, 20, 380, 380);
   OutputMemo->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
   OutputMemo->hide();
@@ -383,6 +388,7 @@ void TMainForm::BuildMenus() {
   Testdata1->setVisible(false);
   connect(Testdata1, &QAction::triggered, this, [this] { Guarded([this] { Testdata1Click(); }); });
   BuildSectionMenu();
+  BuildViewMenu();
 }
 
 void TMainForm::BuildStatusBar() {
@@ -532,6 +538,7 @@ bool TMainForm::LoadPicture(bool warnSmall) {
 
 void TMainForm::ShowLoadedPicture(bool warnSmall) {
   mLayer.Clear();  // the picture is the file's again
+  mResultOverlayShown = false;
   Panel5->setPalette(palette());
   ShowPicture();
   const int w = mSession.Picture().Width();
@@ -547,6 +554,7 @@ void TMainForm::ShowLoadedPicture(bool warnSmall) {
   Label2->setText(QString::number(h));
   Label4->setText(QString::number(static_cast<qint64>(w) * h));
   ProgressBar1->setMaximum(static_cast<int>(std::min<qint64>(static_cast<qint64>(w) * h, INT_MAX)));
+  emit SectionStateChanged();
 }
 
 void TMainForm::ShowPicture() {
@@ -566,6 +574,7 @@ void TMainForm::SetBusy(bool busy) {
   File1->setEnabled(!busy);
   Info1->setEnabled(!busy);
   Section1->setEnabled(!busy);
+  View1->setEnabled(!busy);
   WaitPanel->setVisible(busy);
   if (busy) {
     WaitPanel->raise();
@@ -598,6 +607,8 @@ void TMainForm::ResultsReset() {
   GroupBox1->hide();
   GroupBox2->hide();
   GroupBox3->hide();
+  mResultOverlayShown = false;
+  emit SectionStateChanged();
 }
 
 void TMainForm::Progress(std::int64_t done, std::int64_t /*total*/) {
@@ -618,6 +629,7 @@ void TMainForm::InventoryFinished() {
                              UnnamedColoursHint::SettingsDialog)) {
     ShowNote(Q(*note));
   }
+  emit SectionStateChanged();
 }
 
 QString TMainForm::SelectedLabel(bool materialList) const {
@@ -657,6 +669,7 @@ void TMainForm::ListKey(int key, bool materialList) {
         S(label), [this](std::int64_t done, std::int64_t total) { Progress(done, total); });
     ShowPicture();
     SetBusy(false);
+    emit SectionStateChanged();
   } else if (key == Qt::Key_F3) {
     if (!mSession.InventoryDone() || mBusy) return;
     Guarded([this] {
@@ -836,6 +849,7 @@ void TMainForm::AddColourToMaterialList(bool ask) {
   GroupBox3->show();
   LoadPicture(false);
   DrawSectionFrame();
+  emit SectionStateChanged();
 }
 
 void TMainForm::ShowMaterialDetails() {
@@ -870,6 +884,7 @@ void TMainForm::RemoveFromMaterialList() {
     DrawSectionFrame();
   }
   ShowMaterialDetails();
+  emit SectionStateChanged();
 }
 
 void TMainForm::EditMaterial() {
@@ -877,6 +892,7 @@ void TMainForm::EditMaterial() {
   TPROPRec* entry = mSession.EditLibrary().FindByLabel(S(SelectedLabel(true)));
   if (entry == nullptr) return;
   if (EditMaterialRecord(this, entry->prop)) ShowMaterialDetails();
+  emit SectionStateChanged();  // the name may have changed
 }
 
 // --- analysis and drawing ------------------------------------------------------------------
@@ -899,6 +915,7 @@ void TMainForm::Render(const OverlayOps& ops) {
   mLayer.Paint(ops, mSession.Picture().Width(), mSession.Picture().Height(),
                mSession.PictureFile());
   ShowPicture();
+  emit SectionStateChanged();
 }
 
 PixelGrid TMainForm::ShownPicture() const { return mLayer.Composed(mSession.Picture()); }
@@ -909,6 +926,7 @@ void TMainForm::DrawResultOverlay() {
   const OverlayInput input = CurrentOverlayInput();
   OverlayOps ops = qv::DrawResultOverlay(input);
   AddShearCentre(ops, input);
+  mResultOverlayShown = true;
   Render(ops);
 }
 
@@ -1019,6 +1037,7 @@ void TMainForm::Definitions1Click() {
   mSession.ChangeSettings(s);
   ApplySignConvention();
   RefreshOverlay();
+  emit SectionStateChanged();
 }
 
 void TMainForm::About1Click() {
@@ -1034,12 +1053,14 @@ void TMainForm::About1Click() {
   TakeGraphicsFont(font);
   ApplySignConvention();
   RefreshOverlay();
+  emit SectionStateChanged();
 }
 
 void TMainForm::Definedproperties1Click() {
   if (mBusy || mSession.MaterialLibrary() == nullptr) return;
   TDefaultPropForm browser(mSession.EditLibrary(), this);
   Prompts().Run(browser);
+  emit SectionStateChanged();  // names may have changed
 }
 
 void TMainForm::Testdata1Click() {
@@ -1057,6 +1078,7 @@ void TMainForm::SetGraphicsFontHint(const QFont& font) {
 void TMainForm::SpeedButton2Click() {
   const std::optional<QFont> chosen = Prompts().ChooseFont(GraphicsFont());
   if (chosen) TakeGraphicsFont(*chosen);
+  emit SectionStateChanged();
 }
 
 void TMainForm::TakeGraphicsFont(const QFont& font) {

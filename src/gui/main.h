@@ -30,6 +30,7 @@ namespace qv {
 
 class LabelListModel;
 class PictureView;
+class SectionViewWindow;
 class TNumberEdit;
 
 class TMainForm : public QMainWindow, private InventoryView {
@@ -128,6 +129,16 @@ class TMainForm : public QMainWindow, private InventoryView {
   void ShowNote(const QString& text);
   static constexpr int kNoteMs = 20000;
 
+  // The section view (main_view.cpp).
+  /// Menu "View" > "Section view ..." and a double click on the picture: opens the section view,
+  /// or raises it when it is open already.
+  void SectionView1Click();
+  /// The section view once opened (hidden when closed), else nullptr.
+  SectionViewWindow* SectionView() const { return mSectionView; }
+  /// The result overlay is drawn over the picture (since the last analysis or settings change,
+  /// until a reload or a reset wipes it).
+  bool ResultOverlayShown() const { return mResultOverlayShown; }
+
   QTimer UpdateTimer;
   QTimer Timer1;
   QTimer Timer2;
@@ -137,6 +148,11 @@ class TMainForm : public QMainWindow, private InventoryView {
   QString UpdateDownloadParent;
   /// The key a downloaded updater's signature must verify with (the build's own).
   QByteArray UpdatePublicKey = BuiltInUpdateKey();
+
+ signals:
+  /// The picture, the section, the results or the settings the view draws with may have
+  /// changed; sent at the end of the handlers that change them.
+  void SectionStateChanged();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -155,6 +171,7 @@ class TMainForm : public QMainWindow, private InventoryView {
   void BuildMenus();
   void BuildStatusBar();
   void BuildSectionMenu();
+  void BuildViewMenu();
   /// Appends the shear centre's marker when the session has computed one.
   void AddShearCentre(OverlayOps& ops, const OverlayInput& input);
   void ApplyGraphicsFont();
@@ -183,6 +200,8 @@ class TMainForm : public QMainWindow, private InventoryView {
   qint64 mLastPump = 0;
   QStringList mPendingMessages;  // settings conversion failures, shown after start-up
   QString mStartPicture;         // the command line's picture, opened by the deferred start-up
+  SectionViewWindow* mSectionView = nullptr;  // a child window, made on first use
+  bool mResultOverlayShown = false;
 
  public:
   // Controls by their designed names (objectName equals the member name).
@@ -247,8 +266,10 @@ class TMainForm : public QMainWindow, private InventoryView {
   QAction* About1 = nullptr;
   QAction* Definedproperties1 = nullptr;
   QAction* Testdata1 = nullptr;
-  QMenu* Section1 = nullptr;    ///< "Section", beside the designed menus
-  QAction* Torsion1 = nullptr;  ///< "Torsion and section moduli ..."
+  QMenu* Section1 = nullptr;        ///< "Section", beside the designed menus
+  QAction* Torsion1 = nullptr;      ///< "Torsion and section moduli ..."
+  QMenu* View1 = nullptr;           ///< "View", after "Section"
+  QAction* SectionView1 = nullptr;  ///< "Section view ..."
   QMenu* PopupMenu1 = nullptr;
   QAction* Delete1 = nullptr;
   QAction* Editproperties1 = nullptr;

@@ -34,4 +34,13 @@ void PictureView::mousePressEvent(QMouseEvent* event) {
   if (event->button() == Qt::RightButton && OnRightButton) OnRightButton();
 }
 
+void PictureView::mouseDoubleClickEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton && OnDoubleClick) {
+    OnDoubleClick();
+    return;
+  }
+  // Any other double click counts as the press it also is, as it always did.
+  QWidget::mouseDoubleClickEvent(event);
+}
+
 }  // namespace qv

@@ -19,11 +19,14 @@ class PictureView : public QWidget {
 
   std::function<void(int x, int y)> OnMouseMove;
   std::function<void()> OnRightButton;
+  /// A double click with the left button.
+  std::function<void()> OnDoubleClick;
 
  protected:
   void paintEvent(QPaintEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
 
  private:
   QPixmap mScaled;  // scaled once per change: large pictures are not rescaled at every paint

@@ -232,5 +232,29 @@ TEST_F(SessionTest, ReloadsReuseThePictureMemoryAndStayExact) {
   EXPECT_EQ(session.Picture(), other);
 }
 
+// A view that copies the pixels copies again exactly when they may differ from its copy.
+TEST_F(SessionTest, PictureRevisionMovesWithThePixelsOnly) {
+  Open(MakeGrid(20, 20, kWhite, {{2, 2, 9, 9, kRed}, {10, 2, 15, 9, kBlue}}));
+  std::uint64_t seen = session.PictureRevision();
+  const auto moved = [&] {
+    const bool changed = session.PictureRevision() != seen;
+    seen = session.PictureRevision();
+    return changed;
+  };
+  // Reading an unchanged file again gives these very pixels; lists and analyses touch none.
+  ASSERT_TRUE(session.LoadPicture());
+  ASSERT_TRUE(session.AddColourToMaterialList("clRed"));
+  session.Analyse(SectionSize{10, 10, "10", "10"});
+  EXPECT_FALSE(moved());
+  session.HideColoursBut("clRed");
+  EXPECT_TRUE(moved());
+  ASSERT_TRUE(session.LoadPicture());  // F3 brings the hidden colours back
+  EXPECT_TRUE(moved());
+  session.DrawOnPicture([](PixelGrid& picture) { picture.FillRect(0, 0, 0, 0, kBlue); });
+  EXPECT_TRUE(moved());
+  ASSERT_TRUE(session.AcceptPicture(dir.WritePicture("other.bmp", MakeGrid(8, 8, kBlue))));
+  EXPECT_TRUE(moved());
+}
+
 }  // namespace
 }  // namespace qv::test

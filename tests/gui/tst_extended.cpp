@@ -76,7 +76,7 @@ class TestExtendedDialog : public WindowTest {
     auto form = NewForm();
     QStringList menus;
     for (QAction* action : form->menuBar()->actions()) menus << action->text();
-    QCOMPARE(menus, (QStringList{"File", "Info", "Section"}));
+    QCOMPARE(menus, (QStringList{"File", "Info", "Section", "View"}));
     QCOMPARE(form->File1->actions().size(), 2);
     QCOMPARE(form->Info1->actions().size(), 6);  // with the separator and the hidden test entry
     QCOMPARE(form->Torsion1->text(), QString("Torsion and section moduli ..."));

@@ -8,6 +8,8 @@
 #include <utility>
 
 #include "core/analysis/number_text.h"
+
+#include "core/analysis/elastic/section_solver.h"
 #include "core/settings/program_settings.h"
 
 namespace qv {
@@ -162,22 +164,27 @@ void OverlayDrawing::DrawResultOverlay() {
   DrawPrincipalAxes();
 }
 
+PrincipalAxesCase PrincipalAxesOf(double alpha, double angleTolerance) {
+  const double tol = angleTolerance * std::numbers::pi / 180.0;
+  const double b = std::abs(alpha);
+  // Written as "not beyond" so that a NaN angle or tolerance draws nothing as well.
+  if (!(b > tol)) return PrincipalAxesCase::None;
+  if (tol >= std::abs(b - std::numbers::pi / 2)) return PrincipalAxesCase::Swapped;
+  return PrincipalAxesCase::Turned;
+}
+
+std::optional<std::pair<std::string_view, std::string_view>> PrincipalAxisNames(int convention) {
+  if (convention == DorvastPelkam) return std::pair{"(1)", "(2)"};
+  if (convention == EuroCode) return std::pair{"(2)", "(1)"};
+  return std::nullopt;
+}
+
 void OverlayDrawing::DrawPrincipalAxes() {
   const OverlayInput& in = mInput;
-  const double tol = in.AngleTolerance * std::numbers::pi / 180.0;
-  const double b = std::abs(in.Alpha);
-  // Written as "not beyond" so that a NaN angle or tolerance draws nothing as well.
-  if (!(b > tol)) return;
+  const PrincipalAxesCase axes = PrincipalAxesOf(in.Alpha, in.AngleTolerance);
+  if (axes == PrincipalAxesCase::None) return;
 
-  const char* firstLabel = nullptr;
-  const char* secondLabel = nullptr;
-  if (in.SignConvention == DorvastPelkam) {
-    firstLabel = " (1) ";
-    secondLabel = " (2) ";
-  } else if (in.SignConvention == EuroCode) {
-    firstLabel = " (2) ";
-    secondLabel = " (1) ";
-  }
+  const auto names = PrincipalAxisNames(in.SignConvention);
   const ColourValue colour = in.PrincipalAxesColour;
   const double w = in.Width;
   const double h = in.Height;
@@ -189,7 +196,7 @@ void OverlayDrawing::DrawPrincipalAxes() {
   PixelPoint firstLabelAt;
   PixelPoint second;
   PixelPoint secondLabelAt;
-  if (tol >= std::abs(b - std::numbers::pi / 2)) {
+  if (axes == PrincipalAxesCase::Swapped) {
     first = Point(ncx, ncy - R(0.5 * Abs(ncy - s.ymin)));
     firstLabelAt = Point(std::int64_t{first.x} + R(0.05 * w), first.y);
     second = Point(ncx - R(0.5 * Abs(s.xmin - ncx)), ncy);
@@ -229,10 +236,11 @@ void OverlayDrawing::DrawPrincipalAxes() {
     secondLabelAt = second;
   }
 
+  // The labels are padded with a space each side, as every label of the overlay is.
   DrawArrow(in.NC, first, colour);
-  if (firstLabel != nullptr) DrawLabel(firstLabelAt, firstLabel, colour);
+  if (names) DrawLabel(firstLabelAt, " " + std::string(names->first) + " ", colour);
   DrawArrow(in.NC, second, colour);
-  if (secondLabel != nullptr) DrawLabel(secondLabelAt, secondLabel, colour);
+  if (names) DrawLabel(secondLabelAt, " " + std::string(names->second) + " ", colour);
 }
 
 OverlayOps DrawSectionFrame(const OverlayInput& input) {
@@ -290,6 +298,64 @@ std::optional<std::string> ShearCentreOffPictureNote(int width, int height,
   if (!at || (at->x >= 0 && at->y >= 0 && at->x < width && at->y < height)) return std::nullopt;
   return "The shear centre SC lies outside the picture, at hor = " + FormatFixed(horMm, 8, 2) +
          " mm, ver = " + FormatFixed(verMm, 8, 2) + " mm from upper left corner UL.";
+}
+
+std::optional<PicturePoint> PictureOfPoint(const SectionBounds& bounds, double horMm, double verMm,
+                                           double dx, double dy) {
+  if (!(dx > 0) || !(dy > 0)) return std::nullopt;
+  const PicturePoint at{bounds.xmin + horMm / dx, bounds.ymin + verMm / dy};
+  if (!std::isfinite(at.x) || !std::isfinite(at.y)) return std::nullopt;
+  return at;
+}
+
+std::optional<SectionPoint> PointOfPicture(const SectionBounds& bounds, PicturePoint at, double dx,
+                                           double dy) {
+  if (!(dx > 0) || !(dy > 0)) return std::nullopt;
+  const SectionPoint point{(at.x - bounds.xmin) * dx, (at.y - bounds.ymin) * dy};
+  if (!std::isfinite(point.Hor) || !std::isfinite(point.Ver)) return std::nullopt;
+  return point;
+}
+
+SectionMarks MakeSectionMarks(const SectionBounds& bounds, const SectionResult& result,
+                              const ProgramSettings& settings, const ElasticResult* elastic) {
+  SectionMarks marks;
+  marks.NC = {static_cast<double>(result.NC.x), static_cast<double>(result.NC.y)};
+  // Without mass the analysis leaves MC where a reset put it, which is no point of the section.
+  if (result.Mass != 0) {
+    marks.MC = PicturePoint{static_cast<double>(result.MC.x), static_cast<double>(result.MC.y)};
+  }
+  // y is positive to the left of NC and z downwards, in either sign convention.
+  marks.Y = {{-1, 0}, "y"};
+  marks.Z = {{0, 1}, "z"};
+
+  const PrincipalAxesCase axes = PrincipalAxesOf(result.Alpha, settings.AngleTolerance);
+  if (axes != PrincipalAxesCase::None) {
+    const auto names = PrincipalAxisNames(settings.SignConvention);
+    SectionAxis first;
+    SectionAxis second;
+    if (axes == PrincipalAxesCase::Swapped) {
+      // As the overlay draws them: the first upwards, the second to the left.
+      first.Direction = {0, -1};
+      second.Direction = {-1, 0};
+    } else {
+      // Alpha turns from y (left) towards z (down); the second axis is a quarter turn further.
+      const double c = std::cos(result.Alpha);
+      const double s = std::sin(result.Alpha);
+      first.Direction = {-c, s};
+      second.Direction = {s, c};
+    }
+    if (names) {
+      first.Name = names->first;
+      second.Name = names->second;
+    }
+    marks.Principal = {first, second};
+  }
+
+  if (elastic != nullptr) {
+    marks.SC = PictureOfPoint(bounds, elastic->ShearCentreHor, elastic->ShearCentreVer, result.Dx,
+                              result.Dy);
+  }
+  return marks;
 }
 
 }  // namespace qv

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -13,6 +14,8 @@
 #include "core/settings/program_settings.h"
 
 namespace qv {
+
+struct ElasticResult;
 
 /// The graphics font of every label: family, size in points and FontStyleFlag bits, as built by
 /// the window from the three font settings (after its fallback to an installed font).
@@ -100,6 +103,19 @@ int PenWidthFor(int height);
 /// height of 0 or less (a collapsed view) keeps the screen's resolution.
 int LabelDpiFor(int height, int boxHeight, int screenDpi);
 
+/// How the principal axes relate to the y/z-axes, after the angle tolerance (degrees).
+enum class PrincipalAxesCase {
+  None,     ///< Alpha within the tolerance of 0 (or not a number): the y/z-axes are principal
+  Swapped,  ///< Alpha within the tolerance of a quarter turn: the y/z-axes with names swapped
+  Turned,   ///< any other angle: axes of their own
+};
+PrincipalAxesCase PrincipalAxesOf(double alpha, double angleTolerance);
+
+/// Names of the first principal axis (the direction of Alpha, EI1) and the second, as the sign
+/// convention calls them: "(1)" and "(2)" for Dorvast/Pelkam, the other way round for the
+/// EURO-code; nothing for any other value.
+std::optional<std::pair<std::string_view, std::string_view>> PrincipalAxisNames(int convention);
+
 /// Builds the operations of one drawing. The functions only describe; whoever paints the result
 /// into the picture must clear the window's PictureFresh flag, because the picture in memory no
 /// longer equals its file from then on (DrawSectionFrame included, even when it adds nothing).
@@ -172,5 +188,58 @@ int LabelLineHeight(const OverlayInput& input);
 std::optional<std::string> ShearCentreOffPictureNote(int width, int height,
                                                      const SectionBounds& bounds, double horMm,
                                                      double verMm, double dx, double dy);
+
+/// A point in picture coordinates, pixels from the picture's upper-left corner: pixel (x, y)
+/// covers x .. x + 1 and y .. y + 1, so its centre is (x + 0.5, y + 0.5).
+struct PicturePoint {
+  double x = 0;
+  double y = 0;
+  friend bool operator==(const PicturePoint&, const PicturePoint&) = default;
+};
+
+/// A point in mm from the section box's upper-left corner: Hor to the right, Ver downwards.
+struct SectionPoint {
+  double Hor = 0;
+  double Ver = 0;
+  friend bool operator==(const SectionPoint&, const SectionPoint&) = default;
+};
+
+/// The picture point horMm, verMm from the section box's upper-left corner (as PixelOfPoint
+/// measures them) at dx and dy mm per pixel, not rounded: PixelOfPoint gives the pixel whose
+/// centre is nearest to it. Nothing for a scale that is not above 0 or a point that is not finite.
+std::optional<PicturePoint> PictureOfPoint(const SectionBounds& bounds, double horMm, double verMm,
+                                           double dx, double dy);
+/// The reverse: the mm from the box's upper-left corner of the picture point `at`, negative left
+/// of and above the corner. Nothing for a scale that is not above 0 or a point that is not finite.
+std::optional<SectionPoint> PointOfPicture(const SectionBounds& bounds, PicturePoint at, double dx,
+                                           double dy);
+
+/// One axis through NC: its positive direction in picture coordinates (x to the right, y
+/// downwards) of unit length, and its name ("" where the sign convention gives none).
+struct SectionAxis {
+  PicturePoint Direction;
+  std::string Name;
+  friend bool operator==(const SectionAxis&, const SectionAxis&) = default;
+};
+
+/// The result overlay's marks in picture coordinates, for a view that draws them at its own
+/// scale: the same points, axes and names as DrawResultOverlay and DrawShearCentre.
+struct SectionMarks {
+  /// The rounded NC pixel's coordinates, where the overlay draws it: measured with
+  /// PointOfPicture they give the centre texts (|NC.x - xmin| * Dx, ...) exactly, and the
+  /// stiffnesses are taken about this point.
+  PicturePoint NC;
+  std::optional<PicturePoint> MC;  ///< likewise; nothing when the section has no mass
+  SectionAxis Y;                   ///< to the left of NC
+  SectionAxis Z;                   ///< downwards
+  /// The first (along Alpha, EI1) and the second principal axis; none in PrincipalAxesCase::None.
+  std::vector<SectionAxis> Principal;
+  std::optional<PicturePoint> SC;  ///< the shear centre, once computed (PictureOfPoint)
+};
+
+/// The marks of the analysis `result` of the section in `bounds`, named after the settings' sign
+/// convention and angle tolerance, with the shear centre of `elastic` when given.
+SectionMarks MakeSectionMarks(const SectionBounds& bounds, const SectionResult& result,
+                              const ProgramSettings& settings, const ElasticResult* elastic);
 
 }  // namespace qv
