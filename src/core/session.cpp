@@ -90,7 +90,9 @@ void SectionSession::ChangeSettings(const ProgramSettings& changed) {
   const std::string libraryFile = mSettings.LibraryFile;
   const std::string workingDir = mSettings.WorkingDir;
   const bool unreadable = mSettings.SettingsFileUnreadable;
+  std::vector<std::string> recent = std::move(mSettings.RecentPictures);
   mSettings = changed;
+  mSettings.RecentPictures = std::move(recent);
   mSettings.PictureFile = pictureFile;
   mSettings.LibraryFile = libraryFile;
   mSettings.WorkingDir = workingDir;
@@ -179,8 +181,15 @@ bool SectionSession::AcceptPicture(const std::string& path) {
   mSettings.PictureFile = path;
   std::error_code ec;
   const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
-  mSettings.WorkingDir = FolderOf(ec ? path : absolute.lexically_normal().string());
-  return LoadPicture();
+  const std::string full = ec ? path : absolute.lexically_normal().string();
+  mSettings.WorkingDir = FolderOf(full);
+  const bool loaded = LoadPicture();
+  if (loaded) RememberRecentPicture(mSettings.RecentPictures, full);
+  return loaded;
+}
+
+void SectionSession::ForgetRecentPicture(const std::string& path) {
+  std::erase(mSettings.RecentPictures, path);
 }
 
 void SectionSession::DrawOnPicture(const std::function<void(PixelGrid&)>& draw) {

@@ -115,7 +115,8 @@ class SectionSession {
   /// written. Nothing before LoadSettings.
   void SaveSettings();
   /// Takes the settings the user changes (convention, font, colours, start-up switches, angle
-  /// precision, unnamed colours) from `changed`; the files and folders stay the session's.
+  /// precision, unnamed colours) from `changed`; the files, folders and recent pictures stay
+  /// the session's.
   void ChangeSettings(const ProgramSettings& changed);
   /// The start-up picture was missing: no automatic load in later runs.
   void SwitchAutoStartOff() { mSettings.AutoStart = false; }
@@ -153,8 +154,11 @@ class SectionSession {
   /// The size warning for the current picture, when it is smaller than 400 x 400.
   std::optional<std::string> SmallPictureWarning() const;
   /// PictureFile (as given) and WorkingDir (its folder, made absolute) from `path`, then
-  /// LoadPicture. The caller runs the inventory after it returns true.
+  /// LoadPicture; a picture loaded goes first on the recent pictures (absolute). The caller runs
+  /// the inventory after it returns true.
   bool AcceptPicture(const std::string& path);
+  /// Takes `path` off the recent pictures (one that is no longer there).
+  void ForgetRecentPicture(const std::string& path);
   /// Lets `draw` paint on the picture (frame, overlay); the picture is no longer fresh.
   void DrawOnPicture(const std::function<void(PixelGrid&)>& draw);
   /// The caller shows drawings over the picture (kept beside it, as the window does): the

@@ -147,6 +147,12 @@ void ExtendedDialog::FillTable() {
     }
   }
   PoissonTable->resizeColumnsToContents();
+  // Room for a ratio typed with more digits than the stored "0.3", such as "0.25", with the
+  // editor's frame around it.
+  const int nuWidth = PoissonTable->fontMetrics().horizontalAdvance(QStringLiteral("0.2500")) + 24;
+  if (PoissonTable->columnWidth(kNuColumn) < nuWidth) {
+    PoissonTable->setColumnWidth(kNuColumn, nuWidth);
+  }
   mFilling = false;
 }
 

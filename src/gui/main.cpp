@@ -362,6 +362,7 @@ void TMainForm::BuildMenus() {
   OpenPicture1 = File1->addAction("Open Picture");
   OpenPicture1->setObjectName("OpenPicture1");
   connect(OpenPicture1, &QAction::triggered, this, [this] { OpenPicture1Click(); });
+  BuildFileExtras();
   Close1 = File1->addAction("Close");
   Close1->setObjectName("Close1");
   connect(Close1, &QAction::triggered, this, &QWidget::close);
@@ -525,6 +526,7 @@ void TMainForm::AcceptPicture(const QString& path) {
   StatusPanels[5]->setText(QFileInfo(path).fileName());
   Guarded([this, &path] {
     if (!mSession.AcceptPicture(S(path))) return;
+    FillRecentMenu();
     ShowLoadedPicture(true);
     ColourInventory();
   });

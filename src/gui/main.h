@@ -117,6 +117,13 @@ class TMainForm : public QMainWindow, private InventoryView {
   void Testdata1Click();
   void SpeedButton2Click();  ///< "Select graphics font"
 
+  // The menu "File" beyond its designed entries (main_file.cpp).
+  /// Opens a picture of the "Recent pictures" list, or says it is gone and takes it off.
+  void RecentPictureClick(const QString& path);
+  /// "Save report as...": the report as on the clipboard (CR LF) into a text file the user
+  /// chooses, never over the picture itself.
+  void SaveReport1Click();
+
   // The extended values (main_section.cpp).
   /// Menu "Section" > "Torsion and section moduli ...": the dialog over the last analysis, or
   /// a note that there is none yet.
@@ -171,6 +178,9 @@ class TMainForm : public QMainWindow, private InventoryView {
   void BuildMenus();
   void BuildStatusBar();
   void BuildSectionMenu();
+  /// Ctrl+O, "Recent pictures" and "Save report as..." in the menu "File" (main_file.cpp).
+  void BuildFileExtras();
+  void FillRecentMenu();
   void BuildViewMenu();
   /// Appends the shear centre's marker when the session has computed one.
   void AddShearCentre(OverlayOps& ops, const OverlayInput& input);
@@ -261,6 +271,8 @@ class TMainForm : public QMainWindow, private InventoryView {
   QMenu* Info1 = nullptr;
   QAction* OpenPicture1 = nullptr;
   QAction* Close1 = nullptr;
+  QMenu* Recent1 = nullptr;         ///< "Recent pictures", newest first
+  QAction* SaveReport1 = nullptr;   ///< "Save report as..."
   QAction* Help1 = nullptr;
   QAction* Definitions1 = nullptr;
   QAction* About1 = nullptr;

@@ -76,6 +76,14 @@ std::optional<QString> QtPrompter::OpenPicture(const QString& folder) {
   return path;
 }
 
+std::optional<QString> QtPrompter::SaveTextFile(const QString& suggested) {
+  const QString path =
+      QFileDialog::getSaveFileName(BoxParent(), QStringLiteral("Save report as"), suggested,
+                                   QStringLiteral("Text files (*.txt);;All files (*)"));
+  if (path.isEmpty()) return std::nullopt;
+  return path;
+}
+
 std::optional<QFont> QtPrompter::ChooseFont(const QFont& current) {
   bool ok = false;
   const QFont font = QFontDialog::getFont(&ok, current, BoxParent());

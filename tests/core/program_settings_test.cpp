@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <ostream>
 #include <string>
@@ -255,6 +256,38 @@ TEST(ProgramSettingsTest, SaveKeepsOtherSectionsAndDropsUnknownKeys) {
             std::string::npos);
   EXPECT_EQ(text.find("extra"), std::string::npos);
   EXPECT_EQ(text.find("old="), std::string::npos);
+}
+
+TEST(ProgramSettingsTest, RecentPicturesKeepTheNewestEightInASectionOfTheirOwn) {
+  std::vector<std::string> recent;
+  for (int i = 1; i <= 10; ++i) RememberRecentPicture(recent, "/p/" + std::to_string(i) + ".bmp");
+  ASSERT_EQ(recent.size(), kMaxRecentPictures);
+  EXPECT_EQ(recent.front(), "/p/10.bmp");
+  EXPECT_EQ(recent.back(), "/p/3.bmp");
+  // Opened again, a picture moves to the top instead of appearing twice.
+  RememberRecentPicture(recent, "/p/5.bmp");
+  EXPECT_EQ(recent.front(), "/p/5.bmp");
+  EXPECT_EQ(std::count(recent.begin(), recent.end(), "/p/5.bmp"), 1);
+  EXPECT_EQ(recent.size(), kMaxRecentPictures);
+  // What the file could not hold back is not kept.
+  RememberRecentPicture(recent, "/p/two\nlines.bmp");
+  RememberRecentPicture(recent, "/p/" + std::string(3000, 'x') + ".bmp");
+  EXPECT_EQ(recent.front(), "/p/5.bmp");
+
+  Program program;
+  ProgramSettings settings;
+  program.Load(settings);
+  EXPECT_TRUE(settings.RecentPictures.empty());
+  // Without recent pictures the file is what it always was; with them, one more section.
+  program.Save(settings);
+  EXPECT_EQ(ReadAll(program.settingsFile).find("[recent]"), std::string::npos);
+  settings.RecentPictures = {"/p/b.bmp", "/p/a.bmp"};
+  program.Save(settings);
+  const std::string text = ReadAll(program.settingsFile);
+  EXPECT_NE(text.find("\r\n[recent]\r\n1=/p/b.bmp\r\n2=/p/a.bmp\r\n"), std::string::npos);
+  ProgramSettings back;
+  program.Load(back);
+  EXPECT_EQ(back.RecentPictures, settings.RecentPictures);
 }
 
 TEST(ProgramSettingsTest, UnstorablePathIsWrittenEmpty) {

@@ -77,7 +77,8 @@ class TestExtendedDialog : public WindowTest {
     QStringList menus;
     for (QAction* action : form->menuBar()->actions()) menus << action->text();
     QCOMPARE(menus, (QStringList{"File", "Info", "Section", "View"}));
-    QCOMPARE(form->File1->actions().size(), 2);
+    // Open Picture, Recent pictures, Save report as..., a separator, Close.
+    QCOMPARE(form->File1->actions().size(), 5);
     QCOMPARE(form->Info1->actions().size(), 6);  // with the separator and the hidden test entry
     QCOMPARE(form->Torsion1->text(), QString("Torsion and section moduli ..."));
     QCOMPARE(form->Section1->actions(), QList<QAction*>{form->Torsion1});
@@ -135,6 +136,9 @@ class TestExtendedDialog : public WindowTest {
             QCOMPARE(d.PoissonTable->item(0, ExtendedDialog::kNameColumn)->text(),
                      QString("steel"));
             QCOMPARE(NuCell(d)->text(), QString("0.3"));
+            // Room for a ratio such as "0.25" with the editor's frame.
+            QVERIFY(d.PoissonTable->columnWidth(ExtendedDialog::kNuColumn) >
+                    d.PoissonTable->fontMetrics().horizontalAdvance("0.25") + 12);
             QCOMPARE(d.PoissonTable->item(0, ExtendedDialog::kGColumn)->text(), QString("80769.2"));
             QVERIFY(d.ValuesMemo->toPlainText().isEmpty());
             QVERIFY(!d.CopyButton->isEnabled());
@@ -248,8 +252,14 @@ class TestExtendedDialog : public WindowTest {
               // Refused values leave the ratio and the values as they were.
               NuCell(d)->setText("0.6");
               QCOMPARE(NuCell(d)->text(), QString("0.3"));
+            // Room for a ratio such as "0.25" with the editor's frame.
+            QVERIFY(d.PoissonTable->columnWidth(ExtendedDialog::kNuColumn) >
+                    d.PoissonTable->fontMetrics().horizontalAdvance("0.25") + 12);
               NuCell(d)->setText("abc");
               QCOMPARE(NuCell(d)->text(), QString("0.3"));
+            // Room for a ratio such as "0.25" with the editor's frame.
+            QVERIFY(d.PoissonTable->columnWidth(ExtendedDialog::kNuColumn) >
+                    d.PoissonTable->fontMetrics().horizontalAdvance("0.25") + 12);
               QVERIFY(form->Session().Elastic().has_value());
               // A new ratio drops the values and the marker.
               NuCell(d)->setText(" 0.25");

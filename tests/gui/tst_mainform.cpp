@@ -15,6 +15,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QToolButton>
+#include <QKeySequence>
+#include <QMenu>
 #include <QStatusBar>
 #include <QtTest>
 #include <memory>
@@ -238,6 +240,53 @@ class TestMainForm : public WindowTest {
     form->statusBar()->clearMessage();
     Open(*form, WritePicture("good.bmp", Section(400, 400)));
     QVERIFY(form->statusBar()->currentMessage().isEmpty());
+  }
+
+  void fileMenuHasTheDesktopsHabits() {
+    auto form = NewForm();
+    QCOMPARE(form->OpenPicture1->shortcut(), QKeySequence(QKeySequence::Open));
+    QVERIFY(!form->Recent1->isEnabled());
+    // Recent pictures: newest first, each once; a picture gone is said so and taken off.
+    const QString a = WritePicture("a.bmp", Section(400, 400));
+    const QString b = WritePicture("b.bmp", Section(400, 400));
+    Open(*form, a);
+    Open(*form, b);
+    Open(*form, a);
+    const auto shown = [&form] {
+      QStringList paths;
+      for (QAction* action : form->Recent1->actions()) paths << action->data().toString();
+      return paths;
+    };
+    QCOMPARE(shown(), (QStringList{a, b}));
+    QVERIFY(form->Recent1->actions().first()->text().startsWith("&1 a.bmp  ("));
+    form->Recent1->actions().last()->trigger();
+    QCOMPARE(QString::fromStdString(form->Session().PictureFile()), b);
+    QCOMPARE(shown(), (QStringList{b, a}));
+    QFile::remove(a);
+    mPrompts->ExpectInformation("The picture is no longer there:\r- " + a +
+                                "\r\rIt is taken off the recent pictures.");
+    form->Recent1->actions().last()->trigger();
+    QCOMPARE(shown(), QStringList{b});
+    form->SaveSettings();
+    QVERIFY(ReadAll(mDir->File("quorvane.INI")).find("[recent]\r\n1=" + b.toStdString()) !=
+            std::string::npos);
+
+    // Save report as: the clipboard's text, CR LF, never over the picture.
+    mPrompts->ExpectInformation("No report yet: analyse the section first.");
+    form->SaveReport1->trigger();
+    Analysed(*form);
+    const QString picture = QString::fromStdString(form->Session().PictureFile());
+    mPrompts->ExpectSaveTextFile(QString::fromStdString(mDir->File("p-report.txt")),
+                                 QString::fromStdString(mDir->File("p-report.txt")));
+    form->SaveReport1->trigger();
+    QCOMPARE(QString::fromStdString(ReadAll(mDir->File("p-report.txt"))), mShell->Clipboard());
+    QVERIFY(mShell->Clipboard().contains("\r\n"));
+    const std::string drawing = ReadAll(picture.toStdString());
+    mPrompts->ExpectSaveTextFile(picture);
+    mPrompts->ExpectError(picture + " is the picture " + picture +
+                          " itself; choose another file to write");
+    form->SaveReport1->trigger();
+    QVERIFY(ReadAll(picture.toStdString()) == drawing);
   }
 
   void unreadablePictureIsReportedAndKeepsThePreviousOne() {

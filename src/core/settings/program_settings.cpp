@@ -17,6 +17,7 @@ namespace {
 
 constexpr std::string_view kProgram = "program";
 constexpr std::string_view kData = "data";
+constexpr std::string_view kRecent = "recent";
 
 std::string Decimal(int value) {
   char buffer[16];
@@ -128,6 +129,13 @@ std::string KeepBackup(const std::string& path) {
 
 }  // namespace
 
+void RememberRecentPicture(std::vector<std::string>& recent, const std::string& path) {
+  if (path.empty() || Storable(path).empty()) return;
+  std::erase(recent, path);
+  recent.insert(recent.begin(), path);
+  if (recent.size() > kMaxRecentPictures) recent.resize(kMaxRecentPictures);
+}
+
 std::string SettingsFilePath(const std::string& programPath) {
   return std::filesystem::path(programPath).replace_extension(".INI").string();
 }
@@ -185,6 +193,13 @@ std::vector<std::string> LoadSettings(const std::string& programPath, ProgramSet
     settings.LibraryFile = settings.WorkingDir + "properties.ini";
   }
 
+  settings.RecentPictures.clear();
+  for (std::size_t i = 1; file && i <= kMaxRecentPictures; ++i) {
+    const std::string path = file->ReadString(kRecent, Decimal(static_cast<int>(i)), "");
+    if (path.empty()) break;
+    settings.RecentPictures.push_back(path);
+  }
+
   library = std::make_unique<TPROPClass>(settings.LibraryFile);
   try {
     library->Load();
@@ -216,6 +231,12 @@ void SaveSettings(const std::string& programPath, const ProgramSettings& setting
       file.Write(kData, "picturefile", Storable(settings.PictureFile));
       file.Write(kData, "datafile", Storable(settings.LibraryFile));
       file.Write(kData, "workingdir", Storable(settings.WorkingDir));
+      // Only a program that has opened pictures adds the section.
+      file.EraseSection(kRecent);
+      int key = 0;
+      for (const std::string& path : settings.RecentPictures) {
+        if (!Storable(path).empty()) file.Write(kRecent, Decimal(++key), path);
+      }
       file.Flush();
     } catch (const Error&) {
       // Settings that cannot be written are not worth a message at every close; the program

@@ -1,6 +1,7 @@
 // The user's settings, their defaults and the settings file beside the program.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <vector>
@@ -33,11 +34,22 @@ struct ProgramSettings {
   std::string LibraryFile;                       ///< "datafile", full path
   std::string WorkingDir;                        ///< "workingdir", ends in a separator
   bool IgnoreDollarColours = true;               ///< never stored
+  /// The pictures opened last, newest first, at most kMaxRecentPictures: section "recent",
+  /// keys "1", "2", ..., a section of its own beside the two the settings file always had.
+  std::vector<std::string> RecentPictures;
   /// Set by LoadSettings when the settings file could not be read, or a key of it did not
   /// convert and no backup of the file could be kept: SaveSettings then leaves that file as it
   /// is, so nothing the user wrote there is lost.
   bool SettingsFileUnreadable = false;
 };
+
+/// How many pictures the "Recent pictures" list keeps.
+inline constexpr std::size_t kMaxRecentPictures = 8;
+
+/// Puts `path` first in `recent`, without another entry of the same path, and keeps at most
+/// kMaxRecentPictures. A path the settings file could not hold back (a line break in it, more
+/// characters than a value holds) is not kept.
+void RememberRecentPicture(std::vector<std::string>& recent, const std::string& path);
 
 /// The settings file of a program: its path with the extension replaced by ".INI"; a program
 /// file without extension gets ".INI" appended.
@@ -54,8 +66,8 @@ std::string SettingsFilePath(const std::string& programPath);
 std::vector<std::string> LoadSettings(const std::string& programPath, ProgramSettings& settings,
                                       std::unique_ptr<TPROPClass>& library);
 
-/// Writes the sections "program" and "data" of the settings file (other sections stay), then
-/// saves `library` when it exists. Throws Error when the library cannot be written.
+/// Writes the sections "program" and "data" of the settings file, and "recent" while it has
+/// pictures to keep (other sections stay), then saves `library` when it exists. Throws Error when the library cannot be written.
 void SaveSettings(const std::string& programPath, const ProgramSettings& settings,
                   const TPROPClass* library);
 

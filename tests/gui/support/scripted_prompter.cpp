@@ -25,6 +25,8 @@ QString PromptKindName(PromptKind kind) {
       return QStringLiteral("Message");
     case PromptKind::OpenPicture:
       return QStringLiteral("OpenPicture");
+    case PromptKind::SaveTextFile:
+      return QStringLiteral("SaveTextFile");
     case PromptKind::ChooseFont:
       return QStringLiteral("ChooseFont");
     case PromptKind::Run:
@@ -70,6 +72,12 @@ ScriptedPrompter& ScriptedPrompter::ExpectInformation(const std::optional<QStrin
 
 ScriptedPrompter& ScriptedPrompter::ExpectMessage(const std::optional<QString>& text) {
   Add(PromptKind::Message, text);
+  return *this;
+}
+
+ScriptedPrompter& ScriptedPrompter::ExpectSaveTextFile(const std::optional<QString>& answer,
+                                                       const std::optional<QString>& suggested) {
+  Add(PromptKind::SaveTextFile, suggested).pathAnswer = answer;
   return *this;
 }
 
@@ -166,6 +174,12 @@ void ScriptedPrompter::Message(const QString& text) { Take(PromptKind::Message, 
 
 std::optional<QString> ScriptedPrompter::OpenPicture(const QString& folder) {
   const auto expectation = Take(PromptKind::OpenPicture, folder);
+  if (!expectation) return std::nullopt;
+  return expectation->pathAnswer;
+}
+
+std::optional<QString> ScriptedPrompter::SaveTextFile(const QString& suggested) {
+  const auto expectation = Take(PromptKind::SaveTextFile, suggested);
   if (!expectation) return std::nullopt;
   return expectation->pathAnswer;
 }

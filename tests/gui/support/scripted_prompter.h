@@ -18,7 +18,16 @@
 
 namespace qv::test {
 
-enum class PromptKind { Error, Confirm, Information, Message, OpenPicture, ChooseFont, Run };
+enum class PromptKind {
+  Error,
+  Confirm,
+  Information,
+  Message,
+  OpenPicture,
+  SaveTextFile,
+  ChooseFont,
+  Run
+};
 
 /// "Error", "Confirm", ... for failure reports.
 QString PromptKindName(PromptKind kind);
@@ -54,6 +63,9 @@ class ScriptedPrompter : public Prompter {
   /// `answer` is the chosen path, nothing for Cancel.
   ScriptedPrompter& ExpectOpenPicture(const std::optional<QString>& answer,
                                       const std::optional<QString>& folder = kAnyText);
+  /// `answer` is the chosen path, nothing for Cancel; `suggested` the path the dialog offers.
+  ScriptedPrompter& ExpectSaveTextFile(const std::optional<QString>& answer,
+                                       const std::optional<QString>& suggested = kAnyText);
   /// `answer` is the chosen font, nothing for Cancel.
   ScriptedPrompter& ExpectChooseFont(const std::optional<QFont>& answer);
   ScriptedPrompter& ExpectRun(DialogScript script,
@@ -81,6 +93,7 @@ class ScriptedPrompter : public Prompter {
   void Information(const QString& text) override;
   void Message(const QString& text) override;
   std::optional<QString> OpenPicture(const QString& folder) override;
+  std::optional<QString> SaveTextFile(const QString& suggested) override;
   std::optional<QFont> ChooseFont(const QFont& current) override;
   int Run(QDialog& dialog) override;
 
