@@ -280,9 +280,8 @@ void SectionSession::ColourInventory(InventoryView* view) {
     }
   }
   if (!mPictureRows) {
-    mFound =
-        FoundColours(ScanColourBounds(mPicture, mSettings.IgnoreDollarColours, progress, mThreads,
-                                      &mUnnamedLeftOut));
+    mFound = FoundColours(ScanColourBounds(mPicture, mSettings.IgnoreDollarColours, progress,
+                                           mThreads, &mUnnamedLeftOut));
   }
   if (view) {
     view->InventoryFinished();
@@ -298,9 +297,8 @@ void SectionSession::ScanPictureRows(const ProgressFn& progress) {
     std::vector<MaterialMoments> materials = MaterialsOfColours(*mMaterialLibrary);
     for (const std::string& label : mGatherAlso) {
       const std::optional<std::uint32_t> colour = PixelColourOfLabel(label);
-      if (!colour || std::any_of(materials.begin(), materials.end(), [&](const MaterialMoments& m) {
-            return m.colour == *colour;
-          })) {
+      if (!colour || std::any_of(materials.begin(), materials.end(),
+                                 [&](const MaterialMoments& m) { return m.colour == *colour; })) {
         continue;
       }
       MaterialMoments extra;
@@ -310,9 +308,8 @@ void SectionSession::ScanPictureRows(const ProgressFn& progress) {
     tally.emplace(std::move(materials), BandWorkers(mPictureRows->Height(), mThreads));
     tap = [&tally](int worker, const RowBlock& rows) { tally->Add(worker, rows); };
   }
-  std::optional<std::vector<ColourBounds>> found =
-      ScanColourBounds(*mPictureRows, mSettings.IgnoreDollarColours, progress, mThreads, tap,
-                       &mUnnamedLeftOut);
+  std::optional<std::vector<ColourBounds>> found = ScanColourBounds(
+      *mPictureRows, mSettings.IgnoreDollarColours, progress, mThreads, tap, &mUnnamedLeftOut);
   if (!found) {
     // Millions of colours: their order needs the whole picture, which the caller scans then.
     ReadPixelsIntoMemory();

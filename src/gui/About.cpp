@@ -374,9 +374,9 @@ void TAboutBox::Image1MouseDown(Qt::MouseButton button) {
 void TAboutBox::Label5Click() {
   const QString link = MailLink();
   Shells().OpenDocument(link, WhileAlive(this, [link] {
-    Prompts().Information("The mail link could not be opened:\r- " + link +
-                          "\r\rNo mail program was found.");
-  }));
+                          Prompts().Information("The mail link could not be opened:\r- " + link +
+                                                "\r\rNo mail program was found.");
+                        }));
 }
 
 bool TAboutBox::eventFilter(QObject* watched, QEvent* event) {

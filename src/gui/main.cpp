@@ -108,7 +108,8 @@ TMainForm::TMainForm(const QString& programPath, const QString& userFolder, Sett
   BuildMenus();
   BuildStatusBar();
 
-  const std::vector<std::string> failures = mSession.LoadSettings(S(mProgramPath), S(mUserFolder), mSettingsHome);
+  const std::vector<std::string> failures =
+      mSession.LoadSettings(S(mProgramPath), S(mUserFolder), mSettingsHome);
   mPendingMessages.clear();
   for (const std::string& f : failures) mPendingMessages.push_back(Q(f));
   const ProgramSettings& settings = mSession.Settings();
@@ -626,9 +627,8 @@ void TMainForm::Progress(std::int64_t done, std::int64_t /*total*/) {
 void TMainForm::InventoryFinished() {
   FoundModel->Reload();
   ListBox1->setEnabled(true);
-  if (const std::optional<std::string> note =
-          UnnamedColoursNote(mSession.Found().Size(), mSession.UnnamedLeftOut(),
-                             UnnamedColoursHint::SettingsDialog)) {
+  if (const std::optional<std::string> note = UnnamedColoursNote(
+          mSession.Found().Size(), mSession.UnnamedLeftOut(), UnnamedColoursHint::SettingsDialog)) {
     ShowNote(Q(*note));
   }
   emit SectionStateChanged();
@@ -693,11 +693,12 @@ void TMainForm::Help1Click() {
   const QString folder = ProgramFolder();
   const QString document = folder + kHelpDocument;
   if (QFileInfo(document).isFile()) {
-    Shells().OpenDocument(document, WhileAlive(this, [document] {
-      Prompts().Information("The help document could not be opened:\r- " + document +
-                            "\r\rNo program to show PDF documents was found. Install a PDF "
-                            "viewer, or open the file with a program of your choice.");
-    }));
+    Shells().OpenDocument(
+        document, WhileAlive(this, [document] {
+          Prompts().Information("The help document could not be opened:\r- " + document +
+                                "\r\rNo program to show PDF documents was found. Install a PDF "
+                                "viewer, or open the file with a program of your choice.");
+        }));
   } else {
     Prompts().Information("Help document not in the program root directory : \r- " + folder +
                           "\r\rCheck your installation!");
@@ -708,9 +709,10 @@ void TMainForm::SpeedButton1Click() {
   const QString folder =
       mSession.Settings().WorkingDir.empty() ? ProgramFolder() : Q(mSession.Settings().WorkingDir);
   Shells().OpenFolder(folder, WhileAlive(this, [folder] {
-    Prompts().Information("The picture folder could not be shown:\r- " + folder +
-                          "\r\rNo file manager was found to show folders.");
-  }));
+                        Prompts().Information("The picture folder could not be shown:\r- " +
+                                              folder +
+                                              "\r\rNo file manager was found to show folders.");
+                      }));
 }
 
 void TMainForm::SaveSettings() {

@@ -271,8 +271,8 @@ class TMainForm : public QMainWindow, private InventoryView {
   QMenu* Info1 = nullptr;
   QAction* OpenPicture1 = nullptr;
   QAction* Close1 = nullptr;
-  QMenu* Recent1 = nullptr;         ///< "Recent pictures", newest first
-  QAction* SaveReport1 = nullptr;   ///< "Save report as..."
+  QMenu* Recent1 = nullptr;        ///< "Recent pictures", newest first
+  QAction* SaveReport1 = nullptr;  ///< "Save report as..."
   QAction* Help1 = nullptr;
   QAction* Definitions1 = nullptr;
   QAction* About1 = nullptr;

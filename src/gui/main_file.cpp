@@ -23,7 +23,8 @@ void TMainForm::BuildFileExtras() {
   SaveReport1 = File1->addAction("Save report as...");
   SaveReport1->setObjectName("SaveReport1");
   SaveReport1->setShortcut(QKeySequence::SaveAs);
-  connect(SaveReport1, &QAction::triggered, this, [this] { Guarded([this] { SaveReport1Click(); }); });
+  connect(SaveReport1, &QAction::triggered, this,
+          [this] { Guarded([this] { SaveReport1Click(); }); });
   File1->addSeparator();
 }
 
@@ -34,10 +35,10 @@ void TMainForm::FillRecentMenu() {
   for (const std::string& picture : recent) {
     const QString path = QString::fromStdString(picture);
     // "&1 beam.bmp" with the folder beside it; the number is the key that opens it.
-    QAction* action = Recent1->addAction(QStringLiteral("&%1 %2  (%3)")
-                                             .arg(++number)
-                                             .arg(QFileInfo(path).fileName(),
-                                                  QFileInfo(path).absolutePath()));
+    QAction* action =
+        Recent1->addAction(QStringLiteral("&%1 %2  (%3)")
+                               .arg(++number)
+                               .arg(QFileInfo(path).fileName(), QFileInfo(path).absolutePath()));
     action->setData(path);
     connect(action, &QAction::triggered, this, [this, path] { RecentPictureClick(path); });
   }

@@ -45,16 +45,13 @@ void TMainForm::AddShearCentre(OverlayOps& ops, const OverlayInput& input) {
                                             result.Dx, result.Dy);
   ops.insert(ops.end(), marker.begin(), marker.end());
   // A marker off the picture cannot be seen: the user is told where it is instead.
-  if (const std::optional<std::string> note =
-          ShearCentreOffPictureNote(input.Width, input.Height, input.Bounds,
-                                    elastic->ShearCentreHor, elastic->ShearCentreVer, result.Dx,
-                                    result.Dy)) {
+  if (const std::optional<std::string> note = ShearCentreOffPictureNote(
+          input.Width, input.Height, input.Bounds, elastic->ShearCentreHor, elastic->ShearCentreVer,
+          result.Dx, result.Dy)) {
     ShowNote(QString::fromStdString(*note));
   }
 }
 
-void TMainForm::ShowNote(const QString& text) {
-  statusBar()->showMessage(text, kNoteMs);
-}
+void TMainForm::ShowNote(const QString& text) { statusBar()->showMessage(text, kNoteMs); }
 
 }  // namespace qv

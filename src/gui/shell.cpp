@@ -29,13 +29,14 @@ QUrl DocumentUrl(const QString& pathOrUrl) {
 // which Qt's own call would only print on standard error. It may also run as long as the program
 // it opened (without a desktop it runs that program itself), so it is never waited for in this
 // call, and it is left running when the window closes.
-void OpenUrl(const QUrl& url, std::function<void()> failed) {
+void OpenUrl(const QUrl& url, const std::function<void()>& failed) {
   const auto report = [failed] {
     if (failed) QTimer::singleShot(0, qApp, failed);
   };
   const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
   const QString platform = QGuiApplication::platformName();
-  if (opener.isEmpty() || (platform != QLatin1String("xcb") && platform != QLatin1String("wayland"))) {
+  if (opener.isEmpty() ||
+      (platform != QLatin1String("xcb") && platform != QLatin1String("wayland"))) {
     if (!QDesktopServices::openUrl(url)) report();
     return;
   }
@@ -78,11 +79,11 @@ QString QtShell::ClipboardText() {
 }
 
 void QtShell::OpenDocument(const QString& pathOrUrl, std::function<void()> failed) {
-  OpenUrl(DocumentUrl(pathOrUrl), std::move(failed));
+  OpenUrl(DocumentUrl(pathOrUrl), failed);
 }
 
 void QtShell::OpenFolder(const QString& folder, std::function<void()> failed) {
-  OpenUrl(QUrl::fromLocalFile(folder), std::move(failed));
+  OpenUrl(QUrl::fromLocalFile(folder), failed);
 }
 
 bool QtShell::StartProgram(const QString& program, const QStringList& arguments,

@@ -613,8 +613,8 @@ TEST_F(RunCliTest, OverlayOverTheInputPictureIsRefusedThroughAnyPathOrLink) {
   std::filesystem::create_symlink(rect, dir.File("link.png"));
   std::filesystem::create_hard_link(rect, dir.File("hard.bmp"));
   std::filesystem::create_directory(dir.File("sub"));
-  for (const std::string& out : {rect, dir.Path() + "/sub/../rect.bmp", dir.File("link.png"),
-                                 dir.File("hard.bmp")}) {
+  for (const std::string& out :
+       {rect, dir.Path() + "/sub/../rect.bmp", dir.File("link.png"), dir.File("hard.bmp")}) {
     const CliRun run = RunTool(Analyse({"--overlay", out}));
     EXPECT_EQ(run.code, 1) << out;
     EXPECT_EQ(run.err, "quorvane-cli: " + out + " is the picture " + rect +
@@ -815,9 +815,9 @@ TEST_F(RunCliTest, OverlayWithTorsionMarksTheShearCentre) {
 
   // The web on the picture's edge: the marker would be off it, so the tool says where SC is.
   const std::string edge = dir.WritePicture(
-      "edge.bmp", MakeGrid(400, 400, kWhite,
-                           {{0, 100, 19, 299, kRed}, {20, 100, 119, 119, kRed},
-                            {20, 280, 119, 299, kRed}}));
+      "edge.bmp",
+      MakeGrid(400, 400, kWhite,
+               {{0, 100, 19, 299, kRed}, {20, 100, 119, 119, kRed}, {20, 280, 119, 299, kRed}}));
   const CliRun off = RunTool({"analyse", edge, "--width", "120", "--height", "200", "--use",
                               "clRed", "--torsion", "--overlay", dir.File("edge.png")});
   ASSERT_EQ(off.code, 0) << off.err;

@@ -130,8 +130,7 @@ TEST(ChangedWhileReadTest, ConcurrentRewritesGiveOnePictureOrTheRefusal) {
 
   const auto analyse = [](const std::string& path) {
     SectionSession session;
-    session.SetLibrary(
-        std::make_unique<TPROPClass>(LibraryOf({{"clRed", 210000, 7850, false}})));
+    session.SetLibrary(std::make_unique<TPROPClass>(LibraryOf({{"clRed", 210000, 7850, false}})));
     session.SetPictureStreaming(true);
     if (!session.AcceptPicture(path)) return std::string("gone");
     session.ColourInventory();

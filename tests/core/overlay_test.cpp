@@ -343,16 +343,15 @@ TEST_P(ShearCentreLabelTest, GoesBelowAndRightWithoutCoveringTheMassCentresLabel
   EXPECT_EQ(labels[0]->Position, c.label);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    , ShearCentreLabelTest,
-    ::testing::Values(
-        // A section symmetric both ways: SC on MC, its label goes under MC's.
-        ShearLabelCase{"OnTheMassCentre", {200, 210}, {210, 227}},
-        ShearLabelCase{"OnTheNormalForceCentre", {200, 200}, {210, 227}},
-        // Clear of MC's label: the usual place, 2.5 % right and 1 % below.
-        ShearLabelCase{"FarBelow", {200, 300}, {210, 304}},
-        ShearLabelCase{"FarRight", {320, 210}, {330, 214}}),
-    RowName);
+INSTANTIATE_TEST_SUITE_P(, ShearCentreLabelTest,
+                         ::testing::Values(
+                             // A section symmetric both ways: SC on MC, its label goes under MC's.
+                             ShearLabelCase{"OnTheMassCentre", {200, 210}, {210, 227}},
+                             ShearLabelCase{"OnTheNormalForceCentre", {200, 200}, {210, 227}},
+                             // Clear of MC's label: the usual place, 2.5 % right and 1 % below.
+                             ShearLabelCase{"FarBelow", {200, 300}, {210, 304}},
+                             ShearLabelCase{"FarRight", {320, 210}, {330, 214}}),
+                         RowName);
 
 TEST(OverlayTest, AShearCentreOffThePictureIsNamedWithItsPosition) {
   const SectionBounds box{100, 50, 299, 349};

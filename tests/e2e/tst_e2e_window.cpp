@@ -6,8 +6,8 @@
 #include <QListView>
 #include <QListWidget>
 #include <QMenuBar>
-#include <QStatusBar>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QtTest>
 #include <memory>
 

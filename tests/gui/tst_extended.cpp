@@ -47,8 +47,7 @@ class TestExtendedDialog : public WindowTest {
  private:
   // Opens the channel, puts red on the material list and analyses it at 120 x 200 mm.
   void Analysed(TMainForm& form, const PixelGrid& picture = OpenChannel()) {
-    mPrompts->ExpectOpenPicture(
-        QString::fromStdString(mDir->WritePicture("channel.bmp", picture)));
+    mPrompts->ExpectOpenPicture(QString::fromStdString(mDir->WritePicture("channel.bmp", picture)));
     form.OpenPicture1Click();
     const auto& labels = form.Session().FoundLabels();
     const auto red = std::find(labels.begin(), labels.end(), "clRed") - labels.begin();
@@ -95,10 +94,10 @@ class TestExtendedDialog : public WindowTest {
   void shearCentreOffThePictureIsNamedInTheDialogAndTheStatusBar() {
     auto form = NewForm();
     // The channel's web on the picture's left edge: its shear centre lies beyond it.
-    Analysed(*form, MakeGrid(400, 400, kWhite,
-                             {{0, 100, 19, 299, kRed},
-                              {20, 100, 119, 119, kRed},
-                              {20, 280, 119, 299, kRed}}));
+    Analysed(
+        *form,
+        MakeGrid(400, 400, kWhite,
+                 {{0, 100, 19, 299, kRed}, {20, 100, 119, 119, kRed}, {20, 280, 119, 299, kRed}}));
     QString status;
     mPrompts->ExpectRun(
         [&](QDialog& dialog) {
@@ -252,14 +251,8 @@ class TestExtendedDialog : public WindowTest {
               // Refused values leave the ratio and the values as they were.
               NuCell(d)->setText("0.6");
               QCOMPARE(NuCell(d)->text(), QString("0.3"));
-            // Room for a ratio such as "0.25" with the editor's frame.
-            QVERIFY(d.PoissonTable->columnWidth(ExtendedDialog::kNuColumn) >
-                    d.PoissonTable->fontMetrics().horizontalAdvance("0.25") + 12);
               NuCell(d)->setText("abc");
               QCOMPARE(NuCell(d)->text(), QString("0.3"));
-            // Room for a ratio such as "0.25" with the editor's frame.
-            QVERIFY(d.PoissonTable->columnWidth(ExtendedDialog::kNuColumn) >
-                    d.PoissonTable->fontMetrics().horizontalAdvance("0.25") + 12);
               QVERIFY(form->Session().Elastic().has_value());
               // A new ratio drops the values and the marker.
               NuCell(d)->setText(" 0.25");

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QKeySequence>
 #include <QLabel>
 #include <QListView>
 #include <QListWidget>
@@ -14,10 +15,8 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QToolButton>
-#include <QKeySequence>
-#include <QMenu>
 #include <QStatusBar>
+#include <QToolButton>
 #include <QtTest>
 #include <memory>
 
@@ -229,8 +228,8 @@ class TestMainForm : public WindowTest {
 
   void pictureOfUnnamedColoursOnlySaysWhyItsListIsEmpty() {
     auto form = NewForm();
-    Open(*form, WritePicture("unnamed.bmp", MakeGrid(400, 400, 0x00123456,
-                                                     {{10, 10, 20, 20, 0x00654321}})));
+    Open(*form, WritePicture("unnamed.bmp",
+                             MakeGrid(400, 400, 0x00123456, {{10, 10, 20, 20, 0x00654321}})));
     QCOMPARE(form->ListBox1->model()->rowCount(), 0);
     QCOMPARE(form->statusBar()->currentMessage(),
              QString("All 2 colours of the picture are unnamed (\"$\" labels) and left out of "

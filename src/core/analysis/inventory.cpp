@@ -410,9 +410,9 @@ std::vector<ColourBounds> ScanColourBounds(const PixelGrid& grid, bool ignoreDol
 std::optional<std::string> UnnamedColoursNote(std::size_t listed, std::size_t leftOut,
                                               UnnamedColoursHint hint) {
   if (listed > 0 || leftOut == 0) return std::nullopt;
-  const std::string count =
-      leftOut == 1 ? "The one colour of the picture is" : "All " + std::to_string(leftOut) +
-                                                              " colours of the picture are";
+  const std::string count = leftOut == 1
+                                ? "The one colour of the picture is"
+                                : "All " + std::to_string(leftOut) + " colours of the picture are";
   return count + " unnamed (\"$\" labels) and left out of the list; " +
          (hint == UnnamedColoursHint::SettingsDialog
               ? "switch off \"ignore color names starting with $\" under Info > About ... "

@@ -7,9 +7,8 @@
 #include <numbers>
 #include <utility>
 
-#include "core/analysis/number_text.h"
-
 #include "core/analysis/elastic/section_solver.h"
+#include "core/analysis/number_text.h"
 #include "core/settings/program_settings.h"
 
 namespace qv {

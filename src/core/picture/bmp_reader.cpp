@@ -780,7 +780,8 @@ class BmpRows final : public PixelRows {
     for (int r = 0; r < rows; ++r) {
       const std::uint64_t sum =
           RowChecksum(bytes + mLayout.stride * static_cast<unsigned>(r), mLayout.rowBytes);
-      std::uint64_t& kept = mRowSums[static_cast<std::size_t>(stored + r)];
+      std::uint64_t& kept =
+          mRowSums[static_cast<std::size_t>(stored) + static_cast<std::size_t>(r)];
       if (kept == 0) {
         kept = sum;
       } else if (kept != sum) {

@@ -67,7 +67,8 @@ std::vector<std::string> LoadSettings(const std::string& programPath, ProgramSet
                                       std::unique_ptr<TPROPClass>& library);
 
 /// Writes the sections "program" and "data" of the settings file, and "recent" while it has
-/// pictures to keep (other sections stay), then saves `library` when it exists. Throws Error when the library cannot be written.
+/// pictures to keep (other sections stay), then saves `library` when it exists. Throws Error when
+/// the library cannot be written.
 void SaveSettings(const std::string& programPath, const ProgramSettings& settings,
                   const TPROPClass* library);
 
