@@ -8,9 +8,9 @@
 #include <map>
 #include <memory>
 
-#include "core/analysis/elastic/section_solver.h"
-#include "core/analysis/integration.h"
-#include "core/dd_props.h"
+#include "core/elastic/section_solver.h"
+#include "core/library/dd_props.h"
+#include "core/section/integration.h"
 #include "support/material_library.h"
 #include "support/section_pictures.h"
 

@@ -11,12 +11,12 @@
 #include <memory>
 #include <random>
 
-#include "core/analysis/edge_smoothing.h"
-#include "core/analysis/integration.h"
-#include "core/analysis/inventory.h"
-#include "core/dd_props.h"
+#include "core/library/dd_props.h"
 #include "core/picture/pixel_grid.h"
-#include "core/session.h"
+#include "core/scan/edge_smoothing.h"
+#include "core/scan/inventory.h"
+#include "core/section/integration.h"
+#include "core/session/session.h"
 #include "support/bmp_writer.h"
 #include "support/grid_builder.h"
 #include "support/material_library.h"

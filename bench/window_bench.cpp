@@ -25,8 +25,8 @@
 #include <string>
 #include <vector>
 
-#include "gui/NumEdit.h"
-#include "gui/main.h"
+#include "gui/main_window.h"
+#include "gui/number_edit.h"
 #include "gui/prompter.h"
 #include "gui/shell.h"
 

@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# Style and static checks CI accepts no finding from: every C++ source in the project's
-# clang-format style, and clang-tidy's checks (.clang-tidy) over every program source.
+# Style and static checks CI accepts no finding from: the layering of src/ (check_layers.sh),
+# every C++ source in the project's clang-format style, and clang-tidy's checks (.clang-tidy) over
+# every program source.
 # Needs a configured build folder with compile_commands.json (tools/test.sh makes build/).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build="${1:-build}"
+
+bash tools/check_layers.sh
 
 mapfile -t sources < <(git ls-files '*.cpp' '*.h')
 clang-format --dry-run --Werror "${sources[@]}"

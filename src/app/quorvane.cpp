@@ -7,7 +7,7 @@
 #include <cstdio>
 
 #include "core/settings/installed_layout.h"
-#include "gui/main.h"
+#include "gui/main_window.h"
 #include "gui/window_arguments.h"
 
 #ifndef QV_DATA_FROM_BIN

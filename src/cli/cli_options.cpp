@@ -6,12 +6,13 @@
 #include <string_view>
 
 #include "cli/run_cli.h"
-#include "core/analysis/elastic/poisson_table.h"
-#include "core/analysis/field_number.h"
-#include "core/analysis/number_text.h"
-#include "core/error.h"
-#include "core/path.h"
-#include "core/version.h"
+#include "core/base/error.h"
+#include "core/base/field_number.h"
+#include "core/base/limits.h"
+#include "core/base/number_text.h"
+#include "core/base/path.h"
+#include "core/base/version.h"
+#include "core/library/poisson_table.h"
 
 namespace qv::cli {
 namespace {
@@ -46,7 +47,9 @@ int ReadSize(std::string_view option, const std::string& text) {
   const std::optional<std::int32_t> value = ParseIntegerText(text);
   const std::string prefix = std::string(option) + " '" + text + "': ";
   if (!value) throw Error(prefix + InvalidIntegerMessage(text));
-  if (*value < 0 || *value > kMaxSizeMm) throw Error(prefix + "the size must be 1..100000 mm");
+  if (*value < 0 || *value > kMaxSectionMm) {
+    throw Error(prefix + "the size must be 1.." + IntegerText(kMaxSectionMm) + " mm");
+  }
   // The window offers no "analyse" while a size is 0; every result would be zero anyway.
   if (*value == 0) throw Error(prefix + "a section of 0 mm cannot be analysed");
   return *value;
@@ -106,11 +109,6 @@ std::pair<std::string, double> ReadNu(const std::string& text,
 }
 
 }  // namespace
-
-std::string Decimal(std::int64_t value) {
-  char buffer[24];
-  return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr);
-}
 
 Options ParseArguments(const std::vector<std::string>& args) {
   if (args.empty()) throw UsageError{"no command given"};
@@ -185,7 +183,7 @@ AnalyseValues ReadAnalyseValues(const Options& o) {
     if (*o.convention != "0" && *o.convention != "1") {
       throw Error("--convention '" + *o.convention + "': the sign convention must be 0 or 1");
     }
-    v.convention = *o.convention == "1" ? EuroCode : DorvastPelkam;
+    v.convention = *o.convention == "1" ? SignConvention::EuroCode : SignConvention::DorvastPelkam;
   }
   if (o.eps) v.eps = ReadRealOption("--eps", *o.eps);
   for (const std::string& text : o.materials) v.materials.push_back(ReadMaterial(text));

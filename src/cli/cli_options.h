@@ -9,13 +9,12 @@
 #include <utility>
 #include <vector>
 
-#include "core/session.h"
+#include "core/session/session.h"
 
 namespace qv::cli {
 
 inline constexpr std::string_view kProgram = "quorvane-cli";
 /// The range of the window's two size fields, in mm.
-inline constexpr std::int64_t kMaxSizeMm = 100000;
 
 /// A command line the tool cannot make sense of: the usage follows the message.
 struct UsageError {
@@ -51,7 +50,7 @@ struct MaterialOverride {
 /// Every value of the analyse command, checked.
 struct AnalyseValues {
   SectionSize size;
-  int convention = DorvastPelkam;
+  SignConvention convention = SignConvention::DorvastPelkam;
   double eps = 1.0;
   std::vector<MaterialOverride> materials;
   /// --nu: Poisson's ratios by label, in the order given (a later one wins).
@@ -63,7 +62,5 @@ Options ParseArguments(const std::vector<std::string>& args);
 /// Checks every value of the analyse command before any file is read, so that a typing error
 /// costs no scan; throws Error with the option and the reason.
 AnalyseValues ReadAnalyseValues(const Options& o);
-/// The decimal text of `value`.
-std::string Decimal(std::int64_t value);
 
 }  // namespace qv::cli

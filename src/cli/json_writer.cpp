@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "core/analysis/number_text.h"
-#include "core/path.h"
+#include "core/base/number_text.h"
+#include "core/base/path.h"
 
 namespace qv::cli {
 namespace {
@@ -20,7 +20,7 @@ std::string JsonNumber(double v) {
   return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, v).ptr);
 }
 
-std::string JsonInteger(std::int64_t v) { return Decimal(v); }
+std::string JsonInteger(std::int64_t v) { return IntegerText(v); }
 
 std::string JsonBool(bool v) { return v ? "true" : "false"; }
 
@@ -248,7 +248,7 @@ std::string AnalysisJson(const SectionSession& s, const AnalyseValues& v) {
       {"alpha_rad", JsonNumber(r.Alpha)},
       {"alpha_deg", JsonNumber(r.Alpha * 180 / std::numbers::pi)},
       {"iso", JsonBool(r.Iso)},
-      {"convention", JsonInteger(s.Settings().SignConvention)},
+      {"convention", JsonInteger(static_cast<int>(s.Settings().SignConvention))},
       {"eps", JsonNumber(s.Settings().AngleTolerance)},
       {"texts", JsonObject({{"relevant_pixels", JsonString(c.relevantPixels)},
                             {"ea", JsonString(c.ea)},

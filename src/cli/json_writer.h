@@ -4,7 +4,7 @@
 #include <string>
 
 #include "cli/cli_options.h"
-#include "core/session.h"
+#include "core/session/session.h"
 
 namespace qv::cli {
 

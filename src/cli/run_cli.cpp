@@ -25,13 +25,14 @@
 
 #include "cli/cli_options.h"
 #include "cli/json_writer.h"
-#include "core/analysis/edge_smoothing.h"
-#include "core/analysis/elastic/extended_report.h"
-#include "core/analysis/overlay.h"
-#include "core/dd_props.h"
-#include "core/error.h"
+#include "core/base/error.h"
+#include "core/base/number_text.h"
+#include "core/elastic/extended_report.h"
+#include "core/library/dd_props.h"
 #include "core/picture/picture_file.h"
-#include "core/session.h"
+#include "core/scan/edge_smoothing.h"
+#include "core/section/overlay.h"
+#include "core/session/session.h"
 #include "imaging/overlay_renderer.h"
 #include "imaging/picture_image.h"
 
@@ -39,7 +40,6 @@ namespace qv {
 namespace {
 
 using cli::AnalyseValues;
-using cli::Decimal;
 using cli::kProgram;
 using cli::MaterialOverride;
 using cli::Options;
@@ -66,7 +66,7 @@ class ProgressLine {
       mLast = now;
       const std::int64_t percent = total > 0 ? done * 100 / total : 100;
       const std::string line =
-          "\r" + std::string(kProgram) + ": " + phase + " " + Decimal(percent) + "%   ";
+          "\r" + std::string(kProgram) + ": " + phase + " " + IntegerText(percent) + "%   ";
       *mErr << line << std::flush;
       mShown = true;
     };
@@ -155,8 +155,8 @@ std::string ColoursText(const Options& o, ProgressLine& progress, std::string& n
   const FoundColours& found = session.Found();
   for (std::size_t i = 0; i < found.Size(); ++i) {
     const ColourBounds& c = found.At(i);
-    text += found.Label(i) + '\t' + Decimal(c.xmin) + '\t' + Decimal(c.xmax) + '\t' +
-            Decimal(c.ymin) + '\t' + Decimal(c.ymax) + '\n';
+    text += found.Label(i) + '\t' + IntegerText(c.xmin) + '\t' + IntegerText(c.xmax) + '\t' +
+            IntegerText(c.ymin) + '\t' + IntegerText(c.ymax) + '\n';
   }
   note = EdgeSmoothingNote(session.PictureEdgeSmoothing()).value_or("");
   if (const std::optional<std::string> unnamed = UnnamedColoursNote(
@@ -276,17 +276,9 @@ std::string AnalyseText(const Options& o, ProgressLine& progress, std::string& n
     const OverlayInput input =
         MakeOverlayInput(session.Picture().Width(), session.Picture().Height(), session.Bounds(),
                          session.Result(), session.Settings());
-    OverlayOps ops = DrawResultOverlay(input);
-    if (const std::optional<ElasticResult>& elastic = session.Elastic()) {
-      const OverlayOps marker =
-          DrawShearCentre(input, elastic->ShearCentreHor, elastic->ShearCentreVer,
-                          session.Result().Dx, session.Result().Dy);
-      ops.insert(ops.end(), marker.begin(), marker.end());
-      note = ShearCentreOffPictureNote(input.Width, input.Height, input.Bounds,
-                                       elastic->ShearCentreHor, elastic->ShearCentreVer,
-                                       session.Result().Dx, session.Result().Dy)
-                 .value_or("");
-    }
+    SectionSession::ResultDrawing drawing = session.DrawResults(input);
+    note = drawing.note.value_or("");
+    OverlayOps& ops = drawing.ops;
     session.DrawOnPicture([&ops](PixelGrid& picture) { RenderOverlay(ops, picture); });
     // Written through a temporary that replaces the target only when complete.
     SavePicture(session.Picture(), *o.overlay);

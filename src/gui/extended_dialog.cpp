@@ -16,26 +16,25 @@
 #include <optional>
 #include <string>
 
-#include "core/analysis/elastic/extended_report.h"
-#include "core/analysis/number_text.h"
-#include "core/analysis/overlay.h"
-#include "core/analysis/result_text.h"
-#include "core/session.h"
+#include "core/base/material.h"
+#include "core/base/number_text.h"
+#include "core/elastic/extended_report.h"
+#include "core/section/overlay.h"
+#include "core/section/result_text.h"
+#include "core/session/session.h"
 #include "gui/plain_text.h"
 #include "gui/prompter.h"
+#include "gui/qt_text.h"
 #include "gui/shell.h"
 
 namespace qv {
 namespace {
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
-std::string S(const QString& s) { return s.toStdString(); }
-
 // Events are pumped this often during a solve: enough for the bar and the Cancel button, rare
 // enough to cost the solve nothing.
 constexpr qint64 kPumpMs = 30;
 
-QString GText(double E, double nu) { return Q(FormatGeneral(E / (2 * (1 + nu)), 6, 1)); }
+QString GText(double E, double nu) { return Q(FormatGeneral(ShearModulus(E, nu), 6, 1)); }
 
 QTableWidgetItem* Cell(const QString& text, bool editable) {
   auto* item = new QTableWidgetItem(text);
@@ -45,7 +44,7 @@ QTableWidgetItem* Cell(const QString& text, bool editable) {
   return item;
 }
 
-QString BlockText(const ElasticResult& result, int convention, const char* lineEnd) {
+QString BlockText(const ElasticResult& result, SignConvention convention, const char* lineEnd) {
   QString text;
   for (const std::string& line : ExtendedReport(result, convention)) text += Q(line) + lineEnd;
   return text;

@@ -14,7 +14,7 @@
 #include <optional>
 #include <vector>
 
-#include "core/analysis/overlay.h"
+#include "core/section/overlay.h"
 
 class QPainter;
 

@@ -15,19 +15,18 @@
 #include <utility>
 #include <vector>
 
-#include "core/analysis/colour_label.h"
-#include "core/analysis/number_text.h"
-#include "core/path.h"
-#include "core/session.h"
+#include "core/base/colour_label.h"
+#include "core/base/number_text.h"
+#include "core/base/path.h"
+#include "core/session/session.h"
 #include "gui/prompter.h"
+#include "gui/qt_text.h"
 #include "gui/section_canvas.h"
 #include "imaging/overlay_renderer.h"
 #include "imaging/picture_image.h"
 
 namespace qv {
 namespace {
-
-QString Q(const std::string& s) { return QString::fromStdString(s); }
 
 constexpr double kZoomStep = 1.5;
 
@@ -143,7 +142,9 @@ void SectionViewWindow::Refresh() {
   mDy = analysed ? result.Dy : 0;
   if (analysed) {
     const std::optional<ElasticResult>& elastic = s.Elastic();
-    scene.Marks = MakeSectionMarks(mBounds, result, settings, elastic ? &*elastic : nullptr);
+    std::optional<SectionPoint> shearCentre;
+    if (elastic) shearCentre = SectionPoint{elastic->ShearCentreHor, elastic->ShearCentreVer};
+    scene.Marks = MakeSectionMarks(mBounds, result, settings, shearCentre);
   }
   scene.AxesColour = ToQColor(settings.AxesColour);
   scene.MassCentreColour = ToQColor(settings.MassCentreColour);

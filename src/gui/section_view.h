@@ -10,7 +10,7 @@
 #include <functional>
 #include <optional>
 
-#include "core/analysis/overlay.h"
+#include "core/section/overlay.h"
 
 class QAction;
 class QHBoxLayout;

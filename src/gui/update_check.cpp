@@ -9,10 +9,11 @@
 #include <optional>
 #include <string>
 
-#include "core/analysis/number_text.h"
-#include "core/error.h"
+#include "core/base/error.h"
+#include "core/base/number_text.h"
 #include "core/settings/ini_file.h"
 #include "gui/prompter.h"
+#include "gui/qt_text.h"
 #include "gui/shell.h"
 #include "util/file_size.h"
 #include "util/pause.h"
@@ -24,8 +25,6 @@ namespace {
 constexpr const char* kSection = "varolith";
 // The updater gets half a second to come up before the window goes.
 constexpr int kUpdaterGraceMs = 500;
-
-QString Q(const std::string& s) { return QString::fromStdString(s); }
 
 QString LocalFile(const QString& folder, const QString& name) {
   return QDir(folder).filePath(name);

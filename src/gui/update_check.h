@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "core/version.h"
+#include "core/base/version.h"
 #include "util/download.h"
 #include "util/update_location.h"
 #include "util/update_signature.h"

@@ -3,7 +3,7 @@
 
 #include <QFileInfo>
 
-#include "core/version.h"
+#include "core/base/version.h"
 
 namespace qv {
 

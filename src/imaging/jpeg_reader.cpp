@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <string>
 
-#include "core/error.h"
+#include "core/base/error.h"
 
 // jpeglib.h needs FILE and size_t declared before it.
 #include <jpeglib.h>

@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <variant>
 
-#include "core/error.h"
+#include "core/base/error.h"
 #include "imaging/overlay_renderer.h"
 #include "imaging/picture_image.h"
 

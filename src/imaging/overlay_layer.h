@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "core/analysis/overlay.h"
 #include "core/picture/pixel_grid.h"
+#include "core/section/overlay.h"
 
 namespace qv {
 

@@ -5,8 +5,8 @@
 #include <QFont>
 #include <QImage>
 
-#include "core/analysis/overlay.h"
 #include "core/picture/pixel_grid.h"
+#include "core/section/overlay.h"
 
 namespace qv {
 

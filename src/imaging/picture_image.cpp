@@ -9,8 +9,8 @@
 #include <cctype>
 #include <cstdint>
 
-#include "core/error.h"
-#include "core/path.h"
+#include "core/base/error.h"
+#include "core/base/path.h"
 
 namespace qv {
 

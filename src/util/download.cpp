@@ -16,7 +16,7 @@
 #include <memory>
 #include <vector>
 
-#include "core/error.h"
+#include "core/base/error.h"
 
 namespace qv {
 namespace {

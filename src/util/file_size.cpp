@@ -4,7 +4,7 @@
 #include <QFileInfo>
 #include <charconv>
 
-#include "core/analysis/number_text.h"
+#include "core/base/number_text.h"
 
 namespace qv {
 
@@ -13,9 +13,7 @@ QString FileSizeText(const QString& path, bool inBytes) {
   if (!info.isFile()) return QStringLiteral("0");
   const qint64 size = info.size();
   if (inBytes) {
-    char buffer[24];
-    const auto end = std::to_chars(buffer, buffer + sizeof buffer, size).ptr;
-    return QString::fromLatin1(buffer, static_cast<int>(end - buffer));
+    return QString::fromStdString(IntegerText(size));
   }
   return QString::fromStdString(FormatGeneral(static_cast<double>(size) / 1048576.0, 4, 2));
 }

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "cli/run_cli.h"
-#include "core/analysis/elastic/extended_report.h"
-#include "core/analysis/number_text.h"
+#include "core/base/number_text.h"
+#include "core/elastic/extended_report.h"
 #include "core/picture/picture_reader.h"
 #include "imaging/picture_image.h"
 #include "support/bmp_writer.h"

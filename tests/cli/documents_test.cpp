@@ -11,7 +11,7 @@
 #include <string>
 
 #include "cli/run_cli.h"
-#include "core/version.h"
+#include "core/base/version.h"
 #include "support/cli_run.h"
 #include "support/grid_builder.h"
 #include "support/row_name.h"

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "core/error.h"
+#include "core/base/error.h"
 #include "core/picture/picture_reader.h"
 #include "support/bmp_writer.h"
 #include "support/grid_builder.h"

@@ -11,9 +11,9 @@
 #include <string>
 #include <thread>
 
-#include "core/error.h"
+#include "core/base/error.h"
 #include "core/picture/picture_reader.h"
-#include "core/session.h"
+#include "core/session/session.h"
 #include "support/bmp_writer.h"
 #include "support/grid_builder.h"
 #include "support/material_library.h"

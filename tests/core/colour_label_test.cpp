@@ -1,9 +1,9 @@
 // Colour labels: names, "$" labels and the reading of stored colour texts.
-#include "core/analysis/colour_label.h"
+#include "core/base/colour_label.h"
 
 #include <gtest/gtest.h>
 
-#include "core/error.h"
+#include "core/base/error.h"
 #include "support/row_name.h"
 
 namespace qv::test {

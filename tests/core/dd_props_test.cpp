@@ -1,5 +1,5 @@
 // The material container: library order, newest-first lookup, ids and stable references.
-#include "core/dd_props.h"
+#include "core/library/dd_props.h"
 
 #include <gtest/gtest.h>
 

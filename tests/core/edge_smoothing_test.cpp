@@ -1,6 +1,6 @@
 // Tests of the recognition of smoothed (anti-aliased) drawings: which colours count as blends,
 // the 1 % threshold on a material's edge, and the note's wording.
-#include "core/analysis/edge_smoothing.h"
+#include "core/scan/edge_smoothing.h"
 
 #include <gtest/gtest.h>
 

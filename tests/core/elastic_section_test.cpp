@@ -8,10 +8,10 @@
 #include <limits>
 #include <numbers>
 
-#include "core/analysis/elastic/section_solver.h"
-#include "core/analysis/integration.h"
-#include "core/dd_props.h"
-#include "core/error.h"
+#include "core/base/error.h"
+#include "core/elastic/section_solver.h"
+#include "core/library/dd_props.h"
+#include "core/section/integration.h"
 #include "support/grid_builder.h"
 #include "support/material_library.h"
 #include "support/row_name.h"

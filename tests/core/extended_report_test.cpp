@@ -1,5 +1,5 @@
 // The text block of the extended values, and the shear centre's marker on the overlay.
-#include "core/analysis/elastic/extended_report.h"
+#include "core/elastic/extended_report.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <cmath>
 #include <variant>
 
-#include "core/analysis/overlay.h"
+#include "core/section/overlay.h"
 #include "support/row_name.h"
 
 namespace qv::test {
@@ -53,7 +53,7 @@ ElasticResult Channel() {
 }
 
 TEST(ExtendedReportTest, BlockHasItsHeadingsAndValues) {
-  const std::vector<std::string> lines = ExtendedReport(Channel(), 0);
+  const std::vector<std::string> lines = ExtendedReport(Channel(), SignConvention::DorvastPelkam);
   const std::vector<std::string> expected = {
       "EXTENDED SECTION VALUES : torsion, shear centre, section moduli",
       "",
@@ -85,7 +85,7 @@ TEST(ExtendedReportTest, BlockHasItsHeadingsAndValues) {
 }
 
 TEST(ExtendedReportTest, EuroCodeNamesTheStiffnessesAfterTheirAxes) {
-  const std::vector<std::string> lines = ExtendedReport(Channel(), 1);
+  const std::vector<std::string> lines = ExtendedReport(Channel(), SignConvention::EuroCode);
   const auto has = [&](const std::string& line) {
     return std::find(lines.begin(), lines.end(), line) != lines.end();
   };
@@ -106,7 +106,7 @@ TEST(ExtendedReportTest, CoarsenedSolveWithoutEstimateSaysSo) {
   r.Cells = 1;
   r.Parts = 2;
   r.Iterations = 1;
-  const std::vector<std::string> lines = ExtendedReport(r, 0);
+  const std::vector<std::string> lines = ExtendedReport(r, SignConvention::DorvastPelkam);
   EXPECT_EQ(lines[4], "    no error estimate: the section has too few pixels");
   EXPECT_EQ(lines[5],
             "    solved on 1 cell of 0.3 x 0.45 mm (3 x 3 pixels each, coarsened), 2 parts, "

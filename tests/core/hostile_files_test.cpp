@@ -7,8 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "core/dd_props.h"
-#include "core/error.h"
+#include "core/base/error.h"
+#include "core/library/dd_props.h"
+#include "core/library/library_and_settings.h"
 #include "core/settings/program_settings.h"
 #include "support/fuzz_harness.h"
 #include "support/grid_builder.h"
@@ -194,7 +195,7 @@ TEST_P(HostileSettingsFileTest, ReadsByTheRulesAndKeepsWhatDidNotConvert) {
   ProgramSettings settings;
   std::unique_ptr<TPROPClass> library;
   EXPECT_EQ(Headlines(LoadSettings(program, settings, library)), c.messages);
-  EXPECT_EQ(settings.SignConvention, c.signConvention);
+  EXPECT_EQ(static_cast<int>(settings.SignConvention), c.signConvention);
   EXPECT_EQ(settings.FontSize, c.fontSize);
   EXPECT_EQ(settings.AngleTolerance, c.angleTolerance);
   EXPECT_EQ(settings.AxesColour, c.axesColour);

@@ -12,7 +12,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "core/error.h"
+#include "core/base/error.h"
 #include "support/grid_builder.h"
 #include "support/restricted_run.h"
 #include "support/row_name.h"

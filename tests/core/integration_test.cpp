@@ -1,5 +1,5 @@
 // Stiffness integration: centres, stiffnesses and the principal angle from pixel moments.
-#include "core/analysis/integration.h"
+#include "core/section/integration.h"
 
 #include <gtest/gtest.h>
 
@@ -7,9 +7,9 @@
 #include <numbers>
 #include <random>
 
-#include "core/analysis/colour_label.h"
-#include "core/analysis/exact_sum.h"
-#include "core/dd_props.h"
+#include "core/base/colour_label.h"
+#include "core/base/exact_sum.h"
+#include "core/library/dd_props.h"
 #include "support/grid_builder.h"
 #include "support/material_library.h"
 

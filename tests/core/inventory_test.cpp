@@ -1,16 +1,16 @@
 // Colour inventory: discovery order, bounding boxes and unnamed colours.
-#include "core/analysis/inventory.h"
+#include "core/scan/inventory.h"
 
 #include <gtest/gtest.h>
 
 #include <map>
 #include <random>
 
-#include "core/analysis/colour_label.h"
-#include "core/analysis/elastic/worker_pool.h"
-#include "core/analysis/found_colours.h"
-#include "core/analysis/integration.h"
-#include "core/dd_props.h"
+#include "core/base/colour_label.h"
+#include "core/library/dd_props.h"
+#include "core/scan/found_colours.h"
+#include "core/scan/worker_pool.h"
+#include "core/section/integration.h"
 #include "support/grid_builder.h"
 #include "support/material_library.h"
 #include "support/restricted_run.h"

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "core/analysis/colour_label.h"
-#include "core/analysis/number_text.h"
-#include "core/dd_props.h"
-#include "core/error.h"
+#include "core/base/colour_label.h"
+#include "core/base/error.h"
+#include "core/base/number_text.h"
+#include "core/library/dd_props.h"
 #include "core/settings/ini_file.h"
 #include "support/grid_builder.h"
 #include "support/material_library.h"

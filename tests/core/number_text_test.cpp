@@ -1,5 +1,5 @@
 // Tests of the locale-free number formats and readers.
-#include "core/analysis/number_text.h"
+#include "core/base/number_text.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "core/error.h"
+#include "core/base/error.h"
 #include "support/row_name.h"
 
 namespace qv::test {

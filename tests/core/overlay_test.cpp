@@ -1,5 +1,5 @@
 // Tests of the overlay geometry: exact positions, pen widths, label resolution, suppression.
-#include "core/analysis/overlay.h"
+#include "core/section/overlay.h"
 
 #include <gtest/gtest.h>
 
@@ -34,7 +34,7 @@ OverlayInput Example(double alpha) {
   in.MassCentreColour = kMass;
   in.PrincipalAxesColour = kPrincipal;
   in.AngleTolerance = 1.0;
-  in.SignConvention = DorvastPelkam;
+  in.SignConvention = SignConvention::DorvastPelkam;
   return in;
 }
 
@@ -174,14 +174,15 @@ TEST(OverlayTest, EveryLabelOfATallPictureCarriesTheEnlargedResolution) {
 
 struct AxesCase {
   double alpha;
-  int convention;
+  SignConvention convention;
   std::vector<DrawOp> expected;
 };
 void PrintTo(const AxesCase& c, std::ostream* os) {
   *os << NumberLabel(std::round(c.alpha * 1800 / std::numbers::pi) / 10) << " degrees "
-      << (c.convention == DorvastPelkam ? "DorvastPelkam"
-          : c.convention == EuroCode    ? "EuroCode"
-                                        : "convention " + std::to_string(c.convention));
+      << (c.convention == SignConvention::DorvastPelkam ? "DorvastPelkam"
+          : c.convention == SignConvention::EuroCode
+              ? "EuroCode"
+              : "convention " + std::to_string(static_cast<int>(c.convention)));
 }
 
 class OverlayPrincipalAxesTest : public ::testing::TestWithParam<AxesCase> {};
@@ -207,11 +208,12 @@ INSTANTIATE_TEST_SUITE_P(
     , OverlayPrincipalAxesTest,
     ::testing::Values(
         // Within the tolerance of the y-axis: nothing.
-        AxesCase{Degrees(0.9), DorvastPelkam, {}}, AxesCase{Degrees(-0.9), EuroCode, {}},
+        AxesCase{Degrees(0.9), SignConvention::DorvastPelkam, {}},
+        AxesCase{Degrees(-0.9), SignConvention::EuroCode, {}},
         // Just beyond it: both arrows, nearly along y and z.
         AxesCase{
             Degrees(1.1),
-            DorvastPelkam,
+            SignConvention::DorvastPelkam,
             {Line(kPrincipal, {{200, 200}, {83, 202}, {83, 199}, {70, 202}, {83, 205}, {83, 202}}),
              Label(kPrincipal, {50, 202}, " (1) "),
              Line(kPrincipal,
@@ -219,26 +221,26 @@ INSTANTIATE_TEST_SUITE_P(
              Label(kPrincipal, {203, 379}, " (2) ")}},
         // Near a quarter turn, default convention: up is (1), left is (2).
         AxesCase{Degrees(89.5),
-                 DorvastPelkam,
+                 SignConvention::DorvastPelkam,
                  {kUp, Label(kPrincipal, {220, 125}, " (1) "), kLeft,
                   Label(kPrincipal, {150, 180}, " (2) ")}},
         // The same in the engineering convention: labels swapped, arrows unchanged.
         AxesCase{Degrees(89.5),
-                 EuroCode,
+                 SignConvention::EuroCode,
                  {kUp, Label(kPrincipal, {220, 125}, " (2) "), kLeft,
                   Label(kPrincipal, {150, 180}, " (1) ")}},
         // The negative quarter turn takes the same branch.
         AxesCase{Degrees(-89.5),
-                 DorvastPelkam,
+                 SignConvention::DorvastPelkam,
                  {kUp, Label(kPrincipal, {220, 125}, " (1) "), kLeft,
                   Label(kPrincipal, {150, 180}, " (2) ")}},
         // A convention value from a hand-edited file: arrows without labels.
-        AxesCase{Degrees(89.5), 7, {kUp, kLeft}},
+        AxesCase{Degrees(89.5), static_cast<SignConvention>(7), {kUp, kLeft}},
         // Negative angle: the first arrow rises to the left and is cut at the top margin, the
         // second runs down to the left and is cut at the left margin.
         AxesCase{
             -1.2,
-            DorvastPelkam,
+            SignConvention::DorvastPelkam,
             {Line(kPrincipal, {{200, 200}, {137, 38}, {141, 37}, {130, 20}, {133, 39}, {137, 38}}),
              Label(kPrincipal, {110, 20}, " (1) "),
              Line(kPrincipal, {{200, 200}, {83, 246}, {82, 243}, {70, 251}, {84, 249}, {83, 246}}),

@@ -14,10 +14,10 @@
 #include <thread>
 #include <vector>
 
-#include "core/analysis/integration.h"
-#include "core/analysis/inventory.h"
-#include "core/error.h"
+#include "core/base/error.h"
 #include "core/picture/picture_reader.h"
+#include "core/scan/inventory.h"
+#include "core/section/integration.h"
 #include "support/bmp_writer.h"
 #include "support/grid_builder.h"
 #include "support/material_library.h"

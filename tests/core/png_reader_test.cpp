@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "core/error.h"
+#include "core/base/error.h"
 #include "core/picture/bmp_reader.h"
 #include "core/picture/picture_reader.h"
 #include "support/bmp_writer.h"

@@ -1,6 +1,6 @@
 // Poisson's ratio table: range checks, the "[poisson]" section of the library file and its
 // coexistence with the library's own section.
-#include "core/analysis/elastic/poisson_table.h"
+#include "core/library/poisson_table.h"
 
 #include <gtest/gtest.h>
 
@@ -8,8 +8,8 @@
 #include <limits>
 #include <string>
 
-#include "core/dd_props.h"
-#include "core/error.h"
+#include "core/base/error.h"
+#include "core/library/dd_props.h"
 #include "support/grid_builder.h"
 #include "support/row_name.h"
 

@@ -9,8 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "core/dd_props.h"
-#include "core/error.h"
+#include "core/base/error.h"
+#include "core/library/dd_props.h"
+#include "core/library/library_and_settings.h"
 #include "core/settings/ini_file.h"
 #include "support/grid_builder.h"
 #include "support/material_library.h"
@@ -50,7 +51,7 @@ TEST(ProgramSettingsTest, NoFileGivesDefaultsAndSaveWritesAllKeys) {
   Program program;
   ProgramSettings settings;
   EXPECT_TRUE(program.Load(settings).empty());
-  EXPECT_EQ(settings.SignConvention, DorvastPelkam);
+  EXPECT_EQ(settings.SignConvention, SignConvention::DorvastPelkam);
   EXPECT_EQ(settings.FontName, "Arial");
   EXPECT_EQ(settings.FontSize, 14);
   EXPECT_EQ(settings.FontStyle, 0u);
@@ -120,7 +121,9 @@ INSTANTIATE_TEST_SUITE_P(
         KeyCase{"eps with an exponent", "eps=1e-7", "eps", "1E-7",
                 [](const ProgramSettings& s) { EXPECT_EQ(s.AngleTolerance, 1e-7); }},
         KeyCase{"an unknown convention stays as read", "deftype=7", "deftype", "7",
-                [](const ProgramSettings& s) { EXPECT_EQ(s.SignConvention, 7); }},
+                [](const ProgramSettings& s) {
+                  EXPECT_EQ(s.SignConvention, static_cast<SignConvention>(7));
+                }},
         KeyCase{"hexadecimal integers", "fontsize=$10", "fontsize", "16",
                 [](const ProgramSettings& s) { EXPECT_EQ(s.FontSize, 16); }},
         KeyCase{"font names are plain text", "FONT = DejaVu Sans ", "font", "DejaVu Sans",
@@ -152,7 +155,7 @@ TEST(ProgramSettingsTest, FailedKeysKeepDefaultsOthersAreReadAndFileIsKept) {
   EXPECT_NE(messages[2].find("\"eps\" does not convert; its default 1.00 is used"),
             std::string::npos);
   EXPECT_FALSE(settings.SettingsFileUnreadable);
-  EXPECT_EQ(settings.SignConvention, EuroCode);
+  EXPECT_EQ(settings.SignConvention, SignConvention::EuroCode);
   EXPECT_EQ(settings.FontName, "Courier");
   EXPECT_EQ(settings.FontSize, 14);
   EXPECT_EQ(settings.AxesColour, 0x00FF0000);
@@ -169,7 +172,7 @@ TEST(ProgramSettingsTest, FailedKeysKeepDefaultsOthersAreReadAndFileIsKept) {
   EXPECT_TRUE(program.Load(again).empty());
   EXPECT_EQ(again.FontName, "Courier New");
   EXPECT_EQ(again.FontSize, 14);
-  EXPECT_EQ(again.SignConvention, EuroCode);
+  EXPECT_EQ(again.SignConvention, SignConvention::EuroCode);
   EXPECT_FALSE(again.AutoStart);
   // the library is saved all the same
   EXPECT_EQ(TPROPClass(program.folder + "properties.ini", true).Count(), 1);
@@ -193,7 +196,7 @@ TEST(ProgramSettingsTest, EmptyDeftypeIsAConversionFailure) {
   ProgramSettings settings;
   EXPECT_EQ(Headlines(program.Load(settings)),
             (std::vector<std::string>{"'' is not a valid integer value"}));
-  EXPECT_EQ(settings.SignConvention, DorvastPelkam);
+  EXPECT_EQ(settings.SignConvention, SignConvention::DorvastPelkam);
 }
 
 TEST(ProgramSettingsTest, PathsFallBackIntoTheWorkingFolder) {

@@ -1,5 +1,5 @@
 // Tests of the result-box texts, the angle-precision rule and the report.
-#include "core/analysis/result_text.h"
+#include "core/section/result_text.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "core/analysis/number_text.h"
-#include "core/dd_props.h"
+#include "core/base/number_text.h"
+#include "core/library/dd_props.h"
 #include "support/material_library.h"
 #include "support/row_name.h"
 
@@ -270,7 +270,7 @@ class SectionReportTest : public ::testing::Test {
 };
 
 TEST_F(SectionReportTest, FormalConventionNamesTermsByDefinition) {
-  input.signConvention = 0;
+  input.signConvention = SignConvention::DorvastPelkam;
   EXPECT_EQ(SectionReport(centre, stiffness, input),
             Expected({"    EIyy = 34.568E11 Nmm^2", "    EIzz = 12.000E11 Nmm^2",
                       "    EIyz = -0.025E11 Nmm^2"},
@@ -278,7 +278,7 @@ TEST_F(SectionReportTest, FormalConventionNamesTermsByDefinition) {
 }
 
 TEST_F(SectionReportTest, EuroCodeConventionRenamesWithoutRecomputing) {
-  input.signConvention = 1;
+  input.signConvention = SignConvention::EuroCode;
   EXPECT_EQ(SectionReport(centre, stiffness, input),
             Expected({"    EIy  = 12.000E11 Nmm^2", "    EIz  = 34.568E11 Nmm^2",
                       "    EIyz = -0.025E11 Nmm^2"},
@@ -286,7 +286,7 @@ TEST_F(SectionReportTest, EuroCodeConventionRenamesWithoutRecomputing) {
 }
 
 TEST_F(SectionReportTest, UnknownConventionOmitsStiffnessLines) {
-  input.signConvention = 7;
+  input.signConvention = static_cast<SignConvention>(7);
   EXPECT_EQ(SectionReport(centre, stiffness, input), Expected({}, kMaterialLines));
 }
 

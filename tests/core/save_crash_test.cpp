@@ -11,8 +11,9 @@
 #include <string>
 #include <thread>
 
-#include "core/dd_props.h"
-#include "core/error.h"
+#include "core/base/error.h"
+#include "core/library/dd_props.h"
+#include "core/library/library_and_settings.h"
 #include "core/settings/program_settings.h"
 #include "support/grid_builder.h"
 #include "support/material_library.h"

@@ -8,10 +8,10 @@
 #include <ostream>
 #include <string>
 
-#include "core/analysis/elastic/section_solver.h"
-#include "core/analysis/number_text.h"
-#include "core/analysis/overlay.h"
-#include "core/analysis/result_text.h"
+#include "core/base/number_text.h"
+#include "core/elastic/section_solver.h"
+#include "core/section/overlay.h"
+#include "core/section/result_text.h"
 #include "support/row_name.h"
 
 namespace qv::test {
@@ -83,7 +83,7 @@ SectionResult Analysed(double alpha) {
 TEST(SectionMarksTest, CentresAreWhereTheOverlayDrawsThemAndReadAsTheWindowsTexts) {
   const SectionBounds bounds{103, 51, 299, 349};
   const SectionResult result = Analysed(0);
-  const SectionMarks marks = MakeSectionMarks(bounds, result, ProgramSettings{}, nullptr);
+  const SectionMarks marks = MakeSectionMarks(bounds, result, ProgramSettings{}, std::nullopt);
   EXPECT_EQ(marks.NC, (PicturePoint{200, 200}));
   ASSERT_TRUE(marks.MC.has_value());
   EXPECT_EQ(*marks.MC, (PicturePoint{200, 210}));
@@ -103,24 +103,22 @@ TEST(SectionMarksTest, CentresAreWhereTheOverlayDrawsThemAndReadAsTheWindowsText
   // Materials without density leave no mass centre to mark.
   SectionResult massless = result;
   massless.Mass = 0;
-  EXPECT_FALSE(MakeSectionMarks(bounds, massless, ProgramSettings{}, nullptr).MC.has_value());
+  EXPECT_FALSE(MakeSectionMarks(bounds, massless, ProgramSettings{}, std::nullopt).MC.has_value());
 
   // A computed shear centre sits where its mm put it.
-  ElasticResult elastic;
-  elastic.ShearCentreHor = -10;
-  elastic.ShearCentreVer = 30;
-  const SectionMarks withSc = MakeSectionMarks(bounds, result, ProgramSettings{}, &elastic);
+  const SectionMarks withSc =
+      MakeSectionMarks(bounds, result, ProgramSettings{}, SectionPoint{-10, 30});
   ASSERT_TRUE(withSc.SC.has_value());
   EXPECT_EQ(*withSc.SC, (PicturePoint{83, 71}));
 }
 
 struct PrincipalCase {
   double degrees;
-  int convention;
+  SignConvention convention;
 };
 
 void PrintTo(const PrincipalCase& c, std::ostream* os) {
-  *os << NumberLabel(c.degrees) << " degrees convention " << c.convention;
+  *os << NumberLabel(c.degrees) << " degrees convention " << static_cast<int>(c.convention);
 }
 
 class SectionMarksPrincipalTest : public ::testing::TestWithParam<PrincipalCase> {};
@@ -133,7 +131,7 @@ TEST_P(SectionMarksPrincipalTest, AxesPointAndAreNamedAsTheOverlaysArrows) {
   ProgramSettings settings;
   settings.SignConvention = c.convention;
   const SectionBounds bounds{100, 50, 299, 349};
-  const SectionMarks marks = MakeSectionMarks(bounds, Analysed(alpha), settings, nullptr);
+  const SectionMarks marks = MakeSectionMarks(bounds, Analysed(alpha), settings, std::nullopt);
 
   OverlayInput in;
   in.Width = in.Height = 400;
@@ -164,13 +162,15 @@ TEST_P(SectionMarksPrincipalTest, AxesPointAndAreNamedAsTheOverlaysArrows) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    , SectionMarksPrincipalTest,
-    ::testing::Values(PrincipalCase{0.5, DorvastPelkam}, PrincipalCase{17.2, DorvastPelkam},
-                      PrincipalCase{17.2, EuroCode}, PrincipalCase{-68.8, DorvastPelkam},
-                      PrincipalCase{89.5, EuroCode}, PrincipalCase{-89.5, DorvastPelkam},
-                      PrincipalCase{45, 7}),
-    RowName);
+INSTANTIATE_TEST_SUITE_P(, SectionMarksPrincipalTest,
+                         ::testing::Values(PrincipalCase{0.5, SignConvention::DorvastPelkam},
+                                           PrincipalCase{17.2, SignConvention::DorvastPelkam},
+                                           PrincipalCase{17.2, SignConvention::EuroCode},
+                                           PrincipalCase{-68.8, SignConvention::DorvastPelkam},
+                                           PrincipalCase{89.5, SignConvention::EuroCode},
+                                           PrincipalCase{-89.5, SignConvention::DorvastPelkam},
+                                           PrincipalCase{45, static_cast<SignConvention>(7)}),
+                         RowName);
 
 }  // namespace
 }  // namespace qv::test

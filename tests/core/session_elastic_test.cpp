@@ -6,9 +6,9 @@
 #include <chrono>
 #include <filesystem>
 
-#include "core/analysis/elastic/section_solver.h"
-#include "core/error.h"
-#include "core/session.h"
+#include "core/base/error.h"
+#include "core/elastic/section_solver.h"
+#include "core/session/session.h"
 #include "support/grid_builder.h"
 #include "support/material_library.h"
 

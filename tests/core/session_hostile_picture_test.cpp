@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <string>
 
-#include "core/error.h"
-#include "core/session.h"
+#include "core/base/error.h"
+#include "core/session/session.h"
 #include "support/bmp_writer.h"
 #include "support/grid_builder.h"
 #include "support/restricted_run.h"

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "core/error.h"
-#include "core/session.h"
+#include "core/base/error.h"
+#include "core/session/session.h"
 #include "support/bmp_writer.h"
 #include "support/grid_builder.h"
 #include "support/material_library.h"

@@ -1,11 +1,11 @@
 // The section session: picture acceptance, inventory reset, material list and analysis flows.
-#include "core/session.h"
+#include "core/session/session.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
-#include "core/error.h"
+#include "core/base/error.h"
 #include "support/grid_builder.h"
 #include "support/material_library.h"
 

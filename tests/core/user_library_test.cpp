@@ -1,6 +1,6 @@
 // The first start of an installed program: where the settings and the library go, and the one
 // copy of the example library into the user's folder.
-#include "core/settings/user_library.h"
+#include "core/library/user_library.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -9,8 +9,8 @@
 #include <filesystem>
 #include <set>
 
-#include "core/error.h"
-#include "core/session.h"
+#include "core/base/error.h"
+#include "core/session/session.h"
 #include "support/grid_builder.h"
 #include "support/material_library.h"
 #include "support/restricted_run.h"

@@ -11,8 +11,8 @@
 #include <QtTest>
 #include <memory>
 
-#include "gui/NumEdit.h"
-#include "gui/main.h"
+#include "gui/main_window.h"
+#include "gui/number_edit.h"
 #include "gui/picture_view.h"
 #include "support/bmp_writer.h"
 #include "support/grid_builder.h"

@@ -4,7 +4,7 @@
 #include <QtTest>
 #include <memory>
 
-#include "core/error.h"
+#include "core/base/error.h"
 #include "support/grid_builder.h"
 #include "support/http_test_server.h"
 #include "support/qt_helpers.h"

@@ -16,12 +16,12 @@
 #include <QtTest>
 #include <memory>
 
-#include "core/analysis/elastic/extended_report.h"
-#include "core/analysis/overlay.h"
-#include "core/analysis/result_text.h"
-#include "gui/NumEdit.h"
+#include "core/elastic/extended_report.h"
+#include "core/section/overlay.h"
+#include "core/section/result_text.h"
 #include "gui/extended_dialog.h"
-#include "gui/main.h"
+#include "gui/main_window.h"
+#include "gui/number_edit.h"
 #include "support/grid_builder.h"
 #include "support/scripted_prompter.h"
 #include "support/window_test.h"
@@ -289,7 +289,7 @@ class TestExtendedDialog : public WindowTest {
   void copyPutsTheBlockOnTheClipboard() {
     auto form = NewForm();
     ProgramSettings euro = form->Session().Settings();
-    euro.SignConvention = EuroCode;
+    euro.SignConvention = SignConvention::EuroCode;
     form->Session().ChangeSettings(euro);
     Analysed(*form);
     const int writes = mShell->ClipboardWrites();  // the analysis put its report there
@@ -309,8 +309,8 @@ class TestExtendedDialog : public WindowTest {
     form->Torsion1Click();
     if (QTest::currentTestFailed()) return;
     QCOMPARE(mShell->ClipboardWrites(), writes + 1);
-    const QString expected =
-        QString::fromStdString(JoinCrLf(ExtendedReport(*form->Session().Elastic(), EuroCode)));
+    const QString expected = QString::fromStdString(
+        JoinCrLf(ExtendedReport(*form->Session().Elastic(), SignConvention::EuroCode)));
     QCOMPARE(mShell->Clipboard(), expected);
     QVERIFY(expected.contains("sqrt(EIy / EA)\r\n"));
   }

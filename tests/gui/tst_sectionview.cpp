@@ -12,10 +12,10 @@
 #include <cmath>
 #include <memory>
 
-#include "core/analysis/overlay.h"
-#include "gui/NumEdit.h"
-#include "gui/definitions.h"
-#include "gui/main.h"
+#include "core/section/overlay.h"
+#include "gui/definitions_dialog.h"
+#include "gui/main_window.h"
+#include "gui/number_edit.h"
 #include "gui/picture_view.h"
 #include "gui/section_canvas.h"
 #include "gui/section_view.h"

@@ -6,7 +6,7 @@
 #include <QTest>
 #include <memory>
 
-#include "gui/main.h"
+#include "gui/main_window.h"
 #include "support/grid_builder.h"
 #include "support/scripted_prompter.h"
 #include "support/window_test.h"

@@ -13,7 +13,7 @@
 #include <QtTest>
 #include <memory>
 
-#include "gui/main.h"
+#include "gui/main_window.h"
 #include "gui/update_check.h"
 #include "support/grid_builder.h"
 #include "support/http_test_server.h"

@@ -6,7 +6,7 @@
 #include <QTest>
 #include <memory>
 
-#include "core/version.h"
+#include "core/base/version.h"
 #include "gui/window_arguments.h"
 #include "support/grid_builder.h"
 

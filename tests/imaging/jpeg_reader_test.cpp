@@ -15,7 +15,7 @@
 #include <ostream>
 #include <string>
 
-#include "core/error.h"
+#include "core/base/error.h"
 #include "support/row_name.h"
 
 namespace qv::test {

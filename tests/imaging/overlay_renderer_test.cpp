@@ -11,7 +11,7 @@
 #include <set>
 #include <string>
 
-#include "core/error.h"
+#include "core/base/error.h"
 #include "imaging/overlay_layer.h"
 #include "imaging/picture_image.h"
 #include "support/grid_builder.h"

@@ -16,16 +16,17 @@
 #include <string_view>
 #include <vector>
 
-#include "core/analysis/colour_label.h"
-#include "core/analysis/edge_smoothing.h"
-#include "core/analysis/inventory.h"
-#include "core/analysis/number_text.h"
-#include "core/dd_props.h"
-#include "core/error.h"
+#include "core/base/colour_label.h"
+#include "core/base/error.h"
+#include "core/base/number_text.h"
+#include "core/library/dd_props.h"
+#include "core/library/library_and_settings.h"
 #include "core/picture/bmp_reader.h"
 #include "core/picture/picture_reader.h"
 #include "core/picture/png_reader.h"
-#include "core/session.h"
+#include "core/scan/edge_smoothing.h"
+#include "core/scan/inventory.h"
+#include "core/session/session.h"
 #include "core/settings/program_settings.h"
 
 namespace qv::test {

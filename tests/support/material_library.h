@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "core/dd_props.h"
+#include "core/library/dd_props.h"
 
 namespace qv::test {
 

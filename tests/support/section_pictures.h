@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <functional>
 
-#include "core/analysis/section_result.h"
 #include "core/picture/pixel_grid.h"
+#include "core/section/section_result.h"
 
 namespace qv::test {
 

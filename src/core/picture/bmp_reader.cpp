@@ -25,7 +25,8 @@
 #include <immintrin.h>
 #endif
 
-#include "core/error.h"
+#include "core/base/error.h"
+#include "core/base/number_text.h"
 #include "core/picture/picture_file.h"
 
 namespace qv {
@@ -45,13 +46,6 @@ constexpr std::size_t kStreamGridBytes = std::size_t{64} << 20;
 // in the cache between the read and the conversion.
 constexpr std::uint64_t kChunkBytes = std::uint64_t{1} << 20;
 
-template <typename T>
-std::string Num(T value) {
-  char buffer[24];
-  auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  return std::string(buffer, result.ptr);
-}
-
 [[noreturn]] void Fail(const std::string& name, const std::string& reason) {
   FailPicture(name, reason);
 }
@@ -62,19 +56,6 @@ std::uint32_t U32(const unsigned char* p) {
          (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
 std::int32_t I32(const unsigned char* p) { return static_cast<std::int32_t>(U32(p)); }
-
-// Native loads for the hot loops; the file format is little-endian like the machines we build for.
-static_assert(std::endian::native == std::endian::little);
-std::uint32_t Load32(const unsigned char* p) {
-  std::uint32_t v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
-std::uint16_t Load16(const unsigned char* p) {
-  std::uint16_t v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
 
 enum class Kind {
   kPalette1,
@@ -138,11 +119,6 @@ std::uint32_t Compose(const Channel& r, const Channel& g, const Channel& b, std:
   return static_cast<std::uint32_t>(r.widen[(p >> r.shift) & r.mask]) |
          (static_cast<std::uint32_t>(g.widen[(p >> g.shift) & g.mask]) << 8) |
          (static_cast<std::uint32_t>(b.widen[(p >> b.shift) & b.mask]) << 16);
-}
-
-std::string PaletteReason(unsigned index, unsigned count) {
-  return "a pixel refers to palette entry " + Num(index) + ", but the palette has " + Num(count) +
-         (count == 1 ? " entry" : " entries");
 }
 
 void SetUpMasks(Layout& layout, std::uint32_t r, std::uint32_t g, std::uint32_t b,
@@ -214,7 +190,7 @@ Layout ParseHeader(const unsigned char* head, std::uint64_t fileSize, const std:
     case 124:
       break;
     default:
-      Fail(name, "the header size " + Num(headerSize) + " is not supported");
+      Fail(name, "the header size " + IntegerText(headerSize) + " is not supported");
   }
   if (14 + std::uint64_t{headerSize} > fileSize) Fail(name, "the header ends early");
   const bool core = headerSize == 12;
@@ -237,8 +213,9 @@ Layout ParseHeader(const unsigned char* head, std::uint64_t fileSize, const std:
       colourCount = U32(head + 46);
     }
   }
-  if (width <= 0) Fail(name, "the width " + Num(width) + " is not valid");
-  if (height == 0 || height == INT32_MIN) Fail(name, "the height " + Num(height) + " is not valid");
+  if (width <= 0) Fail(name, "the width " + IntegerText(width) + " is not valid");
+  if (height == 0 || height == INT32_MIN)
+    Fail(name, "the height " + IntegerText(height) + " is not valid");
   layout.topDown = height < 0;
   if (height < 0) height = -height;
   CheckPictureLimits(name, width, height);
@@ -247,7 +224,7 @@ Layout ParseHeader(const unsigned char* head, std::uint64_t fileSize, const std:
 
   const int bits = layout.bits;
   if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) {
-    Fail(name, "the bit depth " + Num(bits) + " is not supported");
+    Fail(name, "the bit depth " + IntegerText(bits) + " is not supported");
   }
 
   std::uint64_t tableStart = 14 + std::uint64_t{headerSize};  // masks or palette follow here
@@ -255,7 +232,7 @@ Layout ParseHeader(const unsigned char* head, std::uint64_t fileSize, const std:
   if (os2 && compression == 3) Fail(name, "OS/2 Huffman compression is not supported");
   if (os2 && compression == 4) Fail(name, "OS/2 RLE24 compression is not supported");
   if (os2 && compression > 2) {
-    Fail(name, "the compression method " + Num(compression) + " is not supported");
+    Fail(name, "the compression method " + IntegerText(compression) + " is not supported");
   }
   switch (compression) {
     case 0:
@@ -271,8 +248,8 @@ Layout ParseHeader(const unsigned char* head, std::uint64_t fileSize, const std:
       const int needed = compression == 1 ? 8 : 4;
       const char* method = compression == 1 ? "RLE8" : "RLE4";
       if (bits != needed) {
-        Fail(name, std::string(method) + " compression needs " + Num(needed) +
-                       " bits per pixel, not " + Num(bits));
+        Fail(name, std::string(method) + " compression needs " + IntegerText(needed) +
+                       " bits per pixel, not " + IntegerText(bits));
       }
       if (layout.topDown) Fail(name, "a compressed picture cannot be stored top-down");
       layout.kind = compression == 1 ? Kind::kRle8 : Kind::kRle4;
@@ -281,7 +258,7 @@ Layout ParseHeader(const unsigned char* head, std::uint64_t fileSize, const std:
     case 3:
     case 6: {
       if (bits != 16 && bits != 32) {
-        Fail(name, "colour masks need 16 or 32 bits per pixel, not " + Num(bits));
+        Fail(name, "colour masks need 16 or 32 bits per pixel, not " + IntegerText(bits));
       }
       std::uint64_t maskStart = 54;
       if (headerSize == 40) {
@@ -297,15 +274,15 @@ Layout ParseHeader(const unsigned char* head, std::uint64_t fileSize, const std:
     case 5:
       Fail(name, "PNG compression inside a BMP file is not supported");
     default:
-      Fail(name, "the compression method " + Num(compression) + " is not supported");
+      Fail(name, "the compression method " + IntegerText(compression) + " is not supported");
   }
 
   layout.offset = U32(head + 10);
   if (layout.offset >= fileSize) {
-    Fail(name, "the pixel data offset " + Num(layout.offset) + " lies outside the file");
+    Fail(name, "the pixel data offset " + IntegerText(layout.offset) + " lies outside the file");
   }
   if (layout.offset < tableStart) {
-    Fail(name, "the pixel data offset " + Num(layout.offset) + " lies inside the header");
+    Fail(name, "the pixel data offset " + IntegerText(layout.offset) + " lies inside the header");
   }
 
   if (paletted) {
@@ -319,7 +296,7 @@ Layout ParseHeader(const unsigned char* head, std::uint64_t fileSize, const std:
     } else {
       count = colourCount == 0 ? capacity : std::min<std::uint32_t>(colourCount, capacity);
       if (count > room) {
-        Fail(name, "the palette of " + Num(count) + " entries overlaps the pixel data");
+        Fail(name, "the palette of " + IntegerText(count) + " entries overlaps the pixel data");
       }
     }
     if (count == 0) Fail(name, "the palette is missing");
@@ -514,23 +491,10 @@ std::string SplitRows(const Layout& layout, const std::function<std::string(int,
 
 PixelGrid MakeGrid(const Layout& layout, const std::string& name, PixelGrid* reuse = nullptr) {
   // Pixels an RLE stream skips are palette entry 0; every other format overwrites them all.
+  const bool rle = layout.kind == Kind::kRle4 || layout.kind == Kind::kRle8;
   const std::uint32_t fill = layout.paletteCount > 0 ? layout.palette[0] : 0;
-  if (reuse != nullptr && reuse->Width() == layout.width && reuse->Height() == layout.height) {
-    // Memory already mapped in: a reload of a large picture skips faulting in fresh pages.
-    PixelGrid grid = std::move(*reuse);
-    if (layout.kind == Kind::kRle4 || layout.kind == Kind::kRle8) {
-      std::fill(grid.Data(), grid.Data() + grid.Size(), fill);
-    }
-    return grid;
-  }
-  try {
-    if (layout.kind != Kind::kRle4 && layout.kind != Kind::kRle8) {
-      return PixelGrid(layout.width, layout.height, UninitialisedPixels{});
-    }
-    return PixelGrid(layout.width, layout.height, fill);
-  } catch (const std::bad_alloc&) {
-    throw Error(PictureMemoryMessage(name, layout.width, layout.height));
-  }
+  return MakePictureGrid(layout.width, layout.height, name, reuse,
+                         rle ? std::optional<std::uint32_t>(fill) : std::nullopt);
 }
 
 // The RLE stream as the decoder sees it: Take(n) hands out the next n bytes or nullptr at the

@@ -5,11 +5,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <new>
 #include <system_error>
 
-#include "core/error.h"
+#include "core/base/error.h"
+#include "core/base/number_text.h"
 
 namespace qv {
 namespace {
@@ -25,24 +28,18 @@ void FailPicture(const std::string& name, const std::string& reason) {
   throw Error("Cannot read picture " + name + ": " + reason);
 }
 
-std::string DecimalText(std::int64_t value) {
-  char buffer[24];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  return std::string(buffer, result.ptr);
-}
-
 void CheckPictureLimits(const std::string& name, std::int64_t width, std::int64_t height) {
   if (width > kMaxPictureSide) {
-    FailPicture(name, "the width " + DecimalText(width) + " exceeds the limit of " +
-                          DecimalText(kMaxPictureSide) + " pixels");
+    FailPicture(name, "the width " + IntegerText(width) + " exceeds the limit of " +
+                          IntegerText(kMaxPictureSide) + " pixels");
   }
   if (height > kMaxPictureSide) {
-    FailPicture(name, "the height " + DecimalText(height) + " exceeds the limit of " +
-                          DecimalText(kMaxPictureSide) + " pixels");
+    FailPicture(name, "the height " + IntegerText(height) + " exceeds the limit of " +
+                          IntegerText(kMaxPictureSide) + " pixels");
   }
   if (width * height > kMaxPicturePixels) {
-    FailPicture(name, "the picture size " + DecimalText(width) + "x" + DecimalText(height) +
-                          " exceeds the limit of " + DecimalText(kMaxPicturePixels) + " pixels");
+    FailPicture(name, "the picture size " + IntegerText(width) + "x" + IntegerText(height) +
+                          " exceeds the limit of " + IntegerText(kMaxPicturePixels) + " pixels");
   }
 }
 
@@ -56,6 +53,26 @@ bool IsSameFile(const std::string& a, const std::string& b) {
 void RefuseWritingOverPicture(const std::string& picture, const std::string& output) {
   if (IsSameFile(picture, output)) {
     throw Error(output + " is the picture " + picture + " itself; choose another file to write");
+  }
+}
+
+std::string PaletteReason(unsigned index, unsigned count) {
+  return "a pixel refers to palette entry " + IntegerText(index) + ", but the palette has " +
+         IntegerText(count) + (count == 1 ? " entry" : " entries");
+}
+
+PixelGrid MakePictureGrid(int width, int height, const std::string& name, PixelGrid* reuse,
+                          std::optional<std::uint32_t> fill) {
+  if (reuse != nullptr && reuse->Width() == width && reuse->Height() == height) {
+    PixelGrid grid = std::move(*reuse);
+    if (fill) std::fill(grid.Data(), grid.Data() + grid.Size(), *fill);
+    return grid;
+  }
+  try {
+    if (fill) return PixelGrid(width, height, *fill);
+    return PixelGrid(width, height, UninitialisedPixels{});
+  } catch (const std::bad_alloc&) {
+    throw Error(PictureMemoryMessage(name, width, height));
   }
 }
 

@@ -2,10 +2,17 @@
 // a picture file with its checks, so a BMP and a PNG picture are refused in the same words.
 #pragma once
 
+#include <bit>
 #include <cstdint>
+#include <cstring>
+#include <optional>
 #include <string>
 
+#include "core/picture/pixel_grid.h"
+
 namespace qv {
+
+static_assert(std::endian::native == std::endian::little);
 
 /// Largest width or height in pixels that the readers accept.
 constexpr std::int64_t kMaxPictureSide = std::int64_t{1} << 20;
@@ -19,8 +26,30 @@ constexpr std::int64_t kMaxPicturePixels = std::int64_t{1} << 30;
 /// exceeds the limit of 1048576 pixels"); the sides must already be known to be positive.
 void CheckPictureLimits(const std::string& name, std::int64_t width, std::int64_t height);
 
-/// The decimal text of `value`.
-std::string DecimalText(std::int64_t value);
+/// "a pixel refers to palette entry 9, but the palette has 3 entries": the one wording of both
+/// readers.
+std::string PaletteReason(unsigned index, unsigned count);
+
+/// The grid a reader decodes `width` x `height` pixels into: `reuse` when it has that size (its
+/// memory is already mapped in, so a reload skips faulting in fresh pages), else a new grid.
+/// With `fill` every pixel is set to it first (pixels a compressed stream skips); without, the
+/// pixels are left for the reader to write. Throws Error with PictureMemoryMessage for `name`
+/// when the memory cannot be had.
+PixelGrid MakePictureGrid(int width, int height, const std::string& name, PixelGrid* reuse,
+                          std::optional<std::uint32_t> fill);
+
+/// Native loads for the hot loops: both formats' samples reach them little-endian (BMP by its
+/// format, PNG by libspng's host order), as on the machines we build for.
+inline std::uint16_t Load16(const unsigned char* p) {
+  std::uint16_t v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+inline std::uint32_t Load32(const unsigned char* p) {
+  std::uint32_t v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
 
 /// The system's text for the errno value `error`.
 std::string SystemErrorText(int error);

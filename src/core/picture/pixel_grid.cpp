@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <new>
 
+#include "core/base/number_text.h"
+
 namespace qv {
 
 namespace {
@@ -65,8 +67,8 @@ FileStamp StampOf(const std::string& path) {
 }
 
 std::string PictureMemoryMessage(const std::string& file, std::int64_t width, std::int64_t height) {
-  return "Not enough memory for the picture " + file + " (" + std::to_string(width) + " x " +
-         std::to_string(height) + ")";
+  return "Not enough memory for the picture " + file + " (" + IntegerText(width) + " x " +
+         IntegerText(height) + ")";
 }
 
 void PixelGrid::FillRect(int x0, int y0, int x1, int y1, std::uint32_t value) {

@@ -5,7 +5,8 @@
 
 #include <spng.h>
 
-#include "core/error.h"
+#include "core/base/error.h"
+#include "core/base/number_text.h"
 
 #if defined(__x86_64__)
 #include <immintrin.h>
@@ -98,10 +99,10 @@ Header ParseHeader(const unsigned char* head, std::uint64_t fileSize, const std:
   h.interlace = head[28];
   // The format keeps sizes below 2^31.
   if (h.width == 0 || h.width > 0x7FFFFFFFu) {
-    FailPicture(name, "the width " + DecimalText(h.width) + " is not valid");
+    FailPicture(name, "the width " + IntegerText(h.width) + " is not valid");
   }
   if (h.height == 0 || h.height > 0x7FFFFFFFu) {
-    FailPicture(name, "the height " + DecimalText(h.height) + " is not valid");
+    FailPicture(name, "the height " + IntegerText(h.height) + " is not valid");
   }
   CheckPictureLimits(name, h.width, h.height);
 
@@ -112,16 +113,11 @@ Header ParseHeader(const unsigned char* head, std::uint64_t fileSize, const std:
         1 + (std::uint64_t{h.width} * static_cast<unsigned>(samples * h.depth) + 7) / 8;
     const std::uint64_t rawBytes = rowBytes * h.height;
     if (rawBytes > fileSize * kMaxInflateRatio + kInflateSlack) {
-      FailPicture(name, "the file is too small to hold a picture of " + DecimalText(h.width) + "x" +
-                            DecimalText(h.height) + " pixels");
+      FailPicture(name, "the file is too small to hold a picture of " + IntegerText(h.width) + "x" +
+                            IntegerText(h.height) + " pixels");
     }
   }
   return h;
-}
-
-std::string PaletteReason(unsigned index, unsigned count) {
-  return "a pixel refers to palette entry " + DecimalText(index) + ", but the palette has " +
-         DecimalText(count) + (count == 1 ? " entry" : " entries");
 }
 
 std::string Reason(int error, Phase phase, const Header& h, int readErrno) {
@@ -147,16 +143,16 @@ std::string Reason(int error, Phase phase, const Header& h, int readErrno) {
     case SPNG_ENOIHDR:
       return "the file does not begin with its header chunk (IHDR)";
     case SPNG_EBIT_DEPTH:
-      return "the bit depth " + DecimalText(h.depth) + " is not valid for colour type " +
-             DecimalText(h.colourType);
+      return "the bit depth " + IntegerText(h.depth) + " is not valid for colour type " +
+             IntegerText(h.colourType);
     case SPNG_ECOLOR_TYPE:
-      return "the colour type " + DecimalText(h.colourType) + " is not valid";
+      return "the colour type " + IntegerText(h.colourType) + " is not valid";
     case SPNG_ECOMPRESSION_METHOD:
-      return "the compression method " + DecimalText(h.compression) + " is not supported";
+      return "the compression method " + IntegerText(h.compression) + " is not supported";
     case SPNG_EFILTER_METHOD:
-      return "the filter method " + DecimalText(h.filter) + " is not supported";
+      return "the filter method " + IntegerText(h.filter) + " is not supported";
     case SPNG_EINTERLACE_METHOD:
-      return "the interlace method " + DecimalText(h.interlace) + " is not supported";
+      return "the interlace method " + IntegerText(h.interlace) + " is not supported";
     case SPNG_ECHUNK_CRC:
       return "a chunk is damaged (its checksum does not match)";
     case SPNG_ECHUNK_POS:
@@ -274,18 +270,6 @@ inline std::uint32_t Blend16(std::uint32_t c, std::uint32_t a) {
 
 inline std::uint32_t Pack(std::uint32_t r, std::uint32_t g, std::uint32_t b) {
   return r | (g << 8) | (b << 16);
-}
-
-inline std::uint32_t Load16(const unsigned char* p) {
-  std::uint16_t v;
-  std::memcpy(&v, p, sizeof v);  // libspng hands 16-bit samples over in host order
-  return v;
-}
-
-inline std::uint32_t Load32(const unsigned char* p) {
-  std::uint32_t v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
 }
 
 // The hot loop of the most common pictures, RGB at 8 bits: four pixels per byte shuffle where
@@ -472,15 +456,9 @@ Converter MakeConverter(spng_ctx* ctx, const Header& h, const std::string& name)
 }
 
 PixelGrid MakeGrid(const Header& h, const std::string& name, PixelGrid* reuse) {
-  const int width = static_cast<int>(h.width), height = static_cast<int>(h.height);
-  if (reuse != nullptr && reuse->Width() == width && reuse->Height() == height) {
-    return std::move(*reuse);  // every pixel is written below
-  }
-  try {
-    return PixelGrid(width, height, UninitialisedPixels{});
-  } catch (const std::bad_alloc&) {
-    throw Error(PictureMemoryMessage(name, width, height));
-  }
+  // Every pixel is written by the decoding.
+  return MakePictureGrid(static_cast<int>(h.width), static_cast<int>(h.height), name, reuse,
+                         std::nullopt);
 }
 
 // Converts one decoded row (of pass `pass` for an interlaced picture) to its grid positions;
@@ -669,7 +647,7 @@ PixelGrid Decode(spng_ctx* ctx, const Header& h, const std::string& name, PixelG
     if (error == SPNG_ECHUNK_LIMITS) {
       if (CountChunks(read, true).ancillary > kMaxPngExtraChunks) {
         FailPicture(name, "it holds too many chunks: more than " +
-                              DecimalText(static_cast<std::int64_t>(kMaxPngExtraChunks)) +
+                              IntegerText(static_cast<std::int64_t>(kMaxPngExtraChunks)) +
                               " text or other extra chunks");
       }
     }

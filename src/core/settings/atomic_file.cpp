@@ -13,7 +13,8 @@
 #include <chrono>
 #include <filesystem>
 
-#include "core/error.h"
+#include "core/base/error.h"
+#include "core/base/number_text.h"
 
 namespace qv {
 namespace {
@@ -33,19 +34,14 @@ bool WriteFully(int fd, std::string_view bytes) {
   return true;
 }
 
-std::string Decimal(long long value) {
-  char buffer[24];
-  return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr);
-}
-
 // Creates a new file beside `target` with a name no one else uses; the umask applies as for any
 // new file. Returns the descriptor, or -1.
 int CreateTemporary(const std::filesystem::path& target, std::string& tempPath) {
   static std::atomic<unsigned> counter{0};
   for (int attempt = 0; attempt < 100; ++attempt) {
     const auto tick = std::chrono::steady_clock::now().time_since_epoch().count();
-    tempPath = target.string() + std::string(kTemporaryInfix) + Decimal(::getpid()) + "-" +
-               Decimal(counter++) + "-" + Decimal(tick % 1000000);
+    tempPath = target.string() + std::string(kTemporaryInfix) + IntegerText(::getpid()) + "-" +
+               IntegerText(counter++) + "-" + IntegerText(tick % 1000000);
     const int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0 || errno != EEXIST) return fd;
   }

@@ -3,7 +3,8 @@
 
 #include <stdexcept>
 
-#include "core/error.h"
+#include "core/base/error.h"
+#include "core/base/number_text.h"
 #include "core/settings/atomic_file.h"
 
 namespace qv {
@@ -228,8 +229,8 @@ std::string IniFile::ReadString(std::string_view section, std::string_view key,
 std::string IniFile::TooLongMessage(std::string_view section, std::string_view key,
                                     std::size_t length) const {
   return "The entry " + std::string(key) + " in section [" + std::string(section) + "] of " +
-         mPath + " is too long: " + std::to_string(length) + " characters, of which only " +
-         std::to_string(kMaxValueLength) + " are read.";
+         mPath + " is too long: " + IntegerText(length) + " characters, of which only " +
+         IntegerText(kMaxValueLength) + " are read.";
 }
 
 bool IniFile::HasSection(std::string_view section) const { return Find(section) != nullptr; }

@@ -3,7 +3,7 @@
 
 #include <filesystem>
 
-#include "core/path.h"
+#include "core/base/path.h"
 
 namespace qv {
 

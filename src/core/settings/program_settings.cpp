@@ -1,14 +1,13 @@
-// Reading and writing the settings file and creating the material library it names.
+// Reading and writing the settings file.
 #include "core/settings/program_settings.h"
 
 #include <charconv>
 #include <filesystem>
 #include <optional>
 
-#include "core/analysis/number_text.h"
-#include "core/dd_props.h"
-#include "core/error.h"
-#include "core/path.h"
+#include "core/base/error.h"
+#include "core/base/number_text.h"
+#include "core/base/path.h"
 #include "core/settings/atomic_file.h"
 #include "core/settings/ini_file.h"
 
@@ -18,11 +17,6 @@ namespace {
 constexpr std::string_view kProgram = "program";
 constexpr std::string_view kData = "data";
 constexpr std::string_view kRecent = "recent";
-
-std::string Decimal(int value) {
-  char buffer[16];
-  return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr);
-}
 
 // With a trailing separator, as every path built from it expects; "./" for a bare file name.
 std::string ProgramFolder(const std::string& programPath) {
@@ -140,8 +134,8 @@ std::string SettingsFilePath(const std::string& programPath) {
   return std::filesystem::path(programPath).replace_extension(".INI").string();
 }
 
-std::vector<std::string> LoadSettings(const std::string& programPath, ProgramSettings& settings,
-                                      std::unique_ptr<TPROPClass>& library) {
+std::vector<std::string> ReadSettingsFile(const std::string& programPath,
+                                          ProgramSettings& settings) {
   std::vector<std::string> messages;
   const std::string programFolder = ProgramFolder(programPath);
   settings.WorkingDir = programFolder;
@@ -160,7 +154,7 @@ std::vector<std::string> LoadSettings(const std::string& programPath, ProgramSet
   const ProgramSettings preset;
   SettingsReader reader(file ? &*file : nullptr, messages);
   reader.Convert("deftype", "0", settings.SignConvention, preset.SignConvention,
-                 [](std::string_view t) { return static_cast<int>(ReadInteger(t)); });
+                 [](std::string_view t) { return static_cast<SignConvention>(ReadInteger(t)); });
   settings.FontName = reader.Text(kProgram, "font", "Arial");
   reader.Convert("fontsize", "14", settings.FontSize, preset.FontSize,
                  [](std::string_view t) { return static_cast<int>(ReadInteger(t)); });
@@ -195,31 +189,24 @@ std::vector<std::string> LoadSettings(const std::string& programPath, ProgramSet
 
   settings.RecentPictures.clear();
   for (std::size_t i = 1; file && i <= kMaxRecentPictures; ++i) {
-    const std::string path = file->ReadString(kRecent, Decimal(static_cast<int>(i)), "");
+    const std::string path = file->ReadString(kRecent, IntegerText(static_cast<int>(i)), "");
     if (path.empty()) break;
     settings.RecentPictures.push_back(path);
   }
 
-  library = std::make_unique<TPROPClass>(settings.LibraryFile);
-  try {
-    library->Load();
-  } catch (const Error& e) {
-    messages.emplace_back(e.what());
-  }
   return messages;
 }
 
-void SaveSettings(const std::string& programPath, const ProgramSettings& settings,
-                  const TPROPClass* library) {
+void WriteSettingsFile(const std::string& programPath, const ProgramSettings& settings) {
   // A file this run could not read, or whose unconvertible keys could not be backed up, holds
   // something the user wrote; writing the defaults over it would throw that away for good.
   if (!settings.SettingsFileUnreadable) {
     try {
       IniFile file(SettingsFilePath(programPath));
       file.EraseSection(kProgram);
-      file.Write(kProgram, "deftype", Decimal(settings.SignConvention));
+      file.Write(kProgram, "deftype", IntegerText(static_cast<int>(settings.SignConvention)));
       file.Write(kProgram, "font", Storable(settings.FontName));
-      file.Write(kProgram, "fontsize", Decimal(settings.FontSize));
+      file.Write(kProgram, "fontsize", IntegerText(settings.FontSize));
       file.Write(kProgram, "fontstyle", FontStyleText(settings.FontStyle));
       file.Write(kProgram, "color_yz", ColourToLabel(settings.AxesColour));
       file.Write(kProgram, "color_12", ColourToLabel(settings.PrincipalAxesColour));
@@ -235,15 +222,15 @@ void SaveSettings(const std::string& programPath, const ProgramSettings& setting
       file.EraseSection(kRecent);
       int key = 0;
       for (const std::string& path : settings.RecentPictures) {
-        if (!Storable(path).empty()) file.Write(kRecent, Decimal(++key), path);
+        if (!Storable(path).empty()) file.Write(kRecent, IntegerText(++key), path);
       }
       file.Flush();
     } catch (const Error&) {
       // Settings that cannot be written are not worth a message at every close; the program
-      // starts with its defaults next time. The library below is what must not be lost.
+      // starts with its defaults next time. The library, saved after them, is what must not
+      // be lost.
     }
   }
-  if (library != nullptr) library->Save();
 }
 
 }  // namespace qv

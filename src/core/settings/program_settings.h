@@ -6,13 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "core/analysis/colour_label.h"
+#include "core/base/colour_label.h"
+#include "core/base/sign_convention.h"
 
 namespace qv {
-
-class TPROPClass;
-
-enum SignConventionValue { DorvastPelkam = 0, EuroCode = 1 };
 
 /// Flags of ProgramSettings::FontStyle.
 enum FontStyleFlag : unsigned { kFontBold = 1u, kFontItalic = 2u };
@@ -20,9 +17,9 @@ enum FontStyleFlag : unsigned { kFontBold = 1u, kFontItalic = 2u };
 /// Settings kept in memory between LoadSettings and SaveSettings; the initial values are the
 /// built-in defaults.
 struct ProgramSettings {
-  int SignConvention = DorvastPelkam;            ///< "deftype"
-  std::string FontName = "Arial";                ///< "font"
-  int FontSize = 14;                             ///< "fontsize", points
+  qv::SignConvention SignConvention = qv::SignConvention::DorvastPelkam;  ///< "deftype"
+  std::string FontName = "Arial";                                         ///< "font"
+  int FontSize = 14;                                                      ///< "fontsize", points
   unsigned FontStyle = 0;                        ///< "fontstyle": kFontBold | kFontItalic
   ColourValue AxesColour = 0x00FF0000;           ///< "color_yz", clBlue
   ColourValue MassCentreColour = 0x00FFFFFF;     ///< "color_mc", clWhite
@@ -55,21 +52,19 @@ void RememberRecentPicture(std::vector<std::string>& recent, const std::string& 
 /// file without extension gets ".INI" appended.
 std::string SettingsFilePath(const std::string& programPath);
 
-/// Reads the settings file of `programPath` into `settings`, then creates `library` from
-/// LibraryFile and loads it. A key that does not convert keeps its default and the reading
-/// goes on; the file as it was is copied to "<settings file>.bak" and the defaults are written
-/// at exit. The returned texts are the failures in the order met (settings first, then the
-/// library's), for the window to show: each conversion message goes on to name the file, the
-/// key, the default used and the backup. A settings file that cannot be read at all, or cannot
-/// be backed up, sets `settings.SettingsFileUnreadable`, which keeps SaveSettings from
-/// overwriting it.
-std::vector<std::string> LoadSettings(const std::string& programPath, ProgramSettings& settings,
-                                      std::unique_ptr<TPROPClass>& library);
+/// Reads the settings file of `programPath` into `settings`. A key that does not convert keeps
+/// its default and the reading goes on; the file as it was is copied to "<settings file>.bak"
+/// and the defaults are written at exit. The returned texts are the failures in the order met,
+/// for the window to show: each conversion message goes on to name the file, the key, the
+/// default used and the backup. A settings file that cannot be read at all, or cannot be backed
+/// up, sets `settings.SettingsFileUnreadable`, which keeps WriteSettingsFile from overwriting
+/// it. LibraryFile names the library to load (LoadSettings in library_and_settings.h does).
+std::vector<std::string> ReadSettingsFile(const std::string& programPath,
+                                          ProgramSettings& settings);
 
 /// Writes the sections "program" and "data" of the settings file, and "recent" while it has
-/// pictures to keep (other sections stay), then saves `library` when it exists. Throws Error when
-/// the library cannot be written.
-void SaveSettings(const std::string& programPath, const ProgramSettings& settings,
-                  const TPROPClass* library);
+/// pictures to keep (other sections stay). Failures are silent: the program starts with its
+/// defaults next time.
+void WriteSettingsFile(const std::string& programPath, const ProgramSettings& settings);
 
 }  // namespace qv

@@ -5,7 +5,7 @@
 
 #include <filesystem>
 
-#include "core/path.h"
+#include "core/base/path.h"
 #include "core/settings/program_settings.h"
 
 namespace qv {

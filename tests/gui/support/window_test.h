@@ -5,7 +5,7 @@
 #include <QString>
 #include <memory>
 
-#include "gui/main.h"
+#include "gui/main_window.h"
 #include "support/grid_builder.h"
 #include "support/recording_shell.h"
 #include "support/scripted_prompter.h"

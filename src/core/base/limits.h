@@ -1,0 +1,13 @@
+// The ranges of the values the user types: the section's size and a material's E and rho.
+#pragma once
+
+namespace qv {
+
+/// Largest width or height of the section box the size fields take, mm (0 offers no analysis).
+inline constexpr int kMaxSectionMm = 100000;
+/// Largest modulus of elasticity the property dialog takes, N/mm^2.
+inline constexpr int kMaxModulus = 1000000;
+/// Largest mass density the property dialog takes, kg/m^3.
+inline constexpr int kMaxDensity = 100000;
+
+}  // namespace qv

@@ -1,0 +1,107 @@
+// The plain-text block of the extended values.
+#include "core/elastic/extended_report.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+
+#include "core/base/number_text.h"
+#include "core/base/sign_convention.h"
+
+namespace qv {
+namespace {
+
+// Where the stress column starts in a fibre line, so the columns line up in a fixed font.
+constexpr std::size_t kStressColumn = 36;
+
+std::string Mm(double v) { return FormatFixed(v, 8, 2); }
+
+std::string Range(const FibreRange& r, const auto& format) {
+  return format(r.min) + " .. " + format(r.max);
+}
+
+std::string PadTo(std::string text, std::size_t width) {
+  if (text.size() < width) text.append(width - text.size(), ' ');
+  return text + " ";
+}
+
+std::string Plural(std::int64_t n, const char* one, const char* many) {
+  return IntegerText(n) + " " + (n == 1 ? one : many);
+}
+
+}  // namespace
+
+std::vector<std::string> ExtendedReport(const ElasticResult& r, SignConvention signConvention) {
+  // A convention that names nothing (a settings file written by hand) keeps the formal names.
+  const ConventionTerms terms =
+      TermsOf(signConvention).value_or(*TermsOf(SignConvention::DorvastPelkam));
+  const std::string nameYY(terms.eiyy);
+  const std::string nameZZ(terms.eizz);
+  const auto stress = [](double v) { return FormatGeneral(v, 4, 3); };
+
+  std::vector<std::string> lines;
+  lines.emplace_back(kExtendedReportTitle);
+  lines.emplace_back();
+  lines.push_back("torsional stiffness:");
+  lines.push_back("    GJ   = " + FormatGeneral(r.GJ, 5, 3) + " Nmm^2");
+  if (r.HasErrorEstimate) {
+    const double relative = r.GJ > 0 ? 100 * r.GJErrorEstimate / r.GJ : 0;
+    lines.push_back("    error estimate " + FormatGeneral(relative, 2, 1) + " % (" +
+                    FormatGeneral(r.GJErrorEstimate, 2, 3) + " Nmm^2, observed order " +
+                    FormatFixed(r.ObservedOrder, 3, 1) + ")");
+  } else {
+    lines.push_back("    no error estimate: the section has too few pixels");
+  }
+  const std::string cell =
+      FormatGeneral(r.CellWidthMm, 6, 1) + " x " + FormatGeneral(r.CellHeightMm, 6, 1) + " mm";
+  const std::string perCell = r.Coarsening == 1
+                                  ? "1 pixel each"
+                                  : IntegerText(r.Coarsening) + " x " + IntegerText(r.Coarsening) +
+                                        " pixels each, coarsened";
+  lines.push_back("    solved on " + Plural(r.Cells, "cell", "cells") + " of " + cell + " (" +
+                  perCell + "), " + Plural(r.Parts, "part", "parts") + ", " +
+                  Plural(r.Iterations, "iteration", "iterations"));
+  lines.emplace_back();
+  lines.push_back("shear centre SC at position:");
+  lines.push_back("    hor  = " + Mm(r.ShearCentreHor) + " mm from upper left corner UL");
+  lines.push_back("    ver  = " + Mm(r.ShearCentreVer) + " mm from upper left corner UL");
+  lines.push_back("    y    = " + Mm(r.ShearCentreY) + " mm from NC, positive to the left");
+  lines.push_back("    z    = " + Mm(r.ShearCentreZ) + " mm from NC, positive downwards");
+  if (r.HasErrorEstimate) {
+    lines.push_back("    error estimate " + FormatGeneral(r.ShearCentreErrorEstimate, 2, 3) +
+                    " mm");
+  }
+  lines.emplace_back();
+  lines.push_back("radii of gyration:");
+  const auto radius = [&](std::string_view name, double value, const std::string& stiffness) {
+    lines.push_back("    " + PadTo(std::string(name), 4) + "= " + Mm(value) + " mm = sqrt(" +
+                    stiffness + " / EA)");
+  };
+  if (terms.zzFirst) {
+    radius(terms.radiusZz, r.RadiusZ, nameZZ);
+    radius(terms.radiusYy, r.RadiusY, nameYY);
+  } else {
+    radius(terms.radiusYy, r.RadiusY, nameYY);
+    radius(terms.radiusZz, r.RadiusZ, nameZZ);
+  }
+  lines.emplace_back();
+  lines.push_back("extreme fibres from NC [mm] and stress per unit moment E c / EI [1/mm^3]:");
+  for (const MaterialModuli& m : r.materials) {
+    lines.emplace_back();
+    lines.push_back(m.name + " (" + m.label + "): E = " + FormatNumber(m.E) +
+                    " N/mm^2, nu = " + FormatNumber(m.nu) + ", G = " + FormatGeneral(m.G, 6, 1) +
+                    " N/mm^2, " + Plural(m.pixels, "pixel", "pixels"));
+    const auto fibre = [&](const char* axis, const FibreRange& at, const std::string& stiffness,
+                           const FibreRange& perMoment) {
+      lines.push_back(PadTo(std::string("    ") + axis + Range(at, Mm), kStressColumn) +
+                      PadTo(stiffness + ":", 5) + Range(perMoment, stress));
+    };
+    fibre("y    ", m.y, nameYY, m.stressY);
+    fibre("z    ", m.z, nameZZ, m.stressZ);
+    fibre("1    ", m.axis1, "EI1", m.stress1);
+    fibre("2    ", m.axis2, "EI2", m.stress2);
+  }
+  return lines;
+}
+
+}  // namespace qv

@@ -1,0 +1,25 @@
+// The extended values (torsion, shear centre, section moduli) as a plain-text block, shared by
+// the window's copy button and the batch tool.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/base/sign_convention.h"
+#include "core/elastic/section_solver.h"
+
+namespace qv {
+
+/// First line of the block; the batch tool prints it after the report and a blank line.
+inline constexpr std::string_view kExtendedReportTitle =
+    "EXTENDED SECTION VALUES : torsion, shear centre, section moduli";
+
+/// The block's lines, without line ends: GJ with its error estimate and the solve's cells, the
+/// shear centre from UL and from NC, the radii of gyration, and each material's Poisson's ratio,
+/// G, extreme fibres and stress per unit moment. The stiffnesses and radii are named as the
+/// report names them under `signConvention` (1 EURO-code: EIz, EIy; otherwise EIyy, EIzz).
+/// Numbers are written without regard to the locale.
+std::vector<std::string> ExtendedReport(const ElasticResult& result, SignConvention signConvention);
+
+}  // namespace qv

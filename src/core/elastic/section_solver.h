@@ -1,0 +1,115 @@
+// Torsion, shear centre and section moduli of the drawn section, from the pixel grid.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/library/poisson_table.h"
+#include "core/picture/pixel_grid.h"
+#include "core/scan/scan_support.h"
+#include "core/section/section_result.h"
+
+namespace qv {
+
+class TPROPClass;
+
+/// How the elastic section solver runs.
+struct ElasticOptions {
+  /// Solver memory the automatic coarsening keeps to, in bytes. The default allows about five
+  /// million cells at full resolution and keeps the solve's peak under 850 MB.
+  static constexpr std::size_t kDefaultMemoryBudget = std::size_t{800} << 20;
+
+  int threads = 0;  ///< 0 = one per core; the results do not depend on it
+  std::size_t memoryBudget = kDefaultMemoryBudget;
+  /// Pixels per solver cell along each side; 0 chooses the smallest factor within memoryBudget.
+  int coarsening = 0;
+  /// Relative residual at which conjugate gradients stop.
+  double tolerance = 1e-10;
+  /// Also solves on cells twice and four times the size, for the error estimate (about a third
+  /// more time).
+  bool estimateError = true;
+  /// Called on the caller's thread with the work done so far out of `total` (a few times a
+  /// second during long solves).
+  ProgressFn progress;
+  /// Set (from the progress callback, or another thread) to stop the solve; the solver then
+  /// returns nothing.
+  const std::atomic<bool>* cancel = nullptr;
+};
+
+/// The extreme coordinates of a material's pixels (their outer edges and corners) along one
+/// axis through NC, in mm, signed as the axis: min <= max.
+struct FibreRange {
+  double min = 0;
+  double max = 0;
+};
+
+/// One material in use: where its outermost fibres lie and what bending stress they get.
+struct MaterialModuli {
+  std::string label;
+  std::string name;
+  double E = 0;   ///< N/mm^2
+  double nu = 0;  ///< Poisson's ratio used
+  double G = 0;   ///< E / (2 (1 + nu)), N/mm^2
+  std::int64_t pixels = 0;
+  FibreRange y;      ///< horizontal, positive to the left of NC
+  FibreRange z;      ///< vertical, positive downwards
+  FibreRange axis1;  ///< along the direction Alpha of EI1: y cos(Alpha) + z sin(Alpha)
+  FibreRange axis2;  ///< at right angles to it: -y sin(Alpha) + z cos(Alpha)
+  /// Stress per unit moment E c / EI at those fibres (N/mm^2 per N mm, i.e. 1/mm^3): with a
+  /// bending moment M whose stresses grow along y, sigma = M * stressY; 0 where EI is 0.
+  FibreRange stressY;  ///< E y / EIyy
+  FibreRange stressZ;  ///< E z / EIzz
+  FibreRange stress1;  ///< E (axis1) / EI1
+  FibreRange stress2;  ///< E (axis2) / EI2
+};
+
+/// The extended values of a section.
+struct ElasticResult {
+  double GJ = 0;  ///< St Venant torsional stiffness, N mm^2
+  /// Shear centre in the window's frame: mm from the left edge of the section's leftmost pixel
+  /// column to the right, and from the top edge of its top row downwards. Not rounded.
+  double ShearCentreHor = 0;
+  double ShearCentreVer = 0;
+  /// The same point in the section axes through NC: y positive to the left, z downwards, mm.
+  double ShearCentreY = 0;
+  double ShearCentreZ = 0;
+  double RadiusY = 0;                     ///< sqrt(EIyy / EA), mm
+  double RadiusZ = 0;                     ///< sqrt(EIzz / EA), mm
+  std::vector<MaterialModuli> materials;  ///< library order
+
+  int Coarsening = 1;       ///< pixels per solver cell along each side
+  bool Coarsened = false;   ///< Coarsening > 1: the solve did not run on every pixel
+  double CellWidthMm = 0;   ///< solver cell, horizontal
+  double CellHeightMm = 0;  ///< solver cell, vertical
+  std::int64_t Cells = 0;   ///< unknowns of the solve
+  int Parts = 0;            ///< separate parts (no shared pixel edge) of the section
+  int Iterations = 0;       ///< of conjugate gradients
+  /// Estimated discretisation error of GJ (N mm^2) and of the shear centre (mm): the change
+  /// from cells twice the size, scaled by the order of convergence observed over cells of one,
+  /// two and four times the size (taken as 1 when only the first coarse solve is possible, and
+  /// kept within 0.5 .. 2). Valid only when HasErrorEstimate.
+  bool HasErrorEstimate = false;
+  double GJErrorEstimate = 0;
+  double ShearCentreErrorEstimate = 0;
+  double ObservedOrder = 0;  ///< of GJ
+};
+
+/// Solves the St Venant torsion of the section (the warping function on the pixels of the
+/// materials in use) and derives GJ, the shear centre, the radii of gyration and each
+/// material's extreme fibres. `grid`, `bounds`, the library, widthMm and heightMm are those of
+/// the analysis that gave `section` (whose NC, EA and EI values the moduli use). Materials with
+/// E = 0 carry nothing; throws Error for a negative or non-finite E, a Poisson's ratio out of
+/// range, a section without pixels, and a solve that does not converge. Returns nothing when
+/// cancelled.
+std::optional<ElasticResult> ComputeElasticSection(const PixelGrid& grid,
+                                                   const SectionBounds& bounds,
+                                                   const TPROPClass& library,
+                                                   const PoissonTable& poisson, double widthMm,
+                                                   double heightMm, const SectionResult& section,
+                                                   const ElasticOptions& options = {});
+
+}  // namespace qv

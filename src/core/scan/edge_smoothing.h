@@ -1,0 +1,59 @@
+// Recognising a drawing saved with smoothing (anti-aliasing): its edges carry colours blended
+// from the colours on either side, whose pixels belong to no material and silently drop out of
+// an analysis. The batch tool tells the user once per picture.
+//
+// The rule, on 4-neighbours (left, right, above, below; outside the picture does not count):
+// - An edge pixel touches a pixel of another colour.
+// - A material colour has at least one pixel that is not an edge pixel. The background is one.
+// - An in-between colour has edge pixels only, and lies between two of the colours it touches:
+//   every channel within the range of theirs, as a blend of the two does. A line one pixel wide
+//   on one background touches that background alone; a line of a colour of its own between two
+//   materials is not between them. Neither is taken for smoothing.
+// - A material colour is smoothed when more than 1 % of its edge pixels touch an in-between
+//   colour.
+// Pictures of more than kMaxEdgeColours colours are not examined: no drawing has that many, and
+// a photograph needs no note.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/base/colour_label.h"
+#include "core/picture/pixel_grid.h"
+#include "core/picture/pixel_rows.h"
+
+namespace qv {
+
+/// Most colours a picture may have for FindEdgeSmoothing to examine it.
+constexpr std::size_t kMaxEdgeColours = std::size_t{1} << 18;
+
+/// A material colour found smoothed.
+struct SmoothedColour {
+  ColourValue value = 0;
+  std::int64_t edgePixels = 0;      ///< its edge pixels
+  std::int64_t touchingPixels = 0;  ///< of them, those touching an in-between colour
+};
+
+/// What FindEdgeSmoothing found.
+struct EdgeSmoothing {
+  /// The smoothed material colours, most pixels first (then by value).
+  std::vector<SmoothedColour> smoothed;
+  std::int64_t inBetweenColours = 0;  ///< number of in-between colours in the picture
+  std::int64_t inBetweenPixels = 0;   ///< their pixels
+};
+
+/// Applies the rule above to `grid`.
+EdgeSmoothing FindEdgeSmoothing(const PixelGrid& grid);
+/// The same over rows that may be read from the file (twice, top to bottom, on this thread);
+/// throws the reader's qv::Error when rows cannot be read.
+EdgeSmoothing FindEdgeSmoothing(PixelRows& rows);
+
+/// The one-line note for a picture in which smoothing was found (nothing otherwise), e.g.
+/// "the picture looks smoothed (anti-aliased): 212 colours with 1830 pixels lie only along the
+/// edges of clRed and clWhite and belong to no material; save the drawing without smoothing (see
+/// "Drawing a section" in the manual)". At most three colours are named ("and 2 more").
+std::optional<std::string> EdgeSmoothingNote(const EdgeSmoothing& found);
+
+}  // namespace qv

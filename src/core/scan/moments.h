@@ -1,0 +1,83 @@
+// Exact integer pixel moments of the materials' colours, gathered in one row-major scan.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "core/base/exact_sum.h"
+#include "core/picture/pixel_grid.h"
+#include "core/picture/pixel_rows.h"
+#include "core/scan/scan_support.h"
+
+namespace qv {
+
+class TPROPClass;
+struct TPROPRec;
+
+/// Exact integer pixel moments of one material in use.
+struct MaterialMoments {
+  const TPROPRec* entry = nullptr;  ///< the library entry the colour's label finds
+  std::uint32_t colour = 0;
+  double E = 0;
+  double rho = 0;
+  std::int64_t count = 0;  ///< pixels
+  Int128 sumX = 0;         ///< sum of px
+  Int128 sumY = 0;         ///< sum of py
+  Int128 sumXX = 0;
+  Int128 sumYY = 0;
+  Int128 sumXY = 0;
+};
+
+/// Moments of every material in use, in library order.
+struct SectionMoments {
+  std::vector<MaterialMoments> materials;
+};
+
+/// The materials a scan counts, in library order, with zero moments: every entry in use that is
+/// the newest of its label and whose label names a pixel colour. Other solvers on the same
+/// pixels take their materials from here, so a pixel always means the same material.
+std::vector<MaterialMoments> MaterialsInUse(const TPROPClass& library);
+
+/// Every material a pixel colour can stand for, in use or not: the newest entry of each label
+/// that names a pixel colour, in library order, with zero moments.
+std::vector<MaterialMoments> MaterialsOfColours(const TPROPClass& library);
+
+/// Moments gathered block by block: each worker adds its blocks of rows, and Result merges the
+/// workers' sums in a fixed order. Pixels of colours that none of the materials has are
+/// ignored.
+class MomentsTally {
+ public:
+  /// For `materials` (with zero moments) and workers 0 .. workers - 1.
+  MomentsTally(std::vector<MaterialMoments> materials, int workers);
+  void Add(int worker, const RowBlock& rows);
+  SectionMoments Result() const;
+
+ private:
+  int Find(std::uint32_t colour) const;
+  std::vector<MaterialMoments> mMaterials;
+  std::unordered_map<std::uint32_t, int> mByColour;
+  std::vector<std::vector<MaterialMoments>> mPartial;
+};
+
+/// ScanMoments over rows that may be read from the file as they are visited. Throws the
+/// reader's qv::Error when rows cannot be read.
+SectionMoments ScanMoments(PixelRows& rows, const TPROPClass& library,
+                           const ProgressFn& progress = {}, int threads = 0);
+
+/// The moments of the materials in use of `library` (as ScanMoments gives them) taken from
+/// `gathered`, moments of the same pixels gathered per colour; nothing when a colour in use is
+/// missing there.
+std::optional<SectionMoments> MomentsInUseFrom(const SectionMoments& gathered,
+                                               const TPROPClass& library);
+
+/// One scan of the grid: every pixel whose label finds (newest first) a library entry that is in
+/// use adds to that entry's moments; everything else is ignored. Row-major, runs of equal
+/// colours at once, split over up to `threads` threads (0 = all cores); the sums are exact
+/// integers, so the result does not depend on the split.
+SectionMoments ScanMoments(const PixelGrid& grid, const TPROPClass& library,
+                           const ProgressFn& progress = {}, int threads = 0);
+
+}  // namespace qv

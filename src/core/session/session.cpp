@@ -1,0 +1,454 @@
+// The window-free halves of picture acceptance, inventory, material list and analysis.
+#include "core/session/session.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+
+#include "core/base/colour_label.h"
+#include "core/base/error.h"
+#include "core/base/number_text.h"
+#include "core/library/library_and_settings.h"
+#include "core/library/user_library.h"
+#include "core/picture/picture_reader.h"
+#include "core/settings/save_location.h"
+
+namespace qv {
+
+SectionSession::SectionSession() = default;
+
+std::vector<std::string> SectionSession::LoadSettings(const std::string& programPath,
+                                                      const std::string& userFolder,
+                                                      SettingsHome home) {
+  mUserFolder = userFolder;
+  mSettingsHome = userFolder.empty() ? SettingsHome::BesideProgram : home;
+  mProgramFolder = FolderOf(programPath);
+  // Settings go beside the program while that folder can be written, else to the user's
+  // folder; a read-only settings file beside the program is still read until the user's own
+  // exists. An installed program's folder is the package's, writable or not.
+  if (userFolder.empty()) {
+    mSettingsProgramPath = programPath;
+  } else if (mSettingsHome == SettingsHome::UserFolder) {
+    mSettingsProgramPath = SettingsProgramPathIn(userFolder, programPath);
+  } else {
+    mSettingsProgramPath = SettingsProgramPath(programPath, userFolder);
+  }
+  std::string readFrom = mSettingsProgramPath;
+  std::error_code ec;
+  if (mSettingsProgramPath != programPath &&
+      !std::filesystem::exists(SettingsFilePath(mSettingsProgramPath), ec)) {
+    readFrom = programPath;
+  }
+  std::vector<std::string> messages = qv::LoadSettings(readFrom, mSettings, mMaterialLibrary);
+  // The first start with the settings in the user's folder (an installed program): the library
+  // the program brings, which the user cannot write, becomes the user's own copy at once. An
+  // installed program never works on the package's example at all, at any start.
+  const bool packaged =
+      mSettingsHome == SettingsHome::UserFolder && InProgramFolder(mSettings.LibraryFile);
+  if ((readFrom != mSettingsProgramPath || packaged) && !mMaterialLibrary->LoadFailed()) {
+    const std::string own =
+        packaged ? UserLibraryFile(mSettings.LibraryFile, userFolder, LibraryCopy::Always)
+                 : UserLibraryFile(mSettings.LibraryFile, userFolder);
+    if (own != mSettings.LibraryFile) {
+      mSettings.LibraryFile = own;
+      mMaterialLibrary = std::make_unique<TPROPClass>(own);
+      try {
+        mMaterialLibrary->Load();
+      } catch (const Error& e) {
+        messages.emplace_back(e.what());
+      }
+    }
+  }
+  LoadPoissonTable(messages);
+  return messages;
+}
+
+void SectionSession::SaveSettings() {
+  if (mSettingsProgramPath.empty()) return;
+  // A library that cannot be written where it is goes to the user's folder instead of being
+  // lost; one that did not load is not written at all.
+  if (mMaterialLibrary && !mMaterialLibrary->LoadFailed() && !mUserFolder.empty()) {
+    // An installed program's own example is never written, even by a user who could.
+    const std::string target =
+        mSettingsHome == SettingsHome::UserFolder && InProgramFolder(mSettings.LibraryFile)
+            ? UserLibraryPath(mUserFolder)
+            : WritableLibraryFile(mSettings.LibraryFile, mUserFolder);
+    mSettings.LibraryFile = target;
+    mMaterialLibrary->FileName = target;
+  }
+  qv::SaveSettings(mSettingsProgramPath, mSettings, mMaterialLibrary.get());
+  SavePoissonTable();
+}
+
+bool SectionSession::InProgramFolder(const std::string& path) const {
+  std::error_code ec;
+  const std::string folder = FolderOf(path);
+  return !mProgramFolder.empty() && !folder.empty() &&
+         std::filesystem::equivalent(folder, mProgramFolder, ec);
+}
+
+void SectionSession::ChangeSettings(const ProgramSettings& changed) {
+  const std::string pictureFile = mSettings.PictureFile;
+  const std::string libraryFile = mSettings.LibraryFile;
+  const std::string workingDir = mSettings.WorkingDir;
+  const bool unreadable = mSettings.SettingsFileUnreadable;
+  std::vector<std::string> recent = std::move(mSettings.RecentPictures);
+  mSettings = changed;
+  mSettings.RecentPictures = std::move(recent);
+  mSettings.PictureFile = pictureFile;
+  mSettings.LibraryFile = libraryFile;
+  mSettings.WorkingDir = workingDir;
+  mSettings.SettingsFileUnreadable = unreadable;
+}
+
+void SectionSession::SetLibrary(std::unique_ptr<TPROPClass> library) {
+  mMaterialLibrary = std::move(library);
+}
+
+TPROPClass& SectionSession::EditLibrary() {
+  if (!mMaterialLibrary) mMaterialLibrary = std::make_unique<TPROPClass>();
+  return *mMaterialLibrary;
+}
+
+bool SectionSession::LoadPicture() {
+  std::error_code ec;
+  if (mSettings.PictureFile.empty() || !std::filesystem::exists(mSettings.PictureFile, ec)) {
+    return false;
+  }
+  const FileStamp stamp = StampOf(mSettings.PictureFile);
+  const bool sameFile = mPictureSource == mSettings.PictureFile;
+  if (sameFile && !mPictureChanged && HavePicture() && stamp.size >= 0 && stamp == mPictureStamp) {
+    // Reading it again would give these very pixels.
+    mPictureFresh = true;
+    return true;
+  }
+  // Counted before the read: a read that fails half-way has changed the pixels too.
+  ++mPictureRevision;
+  try {
+    std::unique_ptr<PixelRows> rows;
+    if (mStreaming) rows = OpenPictureRows(mSettings.PictureFile);
+    if (rows) {
+      mPictureRows = std::move(rows);
+      mPicture = PixelGrid();
+      mPictureSource = mSettings.PictureFile;
+    } else if (sameFile) {
+      // Wiping drawings: the same file again, into the same memory (no second picture, no fresh
+      // pages). Should the file have become unreadable, the picture is gone: it was drawn over.
+      mPicture = ReadPicture(mSettings.PictureFile, std::move(mPicture));
+      mPictureRows.reset();
+    } else {
+      // Another file: the old picture stays until the new one is read whole.
+      PixelGrid fresh = ReadPicture(mSettings.PictureFile);
+      mPicture = std::move(fresh);
+      mPictureRows.reset();
+      mPictureSource = mSettings.PictureFile;
+    }
+    mGatheredMoments.reset();
+  } catch (const Error&) {
+    // The old picture and its lists stay, but they no longer belong to PictureFile: an analysis
+    // must read the file again (and fail again) rather than report the old picture under the new
+    // file's name.
+    mPictureFresh = false;
+    mPictureChanged = true;
+    throw;
+  }
+  mPictureStamp = stamp;
+  mPictureChanged = false;
+  mPictureFresh = true;
+  mHiddenBut.reset();
+  return true;
+}
+
+void SectionSession::ReadPixelsIntoMemory() {
+  if (!mPictureRows) return;
+  const FileStamp stamp = StampOf(mPictureSource);
+  mPicture = ReadPicture(mPictureSource);
+  ++mPictureRevision;
+  mPictureRows.reset();
+  mPictureStamp = stamp;
+}
+
+EdgeSmoothing SectionSession::PictureEdgeSmoothing() {
+  if (mPictureRows) return FindEdgeSmoothing(*mPictureRows);
+  return FindEdgeSmoothing(mPicture);
+}
+
+std::optional<std::string> SectionSession::SmallPictureWarning() const {
+  if (PictureWidth() >= 400 && PictureHeight() >= 400) return std::nullopt;
+  return "Bitmap size " + IntegerText(PictureWidth()) + "x" + IntegerText(PictureHeight()) +
+         " is smaller than 400x400 pixels,\rcorrect screen output can not be guaranteed!";
+}
+
+bool SectionSession::AcceptPicture(const std::string& path) {
+  mSettings.PictureFile = path;
+  std::error_code ec;
+  const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+  const std::string full = ec ? path : absolute.lexically_normal().string();
+  mSettings.WorkingDir = FolderOf(full);
+  const bool loaded = LoadPicture();
+  if (loaded) RememberRecentPicture(mSettings.RecentPictures, full);
+  return loaded;
+}
+
+void SectionSession::ForgetRecentPicture(const std::string& path) {
+  std::erase(mSettings.RecentPictures, path);
+}
+
+void SectionSession::DrawOnPicture(const std::function<void(PixelGrid&)>& draw) {
+  if (!HavePicture()) return;
+  ReadPixelsIntoMemory();
+  mPictureFresh = false;
+  mPictureChanged = true;
+  ++mPictureRevision;
+  draw(mPicture);
+}
+
+void SectionSession::HideColoursBut(const std::string& label, const ProgressFn& progress) {
+  if (!HavePicture()) return;
+  ReadPixelsIntoMemory();
+  // Deliberately still "fresh": an analysis right after it sees only the colour kept, which is
+  // what the user asked for; F3 or any reload brings the others back.
+  mPictureChanged = true;
+  ++mPictureRevision;
+  const std::optional<std::uint32_t> keep = PixelColourOfLabel(label);
+  mHiddenBut = label;
+  const int w = mPicture.Width();
+  const int h = mPicture.Height();
+  const auto total = static_cast<std::int64_t>(mPicture.Size());
+  for (int y = 0; y < h; ++y) {
+    std::uint32_t* row = mPicture.Row(y);
+    for (int x = 0; x < w; ++x) {
+      if (!keep || row[x] != *keep) row[x] = 0x00FFFFFF;
+    }
+    if (progress && (y & 63) == 63) progress(static_cast<std::int64_t>(y + 1) * w, total);
+  }
+}
+
+void SectionSession::ResetResults() {
+  mAnalysed.reset();
+  mElastic.reset();
+  mFound.Clear();
+  if (mMaterialLibrary) {
+    for (TPROPRec& entry : *mMaterialLibrary) {
+      entry.inUse = false;
+      entry.prop.xmin = entry.prop.xmax = entry.prop.ymin = entry.prop.ymax = -1;
+    }
+  }
+  mBounds = SectionBounds{};
+  mWidthPixelsText = mHeightPixelsText = "0";
+  // The centres and their texts stay as they were; everything else returns to zero.
+  const PixelPoint nc = mResult.NC;
+  const PixelPoint mc = mResult.MC;
+  const CentreTexts centre = mCentre;
+  mResult = SectionResult{};
+  mResult.NC = nc;
+  mResult.MC = mc;
+  mCentre.ea = mCentre.mass = "0";
+  mCentre.ncHor = centre.ncHor;
+  mCentre.ncVer = centre.ncVer;
+  mCentre.mcHor = centre.mcHor;
+  mCentre.mcVer = centre.mcVer;
+  mStiffness = StiffnessTexts{};
+  mMoments = SectionMoments{};
+}
+
+void SectionSession::ColourInventory(InventoryView* view) {
+  if (!HavePicture()) return;
+  if (view) view->SetBusy(true);
+  mFound.Clear();
+  mUnnamedLeftOut = 0;
+  mMaterialList.clear();
+  mResult.RelevantPixels = 0;
+  mCentre.relevantPixels = "0";
+  if (view) view->InventoryStarted();
+  ResetResults();
+  if (view) view->ResultsReset();
+  ProgressFn progress;
+  if (view) {
+    progress = [view](std::int64_t done, std::int64_t total) { view->Progress(done, total); };
+  }
+  mGatheredMoments.reset();
+  if (mPictureRows) {
+    try {
+      ScanPictureRows(progress);
+    } catch (const Error&) {
+      // Damaged pixels or a file that went away: the listing is incomplete, and an analysis
+      // must read the file again.
+      mPictureFresh = false;
+      mPictureChanged = true;
+      mInventoryDone = false;
+      if (view) view->SetBusy(false);
+      throw;
+    }
+  }
+  if (!mPictureRows) {
+    mFound = FoundColours(ScanColourBounds(mPicture, mSettings.IgnoreDollarColours, progress,
+                                           mThreads, &mUnnamedLeftOut));
+  }
+  if (view) {
+    view->InventoryFinished();
+    view->SetBusy(false);
+  }
+  mInventoryDone = true;
+}
+
+void SectionSession::ScanPictureRows(const ProgressFn& progress) {
+  std::optional<MomentsTally> tally;
+  RowTap tap;
+  if (mMaterialLibrary) {
+    std::vector<MaterialMoments> materials = MaterialsOfColours(*mMaterialLibrary);
+    for (const std::string& label : mGatherAlso) {
+      const std::optional<std::uint32_t> colour = PixelColourOfLabel(label);
+      if (!colour || std::any_of(materials.begin(), materials.end(),
+                                 [&](const MaterialMoments& m) { return m.colour == *colour; })) {
+        continue;
+      }
+      MaterialMoments extra;
+      extra.colour = *colour;
+      materials.push_back(extra);
+    }
+    tally.emplace(std::move(materials), BandWorkers(mPictureRows->Height(), mThreads));
+    tap = [&tally](int worker, const RowBlock& rows) { tally->Add(worker, rows); };
+  }
+  std::optional<std::vector<ColourBounds>> found = ScanColourBounds(
+      *mPictureRows, mSettings.IgnoreDollarColours, progress, mThreads, tap, &mUnnamedLeftOut);
+  if (!found) {
+    // Millions of colours: their order needs the whole picture, which the caller scans then.
+    ReadPixelsIntoMemory();
+    return;
+  }
+  mFound = FoundColours(std::move(*found));
+  if (tally) mGatheredMoments = tally->Result();
+}
+
+bool SectionSession::OnMaterialList(const std::string& label) const {
+  // Labels of one colour always have the same letter case, so an exact match suffices.
+  for (const std::string& l : mMaterialList) {
+    if (l.size() == label.size() &&
+        std::equal(l.begin(), l.end(), label.begin(), [](char a, char b) {
+          return std::tolower(static_cast<unsigned char>(a)) ==
+                 std::tolower(static_cast<unsigned char>(b));
+        })) {
+      return true;
+    }
+  }
+  return false;
+}
+
+bool SectionSession::AddColourToMaterialList(const std::string& label) {
+  if (OnMaterialList(label)) return false;
+  const std::optional<std::size_t> index = mFound.Find(label);
+  if (!index) return false;
+  const ColourBounds& found = mFound.At(*index);
+  if (!mMaterialLibrary) mMaterialLibrary = std::make_unique<TPROPClass>();
+  TPROPRec* entry = mMaterialLibrary->FindByLabel(label);
+  if (entry != nullptr) {
+    entry->inUse = true;
+    entry->prop.xmin = found.xmin;
+    entry->prop.xmax = found.xmax;
+    entry->prop.ymin = found.ymin;
+    entry->prop.ymax = found.ymax;
+  } else {
+    TPROPRec fresh;
+    TPROPClass::InitEntry(fresh);
+    fresh.id = mMaterialLibrary->MaxId() + 1;
+    fresh.prop.colorlabel = label;
+    fresh.inUse = true;
+    fresh.prop.xmin = found.xmin;
+    fresh.prop.xmax = found.xmax;
+    fresh.prop.ymin = found.ymin;
+    fresh.prop.ymax = found.ymax;
+    entry = &mMaterialLibrary->Add(fresh);
+  }
+  mMaterialList.push_back(label);
+  mBounds.Grow(entry->prop.xmin, entry->prop.ymin, entry->prop.xmax, entry->prop.ymax);
+  mWidthPixelsText = IntegerText(mBounds.WidthPixels());
+  mHeightPixelsText = IntegerText(mBounds.HeightPixels());
+  return true;
+}
+
+bool SectionSession::RemoveFromMaterialList(const std::string& label) {
+  const auto it = std::find(mMaterialList.begin(), mMaterialList.end(), label);
+  if (it == mMaterialList.end()) return false;
+  mMaterialList.erase(it);
+  mBounds = SectionBounds{};
+  if (mMaterialLibrary) {
+    if (TPROPRec* entry = mMaterialLibrary->FindByLabel(label)) entry->inUse = false;
+    for (const TPROPRec& e : *mMaterialLibrary) {
+      if (e.inUse) mBounds.Grow(e.prop.xmin, e.prop.ymin, e.prop.xmax, e.prop.ymax);
+    }
+  }
+  if (SectionSpansArea()) {
+    mWidthPixelsText = IntegerText(mBounds.WidthPixels());
+    mHeightPixelsText = IntegerText(mBounds.HeightPixels());
+  }
+  return true;
+}
+
+bool SectionSession::AnalyseOffered(int widthMm, int heightMm) const {
+  return widthMm != 0 && heightMm != 0 && SectionSpansArea();
+}
+
+bool SectionSession::SectionSpansArea() const {
+  return mBounds.xmax != mBounds.xmin && mBounds.ymax != mBounds.ymin;
+}
+
+SectionSession::AnalyseOutcome SectionSession::Analyse(const SectionSize& size,
+                                                       const ProgressFn& progress,
+                                                       std::vector<std::string>* messages) {
+  // The picture may carry the frame or an earlier overlay, whose pixels would count as material:
+  // only the file's own pixels are analysed.
+  if (!mPictureFresh && !LoadPicture() && !mMaterialList.empty()) {
+    throw Error("The picture file " + mSettings.PictureFile +
+                " is no longer there, so the section cannot be analysed.");
+  }
+  if (mMaterialList.empty()) return AnalyseOutcome::NoMaterialSelected;
+  mPictureFresh = false;
+  mAnalysed.reset();
+  mElastic.reset();
+
+  if (mMaterialLibrary) {
+    std::optional<SectionMoments> gathered;
+    if (mPictureRows && mGatheredMoments) {
+      gathered = MomentsInUseFrom(*mGatheredMoments, *mMaterialLibrary);
+    }
+    if (gathered) {
+      mMoments = std::move(*gathered);
+      const std::int64_t pixels = std::int64_t{PictureWidth()} * PictureHeight();
+      if (progress) progress(pixels, pixels);
+    } else if (mPictureRows) {
+      mMoments = ScanMoments(*mPictureRows, *mMaterialLibrary, progress, mThreads);
+    } else {
+      mMoments = ScanMoments(mPicture, *mMaterialLibrary, progress, mThreads);
+    }
+    ComputeCentres(mMoments, mBounds, size.widthMm, size.heightMm, mResult);
+  } else {
+    if (messages) messages->push_back(kNoMaterialProperties);
+    mMoments = SectionMoments{};
+  }
+  mCentre = FormatCentreTexts(mResult, mBounds);
+  if (mMaterialLibrary) {
+    ComputeStiffness(mMoments, mResult);
+  } else {
+    mResult.EIyy = mResult.EIzz = mResult.EIyz = mResult.EI1 = mResult.EI2 = mResult.Alpha = 0;
+    mResult.Iso = false;
+    if (messages) messages->push_back(kNoMaterialProperties);
+  }
+  mStiffness = FormatStiffnessTexts(mResult, mSettings.AngleTolerance);
+
+  ReportInput input;
+  input.picturePath = mSettings.PictureFile;
+  input.widthPixels = mWidthPixelsText;
+  input.heightPixels = mHeightPixelsText;
+  input.widthField = size.widthText;
+  input.heightField = size.heightText;
+  input.library = mMaterialLibrary.get();
+  input.signConvention = mSettings.SignConvention;
+  mReport = SectionReport(mCentre, mStiffness, input);
+  mAnalysed = AnalysedSection{size,           mPictureSource,     mPictureStamp,
+                              PictureWidth(), PictureHeight(),    mHiddenBut,
+                              mBounds,        MaterialsInUseNow()};
+  return AnalyseOutcome::Done;
+}
+
+}  // namespace qv

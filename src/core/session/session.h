@@ -1,0 +1,302 @@
+// The section session: the state the main window owns and the question-free half of its flows.
+// The window adds questions, widgets, drawing and the clipboard around it; the batch tool
+// drives the same class, so both always agree. The state is the session's own: callers read it
+// through const accessors and change it only through the commands below, which keep it in a
+// state some flow of the program produces.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/base/path.h"
+#include "core/elastic/section_solver.h"
+#include "core/library/dd_props.h"
+#include "core/library/poisson_table.h"
+#include "core/picture/pixel_grid.h"
+#include "core/picture/pixel_rows.h"
+#include "core/scan/edge_smoothing.h"
+#include "core/scan/found_colours.h"
+#include "core/scan/inventory.h"
+#include "core/section/integration.h"
+#include "core/section/overlay.h"
+#include "core/section/result_text.h"
+#include "core/section/section_result.h"
+#include "core/settings/installed_layout.h"
+#include "core/settings/program_settings.h"
+
+namespace qv {
+
+/// What the typed section size contributes to an analysis.
+struct SectionSize {
+  int widthMm = 0;         ///< integer value of the width field, 0..100000
+  int heightMm = 0;        ///< integer value of the height field
+  std::string widthText;   ///< the width field's text as typed
+  std::string heightText;  ///< the height field's text as typed
+};
+
+/// The window's part of the colour inventory, called in this order: SetBusy(true),
+/// InventoryStarted (clear and disable the found-colours list, clear the material list, show
+/// "0" relevant pixels), ResultsReset (result texts to "0", group boxes hidden), Progress while
+/// scanning, InventoryFinished (fill and enable the found-colours list), SetBusy(false).
+class InventoryView {
+ public:
+  virtual ~InventoryView() = default;
+  virtual void SetBusy(bool busy) = 0;
+  virtual void InventoryStarted() = 0;
+  virtual void ResultsReset() = 0;
+  virtual void Progress(std::int64_t done, std::int64_t total) = 0;
+  virtual void InventoryFinished() = 0;
+};
+
+class SectionSession {
+ public:
+  SectionSession();
+
+  // --- what callers read ---------------------------------------------------------------------
+  const ProgramSettings& Settings() const { return mSettings; }
+  /// The material library; nullptr until LoadSettings or SetLibrary made one.
+  const TPROPClass* MaterialLibrary() const { return mMaterialLibrary.get(); }
+  /// The found-colours list, in discovery order.
+  const FoundColours& Found() const { return mFound; }
+  /// The found colours' labels in order (made on each call: for listings and tests).
+  std::vector<std::string> FoundLabels() const { return mFound.Labels(); }
+  /// The material list, in the order added.
+  const std::vector<std::string>& MaterialList() const { return mMaterialList; }
+  const SectionBounds& Bounds() const { return mBounds; }
+  /// The section width and height shown (pixels).
+  const std::string& WidthPixelsText() const { return mWidthPixelsText; }
+  const std::string& HeightPixelsText() const { return mHeightPixelsText; }
+  const SectionResult& Result() const { return mResult; }
+  /// The texts shown in the result box.
+  const CentreTexts& Centre() const { return mCentre; }
+  const StiffnessTexts& Stiffness() const { return mStiffness; }
+  /// Lines of the last report.
+  const std::vector<std::string>& Report() const { return mReport; }
+  /// Per-material moments of the last analysis.
+  const SectionMoments& Moments() const { return mMoments; }
+  /// The picture in memory, possibly drawn over (see PictureFresh). Empty while the picture is
+  /// kept as its file (SetPictureStreaming).
+  const PixelGrid& Picture() const { return mPicture; }
+  /// The picture's size in pixels, also while it is kept as its file.
+  int PictureWidth() const { return mPictureRows ? mPictureRows->Width() : mPicture.Width(); }
+  int PictureHeight() const { return mPictureRows ? mPictureRows->Height() : mPicture.Height(); }
+  /// Changes whenever the picture's pixels may have changed (read, drawn on, colours hidden), so
+  /// a view that keeps a copy of them knows when to copy again.
+  std::uint64_t PictureRevision() const { return mPictureRevision; }
+  /// The picture equals the file PictureFile: nothing has been drawn on it since it was read.
+  bool PictureFresh() const { return mPictureFresh; }
+  bool InventoryDone() const { return mInventoryDone; }
+  /// How many unnamed colours the last inventory left out (IgnoreDollarColours).
+  std::size_t UnnamedLeftOut() const { return mUnnamedLeftOut; }
+  const std::string& PictureFile() const { return mSettings.PictureFile; }
+  /// The report as on the clipboard: lines ending in CR LF.
+  std::string ReportText() const { return JoinCrLf(mReport); }
+
+  // --- settings and library ------------------------------------------------------------------
+  /// LoadSettings for the program at `programPath`; returns the failures to show. The settings
+  /// and the library are read beside the program; when that folder cannot be written they are
+  /// written to `userFolder` instead (and read from there once a settings file is there). At
+  /// the first such start a library the user cannot write becomes "properties.ini" in
+  /// `userFolder`, copied there once unless the user already has one (UserLibraryFile). An
+  /// empty `userFolder` keeps both beside the program.
+  /// With `home` UserFolder (an installed program) both always live in `userFolder`, whoever
+  /// runs the program: the packaged files beside the program are only read, and the library is
+  /// copied to the user's folder at the first start even where the program's folder could be
+  /// written (by root).
+  std::vector<std::string> LoadSettings(const std::string& programPath,
+                                        const std::string& userFolder = {},
+                                        SettingsHome home = SettingsHome::BesideProgram);
+  /// SaveSettings: the settings file where LoadSettings decided, then the library -- in the
+  /// user's folder when its own file cannot be written. Throws Error when the library cannot be
+  /// written. Nothing before LoadSettings.
+  void SaveSettings();
+  /// Takes the settings the user changes (convention, font, colours, start-up switches, angle
+  /// precision, unnamed colours) from `changed`; the files, folders and recent pictures stay
+  /// the session's.
+  void ChangeSettings(const ProgramSettings& changed);
+  /// The start-up picture was missing: no automatic load in later runs.
+  void SwitchAutoStartOff() { mSettings.AutoStart = false; }
+  /// Replaces the material library (the batch tool's --library, or an empty one).
+  void SetLibrary(std::unique_ptr<TPROPClass> library);
+  /// The library for the material dialogs to edit: names, moduli and densities, entries added
+  /// or deleted. Created empty when there is none.
+  TPROPClass& EditLibrary();
+  /// Threads of the scans; 0 = all cores.
+  void SetThreads(int threads) { mThreads = threads; }
+  /// For a caller that only lists colours and analyses (the batch tool): with this on, a picture
+  /// whose rows can be read a few at a time (an uncompressed BMP file) is not held in memory.
+  /// LoadPicture keeps the file open instead, the inventory reads it once and gathers the
+  /// moments of every library colour along the way, and Analyse takes its materials' moments
+  /// from there, so a listing and an analysis cost one read of the file and no picture-sized
+  /// memory. The commands that need all pixels at once (DrawOnPicture, HideColoursBut,
+  /// ComputeElastic) read the picture whole first. Scans then throw the reader's Error when the
+  /// file's pixels turn out damaged or can no longer be read.
+  void SetPictureStreaming(bool on) { mStreaming = on; }
+  /// Colours (labels) the caller will put on the material list whether or not the library knows
+  /// them (the batch tool's --use): while streaming, the inventory gathers their moments too, so
+  /// a colour new to the library costs no second read of the file.
+  void GatherAlso(std::vector<std::string> labels) { mGatherAlso = std::move(labels); }
+
+  // --- pictures ------------------------------------------------------------------------------
+  /// Reads PictureFile into Picture and marks it fresh. False (and nothing changes) when no file
+  /// exists there; throws Error with the reader's message when it cannot be read. A reload of
+  /// the same file decodes into the picture's own memory, so it costs no second picture; when
+  /// nothing was drawn into the picture and the file is unchanged since it was read (same size,
+  /// time and file), the pixels already are the file's and nothing is decoded.
+  bool LoadPicture();
+  /// FindEdgeSmoothing of the picture, also while it is kept as its file (read twice more then;
+  /// throws the reader's Error when it can no longer be read). Nothing without a picture.
+  EdgeSmoothing PictureEdgeSmoothing();
+  /// The size warning for the current picture, when it is smaller than 400 x 400.
+  std::optional<std::string> SmallPictureWarning() const;
+  /// PictureFile (as given) and WorkingDir (its folder, made absolute) from `path`, then
+  /// LoadPicture; a picture loaded goes first on the recent pictures (absolute). The caller runs
+  /// the inventory after it returns true.
+  bool AcceptPicture(const std::string& path);
+  /// Takes `path` off the recent pictures (one that is no longer there).
+  void ForgetRecentPicture(const std::string& path);
+  /// Lets `draw` paint on the picture (frame, overlay); the picture is no longer fresh.
+  void DrawOnPicture(const std::function<void(PixelGrid&)>& draw);
+  /// The caller shows drawings over the picture (kept beside it, as the window does): the
+  /// picture is no longer fresh, though its pixels are untouched.
+  void NoteDrawnOver() { mPictureFresh = false; }
+  /// Paints every pixel that is not of the colour of `label` white (all of them when the label
+  /// names no colour). The picture still counts as fresh, so the next analysis sees only that
+  /// colour; a reload restores the others. Nothing without a picture.
+  void HideColoursBut(const std::string& label, const ProgressFn& progress = {});
+
+  // --- inventory -----------------------------------------------------------------------------
+  /// Clears everything of the previous picture's analysis.
+  void ResetResults();
+  /// Reset, then lists every colour of Picture (honouring IgnoreDollarColours) into Found, and
+  /// marks the inventory done. Nothing without a picture.
+  /// `view`, when given, carries the window's steps.
+  void ColourInventory(InventoryView* view = nullptr);
+
+  // --- material list -------------------------------------------------------------------------
+  bool OnMaterialList(const std::string& label) const;
+  /// Puts a found colour on the material list: marks (or creates) its library entry in use with
+  /// the colour's bounds, appends it and grows Bounds. False when the label is not a found
+  /// colour or already on the list (nothing changes then).
+  bool AddColourToMaterialList(const std::string& label);
+  /// Takes a label off the material list: the entry stays in the library, not in use; Bounds is
+  /// rebuilt from the entries in use. False when the label is not on the list.
+  bool RemoveFromMaterialList(const std::string& label);
+  /// The section spans more than one pixel each way.
+  bool SectionSpansArea() const;
+  /// "analyse" is offered: both typed sizes are non-zero and the section spans an area.
+  bool AnalyseOffered(int widthMm, int heightMm) const;
+
+  // --- analysis ------------------------------------------------------------------------------
+  enum class AnalyseOutcome { Done, NoMaterialSelected };
+  /// Reloads the picture when it is not fresh, then (with a non-empty material list) runs both
+  /// passes, the texts and the report. Messages the passes give (no library) are appended to
+  /// `messages`. After Done the picture is marked not fresh: the caller draws the overlay.
+  /// Throws Error when the picture must be reloaded and its file is gone or cannot be read:
+  /// a picture drawn over is never analysed.
+  AnalyseOutcome Analyse(const SectionSize& size, const ProgressFn& progress = {},
+                         std::vector<std::string>* messages = nullptr);
+
+  // --- torsion, shear centre and section moduli (session_elastic.cpp) ------------------------
+  /// The Poisson's ratios of the materials: the library file's section "[poisson]", read by
+  /// LoadSettings right after the library and written by SaveSettings right after it.
+  const PoissonTable& Poisson() const { return mPoisson; }
+  /// The extended values of the last analysis, once ComputeElastic has given them. Gone with
+  /// the analysis results (ResetResults, every Analyse) and with any change of a ratio.
+  const std::optional<ElasticResult>& Elastic() const { return mElastic; }
+  /// An analysis is done and its results stand, so ComputeElastic has something to work on.
+  bool ElasticOffered() const { return mAnalysed.has_value(); }
+  /// Sets the Poisson's ratio of `label`; a changed value drops Elastic. Throws Error, changing
+  /// nothing, for a ratio outside 0 <= nu < 0.5 or a label the library file cannot hold.
+  void SetPoissonRatio(const std::string& label, double nu);
+  /// Replaces every ratio (the batch tool: the --library file's section and --nu); drops Elastic.
+  void SetPoissonTable(PoissonTable table);
+
+  /// The drawing over the picture after an analysis: the result overlay of `input` and, once
+  /// computed, the shear centre's marker; `note` says where the shear centre lies when its
+  /// marker falls off the picture.
+  struct ResultDrawing {
+    OverlayOps ops;
+    std::optional<std::string> note;
+  };
+  ResultDrawing DrawResults(const OverlayInput& input) const;
+
+  enum class ElasticOutcome { Done, Cancelled };
+  /// Solves the torsion of the last analysis -- its picture, bounds, materials in use and size --
+  /// and keeps the result as Elastic. The solver needs the file's own pixels: a picture drawn
+  /// over is read again first (the caller draws the overlay again afterwards), and one that was
+  /// analysed with the other colours hidden is hidden again. `progress` is called on this thread
+  /// during the solve; setting `*cancel` stops it (Cancelled, Elastic stays empty). Throws Error
+  /// without an analysis, when the section, its materials or the picture file changed since, or
+  /// when the solver refuses the section.
+  ElasticOutcome ComputeElastic(const ProgressFn& progress = {},
+                                const std::atomic<bool>* cancel = nullptr);
+
+ private:
+  // What an analysis worked on, so that the torsion solve can insist on the same section.
+  struct AnalysedMaterial {
+    std::string label;
+    double E = 0;
+    friend bool operator==(const AnalysedMaterial&, const AnalysedMaterial&) = default;
+  };
+  struct AnalysedSection {
+    SectionSize size;
+    std::string picture;
+    FileStamp stamp;
+    int width = 0;
+    int height = 0;
+    std::optional<std::string> hiddenBut;
+    SectionBounds bounds;
+    std::vector<AnalysedMaterial> materials;
+  };
+  std::vector<AnalysedMaterial> MaterialsInUseNow() const;
+  /// `path` lies in the folder of the program's own files.
+  bool InProgramFolder(const std::string& path) const;
+  bool HavePicture() const { return mPictureRows != nullptr || !mPicture.Empty(); }
+  void ReadPixelsIntoMemory();
+  void ScanPictureRows(const ProgressFn& progress);
+  void LoadPoissonTable(std::vector<std::string>& messages);
+  void SavePoissonTable();
+
+  ProgramSettings mSettings;
+  std::string mSettingsProgramPath;  // whose settings file SaveSettings writes; "" before Load
+  std::string mUserFolder;
+  SettingsHome mSettingsHome = SettingsHome::BesideProgram;
+  std::string mProgramFolder;  // the installed program's own files, never written
+  std::unique_ptr<TPROPClass> mMaterialLibrary;
+  FoundColours mFound;
+  std::vector<std::string> mMaterialList;
+  SectionBounds mBounds;
+  std::string mWidthPixelsText = "0";
+  std::string mHeightPixelsText = "0";
+  SectionResult mResult;
+  CentreTexts mCentre;
+  StiffnessTexts mStiffness;
+  std::vector<std::string> mReport;
+  SectionMoments mMoments;
+  PixelGrid mPicture;
+  bool mStreaming = false;
+  std::unique_ptr<PixelRows> mPictureRows;         // the picture kept as its file, or nullptr
+  std::optional<SectionMoments> mGatheredMoments;  // of every library colour, by the inventory
+  std::vector<std::string> mGatherAlso;            // colours to gather beside the library's
+  std::string mPictureSource;                      // the file mPicture was read from
+  FileStamp mPictureStamp;                         // that file as it was when read
+  bool mPictureChanged = false;  // pixels were changed since the read (drawings, F2)
+  bool mPictureFresh = false;
+  std::uint64_t mPictureRevision = 0;
+  bool mInventoryDone = false;
+  std::size_t mUnnamedLeftOut = 0;
+  int mThreads = 0;
+  std::optional<std::string> mHiddenBut;     // HideColoursBut's label since the last read
+  std::optional<AnalysedSection> mAnalysed;  // the last analysis, while its results stand
+  PoissonTable mPoisson;
+  bool mPoissonLoadFailed = false;  // the file's ratios could not be read: never written back
+  std::optional<ElasticResult> mElastic;
+};
+
+}  // namespace qv

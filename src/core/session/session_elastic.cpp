@@ -1,0 +1,105 @@
+// The session's torsion flow: Poisson's ratios beside the library, and the elastic solve of the
+// last analysis on the file's own pixels.
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+#include "core/base/error.h"
+#include "core/session/session.h"
+
+namespace qv {
+
+SectionSession::ResultDrawing SectionSession::DrawResults(const OverlayInput& input) const {
+  ResultDrawing drawing{DrawResultOverlay(input), std::nullopt};
+  if (!mElastic) return drawing;
+  const OverlayOps marker = DrawShearCentre(input, mElastic->ShearCentreHor,
+                                            mElastic->ShearCentreVer, mResult.Dx, mResult.Dy);
+  drawing.ops.insert(drawing.ops.end(), marker.begin(), marker.end());
+  // A marker off the picture cannot be seen: whoever shows the drawing says where it is.
+  drawing.note =
+      ShearCentreOffPictureNote(input.Width, input.Height, input.Bounds, mElastic->ShearCentreHor,
+                                mElastic->ShearCentreVer, mResult.Dx, mResult.Dy);
+  return drawing;
+}
+
+std::vector<SectionSession::AnalysedMaterial> SectionSession::MaterialsInUseNow() const {
+  std::vector<AnalysedMaterial> materials;
+  if (!mMaterialLibrary) return materials;
+  for (const TPROPRec& entry : *mMaterialLibrary) {
+    if (entry.inUse) materials.push_back({entry.prop.colorlabel, entry.prop.E});
+  }
+  return materials;
+}
+
+void SectionSession::LoadPoissonTable(std::vector<std::string>& messages) {
+  mPoisson = PoissonTable{};
+  mPoissonLoadFailed = false;
+  if (!mMaterialLibrary) return;
+  try {
+    mPoisson.Load(mMaterialLibrary->FileName);
+  } catch (const Error& e) {
+    // Like a library that does not convert: shown, and the section is kept from the save at
+    // exit, so what the user wrote there survives for a later run.
+    mPoissonLoadFailed = true;
+    const std::string message = e.what();
+    // A file that cannot be read at all was already reported by the library.
+    if (std::find(messages.begin(), messages.end(), message) == messages.end()) {
+      messages.push_back(message);
+    }
+  }
+}
+
+void SectionSession::SavePoissonTable() {
+  // Only into the file the library was just saved to, and only when that save wrote it.
+  if (!mMaterialLibrary || mMaterialLibrary->LoadFailed() || mPoissonLoadFailed) return;
+  mPoisson.Save(mMaterialLibrary->FileName);
+}
+
+void SectionSession::SetPoissonRatio(const std::string& label, double nu) {
+  const double before = mPoisson.Get(label);
+  mPoisson.Set(label, nu);
+  if (before != nu) mElastic.reset();
+}
+
+void SectionSession::SetPoissonTable(PoissonTable table) {
+  mPoisson = std::move(table);
+  mElastic.reset();
+}
+
+SectionSession::ElasticOutcome SectionSession::ComputeElastic(const ProgressFn& progress,
+                                                              const std::atomic<bool>* cancel) {
+  if (!mAnalysed) throw Error("No analysis yet: analyse the section first.");
+  if (!mMaterialLibrary) throw Error(kNoMaterialProperties);
+  const AnalysedSection& analysed = *mAnalysed;
+  // The solve must describe the section whose results are shown, not one edited since.
+  if (analysed.bounds != mBounds || analysed.materials != MaterialsInUseNow() ||
+      analysed.picture != mSettings.PictureFile) {
+    throw Error("The section or its materials changed since the last analysis: analyse again.");
+  }
+  mElastic.reset();
+  if (!mPictureFresh || mHiddenBut != analysed.hiddenBut) {
+    if (!LoadPicture()) {
+      throw Error("The picture file " + mSettings.PictureFile +
+                  " is no longer there, so the section cannot be analysed.");
+    }
+    if (analysed.hiddenBut) HideColoursBut(*analysed.hiddenBut);
+  }
+  ReadPixelsIntoMemory();
+  if (mPictureStamp != analysed.stamp || mPicture.Width() != analysed.width ||
+      mPicture.Height() != analysed.height) {
+    throw Error("The picture file " + mSettings.PictureFile +
+                " changed since the last analysis: analyse again.");
+  }
+  ElasticOptions options;
+  options.threads = mThreads;
+  options.progress = progress;
+  options.cancel = cancel;
+  std::optional<ElasticResult> result =
+      ComputeElasticSection(mPicture, mBounds, *mMaterialLibrary, mPoisson, analysed.size.widthMm,
+                            analysed.size.heightMm, mResult, options);
+  if (!result) return ElasticOutcome::Cancelled;
+  mElastic = std::move(result);
+  return ElasticOutcome::Done;
+}
+
+}  // namespace qv

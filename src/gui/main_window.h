@@ -1,0 +1,289 @@
+// TMainForm: the program's only permanent window. It owns the section session and adds the
+// questions, widgets, drawing and clipboard around its flows.
+#pragma once
+
+#include <QImage>
+#include <QMainWindow>
+#include <QPixmap>
+#include <QString>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+#include "core/section/overlay.h"
+#include "core/session/session.h"
+#include "gui/update_check.h"
+#include "imaging/overlay_layer.h"
+
+class QAction;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QListView;
+class QMenu;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QToolButton;
+
+namespace qv {
+
+class LabelListModel;
+class PictureView;
+class SectionViewWindow;
+class TNumberEdit;
+
+class TMainForm : public QMainWindow, private InventoryView {
+  Q_OBJECT
+ public:
+  /// `programPath` names the program file: the settings file, the help document and the
+  /// default picture and library live beside it. `userFolder` takes the settings and the
+  /// library when the program's folder cannot be written, and always when `home` says the
+  /// program is installed.
+  TMainForm(const QString& programPath, const QString& userFolder,
+            SettingsHome home = SettingsHome::BesideProgram, QWidget* parent = nullptr);
+  ~TMainForm() override;
+
+  /// The session, to read and to drive through its commands (tests, the extended dialogs).
+  SectionSession& Session() { return mSession; }
+  const SectionSession& Session() const { return mSession; }
+  /// The picture as the view shows it, drawings included, at full size (for checks).
+  PixelGrid ShownPicture() const;
+
+  // Designed handlers, public so tests can run them as the events would.
+  void UpdateTimerTimer();   ///< the deferred start-up, once
+  void Timer1Timer();        ///< the automatic picture load, once
+  void Timer2Timer();        ///< the "analyse" button rule
+  void OpenPicture1Click();  ///< menu "Open Picture" and the right button on the view
+  void Help1Click();
+  void SpeedButton1Click();  ///< show the picture folder
+  /// Files dropped on the window (after the deferred start-up switched dropping on).
+  void DropFiles(const QStringList& paths);
+  /// Accepts the picture at `path`: remembers it, loads it and runs the inventory.
+  void AcceptPicture(const QString& path);
+  /// Opens `picture` at the deferred start-up, after the update check, as if chosen in the open
+  /// dialog and in place of the remembered picture: the program's command line ("Open with").
+  /// A relative path counts from the current folder.
+  void OpenAtStartUp(const QString& picture);
+  /// The picture OpenAtStartUp named (absolute) until the deferred start-up opened it.
+  const QString& StartUpPicture() const { return mStartPicture; }
+  /// (Re)loads PictureFile into the view; `warnSmall` shows the size warning.
+  bool LoadPicture(bool warnSmall);
+  void ColourInventory();
+  void SetBusy(bool busy) override;
+  bool Busy() const { return mBusy; }
+  void ResetResults();
+  /// Function keys F1, F2, F3 of either list; `materialList` tells which.
+  void ListKey(int key, bool materialList);
+  /// Mouse readout for the view position (x, y).
+  void ImageMouseMove(int x, int y);
+  /// Writes the settings file and the library (every close runs it).
+  void SaveSettings();
+  bool DropsAccepted() const { return mDropsAccepted; }
+  /// Graphics font as applied by the deferred start-up.
+  QFont GraphicsFont() const;
+
+  // Colour and material lists.
+  void ListBox1Click();
+  void ListBox1DblClick();
+  void ListBox1RightButton();
+  /// A drop on the material list; acts only when it comes from the found-colours list.
+  void ListBox2Drop(QObject* source);
+  void ListBox2Click();
+  void ListBox2RightButton();
+  void ListBox2DblClick();
+  void Delete1Click();
+  void Editproperties1Click();
+  void Properties1Click();
+  void AddColourToMaterialList(bool ask);
+  void ShowMaterialDetails();
+  void RemoveFromMaterialList();
+  void EditMaterial();
+  /// Screen point where the material list's popup menu opens.
+  QPoint MaterialPopupPoint() const;
+  /// Runs a popup menu at a screen point and returns the chosen action (tests replace it).
+  std::function<QAction*(QMenu& menu, const QPoint& at)> RunPopup;
+
+  // Analysis and drawing.
+  void Button1Click();  ///< "analyse"
+  void DrawSectionFrame();
+  void DrawResultOverlay();
+  /// Redraws the result overlay when results are on show (after a change of settings).
+  void RefreshOverlay();
+  void ApplySignConvention();
+  void Definitions1Click();
+  void About1Click();
+  void Definedproperties1Click();
+  void Testdata1Click();
+  void SpeedButton2Click();  ///< "Select graphics font"
+
+  // The menu "File" beyond its designed entries (main_file.cpp).
+  /// Opens a picture of the "Recent pictures" list, or says it is gone and takes it off.
+  void RecentPictureClick(const QString& path);
+  /// "Save report as...": the report as on the clipboard (CR LF) into a text file the user
+  /// chooses, never over the picture itself.
+  void SaveReport1Click();
+
+  // The extended values (main_section.cpp).
+  /// Menu "Section" > "Torsion and section moduli ...": the dialog over the last analysis, or
+  /// a note that there is none yet.
+  void Torsion1Click();
+  /// Wipes the drawings and draws the result overlay again, with the shear centre's marker
+  /// while the session holds one.
+  void RedrawResultOverlay();
+  /// Shows a note of ours in the status bar for kNoteMs, or until the pointer moves over the
+  /// picture, whose position the panels beneath it show.
+  void ShowNote(const QString& text);
+  static constexpr int kNoteMs = 20000;
+
+  // The section view (main_view.cpp).
+  /// Menu "View" > "Section view ..." and a double click on the picture: opens the section view,
+  /// or raises it when it is open already.
+  void SectionView1Click();
+  /// The section view once opened (hidden when closed), else nullptr.
+  SectionViewWindow* SectionView() const { return mSectionView; }
+  /// The result overlay is drawn over the picture (since the last analysis or settings change,
+  /// until a reload or a reset wipes it).
+  bool ResultOverlayShown() const { return mResultOverlayShown; }
+
+  QTimer UpdateTimer;
+  QTimer Timer1;
+  QTimer Timer2;
+  /// The update check's record, run once by the deferred start-up.
+  WWWUpdateRec WWWUpdate;
+  /// Where the update check makes its private download folder: the user's cache folder.
+  QString UpdateDownloadParent;
+  /// The key a downloaded updater's signature must verify with (the build's own).
+  QByteArray UpdatePublicKey = BuiltInUpdateKey();
+
+ signals:
+  /// The picture, the section, the results or the settings the view draws with may have
+  /// changed; sent at the end of the handlers that change them.
+  void SectionStateChanged();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  // InventoryView
+  void InventoryStarted() override;
+  void ResultsReset() override;
+  void Progress(std::int64_t done, std::int64_t total) override;
+  void InventoryFinished() override;
+
+  void BuildControls();
+  void BuildMenus();
+  void BuildStatusBar();
+  void BuildSectionMenu();
+  /// Ctrl+O, "Recent pictures" and "Save report as..." in the menu "File" (main_file.cpp).
+  void BuildFileExtras();
+  void FillRecentMenu();
+  void BuildViewMenu();
+  void ApplyGraphicsFont();
+  void ShowPicture();
+  /// The picture's size labels, shape alert and (optionally) the small-picture warning.
+  void ShowLoadedPicture(bool warnSmall);
+  void ShowResultTexts();
+  void ShowSectionSize();
+  void SetGraphicsFontHint(const QFont& font);
+  /// Makes `font` the graphics font and stores its name, size and style in the settings.
+  void TakeGraphicsFont(const QFont& font);
+  OverlayInput CurrentOverlayInput() const;
+  void Render(const OverlayOps& ops);
+  QString SelectedLabel(bool materialList) const;
+  QString ProgramFolder() const;
+  void OpenStartUpPicture();
+
+  SectionSession mSession;
+  QString mProgramPath;
+  QString mUserFolder;
+  SettingsHome mSettingsHome;
+  OverlayLayer mLayer;  // the frame and the result overlay, over the picture
+  bool mBusy = false;
+  bool mDropsAccepted = false;
+  bool mSaved = false;
+  qint64 mLastPump = 0;
+  QStringList mPendingMessages;  // settings conversion failures, shown after start-up
+  QString mStartPicture;         // the command line's picture, opened by the deferred start-up
+  SectionViewWindow* mSectionView = nullptr;  // a child window, made on first use
+  bool mResultOverlayShown = false;
+
+ public:
+  // Controls by their designed names (objectName equals the member name).
+  QFrame* Panel1 = nullptr;
+  QLabel* BkgrndPanel = nullptr;
+  PictureView* Image1 = nullptr;
+  QPlainTextEdit* OutputMemo = nullptr;
+  QFrame* Panel2 = nullptr;
+  QLabel* Label7 = nullptr;
+  QLabel* Panel5 = nullptr;
+  QListView* ListBox1 = nullptr;
+  LabelListModel* FoundModel = nullptr;
+  QLabel* Label6 = nullptr;
+  QListView* ListBox2 = nullptr;
+  LabelListModel* MaterialModel = nullptr;
+  QFrame* WaitPanel = nullptr;
+  QProgressBar* ProgressBar1 = nullptr;
+  QLabel* Label1 = nullptr;
+  QLabel* Label3 = nullptr;
+  QLabel* Label2 = nullptr;
+  QLabel* ShapeAlertLabel = nullptr;
+  QLabel* Label4 = nullptr;
+  QLabel* Label44 = nullptr;
+  QGroupBox* GroupBox3 = nullptr;
+  QLabel* Label34 = nullptr;
+  QLabel* Label36 = nullptr;
+  TNumberEdit* NumberEdit1 = nullptr;
+  TNumberEdit* NumberEdit2 = nullptr;
+  QGroupBox* GroupBox1 = nullptr;
+  QLabel* Label13 = nullptr;
+  QLabel* Label14 = nullptr;
+  QLabel* Label15 = nullptr;
+  QGroupBox* GroupBox2 = nullptr;
+  QLabel* Label23 = nullptr;  // EA
+  QLabel* Label24 = nullptr;  // NC hor
+  QLabel* Label25 = nullptr;  // NC ver
+  QLabel* Label47 = nullptr;  // mass
+  QLabel* Label12 = nullptr;  // MC hor
+  QLabel* Label45 = nullptr;  // MC ver
+  QLabel* Label26 = nullptr;  // EIyy
+  QLabel* Label27 = nullptr;  // EIzz
+  QLabel* Label40 = nullptr;  // EIyz
+  QLabel* Label56 = nullptr;  // angle
+  QLabel* Label50 = nullptr;  // EI1
+  QLabel* Label53 = nullptr;  // EI2
+  QLabel* EIyyCaption = nullptr;
+  QLabel* EIzzCaption = nullptr;
+  QLabel* EIyzCaption = nullptr;
+  QLabel* AlphaCaption = nullptr;
+  QPushButton* Button1 = nullptr;
+  QToolButton* SpeedButton2 = nullptr;
+  QToolButton* SpeedButton1 = nullptr;
+  QPushButton* BitBtn1 = nullptr;
+  QLabel* FontLabel = nullptr;
+  QList<QLabel*> StatusPanels;
+  QMenu* File1 = nullptr;
+  QMenu* Info1 = nullptr;
+  QAction* OpenPicture1 = nullptr;
+  QAction* Close1 = nullptr;
+  QMenu* Recent1 = nullptr;        ///< "Recent pictures", newest first
+  QAction* SaveReport1 = nullptr;  ///< "Save report as..."
+  QAction* Help1 = nullptr;
+  QAction* Definitions1 = nullptr;
+  QAction* About1 = nullptr;
+  QAction* Definedproperties1 = nullptr;
+  QAction* Testdata1 = nullptr;
+  QMenu* Section1 = nullptr;        ///< "Section", beside the designed menus
+  QAction* Torsion1 = nullptr;      ///< "Torsion and section moduli ..."
+  QMenu* View1 = nullptr;           ///< "View", after "Section"
+  QAction* SectionView1 = nullptr;  ///< "Section view ..."
+  QMenu* PopupMenu1 = nullptr;
+  QAction* Delete1 = nullptr;
+  QAction* Editproperties1 = nullptr;
+  QAction* Properties1 = nullptr;
+};
+
+}  // namespace qv

@@ -1,0 +1,77 @@
+// The main window's menu "File" beyond its designed entries: the shortcut of "Open Picture", the
+// recent pictures and saving the report as a file.
+#include <QAction>
+#include <QFileInfo>
+#include <QKeySequence>
+#include <QMenu>
+
+#include "core/base/error.h"
+#include "core/picture/picture_file.h"
+#include "core/settings/atomic_file.h"
+#include "gui/main_window.h"
+#include "gui/prompter.h"
+
+namespace qv {
+
+void TMainForm::BuildFileExtras() {
+  OpenPicture1->setShortcut(QKeySequence::Open);
+  Recent1 = File1->addMenu("Recent pictures");
+  Recent1->setObjectName("Recent1");
+  // Filled when it opens, so it always shows the list as it stands.
+  connect(Recent1, &QMenu::aboutToShow, this, [this] { FillRecentMenu(); });
+  FillRecentMenu();
+  SaveReport1 = File1->addAction("Save report as...");
+  SaveReport1->setObjectName("SaveReport1");
+  SaveReport1->setShortcut(QKeySequence::SaveAs);
+  connect(SaveReport1, &QAction::triggered, this,
+          [this] { Guarded([this] { SaveReport1Click(); }); });
+  File1->addSeparator();
+}
+
+void TMainForm::FillRecentMenu() {
+  Recent1->clear();
+  const std::vector<std::string>& recent = mSession.Settings().RecentPictures;
+  int number = 0;
+  for (const std::string& picture : recent) {
+    const QString path = QString::fromStdString(picture);
+    // "&1 beam.bmp" with the folder beside it; the number is the key that opens it.
+    QAction* action =
+        Recent1->addAction(QStringLiteral("&%1 %2  (%3)")
+                               .arg(++number)
+                               .arg(QFileInfo(path).fileName(), QFileInfo(path).absolutePath()));
+    action->setData(path);
+    connect(action, &QAction::triggered, this, [this, path] { RecentPictureClick(path); });
+  }
+  Recent1->setEnabled(!recent.empty());
+}
+
+void TMainForm::RecentPictureClick(const QString& path) {
+  if (mBusy) return;
+  if (!QFileInfo(path).isFile()) {
+    Prompts().Information("The picture is no longer there:\r- " + path +
+                          "\r\rIt is taken off the recent pictures.");
+    mSession.ForgetRecentPicture(path.toStdString());
+    FillRecentMenu();
+    return;
+  }
+  AcceptPicture(path);
+}
+
+void TMainForm::SaveReport1Click() {
+  if (mBusy) return;
+  if (mSession.Report().empty()) {
+    Prompts().Information("No report yet: analyse the section first.");
+    return;
+  }
+  const QFileInfo picture(QString::fromStdString(mSession.PictureFile()));
+  const QString suggested =
+      picture.absolutePath() + "/" + picture.completeBaseName() + "-report.txt";
+  const std::optional<QString> chosen = Prompts().SaveTextFile(suggested);
+  if (!chosen) return;
+  const std::string path = chosen->toStdString();
+  // The drawing is never written over, whichever path or link names it.
+  RefuseWritingOverPicture(mSession.PictureFile(), path);
+  WriteFileAtomically(path, mSession.ReportText());
+}
+
+}  // namespace qv

@@ -1,0 +1,742 @@
+// The main window offscreen: start-up, picture loading, function keys, lists, analysis, closing.
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QFile>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QKeySequence>
+#include <QLabel>
+#include <QListView>
+#include <QListWidget>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QToolButton>
+#include <QtTest>
+#include <memory>
+
+#include "core/settings/program_settings.h"
+#include "gui/definitions_dialog.h"
+#include "gui/main_window.h"
+#include "gui/number_edit.h"
+#include "gui/prompter.h"
+#include "gui/settings_dialog.h"
+#include "support/grid_builder.h"
+#include "support/png_writer.h"
+#include "support/scripted_prompter.h"
+#include "support/window_test.h"
+
+using namespace qv;
+using namespace qv::test;
+
+namespace {
+
+// Picture of `w` x `h` on white with a red block and a blue block.
+PixelGrid Section(int w, int h) {
+  return MakeGrid(
+      w, h, kWhite,
+      {{w / 4, h / 4, w / 2, 3 * h / 4, kRed}, {w / 2 + 1, h / 4, 3 * w / 4, h / 2, kBlue}});
+}
+
+}  // namespace
+
+class TestMainForm : public WindowTest {
+  Q_OBJECT
+
+ private:
+  QString WritePicture(const std::string& name, const PixelGrid& grid) {
+    return QString::fromStdString(mDir->WritePicture(name, grid));
+  }
+  // Loads a picture through the open dialog.
+  void Open(TMainForm& form, const QString& path, bool expectWarning = false) {
+    mPrompts->ExpectOpenPicture(path);
+    if (expectWarning) mPrompts->ExpectError(kAnyText);
+    form.OpenPicture1Click();
+  }
+  void Select(TMainForm& form, const QString& label) {
+    const auto& labels = form.Session().FoundLabels();
+    for (std::size_t i = 0; i < labels.size(); ++i) {
+      if (QString::fromStdString(labels[i]) == label) {
+        form.ListBox1->setCurrentIndex(form.ListBox1->model()->index(static_cast<int>(i), 0));
+        return;
+      }
+    }
+    QFAIL(qPrintable("no found colour " + label));
+  }
+  void SelectMaterial(TMainForm& form, const QString& label) {
+    const auto& labels = form.Session().MaterialList();
+    for (std::size_t i = 0; i < labels.size(); ++i) {
+      if (QString::fromStdString(labels[i]) == label) {
+        form.ListBox2->setCurrentIndex(form.ListBox2->model()->index(static_cast<int>(i), 0));
+        return;
+      }
+    }
+    QFAIL(qPrintable("no material " + label));
+  }
+  static int MaterialRows(const TMainForm& form) { return form.ListBox2->model()->rowCount(); }
+
+  // Analyses the standard section with both sizes typed and the button shown.
+  void Analysed(TMainForm& form) {
+    Open(form, WritePicture("p.bmp", Section(400, 400)));
+    Select(form, "clRed");
+    form.ListBox1DblClick();
+    Select(form, "clBlue");
+    form.ListBox1DblClick();
+    form.NumberEdit1->SetText("500");
+    form.NumberEdit2->SetText("650");
+    form.Timer2Timer();
+    form.Button1Click();
+  }
+
+  // Colours of the principal-axis labels are the only blue pixels right of the section's left
+  // edge that the rest of the overlay does not draw; comparing whole pictures is simpler.
+  static bool SamePicture(const PixelGrid& a, const PixelGrid& b) { return a == b; }
+
+ private slots:
+  void createsTheDesignedWindowWithDefaults() {
+    auto form = NewForm();
+    QCOMPARE(form->windowTitle(), QString("Quorvane"));
+    QCOMPARE(form->centralWidget()->size(), QSize(800, 455));
+    QCOMPARE(form->Panel2->geometry(), QRect(440, 8, 153, 425));
+    QCOMPARE(form->ListBox2->geometry(), QRect(16, 224, 121, 129));
+    QVERIFY(form->GroupBox1->isHidden());
+    QVERIFY(form->GroupBox2->isHidden());
+    QVERIFY(form->GroupBox3->isHidden());
+    QVERIFY(!form->Testdata1->isVisible());
+    QCOMPARE(form->StatusPanels.size(), 8);
+    QCOMPARE(form->StatusPanels[7]->text(), QString("no WWW update check"));
+    const ProgramSettings& s = form->Session().Settings();
+    QCOMPARE(s.SignConvention, SignConvention::DorvastPelkam);
+    QCOMPARE(s.AngleTolerance, 1.0);
+    QVERIFY(s.AutoStart);
+    QCOMPARE(QString::fromStdString(s.PictureFile),
+             QString::fromStdString(mDir->File("section.bmp")));
+    // AutoStart shows the remembered picture's name at once.
+    QCOMPARE(form->StatusPanels[5]->text(), QString("section.bmp"));
+    QVERIFY(form->UpdateTimer.interval() == 10 && form->Timer2.isActive());
+  }
+
+  void startsFromAnExistingSettingsFile() {
+    WriteAll(mDir->File("quorvane.INI"),
+             "[program]\r\ndeftype=1\r\nautostart=false\r\neps=2.5\r\nfontsize=x\r\n"
+             "[data]\r\nworkingdir=\r\n");
+    WriteAll(mDir->File("properties.ini"),
+             "[properties]\r\nn=1\r\n1=1@clRed@steel@210000@7850\r\n");
+    auto form = NewForm();
+    const ProgramSettings& s = form->Session().Settings();
+    QCOMPARE(s.SignConvention, SignConvention::EuroCode);
+    QVERIFY(!s.AutoStart);
+    QCOMPARE(s.AngleTolerance, 2.5);
+    QCOMPARE(s.FontSize, 14);  // the key that did not convert keeps its default
+    QCOMPARE(QString::fromStdString(s.WorkingDir), QString::fromStdString(mDir->Path() + "/"));
+    QCOMPARE(form->EIyyCaption->text(), QString("EIz"));             // applied at creation
+    QCOMPARE(form->StatusPanels[5]->text(), QString("<filename>"));  // no autostart: no name
+    QCOMPARE(form->Session().MaterialLibrary()->Count(), 1);
+    // The conversion failure is shown once the window is up; no picture load is armed.
+    const QString settingsFile = QString::fromStdString(mDir->File("quorvane.INI"));
+    mPrompts->ExpectError("'x' is not a valid integer value\r\rIn the settings file " +
+                          settingsFile +
+                          " the key \"fontsize\" does not convert; its default 14 is used.\r"
+                          "The file as it was is kept as " +
+                          settingsFile + ".bak.");
+    form->UpdateTimerTimer();
+    QVERIFY(!form->Timer1.isActive());
+  }
+
+  void deferredStartUpLoadsTheRememberedPicture() {
+    WritePicture("section.bmp", Section(400, 400));
+    auto form = NewForm();
+    QVERIFY(!form->DropsAccepted());
+    form->UpdateTimerTimer();
+    QVERIFY(form->DropsAccepted());
+    QVERIFY(form->Timer1.isActive());
+    form->Timer1Timer();
+    QVERIFY(!form->Timer1.isActive());
+    QCOMPARE(form->Session().FoundLabels().size(), std::size_t{3});
+    QCOMPARE(form->Label4->text(), QString("160000"));
+    QCOMPARE(form->ShapeAlertLabel->text(), QString("square bitmap"));
+  }
+
+  void missingStartUpPictureSwitchesAutoStartOffForGood() {
+    {
+      auto form = NewForm();
+      form->UpdateTimerTimer();
+      mPrompts->ExpectInformation("No section.bmp file found.");
+      form->Timer1Timer();
+      QVERIFY(!form->Session().Settings().AutoStart);
+      // F3 before any inventory does nothing, not even a beep.
+      form->ListKey(Qt::Key_F3, false);
+      QCOMPARE(mShell->Beeps(), 0);
+      form->close();
+    }
+    QVERIFY(ReadAll(mDir->File("quorvane.INI")).find("autostart=false") != std::string::npos);
+    auto again = NewForm();
+    again->UpdateTimerTimer();
+    QVERIFY(!again->Timer1.isActive());
+  }
+
+  void sizeWarningAndShapeLabels_data() {
+    QTest::addColumn<int>("w");
+    QTest::addColumn<int>("h");
+    QTest::addColumn<QString>("warning");
+    QTest::addColumn<QString>("shape");
+    const QString tail =
+        " is smaller than 400x400 pixels,\rcorrect screen output can not be guaranteed!";
+    QTest::newRow("400x400 no warning") << 400 << 400 << QString() << "square bitmap";
+    QTest::newRow("399 wide") << 399 << 800 << "Bitmap size 399x800" + tail
+                              << "Not a square bitmap !";
+    QTest::newRow("399 high") << 800 << 399 << "Bitmap size 800x399" + tail
+                              << "Not a square bitmap !";
+    QTest::newRow("500x300") << 500 << 300 << "Bitmap size 500x300" + tail
+                             << "Not a square bitmap !";
+  }
+  void sizeWarningAndShapeLabels() {
+    QFETCH(int, w);
+    QFETCH(int, h);
+    QFETCH(QString, warning);
+    QFETCH(QString, shape);
+    auto form = NewForm();
+    const QString path = WritePicture("p.bmp", Section(w, h));
+    mPrompts->ExpectOpenPicture(path, QString::fromStdString(mDir->Path() + "/"));
+    if (!warning.isEmpty()) mPrompts->ExpectError(warning);
+    form->OpenPicture1Click();
+    QCOMPARE(form->Label1->text(), QString::number(w));
+    QCOMPARE(form->Label2->text(), QString::number(h));
+    QCOMPARE(form->Label4->text(), QString::number(w * h));
+    QCOMPARE(form->ShapeAlertLabel->text(), shape);
+    QCOMPARE(form->Label2->palette().color(QPalette::WindowText),
+             w == h ? QColor(Qt::black) : QColor(Qt::red));
+    QCOMPARE(form->StatusPanels[5]->text(), QString("p.bmp"));
+    // Reloads never warn.
+    form->ListKey(Qt::Key_F3, true);
+    QCOMPARE(mShell->Beeps(), 1);
+  }
+
+  void cancelledOpenChangesNothing() {
+    auto form = NewForm();
+    const std::string before = form->Session().Settings().WorkingDir;
+    mPrompts->ExpectOpenPicture(std::nullopt);
+    form->OpenPicture1Click();
+    QCOMPARE(form->Session().Settings().WorkingDir, before);
+    QVERIFY(form->Session().Picture().Empty());
+  }
+
+  void pictureOfUnnamedColoursOnlySaysWhyItsListIsEmpty() {
+    auto form = NewForm();
+    Open(*form, WritePicture("unnamed.bmp",
+                             MakeGrid(400, 400, 0x00123456, {{10, 10, 20, 20, 0x00654321}})));
+    QCOMPARE(form->ListBox1->model()->rowCount(), 0);
+    QCOMPARE(form->statusBar()->currentMessage(),
+             QString("All 2 colours of the picture are unnamed (\"$\" labels) and left out of "
+                     "the list; switch off \"ignore color names starting with $\" under Info > "
+                     "About ... settings to list them."));
+    // A picture with named colours has nothing to explain.
+    form->statusBar()->clearMessage();
+    Open(*form, WritePicture("good.bmp", Section(400, 400)));
+    QVERIFY(form->statusBar()->currentMessage().isEmpty());
+  }
+
+  void fileMenuHasTheDesktopsHabits() {
+    auto form = NewForm();
+    QCOMPARE(form->OpenPicture1->shortcut(), QKeySequence(QKeySequence::Open));
+    QVERIFY(!form->Recent1->isEnabled());
+    // Recent pictures: newest first, each once; a picture gone is said so and taken off.
+    const QString a = WritePicture("a.bmp", Section(400, 400));
+    const QString b = WritePicture("b.bmp", Section(400, 400));
+    Open(*form, a);
+    Open(*form, b);
+    Open(*form, a);
+    const auto shown = [&form] {
+      QStringList paths;
+      for (QAction* action : form->Recent1->actions()) paths << action->data().toString();
+      return paths;
+    };
+    QCOMPARE(shown(), (QStringList{a, b}));
+    QVERIFY(form->Recent1->actions().first()->text().startsWith("&1 a.bmp  ("));
+    form->Recent1->actions().last()->trigger();
+    QCOMPARE(QString::fromStdString(form->Session().PictureFile()), b);
+    QCOMPARE(shown(), (QStringList{b, a}));
+    QFile::remove(a);
+    mPrompts->ExpectInformation("The picture is no longer there:\r- " + a +
+                                "\r\rIt is taken off the recent pictures.");
+    form->Recent1->actions().last()->trigger();
+    QCOMPARE(shown(), QStringList{b});
+    form->SaveSettings();
+    QVERIFY(ReadAll(mDir->File("quorvane.INI")).find("[recent]\r\n1=" + b.toStdString()) !=
+            std::string::npos);
+
+    // Save report as: the clipboard's text, CR LF, never over the picture.
+    mPrompts->ExpectInformation("No report yet: analyse the section first.");
+    form->SaveReport1->trigger();
+    Analysed(*form);
+    const QString picture = QString::fromStdString(form->Session().PictureFile());
+    mPrompts->ExpectSaveTextFile(QString::fromStdString(mDir->File("p-report.txt")),
+                                 QString::fromStdString(mDir->File("p-report.txt")));
+    form->SaveReport1->trigger();
+    QCOMPARE(QString::fromStdString(ReadAll(mDir->File("p-report.txt"))), mShell->Clipboard());
+    QVERIFY(mShell->Clipboard().contains("\r\n"));
+    const std::string drawing = ReadAll(picture.toStdString());
+    mPrompts->ExpectSaveTextFile(picture);
+    mPrompts->ExpectError(picture + " is the picture " + picture +
+                          " itself; choose another file to write");
+    form->SaveReport1->trigger();
+    QVERIFY(ReadAll(picture.toStdString()) == drawing);
+  }
+
+  void unreadablePictureIsReportedAndKeepsThePreviousOne() {
+    auto form = NewForm();
+    Open(*form, WritePicture("good.bmp", Section(400, 400)));
+    WriteAll(mDir->File("bad.bmp"), "BM not a picture");
+    mPrompts->ExpectOpenPicture(QString::fromStdString(mDir->File("bad.bmp")));
+    mPrompts->ExpectError(kAnyText);
+    form->OpenPicture1Click();
+    QVERIFY(mPrompts->Texts(PromptKind::Error).last().contains("bad.bmp"));
+    QCOMPARE(form->Session().FoundLabels().size(), std::size_t{3});
+    QCOMPARE(form->Label1->text(), QString("400"));
+  }
+
+  void dropChecks() {
+    auto form = NewForm();
+    const QString good = WritePicture("beam.bmp", Section(400, 400));
+    form->DropFiles({good});  // before the deferred start-up drops are refused
+    QVERIFY(form->Session().Picture().Empty());
+    form->UpdateTimerTimer();
+    form->Timer1.stop();
+    mPrompts->ExpectError("Can only accept one BMP-file");
+    form->DropFiles({good, good});
+    mPrompts->ExpectError("Drag and drop only one BMP bitmap picture");
+    form->DropFiles({good + ".txt"});
+    mPrompts->ExpectError("Drag and drop only one BMP bitmap picture");
+    form->DropFiles({QString::fromStdString(mDir->File("beam.jpg"))});
+    QVERIFY(form->Session().Picture().Empty());
+    form->DropFiles({QString::fromStdString(mDir->File("missing.BMP"))});
+    QVERIFY(form->Session().Picture().Empty());
+    form->DropFiles({good});
+    QCOMPARE(form->Session().FoundLabels().size(), std::size_t{3});
+    // A PNG picture loads the same way; the status bar shows its name.
+    const QString png = QString::fromStdString(mDir->File("beam.PNG"));
+    WriteAll(mDir->File("beam.PNG"),
+             EncodePng(MakeGrid(400, 400, kWhite, {{100, 100, 200, 300, kBlue}})));
+    form->DropFiles({png});
+    QCOMPARE(form->Session().PictureFile(), png.toStdString());
+    QCOMPARE(form->Session().FoundLabels(), (std::vector<std::string>{"clWhite", "clBlue"}));
+    QCOMPARE(form->StatusPanels[5]->text(), QString("beam.PNG"));
+  }
+
+  void functionKeys() {
+    auto form = NewForm();
+    Open(*form, WritePicture("p.bmp", Section(400, 400)));
+    mPrompts->ExpectInformation(
+        "Special function keys in listboxes:\r\rF1 = Color field details\rF2 = Hide all colors "
+        "but the selected one\rF3 = Reload current bitmap");
+    form->ListKey(Qt::Key_F1, false);
+    Select(*form, "clRed");
+    mPrompts->ExpectMessage(
+        "colorlabel=clRed   name=\rxmin=100   xmax=200\rymin=100   ymax=300\rE=1   rpho=1");
+    form->ListKey(Qt::Key_F1, false);
+    mPrompts->ExpectConfirm("Hide all colors but clRed ?", true);
+    form->ListKey(Qt::Key_F2, false);
+    const PixelGrid g = form->ShownPicture();
+    QCOMPARE(g.At(0, 0), kWhite);
+    QCOMPARE(g.At(150, 200), kRed);
+    QCOMPARE(g.At(300, 150), kWhite);         // the blue block is gone
+    QVERIFY(form->Session().PictureFresh());  // hiding does not count as drawing
+    form->ListKey(Qt::Key_F3, false);
+    QCOMPARE(form->ShownPicture().At(300, 150), kBlue);
+  }
+
+  void mouseReadout() {
+    auto form = NewForm();
+    Open(*form, WritePicture("wide.bmp", Section(1000, 500)));
+    form->ImageMouseMove(400, 400);
+    QCOMPARE(form->StatusPanels[1]->text(), QString("998"));
+    QCOMPARE(form->StatusPanels[3]->text(), QString("499"));
+  }
+
+  void listsBoundsAndAnalyseButton() {
+    auto form = NewForm();
+    Open(*form, WritePicture("p.bmp", Section(400, 400)));
+    Select(*form, "clRed");
+    form->ListBox1DblClick();
+    form->ListBox1DblClick();  // already listed: nothing
+    QCOMPARE(MaterialRows(*form), 1);
+    QVERIFY(form->GroupBox3->isVisibleTo(form.get()));
+    QCOMPARE(form->Label34->text(), QString("101"));
+    QCOMPARE(form->Label36->text(), QString("201"));
+    QVERIFY(!form->Session().PictureFresh());  // the frame is drawn
+    const TPROPRec* red = form->Session().MaterialLibrary()->FindByLabel("clRed");
+    QVERIFY(red && red->inUse && red->prop.E == 1);
+
+    Select(*form, "clBlue");
+    mPrompts->ExpectConfirm("Add this color to the material properties list?", false);
+    form->ListBox1RightButton();
+    QCOMPARE(MaterialRows(*form), 1);
+    mPrompts->ExpectConfirm("Add this color to the material properties list?", true);
+    form->ListBox1RightButton();
+    QCOMPARE(form->Label34->text(), QString("201"));
+
+    // The analyse button needs both sizes and an area.
+    form->Timer2Timer();
+    QVERIFY(form->Button1->isHidden());
+    form->NumberEdit1->SetText("500");
+    form->NumberEdit2->SetText("650");
+    form->Timer2Timer();
+    QVERIFY(!form->Button1->isHidden());
+    form->NumberEdit1->SetText("0");
+    form->Timer2Timer();
+    QVERIFY(form->Button1->isHidden());
+
+    SelectMaterial(*form, "clBlue");
+    mPrompts->ExpectConfirm("Remove from list material: clBlue ?", true);
+    form->Delete1Click();
+    QCOMPARE(form->Label34->text(), QString("101"));
+    QVERIFY(form->GroupBox1->isHidden());
+    SelectMaterial(*form, "clRed");
+    mPrompts->ExpectConfirm("Remove from list material: clRed ?", true);
+    form->Delete1Click();
+    QVERIFY(form->GroupBox3->isHidden());
+    QVERIFY(form->Session().Bounds().Unset());
+  }
+
+  void popupOpensAtTheFixedPoint() {
+    auto form = NewForm();
+    Open(*form, WritePicture("p.bmp", Section(400, 400)));
+    Select(*form, "clRed");
+    form->ListBox1DblClick();
+    QPoint shownAt;
+    form->RunPopup = [&](QMenu&, const QPoint& at) {
+      shownAt = at;
+      return static_cast<QAction*>(nullptr);
+    };
+    form->ListBox2RightButton();  // nothing selected: no menu
+    QCOMPARE(shownAt, QPoint());
+    SelectMaterial(*form, "clRed");
+    form->ListBox2RightButton();
+    QCOMPARE(shownAt - form->frameGeometry().topLeft(), QPoint(335, 232));
+  }
+
+  void analyseTwiceGivesTheSameReportOnTheClipboard() {
+    auto form = NewForm();
+    mPrompts->ExpectInformation("No material selected.");
+    form->Button1Click();
+    Open(*form, WritePicture("p.bmp", Section(400, 400)));
+    Select(*form, "clRed");
+    form->ListBox1DblClick();
+    form->NumberEdit1->SetText("500");
+    form->NumberEdit2->SetText("650");
+    form->Button1Click();
+    QVERIFY(form->GroupBox2->isVisibleTo(form.get()));
+    const QString report = mShell->Clipboard();
+    QVERIFY(report.startsWith("QUORVANE RESULTS : p.bmp\r\n\r\nSectional boundaries:\r\n"));
+    QVERIFY(report.contains("    width  = 101 equals to 500 mm\r\n"));
+    QCOMPARE(form->OutputMemo->toPlainText(), QString(report).replace("\r\n", "\n"));
+    const QString ea = form->Label23->text();
+    QCOMPARE(form->Label44->text(), QString::number(101 * 201));
+    // The overlay is shown over the picture: the NC circle in the axes colour (blue) near NC;
+    // the picture itself stays as read.
+    const PixelPoint nc = form->Session().Result().NC;
+    const PixelGrid shown = form->ShownPicture();
+    bool blueNearNc = false;
+    for (int dx = -6; dx <= 6; ++dx) blueNearNc = blueNearNc || shown.At(nc.x + dx, nc.y) == kBlue;
+    QVERIFY(blueNearNc);
+    QVERIFY(form->Session().Picture() == Section(400, 400));
+    form->Button1Click();
+    QCOMPARE(mShell->Clipboard(), report);
+    QCOMPARE(form->Label23->text(), ea);
+    QCOMPARE(mShell->ClipboardWrites(), 2);
+  }
+
+  void analyseNeverCountsTheDrawingsWhenThePictureFileIsGone() {
+    auto form = NewForm();
+    Analysed(*form);
+    const QString report = mShell->Clipboard();
+    const QString ea = form->Label23->text();
+    QVERIFY(QFile::remove(QString::fromStdString(mDir->File("p.bmp"))));
+    mPrompts->ExpectError("The picture file " + QString::fromStdString(mDir->File("p.bmp")) +
+                          " is no longer there, so the section cannot be analysed.");
+    // As the button's signal runs it: an error of the handler is shown, never thrown on.
+    Guarded([&form] { form->Button1Click(); });
+    QCOMPARE(mShell->ClipboardWrites(), 1);
+    QCOMPARE(mShell->Clipboard(), report);
+    QCOMPARE(form->Label23->text(), ea);
+    QVERIFY(!form->Busy());
+  }
+
+  void userTextIsShownAsTyped() {
+    WriteAll(mDir->File("properties.ini"),
+             "[properties]\r\nn=1\r\n1=1@clRed@<b>steel</b> & <i>co@210000@7850\r\n");
+    auto form = NewForm();
+    Open(*form, WritePicture("<b>p<i>.bmp", Section(400, 400)));
+    Select(*form, "clRed");
+    form->ListBox1DblClick();
+    SelectMaterial(*form, "clRed");
+    form->ListBox2Click();
+    QCOMPARE(form->Label13->text(), QString("<b>steel</b> & <i>co"));
+    QCOMPARE(form->StatusPanels[5]->text(), QString("<b>p<i>.bmp"));
+    for (QLabel* label : form->findChildren<QLabel*>()) {
+      QVERIFY2(label->textFormat() == Qt::PlainText, qPrintable(label->objectName()));
+    }
+    // The real message box shows a description with its line breaks, not as markup.
+    QtPrompter real;
+    bool seen = false;
+    QTimer::singleShot(0, [&seen] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      QVERIFY(box != nullptr);
+      seen = true;
+      QCOMPARE(box->textFormat(), Qt::PlainText);
+      QCOMPARE(box->text(), QString("<b>a</b>\nsecond line"));
+      box->accept();
+    });
+    real.Message("<b>a</b>\rsecond line");
+    QVERIFY(seen);
+  }
+
+  void closingWritesSettingsAndLibrary() {
+    {
+      auto form = NewForm();
+      Open(*form, WritePicture("p.bmp", Section(400, 400)));
+      Select(*form, "clRed");
+      form->ListBox1DblClick();
+      form->close();
+    }
+    const std::string settings = ReadAll(mDir->File("quorvane.INI"));
+    QVERIFY(settings.find("[program]\r\ndeftype=0\r\n") != std::string::npos);
+    QVERIFY(settings.find("picturefile=" + mDir->File("p.bmp")) != std::string::npos);
+    const std::string library = ReadAll(mDir->File("properties.ini"));
+    QVERIFY(library.find("1=1@clRed@@1@1") != std::string::npos);
+  }
+
+  void pngPictureIsAnalysedAndRememberedAsABmpOneIs() {
+    // Drawn on a transparent background, which reads as white.
+    PngOptions options;
+    options.colour = PngColour::kRgba;
+    options.transparent = kBlack;
+    const PixelGrid drawn = MakeGrid(400, 400, kBlack, {{100, 100, 200, 300, kRed}});
+    WriteAll(mDir->File("beam.png"), EncodePng(drawn, options));
+    const QString png = QString::fromStdString(mDir->File("beam.png"));
+    {
+      auto form = NewForm();
+      Open(*form, png);
+      QCOMPARE(form->Session().FoundLabels(), (std::vector<std::string>{"clWhite", "clRed"}));
+      Select(*form, "clRed");
+      form->ListBox1DblClick();
+      form->NumberEdit1->SetText("101");
+      form->NumberEdit2->SetText("201");
+      form->Button1Click();
+      QVERIFY(mShell->Clipboard().startsWith("QUORVANE RESULTS : beam.png\r\n"));
+      form->close();
+    }
+    auto again = NewForm();
+    QCOMPARE(again->StatusPanels[5]->text(), QString("beam.png"));
+    again->Timer1Timer();
+    QCOMPARE(again->Session().FoundLabels(), (std::vector<std::string>{"clWhite", "clRed"}));
+  }
+
+  void conventionsRenameButNeverRecompute() {
+    auto form = NewForm();
+    Analysed(*form);
+    const QString report0 = mShell->Clipboard();
+    const QString eiyy = form->Label26->text();
+    const QString eizz = form->Label27->text();
+    const PixelGrid overlay0 = form->ShownPicture();
+    QCOMPARE(form->EIyyCaption->text(), QString("EIyy"));
+    QCOMPARE(form->Label26->y(), 88);
+
+    // Menu "Definitions" in the default convention shows the picture dialog; Yes switches.
+    mPrompts->ExpectRun([](QDialog& dialog) {
+      auto& definitions = static_cast<TDefinitionForm&>(dialog);
+      return static_cast<int>(definitions.ConventionResult());  // closed without a change
+    });
+    form->Definitions1Click();
+    QCOMPARE(form->Session().Settings().SignConvention, SignConvention::DorvastPelkam);
+    QVERIFY(SamePicture(form->ShownPicture(), overlay0));  // nothing redrawn
+
+    mPrompts->ExpectRun([this](QDialog& dialog) {
+      mPrompts->ExpectConfirm("Are you sure to change to EURO-code definitions ?", true);
+      static_cast<TDefinitionForm&>(dialog).Button1Click();
+      return dialog.result();
+    });
+    form->Definitions1Click();
+    QCOMPARE(form->Session().Settings().SignConvention, SignConvention::EuroCode);
+    QCOMPARE(form->EIyyCaption->text(), QString("EIz"));
+    QCOMPARE(form->EIzzCaption->text(), QString("EIy"));
+    QCOMPARE(form->AlphaCaption->text(), QString("alpha"));
+    QCOMPARE(form->Label27->y(), 88);  // the EIzz value moves up with its caption "EIy"
+    QCOMPARE(form->Label26->y(), 104);
+    QCOMPARE(form->Label26->text(), eiyy);  // numbers unchanged
+    QCOMPARE(form->Label27->text(), eizz);
+    // The overlay was redrawn with the labels swapped: the picture differs from before.
+    QVERIFY(!SamePicture(form->ShownPicture(), overlay0) || form->Session().Result().Iso);
+
+    // In the EURO-code convention the menu only asks to go back.
+    mPrompts->ExpectConfirm(
+        "Current definitions based on EURO-code\r\rDo you want so change to Dorvast/Pelkam "
+        "definitions ?",
+        false);
+    form->Definitions1Click();
+    QCOMPARE(form->Session().Settings().SignConvention, SignConvention::EuroCode);
+    form->Button1Click();
+    const QString report1 = mShell->Clipboard();
+    QVERIFY(report1.contains("    EIy  = " + eizz + " Nmm^2\r\n    EIz  = " + eiyy + " Nmm^2\r\n"));
+    QString renamed = report1;
+    renamed.replace("    EIy  = " + eizz, "    EIzz = " + eizz)
+        .replace("    EIz  = " + eiyy, "    EIyy = " + eiyy);
+    QStringList lines0 = report0.split("\r\n"), lines1 = renamed.split("\r\n");
+    std::swap(lines1[lines1.indexOf("    EIzz = " + eizz + " Nmm^2")],
+              lines1[lines1.indexOf("    EIyy = " + eiyy + " Nmm^2")]);
+    QCOMPARE(lines1, lines0);  // only the names and their order differ
+
+    mPrompts->ExpectConfirm(kAnyText, true);
+    form->Definitions1Click();
+    QCOMPARE(form->Session().Settings().SignConvention, SignConvention::DorvastPelkam);
+    QCOMPARE(form->Label26->y(), 88);
+  }
+
+  void conventionSwitchWithoutResultsDrawsNothing() {
+    auto form = NewForm();
+    Open(*form, WritePicture("p.bmp", Section(400, 400)));
+    const PixelGrid before = form->ShownPicture();
+    mPrompts->ExpectRun([this](QDialog& dialog) {
+      mPrompts->ExpectConfirm(kAnyText, true);
+      static_cast<TDefinitionForm&>(dialog).Button1Click();
+      return dialog.result();
+    });
+    form->Definitions1Click();
+    QCOMPARE(form->Session().Settings().SignConvention, SignConvention::EuroCode);
+    QVERIFY(SamePicture(form->ShownPicture(), before));
+    QVERIFY(form->Session().PictureFresh());
+  }
+
+  void settingsDialogTakesEverythingBack() {
+    auto form = NewForm();
+    Analysed(*form);
+    const ProgramSettings before = form->Session().Settings();
+    // A mark the redraw wipes.
+    form->Session().DrawOnPicture(
+        [](PixelGrid& picture) { picture.FillRect(0, 0, 10, 10, kLime); });
+    // OK at once changes no setting but redraws the overlay.
+    mPrompts->ExpectRun([](QDialog&) { return static_cast<int>(QDialog::Accepted); });
+    form->About1Click();
+    const ProgramSettings& after = form->Session().Settings();
+    QCOMPARE(after.AutoStart, before.AutoStart);
+    QCOMPARE(after.AngleTolerance, before.AngleTolerance);
+    QCOMPARE(after.AxesColour, before.AxesColour);
+    QCOMPARE(after.SignConvention, before.SignConvention);
+    QCOMPARE(after.FontSize, before.FontSize);
+    QCOMPARE(form->ShownPicture().At(0, 0), kWhite);  // reloaded and drawn again
+
+    // Untick autostart, pick the button-face system colour for the axes, precision 0.
+    mPrompts->ExpectRun([](QDialog& dialog) {
+      RequireChild<QCheckBox>(dialog, "CheckBox1")->setChecked(false);
+      auto* axes = RequireChild<QComboBox>(dialog, "ComboBox1");
+      axes->setCurrentIndex(axes->findText("clBtnFace"));
+      RequireChild<TNumberEdit>(dialog, "NumberEdit1")->SetText("0");
+      return static_cast<int>(QDialog::Accepted);
+    });
+    form->About1Click();
+    QVERIFY(!form->Session().Settings().AutoStart);
+    QCOMPARE(static_cast<std::uint32_t>(form->Session().Settings().AxesColour), 0x8000000Fu);
+    QCOMPARE(form->Session().Settings().AngleTolerance, 0.0);
+    form->close();
+    const std::string settings = ReadAll(mDir->File("quorvane.INI"));
+    QVERIFY(settings.find("autostart=false") != std::string::npos);
+    QVERIFY(settings.find("color_yz=clBtnFace") != std::string::npos);
+    QVERIFY(settings.find("eps=0") != std::string::npos);
+  }
+
+  void editingAMaterialFromTheList() {
+    auto form = NewForm();
+    Open(*form, WritePicture("p.bmp", Section(400, 400)));
+    Select(*form, "clRed");
+    form->ListBox1DblClick();
+    SelectMaterial(*form, "clRed");
+    form->ListBox2Click();
+    QCOMPARE(form->GroupBox1->title(), QString("Selected properties for clRed"));
+    QCOMPARE(form->Label14->text(), QString("1"));
+    QString title;
+    mPrompts->ExpectRun([&title](QDialog& dialog) -> int {
+      title = dialog.windowTitle();
+      RequireChild<QLineEdit>(dialog, "Edit1")->setText("steel");
+      RequireChild<TNumberEdit>(dialog, "NumberEdit1")->SetText("210000");
+      RequireChild<TNumberEdit>(dialog, "NumberEdit2")->SetText("7850");
+      return static_cast<int>(QDialog::Accepted);
+    });
+    form->ListBox2DblClick();
+    QCOMPARE(title, QString("Properties: clRed"));
+    QCOMPARE(form->Label13->text(), QString("steel"));
+    QCOMPARE(form->Label14->text(), QString("210000"));
+    QCOMPARE(form->Session().MaterialLibrary()->FindByLabel("clRed")->prop.rho, 7850.0);
+  }
+
+  void onlyADropFromTheFoundColoursListActs() {
+    auto form = NewForm();
+    Open(*form, WritePicture("p.bmp", Section(400, 400)));
+    form->ListBox2Drop(form->ListBox1);  // nothing selected yet
+    QCOMPARE(MaterialRows(*form), 0);
+    Select(*form, "clBlue");
+    form->ListBox2Drop(form->NumberEdit1);  // some other source
+    form->ListBox2Drop(nullptr);            // from another program
+    QCOMPARE(MaterialRows(*form), 0);
+    form->ListBox2Drop(form->ListBox1->viewport());
+    QCOMPARE(MaterialRows(*form), 1);
+    QCOMPARE(form->ListBox2->model()->index(0, 0).data().toString(), QString("clBlue"));
+  }
+
+  void graphicsFontButton() {
+    auto form = NewForm();
+    QFont chosen("DejaVu Serif");
+    chosen.setPointSize(20);
+    chosen.setBold(true);
+    mPrompts->ExpectChooseFont(chosen);
+    form->SpeedButton2Click();
+    const ProgramSettings& s = form->Session().Settings();
+    QCOMPARE(QString::fromStdString(s.FontName), QString("DejaVu Serif"));
+    QCOMPARE(s.FontSize, 20);
+    QCOMPARE(s.FontStyle, unsigned{kFontBold});
+    QCOMPARE(form->SpeedButton2->toolTip(),
+             QString("Set graphics font\ncurrent font is DejaVu Serif size is 20"));
+    mPrompts->ExpectChooseFont(std::nullopt);  // cancel changes nothing
+    form->SpeedButton2Click();
+    QCOMPARE(form->Session().Settings().FontSize, 20);
+  }
+
+  void helpAndFolder() {
+    auto form = NewForm();
+    mPrompts->ExpectInformation("Help document not in the program root directory : \r- " +
+                                QString::fromStdString(mDir->Path()) +
+                                "/\r\rCheck your installation!");
+    form->Help1Click();
+    WriteAll(mDir->File("MANUAL_VAROLITH.pdf"), "%PDF-1.4");
+    form->Help1Click();
+    QCOMPARE(mShell->Documents().size(), 1);
+    form->SpeedButton1Click();
+    QCOMPARE(mShell->Folders(), QStringList{QString::fromStdString(mDir->Path() + "/")});
+    QCoreApplication::processEvents();
+
+    // A desktop with no program for them: each says so, naming the file or folder.
+    mShell->SetOpenResult(false);
+    const QString folder = QString::fromStdString(mDir->Path() + "/");
+    form->Help1Click();
+    mPrompts->ExpectInformation("The help document could not be opened:\r- " + folder +
+                                "MANUAL_VAROLITH.pdf\r\rNo program to show PDF documents was "
+                                "found. Install a PDF viewer, or open the file with a program "
+                                "of your choice.");
+    QCoreApplication::processEvents();
+    form->SpeedButton1Click();
+    mPrompts->ExpectInformation("The picture folder could not be shown:\r- " + folder +
+                                "\r\rNo file manager was found to show folders.");
+    QCoreApplication::processEvents();
+    // A failure that arrives after the window closed shows nothing.
+    form->Help1Click();
+    form.reset();
+    QCoreApplication::processEvents();
+  }
+};
+
+QTEST_MAIN(TestMainForm)
+#include "tst_main_window.moc"
