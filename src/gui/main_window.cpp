@@ -66,12 +66,6 @@ QLabel* Caption(QWidget* parent, const QString& text, int x, int y, int w = 60, 
   return label;
 }
 
-QLabel* Value(QWidget* parent, const char* name, int x, int y, int w = 70) {
-  auto* label = Make<QLabel>(parent, name, x, y, w, 16);
-  label->setText("0");
-  return label;
-}
-
 void SetFontColour(QLabel* label, const QColor& colour) {
   QPalette p = label->palette();
   p.setColor(QPalette::WindowText, colour);
@@ -200,33 +194,12 @@ void TMainForm::BuildControls() {
   ProgressBar1->setTextVisible(false);
   WaitPanel->hide();
 
-  Label1 = Value(Panel2, "Label1", 16, 364, 40);
-  Label3 = Value(Panel2, "Label3", 58, 364, 10);
-  Label3->setText("x");
-  Label2 = Value(Panel2, "Label2", 70, 364, 40);
-  ShapeAlertLabel = Value(Panel2, "ShapeAlertLabel", 16, 380, 130);
-  ShapeAlertLabel->clear();
-  Caption(Panel2, "nr of pixels", 16, 396, 70);
-  Label4 = Value(Panel2, "Label4", 86, 396, 64);
-  Caption(Panel2, "relevant pixels", 16, 408, 80);
-  Label44 = Value(Panel2, "Label44", 100, 408, 50);
-
   GroupBox3 = Make<QGroupBox>(client, "GroupBox3", 600, 4, 193, 125);
   GroupBox3->setTitle("Sectional Boundaries:");
   GroupBox3->setToolTip(
       "Specify the actual dimensions [in mm ], other wise no Analyse Button will be available");
-  Caption(GroupBox3, "width =", 8, 20, 44);
-  Label34 = Value(GroupBox3, "Label34", 56, 20, 60);
-  Caption(GroupBox3, "pixels", 130, 20, 50);
-  Caption(GroupBox3, "height=", 8, 38, 44);
-  Label36 = Value(GroupBox3, "Label36", 56, 38, 60);
-  Caption(GroupBox3, "pixels", 130, 38, 50);
-  Caption(GroupBox3, "width", 8, 66, 44);
   NumberEdit1 = Make<TNumberEdit>(GroupBox3, "NumberEdit1", 56, 62, 70, 21);
-  Caption(GroupBox3, "mm", 132, 66, 30);
-  Caption(GroupBox3, "height", 8, 94, 44);
   NumberEdit2 = Make<TNumberEdit>(GroupBox3, "NumberEdit2", 56, 90, 70, 21);
-  Caption(GroupBox3, "mm", 132, 94, 30);
   for (TNumberEdit* field : {NumberEdit1, NumberEdit2}) {
     field->SetText("0");
     field->SetDefaultHint(false);
@@ -242,58 +215,11 @@ void TMainForm::BuildControls() {
   GroupBox1 = Make<QGroupBox>(client, "GroupBox1", 600, 132, 193, 69);
   GroupBox1->setTitle("Selected Properties:");
   GroupBox1->setToolTip("Used properties for this color");
-  Caption(GroupBox1, "name", 8, 18, 40);
-  Label13 = Value(GroupBox1, "Label13", 50, 18, 136);
-  Caption(GroupBox1, "E", 8, 34, 40)->setToolTip("modulus of Elasticity in N/mm^2");
-  Label14 = Value(GroupBox1, "Label14", 50, 34, 80);
-  Caption(GroupBox1, "N/mm^2", 134, 34, 54);
-  Caption(GroupBox1, "rho", 8, 50, 40)->setToolTip("mass density in kg/m^3");
-  Label15 = Value(GroupBox1, "Label15", 50, 50, 80);
-  Caption(GroupBox1, "kg/m^3", 134, 50, 54);
   GroupBox1->hide();
 
   GroupBox2 = Make<QGroupBox>(client, "GroupBox2", 600, 204, 193, 197);
   GroupBox2->setTitle("Cross Sectional Data:");
-  Caption(GroupBox2, "EA", 8, 20, 40);
-  Label23 = Value(GroupBox2, "Label23", 50, 20, 90);
-  Caption(GroupBox2, "N", 144, 20, 46);
-  Caption(GroupBox2, "NC", 8, 36, 40);
-  Label24 = Value(GroupBox2, "Label24", 50, 36, 48);
-  Label25 = Value(GroupBox2, "Label25", 100, 36, 48);
-  Caption(GroupBox2, "mm", 144, 36, 46);
-  Caption(GroupBox2, "mass", 8, 52, 40);
-  Label47 = Value(GroupBox2, "Label47", 50, 52, 90);
-  Caption(GroupBox2, "kg/m", 144, 52, 46);
-  Caption(GroupBox2, "MC", 8, 68, 40);
-  Label12 = Value(GroupBox2, "Label12", 50, 68, 48);
-  Label45 = Value(GroupBox2, "Label45", 100, 68, 48);
-  Caption(GroupBox2, "mm", 144, 68, 46);
-  EIyyCaption = Caption(GroupBox2, "EIyy", 8, 88, 40);
-  EIyyCaption->setObjectName("EIyyCaption");
-  EIyyCaption->setToolTip("bending stiffness in xy-plane");
-  Label26 = Value(GroupBox2, "Label26", 50, 88, 90);
-  Caption(GroupBox2, "Nmm^2", 144, 88, 46);
-  EIzzCaption = Caption(GroupBox2, "EIzz", 8, 104, 40);
-  EIzzCaption->setObjectName("EIzzCaption");
-  EIzzCaption->setToolTip("bending stiffness in xz-plane");
-  Label27 = Value(GroupBox2, "Label27", 50, 104, 90);
-  Caption(GroupBox2, "Nmm^2", 144, 104, 46);
-  EIyzCaption = Caption(GroupBox2, "EIyz", 8, 120, 40);
-  EIyzCaption->setObjectName("EIyzCaption");
-  EIyzCaption->setToolTip("product bending stiffness");
-  Label40 = Value(GroupBox2, "Label40", 50, 120, 90);
-  Caption(GroupBox2, "Nmm^2", 144, 120, 46);
-  AlphaCaption = Caption(GroupBox2, "alpha1", 8, 140, 40);
-  AlphaCaption->setObjectName("AlphaCaption");
-  Label56 = Value(GroupBox2, "Label56", 50, 140, 90);
-  Label56->setToolTip("principal direction from y to z axis");
-  Caption(GroupBox2, "degrees", 144, 140, 46);
-  Caption(GroupBox2, "EI1", 8, 156, 40)->setToolTip("principal bending stiffness nr (1)");
-  Label50 = Value(GroupBox2, "Label50", 50, 156, 90);
-  Caption(GroupBox2, "Nmm^2", 144, 156, 46);
-  Caption(GroupBox2, "EI2", 8, 172, 40)->setToolTip("principal bending stiffness nr (2)");
-  Label53 = Value(GroupBox2, "Label53", 50, 172, 90);
-  Caption(GroupBox2, "Nmm^2", 144, 172, 46);
+  BuildLabels();
   GroupBox2->hide();
 
   Button1 = Make<QPushButton>(client, "Button1", 600, 408, 65, 25);
@@ -346,6 +272,95 @@ void TMainForm::BuildControls() {
   connect(Properties1, &QAction::triggered, this,
           [this] { Guarded([this] { Properties1Click(); }); });
   RunPopup = [](QMenu& menu, const QPoint& at) { return menu.exec(at); };
+}
+
+void TMainForm::BuildLabels() {
+  // Every caption, value and unit of the panel below the lists and of the three boxes, in the
+  // order they are made: where it sits (x, y, width; all 16 high), its text ("0" for a value
+  // until there is one), and for those the program changes its name, member and tooltip.
+  struct Cell {
+    QWidget* parent;
+    const char* text;
+    int x, y, w;
+    const char* name = nullptr;
+    QLabel* TMainForm::*member = nullptr;
+    const char* tip = nullptr;
+  };
+  const Cell cells[] = {
+      // Below the lists: the picture's size, its shape, the pixel counts.
+      {Panel2, "0", 16, 364, 40, "Label1", &TMainForm::Label1},
+      {Panel2, "x", 58, 364, 10, "Label3", &TMainForm::Label3},
+      {Panel2, "0", 70, 364, 40, "Label2", &TMainForm::Label2},
+      {Panel2, "", 16, 380, 130, "ShapeAlertLabel", &TMainForm::ShapeAlertLabel},
+      {Panel2, "nr of pixels", 16, 396, 70},
+      {Panel2, "0", 86, 396, 64, "Label4", &TMainForm::Label4},
+      {Panel2, "relevant pixels", 16, 408, 80},
+      {Panel2, "0", 100, 408, 50, "Label44", &TMainForm::Label44},
+      // "Sectional Boundaries:": the section in pixels, then the captions of the size fields.
+      {GroupBox3, "width =", 8, 20, 44},
+      {GroupBox3, "0", 56, 20, 60, "Label34", &TMainForm::Label34},
+      {GroupBox3, "pixels", 130, 20, 50},
+      {GroupBox3, "height=", 8, 38, 44},
+      {GroupBox3, "0", 56, 38, 60, "Label36", &TMainForm::Label36},
+      {GroupBox3, "pixels", 130, 38, 50},
+      {GroupBox3, "width", 8, 66, 44},
+      {GroupBox3, "mm", 132, 66, 30},
+      {GroupBox3, "height", 8, 94, 44},
+      {GroupBox3, "mm", 132, 94, 30},
+      // "Selected Properties:"
+      {GroupBox1, "name", 8, 18, 40},
+      {GroupBox1, "0", 50, 18, 136, "Label13", &TMainForm::Label13},
+      {GroupBox1, "E", 8, 34, 40, nullptr, nullptr, "modulus of Elasticity in N/mm^2"},
+      {GroupBox1, "0", 50, 34, 80, "Label14", &TMainForm::Label14},
+      {GroupBox1, "N/mm^2", 134, 34, 54},
+      {GroupBox1, "rho", 8, 50, 40, nullptr, nullptr, "mass density in kg/m^3"},
+      {GroupBox1, "0", 50, 50, 80, "Label15", &TMainForm::Label15},
+      {GroupBox1, "kg/m^3", 134, 50, 54},
+      // "Cross Sectional Data:", one row a value with its caption and unit.
+      {GroupBox2, "EA", 8, 20, 40},
+      {GroupBox2, "0", 50, 20, 90, "Label23", &TMainForm::Label23},
+      {GroupBox2, "N", 144, 20, 46},
+      {GroupBox2, "NC", 8, 36, 40},
+      {GroupBox2, "0", 50, 36, 48, "Label24", &TMainForm::Label24},
+      {GroupBox2, "0", 100, 36, 48, "Label25", &TMainForm::Label25},
+      {GroupBox2, "mm", 144, 36, 46},
+      {GroupBox2, "mass", 8, 52, 40},
+      {GroupBox2, "0", 50, 52, 90, "Label47", &TMainForm::Label47},
+      {GroupBox2, "kg/m", 144, 52, 46},
+      {GroupBox2, "MC", 8, 68, 40},
+      {GroupBox2, "0", 50, 68, 48, "Label12", &TMainForm::Label12},
+      {GroupBox2, "0", 100, 68, 48, "Label45", &TMainForm::Label45},
+      {GroupBox2, "mm", 144, 68, 46},
+      {GroupBox2, "EIyy", 8, 88, 40, "EIyyCaption", &TMainForm::EIyyCaption,
+       "bending stiffness in xy-plane"},
+      {GroupBox2, "0", 50, 88, 90, "Label26", &TMainForm::Label26},
+      {GroupBox2, "Nmm^2", 144, 88, 46},
+      {GroupBox2, "EIzz", 8, 104, 40, "EIzzCaption", &TMainForm::EIzzCaption,
+       "bending stiffness in xz-plane"},
+      {GroupBox2, "0", 50, 104, 90, "Label27", &TMainForm::Label27},
+      {GroupBox2, "Nmm^2", 144, 104, 46},
+      {GroupBox2, "EIyz", 8, 120, 40, "EIyzCaption", &TMainForm::EIyzCaption,
+       "product bending stiffness"},
+      {GroupBox2, "0", 50, 120, 90, "Label40", &TMainForm::Label40},
+      {GroupBox2, "Nmm^2", 144, 120, 46},
+      {GroupBox2, "alpha1", 8, 140, 40, "AlphaCaption", &TMainForm::AlphaCaption},
+      {GroupBox2, "0", 50, 140, 90, "Label56", &TMainForm::Label56,
+       "principal direction from y to z axis"},
+      {GroupBox2, "degrees", 144, 140, 46},
+      {GroupBox2, "EI1", 8, 156, 40, nullptr, nullptr, "principal bending stiffness nr (1)"},
+      {GroupBox2, "0", 50, 156, 90, "Label50", &TMainForm::Label50},
+      {GroupBox2, "Nmm^2", 144, 156, 46},
+      {GroupBox2, "EI2", 8, 172, 40, nullptr, nullptr, "principal bending stiffness nr (2)"},
+      {GroupBox2, "0", 50, 172, 90, "Label53", &TMainForm::Label53},
+      {GroupBox2, "Nmm^2", 144, 172, 46},
+  };
+  for (const Cell& cell : cells) {
+    auto* label = new QLabel(QString::fromLatin1(cell.text), cell.parent);
+    label->setGeometry(cell.x, cell.y, cell.w, 16);
+    if (cell.name != nullptr) label->setObjectName(QString::fromLatin1(cell.name));
+    if (cell.tip != nullptr) label->setToolTip(QString::fromLatin1(cell.tip));
+    if (cell.member != nullptr) this->*cell.member = label;
+  }
 }
 
 void TMainForm::BuildMenus() {

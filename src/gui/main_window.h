@@ -175,6 +175,8 @@ class TMainForm : public QMainWindow, private InventoryView {
   void InventoryFinished() override;
 
   void BuildControls();
+  /// The captions, values and units of the panel and the boxes, from one table.
+  void BuildLabels();
   void BuildMenus();
   void BuildStatusBar();
   void BuildSectionMenu();
