@@ -21,15 +21,7 @@
 #include "gui/qt_text.h"
 
 namespace qv {
-namespace {
-
-QLabel* MakeLabel(QWidget* parent, const char* name, const char* text, int x, int y, int w) {
-  auto* label = Make<QLabel>(parent, name, x, y, w, 17);
-  label->setText(QString::fromLatin1(text));
-  return label;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 TDefaultPropForm::TDefaultPropForm(TPROPClass& library, QWidget* parent)
     : QDialog(parent), mLibrary(library) {
@@ -45,18 +37,18 @@ TDefaultPropForm::TDefaultPropForm(TPROPClass& library, QWidget* parent)
 
   GroupBox1 = Make<QGroupBox>(this, "GroupBox1", 145, 4, 276, 118);
   GroupBox1->setTitle(QStringLiteral("selected properties:"));
-  MakeLabel(GroupBox1, "Label8", "color", 10, 20, 40);
-  Label12 = MakeLabel(GroupBox1, "Label12", "", 56, 20, 210);
-  MakeLabel(GroupBox1, "Label9", "name", 10, 40, 40);
-  Label13 = MakeLabel(GroupBox1, "Label13", "", 56, 40, 210);
-  MakeLabel(GroupBox1, "Label10", "E", 10, 60, 40);
-  Label14 = MakeLabel(GroupBox1, "Label14", "", 56, 60, 140);
+  MakeLabel(GroupBox1, "Label8", "color", 10, 20, 40, 17);
+  Label12 = MakeLabel(GroupBox1, "Label12", "", 56, 20, 210, 17);
+  MakeLabel(GroupBox1, "Label9", "name", 10, 40, 40, 17);
+  Label13 = MakeLabel(GroupBox1, "Label13", "", 56, 40, 210, 17);
+  MakeLabel(GroupBox1, "Label10", "E", 10, 60, 40, 17);
+  Label14 = MakeLabel(GroupBox1, "Label14", "", 56, 60, 140, 17);
   Label14->setToolTip(QStringLiteral("modulus of Elasticity in N/mm^2"));
-  MakeLabel(GroupBox1, "Label16", "N/mm^2", 200, 60, 66);
-  MakeLabel(GroupBox1, "Label11", "rho", 10, 80, 40);
-  Label15 = MakeLabel(GroupBox1, "Label15", "", 56, 80, 140);
+  MakeLabel(GroupBox1, "Label16", "N/mm^2", 200, 60, 66, 17);
+  MakeLabel(GroupBox1, "Label11", "rho", 10, 80, 40, 17);
+  Label15 = MakeLabel(GroupBox1, "Label15", "", 56, 80, 140, 17);
   Label15->setToolTip(QStringLiteral("mass density in kg/m^3"));
-  MakeLabel(GroupBox1, "Label17", "kg/m^3", 200, 80, 66);
+  MakeLabel(GroupBox1, "Label17", "kg/m^3", 200, 80, 66, 17);
   CheckBox1 = Make<QCheckBox>(GroupBox1, "CheckBox1", 10, 98, 120, 17);
   CheckBox1->setText(QStringLiteral("in use"));
   CheckBox1->setToolTip(QStringLiteral("checked if this material is currently in use"));

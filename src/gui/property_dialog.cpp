@@ -18,12 +18,6 @@
 namespace qv {
 namespace {
 
-QLabel* MakeLabel(QWidget* parent, const char* name, const char* text, int x, int y, int w) {
-  auto* label = Make<QLabel>(parent, name, x, y, w, 21);
-  label->setText(QString::fromLatin1(text));
-  return label;
-}
-
 TNumberEdit* MakeNumberField(QWidget* parent, const char* name, double max, const char* hint,
                              int y) {
   auto* field = Make<TNumberEdit>(parent, name, 176, y, 177, 24);
@@ -50,18 +44,18 @@ TPropForm::TPropForm(QWidget* parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("Properties:"));
   setFixedSize(461, 190);
 
-  Label1 = MakeLabel(this, "Label1", "Material Name", 16, 20, 150);
+  Label1 = MakeLabel(this, "Label1", "Material Name", 16, 20, 150, 21);
   Edit1 = Make<QLineEdit>(this, "Edit1", 176, 18, 265, 24);
   Edit1->setText(QStringLiteral("no name"));
   Edit1->setToolTip(QStringLiteral("value not required"));
 
-  Label2 = MakeLabel(this, "Label2", "Modulus of Elasticity", 16, 62, 150);
+  Label2 = MakeLabel(this, "Label2", "Modulus of Elasticity", 16, 62, 150, 21);
   NumberEdit1 = MakeNumberField(this, "NumberEdit1", kMaxModulus, "0..10e5", 60);
-  Label3 = MakeLabel(this, "Label3", "N/mm^2", 362, 62, 80);
+  Label3 = MakeLabel(this, "Label3", "N/mm^2", 362, 62, 80, 21);
 
-  Label4 = MakeLabel(this, "Label4", "Mass density", 16, 104, 150);
+  Label4 = MakeLabel(this, "Label4", "Mass density", 16, 104, 150, 21);
   NumberEdit2 = MakeNumberField(this, "NumberEdit2", kMaxDensity, "0..100e3", 102);
-  Label5 = MakeLabel(this, "Label5", "kg/m^3", 362, 104, 80);
+  Label5 = MakeLabel(this, "Label5", "kg/m^3", 362, 104, 80, 21);
 
   BitBtn1 = Make<QPushButton>(this, "BitBtn1", 176, 146, 100, 30);
   BitBtn1->setText(QStringLiteral("OK"));

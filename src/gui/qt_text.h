@@ -2,6 +2,7 @@
 // place a designed control.
 #pragma once
 
+#include <QLabel>
 #include <QString>
 #include <QWidget>
 #include <cstdint>
@@ -26,6 +27,14 @@ W* Make(QWidget* parent, const char* name, int x, int y, int w, int h) {
   if (name != nullptr) widget->setObjectName(QString::fromLatin1(name));
   widget->setGeometry(x, y, w, h);
   return widget;
+}
+
+/// A label of the designed text at its designed place, `h` pixels high.
+inline QLabel* MakeLabel(QWidget* parent, const char* name, const char* text, int x, int y, int w,
+                         int h) {
+  auto* label = Make<QLabel>(parent, name, x, y, w, h);
+  label->setText(QString::fromLatin1(text));
+  return label;
 }
 
 }  // namespace qv

@@ -72,7 +72,7 @@ class CliDocumentTest : public ::testing::TestWithParam<Document> {
 
 TEST_P(CliDocumentTest, NamesEveryOptionAndCommandOfTheUsageAndNoOther) {
   const std::set<std::string> usage = Options(CliUsage());
-  ASSERT_EQ(usage.size(), 14u);  // the usage itself was read
+  ASSERT_FALSE(usage.empty());  // the usage itself was read
   const std::string text = Text();
   const std::set<std::string> documented = Options(text);
   for (const std::string& option : usage) {

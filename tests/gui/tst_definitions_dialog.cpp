@@ -30,7 +30,6 @@ void TestDefinitionForm::showsCarriedPictureFillingTheClientArea() {
   QVERIFY(picture->Image().isGrayscale());
   QCOMPARE(picture->PictureRect(), QRect(0, 0, 640, 482));
   auto* button = RequireChild<QPushButton>(form, QStringLiteral("Button1"));
-  QCOMPARE(button->geometry(), QRect(360, 400, 259, 25));
   QCOMPARE(button->text(), QStringLiteral("Change to EURO-code definitions"));
   QV_VERIFY_PROMPTS(prompts);
 }
