@@ -72,7 +72,7 @@ const PixelGrid& Picture(const std::string& kind, int size) {
 // The picture written once as a BMP file for the flows that read files.
 std::string BenchFile(const std::string& name, const PixelGrid& grid) {
   static test::TempDir dir;
-  const std::string path = dir.File(name);
+  std::string path = dir.File(name);
   if (!std::filesystem::exists(path)) test::WriteAll(path, test::EncodeBmp24(grid));
   return path;
 }

@@ -22,7 +22,7 @@ namespace {
 const std::string kSourceDir = std::string(QV_TEST_DATA_DIR) + "/../..";
 
 std::string Source(const std::string& path) {
-  const std::string text = ReadAll(kSourceDir + "/" + path);
+  std::string text = ReadAll(kSourceDir + "/" + path);
   EXPECT_FALSE(text.empty()) << path << " is missing or empty";
   return text;
 }

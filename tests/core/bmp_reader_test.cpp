@@ -293,6 +293,7 @@ TEST(BmpReaderTest, Rle4AlternatesNibblesAndPadsAbsoluteRuns) {
   const PixelGrid grid = Decode(EncodeRleBmp(6, 3, 4, kRlePalette, s.Bytes()));
   auto row = [&](int y) {
     std::vector<std::uint32_t> colours;
+    colours.reserve(6);
     for (int x = 0; x < 6; ++x) colours.push_back(grid.At(x, y));
     return colours;
   };

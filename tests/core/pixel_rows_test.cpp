@@ -31,6 +31,7 @@ namespace {
 PixelGrid Collect(PixelRows& rows, int workers, int band) {
   PixelGrid out(rows.Width(), rows.Height(), 0xFF000000u);
   std::vector<std::thread> threads;
+  threads.reserve(static_cast<std::size_t>(workers));
   for (int w = 0; w < workers; ++w) {
     threads.emplace_back([&, w] {
       for (int first = w * band; first < rows.Height(); first += workers * band) {
@@ -180,6 +181,7 @@ TEST(PixelRowsTest, DamagedPixelsAreRefusedInTheReadersWordsAndNeverHandedOver) 
     const std::unique_ptr<PixelRows> rows = OpenPictureRows(path);
     bool badRowHanded = false;
     std::vector<std::thread> threads;
+    threads.reserve(static_cast<std::size_t>(workers));
     for (int t = 0; t < workers; ++t) {
       threads.emplace_back([&, t] {
         for (int first = t; first < h; first += workers) {

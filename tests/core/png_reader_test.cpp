@@ -182,7 +182,7 @@ struct SampleCase {
 };
 void PrintTo(const SampleCase& c, std::ostream* os) { *os << c.comment; }
 
-RawPng OnePixel(PngColour colour, int depth, std::vector<std::uint16_t> samples) {
+RawPng OnePixel(PngColour colour, int depth, const std::vector<std::uint16_t>& samples) {
   RawPng raw;
   raw.width = raw.height = 1;
   raw.colour = colour;

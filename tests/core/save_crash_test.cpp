@@ -26,6 +26,7 @@ constexpr int kMaterials = 3000;  // a save takes a few milliseconds: plenty of 
 // Version v: kMaterials entries named after v, so a half-written file cannot pass for either.
 TPROPClass Library(const std::string& path, int version) {
   std::vector<Material> materials;
+  materials.reserve(kMaterials);
   for (int i = 0; i < kMaterials; ++i) {
     materials.push_back(
         {"$00" + std::to_string(100000 + i), 1000.0 * version + i, 1, false,
@@ -75,6 +76,7 @@ std::vector<std::chrono::microseconds> Delays() {
   std::mt19937 random(20240607);
   std::uniform_int_distribution<int> micros(0, 60000);
   std::vector<std::chrono::microseconds> delays;
+  delays.reserve(16);
   for (int i = 0; i < 16; ++i) delays.emplace_back(micros(random));
   return delays;
 }

@@ -296,6 +296,7 @@ std::string Truncated(const std::string& bytes, std::size_t keep) {
 
 std::vector<std::uint32_t> Palette(int count) {
   std::vector<std::uint32_t> palette;
+  palette.reserve(static_cast<std::size_t>(std::max(count, 0)));
   for (int i = 0; i < count; ++i) {
     palette.push_back((static_cast<std::uint32_t>(i) * 0x00030507u + 0x00102030u) & 0x00FFFFFF);
   }

@@ -53,7 +53,7 @@ class Scratch {
   const fs::path& Dir() const { return mDir; }
   // An empty subfolder for one run.
   fs::path Fresh(const char* name) const {
-    const fs::path dir = mDir / name;
+    fs::path dir = mDir / name;
     std::error_code ec;
     fs::remove_all(dir, ec);
     fs::create_directory(dir);
@@ -363,8 +363,9 @@ void CheckNumberTextBytes(const std::uint8_t* data, std::size_t size) {
   if (size < 10) return;
   double d = 0;
   std::memcpy(&d, data, sizeof d);
-  const int precision = static_cast<std::int8_t>(data[8]);
-  const int digits = static_cast<std::int8_t>(data[9]);
+  // The two bytes as signed numbers, negative ones included.
+  const int precision = data[8] < 128 ? data[8] : data[8] - 256;
+  const int digits = data[9] < 128 ? data[9] : data[9] - 256;
   const std::string general = FormatGeneral(d, precision, digits);
   FormatFixed(d, precision, digits);
   FormatScaled(d, digits % 40);

@@ -66,6 +66,7 @@ void WriteAll(const std::string& path, const std::string& bytes) {
 
 std::vector<std::string> Headlines(const std::vector<std::string>& messages) {
   std::vector<std::string> lines;
+  lines.reserve(messages.size());
   for (const std::string& m : messages) lines.push_back(m.substr(0, m.find("\r\r")));
   return lines;
 }
