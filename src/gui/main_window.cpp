@@ -72,9 +72,6 @@ void SetFontColour(QLabel* label, const QColor& colour) {
   label->setPalette(p);
 }
 
-// Nearest integer, halves to the even neighbour.
-long long RoundHalfEven(double v) { return static_cast<long long>(std::nearbyint(v)); }
-
 }  // namespace
 
 TMainForm::TMainForm(const QString& programPath, const QString& userFolder, SettingsHome home,
@@ -691,8 +688,8 @@ void TMainForm::ImageMouseMove(int x, int y) {
   statusBar()->clearMessage();
   const double w = mSession.Picture().Width();
   const double h = mSession.Picture().Height();
-  StatusPanels[1]->setText(QInteger(RoundHalfEven(w * x / Image1->width())));
-  StatusPanels[3]->setText(QInteger(RoundHalfEven(h * y / Image1->height())));
+  StatusPanels[1]->setText(QInteger(PictureOfView(x, Image1->width(), w)));
+  StatusPanels[3]->setText(QInteger(PictureOfView(y, Image1->height(), h)));
 }
 
 void TMainForm::Help1Click() {

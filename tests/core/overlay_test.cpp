@@ -370,5 +370,14 @@ TEST(OverlayTest, AShearCentreOffThePictureIsNamedWithItsPosition) {
   EXPECT_EQ(ShearCentreOffPictureNote(400, 400, box, std::nan(""), 100, 1, 1), std::nullopt);
 }
 
+TEST(OverlayTest, ViewPositionsGiveThePictureRowAndColumnHalvesToEven) {
+  // 401 view pixels over 400 picture pixels, and a small picture stretched 5 times.
+  EXPECT_EQ(PictureOfView(0, 401, 400), 0);
+  EXPECT_EQ(PictureOfView(400, 401, 400), 399);
+  EXPECT_EQ(PictureOfView(25, 400, 80), 5);
+  EXPECT_EQ(PictureOfView(12.5, 400, 80), 2);  // 2.5
+  EXPECT_EQ(PictureOfView(17.5, 400, 80), 4);  // 3.5
+}
+
 }  // namespace
 }  // namespace qv::test

@@ -45,6 +45,10 @@ int RoundEven(double v) {
   return Narrow(result);
 }
 
+long long PictureOfView(double viewPos, double viewSize, double pictureSize) {
+  return static_cast<long long>(std::nearbyint(pictureSize * viewPos / viewSize));
+}
+
 int PenWidthFor(int height) {
   if (height >= 1000) return 4;
   if (height >= 600) return 3;

@@ -93,6 +93,11 @@ inline constexpr ColourValue kShearCentreColour = 0x00FF00FF;
 /// a position undefined; such far points are off the picture anyway.
 int RoundEven(double v);
 
+/// The picture pixel under position `viewPos` of a view `viewSize` pixels long that shows
+/// `pictureSize` pixels stretched: pictureSize * viewPos / viewSize rounded, halves to even (the
+/// mouse readout of the window's picture).
+long long PictureOfView(double viewPos, double viewSize, double pictureSize);
+
 /// Pen width of every line, arrow and marker for a picture `height` pixels high: 2, 3 from 600
 /// rows, 4 from 1000 rows.
 int PenWidthFor(int height);
