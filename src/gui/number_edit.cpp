@@ -1,4 +1,4 @@
-// TNumberEdit: classification of the typed number, the value properties and the focus lock.
+// TNumberEdit: the keys, messages and focus lock around the number rules of its NumberField.
 #include "gui/number_edit.h"
 
 #include <QApplication>
@@ -6,13 +6,9 @@
 #include <QStackedWidget>
 #include <QTabWidget>
 #include <QTimerEvent>
-#include <algorithm>
-#include <charconv>
-#include <cmath>
 #include <string>
-#include <system_error>
+#include <string_view>
 
-#include "core/base/number_text.h"
 #include "gui/prompter.h"
 
 namespace qv {
@@ -25,10 +21,6 @@ bool IsTab(int key) { return key == Qt::Key_Tab || key == Qt::Key_Backtab; }
 bool IsEnter(int key) { return key == Qt::Key_Return || key == Qt::Key_Enter; }
 bool IsNavigationKey(int key) { return IsTab(key) || IsEnter(key); }
 
-bool IsLoneSign(const QString& text) {
-  return text == QLatin1String("-") || text == QLatin1String("+");
-}
-
 // Tab without Ctrl or Alt is what Qt would turn into focus navigation.
 bool IsPlainTab(const QKeyEvent& event) {
   return IsTab(event.key()) && !(event.modifiers() & (Qt::ControlModifier | Qt::AltModifier));
@@ -38,43 +30,10 @@ bool CanTakeFocus(const QWidget& widget) {
   return widget.isEnabled() && widget.isVisible() && widget.focusPolicy() != Qt::NoFocus;
 }
 
-// The text written after a value write. Eight significant digits cannot show every 32-bit
-// integer, and an integer field must read back what was written, so large integers are written
-// in full.
-QString IntegerValueText(std::int32_t value) {
-  const std::string general = FormatGeneral(value, 8, 3);
-  if (ParseIntegerText(general) == value) return QString::fromStdString(general);
-  return QString::fromStdString(IntegerText(value));
-}
-
-QString RealValueText(double value) { return QString::fromStdString(FormatGeneral(value, 8, 3)); }
-
-const char* StatusMessage(ValidationStatus status) {
-  switch (status) {
-    case ValidationStatus::TypeRange:
-      return "Number exceeds compiler range.";
-    case ValidationStatus::UserRange:
-      return "Number exceeds user defined range.";
-    case ValidationStatus::SyntaxError:
-      return "Error in number.";
-    case ValidationStatus::Valid:
-      break;
-  }
-  return nullptr;
-}
+// The field's text as the core reads it.
+std::string Utf8(const QString& text) { return text.toStdString(); }
 
 }  // namespace
-
-std::optional<std::int32_t> ParseIntegerText(const QString& text) {
-  const QByteArray bytes = text.toUtf8();
-  return ParseIntegerText(
-      std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
-}
-
-std::optional<double> ParseRealText(const QString& text) {
-  const QByteArray bytes = text.toUtf8();
-  return ParseRealText(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
-}
 
 TNumberEdit::TNumberEdit(QWidget* parent) : QLineEdit(parent) {
   setMaxLength(kMaxTextLength);
@@ -89,59 +48,35 @@ TNumberEdit::~TNumberEdit() {
 }
 
 void TNumberEdit::SetMin(double value) {
-  if (value == mMin) return;
-  mMin = value;
+  if (!mField.SetMin(value)) return;
   RefreshDefaultHint();
   update();
 }
 
-double TNumberEdit::Max() const { return mMax == mMin ? mMin + 100 : mMax; }
-
 void TNumberEdit::SetMax(double value) {
-  if (value == mMax || value == mMin) return;
-  mMax = value;
+  if (!mField.SetMax(value)) return;
   RefreshDefaultHint();
   update();
 }
 
 void TNumberEdit::SetIntValue(std::int32_t value) {
-  mIntValue = value;
-  if (mText.isEmpty()) {
-    SetText(IntegerValueText(value));
-    return;
-  }
-  const auto shown = ParseIntegerText(mText);
-  if (shown && *shown != value) SetText(IntegerValueText(value));
+  ShowWritten(mField.WriteIntValue(Utf8(mText), value));
 }
 
 void TNumberEdit::SetRealValue(double value) {
-  mRealValue = value;
-  if (mText.isEmpty()) {
-    SetText(RealValueText(value));
-    return;
-  }
-  const auto shown = ParseRealText(mText);
-  if (shown && *shown != value) SetText(RealValueText(value));
+  ShowWritten(mField.WriteRealValue(Utf8(mText), value));
 }
 
 void TNumberEdit::SetText(const QString& text) {
   mText = text.left(kMaxTextLength);
   QLineEdit::setText(mText);
-  if (mNumType == TNumberType::IntType) {
-    const auto value = ParseIntegerText(mText);
-    if (!value) {
-      SetIntValue(0);
-    } else if (*value != mIntValue) {
-      SetIntValue(*value);
-    }
-  } else {
-    const auto value = ParseRealText(mText);
-    if (!value) {
-      SetRealValue(0);
-    } else if (*value != mRealValue) {
-      SetRealValue(*value);
-    }
-  }
+  ShowWritten(mField.WriteText(Utf8(mText)));
+}
+
+void TNumberEdit::ShowWritten(const std::optional<std::string>& text) {
+  if (!text) return;
+  mText = QString::fromStdString(*text);
+  QLineEdit::setText(mText);
 }
 
 void TNumberEdit::SetDefaultHint(bool on) {
@@ -151,7 +86,7 @@ void TNumberEdit::SetDefaultHint(bool on) {
 
 void TNumberEdit::RefreshDefaultHint() {
   if (!mDefaultHint) return;
-  setToolTip(QString::fromStdString(FormatGeneral(mMin, 8, 3) + " " + FormatGeneral(Max(), 8, 3)));
+  setToolTip(QString::fromStdString(mField.RangeText()));
 }
 
 bool TNumberEdit::FocusLockArmed() { return gFocusLockArmed; }
@@ -168,83 +103,6 @@ unsigned TNumberEdit::KeyToShift(int key) {
     default:
       return 0;
   }
-}
-
-int TNumberEdit::DecimalExponent(double x) {
-  if (x == 0 || std::isnan(x)) return -300;
-  if (std::isinf(x)) return 400;
-  // The default rounding mode rounds halves to the even neighbour.
-  return static_cast<int>(std::nearbyint(std::log10(std::fabs(x))));
-}
-
-ExponentSplit TNumberEdit::SplitExponent(const QString& text) const {
-  ExponentSplit parts;
-  parts.mantissa = text;
-  if (mNumType == TNumberType::IntType) return parts;
-  qsizetype p = text.indexOf(QLatin1Char('e'));
-  if (p < 0) p = text.indexOf(QLatin1Char('E'));
-  if (p < 0) return parts;
-  parts.mantissa = text.left(p);
-  parts.exponent = text.mid(p + 1);
-  parts.marker = true;
-  return parts;
-}
-
-ValidationStatus TNumberEdit::ValidateNumber(const QString& mantissa, const QString& exponent) {
-  // The range tests use the stored maximum: a field whose maximum was never set accepts
-  // nothing above Min, although Max reads Min + 100.
-  const auto outside = [this](double v) { return v < mMin || v > mMax; };
-
-  if (mNumType == TNumberType::IntType) {
-    const auto value = ParseIntegerText(mantissa);
-    if (!value) return ValidationStatus::SyntaxError;
-    if (*value < -2147483646) return ValidationStatus::TypeRange;
-    if (outside(*value)) return ValidationStatus::UserRange;
-    return ValidationStatus::Valid;
-  }
-
-  ValidationStatus status = ValidationStatus::Valid;
-  std::int64_t e = 0;
-  if (IsLoneSign(exponent)) {
-    status = ValidationStatus::SyntaxError;
-  } else if (!exponent.isEmpty()) {
-    const auto value = ParseIntegerText(exponent);
-    if (value) {
-      e = *value;
-    } else {
-      status = ValidationStatus::SyntaxError;
-    }
-  }
-  double m = 0;
-  if (mantissa.isEmpty()) {
-    status = ValidationStatus::SyntaxError;
-  } else if (!IsLoneSign(mantissa)) {
-    const auto value = ParseRealText(mantissa);
-    if (value) {
-      m = *value;
-    } else {
-      status = ValidationStatus::SyntaxError;
-    }
-  }
-  if (status == ValidationStatus::SyntaxError) return status;
-
-  if (!exponent.isEmpty()) {
-    const std::int64_t magnitude = DecimalExponent(m) + e;
-    if (magnitude < -300 || magnitude > 300) return ValidationStatus::TypeRange;
-    const auto value = ParseRealText(e == 0 ? mantissa : mantissa + QLatin1Char('E') + exponent);
-    if (!value) {
-      // Both parts read on their own, but not together (for example a blank after the "e").
-      Prompts().Message(QStringLiteral("NUMEDIT: There is something wrong !!\rMantisse: ") +
-                        mantissa + QStringLiteral("\rExponent: ") + exponent);
-      StartFocusCheck();
-      return status;
-    }
-    return outside(*value) ? ValidationStatus::UserRange : ValidationStatus::Valid;
-  }
-  if ((m != 0 && std::fabs(m) < 1E-300) || std::fabs(m) > 1E+300) {
-    return ValidationStatus::TypeRange;
-  }
-  return outside(m) ? ValidationStatus::UserRange : ValidationStatus::Valid;
 }
 
 bool TNumberEdit::event(QEvent* event) {
@@ -298,27 +156,25 @@ void TNumberEdit::ProcessKeyRelease(int key) {
 
   if (mShiftAccum == 0 || mShiftAccum == kShift) {
     const QString text = QLineEdit::text().left(kMaxTextLength);
-    ExponentSplit parts;
-    if (text.isEmpty()) {
-      mStatus = ValidationStatus::SyntaxError;
-    } else {
-      parts = SplitExponent(text);
-      mText = text;
-      if (parts.marker && parts.exponent.isEmpty()) {
-        mStatus = ValidationStatus::SyntaxError;
-      } else {
-        mStatus = ValidateNumber(parts.mantissa, parts.exponent);
-        if (!alive) return;
-      }
+    // An emptied field keeps the last text it examined.
+    if (!text.isEmpty()) mText = text;
+    const NumberReading reading = mField.Read(Utf8(text));
+    if (reading.partsDisagree) {
+      Prompts().Message(QString::fromStdString(PartsMessage(reading.parts)));
+      if (!alive) return;
+      StartFocusCheck();
     }
+    mStatus = reading.status;
     if (navigation) {
-      if (const char* message = StatusMessage(mStatus)) {
-        Prompts().Message(QString::fromLatin1(message));
+      if (const std::string_view message = StatusMessage(mStatus); !message.empty()) {
+        Prompts().Message(
+            QString::fromLatin1(message.data(), static_cast<qsizetype>(message.size())));
         if (!alive) return;
         StartFocusCheck();
       }
     }
-    if (mStatus != ValidationStatus::SyntaxError) UpdateValue(text, parts);
+    mStatus = reading.keptStatus;
+    mField.Take(reading);
   }
 
   if (mOnKeyUp && !navigation) {
@@ -338,41 +194,6 @@ void TNumberEdit::ProcessKeyRelease(int key) {
   } else {
     HoldFocus();
   }
-}
-
-void TNumberEdit::UpdateValue(const QString& text, const ExponentSplit& parts) {
-  if (mNumType == TNumberType::IntType) {
-    if (const auto value = ParseIntegerText(text)) mIntValue = *value;
-    return;
-  }
-  double m = 0;
-  if (IsLoneSign(parts.mantissa)) {
-    m = 0;
-    mStatus = ValidationStatus::SyntaxError;
-  } else if (const auto value = ParseRealText(parts.mantissa)) {
-    m = *value;
-  } else {
-    mStatus = ValidationStatus::SyntaxError;
-    return;
-  }
-  std::int32_t e = 0;
-  if (!parts.exponent.isEmpty()) {
-    const auto value = ParseIntegerText(parts.exponent);
-    if (!value) {
-      mStatus = ValidationStatus::SyntaxError;
-      return;
-    }
-    e = *value;
-  }
-  // The whole text read at once is correctly rounded; m x 10^e is only needed when the parts
-  // read but the whole does not.
-  std::optional<double> value;
-  if (!IsLoneSign(parts.mantissa))
-    value = ParseRealText(parts.exponent.isEmpty() ? parts.mantissa : text);
-  const double result = value ? *value : m * std::pow(10.0, static_cast<double>(e));
-  // A value beyond the range of a double (already marked as out of range) keeps the last one
-  // instead of becoming infinite.
-  if (std::isfinite(result)) mRealValue = result;
 }
 
 void TNumberEdit::StartFocusCheck() {

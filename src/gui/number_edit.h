@@ -1,5 +1,6 @@
-// TNumberEdit: the one-line field for every typed number. It classifies its text after each key
-// release, keeps the number as an integer or a real, and holds the focus while the text is invalid.
+// TNumberEdit: the one-line field for every typed number. It has its NumberField classify and read
+// the text after each key release, shows the messages, and holds the focus while the text is
+// invalid.
 #pragma once
 
 #include <QLineEdit>
@@ -8,35 +9,16 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
-#include <string_view>
+#include <string>
+
+#include "core/base/number_field.h"
 
 class QTabWidget;
 
-#include "core/base/field_number.h"
-
 namespace qv {
-
-enum class TNumberType { IntType = 0, RealType = 1 };
-enum class ValidationStatus : unsigned char {
-  Valid = 0,
-  TypeRange = 1,
-  UserRange = 2,
-  SyntaxError = 3
-};
 
 /// Modifier flags accumulated between key releases.
 enum ShiftFlag : unsigned { kShift = 1, kAlt = 2, kCtrl = 4, kLeft = 8, kRight = 16, kMiddle = 32 };
-
-/// ParseIntegerText and ParseRealText of the core, on a field's QString.
-std::optional<std::int32_t> ParseIntegerText(const QString& text);
-std::optional<double> ParseRealText(const QString& text);
-
-/// A field text cut at its exponent marker.
-struct ExponentSplit {
-  QString mantissa;
-  QString exponent;
-  bool marker = false;  ///< an "e" or "E" was found
-};
 
 class TNumberEdit : public QLineEdit {
   Q_OBJECT
@@ -47,16 +29,16 @@ class TNumberEdit : public QLineEdit {
   explicit TNumberEdit(QWidget* parent = nullptr);
   ~TNumberEdit() override;
 
-  TNumberType NumType() const { return mNumType; }
-  void SetNumType(TNumberType type) { mNumType = type; }
-  double Min() const { return mMin; }
+  TNumberType NumType() const { return mField.Type(); }
+  void SetNumType(TNumberType type) { mField.SetType(type); }
+  double Min() const { return mField.Min(); }
   void SetMin(double value);
   /// The stored maximum, or Min + 100 when it equals Min.
-  double Max() const;
+  double Max() const { return mField.Max(); }
   void SetMax(double value);
-  std::int32_t IntValue() const { return mIntValue; }
+  std::int32_t IntValue() const { return mField.IntValue(); }
   void SetIntValue(std::int32_t value);
-  double RealValue() const { return mRealValue; }
+  double RealValue() const { return mField.RealValue(); }
   void SetRealValue(double value);
   /// The stored text: the last non-empty text validated on a key release, or the last written.
   QString Text() const { return mText; }
@@ -79,14 +61,6 @@ class TNumberEdit : public QLineEdit {
 
   /// The modifier flag a released Qt key stands for (kShift, kCtrl, kAlt), else 0.
   static unsigned KeyToShift(int key);
-  /// Rounded decimal exponent of `x` (ties to even); -300 for 0.
-  static int DecimalExponent(double x);
-  /// Integer fields keep the whole text as mantissa; real fields cut at the first "e", else "E".
-  ExponentSplit SplitExponent(const QString& text) const;
-  /// Classifies a mantissa and exponent text against the number type and Min..stored maximum.
-  /// A real whose parts read but whose combined text does not shows a diagnostic message and
-  /// counts as valid.
-  ValidationStatus ValidateNumber(const QString& mantissa, const QString& exponent);
 
  protected:
   bool event(QEvent* event) override;
@@ -104,16 +78,13 @@ class TNumberEdit : public QLineEdit {
   void HoldFocus();
   void FocusNextSibling();
   void ProcessKeyRelease(int key);
-  void UpdateValue(const QString& text, const ExponentSplit& parts);
+  /// Shows the text a write gave back, if any.
+  void ShowWritten(const std::optional<std::string>& text);
   void RefreshDefaultHint();
 
   ValidationStatus mStatus = ValidationStatus::Valid;
   unsigned mShiftAccum = 0;
-  TNumberType mNumType = TNumberType::IntType;
-  double mMin = 0;
-  double mMax = 0;
-  std::int32_t mIntValue = 0;
-  double mRealValue = 0;
+  NumberField mField;
   KeyUpHandler mOnKeyUp;
   bool mDefaultHint = false;
   QString mText;
