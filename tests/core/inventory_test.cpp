@@ -7,9 +7,9 @@
 #include <random>
 
 #include "core/base/colour_label.h"
+#include "core/base/thread_pool.h"
 #include "core/library/dd_props.h"
 #include "core/scan/found_colours.h"
-#include "core/scan/worker_pool.h"
 #include "core/section/integration.h"
 #include "support/grid_builder.h"
 #include "support/material_library.h"
@@ -241,7 +241,7 @@ TEST(InventoryTest, ScansAndTheSolversPoolDoAllOnTheCallersThreadWhenNoThreadCan
       EXPECT_EQ(m.materials[i].count, moments.materials[i].count);
       EXPECT_TRUE(m.materials[i].sumXY == moments.materials[i].sumXY);
     }
-    WorkerPool pool(4);
+    ThreadPool pool(4);
     EXPECT_EQ(pool.Parts(), 1);
     std::int64_t covered = 0;
     pool.ForRange(100000, [&](std::int64_t begin, std::int64_t end) { covered += end - begin; });

@@ -58,7 +58,7 @@ std::size_t CellLevel::Bytes() const {
          (te.capacity() + ts.capacity() + diag.capacity()) * 8;
 }
 
-Multigrid::Multigrid(CellLevel fine, WorkerPool& pool) : mPool(pool) {
+Multigrid::Multigrid(CellLevel fine, ThreadPool& pool) : mPool(pool) {
   mLevels.emplace_back();
   mLevels.back().cells = std::move(fine);
   while (mLevels.back().cells.Cells() > kCoarsestCells &&

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/scan/worker_pool.h"
+#include "core/base/thread_pool.h"
 
 namespace qv {
 
@@ -46,7 +46,7 @@ struct CellLevel {
 /// Precondition has each part's mean removed, which keeps conjugate gradients in the range.
 class Multigrid {
  public:
-  Multigrid(CellLevel fine, WorkerPool& pool);
+  Multigrid(CellLevel fine, ThreadPool& pool);
 
   const CellLevel& Fine() const { return mLevels.front().cells; }
   int LevelCount() const { return static_cast<int>(mLevels.size()); }
@@ -78,7 +78,7 @@ class Multigrid {
   static CellLevel Coarsen(const CellLevel& fine, std::vector<std::int32_t>& parent);
   void LabelParts();
 
-  WorkerPool& mPool;
+  ThreadPool& mPool;
   std::vector<Level> mLevels;
   Eigen::MatrixXd mCoarsestInverse;  // pseudo-inverse of the coarsest operator
   std::vector<std::int32_t> mPart;

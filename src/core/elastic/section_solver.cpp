@@ -26,9 +26,9 @@
 #include "core/base/error.h"
 #include "core/base/material.h"
 #include "core/base/number_text.h"
+#include "core/base/thread_pool.h"
 #include "core/elastic/multigrid.h"
 #include "core/library/dd_props.h"
-#include "core/scan/worker_pool.h"
 #include "core/section/integration.h"
 
 namespace qv {
@@ -368,7 +368,7 @@ struct CentreSums {
   double uu = 0, uw = 0, ww = 0, ru = 0, rw = 0;
 };
 
-TorsionSolution Solve(Discretisation& d, const ElasticOptions& options, WorkerPool& pool,
+TorsionSolution Solve(Discretisation& d, const ElasticOptions& options, ThreadPool& pool,
                       std::int64_t progressFirst, std::int64_t progressShare) {
   // The level moves into the multigrid below; the positions are read wherever it is.
   const CellLevel* cells = &d.level;
@@ -490,7 +490,7 @@ TorsionSolution Solve(Discretisation& d, const ElasticOptions& options, WorkerPo
 /// Extreme fibres of each material, from the full-resolution picture.
 void ComputeFibres(const PixelGrid& grid, const SectionBounds& bounds,
                    const std::vector<SolverMaterial>& materials, const SectionResult& section,
-                   int threads, std::vector<MaterialModuli>& moduli) {
+                   ThreadPool& pool, std::vector<MaterialModuli>& moduli) {
   const double dx = section.Dx;
   const double dy = section.Dy;
   // The fibres are measured from the point the EI values are taken about: the centre of the
@@ -516,10 +516,9 @@ void ComputeFibres(const PixelGrid& grid, const SectionBounds& bounds,
     }
   };
   const int width = BoxWidth(bounds);
-  const int workers = BandWorkers(BoxHeight(bounds), threads);
-  std::vector<std::vector<Extremes>> partial(static_cast<std::size_t>(workers),
+  std::vector<std::vector<Extremes>> partial(static_cast<std::size_t>(pool.Parts()),
                                              std::vector<Extremes>(materials.size()));
-  ForEachBand(width, BoxHeight(bounds), workers, {}, [&](int worker, int first, int end) {
+  ForEachRowBand(pool, width, BoxHeight(bounds), {}, [&](int worker, int first, int end) {
     MaterialLookup lookup(materials);
     std::vector<Extremes>& mine = partial[static_cast<std::size_t>(worker)];
     for (int row = first; row < end; ++row) {
@@ -611,7 +610,7 @@ std::optional<ElasticResult> ComputeElasticSection(const PixelGrid& grid,
   while (CountCells(grid, bounds, materials, factor) > kMaxCells) ++factor;
 
   if (options.cancel != nullptr && options.cancel->load()) return std::nullopt;
-  WorkerPool pool(options.threads);
+  ThreadPool pool(options.threads);
   try {
     Discretisation main =
         Discretise(grid, bounds, materials, dx, dy, factor, [&] { Beat(options, 0); });
@@ -695,7 +694,7 @@ std::optional<ElasticResult> ComputeElasticSection(const PixelGrid& grid,
     out.nu = materials[m].nu;
     out.G = materials[m].G;
   }
-  ComputeFibres(grid, bounds, materials, section, options.threads, result.materials);
+  ComputeFibres(grid, bounds, materials, section, pool, result.materials);
   if (options.progress) options.progress(kProgressTotal, kProgressTotal);
   return result;
 }

@@ -17,8 +17,6 @@
 #include <mutex>
 #include <new>
 #include <string_view>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 #if defined(__x86_64__)
@@ -27,6 +25,7 @@
 
 #include "core/base/error.h"
 #include "core/base/number_text.h"
+#include "core/base/thread_pool.h"
 #include "core/picture/picture_file.h"
 
 namespace qv {
@@ -449,40 +448,27 @@ std::string ConvertRows(const Layout& layout, const unsigned char* rows, int fir
 }
 
 // Runs work(firstRow, rowCount) over all stored rows, split over the cores for big pictures; the
-// reason of the lowest failing part wins so the message does not depend on timing.
+// reason of the lowest failing part wins so the message does not depend on timing. Each part
+// stops at its first failing row, so that reason is the first failing row's, however many parts
+// the pool could start.
 std::string SplitRows(const Layout& layout, const std::function<std::string(int, int)>& work) {
   const std::uint64_t pixels =
       static_cast<std::uint64_t>(layout.width) * static_cast<std::uint64_t>(layout.height);
-  unsigned parts = 1;
-  if (pixels >= kParallelPixels) {
-    parts = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
-    parts = std::min(parts, static_cast<unsigned>(layout.height));
-  }
-  std::vector<std::string> reasons(parts);
-  auto guarded = [&](unsigned part) {
-    const int begin = static_cast<int>(std::uint64_t{part} * layout.height / parts);
-    const int end = static_cast<int>(std::uint64_t{part + 1} * layout.height / parts);
+  int threads = 1;
+  if (pixels >= kParallelPixels) threads = std::min({ThreadPool::Cores(), 4, layout.height});
+  ThreadPool pool(threads);
+  std::vector<std::string> reasons(static_cast<std::size_t>(pool.Parts()));
+  pool.Run([&](int part) {
+    const auto [begin, end] = ThreadPool::Slice(layout.height, part, pool.Parts());
+    std::string& reason = reasons[static_cast<std::size_t>(part)];
     try {
-      reasons[part] = work(begin, end - begin);
+      reason = work(static_cast<int>(begin), static_cast<int>(end - begin));
     } catch (const std::bad_alloc&) {
-      reasons[part] = "there is not enough memory";
+      reason = "there is not enough memory";
     } catch (const std::exception& e) {
-      reasons[part] = e.what();
+      reason = e.what();
     }
-  };
-  std::vector<std::thread> threads;
-  unsigned inlineFrom = parts;
-  for (unsigned part = 1; part < parts; ++part) {
-    try {
-      threads.emplace_back(guarded, part);
-    } catch (const std::system_error&) {
-      inlineFrom = part;  // no thread to be had: the caller does the rest itself
-      break;
-    }
-  }
-  guarded(0);
-  for (unsigned part = inlineFrom; part < parts; ++part) guarded(part);
-  for (std::thread& t : threads) t.join();
+  });
   for (const std::string& reason : reasons) {
     if (!reason.empty()) return reason;
   }

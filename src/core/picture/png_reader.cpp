@@ -7,6 +7,7 @@
 
 #include "core/base/error.h"
 #include "core/base/number_text.h"
+#include "core/base/thread_pool.h"
 
 #if defined(__x86_64__)
 #include <immintrin.h>
@@ -22,8 +23,6 @@
 #include <functional>
 #include <mutex>
 #include <new>
-#include <system_error>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -473,38 +472,28 @@ unsigned ConvertAt(const Converter& c, const unsigned char* s, PixelGrid& grid, 
 }
 
 // Where decoded rows go. Small pictures, and rows that are cheap to convert, are converted row
-// by row as they come. For other large ones a second thread converts batches of rows while
-// libspng inflates the next: inflating is serial, and converting palette, alpha or 16-bit
-// samples in the same thread would add a sixth or more to it.
+// by row as they come. For other large ones a second part of a thread pool converts batches of
+// rows while the decoding part inflates the next: inflating is serial, and converting palette,
+// alpha or 16-bit samples in the same thread would add a sixth or more to it.
 class RowSink {
  public:
+  /// Pictures from this many pixels on are worth a converting part.
+  static constexpr std::size_t kBatchedPixels = std::size_t{1} << 20;
+
+  /// `batched`: rows go to Convert, run beside the decoding on another part of a pool, in
+  /// batches; else each row is converted as it is committed.
   RowSink(const Converter& converter, PixelGrid& grid, bool interlaced, std::size_t rowBytes,
-          bool cheapRows)
-      : mConverter(converter), mGrid(grid), mInterlaced(interlaced), mRowBytes(rowBytes) {
-    const bool large =
-        grid.Size() >= kThreadedPixels && !cheapRows && std::thread::hardware_concurrency() > 1;
-    mRowsPerBatch = large ? std::clamp<std::size_t>(kBatchBytes / rowBytes, 1, 256) : 1;
+          bool batched)
+      : mConverter(converter),
+        mGrid(grid),
+        mInterlaced(interlaced),
+        mRowBytes(rowBytes),
+        mBatched(batched) {
+    mRowsPerBatch = batched ? std::clamp<std::size_t>(kBatchBytes / rowBytes, 1, 256) : 1;
     for (Batch& b : mBatches) {
       b.bytes.resize(mRowsPerBatch * rowBytes);
       b.rows.reserve(mRowsPerBatch);
-      if (!large) break;
-    }
-    if (large) {
-      try {
-        mWorker = std::thread([this] { Work(); });
-      } catch (const std::system_error&) {
-        mRowsPerBatch = 1;  // no thread to be had: rows are converted as they come
-      }
-    }
-  }
-  ~RowSink() {
-    if (mWorker.joinable()) {
-      {
-        std::lock_guard lock(mMutex);
-        mStop = true;
-      }
-      mChanged.notify_all();
-      mWorker.join();
+      if (!batched) break;
     }
   }
   RowSink(const RowSink&) = delete;
@@ -513,8 +502,8 @@ class RowSink {
   /// Where the next row is to be decoded.
   unsigned char* Slot() {
     Batch& b = mBatches[mFill];
-    if (mWorker.joinable() && mFilled == 0) {
-      // Until the worker is through with this batch, its rows are the worker's.
+    if (mBatched && mFilled == 0) {
+      // Until the converting part is through with this batch, its rows are that part's.
       std::unique_lock lock(mMutex);
       mChanged.wait(lock, [&] { return !b.full; });
     }
@@ -523,7 +512,7 @@ class RowSink {
   /// The row in Slot() is complete and belongs to grid row `y`.
   void Commit(int y, int pass) {
     Batch& b = mBatches[mFill];
-    if (!mWorker.joinable()) {
+    if (!mBatched) {
       Raise(ConvertAt(mConverter, b.bytes.data(), mGrid, mInterlaced, y, pass));
       return;
     }
@@ -532,46 +521,26 @@ class RowSink {
   }
   /// The largest palette index met so far.
   unsigned Top() const { return mTop.load(std::memory_order_relaxed); }
-  /// Waits until every committed row is in the grid; returns the largest palette index met.
-  unsigned Finish() {
-    if (mWorker.joinable()) {
-      if (mFilled > 0) HandOver();
-      {
-        std::lock_guard lock(mMutex);
-        mDone = true;
-      }
-      mChanged.notify_all();
-      mWorker.join();
-    }
-    return Top();
-  }
-
- private:
-  static constexpr std::size_t kThreadedPixels = std::size_t{1} << 20;
-  static constexpr std::size_t kBatchBytes = std::size_t{1} << 18;
-  static constexpr std::size_t kBatches = 4;
-
-  struct Batch {
-    std::vector<unsigned char> bytes;
-    std::vector<std::pair<int, int>> rows;  // grid row and pass of each row in `bytes`
-    bool full = false;                      // handed to the worker, not yet converted
-  };
-
-  void Raise(unsigned top) {
-    if (top > mTop.load(std::memory_order_relaxed)) mTop.store(top, std::memory_order_relaxed);
-  }
-
-  void HandOver() {
+  /// The last row is committed: Convert returns once every committed row is in the grid.
+  void Finish() {
+    if (!mBatched) return;
+    if (mFilled > 0) HandOver();
     {
       std::lock_guard lock(mMutex);
-      mBatches[mFill].full = true;
+      mDone = true;
     }
     mChanged.notify_all();
-    mFill = (mFill + 1) % kBatches;
-    mFilled = 0;
   }
-
-  void Work() {
+  /// The decoding failed: Convert returns without converting the rows still waiting.
+  void Stop() {
+    {
+      std::lock_guard lock(mMutex);
+      mStop = true;
+    }
+    mChanged.notify_all();
+  }
+  /// Converts the batches handed over, in order, until Finish or Stop; the converting part.
+  void Convert() {
     std::size_t next = 0;
     for (;;) {
       Batch& b = mBatches[next];
@@ -596,10 +565,35 @@ class RowSink {
     }
   }
 
+ private:
+  static constexpr std::size_t kBatchBytes = std::size_t{1} << 18;
+  static constexpr std::size_t kBatches = 4;
+
+  struct Batch {
+    std::vector<unsigned char> bytes;
+    std::vector<std::pair<int, int>> rows;  // grid row and pass of each row in `bytes`
+    bool full = false;                      // handed to the converting part, not yet converted
+  };
+
+  void Raise(unsigned top) {
+    if (top > mTop.load(std::memory_order_relaxed)) mTop.store(top, std::memory_order_relaxed);
+  }
+
+  void HandOver() {
+    {
+      std::lock_guard lock(mMutex);
+      mBatches[mFill].full = true;
+    }
+    mChanged.notify_all();
+    mFill = (mFill + 1) % kBatches;
+    mFilled = 0;
+  }
+
   const Converter& mConverter;
   PixelGrid& mGrid;
   const bool mInterlaced;
   const std::size_t mRowBytes;
+  const bool mBatched;
   std::size_t mRowsPerBatch = 1;
   std::array<Batch, kBatches> mBatches;
   std::size_t mFill = 0;    // the batch being filled
@@ -608,7 +602,6 @@ class RowSink {
   std::mutex mMutex;
   std::condition_variable mChanged;
   bool mDone = false, mStop = false;
-  std::thread mWorker;  // last: started once everything above exists
 };
 
 // Reads `n` bytes at `offset` of the input; false when they are not all there.
@@ -680,21 +673,39 @@ PixelGrid Decode(spng_ctx* ctx, const Header& h, const std::string& name, PixelG
   // handing them to another core would cost more than it saves.
   const bool cheapRows =
       converter.kind == Kind::kRgb8 && !converter.keyed && h.interlace == 0 && CanShuffle();
-  RowSink sink(converter, grid, h.interlace != 0, rowBytes, cheapRows);
-  for (;;) {
-    spng_row_info info{};
-    if (const int error = spng_get_row_info(ctx, &info); error != 0) fail(error, Phase::kPixels);
-    const int status = spng_decode_scanline(ctx, sink.Slot(), rowBytes);
-    if (status != 0 && status != SPNG_EOI) fail(status, Phase::kPixels);
-    const int y = static_cast<int>(info.row_num);
-    if (y < 0 || y >= height || info.pass < 0 || info.pass > 6) {
-      FailPicture(name, "the pixel data is not valid");
+  const bool batched =
+      grid.Size() >= RowSink::kBatchedPixels && !cheapRows && ThreadPool::Cores() > 1;
+  // Without a second thread to be had, rows are converted as they come.
+  ThreadPool pool(batched ? 2 : 1);
+  RowSink sink(converter, grid, h.interlace != 0, rowBytes, pool.Parts() == 2);
+  pool.Run([&](int part) {
+    if (part == 1) {
+      sink.Convert();
+      return;
     }
-    sink.Commit(y, info.pass);
-    if (sink.Top() >= converter.valid) break;
-    if (status == SPNG_EOI) break;
-  }
-  const unsigned top = sink.Finish();
+    try {
+      for (;;) {
+        spng_row_info info{};
+        if (const int error = spng_get_row_info(ctx, &info); error != 0) {
+          fail(error, Phase::kPixels);
+        }
+        const int status = spng_decode_scanline(ctx, sink.Slot(), rowBytes);
+        if (status != 0 && status != SPNG_EOI) fail(status, Phase::kPixels);
+        const int y = static_cast<int>(info.row_num);
+        if (y < 0 || y >= height || info.pass < 0 || info.pass > 6) {
+          FailPicture(name, "the pixel data is not valid");
+        }
+        sink.Commit(y, info.pass);
+        if (sink.Top() >= converter.valid) break;
+        if (status == SPNG_EOI) break;
+      }
+    } catch (...) {
+      sink.Stop();  // the converting part would wait for rows forever
+      throw;
+    }
+    sink.Finish();
+  });
+  const unsigned top = sink.Top();
   if (top >= converter.valid) FailPicture(name, PaletteReason(top, converter.valid));
   // Up to the IEND chunk: a file cut after its pixel data is still a damaged file.
   if (const int error = spng_decode_chunks(ctx); error != 0) fail(error, Phase::kEnd);

@@ -8,7 +8,6 @@
 #include <limits>
 #include <memory>
 #include <optional>
-#include <thread>
 
 #include "core/base/colour_label.h"
 #include "core/base/number_text.h"
@@ -94,7 +93,8 @@ constexpr std::size_t kRadixMaxPixels = std::size_t{1} << 27;
 // first three quarters of the inventory's progress: the scatter half, the partitions a quarter.
 using Partitions = std::vector<std::vector<ColourBox>>;
 
-bool RadixBoxes(const PixelGrid& grid, const ProgressFn& progress, int threads, Partitions& parts) {
+bool RadixBoxes(const PixelGrid& grid, const ProgressFn& progress, ThreadPool& pool,
+                Partitions& parts) {
   const std::size_t n = grid.Size();
   const std::uint32_t* pixels = grid.Data();
   std::array<std::size_t, 257> start{};
@@ -123,54 +123,53 @@ bool RadixBoxes(const PixelGrid& grid, const ProgressFn& progress, int threads, 
     if (progress && (y & 63) == 63) progress(static_cast<std::int64_t>(y + 1) * width / 2, total);
   }
 
-  // Partitions are independent; each worker fills the partitions it takes.
-  const int workers = std::max(
-      1, std::min(threads <= 0 ? static_cast<int>(std::max(1u, std::thread::hardware_concurrency()))
-                               : threads,
-                  256));
+  // Partitions are independent; each worker fills the partitions it takes, with a table of its
+  // own that stays in its cache.
   parts.assign(256, {});
-  std::atomic<int> next{0};
-  std::atomic<int> finished{0};
+  std::vector<std::vector<ColourBox>> tables(static_cast<std::size_t>(pool.Parts()));
+  std::vector<std::vector<std::uint16_t>> touchedOf(tables.size());
   // Only the caller's thread reports.
-  auto work = [&](bool reports) {
-    std::vector<ColourBox> table(65536, ColourBox{0, kEmpty, 0, 0, 0, 0});
-    std::vector<std::uint16_t> touched;
-    for (int b = next.fetch_add(1); b < 256; b = next.fetch_add(1)) {
-      touched.clear();
-      for (std::size_t i = start[static_cast<std::size_t>(b)];
-           i < start[static_cast<std::size_t>(b) + 1]; ++i) {
-        const std::uint64_t e = entries[i];
-        const auto low = static_cast<std::uint16_t>(e & 0xFFFFu);
-        const int x = static_cast<int>((e >> 16) & 0xFFFFFu);
-        const int y = static_cast<int>(e >> 36);
-        ColourBox& box = table[low];
-        if (box.xmin == kEmpty) {
-          box = ColourBox{(static_cast<std::uint32_t>(b) << 16) | low, x, y, x, y, y};
-          touched.push_back(low);
-        } else {
-          // Entries keep the pixels' row-major order: rows ascend.
-          if (x < box.xmin) {
-            box.xmin = x;
-            box.yFirst = y;
-          }
-          box.xmax = std::max(box.xmax, x);
-          box.ymax = y;
-        }
-      }
-      std::vector<ColourBox>& out = parts[static_cast<std::size_t>(b)];
-      out.reserve(touched.size());
-      for (std::uint16_t low : touched) {
-        out.push_back(table[low]);
-        table[low].xmin = kEmpty;
-      }
-      const int partitionsDone = finished.fetch_add(1) + 1;
-      if (reports && progress) progress(total / 2 + total / 4 * partitionsDone / 256, total);
-    }
-  };
-  {
-    const std::vector<std::jthread> helpers = StartHelpers(workers - 1, [&](int) { work(false); });
-    work(true);
+  std::function<void(std::int64_t)> done;
+  if (progress) {
+    done = [&](std::int64_t partitionsDone) {
+      progress(total / 2 + total / 4 * partitionsDone / 256, total);
+    };
   }
+  pool.ForEachBand(
+      256, 1,
+      [&](int worker, std::int64_t b, std::int64_t) {
+        std::vector<ColourBox>& table = tables[static_cast<std::size_t>(worker)];
+        if (table.empty()) table.assign(65536, ColourBox{0, kEmpty, 0, 0, 0, 0});
+        std::vector<std::uint16_t>& touched = touchedOf[static_cast<std::size_t>(worker)];
+        touched.clear();
+        for (std::size_t i = start[static_cast<std::size_t>(b)];
+             i < start[static_cast<std::size_t>(b) + 1]; ++i) {
+          const std::uint64_t e = entries[i];
+          const auto low = static_cast<std::uint16_t>(e & 0xFFFFu);
+          const int x = static_cast<int>((e >> 16) & 0xFFFFFu);
+          const int y = static_cast<int>(e >> 36);
+          ColourBox& box = table[low];
+          if (box.xmin == kEmpty) {
+            box = ColourBox{(static_cast<std::uint32_t>(b) << 16) | low, x, y, x, y, y};
+            touched.push_back(low);
+          } else {
+            // Entries keep the pixels' row-major order: rows ascend.
+            if (x < box.xmin) {
+              box.xmin = x;
+              box.yFirst = y;
+            }
+            box.xmax = std::max(box.xmax, x);
+            box.ymax = y;
+          }
+        }
+        std::vector<ColourBox>& out = parts[static_cast<std::size_t>(b)];
+        out.reserve(touched.size());
+        for (std::uint16_t low : touched) {
+          out.push_back(table[low]);
+          table[low].xmin = kEmpty;
+        }
+      },
+      done);
   if (progress) progress(total / 4 * 3, total);
   return true;
 }
@@ -289,8 +288,9 @@ std::optional<std::vector<ColourBounds>> ScanColourBounds(PixelRows& rows, bool 
   const auto pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
   if (pixels == 0) return std::vector<ColourBounds>{};
   const PixelGrid* const grid = rows.Grid();
-  const int workers = BandWorkers(height, threads);
-  std::vector<ColourTable> tables(static_cast<std::size_t>(workers));
+  ThreadPool pool(BandWorkers(height, threads));
+  const auto workers = static_cast<std::size_t>(pool.Parts());
+  std::vector<ColourTable> tables(workers);
   std::atomic<bool> giveUp{false};
   // Millions of colours need the whole picture for their discovery order; the partitioned scan
   // that takes them over needs memory for all pixels, so beyond its limit the table goes on.
@@ -314,7 +314,7 @@ std::optional<std::vector<ColourBounds>> ScanColourBounds(PixelRows& rows, bool 
   // Rows read from a file are shown to the tap while they are at hand; a grid stays in memory,
   // so its tap runs once the inventory is done, over rows it then sees exactly once.
   const bool tapAlong = tap && grid == nullptr;
-  ForEachBand(width, height, workers, firstScan, [&](int worker, int first, int end) {
+  ForEachRowBand(pool, width, height, firstScan, [&](int worker, int first, int end) {
     rows.Visit(worker, first, end, [&](const RowBlock& block) {
       ScanRows(block, tables[static_cast<std::size_t>(worker)], limit);
       if (tapAlong) tap(worker, block);
@@ -336,12 +336,12 @@ std::optional<std::vector<ColourBounds>> ScanColourBounds(PixelRows& rows, bool 
   };
   const auto tapAfter = [&] {
     if (!tap || tapAlong) return;
-    ForEachBand(width, height, workers, {}, [&](int worker, int first, int end) {
+    ForEachRowBand(pool, width, height, {}, [&](int worker, int first, int end) {
       rows.Visit(worker, first, end, [&](const RowBlock& block) { tap(worker, block); });
     });
   };
   Partitions parts;
-  if (giveUp && RadixBoxes(*grid, onward, threads, parts)) {
+  if (giveUp && RadixBoxes(*grid, onward, pool, parts)) {
     tables.clear();
     // Discovery order: by first column, then by first row. Distinct colours have distinct first
     // pixels, so each box is placed at its first pixel's column-major position (as its
@@ -367,8 +367,8 @@ std::optional<std::vector<ColourBounds>> ScanColourBounds(PixelRows& rows, bool 
   std::vector<ColourBox> boxes;
   {
     if (giveUp) {  // values the partitioning cannot take: scan again without the limit
-      tables.assign(static_cast<std::size_t>(workers), ColourTable());
-      ForEachBand(width, height, workers, onward, [&](int worker, int first, int end) {
+      tables.assign(workers, ColourTable());
+      ForEachRowBand(pool, width, height, onward, [&](int worker, int first, int end) {
         rows.Visit(worker, first, end, [&](const RowBlock& block) {
           ScanRows(block, tables[static_cast<std::size_t>(worker)], nullptr);
         });

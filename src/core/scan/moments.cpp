@@ -129,9 +129,9 @@ SectionMoments ScanMoments(PixelRows& rows, const TPROPClass& library, const Pro
     if (progress) progress(pixels, pixels);
     return SectionMoments{std::move(materials)};
   }
-  const int workers = BandWorkers(rows.Height(), threads);
-  MomentsTally tally(std::move(materials), workers);
-  ForEachBand(rows.Width(), rows.Height(), workers, progress, [&](int worker, int first, int end) {
+  ThreadPool pool(BandWorkers(rows.Height(), threads));
+  MomentsTally tally(std::move(materials), pool.Parts());
+  ForEachRowBand(pool, rows.Width(), rows.Height(), progress, [&](int worker, int first, int end) {
     rows.Visit(worker, first, end, [&](const RowBlock& block) { tally.Add(worker, block); });
   });
   rows.ThrowIfFailed();

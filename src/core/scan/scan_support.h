@@ -1,10 +1,10 @@
-// Building blocks of the pixel scans: progress reporting, run detection and band splitting.
+// Building blocks of the pixel scans: progress reporting, run detection and bands of rows.
 #pragma once
 
 #include <cstdint>
 #include <functional>
-#include <thread>
-#include <vector>
+
+#include "core/base/thread_pool.h"
 
 namespace qv {
 
@@ -15,22 +15,18 @@ using ProgressFn = std::function<void(std::int64_t done, std::int64_t total)>;
 /// The first index i >= x in row[x .. width) whose value differs from `colour`, or `width`.
 inline int RunEnd(const std::uint32_t* row, int x, int width, std::uint32_t colour);
 
-/// Runs `band(firstRow, endRow)` over all rows [0, height) in bands of a few rows, on up to
-/// `threads` threads (0 = one per core). The caller's thread takes part and is the only one
-/// that calls `progress`, after each band it finishes, with the rows of all finished bands
-/// times `width`. Bands are independent; callers merge their partial results afterwards in a
-/// fixed order so the outcome does not depend on the split.
-void ForEachBand(int width, int height, int threads, const ProgressFn& progress,
-                 const std::function<void(int worker, int firstRow, int endRow)>& band);
-
-/// Number of workers ForEachBand will use for `threads` on a picture of `height` rows.
+/// Number of parts a scan of `height` rows uses for `threads` (0 = one per core): no more than
+/// it has bands, so that no thread is started for nothing.
 int BandWorkers(int height, int threads);
 
-/// Starts threads running run(1), run(2), ... run(count), fewer when the system gives no more
-/// (no memory for a stack, too many threads): callers share their work out dynamically, so the
-/// caller's own thread then does more of it and nothing fails. The threads are joined when the
-/// vector goes.
-std::vector<std::jthread> StartHelpers(int count, const std::function<void(int)>& run);
+/// Runs band(worker, firstRow, endRow) over all rows [0, height) in bands of a few rows on the
+/// parts of `pool` (ThreadPool::ForEachBand; `worker` is the part). The caller's thread is the
+/// only one that calls `progress`: after each band it finishes, with the rows of all finished
+/// bands times `width`, and once more with the whole at the end. Bands are independent; callers
+/// keep a partial result per worker and merge them afterwards in a fixed order so the outcome
+/// does not depend on the split.
+void ForEachRowBand(ThreadPool& pool, int width, int height, const ProgressFn& progress,
+                    const std::function<void(int worker, int firstRow, int endRow)>& band);
 
 }  // namespace qv
 

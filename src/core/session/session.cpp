@@ -5,12 +5,10 @@
 #include <cctype>
 #include <filesystem>
 
-#include "core/base/colour_label.h"
 #include "core/base/error.h"
 #include "core/base/number_text.h"
 #include "core/library/library_and_settings.h"
 #include "core/library/user_library.h"
-#include "core/picture/picture_reader.h"
 #include "core/settings/save_location.h"
 
 namespace qv {
@@ -110,68 +108,9 @@ TPROPClass& SectionSession::EditLibrary() {
   return *mMaterialLibrary;
 }
 
-bool SectionSession::LoadPicture() {
-  std::error_code ec;
-  if (mSettings.PictureFile.empty() || !std::filesystem::exists(mSettings.PictureFile, ec)) {
-    return false;
-  }
-  const FileStamp stamp = StampOf(mSettings.PictureFile);
-  const bool sameFile = mPictureSource == mSettings.PictureFile;
-  if (sameFile && !mPictureChanged && HavePicture() && stamp.size >= 0 && stamp == mPictureStamp) {
-    // Reading it again would give these very pixels.
-    mPictureFresh = true;
-    return true;
-  }
-  // Counted before the read: a read that fails half-way has changed the pixels too.
-  ++mPictureRevision;
-  try {
-    std::unique_ptr<PixelRows> rows;
-    if (mStreaming) rows = OpenPictureRows(mSettings.PictureFile);
-    if (rows) {
-      mPictureRows = std::move(rows);
-      mPicture = PixelGrid();
-      mPictureSource = mSettings.PictureFile;
-    } else if (sameFile) {
-      // Wiping drawings: the same file again, into the same memory (no second picture, no fresh
-      // pages). Should the file have become unreadable, the picture is gone: it was drawn over.
-      mPicture = ReadPicture(mSettings.PictureFile, std::move(mPicture));
-      mPictureRows.reset();
-    } else {
-      // Another file: the old picture stays until the new one is read whole.
-      PixelGrid fresh = ReadPicture(mSettings.PictureFile);
-      mPicture = std::move(fresh);
-      mPictureRows.reset();
-      mPictureSource = mSettings.PictureFile;
-    }
-    mGatheredMoments.reset();
-  } catch (const Error&) {
-    // The old picture and its lists stay, but they no longer belong to PictureFile: an analysis
-    // must read the file again (and fail again) rather than report the old picture under the new
-    // file's name.
-    mPictureFresh = false;
-    mPictureChanged = true;
-    throw;
-  }
-  mPictureStamp = stamp;
-  mPictureChanged = false;
-  mPictureFresh = true;
-  mHiddenBut.reset();
-  return true;
-}
+bool SectionSession::LoadPicture() { return mPicture.Load(mSettings.PictureFile); }
 
-void SectionSession::ReadPixelsIntoMemory() {
-  if (!mPictureRows) return;
-  const FileStamp stamp = StampOf(mPictureSource);
-  mPicture = ReadPicture(mPictureSource);
-  ++mPictureRevision;
-  mPictureRows.reset();
-  mPictureStamp = stamp;
-}
-
-EdgeSmoothing SectionSession::PictureEdgeSmoothing() {
-  if (mPictureRows) return FindEdgeSmoothing(*mPictureRows);
-  return FindEdgeSmoothing(mPicture);
-}
+EdgeSmoothing SectionSession::PictureEdgeSmoothing() { return mPicture.FindSmoothing(); }
 
 std::optional<std::string> SectionSession::SmallPictureWarning() const {
   if (PictureWidth() >= 400 && PictureHeight() >= 400) return std::nullopt;
@@ -195,33 +134,11 @@ void SectionSession::ForgetRecentPicture(const std::string& path) {
 }
 
 void SectionSession::DrawOnPicture(const std::function<void(PixelGrid&)>& draw) {
-  if (!HavePicture()) return;
-  ReadPixelsIntoMemory();
-  mPictureFresh = false;
-  mPictureChanged = true;
-  ++mPictureRevision;
-  draw(mPicture);
+  mPicture.DrawOn(draw);
 }
 
 void SectionSession::HideColoursBut(const std::string& label, const ProgressFn& progress) {
-  if (!HavePicture()) return;
-  ReadPixelsIntoMemory();
-  // Deliberately still "fresh": an analysis right after it sees only the colour kept, which is
-  // what the user asked for; F3 or any reload brings the others back.
-  mPictureChanged = true;
-  ++mPictureRevision;
-  const std::optional<std::uint32_t> keep = PixelColourOfLabel(label);
-  mHiddenBut = label;
-  const int w = mPicture.Width();
-  const int h = mPicture.Height();
-  const auto total = static_cast<std::int64_t>(mPicture.Size());
-  for (int y = 0; y < h; ++y) {
-    std::uint32_t* row = mPicture.Row(y);
-    for (int x = 0; x < w; ++x) {
-      if (!keep || row[x] != *keep) row[x] = 0x00FFFFFF;
-    }
-    if (progress && (y & 63) == 63) progress(static_cast<std::int64_t>(y + 1) * w, total);
-  }
+  mPicture.HideColoursBut(label, progress);
 }
 
 void SectionSession::ResetResults() {
@@ -253,7 +170,7 @@ void SectionSession::ResetResults() {
 }
 
 void SectionSession::ColourInventory(InventoryView* view) {
-  if (!HavePicture()) return;
+  if (!mPicture.Present()) return;
   if (view) view->SetBusy(true);
   mFound.Clear();
   mUnnamedLeftOut = 0;
@@ -267,58 +184,21 @@ void SectionSession::ColourInventory(InventoryView* view) {
   if (view) {
     progress = [view](std::int64_t done, std::int64_t total) { view->Progress(done, total); };
   }
-  mGatheredMoments.reset();
-  if (mPictureRows) {
-    try {
-      ScanPictureRows(progress);
-    } catch (const Error&) {
-      // Damaged pixels or a file that went away: the listing is incomplete, and an analysis
-      // must read the file again.
-      mPictureFresh = false;
-      mPictureChanged = true;
-      mInventoryDone = false;
-      if (view) view->SetBusy(false);
-      throw;
-    }
-  }
-  if (!mPictureRows) {
-    mFound = FoundColours(ScanColourBounds(mPicture, mSettings.IgnoreDollarColours, progress,
-                                           mThreads, &mUnnamedLeftOut));
+  try {
+    mFound =
+        FoundColours(mPicture.ScanColours(mMaterialLibrary.get(), mSettings.IgnoreDollarColours,
+                                          progress, mThreads, &mUnnamedLeftOut));
+  } catch (const Error&) {
+    // The listing is incomplete; the picture no longer counts as fresh either.
+    mInventoryDone = false;
+    if (view) view->SetBusy(false);
+    throw;
   }
   if (view) {
     view->InventoryFinished();
     view->SetBusy(false);
   }
   mInventoryDone = true;
-}
-
-void SectionSession::ScanPictureRows(const ProgressFn& progress) {
-  std::optional<MomentsTally> tally;
-  RowTap tap;
-  if (mMaterialLibrary) {
-    std::vector<MaterialMoments> materials = MaterialsOfColours(*mMaterialLibrary);
-    for (const std::string& label : mGatherAlso) {
-      const std::optional<std::uint32_t> colour = PixelColourOfLabel(label);
-      if (!colour || std::any_of(materials.begin(), materials.end(),
-                                 [&](const MaterialMoments& m) { return m.colour == *colour; })) {
-        continue;
-      }
-      MaterialMoments extra;
-      extra.colour = *colour;
-      materials.push_back(extra);
-    }
-    tally.emplace(std::move(materials), BandWorkers(mPictureRows->Height(), mThreads));
-    tap = [&tally](int worker, const RowBlock& rows) { tally->Add(worker, rows); };
-  }
-  std::optional<std::vector<ColourBounds>> found = ScanColourBounds(
-      *mPictureRows, mSettings.IgnoreDollarColours, progress, mThreads, tap, &mUnnamedLeftOut);
-  if (!found) {
-    // Millions of colours: their order needs the whole picture, which the caller scans then.
-    ReadPixelsIntoMemory();
-    return;
-  }
-  mFound = FoundColours(std::move(*found));
-  if (tally) mGatheredMoments = tally->Result();
 }
 
 bool SectionSession::OnMaterialList(const std::string& label) const {
@@ -398,29 +278,17 @@ SectionSession::AnalyseOutcome SectionSession::Analyse(const SectionSize& size,
                                                        std::vector<std::string>* messages) {
   // The picture may carry the frame or an earlier overlay, whose pixels would count as material:
   // only the file's own pixels are analysed.
-  if (!mPictureFresh && !LoadPicture() && !mMaterialList.empty()) {
+  if (!mPicture.Fresh() && !LoadPicture() && !mMaterialList.empty()) {
     throw Error("The picture file " + mSettings.PictureFile +
                 " is no longer there, so the section cannot be analysed.");
   }
   if (mMaterialList.empty()) return AnalyseOutcome::NoMaterialSelected;
-  mPictureFresh = false;
+  mPicture.NoteDrawnOver();
   mAnalysed.reset();
   mElastic.reset();
 
   if (mMaterialLibrary) {
-    std::optional<SectionMoments> gathered;
-    if (mPictureRows && mGatheredMoments) {
-      gathered = MomentsInUseFrom(*mGatheredMoments, *mMaterialLibrary);
-    }
-    if (gathered) {
-      mMoments = std::move(*gathered);
-      const std::int64_t pixels = std::int64_t{PictureWidth()} * PictureHeight();
-      if (progress) progress(pixels, pixels);
-    } else if (mPictureRows) {
-      mMoments = ScanMoments(*mPictureRows, *mMaterialLibrary, progress, mThreads);
-    } else {
-      mMoments = ScanMoments(mPicture, *mMaterialLibrary, progress, mThreads);
-    }
+    mMoments = mPicture.Moments(*mMaterialLibrary, progress, mThreads);
     ComputeCentres(mMoments, mBounds, size.widthMm, size.heightMm, mResult);
   } else {
     if (messages) messages->push_back(kNoMaterialProperties);
@@ -445,8 +313,8 @@ SectionSession::AnalyseOutcome SectionSession::Analyse(const SectionSize& size,
   input.library = mMaterialLibrary.get();
   input.signConvention = mSettings.SignConvention;
   mReport = SectionReport(mCentre, mStiffness, input);
-  mAnalysed = AnalysedSection{size,           mPictureSource,     mPictureStamp,
-                              PictureWidth(), PictureHeight(),    mHiddenBut,
+  mAnalysed = AnalysedSection{size,           mPicture.Source(),  mPicture.Stamp(),
+                              PictureWidth(), PictureHeight(),    mPicture.HiddenBut(),
                               mBounds,        MaterialsInUseNow()};
   return AnalyseOutcome::Done;
 }

@@ -18,7 +18,6 @@
 #include "core/library/dd_props.h"
 #include "core/library/poisson_table.h"
 #include "core/picture/pixel_grid.h"
-#include "core/picture/pixel_rows.h"
 #include "core/scan/edge_smoothing.h"
 #include "core/scan/found_colours.h"
 #include "core/scan/inventory.h"
@@ -26,6 +25,7 @@
 #include "core/section/overlay.h"
 #include "core/section/result_text.h"
 #include "core/section/section_result.h"
+#include "core/session/loaded_picture.h"
 #include "core/settings/installed_layout.h"
 #include "core/settings/program_settings.h"
 
@@ -81,15 +81,15 @@ class SectionSession {
   const SectionMoments& Moments() const { return mMoments; }
   /// The picture in memory, possibly drawn over (see PictureFresh). Empty while the picture is
   /// kept as its file (SetPictureStreaming).
-  const PixelGrid& Picture() const { return mPicture; }
+  const PixelGrid& Picture() const { return mPicture.Grid(); }
   /// The picture's size in pixels, also while it is kept as its file.
-  int PictureWidth() const { return mPictureRows ? mPictureRows->Width() : mPicture.Width(); }
-  int PictureHeight() const { return mPictureRows ? mPictureRows->Height() : mPicture.Height(); }
+  int PictureWidth() const { return mPicture.Width(); }
+  int PictureHeight() const { return mPicture.Height(); }
   /// Changes whenever the picture's pixels may have changed (read, drawn on, colours hidden), so
   /// a view that keeps a copy of them knows when to copy again.
-  std::uint64_t PictureRevision() const { return mPictureRevision; }
+  std::uint64_t PictureRevision() const { return mPicture.Revision(); }
   /// The picture equals the file PictureFile: nothing has been drawn on it since it was read.
-  bool PictureFresh() const { return mPictureFresh; }
+  bool PictureFresh() const { return mPicture.Fresh(); }
   bool InventoryDone() const { return mInventoryDone; }
   /// How many unnamed colours the last inventory left out (IgnoreDollarColours).
   std::size_t UnnamedLeftOut() const { return mUnnamedLeftOut; }
@@ -136,11 +136,11 @@ class SectionSession {
   /// memory. The commands that need all pixels at once (DrawOnPicture, HideColoursBut,
   /// ComputeElastic) read the picture whole first. Scans then throw the reader's Error when the
   /// file's pixels turn out damaged or can no longer be read.
-  void SetPictureStreaming(bool on) { mStreaming = on; }
+  void SetPictureStreaming(bool on) { mPicture.SetStreaming(on); }
   /// Colours (labels) the caller will put on the material list whether or not the library knows
   /// them (the batch tool's --use): while streaming, the inventory gathers their moments too, so
   /// a colour new to the library costs no second read of the file.
-  void GatherAlso(std::vector<std::string> labels) { mGatherAlso = std::move(labels); }
+  void GatherAlso(std::vector<std::string> labels) { mPicture.GatherAlso(std::move(labels)); }
 
   // --- pictures ------------------------------------------------------------------------------
   /// Reads PictureFile into Picture and marks it fresh. False (and nothing changes) when no file
@@ -164,7 +164,7 @@ class SectionSession {
   void DrawOnPicture(const std::function<void(PixelGrid&)>& draw);
   /// The caller shows drawings over the picture (kept beside it, as the window does): the
   /// picture is no longer fresh, though its pixels are untouched.
-  void NoteDrawnOver() { mPictureFresh = false; }
+  void NoteDrawnOver() { mPicture.NoteDrawnOver(); }
   /// Paints every pixel that is not of the colour of `label` white (all of them when the label
   /// names no colour). The picture still counts as fresh, so the next analysis sees only that
   /// colour; a reload restores the others. Nothing without a picture.
@@ -257,9 +257,6 @@ class SectionSession {
   std::vector<AnalysedMaterial> MaterialsInUseNow() const;
   /// `path` lies in the folder of the program's own files.
   bool InProgramFolder(const std::string& path) const;
-  bool HavePicture() const { return mPictureRows != nullptr || !mPicture.Empty(); }
-  void ReadPixelsIntoMemory();
-  void ScanPictureRows(const ProgressFn& progress);
   void LoadPoissonTable(std::vector<std::string>& messages);
   void SavePoissonTable();
 
@@ -279,20 +276,10 @@ class SectionSession {
   StiffnessTexts mStiffness;
   std::vector<std::string> mReport;
   SectionMoments mMoments;
-  PixelGrid mPicture;
-  bool mStreaming = false;
-  std::unique_ptr<PixelRows> mPictureRows;         // the picture kept as its file, or nullptr
-  std::optional<SectionMoments> mGatheredMoments;  // of every library colour, by the inventory
-  std::vector<std::string> mGatherAlso;            // colours to gather beside the library's
-  std::string mPictureSource;                      // the file mPicture was read from
-  FileStamp mPictureStamp;                         // that file as it was when read
-  bool mPictureChanged = false;  // pixels were changed since the read (drawings, F2)
-  bool mPictureFresh = false;
-  std::uint64_t mPictureRevision = 0;
+  LoadedPicture mPicture;
   bool mInventoryDone = false;
   std::size_t mUnnamedLeftOut = 0;
   int mThreads = 0;
-  std::optional<std::string> mHiddenBut;     // HideColoursBut's label since the last read
   std::optional<AnalysedSection> mAnalysed;  // the last analysis, while its results stand
   PoissonTable mPoisson;
   bool mPoissonLoadFailed = false;  // the file's ratios could not be read: never written back

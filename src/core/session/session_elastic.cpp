@@ -77,16 +77,17 @@ SectionSession::ElasticOutcome SectionSession::ComputeElastic(const ProgressFn& 
     throw Error("The section or its materials changed since the last analysis: analyse again.");
   }
   mElastic.reset();
-  if (!mPictureFresh || mHiddenBut != analysed.hiddenBut) {
+  if (!mPicture.Fresh() || mPicture.HiddenBut() != analysed.hiddenBut) {
     if (!LoadPicture()) {
       throw Error("The picture file " + mSettings.PictureFile +
                   " is no longer there, so the section cannot be analysed.");
     }
     if (analysed.hiddenBut) HideColoursBut(*analysed.hiddenBut);
   }
-  ReadPixelsIntoMemory();
-  if (mPictureStamp != analysed.stamp || mPicture.Width() != analysed.width ||
-      mPicture.Height() != analysed.height) {
+  mPicture.ReadIntoMemory();
+  const PixelGrid& picture = mPicture.Grid();
+  if (mPicture.Stamp() != analysed.stamp || picture.Width() != analysed.width ||
+      picture.Height() != analysed.height) {
     throw Error("The picture file " + mSettings.PictureFile +
                 " changed since the last analysis: analyse again.");
   }
@@ -95,7 +96,7 @@ SectionSession::ElasticOutcome SectionSession::ComputeElastic(const ProgressFn& 
   options.progress = progress;
   options.cancel = cancel;
   std::optional<ElasticResult> result =
-      ComputeElasticSection(mPicture, mBounds, *mMaterialLibrary, mPoisson, analysed.size.widthMm,
+      ComputeElasticSection(picture, mBounds, *mMaterialLibrary, mPoisson, analysed.size.widthMm,
                             analysed.size.heightMm, mResult, options);
   if (!result) return ElasticOutcome::Cancelled;
   mElastic = std::move(result);

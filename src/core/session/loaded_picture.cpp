@@ -1,0 +1,173 @@
+// The picture's reads, reloads and changes, and the scans that may read it as rows.
+#include "core/session/loaded_picture.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+#include "core/base/colour_label.h"
+#include "core/base/error.h"
+#include "core/picture/picture_reader.h"
+#include "core/scan/scan_support.h"
+
+namespace qv {
+
+bool LoadedPicture::Load(const std::string& path) {
+  std::error_code ec;
+  if (path.empty() || !std::filesystem::exists(path, ec)) return false;
+  const FileStamp stamp = StampOf(path);
+  const bool sameFile = mSource == path;
+  if (sameFile && !mChanged && Present() && stamp.size >= 0 && stamp == mStamp) {
+    // Reading it again would give these very pixels.
+    mFresh = true;
+    return true;
+  }
+  // Counted before the read: a read that fails half-way has changed the pixels too.
+  ++mRevision;
+  try {
+    std::unique_ptr<PixelRows> rows;
+    if (mStreaming) rows = OpenPictureRows(path);
+    if (rows) {
+      mRows = std::move(rows);
+      mGrid = PixelGrid();
+      mSource = path;
+    } else if (sameFile) {
+      // Wiping drawings: the same file again, into the same memory (no second picture, no fresh
+      // pages). Should the file have become unreadable, the picture is gone: it was drawn over.
+      mGrid = ReadPicture(path, std::move(mGrid));
+      mRows.reset();
+    } else {
+      // Another file: the old picture stays until the new one is read whole.
+      PixelGrid fresh = ReadPicture(path);
+      mGrid = std::move(fresh);
+      mRows.reset();
+      mSource = path;
+    }
+    mGatheredMoments.reset();
+  } catch (const Error&) {
+    // The old picture and its lists stay, but they no longer belong to `path`: an analysis must
+    // read the file again (and fail again) rather than report the old picture under the new
+    // file's name.
+    mFresh = false;
+    mChanged = true;
+    throw;
+  }
+  mStamp = stamp;
+  mChanged = false;
+  mFresh = true;
+  mHiddenBut.reset();
+  return true;
+}
+
+void LoadedPicture::ReadIntoMemory() {
+  if (!mRows) return;
+  const FileStamp stamp = StampOf(mSource);
+  mGrid = ReadPicture(mSource);
+  ++mRevision;
+  mRows.reset();
+  mStamp = stamp;
+}
+
+EdgeSmoothing LoadedPicture::FindSmoothing() {
+  if (mRows) return FindEdgeSmoothing(*mRows);
+  return FindEdgeSmoothing(mGrid);
+}
+
+void LoadedPicture::DrawOn(const std::function<void(PixelGrid&)>& draw) {
+  if (!Present()) return;
+  ReadIntoMemory();
+  mFresh = false;
+  mChanged = true;
+  ++mRevision;
+  draw(mGrid);
+}
+
+void LoadedPicture::HideColoursBut(const std::string& label, const ProgressFn& progress) {
+  if (!Present()) return;
+  ReadIntoMemory();
+  // Deliberately still "fresh": an analysis right after it sees only the colour kept, which is
+  // what the user asked for; F3 or any reload brings the others back.
+  mChanged = true;
+  ++mRevision;
+  const std::optional<std::uint32_t> keep = PixelColourOfLabel(label);
+  mHiddenBut = label;
+  const int w = mGrid.Width();
+  const int h = mGrid.Height();
+  const auto total = static_cast<std::int64_t>(mGrid.Size());
+  for (int y = 0; y < h; ++y) {
+    std::uint32_t* row = mGrid.Row(y);
+    for (int x = 0; x < w; ++x) {
+      if (!keep || row[x] != *keep) row[x] = 0x00FFFFFF;
+    }
+    if (progress && (y & 63) == 63) progress(static_cast<std::int64_t>(y + 1) * w, total);
+  }
+}
+
+std::vector<ColourBounds> LoadedPicture::ScanColours(const TPROPClass* library,
+                                                     bool ignoreDollarColours,
+                                                     const ProgressFn& progress, int threads,
+                                                     std::size_t* unnamedLeftOut) {
+  mGatheredMoments.reset();
+  if (mRows) {
+    try {
+      std::optional<std::vector<ColourBounds>> found =
+          ScanRows(library, ignoreDollarColours, progress, threads, unnamedLeftOut);
+      if (found) return std::move(*found);
+    } catch (const Error&) {
+      // Damaged pixels or a file that went away: the listing is incomplete, and an analysis
+      // must read the file again.
+      mFresh = false;
+      mChanged = true;
+      throw;
+    }
+  }
+  return ScanColourBounds(mGrid, ignoreDollarColours, progress, threads, unnamedLeftOut);
+}
+
+std::optional<std::vector<ColourBounds>> LoadedPicture::ScanRows(const TPROPClass* library,
+                                                                 bool ignoreDollarColours,
+                                                                 const ProgressFn& progress,
+                                                                 int threads,
+                                                                 std::size_t* unnamedLeftOut) {
+  std::optional<MomentsTally> tally;
+  RowTap tap;
+  if (library != nullptr) {
+    std::vector<MaterialMoments> materials = MaterialsOfColours(*library);
+    for (const std::string& label : mGatherAlso) {
+      const std::optional<std::uint32_t> colour = PixelColourOfLabel(label);
+      if (!colour || std::any_of(materials.begin(), materials.end(),
+                                 [&](const MaterialMoments& m) { return m.colour == *colour; })) {
+        continue;
+      }
+      MaterialMoments extra;
+      extra.colour = *colour;
+      materials.push_back(extra);
+    }
+    tally.emplace(std::move(materials), BandWorkers(mRows->Height(), threads));
+    tap = [&tally](int worker, const RowBlock& rows) { tally->Add(worker, rows); };
+  }
+  std::optional<std::vector<ColourBounds>> found =
+      ScanColourBounds(*mRows, ignoreDollarColours, progress, threads, tap, unnamedLeftOut);
+  if (!found) {
+    // Millions of colours: their order needs the whole picture, which the caller scans then.
+    ReadIntoMemory();
+    return std::nullopt;
+  }
+  if (tally) mGatheredMoments = tally->Result();
+  return found;
+}
+
+SectionMoments LoadedPicture::Moments(const TPROPClass& library, const ProgressFn& progress,
+                                      int threads) {
+  std::optional<SectionMoments> gathered;
+  if (mRows && mGatheredMoments) gathered = MomentsInUseFrom(*mGatheredMoments, library);
+  if (gathered) {
+    const std::int64_t pixels = std::int64_t{Width()} * Height();
+    if (progress) progress(pixels, pixels);
+    return std::move(*gathered);
+  }
+  if (mRows) return ScanMoments(*mRows, library, progress, threads);
+  return ScanMoments(mGrid, library, progress, threads);
+}
+
+}  // namespace qv

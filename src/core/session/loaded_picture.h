@@ -1,0 +1,102 @@
+// The session's picture from its file to its pixels: read whole or kept as the file and streamed
+// as rows, read again only when that can change the pixels, drawn over, hidden but one colour.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/library/dd_props.h"
+#include "core/picture/pixel_grid.h"
+#include "core/picture/pixel_rows.h"
+#include "core/scan/edge_smoothing.h"
+#include "core/scan/inventory.h"
+#include "core/scan/moments.h"
+
+namespace qv {
+
+/// One picture file's pixels and what has happened to them since they were read. The pixels are
+/// in memory (Grid), or, while streaming, kept as the file and read a few rows at a time by each
+/// scan; the commands that need every pixel at once read them into memory first.
+class LoadedPicture {
+ public:
+  /// The pixels in memory, possibly drawn over (see Fresh). Empty while the picture is kept as
+  /// its file.
+  const PixelGrid& Grid() const { return mGrid; }
+  /// The size in pixels, also while the picture is kept as its file; 0 without a picture.
+  int Width() const { return mRows ? mRows->Width() : mGrid.Width(); }
+  int Height() const { return mRows ? mRows->Height() : mGrid.Height(); }
+  /// A picture was read (kept as its file or in memory); it may be one an unreadable file left.
+  bool Present() const { return mRows != nullptr || !mGrid.Empty(); }
+  /// Changes whenever the pixels may have changed (read, drawn on, colours hidden).
+  std::uint64_t Revision() const { return mRevision; }
+  /// The pixels equal the file last loaded: nothing has been drawn on them since it was read.
+  bool Fresh() const { return mFresh; }
+  /// The file the pixels were read from ("" before the first read) and its stamp at that read.
+  const std::string& Source() const { return mSource; }
+  const FileStamp& Stamp() const { return mStamp; }
+  /// The label of HideColoursBut since the last read, if any.
+  const std::optional<std::string>& HiddenBut() const { return mHiddenBut; }
+
+  /// With this on, a file whose rows can be read a few at a time (an uncompressed BMP file) is
+  /// kept open instead of read into memory (SectionSession::SetPictureStreaming).
+  void SetStreaming(bool on) { mStreaming = on; }
+  /// Colours (labels) whose moments a streamed inventory gathers beside the library's.
+  void GatherAlso(std::vector<std::string> labels) { mGatherAlso = std::move(labels); }
+
+  /// Reads `path` and marks the picture fresh. False (and nothing changes) when `path` is empty
+  /// or no file exists there; throws Error with the reader's message when it cannot be read,
+  /// leaving the old pixels, no longer fresh. A reload of the same file decodes into the
+  /// pixels' own memory; when nothing was drawn into them and the file is unchanged since it
+  /// was read (same size, times and file), they already are the file's and nothing is decoded.
+  bool Load(const std::string& path);
+  /// Reads a picture kept as its file into memory; nothing when it is in memory already. Throws
+  /// the reader's Error when the file can no longer be read.
+  void ReadIntoMemory();
+  /// FindEdgeSmoothing of the pixels, also while kept as the file (read twice more then; throws
+  /// the reader's Error when it can no longer be read).
+  EdgeSmoothing FindSmoothing();
+  /// Lets `draw` paint on the pixels (read into memory first); no longer fresh. Nothing without
+  /// a picture.
+  void DrawOn(const std::function<void(PixelGrid&)>& draw);
+  /// Drawings are shown over the pixels, which stay untouched: no longer fresh.
+  void NoteDrawnOver() { mFresh = false; }
+  /// Paints every pixel that is not of the colour of `label` white (all of them when the label
+  /// names no colour), in memory; still fresh. Nothing without a picture.
+  void HideColoursBut(const std::string& label, const ProgressFn& progress);
+
+  /// The colours of the picture in discovery order (ScanColourBounds). While streaming, the one
+  /// read of the file also gathers the moments of every colour of `library` and GatherAlso for
+  /// Moments; millions of colours read the picture into memory first. Throws the reader's Error
+  /// when the file's pixels are damaged or gone; the pixels then no longer count as fresh.
+  std::vector<ColourBounds> ScanColours(const TPROPClass* library, bool ignoreDollarColours,
+                                        const ProgressFn& progress, int threads,
+                                        std::size_t* unnamedLeftOut);
+  /// The moments of the materials in use in `library` (ScanMoments), taken from those the
+  /// inventory gathered when it has all of them, else scanned; throws the reader's Error when a
+  /// file kept open can no longer be read.
+  SectionMoments Moments(const TPROPClass& library, const ProgressFn& progress, int threads);
+
+ private:
+  std::optional<std::vector<ColourBounds>> ScanRows(const TPROPClass* library,
+                                                    bool ignoreDollarColours,
+                                                    const ProgressFn& progress, int threads,
+                                                    std::size_t* unnamedLeftOut);
+
+  PixelGrid mGrid;
+  bool mStreaming = false;
+  std::unique_ptr<PixelRows> mRows;                // the picture kept as its file, or nullptr
+  std::optional<SectionMoments> mGatheredMoments;  // of every library colour, by the inventory
+  std::vector<std::string> mGatherAlso;            // colours to gather beside the library's
+  std::string mSource;                             // the file the pixels were read from
+  FileStamp mStamp;                                // that file as it was when read
+  bool mChanged = false;  // pixels were changed since the read (drawings, F2)
+  bool mFresh = false;
+  std::uint64_t mRevision = 0;
+  std::optional<std::string> mHiddenBut;  // HideColoursBut's label since the last read
+};
+
+}  // namespace qv
