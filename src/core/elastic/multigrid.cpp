@@ -198,16 +198,25 @@ void Multigrid::RemovePartMeans(double* v) const {
 
 void Multigrid::Apply(const double* x, double* y) const { Apply(Fine(), x, y); }
 
+namespace {
+
+// Row i of the level's matrix times x: the diagonal less the couplings to the four neighbours.
+inline double RowProduct(const CellLevel& c, const double* x, std::size_t i) {
+  double s = c.diag[i] * x[i];
+  if (c.east[i] >= 0) s -= c.te[i] * x[c.east[i]];
+  if (c.south[i] >= 0) s -= c.ts[i] * x[c.south[i]];
+  if (c.west[i] >= 0) s -= c.te[static_cast<std::size_t>(c.west[i])] * x[c.west[i]];
+  if (c.north[i] >= 0) s -= c.ts[static_cast<std::size_t>(c.north[i])] * x[c.north[i]];
+  return s;
+}
+
+}  // namespace
+
 void Multigrid::AddProduct(const double* x, double* y, double alpha) const {
   const CellLevel& c = Fine();
   mPool.ForRange(c.Cells(), [&](std::int64_t b, std::int64_t e) {
     for (auto i = static_cast<std::size_t>(b); i < static_cast<std::size_t>(e); ++i) {
-      double s = c.diag[i] * x[i];
-      if (c.east[i] >= 0) s -= c.te[i] * x[c.east[i]];
-      if (c.south[i] >= 0) s -= c.ts[i] * x[c.south[i]];
-      if (c.west[i] >= 0) s -= c.te[static_cast<std::size_t>(c.west[i])] * x[c.west[i]];
-      if (c.north[i] >= 0) s -= c.ts[static_cast<std::size_t>(c.north[i])] * x[c.north[i]];
-      y[i] += alpha * s;
+      y[i] += alpha * RowProduct(c, x, i);
     }
   });
 }
@@ -215,12 +224,7 @@ void Multigrid::AddProduct(const double* x, double* y, double alpha) const {
 void Multigrid::Apply(const CellLevel& c, const double* x, double* y) const {
   mPool.ForRange(c.Cells(), [&](std::int64_t b, std::int64_t e) {
     for (auto i = static_cast<std::size_t>(b); i < static_cast<std::size_t>(e); ++i) {
-      double s = c.diag[i] * x[i];
-      if (c.east[i] >= 0) s -= c.te[i] * x[c.east[i]];
-      if (c.south[i] >= 0) s -= c.ts[i] * x[c.south[i]];
-      if (c.west[i] >= 0) s -= c.te[static_cast<std::size_t>(c.west[i])] * x[c.west[i]];
-      if (c.north[i] >= 0) s -= c.ts[static_cast<std::size_t>(c.north[i])] * x[c.north[i]];
-      y[i] = s;
+      y[i] = RowProduct(c, x, i);
     }
   });
 }
