@@ -15,41 +15,13 @@
 #include "support/grid_builder.h"
 #include "support/material_library.h"
 #include "support/row_name.h"
+#include "support/section_analysis.h"
 #include "support/section_pictures.h"
 
 namespace qv::test {
 namespace {
 
 constexpr double kPi = std::numbers::pi;
-
-// Poisson's ratio 0 makes G = E / 2, so GJ / G is the torsion constant J.
-PoissonTable ZeroPoisson(std::initializer_list<const char*> labels) {
-  PoissonTable table;
-  for (const char* label : labels) table.Set(label, 0.0);
-  return table;
-}
-
-struct Analysis {
-  SectionResult section;
-  std::optional<ElasticResult> elastic;
-};
-
-Analysis Analyse(const PixelGrid& grid, const SectionBounds& bounds, double widthMm,
-                 double heightMm, const TPROPClass& lib, const PoissonTable& poisson,
-                 const ElasticOptions& options = {}) {
-  Analysis a;
-  const SectionMoments m = ScanMoments(grid, lib);
-  ComputeCentres(m, bounds, widthMm, heightMm, a.section);
-  ComputeStiffness(m, a.section);
-  a.elastic =
-      ComputeElasticSection(grid, bounds, lib, poisson, widthMm, heightMm, a.section, options);
-  return a;
-}
-
-Analysis Analyse(const DrawnSection& s, const TPROPClass& lib, const PoissonTable& poisson,
-                 const ElasticOptions& options = {}) {
-  return Analyse(s.grid, s.bounds, s.widthMm, s.heightMm, lib, poisson, options);
-}
 
 // --- torsion against closed forms ------------------------------------------------------------
 

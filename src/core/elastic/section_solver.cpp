@@ -361,6 +361,10 @@ struct TorsionSolution {
   double centreVer = 0;
   int iterations = 0;
   int parts = 0;
+  // With the design values only:
+  double EIw = 0;  // warping constant about the shear centre, N mm^4
+  double GAy = 0;  // shear stiffness for a shear force along y (horizontal), N
+  double GAz = 0;  // for one along z (vertical), N
 };
 
 // The 2 x 2 normal equations of the Trefftz shear centre (below) and their right-hand sides.
@@ -368,8 +372,11 @@ struct CentreSums {
   double uu = 0, uw = 0, ww = 0, ru = 0, rw = 0;
 };
 
+/// Solves the torsion on `d`; with `designValues` also the warping constant and the two shear
+/// functions on the same multigrid (three solves in all, sharing the progress share).
 TorsionSolution Solve(Discretisation& d, const ElasticOptions& options, ThreadPool& pool,
-                      std::int64_t progressFirst, std::int64_t progressShare) {
+                      std::int64_t progressFirst, std::int64_t progressShare,
+                      bool designValues = false) {
   // The level moves into the multigrid below; the positions are read wherever it is.
   const CellLevel* cells = &d.level;
   const CellLevel& c = d.level;
@@ -415,7 +422,9 @@ TorsionSolution Solve(Discretisation& d, const ElasticOptions& options, ThreadPo
   // Each part's sum is zero in exact arithmetic; removing the rounding keeps the system consistent.
   grid.RemovePartMeans(rhs.data());
 
-  SolveMonitor monitor(options, progressFirst, progressShare);
+  // The two shear solves take half the share between them.
+  const std::int64_t torsionShare = designValues ? progressShare / 2 : progressShare;
+  SolveMonitor monitor(options, progressFirst, torsionShare);
   Eigen::ConjugateGradient<TorsionOperator, Eigen::Lower | Eigen::Upper, MultigridPreconditioner>
       cg;
   cg.preconditioner().Attach(&grid, &monitor);
@@ -484,6 +493,59 @@ TorsionSolution Solve(Discretisation& d, const ElasticOptions& options, ThreadPo
   const double b = (sums.rw * sums.uu - sums.ru * sums.uw) / det;
   s.centreHor = poleU - b;
   s.centreVer = poleV + a;
+  if (!designValues) return s;
+
+  // The warping constant: the warping function referred to the shear centre is what the fit
+  // leaves of w; less its E-weighted mean on each part, squared and weighted with E.
+  const double area = hx * hy;
+  std::vector<double> omega(n);
+  std::vector<double> meanOmega(parts, 0.0);
+  for (std::size_t i = 0; i < n; ++i) {
+    const auto k = static_cast<std::size_t>(part[i]);
+    omega[i] = w[static_cast<Eigen::Index>(i)] - a * (centreU(i) - pu[k]) -
+               b * (centreV(i) - pv[k]);
+    meanOmega[k] += d.E[i] * omega[i];
+  }
+  for (std::size_t k = 0; k < parts; ++k) meanOmega[k] /= pe[k];
+  double eiw = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    const double o = omega[i] - meanOmega[static_cast<std::size_t>(part[i])];
+    eiw += d.E[i] * o * o;
+  }
+  s.EIw = eiw * area;
+
+  // The shear functions: for a shear force along y the bending stresses grow with y, and their
+  // gradient along the beam, E (y - yC), is what the shear flow carries; div (G grad psi) =
+  // E (y - yC) with free edges is the system of the torsion with another right-hand side. The
+  // shear stiffness follows from the energy: G A_s = EI^2 / integral G |grad psi|^2. Poisson's
+  // ratio is left out of the shear functions, as the elementary theory does. Parts without a
+  // shared edge cannot pass shear between them: each carries its own (its mean is removed).
+  const auto shearStiffness = [&](const auto& coordinate, double self, std::int64_t first,
+                                  std::int64_t share) {
+    Eigen::VectorXd load(static_cast<Eigen::Index>(n));
+    double ei = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+      const double arm = coordinate(i);
+      load[static_cast<Eigen::Index>(i)] = d.E[i] * arm * area;
+      ei += d.E[i] * (arm * arm + self) * area;
+    }
+    grid.RemovePartMeans(load.data());
+    SolveMonitor shearMonitor(options, first, share);
+    cg.preconditioner().Attach(&grid, &shearMonitor);
+    Eigen::VectorXd psi = cg.solve(load);
+    if (cg.info() != Eigen::Success) {
+      throw Error("The shear solver did not converge in " + IntegerText(kMaxIterations) +
+                  " iterations (residual " + FormatGeneral(cg.error(), 3, 0) + ").");
+    }
+    const double energy = psi.dot(load);
+    return energy > 0 ? ei * ei / energy : 0.0;
+  };
+  const std::int64_t quarter = (progressShare - torsionShare) / 2;
+  s.GAy = shearStiffness([&](std::size_t i) { return centreU(i) - poleU; }, hx * hx / 12,
+                         progressFirst + torsionShare, quarter);
+  s.GAz = shearStiffness([&](std::size_t i) { return centreV(i) - poleV; }, hy * hy / 12,
+                         progressFirst + torsionShare + quarter,
+                         progressShare - torsionShare - quarter);
   return s;
 }
 
@@ -568,6 +630,56 @@ void ComputeFibres(const PixelGrid& grid, const SectionBounds& bounds,
   }
 }
 
+// The elastic moduli of a section of one material (every material in use with E above 0 has
+// the same E): nothing otherwise, where stresses depend on the material at each fibre.
+std::optional<SectionModuli> SectionModuliOf(const std::vector<MaterialModuli>& materials,
+                                            const SectionResult& section) {
+  double E = 0;
+  FibreRange y{0, 0}, z{0, 0}, axis1{0, 0}, axis2{0, 0};
+  bool any = false;
+  for (const MaterialModuli& m : materials) {
+    if (!(m.E > 0) || m.pixels == 0) continue;
+    if (any && m.E != E) return std::nullopt;
+    const auto widen = [any](FibreRange& all, const FibreRange& one) {
+      all = any ? FibreRange{std::min(all.min, one.min), std::max(all.max, one.max)} : one;
+    };
+    widen(y, m.y);
+    widen(z, m.z);
+    widen(axis1, m.axis1);
+    widen(axis2, m.axis2);
+    E = m.E;
+    any = true;
+  }
+  if (!any) return std::nullopt;
+  // I / c at a fibre c from NC; a fibre on the axis itself has no modulus (infinite: 0 stands
+  // for "none" below, never a division by zero).
+  const auto modulus = [E](double ei, double c) {
+    return c != 0 ? ei / E / std::abs(c) : 0.0;
+  };
+  // The stiffnesses of the report count each pixel at its centre; a modulus wants the drawn
+  // area's own: each pixel adds its second moment about its centre, E A (pixel size)^2 / 12
+  // along the coordinate the stress grows with.
+  const double dx2 = section.Dx * section.Dx;
+  const double dy2 = section.Dy * section.Dy;
+  const double c2 = std::cos(section.Alpha) * std::cos(section.Alpha);
+  const double s2 = std::sin(section.Alpha) * std::sin(section.Alpha);
+  const double eiyy = section.EIyy + section.EA * dx2 / 12;
+  const double eizz = section.EIzz + section.EA * dy2 / 12;
+  const double ei1 = section.EI1 + section.EA * (dx2 * c2 + dy2 * s2) / 12;
+  const double ei2 = section.EI2 + section.EA * (dx2 * s2 + dy2 * c2) / 12;
+  SectionModuli w;
+  w.E = E;
+  // About the horizontal axis the stresses grow with z (EIzz); above NC z is negative.
+  w.HorizontalTop = modulus(eizz, z.min);
+  w.HorizontalBottom = modulus(eizz, z.max);
+  // About the vertical axis with y (EIyy), positive to the left of NC.
+  w.VerticalLeft = modulus(eiyy, y.max);
+  w.VerticalRight = modulus(eiyy, y.min);
+  w.Axis1 = modulus(ei1, std::max(std::abs(axis1.min), std::abs(axis1.max)));
+  w.Axis2 = modulus(ei2, std::max(std::abs(axis2.min), std::abs(axis2.max)));
+  return w;
+}
+
 }  // namespace
 
 std::optional<ElasticResult> ComputeElasticSection(const PixelGrid& grid,
@@ -624,7 +736,7 @@ std::optional<ElasticResult> ComputeElasticSection(const PixelGrid& grid,
     result.CellHeightMm = main.cellHeight;
     result.Cells = main.level.Cells();
     const std::int64_t mainShare = options.estimateError ? kMainShare : kProgressTotal;
-    const TorsionSolution fine = Solve(main, options, pool, 0, mainShare);
+    const TorsionSolution fine = Solve(main, options, pool, 0, mainShare, true);
     main = Discretisation{};  // its memory is needed for the next solve
     Beat(options, mainShare);
     result.GJ = fine.GJ;
@@ -632,6 +744,9 @@ std::optional<ElasticResult> ComputeElasticSection(const PixelGrid& grid,
     result.ShearCentreVer = fine.centreVer;
     result.Iterations = fine.iterations;
     result.Parts = fine.parts;
+    result.EIw = fine.EIw;
+    result.GAy = fine.GAy;
+    result.GAz = fine.GAz;
 
     if (options.estimateError) {
       // Cells twice and four times the size give the difference the finer solve still makes and
@@ -695,6 +810,7 @@ std::optional<ElasticResult> ComputeElasticSection(const PixelGrid& grid,
     out.G = materials[m].G;
   }
   ComputeFibres(grid, bounds, materials, section, pool, result.materials);
+  result.Moduli = SectionModuliOf(result.materials, section);
   if (options.progress) options.progress(kProgressTotal, kProgressTotal);
   return result;
 }

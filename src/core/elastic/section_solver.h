@@ -1,7 +1,9 @@
 // Torsion, shear centre and section moduli of the drawn section, from the pixel grid.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -67,6 +69,24 @@ struct MaterialModuli {
   FibreRange stress2;  ///< E (axis2) / EI2
 };
 
+/// The elastic section moduli I / c of a section of one material, mm^3, at the extreme fibres
+/// measured from NC (the point the stiffnesses are taken about). 0 where a fibre lies on the axis.
+struct SectionModuli {
+  double E = 0;                 ///< the one material's E, N/mm^2
+  double HorizontalTop = 0;     ///< bending about the horizontal axis (EIzz), top fibre
+  double HorizontalBottom = 0;  ///< the same, bottom fibre
+  double VerticalLeft = 0;      ///< bending about the vertical axis (EIyy), left fibre
+  double VerticalRight = 0;     ///< the same, right fibre
+  double Axis1 = 0;             ///< EI1's, at the farther fibre along its direction
+  double Axis2 = 0;             ///< EI2's
+  /// The smaller of the two fibres' moduli: the one that yields first.
+  double Horizontal() const { return Smaller(HorizontalTop, HorizontalBottom); }
+  double Vertical() const { return Smaller(VerticalLeft, VerticalRight); }
+
+ private:
+  static double Smaller(double a, double b) { return a > 0 && b > 0 ? std::min(a, b) : a + b; }
+};
+
 /// The extended values of a section.
 struct ElasticResult {
   double GJ = 0;  ///< St Venant torsional stiffness, N mm^2
@@ -80,6 +100,16 @@ struct ElasticResult {
   double RadiusY = 0;                     ///< sqrt(EIyy / EA), mm
   double RadiusZ = 0;                     ///< sqrt(EIzz / EA), mm
   std::vector<MaterialModuli> materials;  ///< library order
+  /// Warping constant about the shear centre, E-weighted: the sum of E w^2 dA over the section
+  /// with w the warping function referred to the shear centre, its E-weighted mean removed on
+  /// each part; N mm^4 (E Iw for one material).
+  double EIw = 0;
+  /// Shear stiffness G A_s for a shear force along y (horizontal) and along z (vertical), from the
+  /// shear functions with Poisson's ratio left out; N (G A_s for one material).
+  double GAy = 0;
+  double GAz = 0;
+  /// The elastic moduli, for a section of one material only.
+  std::optional<SectionModuli> Moduli;
 
   int Coarsening = 1;       ///< pixels per solver cell along each side
   bool Coarsened = false;   ///< Coarsening > 1: the solve did not run on every pixel
