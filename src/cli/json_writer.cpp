@@ -190,7 +190,7 @@ std::string ExtendedJson(const ElasticResult& e) {
                         {"shear_centre_mm", JsonNumber(e.ShearCentreErrorEstimate)},
                         {"order", JsonNumber(e.ObservedOrder)}})
           : "null";
-  const Members members = {
+  Members members = {
       {"gj", JsonNumber(e.GJ)},
       {"shear_centre", JsonObject({{"hor_mm", JsonNumber(e.ShearCentreHor)},
                                    {"ver_mm", JsonNumber(e.ShearCentreVer)},
@@ -206,7 +206,29 @@ std::string ExtendedJson(const ElasticResult& e) {
       {"torsion_iterations", JsonInteger(e.Iterations)},
       {"torsion_error_estimate", estimate},
       {"materials", materials},
+      {"eiw", JsonNumber(e.EIw)},
+      {"gas_y", JsonNumber(e.GAy)},
+      {"gas_z", JsonNumber(e.GAz)},
   };
+  Members designValues;
+  // Values of one material only, where a stress or an area follows from the stiffness.
+  if (const std::optional<SectionModuli>& w = e.Moduli) {
+    const double g = SingleShearModulus(e);
+    designValues = {
+        {"iw_mm6", JsonNumber(e.EIw / w->E)},
+        {"as_y_mm2", g > 0 ? JsonNumber(e.GAy / g) : "null"},
+        {"as_z_mm2", g > 0 ? JsonNumber(e.GAz / g) : "null"},
+        {"wel_horizontal_axis_mm3", JsonNumber(w->Horizontal())},
+        {"wel_horizontal_axis_top_mm3", JsonNumber(w->HorizontalTop)},
+        {"wel_horizontal_axis_bottom_mm3", JsonNumber(w->HorizontalBottom)},
+        {"wel_vertical_axis_mm3", JsonNumber(w->Vertical())},
+        {"wel_vertical_axis_left_mm3", JsonNumber(w->VerticalLeft)},
+        {"wel_vertical_axis_right_mm3", JsonNumber(w->VerticalRight)},
+        {"wel_ei1_mm3", JsonNumber(w->Axis1)},
+        {"wel_ei2_mm3", JsonNumber(w->Axis2)},
+    };
+  }
+  members.insert(members.end(), designValues.begin(), designValues.end());
   std::string out = "{";
   for (std::size_t i = 0; i < members.size(); ++i) {
     out += i == 0 ? "\n    " : ",\n    ";

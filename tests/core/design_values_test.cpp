@@ -116,9 +116,8 @@ TEST(SectionModuliTest, RectangleAndRolledSectionMatchTheirExactAndTableValues) 
   EXPECT_NEAR(ipe.elastic->Moduli->Vertical() / 80.5e3, 1.0, 0.005);
 
   // Two materials of different E: stresses depend on the material, so there is no one modulus.
-  const DrawnSection two = DrawSection(20, 20, 1, [](double u, double) -> std::uint32_t {
-    return u < 0 ? kRed : kBlue;
-  });
+  const DrawnSection two = DrawSection(
+      20, 20, 1, [](double u, double) -> std::uint32_t { return u < 0 ? kRed : kBlue; });
   const TPROPClass lib = LibraryOf({{"clRed", 2}, {"clBlue", 4}});
   const Analysis composite = Analyse(two, lib, ZeroPoisson({"clRed", "clBlue"}));
   ASSERT_TRUE(composite.elastic);

@@ -33,6 +33,10 @@ ElasticResult Channel() {
   r.GJErrorEstimate = 6.9e9;
   r.ShearCentreErrorEstimate = 0.0123;
   r.ObservedOrder = 1.96;
+  r.EIw = 210000 * 8.1234e10;
+  r.GAy = 210000 / 2.6 * 5210.5;
+  r.GAz = 210000 / 2.6 * 3999.25;
+  r.Moduli = SectionModuli{210000, 495000, 420000, 81000, 40500, 420000, 40500};
   MaterialModuli m;
   m.label = "clRed";
   m.name = "steel S235";
@@ -72,6 +76,22 @@ TEST(ExtendedReportTest, BlockHasItsHeadingsAndValues) {
       "radii of gyration:",
       "    iy   = 187.89 mm = sqrt(EIyy / EA)",
       "    iz   = 190.47 mm = sqrt(EIzz / EA)",
+      "",
+      "design values (areas and moduli where the section has one material):",
+      "    EIw  = 1.7059E016 Nmm^4                  warping constant about SC",
+      "    GAy  = 4.2085E008 N                      shear stiffness, shear along y",
+      "    GAz  = 3.2302E008 N                      shear stiffness, shear along z",
+      "    Iw   = 8.1234E010 mm^6 = 81234 cm^6      warping constant about SC",
+      "    Ay   = 5210.5 mm^2 = 52.105 cm^2         shear area, shear along y",
+      "    Az   = 3999.3 mm^2 = 39.992 cm^2         shear area, shear along z",
+      "    Wel  = 4.2E005 mm^3 = 420 cm^3           elastic modulus about the horizontal axis",
+      "    Wel  = 4.95E005 mm^3 = 495 cm^3            top fibre",
+      "    Wel  = 4.2E005 mm^3 = 420 cm^3             bottom fibre",
+      "    Wel  = 40500 mm^3 = 40.5 cm^3            elastic modulus about the vertical axis",
+      "    Wel  = 81000 mm^3 = 81 cm^3                left fibre",
+      "    Wel  = 40500 mm^3 = 40.5 cm^3              right fibre",
+      "    Wel  = 4.2E005 mm^3 = 420 cm^3           elastic modulus of EI1",
+      "    Wel  = 40500 mm^3 = 40.5 cm^3            elastic modulus of EI2",
       "",
       "extreme fibres from NC [mm] and stress per unit moment E c / EI [1/mm^3]:",
       "",

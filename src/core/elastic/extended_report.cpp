@@ -31,6 +31,37 @@ std::string Plural(std::int64_t n, const char* one, const char* many) {
 
 }  // namespace
 
+std::vector<DesignValue> DesignValues(const ElasticResult& r) {
+  std::vector<DesignValue> values;
+  values.push_back({"EIw", "warping constant about SC", r.EIw, "Nmm^4", 0, ""});
+  values.push_back({"GAy", "shear stiffness, shear along y", r.GAy, "N", 0, ""});
+  values.push_back({"GAz", "shear stiffness, shear along z", r.GAz, "N", 0, ""});
+  if (!r.Moduli) return values;
+  // One material: the stiffnesses divided by E and G give what the tables list.
+  const SectionModuli& w = *r.Moduli;
+  const double g = SingleShearModulus(r);
+  values.push_back(
+      {"Iw", "warping constant about SC", r.EIw / w.E, "mm^6", r.EIw / w.E / 1e6, "cm^6"});
+  if (g > 0) {
+    values.push_back(
+        {"Ay", "shear area, shear along y", r.GAy / g, "mm^2", r.GAy / g / 100, "cm^2"});
+    values.push_back(
+        {"Az", "shear area, shear along z", r.GAz / g, "mm^2", r.GAz / g / 100, "cm^2"});
+  }
+  const auto modulus = [&](const char* symbol, const char* meaning, double v) {
+    values.push_back({symbol, meaning, v, "mm^3", v / 1e3, "cm^3"});
+  };
+  modulus("Wel", "elastic modulus about the horizontal axis", w.Horizontal());
+  modulus("Wel", "  top fibre", w.HorizontalTop);
+  modulus("Wel", "  bottom fibre", w.HorizontalBottom);
+  modulus("Wel", "elastic modulus about the vertical axis", w.Vertical());
+  modulus("Wel", "  left fibre", w.VerticalLeft);
+  modulus("Wel", "  right fibre", w.VerticalRight);
+  modulus("Wel", "elastic modulus of EI1", w.Axis1);
+  modulus("Wel", "elastic modulus of EI2", w.Axis2);
+  return values;
+}
+
 std::vector<std::string> ExtendedReport(const ElasticResult& r, SignConvention signConvention) {
   // A convention that names nothing (a settings file written by hand) keeps the formal names.
   const ConventionTerms terms =
@@ -83,6 +114,14 @@ std::vector<std::string> ExtendedReport(const ElasticResult& r, SignConvention s
   } else {
     radius(terms.radiusYy, r.RadiusY, nameYY);
     radius(terms.radiusZz, r.RadiusZ, nameZZ);
+  }
+  lines.emplace_back();
+  lines.push_back("design values (areas and moduli where the section has one material):");
+  for (const DesignValue& v : DesignValues(r)) {
+    std::string line =
+        PadTo("    " + v.symbol, 8) + "= " + FormatGeneral(v.value, 5, 3) + " " + v.unit;
+    if (!v.cmUnit.empty()) line += " = " + FormatGeneral(v.cmValue, 5, 3) + " " + v.cmUnit;
+    lines.push_back(PadTo(line, 44) + v.meaning);
   }
   lines.emplace_back();
   lines.push_back("extreme fibres from NC [mm] and stress per unit moment E c / EI [1/mm^3]:");

@@ -15,11 +15,26 @@ namespace qv {
 inline constexpr std::string_view kExtendedReportTitle =
     "EXTENDED SECTION VALUES : torsion, shear centre, section moduli";
 
+/// One design value as tables give it: its symbol, what it is, the value in N and mm and, where
+/// tables use centimetres, the value in them.
+struct DesignValue {
+  std::string symbol;   ///< "Iw", "GAz", "Wel"
+  std::string meaning;  ///< "warping constant about SC"
+  double value = 0;
+  std::string unit;  ///< "mm^6"
+  double cmValue = 0;
+  std::string cmUnit;  ///< "cm^6"; empty where tables keep N and mm
+};
+
+/// The warping constant, the shear stiffnesses and, for a section of one material, Iw, the shear
+/// areas and the elastic moduli, in the order the text block and the dialog list them.
+std::vector<DesignValue> DesignValues(const ElasticResult& result);
+
 /// The block's lines, without line ends: GJ with its error estimate and the solve's cells, the
-/// shear centre from UL and from NC, the radii of gyration, and each material's Poisson's ratio,
-/// G, extreme fibres and stress per unit moment. The stiffnesses and radii are named as the
-/// report names them under `signConvention` (1 EURO-code: EIz, EIy; otherwise EIyy, EIzz).
-/// Numbers are written without regard to the locale.
+/// shear centre from UL and from NC, the radii of gyration, the design values, and each material's
+/// Poisson's ratio, G, extreme fibres and stress per unit moment. The stiffnesses and radii are
+/// named as the report names them under `signConvention` (1 EURO-code: EIz, EIy; otherwise EIyy,
+/// EIzz). Numbers are written without regard to the locale.
 std::vector<std::string> ExtendedReport(const ElasticResult& result, SignConvention signConvention);
 
 }  // namespace qv

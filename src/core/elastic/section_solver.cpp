@@ -502,8 +502,8 @@ TorsionSolution Solve(Discretisation& d, const ElasticOptions& options, ThreadPo
   std::vector<double> meanOmega(parts, 0.0);
   for (std::size_t i = 0; i < n; ++i) {
     const auto k = static_cast<std::size_t>(part[i]);
-    omega[i] = w[static_cast<Eigen::Index>(i)] - a * (centreU(i) - pu[k]) -
-               b * (centreV(i) - pv[k]);
+    omega[i] =
+        w[static_cast<Eigen::Index>(i)] - a * (centreU(i) - pu[k]) - b * (centreV(i) - pv[k]);
     meanOmega[k] += d.E[i] * omega[i];
   }
   for (std::size_t k = 0; k < parts; ++k) meanOmega[k] /= pe[k];
@@ -633,7 +633,7 @@ void ComputeFibres(const PixelGrid& grid, const SectionBounds& bounds,
 // The elastic moduli of a section of one material (every material in use with E above 0 has
 // the same E): nothing otherwise, where stresses depend on the material at each fibre.
 std::optional<SectionModuli> SectionModuliOf(const std::vector<MaterialModuli>& materials,
-                                            const SectionResult& section) {
+                                             const SectionResult& section) {
   double E = 0;
   FibreRange y{0, 0}, z{0, 0}, axis1{0, 0}, axis2{0, 0};
   bool any = false;
@@ -653,9 +653,7 @@ std::optional<SectionModuli> SectionModuliOf(const std::vector<MaterialModuli>& 
   if (!any) return std::nullopt;
   // I / c at a fibre c from NC; a fibre on the axis itself has no modulus (infinite: 0 stands
   // for "none" below, never a division by zero).
-  const auto modulus = [E](double ei, double c) {
-    return c != 0 ? ei / E / std::abs(c) : 0.0;
-  };
+  const auto modulus = [E](double ei, double c) { return c != 0 ? ei / E / std::abs(c) : 0.0; };
   // The stiffnesses of the report count each pixel at its centre; a modulus wants the drawn
   // area's own: each pixel adds its second moment about its centre, E A (pixel size)^2 / 12
   // along the coordinate the stress grows with.
@@ -681,6 +679,16 @@ std::optional<SectionModuli> SectionModuliOf(const std::vector<MaterialModuli>& 
 }
 
 }  // namespace
+
+double SingleShearModulus(const ElasticResult& result) {
+  double g = 0;
+  for (const MaterialModuli& m : result.materials) {
+    if (!(m.E > 0) || m.pixels == 0) continue;
+    if (g > 0 && m.G != g) return 0;
+    g = m.G;
+  }
+  return g;
+}
 
 std::optional<ElasticResult> ComputeElasticSection(const PixelGrid& grid,
                                                    const SectionBounds& bounds,

@@ -128,6 +128,10 @@ struct ElasticResult {
   double ObservedOrder = 0;  ///< of GJ
 };
 
+/// G of a section whose materials in use (with E above 0) all have one G; 0 otherwise, where a
+/// shear area means nothing.
+double SingleShearModulus(const ElasticResult& result);
+
 /// Solves the St Venant torsion of the section (the warping function on the pixels of the
 /// materials in use) and derives GJ, the shear centre, the radii of gyration and each
 /// material's extreme fibres. `grid`, `bounds`, the library, widthMm and heightMm are those of
