@@ -13,6 +13,7 @@
 #include "core/base/path.h"
 #include "core/base/version.h"
 #include "core/library/poisson_table.h"
+#include "core/library/strength_table.h"
 
 namespace qv::cli {
 namespace {
@@ -39,6 +40,7 @@ std::vector<std::string>* RepeatedValue(Options& o, std::string_view name) {
   if (name == "--use") return &o.uses;
   if (name == "--material") return &o.materials;
   if (name == "--nu") return &o.nus;
+  if (name == "--fy") return &o.fys;
   return nullptr;
 }
 
@@ -108,6 +110,25 @@ std::pair<std::string, double> ReadNu(const std::string& text,
   return {label, nu};
 }
 
+std::pair<std::string, Strength> ReadFy(const std::string& text,
+                                        const std::vector<std::string>& uses) {
+  const std::string prefix = "--fy '" + text + "': ";
+  const std::size_t equals = text.find('=');
+  if (equals == std::string::npos) {
+    throw Error(prefix + "expected LABEL=VALUE or LABEL=COMPRESSION/TENSION");
+  }
+  const std::string label = text.substr(0, equals);
+  if (label.empty()) throw Error(prefix + "the colour label is empty");
+  if (std::find(uses.begin(), uses.end(), label) == uses.end()) {
+    throw Error(prefix + label + " is not a colour given with --use");
+  }
+  try {
+    return {label, StrengthTable::Read(label, std::string_view(text).substr(equals + 1))};
+  } catch (const Error& e) {
+    throw Error(prefix + e.what());
+  }
+}
+
 }  // namespace
 
 Options ParseArguments(const std::vector<std::string>& args) {
@@ -169,6 +190,7 @@ Options ParseArguments(const std::vector<std::string>& args) {
     if (!o.height) throw UsageError{"option --height is required"};
     // A ratio that would silently change nothing is more likely a forgotten --torsion.
     if (!o.nus.empty() && !o.torsion) throw UsageError{"option --nu needs --torsion"};
+    if (!o.fys.empty() && !o.torsion) throw UsageError{"option --fy needs --torsion"};
   }
   return o;
 }
@@ -188,6 +210,7 @@ AnalyseValues ReadAnalyseValues(const Options& o) {
   if (o.eps) v.eps = ReadRealOption("--eps", *o.eps);
   for (const std::string& text : o.materials) v.materials.push_back(ReadMaterial(text));
   for (const std::string& text : o.nus) v.nus.push_back(ReadNu(text, o.uses));
+  for (const std::string& text : o.fys) v.strengths.push_back(ReadFy(text, o.uses));
   if (o.overlay) {
     const std::string ext = LowerExtensionOf(*o.overlay);
     if (ext != ".png" && ext != ".bmp") {
@@ -207,7 +230,7 @@ std::string CliUsage() {
                     [--use LABEL ...] [--library FILE]
                     [--material LABEL@NAME@E@RHO ...] [--convention 0|1]
                     [--eps DEGREES] [--json] [--overlay OUT.png|OUT.bmp]
-                    [--torsion [--nu LABEL=VALUE ...]]
+                    [--torsion [--nu LABEL=VALUE ...] [--fy LABEL=VALUE ...]]
        quorvane-cli --help | --version
 
 colours    lists the colours of the BMP or PNG picture in the order the window
@@ -258,6 +281,14 @@ analyse    analyses the section made of the colours given with --use and prints
            Poisson's ratio of the --use colour LABEL for this run
            (0 <= VALUE < 0.5); needs --torsion. The library file is not
            changed.
+  --fy LABEL=VALUE, --fy LABEL=COMPRESSION/TENSION
+           strength in N/mm^2 of the --use colour LABEL for this run, one value
+           for both ways or two ("17/0": concrete without tension), each at
+           least 0; needs --torsion. It adds the plastic moments about the
+           horizontal and the vertical axis to the extended values, after the
+           strengths of the section [strength] of the --library file. Without a
+           strength for every material with E above 0 there are none, and the
+           block says why. The library file is not changed.
   --help   prints this text.
   --version
            prints the program's name and version.

@@ -37,6 +37,7 @@ struct Options {
   std::vector<std::string> uses;
   std::vector<std::string> materials;
   std::vector<std::string> nus;  ///< --nu LABEL=VALUE, as given
+  std::vector<std::string> fys;  ///< --fy LABEL=VALUE or LABEL=COMPRESSION/TENSION, as given
 };
 
 /// One --material LABEL@NAME@E@RHO.
@@ -55,6 +56,8 @@ struct AnalyseValues {
   std::vector<MaterialOverride> materials;
   /// --nu: Poisson's ratios by label, in the order given (a later one wins).
   std::vector<std::pair<std::string, double>> nus;
+  /// --fy: strengths by label, in the order given (a later one wins).
+  std::vector<std::pair<std::string, Strength>> strengths;
 };
 
 /// Reads the arguments after the program name; throws UsageError.

@@ -161,8 +161,41 @@ std::string RangeJson(const FibreRange& r) {
   return JsonObject({{"min", JsonNumber(r.min)}, {"max", JsonNumber(r.max)}});
 }
 
+// The plastic values of one axis: `first` and `second` name its two sides, `position` the
+// coordinate of the axis.
+std::string PlasticAxisJson(const PlasticAxis& a, std::string_view first, std::string_view second,
+                            std::string_view position) {
+  const std::string mplFirst = "mpl_" + std::string(first) + "_compressed";
+  const std::string mplSecond = "mpl_" + std::string(second) + "_compressed";
+  const std::string atFirst = std::string(position) + "_mm_" + std::string(first) + "_compressed";
+  const std::string atSecond = std::string(position) + "_mm_" + std::string(second) + "_compressed";
+  Members members = {{mplFirst, JsonNumber(a.mplFirstCompressed)},
+                     {mplSecond, JsonNumber(a.mplSecondCompressed)},
+                     {atFirst, JsonNumber(a.axisFirstCompressed)},
+                     {atSecond, JsonNumber(a.axisSecondCompressed)}};
+  if (a.wpl) {
+    members.emplace_back("wpl_mm3", JsonNumber(*a.wpl));
+    members.emplace_back("shape_factor", a.shapeFactor ? JsonNumber(*a.shapeFactor) : "null");
+  }
+  return JsonObject(members);
+}
+
+// "plastic" and, without values, "plastic_missing" with the reason.
+void AddPlasticJson(const PlasticOutcome& p, Members& members) {
+  if (!p.values) {
+    members.emplace_back("plastic", "null");
+    members.emplace_back("plastic_missing", JsonString(p.missing));
+    return;
+  }
+  members.emplace_back(
+      "plastic",
+      JsonObject(
+          {{"horizontal_axis", PlasticAxisJson(p.values->horizontal, "top", "bottom", "ver")},
+           {"vertical_axis", PlasticAxisJson(p.values->vertical, "left", "right", "hor")}}));
+}
+
 // The torsion values, one member a line; each material on a line of its own like the analysis'.
-std::string ExtendedJson(const ElasticResult& e) {
+std::string ExtendedJson(const ElasticResult& e, const std::optional<PlasticOutcome>& plastic) {
   std::string materials = "[";
   for (std::size_t i = 0; i < e.materials.size(); ++i) {
     const MaterialModuli& m = e.materials[i];
@@ -229,6 +262,7 @@ std::string ExtendedJson(const ElasticResult& e) {
     };
   }
   members.insert(members.end(), designValues.begin(), designValues.end());
+  if (plastic) AddPlasticJson(*plastic, members);
   std::string out = "{";
   for (std::size_t i = 0; i < members.size(); ++i) {
     out += i == 0 ? "\n    " : ",\n    ";
@@ -293,7 +327,7 @@ std::string AnalysisJson(const SectionSession& s, const AnalyseValues& v) {
                             {"ei2", JsonString(t.hintEI2)}})},
       {"materials", MaterialsJson(s)},
   };
-  if (s.Elastic()) members.emplace_back("extended", ExtendedJson(*s.Elastic()));
+  if (s.Elastic()) members.emplace_back("extended", ExtendedJson(*s.Elastic(), s.Plastic()));
   std::string out = "{";
   for (std::size_t i = 0; i < members.size(); ++i) {
     out += i == 0 ? "\n  " : ",\n  ";

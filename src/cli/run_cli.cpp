@@ -32,6 +32,7 @@
 #include "core/picture/picture_file.h"
 #include "core/scan/edge_smoothing.h"
 #include "core/section/overlay.h"
+#include "core/section/plastic_report.h"
 #include "core/session/session.h"
 #include "imaging/overlay_renderer.h"
 #include "imaging/picture_image.h"
@@ -232,6 +233,10 @@ std::string AnalyseText(const Options& o, ProgressLine& progress, std::string& n
     if (o.library) poisson.Load(*o.library);
     for (const auto& [label, nu] : v.nus) poisson.Set(label, nu);
     session.SetPoissonTable(std::move(poisson));
+    StrengthTable strengths;
+    if (o.library) strengths.Load(*o.library);
+    for (const auto& [label, strength] : v.strengths) strengths.Set(label, strength);
+    session.SetStrengthTable(std::move(strengths));
   }
   ProgramSettings settings = session.Settings();
   settings.SignConvention = v.convention;
@@ -269,6 +274,7 @@ std::string AnalyseText(const Options& o, ProgressLine& progress, std::string& n
   if (!o.json && session.Elastic()) {
     text +=
         "\r\n" + JoinCrLf(ExtendedReport(*session.Elastic(), session.Settings().SignConvention));
+    if (session.Plastic()) text += JoinCrLf(PlasticReport(*session.Plastic()));
   }
 
   if (o.overlay) {

@@ -16,10 +16,12 @@
 #include <optional>
 #include <string>
 
+#include "core/base/error.h"
 #include "core/base/material.h"
 #include "core/base/number_text.h"
 #include "core/elastic/extended_report.h"
 #include "core/section/overlay.h"
+#include "core/section/plastic_report.h"
 #include "core/section/result_text.h"
 #include "core/session/session.h"
 #include "gui/plain_text.h"
@@ -44,10 +46,23 @@ QTableWidgetItem* Cell(const QString& text, bool editable) {
   return item;
 }
 
-QString BlockText(const ElasticResult& result, SignConvention convention, const char* lineEnd) {
+// The block of the session's extended values; only while it has them.
+QString BlockText(const SectionSession& session, const char* lineEnd) {
   QString text;
-  for (const std::string& line : ExtendedReport(result, convention)) text += Q(line) + lineEnd;
+  for (const std::string& line :
+       ExtendedReport(*session.Elastic(), session.Settings().SignConvention)) {
+    text += Q(line) + lineEnd;
+  }
+  if (session.Plastic()) {
+    for (const std::string& line : PlasticReport(*session.Plastic())) text += Q(line) + lineEnd;
+  }
   return text;
+}
+
+// A strength cell's text: empty for a material without one.
+QString StrengthText(const std::optional<Strength>& strength, bool compression) {
+  if (!strength) return {};
+  return Q(FormatNumber(compression ? strength->compression : strength->tension));
 }
 
 }  // namespace
@@ -62,9 +77,16 @@ ExtendedDialog::ExtendedDialog(SectionSession& session, Hooks hooks, QWidget* pa
       "Poisson's ratio nu of each material in use (G = E / (2 (1 + nu)); kept in the library):",
       this);
   layout->addWidget(tableCaption);
+  auto* strengthCaption = new QLabel(
+      "Strengths fc in compression and ft in tension for the plastic moments (empty: none; kept "
+      "in the library):",
+      this);
+  strengthCaption->setObjectName("StrengthCaption");
+  layout->addWidget(strengthCaption);
   PoissonTable = new QTableWidget(0, kColumns, this);
   PoissonTable->setObjectName("PoissonTable");
-  PoissonTable->setHorizontalHeaderLabels({"color", "name", "E [N/mm^2]", "nu", "G [N/mm^2]"});
+  PoissonTable->setHorizontalHeaderLabels(
+      {"color", "name", "E [N/mm^2]", "nu", "G [N/mm^2]", "fc [N/mm^2]", "ft [N/mm^2]"});
   PoissonTable->verticalHeader()->hide();
   PoissonTable->horizontalHeader()->setStretchLastSection(true);
   PoissonTable->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -143,6 +165,9 @@ void ExtendedDialog::FillTable() {
       PoissonTable->setItem(row, kEColumn, Cell(Q(FormatNumber(p.E)), false));
       PoissonTable->setItem(row, kNuColumn, Cell(Q(FormatNumber(nu)), true));
       PoissonTable->setItem(row, kGColumn, Cell(GText(p.E, nu), false));
+      const std::optional<Strength> strength = mSession.Strengths().Get(p.colorlabel);
+      PoissonTable->setItem(row, kFcColumn, Cell(StrengthText(strength, true), true));
+      PoissonTable->setItem(row, kFtColumn, Cell(StrengthText(strength, false), true));
     }
   }
   PoissonTable->resizeColumnsToContents();
@@ -158,7 +183,7 @@ void ExtendedDialog::FillTable() {
 void ExtendedDialog::ShowValues() {
   const std::optional<ElasticResult>& elastic = mSession.Elastic();
   if (elastic) {
-    ValuesMemo->setPlainText(BlockText(*elastic, mSession.Settings().SignConvention, "\n"));
+    ValuesMemo->setPlainText(BlockText(mSession, "\n"));
   } else {
     ValuesMemo->clear();
   }
@@ -242,11 +267,16 @@ void ExtendedDialog::CopyButtonClick() {
   const std::optional<ElasticResult>& elastic = mSession.Elastic();
   if (!elastic) return;
   // Line ends as the report's on the clipboard.
-  Shells().SetClipboardText(BlockText(*elastic, mSession.Settings().SignConvention, "\r\n"));
+  Shells().SetClipboardText(BlockText(mSession, "\r\n"));
 }
 
 void ExtendedDialog::PoissonTableChanged(QTableWidgetItem* item) {
-  if (mFilling || mComputing || item == nullptr || item->column() != kNuColumn) return;
+  if (mFilling || mComputing || item == nullptr) return;
+  if (item->column() == kFcColumn || item->column() == kFtColumn) {
+    StrengthChanged(item);
+    return;
+  }
+  if (item->column() != kNuColumn) return;
   const int row = item->row();
   const std::string label = S(PoissonTable->item(row, kLabelColumn)->text());
   const bool hadValues = mSession.Elastic().has_value();
@@ -274,6 +304,46 @@ void ExtendedDialog::PoissonTableChanged(QTableWidgetItem* item) {
   if (hadValues && !mSession.Elastic()) {
     ShowValues();
     StatusLabel->setText("A Poisson's ratio changed: Compute gives the new values.");
+    if (mHooks.pictureChanged) mHooks.pictureChanged();
+  }
+}
+
+void ExtendedDialog::StrengthChanged(QTableWidgetItem* item) {
+  const int row = item->row();
+  const std::string label = S(PoissonTable->item(row, kLabelColumn)->text());
+  const bool compression = item->column() == kFcColumn;
+  const bool hadValues = mSession.Elastic().has_value();
+  std::string error;
+  try {
+    std::optional<Strength> strength;
+    if (!item->text().trimmed().isEmpty()) {
+      double value = 0;
+      try {
+        value = ReadReal(S(item->text()));
+      } catch (const Error& e) {
+        throw Error("The strength of " + label + " cannot be read: " + e.what());
+      }
+      // Like "355" in the file: one value holds both ways until the other is given.
+      strength = mSession.Strengths().Get(label).value_or(Strength{value, value});
+      (compression ? strength->compression : strength->tension) = value;
+    }
+    mSession.SetStrength(label, strength);
+  } catch (const std::exception& e) {
+    error = e.what();
+  }
+  const std::optional<Strength> stored = mSession.Strengths().Get(label);
+  {
+    const QSignalBlocker blocker(PoissonTable);
+    PoissonTable->item(row, kFcColumn)->setText(StrengthText(stored, true));
+    PoissonTable->item(row, kFtColumn)->setText(StrengthText(stored, false));
+  }
+  if (!error.empty()) {
+    Prompts().Error(Q(error));
+    return;
+  }
+  if (hadValues && !mSession.Elastic()) {
+    ShowValues();
+    StatusLabel->setText("A strength changed: Compute gives the new values.");
     if (mHooks.pictureChanged) mHooks.pictureChanged();
   }
 }

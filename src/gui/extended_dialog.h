@@ -34,13 +34,23 @@ class ExtendedDialog : public QDialog {
     std::function<void(bool busy)> setBusy;
   };
 
-  /// Columns of PoissonTable.
-  enum Column { kLabelColumn, kNameColumn, kEColumn, kNuColumn, kGColumn, kColumns };
+  /// Columns of PoissonTable; the strengths in compression and tension (N/mm^2) follow G.
+  enum Column {
+    kLabelColumn,
+    kNameColumn,
+    kEColumn,
+    kNuColumn,
+    kGColumn,
+    kFcColumn,
+    kFtColumn,
+    kColumns
+  };
 
   ExtendedDialog(SectionSession& session, Hooks hooks, QWidget* parent = nullptr);
 
   // Controls by their objectName.
-  QTableWidget* PoissonTable = nullptr;  ///< one row per material in use; only nu is editable
+  /// One row per material in use; nu and the strengths fc and ft are editable.
+  QTableWidget* PoissonTable = nullptr;
   QPushButton* ComputeButton = nullptr;
   QPushButton* CancelButton = nullptr;  ///< enabled only while a solve runs
   QProgressBar* ProgressBar = nullptr;
@@ -59,6 +69,12 @@ class ExtendedDialog : public QDialog {
   /// and the computed values dropped when it changed. A text that is not a valid ratio is shown
   /// as an error and the cell gets its old value back.
   void PoissonTableChanged(QTableWidgetItem* item);
+  /// A typed strength (fc or ft): stored in the session (saved with the library's [strength]
+  /// section at exit), and the computed values dropped when it changed. An empty cell takes the
+  /// material's strength away, both ways; a value typed in a row without a strength holds both
+  /// ways until the other cell is changed. A refused text is shown as an error and both cells
+  /// get the stored values back.
+  void StrengthChanged(QTableWidgetItem* item);
   bool Computing() const { return mComputing; }
 
  protected:

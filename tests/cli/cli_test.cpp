@@ -387,6 +387,7 @@ class RunCliFailureTest : public RunCliTest, public ::testing::WithParamInterfac
     dir.WritePicture("line.bmp", MakeGrid(20, 10, kWhite, {{4, 1, 4, 8, kRed}}));
     WriteAll(dir.File("bad.ini"), "[properties]\r\nn=1\r\n1=1@clRed@steel@2l0000@7850\r\n");
     WriteAll(dir.File("badnu.ini"), "[properties]\r\nn=0\r\n[poisson]\r\nclRed=x\r\n");
+    WriteAll(dir.File("badfy.ini"), "[properties]\r\nn=0\r\n[strength]\r\nclRed=-5\r\n");
     std::filesystem::create_directory(dir.File("folder.png"));
     // A sound header over a pixel beyond the palette, found only when the pixels are read.
     std::vector<std::uint8_t> indices(20 * 10, 1);
@@ -864,6 +865,106 @@ INSTANTIATE_TEST_SUITE_P(
             1,
             "The Poisson's ratio of clRed in {dir}/badnu.ini cannot be read: 'x' is not "
             "a valid floating point value\n"}),
+    RowName);
+
+// --- plastic moments -------------------------------------------------------------------------
+
+TEST_F(RunCliTest, FyAddsThePlasticMomentsWithTheirKeysInBothForms) {
+  // 80 x 40 pixels at 1 mm: Wpl = 80 * 40^2 / 4 = 32000 and 40 * 80^2 / 4 = 64000 mm^3.
+  const std::string path =
+      dir.WritePicture("plate.bmp", MakeGrid(90, 50, kWhite, {{5, 5, 84, 44, kRed}}));
+  const std::string library = dir.File("lib.ini");
+  const std::string text =
+      "[properties]\r\nn=1\r\n1=1@clRed@steel@210000@7850\r\n[strength]\r\nclRed=235\r\n";
+  WriteAll(library, text);
+  const std::vector<std::string> base = {"analyse",   path,    "--width",   "80",
+                                         "--height",  "40",    "--use",     "clRed",
+                                         "--library", library, "--torsion", "--json"};
+  const auto plasticOf = [](const CliRun& run) {
+    return ParseJson(run.out)["extended"].toObject()["plastic"].toObject();
+  };
+  const CliRun fromFile = RunTool(base);
+  ASSERT_EQ(fromFile.code, 0) << fromFile.err;
+  EXPECT_NEAR(plasticOf(fromFile)["horizontal_axis"].toObject()["mpl_top_compressed"].toDouble(),
+              235 * 32000.0, 1e-6);
+
+  const QJsonObject one = plasticOf(RunTool(Concat(base, {"--fy", "clRed=355"})));
+  const QJsonObject hor = one["horizontal_axis"].toObject();
+  const QJsonObject ver = one["vertical_axis"].toObject();
+  EXPECT_EQ(hor.keys(),
+            QStringList({"mpl_bottom_compressed", "mpl_top_compressed", "shape_factor",
+                         "ver_mm_bottom_compressed", "ver_mm_top_compressed", "wpl_mm3"}));
+  EXPECT_EQ(ver.keys(),
+            QStringList({"hor_mm_left_compressed", "hor_mm_right_compressed", "mpl_left_compressed",
+                         "mpl_right_compressed", "shape_factor", "wpl_mm3"}));
+  EXPECT_NEAR(hor["wpl_mm3"].toDouble(), 32000, 1e-9);
+  EXPECT_NEAR(hor["mpl_bottom_compressed"].toDouble(), 355 * 32000.0, 1e-6);
+  EXPECT_NEAR(hor["ver_mm_top_compressed"].toDouble(), 20, 1e-12);
+  EXPECT_NEAR(ver["wpl_mm3"].toDouble(), 64000, 1e-9);
+  EXPECT_NEAR(ver["hor_mm_right_compressed"].toDouble(), 40, 1e-12);
+
+  // Two values: no Wpl and no shape factor. fc = 3 ft puts the axis at a quarter of the depth.
+  const QJsonObject two = plasticOf(RunTool(Concat(base, {"--fy", "clRed=30/10"})));
+  const QJsonObject hor2 = two["horizontal_axis"].toObject();
+  EXPECT_FALSE(hor2.contains("wpl_mm3") || hor2.contains("shape_factor"));
+  EXPECT_NEAR(hor2["ver_mm_top_compressed"].toDouble(), 10, 1e-12);
+  EXPECT_NEAR(hor2["ver_mm_bottom_compressed"].toDouble(), 30, 1e-12);
+  EXPECT_EQ(ReadAll(library), text);  // never written
+}
+
+TEST_F(RunCliTest, WithoutAStrengthPlasticIsNullWithTheReason) {
+  const QJsonObject extended =
+      ParseJson(RunTool(Analyse({"--torsion", "--json"})).out)["extended"].toObject();
+  EXPECT_TRUE(extended["plastic"].isNull());
+  EXPECT_EQ(extended["plastic_missing"].toString(), "no strength given for clRed");
+  const CliRun text = RunTool(Analyse({"--torsion"}));
+  EXPECT_NE(text.out.find("\r\n\r\nplastic moments: none, no strength given for clRed\r\n"),
+            std::string::npos)
+      << text.out;
+}
+
+TEST_F(RunCliTest, PlasticPartEndsTheBlockInNewtonMillimetresAndKilonewtonMetres) {
+  // The test's 100 x 40 mm rectangle: Wpl = 100 * 40^2 / 4 = 40000 mm^3, Mpl = 14.2 kNm.
+  const CliRun run = RunTool(Analyse({"--torsion", "--fy", "clRed=355"}));
+  ASSERT_EQ(run.code, 0) << run.err;
+  const std::string part =
+      "\r\n\r\nplastic moments, rigid-plastic stress blocks:\r\n"
+      "    strengths fc / ft [N/mm^2]: clRed 355 / 355\r\n"
+      "    horizontal axis:\r\n"
+      "      top    compressed: Mpl = 1.42E007 Nmm = 14.200 kNm, axis at ver = 20.00 mm from UL\r\n"
+      "      bottom compressed: Mpl = 1.42E007 Nmm = 14.200 kNm, axis at ver = 20.00 mm from UL\r\n"
+      "      Wpl = Mpl / fy = 40000 mm^3, shape factor Wpl / Wel = ";
+  EXPECT_NE(run.out.find(part), std::string::npos) << run.out;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Plastic, RunCliFailureTest,
+    ::testing::Values(
+        FailureCase{"FyWithoutTorsion",
+                    Concat({"analyse", "{dir}/rect.bmp", "--fy", "clRed=355"}, kGood), 2,
+                    "option --fy needs --torsion\n"},
+        FailureCase{
+            "NegativeFy",
+            Concat({"analyse", "{dir}/rect.bmp", "--torsion", "--fy", "clRed=17/-1"}, kGood), 1,
+            "--fy 'clRed=17/-1': The strength of clRed must be at least 0 N/mm^2, not "
+            "-1.\n"},
+        FailureCase{"FyNotANumber",
+                    Concat({"analyse", "{dir}/rect.bmp", "--torsion", "--fy", "clRed=S355"}, kGood),
+                    1,
+                    "--fy 'clRed=S355': The strength of clRed cannot be read: 'S355' is not a "
+                    "valid floating point value\n"},
+        FailureCase{"FyWithoutValue",
+                    Concat({"analyse", "{dir}/rect.bmp", "--torsion", "--fy", "355"}, kGood), 1,
+                    "--fy '355': expected LABEL=VALUE or LABEL=COMPRESSION/TENSION\n"},
+        FailureCase{
+            "FyOfAColourNotInUse",
+            Concat({"analyse", "{dir}/rect.bmp", "--torsion", "--fy", "clBlue=17/0"}, kGood), 1,
+            "--fy 'clBlue=17/0': clBlue is not a colour given with --use\n"},
+        FailureCase{
+            "LibraryWithABadStrength",
+            Concat({"analyse", "{dir}/rect.bmp", "--torsion", "--library", "{dir}/badfy.ini"},
+                   kGood),
+            1, "The strength of clRed must be at least 0 N/mm^2, not -5. ({dir}/badfy.ini)\n"}),
     RowName);
 
 }  // namespace

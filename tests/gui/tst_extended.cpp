@@ -1,6 +1,6 @@
 // The dialog "Torsion and section moduli" in the main window, offscreen: the menu entry,
-// computing with progress and Cancel, Poisson's ratios saved with the library, the copy button
-// and the shear centre's marker on the picture.
+// computing with progress and Cancel, Poisson's ratios and strengths saved with the library, the
+// copy button and the shear centre's marker on the picture.
 #include <QAction>
 #include <QLabel>
 #include <QListView>
@@ -18,6 +18,7 @@
 
 #include "core/elastic/extended_report.h"
 #include "core/section/overlay.h"
+#include "core/section/plastic_report.h"
 #include "core/section/result_text.h"
 #include "gui/extended_dialog.h"
 #include "gui/main_window.h"
@@ -286,6 +287,57 @@ class TestExtendedDialog : public WindowTest {
     QCOMPARE(again->Session().Poisson().Get("clRed"), 0.25);
   }
 
+  void strengthsAreEditedThereAndSavedWithTheLibrary() {
+    {
+      auto form = NewForm();
+      Analysed(*form);
+      mPrompts->ExpectRun(
+          [&](QDialog& dialog) {
+            ExtendedDialog& d = Dialog(dialog);
+            QTableWidget& table = *d.PoissonTable;
+            const auto cell = [&](int column) { return table.item(0, column); };
+            // QVERIFY returns from this inner function only.
+            [&] {
+              QCOMPARE(table.horizontalHeaderItem(ExtendedDialog::kFcColumn)->text(),
+                       QString("fc [N/mm^2]"));
+              QCOMPARE(table.horizontalHeaderItem(ExtendedDialog::kFtColumn)->text(),
+                       QString("ft [N/mm^2]"));
+              QVERIFY(cell(ExtendedDialog::kFcColumn)->flags() & Qt::ItemIsEditable);
+              QCOMPARE(cell(ExtendedDialog::kFcColumn)->text(), QString());
+              QTest::mouseClick(d.ComputeButton, Qt::LeftButton);
+              QVERIFY(d.ValuesMemo->toPlainText().contains(
+                  "\nplastic moments: none, no strength given for clRed\n"));
+              // One value typed holds both ways; the values go until computed again.
+              cell(ExtendedDialog::kFcColumn)->setText("355");
+              QCOMPARE(cell(ExtendedDialog::kFtColumn)->text(), QString("355"));
+              QVERIFY(!form->Session().Elastic().has_value());
+              QCOMPARE(d.StatusLabel->text(),
+                       QString("A strength changed: Compute gives the new values."));
+              QTest::mouseClick(d.ComputeButton, Qt::LeftButton);
+              QVERIFY(d.ValuesMemo->toPlainText().contains("Wpl = Mpl / fy = "));
+              cell(ExtendedDialog::kFtColumn)->setText("0");
+              cell(ExtendedDialog::kFtColumn)->setText("-1");  // refused: both cells kept
+              QCOMPARE(cell(ExtendedDialog::kFcColumn)->text(), QString("355"));
+              QCOMPARE(cell(ExtendedDialog::kFtColumn)->text(), QString("0"));
+              QTest::mouseClick(d.ComputeButton, Qt::LeftButton);
+              QVERIFY(d.ValuesMemo->toPlainText().contains("clRed 355 / 0\n"));
+              QVERIFY(!d.ValuesMemo->toPlainText().contains("Wpl"));
+            }();
+            return int(QDialog::Accepted);
+          },
+          "ExtendedDialog");
+      mPrompts->ExpectError("The strength of clRed must be at least 0 N/mm^2, not -1.");
+      form->Torsion1Click();
+      if (QTest::currentTestFailed()) return;
+      form->close();
+    }
+    QCOMPARE(QString::fromStdString(ReadAll(mDir->File("properties.ini"))),
+             QString("[properties]\r\nn=1\r\n1=1@clRed@steel@210000@7850\r\n"
+                     "[strength]\r\nclRed=355/0\r\n"));
+    auto again = NewForm();
+    QVERIFY(again->Session().Strengths().Get("clRed") == (Strength{355, 0}));
+  }
+
   void copyPutsTheBlockOnTheClipboard() {
     auto form = NewForm();
     ProgramSettings euro = form->Session().Settings();
@@ -310,7 +362,8 @@ class TestExtendedDialog : public WindowTest {
     if (QTest::currentTestFailed()) return;
     QCOMPARE(mShell->ClipboardWrites(), writes + 1);
     const QString expected = QString::fromStdString(
-        JoinCrLf(ExtendedReport(*form->Session().Elastic(), SignConvention::EuroCode)));
+        JoinCrLf(ExtendedReport(*form->Session().Elastic(), SignConvention::EuroCode)) +
+        JoinCrLf(PlasticReport(*form->Session().Plastic())));
     QCOMPARE(mShell->Clipboard(), expected);
     QVERIFY(expected.contains("sqrt(EIy / EA)\r\n"));
   }

@@ -7,29 +7,10 @@
 
 #include "core/base/error.h"
 #include "core/base/number_text.h"
+#include "core/library/label_key.h"
 #include "core/settings/ini_file.h"
 
 namespace qv {
-namespace {
-
-bool SameLabel(std::string_view a, std::string_view b) {
-  const auto fold = [](char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-  };
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                            [&](char x, char y) { return fold(x) == fold(y); });
-}
-
-// What the INI service could not write back as the same key.
-bool UsableKey(std::string_view label) {
-  if (label.empty() || label.front() == ' ' || label.front() == '\t' || label.back() == ' ' ||
-      label.back() == '\t' || label.front() == ';' || label.front() == '[') {
-    return false;
-  }
-  return label.find_first_of(std::string_view("=\r\n\0", 4)) == std::string_view::npos;
-}
-
-}  // namespace
 
 std::string PoissonTable::Problem(std::string_view label, double nu) {
   if (std::isfinite(nu) && nu >= 0 && nu < 0.5) return {};

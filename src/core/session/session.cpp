@@ -58,6 +58,7 @@ std::vector<std::string> SectionSession::LoadSettings(const std::string& program
     }
   }
   LoadPoissonTable(messages);
+  LoadStrengthTable(messages);
   return messages;
 }
 
@@ -76,6 +77,7 @@ void SectionSession::SaveSettings() {
   }
   qv::SaveSettings(mSettingsProgramPath, mSettings, mMaterialLibrary.get());
   SavePoissonTable();
+  SaveStrengthTable();
 }
 
 bool SectionSession::InProgramFolder(const std::string& path) const {
@@ -143,7 +145,7 @@ void SectionSession::HideColoursBut(const std::string& label, const ProgressFn& 
 
 void SectionSession::ResetResults() {
   mAnalysed.reset();
-  mElastic.reset();
+  DropExtended();
   mFound.Clear();
   if (mMaterialLibrary) {
     for (TPROPRec& entry : *mMaterialLibrary) {
@@ -285,7 +287,7 @@ SectionSession::AnalyseOutcome SectionSession::Analyse(const SectionSize& size,
   if (mMaterialList.empty()) return AnalyseOutcome::NoMaterialSelected;
   mPicture.NoteDrawnOver();
   mAnalysed.reset();
-  mElastic.reset();
+  DropExtended();
 
   if (mMaterialLibrary) {
     mMoments = mPicture.Moments(*mMaterialLibrary, progress, mThreads);

@@ -17,12 +17,14 @@
 #include "core/elastic/section_solver.h"
 #include "core/library/dd_props.h"
 #include "core/library/poisson_table.h"
+#include "core/library/strength_table.h"
 #include "core/picture/pixel_grid.h"
 #include "core/scan/edge_smoothing.h"
 #include "core/scan/found_colours.h"
 #include "core/scan/inventory.h"
 #include "core/section/integration.h"
 #include "core/section/overlay.h"
+#include "core/section/plastic.h"
 #include "core/section/result_text.h"
 #include "core/section/section_result.h"
 #include "core/session/loaded_picture.h"
@@ -237,6 +239,23 @@ class SectionSession {
   ElasticOutcome ComputeElastic(const ProgressFn& progress = {},
                                 const std::atomic<bool>* cancel = nullptr);
 
+  // --- plastic moments (session_plastic.cpp) -------------------------------------------------
+  /// The materials' strengths: the library file's section "[strength]", read by LoadSettings
+  /// right after the Poisson's ratios and written by SaveSettings right after them (never when
+  /// its load failed).
+  const StrengthTable& Strengths() const { return mStrength; }
+  /// The plastic moments of the last analysis, computed by ComputeElastic with the other
+  /// extended values (or the reason there are none). Gone whenever Elastic is gone.
+  const std::optional<PlasticOutcome>& Plastic() const { return mPlastic; }
+  /// Sets the strength of `label`, or forgets it with nothing. A change drops the extended
+  /// values, Elastic with Plastic, as a changed Poisson's ratio does: they are shown and copied
+  /// as one block, which Compute gives again. Throws Error, changing nothing, for a negative or
+  /// non-finite value or a label the library file cannot hold.
+  void SetStrength(const std::string& label, std::optional<Strength> strength);
+  /// Replaces every strength (the batch tool: the --library file's section and --fy); drops the
+  /// extended values.
+  void SetStrengthTable(StrengthTable table);
+
  private:
   // What an analysis worked on, so that the torsion solve can insist on the same section.
   struct AnalysedMaterial {
@@ -259,6 +278,10 @@ class SectionSession {
   bool InProgramFolder(const std::string& path) const;
   void LoadPoissonTable(std::vector<std::string>& messages);
   void SavePoissonTable();
+  void LoadStrengthTable(std::vector<std::string>& messages);
+  void SaveStrengthTable();
+  /// Drops the extended values: Elastic and Plastic.
+  void DropExtended();
 
   ProgramSettings mSettings;
   std::string mSettingsProgramPath;  // whose settings file SaveSettings writes; "" before Load
@@ -284,6 +307,9 @@ class SectionSession {
   PoissonTable mPoisson;
   bool mPoissonLoadFailed = false;  // the file's ratios could not be read: never written back
   std::optional<ElasticResult> mElastic;
+  StrengthTable mStrength;
+  bool mStrengthLoadFailed = false;  // the file's strengths could not be read: never written back
+  std::optional<PlasticOutcome> mPlastic;
 };
 
 }  // namespace qv

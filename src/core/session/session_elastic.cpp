@@ -58,12 +58,12 @@ void SectionSession::SavePoissonTable() {
 void SectionSession::SetPoissonRatio(const std::string& label, double nu) {
   const double before = mPoisson.Get(label);
   mPoisson.Set(label, nu);
-  if (before != nu) mElastic.reset();
+  if (before != nu) DropExtended();
 }
 
 void SectionSession::SetPoissonTable(PoissonTable table) {
   mPoisson = std::move(table);
-  mElastic.reset();
+  DropExtended();
 }
 
 SectionSession::ElasticOutcome SectionSession::ComputeElastic(const ProgressFn& progress,
@@ -76,7 +76,7 @@ SectionSession::ElasticOutcome SectionSession::ComputeElastic(const ProgressFn& 
       analysed.picture != mSettings.PictureFile) {
     throw Error("The section or its materials changed since the last analysis: analyse again.");
   }
-  mElastic.reset();
+  DropExtended();
   if (!mPicture.Fresh() || mPicture.HiddenBut() != analysed.hiddenBut) {
     if (!LoadPicture()) {
       throw Error("The picture file " + mSettings.PictureFile +
@@ -100,6 +100,8 @@ SectionSession::ElasticOutcome SectionSession::ComputeElastic(const ProgressFn& 
                             analysed.size.heightMm, mResult, options);
   if (!result) return ElasticOutcome::Cancelled;
   mElastic = std::move(result);
+  // The plastic values need no solve: a pass over the same pixels.
+  mPlastic = ComputePlasticSection(picture, mBounds, *mMaterialLibrary, mStrength, mResult);
   return ElasticOutcome::Done;
 }
 

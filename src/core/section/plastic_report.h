@@ -1,0 +1,18 @@
+// The plastic moments as lines of the extended values' text block.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "core/section/plastic.h"
+
+namespace qv {
+
+/// The "plastic moments" part of the extended values' block, its first line blank so that it
+/// follows the block's other parts: the strengths used, then for each axis Mpl in N mm and kN m
+/// with either side in compression and the neutral axis' position, and Wpl with the shape factor
+/// when every material has one strength. When there are no values, one line with the reason.
+/// Numbers are written without regard to the locale.
+std::vector<std::string> PlasticReport(const PlasticOutcome& outcome);
+
+}  // namespace qv
