@@ -10,6 +10,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <exception>
@@ -121,7 +122,17 @@ ExtendedDialog::ExtendedDialog(SectionSession& session, Hooks hooks, QWidget* pa
   ValuesMemo->setLineWrapMode(QPlainTextEdit::NoWrap);
   ValuesMemo->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
   ValuesMemo->setMinimumSize(720, 300);
-  layout->addWidget(ValuesMemo, 1);
+  DesignTable = new QTableWidget(0, kDesignColumns, this);
+  DesignTable->setObjectName("DesignTable");
+  DesignTable->setHorizontalHeaderLabels({"", "value", "unit", "in tables", "unit", "meaning"});
+  DesignTable->verticalHeader()->hide();
+  DesignTable->horizontalHeader()->setStretchLastSection(true);
+  DesignTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  ValuesTabs = new QTabWidget(this);
+  ValuesTabs->setObjectName("ValuesTabs");
+  ValuesTabs->addTab(ValuesMemo, "all values");
+  ValuesTabs->addTab(DesignTable, "design values");
+  layout->addWidget(ValuesTabs, 1);
 
   auto* buttonRow = new QHBoxLayout;
   buttonRow->addStretch(1);
@@ -187,6 +198,30 @@ void ExtendedDialog::ShowValues() {
   } else {
     ValuesMemo->clear();
   }
+  std::vector<DesignValue> rows;
+  if (elastic) rows = DesignValues(*elastic);
+  if (elastic && mSession.Plastic() && mSession.Plastic()->values) {
+    const std::vector<DesignValue> plastic = PlasticDesignValues(*mSession.Plastic()->values);
+    rows.insert(rows.end(), plastic.begin(), plastic.end());
+  }
+  DesignTable->setRowCount(0);
+  for (const DesignValue& v : rows) {
+    const int row = DesignTable->rowCount();
+    DesignTable->insertRow(row);
+    const auto number = [](double x) { return Q(FormatGeneral(x, 5, 3)); };
+    const auto put = [&](int column, const QString& text, bool right) {
+      QTableWidgetItem* item = Cell(text, false);
+      if (right) item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+      DesignTable->setItem(row, column, item);
+    };
+    put(kSymbolColumn, Q(v.symbol), false);
+    put(kValueColumn, number(v.value), true);
+    put(kUnitColumn, Q(v.unit), false);
+    put(kTableValueColumn, v.tableUnit.empty() ? QString() : number(v.tableValue), true);
+    put(kTableUnitColumn, Q(v.tableUnit), false);
+    put(kMeaningColumn, Q(v.meaning), false);
+  }
+  DesignTable->resizeColumnsToContents();
   EnableControls();
 }
 

@@ -13,6 +13,7 @@ class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 class QTableWidget;
+class QTabWidget;
 class QTableWidgetItem;
 
 namespace qv {
@@ -46,6 +47,18 @@ class ExtendedDialog : public QDialog {
     kColumns
   };
 
+  /// Columns of DesignTable: symbol, value in N and mm, unit, value in the units tables use
+  /// (cm^3, cm^6, kNm; empty where tables keep N and mm), unit, meaning.
+  enum DesignColumn {
+    kSymbolColumn,
+    kValueColumn,
+    kUnitColumn,
+    kTableValueColumn,
+    kTableUnitColumn,
+    kMeaningColumn,
+    kDesignColumns
+  };
+
   ExtendedDialog(SectionSession& session, Hooks hooks, QWidget* parent = nullptr);
 
   // Controls by their objectName.
@@ -56,7 +69,10 @@ class ExtendedDialog : public QDialog {
   QProgressBar* ProgressBar = nullptr;
   QLabel* StatusLabel = nullptr;
   QPlainTextEdit* ValuesMemo = nullptr;  ///< the text block, or empty before a solve
-  QPushButton* CopyButton = nullptr;     ///< enabled while values are shown
+  /// The design values (warping constant, shear stiffnesses, moduli, plastic moments) one a row.
+  QTableWidget* DesignTable = nullptr;
+  QTabWidget* ValuesTabs = nullptr;   ///< "all values" (ValuesMemo), "design values" (DesignTable)
+  QPushButton* CopyButton = nullptr;  ///< enabled while values are shown
   QPushButton* CloseButton = nullptr;
 
   /// Solves the last analysis; errors are shown through Prompts().Error.

@@ -9,6 +9,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTableWidget>
@@ -16,6 +17,7 @@
 #include <QtTest>
 #include <memory>
 
+#include "core/base/number_text.h"
 #include "core/elastic/extended_report.h"
 #include "core/section/overlay.h"
 #include "core/section/plastic_report.h"
@@ -23,6 +25,7 @@
 #include "gui/extended_dialog.h"
 #include "gui/main_window.h"
 #include "gui/number_edit.h"
+#include "gui/qt_text.h"
 #include "support/grid_builder.h"
 #include "support/scripted_prompter.h"
 #include "support/window_test.h"
@@ -315,6 +318,24 @@ class TestExtendedDialog : public WindowTest {
                        QString("A strength changed: Compute gives the new values."));
               QTest::mouseClick(d.ComputeButton, Qt::LeftButton);
               QVERIFY(d.ValuesMemo->toPlainText().contains("Wpl = Mpl / fy = "));
+              // The design values' tab: mm beside the units tables use, plastic rows with them.
+              QStringList rows;
+              for (int r = 0; r < d.DesignTable->rowCount(); ++r) {
+                QStringList cells;
+                for (int c = 0; c < ExtendedDialog::kDesignColumns; ++c) {
+                  cells << d.DesignTable->item(r, c)->text();
+                }
+                rows << cells.join('|');
+              }
+              const double wpl = *form->Session().Plastic()->values->horizontal.wpl;
+              QVERIFY2(rows.contains("Wpl|" + Q(FormatGeneral(wpl, 5, 3)) + "|mm^3|" +
+                                     Q(FormatGeneral(wpl / 1e3, 5, 3)) +
+                                     "|cm^3|horizontal axis, Mpl / fy"),
+                       qPrintable(rows.join('\n')));
+              QVERIFY(
+                  rows.filter(QRegularExpression("^Iw\\|.*\\|mm\\^6\\|.*\\|cm\\^6\\|")).size() ==
+                  1);
+              QCOMPARE(rows.filter(QRegularExpression("^Mpl\\|.*\\|Nmm\\|.*\\|kNm\\|")).size(), 4);
               cell(ExtendedDialog::kFtColumn)->setText("0");
               cell(ExtendedDialog::kFtColumn)->setText("-1");  // refused: both cells kept
               QCOMPARE(cell(ExtendedDialog::kFcColumn)->text(), QString("355"));

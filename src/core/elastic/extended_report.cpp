@@ -120,7 +120,7 @@ std::vector<std::string> ExtendedReport(const ElasticResult& r, SignConvention s
   for (const DesignValue& v : DesignValues(r)) {
     std::string line =
         PadTo("    " + v.symbol, 8) + "= " + FormatGeneral(v.value, 5, 3) + " " + v.unit;
-    if (!v.cmUnit.empty()) line += " = " + FormatGeneral(v.cmValue, 5, 3) + " " + v.cmUnit;
+    if (!v.tableUnit.empty()) line += " = " + FormatGeneral(v.tableValue, 5, 3) + " " + v.tableUnit;
     lines.push_back(PadTo(line, 44) + v.meaning);
   }
   lines.emplace_back();

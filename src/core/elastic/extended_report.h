@@ -8,23 +8,13 @@
 
 #include "core/base/sign_convention.h"
 #include "core/elastic/section_solver.h"
+#include "core/section/design_value.h"
 
 namespace qv {
 
 /// First line of the block; the batch tool prints it after the report and a blank line.
 inline constexpr std::string_view kExtendedReportTitle =
     "EXTENDED SECTION VALUES : torsion, shear centre, section moduli";
-
-/// One design value as tables give it: its symbol, what it is, the value in N and mm and, where
-/// tables use centimetres, the value in them.
-struct DesignValue {
-  std::string symbol;   ///< "Iw", "GAz", "Wel"
-  std::string meaning;  ///< "warping constant about SC"
-  double value = 0;
-  std::string unit;  ///< "mm^6"
-  double cmValue = 0;
-  std::string cmUnit;  ///< "cm^6"; empty where tables keep N and mm
-};
 
 /// The warping constant, the shear stiffnesses and, for a section of one material, Iw, the shear
 /// areas and the elastic moduli, in the order the text block and the dialog list them.

@@ -32,8 +32,8 @@ std::vector<std::string> PlasticReport(const PlasticOutcome& outcome) {
                         const char* second, const char* position) {
     lines.push_back(std::string("    ") + title + ":");
     lines.push_back(std::string("      ") + first +
-                    " compressed: Mpl = " + Moment(a.mplFirstCompressed) + ", axis at " +
-                    position + " = " + FormatFixed(a.axisFirstCompressed, 8, 2) + " mm from UL");
+                    " compressed: Mpl = " + Moment(a.mplFirstCompressed) + ", axis at " + position +
+                    " = " + FormatFixed(a.axisFirstCompressed, 8, 2) + " mm from UL");
     lines.push_back(std::string("      ") + second +
                     " compressed: Mpl = " + Moment(a.mplSecondCompressed) + ", axis at " +
                     position + " = " + FormatFixed(a.axisSecondCompressed, 8, 2) + " mm from UL");
@@ -46,6 +46,27 @@ std::vector<std::string> PlasticReport(const PlasticOutcome& outcome) {
   axis(p.horizontal, "horizontal axis", "top   ", "bottom", "ver");
   axis(p.vertical, "vertical axis", "left  ", "right ", "hor");
   return lines;
+}
+
+std::vector<DesignValue> PlasticDesignValues(const PlasticSection& p) {
+  std::vector<DesignValue> rows;
+  const auto axis = [&](const PlasticAxis& a, const std::string& title, const std::string& first,
+                        const std::string& second, const std::string& position) {
+    const auto moment = [&](double mpl, double at, const std::string& side) {
+      rows.push_back({"Mpl", title + ", " + side + " compressed", mpl, "Nmm", mpl / 1e6, "kNm"});
+      rows.push_back({position, "  its neutral axis from UL", at, "mm", 0, ""});
+    };
+    moment(a.mplFirstCompressed, a.axisFirstCompressed, first);
+    moment(a.mplSecondCompressed, a.axisSecondCompressed, second);
+    if (a.wpl) {
+      rows.push_back({"Wpl", title + ", Mpl / fy", *a.wpl, "mm^3", *a.wpl / 1e3, "cm^3"});
+      if (a.shapeFactor)
+        rows.push_back({"Wpl/Wel", title + ", shape factor", *a.shapeFactor, "", 0, ""});
+    }
+  };
+  axis(p.horizontal, "horizontal axis", "top", "bottom", "ver");
+  axis(p.vertical, "vertical axis", "left", "right", "hor");
+  return rows;
 }
 
 }  // namespace qv

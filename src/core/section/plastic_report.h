@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "core/section/design_value.h"
 #include "core/section/plastic.h"
 
 namespace qv {
@@ -14,5 +15,10 @@ namespace qv {
 /// when every material has one strength. When there are no values, one line with the reason.
 /// Numbers are written without regard to the locale.
 std::vector<std::string> PlasticReport(const PlasticOutcome& outcome);
+
+/// The plastic moments as rows of the design values' table: Mpl of each axis with either side in
+/// compression (N mm and kN m), the neutral axis' position (mm from UL), and Wpl with the shape
+/// factor where the section has one strength.
+std::vector<DesignValue> PlasticDesignValues(const PlasticSection& values);
 
 }  // namespace qv
