@@ -126,6 +126,7 @@ ExtendedDialog::ExtendedDialog(SectionSession& session, Hooks hooks, QWidget* pa
   DesignTable->setObjectName("DesignTable");
   DesignTable->setHorizontalHeaderLabels({"", "value", "unit", "in tables", "unit", "meaning"});
   DesignTable->verticalHeader()->hide();
+  DesignTable->verticalHeader()->setDefaultSectionSize(DesignTable->fontMetrics().height() + 6);
   DesignTable->horizontalHeader()->setStretchLastSection(true);
   DesignTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
   ValuesTabs = new QTabWidget(this);
