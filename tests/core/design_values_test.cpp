@@ -128,7 +128,8 @@ TEST(SectionModuliTest, RectangleAndRolledSectionMatchTheirExactAndTableValues) 
 
 TEST(ShearStiffnessTest, RectangleAndDiscMatchTheElementaryTheory) {
   // With Poisson's ratio left out the shear functions of a rectangle are exact cubics: A_s is
-  // 5/6 of the area both ways, whatever its proportions; a disc's is 6/7 (worked in the manual).
+  // 5/6 of the area both ways, whatever its proportions; a disc's is 6/7 (Poisson's ratio 0 in the
+  // exact solution).
   const Analysis rect = Solved(DrawSection(30, 90, 0.5, Rectangle(kRed)));
   ASSERT_TRUE(rect.elastic);
   const double area = 30.0 * 90;

@@ -121,7 +121,7 @@ std::vector<std::string> ExtendedReport(const ElasticResult& r, SignConvention s
     std::string line =
         PadTo("    " + v.symbol, 8) + "= " + FormatGeneral(v.value, 5, 3) + " " + v.unit;
     if (!v.tableUnit.empty()) line += " = " + FormatGeneral(v.tableValue, 5, 3) + " " + v.tableUnit;
-    lines.push_back(PadTo(line, 44) + v.meaning);
+    lines.push_back(PadTo(line + " ", 44) + v.meaning);
   }
   lines.emplace_back();
   lines.push_back("extreme fibres from NC [mm] and stress per unit moment E c / EI [1/mm^3]:");
