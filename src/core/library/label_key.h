@@ -2,7 +2,12 @@
 #pragma once
 
 #include <algorithm>
+#include <optional>
+#include <string>
 #include <string_view>
+
+#include "core/base/error.h"
+#include "core/settings/ini_file.h"
 
 namespace qv {
 
@@ -24,6 +29,23 @@ inline bool UsableKey(std::string_view label) {
     return false;
   }
   return label.find_first_of(std::string_view("=\r\n\0", 4)) == std::string_view::npos;
+}
+
+/// Writes `section` of the library file at `path` anew: one line per (label, value) of `entries`,
+/// the value written by `text`; the file's other sections stay as they are. A file that cannot be
+/// read is not written, so that those sections survive: Error "Unable to write to <path>".
+template <typename Entries, typename Text>
+void SaveKeyedSection(const std::string& path, std::string_view section, const Entries& entries,
+                      Text text) {
+  std::optional<IniFile> file;
+  try {
+    file.emplace(path);
+  } catch (const Error&) {
+    throw Error("Unable to write to " + path);
+  }
+  file->EraseSection(section);
+  for (const auto& [label, value] : entries) file->Write(section, label, text(value));
+  file->Flush();
 }
 
 }  // namespace qv

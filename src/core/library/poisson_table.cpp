@@ -76,16 +76,7 @@ void PoissonTable::Load(const std::string& path) {
 }
 
 void PoissonTable::Save(const std::string& path) const {
-  std::optional<IniFile> file;
-  try {
-    file.emplace(path);
-  } catch (const Error&) {
-    // The library's other sections must survive, so a file that cannot be read is not written.
-    throw Error("Unable to write to " + path);
-  }
-  file->EraseSection(kSection);
-  for (const auto& [label, nu] : mEntries) file->Write(kSection, label, FormatNumber(nu));
-  file->Flush();
+  SaveKeyedSection(path, kSection, mEntries, [](double nu) { return FormatNumber(nu); });
 }
 
 }  // namespace qv

@@ -87,16 +87,7 @@ void StrengthTable::Load(const std::string& path) {
 }
 
 void StrengthTable::Save(const std::string& path) const {
-  std::optional<IniFile> file;
-  try {
-    file.emplace(path);
-  } catch (const Error&) {
-    // The library's other sections must survive, so a file that cannot be read is not written.
-    throw Error("Unable to write to " + path);
-  }
-  file->EraseSection(kSection);
-  for (const auto& [label, strength] : mEntries) file->Write(kSection, label, Text(strength));
-  file->Flush();
+  SaveKeyedSection(path, kSection, mEntries, [](const Strength& s) { return Text(s); });
 }
 
 }  // namespace qv
