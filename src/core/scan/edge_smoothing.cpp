@@ -183,6 +183,16 @@ template <typename Visit, typename Stop>
 void ForEachRowWithNeighbours(PixelRows& rows, Visit visit, Stop stop) {
   constexpr int kRowsPerVisit = 64;
   RowsWithNeighbours walker(rows.Width(), rows.Height());
+  if (rows.InOrder()) {
+    // One visit: a decoder that only goes forwards does best without stopping; once `stop()`
+    // the rest is passed over.
+    rows.Visit(0, 0, rows.Height(), [&](const RowBlock& block) {
+      if (!stop()) walker.Feed(block, visit);
+    });
+    rows.ThrowIfFailed();
+    if (!stop()) walker.Finish(visit);
+    return;
+  }
   for (int first = 0; first < rows.Height() && !stop(); first += kRowsPerVisit) {
     rows.Visit(0, first, std::min(rows.Height(), first + kRowsPerVisit),
                [&](const RowBlock& block) { walker.Feed(block, visit); });

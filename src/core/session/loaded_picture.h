@@ -41,8 +41,9 @@ class LoadedPicture {
   /// The label of HideColoursBut since the last read, if any.
   const std::optional<std::string>& HiddenBut() const { return mHiddenBut; }
 
-  /// With this on, a file whose rows can be read a few at a time (an uncompressed BMP file) is
-  /// kept open instead of read into memory (SectionSession::SetPictureStreaming).
+  /// With this on, a file whose rows can be read a few at a time (an uncompressed BMP file, a PNG
+  /// file that is not interlaced) is kept open instead of read into memory
+  /// (SectionSession::SetPictureStreaming).
   void SetStreaming(bool on) { mStreaming = on; }
   /// Colours (labels) whose moments a streamed inventory gathers beside the library's.
   void GatherAlso(std::vector<std::string> labels) { mGatherAlso = std::move(labels); }

@@ -131,7 +131,8 @@ class SectionSession {
   /// Threads of the scans; 0 = all cores.
   void SetThreads(int threads) { mThreads = threads; }
   /// For a caller that only lists colours and analyses (the batch tool): with this on, a picture
-  /// whose rows can be read a few at a time (an uncompressed BMP file) is not held in memory.
+  /// whose rows can be read a few at a time (an uncompressed BMP file, a PNG file that is not
+  /// interlaced) is not held in memory.
   /// LoadPicture keeps the file open instead, the inventory reads it once and gathers the
   /// moments of every library colour along the way, and Analyse takes its materials' moments
   /// from there, so a listing and an analysis cost one read of the file and no picture-sized
