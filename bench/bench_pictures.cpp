@@ -50,7 +50,8 @@ int main(int argc, char** argv) {
   Write(folder, "section-1000.bmp", qv::test::EncodeBmp24(Drawing(1000)));
   Write(folder, "ipe300.bmp",
         qv::test::EncodeBmp24(
-            qv::test::DrawSection(150, 300, 0.1, qv::test::ISection(300, 150, 7.1, 10.7, 15, 0x000000FF))
+            qv::test::DrawSection(150, 300, 0.1,
+                                  qv::test::ISection(300, 150, 7.1, 10.7, 15, 0x000000FF))
                 .grid));
   qv::PixelGrid noise(4000, 4000);
   std::mt19937 rng(1);

@@ -47,6 +47,6 @@ int main(int argc, char** argv) {
   const double cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
                      static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
   std::printf("%.6f %.6f %ld %d\n", wall, cpu, usage.ru_maxrss,
-               WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status));
+              WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status));
   return 0;
 }

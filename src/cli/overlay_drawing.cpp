@@ -10,6 +10,7 @@
 #include <string>
 
 #include "cli/overlay_module.h"
+#include "core/base/error.h"
 #include "imaging/overlay_renderer.h"
 #include "imaging/picture_image.h"
 

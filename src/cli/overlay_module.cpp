@@ -42,8 +42,8 @@ Loaded Load() {
   // Installed beside the program's bin folder, in the build folder beside the program, then by
   // name along the program's run path: the first that exists is taken.
   for (const std::string& candidate :
-       {folder.empty() ? std::string() : JoinPath(JoinPath(folder, QV_OVERLAY_MODULE_FROM_BIN),
-                                                  kOverlayModuleFile),
+       {folder.empty() ? std::string()
+                       : JoinPath(JoinPath(folder, QV_OVERLAY_MODULE_FROM_BIN), kOverlayModuleFile),
         folder.empty() ? std::string() : JoinPath(folder, kOverlayModuleFile),
         std::string(kOverlayModuleFile)}) {
     if (candidate.empty()) continue;

@@ -29,8 +29,8 @@ enum OverlayStatus : int {
 struct OverlayCall {
   int version = 1;
   const OverlayOps* ops = nullptr;
-  PixelGrid* picture = nullptr;  ///< painted in place
-  const char* path = nullptr;    ///< where the painted picture is written (PNG or BMP)
+  PixelGrid* picture = nullptr;    ///< painted in place
+  const char* path = nullptr;      ///< where the painted picture is written (PNG or BMP)
   std::string* message = nullptr;  ///< receives the failure's text
 };
 inline constexpr int kOverlayCallVersion = 1;

@@ -147,6 +147,7 @@ std::string ColoursText(const Options& o, ProgressLine& progress, std::string& n
   settings.IgnoreDollarColours = !o.all;
   session.ChangeSettings(settings);
   session.SetPictureStreaming(true);  // only scans: the picture need not be held
+  session.CheckSmoothingAlong(true);  // the smoothing note, from the listing's one decoding
   OpenPicture(session, o.picture, progress);
   std::string text;
   const FoundColours& found = session.Found();
@@ -232,8 +233,7 @@ std::string AnalyseText(const Options& o, ProgressLine& progress, std::string& n
     const OverlayOps& ops = drawing.ops;
     // Painted and written (through a temporary that replaces the target only when complete) by
     // the overlay module, the one part of the tool that loads Qt.
-    session.DrawOnPicture(
-        [&](PixelGrid& picture) { cli::DrawOverlay(ops, picture, *o.overlay); });
+    session.DrawOnPicture([&](PixelGrid& picture) { cli::DrawOverlay(ops, picture, *o.overlay); });
   }
   return text;
 }

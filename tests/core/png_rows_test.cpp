@@ -76,7 +76,8 @@ std::string ReaderFailure(const std::string& path) {
 // 600 x 400 pixels: blocks of about a hundred rows, so a visit of all rows runs the decoding
 // part beside the converting one. `kinds` colours: 2 (black and white), 4 or many (random).
 PixelGrid Picture(int kinds) {
-  PixelGrid g = MakeGrid(600, 400, kWhite, {{30, 20, 569, 59, kBlack}, {280, 60, 319, 379, kBlack}});
+  PixelGrid g =
+      MakeGrid(600, 400, kWhite, {{30, 20, 569, 59, kBlack}, {280, 60, 319, 379, kBlack}});
   if (kinds >= 4) {
     g.FillRect(30, 340, 569, 379, kRed);
     g.FillRect(0, 0, 9, 399, kBlue);
@@ -143,7 +144,8 @@ TEST(PngRowsTest, RowsEqualTheWholeReadersPictureInEveryColourTypeHoweverVisited
     EXPECT_EQ(Failure(*rows), "none");
   }
   // One row, and a width whose blocks hold one row each.
-  for (const PixelGrid& g : {MakeGrid(5, 1, kRed), MakeGrid(70001, 3, kWhite, {{5, 1, 9, 2, kRed}})}) {
+  for (const PixelGrid& g :
+       {MakeGrid(5, 1, kRed), MakeGrid(70001, 3, kWhite, {{5, 1, 9, 2, kRed}})}) {
     const std::string path = dir.File("odd.png");
     WriteAll(path, EncodePng(g));
     const std::unique_ptr<PixelRows> rows = OpenPictureRows(path);
@@ -164,8 +166,8 @@ TEST(PngRowsTest, InterlacedPicturesAreReadWholeAndHeadersAreRefusedAsByTheReade
   std::string twoPalettes = EncodePng(Picture(4), Options(PngColour::kPalette, 8));
   const std::size_t plte = ChunkIndex(twoPalettes, "PLTE");
   const PngChunk palette = PngChunks(twoPalettes).at(plte);
-  twoPalettes = InsertChunk(twoPalettes, plte,
-                            twoPalettes.substr(palette.offset, 12 + palette.length));
+  twoPalettes =
+      InsertChunk(twoPalettes, plte, twoPalettes.substr(palette.offset, 12 + palette.length));
   for (const std::string& damaged :
        {good.substr(0, 20), Flipped(good, 29), twoPalettes, std::string("\x89PNG\r\n\x1a\n", 8)}) {
     const std::string path = dir.File("bad.png");
@@ -287,8 +289,8 @@ TEST(PngRowsTest, ScansOfPngRowsEqualScansOfTheGrid) {
   for (int x = 0; x < 1201; x += 7) grid.Set(x, 698, static_cast<std::uint32_t>(x));
   const std::string path = dir.File("section.png");
   WriteAll(path, EncodePng(grid));
-  const TPROPClass library = LibraryOf(
-      {{"clRed", 210000, 7850}, {"clBlue", 11000, 500, false}, {"clLime", 30000, 2400}});
+  const TPROPClass library =
+      LibraryOf({{"clRed", 210000, 7850}, {"clBlue", 11000, 500, false}, {"clLime", 30000, 2400}});
   for (int threads : {1, 2}) {
     SCOPED_TRACE(threads);
     const std::unique_ptr<PixelRows> rows = OpenPictureRows(path);

@@ -681,8 +681,8 @@ std::string FailureReason(int error, Phase phase, const Header& h, int readErrno
 // Sets the reader's rules on a context whose input is set, reads every chunk before the pixel
 // data and the first bytes of the pixel data, and returns the conversion of the rows; throws
 // FailPicture for `name`.
-Converter StartPixels(spng_ctx* ctx, const Header& h, const std::string& name,
-                      const Source& source, const ReadBytes& read) {
+Converter StartPixels(spng_ctx* ctx, const Header& h, const std::string& name, const Source& source,
+                      const ReadBytes& read) {
   const auto fail = [&](int error, Phase phase) {
     FailPicture(name, FailureReason(error, phase, h, source.ReadErrno(), read));
   };
@@ -766,7 +766,6 @@ PixelGrid Decode(spng_ctx* ctx, const Header& h, const std::string& name, PixelG
   if (source.Ended()) fail(SPNG_IO_EOF, Phase::kEnd);
   return grid;
 }
-
 
 // The header of `file` checked (ParseHeader), judged by what is really there when the file
 // shrank since it was opened.
@@ -897,8 +896,8 @@ class PngRows final : public PixelRows {
   bool DecodeRows(unsigned char* out, int count) {
     spng_ctx* ctx = mPass->context.Get();
     for (int r = 0; r < count; ++r) {
-      const int status = spng_decode_scanline(ctx, out + static_cast<std::size_t>(r) * mRowBytes,
-                                              mRowBytes);
+      const int status =
+          spng_decode_scanline(ctx, out + static_cast<std::size_t>(r) * mRowBytes, mRowBytes);
       if (status != 0 && status != SPNG_EOI) {
         NoteReason(status, Phase::kPixels);
         return false;

@@ -144,6 +144,10 @@ class SectionSession {
   /// them (the batch tool's --use): while streaming, the inventory gathers their moments too, so
   /// a colour new to the library costs no second read of the file.
   void GatherAlso(std::vector<std::string> labels) { mPicture.GatherAlso(std::move(labels)); }
+  /// For a caller that asks for PictureEdgeSmoothing after the inventory (the batch tool's
+  /// listing): while streaming a picture whose rows come in order only (a PNG file), the
+  /// inventory's one decoding of the file also makes the smoothing check's first pass.
+  void CheckSmoothingAlong(bool on) { mPicture.CheckSmoothingAlong(on); }
 
   // --- pictures ------------------------------------------------------------------------------
   /// Reads PictureFile into Picture and marks it fresh. False (and nothing changes) when no file
