@@ -389,13 +389,15 @@ int main(int argc, char* argv[]) {
   std::printf("%-44s %s s\n", "window: open picture and list colours", Spread(loads, 3).c_str());
   std::printf("%-44s %s s\n", "window: put three colours on the list",
               Spread(materialRuns, 3).c_str());
-  std::printf("%-44s %s s\n", "window: analyse, click to clipboard", Spread(analyseRuns, 3).c_str());
+  std::printf("%-44s %s s\n", "window: analyse, click to clipboard",
+              Spread(analyseRuns, 3).c_str());
   std::printf("%-44s %sx\n", "  the same, per batch tool of the same run",
               Spread(analysePerCli, 2).c_str());
   std::printf("%-44s %s s\n", "window: analyse again", Spread(againRuns, 3).c_str());
   std::printf("%-44s %sx\n", "  the same, per batch tool of the same run",
               Spread(againPerCli, 2).c_str());
-  std::printf("%-44s %sx the grid\n", "window: peak memory above start", Spread(peakRuns, 2).c_str());
+  std::printf("%-44s %sx the grid\n", "window: peak memory above start",
+              Spread(peakRuns, 2).c_str());
   if (random) {
     std::printf("%-44s %s s  (%zu colours)\n", "window: list the colours of 4000 x 4000 random",
                 Spread(listedRuns, 3).c_str(), colours);
