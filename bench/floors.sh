@@ -3,7 +3,7 @@
 # bench/pairs.py: the median and range of RUNS interleaved pairs, with the load average and the
 # machine. The pictures are generated (qv_bench_pictures) into a temporary folder.
 #
-#   start-up    quorvane-cli --version                    beside  true
+#   start-up    quorvane-cli --version                    beside  a C++ program printing a line
 #   BMP         analyse of a 1-megapixel BMP               beside  a program that only reads it
 #               analyse of an 8000 x 8000 BMP              beside  cat of the file
 #   PNG         analyse and colours of 8000 x 8000 PNG     beside  libspng decoding it alone
@@ -12,14 +12,14 @@
 # Usage: bench/floors.sh [BUILD] [RUNS]
 #   BUILD: a build folder with quorvane-cli and the bench programs (default build-bench, as
 #          made by: cmake --preset bench && cmake --build build-bench --target quorvane-cli
-#          qv_bench_pictures qv_floor_read qv_floor_spng qv_run_once)
+#          qv_bench_pictures qv_floor_hello qv_floor_read qv_floor_spng qv_run_once)
 #   RUNS:  pairs per figure, at least 11 (default 15)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build-bench}
 runs=${2:-15}
 cli=$build/src/cli/quorvane-cli
-for program in "$cli" "$build"/bench/{qv_bench_pictures,qv_floor_read,qv_floor_spng,qv_run_once}; do
+for program in "$cli" "$build"/bench/{qv_bench_pictures,qv_floor_hello,qv_floor_read,qv_floor_spng,qv_run_once}; do
   [ -x "$program" ] || { echo "floors.sh: $program is not built" >&2; exit 2; }
 done
 
@@ -30,7 +30,8 @@ p=$pictures
 pairs() { python3 bench/pairs.py --runner "$build/bench/qv_run_once" -n "$runs" "$@"; }
 uses="--width 1000 --height 1000 --use clGray --use clRed --use clOlive"
 
-pairs --label "start-up: quorvane-cli --version beside true" -- "$cli --version" true
+pairs --label "start-up: quorvane-cli --version beside a C++ program that prints a line" -- \
+  "$cli --version" "$build/bench/qv_floor_hello"
 pairs --label "analyse of a 1-megapixel BMP beside a program that only reads the file" -- \
   "$cli analyse $p/section-1000.bmp $uses" "$build/bench/qv_floor_read $p/section-1000.bmp"
 pairs --label "analyse of an 8000 x 8000 PNG beside libspng decoding it alone" -- \

@@ -914,19 +914,25 @@ class PngRows final : public PixelRows {
   // Converts the rows of `slot` into mPixels; false (the failure noted) at a row that refers to
   // an entry beyond the palette, as the whole reader refuses it.
   bool ConvertSlot(const Slot& slot) {
-    const Converter& c = mPass->converter;
-    const int width = Width();
     for (int r = 0; r < slot.rows; ++r) {
-      const unsigned top = ConvertRow<false>(
-          c, slot.bytes.data() + static_cast<std::size_t>(r) * mRowBytes, width,
-          mPixels.data() + static_cast<std::size_t>(r) * static_cast<std::size_t>(width), 1);
-      mPass->top = std::max(mPass->top, top);
-      if (mPass->top >= c.valid) {
-        Note("Cannot read picture " + Name() + ": " + PaletteReason(mPass->top, c.valid));
+      if (!ConvertRowTo(slot.bytes.data() + static_cast<std::size_t>(r) * mRowBytes, r)) {
         return false;
       }
     }
     return true;
+  }
+
+  // Converts one stored row into row `r` of mPixels; false (the failure noted) as ConvertSlot.
+  bool ConvertRowTo(const unsigned char* stored, int r) {
+    const Converter& c = mPass->converter;
+    const int width = Width();
+    const unsigned top = ConvertRow<false>(
+        c, stored, width,
+        mPixels.data() + static_cast<std::size_t>(r) * static_cast<std::size_t>(width), 1);
+    mPass->top = std::max(mPass->top, top);
+    if (mPass->top < c.valid) return true;
+    Note("Cannot read picture " + Name() + ": " + PaletteReason(mPass->top, c.valid));
+    return false;
   }
 
   // Hands the converted rows of `slot` that lie in [from, ...) to `use`.
@@ -943,10 +949,6 @@ class PngRows final : public PixelRows {
   void Run(int from, int end, const std::function<void(const RowBlock&)>& use) {
     const int start = mPass->next;
     const int blocks = (end - start + mBlockRows - 1) / mBlockRows;
-    for (Slot& slot : mSlots) {
-      slot.bytes.resize(mRowBytes * static_cast<std::size_t>(mBlockRows));
-      slot.full = false;
-    }
     const auto rowsOf = [&](int block) {
       return std::min(mBlockRows, end - (start + block * mBlockRows));
     };
@@ -958,14 +960,22 @@ class PngRows final : public PixelRows {
     const bool cheapRows = c.kind == Kind::kRgb8 && !c.keyed && CanShuffle();
     ThreadPool pool(!cheapRows && blocks > 2 && ThreadPool::Cores() > 1 ? 2 : 1);
     if (pool.Parts() == 1) {
+      // Row by row: each stored row is converted while it is still in the cache.
       Slot& slot = mSlots[0];
+      slot.bytes.resize(mRowBytes);
       for (int block = 0; block < blocks; ++block) {
         slot.first = start + block * mBlockRows;
         slot.rows = rowsOf(block);
-        if (!DecodeRows(slot.bytes.data(), slot.rows) || !ConvertSlot(slot)) return;
+        for (int r = 0; r < slot.rows; ++r) {
+          if (!DecodeRows(slot.bytes.data(), 1) || !ConvertRowTo(slot.bytes.data(), r)) return;
+        }
         Hand(slot, from, use);
       }
       return;
+    }
+    for (Slot& slot : mSlots) {
+      slot.bytes.resize(mRowBytes * static_cast<std::size_t>(mBlockRows));
+      slot.full = false;
     }
     std::mutex mutex;
     std::condition_variable changed;
