@@ -29,6 +29,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <random>
 #include <string>
@@ -171,6 +172,13 @@ class QuietShell : public qv::Shell {
 
 double Seconds(const QElapsedTimer& t) { return static_cast<double>(t.nsecsElapsed()) / 1e9; }
 
+// CPU time of this process so far, all its threads, in seconds.
+double ProcessCpuSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
 // Wall time of a whole process, from its start to its exit.
 double ProcessSeconds(const QString& program, const QStringList& args, QString* out = nullptr) {
   QElapsedTimer t;
@@ -302,7 +310,7 @@ int main(int argc, char* argv[]) {
   const double cliMb = double(PeakKilobytesOf(cli, cliArgs)) / 1024.0;
 
   std::vector<double> cliRuns, catRuns, cliPerCat, loads, materialRuns, analyseRuns, againRuns,
-      analysePerCli, againPerCli, peakRuns, listedRuns;
+      analysePerCli, againPerCli, peakRuns, listedRuns, listedCpuRuns;
   std::size_t colours = 0;
   bool same = true;
   QuietPrompter prompts;
@@ -368,10 +376,12 @@ int main(int argc, char* argv[]) {
         all.IgnoreDollarColours = false;
         form.Session().ChangeSettings(all);
         prompts.next = randomPicture;
+        const double cpu = ProcessCpuSeconds();
         t.restart();
         form.OpenPicture1Click();
         QCoreApplication::processEvents();
         listedRuns.push_back(Seconds(t));  // before the count below, which makes every label
+        listedCpuRuns.push_back(ProcessCpuSeconds() - cpu);
         colours = form.Session().Found().Size();
       }
     }
@@ -401,6 +411,7 @@ int main(int argc, char* argv[]) {
   if (random) {
     std::printf("%-44s %s s  (%zu colours)\n", "window: list the colours of 4000 x 4000 random",
                 Spread(listedRuns, 3).c_str(), colours);
+    std::printf("%-44s %s s\n", "  CPU time of all its threads", Spread(listedCpuRuns, 3).c_str());
   }
   std::printf("report on the clipboard equals the batch tool's: %s\n", same ? "yes" : "NO");
   if (!same) {
