@@ -2,11 +2,17 @@
 // TMainForm on Qt's offscreen platform, driven through its handlers as a user's clicks would,
 // and quorvane-cli started as a separate process on the same file.
 //
-//   qv_window_bench [SIZE] [CLI]    SIZE: picture side in pixels (default 8000)
-//                                   CLI: path of quorvane-cli (default beside this program)
+//   qv_window_bench [SIZE] [CLI] [--no-random] [--runs=N]
+//       SIZE: picture side in pixels (default 8000)
+//       CLI: path of quorvane-cli (default beside this program)
+//       --runs: repetitions, at least 11 (default 11)
 //
-// Prints wall times and, for the window, the peak resident memory of the whole sequence
-// (load, analyse, reload, second analyse) as a multiple of the pixel grid.
+// Each repetition runs `cat` of the file and quorvane-cli analyse as whole processes, one after
+// the other (the order alternating between repetitions), then a fresh window opens the picture,
+// puts three colours on the list and analyses twice, then lists the colours of a picture of
+// random colours. Printed for every figure: the median and the range (min-max) over the
+// repetitions, ratios taken within each repetition; never the best run alone. The machine and
+// the load average before and after come first and last.
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -19,7 +25,11 @@
 #include <QListView>
 #include <QProcess>
 #include <QString>
+#include <QThread>
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <random>
 #include <string>
@@ -162,6 +172,13 @@ class QuietShell : public qv::Shell {
 
 double Seconds(const QElapsedTimer& t) { return static_cast<double>(t.nsecsElapsed()) / 1e9; }
 
+// CPU time of this process so far, all its threads, in seconds.
+double ProcessCpuSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
 // Wall time of a whole process, from its start to its exit.
 double ProcessSeconds(const QString& program, const QStringList& args, QString* out = nullptr) {
   QElapsedTimer t;
@@ -214,15 +231,63 @@ void SelectFound(qv::TMainForm& form, const QString& label) {
   }
 }
 
+// Median and range of `values` as "median (min-max)" with `digits` decimals.
+std::string Spread(std::vector<double> values, int digits) {
+  std::sort(values.begin(), values.end());
+  const std::size_t n = values.size();
+  const double median = n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+  char text[96];
+  std::snprintf(text, sizeof text, "%.*f (%.*f-%.*f)", digits, median, digits, values.front(),
+                digits, values.back());
+  return text;
+}
+
+std::string Machine() {
+  std::ifstream info("/proc/cpuinfo");
+  std::string line, model = "unknown processor";
+  while (std::getline(info, line)) {
+    if (line.rfind("model name", 0) == 0) {
+      model = line.substr(line.find(':') + 2);
+      break;
+    }
+  }
+  return std::to_string(std::max(1, QThread::idealThreadCount())) + " cores, " + model;
+}
+
+std::string Load() {
+  double load[3] = {0, 0, 0};
+  if (getloadavg(load, 3) != 3) return "unknown";
+  char text[64];
+  std::snprintf(text, sizeof text, "%.2f %.2f %.2f", load[0], load[1], load[2]);
+  return text;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
   if (argc > 2 && std::string(argv[1]) == "--peak-of") return RunForPeak(argv + 2);
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
-  const int size = argc > 1 ? std::atoi(argv[1]) : 8000;
-  const QString cli = argc > 2
-                          ? QString::fromLocal8Bit(argv[2])
+  std::vector<std::string> positional;
+  bool random = true;
+  int runs = 11;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "--no-random") {
+      random = false;
+    } else if (a.rfind("--runs=", 0) == 0) {
+      runs = std::atoi(a.c_str() + 7);
+    } else {
+      positional.push_back(a);
+    }
+  }
+  if (runs < 11) {
+    std::fprintf(stderr, "qv_window_bench: fewer than 11 runs give no trustworthy median\n");
+    return 2;
+  }
+  const int size = !positional.empty() ? std::atoi(positional[0].c_str()) : 8000;
+  const QString cli = positional.size() > 1
+                          ? QString::fromLocal8Bit(positional[1].c_str())
                           : QCoreApplication::applicationDirPath() + "/../src/cli/quorvane-cli";
   const QString dir =
       QString::fromLocal8Bit(qgetenv("TMPDIR").isEmpty() ? "/tmp" : qgetenv("TMPDIR")) +
@@ -231,94 +296,127 @@ int main(int argc, char* argv[]) {
   const QString picture = dir + QString("/section-%1.bmp").arg(size);
   if (!QFileInfo::exists(picture)) WriteSection(picture.toStdString(), size);
   const double gridMb = double(size) * size * 4 / 1048576.0;
+  const int side = 4000;
+  const QString randomPicture = dir + QString("/random-%1.bmp").arg(side);
+  if (random && !QFileInfo::exists(randomPicture)) WriteRandom(randomPicture.toStdString(), side);
+  const std::string loadBefore = Load();
 
   // Warm the page cache for both sides alike.
   ProcessSeconds("cat", {picture});
   const QStringList cliArgs = {"analyse", picture,  "--width", "1000",  "--height", "1000",
                                "--use",   "clGray", "--use",   "clRed", "--use",    "clOlive"};
   QString cliReport;
-  double cliBest = 1e9, catBest = 1e9;
-  for (int i = 0; i < 3; ++i) {
-    cliBest = std::min(cliBest, ProcessSeconds(cli, cliArgs, &cliReport));
-    catBest = std::min(catBest, ProcessSeconds("sh", {"-c", "cat '" + picture + "' > /dev/null"}));
-  }
+  ProcessSeconds(cli, cliArgs, &cliReport);
+  const double cliMb = double(PeakKilobytesOf(cli, cliArgs)) / 1024.0;
 
+  std::vector<double> cliRuns, catRuns, cliPerCat, loads, materialRuns, analyseRuns, againRuns,
+      analysePerCli, againPerCli, peakRuns, listedRuns, listedCpuRuns;
+  std::size_t colours = 0;
+  bool same = true;
   QuietPrompter prompts;
   QuietShell shell;
   qv::ScopedPrompter promptScope(prompts);
   qv::ScopedShell shellScope(shell);
-  const long before = CurrentKilobytes();
-  ResetPeak();
-  qv::TMainForm form(dir + "/quorvane", dir + "/user");
-  form.UpdateTimer.stop();
-  form.show();
-  QCoreApplication::processEvents();
+  for (int run = 0; run < runs; ++run) {
+    double cliSeconds = 0, catSeconds = 0;
+    const auto runCli = [&] { cliSeconds = ProcessSeconds(cli, cliArgs); };
+    const auto runCat = [&] {
+      catSeconds = ProcessSeconds("sh", {"-c", "cat '" + picture + "' > /dev/null"});
+    };
+    if (run % 2 == 0) {
+      runCli();
+      runCat();
+    } else {
+      runCat();
+      runCli();
+    }
+    cliRuns.push_back(cliSeconds);
+    catRuns.push_back(catSeconds);
+    cliPerCat.push_back(cliSeconds / catSeconds);
 
-  QElapsedTimer t;
-  prompts.next = picture;
-  t.start();
-  form.OpenPicture1Click();
-  QCoreApplication::processEvents();
-  const double load = Seconds(t);
-  t.restart();
-  for (const char* label : {"clGray", "clRed", "clOlive"}) {
-    SelectFound(form, label);
-    form.ListBox1DblClick();
-  }
-  QCoreApplication::processEvents();
-  const double materials = Seconds(t);
-  form.NumberEdit1->SetText("1000");
-  form.NumberEdit2->SetText("1000");
-  form.Timer2Timer();
-  double analyse[2] = {0, 0};
-  bool same = true;
-  for (double& a : analyse) {
-    t.restart();
-    form.Button1Click();
-    QCoreApplication::processEvents();
-    a = Seconds(t);
-    same = same && shell.clipboard == cliReport;
-  }
-  const long peak = PeakKilobytes();
+    const long before = CurrentKilobytes();
+    ResetPeak();
+    {
+      qv::TMainForm form(dir + "/quorvane", dir + "/user");
+      form.UpdateTimer.stop();
+      form.show();
+      QCoreApplication::processEvents();
+      QElapsedTimer t;
+      prompts.next = picture;
+      t.start();
+      form.OpenPicture1Click();
+      QCoreApplication::processEvents();
+      loads.push_back(Seconds(t));
+      t.restart();
+      for (const char* label : {"clGray", "clRed", "clOlive"}) {
+        SelectFound(form, label);
+        form.ListBox1DblClick();
+      }
+      QCoreApplication::processEvents();
+      materialRuns.push_back(Seconds(t));
+      form.NumberEdit1->SetText("1000");
+      form.NumberEdit2->SetText("1000");
+      form.Timer2Timer();
+      for (int click = 0; click < 2; ++click) {
+        t.restart();
+        form.Button1Click();
+        QCoreApplication::processEvents();
+        (click == 0 ? analyseRuns : againRuns).push_back(Seconds(t));
+        same = same && shell.clipboard == cliReport;
+      }
+      analysePerCli.push_back(analyseRuns.back() / cliSeconds);
+      againPerCli.push_back(againRuns.back() / cliSeconds);
+      peakRuns.push_back(double(PeakKilobytes() - before) / 1024.0 / gridMb);
 
-  std::printf("picture %d x %d, grid %.0f MB\n", size, size, gridMb);
-  std::printf("%-44s %8.3f s\n", "cat of the file (page cache), best of 3", catBest);
-  std::printf("%-44s %8.3f s  (%.2fx cat)\n", "quorvane-cli analyse, whole process, best of 3",
-              cliBest, cliBest / catBest);
-  const double cliMb = double(PeakKilobytesOf(cli, cliArgs)) / 1024.0;
-  std::printf("%-44s %8.0f MB  (%.2fx the grid)\n", "quorvane-cli analyse, peak memory", cliMb,
+      // Ten million colours: the inventory and the list, from the click to the list shown.
+      if (random) {
+        ProcessSeconds("cat", {randomPicture});
+        // Unnamed colours are hidden by default; the settings dialog's option shows them.
+        qv::ProgramSettings all = form.Session().Settings();
+        all.IgnoreDollarColours = false;
+        form.Session().ChangeSettings(all);
+        prompts.next = randomPicture;
+        const double cpu = ProcessCpuSeconds();
+        t.restart();
+        form.OpenPicture1Click();
+        QCoreApplication::processEvents();
+        listedRuns.push_back(Seconds(t));  // before the count below, which makes every label
+        listedCpuRuns.push_back(ProcessCpuSeconds() - cpu);
+        colours = form.Session().Found().Size();
+      }
+    }
+  }
+
+  std::printf("machine: %s; load average (1, 5, 15 min) before %s, after %s\n", Machine().c_str(),
+              loadBefore.c_str(), Load().c_str());
+  std::printf("picture %d x %d, grid %.0f MB; %d runs, median (min-max)\n", size, size, gridMb,
+              runs);
+  std::printf("%-44s %s s\n", "cat of the file (page cache)", Spread(catRuns, 3).c_str());
+  std::printf("%-44s %s s\n", "quorvane-cli analyse, whole process", Spread(cliRuns, 3).c_str());
+  std::printf("%-44s %sx\n", "  the same, per cat of the same run", Spread(cliPerCat, 2).c_str());
+  std::printf("%-44s %.0f MB  (%.2fx the grid)\n", "quorvane-cli analyse, peak memory", cliMb,
               cliMb / gridMb);
-  std::printf("%-44s %8.3f s\n", "window: open picture and list colours", load);
-  std::printf("%-44s %8.3f s\n", "window: put three colours on the list", materials);
-  std::printf("%-44s %8.3f s  (%.2fx the batch tool)\n", "window: analyse, click to clipboard",
-              analyse[0], analyse[0] / cliBest);
-  std::printf("%-44s %8.3f s  (%.2fx the batch tool)\n", "window: analyse again", analyse[1],
-              analyse[1] / cliBest);
-  std::printf("%-44s %8.0f MB  (%.2fx the grid)\n", "window: peak memory above start",
-              double(peak - before) / 1024.0, double(peak - before) / 1024.0 / gridMb);
+  std::printf("%-44s %s s\n", "window: open picture and list colours", Spread(loads, 3).c_str());
+  std::printf("%-44s %s s\n", "window: put three colours on the list",
+              Spread(materialRuns, 3).c_str());
+  std::printf("%-44s %s s\n", "window: analyse, click to clipboard",
+              Spread(analyseRuns, 3).c_str());
+  std::printf("%-44s %sx\n", "  the same, per batch tool of the same run",
+              Spread(analysePerCli, 2).c_str());
+  std::printf("%-44s %s s\n", "window: analyse again", Spread(againRuns, 3).c_str());
+  std::printf("%-44s %sx\n", "  the same, per batch tool of the same run",
+              Spread(againPerCli, 2).c_str());
+  std::printf("%-44s %sx the grid\n", "window: peak memory above start",
+              Spread(peakRuns, 2).c_str());
+  if (random) {
+    std::printf("%-44s %s s  (%zu colours)\n", "window: list the colours of 4000 x 4000 random",
+                Spread(listedRuns, 3).c_str(), colours);
+    std::printf("%-44s %s s\n", "  CPU time of all its threads", Spread(listedCpuRuns, 3).c_str());
+  }
   std::printf("report on the clipboard equals the batch tool's: %s\n", same ? "yes" : "NO");
   if (!same) {
     std::printf("--- window\n%s--- batch tool\n%s", qPrintable(shell.clipboard),
                 qPrintable(cliReport));
-  }
-
-  // Ten million colours: the inventory and the list, from the click to the list shown.
-  if (argc <= 3 || std::string(argv[3]) != "--no-random") {
-    const int side = 4000;
-    const QString random = dir + QString("/random-%1.bmp").arg(side);
-    if (!QFileInfo::exists(random)) WriteRandom(random.toStdString(), side);
-    ProcessSeconds("cat", {random});
-    // Unnamed colours are hidden by default; the settings dialog's option shows them.
-    qv::ProgramSettings all = form.Session().Settings();
-    all.IgnoreDollarColours = false;
-    form.Session().ChangeSettings(all);
-    prompts.next = random;
-    t.restart();
-    form.OpenPicture1Click();
-    QCoreApplication::processEvents();
-    const double listed = Seconds(t);  // before the count below, which makes every label
-    std::printf("%-44s %8.3f s  (%zu colours)\n", "window: list the colours of 4000 x 4000 random",
-                listed, form.Session().Found().Size());
   }
   return same ? 0 : 1;
 }

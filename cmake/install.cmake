@@ -2,6 +2,8 @@
 # cmake/package.cmake. Relative to the prefix:
 #
 #   bin/quorvane, bin/quorvane-cli             the two programs
+#   lib/<multiarch>/quorvane/                  quorvane-cli-overlay.so, the batch tool's overlay
+#                                              drawing, loaded only when an overlay is drawn
 #   share/quorvane/                            the manual, the example section (as section.bmp,
 #                                              the window's default picture), the example library
 #   share/applications/, share/metainfo/       desktop entry and AppStream metainfo
@@ -55,10 +57,10 @@ foreach(pair "man/quorvane.1:quorvane.1.gz" "man/quorvane-cli.1:quorvane-cli.1.g
 endforeach()
 add_custom_target(qv_install_files ALL DEPENDS ${qvGeneratedFiles})
 
-# Both programs link only the system's shared libraries (ours are static): the run path into
-# the prefix's lib folder that qt_standard_project_setup() gives installed programs serves
-# nothing, and Debian's tools count it as a fault.
-foreach(program quorvane quorvane-cli)
+# The programs and the overlay module link only the system's shared libraries (ours are static):
+# the run path into the prefix's lib folder that qt_standard_project_setup() gives installed
+# programs serves nothing, and Debian's tools count it as a fault.
+foreach(program quorvane quorvane-cli qv_cli_overlay)
   if(TARGET ${program})
     set_target_properties(${program} PROPERTIES INSTALL_RPATH "")
   endif()
@@ -101,8 +103,18 @@ elseif(DEFINED QV_MANUAL_PDF)
 endif()
 
 # The batch tool keeps nothing beside itself: it reads only the files named on its command line.
+# Its overlay module lies in a folder of the package's own under lib, found from the program's
+# folder by a relative path compiled in (as QV_DATA_FROM_BIN), so no run path is needed.
 if(TARGET quorvane-cli)
   install(TARGETS quorvane-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  set(qvModuleDir ${CMAKE_INSTALL_LIBDIR}/quorvane)
+  install(TARGETS qv_cli_overlay LIBRARY DESTINATION ${qvModuleDir})
+  cmake_path(ABSOLUTE_PATH CMAKE_INSTALL_BINDIR BASE_DIRECTORY ${CMAKE_INSTALL_PREFIX}
+             OUTPUT_VARIABLE qvCliBinFull)
+  cmake_path(ABSOLUTE_PATH qvModuleDir BASE_DIRECTORY ${CMAKE_INSTALL_PREFIX}
+             OUTPUT_VARIABLE qvModuleFull)
+  file(RELATIVE_PATH qvModuleFromBin ${qvCliBinFull} ${qvModuleFull})
+  target_compile_definitions(qv_cli PRIVATE QV_OVERLAY_MODULE_FROM_BIN="${qvModuleFromBin}")
   install(FILES ${qvGenerated}/quorvane-cli.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   install(FILES ${QV_PACKAGING_DIR}/bash-completion/quorvane-cli
           DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)

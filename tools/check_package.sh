@@ -31,7 +31,9 @@ done
 
 # Contents: every file in its standard place, and nothing from the build machine.
 contents=$(dpkg-deb --contents "$deb" | awk '{print $NF}' | sed 's|^\./|/|')
-for path in /usr/bin/quorvane /usr/bin/quorvane-cli \
+multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
+module=/usr/lib/$multiarch/quorvane/quorvane-cli-overlay.so
+for path in /usr/bin/quorvane /usr/bin/quorvane-cli "$module" \
             /usr/share/quorvane/MANUAL_VAROLITH.pdf /usr/share/quorvane/section.bmp \
             /usr/share/quorvane/properties.ini \
             /usr/share/applications/io.github.quorvane.Quorvane.desktop \
@@ -44,19 +46,24 @@ for path in /usr/bin/quorvane /usr/bin/quorvane-cli \
             /usr/share/doc/quorvane/CHANGELOG.md.gz; do
   grep -qx "$path" <<<"$contents" || fail "missing $path"
 done
-if grep -v -E '^/usr/(bin|share)(/|$)|^/$|^/usr/$' <<<"$contents"; then
-  fail "files outside /usr/bin and /usr/share (above)"
+if grep -v -E "^/usr/(bin|share)(/|\$)|^/usr/lib/($multiarch/(quorvane/)?)?\$|^/\$|^/usr/\$|^$module\$" \
+  <<<"$contents"; then
+  fail "files outside /usr/bin, /usr/share and the overlay module (above)"
 fi
 
 # Unpacked: the programs run, with no library path and no run path of the build machine.
 unpacked=$(mktemp -d)
 trap 'rm -rf "$unpacked"' EXIT
 dpkg-deb --extract "$deb" "$unpacked"
-for program in quorvane quorvane-cli; do
-  if readelf -d "$unpacked/usr/bin/$program" | grep -Eq 'RPATH|RUNPATH'; then
+for program in usr/bin/quorvane usr/bin/quorvane-cli "${module#/}"; do
+  if readelf -d "$unpacked/$program" | grep -Eq 'RPATH|RUNPATH'; then
     fail "$program carries a run path"
   fi
 done
+# The batch tool loads Qt only through its overlay module, when it draws.
+if readelf -d "$unpacked/usr/bin/quorvane-cli" | grep NEEDED | grep -q 'libQt'; then
+  fail "quorvane-cli links Qt: $(readelf -d "$unpacked/usr/bin/quorvane-cli" | grep NEEDED)"
+fi
 unset LD_LIBRARY_PATH
 cli=$unpacked/usr/bin/quorvane-cli
 [ "$("$cli" --version)" = "quorvane-cli $version" ] || fail "quorvane-cli --version: $("$cli" --version)"
@@ -68,6 +75,10 @@ got=$("$cli" colours "$unpacked/usr/share/quorvane/section.bmp")
 report=$("$cli" analyse "$unpacked/usr/share/quorvane/section.bmp" --width 500 --height 650 \
   --use clRed --library "$unpacked/usr/share/quorvane/properties.ini")
 grep -q 'mass = 667.25 kg/m' <<<"$report" || fail "analysis of the packaged example: $report"
+# The overlay module is found from the unpacked program's folder, as from /usr/bin.
+"$cli" analyse "$unpacked/usr/share/quorvane/section.bmp" --width 500 --height 650 --use clRed \
+  --overlay "$unpacked/overlay.png" >/dev/null || fail "overlay of the packaged example"
+[ -s "$unpacked/overlay.png" ] || fail "no overlay written"
 
 # The desktop files and the man pages as a desktop and man would read them.
 appstreamcli validate --no-net \

@@ -4,9 +4,6 @@
 
 #include <unistd.h>
 
-#include <QCoreApplication>
-#include <QGuiApplication>
-#include <QtGlobal>
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -25,6 +22,7 @@
 
 #include "cli/cli_options.h"
 #include "cli/json_writer.h"
+#include "cli/overlay_module.h"
 #include "core/base/error.h"
 #include "core/base/number_text.h"
 #include "core/elastic/extended_report.h"
@@ -34,8 +32,6 @@
 #include "core/section/overlay.h"
 #include "core/section/plastic_report.h"
 #include "core/session/session.h"
-#include "imaging/overlay_renderer.h"
-#include "imaging/picture_image.h"
 
 namespace qv {
 namespace {
@@ -151,6 +147,7 @@ std::string ColoursText(const Options& o, ProgressLine& progress, std::string& n
   settings.IgnoreDollarColours = !o.all;
   session.ChangeSettings(settings);
   session.SetPictureStreaming(true);  // only scans: the picture need not be held
+  session.CheckSmoothingAlong(true);  // the smoothing note, from the listing's one decoding
   OpenPicture(session, o.picture, progress);
   std::string text;
   const FoundColours& found = session.Found();
@@ -166,56 +163,6 @@ std::string ColoursText(const Options& o, ProgressLine& progress, std::string& n
   }
   return text;
 }
-
-// ---------------------------------------------------------------------------------------------
-// Overlay
-
-// Labels need the platform's fonts, which only a QGuiApplication provides. The tool makes one
-// for the call when the process has none, so RunCli also works inside a program or a test that
-// already runs one.
-class GuiApplicationScope {
- public:
-  GuiApplicationScope() {
-    if (QCoreApplication::instance() != nullptr) {
-      if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) == nullptr) {
-        throw Error(
-            "drawing the overlay needs a QGuiApplication, and this process runs a "
-            "QCoreApplication");
-      }
-      return;
-    }
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    // The platform's start-up notes (no runtime folder and the like) are no business of the
-    // tool's user, whose standard error carries one line on failure; critical ones still pass.
-    sPrevious = qInstallMessageHandler(QuietHandler);
-    mOwnsApp = true;
-    mApp = std::make_unique<QGuiApplication>(sArgc, sArgv);
-  }
-  ~GuiApplicationScope() {
-    mApp.reset();
-    if (mOwnsApp) qInstallMessageHandler(sPrevious);
-  }
-  GuiApplicationScope(const GuiApplicationScope&) = delete;
-  GuiApplicationScope& operator=(const GuiApplicationScope&) = delete;
-
- private:
-  static void QuietHandler(QtMsgType type, const QMessageLogContext& context, const QString& text) {
-    if (type != QtCriticalMsg && type != QtFatalMsg) return;
-    if (sPrevious != nullptr) {
-      sPrevious(type, context, text);
-    } else {
-      std::cerr << kProgram << ": " << text.toStdString() << '\n';
-    }
-  }
-
-  // QGuiApplication keeps references to both for its whole life.
-  static inline int sArgc = 1;
-  static inline char sName[] = "quorvane-cli";
-  static inline char* sArgv[] = {sName, nullptr};
-  static inline QtMessageHandler sPrevious = nullptr;
-  bool mOwnsApp = false;
-  std::unique_ptr<QGuiApplication> mApp;
-};
 
 // The window's analyse command without its questions; returns what goes on standard output.
 // `note` receives what the overlay could not show, if anything.
@@ -278,16 +225,15 @@ std::string AnalyseText(const Options& o, ProgressLine& progress, std::string& n
   }
 
   if (o.overlay) {
-    GuiApplicationScope gui;
     const OverlayInput input =
         MakeOverlayInput(session.Picture().Width(), session.Picture().Height(), session.Bounds(),
                          session.Result(), session.Settings());
     SectionSession::ResultDrawing drawing = session.DrawResults(input);
     note = drawing.note.value_or("");
-    OverlayOps& ops = drawing.ops;
-    session.DrawOnPicture([&ops](PixelGrid& picture) { RenderOverlay(ops, picture); });
-    // Written through a temporary that replaces the target only when complete.
-    SavePicture(session.Picture(), *o.overlay);
+    const OverlayOps& ops = drawing.ops;
+    // Painted and written (through a temporary that replaces the target only when complete) by
+    // the overlay module, the one part of the tool that loads Qt.
+    session.DrawOnPicture([&](PixelGrid& picture) { cli::DrawOverlay(ops, picture, *o.overlay); });
   }
   return text;
 }

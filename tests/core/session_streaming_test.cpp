@@ -13,6 +13,7 @@
 #include "support/bmp_writer.h"
 #include "support/grid_builder.h"
 #include "support/material_library.h"
+#include "support/png_writer.h"
 
 namespace qv::test {
 namespace {
@@ -164,6 +165,45 @@ TEST_F(SessionStreamingTest, FindsASmoothedDrawingAsTheSessionHoldingThePicture)
     EXPECT_EQ(fromFile.smoothed[i].edgePixels, inMemory.smoothed[i].edgePixels);
     EXPECT_EQ(fromFile.smoothed[i].touchingPixels, inMemory.smoothed[i].touchingPixels);
   }
+}
+
+// A PNG file is decoded once for the listing, the moments and the smoothing check's first pass:
+// cut short after the listing, it still gives the analysis and a flat drawing's smoothing check;
+// a smoothed drawing's second pass reads it again.
+TEST_F(SessionStreamingTest, APngPictureIsDecodedOnceForListingAnalysisAndSmoothingCheck) {
+  const std::string path = dir.File("section.png");
+  WriteAll(path, EncodePng(Section()));
+  streamed.CheckSmoothingAlong(true);
+  streamed.GatherAlso({"clRed", "clBlue"});
+  OpenBoth(path);
+  EXPECT_TRUE(streamed.Picture().Empty());
+  std::filesystem::resize_file(path, 100);
+  const EdgeSmoothing flat = streamed.PictureEdgeSmoothing();
+  EXPECT_TRUE(flat.smoothed.empty());
+  EXPECT_EQ(flat.inBetweenColours, 0);
+  Both([](SectionSession& s) {
+    s.AddColourToMaterialList("clRed");
+    s.AddColourToMaterialList("clBlue");
+    ASSERT_EQ(s.Analyse(kSize), SectionSession::AnalyseOutcome::Done);
+  });
+  EXPECT_TRUE(streamed.Picture().Empty());
+
+  const std::string smoothedPath = dir.File("diagonal.png");
+  WriteAll(smoothedPath, EncodePng(SmoothedDiagonal(300)));
+  OpenBoth(smoothedPath);
+  const EdgeSmoothing fromFile = streamed.PictureEdgeSmoothing();
+  const EdgeSmoothing inMemory = held.PictureEdgeSmoothing();
+  ASSERT_EQ(inMemory.smoothed.size(), 2u);
+  EXPECT_EQ(EdgeSmoothingNote(fromFile), EdgeSmoothingNote(inMemory));
+  ASSERT_EQ(fromFile.smoothed.size(), 2u);
+  for (std::size_t i = 0; i < 2; ++i) {
+    EXPECT_EQ(fromFile.smoothed[i].edgePixels, inMemory.smoothed[i].edgePixels);
+    EXPECT_EQ(fromFile.smoothed[i].touchingPixels, inMemory.smoothed[i].touchingPixels);
+  }
+  // The second pass needs the file: cut short, it is refused in the reader's words.
+  OpenBoth(smoothedPath);
+  std::filesystem::resize_file(smoothedPath, 100);
+  EXPECT_THROW(streamed.PictureEdgeSmoothing(), Error);
 }
 
 TEST_F(SessionStreamingTest, DamagedPixelsStopTheListingWithTheReadersMessage) {

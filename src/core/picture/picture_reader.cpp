@@ -36,7 +36,7 @@ PixelGrid ReadPicture(const std::string& path, PixelGrid&& reuse) {
 
 std::unique_ptr<PixelRows> OpenPictureRows(const std::string& path) {
   auto file = std::make_unique<OpenedPicture>(path);
-  if (IsPngFile(*file)) return nullptr;
+  if (IsPngFile(*file)) return OpenPngRows(std::move(file));
   return OpenBmpRows(std::move(file));
 }
 

@@ -24,9 +24,10 @@ PixelGrid ReadPicture(const std::string& path);
 PixelGrid ReadPicture(const std::string& path, PixelGrid&& reuse);
 
 /// The picture at `path` as rows read from the file a few at a time while a scan visits them,
-/// when its format allows that (an uncompressed BMP picture); nullptr when it must be read whole
-/// with ReadPicture. Throws qv::Error as ReadPicture does for a file it cannot open or whose
-/// header it refuses; a refusal of the pixels comes from the rows' ThrowIfFailed.
+/// when its format allows that (an uncompressed BMP picture, a PNG picture that is not
+/// interlaced); nullptr when it must be read whole with ReadPicture. Throws qv::Error as
+/// ReadPicture does for a file it cannot open or whose header it refuses; a refusal of the pixels
+/// comes from the rows' ThrowIfFailed.
 std::unique_ptr<PixelRows> OpenPictureRows(const std::string& path);
 
 /// Decodes the BMP or PNG file held in `data` (`size` bytes), chosen as ReadPicture chooses.

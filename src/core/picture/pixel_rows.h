@@ -39,6 +39,10 @@ class PixelRows {
   /// failure is kept for ThrowIfFailed, since a worker thread cannot throw.
   virtual void Visit(int worker, int first, int end,
                      const std::function<void(const RowBlock&)>& use) = 0;
+  /// True when the rows come from a decoder that only goes forwards (a compressed file): a
+  /// visit above the rows already visited decodes from the top again, and concurrent visits
+  /// wait for each other. Scans visit such rows once, top to bottom, in one visit of worker 0.
+  virtual bool InOrder() const { return false; }
   /// Throws qv::Error with the reader's message when some visited rows could not be read (of
   /// several failures, the one of the topmost stored rows, so the text does not depend on
   /// timing); a scan calls it when done and its result stands only when it returns.

@@ -197,13 +197,44 @@ class Context {
   spng_ctx* mCtx;
 };
 
+// Checksums of the pieces of a file that the passes of a row reader read, one per refill of the
+// input buffer: the first pass keeps them, every later one compares, so that rows of two
+// versions of a file (written over between passes, its times set back) are never taken for one
+// picture. The input is a few per cent of the decoded rows, so this costs next to nothing.
+class InputSums {
+ public:
+  void Note(std::size_t index, const unsigned char* data, std::size_t size) {
+    std::uint64_t sum = size * 0x9E3779B97F4A7C15u;
+    std::size_t i = 0;
+    for (; i + 8 <= size; i += 8) sum = (sum ^ Load64(data + i)) * 0xFF51AFD7ED558CCDu;
+    for (; i < size; ++i) sum = (sum ^ data[i]) * 0xC4CEB9FE1A85EC53u;
+    if (index < mSums.size()) {
+      if (mSums[index] != sum) mDiffers = true;
+    } else {
+      mSums.resize(index + 1);
+      mSums[index] = sum;
+    }
+  }
+  bool Differs() const { return mDiffers; }
+
+ private:
+  static std::uint64_t Load64(const unsigned char* p) {
+    std::uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+  }
+  std::vector<std::uint64_t> mSums;
+  bool mDiffers = false;
+};
+
 // libspng's input, as a stream for files and memory alike: it tells where the input ended,
 // which libspng does not (it takes a file cut inside the checksum of its IEND chunk as whole).
 // Files are served from a buffer refilled with pread: no FILE, and no mapping that a file
 // shrinking under it could turn into a crash.
 class Source {
  public:
-  explicit Source(const OpenedPicture& file) : mFile(&file), mBuffer(std::size_t{1} << 18) {}
+  explicit Source(const OpenedPicture& file, InputSums* sums = nullptr)
+      : mFile(&file), mBuffer(std::size_t{1} << 18), mSums(sums) {}
   Source(const unsigned char* data, std::size_t size) : mData(data), mHave(size) {}
 
   static int Read(spng_ctx*, void* user, void* dest, std::size_t length) {
@@ -229,6 +260,7 @@ class Source {
         mHave = static_cast<std::size_t>(got);
         mUsed = 0;
         mPos += static_cast<std::uint64_t>(got);
+        if (mSums != nullptr) mSums->Note(mRefills++, mData, mHave);
       }
       const std::size_t n = std::min(length, mHave - mUsed);
       std::memcpy(dest, mData + mUsed, n);
@@ -245,6 +277,8 @@ class Source {
 
   const OpenedPicture* mFile = nullptr;
   std::vector<unsigned char> mBuffer;
+  InputSums* mSums = nullptr;
+  std::size_t mRefills = 0;
   const unsigned char* mData = nullptr;
   std::uint64_t mPos = 0;
   std::size_t mHave = 0, mUsed = 0;
@@ -632,19 +666,25 @@ ChunkCensus CountChunks(const ReadBytes& read, bool wholeFile) {
   return census;
 }
 
-// Decodes the picture of header `h` from a context whose input is set; `read` reaches the same
-// input by offset.
-PixelGrid Decode(spng_ctx* ctx, const Header& h, const std::string& name, PixelGrid* reuse,
-                 const Source& source, const ReadBytes& read) {
+// The reason of libspng's `error` in `phase`; too many extra chunks are told apart from too
+// many bytes of them (libspng refuses both in the same words).
+std::string FailureReason(int error, Phase phase, const Header& h, int readErrno,
+                          const ReadBytes& read) {
+  if (error == SPNG_ECHUNK_LIMITS && CountChunks(read, true).ancillary > kMaxPngExtraChunks) {
+    return "it holds too many chunks: more than " +
+           IntegerText(static_cast<std::int64_t>(kMaxPngExtraChunks)) +
+           " text or other extra chunks";
+  }
+  return Reason(error, phase, h, readErrno);
+}
+
+// Sets the reader's rules on a context whose input is set, reads every chunk before the pixel
+// data and the first bytes of the pixel data, and returns the conversion of the rows; throws
+// FailPicture for `name`.
+Converter StartPixels(spng_ctx* ctx, const Header& h, const std::string& name, const Source& source,
+                      const ReadBytes& read) {
   const auto fail = [&](int error, Phase phase) {
-    if (error == SPNG_ECHUNK_LIMITS) {
-      if (CountChunks(read, true).ancillary > kMaxPngExtraChunks) {
-        FailPicture(name, "it holds too many chunks: more than " +
-                              IntegerText(static_cast<std::int64_t>(kMaxPngExtraChunks)) +
-                              " text or other extra chunks");
-      }
-    }
-    FailPicture(name, Reason(error, phase, h, source.ReadErrno()));
+    FailPicture(name, FailureReason(error, phase, h, source.ReadErrno(), read));
   };
   // A second palette would silently replace the first: two palettes make no one picture.
   if (CountChunks(read, false).palettes > 1) FailPicture(name, "the palette is stored twice");
@@ -657,18 +697,32 @@ PixelGrid Decode(spng_ctx* ctx, const Header& h, const std::string& name, PixelG
 
   spng_ihdr ihdr{};
   if (const int error = spng_get_ihdr(ctx, &ihdr); error != 0) fail(error, Phase::kHeader);
-  // Reads every chunk before the pixel data and the first bytes of the pixel data.
   if (const int error = spng_decode_image(ctx, nullptr, 0, SPNG_FMT_PNG, SPNG_DECODE_PROGRESSIVE);
       error != 0) {
     fail(error, Phase::kChunks);
   }
-  const Converter converter = MakeConverter(ctx, h, name);
+  return MakeConverter(ctx, h, name);
+}
+
+// Bytes of one stored row of a picture that is not interlaced, in the file's sample format.
+std::size_t RowBytesOf(const Header& h) {
+  return (std::size_t{h.width} * static_cast<unsigned>(SamplesPerPixel(h.colourType) * h.depth) +
+          7) /
+         8;
+}
+
+// Decodes the picture of header `h` from a context whose input is set; `read` reaches the same
+// input by offset.
+PixelGrid Decode(spng_ctx* ctx, const Header& h, const std::string& name, PixelGrid* reuse,
+                 const Source& source, const ReadBytes& read) {
+  const auto fail = [&](int error, Phase phase) {
+    FailPicture(name, FailureReason(error, phase, h, source.ReadErrno(), read));
+  };
+  const Converter converter = StartPixels(ctx, h, name, source, read);
 
   PixelGrid grid = MakeGrid(h, name, reuse);
-  const int width = grid.Width(), height = grid.Height();
-  const int samples = SamplesPerPixel(h.colourType);
-  const std::size_t rowBytes =
-      (static_cast<std::size_t>(width) * static_cast<unsigned>(samples * h.depth) + 7) / 8;
+  const int height = grid.Height();
+  const std::size_t rowBytes = RowBytesOf(h);
   // Rows of plain 8-bit RGB are widened by byte shuffles at a few per cent of the inflating;
   // handing them to another core would cost more than it saves.
   const bool cheapRows =
@@ -713,6 +767,313 @@ PixelGrid Decode(spng_ctx* ctx, const Header& h, const std::string& name, PixelG
   return grid;
 }
 
+// The header of `file` checked (ParseHeader), judged by what is really there when the file
+// shrank since it was opened.
+Header ReadHeader(const OpenedPicture& file) {
+  const std::string& path = file.Path();
+  std::array<unsigned char, kHeadBytes> head{};
+  const std::int64_t got =
+      file.ReadAt(head.data(), std::min<std::uint64_t>(file.Size(), kHeadBytes), 0);
+  if (got < 0) FailPicture(path, "reading the file failed (" + SystemErrorText(errno) + ")");
+  const std::uint64_t size =
+      static_cast<std::uint64_t>(got) < std::min<std::uint64_t>(file.Size(), kHeadBytes)
+          ? static_cast<std::uint64_t>(got)
+          : file.Size();
+  return ParseHeader(head.data(), size, path);
+}
+
+ReadBytes FileBytes(const OpenedPicture& file) {
+  return [&file](std::uint64_t offset, unsigned char* out, std::size_t n) {
+    return file.ReadAt(out, n, offset) == static_cast<std::int64_t>(n);
+  };
+}
+
+// Converted rows handed over at a time: they stay in the cache between the decoding and the scan.
+constexpr std::size_t kRowsBlockBytes = std::size_t{1} << 18;
+// Blocks of stored rows the decoding part may be ahead of the converting one.
+constexpr std::size_t kRowsSlots = 4;
+
+// A PNG picture that is not interlaced, decoded from the top as its rows are visited: inflating
+// can only go forwards, so the rows are at their best visited once, in order, in one visit
+// (InOrder); a visit above the decoder's row starts the decoding again from the top. Rows that
+// cost more to convert than plain RGB are inflated by one part of a pool while the caller's
+// part converts the last ones and hands them on, so a scan costs about the inflating alone. A file
+// read again by a later pass must read as it did the first time (InputSums), and a failure ends the
+// handing over: no rows after it, and ThrowIfFailed names it in the whole reader's words.
+class PngRows final : public PixelRows {
+ public:
+  PngRows(std::unique_ptr<OpenedPicture> file, const Header& header)
+      : mFile(std::move(file)),
+        mHeader(header),
+        mRowBytes(RowBytesOf(header)),
+        mBlockRows(static_cast<int>(std::clamp<std::uint64_t>(
+            kRowsBlockBytes / (std::uint64_t{4} * header.width), 1, header.height))),
+        mPixels(static_cast<std::size_t>(header.width) * static_cast<std::size_t>(mBlockRows)) {}
+
+  /// Reads every chunk before the pixel data; throws the whole reader's Error.
+  void Open() { mPass = Start(); }
+
+  int Width() const override { return static_cast<int>(mHeader.width); }
+  int Height() const override { return static_cast<int>(mHeader.height); }
+  const PixelGrid* Grid() const override { return nullptr; }
+  bool InOrder() const override { return true; }
+
+  void Visit(int, int first, int end, const std::function<void(const RowBlock&)>& use) override {
+    const std::lock_guard<std::mutex> visiting(mVisitMutex);
+    if (first >= end || Failed()) return;
+    if (!mPass || first < mPass->next) {
+      mPass.reset();
+      try {
+        mPass = Start();
+      } catch (const Error& e) {
+        Note(e.what());
+        return;
+      }
+    }
+    try {
+      Run(first, end, use);
+    } catch (...) {
+      mPass.reset();  // left somewhere inside: the next visit starts from the top
+      throw;
+    }
+    if (mPass && mPass->next == Height() && !Failed()) Finish();
+  }
+
+  void ThrowIfFailed() const override {
+    {
+      // As in a whole read, a failure of the decoding (a file cut short) is named first.
+      const std::lock_guard<std::mutex> lock(mNoteMutex);
+      if (!mFailure.empty()) throw Error(mFailure);
+    }
+    // Pieces of two versions of the file are no picture.
+    if (mSums.Differs()) FailChangedWhileRead(mFile->Path());
+    mFile->CheckUnchanged();
+  }
+
+ private:
+  // One decoding of the file from its first byte.
+  struct Pass {
+    Context context;
+    std::unique_ptr<Source> source;
+    Converter converter;
+    int next = 0;      // the row the decoder gives next
+    unsigned top = 0;  // the largest palette index met so far
+  };
+
+  // Stored rows as libspng gives them, for one block.
+  struct Slot {
+    std::vector<unsigned char> bytes;
+    int first = 0, rows = 0;
+    bool full = false;
+  };
+
+  const std::string& Name() const { return mFile->Path(); }
+
+  std::unique_ptr<Pass> Start() {
+    auto pass = std::make_unique<Pass>();
+    if (pass->context.Get() == nullptr) FailPicture(Name(), "there is not enough memory");
+    pass->source = std::make_unique<Source>(*mFile, &mSums);
+    spng_set_png_stream(pass->context.Get(), &Source::Read, pass->source.get());
+    pass->converter =
+        StartPixels(pass->context.Get(), mHeader, Name(), *pass->source, FileBytes(*mFile));
+    return pass;
+  }
+
+  bool Failed() const {
+    const std::lock_guard<std::mutex> lock(mNoteMutex);
+    return !mFailure.empty();
+  }
+  void Note(std::string message) {
+    const std::lock_guard<std::mutex> lock(mNoteMutex);
+    if (mFailure.empty()) mFailure = std::move(message);
+  }
+  void NoteReason(int error, Phase phase) {
+    Note("Cannot read picture " + Name() + ": " +
+         FailureReason(error, phase, mHeader, mPass->source->ReadErrno(), FileBytes(*mFile)));
+  }
+
+  // Decodes the next `count` rows into `out`; false (the failure noted) when they cannot be.
+  bool DecodeRows(unsigned char* out, int count) {
+    spng_ctx* ctx = mPass->context.Get();
+    for (int r = 0; r < count; ++r) {
+      const int status =
+          spng_decode_scanline(ctx, out + static_cast<std::size_t>(r) * mRowBytes, mRowBytes);
+      if (status != 0 && status != SPNG_EOI) {
+        NoteReason(status, Phase::kPixels);
+        return false;
+      }
+      ++mPass->next;
+      if (status == SPNG_EOI && mPass->next != Height()) {
+        Note("Cannot read picture " + Name() + ": the pixel data is not valid");
+        return false;
+      }
+    }
+    return true;
+  }
+
+  // Converts the rows of `slot` into mPixels; false (the failure noted) at a row that refers to
+  // an entry beyond the palette, as the whole reader refuses it.
+  bool ConvertSlot(const Slot& slot) {
+    for (int r = 0; r < slot.rows; ++r) {
+      if (!ConvertRowTo(slot.bytes.data() + static_cast<std::size_t>(r) * mRowBytes, r)) {
+        return false;
+      }
+    }
+    return true;
+  }
+
+  // Converts one stored row into row `r` of mPixels; false (the failure noted) as ConvertSlot.
+  bool ConvertRowTo(const unsigned char* stored, int r) {
+    const Converter& c = mPass->converter;
+    const int width = Width();
+    const unsigned top = ConvertRow<false>(
+        c, stored, width,
+        mPixels.data() + static_cast<std::size_t>(r) * static_cast<std::size_t>(width), 1);
+    mPass->top = std::max(mPass->top, top);
+    if (mPass->top < c.valid) return true;
+    Note("Cannot read picture " + Name() + ": " + PaletteReason(mPass->top, c.valid));
+    return false;
+  }
+
+  // Hands the converted rows of `slot` that lie in [from, ...) to `use`.
+  void Hand(const Slot& slot, int from, const std::function<void(const RowBlock&)>& use) const {
+    const int first = std::max(slot.first, from);
+    const int end = slot.first + slot.rows;
+    if (first >= end) return;
+    use(RowBlock{first, end, Width(),
+                 mPixels.data() + static_cast<std::size_t>(first - slot.first) *
+                                      static_cast<std::size_t>(Width())});
+  }
+
+  // Decodes from the decoder's row to `end`, handing over the rows from `from` on.
+  void Run(int from, int end, const std::function<void(const RowBlock&)>& use) {
+    const int start = mPass->next;
+    const int blocks = (end - start + mBlockRows - 1) / mBlockRows;
+    const auto rowsOf = [&](int block) {
+      return std::min(mBlockRows, end - (start + block * mBlockRows));
+    };
+    // Rows of plain 8-bit RGB are widened by byte shuffles and scanned at a few per cent of the
+    // inflating: handing them between two parts costs more than it saves (measured on 2 cores:
+    // 1.14x libspng's decoding alone with a second part, 1.02x without). Palette, alpha and
+    // 16-bit rows cost more to convert, and two blocks or fewer gain nothing from a second part.
+    const Converter& c = mPass->converter;
+    const bool cheapRows = c.kind == Kind::kRgb8 && !c.keyed && CanShuffle();
+    ThreadPool pool(!cheapRows && blocks > 2 && ThreadPool::Cores() > 1 ? 2 : 1);
+    if (pool.Parts() == 1) {
+      // Row by row: each stored row is converted while it is still in the cache.
+      Slot& slot = mSlots[0];
+      slot.bytes.resize(mRowBytes);
+      for (int block = 0; block < blocks; ++block) {
+        slot.first = start + block * mBlockRows;
+        slot.rows = rowsOf(block);
+        for (int r = 0; r < slot.rows; ++r) {
+          if (!DecodeRows(slot.bytes.data(), 1) || !ConvertRowTo(slot.bytes.data(), r)) return;
+        }
+        Hand(slot, from, use);
+      }
+      return;
+    }
+    for (Slot& slot : mSlots) {
+      slot.bytes.resize(mRowBytes * static_cast<std::size_t>(mBlockRows));
+      slot.full = false;
+    }
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool stop = false;         // the converting part ended early
+    int decoded = 0;           // blocks the decoding part has finished (or given up on)
+    bool decoderDone = false;  // the decoding part has returned
+    pool.Run([&](int part) {
+      if (part == 1) {
+        // Inflating: fills the slots in turn as the converting part frees them.
+        struct Done {
+          std::mutex& m;
+          std::condition_variable& cv;
+          bool& flag;
+          ~Done() {
+            {
+              const std::lock_guard<std::mutex> lock(m);
+              flag = true;
+            }
+            cv.notify_all();
+          }
+        } done{mutex, changed, decoderDone};
+        for (int block = 0; block < blocks; ++block) {
+          Slot& slot = mSlots[static_cast<std::size_t>(block) % kRowsSlots];
+          {
+            std::unique_lock<std::mutex> lock(mutex);
+            changed.wait(lock, [&] { return !slot.full || stop; });
+            if (stop) return;
+          }
+          slot.first = start + block * mBlockRows;
+          slot.rows = rowsOf(block);
+          if (!DecodeRows(slot.bytes.data(), slot.rows)) return;
+          {
+            const std::lock_guard<std::mutex> lock(mutex);
+            slot.full = true;
+            decoded = block + 1;
+          }
+          changed.notify_all();
+        }
+        return;
+      }
+      // Converting and handing over, on the caller's thread.
+      const auto halt = [&] {
+        {
+          const std::lock_guard<std::mutex> lock(mutex);
+          stop = true;
+        }
+        changed.notify_all();
+      };
+      try {
+        for (int block = 0; block < blocks; ++block) {
+          Slot& slot = mSlots[static_cast<std::size_t>(block) % kRowsSlots];
+          {
+            std::unique_lock<std::mutex> lock(mutex);
+            changed.wait(lock, [&] { return decoded > block || decoderDone; });
+            if (decoded <= block) return;  // the decoding failed before this block
+          }
+          const bool converted = ConvertSlot(slot);
+          {
+            const std::lock_guard<std::mutex> lock(mutex);
+            slot.full = false;
+          }
+          changed.notify_all();
+          if (!converted) {
+            halt();
+            return;
+          }
+          Hand(slot, from, use);
+        }
+      } catch (...) {
+        halt();  // the decoding part would wait for a free slot forever
+        throw;
+      }
+    });
+  }
+
+  // After the last row: the rest of the file up to its IEND chunk, as the whole reader reads it.
+  void Finish() {
+    if (const int error = spng_decode_chunks(mPass->context.Get()); error != 0) {
+      NoteReason(error, Phase::kEnd);
+    } else if (mPass->source->Ended()) {
+      NoteReason(SPNG_IO_EOF, Phase::kEnd);
+    }
+    mPass.reset();  // a visit from here on starts from the top
+  }
+
+  std::unique_ptr<OpenedPicture> mFile;
+  const Header mHeader;
+  const std::size_t mRowBytes;
+  const int mBlockRows;
+  std::mutex mVisitMutex;  // one visit at a time: there is one decoder
+  std::unique_ptr<Pass> mPass;
+  std::array<Slot, kRowsSlots> mSlots;
+  std::vector<std::uint32_t> mPixels;  // the converted rows of the block being handed over
+  InputSums mSums;
+  mutable std::mutex mNoteMutex;
+  std::string mFailure;  // the whole message of the first failure
+};
+
 }  // namespace
 
 bool HasPngSignature(const unsigned char* data, std::size_t size) {
@@ -737,24 +1098,21 @@ PixelGrid DecodePng(const unsigned char* data, std::size_t size,
 
 PixelGrid ReadPngFile(const OpenedPicture& file, PixelGrid&& reuse) {
   const std::string& path = file.Path();
-  std::array<unsigned char, kHeadBytes> head{};
-  const std::int64_t got =
-      file.ReadAt(head.data(), std::min<std::uint64_t>(file.Size(), kHeadBytes), 0);
-  if (got < 0) FailPicture(path, "reading the file failed (" + SystemErrorText(errno) + ")");
-  // A file that shrank since it was opened is judged by what is really there.
-  const std::uint64_t size =
-      static_cast<std::uint64_t>(got) < std::min<std::uint64_t>(file.Size(), kHeadBytes)
-          ? static_cast<std::uint64_t>(got)
-          : file.Size();
-  const Header header = ParseHeader(head.data(), size, path);
+  const Header header = ReadHeader(file);
   Context context;
   if (context.Get() == nullptr) FailPicture(path, "there is not enough memory");
   Source source(file);
   spng_set_png_stream(context.Get(), &Source::Read, &source);
-  const ReadBytes read = [&file](std::uint64_t offset, unsigned char* out, std::size_t n) {
-    return file.ReadAt(out, n, offset) == static_cast<std::int64_t>(n);
-  };
-  return Decode(context.Get(), header, path, &reuse, source, read);
+  return Decode(context.Get(), header, path, &reuse, source, FileBytes(file));
+}
+
+std::unique_ptr<PixelRows> OpenPngRows(std::unique_ptr<OpenedPicture> file) {
+  const Header header = ReadHeader(*file);
+  // An interlaced picture's rows are whole only once its last pass is decoded.
+  if (header.interlace != 0) return nullptr;
+  auto rows = std::make_unique<PngRows>(std::move(file), header);
+  rows->Open();
+  return rows;
 }
 
 }  // namespace qv

@@ -36,10 +36,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "core/picture/picture_file.h"
 #include "core/picture/pixel_grid.h"
+#include "core/picture/pixel_rows.h"
 
 namespace qv {
 
@@ -58,6 +60,15 @@ bool HasPngSignature(const unsigned char* data, std::size_t size);
 /// Decodes into the memory of `reuse` when it has the picture's size (its pixels are
 /// overwritten; on failure it is gone).
 PixelGrid ReadPngFile(const OpenedPicture& file, PixelGrid&& reuse);
+
+/// The PNG picture `file` as rows decoded while they are visited, for scans that need no picture
+/// in memory: the rows come in order from the top (PixelRows::InOrder), a few blocks at a time,
+/// whatever the picture's size. The header and every chunk before the pixel data are checked as
+/// ReadPngFile checks them (and refused with its messages); a refusal of the pixels, or of the
+/// file's end, comes from the rows' ThrowIfFailed with ReadPngFile's text, and no row after it is
+/// handed over. nullptr for an interlaced picture, whose rows are whole only after its last
+/// pass: the caller reads that one whole.
+std::unique_ptr<PixelRows> OpenPngRows(std::unique_ptr<OpenedPicture> file);
 
 /// Decodes the PNG file held in `data` (`size` bytes). `nameForMessages` stands for the file in
 /// the error texts, which are the same as those of ReadPngFile.

@@ -183,6 +183,16 @@ template <typename Visit, typename Stop>
 void ForEachRowWithNeighbours(PixelRows& rows, Visit visit, Stop stop) {
   constexpr int kRowsPerVisit = 64;
   RowsWithNeighbours walker(rows.Width(), rows.Height());
+  if (rows.InOrder()) {
+    // One visit: a decoder that only goes forwards does best without stopping; once `stop()`
+    // the rest is passed over.
+    rows.Visit(0, 0, rows.Height(), [&](const RowBlock& block) {
+      if (!stop()) walker.Feed(block, visit);
+    });
+    rows.ThrowIfFailed();
+    if (!stop()) walker.Finish(visit);
+    return;
+  }
   for (int first = 0; first < rows.Height() && !stop(); first += kRowsPerVisit) {
     rows.Visit(0, first, std::min(rows.Height(), first + kRowsPerVisit),
                [&](const RowBlock& block) { walker.Feed(block, visit); });
@@ -193,49 +203,88 @@ void ForEachRowWithNeighbours(PixelRows& rows, Visit visit, Stop stop) {
 
 }  // namespace
 
-EdgeSmoothing FindEdgeSmoothing(PixelRows& rows) {
-  const int width = rows.Width();
-  if (width == 0 || rows.Height() == 0) return {};
-  FactsTable table;
-  EdgeSmoothing result;
+// The first pass over rows handed in order: edge pixels, insides and neighbours of every colour.
+struct EdgeSmoothingScan::State {
+  State(int w, int h) : width(w), walker(w, h) {}
 
-  // Pass 1: edge pixels, insides and neighbours of every colour.
+  void Visit(const std::uint32_t* up, const std::uint32_t* row, const std::uint32_t* down) {
+    if (tooMany) return;
+    ForEachRun(row, width, [&](int x0, int x1, std::uint32_t c) {
+      ColourFacts* f = tooMany ? nullptr : table.Find(c);
+      if (f == nullptr) {
+        tooMany = true;
+        return;
+      }
+      f->pixels += x1 - x0;
+      if (x0 > 0) f->Touch(row[x0 - 1]);
+      if (x1 < width) f->Touch(row[x1]);
+      const int leftEdge = x0 > 0 ? x0 : -1;  // the pixel that touches the run on the left
+      const int rightEdge = x1 < width ? x1 - 1 : -1;
+      for (int x = x0; x < x1;) {
+        int e = x1;
+        if (up != nullptr) e = RunEnd(up, x, e, c);
+        if (down != nullptr) e = RunEnd(down, x, e, c);
+        // [x, e) has colour c above and below: only the run's ends touch another colour.
+        const int sideEdges = (leftEdge >= x && leftEdge < e ? 1 : 0) +
+                              (rightEdge >= x && rightEdge < e && rightEdge != leftEdge ? 1 : 0);
+        if (e - x > sideEdges) f->inside = true;
+        f->edgePixels += sideEdges;
+        if (e == x1) break;
+        ++f->edgePixels;  // pixel e touches another colour above or below
+        if (up != nullptr && up[e] != c) f->Touch(up[e]);
+        if (down != nullptr && down[e] != c) f->Touch(down[e]);
+        x = e + 1;
+      }
+    });
+  }
+  auto Visitor() {
+    return [this](int, const std::uint32_t* up, const std::uint32_t* row,
+                  const std::uint32_t* down) { Visit(up, row, down); };
+  }
+
+  int width;
+  FactsTable table;
+  RowsWithNeighbours walker;
   bool tooMany = false;
-  ForEachRowWithNeighbours(
-      rows,
-      [&](int, const std::uint32_t* up, const std::uint32_t* row, const std::uint32_t* down) {
-        if (tooMany) return;
-        ForEachRun(row, width, [&](int x0, int x1, std::uint32_t c) {
-          ColourFacts* f = tooMany ? nullptr : table.Find(c);
-          if (f == nullptr) {
-            tooMany = true;
-            return;
-          }
-          f->pixels += x1 - x0;
-          if (x0 > 0) f->Touch(row[x0 - 1]);
-          if (x1 < width) f->Touch(row[x1]);
-          const int leftEdge = x0 > 0 ? x0 : -1;  // the pixel that touches the run on the left
-          const int rightEdge = x1 < width ? x1 - 1 : -1;
-          for (int x = x0; x < x1;) {
-            int e = x1;
-            if (up != nullptr) e = RunEnd(up, x, e, c);
-            if (down != nullptr) e = RunEnd(down, x, e, c);
-            // [x, e) has colour c above and below: only the run's ends touch another colour.
-            const int sideEdges =
-                (leftEdge >= x && leftEdge < e ? 1 : 0) +
-                (rightEdge >= x && rightEdge < e && rightEdge != leftEdge ? 1 : 0);
-            if (e - x > sideEdges) f->inside = true;
-            f->edgePixels += sideEdges;
-            if (e == x1) break;
-            ++f->edgePixels;  // pixel e touches another colour above or below
-            if (up != nullptr && up[e] != c) f->Touch(up[e]);
-            if (down != nullptr && down[e] != c) f->Touch(down[e]);
-            x = e + 1;
-          }
-        });
-      },
-      [&] { return tooMany; });
-  if (tooMany) return {};
+};
+
+EdgeSmoothingScan::EdgeSmoothingScan(int width, int height) {
+  if (width > 0 && height > 0) mState = std::make_unique<State>(width, height);
+}
+EdgeSmoothingScan::~EdgeSmoothingScan() = default;
+EdgeSmoothingScan::EdgeSmoothingScan(EdgeSmoothingScan&&) noexcept = default;
+EdgeSmoothingScan& EdgeSmoothingScan::operator=(EdgeSmoothingScan&&) noexcept = default;
+
+bool EdgeSmoothingScan::Done() const { return !mState || mState->tooMany; }
+
+void EdgeSmoothingScan::Feed(const RowBlock& block) {
+  if (!Done()) mState->walker.Feed(block, mState->Visitor());
+}
+
+EdgeSmoothing FindEdgeSmoothing(PixelRows& rows) {
+  EdgeSmoothingScan scan(rows.Width(), rows.Height());
+  // Pass 1 block by block, in order.
+  if (rows.InOrder()) {
+    // One visit: a decoder that only goes forwards does best without stopping.
+    rows.Visit(0, 0, rows.Height(), [&](const RowBlock& block) { scan.Feed(block); });
+  } else {
+    constexpr int kRowsPerVisit = 64;
+    for (int first = 0; first < rows.Height() && !scan.Done(); first += kRowsPerVisit) {
+      rows.Visit(0, first, std::min(rows.Height(), first + kRowsPerVisit),
+                 [&](const RowBlock& block) { scan.Feed(block); });
+    }
+  }
+  rows.ThrowIfFailed();
+  return scan.Result(rows);
+}
+
+EdgeSmoothing EdgeSmoothingScan::Result(PixelRows& rows) {
+  if (Done()) return {};
+  mState->walker.Finish(mState->Visitor());
+  if (mState->tooMany) return {};
+  const int width = mState->width;
+  FactsTable& table = mState->table;
+  EdgeSmoothing result;
 
   bool anyInBetween = false, anyMaterial = false;
   for (ColourFacts& f : table.Slots()) {

@@ -16,6 +16,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -49,6 +50,33 @@ EdgeSmoothing FindEdgeSmoothing(const PixelGrid& grid);
 /// The same over rows that may be read from the file (twice, top to bottom, on this thread);
 /// throws the reader's qv::Error when rows cannot be read.
 EdgeSmoothing FindEdgeSmoothing(PixelRows& rows);
+
+/// FindEdgeSmoothing for a scan that reads the rows anyway (the batch tool's listing, whose one
+/// decoding of a PNG file also makes the first pass): Feed it the blocks of every row, in order
+/// from the top; Result then gives what FindEdgeSmoothing(rows) gives, visiting `rows` again only
+/// for the second pass (a picture with in-between colours). Throws as FindEdgeSmoothing does.
+class EdgeSmoothingScan {
+ public:
+  EdgeSmoothingScan(int width, int height);
+  ~EdgeSmoothingScan();
+  EdgeSmoothingScan(EdgeSmoothingScan&&) noexcept;
+  EdgeSmoothingScan& operator=(EdgeSmoothingScan&&) noexcept;
+  EdgeSmoothingScan(const EdgeSmoothingScan&) = delete;
+  EdgeSmoothingScan& operator=(const EdgeSmoothingScan&) = delete;
+
+  /// The next block of rows: the first one starts at row 0, each further one where the last
+  /// ended.
+  void Feed(const RowBlock& block);
+  /// True once more rows would change nothing: the picture is empty or has more than
+  /// kMaxEdgeColours colours, so the result is "not smoothed".
+  bool Done() const;
+  /// The finding, once every row was fed; the scan is spent then.
+  EdgeSmoothing Result(PixelRows& rows);
+
+ private:
+  struct State;
+  std::unique_ptr<State> mState;
+};
 
 /// The one-line note for a picture in which smoothing was found (nothing otherwise), e.g.
 /// "the picture looks smoothed (anti-aliased): 212 colours with 1830 pixels lie only along the

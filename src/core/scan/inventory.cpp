@@ -288,7 +288,7 @@ std::optional<std::vector<ColourBounds>> ScanColourBounds(PixelRows& rows, bool 
   const auto pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
   if (pixels == 0) return std::vector<ColourBounds>{};
   const PixelGrid* const grid = rows.Grid();
-  ThreadPool pool(BandWorkers(height, threads));
+  ThreadPool pool(ScanWorkers(rows, threads));
   const auto workers = static_cast<std::size_t>(pool.Parts());
   std::vector<ColourTable> tables(workers);
   std::atomic<bool> giveUp{false};
@@ -314,11 +314,9 @@ std::optional<std::vector<ColourBounds>> ScanColourBounds(PixelRows& rows, bool 
   // Rows read from a file are shown to the tap while they are at hand; a grid stays in memory,
   // so its tap runs once the inventory is done, over rows it then sees exactly once.
   const bool tapAlong = tap && grid == nullptr;
-  ForEachRowBand(pool, width, height, firstScan, [&](int worker, int first, int end) {
-    rows.Visit(worker, first, end, [&](const RowBlock& block) {
-      ScanRows(block, tables[static_cast<std::size_t>(worker)], limit);
-      if (tapAlong) tap(worker, block);
-    });
+  ForEachRowBlock(pool, rows, firstScan, [&](int worker, const RowBlock& block) {
+    ScanRows(block, tables[static_cast<std::size_t>(worker)], limit);
+    if (tapAlong) tap(worker, block);
   });
   rows.ThrowIfFailed();
   if (giveUp && grid == nullptr) return std::nullopt;
@@ -336,9 +334,7 @@ std::optional<std::vector<ColourBounds>> ScanColourBounds(PixelRows& rows, bool 
   };
   const auto tapAfter = [&] {
     if (!tap || tapAlong) return;
-    ForEachRowBand(pool, width, height, {}, [&](int worker, int first, int end) {
-      rows.Visit(worker, first, end, [&](const RowBlock& block) { tap(worker, block); });
-    });
+    ForEachRowBlock(pool, rows, {}, [&](int worker, const RowBlock& block) { tap(worker, block); });
   };
   Partitions parts;
   if (giveUp && RadixBoxes(*grid, onward, pool, parts)) {
@@ -368,10 +364,8 @@ std::optional<std::vector<ColourBounds>> ScanColourBounds(PixelRows& rows, bool 
   {
     if (giveUp) {  // values the partitioning cannot take: scan again without the limit
       tables.assign(workers, ColourTable());
-      ForEachRowBand(pool, width, height, onward, [&](int worker, int first, int end) {
-        rows.Visit(worker, first, end, [&](const RowBlock& block) {
-          ScanRows(block, tables[static_cast<std::size_t>(worker)], nullptr);
-        });
+      ForEachRowBlock(pool, rows, onward, [&](int worker, const RowBlock& block) {
+        ScanRows(block, tables[static_cast<std::size_t>(worker)], nullptr);
       });
     }
     MergeTables(tables, boxes);

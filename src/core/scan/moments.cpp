@@ -129,11 +129,10 @@ SectionMoments ScanMoments(PixelRows& rows, const TPROPClass& library, const Pro
     if (progress) progress(pixels, pixels);
     return SectionMoments{std::move(materials)};
   }
-  ThreadPool pool(BandWorkers(rows.Height(), threads));
+  ThreadPool pool(ScanWorkers(rows, threads));
   MomentsTally tally(std::move(materials), pool.Parts());
-  ForEachRowBand(pool, rows.Width(), rows.Height(), progress, [&](int worker, int first, int end) {
-    rows.Visit(worker, first, end, [&](const RowBlock& block) { tally.Add(worker, block); });
-  });
+  ForEachRowBlock(pool, rows, progress,
+                  [&](int worker, const RowBlock& block) { tally.Add(worker, block); });
   rows.ThrowIfFailed();
   return tally.Result();
 }

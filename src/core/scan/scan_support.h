@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "core/base/thread_pool.h"
+#include "core/picture/pixel_rows.h"
 
 namespace qv {
 
@@ -27,6 +28,17 @@ int BandWorkers(int height, int threads);
 /// does not depend on the split.
 void ForEachRowBand(ThreadPool& pool, int width, int height, const ProgressFn& progress,
                     const std::function<void(int worker, int firstRow, int endRow)>& band);
+
+/// Parts for a scan of `rows` with `threads` (BandWorkers): one for rows that come in order only
+/// (PixelRows::InOrder), whose decoding takes a part of its own while they are visited.
+int ScanWorkers(const PixelRows& rows, int threads);
+
+/// Runs use(worker, block) over every row of `rows` once: in bands on the parts of `pool`
+/// (ForEachRowBand, `worker` being the part), or, for rows that come in order only, in one visit
+/// on the caller's thread as worker 0, with progress after every band's worth of rows and once
+/// more at the end. `progress` is called on the caller's thread only, either way.
+void ForEachRowBlock(ThreadPool& pool, PixelRows& rows, const ProgressFn& progress,
+                     const std::function<void(int worker, const RowBlock& block)>& use);
 
 }  // namespace qv
 

@@ -44,6 +44,7 @@ bool LoadedPicture::Load(const std::string& path) {
       mSource = path;
     }
     mGatheredMoments.reset();
+    mSmoothingScan.reset();
   } catch (const Error&) {
     // The old picture and its lists stay, but they no longer belong to `path`: an analysis must
     // read the file again (and fail again) rather than report the old picture under the new
@@ -69,6 +70,11 @@ void LoadedPicture::ReadIntoMemory() {
 }
 
 EdgeSmoothing LoadedPicture::FindSmoothing() {
+  if (mRows && mSmoothingScan) {
+    EdgeSmoothingScan scan = std::move(*mSmoothingScan);
+    mSmoothingScan.reset();
+    return scan.Result(*mRows);
+  }
   if (mRows) return FindEdgeSmoothing(*mRows);
   return FindEdgeSmoothing(mGrid);
 }
@@ -108,6 +114,7 @@ std::vector<ColourBounds> LoadedPicture::ScanColours(const TPROPClass* library,
                                                      const ProgressFn& progress, int threads,
                                                      std::size_t* unnamedLeftOut) {
   mGatheredMoments.reset();
+  mSmoothingScan.reset();
   if (mRows) {
     try {
       std::optional<std::vector<ColourBounds>> found =
@@ -116,6 +123,7 @@ std::vector<ColourBounds> LoadedPicture::ScanColours(const TPROPClass* library,
     } catch (const Error&) {
       // Damaged pixels or a file that went away: the listing is incomplete, and an analysis
       // must read the file again.
+      mSmoothingScan.reset();
       mFresh = false;
       mChanged = true;
       throw;
@@ -144,12 +152,20 @@ std::optional<std::vector<ColourBounds>> LoadedPicture::ScanRows(const TPROPClas
       materials.push_back(extra);
     }
     tally.emplace(std::move(materials), BandWorkers(mRows->Height(), threads));
-    tap = [&tally](int worker, const RowBlock& rows) { tally->Add(worker, rows); };
+  }
+  // Rows that come in order reach the tap in order, one block after the other on one worker.
+  if (mSmoothingAlong && mRows->InOrder()) mSmoothingScan.emplace(mRows->Width(), mRows->Height());
+  if (tally || mSmoothingScan) {
+    tap = [&tally, this](int worker, const RowBlock& rows) {
+      if (tally) tally->Add(worker, rows);
+      if (mSmoothingScan) mSmoothingScan->Feed(rows);
+    };
   }
   std::optional<std::vector<ColourBounds>> found =
       ScanColourBounds(*mRows, ignoreDollarColours, progress, threads, tap, unnamedLeftOut);
   if (!found) {
     // Millions of colours: their order needs the whole picture, which the caller scans then.
+    mSmoothingScan.reset();
     ReadIntoMemory();
     return std::nullopt;
   }

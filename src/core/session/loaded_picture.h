@@ -41,11 +41,16 @@ class LoadedPicture {
   /// The label of HideColoursBut since the last read, if any.
   const std::optional<std::string>& HiddenBut() const { return mHiddenBut; }
 
-  /// With this on, a file whose rows can be read a few at a time (an uncompressed BMP file) is
-  /// kept open instead of read into memory (SectionSession::SetPictureStreaming).
+  /// With this on, a file whose rows can be read a few at a time (an uncompressed BMP file, a PNG
+  /// file that is not interlaced) is kept open instead of read into memory
+  /// (SectionSession::SetPictureStreaming).
   void SetStreaming(bool on) { mStreaming = on; }
   /// Colours (labels) whose moments a streamed inventory gathers beside the library's.
   void GatherAlso(std::vector<std::string> labels) { mGatherAlso = std::move(labels); }
+  /// With this on, an inventory over rows that come in order only (a PNG file kept as the file)
+  /// also makes the smoothing check's first pass, so FindSmoothing reads the file again only
+  /// for a picture with in-between colours.
+  void CheckSmoothingAlong(bool on) { mSmoothingAlong = on; }
 
   /// Reads `path` and marks the picture fresh. False (and nothing changes) when `path` is empty
   /// or no file exists there; throws Error with the reader's message when it cannot be read,
@@ -56,8 +61,9 @@ class LoadedPicture {
   /// Reads a picture kept as its file into memory; nothing when it is in memory already. Throws
   /// the reader's Error when the file can no longer be read.
   void ReadIntoMemory();
-  /// FindEdgeSmoothing of the pixels, also while kept as the file (read twice more then; throws
-  /// the reader's Error when it can no longer be read).
+  /// FindEdgeSmoothing of the pixels, also while kept as the file (read twice more then, or
+  /// once at most after an inventory that checked along; throws the reader's Error when it can
+  /// no longer be read).
   EdgeSmoothing FindSmoothing();
   /// Lets `draw` paint on the pixels (read into memory first); no longer fresh. Nothing without
   /// a picture.
@@ -91,8 +97,10 @@ class LoadedPicture {
   std::unique_ptr<PixelRows> mRows;                // the picture kept as its file, or nullptr
   std::optional<SectionMoments> mGatheredMoments;  // of every library colour, by the inventory
   std::vector<std::string> mGatherAlso;            // colours to gather beside the library's
-  std::string mSource;                             // the file the pixels were read from
-  FileStamp mStamp;                                // that file as it was when read
+  bool mSmoothingAlong = false;
+  std::optional<EdgeSmoothingScan> mSmoothingScan;  // its first pass, made by the inventory
+  std::string mSource;                              // the file the pixels were read from
+  FileStamp mStamp;                                 // that file as it was when read
   bool mChanged = false;  // pixels were changed since the read (drawings, F2)
   bool mFresh = false;
   std::uint64_t mRevision = 0;

@@ -131,7 +131,8 @@ class SectionSession {
   /// Threads of the scans; 0 = all cores.
   void SetThreads(int threads) { mThreads = threads; }
   /// For a caller that only lists colours and analyses (the batch tool): with this on, a picture
-  /// whose rows can be read a few at a time (an uncompressed BMP file) is not held in memory.
+  /// whose rows can be read a few at a time (an uncompressed BMP file, a PNG file that is not
+  /// interlaced) is not held in memory.
   /// LoadPicture keeps the file open instead, the inventory reads it once and gathers the
   /// moments of every library colour along the way, and Analyse takes its materials' moments
   /// from there, so a listing and an analysis cost one read of the file and no picture-sized
@@ -143,6 +144,10 @@ class SectionSession {
   /// them (the batch tool's --use): while streaming, the inventory gathers their moments too, so
   /// a colour new to the library costs no second read of the file.
   void GatherAlso(std::vector<std::string> labels) { mPicture.GatherAlso(std::move(labels)); }
+  /// For a caller that asks for PictureEdgeSmoothing after the inventory (the batch tool's
+  /// listing): while streaming a picture whose rows come in order only (a PNG file), the
+  /// inventory's one decoding of the file also makes the smoothing check's first pass.
+  void CheckSmoothingAlong(bool on) { mPicture.CheckSmoothingAlong(on); }
 
   // --- pictures ------------------------------------------------------------------------------
   /// Reads PictureFile into Picture and marks it fresh. False (and nothing changes) when no file

@@ -1,0 +1,100 @@
+// Loading the overlay module: found relative to the running program, loaded once, kept loaded
+// (Qt, once started, is not unloaded).
+#include "cli/overlay_module.h"
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <array>
+#include <new>
+#include <string>
+
+#include "core/base/error.h"
+#include "core/base/path.h"
+
+#ifndef QV_OVERLAY_MODULE_FROM_BIN
+// Where the package installs the module, relative to the program's folder (install.cmake sets it
+// from the configured folders).
+#define QV_OVERLAY_MODULE_FROM_BIN "../lib/quorvane"
+#endif
+
+namespace qv::cli {
+namespace {
+
+// The folder of the running program, with its trailing "/"; "" when the system does not say.
+std::string ProgramFolder() {
+  std::array<char, 4096> buffer{};
+  const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
+  if (n <= 0) return {};
+  return FolderOf(std::string(buffer.data(), static_cast<std::size_t>(n)));
+}
+
+struct Loaded {
+  OverlayEntry entry = nullptr;
+  std::string failure;  // why it could not be loaded, when entry is null
+};
+
+Loaded Load() {
+  Loaded loaded;
+  const std::string folder = ProgramFolder();
+  std::string firstError;
+  void* handle = nullptr;
+  // Installed beside the program's bin folder, in the build folder beside the program, then by
+  // name along the program's run path: the first that exists is taken.
+  for (const std::string& candidate :
+       {folder.empty() ? std::string()
+                       : JoinPath(JoinPath(folder, QV_OVERLAY_MODULE_FROM_BIN), kOverlayModuleFile),
+        folder.empty() ? std::string() : JoinPath(folder, kOverlayModuleFile),
+        std::string(kOverlayModuleFile)}) {
+    if (candidate.empty()) continue;
+    const bool byName = candidate == kOverlayModuleFile;
+    if (!byName && ::access(candidate.c_str(), F_OK) != 0) continue;
+    handle = ::dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (handle != nullptr) break;
+    if (firstError.empty()) {
+      const char* text = ::dlerror();
+      firstError = text != nullptr ? text : candidate + ": cannot be loaded";
+    }
+  }
+  if (handle == nullptr) {
+    loaded.failure = "the overlay cannot be drawn: " + firstError;
+    return loaded;
+  }
+  void* symbol = ::dlsym(handle, kOverlayEntryName);
+  if (symbol == nullptr) {
+    loaded.failure = "the overlay cannot be drawn: " + std::string(kOverlayModuleFile) +
+                     " has no function " + kOverlayEntryName;
+    return loaded;
+  }
+  loaded.entry = reinterpret_cast<OverlayEntry>(symbol);
+  return loaded;
+}
+
+const Loaded& Module() {
+  static const Loaded loaded = Load();
+  return loaded;
+}
+
+}  // namespace
+
+void DrawOverlay(const OverlayOps& ops, PixelGrid& picture, const std::string& path) {
+  const Loaded& module = Module();
+  if (module.entry == nullptr) throw Error(module.failure);
+  std::string message;
+  OverlayCall call;
+  call.version = kOverlayCallVersion;
+  call.ops = &ops;
+  call.picture = &picture;
+  call.path = path.c_str();
+  call.message = &message;
+  switch (module.entry(&call)) {
+    case kOverlayDrawn:
+      return;
+    case kOverlayNoMemory:
+      throw std::bad_alloc();
+    default:
+      throw Error(message);
+  }
+}
+
+}  // namespace qv::cli

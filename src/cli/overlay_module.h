@@ -1,0 +1,50 @@
+// The boundary between the batch tool and its overlay drawing. Drawing labels needs Qt Gui and
+// its platform plugins, which cost a listing or an analysis that draws nothing more start-up
+// time and memory than its whole work on a usual picture. So the drawing lives in a module of
+// its own, quorvane-cli-overlay.so, that the tool loads only when an overlay is asked for; the
+// tool itself links no Qt library.
+#pragma once
+
+#include <string>
+
+#include "core/picture/pixel_grid.h"
+#include "core/section/overlay.h"
+
+namespace qv::cli {
+
+/// The module's file name, and the one function it exports.
+inline constexpr const char* kOverlayModuleFile = "quorvane-cli-overlay.so";
+inline constexpr const char* kOverlayEntryName = "qv_cli_draw_overlay";
+
+/// Outcome of the module's function.
+enum OverlayStatus : int {
+  kOverlayDrawn = 0,     ///< painted and written
+  kOverlayFailed = 1,    ///< `message` holds the user-facing text
+  kOverlayNoMemory = 2,  ///< std::bad_alloc inside the module
+};
+
+/// What the tool hands the module. Both sides are built from this header by one compiler in one
+/// build, so the core's types cross as they are; `version` catches a module left from another
+/// build.
+struct OverlayCall {
+  int version = 1;
+  const OverlayOps* ops = nullptr;
+  PixelGrid* picture = nullptr;    ///< painted in place
+  const char* path = nullptr;      ///< where the painted picture is written (PNG or BMP)
+  std::string* message = nullptr;  ///< receives the failure's text
+};
+inline constexpr int kOverlayCallVersion = 1;
+
+/// The module's function: paints `ops` into `picture` and writes it to `path` as the window's
+/// overlay (RenderOverlay, SavePicture), with a QGuiApplication for the call when the process
+/// has none. Returns an OverlayStatus.
+using OverlayEntry = int (*)(OverlayCall* call);
+
+/// Loads the module (once per process; it stays loaded) and runs its function on `picture`.
+/// Looks for the module where the package installs it relative to the running program, beside
+/// the program (the build folder), then along the program's run path (the tests' binaries).
+/// Throws Error with the module's text when drawing or writing failed, or "the overlay cannot be
+/// drawn: ..." when the module cannot be loaded; std::bad_alloc when memory ran out.
+void DrawOverlay(const OverlayOps& ops, PixelGrid& picture, const std::string& path);
+
+}  // namespace qv::cli
