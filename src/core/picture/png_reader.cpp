@@ -953,9 +953,9 @@ class PngRows final : public PixelRows {
       return std::min(mBlockRows, end - (start + block * mBlockRows));
     };
     // Rows of plain 8-bit RGB are widened by byte shuffles and scanned at a few per cent of the
-    // inflating: handing them between two parts costs more than it saves (measured on 2 cores:
-    // 1.14x libspng's decoding alone with a second part, 1.02x without). Palette, alpha and
-    // 16-bit rows cost more to convert, and two blocks or fewer gain nothing from a second part.
+    // inflating: handing them between two parts costs more than it saves (bench/floors.sh on 2
+    // busy cores: 1.14x libspng's decoding alone with a second part, 1.06x without). Palette,
+    // alpha and 16-bit rows cost more to convert; two blocks or fewer gain nothing from a part.
     const Converter& c = mPass->converter;
     const bool cheapRows = c.kind == Kind::kRgb8 && !c.keyed && CanShuffle();
     ThreadPool pool(!cheapRows && blocks > 2 && ThreadPool::Cores() > 1 ? 2 : 1);
