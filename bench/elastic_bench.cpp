@@ -46,8 +46,8 @@ const test::DrawnSection& Section(const std::string& kind) {
       // Two 300 x 500 pixel plates at 0.1 mm, 2 or 8 pixels apart; the first plate's 301st
       // column puts the gap across the boundaries of 2 x 2 and 4 x 4 blocks of pixels.
       const double gap = kind == "gap2" ? 0.2 : 0.8;
-      slot = std::make_unique<test::DrawnSection>(test::DrawSection(
-          60.1 + gap, 50, 0.1, [gap](double u, double) -> std::uint32_t {
+      slot = std::make_unique<test::DrawnSection>(
+          test::DrawSection(60.1 + gap, 50, 0.1, [gap](double u, double) -> std::uint32_t {
             const double x = u + (60.1 + gap) / 2;  // from the left edge
             return x < 30.1 || x > 30.1 + gap ? 0x000000FF : 0x00FFFFFF;
           }));
