@@ -78,7 +78,10 @@ constexpr std::int64_t kEstimateShare = 150;
 constexpr std::int64_t kMinEstimateCells = 16;
 // The orders of convergence the estimate believes: outside them the three solves are not in the
 // range where the error shrinks regularly, and extrapolating from them would mislead. Within it
-// the order is clamped to kMaxOrder, the order of a smooth solution.
+// the order is clamped to kMaxOrder, the order of a smooth solution. Where GJ moves one way from
+// four to two times the cells' size and back from two to one (cells that a feature fills in
+// part), the steps shrink by the same ratio and the estimate from it is on the safe side: the
+// alternating steps partly cancel.
 constexpr double kMinOrder = 0.5;
 constexpr double kMaxTrustedOrder = 3.0;
 constexpr double kMaxOrder = 2.0;
