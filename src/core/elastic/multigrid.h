@@ -68,8 +68,8 @@ struct CoarseLevel {
 /// bridge a gap. A coarse face keeps the sum of the finer faces it replaces divided by the
 /// block's extent across it, which is the fine operator rediscretised on the larger cells (plain
 /// Galerkin aggregation would be too stiff and stall the cycle). Red-black Gauss-Seidel
-/// smoothing, red then black before and black then red after the coarse correction, keeps the
-/// preconditioner symmetric, and every pass updates each cell from fixed neighbours only, so
+/// smoothing, red then black before and black then red after the coarse correction (twice on
+/// the coarser levels), keeps the preconditioner symmetric, and every pass updates each cell from fixed neighbours only, so
 /// the result does not depend on how the cells are split over threads. The coarsest level is
 /// solved by a sparse Cholesky factorisation.
 ///
