@@ -63,9 +63,13 @@ constexpr std::size_t kBytesPerCell = 160;
 // The grid map costs this per pixel of the (coarsened) box on every level.
 constexpr std::size_t kBytesPerBoxCell = 6;
 constexpr int kMaxIterations = 2000;
-// A solve whose residual has not halved in this many iterations has stalled: with the multigrid
-// it halves every iteration or two.
-constexpr int kStallIterations = 100;
+// Conjugate gradients run in rounds of this many iterations, each from the last one's solution
+// with its true residual; a round that does not halve the residual has stalled (with the
+// multigrid it halves every iteration or two).
+constexpr int kRoundIterations = 50;
+// A relative residual that rounding keeps a stalled solve at, but which leaves GJ and the shear
+// stiffnesses (energies, whose error goes with the residual squared) exact to many digits.
+constexpr double kRoundingResidual = 1e-8;
 constexpr std::int64_t kMaxCells = std::numeric_limits<std::int32_t>::max() / 2;
 // Pixels longer than this times their width: the couplings of the two directions differ by its
 // square, and the residual of the weak direction drowns in the rounding of the strong one.
@@ -88,11 +92,9 @@ constexpr double kMaxOrder = 2.0;
 
 struct Cancelled {};
 
-/// A solve that stopped short of its tolerance, found by the monitor.
-struct Stalled {
-  double relative = 0;  // residual reached, relative to the first
-  int iterations = 0;
-  bool broken = false;  // the residual stopped being a finite number
+/// A residual that is no longer a finite number, found by the monitor.
+struct BrokeDown {
+  int iterations = 0;  // the preconditioner's calls before it, about the iterations
 };
 
 /// The matrix of the solve for Eigen's conjugate gradients; products run on the multigrid's
@@ -123,8 +125,7 @@ class TorsionOperator : public Eigen::EigenBase<TorsionOperator> {
 };
 
 /// Reports a solve's progress from the residual conjugate gradients hand to the preconditioner,
-/// stops the solve when asked to, and throws Stalled when the residual stops shrinking or stops
-/// being a number.
+/// stops the solve when asked to, and throws BrokeDown when the residual stops being a number.
 class SolveMonitor {
  public:
   SolveMonitor(const ElasticOptions& options, std::int64_t first, std::int64_t share)
@@ -132,18 +133,9 @@ class SolveMonitor {
 
   void Step(double residualNorm) {
     if (mOptions.cancel != nullptr && mOptions.cancel->load()) throw Cancelled{};
-    const int iteration = mSteps++;
-    if (!std::isfinite(residualNorm)) throw Stalled{0, iteration, true};
-    if (mStart <= 0) {
-      mStart = residualNorm;
-      mMark = residualNorm;
-    }
-    if (residualNorm < 0.5 * mMark) {
-      mMark = residualNorm;
-      mMarkAt = iteration;
-    } else if (iteration - mMarkAt >= kStallIterations) {
-      throw Stalled{mStart > 0 ? residualNorm / mStart : 0, iteration, false};
-    }
+    if (!std::isfinite(residualNorm)) throw BrokeDown{mSteps};
+    ++mSteps;
+    if (mStart <= 0) mStart = residualNorm;
     if (!mOptions.progress || !(residualNorm > 0) || !(mStart > 0)) return;
     const double goal = -std::log(std::max(mOptions.tolerance, 1e-300));
     const double reached = std::log(mStart / residualNorm) / goal;
@@ -160,8 +152,6 @@ class SolveMonitor {
   std::int64_t mShare;
   std::int64_t mDone = 0;
   double mStart = 0;
-  double mMark = 0;  // the residual when it last halved
-  int mMarkAt = 0;
   int mSteps = 0;
 };
 
@@ -543,17 +533,19 @@ struct SolveContext {
   double contrast = 1;  // the largest E with pixels in the section over the smallest
 };
 
+enum class Trouble { BrokeDown, Stalled, OutOfIterations };
+
 /// Why the solve `what` cannot be trusted, as an Error.
-[[noreturn]] void ThrowTrouble(const std::string& what, const Stalled& s, bool outOfIterations,
-                               const SolveContext& context) {
+[[noreturn]] void ThrowTrouble(const std::string& what, Trouble trouble, int iterations,
+                               double relative, const SolveContext& context) {
+  const std::string after =
+      IntegerText(iterations) + (iterations == 1 ? " iteration" : " iterations");
   std::string text = "The " + what;
-  if (s.broken) {
-    text += " broke down after " + IntegerText(s.iterations) +
-            " iterations: its residual is no longer a finite number";
+  if (trouble == Trouble::BrokeDown) {
+    text += " broke down after " + after + ": its residual is no longer a finite number";
   } else {
-    text += outOfIterations ? " did not converge in " : " stalled after ";
-    text += IntegerText(s.iterations) + " iterations at a relative residual of " +
-            FormatGeneral(s.relative, 2, 1) + " (goal " +
+    text += trouble == Trouble::Stalled ? " stalled after " : " did not converge in ";
+    text += after + " at a relative residual of " + FormatGeneral(relative, 2, 1) + " (goal " +
             FormatGeneral(context.options.tolerance, 2, 1) + ")";
   }
   if (context.contrast >= 1e8) {
@@ -649,18 +641,32 @@ TorsionSolution Solve(Discretisation& d, const SolveContext& context, std::int64
       cg;
   cg.preconditioner().Attach(&grid, &monitor);
   cg.setTolerance(options.tolerance);
-  cg.setMaxIterations(kMaxIterations);
+  cg.setMaxIterations(kRoundIterations);
   TorsionOperator op(&grid);
   cg.compute(op);
+  int iterations = 0;  // of the last solve
   const auto run = [&](const Eigen::VectorXd& b, const std::string& what) {
-    Eigen::VectorXd x;
+    Eigen::VectorXd x = Eigen::VectorXd::Zero(b.size());
+    iterations = 0;
+    double before = 1;  // relative residual at the start of the round
     try {
-      x = cg.solve(b);
-    } catch (const Stalled& stalled) {
-      ThrowTrouble(what, stalled, false, context);
-    }
-    if (cg.info() != Eigen::Success) {
-      ThrowTrouble(what, {cg.error(), static_cast<int>(cg.iterations()), false}, true, context);
+      for (;;) {
+        x = cg.solveWithGuess(b, x);
+        iterations += static_cast<int>(cg.iterations());
+        if (cg.info() == Eigen::Success) break;
+        const double reached = cg.error();
+        // Stalled where rounding leaves it: as far as the arithmetic goes, and far enough.
+        if (reached <= kRoundingResidual) break;
+        if (!(reached < 0.5 * before)) {
+          ThrowTrouble(what, Trouble::Stalled, iterations, reached, context);
+        }
+        if (iterations >= kMaxIterations) {
+          ThrowTrouble(what, Trouble::OutOfIterations, iterations, reached, context);
+        }
+        before = reached;
+      }
+    } catch (const BrokeDown& broken) {
+      ThrowTrouble(what, Trouble::BrokeDown, broken.iterations, 0, context);
     }
     return x;
   };
@@ -670,7 +676,7 @@ TorsionSolution Solve(Discretisation& d, const SolveContext& context, std::int64
                                      IntegerText(d.factor) + " pixels (for the error estimate)";
   Eigen::VectorXd w = run(rhs, name);
   grid.RemovePartMeans(w.data());
-  s.iterations = static_cast<int>(cg.iterations());
+  s.iterations = iterations;
 
   // GJ as the energy: a sum of squares in cell order.
   double gj = 0;
