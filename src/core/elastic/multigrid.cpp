@@ -15,11 +15,6 @@ namespace {
 
 // Small enough for a quick factorisation, large enough that the hierarchy stays shallow.
 constexpr std::int64_t kCoarsestCells = 512;
-// Red-black pairs of sweeps before and after the coarse correction on the coarser levels (one on
-// the fine level, where a sweep costs most). The second pair costs little on levels of a quarter
-// of the cells, and where long cells are joined in pairs across their short side first the
-// levels keep half the cells and their smoothing matters more.
-constexpr int kCoarseSweeps = 2;
 // A coarsening that keeps more than this share of the cells (isolated pixels, pieces that touch
 // only at corners) gains nothing: the level above is factorised instead.
 constexpr double kMinReduction = 0.75;
@@ -460,6 +455,8 @@ Multigrid::Multigrid(CellLevel fine, double cellWidth, double cellHeight, Thread
     if (static_cast<double>(next.Cells()) > enough) break;
     width *= fx;
     height *= fy;
+    // Cells still long after the join: their couplings differ both ways by more than 2.
+    next.sweeps = std::max(height / width, width / height) > std::numbers::sqrt2 ? 2 : 1;
     nx = next.nx;
     ny = next.ny;
     cells = next.Cells();
@@ -596,7 +593,7 @@ void Multigrid::Cycle(std::size_t l) {
   const Passes<CoarseLevel> passes{level, level.red, mPool};
   passes.FirstRed(level.b.data(), level.x.data());
   passes.Sweep(level.b.data(), level.x.data(), true);
-  for (int k = 1; k < kCoarseSweeps; ++k) {
+  for (int k = 1; k < level.sweeps; ++k) {
     passes.Sweep(level.b.data(), level.x.data(), false);
     passes.Sweep(level.b.data(), level.x.data(), true);
   }
@@ -610,7 +607,7 @@ void Multigrid::Cycle(std::size_t l) {
   for (std::size_t i = 0; i < level.r.size(); ++i) {
     level.x[i] += next.x[static_cast<std::size_t>(next.parent[i])];
   }
-  for (int k = 0; k < kCoarseSweeps; ++k) {
+  for (int k = 0; k < level.sweeps; ++k) {
     passes.Sweep(level.b.data(), level.x.data(), true);
     passes.Sweep(level.b.data(), level.x.data(), false);
   }

@@ -46,7 +46,11 @@ struct CellLevel {
 struct CoarseLevel {
   int nx = 0;  ///< grid of blocks
   int ny = 0;
-  std::int64_t red = 0;             ///< cells [0, red) are red
+  std::int64_t red = 0;  ///< cells [0, red) are red
+  /// Red-black pairs before and after the coarser correction: two where the level's cells are
+  /// still long, whose point smoothing works on one direction only (one everywhere else, and on
+  /// the fine level, where a sweep costs most).
+  int sweeps = 1;
   std::vector<std::int32_t> cellX;  ///< block of each cell (kept while the next level is built)
   std::vector<std::int32_t> cellY;
   std::vector<std::int64_t> start;  ///< Cells() + 1 entries: each row's first coupling
@@ -69,9 +73,9 @@ struct CoarseLevel {
 /// block's extent across it, which is the fine operator rediscretised on the larger cells (plain
 /// Galerkin aggregation would be too stiff and stall the cycle). Red-black Gauss-Seidel
 /// smoothing, red then black before and black then red after the coarse correction (twice on
-/// the coarser levels), keeps the preconditioner symmetric, and every pass updates each cell from fixed neighbours only, so
-/// the result does not depend on how the cells are split over threads. The coarsest level is
-/// solved by a sparse Cholesky factorisation.
+/// coarser levels of long cells), keeps the preconditioner symmetric, and every pass updates each
+/// cell from fixed neighbours only, so the result does not depend on how the cells are split over
+/// threads. The coarsest level is solved by a sparse Cholesky factorisation.
 ///
 /// The matrix is singular: one constant per connected part of the fine level. Every result of
 /// Precondition has each part's mean removed, which keeps conjugate gradients in the range.
