@@ -3,6 +3,7 @@
 
 #include <Eigen/Dense>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -82,8 +83,11 @@ struct CoarseLevel {
 class Multigrid {
  public:
   /// `cellWidth` and `cellHeight` are the fine cells' sides (any unit): their ratio chooses the
-  /// coarsening. The fine level's red cells must come first (see CellLevel).
-  Multigrid(CellLevel fine, double cellWidth, double cellHeight, ThreadPool& pool);
+  /// coarsening. The fine level's red cells must come first (see CellLevel). `beat` is called
+  /// between the steps of building the levels (a tenth of a second or so each on millions of
+  /// cells), and may throw to stop.
+  Multigrid(CellLevel fine, double cellWidth, double cellHeight, ThreadPool& pool,
+            const std::function<void()>& beat = {});
   ~Multigrid();
   Multigrid(const Multigrid&) = delete;
   Multigrid& operator=(const Multigrid&) = delete;

@@ -613,7 +613,7 @@ TorsionSolution Solve(Discretisation& d, const SolveContext& context, std::int64
   }
 
   Beat(options, progressFirst);
-  Multigrid grid(std::move(d.level), hx, hy, context.pool);
+  Multigrid grid(std::move(d.level), hx, hy, context.pool, [&] { Beat(options, progressFirst); });
   Beat(options, progressFirst);
   const CellLevel& fine = grid.Fine();
   cells = &fine;
@@ -691,6 +691,7 @@ TorsionSolution Solve(Discretisation& d, const SolveContext& context, std::int64
     }
   }
   s.GJ = gj;
+  Beat(options, progressFirst + torsionShare);
   // From here on w is the warping itself.
   if (strip != 0) {
     for (std::size_t i = 0; i < n; ++i) w[static_cast<Eigen::Index>(i)] += stripWarping(i);
@@ -733,6 +734,7 @@ TorsionSolution Solve(Discretisation& d, const SolveContext& context, std::int64
   s.centreHor = poleU - b;
   s.centreVer = poleV + a;
   if (!designValues) return s;
+  Beat(options, progressFirst + torsionShare);
 
   // The warping constant: the warping function referred to the shear centre is what the fit
   // leaves of w; less its E-weighted mean on each part, squared and weighted with E.
@@ -752,6 +754,7 @@ TorsionSolution Solve(Discretisation& d, const SolveContext& context, std::int64
     eiw += d.E[i] * o * o;
   }
   s.EIw = eiw * area;
+  Beat(options, progressFirst + torsionShare);
 
   // The shear functions: for a shear force along y the bending stresses grow with y, and their
   // gradient along the beam, E (y - yC), is what the shear flow carries; div (G grad psi) =
@@ -769,6 +772,7 @@ TorsionSolution Solve(Discretisation& d, const SolveContext& context, std::int64
       ei += d.E[i] * (arm * arm + self) * area;
     }
     grid.RemovePartMeans(load.data());
+    Beat(options, first);
     SolveMonitor shearMonitor(options, first, share);
     cg.preconditioner().Attach(&grid, &shearMonitor);
     const Eigen::VectorXd psi = run(load, what);
