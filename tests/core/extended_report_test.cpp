@@ -136,6 +136,21 @@ TEST(ExtendedReportTest, CoarsenedSolveWithoutEstimateSaysSo) {
   EXPECT_EQ(lines[12], "");
 }
 
+TEST(ExtendedReportTest, MissingEstimateNamesItsReason) {
+  ElasticResult r = Channel();
+  r.HasErrorEstimate = false;
+  const auto line = [&](ElasticResult::NoEstimate why) {
+    r.WhyNoEstimate = why;
+    return ExtendedReport(r, SignConvention::DorvastPelkam)[4];
+  };
+  EXPECT_EQ(line(ElasticResult::NoEstimate::TooFewPixels),
+            "    no error estimate: the section has too few pixels");
+  EXPECT_EQ(line(ElasticResult::NoEstimate::Topology),
+            "    no error estimate: cells twice the size would close a gap of the section");
+  EXPECT_EQ(line(ElasticResult::NoEstimate::Irregular),
+            "    no error estimate: the solves on coarser cells do not converge regularly");
+}
+
 // --- the marker ------------------------------------------------------------------------------
 
 struct MarkerCase {

@@ -80,6 +80,10 @@ std::vector<std::string> ExtendedReport(const ElasticResult& r, SignConvention s
     lines.push_back("    error estimate " + FormatGeneral(relative, 2, 1) + " % (" +
                     FormatGeneral(r.GJErrorEstimate, 2, 3) + " Nmm^2, observed order " +
                     FormatFixed(r.ObservedOrder, 3, 1) + ")");
+  } else if (r.WhyNoEstimate == ElasticResult::NoEstimate::Topology) {
+    lines.push_back("    no error estimate: cells twice the size would close a gap of the section");
+  } else if (r.WhyNoEstimate == ElasticResult::NoEstimate::Irregular) {
+    lines.push_back("    no error estimate: the solves on coarser cells do not converge regularly");
   } else {
     lines.push_back("    no error estimate: the section has too few pixels");
   }

@@ -3,6 +3,8 @@
 
 #include <Eigen/Dense>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <vector>
 
 #include "core/base/thread_pool.h"
@@ -10,7 +12,9 @@
 namespace qv {
 
 /// One level of cells on a structured grid: a weighted graph Laplacian whose edges are the faces
-/// between horizontally or vertically adjacent cells. Cells are numbered row by row.
+/// between horizontally or vertically adjacent cells. The smoother's two colours are the cells
+/// whose X + Y is even ("red") and odd ("black"): the red cells come first, each colour row by
+/// row, so that a colour is one contiguous range.
 struct CellLevel {
   int nx = 0;                       ///< grid columns
   int ny = 0;                       ///< grid rows
@@ -26,6 +30,8 @@ struct CellLevel {
   std::vector<double> diag;  ///< sum of the cell's face coefficients
 
   std::int64_t Cells() const { return static_cast<std::int64_t>(cellX.size()); }
+  /// The red cells: those before the first cell with an odd X + Y.
+  std::int64_t RedCells() const;
   /// Fills map and the neighbours from nx, ny, cellX and cellY.
   void Link();
   /// Fills diag from te and ts, which must be 0 where there is no neighbour.
@@ -34,22 +40,61 @@ struct CellLevel {
   std::size_t Bytes() const;
 };
 
-/// A V-cycle preconditioner on a hierarchy of CellLevels. The fine level is the system's matrix;
-/// each coarser level aggregates 2 x 2 cells and keeps half the summed face coefficients across
-/// an aggregate's faces, which is the fine operator rediscretised on cells twice the size (plain
-/// Galerkin aggregation would be twice too stiff and stall the cycle). Red-black Gauss-Seidel
-/// smoothing, red then black before and black then red after the coarse correction, keeps the
-/// preconditioner symmetric, and every pass updates each cell from fixed neighbours only, so
-/// the result does not depend on how the cells are split over threads.
+/// A coarser level: each cell is one connected piece of a block of the finer level's cells (a
+/// block's cells that share no face with each other stay apart, so no cell spans a gap), and the
+/// couplings are the finer faces between pieces. Rows are compressed (start, nbr, coef); the
+/// colours are those of the blocks' X + Y, red first.
+struct CoarseLevel {
+  int nx = 0;  ///< grid of blocks
+  int ny = 0;
+  std::int64_t red = 0;  ///< cells [0, red) are red
+  /// Red-black pairs before and after the coarser correction: two where the level's cells are
+  /// still long, whose point smoothing works on one direction only (one everywhere else, and on
+  /// the fine level, where a sweep costs most).
+  int sweeps = 1;
+  std::vector<std::int32_t> cellX;  ///< block of each cell (kept while the next level is built)
+  std::vector<std::int32_t> cellY;
+  std::vector<std::int64_t> start;  ///< Cells() + 1 entries: each row's first coupling
+  std::vector<std::int32_t> nbr;
+  std::vector<double> coef;
+  std::vector<double> diag;
+  std::vector<std::int32_t> parent;  ///< this level's cell of each cell of the finer level
+  std::vector<double> b, x, r;       ///< work vectors
+
+  std::int64_t Cells() const { return static_cast<std::int64_t>(diag.size()); }
+  std::size_t Bytes() const;
+};
+
+/// A V-cycle preconditioner on a hierarchy of levels. The fine level is the system's matrix;
+/// each coarser level joins cells of 2 x 2 blocks, or of 2 x 1 or 1 x 2 blocks across the cells'
+/// short side while they are more than sqrt(2) times as long as wide, so that the levels'
+/// couplings become about as strong both ways and point smoothing stays effective on any pixel
+/// shape. A block's cells become one coarse cell per connected piece, so coarse cells never
+/// bridge a gap. A coarse face keeps the sum of the finer faces it replaces divided by the
+/// block's extent across it, which is the fine operator rediscretised on the larger cells (plain
+/// Galerkin aggregation would be too stiff and stall the cycle). Red-black Gauss-Seidel
+/// smoothing, red then black before and black then red after the coarse correction (twice on
+/// coarser levels of long cells), keeps the preconditioner symmetric, and every pass updates each
+/// cell from fixed neighbours only, so the result does not depend on how the cells are split over
+/// threads. The coarsest level is solved by a sparse Cholesky factorisation.
 ///
 /// The matrix is singular: one constant per connected part of the fine level. Every result of
 /// Precondition has each part's mean removed, which keeps conjugate gradients in the range.
 class Multigrid {
  public:
-  Multigrid(CellLevel fine, ThreadPool& pool);
+  /// `cellWidth` and `cellHeight` are the fine cells' sides (any unit): their ratio chooses the
+  /// coarsening. The fine level's red cells must come first (see CellLevel). `beat` is called
+  /// between the steps of building the levels (a tenth of a second or so each on millions of
+  /// cells), and may throw to stop.
+  Multigrid(CellLevel fine, double cellWidth, double cellHeight, ThreadPool& pool,
+            const std::function<void()>& beat = {});
+  ~Multigrid();
+  Multigrid(const Multigrid&) = delete;
+  Multigrid& operator=(const Multigrid&) = delete;
 
-  const CellLevel& Fine() const { return mLevels.front().cells; }
-  int LevelCount() const { return static_cast<int>(mLevels.size()); }
+  const CellLevel& Fine() const { return mFine; }
+  int LevelCount() const { return 1 + static_cast<int>(mCoarse.size()); }
+  const std::vector<CoarseLevel>& Coarse() const { return mCoarse; }
   /// Connected part of each fine cell, numbered 0.. in the order of their first cells.
   const std::vector<std::int32_t>& Parts() const { return mPart; }
   int PartCount() const { return static_cast<int>(mPartSize.size()); }
@@ -66,21 +111,18 @@ class Multigrid {
   std::size_t Bytes() const;
 
  private:
-  struct Level {
-    CellLevel cells;
-    std::vector<std::int32_t> parent;  // the coarse cell of each cell (empty on the coarsest)
-    std::vector<double> b, x, r;       // work vectors
-  };
+  struct CoarsestSolver;
 
-  void Apply(const CellLevel& level, const double* x, double* y) const;
-  void Smooth(const CellLevel& level, const double* b, double* x, int colour) const;
   void Cycle(std::size_t l);
-  static CellLevel Coarsen(const CellLevel& fine, std::vector<std::int32_t>& parent);
+  void SolveCoarsest(const double* b, double* x) const;
   void LabelParts();
 
   ThreadPool& mPool;
-  std::vector<Level> mLevels;
-  Eigen::MatrixXd mCoarsestInverse;  // pseudo-inverse of the coarsest operator
+  CellLevel mFine;
+  std::int64_t mFineRed = 0;
+  std::vector<double> mFineResidual;  // of the red cells
+  std::vector<CoarseLevel> mCoarse;
+  std::unique_ptr<CoarsestSolver> mCoarsest;
   std::vector<std::int32_t> mPart;
   std::vector<std::int64_t> mPartSize;
 };

@@ -12,6 +12,14 @@
 // free boundary; holes and separate parts need no special case. The minimum is evaluated as that
 // sum of squares, never as the polar moment minus a correction, which would cancel to nothing on
 // thin walls.
+//
+// The solves run in scaled units: lengths in pixel widths and moduli as fractions of the largest
+// E in the section, so that any positive finite E and any pixel size give the same numbers to
+// solve; the results are scaled back at the end. On pixels that are not square the unknown is
+// w - s (u - uO)(v - vO), the warping less that of a thin strip along the pixels' long side
+// (s = 1 for tall pixels, -1 for wide ones): the faces across the long side then carry no term a,
+// the right-hand side holds only what twists the section, and its residual measures that rather
+// than terms that cancel, which on long pixels are larger by their aspect ratio squared.
 #include "core/elastic/section_solver.h"
 
 #include <Eigen/Dense>
@@ -35,6 +43,7 @@ namespace qv {
 namespace {
 
 class TorsionOperator;
+class MultigridPreconditioner;
 
 }  // namespace
 }  // namespace qv
@@ -48,25 +57,45 @@ namespace qv {
 namespace {
 
 // Memory of one unknown in a solve: the fine level (neighbours, coefficients, position), the
-// coarser levels (a third of that), conjugate gradients' six vectors and the multigrid's work
-// vectors; the peak resident size of a 4-million-cell solve is about 155 bytes per cell.
+// coarser levels, conjugate gradients' six vectors and the multigrid's work vectors; the peak
+// resident size of a 4-million-cell solve with the design values is about 170 bytes per cell.
 constexpr std::size_t kBytesPerCell = 160;
 // The grid map costs this per pixel of the (coarsened) box on every level.
 constexpr std::size_t kBytesPerBoxCell = 6;
 constexpr int kMaxIterations = 2000;
+// Conjugate gradients run in rounds of this many iterations, each from the last one's solution
+// with its true residual; a round that does not halve the residual has stalled (with the
+// multigrid it halves every iteration or two).
+constexpr int kRoundIterations = 50;
+// A relative residual that rounding keeps a stalled solve at, but which leaves GJ and the shear
+// stiffnesses (energies, whose error goes with the residual squared) exact to many digits.
+constexpr double kRoundingResidual = 1e-8;
 constexpr std::int64_t kMaxCells = std::numeric_limits<std::int32_t>::max() / 2;
+// Pixels longer than this times their width: the couplings of the two directions differ by its
+// square, and the residual of the weak direction drowns in the rounding of the strong one.
+constexpr double kMaxAspect = 1e4;
 // Work units of the progress callback: the main solve, then the coarse one for the estimate.
 constexpr std::int64_t kProgressTotal = 1000;
 constexpr std::int64_t kMainShare = 800;
 constexpr std::int64_t kEstimateShare = 150;
 // Coarse solves with fewer cells say nothing about the fine one.
 constexpr std::int64_t kMinEstimateCells = 16;
-// The observed order is clamped: three solves on a few cells can suggest anything, and an
-// order below one half would make the estimate explode.
+// The orders of convergence the estimate believes: outside them the three solves are not in the
+// range where the error shrinks regularly, and extrapolating from them would mislead. Within it
+// the order is clamped to kMaxOrder, the order of a smooth solution. Where GJ moves one way from
+// four to two times the cells' size and back from two to one (cells that a feature fills in
+// part), the steps shrink by the same ratio and the estimate from it is on the safe side: the
+// alternating steps partly cancel.
 constexpr double kMinOrder = 0.5;
+constexpr double kMaxTrustedOrder = 3.0;
 constexpr double kMaxOrder = 2.0;
 
 struct Cancelled {};
+
+/// A residual that is no longer a finite number, found by the monitor.
+struct BrokeDown {
+  int iterations = 0;  // the preconditioner's calls before it, about the iterations
+};
 
 /// The matrix of the solve for Eigen's conjugate gradients; products run on the multigrid's
 /// fine level, split over the worker pool.
@@ -96,7 +125,7 @@ class TorsionOperator : public Eigen::EigenBase<TorsionOperator> {
 };
 
 /// Reports a solve's progress from the residual conjugate gradients hand to the preconditioner,
-/// and stops the solve when asked to.
+/// stops the solve when asked to, and throws BrokeDown when the residual stops being a number.
 class SolveMonitor {
  public:
   SolveMonitor(const ElasticOptions& options, std::int64_t first, std::int64_t share)
@@ -104,6 +133,8 @@ class SolveMonitor {
 
   void Step(double residualNorm) {
     if (mOptions.cancel != nullptr && mOptions.cancel->load()) throw Cancelled{};
+    if (!std::isfinite(residualNorm)) throw BrokeDown{mSteps};
+    ++mSteps;
     if (mStart <= 0) mStart = residualNorm;
     if (!mOptions.progress || !(residualNorm > 0) || !(mStart > 0)) return;
     const double goal = -std::log(std::max(mOptions.tolerance, 1e-300));
@@ -121,6 +152,7 @@ class SolveMonitor {
   std::int64_t mShare;
   std::int64_t mDone = 0;
   double mStart = 0;
+  int mSteps = 0;
 };
 
 /// Between the steps that set a solve up (each a tenth of a second or more on millions of cells):
@@ -131,7 +163,8 @@ void Beat(const ElasticOptions& options, std::int64_t done) {
   if (options.progress) options.progress(done, kProgressTotal);
 }
 
-/// Eigen's preconditioner interface around one multigrid V-cycle.
+/// Eigen's preconditioner interface around one multigrid V-cycle. It hands back a solve
+/// expression, so the V-cycle writes straight into conjugate gradients' own vector.
 class MultigridPreconditioner {
  public:
   using StorageIndex = int;
@@ -151,6 +184,8 @@ class MultigridPreconditioner {
     return *this;
   }
   Eigen::ComputationInfo info() { return Eigen::Success; }
+  Eigen::Index rows() const { return static_cast<Eigen::Index>(mGrid->Fine().Cells()); }
+  Eigen::Index cols() const { return rows(); }
 
   void Attach(Multigrid* grid, SolveMonitor* monitor) {
     mGrid = grid;
@@ -158,12 +193,16 @@ class MultigridPreconditioner {
   }
 
   template <typename Rhs>
-  Eigen::VectorXd solve(const Rhs& residual) const {
+  Eigen::Solve<MultigridPreconditioner, Rhs> solve(const Eigen::MatrixBase<Rhs>& residual) const {
+    return Eigen::Solve<MultigridPreconditioner, Rhs>(*this, residual.derived());
+  }
+
+  template <typename Rhs, typename Dest>
+  void _solve_impl(const Rhs& residual, Dest& z) const {  // NOLINT(bugprone-reserved-identifier)
     const Eigen::Ref<const Eigen::VectorXd> r(residual);
     mMonitor->Step(r.norm());
-    Eigen::VectorXd z(r.size());
+    z.resize(r.size());
     mGrid->Precondition(r.data(), z.data());
-    return z;
   }
 
  private:
@@ -180,6 +219,12 @@ struct generic_product_impl<qv::TorsionOperator, Rhs, SparseShape, DenseShape, G
     : generic_product_impl_base<qv::TorsionOperator, Rhs,
                                 generic_product_impl<qv::TorsionOperator, Rhs>> {
   using Scalar = typename Product<qv::TorsionOperator, Rhs>::Scalar;
+  // dst = A x in one pass, without clearing dst first.
+  template <typename Dest>
+  static void evalTo(Dest& dst, const qv::TorsionOperator& lhs, const Rhs& rhs) {
+    const Ref<const VectorXd> x(rhs);
+    lhs.Grid().Apply(x.data(), dst.data());
+  }
   template <typename Dest>
   static void scaleAndAddTo(Dest& dst, const qv::TorsionOperator& lhs, const Rhs& rhs,
                             const Scalar& alpha) {
@@ -200,13 +245,14 @@ struct SolverMaterial {
   double G = 0;
 };
 
-/// The section on cells of `factor` x `factor` pixels.
+/// The section on cells of `factor` x `factor` pixels, in the solve's scaled units (see the top
+/// of this file).
 struct Discretisation {
   int factor = 1;
-  double cellWidth = 0;   // mm
-  double cellHeight = 0;  // mm
+  double cellWidth = 0;   // in pixel widths: the factor
+  double cellHeight = 0;  // the factor times the pixels' aspect ratio
   CellLevel level;
-  std::vector<double> E;  // mean E of each cell's pixels (empty pixels count 0)
+  std::vector<double> E;  // mean scaled E of each cell's pixels (empty pixels count 0)
 };
 
 std::vector<SolverMaterial> Materials(const TPROPClass& library, const PoissonTable& poisson) {
@@ -307,14 +353,122 @@ std::size_t SolveBytes(std::int64_t cells, const SectionBounds& bounds, int fact
   return static_cast<std::size_t>(cells) * kBytesPerCell + box * kBytesPerBoxCell;
 }
 
-/// `beat` is called between its steps (see Beat above).
+/// The materials with E above 0 that have a pixel in the box.
+std::vector<bool> MaterialsPresent(const PixelGrid& grid, const SectionBounds& bounds,
+                                   const std::vector<SolverMaterial>& materials) {
+  std::vector<bool> present(materials.size(), false);
+  const int width = BoxWidth(bounds);
+  MaterialLookup lookup(materials);
+  for (int row = 0; row < BoxHeight(bounds); ++row) {
+    const std::uint32_t* pixels = grid.Row(bounds.ymin + row) + bounds.xmin;
+    for (int x = 0; x < width;) {
+      const int end = RunEnd(pixels, x + 1, width, pixels[x]);
+      const int m = lookup.Find(pixels[x]);
+      if (m >= 0 && materials[static_cast<std::size_t>(m)].E > 0) {
+        present[static_cast<std::size_t>(m)] = true;
+      }
+      x = end;
+    }
+  }
+  return present;
+}
+
+/// Whether cells of factor x factor pixels join stiff pixels that no pixel edge joins: a block
+/// whose stiff pixels fall into two or more pieces, or two neighbouring blocks with stiff pixels
+/// but no pixel edge between them. Such cells close a gap, a slit or a crack of the picture, and
+/// a solve on them is of another section.
+bool BridgesGaps(const PixelGrid& grid, const SectionBounds& bounds,
+                 const std::vector<SolverMaterial>& materials, int factor) {
+  const int width = BoxWidth(bounds);
+  const int height = BoxHeight(bounds);
+  const auto w = static_cast<std::size_t>(width);
+  const auto nx = static_cast<std::size_t>((width + factor - 1) / factor);
+  MaterialLookup lookup(materials);
+  // Per pixel of the previous and the current row: its piece's label in the block row, or -1.
+  std::vector<std::int32_t> above(w, -1);
+  std::vector<std::int32_t> here(w, -1);
+  std::vector<std::int32_t> root;     // union-find over the block row's labels
+  std::vector<std::int32_t> blockOf;  // block column of each label
+  std::vector<std::uint8_t> stiff(nx), stiffAbove(nx), edgeWest(nx), edgeNorth(nx);
+  std::vector<std::int32_t> pieces(nx);
+  const auto find = [&](std::int32_t i) {
+    while (root[static_cast<std::size_t>(i)] != i) {
+      root[static_cast<std::size_t>(i)] =
+          root[static_cast<std::size_t>(root[static_cast<std::size_t>(i)])];
+      i = root[static_cast<std::size_t>(i)];
+    }
+    return i;
+  };
+  for (int first = 0; first < height; first += factor) {
+    root.clear();
+    blockOf.clear();
+    std::fill(stiff.begin(), stiff.end(), 0);
+    std::fill(edgeWest.begin(), edgeWest.end(), 0);
+    std::fill(edgeNorth.begin(), edgeNorth.end(), 0);
+    for (int row = first; row < std::min(height, first + factor); ++row) {
+      const std::uint32_t* pixels = grid.Row(bounds.ymin + row) + bounds.xmin;
+      std::fill(here.begin(), here.end(), -1);
+      for (int x = 0; x < width;) {
+        const int end = RunEnd(pixels, x + 1, width, pixels[x]);
+        const int m = lookup.Find(pixels[x]);
+        if (m < 0 || !(materials[static_cast<std::size_t>(m)].E > 0)) {
+          x = end;
+          continue;
+        }
+        for (int px = x; px < end; ++px) {
+          const auto p = static_cast<std::size_t>(px);
+          const auto b = p / static_cast<std::size_t>(factor);
+          stiff[b] = 1;
+          // A stiff pixel to the left in the same block shares its piece; one in the block to
+          // the left is a pixel edge between the two blocks.
+          const std::int32_t left = p > 0 ? here[p - 1] : -1;
+          std::int32_t label = left;
+          if (left < 0 || px % factor == 0) {
+            label = static_cast<std::int32_t>(root.size());
+            root.push_back(label);
+            blockOf.push_back(static_cast<std::int32_t>(b));
+            if (left >= 0) edgeWest[b] = 1;
+          }
+          here[p] = label;
+          if (above[p] >= 0) {
+            if (row == first) {
+              edgeNorth[b] = 1;
+            } else {
+              const std::int32_t a = find(above[p]);
+              const std::int32_t c = find(label);
+              if (a != c) root[static_cast<std::size_t>(std::max(a, c))] = std::min(a, c);
+            }
+          }
+        }
+        x = end;
+      }
+      std::swap(above, here);
+    }
+    std::fill(pieces.begin(), pieces.end(), 0);
+    for (std::size_t l = 0; l < root.size(); ++l) {
+      if (find(static_cast<std::int32_t>(l)) == static_cast<std::int32_t>(l)) {
+        if (++pieces[static_cast<std::size_t>(blockOf[l])] > 1) return true;
+      }
+    }
+    for (std::size_t b = 0; b < nx; ++b) {
+      if (!stiff[b]) continue;
+      if (b > 0 && stiff[b - 1] && !edgeWest[b]) return true;
+      if (first > 0 && stiffAbove[b] && !edgeNorth[b]) return true;
+    }
+    std::swap(stiffAbove, stiff);
+  }
+  return false;
+}
+
+/// The section on blocks of `factor` pixels, whose sides are cellWidth and cellHeight; its red
+/// cells first (see CellLevel). `beat` is called between its steps (see Beat above).
 Discretisation Discretise(const PixelGrid& grid, const SectionBounds& bounds,
-                          const std::vector<SolverMaterial>& materials, double dx, double dy,
-                          int factor, const std::function<void()>& beat) {
+                          const std::vector<SolverMaterial>& materials, double cellWidth,
+                          double cellHeight, int factor, const std::function<void()>& beat) {
   Discretisation d;
   d.factor = factor;
-  d.cellWidth = dx * factor;
-  d.cellHeight = dy * factor;
+  d.cellWidth = cellWidth;
+  d.cellHeight = cellHeight;
   CellLevel& c = d.level;
   c.nx = (BoxWidth(bounds) + factor - 1) / factor;
   c.ny = (BoxHeight(bounds) + factor - 1) / factor;
@@ -326,45 +480,44 @@ Discretisation Discretise(const PixelGrid& grid, const SectionBounds& bounds,
   std::vector<double> g;
   g.reserve(count);
   const double blockPixels = static_cast<double>(factor) * factor;
-  ForEachBlock(grid, bounds, materials, factor, [&](int x, int y, double sumG, double sumE) {
-    c.cellX.push_back(x);
-    c.cellY.push_back(y);
-    g.push_back(sumG / blockPixels);
-    d.E.push_back(sumE / blockPixels);
-  });
-  beat();
+  for (const int colour : {0, 1}) {
+    ForEachBlock(grid, bounds, materials, factor, [&](int x, int y, double sumG, double sumE) {
+      if (((x + y) & 1) != colour) return;
+      c.cellX.push_back(x);
+      c.cellY.push_back(y);
+      g.push_back(sumG / blockPixels);
+      d.E.push_back(sumE / blockPixels);
+    });
+    beat();
+  }
   c.Link();
   beat();
   const auto n = static_cast<std::size_t>(c.Cells());
   c.te.assign(n, 0.0);
   c.ts.assign(n, 0.0);
-  // The harmonic mean is the stiffness of the two half cells in series.
-  const double across = d.cellHeight / d.cellWidth;
-  const double down = d.cellWidth / d.cellHeight;
+  // The harmonic mean is the stiffness of the two half cells in series; written so that it does
+  // not underflow for a very soft material next to a stiff one.
+  const double across = cellHeight / cellWidth;
+  const double down = cellWidth / cellHeight;
+  const auto harmonic = [](double a, double b) { return a * (2 * b / (a + b)); };
   for (std::size_t i = 0; i < n; ++i) {
-    if (c.east[i] >= 0) {
-      const double gj = g[static_cast<std::size_t>(c.east[i])];
-      c.te[i] = 2 * g[i] * gj / (g[i] + gj) * across;
-    }
-    if (c.south[i] >= 0) {
-      const double gj = g[static_cast<std::size_t>(c.south[i])];
-      c.ts[i] = 2 * g[i] * gj / (g[i] + gj) * down;
-    }
+    if (c.east[i] >= 0) c.te[i] = harmonic(g[i], g[static_cast<std::size_t>(c.east[i])]) * across;
+    if (c.south[i] >= 0) c.ts[i] = harmonic(g[i], g[static_cast<std::size_t>(c.south[i])]) * down;
   }
   c.SumDiagonal();
   return d;
 }
-
 struct TorsionSolution {
-  double GJ = 0;
-  double centreHor = 0;  // shear centre, mm from the box's upper left corner
+  double GJ = 0;         // all in the scaled units
+  double centreHor = 0;  // shear centre, from the box's upper left corner
   double centreVer = 0;
   int iterations = 0;
   int parts = 0;
+  bool closedLoop = true;  // without one GJ is 0 and nothing was solved
   // With the design values only:
-  double EIw = 0;  // warping constant about the shear centre, N mm^4
-  double GAy = 0;  // shear stiffness for a shear force along y (horizontal), N
-  double GAz = 0;  // for one along z (vertical), N
+  double EIw = 0;  // warping constant about the shear centre
+  double GAy = 0;  // shear stiffness for a shear force along y (horizontal)
+  double GAz = 0;  // for one along z (vertical)
 };
 
 // The 2 x 2 normal equations of the Trefftz shear centre (below) and their right-hand sides.
@@ -372,11 +525,48 @@ struct CentreSums {
   double uu = 0, uw = 0, ww = 0, ru = 0, rw = 0;
 };
 
-/// Solves the torsion on `d`; with `designValues` also the warping constant and the two shear
-/// functions on the same multigrid (three solves in all, sharing the progress share).
-TorsionSolution Solve(Discretisation& d, const ElasticOptions& options, ThreadPool& pool,
-                      std::int64_t progressFirst, std::int64_t progressShare,
-                      bool designValues = false) {
+/// What a solve needs besides its cells, and what its messages name.
+struct SolveContext {
+  const ElasticOptions& options;
+  ThreadPool& pool;
+  double aspect = 1;    // the pixels' longer side over their shorter one
+  double contrast = 1;  // the largest E with pixels in the section over the smallest
+};
+
+enum class Trouble { BrokeDown, Stalled, OutOfIterations };
+
+/// Why the solve `what` cannot be trusted, as an Error.
+[[noreturn]] void ThrowTrouble(const std::string& what, Trouble trouble, int iterations,
+                               double relative, const SolveContext& context) {
+  const std::string after =
+      IntegerText(iterations) + (iterations == 1 ? " iteration" : " iterations");
+  std::string text = "The " + what;
+  if (trouble == Trouble::BrokeDown) {
+    text += " broke down after " + after + ": its residual is no longer a finite number";
+  } else {
+    text += trouble == Trouble::Stalled ? " stalled after " : " did not converge in ";
+    text += after + " at a relative residual of " + FormatGeneral(relative, 2, 1) + " (goal " +
+            FormatGeneral(context.options.tolerance, 2, 1) + ")";
+  }
+  if (context.contrast >= 1e8) {
+    text += ": the largest E in the section is " + FormatGeneral(context.contrast, 2, 1) +
+            " times the smallest, more than the arithmetic's precision resolves.";
+  } else if (context.aspect >= 100) {
+    text += ": the pixels are " + FormatGeneral(context.aspect, 3, 1) +
+            " times as long as wide, more than the arithmetic's precision resolves.";
+  } else {
+    text += ": rounding errors keep it from its goal.";
+  }
+  throw Error(text);
+}
+
+/// Solves the torsion on `d`, in the scaled units, with conjugate gradients on the multigrid;
+/// with `designValues` (the main solve) also the warping constant and the two shear functions
+/// (three solves in all, sharing the progress share). A main solve on cells without a closed
+/// loop throws Error; a coarser one returns GJ 0 and closedLoop false.
+TorsionSolution Solve(Discretisation& d, const SolveContext& context, std::int64_t progressFirst,
+                      std::int64_t progressShare, bool designValues = false) {
+  const ElasticOptions& options = context.options;
   // The level moves into the multigrid below; the positions are read wherever it is.
   const CellLevel* cells = &d.level;
   const CellLevel& c = d.level;
@@ -396,29 +586,51 @@ TorsionSolution Solve(Discretisation& d, const ElasticOptions& options, ThreadPo
   const double poleU = sumEU / sumE;
   const double poleV = sumEV / sumE;
 
-  // Face terms a: the tangential field (v - vO, -(u - uO)) times the centre distance.
-  const auto eastTerm = [&](std::size_t i) { return hx * (centreV(i) - poleV); };
-  const auto southTerm = [&](std::size_t i) { return -hy * (centreU(i) - poleU); };
+  // The unknown is w less s (u - uO)(v - vO) (see the top of this file). The face terms a: the
+  // tangential field (v - vO, -(u - uO)) times the centre distance, less the strip's own jump.
+  const double strip = hy > hx ? 1.0 : hy < hx ? -1.0 : 0.0;
+  const auto stripWarping = [&](std::size_t i) {
+    return strip * (centreU(i) - poleU) * (centreV(i) - poleV);
+  };
+  const auto eastTerm = [&](std::size_t i) { return (1 - strip) * hx * (centreV(i) - poleV); };
+  const auto southTerm = [&](std::size_t i) { return -(1 + strip) * hy * (centreU(i) - poleU); };
 
   Eigen::VectorXd rhs = Eigen::VectorXd::Zero(static_cast<Eigen::Index>(n));
+  std::int64_t faces = 0;
   for (std::size_t i = 0; i < n; ++i) {
     if (c.east[i] >= 0) {
       const double f = c.te[i] * eastTerm(i);
       rhs[static_cast<Eigen::Index>(c.east[i])] += f;
       rhs[static_cast<Eigen::Index>(i)] -= f;
+      ++faces;
     }
     if (c.south[i] >= 0) {
       const double f = c.ts[i] * southTerm(i);
       rhs[static_cast<Eigen::Index>(c.south[i])] += f;
       rhs[static_cast<Eigen::Index>(i)] -= f;
+      ++faces;
     }
   }
 
   Beat(options, progressFirst);
-  Multigrid grid(std::move(d.level), pool);
+  Multigrid grid(std::move(d.level), hx, hy, context.pool, [&] { Beat(options, progressFirst); });
   Beat(options, progressFirst);
   const CellLevel& fine = grid.Fine();
   cells = &fine;
+  TorsionSolution s;
+  s.parts = grid.PartCount();
+
+  // Faces less cells plus parts counts the independent closed loops of cells. Without one, w
+  // takes up every face term and GJ is exactly 0: the pixels resolve no torsion at all.
+  if (faces - static_cast<std::int64_t>(n) + s.parts == 0) {
+    if (designValues) {
+      throw Error(
+          "The section has no closed loop of pixels sharing edges (no 2 x 2 pixels, no ring): "
+          "walls one pixel thick have no torsional stiffness on the pixel grid.");
+    }
+    s.closedLoop = false;
+    return s;
+  }
   // Each part's sum is zero in exact arithmetic; removing the rounding keeps the system consistent.
   grid.RemovePartMeans(rhs.data());
 
@@ -429,19 +641,42 @@ TorsionSolution Solve(Discretisation& d, const ElasticOptions& options, ThreadPo
       cg;
   cg.preconditioner().Attach(&grid, &monitor);
   cg.setTolerance(options.tolerance);
-  cg.setMaxIterations(kMaxIterations);
+  cg.setMaxIterations(kRoundIterations);
   TorsionOperator op(&grid);
   cg.compute(op);
-  Eigen::VectorXd w = cg.solve(rhs);
-  if (cg.info() != Eigen::Success) {
-    throw Error("The torsion solver did not converge in " + IntegerText(kMaxIterations) +
-                " iterations (residual " + FormatGeneral(cg.error(), 3, 0) + ").");
-  }
+  int iterations = 0;  // of the last solve
+  const auto run = [&](const Eigen::VectorXd& b, const std::string& what) {
+    Eigen::VectorXd x = Eigen::VectorXd::Zero(b.size());
+    iterations = 0;
+    double before = 1;  // relative residual at the start of the round
+    try {
+      for (;;) {
+        x = cg.solveWithGuess(b, x);
+        iterations += static_cast<int>(cg.iterations());
+        if (cg.info() == Eigen::Success) break;
+        const double reached = cg.error();
+        // Stalled where rounding leaves it: as far as the arithmetic goes, and far enough.
+        if (reached <= kRoundingResidual) break;
+        if (!(reached < 0.5 * before)) {
+          ThrowTrouble(what, Trouble::Stalled, iterations, reached, context);
+        }
+        if (iterations >= kMaxIterations) {
+          ThrowTrouble(what, Trouble::OutOfIterations, iterations, reached, context);
+        }
+        before = reached;
+      }
+    } catch (const BrokeDown& broken) {
+      ThrowTrouble(what, Trouble::BrokeDown, broken.iterations, 0, context);
+    }
+    return x;
+  };
+  const std::string name = designValues
+                               ? "torsion solve"
+                               : "torsion solve on cells of " + IntegerText(d.factor) + " x " +
+                                     IntegerText(d.factor) + " pixels (for the error estimate)";
+  Eigen::VectorXd w = run(rhs, name);
   grid.RemovePartMeans(w.data());
-
-  TorsionSolution s;
-  s.iterations = static_cast<int>(cg.iterations());
-  s.parts = grid.PartCount();
+  s.iterations = iterations;
 
   // GJ as the energy: a sum of squares in cell order.
   double gj = 0;
@@ -456,6 +691,11 @@ TorsionSolution Solve(Discretisation& d, const ElasticOptions& options, ThreadPo
     }
   }
   s.GJ = gj;
+  Beat(options, progressFirst + torsionShare);
+  // From here on w is the warping itself.
+  if (strip != 0) {
+    for (std::size_t i = 0; i < n; ++i) w[static_cast<Eigen::Index>(i)] += stripWarping(i);
+  }
 
   // Trefftz: the shear centre S is the pole whose warping w_S = w - (vS - vO) u + (uS - uO) v +
   // const is E-orthogonal to u, v and a constant on each part; i.e. the E-weighted least-squares
@@ -494,6 +734,7 @@ TorsionSolution Solve(Discretisation& d, const ElasticOptions& options, ThreadPo
   s.centreHor = poleU - b;
   s.centreVer = poleV + a;
   if (!designValues) return s;
+  Beat(options, progressFirst + torsionShare);
 
   // The warping constant: the warping function referred to the shear centre is what the fit
   // leaves of w; less its E-weighted mean on each part, squared and weighted with E.
@@ -513,6 +754,7 @@ TorsionSolution Solve(Discretisation& d, const ElasticOptions& options, ThreadPo
     eiw += d.E[i] * o * o;
   }
   s.EIw = eiw * area;
+  Beat(options, progressFirst + torsionShare);
 
   // The shear functions: for a shear force along y the bending stresses grow with y, and their
   // gradient along the beam, E (y - yC), is what the shear flow carries; div (G grad psi) =
@@ -521,7 +763,7 @@ TorsionSolution Solve(Discretisation& d, const ElasticOptions& options, ThreadPo
   // ratio is left out of the shear functions, as the elementary theory does. Parts without a
   // shared edge cannot pass shear between them: each carries its own (its mean is removed).
   const auto shearStiffness = [&](const auto& coordinate, double self, std::int64_t first,
-                                  std::int64_t share) {
+                                  std::int64_t share, const char* what) {
     Eigen::VectorXd load(static_cast<Eigen::Index>(n));
     double ei = 0;
     for (std::size_t i = 0; i < n; ++i) {
@@ -530,22 +772,19 @@ TorsionSolution Solve(Discretisation& d, const ElasticOptions& options, ThreadPo
       ei += d.E[i] * (arm * arm + self) * area;
     }
     grid.RemovePartMeans(load.data());
+    Beat(options, first);
     SolveMonitor shearMonitor(options, first, share);
     cg.preconditioner().Attach(&grid, &shearMonitor);
-    Eigen::VectorXd psi = cg.solve(load);
-    if (cg.info() != Eigen::Success) {
-      throw Error("The shear solver did not converge in " + IntegerText(kMaxIterations) +
-                  " iterations (residual " + FormatGeneral(cg.error(), 3, 0) + ").");
-    }
+    const Eigen::VectorXd psi = run(load, what);
     const double energy = psi.dot(load);
     return energy > 0 ? ei * ei / energy : 0.0;
   };
   const std::int64_t quarter = (progressShare - torsionShare) / 2;
   s.GAy = shearStiffness([&](std::size_t i) { return centreU(i) - poleU; }, hx * hx / 12,
-                         progressFirst + torsionShare, quarter);
+                         progressFirst + torsionShare, quarter, "shear solve along y");
   s.GAz = shearStiffness([&](std::size_t i) { return centreV(i) - poleV; }, hy * hy / 12,
                          progressFirst + torsionShare + quarter,
-                         progressShare - torsionShare - quarter);
+                         progressShare - torsionShare - quarter, "shear solve along z");
   return s;
 }
 
@@ -709,67 +948,117 @@ std::optional<ElasticResult> ComputeElasticSection(const PixelGrid& grid,
   const std::vector<SolverMaterial> materials = Materials(library, poisson);
   const double dx = widthMm / BoxWidth(bounds);
   const double dy = heightMm / BoxHeight(bounds);
+  const double aspect = std::max(dy / dx, dx / dy);
+  if (!(aspect <= kMaxAspect)) {
+    throw Error("The pixels are " + FormatGeneral(aspect, 3, 1) + " times as " +
+                (dy > dx ? "tall as wide" : "wide as tall") + " (" + FormatGeneral(dx, 4, 1) +
+                " x " + FormatGeneral(dy, 4, 1) + " mm); the torsion solver takes pixels up to " +
+                FormatGeneral(kMaxAspect, 3, 1) +
+                " times as long as wide: check the section's width and height.");
+  }
+
+  // The solve's units: lengths in pixel widths, moduli as fractions of the largest E with pixels
+  // in the box. One material gets E = 1 exactly, whatever its E.
+  const std::vector<bool> present = MaterialsPresent(grid, bounds, materials);
+  double stiffest = 0;
+  double softest = std::numeric_limits<double>::infinity();
+  for (std::size_t m = 0; m < materials.size(); ++m) {
+    if (!present[m]) continue;
+    stiffest = std::max(stiffest, materials[m].E);
+    softest = std::min(softest, materials[m].E);
+  }
+  if (!(stiffest > 0)) throw Error("The section has no pixel of a material with E above 0.");
+  std::vector<SolverMaterial> scaled = materials;
+  for (SolverMaterial& m : scaled) {
+    m.E /= stiffest;
+    m.G = ShearModulus(m.E, m.nu);
+  }
+  const double pixelHeight = dy / dx;  // in pixel widths
+  // Back to N and mm: the length part first, which is the same for any E, then the modulus.
+  const auto unscale = [&](double value, int lengthPower) {
+    const double back = value * std::pow(dx, lengthPower) * stiffest;
+    if (!std::isfinite(back) || (value != 0 && back == 0)) {
+      throw Error("The extended values lie beyond the range of numbers with E up to " +
+                  FormatGeneral(stiffest, 3, 1) + " N/mm^2 and pixels of " +
+                  FormatGeneral(dx, 4, 1) + " x " + FormatGeneral(dy, 4, 1) + " mm.");
+    }
+    return back;
+  };
 
   ElasticResult result;
   int factor = options.coarsening;
   if (factor <= 0) {
-    const std::int64_t pixels = CountCells(grid, bounds, materials, 1);
+    const std::int64_t pixels = CountCells(grid, bounds, scaled, 1);
     factor = 1;
     if (SolveBytes(pixels, bounds, 1) > options.memoryBudget) {
       // Cells fall with the square of the factor; start just below the estimate.
       const double ratio = static_cast<double>(SolveBytes(pixels, bounds, 1)) /
                            static_cast<double>(std::max<std::size_t>(options.memoryBudget, 1));
       factor = std::max(2, static_cast<int>(std::floor(std::sqrt(ratio))));
-      while (SolveBytes(CountCells(grid, bounds, materials, factor), bounds, factor) >
+      while (SolveBytes(CountCells(grid, bounds, scaled, factor), bounds, factor) >
              options.memoryBudget) {
         ++factor;
       }
     }
   }
   // Cells are numbered in 32 bits, whatever the budget allows.
-  while (CountCells(grid, bounds, materials, factor) > kMaxCells) ++factor;
+  while (CountCells(grid, bounds, scaled, factor) > kMaxCells) ++factor;
 
   if (options.cancel != nullptr && options.cancel->load()) return std::nullopt;
   ThreadPool pool(options.threads);
+  const SolveContext context{options, pool, aspect, stiffest / softest};
+  const auto discretise = [&](int f, std::int64_t done) {
+    return Discretise(grid, bounds, scaled, f, f * pixelHeight, f, [&] { Beat(options, done); });
+  };
   try {
-    Discretisation main =
-        Discretise(grid, bounds, materials, dx, dy, factor, [&] { Beat(options, 0); });
+    Discretisation main = discretise(factor, 0);
     Beat(options, 0);
-    if (main.level.Cells() == 0) {
-      throw Error("The section has no pixel of a material with E above 0.");
-    }
     result.Coarsening = factor;
     result.Coarsened = factor > 1;
-    result.CellWidthMm = main.cellWidth;
-    result.CellHeightMm = main.cellHeight;
+    result.CellWidthMm = dx * factor;
+    result.CellHeightMm = dy * factor;
     result.Cells = main.level.Cells();
     const std::int64_t mainShare = options.estimateError ? kMainShare : kProgressTotal;
-    const TorsionSolution fine = Solve(main, options, pool, 0, mainShare, true);
+    const TorsionSolution fine = Solve(main, context, 0, mainShare, true);
     main = Discretisation{};  // its memory is needed for the next solve
     Beat(options, mainShare);
-    result.GJ = fine.GJ;
-    result.ShearCentreHor = fine.centreHor;
-    result.ShearCentreVer = fine.centreVer;
+    result.GJ = unscale(fine.GJ, 4);
+    result.ShearCentreHor = fine.centreHor * dx;
+    result.ShearCentreVer = fine.centreVer * dx;
     result.Iterations = fine.iterations;
     result.Parts = fine.parts;
-    result.EIw = fine.EIw;
-    result.GAy = fine.GAy;
-    result.GAz = fine.GAz;
+    result.EIw = unscale(fine.EIw, 6);
+    result.GAy = unscale(fine.GAy, 2);
+    result.GAz = unscale(fine.GAz, 2);
+    if (!(result.GJ > 0) || !std::isfinite(result.ShearCentreHor) ||
+        !std::isfinite(result.ShearCentreVer)) {
+      // Guards the report against a NaN; the checks above leave no known way here.
+      throw Error("The torsion solve gave no finite result.");
+    }
 
     if (options.estimateError) {
       // Cells twice and four times the size give the difference the finer solve still makes and
       // the order at which it shrinks: second order where the outline follows the grid, about
-      // first order on stepped outlines, less at re-entrant corners.
+      // first order on stepped outlines, less at re-entrant corners. Cells that close a gap of
+      // the picture solve another section, and say nothing about this one's error.
       std::vector<TorsionSolution> coarser;
       std::int64_t first = kMainShare;
       for (const int scale : {2, 4}) {
-        Discretisation coarse = Discretise(grid, bounds, materials, dx, dy, scale * factor,
-                                           [&] { Beat(options, first); });
+        if (BridgesGaps(grid, bounds, scaled, scale * factor)) {
+          if (scale == 2) result.WhyNoEstimate = ElasticResult::NoEstimate::Topology;
+          break;
+        }
+        Discretisation coarse = discretise(scale * factor, first);
         Beat(options, first);
         if (coarse.level.Cells() < kMinEstimateCells) break;
         const std::int64_t share = scale == 2 ? kEstimateShare : kProgressTotal - first;
-        coarser.push_back(Solve(coarse, options, pool, first, share));
+        TorsionSolution solution = Solve(coarse, context, first, share);
         first += share;
+        if (!solution.closedLoop) {
+          if (scale == 2) result.WhyNoEstimate = ElasticResult::NoEstimate::Topology;
+          break;
+        }
+        coarser.push_back(solution);
       }
       if (!coarser.empty()) {
         const auto centreStep = [](const TorsionSolution& a, const TorsionSolution& b) {
@@ -778,10 +1067,11 @@ std::optional<ElasticResult> ComputeElasticSection(const PixelGrid& grid,
         const double gjStep = std::abs(fine.GJ - coarser[0].GJ);
         const double centreStep1 = centreStep(fine, coarser[0]);
         double order = 1;
+        bool regular = true;
         if (coarser.size() == 2 && gjStep > 0) {
           order = std::log2(std::abs(coarser[0].GJ - coarser[1].GJ) / gjStep);
-          if (!std::isfinite(order)) order = 1;
-          order = std::clamp(order, kMinOrder, kMaxOrder);
+          regular = order >= kMinOrder && order <= kMaxTrustedOrder;
+          order = std::min(order, kMaxOrder);
         }
         double centreOrder = 1;
         if (coarser.size() == 2 && centreStep1 > 0) {
@@ -789,10 +1079,14 @@ std::optional<ElasticResult> ComputeElasticSection(const PixelGrid& grid,
           if (!std::isfinite(centreOrder)) centreOrder = 1;
           centreOrder = std::clamp(centreOrder, kMinOrder, kMaxOrder);
         }
-        result.HasErrorEstimate = true;
-        result.ObservedOrder = order;
-        result.GJErrorEstimate = gjStep / (std::exp2(order) - 1);
-        result.ShearCentreErrorEstimate = centreStep1 / (std::exp2(centreOrder) - 1);
+        if (regular) {
+          result.HasErrorEstimate = true;
+          result.ObservedOrder = order;
+          result.GJErrorEstimate = unscale(gjStep / (std::exp2(order) - 1), 4);
+          result.ShearCentreErrorEstimate = centreStep1 / (std::exp2(centreOrder) - 1) * dx;
+        } else {
+          result.WhyNoEstimate = ElasticResult::NoEstimate::Irregular;
+        }
       }
     }
   } catch (const Cancelled&) {

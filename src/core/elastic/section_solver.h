@@ -121,8 +121,15 @@ struct ElasticResult {
   /// Estimated discretisation error of GJ (N mm^2) and of the shear centre (mm): the change
   /// from cells twice the size, scaled by the order of convergence observed over cells of one,
   /// two and four times the size (taken as 1 when only the first coarse solve is possible, and
-  /// kept within 0.5 .. 2). Valid only when HasErrorEstimate.
+  /// at most 2). Valid only when HasErrorEstimate.
   bool HasErrorEstimate = false;
+  /// Why there is no error estimate.
+  enum class NoEstimate {
+    TooFewPixels,  ///< cells twice the size would be too few (or no estimate was asked for)
+    Topology,      ///< cells twice the size close a gap, slit or crack of the picture
+    Irregular,     ///< the three solves' differences shrink at an order outside 0.5 .. 3
+  };
+  NoEstimate WhyNoEstimate = NoEstimate::TooFewPixels;  ///< when not HasErrorEstimate
   double GJErrorEstimate = 0;
   double ShearCentreErrorEstimate = 0;
   double ObservedOrder = 0;  ///< of GJ
@@ -136,9 +143,11 @@ double SingleShearModulus(const ElasticResult& result);
 /// materials in use) and derives GJ, the shear centre, the radii of gyration and each
 /// material's extreme fibres. `grid`, `bounds`, the library, widthMm and heightMm are those of
 /// the analysis that gave `section` (whose NC, EA and EI values the moduli use). Materials with
-/// E = 0 carry nothing; throws Error for a negative or non-finite E, a Poisson's ratio out of
-/// range, a section without pixels, and a solve that does not converge. Returns nothing when
-/// cancelled.
+/// E = 0 carry nothing; any positive finite E gives the same GJ / E. Throws Error, naming the
+/// cause, for a negative or non-finite E, a Poisson's ratio out of range, a section without
+/// pixels or without a closed loop of them, pixels more than 10 000 times as long as wide, a
+/// solve that stalls or does not converge, and results beyond the range of numbers. Returns
+/// nothing when cancelled.
 std::optional<ElasticResult> ComputeElasticSection(const PixelGrid& grid,
                                                    const SectionBounds& bounds,
                                                    const TPROPClass& library,
