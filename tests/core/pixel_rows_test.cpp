@@ -22,45 +22,10 @@
 #include "support/grid_builder.h"
 #include "support/material_library.h"
 #include "support/png_writer.h"
+#include "support/row_visits.h"
 
 namespace qv::test {
 namespace {
-
-// Visits all rows of `rows` in bands of `band` rows handed to `workers` threads by turns, and
-// puts the blocks together again.
-PixelGrid Collect(PixelRows& rows, int workers, int band) {
-  PixelGrid out(rows.Width(), rows.Height(), 0xFF000000u);
-  std::vector<std::thread> threads;
-  threads.reserve(static_cast<std::size_t>(workers));
-  for (int w = 0; w < workers; ++w) {
-    threads.emplace_back([&, w] {
-      for (int first = w * band; first < rows.Height(); first += workers * band) {
-        const int end = std::min(rows.Height(), first + band);
-        int next = first;
-        rows.Visit(w, first, end, [&](const RowBlock& block) {
-          EXPECT_EQ(block.first, next);
-          EXPECT_EQ(block.width, rows.Width());
-          for (int y = block.first; y < block.end; ++y) {
-            std::copy(block.Row(y), block.Row(y) + block.width, out.Row(y));
-          }
-          next = block.end;
-        });
-        EXPECT_EQ(next, end);
-      }
-    });
-  }
-  for (std::thread& t : threads) t.join();
-  return out;
-}
-
-std::string Failure(const PixelRows& rows) {
-  try {
-    rows.ThrowIfFailed();
-  } catch (const Error& e) {
-    return e.what();
-  }
-  return "none";
-}
 
 PixelGrid RandomGrid(int width, int height, std::uint32_t seed) {
   std::mt19937 rng(seed);

@@ -25,44 +25,10 @@
 #include "support/grid_builder.h"
 #include "support/material_library.h"
 #include "support/png_writer.h"
+#include "support/row_visits.h"
 
 namespace qv::test {
 namespace {
-
-// Every row of `rows` visited in bands of `band` rows by `workers` threads taking turns, put
-// together again; rows never handed over stay 0xFF000000.
-PixelGrid Collect(PixelRows& rows, int workers, int band) {
-  PixelGrid out(rows.Width(), rows.Height(), 0xFF000000u);
-  std::vector<std::thread> threads;
-  threads.reserve(static_cast<std::size_t>(workers));
-  for (int w = 0; w < workers; ++w) {
-    threads.emplace_back([&, w] {
-      for (int first = w * band; first < rows.Height(); first += workers * band) {
-        const int end = std::min(rows.Height(), first + band);
-        int next = first;
-        rows.Visit(w, first, end, [&](const RowBlock& block) {
-          EXPECT_EQ(block.first, next);
-          EXPECT_EQ(block.width, rows.Width());
-          for (int y = block.first; y < block.end; ++y) {
-            std::copy(block.Row(y), block.Row(y) + block.width, out.Row(y));
-          }
-          next = block.end;
-        });
-      }
-    });
-  }
-  for (std::thread& t : threads) t.join();
-  return out;
-}
-
-std::string Failure(const PixelRows& rows) {
-  try {
-    rows.ThrowIfFailed();
-  } catch (const Error& e) {
-    return e.what();
-  }
-  return "none";
-}
 
 std::string ReaderFailure(const std::string& path) {
   try {
@@ -225,7 +191,9 @@ TEST(PngRowsTest, DamageLateInTheFileIsRefusedInTheReadersWordsAndNoRowAfterItIs
     WriteAll(path, c.bytes);
     const std::string byReader = ReaderFailure(path);
     ASSERT_NE(byReader, "none");
-    if (!c.reason.empty()) EXPECT_EQ(byReader, "Cannot read picture " + path + ": " + c.reason);
+    if (!c.reason.empty()) {
+      EXPECT_EQ(byReader, "Cannot read picture " + path + ": " + c.reason);
+    }
     const std::unique_ptr<PixelRows> rows = OpenPictureRows(path);
     ASSERT_NE(rows, nullptr);
     int handedEnd = 0;
@@ -273,7 +241,7 @@ TEST(PngRowsTest, AFileWrittenOverBetweenTwoPassesIsRefused) {
   ::close(fd);
   const timespec old[2] = {before.st_atim, before.st_mtim};
   ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), old, 0), 0);
-  Collect(*rows, 1, 300);
+  Collect(*rows, 1, 300, false);
   EXPECT_EQ(Failure(*rows), path + " changed while it was read");
 }
 
