@@ -172,7 +172,9 @@ TEST(ElasticGapTest, CellsLongAcrossTheirShortSideAreJoinedFirst) {
   // Cells eight times as tall as wide: the first coarser level joins four columns, the second
   // two, then the cells are square and the levels join 2 x 2.
   ThreadPool pool(1);
-  const Multigrid grid(Level(128, [](int, int) { return true; }, 8, 0.125), 1, 8, pool);
+  const Multigrid grid(Level(
+                           128, [](int, int) { return true; }, 8, 0.125),
+                       1, 8, pool);
   ASSERT_GE(grid.Coarse().size(), 3u);
   EXPECT_EQ(grid.Coarse()[0].nx, 32);
   EXPECT_EQ(grid.Coarse()[0].ny, 128);
