@@ -169,19 +169,19 @@ TEST(ElasticGapTest, CoarseCellsNeverSpanAGap) {
 }
 
 TEST(ElasticGapTest, CellsLongAcrossTheirShortSideAreJoinedFirst) {
-  // Cells four times as tall as wide: the first two coarser levels join pairs of columns only,
-  // then the cells are square and the levels join 2 x 2.
+  // Cells eight times as tall as wide: the first coarser level joins four columns, the second
+  // two, then the cells are square and the levels join 2 x 2.
   ThreadPool pool(1);
   const Multigrid grid(Level(
-                           64, [](int, int) { return true; }, 4, 0.25),
-                       1, 4, pool);
+                           128, [](int, int) { return true; }, 8, 0.125),
+                       1, 8, pool);
   ASSERT_GE(grid.Coarse().size(), 3u);
   EXPECT_EQ(grid.Coarse()[0].nx, 32);
-  EXPECT_EQ(grid.Coarse()[0].ny, 64);
+  EXPECT_EQ(grid.Coarse()[0].ny, 128);
   EXPECT_EQ(grid.Coarse()[1].nx, 16);
-  EXPECT_EQ(grid.Coarse()[1].ny, 64);
+  EXPECT_EQ(grid.Coarse()[1].ny, 128);
   EXPECT_EQ(grid.Coarse()[2].nx, 8);
-  EXPECT_EQ(grid.Coarse()[2].ny, 32);
+  EXPECT_EQ(grid.Coarse()[2].ny, 64);
 }
 
 // --- moduli far from N/mm^2 -------------------------------------------------------------------

@@ -66,7 +66,7 @@ struct CoarseFaces {
   }
 };
 
-/// The next coarser level of `fine` on blocks of fx x fy cells, each 1 or 2 (see CoarseLevel).
+/// The next coarser level of `fine` on blocks of fx x fy cells, each 1, 2 or 4 (see CoarseLevel).
 template <typename Level, typename Faces>
 CoarseLevel Coarsen(const Level& fine, const Faces& faces, int fx, int fy,
                     const std::function<void()>& beat) {
@@ -76,9 +76,9 @@ CoarseLevel Coarsen(const Level& fine, const Faces& faces, int fx, int fy,
   coarse.ny = (fine.ny + fy - 1) / fy;
   const auto cnx = static_cast<std::size_t>(coarse.nx);
   const std::size_t blocks = cnx * static_cast<std::size_t>(coarse.ny);
-  // Blocks join 1 or 2 cells each way: a shift rather than a division.
-  const int shiftX = fx == 2 ? 1 : 0;
-  const int shiftY = fy == 2 ? 1 : 0;
+  // Blocks join 1, 2 or 4 cells each way: a shift rather than a division.
+  const int shiftX = fx == 4 ? 2 : fx == 2 ? 1 : 0;
+  const int shiftY = fy == 4 ? 2 : fy == 2 ? 1 : 0;
   const auto blockOf = [&](std::size_t i) {
     return static_cast<std::size_t>(fine.cellY[i] >> shiftY) * cnx +
            static_cast<std::size_t>(fine.cellX[i] >> shiftX);
@@ -458,9 +458,13 @@ Multigrid::Multigrid(CellLevel fine, double cellWidth, double cellHeight, Thread
     const double tall = height / width;
     if (tall > std::numbers::sqrt2 && fx == 2) fy = 1;
     if (tall < 1 / std::numbers::sqrt2 && fy == 2) fx = 1;
+    // Four at a time while they are more than 2 sqrt(2) times as long: levels of half the cells
+    // would cost about as much as the fine level together, and gain few iterations.
+    if (tall > 2 * std::numbers::sqrt2 && fy == 1 && nx > 3) fx = 4;
+    if (tall < 1 / (2 * std::numbers::sqrt2) && fx == 1 && ny > 3) fy = 4;
     CoarseLevel next = coarsen(fx, fy);
     const double enough = kMinReduction * static_cast<double>(cells);
-    if (static_cast<double>(next.Cells()) > enough && fx * fy == 2 && nx > 1 && ny > 1) {
+    if (static_cast<double>(next.Cells()) > enough && fx != fy && nx > 1 && ny > 1) {
       // Long cells that are pieces of their own across the short side (a wall one cell thick
       // along the long side): join them the other way too.
       fx = 2;
@@ -529,8 +533,21 @@ void Multigrid::LabelParts() {
 void Multigrid::RemovePartMeans(double* v) const {
   const auto n = static_cast<std::size_t>(Fine().Cells());
   if (mPartSize.size() == 1) {
+    // Sums of fixed blocks, added in order: the same bits whatever the threads.
+    constexpr std::size_t kBlock = std::size_t{1} << 15;
+    std::vector<double> partial((n + kBlock - 1) / kBlock, 0.0);
+    mPool.ForRange(
+        static_cast<std::int64_t>(partial.size()),
+        [&](std::int64_t b, std::int64_t e) {
+          for (auto k = static_cast<std::size_t>(b); k < static_cast<std::size_t>(e); ++k) {
+            double s = 0;
+            for (std::size_t i = k * kBlock; i < std::min(n, (k + 1) * kBlock); ++i) s += v[i];
+            partial[k] = s;
+          }
+        },
+        2);
     double sum = 0;
-    for (std::size_t i = 0; i < n; ++i) sum += v[i];
+    for (const double s : partial) sum += s;
     const double mean = sum / static_cast<double>(n);
     mPool.ForRange(static_cast<std::int64_t>(n), [&](std::int64_t b, std::int64_t e) {
       for (auto i = static_cast<std::size_t>(b); i < static_cast<std::size_t>(e); ++i) v[i] -= mean;

@@ -67,16 +67,17 @@ struct CoarseLevel {
 
 /// A V-cycle preconditioner on a hierarchy of levels. The fine level is the system's matrix;
 /// each coarser level joins cells of 2 x 2 blocks, or of 2 x 1 or 1 x 2 blocks across the cells'
-/// short side while they are more than sqrt(2) times as long as wide, so that the levels'
-/// couplings become about as strong both ways and point smoothing stays effective on any pixel
-/// shape. A block's cells become one coarse cell per connected piece, so coarse cells never
-/// bridge a gap. A coarse face keeps the sum of the finer faces it replaces divided by the
-/// block's extent across it, which is the fine operator rediscretised on the larger cells (plain
-/// Galerkin aggregation would be too stiff and stall the cycle). Red-black Gauss-Seidel
-/// smoothing, red then black before and black then red after the coarse correction (twice on
-/// coarser levels of long cells), keeps the preconditioner symmetric, and every pass updates each
-/// cell from fixed neighbours only, so the result does not depend on how the cells are split over
-/// threads. The coarsest level is solved by a sparse Cholesky factorisation.
+/// short side while they are more than sqrt(2) times as long as wide (4 x 1 or 1 x 4 while more
+/// than 2 sqrt(2) times), so that the levels' couplings become about as strong both ways and
+/// point smoothing stays effective on any pixel shape. A block's cells become one coarse cell per
+/// connected piece, so coarse cells never bridge a gap. A coarse face keeps the sum of the finer
+/// faces it replaces divided by the block's extent across it, which is the fine operator
+/// rediscretised on the larger cells (plain Galerkin aggregation would be too stiff and stall the
+/// cycle). Red-black Gauss-Seidel smoothing, red then black before and black then red after the
+/// coarse correction (twice on coarser levels of long cells), keeps the preconditioner symmetric,
+/// and every pass updates each cell from fixed neighbours only, so the result does not depend on
+/// how the cells are split over threads. The coarsest level is solved by a sparse Cholesky
+/// factorisation.
 ///
 /// The matrix is singular: one constant per connected part of the fine level. Every result of
 /// Precondition has each part's mean removed, which keeps conjugate gradients in the range.

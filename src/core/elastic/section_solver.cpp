@@ -43,7 +43,6 @@ namespace qv {
 namespace {
 
 class TorsionOperator;
-class MultigridPreconditioner;
 
 }  // namespace
 }  // namespace qv

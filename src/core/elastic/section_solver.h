@@ -29,7 +29,9 @@ struct ElasticOptions {
   std::size_t memoryBudget = kDefaultMemoryBudget;
   /// Pixels per solver cell along each side; 0 chooses the smallest factor within memoryBudget.
   int coarsening = 0;
-  /// Relative residual at which conjugate gradients stop.
+  /// Relative residual at which conjugate gradients stop. A solve whose residual rounding stops
+  /// short of it, but below 1E-8, is taken as converged: GJ and the shear stiffnesses are energies,
+  /// exact to about the residual squared.
   double tolerance = 1e-10;
   /// Also solves on cells twice and four times the size, for the error estimate (about a third
   /// more time).
