@@ -35,7 +35,9 @@ std::string TextLabel(std::string_view text) {
     const bool alphanumeric =
         (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
     if (mark != std::string_view::npos) {
-      label = label + " " + kWords[mark] + " ";
+      label += ' ';
+      label += kWords[mark];
+      label += ' ';
     } else if (alphanumeric) {
       label += c;
     } else {
