@@ -373,10 +373,11 @@ struct CentreSums {
 };
 
 /// Solves the torsion on `d`; with `designValues` also the warping constant and the two shear
-/// functions on the same multigrid (three solves in all, sharing the progress share).
+/// functions on the same multigrid (three solves in all, sharing the progress share), which
+/// `keep`, when given, receives with the warping function.
 TorsionSolution Solve(Discretisation& d, const ElasticOptions& options, ThreadPool& pool,
                       std::int64_t progressFirst, std::int64_t progressShare,
-                      bool designValues = false) {
+                      bool designValues = false, SolvedFields* keep = nullptr) {
   // The level moves into the multigrid below; the positions are read wherever it is.
   const CellLevel* cells = &d.level;
   const CellLevel& c = d.level;
@@ -521,7 +522,7 @@ TorsionSolution Solve(Discretisation& d, const ElasticOptions& options, ThreadPo
   // ratio is left out of the shear functions, as the elementary theory does. Parts without a
   // shared edge cannot pass shear between them: each carries its own (its mean is removed).
   const auto shearStiffness = [&](const auto& coordinate, double self, std::int64_t first,
-                                  std::int64_t share) {
+                                  std::int64_t share, std::vector<double>* kept) {
     Eigen::VectorXd load(static_cast<Eigen::Index>(n));
     double ei = 0;
     for (std::size_t i = 0; i < n; ++i) {
@@ -537,15 +538,30 @@ TorsionSolution Solve(Discretisation& d, const ElasticOptions& options, ThreadPo
       throw Error("The shear solver did not converge in " + IntegerText(kMaxIterations) +
                   " iterations (residual " + FormatGeneral(cg.error(), 3, 0) + ").");
     }
+    if (kept != nullptr) kept->assign(psi.begin(), psi.end());
     const double energy = psi.dot(load);
     return energy > 0 ? ei * ei / energy : 0.0;
   };
   const std::int64_t quarter = (progressShare - torsionShare) / 2;
   s.GAy = shearStiffness([&](std::size_t i) { return centreU(i) - poleU; }, hx * hx / 12,
-                         progressFirst + torsionShare, quarter);
-  s.GAz = shearStiffness([&](std::size_t i) { return centreV(i) - poleV; }, hy * hy / 12,
-                         progressFirst + torsionShare + quarter,
-                         progressShare - torsionShare - quarter);
+                         progressFirst + torsionShare, quarter,
+                         keep != nullptr ? &keep->ShearHor : nullptr);
+  s.GAz =
+      shearStiffness([&](std::size_t i) { return centreV(i) - poleV; }, hy * hy / 12,
+                     progressFirst + torsionShare + quarter, progressShare - torsionShare - quarter,
+                     keep != nullptr ? &keep->ShearVer : nullptr);
+  if (keep != nullptr) {
+    keep->Coarsening = d.factor;
+    keep->Columns = fine.nx;
+    keep->Rows = fine.ny;
+    keep->CellWidthMm = hx;
+    keep->CellHeightMm = hy;
+    keep->CellX = fine.cellX;
+    keep->CellY = fine.cellY;
+    keep->PoleHor = poleU;
+    keep->PoleVer = poleV;
+    keep->Warping.assign(w.begin(), w.end());
+  }
   return s;
 }
 
@@ -744,7 +760,10 @@ std::optional<ElasticResult> ComputeElasticSection(const PixelGrid& grid,
     result.CellHeightMm = main.cellHeight;
     result.Cells = main.level.Cells();
     const std::int64_t mainShare = options.estimateError ? kMainShare : kProgressTotal;
-    const TorsionSolution fine = Solve(main, options, pool, 0, mainShare, true);
+    std::shared_ptr<SolvedFields> fields;
+    if (options.keepFields) fields = std::make_shared<SolvedFields>();
+    const TorsionSolution fine = Solve(main, options, pool, 0, mainShare, true, fields.get());
+    result.Fields = std::move(fields);
     main = Discretisation{};  // its memory is needed for the next solve
     Beat(options, mainShare);
     result.GJ = fine.GJ;
