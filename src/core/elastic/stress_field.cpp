@@ -461,8 +461,9 @@ StressField::StressField(const StressInput& input, const SectionActions& actions
         // sigma grows by gh per mm to the right and gv per mm downwards.
         const double gh = -E * mKy;
         const double gv = E * mKz;
-        const double halfH = gh >= 0 ? dx / 2 : -dx / 2;  // towards the larger sigma
-        const double halfV = gv >= 0 ? dy / 2 : -dy / 2;
+        // Towards the larger sigma; where it does not change, the pixel's middle.
+        const double halfH = gh > 0 ? dx / 2 : (gh < 0 ? -dx / 2 : 0.0);
+        const double halfV = gv > 0 ? dy / 2 : (gv < 0 ? -dy / 2 : 0.0);
         const double spread = std::abs(gh) * dx / 2 + std::abs(gv) * dy / 2;
         for (int x = run.begin; x < run.end; ++x) {
           const double hor = (x + 0.5) * dx;
