@@ -232,6 +232,21 @@ TEST_F(StressMapTest, ReportListsActionsExtremesAndJoints) {
                                      " mm, ver = " + FormatFixed(tau.at.Ver, 8, 2) + " mm");
 }
 
+TEST_F(StressMapTest, PointerTextGivesTheShownFieldFirstThenTheOthersTheMaterialAndThePoint) {
+  ASSERT_EQ(session.ComputeStresses({0, 0, 3e5, 0, 0, 0}), SectionSession::StressOutcome::Done);
+  const StressField& f = *session.Stresses();
+  const PixelStress p = f.At(25, 12);
+  const std::string sigma = FormatGeneral(p.sigma, 4, 1);
+  const std::string vonMises = FormatGeneral(p.vonMises, 4, 1);
+  EXPECT_EQ(StressAtText(f, 25, 12, StressKind::Sigma),
+            "sigma = " + sigma + " N/mm^2 (tau = 0, von Mises = " + vonMises +
+                ") in steel (clRed) at hor = 5.50 mm, ver = 2.50 mm");
+  EXPECT_EQ(StressAtText(f, 25, 12, StressKind::VonMises),
+            "von Mises = " + vonMises + " N/mm^2 (sigma = " + sigma +
+                ", tau = 0) in steel (clRed) at hor = 5.50 mm, ver = 2.50 mm");
+  EXPECT_EQ(StressAtText(f, 0, 0, StressKind::Tau), "no stress here: not a pixel of the section");
+}
+
 // --- the session's flow -------------------------------------------------------------------------
 
 TEST_F(StressMapTest, BendingNeedsNoSolveAndShearKeepsTheSolvesFields) {

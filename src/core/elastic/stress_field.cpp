@@ -112,26 +112,30 @@ class ColourLookup {
   bool mValid = false;
 };
 
-/// The least-squares plane f = a + b x + c y through values at points, evaluated anywhere. Points
-/// on one line give the line's slope alone, a single point its value.
+/// The least-squares planes f = a + b x + c y through two values at each of some points,
+/// evaluated anywhere. Points on one line give the line's slope alone, a single point its value.
 class LinearFit {
  public:
-  void Add(double x, double y, double f) {
+  void Add(double x, double y, double f, double g) {
     mN += 1;
     mX += x;
     mY += y;
-    mF += f;
     mXX += x * x;
     mYY += y * y;
     mXY += x * y;
-    mXF += x * f;
-    mYF += y * f;
+    mF[0] += f;
+    mXF[0] += x * f;
+    mYF[0] += y * f;
+    mF[1] += g;
+    mXF[1] += x * g;
+    mYF[1] += y * g;
   }
-  double At(double x, double y) const {
+  /// The first (k = 0) or the second (k = 1) value's plane at (x, y).
+  double At(int k, double x, double y) const {
     if (mN == 0) return 0;
-    const double mx = mX / mN, my = mY / mN, mf = mF / mN;
+    const double mx = mX / mN, my = mY / mN, mf = mF[k] / mN;
     const double cxx = mXX - mN * mx * mx, cyy = mYY - mN * my * my, cxy = mXY - mN * mx * my;
-    const double cxf = mXF - mN * mx * mf, cyf = mYF - mN * my * mf;
+    const double cxf = mXF[k] - mN * mx * mf, cyf = mYF[k] - mN * my * mf;
     const double trace = cxx + cyy;
     const double det = cxx * cyy - cxy * cxy;
     double b = 0, c = 0;
@@ -153,7 +157,8 @@ class LinearFit {
   }
 
  private:
-  double mN = 0, mX = 0, mY = 0, mF = 0, mXX = 0, mYY = 0, mXY = 0, mXF = 0, mYF = 0;
+  double mN = 0, mX = 0, mY = 0, mXX = 0, mYY = 0, mXY = 0;
+  double mF[2] = {0, 0}, mXF[2] = {0, 0}, mYF[2] = {0, 0};
 };
 
 }  // namespace
@@ -366,8 +371,9 @@ StressField::StressField(const StressInput& input, const SectionActions& actions
         const Run& run = mRuns[static_cast<std::size_t>(r)];
         const double G = elastic->materials[static_cast<std::size_t>(run.material)].G;
         if (!(mE[static_cast<std::size_t>(run.material)] > 0)) continue;
+        const std::int32_t firstCell = CellAt(run.begin, row);
         for (int x = run.begin; x < run.end; ++x) {
-          const std::int32_t c = CellAt(x, row);
+          const std::int32_t c = RunCell(firstCell, run, x, row);
           if (c >= 0) g[static_cast<std::size_t>(c)] += G;
         }
       }
@@ -429,8 +435,9 @@ StressField::StressField(const StressInput& input, const SectionActions& actions
       for (std::int64_t r = mRowStart[static_cast<std::size_t>(row)];
            r < mRowStart[static_cast<std::size_t>(row) + 1]; ++r) {
         const Run& run = mRuns[static_cast<std::size_t>(r)];
+        const std::int32_t firstCell = CellAt(run.begin, row);
         for (int x = run.begin; x < run.end; ++x) {
-          const std::int32_t c = CellAt(x, row);
+          const std::int32_t c = RunCell(firstCell, run, x, row);
           if (c >= 0) material[static_cast<std::size_t>(c)] = run.material;
         }
       }
@@ -465,6 +472,7 @@ StressField::StressField(const StressInput& input, const SectionActions& actions
         const double halfH = gh > 0 ? dx / 2 : (gh < 0 ? -dx / 2 : 0.0);
         const double halfV = gv > 0 ? dy / 2 : (gv < 0 ? -dy / 2 : 0.0);
         const double spread = std::abs(gh) * dx / 2 + std::abs(gv) * dy / 2;
+        const std::int32_t firstCell = mCells.empty() ? -1 : CellAt(run.begin, row);
         for (int x = run.begin; x < run.end; ++x) {
           const double hor = (x + 0.5) * dx;
           const double s = SigmaAt(run.material, hor, ver);
@@ -474,7 +482,7 @@ StressField::StressField(const StressInput& input, const SectionActions& actions
           if (low < gather.sigmaMin.value) gather.sigmaMin = {low, {hor - halfH, ver - halfV}};
           double tau = 0;
           SectionPoint tauAt{hor, ver};
-          const std::int32_t c = mCells.empty() ? -1 : CellAt(x, row);
+          const std::int32_t c = mCells.empty() ? -1 : RunCell(firstCell, run, x, row);
           if (c >= 0) {
             const Edge& edge = mEdges[static_cast<std::size_t>(c)];
             tau = edge.tau;
@@ -546,15 +554,13 @@ void StressField::FitEdges(const SolvedFields& f, const std::vector<std::int32_t
     for (auto i = static_cast<std::size_t>(begin); i < static_cast<std::size_t>(end); ++i) {
       const int X = f.CellX[i];
       const int Y = f.CellY[i];
-      LinearFit hor;
-      LinearFit ver;
+      LinearFit fit;
       for (int dy = -kFitReach; dy <= kFitReach; ++dy) {
         for (int dx = -kFitReach; dx <= kFitReach; ++dx) {
           const std::int32_t j = at(X + dx, Y + dy);
           if (j < 0 || material[static_cast<std::size_t>(j)] != material[i]) continue;
           const Cell& c = mCells[static_cast<std::size_t>(j)];
-          hor.Add(dx, dy, c.tauHor);
-          ver.Add(dx, dy, c.tauVer);
+          fit.Add(dx, dy, c.tauHor, c.tauVer);
         }
       }
       // Towards a free face, unless the cell is free on both sides (a wall one cell thick).
@@ -563,8 +569,8 @@ void StressField::FitEdges(const SolvedFields& f, const std::vector<std::int32_t
       };
       const double px = towards(at(X - 1, Y) >= 0, at(X + 1, Y) >= 0);
       const double py = towards(at(X, Y - 1) >= 0, at(X, Y + 1) >= 0);
-      mEdges[i] = {std::hypot(hor.At(px, py), ver.At(px, py)), static_cast<std::int8_t>(2 * px),
-                   static_cast<std::int8_t>(2 * py)};
+      mEdges[i] = {std::hypot(fit.At(0, px, py), fit.At(1, px, py)),
+                   static_cast<std::int8_t>(2 * px), static_cast<std::int8_t>(2 * py)};
     }
   });
 }
@@ -670,6 +676,13 @@ std::int32_t StressField::CellAt(int boxX, int boxY) const {
   if (X >= mColumns) return -1;
   const std::size_t index = static_cast<std::size_t>(Y) * mColumns + X;
   return index < mCellMap.size() ? mCellMap[index] : -1;
+}
+
+std::int32_t StressField::RunCell(std::int32_t first, const Run& run, int boxX, int boxY) const {
+  // Pixels of one run are one material: on cells of one pixel, all of them have cells, numbered
+  // along the row, or none has.
+  if (mCoarsening == 1) return first >= 0 ? first + (boxX - run.begin) : -1;
+  return CellAt(boxX, boxY);
 }
 
 double StressField::SigmaAt(int material, double hor, double ver) const {

@@ -195,6 +195,8 @@ class StressField {
   void FindJoints(const SolvedFields& fields, const std::vector<std::int32_t>& material);
   const Run* RunAt(int boxX, int boxY) const;
   std::int32_t CellAt(int boxX, int boxY) const;
+  /// The cell of box pixel (boxX, boxY) of `run`, whose first pixel's cell is `first`.
+  std::int32_t RunCell(std::int32_t first, const Run& run, int boxX, int boxY) const;
   double SigmaAt(int material, double hor, double ver) const;
 
   SectionActions mActions;

@@ -67,4 +67,23 @@ std::vector<std::string> StressReport(const StressField& field, SignConvention s
   return lines;
 }
 
+std::string StressAtText(const StressField& field, int x, int y, StressKind shown) {
+  const PixelStress p = field.At(x, y);
+  if (p.material < 0) return "no stress here: not a pixel of the section";
+  const auto value = [](double v) { return FormatGeneral(v, 4, 1); };
+  std::string others;
+  for (const StressKind kind : {StressKind::Sigma, StressKind::Tau, StressKind::VonMises}) {
+    if (kind == shown) continue;
+    others += std::string(others.empty() ? "" : ", ") +
+              (kind == StressKind::VonMises ? "von Mises" : std::string(StressKindKey(kind))) +
+              " = " + value(p.Value(kind));
+  }
+  const MaterialStress& m = field.Materials()[static_cast<std::size_t>(p.material)];
+  const std::string name =
+      shown == StressKind::VonMises ? "von Mises" : std::string(StressKindKey(shown));
+  return name + " = " + value(p.Value(shown)) + " N/mm^2 (" + others + ") in " + m.name + " (" +
+         m.label + ") at hor = " + Mm((x - field.Bounds().xmin + 0.5) * field.Dx()) +
+         " mm, ver = " + Mm((y - field.Bounds().ymin + 0.5) * field.Dy()) + " mm";
+}
+
 }  // namespace qv

@@ -20,4 +20,10 @@ inline constexpr std::string_view kStressReportTitle = "STRESSES under the given
 /// across each joint between two materials. Numbers are written without regard to the locale.
 std::vector<std::string> StressReport(const StressField& field, SignConvention signConvention);
 
+/// The stresses at picture pixel (x, y) as the window's status bar shows them under the mouse
+/// pointer, the field of the map first: "von Mises = 23.41 N/mm^2 (sigma = -20.1, tau = 3.2) in
+/// steel S235 (clRed) at hor = 12.00 mm, ver = 345.00 mm" (the pixel's centre from UL); off the
+/// section "no stress here: not a pixel of the section".
+std::string StressAtText(const StressField& field, int x, int y, StressKind shown);
+
 }  // namespace qv
