@@ -26,6 +26,8 @@
 #include "core/base/error.h"
 #include "core/base/number_text.h"
 #include "core/elastic/extended_report.h"
+#include "core/elastic/stress_map.h"
+#include "core/elastic/stress_report.h"
 #include "core/library/dd_props.h"
 #include "core/picture/picture_file.h"
 #include "core/scan/edge_smoothing.h"
@@ -170,6 +172,7 @@ std::string AnalyseText(const Options& o, ProgressLine& progress, std::string& n
   const AnalyseValues v = cli::ReadAnalyseValues(o);
   // The user's drawing is never written over, whichever path or link names it.
   if (o.overlay) RefuseWritingOverPicture(o.picture, *o.overlay);
+  if (o.stressMap) RefuseWritingOverPicture(o.picture, *o.stressMap);
 
   SectionSession session;
   session.SetLibrary(o.library ? LoadLibrary(*o.library) : std::make_unique<TPROPClass>());
@@ -192,7 +195,7 @@ std::string AnalyseText(const Options& o, ProgressLine& progress, std::string& n
   session.ChangeSettings(settings);
   // Without drawing or torsion the pixels are needed only for the two scans, which then read
   // the file once instead of holding the picture.
-  session.SetPictureStreaming(!o.overlay && !o.torsion);
+  session.SetPictureStreaming(!o.overlay && !o.torsion && !v.actions);
   // Colours new to the library are gathered in the same one read of the file.
   session.GatherAlso(o.uses);
 
@@ -215,13 +218,20 @@ std::string AnalyseText(const Options& o, ProgressLine& progress, std::string& n
   std::vector<std::string> messages;
   session.Analyse(v.size, progress.For("analysis"), &messages);
   if (!messages.empty()) throw Error(messages.front());
-  if (o.torsion) session.ComputeElastic(progress.For("torsion"));
+  // Shear forces and torque need the solve's fields, kept only then.
+  if (o.torsion) {
+    session.ComputeElastic(progress.For("torsion"), nullptr, v.actions && v.actions->NeedsSolve());
+  }
+  if (v.actions) session.ComputeStresses(*v.actions);
 
   std::string text = o.json ? cli::AnalysisJson(session, v) : session.ReportText();
   if (!o.json && session.Elastic()) {
     text +=
         "\r\n" + JoinCrLf(ExtendedReport(*session.Elastic(), session.Settings().SignConvention));
     if (session.Plastic()) text += JoinCrLf(PlasticReport(*session.Plastic()));
+  }
+  if (!o.json && session.Stresses()) {
+    text += "\r\n" + JoinCrLf(StressReport(*session.Stresses(), session.Settings().SignConvention));
   }
 
   if (o.overlay) {
@@ -234,6 +244,18 @@ std::string AnalyseText(const Options& o, ProgressLine& progress, std::string& n
     // Painted and written (through a temporary that replaces the target only when complete) by
     // the overlay module, the one part of the tool that loads Qt.
     session.DrawOnPicture([&](PixelGrid& picture) { cli::DrawOverlay(ops, picture, *o.overlay); });
+  }
+  if (o.stressMap) {
+    const StressField& field = *session.Stresses();
+    const StressMapText mapText{FileNameOf(o.picture),
+                                ActionTexts(field.Actions(), session.Settings().SignConvention)};
+    const GraphicsFont font{session.Settings().FontName, session.Settings().FontSize,
+                            session.Settings().FontStyle};
+    StressDrawing map =
+        DrawStressPicture(field, ScaleOf(field, v.stressField), session.PictureWidth(),
+                          session.PictureHeight(), mapText, font);
+    // Painted and written by the overlay module like the overlay.
+    cli::DrawOverlay(map.ops, map.picture, *o.stressMap);
   }
   return text;
 }
