@@ -73,7 +73,7 @@ SectionSession::ElasticOutcome SectionSession::ComputeElastic(const ProgressFn& 
   const AnalysedSection& analysed = *mAnalysed;
   // The solve must describe the section whose results are shown, not one edited since.
   if (analysed.bounds != mBounds || analysed.materials != MaterialsInUseNow() ||
-      analysed.picture != mSettings.PictureFile) {
+      analysed.picture != mSettings.PictureFile || analysed.edges != mSettings.Edges) {
     throw Error("The section or its materials changed since the last analysis: analyse again.");
   }
   DropExtended();
@@ -91,17 +91,25 @@ SectionSession::ElasticOutcome SectionSession::ComputeElastic(const ProgressFn& 
     throw Error("The picture file " + mSettings.PictureFile +
                 " changed since the last analysis: analyse again.");
   }
+  // Read as coverage, the solver and the plastic moments take the analysis' shares.
+  std::optional<CoverageTable> coverage;
+  if (analysed.edges == EdgeMode::Coverage) {
+    coverage = PictureCoverage();
+    if (!coverage) throw Error("The picture has too many colours to be read as coverage.");
+  }
   ElasticOptions options;
   options.threads = mThreads;
   options.progress = progress;
   options.cancel = cancel;
+  options.coverage = coverage ? &*coverage : nullptr;
   std::optional<ElasticResult> result =
       ComputeElasticSection(picture, mBounds, *mMaterialLibrary, mPoisson, analysed.size.widthMm,
                             analysed.size.heightMm, mResult, options);
   if (!result) return ElasticOutcome::Cancelled;
   mElastic = std::move(result);
   // The plastic values need no solve: a pass over the same pixels.
-  mPlastic = ComputePlasticSection(picture, mBounds, *mMaterialLibrary, mStrength, mResult);
+  mPlastic = ComputePlasticSection(picture, mBounds, *mMaterialLibrary, mStrength, mResult,
+                                   options.coverage);
   return ElasticOutcome::Done;
 }
 

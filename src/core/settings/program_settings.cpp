@@ -17,6 +17,7 @@ namespace {
 constexpr std::string_view kProgram = "program";
 constexpr std::string_view kData = "data";
 constexpr std::string_view kRecent = "recent";
+constexpr std::string_view kEdges = "edges";
 
 // With a trailing separator, as every path built from it expects; "./" for a bare file name.
 std::string ProgramFolder(const std::string& programPath) {
@@ -187,6 +188,10 @@ std::vector<std::string> ReadSettingsFile(const std::string& programPath,
     settings.LibraryFile = settings.WorkingDir + "properties.ini";
   }
 
+  // Any text but a mode's name, like a missing section, leaves the flat reading.
+  settings.Edges = EdgeModeOf(file ? file->ReadString(kEdges, "mode", "") : std::string())
+                       .value_or(EdgeMode::Flat);
+
   settings.RecentPictures.clear();
   for (std::size_t i = 1; file && i <= kMaxRecentPictures; ++i) {
     const std::string path = file->ReadString(kRecent, IntegerText(static_cast<int>(i)), "");
@@ -223,6 +228,11 @@ void WriteSettingsFile(const std::string& programPath, const ProgramSettings& se
       int key = 0;
       for (const std::string& path : settings.RecentPictures) {
         if (!Storable(path).empty()) file.Write(kRecent, IntegerText(++key), path);
+      }
+      // The flat reading, the default, leaves the file as it always was.
+      file.EraseSection(kEdges);
+      if (settings.Edges != EdgeMode::Flat) {
+        file.Write(kEdges, "mode", EdgeModeName(settings.Edges));
       }
       file.Flush();
     } catch (const Error&) {
