@@ -34,6 +34,7 @@ struct Options {
   std::optional<std::string> convention;
   std::optional<std::string> eps;
   std::optional<std::string> overlay;
+  std::optional<std::string> edges;  ///< --edges flat|coverage, as given
   std::vector<std::string> uses;
   std::vector<std::string> materials;
   std::vector<std::string> nus;  ///< --nu LABEL=VALUE, as given
@@ -58,6 +59,8 @@ struct AnalyseValues {
   std::vector<std::pair<std::string, double>> nus;
   /// --fy: strengths by label, in the order given (a later one wins).
   std::vector<std::pair<std::string, Strength>> strengths;
+  /// --edges: how smoothed edges are read (flat unless given).
+  EdgeMode edges = EdgeMode::Flat;
 };
 
 /// Reads the arguments after the program name; throws UsageError.
