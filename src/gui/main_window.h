@@ -212,6 +212,7 @@ class TMainForm : public QMainWindow, private InventoryView {
   QString mStartPicture;         // the command line's picture, opened by the deferred start-up
   SectionViewWindow* mSectionView = nullptr;  // a child window, made on first use
   bool mResultOverlayShown = false;
+  QStringList mSmoothingNoted;  // the pictures whose smoothed edges a note has named
 
  public:
   // Controls by their designed names (objectName equals the member name).

@@ -223,5 +223,20 @@ TEST(EdgeSmoothingTest, NoteNamesUpToThreeColours) {
             std::string::npos);
 }
 
+TEST(EdgeSmoothingTest, TheWindowsNoteOffersToReadTheEdgesAsCoverage) {
+  EdgeSmoothing found;
+  EXPECT_EQ(EdgeSmoothingNote(found, EdgeSmoothingHint::CoverageSetting), std::nullopt);
+  found.inBetweenColours = 212;
+  found.inBetweenPixels = 1830;
+  found.smoothed = {{static_cast<ColourValue>(kRed), 10, 1}};
+  EXPECT_EQ(EdgeSmoothingNote(found, EdgeSmoothingHint::CoverageSetting),
+            "The picture looks smoothed (anti-aliased): 212 colours with 1830 pixels lie only "
+            "along the edges of clRed and belong to no material; to count them as the parts of "
+            "the materials they are, tick \"read smoothed edges as coverage\" in Info > About "
+            "... settings");
+  EXPECT_EQ(EdgeSmoothingNote(found, EdgeSmoothingHint::SaveWithoutSmoothing),
+            EdgeSmoothingNote(found));
+}
+
 }  // namespace
 }  // namespace qv::test

@@ -315,6 +315,10 @@ EdgeSmoothing FindEdgeSmoothing(const PixelGrid& grid) {
 }
 
 std::optional<std::string> EdgeSmoothingNote(const EdgeSmoothing& found) {
+  return EdgeSmoothingNote(found, EdgeSmoothingHint::SaveWithoutSmoothing);
+}
+
+std::optional<std::string> EdgeSmoothingNote(const EdgeSmoothing& found, EdgeSmoothingHint hint) {
   if (found.smoothed.empty()) return std::nullopt;
   std::string names;
   const std::size_t named = std::min<std::size_t>(found.smoothed.size(), 3);
@@ -327,12 +331,18 @@ std::optional<std::string> EdgeSmoothingNote(const EdgeSmoothing& found) {
         " and " + IntegerText(static_cast<std::int64_t>(found.smoothed.size() - named)) + " more";
   }
   const bool one = found.inBetweenColours == 1;
-  return "the picture looks smoothed (anti-aliased): " + IntegerText(found.inBetweenColours) +
-         (one ? " colour" : " colours") + " with " + IntegerText(found.inBetweenPixels) +
-         (found.inBetweenPixels == 1 ? " pixel lies" : " pixels lie") +
-         " only along the edges of " + names +
-         " and belong to no material; save the drawing without smoothing (see \"Drawing a "
-         "section\" in the manual)";
+  const std::string finding =
+      "picture looks smoothed (anti-aliased): " + IntegerText(found.inBetweenColours) +
+      (one ? " colour" : " colours") + " with " + IntegerText(found.inBetweenPixels) +
+      (found.inBetweenPixels == 1 ? " pixel lies" : " pixels lie") + " only along the edges of " +
+      names + " and belong to no material";
+  if (hint == EdgeSmoothingHint::CoverageSetting) {
+    return "The " + finding +
+           "; to count them as the parts of the materials they are, tick \"read smoothed edges "
+           "as coverage\" in Info > About ... settings";
+  }
+  return "the " + finding +
+         "; save the drawing without smoothing (see \"Drawing a section\" in the manual)";
 }
 
 }  // namespace qv

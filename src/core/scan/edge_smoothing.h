@@ -50,10 +50,19 @@ EdgeSmoothing FindEdgeSmoothing(const PixelGrid& grid);
 /// throws the reader's qv::Error when rows cannot be read.
 EdgeSmoothing FindEdgeSmoothing(PixelRows& rows);
 
+/// What a note on a smoothed picture tells the user to do.
+enum class EdgeSmoothingHint {
+  SaveWithoutSmoothing,  ///< draw and save it again without smoothing (the batch tool)
+  CoverageSetting,       ///< or let the window read the edges as coverage (its settings)
+};
+
 /// The one-line note for a picture in which smoothing was found (nothing otherwise), e.g.
 /// "the picture looks smoothed (anti-aliased): 212 colours with 1830 pixels lie only along the
 /// edges of clRed and clWhite and belong to no material; save the drawing without smoothing (see
 /// "Drawing a section" in the manual)". At most three colours are named ("and 2 more").
 std::optional<std::string> EdgeSmoothingNote(const EdgeSmoothing& found);
+/// The note for the window: the same finding, then "; to count them as the parts of the
+/// materials they are, tick \"read smoothed edges as coverage\" in Info > About ... settings".
+std::optional<std::string> EdgeSmoothingNote(const EdgeSmoothing& found, EdgeSmoothingHint hint);
 
 }  // namespace qv
