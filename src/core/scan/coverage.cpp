@@ -147,10 +147,19 @@ std::optional<Blend> FitCorner(const Rgb& c, const std::vector<Anchor>& anchors)
   return best;
 }
 
-// One worker's colours: an index by value into its list.
+// One worker's colours: an index by value into its list, with the colours met last in a small
+// cache before it, since rows take turns between a few colours.
 struct WorkerColours {
+  static constexpr std::size_t kCache = 16;
   std::unordered_map<std::uint32_t, std::size_t> index;
   std::vector<PictureColour> colours;
+  std::array<std::uint32_t, kCache> cachedValue{};
+  std::array<std::size_t, kCache> cachedIndex{};
+  std::array<bool, kCache> cached{};
+
+  static std::size_t Slot(std::uint32_t value) {
+    return ((value * 0x9E3779B1u) >> 28) & (kCache - 1);
+  }
 };
 
 // True when a pixel of the run [x0, x1) of `colour` in `row` is not an edge pixel: its
@@ -206,21 +215,27 @@ std::optional<PictureColours> ScanPictureColours(const PixelGrid& grid, const Pr
         const std::uint32_t value = row[x];
         const int runEnd = RunEnd(row, x + 1, width, value);
         if (colour == nullptr || colour->value != value) {
-          const auto [at, fresh] = mine.index.try_emplace(value, mine.colours.size());
-          if (fresh) {
-            if (mine.colours.size() == kMaxEdgeColours) {
-              tooMany = true;
-              return;
+          const std::size_t slot = WorkerColours::Slot(value);
+          if (!mine.cached[slot] || mine.cachedValue[slot] != value) {
+            const auto [at, fresh] = mine.index.try_emplace(value, mine.colours.size());
+            if (fresh) {
+              if (mine.colours.size() == kMaxEdgeColours) {
+                tooMany = true;
+                return;
+              }
+              PictureColour c;
+              c.value = value;
+              c.moments.colour = value;
+              c.xmin = x;
+              c.xmax = runEnd - 1;
+              c.ymin = c.ymax = y;
+              mine.colours.push_back(c);
             }
-            PictureColour c;
-            c.value = value;
-            c.moments.colour = value;
-            c.xmin = x;
-            c.xmax = runEnd - 1;
-            c.ymin = c.ymax = y;
-            mine.colours.push_back(c);
+            mine.cached[slot] = true;
+            mine.cachedValue[slot] = value;
+            mine.cachedIndex[slot] = at->second;
           }
-          colour = &mine.colours[at->second];
+          colour = &mine.colours[mine.cachedIndex[slot]];
         }
         AddRunMoments(colour->moments, y, x, runEnd - 1);
         colour->xmin = std::min(colour->xmin, x);
