@@ -230,10 +230,13 @@ TEST(EdgeSmoothingTest, TheWindowsNoteOffersToReadTheEdgesAsCoverage) {
   found.inBetweenPixels = 1830;
   found.smoothed = {{static_cast<ColourValue>(kRed), 10, 1}};
   EXPECT_EQ(EdgeSmoothingNote(found, EdgeSmoothingHint::CoverageSetting),
-            "The picture looks smoothed (anti-aliased): 212 colours with 1830 pixels lie only "
-            "along the edges of clRed and belong to no material; to count them as the parts of "
-            "the materials they are, tick \"read smoothed edges as coverage\" in Info > About "
-            "... settings");
+            "Smoothed edges: 1830 blended pixels belong to no material; tick \"read smoothed "
+            "edges as coverage\" in Info > About ... settings");
+  found.inBetweenPixels = 1;
+  EXPECT_EQ(EdgeSmoothingNote(found, EdgeSmoothingHint::CoverageSetting),
+            "Smoothed edges: 1 blended pixel belongs to no material; tick \"read smoothed edges "
+            "as coverage\" in Info > About ... settings");
+  found.inBetweenPixels = 1830;
   EXPECT_EQ(EdgeSmoothingNote(found, EdgeSmoothingHint::SaveWithoutSmoothing),
             EdgeSmoothingNote(found));
 }

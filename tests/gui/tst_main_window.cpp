@@ -249,9 +249,12 @@ class TestMainForm : public WindowTest {
     const QString disc = WritePicture("disc.bmp", drawn.grid);
     Open(*form, disc);
     const QString note = form->statusBar()->currentMessage();
-    QVERIFY2(note.startsWith("The picture looks smoothed (anti-aliased): "), qPrintable(note));
-    QVERIFY(note.contains(" only along the edges of clWhite and clRed and belong to no material"));
-    QVERIFY(note.endsWith("tick \"read smoothed edges as coverage\" in Info > About ... settings"));
+    QVERIFY2(note.startsWith("Smoothed edges: "), qPrintable(note));
+    QVERIFY(
+        note.endsWith(" blended pixels belong to no material; tick \"read smoothed edges as "
+                      "coverage\" in Info > About ... settings"));
+    // All of it on view in the status bar, as wide as the window's fixed client area.
+    QVERIFY(form->statusBar()->fontMetrics().horizontalAdvance(note) < 800 - 20);
     // Once: the same picture again says nothing more.
     form->statusBar()->clearMessage();
     Open(*form, disc);

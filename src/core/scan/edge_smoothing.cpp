@@ -330,19 +330,21 @@ std::optional<std::string> EdgeSmoothingNote(const EdgeSmoothing& found, EdgeSmo
     names +=
         " and " + IntegerText(static_cast<std::int64_t>(found.smoothed.size() - named)) + " more";
   }
-  const bool one = found.inBetweenColours == 1;
-  const std::string finding =
-      "picture looks smoothed (anti-aliased): " + IntegerText(found.inBetweenColours) +
-      (one ? " colour" : " colours") + " with " + IntegerText(found.inBetweenPixels) +
-      (found.inBetweenPixels == 1 ? " pixel lies" : " pixels lie") + " only along the edges of " +
-      names + " and belong to no material";
   if (hint == EdgeSmoothingHint::CoverageSetting) {
-    return "The " + finding +
-           "; to count them as the parts of the materials they are, tick \"read smoothed edges "
-           "as coverage\" in Info > About ... settings";
+    // One line of the window's status bar, the setting at its end in full.
+    const bool onePixel = found.inBetweenPixels == 1;
+    return "Smoothed edges: " + IntegerText(found.inBetweenPixels) +
+           (onePixel ? " blended pixel belongs" : " blended pixels belong") +
+           " to no material; tick \"read smoothed edges as coverage\" in Info > About ... "
+           "settings";
   }
-  return "the " + finding +
-         "; save the drawing without smoothing (see \"Drawing a section\" in the manual)";
+  const bool one = found.inBetweenColours == 1;
+  return "the picture looks smoothed (anti-aliased): " + IntegerText(found.inBetweenColours) +
+         (one ? " colour" : " colours") + " with " + IntegerText(found.inBetweenPixels) +
+         (found.inBetweenPixels == 1 ? " pixel lies" : " pixels lie") +
+         " only along the edges of " + names +
+         " and belong to no material; save the drawing without smoothing (see \"Drawing a "
+         "section\" in the manual)";
 }
 
 }  // namespace qv

@@ -61,8 +61,9 @@ enum class EdgeSmoothingHint {
 /// edges of clRed and clWhite and belong to no material; save the drawing without smoothing (see
 /// "Drawing a section" in the manual)". At most three colours are named ("and 2 more").
 std::optional<std::string> EdgeSmoothingNote(const EdgeSmoothing& found);
-/// The note for the window: the same finding, then "; to count them as the parts of the
-/// materials they are, tick \"read smoothed edges as coverage\" in Info > About ... settings".
+/// The note for the window, one line of its status bar: "Smoothed edges: 1830 blended pixels
+/// belong to no material; tick \"read smoothed edges as coverage\" in Info > About ...
+/// settings".
 std::optional<std::string> EdgeSmoothingNote(const EdgeSmoothing& found, EdgeSmoothingHint hint);
 
 }  // namespace qv
