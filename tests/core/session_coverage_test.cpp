@@ -117,5 +117,33 @@ TEST_F(SessionCoverageTest, AFlatAnalysisIsUnchangedByTheReadingBeingOfferedAtAl
   EXPECT_EQ(session.Bounds(), RedBox());
 }
 
+TEST(SessionCoverageTooManyColoursTest, AnalysingSaysWhyAndChangesNothing) {
+  // 1024 x 257 pixels of as many colours, a red block among them: no drawing.
+  PixelGrid g(1024, 257);
+  for (std::size_t i = 0; i < g.Size(); ++i) g.Data()[i] = static_cast<std::uint32_t>(i) << 4;
+  g.FillRect(10, 10, 40, 40, kRed);
+  TempDir dir;
+  SectionSession session;
+  session.SetLibrary(std::make_unique<TPROPClass>());
+  ProgramSettings settings = session.Settings();
+  settings.Edges = EdgeMode::Coverage;
+  session.ChangeSettings(settings);
+  ASSERT_TRUE(session.AcceptPicture(dir.WritePicture("photo.bmp", g)));
+  session.ColourInventory();
+  ASSERT_TRUE(session.AddColourToMaterialList("clRed"));
+  // The box falls back to the flat rule: the red block's.
+  EXPECT_EQ(session.Bounds(), (SectionBounds{10, 10, 40, 40}));
+  try {
+    session.Analyse(SectionSize{31, 31, "31", "31"});
+    FAIL() << "analysed";
+  } catch (const Error& e) {
+    EXPECT_EQ(std::string(e.what()),
+              "The picture photo.bmp has more than 262144 colours, which is no drawing: its "
+              "edges cannot be read as coverage, only flat.");
+  }
+  EXPECT_TRUE(session.Report().empty());
+  EXPECT_FALSE(session.ElasticOffered());
+}
+
 }  // namespace
 }  // namespace qv::test

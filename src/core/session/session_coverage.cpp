@@ -10,8 +10,7 @@ namespace {
 std::string TooManyColours(const std::string& picture) {
   return "The picture " + picture + " has more than " +
          IntegerText(static_cast<std::int64_t>(kMaxEdgeColours)) +
-         " colours, which is no drawing: its edges cannot be read as coverage. Read them flat "
-         "(the settings' \"smoothed edges\").";
+         " colours, which is no drawing: its edges cannot be read as coverage, only flat.";
 }
 
 }  // namespace
