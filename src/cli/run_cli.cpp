@@ -192,10 +192,12 @@ std::string AnalyseText(const Options& o, ProgressLine& progress, std::string& n
   settings.SignConvention = v.convention;
   settings.AngleTolerance = v.eps;
   settings.IgnoreDollarColours = false;
+  settings.Edges = v.edges;
   session.ChangeSettings(settings);
   // Without drawing or torsion the pixels are needed only for the two scans, which then read
-  // the file once instead of holding the picture.
-  session.SetPictureStreaming(!o.overlay && !o.torsion && !v.actions);
+  // the file once instead of holding the picture. Reading edges as coverage looks at each
+  // pixel's neighbours, so it holds the picture.
+  session.SetPictureStreaming(!o.overlay && !o.torsion && !v.actions && v.edges == EdgeMode::Flat);
   // Colours new to the library are gathered in the same one read of the file.
   session.GatherAlso(o.uses);
 
