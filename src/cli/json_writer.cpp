@@ -1,6 +1,7 @@
 // The batch tool's JSON: every value of an analysis at full precision, as one object.
 #include "cli/json_writer.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <string_view>
@@ -9,6 +10,7 @@
 
 #include "core/base/number_text.h"
 #include "core/base/path.h"
+#include "core/elastic/extended_report.h"
 
 namespace qv::cli {
 namespace {
@@ -264,6 +266,13 @@ std::string ExtendedJson(const ElasticResult& e, const std::optional<PlasticOutc
         {"wel_ei1_mm3", JsonNumber(w->Axis1)},
         {"wel_ei2_mm3", JsonNumber(w->Axis2)},
     };
+  }
+  if (!e.HasErrorEstimate) {
+    const auto after = std::find_if(members.begin(), members.end(), [](const auto& member) {
+      return member.first == "torsion_error_estimate";
+    });
+    members.insert(after + 1, Members::value_type{"torsion_error_estimate_missing",
+                                                  JsonString(NoEstimateReason(e))});
   }
   members.insert(members.end(), designValues.begin(), designValues.end());
   if (plastic) AddPlasticJson(*plastic, members);

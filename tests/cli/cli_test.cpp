@@ -726,6 +726,7 @@ TEST_F(RunCliTest, TorsionGivesGJOfARectangleWithinTheManualsAccuracy) {
   EXPECT_EQ(extended["torsion_cells"].toInt(), 3200);
   EXPECT_EQ(extended["torsion_parts"].toInt(), 1);
   const QJsonObject estimate = extended["torsion_error_estimate"].toObject();
+  EXPECT_FALSE(extended.contains("torsion_error_estimate_missing"));
   EXPECT_GT(estimate["gj"].toDouble(), 0);
   EXPECT_DOUBLE_EQ(estimate["gj_relative"].toDouble(),
                    estimate["gj"].toDouble() / extended["gj"].toDouble());
@@ -771,8 +772,14 @@ TEST_F(RunCliTest, TorsionAppendsItsBlockToTheUnchangedReport) {
             std::count(block.begin(), block.end(), '\r'));
   // The GJ line carries the value of the JSON.
   const QJsonObject json = ParseJson(RunTool(Analyse({"--torsion", "--json"})).out);
-  const std::string gj = FormatGeneral(json["extended"].toObject()["gj"].toDouble(), 5, 3);
+  const QJsonObject extended = json["extended"].toObject();
+  const std::string gj = FormatGeneral(extended["gj"].toDouble(), 5, 3);
   EXPECT_NE(block.find("    GJ   = " + gj + " Nmm^2\r\n"), std::string::npos) << block;
+  // 40 pixels give no error estimate; the JSON says why in the block's words.
+  EXPECT_TRUE(extended["torsion_error_estimate"].isNull());
+  const std::string why = extended["torsion_error_estimate_missing"].toString().toStdString();
+  EXPECT_EQ(why, "the section has too few pixels");
+  EXPECT_NE(block.find("    no error estimate: " + why + "\r\n"), std::string::npos) << block;
 }
 
 TEST_F(RunCliTest, WithoutTorsionNothingChangesNotEvenForABrokenRatio) {
