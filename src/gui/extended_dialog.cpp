@@ -1,8 +1,6 @@
 // The dialog "Torsion and section moduli".
 #include "gui/extended_dialog.h"
 
-#include <QCoreApplication>
-#include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -32,10 +30,6 @@
 
 namespace qv {
 namespace {
-
-// Events are pumped this often during a solve: enough for the bar and the Cancel button, rare
-// enough to cost the solve nothing.
-constexpr qint64 kPumpMs = 30;
 
 QString GText(double E, double nu) { return Q(FormatGeneral(ShearModulus(E, nu), 6, 1)); }
 
@@ -69,7 +63,7 @@ QString StrengthText(const std::optional<Strength>& strength, bool compression) 
 }  // namespace
 
 ExtendedDialog::ExtendedDialog(SectionSession& session, Hooks hooks, QWidget* parent)
-    : QDialog(parent), mSession(session), mHooks(std::move(hooks)) {
+    : SolveDialog(session, parent), mHooks(std::move(hooks)) {
   setObjectName("ExtendedDialog");
   setWindowTitle("Torsion and section moduli");
   auto* layout = new QVBoxLayout(this);
@@ -97,31 +91,8 @@ ExtendedDialog::ExtendedDialog(SectionSession& session, Hooks hooks, QWidget* pa
   PoissonTable->setMaximumHeight(130);
   layout->addWidget(PoissonTable);
 
-  auto* computeRow = new QHBoxLayout;
-  ComputeButton = new QPushButton("Compute", this);
-  ComputeButton->setObjectName("ComputeButton");
-  ComputeButton->setToolTip("solve the torsion of the last analysis");
-  ProgressBar = new QProgressBar(this);
-  ProgressBar->setObjectName("ProgressBar");
-  ProgressBar->setRange(0, 1000);
-  ProgressBar->setValue(0);
-  CancelButton = new QPushButton("Cancel", this);
-  CancelButton->setObjectName("CancelButton");
-  computeRow->addWidget(ComputeButton);
-  computeRow->addWidget(ProgressBar, 1);
-  computeRow->addWidget(CancelButton);
-  layout->addLayout(computeRow);
-
-  StatusLabel = new QLabel(this);
-  StatusLabel->setObjectName("StatusLabel");
-  layout->addWidget(StatusLabel);
-
-  ValuesMemo = new QPlainTextEdit(this);
-  ValuesMemo->setObjectName("ValuesMemo");
-  ValuesMemo->setReadOnly(true);
-  ValuesMemo->setLineWrapMode(QPlainTextEdit::NoWrap);
-  ValuesMemo->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-  ValuesMemo->setMinimumSize(720, 300);
+  AddComputeRow(layout, "solve the torsion of the last analysis");
+  MakeValuesMemo();
   DesignTable = new QTableWidget(0, kDesignColumns, this);
   DesignTable->setObjectName("DesignTable");
   DesignTable->setHorizontalHeaderLabels({"", "value", "unit", "in tables", "unit", "meaning"});
@@ -137,20 +108,14 @@ ExtendedDialog::ExtendedDialog(SectionSession& session, Hooks hooks, QWidget* pa
 
   auto* buttonRow = new QHBoxLayout;
   buttonRow->addStretch(1);
-  CopyButton = new QPushButton("Copy", this);
-  CopyButton->setObjectName("CopyButton");
-  CopyButton->setToolTip("copy the values to the clipboard as text");
-  CloseButton = new QPushButton("Close", this);
-  CloseButton->setObjectName("CloseButton");
+  MakeCopyAndClose("copy the values to the clipboard as text");
   buttonRow->addWidget(CopyButton);
   buttonRow->addWidget(CloseButton);
   layout->addLayout(buttonRow);
 
   connect(ComputeButton, &QPushButton::clicked, this, [this] { ComputeButtonClick(); });
-  connect(CancelButton, &QPushButton::clicked, this, [this] { CancelButtonClick(); });
   connect(CopyButton, &QPushButton::clicked, this,
           [this] { Guarded([this] { CopyButtonClick(); }); });
-  connect(CloseButton, &QPushButton::clicked, this, &QDialog::close);
   connect(PoissonTable, &QTableWidget::itemChanged, this,
           [this](QTableWidgetItem* item) { Guarded([this, item] { PoissonTableChanged(item); }); });
 
@@ -241,45 +206,23 @@ void ExtendedDialog::SetStatus(const QString& text) {
 }
 
 void ExtendedDialog::EnableControls() {
-  ComputeButton->setEnabled(!mComputing);
-  CancelButton->setEnabled(mComputing);
-  PoissonTable->setEnabled(!mComputing);
-  CopyButton->setEnabled(!mComputing && mSession.Elastic().has_value());
-  CloseButton->setEnabled(!mComputing);
-}
-
-void ExtendedDialog::Progress(std::int64_t done, std::int64_t total) {
-  if (total > 0) {
-    ProgressBar->setValue(static_cast<int>(done * ProgressBar->maximum() / total));
-  }
-  if (!mLastPump.isValid() || mLastPump.elapsed() >= kPumpMs) {
-    mLastPump.restart();
-    QCoreApplication::processEvents();
-  }
+  const bool computing = Computing();
+  ComputeButton->setEnabled(!computing);
+  CancelButton->setEnabled(computing);
+  PoissonTable->setEnabled(!computing);
+  CopyButton->setEnabled(!computing && mSession.Elastic().has_value());
+  CloseButton->setEnabled(!computing);
 }
 
 void ExtendedDialog::ComputeButtonClick() {
-  if (mComputing) return;
-  mComputing = true;
-  mCancel = false;
-  mLastPump.invalidate();
-  ProgressBar->setValue(0);
-  StatusLabel->setText("Computing ...");
-  EnableControls();
-  if (mHooks.setBusy) mHooks.setBusy(true);
-
+  if (Computing()) return;
   const bool freshBefore = mSession.PictureFresh();
   std::optional<SectionSession::ElasticOutcome> outcome;
-  std::string error;
-  try {
-    outcome = mSession.ComputeElastic(
-        [this](std::int64_t done, std::int64_t total) { Progress(done, total); }, &mCancel);
-  } catch (const std::exception& e) {
-    error = e.what();
-  }
-
-  mComputing = false;
-  if (mHooks.setBusy) mHooks.setBusy(false);
+  const std::string error = Compute(
+      [&](const ProgressFn& progress, const std::atomic<bool>* cancel) {
+        outcome = mSession.ComputeElastic(progress, cancel);
+      },
+      mHooks.setBusy);
   if (outcome == SectionSession::ElasticOutcome::Done) {
     ProgressBar->setValue(ProgressBar->maximum());
     SetStatus("Computed.");
@@ -295,10 +238,6 @@ void ExtendedDialog::ComputeButtonClick() {
   if (!error.empty()) Prompts().Error(Q(error));
 }
 
-void ExtendedDialog::CancelButtonClick() {
-  if (mComputing) mCancel = true;
-}
-
 void ExtendedDialog::CopyButtonClick() {
   const std::optional<ElasticResult>& elastic = mSession.Elastic();
   if (!elastic) return;
@@ -307,7 +246,7 @@ void ExtendedDialog::CopyButtonClick() {
 }
 
 void ExtendedDialog::PoissonTableChanged(QTableWidgetItem* item) {
-  if (mFilling || mComputing || item == nullptr) return;
+  if (mFilling || Computing() || item == nullptr) return;
   if (item->column() == kFcColumn || item->column() == kFtColumn) {
     StrengthChanged(item);
     return;
@@ -382,14 +321,6 @@ void ExtendedDialog::StrengthChanged(QTableWidgetItem* item) {
     StatusLabel->setText("A strength changed: Compute gives the new values.");
     if (mHooks.pictureChanged) mHooks.pictureChanged();
   }
-}
-
-void ExtendedDialog::reject() {
-  if (mComputing) {
-    mCancel = true;
-    return;
-  }
-  QDialog::reject();
 }
 
 }  // namespace qv

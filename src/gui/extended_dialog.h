@@ -2,28 +2,18 @@
 // request with a progress bar and Cancel, the materials' Poisson's ratios, and a copy button.
 #pragma once
 
-#include <QDialog>
-#include <QElapsedTimer>
-#include <atomic>
-#include <cstdint>
 #include <functional>
 
-class QLabel;
-class QPlainTextEdit;
-class QProgressBar;
-class QPushButton;
+#include "gui/solve_dialog.h"
+
 class QTableWidget;
 class QTabWidget;
 class QTableWidgetItem;
 
 namespace qv {
 
-class SectionSession;
-
-/// Modal dialog over the window's session. The solve runs on the window's thread: its progress
-/// callback steps the bar and pumps events, so Cancel (and every repaint) gets through while the
-/// session, which is not thread-safe, is used from one thread only.
-class ExtendedDialog : public QDialog {
+/// Modal dialog over the window's session; the solve runs on the window's thread (SolveDialog).
+class ExtendedDialog : public SolveDialog {
   Q_OBJECT
  public:
   /// What the window does around the dialog's work.
@@ -64,21 +54,12 @@ class ExtendedDialog : public QDialog {
   // Controls by their objectName.
   /// One row per material in use; nu and the strengths fc and ft are editable.
   QTableWidget* PoissonTable = nullptr;
-  QPushButton* ComputeButton = nullptr;
-  QPushButton* CancelButton = nullptr;  ///< enabled only while a solve runs
-  QProgressBar* ProgressBar = nullptr;
-  QLabel* StatusLabel = nullptr;
-  QPlainTextEdit* ValuesMemo = nullptr;  ///< the text block, or empty before a solve
   /// The design values (warping constant, shear stiffnesses, moduli, plastic moments) one a row.
   QTableWidget* DesignTable = nullptr;
-  QTabWidget* ValuesTabs = nullptr;   ///< "all values" (ValuesMemo), "design values" (DesignTable)
-  QPushButton* CopyButton = nullptr;  ///< enabled while values are shown
-  QPushButton* CloseButton = nullptr;
+  QTabWidget* ValuesTabs = nullptr;  ///< "all values" (ValuesMemo), "design values" (DesignTable)
 
   /// Solves the last analysis; errors are shown through Prompts().Error.
   void ComputeButtonClick();
-  /// Asks the running solve to stop at its next step.
-  void CancelButtonClick();
   /// Puts the text block on the clipboard through the injected shell.
   void CopyButtonClick();
   /// A typed Poisson's ratio: validated, stored in the session (saved with the library at exit),
@@ -91,26 +72,16 @@ class ExtendedDialog : public QDialog {
   /// ways until the other cell is changed. A refused text is shown as an error and both cells
   /// get the stored values back.
   void StrengthChanged(QTableWidgetItem* item);
-  bool Computing() const { return mComputing; }
-
- protected:
-  /// While a solve runs, closing (Escape, the title bar) cancels it instead.
-  void reject() override;
 
  private:
   void FillTable();
   void ShowValues();
-  void EnableControls();
+  void EnableControls() override;
   /// Shows `text` in the status line, with a note when the shear centre lies off the picture.
   void SetStatus(const QString& text);
-  void Progress(std::int64_t done, std::int64_t total);
 
-  SectionSession& mSession;
   Hooks mHooks;
-  std::atomic<bool> mCancel{false};
-  bool mComputing = false;
   bool mFilling = false;
-  QElapsedTimer mLastPump;
 };
 
 }  // namespace qv

@@ -2,9 +2,7 @@
 #include "gui/stress_dialog.h"
 
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QFileInfo>
-#include <QFontDatabase>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -32,9 +30,6 @@
 
 namespace qv {
 namespace {
-
-// As the torsion dialog: events pumped this often during a solve.
-constexpr qint64 kPumpMs = 30;
 
 // The user's order of the actions; each edit is named after the action it shows.
 constexpr const char* kUserNames[] = {"N", "My", "Mz", "Vy", "Vz", "T"};
@@ -91,7 +86,7 @@ QString BlockText(const SectionSession& session, const char* lineEnd) {
 }  // namespace
 
 StressDialog::StressDialog(SectionSession& session, Hooks hooks, QWidget* parent)
-    : QDialog(parent), mSession(session), mHooks(std::move(hooks)) {
+    : SolveDialog(session, parent), mHooks(std::move(hooks)) {
   setObjectName("StressDialog");
   setWindowTitle("Stresses");
   auto* layout = new QVBoxLayout(this);
@@ -127,55 +122,26 @@ StressDialog::StressDialog(SectionSession& session, Hooks hooks, QWidget* parent
   fieldRow->addWidget(FieldBox, 1);
   layout->addLayout(fieldRow);
 
-  auto* computeRow = new QHBoxLayout;
-  ComputeButton = new QPushButton("Compute", this);
-  ComputeButton->setObjectName("ComputeButton");
-  ComputeButton->setToolTip("the stresses of the last analysis under these actions");
-  ProgressBar = new QProgressBar(this);
-  ProgressBar->setObjectName("ProgressBar");
-  ProgressBar->setRange(0, 1000);
-  ProgressBar->setValue(0);
-  CancelButton = new QPushButton("Cancel", this);
-  CancelButton->setObjectName("CancelButton");
-  computeRow->addWidget(ComputeButton);
-  computeRow->addWidget(ProgressBar, 1);
-  computeRow->addWidget(CancelButton);
-  layout->addLayout(computeRow);
-
-  StatusLabel = new QLabel(this);
-  StatusLabel->setObjectName("StatusLabel");
-  layout->addWidget(StatusLabel);
-
-  ValuesMemo = new QPlainTextEdit(this);
-  ValuesMemo->setObjectName("ValuesMemo");
-  ValuesMemo->setReadOnly(true);
-  ValuesMemo->setLineWrapMode(QPlainTextEdit::NoWrap);
-  ValuesMemo->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-  ValuesMemo->setMinimumSize(720, 300);
+  AddComputeRow(layout, "the stresses of the last analysis under these actions");
+  MakeValuesMemo();
   layout->addWidget(ValuesMemo, 1);
 
   auto* buttonRow = new QHBoxLayout;
   buttonRow->addStretch(1);
-  CopyButton = new QPushButton("Copy", this);
-  CopyButton->setObjectName("CopyButton");
-  CopyButton->setToolTip("copy the extremes to the clipboard as text");
+  MakeCopyAndClose("copy the extremes to the clipboard as text");
   SaveButton = new QPushButton("Save map ...", this);
   SaveButton->setObjectName("SaveButton");
   SaveButton->setToolTip("save the map as a PNG or BMP picture");
-  CloseButton = new QPushButton("Close", this);
-  CloseButton->setObjectName("CloseButton");
   buttonRow->addWidget(CopyButton);
   buttonRow->addWidget(SaveButton);
   buttonRow->addWidget(CloseButton);
   layout->addLayout(buttonRow);
 
   connect(ComputeButton, &QPushButton::clicked, this, [this] { ComputeButtonClick(); });
-  connect(CancelButton, &QPushButton::clicked, this, [this] { CancelButtonClick(); });
   connect(CopyButton, &QPushButton::clicked, this,
           [this] { Guarded([this] { CopyButtonClick(); }); });
   connect(SaveButton, &QPushButton::clicked, this,
           [this] { Guarded([this] { SaveButtonClick(); }); });
-  connect(CloseButton, &QPushButton::clicked, this, &QDialog::close);
   connect(FieldBox, &QComboBox::currentIndexChanged, this,
           [this] { Guarded([this] { FieldChanged(); }); });
 
@@ -208,27 +174,18 @@ void StressDialog::ShowValues() {
 }
 
 void StressDialog::EnableControls() {
-  ComputeButton->setEnabled(!mComputing);
-  CancelButton->setEnabled(mComputing);
-  for (QLineEdit* edit : ActionEdits) edit->setEnabled(!mComputing);
-  FieldBox->setEnabled(!mComputing);
-  CopyButton->setEnabled(!mComputing && mSession.Stresses().has_value());
-  SaveButton->setEnabled(!mComputing && mSession.Stresses().has_value());
-  CloseButton->setEnabled(!mComputing);
-}
-
-void StressDialog::Progress(std::int64_t done, std::int64_t total) {
-  if (total > 0) {
-    ProgressBar->setValue(static_cast<int>(done * ProgressBar->maximum() / total));
-  }
-  if (!mLastPump.isValid() || mLastPump.elapsed() >= kPumpMs) {
-    mLastPump.restart();
-    QCoreApplication::processEvents();
-  }
+  const bool computing = Computing();
+  ComputeButton->setEnabled(!computing);
+  CancelButton->setEnabled(computing);
+  for (QLineEdit* edit : ActionEdits) edit->setEnabled(!computing);
+  FieldBox->setEnabled(!computing);
+  CopyButton->setEnabled(!computing && mSession.Stresses().has_value());
+  SaveButton->setEnabled(!computing && mSession.Stresses().has_value());
+  CloseButton->setEnabled(!computing);
 }
 
 void StressDialog::ComputeButtonClick() {
-  if (mComputing) return;
+  if (Computing()) return;
   // The actions as typed, in formal names, remembered whether or not the computation succeeds.
   const SignConvention convention = mSession.Settings().SignConvention;
   SectionActions actions;
@@ -251,28 +208,14 @@ void StressDialog::ComputeButtonClick() {
   settings.Stress = stored;
   mSession.ChangeSettings(settings);
 
-  mComputing = true;
-  mCancel = false;
-  mLastPump.invalidate();
-  ProgressBar->setValue(0);
-  StatusLabel->setText("Computing ...");
-  EnableControls();
-  if (mHooks.setBusy) mHooks.setBusy(true);
-
   const bool freshBefore = mSession.PictureFresh();
   const bool hadElastic = mSession.Elastic().has_value();
   std::optional<SectionSession::StressOutcome> outcome;
-  std::string error;
-  try {
-    outcome = mSession.ComputeStresses(
-        actions, [this](std::int64_t done, std::int64_t total) { Progress(done, total); },
-        &mCancel);
-  } catch (const std::exception& e) {
-    error = e.what();
-  }
-
-  mComputing = false;
-  if (mHooks.setBusy) mHooks.setBusy(false);
+  const std::string error = Compute(
+      [&](const ProgressFn& progress, const std::atomic<bool>* cancel) {
+        outcome = mSession.ComputeStresses(actions, progress, cancel);
+      },
+      mHooks.setBusy);
   if (outcome == SectionSession::StressOutcome::Done) {
     ProgressBar->setValue(ProgressBar->maximum());
     StatusLabel->setText("Computed; the picture shows the map.");
@@ -289,10 +232,6 @@ void StressDialog::ComputeButtonClick() {
   }
   if (mSession.Stresses() && mHooks.showMap) mHooks.showMap();
   if (!error.empty()) Prompts().Error(Q(error));
-}
-
-void StressDialog::CancelButtonClick() {
-  if (mComputing) mCancel = true;
 }
 
 void StressDialog::CopyButtonClick() {
@@ -319,14 +258,6 @@ void StressDialog::SaveButtonClick() {
   RenderOverlay(map.ops, map.picture);
   SavePicture(map.picture, path);
   StatusLabel->setText("Saved the map as " + *chosen + ".");
-}
-
-void StressDialog::reject() {
-  if (mComputing) {
-    mCancel = true;
-    return;
-  }
-  QDialog::reject();
 }
 
 }  // namespace qv
