@@ -265,18 +265,10 @@ bool SectionSession::RemoveFromMaterialList(const std::string& label) {
   const auto it = std::find(mMaterialList.begin(), mMaterialList.end(), label);
   if (it == mMaterialList.end()) return false;
   mMaterialList.erase(it);
-  mBounds = SectionBounds{};
   if (mMaterialLibrary) {
     if (TPROPRec* entry = mMaterialLibrary->FindByLabel(label)) entry->inUse = false;
-    for (const TPROPRec& e : *mMaterialLibrary) {
-      if (e.inUse) mBounds.Grow(e.prop.xmin, e.prop.ymin, e.prop.xmax, e.prop.ymax);
-    }
   }
-  if (SectionSpansArea()) {
-    mWidthPixelsText = IntegerText(mBounds.WidthPixels());
-    mHeightPixelsText = IntegerText(mBounds.HeightPixels());
-  }
-  CoverageBounds(false);
+  RebuildBounds();
   return true;
 }
 
