@@ -8,6 +8,7 @@
 #include "core/base/error.h"
 #include "core/base/path.h"
 #include "core/elastic/extended_report.h"
+#include "core/elastic/stress_report.h"
 #include "core/picture/picture_reader.h"
 #include "core/section/overlay.h"
 #include "core/section/plastic_report.h"
@@ -117,9 +118,9 @@ bool AnalyseSection(SectionSession& session, const AnalyseValues& v, const Pictu
   settings.AngleTolerance = v.eps;
   settings.IgnoreDollarColours = false;
   session.ChangeSettings(settings);
-  // Without drawing or torsion the pixels are needed only for the two scans, which then read
-  // the file once instead of holding the picture.
-  session.SetPictureStreaming(!drawn && !v.torsion);
+  // Without drawing, torsion or stresses the pixels are needed only for the two scans, which
+  // then read the file once instead of holding the picture.
+  session.SetPictureStreaming(!drawn && !v.torsion && !v.actions);
   // Colours new to the library are gathered in the same one read of the file.
   session.GatherAlso(v.uses);
 
@@ -144,8 +145,15 @@ bool AnalyseSection(SectionSession& session, const AnalyseValues& v, const Pictu
   session.Analyse(v.size, StageProgress(control, "analysis"), &messages);
   if (!messages.empty()) throw Error(messages.front());
   if (Cancelled(control)) return false;
-  if (v.torsion && session.ComputeElastic(StageProgress(control, "torsion"), control.cancel) ==
+  // Shear forces and torque need the solve's fields, kept only then.
+  if (v.torsion && session.ComputeElastic(StageProgress(control, "torsion"), control.cancel,
+                                          v.actions && v.actions->NeedsSolve()) ==
                        SectionSession::ElasticOutcome::Cancelled) {
+    return false;
+  }
+  if (v.actions &&
+      session.ComputeStresses(*v.actions, StageProgress(control, "stresses"), control.cancel) ==
+          SectionSession::StressOutcome::Cancelled) {
     return false;
   }
   return !Cancelled(control);
@@ -157,6 +165,9 @@ std::string AnalysisReport(const SectionSession& session) {
     text +=
         "\r\n" + JoinCrLf(ExtendedReport(*session.Elastic(), session.Settings().SignConvention));
     if (session.Plastic()) text += JoinCrLf(PlasticReport(*session.Plastic()));
+  }
+  if (session.Stresses()) {
+    text += "\r\n" + JoinCrLf(StressReport(*session.Stresses(), session.Settings().SignConvention));
   }
   return text;
 }

@@ -45,8 +45,8 @@ void OpenPicture(SectionSession& session, const PictureSource& picture, const Pr
 
 /// How a run reports its progress and is stopped.
 struct RunControl {
-  /// The progress function of one stage ("colours", "analysis", "torsion"), asked for when the
-  /// stage begins; null or an empty function shows nothing.
+  /// The progress function of one stage ("colours", "analysis", "torsion", "stresses"), asked
+  /// for when the stage begins; null or an empty function shows nothing.
   std::function<ProgressFn(const std::string& stage)> progress;
   /// Once set (by a progress function or another thread), the torsion solve stops at once and
   /// any other stage at its end.
@@ -56,13 +56,14 @@ struct RunControl {
 /// The analyse command on a new `session`: the library (`library`, else an empty one) with the
 /// materials of `v`; with torsion the library's Poisson's ratios and strengths with those of `v`;
 /// the settings; the picture and its colours; the material list; the analysis; with torsion the
-/// extended values. `drawn`: the caller draws on the picture afterwards, so it is held in memory.
-/// Throws Error with the batch tool's messages. False when cancelled.
+/// extended values; with actions the stresses (the stage "stresses"). `drawn`: the caller draws
+/// on the picture afterwards, so it is held in memory. Throws Error with the batch tool's
+/// messages. False when cancelled.
 bool AnalyseSection(SectionSession& session, const AnalyseValues& v, const PictureSource& picture,
                     const LibraryData* library, bool drawn, const RunControl& control);
 
-/// What the batch tool prints for an analysis without --json: the report and, after a blank
-/// line, the extended values and the plastic moments (CR LF line ends).
+/// What the batch tool prints for an analysis without --json: the report and, each after a
+/// blank line, the extended values with the plastic moments and the stresses (CR LF line ends).
 std::string AnalysisReport(const SectionSession& session);
 
 /// The drawing over the analysed picture: the result overlay, the shear centre's marker, and

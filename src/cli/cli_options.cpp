@@ -12,6 +12,7 @@
 #include "core/base/number_text.h"
 #include "core/base/path.h"
 #include "core/base/version.h"
+#include "core/elastic/stress_field.h"
 #include "core/library/poisson_table.h"
 #include "core/library/strength_table.h"
 
@@ -32,6 +33,8 @@ std::optional<std::string>* SingleValue(Options& o, std::string_view name) {
   if (name == "--convention") return &o.convention;
   if (name == "--eps") return &o.eps;
   if (name == "--overlay") return &o.overlay;
+  if (name == "--stress-map") return &o.stressMap;
+  if (name == "--stress-field") return &o.stressField;
   return nullptr;
 }
 
@@ -41,6 +44,7 @@ std::vector<std::string>* RepeatedValue(Options& o, std::string_view name) {
   if (name == "--material") return &o.materials;
   if (name == "--nu") return &o.nus;
   if (name == "--fy") return &o.fys;
+  if (name == "--action") return &o.actions;
   return nullptr;
 }
 
@@ -129,6 +133,40 @@ std::pair<std::string, Strength> ReadFy(const std::string& text,
   }
 }
 
+// The name of an --action as given, before its "=".
+std::string_view ActionNameOf(std::string_view text) { return text.substr(0, text.find('=')); }
+
+// The picture files a map or an overlay may be written to.
+void CheckPictureName(const std::string& path) {
+  const std::string ext = LowerExtensionOf(path);
+  if (ext != ".png" && ext != ".bmp") {
+    throw Error("'" + path + "' is not a .png or .bmp file name");
+  }
+}
+
+SectionActions ReadActions(const std::vector<std::string>& texts, SignConvention convention) {
+  SectionActions actions;
+  std::vector<ActionKind> given;
+  for (const std::string& text : texts) {
+    const std::string prefix = "--action '" + text + "': ";
+    const std::size_t equals = text.find('=');
+    if (equals == std::string::npos) throw Error(prefix + "expected NAME=VALUE");
+    const std::string name = text.substr(0, equals);
+    const std::optional<ActionKind> kind = ActionOfName(name, convention);
+    if (!kind) throw Error(prefix + "the action must be N, My, Mz, Vy, Vz or T");
+    if (std::find(given.begin(), given.end(), *kind) != given.end()) {
+      throw Error(prefix + name + " is given twice");
+    }
+    given.push_back(*kind);
+    try {
+      ActionValue(actions, *kind) = ReadReal(std::string_view(text).substr(equals + 1));
+    } catch (const Error& e) {
+      throw Error(prefix + e.what());
+    }
+  }
+  return actions;
+}
+
 }  // namespace
 
 Options ParseArguments(const std::vector<std::string>& args) {
@@ -191,6 +229,17 @@ Options ParseArguments(const std::vector<std::string>& args) {
     // A ratio that would silently change nothing is more likely a forgotten --torsion.
     if (!o.nus.empty() && !o.torsion) throw UsageError{"option --nu needs --torsion"};
     if (!o.fys.empty() && !o.torsion) throw UsageError{"option --fy needs --torsion"};
+    // Shear forces and torque need the solve's fields; the solve's values come with them.
+    for (const std::string& action : o.actions) {
+      const std::string_view name = ActionNameOf(action);
+      if ((name == "Vy" || name == "Vz" || name == "T") && !o.torsion) {
+        throw UsageError{"option --action " + std::string(name) + " needs --torsion"};
+      }
+    }
+    if (o.stressMap && o.actions.empty()) throw UsageError{"option --stress-map needs --action"};
+    if (o.stressField && !o.stressMap) {
+      throw UsageError{"option --stress-field needs --stress-map"};
+    }
   }
   return o;
 }
@@ -213,11 +262,16 @@ AnalyseValues ReadAnalyseValues(const Options& o) {
   for (const std::string& text : o.materials) v.materials.push_back(ReadMaterial(text));
   for (const std::string& text : o.nus) v.nus.push_back(ReadNu(text, o.uses));
   for (const std::string& text : o.fys) v.strengths.push_back(ReadFy(text, o.uses));
-  if (o.overlay) {
-    const std::string ext = LowerExtensionOf(*o.overlay);
-    if (ext != ".png" && ext != ".bmp") {
-      throw Error("'" + *o.overlay + "' is not a .png or .bmp file name");
+  if (o.overlay) CheckPictureName(*o.overlay);
+  if (!o.actions.empty()) v.actions = ReadActions(o.actions, v.convention);
+  if (o.stressMap) CheckPictureName(*o.stressMap);
+  if (o.stressField) {
+    const std::optional<StressKind> kind = StressKindOfKey(*o.stressField);
+    if (!kind) {
+      throw Error("--stress-field '" + *o.stressField + "': the field must be sigma, tau or " +
+                  "von_mises");
     }
+    v.stressField = *kind;
   }
   return v;
 }
@@ -233,6 +287,8 @@ std::string CliUsage() {
                     [--material LABEL@NAME@E@RHO ...] [--convention 0|1]
                     [--eps DEGREES] [--json] [--overlay OUT.png|OUT.bmp]
                     [--torsion [--nu LABEL=VALUE ...] [--fy LABEL=VALUE ...]]
+                    [--action NAME=VALUE ... [--stress-map OUT.png|OUT.bmp
+                    [--stress-field sigma|tau|von_mises]]]
        quorvane-cli --help | --version
 
 colours    lists the colours of the BMP or PNG picture in the order the window
@@ -291,6 +347,25 @@ analyse    analyses the section made of the colours given with --use and prints
            strengths of the section [strength] of the --library file. Without a
            strength for every material with E above 0 there are none, and the
            block says why. The library file is not changed.
+  --action NAME=VALUE
+           an action on the section for its stresses, NAME one of N (axial
+           force, tension positive), My, Mz (moments), Vy, Vz (shear forces
+           through the shear centre) and T (torque about it), in N and Nmm; each
+           name once. My is the moment whose stresses grow along y, to the left
+           (EIyy); with --convention 1 the moments are named after their axes
+           and My is the one whose stresses grow downwards (EIy). Vy, Vz and T
+           need --torsion. The report is followed by a blank line and a block
+           headed "STRESSES": sigma, tau and von Mises extremes of the section
+           and of each material (N/mm^2, at mm from UL) and the shear across
+           the joints between materials; with --json the object gains the
+           member "stress".
+  --stress-map OUT
+           also saves a map of the stresses as PNG or BMP by the extension of
+           OUT: the section in colour, a colour bar, the extremes marked, the
+           picture's name and the actions written on it.
+  --stress-field sigma|tau|von_mises
+           what the map shows (default von_mises): sigma on a scale centred
+           on 0, tau and von Mises from 0.
   --help   prints this text.
   --version
            prints the program's name and version.

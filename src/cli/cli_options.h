@@ -36,8 +36,11 @@ struct Options {
   std::optional<std::string> overlay;
   std::vector<std::string> uses;
   std::vector<std::string> materials;
-  std::vector<std::string> nus;  ///< --nu LABEL=VALUE, as given
-  std::vector<std::string> fys;  ///< --fy LABEL=VALUE or LABEL=COMPRESSION/TENSION, as given
+  std::vector<std::string> nus;      ///< --nu LABEL=VALUE, as given
+  std::vector<std::string> fys;      ///< --fy LABEL=VALUE or LABEL=COMPRESSION/TENSION, as given
+  std::vector<std::string> actions;  ///< --action NAME=VALUE, as given
+  std::optional<std::string> stressMap;
+  std::optional<std::string> stressField;
 };
 
 /// One --material LABEL@NAME@E@RHO.
@@ -62,6 +65,10 @@ struct AnalyseValues {
   std::vector<std::pair<std::string, double>> nus;
   /// --fy: strengths by label, in the order given (a later one wins).
   std::vector<std::pair<std::string, Strength>> strengths;
+  /// --action: the actions in their formal names (the convention's names read), when any.
+  std::optional<SectionActions> actions;
+  /// --stress-field: what the --stress-map shows.
+  StressKind stressField = StressKind::VonMises;
 };
 
 /// Reads the arguments after the program name; throws UsageError.

@@ -271,6 +271,69 @@ std::string ExtendedJson(const ElasticResult& e, const std::optional<PlasticOutc
   return out + "\n  }";
 }
 
+std::string PointJson(const SectionPoint& p) {
+  return JsonObject({{"hor_mm", JsonNumber(p.Hor)}, {"ver_mm", JsonNumber(p.Ver)}});
+}
+
+// "sigma", "tau" and "von_mises" of a set of pixels, each extreme with the point it was taken at.
+void AddExtremesJson(const StressExtremes& e, Members& members) {
+  members.emplace_back("sigma", JsonObject({{"min", JsonNumber(e.sigmaMin.value)},
+                                            {"max", JsonNumber(e.sigmaMax.value)},
+                                            {"min_at", PointJson(e.sigmaMin.at)},
+                                            {"max_at", PointJson(e.sigmaMax.at)}}));
+  members.emplace_back(
+      "tau", JsonObject({{"max", JsonNumber(e.tauMax.value)}, {"max_at", PointJson(e.tauMax.at)}}));
+  members.emplace_back("von_mises", JsonObject({{"max", JsonNumber(e.vonMisesMax.value)},
+                                                {"max_at", PointJson(e.vonMisesMax.at)}}));
+}
+
+// The stresses under the actions: the whole section's extremes, each material's on a line of its
+// own (a material without pixels has none) and the joints between materials.
+std::string StressJson(const StressField& f, SignConvention convention) {
+  Members actions;
+  for (const std::string_view name : {"N", "My", "Mz", "Vy", "Vz", "T"}) {
+    actions.emplace_back(name,
+                         JsonNumber(ActionValue(f.Actions(), *ActionOfName(name, convention))));
+  }
+  std::string materials = "[";
+  for (std::size_t i = 0; i < f.Materials().size(); ++i) {
+    const MaterialStress& m = f.Materials()[i];
+    Members members = {{"label", JsonString(m.label)},
+                       {"name", JsonString(m.name)},
+                       {"e", JsonNumber(m.E)},
+                       {"pixels", JsonInteger(m.extremes.pixels)}};
+    if (m.extremes.pixels > 0) AddExtremesJson(m.extremes, members);
+    materials += i == 0 ? "\n      " : ",\n      ";
+    materials += JsonObject(members);
+  }
+  materials += f.Materials().empty() ? "]" : "\n    ]";
+  std::string joints = "[";
+  for (std::size_t i = 0; i < f.Joints().size(); ++i) {
+    const JointStress& j = f.Joints()[i];
+    joints += i == 0 ? "\n      " : ",\n      ";
+    joints += JsonObject({{"labels", "[" + JsonString(j.first) + ", " + JsonString(j.second) + "]"},
+                          {"length_mm", JsonNumber(j.lengthMm)},
+                          {"flow_n_per_mm", JsonNumber(j.flow)},
+                          {"mean", JsonNumber(j.mean)},
+                          {"tau", JsonObject({{"max", JsonNumber(j.tauMax.value)},
+                                              {"max_at", PointJson(j.tauMax.at)}})}});
+  }
+  joints += f.Joints().empty() ? "]" : "\n    ]";
+  Members members = {{"actions", JsonObject(actions)},
+                     {"elastic_centre", PointJson(f.Centre())},
+                     {"coarsening", JsonInteger(f.Coarsening())},
+                     {"pixels", JsonInteger(f.Overall().pixels)}};
+  AddExtremesJson(f.Overall(), members);
+  members.emplace_back("materials", materials);
+  members.emplace_back("joints", joints);
+  std::string out = "{";
+  for (std::size_t i = 0; i < members.size(); ++i) {
+    out += i == 0 ? "\n    " : ",\n    ";
+    out += JsonString(members[i].first) + ": " + members[i].second;
+  }
+  return out + "\n  }";
+}
+
 }  // namespace
 
 std::string AnalysisJson(const SectionSession& s, const AnalyseValues& v) {
@@ -328,6 +391,9 @@ std::string AnalysisJson(const SectionSession& s, const AnalyseValues& v) {
       {"materials", MaterialsJson(s)},
   };
   if (s.Elastic()) members.emplace_back("extended", ExtendedJson(*s.Elastic(), s.Plastic()));
+  if (s.Stresses()) {
+    members.emplace_back("stress", StressJson(*s.Stresses(), s.Settings().SignConvention));
+  }
   std::string out = "{";
   for (std::size_t i = 0; i < members.size(); ++i) {
     out += i == 0 ? "\n  " : ",\n  ";

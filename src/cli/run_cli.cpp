@@ -24,6 +24,7 @@
 #include "cli/overlay_module.h"
 #include "core/base/error.h"
 #include "core/base/number_text.h"
+#include "core/elastic/stress_map.h"
 #include "core/picture/picture_file.h"
 #include "core/scan/edge_smoothing.h"
 #include "core/section/overlay.h"
@@ -111,6 +112,7 @@ std::string AnalyseText(const Options& o, ProgressLine& progress, std::string& n
   const AnalyseValues v = cli::ReadAnalyseValues(o);
   // The user's drawing is never written over, whichever path or link names it.
   if (o.overlay) RefuseWritingOverPicture(o.picture, *o.overlay);
+  if (o.stressMap) RefuseWritingOverPicture(o.picture, *o.stressMap);
   // The library's own sections are read only for --torsion, so that without it nothing about
   // a run changes.
   std::optional<cli::LibraryData> library;
@@ -130,6 +132,18 @@ std::string AnalyseText(const Options& o, ProgressLine& progress, std::string& n
     // Painted and written (through a temporary that replaces the target only when complete) by
     // the overlay module, the one part of the tool that loads Qt.
     session.DrawOnPicture([&](PixelGrid& picture) { cli::DrawOverlay(ops, picture, *o.overlay); });
+  }
+  if (o.stressMap) {
+    const StressField& field = *session.Stresses();
+    const StressMapText mapText{FileNameOf(o.picture),
+                                ActionTexts(field.Actions(), session.Settings().SignConvention)};
+    const GraphicsFont font{session.Settings().FontName, session.Settings().FontSize,
+                            session.Settings().FontStyle};
+    StressDrawing map =
+        DrawStressPicture(field, ScaleOf(field, v.stressField), session.PictureWidth(),
+                          session.PictureHeight(), mapText, font);
+    // Painted and written by the overlay module like the overlay.
+    cli::DrawOverlay(map.ops, map.picture, *o.stressMap);
   }
   return text;
 }

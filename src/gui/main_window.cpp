@@ -36,6 +36,8 @@
 #include "core/base/limits.h"
 #include "core/base/number_text.h"
 #include "core/base/version.h"
+#include "core/elastic/stress_map.h"
+#include "core/elastic/stress_report.h"
 #include "core/settings/save_location.h"
 #include "gui/data_window.h"
 #include "gui/definitions_dialog.h"
@@ -564,6 +566,11 @@ void TMainForm::ShowLoadedPicture(bool warnSmall) {
 }
 
 void TMainForm::ShowPicture() {
+  SyncStressMap();
+  if (StressMapShown()) {
+    Image1->SetImage(StressMapImage());
+    return;
+  }
   // Only the view's own pixels are made: the picture is never copied or scaled whole.
   Image1->SetImage(mLayer.ScaledView(mSession.Picture(), Image1->width(), Image1->height()));
 }
@@ -690,6 +697,14 @@ void TMainForm::ImageMouseMove(int x, int y) {
   const double h = mSession.Picture().Height();
   StatusPanels[1]->setText(QInteger(PictureOfView(x, Image1->width(), w)));
   StatusPanels[3]->setText(QInteger(PictureOfView(y, Image1->height(), h)));
+  if (StressMapShown()) {
+    // The pixel the map shows there, as it samples the picture.
+    const StressKind kind =
+        StressKindOfKey(mSession.Settings().Stress.Field).value_or(StressKind::VonMises);
+    statusBar()->showMessage(Q(StressAtText(
+        *mSession.Stresses(), PictureOfViewPixel(x, Image1->width(), mSession.PictureWidth()),
+        PictureOfViewPixel(y, Image1->height(), mSession.PictureHeight()), kind)));
+  }
 }
 
 void TMainForm::Help1Click() {

@@ -131,6 +131,15 @@ class TMainForm : public QMainWindow, private InventoryView {
   /// Wipes the drawings and draws the result overlay again, with the shear centre's marker
   /// while the session holds one.
   void RedrawResultOverlay();
+  /// Menu "Section" > "Stresses ...": the dialog of the stresses under given actions over the
+  /// last analysis, or a note that there is none yet.
+  void Stresses1Click();
+  /// Shows the stress map in the picture view in place of the picture and its drawings, or the
+  /// picture again; the map only while the session holds stresses (menu "Section" > "Stress
+  /// map", checked while it shows).
+  void ShowStressMap(bool show);
+  /// The stress map is on show in the view.
+  bool StressMapShown() const { return mStressMapShown && mSession.Stresses().has_value(); }
   /// Shows a note of ours in the status bar for kNoteMs, or until the pointer moves over the
   /// picture, whose position the panels beneath it show.
   void ShowNote(const QString& text);
@@ -180,6 +189,10 @@ class TMainForm : public QMainWindow, private InventoryView {
   void BuildMenus();
   void BuildStatusBar();
   void BuildSectionMenu();
+  /// The stress map at the view's size, with its colour bar.
+  QImage StressMapImage() const;
+  /// The menu entry of the map follows the session: enabled with stresses, checked while shown.
+  void SyncStressMap();
   /// Ctrl+O, "Recent pictures" and "Save report as..." in the menu "File" (main_file.cpp).
   void BuildFileExtras();
   void FillRecentMenu();
@@ -212,6 +225,7 @@ class TMainForm : public QMainWindow, private InventoryView {
   QString mStartPicture;         // the command line's picture, opened by the deferred start-up
   SectionViewWindow* mSectionView = nullptr;  // a child window, made on first use
   bool mResultOverlayShown = false;
+  bool mStressMapShown = false;
 
  public:
   // Controls by their designed names (objectName equals the member name).
@@ -280,6 +294,8 @@ class TMainForm : public QMainWindow, private InventoryView {
   QAction* Testdata1 = nullptr;
   QMenu* Section1 = nullptr;        ///< "Section", beside the designed menus
   QAction* Torsion1 = nullptr;      ///< "Torsion and section moduli ..."
+  QAction* Stresses1 = nullptr;     ///< "Stresses ..."
+  QAction* StressMap1 = nullptr;    ///< "Stress map", checkable
   QMenu* View1 = nullptr;           ///< "View", after "Section"
   QAction* SectionView1 = nullptr;  ///< "Section view ..."
   QMenu* PopupMenu1 = nullptr;

@@ -1,13 +1,18 @@
-// The main window's menu "Section": the dialog of the extended values and the shear centre's
-// marker on the picture.
+// The main window's menu "Section": the dialogs of the extended values and of the stresses, the
+// shear centre's marker on the picture and the stress map in the picture's place.
 #include <QAction>
 #include <QMenu>
 #include <QMenuBar>
 #include <QStatusBar>
 
+#include "core/elastic/stress_map.h"
 #include "gui/extended_dialog.h"
 #include "gui/main_window.h"
+#include "gui/picture_view.h"
 #include "gui/prompter.h"
+#include "gui/stress_dialog.h"
+#include "imaging/overlay_renderer.h"
+#include "imaging/picture_image.h"
 
 namespace qv {
 
@@ -17,6 +22,59 @@ void TMainForm::BuildSectionMenu() {
   Torsion1 = Section1->addAction("Torsion and section moduli ...");
   Torsion1->setObjectName("Torsion1");
   connect(Torsion1, &QAction::triggered, this, [this] { Guarded([this] { Torsion1Click(); }); });
+  Stresses1 = Section1->addAction("Stresses ...");
+  Stresses1->setObjectName("Stresses1");
+  connect(Stresses1, &QAction::triggered, this, [this] { Guarded([this] { Stresses1Click(); }); });
+  StressMap1 = Section1->addAction("Stress map");
+  StressMap1->setObjectName("StressMap1");
+  StressMap1->setCheckable(true);
+  StressMap1->setEnabled(false);
+  connect(StressMap1, &QAction::triggered, this,
+          [this](bool checked) { Guarded([this, checked] { ShowStressMap(checked); }); });
+  // Stresses go with the results they were computed from: the view then shows the picture.
+  connect(this, &TMainForm::SectionStateChanged, this, [this] {
+    if (mStressMapShown && !mSession.Stresses()) Guarded([this] { ShowPicture(); });
+    SyncStressMap();
+  });
+}
+
+void TMainForm::Stresses1Click() {
+  if (mBusy) return;
+  if (!mSession.ElasticOffered()) {
+    Prompts().Information("No analysis yet: analyse the section first.");
+    return;
+  }
+  StressDialog::Hooks hooks;
+  hooks.pictureChanged = [this] { Guarded([this] { RedrawResultOverlay(); }); };
+  hooks.setBusy = [this](bool busy) { SetBusy(busy); };
+  hooks.showMap = [this] { Guarded([this] { ShowStressMap(true); }); };
+  hooks.font = [this] { return CurrentOverlayInput().Font; };
+  StressDialog dialog(mSession, std::move(hooks), this);
+  Prompts().Run(dialog);
+}
+
+void TMainForm::ShowStressMap(bool show) {
+  mStressMapShown = show && mSession.Stresses().has_value();
+  ShowPicture();
+}
+
+void TMainForm::SyncStressMap() {
+  if (!mSession.Stresses()) mStressMapShown = false;
+  if (StressMap1 == nullptr) return;
+  StressMap1->setEnabled(mSession.Stresses().has_value());
+  StressMap1->setChecked(mStressMapShown);
+}
+
+QImage TMainForm::StressMapImage() const {
+  const StressField& field = *mSession.Stresses();
+  const StressKind kind =
+      StressKindOfKey(mSession.Settings().Stress.Field).value_or(StressKind::VonMises);
+  // Drawn at the view's own size from the field: the picture is neither read nor copied.
+  StressDrawing view =
+      DrawStressView(field, ScaleOf(field, kind), mSession.PictureWidth(), mSession.PictureHeight(),
+                     Image1->width(), Image1->height(), CurrentOverlayInput().Font, logicalDpiY());
+  RenderOverlay(view.ops, view.picture);
+  return ToQImage(view.picture);
 }
 
 void TMainForm::Torsion1Click() {

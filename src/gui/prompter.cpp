@@ -84,6 +84,14 @@ std::optional<QString> QtPrompter::SaveTextFile(const QString& suggested) {
   return path;
 }
 
+std::optional<QString> QtPrompter::SavePictureFile(const QString& suggested) {
+  const QString path =
+      QFileDialog::getSaveFileName(BoxParent(), QStringLiteral("Save stress map as"), suggested,
+                                   QStringLiteral("PNG pictures (*.png);;BMP pictures (*.bmp)"));
+  if (path.isEmpty()) return std::nullopt;
+  return path;
+}
+
 std::optional<QFont> QtPrompter::ChooseFont(const QFont& current) {
   bool ok = false;
   const QFont font = QFontDialog::getFont(&ok, current, BoxParent());

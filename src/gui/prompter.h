@@ -27,6 +27,9 @@ class Prompter {
   /// File-save dialog for a text file, starting at `suggested` (a folder and a file name);
   /// nothing when cancelled. The dialog itself asks before a file is replaced.
   virtual std::optional<QString> SaveTextFile(const QString& suggested) = 0;
+  /// File-save dialog for a PNG or BMP picture, starting at `suggested`; nothing when cancelled.
+  /// The dialog itself asks before a file is replaced.
+  virtual std::optional<QString> SavePictureFile(const QString& suggested) = 0;
   /// Font dialog; nothing when cancelled.
   virtual std::optional<QFont> ChooseFont(const QFont& current) = 0;
   /// Runs a modal dialog and returns its result (QDialog::Accepted or Rejected).
@@ -57,6 +60,7 @@ class QtPrompter : public Prompter {
   void Message(const QString& text) override;
   std::optional<QString> OpenPicture(const QString& folder) override;
   std::optional<QString> SaveTextFile(const QString& suggested) override;
+  std::optional<QString> SavePictureFile(const QString& suggested) override;
   std::optional<QFont> ChooseFont(const QFont& current) override;
   int Run(QDialog& dialog) override;
 };

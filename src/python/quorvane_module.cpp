@@ -318,7 +318,8 @@ T CastTo(const py::handle& value, const char* name, const py::handle& label, con
 cli::AnalyseValues ReadValues(const Picture& picture, const py::object& width,
                               const py::object& height, const std::vector<std::string>& use,
                               const py::object& materials, int convention, double eps, bool torsion,
-                              const py::object& nu, const py::object& fy) {
+                              const py::object& nu, const py::object& fy,
+                              const py::object& actions) {
   cli::Options o;
   o.command = "analyse";
   o.picture = picture.name;
@@ -350,6 +351,15 @@ cli::AnalyseValues ReadValues(const Picture& picture, const py::object& width,
     }
     o.fys.push_back(Text(label) + "=" + text);
   }
+  for (const auto& [name, value] : DictOf(actions, "actions")) {
+    const std::string text = Text(name);
+    // Shear forces and torque need the torsion solve's fields.
+    if (!torsion && (text == "Vy" || text == "Vz" || text == "T")) {
+      throw py::value_error("the action " + text + " needs torsion=True");
+    }
+    o.actions.push_back(text + "=" +
+                        ShortestText(CastTo<double>(value, "actions", name, "a number")));
+  }
   // A value that would change nothing is more likely a forgotten torsion=True.
   if (!torsion && (!o.nus.empty() || !o.fys.empty())) {
     throw py::value_error("nu and fy need torsion=True");
@@ -360,12 +370,14 @@ cli::AnalyseValues ReadValues(const Picture& picture, const py::object& width,
 Result Analyse(const Picture& picture, const py::object& width, const py::object& height,
                const std::vector<std::string>& use, const std::optional<Library>& library,
                const py::object& materials, int convention, double eps, bool torsion,
-               const py::object& nu, const py::object& fy, const py::object& progress) {
+               const py::object& nu, const py::object& fy, const py::object& actions,
+               const py::object& progress) {
   if (!progress.is_none() && !PyCallable_Check(progress.ptr())) {
     throw py::type_error("progress must be callable");
   }
   Result result{
-      nullptr, ReadValues(picture, width, height, use, materials, convention, eps, torsion, nu, fy),
+      nullptr,
+      ReadValues(picture, width, height, use, materials, convention, eps, torsion, nu, fy, actions),
       picture};
   auto session = std::make_shared<SectionSession>();
   Progress report(progress);
@@ -556,7 +568,7 @@ this; a shear centre off the picture gives a warning with its position.)")
         py::arg("use"), py::kw_only(), py::arg("library") = py::none(),
         py::arg("materials") = py::none(), py::arg("convention") = 0, py::arg("eps") = 1.0,
         py::arg("torsion") = false, py::arg("nu") = py::none(), py::arg("fy") = py::none(),
-        py::arg("progress") = py::none(),
+        py::arg("actions") = py::none(), py::arg("progress") = py::none(),
         R"(Analyses the section of `picture` made of the colours `use` (labels, in order) and
 returns a Result; the batch tool's `analyse` with the matching options:
 
@@ -572,9 +584,13 @@ returns a Result; the batch tool's `analyse` with the matching options:
   nu                   {label: Poisson's ratio} for this run (--nu), with torsion only
   fy                   {label: strength or (compression, tension)} in N/mm^2 (--fy), with
                        torsion only
-  progress             progress(stage) with "colours", "analysis" or "torsion" when a stage
-                       begins, then progress(fraction) as it goes, on the calling thread with
-                       the GIL held; returning False stops the run and raises
+  actions              {name: value} (--action NAME=VALUE): the stresses under the actions
+                       N (N), My, Mz (N mm, named as the convention names them), Vy, Vz (N)
+                       and T (N mm), the shear forces and the torque with torsion only;
+                       to_dict() gains "stress" and the report the stresses' block
+  progress             progress(stage) with "colours", "analysis", "torsion" or "stresses"
+                       when a stage begins, then progress(fraction) as it goes, on the calling
+                       thread with the GIL held; returning False stops the run and raises
                        quorvane.Cancelled, and an exception it raises (KeyboardInterrupt too)
                        stops the run and is raised. The torsion solve stops at once, a scan
                        when it ends.

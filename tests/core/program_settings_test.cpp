@@ -293,6 +293,43 @@ TEST(ProgramSettingsTest, RecentPicturesKeepTheNewestEightInASectionOfTheirOwn) 
   EXPECT_EQ(back.RecentPictures, settings.RecentPictures);
 }
 
+TEST(ProgramSettingsTest, StressActionsKeepASectionOfTheirOwnOnlyOnceGiven) {
+  Program program;
+  ProgramSettings settings;
+  program.Load(settings);
+  EXPECT_EQ(settings.Stress, StressSettings{});
+  // Never given: the file is what it always was.
+  program.Save(settings);
+  EXPECT_EQ(ReadAll(program.settingsFile).find("[stress]"), std::string::npos);
+  settings.Stress = {1000, -2.5e6, 3e7, 0, 4500, 1e5, "sigma"};
+  program.Save(settings);
+  const std::string text = ReadAll(program.settingsFile);
+  EXPECT_EQ(text.substr(0, std::string(kDefaultFile).size()), kDefaultFile)
+      << "the sections before it keep exactly their keys";
+  EXPECT_NE(text.find("\r\n[stress]\r\nN=1000\r\nMy=-2500000\r\nMz=30000000\r\nVy=0\r\n"
+                      "Vz=4500\r\nT=100000\r\nfield=sigma\r\n"),
+            std::string::npos)
+      << text;
+  ProgramSettings back;
+  program.Load(back);
+  EXPECT_EQ(back.Stress, settings.Stress);
+  // Back to the defaults, the section goes again.
+  back.Stress = {};
+  program.Save(back);
+  EXPECT_EQ(ReadAll(program.settingsFile).find("[stress]"), std::string::npos);
+}
+
+TEST(ProgramSettingsTest, UnreadableStressValuesKeepTheirDefaults) {
+  Program program;
+  WriteAll(program.settingsFile, "[stress]\nN=12a\nMy=-3E6\nT=inf\nfield=stresses\n");
+  ProgramSettings settings;
+  EXPECT_TRUE(program.Load(settings).empty()) << "no message: the dialog shows what it uses";
+  EXPECT_EQ(settings.Stress.N, 0);
+  EXPECT_EQ(settings.Stress.My, -3e6);
+  EXPECT_EQ(settings.Stress.T, 0);
+  EXPECT_EQ(settings.Stress.Field, "von_mises");
+}
+
 TEST(ProgramSettingsTest, UnstorablePathIsWrittenEmpty) {
   Program program;
   ProgramSettings settings;

@@ -1,8 +1,11 @@
 // The whole job in the real window under X: open a picture, put its colour on the material
-// list, type the sizes, analyse, and find the report on the X clipboard and the overlay on view.
+// list, type the sizes, analyse, and find the report on the X clipboard and the overlay on view;
+// and the stresses of a composite beam as a map, read under the pointer.
 #include <QClipboard>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
 #include <QMenuBar>
@@ -14,6 +17,7 @@
 #include "gui/main_window.h"
 #include "gui/number_edit.h"
 #include "gui/picture_view.h"
+#include "gui/stress_dialog.h"
 #include "support/bmp_writer.h"
 #include "support/grid_builder.h"
 #include "support/scripted_prompter.h"
@@ -116,6 +120,74 @@ class TestEndToEnd : public QObject {
                "docs/screenshot.png shows other menus or another status bar than the window: "
                "run tools/make_screenshot.sh");
     }
+    QV_VERIFY_PROMPTS(prompts);
+  }
+
+  void showsTheStressMapAsAUserWould() {
+    TempDir dir;
+    const QString picture = QString::fromStdString(dir.File("composite.bmp"));
+    // A composite beam: a concrete slab (blue) on a steel I-section (red), 400 x 400 pixels
+    // drawn at 2.5 mm each.
+    WriteAll(dir.File("composite.bmp"), EncodeBmp24(MakeGrid(400, 400, kWhite,
+                                                             {{40, 60, 359, 109, kBlue},
+                                                              {140, 110, 259, 124, kRed},
+                                                              {192, 125, 207, 324, kRed},
+                                                              {140, 325, 259, 339, kRed}})));
+    WriteAll(dir.File("properties.ini"),
+             "[properties]\r\nn=2\r\n1=1@clRed@steel S355@210000@7850\r\n"
+             "2=2@clBlue@concrete C30/37@33000@2500\r\n");
+
+    ScriptedPrompter prompts;  // the file dialog and the stress dialog's typing are scripted
+    prompts.ExpectOpenPicture(picture);
+    prompts.ExpectRun(
+        [](QDialog& dialog) {
+          auto& d = static_cast<StressDialog&>(dialog);
+          d.findChild<QLineEdit*>("MzEdit")->setText("6e8");
+          d.findChild<QLineEdit*>("VzEdit")->setText("4e5");
+          d.findChild<QLineEdit*>("TEdit")->setText("1e7");
+          d.FieldBox->setCurrentIndex(0);  // sigma
+          QTest::mouseClick(d.ComputeButton, Qt::LeftButton);
+          return int(QDialog::Accepted);
+        },
+        "StressDialog");
+    TMainForm form(QString::fromStdString(dir.File("quorvane")),
+                   QString::fromStdString(dir.File("user")));
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    form.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    form.UpdateTimerTimer();
+    form.Timer1.stop();
+    form.OpenPicture1Click();
+    QTRY_COMPARE(form.Session().FoundLabels().size(), std::size_t{3});
+    for (const char* label : {"clRed", "clBlue"}) {
+      const auto& labels = form.Session().FoundLabels();
+      const auto row = std::find(labels.begin(), labels.end(), label) - labels.begin();
+      form.ListBox1->setCurrentIndex(form.ListBox1->model()->index(static_cast<int>(row), 0));
+      form.ListBox1DblClick();
+    }
+    form.NumberEdit1->SetText("800");
+    form.NumberEdit2->SetText("700");
+    form.Timer2Timer();
+    form.Button1Click();
+    QTRY_VERIFY(form.GroupBox2->isVisible());
+
+    form.Stresses1Click();
+    QVERIFY(form.StressMapShown());
+    // The slab in compression (the cool end), the bottom flange in tension (the warm end).
+    const QImage view = form.Image1->grab().toImage();
+    const QColor slab = view.pixelColor(200, 70 * view.height() / 400);
+    const QColor flange = view.pixelColor(200, 332 * view.height() / 400);
+    QVERIFY(slab.blue() > slab.red());
+    QVERIFY(flange.red() > flange.blue());
+    // The pointer over the web reads its stresses in the status bar.
+    QTest::mouseMove(form.Image1, QPoint(200, 230 * form.Image1->height() / 400));
+    QTRY_VERIFY(form.statusBar()->currentMessage().startsWith("sigma = "));
+    QVERIFY(form.statusBar()->currentMessage().contains(" in steel S355 (clRed) at hor = "));
+
+    const QImage shown = form.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QByteArray screenshot = qgetenv("QV_E2E_STRESS_SCREENSHOT");
+    if (!screenshot.isEmpty()) QVERIFY(shown.save(QString::fromLocal8Bit(screenshot)));
     QV_VERIFY_PROMPTS(prompts);
   }
 };

@@ -84,7 +84,8 @@ class TestExtendedDialog : public WindowTest {
     QCOMPARE(form->File1->actions().size(), 5);
     QCOMPARE(form->Info1->actions().size(), 6);  // with the separator and the hidden test entry
     QCOMPARE(form->Torsion1->text(), QString("Torsion and section moduli ..."));
-    QCOMPARE(form->Section1->actions(), QList<QAction*>{form->Torsion1});
+    QCOMPARE(form->Section1->actions(),
+             (QList<QAction*>{form->Torsion1, form->Stresses1, form->StressMap1}));
     // Before any analysis the entry says so.
     mPrompts->ExpectInformation("No analysis yet: analyse the section first.");
     form->Torsion1->trigger();

@@ -83,6 +83,15 @@ ANALYSES = {
         dict(library=True, torsion=True, nu={"clBlue": 0.2}, fy={"clRed": 355, "clBlue": (17, 0)}),
         ["--library", LIBRARY, "--torsion", "--nu", "clBlue=0.2", "--fy", "clRed=355", "--fy", "clBlue=17/0"],
     ),
+    "channel stresses": (
+        dict(library=True, torsion=True, actions={"N": 1e5, "Mz": 2e8, "Vz": 1e5, "T": 1e7}),
+        ["--library", LIBRARY, "--torsion", "--action", "N=1e5", "--action", "Mz=2e8", "--action", "Vz=1e5",
+         "--action", "T=1e7"],
+    ),
+    "composite stresses euro-code": (
+        dict(library=True, convention=1, actions={"N": -2e5, "My": 5e7}),
+        ["--library", LIBRARY, "--convention", "1", "--action", "N=-2e5", "--action", "My=5e7"],
+    ),
 }
 SECTIONS = {"channel": (500, 650, ["clRed"]), "composite": ("$514", "0x320", ["clBlue", "clRed"])}
 
@@ -106,7 +115,8 @@ def test_dict_and_report_are_the_batch_tools(name, composite):
     result, args = run_both(name, composite)
     assert result.to_dict() == json.loads(cli(*args, "--json").stdout)
     assert result.report() == cli(*args).stdout
-    assert ("extended" in result.to_dict()) == ("torsion" in name)
+    assert ("extended" in result.to_dict()) == ("torsion" in name or name == "channel stresses")
+    assert ("stress" in result.to_dict()) == ("stresses" in name)
 
 
 @pytest.mark.parametrize("name", ["channel torsion", "composite torsion"])
@@ -144,6 +154,7 @@ def test_refusals_carry_the_batch_tools_messages(tmp_path):
         (500, ["clRed"], dict(torsion=True, nu={"clRed": 0.5}), ["--torsion", "--nu", "clRed=0.5"]),
         (500, ["clRed"], dict(torsion=True, fy={"clLime": 1}), ["--torsion", "--fy", "clLime=1"]),
         (500, ["clRed"], dict(convention=2), ["--convention", "2"]),
+        (500, ["clRed"], dict(actions={"X": 1}), ["--action", "X=1"]),
     ]:
         with pytest.raises(quorvane.Error) as refused:
             quorvane.analyse(picture, width, 650, use, **kwargs)
@@ -164,6 +175,8 @@ def test_array_picture_is_the_bmp_picture(composite):
             == quorvane.analyse(from_file, 1300, 800, ["clRed", "clBlue"], **options).to_dict())
     with pytest.raises(TypeError, match="uint8"):
         quorvane.Picture.from_array(rgb.astype(np.float32))
+    with pytest.raises(ValueError, match="torsion"):
+        quorvane.analyse(from_array, 1300, 800, ["clRed"], actions={"T": 1e6})
     with pytest.raises(ValueError, match="shape"):
         quorvane.Picture.from_array(rgb[:, :, 0])
 

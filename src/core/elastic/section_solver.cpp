@@ -29,6 +29,7 @@
 #include <functional>
 #include <limits>
 #include <numbers>
+#include <type_traits>
 
 #include "core/base/colour_label.h"
 #include "core/base/error.h"
@@ -562,9 +563,11 @@ enum class Trouble { BrokeDown, Stalled, OutOfIterations };
 /// Solves the torsion on `d`, in the scaled units, with conjugate gradients on the multigrid;
 /// with `designValues` (the main solve) also the warping constant and the two shear functions
 /// (three solves in all, sharing the progress share). A main solve on cells without a closed
-/// loop throws Error; a coarser one returns GJ 0 and closedLoop false.
+/// loop throws Error; a coarser one returns GJ 0 and closedLoop false. `keep`, when given,
+/// receives the warping and the two shear functions, in the scaled units.
 TorsionSolution Solve(Discretisation& d, const SolveContext& context, std::int64_t progressFirst,
-                      std::int64_t progressShare, bool designValues = false) {
+                      std::int64_t progressShare, bool designValues = false,
+                      SolvedFields* keep = nullptr) {
   const ElasticOptions& options = context.options;
   // The level moves into the multigrid below; the positions are read wherever it is.
   const CellLevel* cells = &d.level;
@@ -762,7 +765,7 @@ TorsionSolution Solve(Discretisation& d, const SolveContext& context, std::int64
   // ratio is left out of the shear functions, as the elementary theory does. Parts without a
   // shared edge cannot pass shear between them: each carries its own (its mean is removed).
   const auto shearStiffness = [&](const auto& coordinate, double self, std::int64_t first,
-                                  std::int64_t share, const char* what) {
+                                  std::int64_t share, const char* what, std::vector<double>* kept) {
     Eigen::VectorXd load(static_cast<Eigen::Index>(n));
     double ei = 0;
     for (std::size_t i = 0; i < n; ++i) {
@@ -775,15 +778,45 @@ TorsionSolution Solve(Discretisation& d, const SolveContext& context, std::int64
     SolveMonitor shearMonitor(options, first, share);
     cg.preconditioner().Attach(&grid, &shearMonitor);
     const Eigen::VectorXd psi = run(load, what);
+    if (kept != nullptr) kept->assign(psi.begin(), psi.end());
     const double energy = psi.dot(load);
     return energy > 0 ? ei * ei / energy : 0.0;
   };
   const std::int64_t quarter = (progressShare - torsionShare) / 2;
   s.GAy = shearStiffness([&](std::size_t i) { return centreU(i) - poleU; }, hx * hx / 12,
-                         progressFirst + torsionShare, quarter, "shear solve along y");
-  s.GAz = shearStiffness([&](std::size_t i) { return centreV(i) - poleV; }, hy * hy / 12,
-                         progressFirst + torsionShare + quarter,
-                         progressShare - torsionShare - quarter, "shear solve along z");
+                         progressFirst + torsionShare, quarter, "shear solve along y",
+                         keep != nullptr ? &keep->ShearHor : nullptr);
+  s.GAz =
+      shearStiffness([&](std::size_t i) { return centreV(i) - poleV; }, hy * hy / 12,
+                     progressFirst + torsionShare + quarter, progressShare - torsionShare - quarter,
+                     "shear solve along z", keep != nullptr ? &keep->ShearVer : nullptr);
+  if (keep != nullptr) {
+    keep->Coarsening = d.factor;
+    keep->Columns = fine.nx;
+    keep->Rows = fine.ny;
+    keep->CellWidthMm = hx;
+    keep->CellHeightMm = hy;
+    keep->PoleHor = poleU;
+    keep->PoleVer = poleV;
+    std::vector<double> warping(w.begin(), w.end());
+    grid.RemovePartMeans(warping.data());
+    // The multigrid numbers its cells red first; the fields go out row by row.
+    std::vector<std::int32_t> order;
+    order.reserve(n);
+    for (const std::int32_t cell : fine.map) {
+      if (cell >= 0) order.push_back(cell);
+    }
+    const auto rowByRow = [&](const auto& values) {
+      std::vector<typename std::decay_t<decltype(values)>::value_type> sorted(n);
+      for (std::size_t k = 0; k < n; ++k) sorted[k] = values[static_cast<std::size_t>(order[k])];
+      return sorted;
+    };
+    keep->CellX = rowByRow(fine.cellX);
+    keep->CellY = rowByRow(fine.cellY);
+    keep->Warping = rowByRow(warping);
+    keep->ShearHor = rowByRow(keep->ShearHor);
+    keep->ShearVer = rowByRow(keep->ShearVer);
+  }
   return s;
 }
 
@@ -1018,7 +1051,20 @@ std::optional<ElasticResult> ComputeElasticSection(const PixelGrid& grid,
     result.CellHeightMm = dy * factor;
     result.Cells = main.level.Cells();
     const std::int64_t mainShare = options.estimateError ? kMainShare : kProgressTotal;
-    const TorsionSolution fine = Solve(main, context, 0, mainShare, true);
+    std::shared_ptr<SolvedFields> fields;
+    if (options.keepFields) fields = std::make_shared<SolvedFields>();
+    const TorsionSolution fine = Solve(main, context, 0, mainShare, true, fields.get());
+    if (fields) {
+      // Back to mm: lengths were in pixel widths; E and G were scaled alike, so E / G stays.
+      fields->CellWidthMm *= dx;
+      fields->CellHeightMm *= dx;
+      fields->PoleHor *= dx;
+      fields->PoleVer *= dx;
+      for (double& value : fields->Warping) value *= dx * dx;
+      for (double& value : fields->ShearHor) value *= dx * dx * dx;
+      for (double& value : fields->ShearVer) value *= dx * dx * dx;
+    }
+    result.Fields = std::move(fields);
     main = Discretisation{};  // its memory is needed for the next solve
     Beat(options, mainShare);
     result.GJ = unscale(fine.GJ, 4);

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -42,6 +43,33 @@ struct ElasticOptions {
   /// Set (from the progress callback, or another thread) to stop the solve; the solver then
   /// returns nothing.
   const std::atomic<bool>* cancel = nullptr;
+  /// Also hands out the solved fields of the main solve (ElasticResult::Fields), for the
+  /// stresses: about 40 bytes per cell more.
+  bool keepFields = false;
+};
+
+/// The fields of the main solve on its cells, in the solver's frame: u to the right and v
+/// downwards, mm from the section box's upper-left corner. Cell k covers the pixels of the box
+/// from column CellX[k] * Coarsening and row CellY[k] * Coarsening on, Coarsening of each (fewer
+/// at the box's right and bottom edges); cells are numbered row by row.
+struct SolvedFields {
+  int Coarsening = 1;
+  int Columns = 0;  ///< cells across the box
+  int Rows = 0;     ///< cells down the box
+  double CellWidthMm = 0;
+  double CellHeightMm = 0;
+  std::vector<std::int32_t> CellX;
+  std::vector<std::int32_t> CellY;
+  /// The pole O: the E-weighted centre of the cells, mm from the box's upper-left corner.
+  double PoleHor = 0;
+  double PoleVer = 0;
+  /// The warping function w per unit twist about O at each cell's centre (mm^2): it minimises
+  /// the integral of G |grad w - (v - vO, -(u - uO))|^2, each part's mean removed.
+  std::vector<double> Warping;
+  /// The shear functions psi at each cell's centre: -div (G grad psi) = E (u - uO) (ShearHor)
+  /// and E (v - vO) (ShearVer) with free edges, as the shear stiffnesses take them (mm^3 E / G).
+  std::vector<double> ShearHor;
+  std::vector<double> ShearVer;
 };
 
 /// The extreme coordinates of a material's pixels (their outer edges and corners) along one
@@ -135,6 +163,8 @@ struct ElasticResult {
   double GJErrorEstimate = 0;
   double ShearCentreErrorEstimate = 0;
   double ObservedOrder = 0;  ///< of GJ
+  /// The solved fields, with ElasticOptions::keepFields only.
+  std::shared_ptr<const SolvedFields> Fields;
 };
 
 /// G of a section whose materials in use (with E above 0) all have one G; 0 otherwise, where a

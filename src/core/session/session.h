@@ -15,6 +15,7 @@
 
 #include "core/base/path.h"
 #include "core/elastic/section_solver.h"
+#include "core/elastic/stress_field.h"
 #include "core/library/dd_props.h"
 #include "core/library/poisson_table.h"
 #include "core/library/strength_table.h"
@@ -247,7 +248,22 @@ class SectionSession {
   /// during the solve; setting `*cancel` stops it (Cancelled, Elastic stays empty). Throws Error
   /// without an analysis, when the section, its materials or the picture file changed since, or
   /// when the solver refuses the section.
+  /// With `keepFields` the result also holds the solved fields the stresses of shear forces and
+  /// torque need (ElasticOptions::keepFields).
   ElasticOutcome ComputeElastic(const ProgressFn& progress = {},
+                                const std::atomic<bool>* cancel = nullptr, bool keepFields = false);
+
+  // --- stresses under given actions (session_stress.cpp) -------------------------------------
+  /// The stresses of the last ComputeStresses. Gone with the extended values (any change that
+  /// drops them, every Analyse and ResetResults).
+  const std::optional<StressField>& Stresses() const { return mStress; }
+  enum class StressOutcome { Done, Cancelled };
+  /// The stresses of the last analysis under `actions` (formal names), on the file's own pixels.
+  /// Shear forces and torque need the solver's fields: unless Elastic holds them, the torsion is
+  /// solved first as ComputeElastic(progress, cancel, true) does -- Elastic and Plastic are then
+  /// new -- and a cancelled solve leaves no stresses (Cancelled). Throws Error as ComputeElastic
+  /// does, and when the section carries nothing (StressField).
+  StressOutcome ComputeStresses(const SectionActions& actions, const ProgressFn& progress = {},
                                 const std::atomic<bool>* cancel = nullptr);
 
   // --- plastic moments (session_plastic.cpp) -------------------------------------------------
@@ -291,8 +307,15 @@ class SectionSession {
   void SavePoissonTable();
   void LoadStrengthTable(std::vector<std::string>& messages);
   void SaveStrengthTable();
-  /// Drops the extended values: Elastic and Plastic.
+  /// Drops the extended values: Elastic and Plastic, and the stresses with them.
   void DropExtended();
+  /// The last analysis, which must still describe the section: throws Error without one, or
+  /// when the section or its materials changed since.
+  const AnalysedSection& CheckAnalysed() const;
+  /// The picture of the last analysis as its file holds it, in memory: read again when it was
+  /// drawn over, hidden again as it was analysed. Throws Error without an analysis, or when the
+  /// section, its materials or the picture file changed since.
+  const PixelGrid& AnalysedPicture();
 
   ProgramSettings mSettings;
   std::string mSettingsProgramPath;  // whose settings file SaveSettings writes; "" before Load
@@ -321,6 +344,7 @@ class SectionSession {
   StrengthTable mStrength;
   bool mStrengthLoadFailed = false;  // the file's strengths could not be read: never written back
   std::optional<PlasticOutcome> mPlastic;
+  std::optional<StressField> mStress;
 };
 
 }  // namespace qv

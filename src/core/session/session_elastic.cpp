@@ -66,8 +66,7 @@ void SectionSession::SetPoissonTable(PoissonTable table) {
   DropExtended();
 }
 
-SectionSession::ElasticOutcome SectionSession::ComputeElastic(const ProgressFn& progress,
-                                                              const std::atomic<bool>* cancel) {
+const SectionSession::AnalysedSection& SectionSession::CheckAnalysed() const {
   if (!mAnalysed) throw Error("No analysis yet: analyse the section first.");
   if (!mMaterialLibrary) throw Error(kNoMaterialProperties);
   const AnalysedSection& analysed = *mAnalysed;
@@ -76,7 +75,11 @@ SectionSession::ElasticOutcome SectionSession::ComputeElastic(const ProgressFn& 
       analysed.picture != mSettings.PictureFile) {
     throw Error("The section or its materials changed since the last analysis: analyse again.");
   }
-  DropExtended();
+  return analysed;
+}
+
+const PixelGrid& SectionSession::AnalysedPicture() {
+  const AnalysedSection& analysed = CheckAnalysed();
   if (!mPicture.Fresh() || mPicture.HiddenBut() != analysed.hiddenBut) {
     if (!LoadPicture()) {
       throw Error("The picture file " + mSettings.PictureFile +
@@ -91,7 +94,17 @@ SectionSession::ElasticOutcome SectionSession::ComputeElastic(const ProgressFn& 
     throw Error("The picture file " + mSettings.PictureFile +
                 " changed since the last analysis: analyse again.");
   }
+  return picture;
+}
+
+SectionSession::ElasticOutcome SectionSession::ComputeElastic(const ProgressFn& progress,
+                                                              const std::atomic<bool>* cancel,
+                                                              bool keepFields) {
+  const AnalysedSection& analysed = CheckAnalysed();
+  DropExtended();
+  const PixelGrid& picture = AnalysedPicture();
   ElasticOptions options;
+  options.keepFields = keepFields;
   options.threads = mThreads;
   options.progress = progress;
   options.cancel = cancel;

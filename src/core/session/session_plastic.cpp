@@ -10,6 +10,7 @@ namespace qv {
 void SectionSession::DropExtended() {
   mElastic.reset();
   mPlastic.reset();
+  mStress.reset();
 }
 
 void SectionSession::LoadStrengthTable(std::vector<std::string>& messages) {

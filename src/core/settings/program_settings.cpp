@@ -2,6 +2,7 @@
 #include "core/settings/program_settings.h"
 
 #include <charconv>
+#include <cmath>
 #include <filesystem>
 #include <optional>
 
@@ -17,6 +18,18 @@ namespace {
 constexpr std::string_view kProgram = "program";
 constexpr std::string_view kData = "data";
 constexpr std::string_view kRecent = "recent";
+constexpr std::string_view kStress = "stress";
+
+// The keys of the section "stress" and the values they hold.
+struct StressKey {
+  std::string_view key;
+  double StressSettings::*value;
+};
+constexpr StressKey kStressKeys[] = {{"N", &StressSettings::N},   {"My", &StressSettings::My},
+                                     {"Mz", &StressSettings::Mz}, {"Vy", &StressSettings::Vy},
+                                     {"Vz", &StressSettings::Vz}, {"T", &StressSettings::T}};
+constexpr std::string_view kStressField = "field";
+constexpr std::string_view kStressFields[] = {"sigma", "tau", "von_mises"};
 
 // With a trailing separator, as every path built from it expects; "./" for a bare file name.
 std::string ProgramFolder(const std::string& programPath) {
@@ -194,6 +207,25 @@ std::vector<std::string> ReadSettingsFile(const std::string& programPath,
     settings.RecentPictures.push_back(path);
   }
 
+  settings.Stress = StressSettings{};
+  for (const StressKey& k : kStressKeys) {
+    if (!file) break;
+    const std::string text = file->ReadString(kStress, k.key, "");
+    if (text.empty()) continue;
+    try {
+      const double value = ReadReal(text);
+      if (std::isfinite(value)) settings.Stress.*k.value = value;
+    } catch (const Error&) {
+      // Keeps the default: the dialog shows the value it uses.
+    }
+  }
+  if (file) {
+    const std::string field = file->ReadString(kStress, kStressField, "");
+    for (const std::string_view known : kStressFields) {
+      if (field == known) settings.Stress.Field = field;
+    }
+  }
+
   return messages;
 }
 
@@ -223,6 +255,14 @@ void WriteSettingsFile(const std::string& programPath, const ProgramSettings& se
       int key = 0;
       for (const std::string& path : settings.RecentPictures) {
         if (!Storable(path).empty()) file.Write(kRecent, IntegerText(++key), path);
+      }
+      // Only a program whose stresses dialog was given actions adds the section.
+      file.EraseSection(kStress);
+      if (settings.Stress != StressSettings{}) {
+        for (const StressKey& k : kStressKeys) {
+          file.Write(kStress, k.key, FormatNumber(settings.Stress.*k.value));
+        }
+        file.Write(kStress, kStressField, Storable(settings.Stress.Field));
       }
       file.Flush();
     } catch (const Error&) {

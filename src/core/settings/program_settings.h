@@ -14,6 +14,21 @@ namespace qv {
 /// Flags of ProgramSettings::FontStyle.
 enum FontStyleFlag : unsigned { kFontBold = 1u, kFontItalic = 2u };
 
+/// The actions and the field the stresses dialog was last given: the section "stress" of the
+/// settings file, a section of its own, kept only while it differs from these defaults. The
+/// actions are stored under their formal names (N, N mm), whatever the sign convention calls
+/// them; the field by its key ("sigma", "tau", "von_mises").
+struct StressSettings {
+  double N = 0;
+  double My = 0;
+  double Mz = 0;
+  double Vy = 0;
+  double Vz = 0;
+  double T = 0;
+  std::string Field = "von_mises";
+  friend bool operator==(const StressSettings&, const StressSettings&) = default;
+};
+
 /// Settings kept in memory between LoadSettings and SaveSettings; the initial values are the
 /// built-in defaults.
 struct ProgramSettings {
@@ -34,6 +49,9 @@ struct ProgramSettings {
   /// The pictures opened last, newest first, at most kMaxRecentPictures: section "recent",
   /// keys "1", "2", ..., a section of its own beside the two the settings file always had.
   std::vector<std::string> RecentPictures;
+  /// Section "stress": a value that does not read (or a field of no known key) keeps its
+  /// default, silently, as the dialog shows what it uses.
+  StressSettings Stress;
   /// Set by LoadSettings when the settings file could not be read, or a key of it did not
   /// convert and no backup of the file could be kept: SaveSettings then leaves that file as it
   /// is, so nothing the user wrote there is lost.
@@ -62,9 +80,9 @@ std::string SettingsFilePath(const std::string& programPath);
 std::vector<std::string> ReadSettingsFile(const std::string& programPath,
                                           ProgramSettings& settings);
 
-/// Writes the sections "program" and "data" of the settings file, and "recent" while it has
-/// pictures to keep (other sections stay). Failures are silent: the program starts with its
-/// defaults next time.
+/// Writes the sections "program" and "data" of the settings file, "recent" while it has
+/// pictures to keep and "stress" while it differs from its defaults (other sections stay).
+/// Failures are silent: the program starts with its defaults next time.
 void WriteSettingsFile(const std::string& programPath, const ProgramSettings& settings);
 
 }  // namespace qv

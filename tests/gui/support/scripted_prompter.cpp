@@ -27,6 +27,8 @@ QString PromptKindName(PromptKind kind) {
       return QStringLiteral("OpenPicture");
     case PromptKind::SaveTextFile:
       return QStringLiteral("SaveTextFile");
+    case PromptKind::SavePictureFile:
+      return QStringLiteral("SavePictureFile");
     case PromptKind::ChooseFont:
       return QStringLiteral("ChooseFont");
     case PromptKind::Run:
@@ -78,6 +80,12 @@ ScriptedPrompter& ScriptedPrompter::ExpectMessage(const std::optional<QString>& 
 ScriptedPrompter& ScriptedPrompter::ExpectSaveTextFile(const std::optional<QString>& answer,
                                                        const std::optional<QString>& suggested) {
   Add(PromptKind::SaveTextFile, suggested).pathAnswer = answer;
+  return *this;
+}
+
+ScriptedPrompter& ScriptedPrompter::ExpectSavePictureFile(const std::optional<QString>& answer,
+                                                          const std::optional<QString>& suggested) {
+  Add(PromptKind::SavePictureFile, suggested).pathAnswer = answer;
   return *this;
 }
 
@@ -180,6 +188,12 @@ std::optional<QString> ScriptedPrompter::OpenPicture(const QString& folder) {
 
 std::optional<QString> ScriptedPrompter::SaveTextFile(const QString& suggested) {
   const auto expectation = Take(PromptKind::SaveTextFile, suggested);
+  if (!expectation) return std::nullopt;
+  return expectation->pathAnswer;
+}
+
+std::optional<QString> ScriptedPrompter::SavePictureFile(const QString& suggested) {
+  const auto expectation = Take(PromptKind::SavePictureFile, suggested);
   if (!expectation) return std::nullopt;
   return expectation->pathAnswer;
 }

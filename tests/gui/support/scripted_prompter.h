@@ -25,6 +25,7 @@ enum class PromptKind {
   Message,
   OpenPicture,
   SaveTextFile,
+  SavePictureFile,
   ChooseFont,
   Run
 };
@@ -66,6 +67,9 @@ class ScriptedPrompter : public Prompter {
   /// `answer` is the chosen path, nothing for Cancel; `suggested` the path the dialog offers.
   ScriptedPrompter& ExpectSaveTextFile(const std::optional<QString>& answer,
                                        const std::optional<QString>& suggested = kAnyText);
+  /// The same for a picture.
+  ScriptedPrompter& ExpectSavePictureFile(const std::optional<QString>& answer,
+                                          const std::optional<QString>& suggested = kAnyText);
   /// `answer` is the chosen font, nothing for Cancel.
   ScriptedPrompter& ExpectChooseFont(const std::optional<QFont>& answer);
   ScriptedPrompter& ExpectRun(DialogScript script,
@@ -94,6 +98,7 @@ class ScriptedPrompter : public Prompter {
   void Message(const QString& text) override;
   std::optional<QString> OpenPicture(const QString& folder) override;
   std::optional<QString> SaveTextFile(const QString& suggested) override;
+  std::optional<QString> SavePictureFile(const QString& suggested) override;
   std::optional<QFont> ChooseFont(const QFont& current) override;
   int Run(QDialog& dialog) override;
 

@@ -1,0 +1,332 @@
+// The dialog "Stresses".
+#include "gui/stress_dialog.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <exception>
+#include <optional>
+#include <string>
+
+#include "core/base/error.h"
+#include "core/base/number_text.h"
+#include "core/elastic/stress_map.h"
+#include "core/elastic/stress_report.h"
+#include "core/picture/picture_file.h"
+#include "core/session/session.h"
+#include "gui/plain_text.h"
+#include "gui/prompter.h"
+#include "gui/qt_text.h"
+#include "gui/shell.h"
+#include "imaging/overlay_renderer.h"
+#include "imaging/picture_image.h"
+
+namespace qv {
+namespace {
+
+// As the torsion dialog: events pumped this often during a solve.
+constexpr qint64 kPumpMs = 30;
+
+// The user's order of the actions; each edit is named after the action it shows.
+constexpr const char* kUserNames[] = {"N", "My", "Mz", "Vy", "Vz", "T"};
+
+constexpr StressKind kFields[] = {StressKind::Sigma, StressKind::Tau, StressKind::VonMises};
+
+// What each action is, by its formal kind: the hint of its field.
+QString Hint(ActionKind kind) {
+  switch (kind) {
+    case ActionKind::N:
+      return "axial force, tension positive";
+    case ActionKind::My:
+      return "moment whose stresses grow along y, to the left (bends with EIyy)";
+    case ActionKind::Mz:
+      return "moment whose stresses grow along z, downwards (bends with EIzz)";
+    case ActionKind::Vy:
+      return "shear force along y, to the left, through the shear centre";
+    case ActionKind::Vz:
+      return "shear force along z, downwards, through the shear centre";
+    case ActionKind::T:
+      break;
+  }
+  return "torque about the shear centre, turning y towards z";
+}
+
+// The settings' values by formal kind.
+double& Stored(StressSettings& s, ActionKind kind) {
+  switch (kind) {
+    case ActionKind::N:
+      return s.N;
+    case ActionKind::My:
+      return s.My;
+    case ActionKind::Mz:
+      return s.Mz;
+    case ActionKind::Vy:
+      return s.Vy;
+    case ActionKind::Vz:
+      return s.Vz;
+    case ActionKind::T:
+      break;
+  }
+  return s.T;
+}
+
+QString BlockText(const SectionSession& session, const char* lineEnd) {
+  QString text;
+  for (const std::string& line :
+       StressReport(*session.Stresses(), session.Settings().SignConvention)) {
+    text += Q(line) + lineEnd;
+  }
+  return text;
+}
+
+}  // namespace
+
+StressDialog::StressDialog(SectionSession& session, Hooks hooks, QWidget* parent)
+    : QDialog(parent), mSession(session), mHooks(std::move(hooks)) {
+  setObjectName("StressDialog");
+  setWindowTitle("Stresses");
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(new QLabel(
+      "Actions in N and Nmm: y to the left, z downwards, from the elastic centre; shear forces "
+      "through the shear centre, T about it (kept in the settings):",
+      this));
+
+  const SignConvention convention = mSession.Settings().SignConvention;
+  StressSettings stored = mSession.Settings().Stress;
+  auto* actions = new QGridLayout;
+  for (int i = 0; i < 6; ++i) {
+    const ActionKind kind = *ActionOfName(kUserNames[i], convention);
+    auto* caption =
+        new QLabel(QString("%1 [%2]").arg(kUserNames[i], Q(std::string(ActionUnit(kind)))), this);
+    auto* edit = new QLineEdit(Q(FormatNumber(Stored(stored, kind))), this);
+    edit->setObjectName(QString(kUserNames[i]) + "Edit");
+    edit->setToolTip(Hint(kind));
+    caption->setToolTip(Hint(kind));
+    ActionEdits[static_cast<std::size_t>(i)] = edit;
+    actions->addWidget(caption, i % 3, (i / 3) * 2);
+    actions->addWidget(edit, i % 3, (i / 3) * 2 + 1);
+  }
+  layout->addLayout(actions);
+
+  auto* fieldRow = new QHBoxLayout;
+  fieldRow->addWidget(new QLabel("Map:", this));
+  FieldBox = new QComboBox(this);
+  FieldBox->setObjectName("FieldBox");
+  for (const StressKind kind : kFields) FieldBox->addItem(Q(std::string(StressKindTitle(kind))));
+  const std::optional<StressKind> field = StressKindOfKey(stored.Field);
+  FieldBox->setCurrentIndex(field == StressKind::Sigma ? 0 : field == StressKind::Tau ? 1 : 2);
+  fieldRow->addWidget(FieldBox, 1);
+  layout->addLayout(fieldRow);
+
+  auto* computeRow = new QHBoxLayout;
+  ComputeButton = new QPushButton("Compute", this);
+  ComputeButton->setObjectName("ComputeButton");
+  ComputeButton->setToolTip("the stresses of the last analysis under these actions");
+  ProgressBar = new QProgressBar(this);
+  ProgressBar->setObjectName("ProgressBar");
+  ProgressBar->setRange(0, 1000);
+  ProgressBar->setValue(0);
+  CancelButton = new QPushButton("Cancel", this);
+  CancelButton->setObjectName("CancelButton");
+  computeRow->addWidget(ComputeButton);
+  computeRow->addWidget(ProgressBar, 1);
+  computeRow->addWidget(CancelButton);
+  layout->addLayout(computeRow);
+
+  StatusLabel = new QLabel(this);
+  StatusLabel->setObjectName("StatusLabel");
+  layout->addWidget(StatusLabel);
+
+  ValuesMemo = new QPlainTextEdit(this);
+  ValuesMemo->setObjectName("ValuesMemo");
+  ValuesMemo->setReadOnly(true);
+  ValuesMemo->setLineWrapMode(QPlainTextEdit::NoWrap);
+  ValuesMemo->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  ValuesMemo->setMinimumSize(720, 300);
+  layout->addWidget(ValuesMemo, 1);
+
+  auto* buttonRow = new QHBoxLayout;
+  buttonRow->addStretch(1);
+  CopyButton = new QPushButton("Copy", this);
+  CopyButton->setObjectName("CopyButton");
+  CopyButton->setToolTip("copy the extremes to the clipboard as text");
+  SaveButton = new QPushButton("Save map ...", this);
+  SaveButton->setObjectName("SaveButton");
+  SaveButton->setToolTip("save the map as a PNG or BMP picture");
+  CloseButton = new QPushButton("Close", this);
+  CloseButton->setObjectName("CloseButton");
+  buttonRow->addWidget(CopyButton);
+  buttonRow->addWidget(SaveButton);
+  buttonRow->addWidget(CloseButton);
+  layout->addLayout(buttonRow);
+
+  connect(ComputeButton, &QPushButton::clicked, this, [this] { ComputeButtonClick(); });
+  connect(CancelButton, &QPushButton::clicked, this, [this] { CancelButtonClick(); });
+  connect(CopyButton, &QPushButton::clicked, this,
+          [this] { Guarded([this] { CopyButtonClick(); }); });
+  connect(SaveButton, &QPushButton::clicked, this,
+          [this] { Guarded([this] { SaveButtonClick(); }); });
+  connect(CloseButton, &QPushButton::clicked, this, &QDialog::close);
+  connect(FieldBox, &QComboBox::currentIndexChanged, this,
+          [this] { Guarded([this] { FieldChanged(); }); });
+
+  ShowValues();
+  StatusLabel->setText(mSession.Stresses() ? "Stresses of the last computation."
+                                           : "Not computed yet: Compute gives the stresses of "
+                                             "the last analysis under these actions.");
+  KeepLabelsPlain(this);
+}
+
+StressKind StressDialog::Field() const {
+  const int i = FieldBox->currentIndex();
+  return kFields[i >= 0 && i < 3 ? i : 2];
+}
+
+void StressDialog::FieldChanged() {
+  ProgramSettings settings = mSession.Settings();
+  settings.Stress.Field = std::string(StressKindKey(Field()));
+  mSession.ChangeSettings(settings);
+  if (mSession.Stresses() && mHooks.showMap) mHooks.showMap();
+}
+
+void StressDialog::ShowValues() {
+  if (mSession.Stresses()) {
+    ValuesMemo->setPlainText(BlockText(mSession, "\n"));
+  } else {
+    ValuesMemo->clear();
+  }
+  EnableControls();
+}
+
+void StressDialog::EnableControls() {
+  ComputeButton->setEnabled(!mComputing);
+  CancelButton->setEnabled(mComputing);
+  for (QLineEdit* edit : ActionEdits) edit->setEnabled(!mComputing);
+  FieldBox->setEnabled(!mComputing);
+  CopyButton->setEnabled(!mComputing && mSession.Stresses().has_value());
+  SaveButton->setEnabled(!mComputing && mSession.Stresses().has_value());
+  CloseButton->setEnabled(!mComputing);
+}
+
+void StressDialog::Progress(std::int64_t done, std::int64_t total) {
+  if (total > 0) {
+    ProgressBar->setValue(static_cast<int>(done * ProgressBar->maximum() / total));
+  }
+  if (!mLastPump.isValid() || mLastPump.elapsed() >= kPumpMs) {
+    mLastPump.restart();
+    QCoreApplication::processEvents();
+  }
+}
+
+void StressDialog::ComputeButtonClick() {
+  if (mComputing) return;
+  // The actions as typed, in formal names, remembered whether or not the computation succeeds.
+  const SignConvention convention = mSession.Settings().SignConvention;
+  SectionActions actions;
+  StressSettings stored = mSession.Settings().Stress;
+  for (int i = 0; i < 6; ++i) {
+    const ActionKind kind = *ActionOfName(kUserNames[i], convention);
+    const QString text = ActionEdits[static_cast<std::size_t>(i)]->text().trimmed();
+    double value = 0;
+    try {
+      if (!text.isEmpty()) value = ReadReal(S(text));
+    } catch (const Error& e) {
+      Prompts().Error(QString("%1: %2").arg(kUserNames[i], Q(e.what())));
+      return;
+    }
+    ActionValue(actions, kind) = value;
+    Stored(stored, kind) = value;
+  }
+  stored.Field = std::string(StressKindKey(Field()));
+  ProgramSettings settings = mSession.Settings();
+  settings.Stress = stored;
+  mSession.ChangeSettings(settings);
+
+  mComputing = true;
+  mCancel = false;
+  mLastPump.invalidate();
+  ProgressBar->setValue(0);
+  StatusLabel->setText("Computing ...");
+  EnableControls();
+  if (mHooks.setBusy) mHooks.setBusy(true);
+
+  const bool freshBefore = mSession.PictureFresh();
+  const bool hadElastic = mSession.Elastic().has_value();
+  std::optional<SectionSession::StressOutcome> outcome;
+  std::string error;
+  try {
+    outcome = mSession.ComputeStresses(
+        actions, [this](std::int64_t done, std::int64_t total) { Progress(done, total); },
+        &mCancel);
+  } catch (const std::exception& e) {
+    error = e.what();
+  }
+
+  mComputing = false;
+  if (mHooks.setBusy) mHooks.setBusy(false);
+  if (outcome == SectionSession::StressOutcome::Done) {
+    ProgressBar->setValue(ProgressBar->maximum());
+    StatusLabel->setText("Computed; the picture shows the map.");
+  } else {
+    ProgressBar->setValue(0);
+    StatusLabel->setText(outcome ? "Cancelled: no stresses." : "Not computed.");
+  }
+  ShowValues();
+  // A solve may have read the picture again or replaced the shear centre's values.
+  if ((freshBefore != mSession.PictureFresh() || hadElastic != mSession.Elastic().has_value() ||
+       (outcome && actions.NeedsSolve())) &&
+      mHooks.pictureChanged) {
+    mHooks.pictureChanged();
+  }
+  if (mSession.Stresses() && mHooks.showMap) mHooks.showMap();
+  if (!error.empty()) Prompts().Error(Q(error));
+}
+
+void StressDialog::CancelButtonClick() {
+  if (mComputing) mCancel = true;
+}
+
+void StressDialog::CopyButtonClick() {
+  if (!mSession.Stresses()) return;
+  Shells().SetClipboardText(BlockText(mSession, "\r\n"));
+}
+
+void StressDialog::SaveButtonClick() {
+  if (!mSession.Stresses()) return;
+  const QFileInfo picture(Q(mSession.PictureFile()));
+  const QString suggested =
+      picture.absolutePath() + "/" + picture.completeBaseName() + "-stresses.png";
+  const std::optional<QString> chosen = Prompts().SavePictureFile(suggested);
+  if (!chosen) return;
+  const std::string path = S(*chosen);
+  // The drawing is never written over, whichever path or link names it.
+  RefuseWritingOverPicture(mSession.PictureFile(), path);
+  const StressField& field = *mSession.Stresses();
+  const StressMapText text{S(picture.fileName()),
+                           ActionTexts(field.Actions(), mSession.Settings().SignConvention)};
+  StressDrawing map = DrawStressPicture(field, ScaleOf(field, Field()), mSession.PictureWidth(),
+                                        mSession.PictureHeight(), text,
+                                        mHooks.font ? mHooks.font() : GraphicsFont{});
+  RenderOverlay(map.ops, map.picture);
+  SavePicture(map.picture, path);
+  StatusLabel->setText("Saved the map as " + *chosen + ".");
+}
+
+void StressDialog::reject() {
+  if (mComputing) {
+    mCancel = true;
+    return;
+  }
+  QDialog::reject();
+}
+
+}  // namespace qv
