@@ -13,6 +13,7 @@
 
 #include "core/library/dd_props.h"
 #include "core/picture/pixel_grid.h"
+#include "core/scan/coverage.h"
 #include "core/scan/edge_smoothing.h"
 #include "core/scan/inventory.h"
 #include "core/section/integration.h"
@@ -175,6 +176,30 @@ void BM_BothPasses(benchmark::State& state, const std::string& kind) {
   SetRate(state, g);
 }
 
+// BothPasses with smoothed edges read as coverage, as a first analysis of a picture runs it:
+// the scan of every colour's moments and neighbours, the shares of the blends, the materials'
+// moments from their colours' and the integration.
+void BM_CoveragePasses(benchmark::State& state, const std::string& kind) {
+  const PixelGrid& g = Picture(kind, static_cast<int>(state.range(0)));
+  const int threads = static_cast<int>(state.range(1));
+  const TPROPClass lib = CompositeLibrary();
+  std::int64_t blends = 0;
+  for (auto _ : state) {
+    SectionResult r;
+    const std::optional<PictureColours> colours = ScanPictureColours(g, {}, threads);
+    std::vector<MaterialMoments> materials = MaterialsInUse(lib);
+    const CoverageTable table(*colours, ColoursOf(materials));
+    const SectionMoments m = CoverageMoments(*colours, table, std::move(materials));
+    const CoverageBox& box = table.Box();
+    ComputeCentres(m, SectionBounds{box.xmin, box.ymin, box.xmax, box.ymax}, 500, 650, r);
+    ComputeStiffness(m, r);
+    blends = table.BlendColours();
+    benchmark::DoNotOptimize(r.EIyy);
+  }
+  state.counters["blends"] = static_cast<double>(blends);
+  SetRate(state, g);
+}
+
 // The batch tool's check for smoothed edges after listing the colours.
 void BM_EdgeSmoothing(benchmark::State& state, const std::string& kind) {
   const PixelGrid& g = Picture(kind, static_cast<int>(state.range(0)));
@@ -201,6 +226,22 @@ BENCHMARK_CAPTURE(BM_Inventory, composite, std::string("composite"))
     ->UseRealTime();
 BENCHMARK_CAPTURE(BM_BothPasses, composite, std::string("composite"))
     ->Args({2000, 1})
+    ->Args({8000, 1})
+    ->Args({8000, 2})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_BothPasses, smoothed, std::string("smoothed"))
+    ->Args({8000, 1})
+    ->Args({8000, 2})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_CoveragePasses, composite, std::string("composite"))
+    ->Args({2000, 1})
+    ->Args({8000, 1})
+    ->Args({8000, 2})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_CoveragePasses, smoothed, std::string("smoothed"))
     ->Args({8000, 1})
     ->Args({8000, 2})
     ->Unit(benchmark::kMillisecond)

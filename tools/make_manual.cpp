@@ -1,8 +1,10 @@
 // Build-time generator of the user manual: renders the Markdown manual into an A4 PDF.
 #include <QColor>
 #include <QFile>
+#include <QFileInfo>
 #include <QFont>
 #include <QGuiApplication>
+#include <QImage>
 #include <QMarginsF>
 #include <QPageLayout>
 #include <QPageSize>
@@ -18,6 +20,8 @@
 #include <QTextFrame>
 #include <QTextTable>
 #include <QTextTableFormat>
+#include <QUrl>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -78,10 +82,43 @@ void SetPrintType(QTextDocument& document) {
   }
 }
 
+/// Gives `document` the pictures its Markdown names, read from files relative to the folder
+/// `base`, each at most as wide as the text. Returns false with a message when one cannot be
+/// read: a manual without its picture would say "see the picture" of nothing.
+bool AddPictures(QTextDocument& document, const QUrl& base) {
+  // The text's width on the page, in the document's units (print() lays out A4 less 2 cm
+  // margins at the screen's resolution of 96 dots per inch).
+  constexpr double kTextWidth = (210.0 - 2 * 20.0) / 25.4 * 96;
+  QTextCursor cursor(&document);
+  for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+    for (auto it = block.begin(); !it.atEnd(); ++it) {
+      const QTextFragment fragment = it.fragment();
+      if (!fragment.isValid() || !fragment.charFormat().isImageFormat()) continue;
+      QTextImageFormat image = fragment.charFormat().toImageFormat();
+      const QUrl name(image.name());
+      const QImage picture(base.resolved(name).toLocalFile());
+      if (picture.isNull()) {
+        Complain(QStringLiteral("qv_make_manual: cannot read the picture %1")
+                     .arg(base.resolved(name).toLocalFile()));
+        return false;
+      }
+      document.addResource(QTextDocument::ImageResource, name, picture);
+      const double scale = std::min(1.0, kTextWidth / picture.width());
+      image.setWidth(picture.width() * scale);
+      image.setHeight(picture.height() * scale);
+      cursor.setPosition(fragment.position());
+      cursor.setPosition(fragment.position() + fragment.length(), QTextCursor::KeepAnchor);
+      cursor.setCharFormat(image);
+    }
+  }
+  return true;
+}
+
 /// Renders the Markdown text `markdown` into the PDF file `pdfPath` (A4, page numbers at the
-/// foot). The file is replaced only once the whole PDF is written, so an interrupted build
-/// never leaves a truncated manual beside the program. Returns false with a message on failure.
-bool RenderManual(const QString& markdown, const QString& pdfPath) {
+/// foot); its pictures are named relative to the folder `base`. The file is replaced only once
+/// the whole PDF is written, so an interrupted build never leaves a truncated manual beside the
+/// program. Returns false with a message on failure.
+bool RenderManual(const QString& markdown, const QString& pdfPath, const QUrl& base) {
   QSaveFile out(pdfPath);
   if (!out.open(QIODevice::WriteOnly)) {
     Complain(QStringLiteral("qv_make_manual: cannot write %1: %2").arg(pdfPath, out.errorString()));
@@ -105,6 +142,7 @@ bool RenderManual(const QString& markdown, const QString& pdfPath) {
     body.setPointSizeF(kBodyPointSize);
     document.setDefaultFont(body);
     document.setMarkdown(markdown, QTextDocument::MarkdownDialectGitHub);
+    if (!AddPictures(document, base)) return false;
 
     SetPrintType(document);
     FrameTables(document.rootFrame());
@@ -145,5 +183,6 @@ int main(int argc, char** argv) {
     qv::Complain(QStringLiteral("qv_make_manual: %1 is empty").arg(args.at(1)));
     return 1;
   }
-  return qv::RenderManual(markdown, args.at(2)) ? EXIT_SUCCESS : EXIT_FAILURE;
+  const QUrl base = QUrl::fromLocalFile(QFileInfo(args.at(1)).absolutePath() + QLatin1Char('/'));
+  return qv::RenderManual(markdown, args.at(2), base) ? EXIT_SUCCESS : EXIT_FAILURE;
 }

@@ -117,10 +117,12 @@ bool AnalyseSection(SectionSession& session, const AnalyseValues& v, const Pictu
   settings.SignConvention = v.convention;
   settings.AngleTolerance = v.eps;
   settings.IgnoreDollarColours = false;
+  settings.Edges = v.edges;
   session.ChangeSettings(settings);
   // Without drawing, torsion or stresses the pixels are needed only for the two scans, which
-  // then read the file once instead of holding the picture.
-  session.SetPictureStreaming(!drawn && !v.torsion && !v.actions);
+  // then read the file once instead of holding the picture. Reading edges as coverage looks at
+  // each pixel's neighbours, so it holds the picture.
+  session.SetPictureStreaming(!drawn && !v.torsion && !v.actions && v.edges == EdgeMode::Flat);
   // Colours new to the library are gathered in the same one read of the file.
   session.GatherAlso(v.uses);
 

@@ -35,6 +35,7 @@ std::optional<std::string>* SingleValue(Options& o, std::string_view name) {
   if (name == "--overlay") return &o.overlay;
   if (name == "--stress-map") return &o.stressMap;
   if (name == "--stress-field") return &o.stressField;
+  if (name == "--edges") return &o.edges;
   return nullptr;
 }
 
@@ -259,6 +260,13 @@ AnalyseValues ReadAnalyseValues(const Options& o) {
     v.convention = *o.convention == "1" ? SignConvention::EuroCode : SignConvention::DorvastPelkam;
   }
   if (o.eps) v.eps = ReadRealOption("--eps", *o.eps);
+  if (o.edges) {
+    const std::optional<EdgeMode> edges = EdgeModeOf(*o.edges);
+    if (!edges) {
+      throw Error("--edges '" + *o.edges + "': the edges are read flat or as coverage");
+    }
+    v.edges = *edges;
+  }
   for (const std::string& text : o.materials) v.materials.push_back(ReadMaterial(text));
   for (const std::string& text : o.nus) v.nus.push_back(ReadNu(text, o.uses));
   for (const std::string& text : o.fys) v.strengths.push_back(ReadFy(text, o.uses));
@@ -286,6 +294,7 @@ std::string CliUsage() {
                     [--use LABEL ...] [--library FILE]
                     [--material LABEL@NAME@E@RHO ...] [--convention 0|1]
                     [--eps DEGREES] [--json] [--overlay OUT.png|OUT.bmp]
+                    [--edges flat|coverage]
                     [--torsion [--nu LABEL=VALUE ...] [--fy LABEL=VALUE ...]]
                     [--action NAME=VALUE ... [--stress-map OUT.png|OUT.bmp
                     [--stress-field sigma|tau|von_mises]]]
@@ -327,6 +336,14 @@ analyse    analyses the section made of the colours given with --use and prints
   --overlay OUT
            also saves the picture with the window's result overlay, as PNG or
            BMP by the extension of OUT.
+  --edges flat|coverage
+           how the pixels along the section's edges are read. flat (default):
+           a pixel counts only when its colour is exactly a material's.
+           coverage: a pixel blended by smoothing (anti-aliasing) counts as
+           its share of each material it blends, and the section's box holds
+           every pixel with any share; --width and --height measure that box.
+           The report then ends with a line saying so, and the JSON has
+           "edges": "coverage".
   --torsion
            also computes the torsional stiffness GJ, the shear centre, the radii
            of gyration and each material's extreme fibres and stress per unit

@@ -34,6 +34,7 @@ struct Options {
   std::optional<std::string> convention;
   std::optional<std::string> eps;
   std::optional<std::string> overlay;
+  std::optional<std::string> edges;  ///< --edges flat|coverage, as given
   std::vector<std::string> uses;
   std::vector<std::string> materials;
   std::vector<std::string> nus;      ///< --nu LABEL=VALUE, as given
@@ -69,6 +70,8 @@ struct AnalyseValues {
   std::optional<SectionActions> actions;
   /// --stress-field: what the --stress-map shows.
   StressKind stressField = StressKind::VonMises;
+  /// --edges: how smoothed edges are read (flat unless given).
+  EdgeMode edges = EdgeMode::Flat;
 };
 
 /// Reads the arguments after the program name; throws UsageError.

@@ -1,6 +1,7 @@
 // The batch tool's JSON: every value of an analysis at full precision, as one object.
 #include "cli/json_writer.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <string_view>
@@ -9,6 +10,7 @@
 
 #include "core/base/number_text.h"
 #include "core/base/path.h"
+#include "core/elastic/extended_report.h"
 
 namespace qv::cli {
 namespace {
@@ -130,29 +132,33 @@ std::string CentreJson(PixelPoint p, int xmin, int ymin, const SectionResult& r)
 std::string MaterialsJson(const SectionSession& s) {
   const SectionResult& r = s.Result();
   const double pixelArea = r.Dx * r.Dy;
+  // Read as coverage, the counts are in 1/unit pixels and "pixels" are those holding a share.
+  const std::int64_t unit = s.Moments().unit;
   std::string out = "[";
   bool first = true;
   for (const TPROPRec& entry : *s.MaterialLibrary()) {
     if (!entry.inUse) continue;
     std::int64_t pixels = 0;
+    std::int64_t covered = 0;
     for (const MaterialMoments& m : s.Moments().materials) {
-      if (m.entry == &entry) pixels += m.count;
+      if (m.entry != &entry) continue;
+      pixels += unit == 1 ? m.count : m.touched;
+      covered += m.count;
     }
     // Evaluated like the section totals (weight times count, then the pixel area), so a
     // section of one material shows exactly the totals.
-    const double count = static_cast<double>(pixels);
+    const double count = static_cast<double>(covered) / static_cast<double>(unit);
     const PROPRec& p = entry.prop;
     out += first ? "\n    " : ",\n    ";
     first = false;
-    out += JsonObject({{"id", JsonInteger(entry.id)},
-                       {"label", JsonString(p.colorlabel)},
-                       {"name", JsonString(p.name)},
-                       {"e", JsonNumber(p.E)},
-                       {"rho", JsonNumber(p.rho)},
-                       {"pixels", JsonInteger(pixels)},
-                       {"area_mm2", JsonNumber(count * pixelArea)},
-                       {"ea", JsonNumber(p.E * count * pixelArea)},
-                       {"mass_per_m", JsonNumber(p.rho * count * pixelArea / 1e9 * 1000)}});
+    Members members = {{"id", JsonInteger(entry.id)}, {"label", JsonString(p.colorlabel)},
+                       {"name", JsonString(p.name)},  {"e", JsonNumber(p.E)},
+                       {"rho", JsonNumber(p.rho)},    {"pixels", JsonInteger(pixels)}};
+    if (unit != 1) members.emplace_back("coverage_pixels", JsonNumber(count));
+    members.emplace_back("area_mm2", JsonNumber(count * pixelArea));
+    members.emplace_back("ea", JsonNumber(p.E * count * pixelArea));
+    members.emplace_back("mass_per_m", JsonNumber(p.rho * count * pixelArea / 1e9 * 1000));
+    out += JsonObject(members);
   }
   return out + (first ? "]" : "\n  ]");
 }
@@ -260,6 +266,13 @@ std::string ExtendedJson(const ElasticResult& e, const std::optional<PlasticOutc
         {"wel_ei1_mm3", JsonNumber(w->Axis1)},
         {"wel_ei2_mm3", JsonNumber(w->Axis2)},
     };
+  }
+  if (!e.HasErrorEstimate) {
+    const auto after = std::find_if(members.begin(), members.end(), [](const auto& member) {
+      return member.first == "torsion_error_estimate";
+    });
+    members.insert(after + 1, Members::value_type{"torsion_error_estimate_missing",
+                                                  JsonString(NoEstimateReason(e))});
   }
   members.insert(members.end(), designValues.begin(), designValues.end());
   if (plastic) AddPlasticJson(*plastic, members);
@@ -369,6 +382,10 @@ std::string AnalysisJson(const SectionSession& s, const AnalyseValues& v) {
       {"iso", JsonBool(r.Iso)},
       {"convention", JsonInteger(static_cast<int>(s.Settings().SignConvention))},
       {"eps", JsonNumber(s.Settings().AngleTolerance)},
+  };
+  // Only the coverage reading names itself: the flat reading's object is what it always was.
+  if (r.Coverage) members.emplace_back("edges", JsonString(EdgeModeName(EdgeMode::Coverage)));
+  const Members rest = {
       {"texts", JsonObject({{"relevant_pixels", JsonString(c.relevantPixels)},
                             {"ea", JsonString(c.ea)},
                             {"nc_hor", JsonString(c.ncHor)},
@@ -390,6 +407,7 @@ std::string AnalysisJson(const SectionSession& s, const AnalyseValues& v) {
                             {"ei2", JsonString(t.hintEI2)}})},
       {"materials", MaterialsJson(s)},
   };
+  members.insert(members.end(), rest.begin(), rest.end());
   if (s.Elastic()) members.emplace_back("extended", ExtendedJson(*s.Elastic(), s.Plastic()));
   if (s.Stresses()) {
     members.emplace_back("stress", StressJson(*s.Stresses(), s.Settings().SignConvention));

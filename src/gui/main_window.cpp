@@ -640,6 +640,15 @@ void TMainForm::InventoryFinished() {
   if (const std::optional<std::string> note = UnnamedColoursNote(
           mSession.Found().Size(), mSession.UnnamedLeftOut(), UnnamedColoursHint::SettingsDialog)) {
     ShowNote(Q(*note));
+  } else if (mSession.Settings().Edges == EdgeMode::Flat &&
+             !mSmoothingNoted.contains(Q(mSession.PictureFile()))) {
+    // A smoothed drawing read flat loses its blended edge pixels: said once per picture, with
+    // the setting that reads them as what they are.
+    if (const std::optional<std::string> smoothed = EdgeSmoothingNote(
+            mSession.PictureEdgeSmoothing(), EdgeSmoothingHint::CoverageSetting)) {
+      mSmoothingNoted.append(Q(mSession.PictureFile()));
+      ShowNote(Q(*smoothed));
+    }
   }
   emit SectionStateChanged();
 }
@@ -1063,17 +1072,27 @@ void TMainForm::Definitions1Click() {
 
 void TMainForm::About1Click() {
   QFont font = GraphicsFont();
+  bool edgesChanged = false;
   {
     TAboutBox about(this);
     about.Fill(mSession.Settings(), font);
     Prompts().Run(about);
     ProgramSettings changed = mSession.Settings();
     about.TakeBack(changed, font);
+    edgesChanged = changed.Edges != mSession.Settings().Edges;
     mSession.ChangeSettings(changed);
   }
   TakeGraphicsFont(font);
   ApplySignConvention();
-  RefreshOverlay();
+  if (edgesChanged && mSession.SectionSpansArea()) {
+    // Another reading of the edges gives the section another box: shown as a change of the
+    // material list shows it, ready to be analysed again.
+    ShowSectionSize();
+    LoadPicture(false);
+    DrawSectionFrame();
+  } else {
+    RefreshOverlay();
+  }
   emit SectionStateChanged();
 }
 

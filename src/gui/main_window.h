@@ -226,6 +226,7 @@ class TMainForm : public QMainWindow, private InventoryView {
   SectionViewWindow* mSectionView = nullptr;  // a child window, made on first use
   bool mResultOverlayShown = false;
   bool mStressMapShown = false;
+  QStringList mSmoothingNoted;  // the pictures whose smoothed edges a note has named
 
  public:
   // Controls by their designed names (objectName equals the member name).

@@ -246,27 +246,34 @@ void TAboutBox::BuildUpperPanel(QWidget* panel) {
 }
 
 void TAboutBox::BuildSettingsPanel(QWidget* panel) {
+  // Four switches a row of 20 pixels apart, the precision below them.
   CheckBox1 =
       AddCheckBox(panel, "CheckBox1", QStringLiteral("load previous job at startup"),
-                  QStringLiteral("At program start the last used project will be openend"), 16);
+                  QStringLiteral("At program start the last used project will be openend"), 12);
   CheckBox2 = AddCheckBox(
       panel, "CheckBox2", QStringLiteral("check the internet for updates"),
-      QStringLiteral("newer version will be downloaded and user details will be send by mail"), 40);
+      QStringLiteral("newer version will be downloaded and user details will be send by mail"), 32);
   CheckBox3 =
-      AddCheckBox(panel, "CheckBox3", QStringLiteral("ignore color names starting with $"), {}, 64);
+      AddCheckBox(panel, "CheckBox3", QStringLiteral("ignore color names starting with $"), {}, 52);
+  CheckBox4 = AddCheckBox(
+      panel, "CheckBox4", QStringLiteral("read smoothed edges as coverage"),
+      QStringLiteral("A pixel blended along a smoothed (anti-aliased) edge counts as its share of "
+                     "each material,\nand the section's box holds every pixel with a share. "
+                     "Off: only pixels of exactly a material's colour count."),
+      72);
 
-  AddLabel(panel, "Label12", QStringLiteral("precision :"), 16, 92);
+  AddLabel(panel, "Label12", QStringLiteral("precision :"), 16, 96);
   NumberEdit1 = new TNumberEdit(panel);
   NumberEdit1->setObjectName(QStringLiteral("NumberEdit1"));
-  NumberEdit1->setGeometry(16, 108, 41, 21);
+  NumberEdit1->setGeometry(16, 112, 41, 21);
   NumberEdit1->SetText(QStringLiteral("0.01"));
   NumberEdit1->SetDefaultHint(false);
   NumberEdit1->SetNumType(TNumberType::RealType);
   NumberEdit1->SetMax(90);
   NumberEdit1->SetRealValue(0.01);
   NumberEdit1->setToolTip(QStringLiteral("default = 1.0 degrees"));
-  AddLabel(panel, "Label14", QStringLiteral("[deg]"), 62, 111);
-  AddLabel(panel, "Label15", kExplanation, 112, 92);
+  AddLabel(panel, "Label14", QStringLiteral("[deg]"), 62, 115);
+  AddLabel(panel, "Label15", kExplanation, 112, 96);
 
   AddLabel(panel, "Label16", QStringLiteral("coordinate system"), 16, 160);
   ComboBox1 = AddColourSelector(panel, "ComboBox1", 118, 157);
@@ -303,6 +310,7 @@ void TAboutBox::Fill(const ProgramSettings& settings, const QFont& graphicsFont)
   CheckBox1->setChecked(settings.AutoStart);
   CheckBox2->setChecked(settings.CheckForUpdates);
   CheckBox3->setChecked(settings.IgnoreDollarColours);
+  CheckBox4->setChecked(settings.Edges == EdgeMode::Coverage);
   SelectColour(ComboBox1, settings.AxesColour);
   SelectColour(ComboBox2, settings.PrincipalAxesColour);
   SelectColour(ComboBox3, settings.MassCentreColour);
@@ -319,6 +327,7 @@ void TAboutBox::TakeBack(ProgramSettings& settings, QFont& graphicsFont) const {
   settings.AutoStart = CheckBox1->isChecked();
   settings.CheckForUpdates = CheckBox2->isChecked();
   settings.IgnoreDollarColours = CheckBox3->isChecked();
+  settings.Edges = CheckBox4->isChecked() ? EdgeMode::Coverage : EdgeMode::Flat;
   settings.AxesColour = SelectedColour(ComboBox1);
   settings.PrincipalAxesColour = SelectedColour(ComboBox2);
   settings.MassCentreColour = SelectedColour(ComboBox3);

@@ -42,7 +42,8 @@ class TAboutBox : public QDialog {
   /// Shows `settings` and `graphicsFont` (its name, size and style become the working font).
   void Fill(const ProgramSettings& settings, const QFont& graphicsFont);
   /// Takes every value back: the working font's name, size and style into `graphicsFont`,
-  /// DialogConvention, the check boxes, the colours and the precision into `settings`. A
+  /// DialogConvention, the check boxes (the reading of smoothed edges among them), the colours
+  /// and the precision into `settings`. A
   /// colour that is none of the offered ones and was left alone comes back unchanged.
   void TakeBack(ProgramSettings& settings, QFont& graphicsFont) const;
 
@@ -84,6 +85,7 @@ class TAboutBox : public QDialog {
   QCheckBox* CheckBox1 = nullptr;
   QCheckBox* CheckBox2 = nullptr;
   QCheckBox* CheckBox3 = nullptr;
+  QCheckBox* CheckBox4 = nullptr;  ///< "read smoothed edges as coverage"
   TNumberEdit* NumberEdit1 = nullptr;
   QComboBox* ComboBox1 = nullptr;
   QComboBox* ComboBox2 = nullptr;

@@ -318,8 +318,8 @@ T CastTo(const py::handle& value, const char* name, const py::handle& label, con
 cli::AnalyseValues ReadValues(const Picture& picture, const py::object& width,
                               const py::object& height, const std::vector<std::string>& use,
                               const py::object& materials, int convention, double eps, bool torsion,
-                              const py::object& nu, const py::object& fy,
-                              const py::object& actions) {
+                              const py::object& nu, const py::object& fy, const py::object& actions,
+                              const std::string& edges) {
   cli::Options o;
   o.command = "analyse";
   o.picture = picture.name;
@@ -329,6 +329,7 @@ cli::AnalyseValues ReadValues(const Picture& picture, const py::object& width,
   o.torsion = torsion;
   o.convention = IntegerText(convention);
   o.eps = ShortestText(eps);
+  o.edges = edges;
   for (const auto& [label, value] : DictOf(materials, "materials")) {
     const auto entry = CastTo<std::tuple<std::string, double, double>>(value, "materials", label,
                                                                        "a tuple (name, E, rho)");
@@ -371,14 +372,14 @@ Result Analyse(const Picture& picture, const py::object& width, const py::object
                const std::vector<std::string>& use, const std::optional<Library>& library,
                const py::object& materials, int convention, double eps, bool torsion,
                const py::object& nu, const py::object& fy, const py::object& actions,
-               const py::object& progress) {
+               const std::string& edges, const py::object& progress) {
   if (!progress.is_none() && !PyCallable_Check(progress.ptr())) {
     throw py::type_error("progress must be callable");
   }
-  Result result{
-      nullptr,
-      ReadValues(picture, width, height, use, materials, convention, eps, torsion, nu, fy, actions),
-      picture};
+  Result result{nullptr,
+                ReadValues(picture, width, height, use, materials, convention, eps, torsion, nu, fy,
+                           actions, edges),
+                picture};
   auto session = std::make_shared<SectionSession>();
   Progress report(progress);
   bool done = false;
@@ -568,7 +569,8 @@ this; a shear centre off the picture gives a warning with its position.)")
         py::arg("use"), py::kw_only(), py::arg("library") = py::none(),
         py::arg("materials") = py::none(), py::arg("convention") = 0, py::arg("eps") = 1.0,
         py::arg("torsion") = false, py::arg("nu") = py::none(), py::arg("fy") = py::none(),
-        py::arg("actions") = py::none(), py::arg("progress") = py::none(),
+        py::arg("actions") = py::none(), py::arg("edges") = "flat",
+        py::arg("progress") = py::none(),
         R"(Analyses the section of `picture` made of the colours `use` (labels, in order) and
 returns a Result; the batch tool's `analyse` with the matching options:
 
@@ -588,6 +590,8 @@ returns a Result; the batch tool's `analyse` with the matching options:
                        N (N), My, Mz (N mm, named as the convention names them), Vy, Vz (N)
                        and T (N mm), the shear forces and the torque with torsion only;
                        to_dict() gains "stress" and the report the stresses' block
+  edges                "flat" or "coverage" (--edges): smoothed edge pixels belong to no
+                       material, or count as their shares of the materials they blend
   progress             progress(stage) with "colours", "analysis", "torsion" or "stresses"
                        when a stage begins, then progress(fraction) as it goes, on the calling
                        thread with the GIL held; returning False stops the run and raises

@@ -9,6 +9,7 @@
 #include <QString>
 #include <cmath>
 #include <filesystem>
+#include <numbers>
 #include <set>
 #include <string>
 #include <vector>
@@ -17,6 +18,7 @@
 #include "core/base/number_text.h"
 #include "core/elastic/extended_report.h"
 #include "core/picture/picture_reader.h"
+#include "core/section/result_text.h"
 #include "imaging/picture_image.h"
 #include "support/bmp_writer.h"
 #include "support/cli_run.h"
@@ -203,6 +205,60 @@ TEST_F(RunCliTest, AnalysesAPictureWhosePixelGridWouldNotFitTheMemoryLeft) {
     EXPECT_EQ(held.err,
               "quorvane-cli: Not enough memory for the picture " + path + " (16384 x 8192)\n");
   });
+}
+
+TEST_F(RunCliTest, EdgesReadAsCoverageAddEachPixelsOwnSecondMomentAndSaySo) {
+  // The rectangle has no blended pixel: read as coverage its area is the same, and each pixel
+  // adds E A Dx^2 / 12 = 210000 * 4000 * 100 / 12 = 7e9 to EIyy, E A Dy^2 / 12 to EIzz.
+  const CliRun flat = RunTool(Analyse());
+  ASSERT_EQ(flat.code, 0) << flat.err;
+  EXPECT_EQ(RunTool(Analyse({"--edges", "flat"})).out, flat.out);
+  const CliRun coverage = RunTool(Analyse({"--edges", "coverage"}));
+  ASSERT_EQ(coverage.code, 0) << coverage.err;
+  const std::string line = std::string(kCoverageReportLine) + "\r\n";
+  ASSERT_GT(coverage.out.size(), line.size());
+  EXPECT_EQ(coverage.out.substr(coverage.out.size() - line.size() - 2), "\r\n" + line);
+  EXPECT_NE(coverage.out.find("    EIyy = 72.100E10 Nmm^2\r\n"), std::string::npos) << coverage.out;
+  EXPECT_NE(flat.out.find("    EIyy = 71.400E10 Nmm^2\r\n"), std::string::npos);
+  EXPECT_EQ(flat.out.find("coverage"), std::string::npos);
+
+  const QJsonObject json = ParseJson(RunTool(Analyse({"--edges", "coverage", "--json"})).out);
+  EXPECT_EQ(json["edges"].toString(), "coverage");
+  EXPECT_EQ(json["ea"].toDouble(), 8.4e8);
+  EXPECT_EQ(json["eiyy"].toDouble(), 7.14e11 + 7e9);
+  EXPECT_EQ(json["relevant_pixels"].toInt(), 40);
+  const QJsonObject steel = json["materials"].toArray()[0].toObject();
+  EXPECT_EQ(steel["pixels"].toInt(), 40);
+  EXPECT_EQ(steel["coverage_pixels"].toDouble(), 40.0);
+  EXPECT_EQ(steel["area_mm2"].toDouble(), 4000.0);
+  const QJsonObject flatJson = ParseJson(RunTool(Analyse({"--json"})).out);
+  EXPECT_FALSE(flatJson.contains("edges"));
+  EXPECT_FALSE(flatJson["materials"].toArray()[0].toObject().contains("coverage_pixels"));
+}
+
+TEST_F(RunCliTest, ASmoothedDiscReadAsCoverageKeepsItsArea) {
+  // A disc of radius 20.3 mm drawn smoothed at 1 mm per pixel; its box, every pixel it
+  // touches, is 41 x 42 pixels (see the session's test of the same disc).
+  const DrawnSection drawn =
+      DrawSmoothedSection(50, 50, 1.0, Shifted(Ring(20.3, 0, kRed), 0.37, -0.21));
+  const std::string disc = dir.WritePicture("disc.bmp", drawn.grid);
+  const std::vector<std::string> args = {"analyse",  disc,        "--width", "41",       "--height",
+                                         "42",       "--use",     "clRed",   "--json",   "--edges",
+                                         "coverage", "--torsion", "--fy",    "clRed=235"};
+  const CliRun run = RunTool(args);
+  ASSERT_EQ(run.code, 0) << run.err;
+  const QJsonObject json = ParseJson(run.out);
+  EXPECT_EQ(json["width_px"].toInt(), 41);
+  EXPECT_EQ(json["height_px"].toInt(), 42);
+  const double area = std::numbers::pi * 20.3 * 20.3;
+  EXPECT_NEAR(json["ea"].toDouble() / area, 1, 0.001);  // E = 1
+  const QJsonObject steel = json["materials"].toArray()[0].toObject();
+  EXPECT_NEAR(steel["coverage_pixels"].toDouble() / area, 1, 0.001);
+  EXPECT_GT(steel["pixels"].toInt(), steel["coverage_pixels"].toDouble());
+  // The plastic modulus of a solid disc, (2 r)^3 / 6.
+  const QJsonObject plastic =
+      json["extended"].toObject()["plastic"].toObject()["horizontal_axis"].toObject();
+  EXPECT_NEAR(plastic["wpl_mm3"].toDouble() / (8 * 20.3 * 20.3 * 20.3 / 6), 1, 0.002);
 }
 
 TEST_F(RunCliTest, JsonCarriesFullPrecisionValuesTextsAndHints) {
@@ -467,6 +523,16 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"ConventionTwo",
                     Concat({"analyse", "{dir}/rect.bmp", "--convention", "2"}, kGood), 1,
                     "--convention '2': the sign convention must be 0 or 1"},
+        FailureCase{"EdgesOfAnotherKind",
+                    Concat({"analyse", "{dir}/rect.bmp", "--edges", "smooth"}, kGood), 1,
+                    "--edges 'smooth': the edges are read flat or as coverage\n"},
+        FailureCase{"EdgesInCapitals",
+                    Concat({"analyse", "{dir}/rect.bmp", "--edges=Coverage"}, kGood), 1,
+                    "--edges 'Coverage': the edges are read flat or as coverage\n"},
+        FailureCase{"EdgesAreNoColoursOption",
+                    {"colours", "{dir}/rect.bmp", "--edges", "coverage"},
+                    2,
+                    "unknown option '--edges' for colours\n"},
         FailureCase{"NoUse",
                     {"analyse", "{dir}/rect.bmp", "--width", "100", "--height", "40", "--overlay",
                      "{dir}/out.png"},
@@ -660,6 +726,7 @@ TEST_F(RunCliTest, TorsionGivesGJOfARectangleWithinTheManualsAccuracy) {
   EXPECT_EQ(extended["torsion_cells"].toInt(), 3200);
   EXPECT_EQ(extended["torsion_parts"].toInt(), 1);
   const QJsonObject estimate = extended["torsion_error_estimate"].toObject();
+  EXPECT_FALSE(extended.contains("torsion_error_estimate_missing"));
   EXPECT_GT(estimate["gj"].toDouble(), 0);
   EXPECT_DOUBLE_EQ(estimate["gj_relative"].toDouble(),
                    estimate["gj"].toDouble() / extended["gj"].toDouble());
@@ -705,8 +772,14 @@ TEST_F(RunCliTest, TorsionAppendsItsBlockToTheUnchangedReport) {
             std::count(block.begin(), block.end(), '\r'));
   // The GJ line carries the value of the JSON.
   const QJsonObject json = ParseJson(RunTool(Analyse({"--torsion", "--json"})).out);
-  const std::string gj = FormatGeneral(json["extended"].toObject()["gj"].toDouble(), 5, 3);
+  const QJsonObject extended = json["extended"].toObject();
+  const std::string gj = FormatGeneral(extended["gj"].toDouble(), 5, 3);
   EXPECT_NE(block.find("    GJ   = " + gj + " Nmm^2\r\n"), std::string::npos) << block;
+  // 40 pixels give no error estimate; the JSON says why in the block's words.
+  EXPECT_TRUE(extended["torsion_error_estimate"].isNull());
+  const std::string why = extended["torsion_error_estimate_missing"].toString().toStdString();
+  EXPECT_EQ(why, "the section has too few pixels");
+  EXPECT_NE(block.find("    no error estimate: " + why + "\r\n"), std::string::npos) << block;
 }
 
 TEST_F(RunCliTest, WithoutTorsionNothingChangesNotEvenForABrokenRatio) {

@@ -223,5 +223,23 @@ TEST(EdgeSmoothingTest, NoteNamesUpToThreeColours) {
             std::string::npos);
 }
 
+TEST(EdgeSmoothingTest, TheWindowsNoteOffersToReadTheEdgesAsCoverage) {
+  EdgeSmoothing found;
+  EXPECT_EQ(EdgeSmoothingNote(found, EdgeSmoothingHint::CoverageSetting), std::nullopt);
+  found.inBetweenColours = 212;
+  found.inBetweenPixels = 1830;
+  found.smoothed = {{static_cast<ColourValue>(kRed), 10, 1}};
+  EXPECT_EQ(EdgeSmoothingNote(found, EdgeSmoothingHint::CoverageSetting),
+            "Smoothed edges: 1830 blended pixels belong to no material; tick \"read smoothed "
+            "edges as coverage\" in Info > About ... settings");
+  found.inBetweenPixels = 1;
+  EXPECT_EQ(EdgeSmoothingNote(found, EdgeSmoothingHint::CoverageSetting),
+            "Smoothed edges: 1 blended pixel belongs to no material; tick \"read smoothed edges "
+            "as coverage\" in Info > About ... settings");
+  found.inBetweenPixels = 1830;
+  EXPECT_EQ(EdgeSmoothingNote(found, EdgeSmoothingHint::SaveWithoutSmoothing),
+            EdgeSmoothingNote(found));
+}
+
 }  // namespace
 }  // namespace qv::test

@@ -330,6 +330,35 @@ TEST(ProgramSettingsTest, UnreadableStressValuesKeepTheirDefaults) {
   EXPECT_EQ(settings.Stress.Field, "von_mises");
 }
 
+TEST(ProgramSettingsTest, TheEdgesReadAsCoverageKeepASectionOfTheirOwn) {
+  Program program;
+  ProgramSettings settings;
+  program.Load(settings);
+  EXPECT_EQ(settings.Edges, EdgeMode::Flat);
+  // The flat reading writes the file as it always was, and drops a section left from before.
+  WriteAll(program.settingsFile, "[edges]\r\nmode=flat\r\n");
+  program.Save(settings);
+  const std::string flat = ReadAll(program.settingsFile);
+  EXPECT_EQ(flat.find("[edges]"), std::string::npos);
+  EXPECT_EQ(flat.substr(0, std::string(kDefaultFile).size()), kDefaultFile);
+  settings.Edges = EdgeMode::Coverage;
+  program.Save(settings);
+  const std::string coverage = ReadAll(program.settingsFile);
+  EXPECT_NE(coverage.find("\r\n[edges]\r\nmode=coverage\r\n"), std::string::npos);
+  // The other sections keep exactly their keys.
+  EXPECT_EQ(coverage.substr(0, coverage.find("[edges]")), flat);
+  ProgramSettings back;
+  program.Load(back);
+  EXPECT_EQ(back.Edges, EdgeMode::Coverage);
+  // Any other text reads flat, as a missing key does.
+  for (const char* text : {"Coverage", "smooth", ""}) {
+    WriteAll(program.settingsFile, std::string("[edges]\r\nmode=") + text + "\r\n");
+    ProgramSettings other;
+    EXPECT_TRUE(program.Load(other).empty()) << text;
+    EXPECT_EQ(other.Edges, EdgeMode::Flat) << text;
+  }
+}
+
 TEST(ProgramSettingsTest, UnstorablePathIsWrittenEmpty) {
   Program program;
   ProgramSettings settings;

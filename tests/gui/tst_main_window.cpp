@@ -20,6 +20,7 @@
 #include <QtTest>
 #include <memory>
 
+#include "core/section/result_text.h"
 #include "core/settings/program_settings.h"
 #include "gui/definitions_dialog.h"
 #include "gui/main_window.h"
@@ -29,6 +30,7 @@
 #include "support/grid_builder.h"
 #include "support/png_writer.h"
 #include "support/scripted_prompter.h"
+#include "support/section_pictures.h"
 #include "support/window_test.h"
 
 using namespace qv;
@@ -237,6 +239,57 @@ class TestMainForm : public WindowTest {
     form->statusBar()->clearMessage();
     Open(*form, WritePicture("good.bmp", Section(400, 400)));
     QVERIFY(form->statusBar()->currentMessage().isEmpty());
+  }
+
+  void smoothedPictureIsNotedOnceAndTheSettingReadsItsEdges() {
+    auto form = NewForm();
+    // A red disc of radius 100 drawn smoothed: its rim blends red into white.
+    const DrawnSection drawn =
+        DrawSmoothedSection(394, 394, 1.0, Shifted(Ring(100, 0, kRed), 0.3, 0.2), 3, 4);
+    const QString disc = WritePicture("disc.bmp", drawn.grid);
+    Open(*form, disc);
+    const QString note = form->statusBar()->currentMessage();
+    QVERIFY2(note.startsWith("Smoothed edges: "), qPrintable(note));
+    QVERIFY(
+        note.endsWith(" blended pixels belong to no material; tick \"read smoothed edges as "
+                      "coverage\" in Info > About ... settings"));
+    // All of it on view in the status bar, as wide as the window's fixed client area.
+    QVERIFY(form->statusBar()->fontMetrics().horizontalAdvance(note) < 800 - 20);
+    // Once: the same picture again says nothing more.
+    form->statusBar()->clearMessage();
+    Open(*form, disc);
+    QVERIFY(form->statusBar()->currentMessage().isEmpty());
+
+    Select(*form, "clRed");
+    form->ListBox1DblClick();
+    const SectionBounds flat = form->Session().Bounds();
+    QCOMPARE(form->Label34->text(), QString::number(flat.WidthPixels()));
+    mPrompts->ExpectRun([](QDialog& dialog) {
+      auto* edges = RequireChild<QCheckBox>(dialog, "CheckBox4");
+      if (edges->isChecked()) return static_cast<int>(QDialog::Rejected);
+      edges->setChecked(true);
+      return static_cast<int>(QDialog::Accepted);
+    });
+    form->About1Click();
+    QCOMPARE(form->Session().Settings().Edges, EdgeMode::Coverage);
+    // Every pixel touched by the disc: 0.3 + 197 -+ 100 across, from pixel 100 to 300.
+    const SectionBounds box = form->Session().Bounds();
+    QCOMPARE(box.xmin, 100);
+    QCOMPARE(box.xmax, 300);
+    QVERIFY(box.xmin < flat.xmin && box.xmax > flat.xmax);
+    QCOMPARE(form->Label34->text(), QString("201"));
+    form->NumberEdit1->SetText("201");
+    form->NumberEdit2->SetText(QString::number(box.HeightPixels()));
+    form->Timer2Timer();
+    form->Button1Click();
+    QVERIFY(form->OutputMemo->toPlainText().endsWith(QString("\n\n") + kCoverageReportLine + "\n"));
+    // Read as coverage, a smoothed picture needs no note.
+    form->statusBar()->clearMessage();
+    Open(*form, WritePicture("disc2.bmp", drawn.grid));
+    QVERIFY(form->statusBar()->currentMessage().isEmpty());
+    form->close();
+    const std::string settings = ReadAll(mDir->File("quorvane.INI"));
+    QVERIFY(settings.find("\r\n[edges]\r\nmode=coverage\r\n") != std::string::npos);
   }
 
   void fileMenuHasTheDesktopsHabits() {

@@ -80,6 +80,7 @@ class TestAboutBox : public QObject {
 
  private slots:
   void layoutAndPlacement();
+  void settingsPanelsControlsKeepClearOfEachOther();
   void licenceFitsBesideTheOkButton();
   void fillTakeBackRoundTripChangesNothing_data();
   void fillTakeBackRoundTripChangesNothing();
@@ -116,6 +117,25 @@ void TestAboutBox::layoutAndPlacement() {
                           "|alpha| < precision in degrees"));
 }
 
+void TestAboutBox::settingsPanelsControlsKeepClearOfEachOther() {
+  TAboutBox dialog;
+  dialog.show();
+  auto* panel = RequireChild<QFrame>(dialog, QStringLiteral("Panel2"));
+  const QList<QWidget*> controls = panel->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+  QVERIFY(controls.size() >= 15);
+  for (QWidget* a : controls) {
+    QVERIFY2(panel->rect().contains(a->geometry()), qPrintable(a->objectName()));
+    for (QWidget* b : controls) {
+      if (a == b) continue;
+      QVERIFY2(!a->geometry().intersects(b->geometry()),
+               qPrintable(a->objectName() + " covers " + b->objectName()));
+    }
+  }
+  auto* edges = RequireChild<QCheckBox>(dialog, QStringLiteral("CheckBox4"));
+  QCOMPARE(edges->text(), QStringLiteral("read smoothed edges as coverage"));
+  QVERIFY(!edges->isChecked());
+}
+
 void TestAboutBox::licenceFitsBesideTheOkButton() {
   TAboutBox dialog;
   auto* licence = RequireChild<QLabel>(dialog, QStringLiteral("LicenceLabel"));
@@ -143,6 +163,7 @@ void TestAboutBox::fillTakeBackRoundTripChangesNothing_data() {
   changed.PrincipalAxesColour = 0x00C0DCC0;  // clMoneyGreen
   changed.MassCentreColour = 0x00000000;
   changed.AngleTolerance = 0;
+  changed.Edges = EdgeMode::Coverage;
   QTest::newRow("all changed") << changed << GraphicsFont("DejaVu Serif", 9, true, true);
 
   ProgramSettings edited;  // hand-edited file: colours no selector offers
@@ -169,6 +190,7 @@ void TestAboutBox::fillTakeBackRoundTripChangesNothing() {
   QCOMPARE(back.AutoStart, settings.AutoStart);
   QCOMPARE(back.CheckForUpdates, settings.CheckForUpdates);
   QCOMPARE(back.IgnoreDollarColours, settings.IgnoreDollarColours);
+  QCOMPARE(back.Edges, settings.Edges);
   QCOMPARE(back.AxesColour, settings.AxesColour);
   QCOMPARE(back.PrincipalAxesColour, settings.PrincipalAxesColour);
   QCOMPARE(back.MassCentreColour, settings.MassCentreColour);

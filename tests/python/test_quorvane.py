@@ -16,6 +16,7 @@ CLI = os.environ["QV_CLI"]
 EXAMPLES = pathlib.Path(__file__).resolve().parents[2] / "examples"
 CHANNEL = EXAMPLES / "u-channel.bmp"
 LIBRARY = EXAMPLES / "properties.ini"
+TUBE = EXAMPLES / "smoothed-tube.png"
 RED, BLUE, WHITE = (255, 0, 0), (0, 0, 255), (255, 255, 255)
 
 
@@ -62,10 +63,13 @@ def test_version_is_the_batch_tools():
 
 @pytest.mark.parametrize("all_colours", [False, True])
 def test_colours_are_listed_as_by_the_batch_tool(composite, all_colours):
-    for path in (CHANNEL, composite):
-        listing = cli("colours", path, *(["--all"] if all_colours else [])).stdout
-        expected = [(f[0], *map(int, f[1:])) for f in (line.split("\t") for line in listing.splitlines())]
-        assert quorvane.read_picture(path).colours(all=all_colours) == expected
+    for path in (CHANNEL, composite, TUBE):
+        run = cli("colours", path, *(["--all"] if all_colours else []))
+        expected = [(f[0], *map(int, f[1:])) for f in (line.split("\t") for line in run.stdout.splitlines())]
+        picture = quorvane.read_picture(path)
+        assert picture.colours(all=all_colours) == expected
+        note = run.stderr.strip().removeprefix("quorvane-cli: note: ")
+        assert picture.smoothing_note == (note or None) and (path == TUBE) == bool(note)
 
 
 # Each row: the keyword arguments of analyse and the batch tool's options that mean the same.
@@ -88,19 +92,26 @@ ANALYSES = {
         ["--library", LIBRARY, "--torsion", "--action", "N=1e5", "--action", "Mz=2e8", "--action", "Vz=1e5",
          "--action", "T=1e7"],
     ),
+    "tube coverage torsion": (
+        dict(library=True, torsion=True, edges="coverage"),
+        ["--library", LIBRARY, "--torsion", "--edges", "coverage"],
+    ),
     "composite stresses euro-code": (
         dict(library=True, convention=1, actions={"N": -2e5, "My": 5e7}),
         ["--library", LIBRARY, "--convention", "1", "--action", "N=-2e5", "--action", "My=5e7"],
     ),
 }
-SECTIONS = {"channel": (500, 650, ["clRed"]), "composite": ("$514", "0x320", ["clBlue", "clRed"])}
+SECTIONS = {
+    "channel": (CHANNEL, 500, 650, ["clRed"]),
+    "composite": (None, "$514", "0x320", ["clBlue", "clRed"]),
+    "tube": (TUBE, 273, 273, ["clRed"]),
+}
 
 
 def run_both(name, composite):
     kwargs, options = ANALYSES[name]
-    section = name.split()[0]
-    path = CHANNEL if section == "channel" else composite
-    width, height, use = SECTIONS[section]
+    path, width, height, use = SECTIONS[name.split()[0]]
+    path = path or composite
     if kwargs.get("library"):
         kwargs = dict(kwargs, library=quorvane.Library.load(LIBRARY))
     result = quorvane.analyse(quorvane.read_picture(path), width, height, use, **kwargs)
@@ -117,6 +128,7 @@ def test_dict_and_report_are_the_batch_tools(name, composite):
     assert result.report() == cli(*args).stdout
     assert ("extended" in result.to_dict()) == ("torsion" in name or name == "channel stresses")
     assert ("stress" in result.to_dict()) == ("stresses" in name)
+    assert result.to_dict().get("edges", "flat") == ("coverage" if "coverage" in name else "flat")
 
 
 @pytest.mark.parametrize("name", ["channel torsion", "composite torsion"])
@@ -155,6 +167,7 @@ def test_refusals_carry_the_batch_tools_messages(tmp_path):
         (500, ["clRed"], dict(torsion=True, fy={"clLime": 1}), ["--torsion", "--fy", "clLime=1"]),
         (500, ["clRed"], dict(convention=2), ["--convention", "2"]),
         (500, ["clRed"], dict(actions={"X": 1}), ["--action", "X=1"]),
+        (500, ["clRed"], dict(edges="blurred"), ["--edges", "blurred"]),
     ]:
         with pytest.raises(quorvane.Error) as refused:
             quorvane.analyse(picture, width, 650, use, **kwargs)

@@ -28,6 +28,56 @@ DrawnSection DrawSection(double widthMm, double heightMm, double pixelMm, const 
   return s;
 }
 
+DrawnSection DrawSmoothedSection(double widthMm, double heightMm, double pixelMm,
+                                 const ShapeFn& shape, int margin, int samples) {
+  const int w = static_cast<int>(std::ceil(widthMm / pixelMm - 1e-9));
+  const int h = static_cast<int>(std::ceil(heightMm / pixelMm - 1e-9));
+  DrawnSection s;
+  s.grid = PixelGrid(w + 2 * margin, h + 2 * margin, kNone);
+  const double step = 1.0 / samples;
+  const double count = static_cast<double>(samples) * samples;
+  for (int y = 0; y < h; ++y) {
+    std::uint32_t* row = s.grid.Row(y + margin) + margin;
+    for (int x = 0; x < w; ++x) {
+      double sum[3] = {0, 0, 0};
+      for (int j = 0; j < samples; ++j) {
+        const double v = (y + (j + 0.5) * step - h / 2.0) * pixelMm;
+        for (int i = 0; i < samples; ++i) {
+          const std::uint32_t c = shape((x + (i + 0.5) * step - w / 2.0) * pixelMm, v);
+          for (int k = 0; k < 3; ++k) sum[k] += (c >> (8 * k)) & 0xFF;
+        }
+      }
+      std::uint32_t mean = 0;
+      for (int k = 0; k < 3; ++k) {
+        mean |= static_cast<std::uint32_t>(std::lround(sum[k] / count)) << (8 * k);
+      }
+      row[x] = mean;
+    }
+  }
+  s.bounds = {margin, margin, margin + w - 1, margin + h - 1};
+  s.widthMm = w * pixelMm;
+  s.heightMm = h * pixelMm;
+  return s;
+}
+
+ShapeFn Shifted(const ShapeFn& shape, double du, double dv) {
+  return [=](double u, double v) { return shape(u - du, v - dv); };
+}
+
+ShapeFn Turned(const ShapeFn& shape, double degrees) {
+  const double a = degrees * std::numbers::pi / 180;
+  const double c = std::cos(a);
+  const double s = std::sin(a);
+  // The point that lands on (u, v) after the turn.
+  return [=](double u, double v) { return shape(c * u + s * v, -s * u + c * v); };
+}
+
+ShapeFn Box(double width, double height, std::uint32_t colour) {
+  return [=](double u, double v) {
+    return std::abs(u) <= width / 2 && std::abs(v) <= height / 2 ? colour : kNone;
+  };
+}
+
 ShapeFn Rectangle(std::uint32_t colour) {
   return [colour](double, double) { return colour; };
 }

@@ -29,8 +29,22 @@ using ShapeFn = std::function<std::uint32_t(double u, double v)>;
 DrawnSection DrawSection(double widthMm, double heightMm, double pixelMm, const ShapeFn& shape,
                          int margin = 3);
 
+/// DrawSection as a paint program draws with smoothing (anti-aliasing): a pixel takes the mean
+/// colour of samples x samples points spread evenly over it, channel by channel, rounded to 8
+/// bits. Its edge pixels blend the colours on either side by the share of the pixel each
+/// covers (to within the sampling).
+DrawnSection DrawSmoothedSection(double widthMm, double heightMm, double pixelMm,
+                                 const ShapeFn& shape, int margin = 3, int samples = 16);
+
+/// `shape` moved by (du, dv) mm.
+ShapeFn Shifted(const ShapeFn& shape, double du, double dv);
+/// `shape` turned by `degrees` about its centre, from u towards v (clockwise on the picture).
+ShapeFn Turned(const ShapeFn& shape, double degrees);
+
 /// A solid rectangle filling the box.
 ShapeFn Rectangle(std::uint32_t colour);
+/// A width x height rectangle centred on the shape's centre.
+ShapeFn Box(double width, double height, std::uint32_t colour);
 /// A disc of `outer` radius; with inner > 0 a ring, the hole white unless `core` names a colour.
 ShapeFn Ring(double outer, double inner, std::uint32_t colour, std::uint32_t core = 0x00FFFFFF);
 

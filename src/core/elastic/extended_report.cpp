@@ -62,6 +62,18 @@ std::vector<DesignValue> DesignValues(const ElasticResult& r) {
   return values;
 }
 
+std::string NoEstimateReason(const ElasticResult& result) {
+  switch (result.WhyNoEstimate) {
+    case ElasticResult::NoEstimate::Topology:
+      return "cells twice the size would close a gap of the section";
+    case ElasticResult::NoEstimate::Irregular:
+      return "the solves on coarser cells do not converge regularly";
+    case ElasticResult::NoEstimate::TooFewPixels:
+      break;
+  }
+  return "the section has too few pixels";
+}
+
 std::vector<std::string> ExtendedReport(const ElasticResult& r, SignConvention signConvention) {
   // A convention that names nothing (a settings file written by hand) keeps the formal names.
   const ConventionTerms terms =
@@ -80,12 +92,8 @@ std::vector<std::string> ExtendedReport(const ElasticResult& r, SignConvention s
     lines.push_back("    error estimate " + FormatGeneral(relative, 2, 1) + " % (" +
                     FormatGeneral(r.GJErrorEstimate, 2, 3) + " Nmm^2, observed order " +
                     FormatFixed(r.ObservedOrder, 3, 1) + ")");
-  } else if (r.WhyNoEstimate == ElasticResult::NoEstimate::Topology) {
-    lines.push_back("    no error estimate: cells twice the size would close a gap of the section");
-  } else if (r.WhyNoEstimate == ElasticResult::NoEstimate::Irregular) {
-    lines.push_back("    no error estimate: the solves on coarser cells do not converge regularly");
   } else {
-    lines.push_back("    no error estimate: the section has too few pixels");
+    lines.push_back("    no error estimate: " + NoEstimateReason(r));
   }
   const std::string cell =
       FormatGeneral(r.CellWidthMm, 6, 1) + " x " + FormatGeneral(r.CellHeightMm, 6, 1) + " mm";

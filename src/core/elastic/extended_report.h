@@ -20,6 +20,10 @@ inline constexpr std::string_view kExtendedReportTitle =
 /// areas and the elastic moduli, in the order the text block and the dialog list them.
 std::vector<DesignValue> DesignValues(const ElasticResult& result);
 
+/// Why `result` has no error estimate (HasErrorEstimate false), e.g. "cells twice the size would
+/// close a gap of the section".
+std::string NoEstimateReason(const ElasticResult& result);
+
 /// The block's lines, without line ends: GJ with its error estimate and the solve's cells, the
 /// shear centre from UL and from NC, the radii of gyration, the design values, and each material's
 /// Poisson's ratio, G, extreme fibres and stress per unit moment. The stiffnesses and radii are

@@ -301,11 +301,34 @@ class MaterialLookup {
 int BoxWidth(const SectionBounds& b) { return b.xmax - b.xmin + 1; }
 int BoxHeight(const SectionBounds& b) { return b.ymax - b.ymin + 1; }
 
+/// The shares of the materials in a colour (CoverageTable::Shares), remembering the last
+/// colour, as runs repeat it.
+class ShareLookup {
+ public:
+  explicit ShareLookup(const CoverageTable& table) : mTable(table) {}
+  std::span<const CoverageShare> Find(std::uint32_t colour) {
+    if (!mValid || colour != mLastColour) {
+      mValid = true;
+      mLastColour = colour;
+      mLast = mTable.Shares(colour);
+    }
+    return mLast;
+  }
+
+ private:
+  const CoverageTable& mTable;
+  std::uint32_t mLastColour = 0;
+  std::span<const CoverageShare> mLast;
+  bool mValid = false;
+};
+
 /// Calls cell(X, Y, sumG, sumE) for every block of factor x factor pixels of the box that
-/// holds a stiff pixel, row by row, with the sums of G and E over the block's pixels.
+/// holds a stiff pixel, row by row, with the sums of G and E over the block's pixels (with
+/// `coverage`, each pixel's materials by their shares).
 template <typename Cell>
 void ForEachBlock(const PixelGrid& grid, const SectionBounds& bounds,
-                  const std::vector<SolverMaterial>& materials, int factor, Cell cell) {
+                  const std::vector<SolverMaterial>& materials, int factor, Cell cell,
+                  const CoverageTable* coverage = nullptr) {
   const int width = BoxWidth(bounds);
   const int height = BoxHeight(bounds);
   const int nx = (width + factor - 1) / factor;
@@ -313,6 +336,8 @@ void ForEachBlock(const PixelGrid& grid, const SectionBounds& bounds,
   std::vector<double> sumG(static_cast<std::size_t>(nx));
   std::vector<double> sumE(static_cast<std::size_t>(nx));
   MaterialLookup lookup(materials);
+  std::optional<ShareLookup> shares;
+  if (coverage != nullptr) shares.emplace(*coverage);
   for (int by = 0; by < ny; ++by) {
     std::fill(sumG.begin(), sumG.end(), 0.0);
     std::fill(sumE.begin(), sumE.end(), 0.0);
@@ -321,6 +346,20 @@ void ForEachBlock(const PixelGrid& grid, const SectionBounds& bounds,
       const std::uint32_t* pixels = grid.Row(bounds.ymin + row) + bounds.xmin;
       for (int x = 0; x < width;) {
         const int end = RunEnd(pixels, x + 1, width, pixels[x]);
+        if (shares) {
+          for (const CoverageShare& share : shares->Find(pixels[x])) {
+            const SolverMaterial& s = materials[static_cast<std::size_t>(share.material)];
+            if (!(s.E > 0)) continue;
+            const double part =
+                static_cast<double>(share.weight) / static_cast<double>(kCoverageUnit);
+            for (int px = x; px < end; ++px) {
+              sumG[static_cast<std::size_t>(px / factor)] += s.G * part;
+              sumE[static_cast<std::size_t>(px / factor)] += s.E * part;
+            }
+          }
+          x = end;
+          continue;
+        }
         const int m = lookup.Find(pixels[x]);
         if (m >= 0 && materials[static_cast<std::size_t>(m)].E > 0) {
           const SolverMaterial& s = materials[static_cast<std::size_t>(m)];
@@ -341,9 +380,11 @@ void ForEachBlock(const PixelGrid& grid, const SectionBounds& bounds,
 }
 
 std::int64_t CountCells(const PixelGrid& grid, const SectionBounds& bounds,
-                        const std::vector<SolverMaterial>& materials, int factor) {
+                        const std::vector<SolverMaterial>& materials, int factor,
+                        const CoverageTable* coverage) {
   std::int64_t cells = 0;
-  ForEachBlock(grid, bounds, materials, factor, [&](int, int, double, double) { ++cells; });
+  ForEachBlock(
+      grid, bounds, materials, factor, [&](int, int, double, double) { ++cells; }, coverage);
   return cells;
 }
 
@@ -354,19 +395,56 @@ std::size_t SolveBytes(std::int64_t cells, const SectionBounds& bounds, int fact
 }
 
 /// The materials with E above 0 that have a pixel in the box.
+/// Which materials a pixel's colour holds: the material of its colour, or with `coverage` each
+/// material with a share in it.
+class PixelMaterials {
+ public:
+  PixelMaterials(const std::vector<SolverMaterial>& materials, const CoverageTable* coverage)
+      : mMaterials(materials),
+        mLookup(materials),
+        mCoverage(coverage != nullptr),
+        mShares(coverage != nullptr ? *coverage : kNoCoverage) {}
+  /// Calls f(material) for each material of `colour`.
+  template <typename F>
+  void ForEach(std::uint32_t colour, F f) {
+    if (mCoverage) {
+      for (const CoverageShare& share : mShares.Find(colour)) f(share.material);
+      return;
+    }
+    const int m = mLookup.Find(colour);
+    if (m >= 0) f(m);
+  }
+  /// Whether `colour` holds a material with E above 0.
+  bool Stiff(std::uint32_t colour) {
+    bool stiff = false;
+    ForEach(colour, [&](int m) { stiff = stiff || mMaterials[static_cast<std::size_t>(m)].E > 0; });
+    return stiff;
+  }
+
+ private:
+  const std::vector<SolverMaterial>& mMaterials;
+  MaterialLookup mLookup;
+  bool mCoverage;
+  ShareLookup mShares;
+  static inline const CoverageTable kNoCoverage;
+};
+
+/// The materials with E above 0 that have a pixel (or with `coverage`, a share of one) in the
+/// box.
 std::vector<bool> MaterialsPresent(const PixelGrid& grid, const SectionBounds& bounds,
-                                   const std::vector<SolverMaterial>& materials) {
+                                   const std::vector<SolverMaterial>& materials,
+                                   const CoverageTable* coverage) {
   std::vector<bool> present(materials.size(), false);
   const int width = BoxWidth(bounds);
-  MaterialLookup lookup(materials);
+  PixelMaterials lookup(materials, coverage);
   for (int row = 0; row < BoxHeight(bounds); ++row) {
     const std::uint32_t* pixels = grid.Row(bounds.ymin + row) + bounds.xmin;
     for (int x = 0; x < width;) {
       const int end = RunEnd(pixels, x + 1, width, pixels[x]);
-      const int m = lookup.Find(pixels[x]);
-      if (m >= 0 && materials[static_cast<std::size_t>(m)].E > 0) {
-        present[static_cast<std::size_t>(m)] = true;
-      }
+      lookup.ForEach(pixels[x], [&](int m) {
+        if (materials[static_cast<std::size_t>(m)].E > 0)
+          present[static_cast<std::size_t>(m)] = true;
+      });
       x = end;
     }
   }
@@ -378,12 +456,13 @@ std::vector<bool> MaterialsPresent(const PixelGrid& grid, const SectionBounds& b
 /// but no pixel edge between them. Such cells close a gap, a slit or a crack of the picture, and
 /// a solve on them is of another section.
 bool BridgesGaps(const PixelGrid& grid, const SectionBounds& bounds,
-                 const std::vector<SolverMaterial>& materials, int factor) {
+                 const std::vector<SolverMaterial>& materials, int factor,
+                 const CoverageTable* coverage) {
   const int width = BoxWidth(bounds);
   const int height = BoxHeight(bounds);
   const auto w = static_cast<std::size_t>(width);
   const auto nx = static_cast<std::size_t>((width + factor - 1) / factor);
-  MaterialLookup lookup(materials);
+  PixelMaterials lookup(materials, coverage);
   // Per pixel of the previous and the current row: its piece's label in the block row, or -1.
   std::vector<std::int32_t> above(w, -1);
   std::vector<std::int32_t> here(w, -1);
@@ -410,8 +489,7 @@ bool BridgesGaps(const PixelGrid& grid, const SectionBounds& bounds,
       std::fill(here.begin(), here.end(), -1);
       for (int x = 0; x < width;) {
         const int end = RunEnd(pixels, x + 1, width, pixels[x]);
-        const int m = lookup.Find(pixels[x]);
-        if (m < 0 || !(materials[static_cast<std::size_t>(m)].E > 0)) {
+        if (!lookup.Stiff(pixels[x])) {
           x = end;
           continue;
         }
@@ -464,7 +542,8 @@ bool BridgesGaps(const PixelGrid& grid, const SectionBounds& bounds,
 /// cells first (see CellLevel). `beat` is called between its steps (see Beat above).
 Discretisation Discretise(const PixelGrid& grid, const SectionBounds& bounds,
                           const std::vector<SolverMaterial>& materials, double cellWidth,
-                          double cellHeight, int factor, const std::function<void()>& beat) {
+                          double cellHeight, int factor, const std::function<void()>& beat,
+                          const CoverageTable* coverage) {
   Discretisation d;
   d.factor = factor;
   d.cellWidth = cellWidth;
@@ -473,7 +552,8 @@ Discretisation Discretise(const PixelGrid& grid, const SectionBounds& bounds,
   c.nx = (BoxWidth(bounds) + factor - 1) / factor;
   c.ny = (BoxHeight(bounds) + factor - 1) / factor;
   // Reserved up front: growing four vectors by doubling would double the peak memory.
-  const auto count = static_cast<std::size_t>(CountCells(grid, bounds, materials, factor));
+  const auto count =
+      static_cast<std::size_t>(CountCells(grid, bounds, materials, factor, coverage));
   c.cellX.reserve(count);
   c.cellY.reserve(count);
   d.E.reserve(count);
@@ -481,13 +561,16 @@ Discretisation Discretise(const PixelGrid& grid, const SectionBounds& bounds,
   g.reserve(count);
   const double blockPixels = static_cast<double>(factor) * factor;
   for (const int colour : {0, 1}) {
-    ForEachBlock(grid, bounds, materials, factor, [&](int x, int y, double sumG, double sumE) {
-      if (((x + y) & 1) != colour) return;
-      c.cellX.push_back(x);
-      c.cellY.push_back(y);
-      g.push_back(sumG / blockPixels);
-      d.E.push_back(sumE / blockPixels);
-    });
+    ForEachBlock(
+        grid, bounds, materials, factor,
+        [&](int x, int y, double sumG, double sumE) {
+          if (((x + y) & 1) != colour) return;
+          c.cellX.push_back(x);
+          c.cellY.push_back(y);
+          g.push_back(sumG / blockPixels);
+          d.E.push_back(sumE / blockPixels);
+        },
+        coverage);
     beat();
   }
   c.Link();
@@ -823,7 +906,8 @@ TorsionSolution Solve(Discretisation& d, const SolveContext& context, std::int64
 /// Extreme fibres of each material, from the full-resolution picture.
 void ComputeFibres(const PixelGrid& grid, const SectionBounds& bounds,
                    const std::vector<SolverMaterial>& materials, const SectionResult& section,
-                   ThreadPool& pool, std::vector<MaterialModuli>& moduli) {
+                   ThreadPool& pool, std::vector<MaterialModuli>& moduli,
+                   const CoverageTable* coverage) {
   const double dx = section.Dx;
   const double dy = section.Dy;
   // The fibres are measured from the point the EI values are taken about: the centre of the
@@ -853,14 +937,24 @@ void ComputeFibres(const PixelGrid& grid, const SectionBounds& bounds,
                                              std::vector<Extremes>(materials.size()));
   ForEachRowBand(pool, width, BoxHeight(bounds), {}, [&](int worker, int first, int end) {
     MaterialLookup lookup(materials);
+    std::optional<ShareLookup> shares;
+    if (coverage != nullptr) shares.emplace(*coverage);
     std::vector<Extremes>& mine = partial[static_cast<std::size_t>(worker)];
     for (int row = first; row < end; ++row) {
       const int py = bounds.ymin + row;
       const std::uint32_t* pixels = grid.Row(py) + bounds.xmin;
       for (int x = 0; x < width;) {
         const int runEnd = RunEnd(pixels, x + 1, width, pixels[x]);
-        const int m = lookup.Find(pixels[x]);
-        if (m >= 0) {
+        // Read as coverage, a pixel holding any share of a material reaches as far as it does.
+        std::array<int, 3> held{-1, -1, -1};
+        if (shares) {
+          const std::span<const CoverageShare> found = shares->Find(pixels[x]);
+          for (std::size_t k = 0; k < found.size(); ++k) held[k] = found[k].material;
+        } else {
+          held[0] = lookup.Find(pixels[x]);
+        }
+        for (const int m : held) {
+          if (m < 0) continue;
           Extremes& e = mine[static_cast<std::size_t>(m)];
           e.pixels += runEnd - x;
           // A run's outermost points along any direction are among its four corners.
@@ -932,10 +1026,12 @@ std::optional<SectionModuli> SectionModuliOf(const std::vector<MaterialModuli>& 
   const double dy2 = section.Dy * section.Dy;
   const double c2 = std::cos(section.Alpha) * std::cos(section.Alpha);
   const double s2 = std::sin(section.Alpha) * std::sin(section.Alpha);
-  const double eiyy = section.EIyy + section.EA * dx2 / 12;
-  const double eizz = section.EIzz + section.EA * dy2 / 12;
-  const double ei1 = section.EI1 + section.EA * (dx2 * c2 + dy2 * s2) / 12;
-  const double ei2 = section.EI2 + section.EA * (dx2 * s2 + dy2 * c2) / 12;
+  // Read as coverage, the stiffnesses hold those terms already.
+  const double self = section.Coverage ? 0.0 : 1.0;
+  const double eiyy = section.EIyy + self * section.EA * dx2 / 12;
+  const double eizz = section.EIzz + self * section.EA * dy2 / 12;
+  const double ei1 = section.EI1 + self * section.EA * (dx2 * c2 + dy2 * s2) / 12;
+  const double ei2 = section.EI2 + self * section.EA * (dx2 * s2 + dy2 * c2) / 12;
   SectionModuli w;
   w.E = E;
   // About the horizontal axis the stresses grow with z (EIzz); above NC z is negative.
@@ -991,7 +1087,7 @@ std::optional<ElasticResult> ComputeElasticSection(const PixelGrid& grid,
 
   // The solve's units: lengths in pixel widths, moduli as fractions of the largest E with pixels
   // in the box. One material gets E = 1 exactly, whatever its E.
-  const std::vector<bool> present = MaterialsPresent(grid, bounds, materials);
+  const std::vector<bool> present = MaterialsPresent(grid, bounds, materials, options.coverage);
   double stiffest = 0;
   double softest = std::numeric_limits<double>::infinity();
   for (std::size_t m = 0; m < materials.size(); ++m) {
@@ -1020,27 +1116,29 @@ std::optional<ElasticResult> ComputeElasticSection(const PixelGrid& grid,
   ElasticResult result;
   int factor = options.coarsening;
   if (factor <= 0) {
-    const std::int64_t pixels = CountCells(grid, bounds, scaled, 1);
+    const std::int64_t pixels = CountCells(grid, bounds, scaled, 1, options.coverage);
     factor = 1;
     if (SolveBytes(pixels, bounds, 1) > options.memoryBudget) {
       // Cells fall with the square of the factor; start just below the estimate.
       const double ratio = static_cast<double>(SolveBytes(pixels, bounds, 1)) /
                            static_cast<double>(std::max<std::size_t>(options.memoryBudget, 1));
       factor = std::max(2, static_cast<int>(std::floor(std::sqrt(ratio))));
-      while (SolveBytes(CountCells(grid, bounds, scaled, factor), bounds, factor) >
-             options.memoryBudget) {
+      while (SolveBytes(CountCells(grid, bounds, scaled, factor, options.coverage), bounds,
+                        factor) > options.memoryBudget) {
         ++factor;
       }
     }
   }
   // Cells are numbered in 32 bits, whatever the budget allows.
-  while (CountCells(grid, bounds, scaled, factor) > kMaxCells) ++factor;
+  while (CountCells(grid, bounds, scaled, factor, options.coverage) > kMaxCells) ++factor;
 
   if (options.cancel != nullptr && options.cancel->load()) return std::nullopt;
   ThreadPool pool(options.threads);
   const SolveContext context{options, pool, aspect, stiffest / softest};
   const auto discretise = [&](int f, std::int64_t done) {
-    return Discretise(grid, bounds, scaled, f, f * pixelHeight, f, [&] { Beat(options, done); });
+    return Discretise(
+        grid, bounds, scaled, f, f * pixelHeight, f, [&] { Beat(options, done); },
+        options.coverage);
   };
   try {
     Discretisation main = discretise(factor, 0);
@@ -1089,7 +1187,7 @@ std::optional<ElasticResult> ComputeElasticSection(const PixelGrid& grid,
       std::vector<TorsionSolution> coarser;
       std::int64_t first = kMainShare;
       for (const int scale : {2, 4}) {
-        if (BridgesGaps(grid, bounds, scaled, scale * factor)) {
+        if (BridgesGaps(grid, bounds, scaled, scale * factor, options.coverage)) {
           if (scale == 2) result.WhyNoEstimate = ElasticResult::NoEstimate::Topology;
           break;
         }
@@ -1156,7 +1254,7 @@ std::optional<ElasticResult> ComputeElasticSection(const PixelGrid& grid,
     out.nu = materials[m].nu;
     out.G = materials[m].G;
   }
-  ComputeFibres(grid, bounds, materials, section, pool, result.materials);
+  ComputeFibres(grid, bounds, materials, section, pool, result.materials, options.coverage);
   result.Moduli = SectionModuliOf(result.materials, section);
   if (options.progress) options.progress(kProgressTotal, kProgressTotal);
   return result;

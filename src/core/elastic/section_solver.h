@@ -13,6 +13,7 @@
 
 #include "core/library/poisson_table.h"
 #include "core/picture/pixel_grid.h"
+#include "core/scan/coverage.h"
 #include "core/scan/scan_support.h"
 #include "core/section/section_result.h"
 
@@ -43,6 +44,10 @@ struct ElasticOptions {
   /// Set (from the progress callback, or another thread) to stop the solve; the solver then
   /// returns nothing.
   const std::atomic<bool>* cancel = nullptr;
+  /// Smoothed edges read as coverage: each pixel holds the materials by these shares (a table
+  /// for the materials in use, in library order), and a cell's E and G are the shares' means.
+  /// nullptr reads every pixel flat.
+  const CoverageTable* coverage = nullptr;
   /// Also hands out the solved fields of the main solve (ElasticResult::Fields), for the
   /// stresses: about 40 bytes per cell more.
   bool keepFields = false;

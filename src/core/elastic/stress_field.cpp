@@ -315,7 +315,7 @@ StressField::StressField(const StressInput& input, const SectionActions& actions
 
   // The elastic centre and the stiffnesses about it: the analysis's values about the rounded NC,
   // moved by the parallel-axis rule (a shift below a pixel, so nothing cancels), with each pixel's
-  // own second moment added.
+  // own second moment.
   const double EA = section.EA;
   if (!(EA > 0) || !(dx > 0) || !(dy > 0)) {
     throw Error("The section carries no normal force (EA is 0): there are no stresses.");
@@ -325,8 +325,10 @@ StressField::StressField(const StressInput& input, const SectionActions& actions
   mCentre = {(centreX - b.xmin + 0.5) * dx, (centreY - b.ymin + 0.5) * dy};
   const double shiftY = -(centreX - section.NC.x) * dx;
   const double shiftZ = (centreY - section.NC.y) * dy;
-  mEIyy = section.EIyy - EA * shiftY * shiftY + EA * dx * dx / 12;
-  mEIzz = section.EIzz - EA * shiftZ * shiftZ + EA * dy * dy / 12;
+  // Read as coverage, the analysis already holds them.
+  const double self = section.Coverage ? 0.0 : 1.0 / 12;
+  mEIyy = section.EIyy - EA * shiftY * shiftY + self * EA * dx * dx;
+  mEIzz = section.EIzz - EA * shiftZ * shiftZ + self * EA * dy * dy;
   mEIyz = section.EIyz - EA * shiftY * shiftZ;
   const double det = mEIyy * mEIzz - mEIyz * mEIyz;
   if (!(mEIyy > 0) || !(mEIzz > 0) || !(det > 0)) {

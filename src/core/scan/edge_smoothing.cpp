@@ -364,6 +364,10 @@ EdgeSmoothing FindEdgeSmoothing(const PixelGrid& grid) {
 }
 
 std::optional<std::string> EdgeSmoothingNote(const EdgeSmoothing& found) {
+  return EdgeSmoothingNote(found, EdgeSmoothingHint::SaveWithoutSmoothing);
+}
+
+std::optional<std::string> EdgeSmoothingNote(const EdgeSmoothing& found, EdgeSmoothingHint hint) {
   if (found.smoothed.empty()) return std::nullopt;
   std::string names;
   const std::size_t named = std::min<std::size_t>(found.smoothed.size(), 3);
@@ -374,6 +378,14 @@ std::optional<std::string> EdgeSmoothingNote(const EdgeSmoothing& found) {
   if (found.smoothed.size() > named) {
     names +=
         " and " + IntegerText(static_cast<std::int64_t>(found.smoothed.size() - named)) + " more";
+  }
+  if (hint == EdgeSmoothingHint::CoverageSetting) {
+    // One line of the window's status bar, the setting at its end in full.
+    const bool onePixel = found.inBetweenPixels == 1;
+    return "Smoothed edges: " + IntegerText(found.inBetweenPixels) +
+           (onePixel ? " blended pixel belongs" : " blended pixels belong") +
+           " to no material; tick \"read smoothed edges as coverage\" in Info > About ... "
+           "settings";
   }
   const bool one = found.inBetweenColours == 1;
   return "the picture looks smoothed (anti-aliased): " + IntegerText(found.inBetweenColours) +

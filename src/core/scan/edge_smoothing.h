@@ -78,10 +78,20 @@ class EdgeSmoothingScan {
   std::unique_ptr<State> mState;
 };
 
+/// What a note on a smoothed picture tells the user to do.
+enum class EdgeSmoothingHint {
+  SaveWithoutSmoothing,  ///< draw and save it again without smoothing (the batch tool)
+  CoverageSetting,       ///< or let the window read the edges as coverage (its settings)
+};
+
 /// The one-line note for a picture in which smoothing was found (nothing otherwise), e.g.
 /// "the picture looks smoothed (anti-aliased): 212 colours with 1830 pixels lie only along the
 /// edges of clRed and clWhite and belong to no material; save the drawing without smoothing (see
 /// "Drawing a section" in the manual)". At most three colours are named ("and 2 more").
 std::optional<std::string> EdgeSmoothingNote(const EdgeSmoothing& found);
+/// The note for the window, one line of its status bar: "Smoothed edges: 1830 blended pixels
+/// belong to no material; tick \"read smoothed edges as coverage\" in Info > About ...
+/// settings".
+std::optional<std::string> EdgeSmoothingNote(const EdgeSmoothing& found, EdgeSmoothingHint hint);
 
 }  // namespace qv

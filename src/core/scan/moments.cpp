@@ -49,7 +49,9 @@ Int128 SumOfSquares(std::int64_t n) {
   return v * (v + 1) * (2 * v + 1) / 6;
 }
 
-void AddRun(MaterialMoments& m, int y, int x0, int x1) {  // pixels x0 .. x1 inclusive
+}  // namespace
+
+void AddRunMoments(MaterialMoments& m, int y, int x0, int x1) {
   const std::int64_t length = x1 - x0 + 1;
   const Int128 sumX = static_cast<Int128>(x0 + x1) * length / 2;
   m.count += length;
@@ -59,8 +61,6 @@ void AddRun(MaterialMoments& m, int y, int x0, int x1) {  // pixels x0 .. x1 inc
   m.sumYY += static_cast<Int128>(y) * y * length;
   m.sumXY += sumX * y;
 }
-
-}  // namespace
 
 std::vector<MaterialMoments> MaterialsInUse(const TPROPClass& library) {
   return NewestOfColours(library, true);
@@ -105,7 +105,7 @@ void MomentsTally::Add(int worker, const RowBlock& rows) {
         lastMaterial = Find(colour);
       }
       if (lastMaterial != kNoMaterial)
-        AddRun(sums[static_cast<std::size_t>(lastMaterial)], y, x, end - 1);
+        AddRunMoments(sums[static_cast<std::size_t>(lastMaterial)], y, x, end - 1);
       x = end;
     }
   }

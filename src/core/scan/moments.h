@@ -29,12 +29,23 @@ struct MaterialMoments {
   Int128 sumXX = 0;
   Int128 sumYY = 0;
   Int128 sumXY = 0;
+  /// Read as coverage (SectionMoments::unit above 1): the pixels holding any share of the
+  /// material. Not counted in the flat reading, where it is `count`.
+  std::int64_t touched = 0;
 };
 
 /// Moments of every material in use, in library order.
 struct SectionMoments {
   std::vector<MaterialMoments> materials;
+  /// The counts and sums are in 1/unit of a pixel: 1 in the flat reading, kCoverageUnit where
+  /// smoothed edges were read as partial coverage (core/scan/coverage.h).
+  std::int64_t unit = 1;
+  /// With unit above 1: the pixels holding a share of any material in use.
+  std::int64_t touchedPixels = 0;
 };
+
+/// Adds the pixels x0 .. x1 (inclusive) of row y to `m`, exactly.
+void AddRunMoments(MaterialMoments& m, int y, int x0, int x1);
 
 /// The materials a scan counts, in library order, with zero moments: every entry in use that is
 /// the newest of its label and whose label names a pixel colour. Other solvers on the same

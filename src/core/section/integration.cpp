@@ -33,6 +33,11 @@ void ComputeCentres(const SectionMoments& moments, const SectionBounds& bounds, 
   result.Dy = dy;
 
   for (const MaterialMoments& m : moments.materials) result.RelevantPixels += m.count;
+  // Read as coverage, the sums count 1/unit pixels (a power of two: the division is exact) and
+  // the relevant pixels are those holding any share of a material.
+  result.Coverage = moments.unit != 1;
+  if (result.Coverage) result.RelevantPixels = moments.touchedPixels;
+  const auto unit = static_cast<double>(moments.unit);
   const auto e = [](const MaterialMoments& m) { return m.E; };
   const auto rho = [](const MaterialMoments& m) { return m.rho; };
   const auto count = [](const MaterialMoments& m) { return static_cast<Int128>(m.count); };
@@ -46,12 +51,12 @@ void ComputeCentres(const SectionMoments& moments, const SectionBounds& bounds, 
   const ExactSum rhoY = WeightedSum(moments, rho, sumY);
 
   const double area = dx * dy;
-  result.EA = eCount.ToDouble() * area;
-  result.Mass = rhoCount.ToDouble() * area / 1e9;
-  result.SumEHor = eX.ToDouble() * dx * area;
-  result.SumEVer = eY.ToDouble() * dy * area;
-  result.SumRhoHor = rhoX.ToDouble() * dx * area / 1e9;
-  result.SumRhoVer = rhoY.ToDouble() * dy * area / 1e9;
+  result.EA = eCount.ToDouble() / unit * area;
+  result.Mass = rhoCount.ToDouble() / unit * area / 1e9;
+  result.SumEHor = eX.ToDouble() / unit * dx * area;
+  result.SumEVer = eY.ToDouble() / unit * dy * area;
+  result.SumRhoHor = rhoX.ToDouble() / unit * dx * area / 1e9;
+  result.SumRhoVer = rhoY.ToDouble() / unit * dy * area / 1e9;
 
   // The quotients of the first-moment sums by EA and Mass, divided by the scale, are the
   // weighted mean pixel positions; the scale cancels, so they are rounded from exact sums.
@@ -70,22 +75,29 @@ void ComputeStiffness(const SectionMoments& moments, SectionResult& result) {
   result.Iso = false;
   const Int128 cx = result.NC.x;
   const Int128 cy = result.NC.y;
+  // Read as coverage, each pixel adds its own second moment about its centre, 1/12 pixel^2 per
+  // unit of area: the sums are taken twelvefold and the count added once.
+  const bool coverage = moments.unit != 1;
+  const Int128 scale = coverage ? 12 : 1;
+  const Int128 self = coverage ? 1 : 0;
+  const auto divisor = static_cast<double>(scale * moments.unit);
+  const auto unit = static_cast<double>(moments.unit);
   // Second moments about the rounded NC, exact: sum (px - cx)^2 = Sxx - 2 cx Sx + cx^2 n.
   const auto e = [](const MaterialMoments& m) { return m.E; };
   const ExactSum qyy = WeightedSum(moments, e, [&](const MaterialMoments& m) {
-    return m.sumXX - 2 * cx * m.sumX + cx * cx * m.count;
+    return scale * (m.sumXX - 2 * cx * m.sumX + cx * cx * m.count) + self * m.count;
   });
   const ExactSum qzz = WeightedSum(moments, e, [&](const MaterialMoments& m) {
-    return m.sumYY - 2 * cy * m.sumY + cy * cy * m.count;
+    return scale * (m.sumYY - 2 * cy * m.sumY + cy * cy * m.count) + self * m.count;
   });
   const ExactSum qyz = WeightedSum(moments, e, [&](const MaterialMoments& m) {
     return m.sumXY - cy * m.sumX - cx * m.sumY + cx * cy * m.count;
   });
   const double area = std::abs(result.Dx) * std::abs(result.Dy);
   // y = -Dx (px - NC.x) and z = Dy (py - NC.y).
-  result.EIyy = qyy.ToDouble() * (result.Dx * result.Dx) * area;
-  result.EIzz = qzz.ToDouble() * (result.Dy * result.Dy) * area;
-  result.EIyz = qyz.ToDouble() * (-result.Dx * result.Dy) * area;
+  result.EIyy = qyy.ToDouble() / divisor * (result.Dx * result.Dx) * area;
+  result.EIzz = qzz.ToDouble() / divisor * (result.Dy * result.Dy) * area;
+  result.EIyz = qyz.ToDouble() / unit * (-result.Dx * result.Dy) * area;
   if (result.EIyz == 0) result.EIyz = 0;  // no "-0" from the sign of the scale
   ComputePrincipalAxes(result);
 }

@@ -27,10 +27,11 @@ struct Carrier {
   Strength strength;
 };
 
-/// Pixel counts per strip and material, strip-major.
+/// Pixel counts per strip and material, strip-major, in 1/unit pixels.
 struct StripCounts {
   int strips = 0;
   std::vector<std::int64_t> counts;  // counts[strip * materials + m]
+  std::int64_t unit = 1;             // kCoverageUnit when the edges are read as coverage
 };
 
 struct AxisBalance {
@@ -90,7 +91,8 @@ PlasticAxis AxisValues(const StripCounts& strips, const std::vector<Carrier>& ca
   std::vector<double> tension(n, 0.0);
   for (std::size_t i = 0; i < n; ++i) {
     for (std::size_t m = 0; m < materials; ++m) {
-      const auto count = static_cast<double>(strips.counts[i * materials + m]);
+      const auto count =
+          static_cast<double>(strips.counts[i * materials + m]) / static_cast<double>(strips.unit);
       compression[i] += count * across * carriers[m].strength.compression;
       tension[i] += count * across * carriers[m].strength.tension;
     }
@@ -134,12 +136,14 @@ std::optional<double> ElasticModulus(const StripCounts& strips,
 
 PlasticOutcome ComputePlasticSection(const PixelGrid& grid, const SectionBounds& bounds,
                                      const TPROPClass& library, const StrengthTable& strengths,
-                                     const SectionResult& section) {
+                                     const SectionResult& section, const CoverageTable* coverage) {
   PlasticOutcome outcome;
   std::vector<Carrier> carriers;
   std::vector<std::pair<std::string, Strength>> used;
   std::string without;
+  std::vector<int> carrierOf;  // the carrier of each material in use, -1 for none
   for (const MaterialMoments& m : MaterialsInUse(library)) {
+    carrierOf.push_back(-1);
     if (!(m.E > 0)) continue;  // a hole drawn in a colour
     const std::string& label = m.entry->prop.colorlabel;
     const std::optional<Strength> strength = strengths.Get(label);
@@ -147,6 +151,7 @@ PlasticOutcome ComputePlasticSection(const PixelGrid& grid, const SectionBounds&
       without += (without.empty() ? "" : ", ") + label;
       continue;
     }
+    carrierOf.back() = static_cast<int>(carriers.size());
     carriers.push_back({m.colour, m.E, *strength});
     used.emplace_back(label, *strength);
   }
@@ -170,10 +175,25 @@ PlasticOutcome ComputePlasticSection(const PixelGrid& grid, const SectionBounds&
   // steps at the run's two ends and are summed across at the end.
   std::vector<std::int64_t> steps((static_cast<std::size_t>(width) + 1) * materials, 0);
   bool any = false;
+  if (coverage != nullptr) rows.unit = columns.unit = kCoverageUnit;
   for (int row = 0; row < height; ++row) {
     const std::uint32_t* pixels = grid.Row(bounds.ymin + row) + bounds.xmin;
     for (int x = 0; x < width;) {
       const int end = RunEnd(pixels, x + 1, width, pixels[x]);
+      if (coverage != nullptr) {
+        // Each share adds its part of the run's pixels.
+        for (const CoverageShare& share : coverage->Shares(pixels[x])) {
+          const int c = carrierOf[static_cast<std::size_t>(share.material)];
+          if (c < 0) continue;
+          any = true;
+          const auto m = static_cast<std::size_t>(c);
+          rows.counts[static_cast<std::size_t>(row) * materials + m] += (end - x) * share.weight;
+          steps[static_cast<std::size_t>(x) * materials + m] += share.weight;
+          steps[static_cast<std::size_t>(end) * materials + m] -= share.weight;
+        }
+        x = end;
+        continue;
+      }
       const auto carrier = std::find_if(carriers.begin(), carriers.end(),
                                         [&](const Carrier& c) { return c.colour == pixels[x]; });
       if (carrier != carriers.end()) {

@@ -9,6 +9,7 @@
 
 #include "core/library/strength_table.h"
 #include "core/picture/pixel_grid.h"
+#include "core/scan/coverage.h"
 #include "core/section/section_result.h"
 
 namespace qv {
@@ -60,9 +61,11 @@ struct PlasticOutcome {
 /// the axis lies in the middle of that band; the moment is the same anywhere in it.
 /// A material carrying load without a strength leaves no values: `missing` names every such
 /// label ("no strength given for clBlue, clLime"), as does a section without a material with
-/// E above 0.
+/// E above 0. With `coverage` (smoothed edges read as coverage, a table for the materials in
+/// use) a pixel holds its materials by their shares and yields with those parts of its area.
 PlasticOutcome ComputePlasticSection(const PixelGrid& grid, const SectionBounds& bounds,
                                      const TPROPClass& library, const StrengthTable& strengths,
-                                     const SectionResult& section);
+                                     const SectionResult& section,
+                                     const CoverageTable* coverage = nullptr);
 
 }  // namespace qv

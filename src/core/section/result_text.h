@@ -60,6 +60,11 @@ struct ReportInput {
 std::vector<std::string> SectionReport(const CentreTexts& centre, const StiffnessTexts& stiffness,
                                        const ReportInput& input);
 
+/// The report's last line, after a blank one, when smoothed edges were read as coverage; the
+/// report of the flat reading has none.
+inline constexpr const char* kCoverageReportLine =
+    "Edge pixels: smoothed edges read as partial coverage (edges = coverage)";
+
 /// Joins lines with CR LF after each line, as on the clipboard.
 std::string JoinCrLf(const std::vector<std::string>& lines);
 

@@ -51,6 +51,9 @@ struct SectionResult {
   double EI2 = 0;                   ///< smaller principal stiffness, N mm^2
   double Alpha = 0;                 ///< radian, -pi/2 <= Alpha < pi/2, direction of EI1
   bool Iso = false;                 ///< no distinct principal axes
+  /// Smoothed edges were read as partial coverage: the areas count blended pixels by their
+  /// shares, and EIyy, EIzz include each pixel's own second moment (pixel size^2 / 12).
+  bool Coverage = false;
 };
 
 }  // namespace qv

@@ -215,4 +215,15 @@ SectionMoments LoadedPicture::Moments(const TPROPClass& library, const ProgressF
   return ScanMoments(mGrid, library, progress, threads);
 }
 
+const std::optional<PictureColours>& LoadedPicture::Colours(const ProgressFn& progress,
+                                                            int threads) {
+  ReadIntoMemory();
+  if (mColoursRevision != mRevision) {
+    mColours.reset();
+    mColours = ScanPictureColours(mGrid, progress, threads);
+    mColoursRevision = mRevision;
+  }
+  return mColours;
+}
+
 }  // namespace qv

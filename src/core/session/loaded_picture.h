@@ -12,6 +12,7 @@
 #include "core/library/dd_props.h"
 #include "core/picture/pixel_grid.h"
 #include "core/picture/pixel_rows.h"
+#include "core/scan/coverage.h"
 #include "core/scan/edge_smoothing.h"
 #include "core/scan/inventory.h"
 #include "core/scan/moments.h"
@@ -90,6 +91,11 @@ class LoadedPicture {
   /// inventory gathered when it has all of them, else scanned; throws the reader's Error when a
   /// file kept open can no longer be read.
   SectionMoments Moments(const TPROPClass& library, const ProgressFn& progress, int threads);
+  /// The colours of the pixels as the coverage reading needs them (ScanPictureColours), read
+  /// into memory first; scanned once and kept while the pixels stay as they are. Nothing for a
+  /// picture of too many colours. Throws the reader's Error when a file kept open can no longer
+  /// be read.
+  const std::optional<PictureColours>& Colours(const ProgressFn& progress, int threads);
 
  private:
   std::optional<std::vector<ColourBounds>> ScanRows(const TPROPClass* library,
@@ -110,7 +116,9 @@ class LoadedPicture {
   bool mChanged = false;  // pixels were changed since the read (drawings, F2)
   bool mFresh = false;
   std::uint64_t mRevision = 0;
-  std::optional<std::string> mHiddenBut;  // HideColoursBut's label since the last read
+  std::optional<std::string> mHiddenBut;   // HideColoursBut's label since the last read
+  std::optional<PictureColours> mColours;  // Colours of the pixels at mColoursRevision
+  std::optional<std::uint64_t> mColoursRevision;
 };
 
 }  // namespace qv

@@ -93,12 +93,20 @@ void SectionSession::ChangeSettings(const ProgramSettings& changed) {
   const std::string workingDir = mSettings.WorkingDir;
   const bool unreadable = mSettings.SettingsFileUnreadable;
   std::vector<std::string> recent = std::move(mSettings.RecentPictures);
+  const EdgeMode edges = mSettings.Edges;
   mSettings = changed;
   mSettings.RecentPictures = std::move(recent);
   mSettings.PictureFile = pictureFile;
   mSettings.LibraryFile = libraryFile;
   mSettings.WorkingDir = workingDir;
   mSettings.SettingsFileUnreadable = unreadable;
+  if (mSettings.Edges != edges) {
+    // The section's box follows the reading of its edges; results of the other reading no
+    // longer describe it.
+    mAnalysed.reset();
+    DropExtended();
+    RebuildBounds();
+  }
 }
 
 void SectionSession::SetLibrary(std::unique_ptr<TPROPClass> library) {
@@ -196,6 +204,9 @@ void SectionSession::ColourInventory(InventoryView* view) {
     mFound =
         FoundColours(mPicture.ScanColours(mMaterialLibrary.get(), mSettings.IgnoreDollarColours,
                                           progress, mThreads, &mUnnamedLeftOut));
+    // Read as coverage, the material list's boxes need every colour's pixels: scanned now,
+    // while the progress is on show, rather than at the first colour put on the list.
+    if (mSettings.Edges == EdgeMode::Coverage) mPicture.Colours(progress, mThreads);
   } catch (const Error&) {
     // The listing is incomplete; the picture no longer counts as fresh either.
     mInventoryDone = false;
@@ -252,6 +263,7 @@ bool SectionSession::AddColourToMaterialList(const std::string& label) {
   mBounds.Grow(entry->prop.xmin, entry->prop.ymin, entry->prop.xmax, entry->prop.ymax);
   mWidthPixelsText = IntegerText(mBounds.WidthPixels());
   mHeightPixelsText = IntegerText(mBounds.HeightPixels());
+  CoverageBounds(true);
   return true;
 }
 
@@ -270,6 +282,7 @@ bool SectionSession::RemoveFromMaterialList(const std::string& label) {
     mWidthPixelsText = IntegerText(mBounds.WidthPixels());
     mHeightPixelsText = IntegerText(mBounds.HeightPixels());
   }
+  CoverageBounds(false);
   return true;
 }
 
@@ -291,11 +304,18 @@ SectionSession::AnalyseOutcome SectionSession::Analyse(const SectionSize& size,
                 " is no longer there, so the section cannot be analysed.");
   }
   if (mMaterialList.empty()) return AnalyseOutcome::NoMaterialSelected;
+  const bool coverage = mSettings.Edges == EdgeMode::Coverage && mMaterialLibrary != nullptr;
+  // Taken before anything changes: a picture that cannot be read as coverage leaves all as it was.
+  SectionMoments coverageMoments;
+  if (coverage) coverageMoments = CoverageMomentsNow(progress);
   mPicture.NoteDrawnOver();
   mAnalysed.reset();
   DropExtended();
 
-  if (mMaterialLibrary) {
+  if (coverage) {
+    mMoments = std::move(coverageMoments);
+    ComputeCentres(mMoments, mBounds, size.widthMm, size.heightMm, mResult);
+  } else if (mMaterialLibrary) {
     mMoments = mPicture.Moments(*mMaterialLibrary, progress, mThreads);
     ComputeCentres(mMoments, mBounds, size.widthMm, size.heightMm, mResult);
   } else {
@@ -321,9 +341,13 @@ SectionSession::AnalyseOutcome SectionSession::Analyse(const SectionSize& size,
   input.library = mMaterialLibrary.get();
   input.signConvention = mSettings.SignConvention;
   mReport = SectionReport(mCentre, mStiffness, input);
-  mAnalysed = AnalysedSection{size,           mPicture.Source(),  mPicture.Stamp(),
-                              PictureWidth(), PictureHeight(),    mPicture.HiddenBut(),
-                              mBounds,        MaterialsInUseNow()};
+  if (coverage) {
+    mReport.emplace_back();
+    mReport.emplace_back(kCoverageReportLine);
+  }
+  mAnalysed = AnalysedSection{size,           mPicture.Source(),   mPicture.Stamp(),
+                              PictureWidth(), PictureHeight(),     mPicture.HiddenBut(),
+                              mBounds,        MaterialsInUseNow(), mSettings.Edges};
   return AnalyseOutcome::Done;
 }
 

@@ -20,6 +20,7 @@
 #include "core/library/poisson_table.h"
 #include "core/library/strength_table.h"
 #include "core/picture/pixel_grid.h"
+#include "core/scan/coverage.h"
 #include "core/scan/edge_smoothing.h"
 #include "core/scan/found_colours.h"
 #include "core/scan/inventory.h"
@@ -70,6 +71,8 @@ class SectionSession {
   std::vector<std::string> FoundLabels() const { return mFound.Labels(); }
   /// The material list, in the order added.
   const std::vector<std::string>& MaterialList() const { return mMaterialList; }
+  /// The section's box: the boxes of the colours on the material list; with smoothed edges read
+  /// as coverage (Settings().Edges), the box of every pixel holding any share of them.
   const SectionBounds& Bounds() const { return mBounds; }
   /// The section width and height shown (pixels).
   const std::string& WidthPixelsText() const { return mWidthPixelsText; }
@@ -119,8 +122,10 @@ class SectionSession {
   /// written. Nothing before LoadSettings.
   void SaveSettings();
   /// Takes the settings the user changes (convention, font, colours, start-up switches, angle
-  /// precision, unnamed colours) from `changed`; the files, folders and recent pictures stay
-  /// the session's.
+  /// precision, unnamed colours, the reading of smoothed edges) from `changed`; the files,
+  /// folders and recent pictures stay the session's. Another reading of the edges gives the
+  /// section its box anew (see Bounds) and ends the last analysis' standing, as a change of the
+  /// material list does.
   void ChangeSettings(const ProgramSettings& changed);
   /// The start-up picture was missing: no automatic load in later runs.
   void SwitchAutoStartOff() { mSettings.AutoStart = false; }
@@ -160,6 +165,11 @@ class SectionSession {
   /// FindEdgeSmoothing of the picture, also while it is kept as its file (read twice more then;
   /// throws the reader's Error when it can no longer be read). Nothing without a picture.
   EdgeSmoothing PictureEdgeSmoothing();
+  /// The shares of the materials in use in each colour of the picture, as an analysis with
+  /// smoothed edges read as coverage takes them (core/scan/coverage.h), whatever the setting;
+  /// the picture is read into memory and its colours scanned once. Nothing without a library or
+  /// for a picture of too many colours.
+  std::optional<CoverageTable> PictureCoverage(const ProgressFn& progress = {});
   /// The size warning for the current picture, when it is smaller than 400 x 400.
   std::optional<std::string> SmallPictureWarning() const;
   /// PictureFile (as given) and WorkingDir (its folder, made absolute) from `path`, then
@@ -209,10 +219,12 @@ class SectionSession {
   // --- analysis ------------------------------------------------------------------------------
   enum class AnalyseOutcome { Done, NoMaterialSelected };
   /// Reloads the picture when it is not fresh, then (with a non-empty material list) runs both
-  /// passes, the texts and the report. Messages the passes give (no library) are appended to
-  /// `messages`. After Done the picture is marked not fresh: the caller draws the overlay.
-  /// Throws Error when the picture must be reloaded and its file is gone or cannot be read:
-  /// a picture drawn over is never analysed.
+  /// passes, the texts and the report. With smoothed edges read as coverage the moments come
+  /// from the picture's colours by their shares, and the report gains a line saying so; a
+  /// picture of too many colours for that throws Error. Messages the passes give (no library) are
+  /// appended to `messages`. After Done the picture is marked not fresh: the caller draws the
+  /// overlay. Throws Error when the picture must be reloaded and its file is gone or cannot be
+  /// read: a picture drawn over is never analysed.
   AnalyseOutcome Analyse(const SectionSize& size, const ProgressFn& progress = {},
                          std::vector<std::string>* messages = nullptr);
 
@@ -299,6 +311,7 @@ class SectionSession {
     std::optional<std::string> hiddenBut;
     SectionBounds bounds;
     std::vector<AnalysedMaterial> materials;
+    EdgeMode edges = EdgeMode::Flat;
   };
   std::vector<AnalysedMaterial> MaterialsInUseNow() const;
   /// `path` lies in the folder of the program's own files.
@@ -316,6 +329,15 @@ class SectionSession {
   /// drawn over, hidden again as it was analysed. Throws Error without an analysis, or when the
   /// section, its materials or the picture file changed since.
   const PixelGrid& AnalysedPicture();
+  /// Bounds from the material list anew, in the current reading of the edges.
+  void RebuildBounds();
+  /// With smoothed edges read as coverage: Bounds and its texts from the shares of the
+  /// materials in use (session_coverage.cpp); `always` sets the texts even when the section
+  /// spans no area. Nothing in the flat reading.
+  void CoverageBounds(bool always);
+  /// The moments of the materials in use read as coverage; throws Error for a picture of too
+  /// many colours.
+  SectionMoments CoverageMomentsNow(const ProgressFn& progress);
 
   ProgramSettings mSettings;
   std::string mSettingsProgramPath;  // whose settings file SaveSettings writes; "" before Load

@@ -72,7 +72,7 @@ const SectionSession::AnalysedSection& SectionSession::CheckAnalysed() const {
   const AnalysedSection& analysed = *mAnalysed;
   // The solve must describe the section whose results are shown, not one edited since.
   if (analysed.bounds != mBounds || analysed.materials != MaterialsInUseNow() ||
-      analysed.picture != mSettings.PictureFile) {
+      analysed.picture != mSettings.PictureFile || analysed.edges != mSettings.Edges) {
     throw Error("The section or its materials changed since the last analysis: analyse again.");
   }
   return analysed;
@@ -103,18 +103,26 @@ SectionSession::ElasticOutcome SectionSession::ComputeElastic(const ProgressFn& 
   const AnalysedSection& analysed = CheckAnalysed();
   DropExtended();
   const PixelGrid& picture = AnalysedPicture();
+  // Read as coverage, the solver and the plastic moments take the analysis' shares.
+  std::optional<CoverageTable> coverage;
+  if (analysed.edges == EdgeMode::Coverage) {
+    coverage = PictureCoverage();
+    if (!coverage) throw Error("The picture has too many colours to be read as coverage.");
+  }
   ElasticOptions options;
   options.keepFields = keepFields;
   options.threads = mThreads;
   options.progress = progress;
   options.cancel = cancel;
+  options.coverage = coverage ? &*coverage : nullptr;
   std::optional<ElasticResult> result =
       ComputeElasticSection(picture, mBounds, *mMaterialLibrary, mPoisson, analysed.size.widthMm,
                             analysed.size.heightMm, mResult, options);
   if (!result) return ElasticOutcome::Cancelled;
   mElastic = std::move(result);
   // The plastic values need no solve: a pass over the same pixels.
-  mPlastic = ComputePlasticSection(picture, mBounds, *mMaterialLibrary, mStrength, mResult);
+  mPlastic = ComputePlasticSection(picture, mBounds, *mMaterialLibrary, mStrength, mResult,
+                                   options.coverage);
   return ElasticOutcome::Done;
 }
 

@@ -30,6 +30,7 @@ constexpr StressKey kStressKeys[] = {{"N", &StressSettings::N},   {"My", &Stress
                                      {"Vz", &StressSettings::Vz}, {"T", &StressSettings::T}};
 constexpr std::string_view kStressField = "field";
 constexpr std::string_view kStressFields[] = {"sigma", "tau", "von_mises"};
+constexpr std::string_view kEdges = "edges";
 
 // With a trailing separator, as every path built from it expects; "./" for a bare file name.
 std::string ProgramFolder(const std::string& programPath) {
@@ -200,6 +201,10 @@ std::vector<std::string> ReadSettingsFile(const std::string& programPath,
     settings.LibraryFile = settings.WorkingDir + "properties.ini";
   }
 
+  // Any text but a mode's name, like a missing section, leaves the flat reading.
+  settings.Edges = EdgeModeOf(file ? file->ReadString(kEdges, "mode", "") : std::string())
+                       .value_or(EdgeMode::Flat);
+
   settings.RecentPictures.clear();
   for (std::size_t i = 1; file && i <= kMaxRecentPictures; ++i) {
     const std::string path = file->ReadString(kRecent, IntegerText(static_cast<int>(i)), "");
@@ -263,6 +268,11 @@ void WriteSettingsFile(const std::string& programPath, const ProgramSettings& se
           file.Write(kStress, k.key, FormatNumber(settings.Stress.*k.value));
         }
         file.Write(kStress, kStressField, Storable(settings.Stress.Field));
+      }
+      // The flat reading, the default, leaves the file as it always was.
+      file.EraseSection(kEdges);
+      if (settings.Edges != EdgeMode::Flat) {
+        file.Write(kEdges, "mode", EdgeModeName(settings.Edges));
       }
       file.Flush();
     } catch (const Error&) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/base/colour_label.h"
+#include "core/base/edge_mode.h"
 #include "core/base/sign_convention.h"
 
 namespace qv {
@@ -46,6 +47,9 @@ struct ProgramSettings {
   std::string LibraryFile;                       ///< "datafile", full path
   std::string WorkingDir;                        ///< "workingdir", ends in a separator
   bool IgnoreDollarColours = true;               ///< never stored
+  /// How smoothed edges are read: section "edges", key "mode", a section of its own that only
+  /// the coverage reading writes ("mode=coverage"); without it the flat reading.
+  EdgeMode Edges = EdgeMode::Flat;
   /// The pictures opened last, newest first, at most kMaxRecentPictures: section "recent",
   /// keys "1", "2", ..., a section of its own beside the two the settings file always had.
   std::vector<std::string> RecentPictures;
@@ -81,7 +85,8 @@ std::vector<std::string> ReadSettingsFile(const std::string& programPath,
                                           ProgramSettings& settings);
 
 /// Writes the sections "program" and "data" of the settings file, "recent" while it has
-/// pictures to keep and "stress" while it differs from its defaults (other sections stay).
+/// pictures to keep, "stress" while it differs from its defaults and "edges" while smoothed edges
+/// are read as coverage (other sections stay).
 /// Failures are silent: the program starts with its defaults next time.
 void WriteSettingsFile(const std::string& programPath, const ProgramSettings& settings);
 
