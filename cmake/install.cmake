@@ -11,6 +11,8 @@
 #   share/man/man1/                            quorvane(1), quorvane-cli(1)
 #   share/bash-completion/completions/         completion of quorvane-cli
 #   share/doc/quorvane/                        copyright, Debian changelog, CHANGELOG.md
+#   lib/python3/dist-packages/                 the Python module quorvane (component "python",
+#                                              the package python3-quorvane), when built
 #
 # The window program looks for its manual, default picture, library and settings file beside
 # the path it goes by. Run from the build folder, that is its own file, and nothing changes
@@ -20,6 +22,8 @@
 # the library live in the user's ~/.config/Quorvane, and the first start copies the example
 # library there; with a prefix the user owns they stay in share/quorvane.
 include(GNUInstallDirs)
+# Everything but the Python module is the component "program" (the package quorvane).
+set(CMAKE_INSTALL_DEFAULT_COMPONENT_NAME program)
 
 set(QV_INSTALL_DATADIR "${CMAKE_INSTALL_DATADIR}/quorvane" CACHE STRING
     "Folder of the window program's manual, default picture and example library")
@@ -60,7 +64,7 @@ add_custom_target(qv_install_files ALL DEPENDS ${qvGeneratedFiles})
 # The programs and the overlay module link only the system's shared libraries (ours are static):
 # the run path into the prefix's lib folder that qt_standard_project_setup() gives installed
 # programs serves nothing, and Debian's tools count it as a fault.
-foreach(program quorvane quorvane-cli qv_cli_overlay)
+foreach(program quorvane quorvane-cli qv_cli_overlay qv_python)
   if(TARGET ${program})
     set_target_properties(${program} PROPERTIES INSTALL_RPATH "")
   endif()
@@ -124,3 +128,15 @@ endif()
 install(FILES ${QV_PACKAGING_DIR}/copyright ${qvGenerated}/changelog.gz
               ${qvGenerated}/CHANGELOG.md.gz
         DESTINATION ${qvDocDir})
+
+# The Python module goes where the system's python3 looks for Debian's modules, and finds the
+# batch tool's overlay module by a relative path compiled in, as the tool does.
+if(TARGET qv_python)
+  set(QV_INSTALL_PYTHONDIR "lib/python3/dist-packages" CACHE STRING
+      "Folder of the Python module quorvane, relative to the prefix")
+  install(TARGETS qv_python LIBRARY DESTINATION ${QV_INSTALL_PYTHONDIR} COMPONENT python)
+  cmake_path(ABSOLUTE_PATH QV_INSTALL_PYTHONDIR BASE_DIRECTORY ${CMAKE_INSTALL_PREFIX}
+             OUTPUT_VARIABLE qvPythonFull)
+  file(RELATIVE_PATH qvModuleFromPython ${qvPythonFull} ${qvModuleFull})
+  target_compile_definitions(qv_python PRIVATE QV_OVERLAY_MODULE_FROM_PYTHON="${qvModuleFromPython}")
+endif()

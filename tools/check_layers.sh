@@ -17,7 +17,7 @@ layers=(
   "core/session"
   "imaging util"
   "cli gui"
-  "app"
+  "app python"
 )
 ranks=""
 for i in "${!layers[@]}"; do

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Checks the Debian package that tools/package.sh made, without installing it: the control
-# fields, the files and where they lie, and that the unpacked programs run with the system's
-# libraries alone.
+# Checks the Debian packages that tools/package.sh made, without installing them: the control
+# fields, the files and where they lie, and that the unpacked programs and the Python module run
+# with the system's libraries alone.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -80,6 +80,38 @@ grep -q 'mass = 667.25 kg/m' <<<"$report" || fail "analysis of the packaged exam
   --overlay "$unpacked/overlay.png" >/dev/null || fail "overlay of the packaged example"
 [ -s "$unpacked/overlay.png" ] || fail "no overlay written"
 
+# The Python module's package: the module alone, in the system's python3 path, depending on the
+# programs' package (its overlay module) and on the interpreter it was built for.
+pydebs=(build-deb/python3-quorvane_*.deb)
+[ ${#pydebs[@]} -eq 1 ] && [ -f "${pydebs[0]}" ] || fail "expected one build-deb/python3-quorvane_*.deb"
+pydeb=${pydebs[0]}
+[ "$(basename "$pydeb")" = "python3-quorvane_${version}_${arch}.deb" ] || fail "unexpected name $pydeb"
+[ "$(dpkg-deb --field "$pydeb" Package)" = python3-quorvane ] || fail "Package of $pydeb"
+pydepends=$(dpkg-deb --field "$pydeb" Depends)
+for dependency in "quorvane (= $version)" "python3 (>= 3." "python3 (<< 3." python3-numpy libc6; do
+  [[ "$pydepends" == *"$dependency"* ]] || fail "Depends of $pydeb lacks $dependency: $pydepends"
+done
+pycontents=$(dpkg-deb --contents "$pydeb" | awk '{print $NF}' | sed 's|^\./|/|')
+pymodule=$(grep -x '/usr/lib/python3/dist-packages/quorvane\.cpython-[0-9]*-[a-z0-9_-]*\.so' \
+  <<<"$pycontents") || fail "no Python module in $pydeb: $pycontents"
+if grep -v -E "^/usr/(lib/(python3/(dist-packages/)?)?)?\$|^/\$|^$pymodule\$" <<<"$pycontents"; then
+  fail "files besides the Python module in $pydeb (above)"
+fi
+dpkg-deb --extract "$pydeb" "$unpacked"
+if readelf -d "$unpacked$pymodule" | grep -Eq 'RPATH|RUNPATH'; then
+  fail "$pymodule carries a run path"
+fi
+# Imported from the unpacked tree, it analyses the packaged example and finds the overlay module
+# beside the programs, as from /usr/lib/python3/dist-packages.
+python=$(PYTHONPATH="$unpacked/usr/lib/python3/dist-packages" /usr/bin/python3 -c "
+import quorvane
+picture = quorvane.read_picture('$unpacked/usr/share/quorvane/section.bmp')
+library = quorvane.Library.load('$unpacked/usr/share/quorvane/properties.ini')
+result = quorvane.analyse(picture, 500, 650, ['clRed'], library=library)
+print(quorvane.__version__, result.to_dict()['mass_per_m'], result.overlay().shape)
+") || fail "the unpacked Python module does not run"
+[ "$python" = "$version 667.25 (400, 400, 3)" ] || fail "the unpacked Python module: $python"
+
 # The desktop files and the man pages as a desktop and man would read them.
 appstreamcli validate --no-net \
   "$unpacked/usr/share/metainfo/io.github.quorvane.Quorvane.metainfo.xml"
@@ -92,3 +124,4 @@ done
 bash -n "$unpacked/usr/share/bash-completion/completions/quorvane-cli"
 
 echo "check_package: $deb is complete ($(dpkg-deb --contents "$deb" | wc -l) entries)"
+echo "check_package: $pydeb is complete ($(dpkg-deb --contents "$pydeb" | wc -l) entries)"

@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libjpeg-dev libsodium-dev libspng-dev
   libeigen3-dev
+  pybind11-dev python3-dev python3-numpy python3-pytest
   xvfb xauth
   clang libclang-rt-14-dev llvm clang-format clang-tidy
   dpkg-dev appstream desktop-file-utils groff-base

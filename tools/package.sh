@@ -1,12 +1,17 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the two programs and the manual in release mode and makes
-# the Debian package with CPack: build-deb/quorvane_<version>_<arch>.deb. No tests are built.
+# Installs what is missing, builds the two programs, the Python module and the manual in release
+# mode and makes the Debian packages with CPack: build-deb/quorvane_<version>_<arch>.deb and
+# build-deb/python3-quorvane_<version>_<arch>.deb (the module, when it is built). No tests are
+# built.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/install_deps.sh
 cmake --preset deb
-cmake --build build-deb --parallel "$(nproc)" \
-  --target quorvane quorvane-cli qv_manual qv_install_files
-rm -f build-deb/quorvane_*.deb
+targets=(quorvane quorvane-cli qv_manual qv_install_files)
+if ninja -C build-deb -t targets all | grep -q '^qv_python:'; then
+  targets+=(qv_python)
+fi
+cmake --build build-deb --parallel "$(nproc)" --target "${targets[@]}"
+rm -f build-deb/quorvane_*.deb build-deb/python3-quorvane_*.deb
 (cd build-deb && cpack -G DEB)
-ls build-deb/quorvane_*.deb
+ls build-deb/*quorvane_*.deb

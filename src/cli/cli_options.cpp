@@ -251,6 +251,8 @@ AnalyseValues ReadAnalyseValues(const Options& o) {
   v.size.heightText = *o.height;
   v.size.widthMm = ReadSize("--width", *o.width);
   v.size.heightMm = ReadSize("--height", *o.height);
+  v.uses = o.uses;
+  v.torsion = o.torsion;
   if (o.convention) {
     if (*o.convention != "0" && *o.convention != "1") {
       throw Error("--convention '" + *o.convention + "': the sign convention must be 0 or 1");

@@ -55,6 +55,10 @@ struct MaterialOverride {
 /// Every value of the analyse command, checked.
 struct AnalyseValues {
   SectionSize size;
+  /// --use: the colours of the section, in the order given.
+  std::vector<std::string> uses;
+  /// --torsion: the extended values too.
+  bool torsion = false;
   SignConvention convention = SignConvention::DorvastPelkam;
   double eps = 1.0;
   std::vector<MaterialOverride> materials;

@@ -86,7 +86,7 @@ extern "C" __attribute__((visibility("default"))) int qv_cli_draw_overlay(
     GuiApplicationScope gui;
     qv::RenderOverlay(*call->ops, *call->picture);
     // Written through a temporary that replaces the target only when complete.
-    qv::SavePicture(*call->picture, call->path);
+    if (call->path != nullptr) qv::SavePicture(*call->picture, call->path);
     return kOverlayDrawn;
   } catch (const std::bad_alloc&) {
     return kOverlayNoMemory;

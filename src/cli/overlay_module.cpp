@@ -8,6 +8,8 @@
 #include <array>
 #include <new>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "core/base/error.h"
 #include "core/base/path.h"
@@ -29,6 +31,11 @@ std::string ProgramFolder() {
   return FolderOf(std::string(buffer.data(), static_cast<std::size_t>(n)));
 }
 
+std::vector<std::string>& FirstCandidates() {
+  static std::vector<std::string> files;
+  return files;
+}
+
 struct Loaded {
   OverlayEntry entry = nullptr;
   std::string failure;  // why it could not be loaded, when entry is null
@@ -39,13 +46,17 @@ Loaded Load() {
   const std::string folder = ProgramFolder();
   std::string firstError;
   void* handle = nullptr;
-  // Installed beside the program's bin folder, in the build folder beside the program, then by
-  // name along the program's run path: the first that exists is taken.
-  for (const std::string& candidate :
-       {folder.empty() ? std::string()
-                       : JoinPath(JoinPath(folder, QV_OVERLAY_MODULE_FROM_BIN), kOverlayModuleFile),
-        folder.empty() ? std::string() : JoinPath(folder, kOverlayModuleFile),
-        std::string(kOverlayModuleFile)}) {
+  // The files named first, installed beside the program's bin folder, in the build folder
+  // beside the program, then by name along the program's run path: the first that exists is
+  // taken.
+  std::vector<std::string> candidates = FirstCandidates();
+  candidates.insert(
+      candidates.end(),
+      {folder.empty() ? std::string()
+                      : JoinPath(JoinPath(folder, QV_OVERLAY_MODULE_FROM_BIN), kOverlayModuleFile),
+       folder.empty() ? std::string() : JoinPath(folder, kOverlayModuleFile),
+       std::string(kOverlayModuleFile)});
+  for (const std::string& candidate : candidates) {
     if (candidate.empty()) continue;
     const bool byName = candidate == kOverlayModuleFile;
     if (!byName && ::access(candidate.c_str(), F_OK) != 0) continue;
@@ -75,9 +86,8 @@ const Loaded& Module() {
   return loaded;
 }
 
-}  // namespace
-
-void DrawOverlay(const OverlayOps& ops, PixelGrid& picture, const std::string& path) {
+// Paints `ops` into `picture` and writes it to `path` unless that is null.
+void CallModule(const OverlayOps& ops, PixelGrid& picture, const char* path) {
   const Loaded& module = Module();
   if (module.entry == nullptr) throw Error(module.failure);
   std::string message;
@@ -85,7 +95,7 @@ void DrawOverlay(const OverlayOps& ops, PixelGrid& picture, const std::string& p
   call.version = kOverlayCallVersion;
   call.ops = &ops;
   call.picture = &picture;
-  call.path = path.c_str();
+  call.path = path;
   call.message = &message;
   switch (module.entry(&call)) {
     case kOverlayDrawn:
@@ -96,5 +106,17 @@ void DrawOverlay(const OverlayOps& ops, PixelGrid& picture, const std::string& p
       throw Error(message);
   }
 }
+
+}  // namespace
+
+void LookForOverlayModuleFirst(std::vector<std::string> files) {
+  FirstCandidates() = std::move(files);
+}
+
+void DrawOverlay(const OverlayOps& ops, PixelGrid& picture, const std::string& path) {
+  CallModule(ops, picture, path.c_str());
+}
+
+void PaintOverlay(const OverlayOps& ops, PixelGrid& picture) { CallModule(ops, picture, nullptr); }
 
 }  // namespace qv::cli

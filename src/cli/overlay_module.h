@@ -6,6 +6,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "core/picture/pixel_grid.h"
 #include "core/section/overlay.h"
@@ -30,15 +31,20 @@ struct OverlayCall {
   int version = 1;
   const OverlayOps* ops = nullptr;
   PixelGrid* picture = nullptr;    ///< painted in place
-  const char* path = nullptr;      ///< where the painted picture is written (PNG or BMP)
+  const char* path = nullptr;      ///< where the painted picture is written (PNG or BMP), or null
   std::string* message = nullptr;  ///< receives the failure's text
 };
-inline constexpr int kOverlayCallVersion = 1;
+inline constexpr int kOverlayCallVersion = 2;
 
-/// The module's function: paints `ops` into `picture` and writes it to `path` as the window's
-/// overlay (RenderOverlay, SavePicture), with a QGuiApplication for the call when the process
-/// has none. Returns an OverlayStatus.
+/// The module's function: paints `ops` into `picture` as the window's overlay (RenderOverlay)
+/// and, unless `path` is null, writes it there (SavePicture), with a QGuiApplication for the
+/// call when the process has none. Returns an OverlayStatus.
 using OverlayEntry = int (*)(OverlayCall* call);
+
+/// Files tried for the module before the places found from the running program, for code that
+/// runs in another program's process (the Python module, whose program is python). Effective
+/// when called before the first overlay is drawn.
+void LookForOverlayModuleFirst(std::vector<std::string> files);
 
 /// Loads the module (once per process; it stays loaded) and runs its function on `picture`.
 /// Looks for the module where the package installs it relative to the running program, beside
@@ -46,5 +52,8 @@ using OverlayEntry = int (*)(OverlayCall* call);
 /// Throws Error with the module's text when drawing or writing failed, or "the overlay cannot be
 /// drawn: ..." when the module cannot be loaded; std::bad_alloc when memory ran out.
 void DrawOverlay(const OverlayOps& ops, PixelGrid& picture, const std::string& path);
+
+/// The same painting without writing a file.
+void PaintOverlay(const OverlayOps& ops, PixelGrid& picture);
 
 }  // namespace qv::cli

@@ -10,29 +10,24 @@
 #include <chrono>
 #include <cmath>
 #include <cstdint>
-#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <new>
 #include <numbers>
 #include <optional>
 #include <string_view>
-#include <system_error>
 #include <utility>
 
+#include "cli/analyse_command.h"
 #include "cli/cli_options.h"
 #include "cli/json_writer.h"
 #include "cli/overlay_module.h"
 #include "core/base/error.h"
 #include "core/base/number_text.h"
-#include "core/elastic/extended_report.h"
 #include "core/elastic/stress_map.h"
-#include "core/elastic/stress_report.h"
-#include "core/library/dd_props.h"
 #include "core/picture/picture_file.h"
 #include "core/scan/edge_smoothing.h"
 #include "core/section/overlay.h"
-#include "core/section/plastic_report.h"
 #include "core/session/session.h"
 
 namespace qv {
@@ -40,7 +35,6 @@ namespace {
 
 using cli::AnalyseValues;
 using cli::kProgram;
-using cli::MaterialOverride;
 using cli::Options;
 using cli::UsageError;
 
@@ -88,60 +82,6 @@ class ProgressLine {
 // ---------------------------------------------------------------------------------------------
 // The work
 
-// The inventory's window steps: the tool has no lists to fill, only the progress line.
-class InventoryProgress : public InventoryView {
- public:
-  explicit InventoryProgress(ProgressFn progress) : mProgress(std::move(progress)) {}
-  void SetBusy(bool) override {}
-  void InventoryStarted() override {}
-  void ResultsReset() override {}
-  void Progress(std::int64_t done, std::int64_t total) override {
-    if (mProgress) mProgress(done, total);
-  }
-  void InventoryFinished() override {}
-
- private:
-  ProgressFn mProgress;
-};
-
-void OpenPicture(SectionSession& session, const std::string& path, ProgressLine& progress) {
-  if (!session.AcceptPicture(path)) throw Error("Cannot read picture " + path + ": no such file");
-  InventoryProgress view(progress.For("colours"));
-  session.ColourInventory(&view);
-}
-
-std::unique_ptr<TPROPClass> LoadLibrary(const std::string& path) {
-  const std::string prefix = "Cannot read library file " + path + ": ";
-  std::error_code ec;
-  const auto status = std::filesystem::status(path, ec);
-  // The library loader reads a missing file as an empty library; a file named on the command
-  // line that is not there is a typing error, not an empty library.
-  if (!std::filesystem::exists(status)) throw Error(prefix + "no such file");
-  if (!std::filesystem::is_regular_file(status)) throw Error(prefix + "not a regular file");
-  auto library = std::make_unique<TPROPClass>(path);
-  try {
-    library->Load();
-  } catch (const Error& e) {
-    const std::string what = e.what();
-    throw Error(prefix + (what == "Unable to read " + path ? "the file cannot be read" : what));
-  }
-  return library;
-}
-
-void ApplyMaterial(TPROPClass& library, const MaterialOverride& m) {
-  TPROPRec* entry = library.FindByLabel(m.label);
-  if (entry == nullptr) {
-    TPROPRec fresh;
-    TPROPClass::InitEntry(fresh);
-    fresh.id = library.MaxId() + 1;
-    fresh.prop.colorlabel = m.label;
-    entry = &library.Add(fresh);
-  }
-  entry->prop.name = m.name;
-  entry->prop.E = m.E;
-  entry->prop.rho = m.rho;
-}
-
 // `note` receives the note on a smoothed picture, if there is one.
 std::string ColoursText(const Options& o, ProgressLine& progress, std::string& note) {
   SectionSession session;
@@ -150,7 +90,7 @@ std::string ColoursText(const Options& o, ProgressLine& progress, std::string& n
   session.ChangeSettings(settings);
   session.SetPictureStreaming(true);  // only scans: the picture need not be held
   session.CheckSmoothingAlong(true);  // the smoothing note, from the listing's one decoding
-  OpenPicture(session, o.picture, progress);
+  cli::OpenPicture(session, {o.picture, nullptr}, progress.For("colours"));
   std::string text;
   const FoundColours& found = session.Found();
   for (std::size_t i = 0; i < found.Size(); ++i) {
@@ -173,74 +113,20 @@ std::string AnalyseText(const Options& o, ProgressLine& progress, std::string& n
   // The user's drawing is never written over, whichever path or link names it.
   if (o.overlay) RefuseWritingOverPicture(o.picture, *o.overlay);
   if (o.stressMap) RefuseWritingOverPicture(o.picture, *o.stressMap);
+  // The library's own sections are read only for --torsion, so that without it nothing about
+  // a run changes.
+  std::optional<cli::LibraryData> library;
+  if (o.library) library = cli::ReadLibraryFile(*o.library, o.torsion);
 
   SectionSession session;
-  session.SetLibrary(o.library ? LoadLibrary(*o.library) : std::make_unique<TPROPClass>());
-  for (const MaterialOverride& m : v.materials) ApplyMaterial(session.EditLibrary(), m);
-  if (o.torsion) {
-    // Read only for --torsion, so that without it nothing about a run changes.
-    PoissonTable poisson;
-    if (o.library) poisson.Load(*o.library);
-    for (const auto& [label, nu] : v.nus) poisson.Set(label, nu);
-    session.SetPoissonTable(std::move(poisson));
-    StrengthTable strengths;
-    if (o.library) strengths.Load(*o.library);
-    for (const auto& [label, strength] : v.strengths) strengths.Set(label, strength);
-    session.SetStrengthTable(std::move(strengths));
-  }
-  ProgramSettings settings = session.Settings();
-  settings.SignConvention = v.convention;
-  settings.AngleTolerance = v.eps;
-  settings.IgnoreDollarColours = false;
-  settings.Edges = v.edges;
-  session.ChangeSettings(settings);
-  // Without drawing or torsion the pixels are needed only for the two scans, which then read
-  // the file once instead of holding the picture. Reading edges as coverage looks at each
-  // pixel's neighbours, so it holds the picture.
-  session.SetPictureStreaming(!o.overlay && !o.torsion && !v.actions && v.edges == EdgeMode::Flat);
-  // Colours new to the library are gathered in the same one read of the file.
-  session.GatherAlso(o.uses);
-
-  OpenPicture(session, o.picture, progress);
-  for (const std::string& label : o.uses) {
-    if (!session.Found().Find(label)) {
-      throw Error("'" + label + "' is not a colour of " + FileNameOf(o.picture));
-    }
-    session.AddColourToMaterialList(label);  // a label given twice stays on the list once
-  }
-  if (session.MaterialList().empty()) throw Error("No material selected.");
-  // The window offers "analyse" only for a section more than one pixel each way (the sizes,
-  // the other half of its rule, were refused above when 0).
-  if (!session.AnalyseOffered(v.size.widthMm, v.size.heightMm)) {
-    throw Error("the section is only one pixel " +
-                std::string(session.Bounds().xmax == session.Bounds().xmin ? "wide" : "high") +
-                " and cannot be analysed");
-  }
-
-  std::vector<std::string> messages;
-  session.Analyse(v.size, progress.For("analysis"), &messages);
-  if (!messages.empty()) throw Error(messages.front());
-  // Shear forces and torque need the solve's fields, kept only then.
-  if (o.torsion) {
-    session.ComputeElastic(progress.For("torsion"), nullptr, v.actions && v.actions->NeedsSolve());
-  }
-  if (v.actions) session.ComputeStresses(*v.actions);
-
-  std::string text = o.json ? cli::AnalysisJson(session, v) : session.ReportText();
-  if (!o.json && session.Elastic()) {
-    text +=
-        "\r\n" + JoinCrLf(ExtendedReport(*session.Elastic(), session.Settings().SignConvention));
-    if (session.Plastic()) text += JoinCrLf(PlasticReport(*session.Plastic()));
-  }
-  if (!o.json && session.Stresses()) {
-    text += "\r\n" + JoinCrLf(StressReport(*session.Stresses(), session.Settings().SignConvention));
-  }
+  cli::RunControl control;
+  control.progress = [&progress](const std::string& stage) { return progress.For(stage); };
+  cli::AnalyseSection(session, v, {o.picture, nullptr}, library ? &*library : nullptr,
+                      o.overlay.has_value(), control);
+  std::string text = o.json ? cli::AnalysisJson(session, v) : cli::AnalysisReport(session);
 
   if (o.overlay) {
-    const OverlayInput input =
-        MakeOverlayInput(session.Picture().Width(), session.Picture().Height(), session.Bounds(),
-                         session.Result(), session.Settings());
-    SectionSession::ResultDrawing drawing = session.DrawResults(input);
+    SectionSession::ResultDrawing drawing = cli::AnalysisDrawing(session);
     note = drawing.note.value_or("");
     const OverlayOps& ops = drawing.ops;
     // Painted and written (through a temporary that replaces the target only when complete) by

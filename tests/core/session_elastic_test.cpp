@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <memory>
 
 #include "core/base/error.h"
 #include "core/elastic/section_solver.h"
@@ -81,6 +82,35 @@ TEST_F(SessionElasticTest, SolvesTheLastAnalysisOnTheFilesOwnPixels) {
   Analyse();
   EXPECT_FALSE(session.Elastic());
   EXPECT_TRUE(session.ElasticOffered());
+}
+
+TEST_F(SessionElasticTest, PixelsFromMemoryGiveWhatTheirFileGivesWithoutReadingIt) {
+  const PixelGrid grid = TwoPlates();
+  Open(grid, {"clRed", "clBlue"});
+  Analyse();
+  ASSERT_EQ(session.ComputeElastic(), SectionSession::ElasticOutcome::Done);
+
+  // Under the file's own name, which no file of that name backs any longer.
+  SectionSession memory;
+  memory.SetLibrary(std::make_unique<TPROPClass>(*session.MaterialLibrary()));
+  const auto pixels = std::make_shared<const PixelGrid>(grid);
+  memory.AcceptPixels(pixels, path);
+  std::filesystem::remove(path);
+  memory.ColourInventory();
+  EXPECT_EQ(memory.FoundLabels(), session.FoundLabels());
+  for (const char* label : {"clRed", "clBlue"}) ASSERT_TRUE(memory.AddColourToMaterialList(label));
+  for (int run = 0; run < 2; ++run) {
+    // Drawn over before the solve and the second analysis: undone from the pixels in memory.
+    ASSERT_EQ(memory.Analyse(size), SectionSession::AnalyseOutcome::Done);
+    memory.DrawOnPicture([](PixelGrid& picture) { picture.FillRect(0, 0, 59, 29, kRed); });
+    ASSERT_EQ(memory.ComputeElastic(), SectionSession::ElasticOutcome::Done);
+    EXPECT_EQ(memory.Report(), session.Report());
+    EXPECT_EQ(memory.Picture(), grid);
+    EXPECT_EQ(memory.Elastic()->GJ, session.Elastic()->GJ);
+    EXPECT_EQ(memory.Elastic()->ShearCentreVer, session.Elastic()->ShearCentreVer);
+    memory.DrawOnPicture([](PixelGrid& picture) { picture.FillRect(0, 0, 9, 9, kBlue); });
+  }
+  EXPECT_EQ(*pixels, grid);
 }
 
 TEST_F(SessionElasticTest, AnalysisOfHiddenColoursIsSolvedHiddenToo) {

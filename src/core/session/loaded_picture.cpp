@@ -13,6 +13,17 @@
 namespace qv {
 
 bool LoadedPicture::Load(const std::string& path) {
+  if (mAdopted && path == mSource) {
+    // Pixels from memory are "read again" from there, and only when they could have changed.
+    if (mChanged) {
+      ++mRevision;
+      mGrid = *mAdopted;
+      mChanged = false;
+      mHiddenBut.reset();
+    }
+    mFresh = true;
+    return true;
+  }
   std::error_code ec;
   if (path.empty() || !std::filesystem::exists(path, ec)) return false;
   const FileStamp stamp = StampOf(path);
@@ -31,6 +42,7 @@ bool LoadedPicture::Load(const std::string& path) {
       mRows = std::move(rows);
       mGrid = PixelGrid();
       mSource = path;
+      mAdopted.reset();
     } else if (sameFile) {
       // Wiping drawings: the same file again, into the same memory (no second picture, no fresh
       // pages). Should the file have become unreadable, the picture is gone: it was drawn over.
@@ -42,6 +54,7 @@ bool LoadedPicture::Load(const std::string& path) {
       mGrid = std::move(fresh);
       mRows.reset();
       mSource = path;
+      mAdopted.reset();
     }
     mGatheredMoments.reset();
     mSmoothingScan.reset();
@@ -58,6 +71,22 @@ bool LoadedPicture::Load(const std::string& path) {
   mFresh = true;
   mHiddenBut.reset();
   return true;
+}
+
+void LoadedPicture::Adopt(std::shared_ptr<const PixelGrid> pixels, const std::string& name) {
+  // Copied before anything changes, so that a copy that finds no memory leaves all as it was.
+  PixelGrid copy = *pixels;
+  ++mRevision;
+  mGrid = std::move(copy);
+  mRows.reset();
+  mAdopted = std::move(pixels);
+  mSource = name;
+  mStamp = FileStamp{};
+  mGatheredMoments.reset();
+  mSmoothingScan.reset();
+  mChanged = false;
+  mFresh = true;
+  mHiddenBut.reset();
 }
 
 void LoadedPicture::ReadIntoMemory() {

@@ -36,7 +36,8 @@ class LoadedPicture {
   std::uint64_t Revision() const { return mRevision; }
   /// The pixels equal the file last loaded: nothing has been drawn on them since it was read.
   bool Fresh() const { return mFresh; }
-  /// The file the pixels were read from ("" before the first read) and its stamp at that read.
+  /// The file the pixels were read from ("" before the first read), or the name of pixels taken
+  /// from memory (Adopt), and the file's stamp at that read (empty for pixels from memory).
   const std::string& Source() const { return mSource; }
   const FileStamp& Stamp() const { return mStamp; }
   /// The label of HideColoursBut since the last read, if any.
@@ -59,6 +60,10 @@ class LoadedPicture {
   /// pixels' own memory; when nothing was drawn into them and the file is unchanged since it
   /// was read (same size, times and file), they already are the file's and nothing is decoded.
   bool Load(const std::string& path);
+  /// Takes a copy of `pixels` as the picture, named `name`, and marks it fresh: no file is read
+  /// for it, and a Load of `name` afterwards restores the copy from `pixels` (only when it was
+  /// drawn on or hidden) instead of reading a file. Another Load gives the pixels up.
+  void Adopt(std::shared_ptr<const PixelGrid> pixels, const std::string& name);
   /// Reads a picture kept as its file into memory; nothing when it is in memory already. Throws
   /// the reader's Error when the file can no longer be read.
   void ReadIntoMemory();
@@ -101,6 +106,7 @@ class LoadedPicture {
   PixelGrid mGrid;
   bool mStreaming = false;
   std::unique_ptr<PixelRows> mRows;                // the picture kept as its file, or nullptr
+  std::shared_ptr<const PixelGrid> mAdopted;       // the pixels taken from memory, or nullptr
   std::optional<SectionMoments> mGatheredMoments;  // of every library colour, by the inventory
   std::vector<std::string> mGatherAlso;            // colours to gather beside the library's
   bool mSmoothingAlong = false;

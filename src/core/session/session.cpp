@@ -139,6 +139,12 @@ bool SectionSession::AcceptPicture(const std::string& path) {
   return loaded;
 }
 
+void SectionSession::AcceptPixels(std::shared_ptr<const PixelGrid> pixels,
+                                  const std::string& name) {
+  mPicture.Adopt(std::move(pixels), name);
+  mSettings.PictureFile = name;
+}
+
 void SectionSession::ForgetRecentPicture(const std::string& path) {
   std::erase(mSettings.RecentPictures, path);
 }

@@ -1,0 +1,184 @@
+// The analyse command's flow on a SectionSession, shared by the batch tool and the Python module.
+#include "cli/analyse_command.h"
+
+#include <filesystem>
+#include <system_error>
+#include <utility>
+
+#include "core/base/error.h"
+#include "core/base/path.h"
+#include "core/elastic/extended_report.h"
+#include "core/elastic/stress_report.h"
+#include "core/picture/picture_reader.h"
+#include "core/section/overlay.h"
+#include "core/section/plastic_report.h"
+#include "core/section/result_text.h"
+
+namespace qv::cli {
+namespace {
+
+std::string NoSuchPicture(const std::string& path) {
+  return "Cannot read picture " + path + ": no such file";
+}
+
+void ApplyMaterial(TPROPClass& library, const MaterialOverride& m) {
+  TPROPRec* entry = library.FindByLabel(m.label);
+  if (entry == nullptr) {
+    TPROPRec fresh;
+    TPROPClass::InitEntry(fresh);
+    fresh.id = library.MaxId() + 1;
+    fresh.prop.colorlabel = m.label;
+    entry = &library.Add(fresh);
+  }
+  entry->prop.name = m.name;
+  entry->prop.E = m.E;
+  entry->prop.rho = m.rho;
+}
+
+ProgressFn StageProgress(const RunControl& control, const std::string& stage) {
+  return control.progress ? control.progress(stage) : ProgressFn();
+}
+
+bool Cancelled(const RunControl& control) {
+  return control.cancel != nullptr && control.cancel->load();
+}
+
+}  // namespace
+
+LibraryData ReadLibraryFile(const std::string& path, bool sections) {
+  const std::string prefix = "Cannot read library file " + path + ": ";
+  std::error_code ec;
+  const auto status = std::filesystem::status(path, ec);
+  // The library loader reads a missing file as an empty library; a file named on the command
+  // line that is not there is a typing error, not an empty library.
+  if (!std::filesystem::exists(status)) throw Error(prefix + "no such file");
+  if (!std::filesystem::is_regular_file(status)) throw Error(prefix + "not a regular file");
+  LibraryData library{TPROPClass(path), {}, {}};
+  try {
+    library.materials.Load();
+  } catch (const Error& e) {
+    const std::string what = e.what();
+    throw Error(prefix + (what == "Unable to read " + path ? "the file cannot be read" : what));
+  }
+  if (sections) {
+    library.poisson.Load(path);
+    library.strengths.Load(path);
+  }
+  return library;
+}
+
+PixelGrid ReadPictureFile(const std::string& path) {
+  std::error_code ec;
+  if (path.empty() || !std::filesystem::exists(path, ec)) throw Error(NoSuchPicture(path));
+  return ReadPicture(path);
+}
+
+void OpenPicture(SectionSession& session, const PictureSource& picture,
+                 const ProgressFn& progress) {
+  if (picture.pixels) {
+    session.AcceptPixels(picture.pixels, picture.path);
+  } else if (!session.AcceptPicture(picture.path)) {
+    throw Error(NoSuchPicture(picture.path));
+  }
+  // The inventory's window steps: there are no lists to fill, only the progress to show.
+  class InventoryProgress : public InventoryView {
+   public:
+    explicit InventoryProgress(const ProgressFn& progress) : mProgress(progress) {}
+    void SetBusy(bool) override {}
+    void InventoryStarted() override {}
+    void ResultsReset() override {}
+    void Progress(std::int64_t done, std::int64_t total) override {
+      if (mProgress) mProgress(done, total);
+    }
+    void InventoryFinished() override {}
+
+   private:
+    const ProgressFn& mProgress;
+  };
+  InventoryProgress view(progress);
+  session.ColourInventory(&view);
+}
+
+bool AnalyseSection(SectionSession& session, const AnalyseValues& v, const PictureSource& picture,
+                    const LibraryData* library, bool drawn, const RunControl& control) {
+  session.SetLibrary(library != nullptr ? std::make_unique<TPROPClass>(library->materials)
+                                        : std::make_unique<TPROPClass>());
+  for (const MaterialOverride& m : v.materials) ApplyMaterial(session.EditLibrary(), m);
+  if (v.torsion) {
+    // Taken only for the torsion, so that without it nothing about a run changes.
+    PoissonTable poisson = library != nullptr ? library->poisson : PoissonTable();
+    for (const auto& [label, nu] : v.nus) poisson.Set(label, nu);
+    session.SetPoissonTable(std::move(poisson));
+    StrengthTable strengths = library != nullptr ? library->strengths : StrengthTable();
+    for (const auto& [label, strength] : v.strengths) strengths.Set(label, strength);
+    session.SetStrengthTable(std::move(strengths));
+  }
+  ProgramSettings settings = session.Settings();
+  settings.SignConvention = v.convention;
+  settings.AngleTolerance = v.eps;
+  settings.IgnoreDollarColours = false;
+  settings.Edges = v.edges;
+  session.ChangeSettings(settings);
+  // Without drawing, torsion or stresses the pixels are needed only for the two scans, which
+  // then read the file once instead of holding the picture. Reading edges as coverage looks at
+  // each pixel's neighbours, so it holds the picture.
+  session.SetPictureStreaming(!drawn && !v.torsion && !v.actions && v.edges == EdgeMode::Flat);
+  // Colours new to the library are gathered in the same one read of the file.
+  session.GatherAlso(v.uses);
+
+  OpenPicture(session, picture, StageProgress(control, "colours"));
+  if (Cancelled(control)) return false;
+  for (const std::string& label : v.uses) {
+    if (!session.Found().Find(label)) {
+      throw Error("'" + label + "' is not a colour of " + FileNameOf(picture.path));
+    }
+    session.AddColourToMaterialList(label);  // a label given twice stays on the list once
+  }
+  if (session.MaterialList().empty()) throw Error("No material selected.");
+  // The window offers "analyse" only for a section more than one pixel each way (the sizes,
+  // the other half of its rule, were refused when 0).
+  if (!session.AnalyseOffered(v.size.widthMm, v.size.heightMm)) {
+    throw Error("the section is only one pixel " +
+                std::string(session.Bounds().xmax == session.Bounds().xmin ? "wide" : "high") +
+                " and cannot be analysed");
+  }
+
+  std::vector<std::string> messages;
+  session.Analyse(v.size, StageProgress(control, "analysis"), &messages);
+  if (!messages.empty()) throw Error(messages.front());
+  if (Cancelled(control)) return false;
+  // Shear forces and torque need the solve's fields, kept only then.
+  if (v.torsion && session.ComputeElastic(StageProgress(control, "torsion"), control.cancel,
+                                          v.actions && v.actions->NeedsSolve()) ==
+                       SectionSession::ElasticOutcome::Cancelled) {
+    return false;
+  }
+  if (v.actions &&
+      session.ComputeStresses(*v.actions, StageProgress(control, "stresses"), control.cancel) ==
+          SectionSession::StressOutcome::Cancelled) {
+    return false;
+  }
+  return !Cancelled(control);
+}
+
+std::string AnalysisReport(const SectionSession& session) {
+  std::string text = session.ReportText();
+  if (session.Elastic()) {
+    text +=
+        "\r\n" + JoinCrLf(ExtendedReport(*session.Elastic(), session.Settings().SignConvention));
+    if (session.Plastic()) text += JoinCrLf(PlasticReport(*session.Plastic()));
+  }
+  if (session.Stresses()) {
+    text += "\r\n" + JoinCrLf(StressReport(*session.Stresses(), session.Settings().SignConvention));
+  }
+  return text;
+}
+
+SectionSession::ResultDrawing AnalysisDrawing(const SectionSession& session) {
+  const OverlayInput input =
+      MakeOverlayInput(session.PictureWidth(), session.PictureHeight(), session.Bounds(),
+                       session.Result(), session.Settings());
+  return session.DrawResults(input);
+}
+
+}  // namespace qv::cli

@@ -1,0 +1,73 @@
+// The analyse command's work from checked values to an analysed session, and what it prints:
+// one path for the batch tool and the Python module, so that both give the same results in the
+// same words.
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "cli/cli_options.h"
+#include "core/library/dd_props.h"
+#include "core/library/poisson_table.h"
+#include "core/library/strength_table.h"
+#include "core/picture/pixel_grid.h"
+#include "core/session/session.h"
+
+namespace qv::cli {
+
+/// A material library with the two sections of its file beside the materials.
+struct LibraryData {
+  TPROPClass materials;
+  PoissonTable poisson;
+  StrengthTable strengths;
+};
+
+/// Reads the library file `path` as --library does: a file that is not there or is no regular
+/// file is refused rather than read as an empty library, and every failure reads "Cannot read
+/// library file PATH: ...". With `sections` also its [poisson] and [strength] sections, which
+/// the batch tool reads only for --torsion.
+LibraryData ReadLibraryFile(const std::string& path, bool sections);
+
+/// Where the picture comes from: the file `path`, or, when `pixels` is set, those pixels, which
+/// go by the name `path` in the report and the messages and are never read from a file.
+struct PictureSource {
+  std::string path;
+  std::shared_ptr<const PixelGrid> pixels;
+};
+
+/// The picture file `path` read whole, refused in the words OpenPicture uses for it.
+PixelGrid ReadPictureFile(const std::string& path);
+
+/// Accepts the picture into `session` and lists its colours with the session's settings.
+void OpenPicture(SectionSession& session, const PictureSource& picture, const ProgressFn& progress);
+
+/// How a run reports its progress and is stopped.
+struct RunControl {
+  /// The progress function of one stage ("colours", "analysis", "torsion", "stresses"), asked
+  /// for when the stage begins; null or an empty function shows nothing.
+  std::function<ProgressFn(const std::string& stage)> progress;
+  /// Once set (by a progress function or another thread), the torsion solve stops at once and
+  /// any other stage at its end.
+  const std::atomic<bool>* cancel = nullptr;
+};
+
+/// The analyse command on a new `session`: the library (`library`, else an empty one) with the
+/// materials of `v`; with torsion the library's Poisson's ratios and strengths with those of `v`;
+/// the settings; the picture and its colours; the material list; the analysis; with torsion the
+/// extended values; with actions the stresses (the stage "stresses"). `drawn`: the caller draws
+/// on the picture afterwards, so it is held in memory. Throws Error with the batch tool's
+/// messages. False when cancelled.
+bool AnalyseSection(SectionSession& session, const AnalyseValues& v, const PictureSource& picture,
+                    const LibraryData* library, bool drawn, const RunControl& control);
+
+/// What the batch tool prints for an analysis without --json: the report and, each after a
+/// blank line, the extended values with the plastic moments and the stresses (CR LF line ends).
+std::string AnalysisReport(const SectionSession& session);
+
+/// The drawing over the analysed picture: the result overlay, the shear centre's marker, and
+/// the note on a marker off the picture.
+SectionSession::ResultDrawing AnalysisDrawing(const SectionSession& session);
+
+}  // namespace qv::cli

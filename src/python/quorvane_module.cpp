@@ -1,0 +1,606 @@
+// The Python module quorvane: pictures, material libraries and analyses on the core, through the
+// batch tool's own analyse flow (cli/analyse_command.h), so that a result's dictionary is the
+// tool's JSON and its report the tool's report.
+#include <dlfcn.h>
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+#include <pybind11/stl/filesystem.h>
+
+#include <array>
+#include <atomic>
+#include <charconv>
+#include <chrono>
+#include <cstdint>
+#include <exception>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "cli/analyse_command.h"
+#include "cli/cli_options.h"
+#include "cli/json_writer.h"
+#include "cli/overlay_module.h"
+#include "core/base/error.h"
+#include "core/base/number_text.h"
+#include "core/base/path.h"
+#include "core/base/version.h"
+#include "core/picture/picture_file.h"
+#include "core/scan/edge_smoothing.h"
+#include "core/session/session.h"
+
+#ifndef QV_OVERLAY_MODULE_FROM_PYTHON_BUILD
+// Where the build puts the batch tool's overlay module, relative to this module's folder
+// (src/python/CMakeLists.txt sets it).
+#define QV_OVERLAY_MODULE_FROM_PYTHON_BUILD "../cli"
+#endif
+#ifndef QV_OVERLAY_MODULE_FROM_PYTHON
+// Where the package installs it, relative to this module's folder (install.cmake sets it from
+// the configured folders).
+#define QV_OVERLAY_MODULE_FROM_PYTHON "../../x86_64-linux-gnu/quorvane"
+#endif
+
+namespace py = pybind11;
+
+namespace qv::python {
+namespace {
+
+// ---------------------------------------------------------------------------------------------
+// Values
+
+/// A picture: its pixels, shared unchanged by every analysis of it, and the name it goes by in
+/// reports and messages (the path as given for a file).
+struct Picture {
+  std::shared_ptr<const PixelGrid> pixels;
+  std::string name;
+};
+
+/// A material library with its [poisson] and [strength] sections, shared by analyses.
+struct Library {
+  std::shared_ptr<const cli::LibraryData> data;
+  std::optional<std::string> path;
+};
+
+/// One library entry as Python sees it.
+struct Material {
+  int id = 0;
+  std::string label;
+  std::string name;
+  double e = 0;
+  double rho = 0;
+  double nu = PoissonTable::kDefault;
+  std::optional<std::pair<double, double>> strength;
+};
+
+/// An analysed section and the values it was analysed with.
+struct Result {
+  std::shared_ptr<const SectionSession> session;
+  cli::AnalyseValues values;
+  Picture picture;
+};
+
+/// A run stopped by its progress callback.
+class CancelledError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// The shortest text that reads back as `value`, as the batch tool would be given it.
+std::string ShortestText(double value) {
+  std::array<char, 32> buffer{};
+  const auto end = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value).ptr;
+  return {buffer.data(), end};
+}
+
+std::string Text(const py::handle& value) { return py::str(value).cast<std::string>(); }
+
+// ---------------------------------------------------------------------------------------------
+// Pictures
+
+Picture ReadPicture(const std::filesystem::path& path) {
+  const std::string name = path.string();
+  std::shared_ptr<const PixelGrid> pixels;
+  {
+    py::gil_scoped_release release;
+    pixels = std::make_shared<const PixelGrid>(cli::ReadPictureFile(name));
+  }
+  return {std::move(pixels), name};
+}
+
+Picture FromArray(const py::object& object, const std::string& name) {
+  if (!py::isinstance<py::array>(object)) {
+    throw py::type_error("expected a numpy array of shape (height, width, 3) and dtype uint8");
+  }
+  const auto rgb = py::reinterpret_borrow<py::array>(object);
+  if (rgb.dtype().kind() != 'u' || rgb.dtype().itemsize() != 1) {
+    throw py::type_error("expected dtype uint8, got " + Text(rgb.dtype()));
+  }
+  if (rgb.ndim() != 3 || rgb.shape(2) != 3) {
+    throw py::value_error(
+        "expected shape (height, width, 3), got " +
+        Text(py::tuple(py::cast(std::vector<py::ssize_t>(rgb.shape(), rgb.shape() + rgb.ndim())))));
+  }
+  const py::ssize_t height = rgb.shape(0);
+  const py::ssize_t width = rgb.shape(1);
+  if (width < 1 || height < 1) throw py::value_error("the picture has no pixels");
+  if (width > kMaxPictureSide || height > kMaxPictureSide || width * height > kMaxPicturePixels) {
+    throw py::value_error("a picture may have at most " + IntegerText(kMaxPictureSide) +
+                          " pixels each way and " + IntegerText(kMaxPicturePixels) + " in all");
+  }
+  const auto view = rgb.unchecked<std::uint8_t, 3>();
+  auto pixels = std::make_shared<PixelGrid>(static_cast<int>(width), static_cast<int>(height),
+                                            UninitialisedPixels{});
+  for (py::ssize_t y = 0; y < height; ++y) {
+    std::uint32_t* row = pixels->Row(static_cast<int>(y));
+    for (py::ssize_t x = 0; x < width; ++x) {
+      // 0x00BBGGRR, as the readers store a pixel.
+      row[x] = std::uint32_t{view(y, x, 0)} | std::uint32_t{view(y, x, 1)} << 8 |
+               std::uint32_t{view(y, x, 2)} << 16;
+    }
+  }
+  return {std::move(pixels), name};
+}
+
+py::array_t<std::uint8_t> ToArray(const PixelGrid& grid) {
+  const py::ssize_t width = grid.Width();
+  const py::ssize_t height = grid.Height();
+  py::array_t<std::uint8_t> rgb({height, width, py::ssize_t{3}});
+  std::uint8_t* out = rgb.mutable_data();
+  for (int y = 0; y < grid.Height(); ++y) {
+    const std::uint32_t* row = grid.Row(y);
+    for (int x = 0; x < grid.Width(); ++x) {
+      *out++ = static_cast<std::uint8_t>(row[x]);
+      *out++ = static_cast<std::uint8_t>(row[x] >> 8);
+      *out++ = static_cast<std::uint8_t>(row[x] >> 16);
+    }
+  }
+  return rgb;
+}
+
+py::list Colours(const Picture& picture, bool all) {
+  std::vector<py::tuple> colours;
+  SectionSession session;
+  {
+    py::gil_scoped_release release;
+    ProgramSettings settings = session.Settings();
+    settings.IgnoreDollarColours = !all;
+    session.ChangeSettings(settings);
+    cli::OpenPicture(session, {picture.name, picture.pixels}, {});
+  }
+  py::list list;
+  const FoundColours& found = session.Found();
+  for (std::size_t i = 0; i < found.Size(); ++i) {
+    const ColourBounds& c = found.At(i);
+    list.append(py::make_tuple(found.Label(i), c.xmin, c.xmax, c.ymin, c.ymax));
+  }
+  return list;
+}
+
+std::optional<std::string> SmoothingNote(const Picture& picture) {
+  py::gil_scoped_release release;
+  return EdgeSmoothingNote(FindEdgeSmoothing(*picture.pixels));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Libraries
+
+Library LoadLibrary(const std::filesystem::path& path) {
+  const std::string name = path.string();
+  py::gil_scoped_release release;
+  return {std::make_shared<const cli::LibraryData>(cli::ReadLibraryFile(name, true)), name};
+}
+
+Material MaterialOf(const Library& library, const TPROPRec& entry) {
+  Material m;
+  m.id = entry.id;
+  m.label = entry.prop.colorlabel;
+  m.name = entry.prop.name;
+  m.e = entry.prop.E;
+  m.rho = entry.prop.rho;
+  m.nu = library.data->poisson.Get(m.label);
+  if (const std::optional<Strength> s = library.data->strengths.Get(m.label)) {
+    m.strength = std::make_pair(s->compression, s->tension);
+  }
+  return m;
+}
+
+std::vector<Material> Materials(const Library& library) {
+  std::vector<Material> materials;
+  for (const TPROPRec& entry : library.data->materials) {
+    materials.push_back(MaterialOf(library, entry));
+  }
+  return materials;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Progress and cancellation
+
+// Passes the core's progress to the Python callback on the thread that analyses, taking the GIL
+// for the call only: the stage's name when a stage begins, then the fraction done, each time it
+// grows by a percent and at least every 0.1 s. A callback that returns False or raises (Ctrl+C
+// included, also checked without a callback) stops the run: the torsion solve at once, a scan
+// when it ends.
+class Progress {
+ public:
+  explicit Progress(py::object callback) : mCallback(std::move(callback)) {}
+
+  const std::atomic<bool>* Cancel() const { return &mCancel; }
+
+  // Called without the GIL.
+  ProgressFn Stage(const std::string& stage) {
+    {
+      py::gil_scoped_acquire gil;
+      Invoke([&] { return py::str(stage); });
+    }
+    mPercent = -1;
+    return [this](std::int64_t done, std::int64_t total) { Report(done, total); };
+  }
+
+  // With the GIL: the callback's exception, else Cancelled.
+  [[noreturn]] void Raise() const {
+    if (mFailure) std::rethrow_exception(mFailure);
+    throw CancelledError("the analysis was cancelled");
+  }
+
+ private:
+  using Clock = std::chrono::steady_clock;
+
+  void Report(std::int64_t done, std::int64_t total) {
+    if (mCancel) return;
+    const double fraction = total > 0 ? static_cast<double>(done) / static_cast<double>(total) : 1;
+    const int percent = static_cast<int>(fraction * 100);
+    const Clock::time_point now = Clock::now();
+    if (percent == mPercent && now - mLast < std::chrono::milliseconds(100)) return;
+    mPercent = percent;
+    mLast = now;
+    py::gil_scoped_acquire gil;
+    Invoke([&] { return py::float_(fraction); });
+  }
+
+  // With the GIL.
+  template <typename Argument>
+  void Invoke(const Argument& argument) {
+    if (mCancel) return;
+    try {
+      if (PyErr_CheckSignals() != 0) throw py::error_already_set();
+      if (mCallback.is_none()) return;
+      const py::object answer = mCallback(argument());
+      if (answer.ptr() == Py_False) mCancel = true;
+    } catch (const py::error_already_set&) {
+      mFailure = std::current_exception();
+      mCancel = true;
+    }
+  }
+
+  py::object mCallback;
+  std::atomic<bool> mCancel{false};
+  std::exception_ptr mFailure;
+  int mPercent = -1;
+  Clock::time_point mLast = Clock::now();
+};
+
+// ---------------------------------------------------------------------------------------------
+// Analysis
+
+// The size as the batch tool's --width/--height take it: a whole number, or its text.
+std::string SizeText(const py::handle& value, const char* name) {
+  if (py::isinstance<py::str>(value)) return value.cast<std::string>();
+  if (py::isinstance<py::int_>(value) && !py::isinstance<py::bool_>(value)) return Text(value);
+  throw py::type_error(std::string(name) + " must be a whole number of mm or its text, not " +
+                       Text(py::type::handle_of(value).attr("__name__")));
+}
+
+py::dict DictOf(const py::object& value, const char* name) {
+  if (value.is_none()) return {};
+  if (!py::isinstance<py::dict>(value)) {
+    throw py::type_error(std::string(name) + " must be a dict keyed by colour label");
+  }
+  return py::reinterpret_borrow<py::dict>(value);
+}
+
+template <typename T>
+T CastTo(const py::handle& value, const char* name, const py::handle& label, const char* what) {
+  try {
+    return value.cast<T>();
+  } catch (const py::cast_error&) {
+    throw py::type_error(std::string(name) + "[" + Text(py::repr(label)) + "] must be " + what +
+                         ", not " + Text(py::repr(value)));
+  }
+}
+
+// The keyword arguments as the batch tool's options, then checked by the tool's own reading, so
+// that the values and the refusals are the tool's.
+cli::AnalyseValues ReadValues(const Picture& picture, const py::object& width,
+                              const py::object& height, const std::vector<std::string>& use,
+                              const py::object& materials, int convention, double eps, bool torsion,
+                              const py::object& nu, const py::object& fy, const py::object& actions,
+                              const std::string& edges) {
+  cli::Options o;
+  o.command = "analyse";
+  o.picture = picture.name;
+  o.width = SizeText(width, "width_mm");
+  o.height = SizeText(height, "height_mm");
+  o.uses = use;
+  o.torsion = torsion;
+  o.convention = IntegerText(convention);
+  o.eps = ShortestText(eps);
+  o.edges = edges;
+  for (const auto& [label, value] : DictOf(materials, "materials")) {
+    const auto entry = CastTo<std::tuple<std::string, double, double>>(value, "materials", label,
+                                                                       "a tuple (name, E, rho)");
+    o.materials.push_back(Text(label) + "@" + std::get<0>(entry) + "@" +
+                          ShortestText(std::get<1>(entry)) + "@" +
+                          ShortestText(std::get<2>(entry)));
+  }
+  for (const auto& [label, value] : DictOf(nu, "nu")) {
+    o.nus.push_back(Text(label) + "=" +
+                    ShortestText(CastTo<double>(value, "nu", label, "a number")));
+  }
+  for (const auto& [label, value] : DictOf(fy, "fy")) {
+    std::string text;
+    if (py::isinstance<py::tuple>(value) || py::isinstance<py::list>(value)) {
+      const auto both = CastTo<std::pair<double, double>>(value, "fy", label,
+                                                          "a number or (compression, tension)");
+      text = ShortestText(both.first) + "/" + ShortestText(both.second);
+    } else {
+      text = ShortestText(CastTo<double>(value, "fy", label, "a number or (compression, tension)"));
+    }
+    o.fys.push_back(Text(label) + "=" + text);
+  }
+  for (const auto& [name, value] : DictOf(actions, "actions")) {
+    const std::string text = Text(name);
+    // Shear forces and torque need the torsion solve's fields.
+    if (!torsion && (text == "Vy" || text == "Vz" || text == "T")) {
+      throw py::value_error("the action " + text + " needs torsion=True");
+    }
+    o.actions.push_back(text + "=" +
+                        ShortestText(CastTo<double>(value, "actions", name, "a number")));
+  }
+  // A value that would change nothing is more likely a forgotten torsion=True.
+  if (!torsion && (!o.nus.empty() || !o.fys.empty())) {
+    throw py::value_error("nu and fy need torsion=True");
+  }
+  return cli::ReadAnalyseValues(o);
+}
+
+Result Analyse(const Picture& picture, const py::object& width, const py::object& height,
+               const std::vector<std::string>& use, const std::optional<Library>& library,
+               const py::object& materials, int convention, double eps, bool torsion,
+               const py::object& nu, const py::object& fy, const py::object& actions,
+               const std::string& edges, const py::object& progress) {
+  if (!progress.is_none() && !PyCallable_Check(progress.ptr())) {
+    throw py::type_error("progress must be callable");
+  }
+  Result result{nullptr,
+                ReadValues(picture, width, height, use, materials, convention, eps, torsion, nu, fy,
+                           actions, edges),
+                picture};
+  auto session = std::make_shared<SectionSession>();
+  Progress report(progress);
+  bool done = false;
+  {
+    py::gil_scoped_release release;
+    cli::RunControl control;
+    control.progress = [&report](const std::string& stage) { return report.Stage(stage); };
+    control.cancel = report.Cancel();
+    done = cli::AnalyseSection(*session, result.values, {picture.name, picture.pixels},
+                               library ? library->data.get() : nullptr, false, control);
+  }
+  if (!done) report.Raise();
+  result.session = std::move(session);
+  return result;
+}
+
+py::object ToDict(const Result& result) {
+  return py::module_::import("json").attr("loads")(
+      cli::AnalysisJson(*result.session, result.values));
+}
+
+py::array_t<std::uint8_t> Overlay(const Result& result) {
+  PixelGrid picture;
+  std::optional<std::string> note;
+  {
+    py::gil_scoped_release release;
+    SectionSession::ResultDrawing drawing = cli::AnalysisDrawing(*result.session);
+    note = std::move(drawing.note);
+    picture = *result.picture.pixels;
+    // The module's QGuiApplication lives for one painting: one at a time.
+    static std::mutex painting;
+    const std::lock_guard lock(painting);
+    cli::PaintOverlay(drawing.ops, picture);
+  }
+  if (note) py::module_::import("warnings").attr("warn")(*note);
+  return ToArray(picture);
+}
+
+// The overlay module of the build tree or of the installed package, found from this module's
+// own file (the process's program is python, not the batch tool).
+void FindOverlayModule() {
+  Dl_info info{};
+  if (::dladdr(reinterpret_cast<void*>(&FindOverlayModule), &info) == 0 ||
+      info.dli_fname == nullptr) {
+    return;
+  }
+  const std::string folder = FolderOf(info.dli_fname);
+  std::vector<std::string> files;
+  for (const char* relative :
+       {QV_OVERLAY_MODULE_FROM_PYTHON_BUILD, QV_OVERLAY_MODULE_FROM_PYTHON}) {
+    files.push_back(JoinPath(JoinPath(folder, relative), cli::kOverlayModuleFile));
+  }
+  cli::LookForOverlayModuleFirst(std::move(files));
+}
+
+}  // namespace
+}  // namespace qv::python
+
+PYBIND11_MODULE(quorvane, m) {
+  using namespace qv;
+  using namespace qv::python;
+  m.doc() = R"(Section properties of beam cross-sections drawn as pictures.
+
+The same core as the window and the batch tool quorvane-cli: read a BMP or PNG picture (one
+flat colour per material) or make one from a numpy array, name the colours that form the
+section, give its real width and height in mm, and analyse. A result gives the batch tool's
+JSON as a dict, its report, and the picture with the result overlay as a numpy array.
+
+    import quorvane
+    picture = quorvane.read_picture("u-channel.bmp")
+    library = quorvane.Library.load("properties.ini")
+    result = quorvane.analyse(picture, 500, 650, ["clRed"], library=library, torsion=True)
+    values = result.to_dict()
+    print(values["ea"], values["extended"]["gj"])
+
+Every refusal of the core (a picture or library that cannot be read, a colour not in the
+picture, a value out of range) raises quorvane.Error with the batch tool's message; a wrong
+type or array shape raises TypeError or ValueError. The work runs without the GIL, so
+analyses in several threads run at once.)";
+  m.attr("__version__") = kProgramVersion;
+
+  auto& error = py::register_exception<Error>(m, "Error");
+  error.attr("__doc__") =
+      "A refusal of the core, with the batch tool's message: a picture or library file that "
+      "cannot be read, a colour not in the picture, a value out of range.";
+  auto& cancelled = py::register_exception<CancelledError>(m, "Cancelled", error.ptr());
+  cancelled.attr("__doc__") = "An analysis stopped by its progress callback returning False.";
+
+  py::class_<Picture>(m, "Picture", R"(A picture: width x height pixels of 24-bit colour.
+
+Made by quorvane.read_picture(path) or Picture.from_array(rgb). A picture never changes; every
+analysis works on its own copy of the pixels.)")
+      .def_static("from_array", &FromArray, py::arg("rgb"), py::arg("name") = "array",
+                  R"(A picture from a numpy array of shape (height, width, 3) and dtype uint8
+(red, green, blue), row 0 at the top. `name` stands for the picture file in reports and
+messages. Other shapes or dtypes raise TypeError or ValueError.)")
+      .def_property_readonly(
+          "width", [](const Picture& p) { return p.pixels->Width(); }, "Width in pixels.")
+      .def_property_readonly(
+          "height", [](const Picture& p) { return p.pixels->Height(); }, "Height in pixels.")
+      .def_readonly("name", &Picture::name,
+                    "The file as given to read_picture, or the name given to from_array.")
+      .def("colours", &Colours, py::arg("all") = false,
+           R"(The picture's colours as `quorvane-cli colours` lists them, in the order the window
+finds them: a list of (label, xmin, xmax, ymin, ymax) in pixels. Unnamed colours (labels
+beginning with "$") only with all=True.)")
+      .def_property_readonly("smoothing_note", &SmoothingNote,
+                             R"(The batch tool's note on a picture saved with smoothing
+(anti-aliasing), whose blended edge pixels belong to no material; None for a clean picture.)")
+      .def(
+          "to_array", [](const Picture& p) { return ToArray(*p.pixels); },
+          "The pixels as a numpy array of shape (height, width, 3) and dtype uint8.")
+      .def("__repr__", [](const Picture& p) {
+        return "<quorvane.Picture " + Text(py::repr(py::str(p.name))) + " " +
+               IntegerText(p.pixels->Width()) + " x " + IntegerText(p.pixels->Height()) + ">";
+      });
+
+  m.def("read_picture", &ReadPicture, py::arg("path"),
+        R"(Reads the BMP or PNG picture at `path` (str or os.PathLike); its content decides
+which, not its name. Raises quorvane.Error with the batch tool's message when it cannot be
+read.)");
+
+  py::class_<Material>(m, "Material", "One material of a library.")
+      .def_readonly("id", &Material::id, "The entry's number in the library.")
+      .def_readonly("label", &Material::label, "The colour label, such as 'clRed'.")
+      .def_readonly("name", &Material::name, "The material's name.")
+      .def_readonly("e", &Material::e, "Modulus of elasticity E, N/mm^2.")
+      .def_readonly("rho", &Material::rho, "Density rho, kg/m^3.")
+      .def_readonly("nu", &Material::nu,
+                    "Poisson's ratio from the [poisson] section (0.3 without a line there).")
+      .def_readonly("strength", &Material::strength,
+                    "(compression, tension) strength in N/mm^2 from the [strength] section, or "
+                    "None.")
+      .def("__repr__", [](const Material& mat) {
+        return "<quorvane.Material " + mat.label + " " + Text(py::repr(py::str(mat.name))) +
+               " E=" + FormatNumber(mat.e) + " rho=" + FormatNumber(mat.rho) + ">";
+      });
+
+  py::class_<Library>(m, "Library", R"(A material library: Library() is empty,
+Library.load(path) reads a library file (properties.ini) with its [poisson] and [strength]
+sections. The file is never written.)")
+      .def(py::init([] {
+        return Library{std::make_shared<const cli::LibraryData>(), {}};
+      }))
+      .def_static("load", &LoadLibrary, py::arg("path"),
+                  R"(Reads the library file at `path` as `quorvane-cli --library` does; raises
+quorvane.Error with its message when the file is missing or cannot be read.)")
+      .def_readonly("path", &Library::path, "The file read, or None.")
+      .def_property_readonly("materials", &Materials,
+                             "The materials in library order (oldest first).")
+      .def("__len__", [](const Library& l) { return l.data->materials.Count(); })
+      .def(
+          "__getitem__",
+          [](const Library& l, const std::string& label) {
+            const TPROPRec* entry = l.data->materials.FindByLabel(label);
+            if (entry == nullptr) throw py::key_error(label);
+            return MaterialOf(l, *entry);
+          },
+          py::arg("label"), "The material of a colour label (the newest of equal labels).")
+      .def("__repr__", [](const Library& l) {
+        return "<quorvane.Library " +
+               (l.path ? Text(py::repr(py::str(*l.path))) + " " : std::string()) +
+               IntegerText(l.data->materials.Count()) + " materials>";
+      });
+
+  py::class_<Result>(m, "Result", "An analysed section.")
+      .def("to_dict", &ToDict,
+           R"(Every value of the analysis as `quorvane-cli analyse --json` prints it, parsed by
+json.loads: the same keys and the same numbers, "extended" with torsion=True.)")
+      .def(
+          "to_json", [](const Result& r) { return cli::AnalysisJson(*r.session, r.values); },
+          "The batch tool's JSON text itself.")
+      .def(
+          "report", [](const Result& r) { return cli::AnalysisReport(*r.session); },
+          R"(The report the batch tool prints without --json, as the window copies it (CR LF
+line ends), with the extended values' block after torsion.)")
+      .def("overlay", &Overlay,
+           R"(The picture with the window's result overlay (centres, axes, labels and, after
+torsion, the shear centre) as a numpy array of shape (height, width, 3), dtype uint8: the
+pixels `quorvane-cli analyse --overlay` writes. The labels are painted with Qt, loaded for
+this; a shear centre off the picture gives a warning with its position.)")
+      .def("__repr__", [](const Result& r) {
+        return "<quorvane.Result " + Text(py::repr(py::str(FileNameOf(r.picture.name)))) + ">";
+      });
+
+  m.def("analyse", &Analyse, py::arg("picture"), py::arg("width_mm"), py::arg("height_mm"),
+        py::arg("use"), py::kw_only(), py::arg("library") = py::none(),
+        py::arg("materials") = py::none(), py::arg("convention") = 0, py::arg("eps") = 1.0,
+        py::arg("torsion") = false, py::arg("nu") = py::none(), py::arg("fy") = py::none(),
+        py::arg("actions") = py::none(), py::arg("edges") = "flat",
+        py::arg("progress") = py::none(),
+        R"(Analyses the section of `picture` made of the colours `use` (labels, in order) and
+returns a Result; the batch tool's `analyse` with the matching options:
+
+  width_mm, height_mm  the real size of the section's box (--width, --height): a whole number
+                       up to 100000, or its text ("0x1F"), shown in the report as given
+  library              a Library (--library); without one the library starts empty
+  materials            {label: (name, E, rho)} (--material): the entry of that colour gets
+                       them, or is added; a colour the library does not know has E = rho = 1
+  convention           0 Dorvast/Pelkam or 1 EURO-code (--convention)
+  eps                  angle precision of the principal axes in degrees (--eps)
+  torsion              also GJ, the shear centre, section moduli and plastic moments
+                       (--torsion)
+  nu                   {label: Poisson's ratio} for this run (--nu), with torsion only
+  fy                   {label: strength or (compression, tension)} in N/mm^2 (--fy), with
+                       torsion only
+  actions              {name: value} (--action NAME=VALUE): the stresses under the actions
+                       N (N), My, Mz (N mm, named as the convention names them), Vy, Vz (N)
+                       and T (N mm), the shear forces and the torque with torsion only;
+                       to_dict() gains "stress" and the report the stresses' block
+  edges                "flat" or "coverage" (--edges): smoothed edge pixels belong to no
+                       material, or count as their shares of the materials they blend
+  progress             progress(stage) with "colours", "analysis", "torsion" or "stresses"
+                       when a stage begins, then progress(fraction) as it goes, on the calling
+                       thread with the GIL held; returning False stops the run and raises
+                       quorvane.Cancelled, and an exception it raises (KeyboardInterrupt too)
+                       stops the run and is raised. The torsion solve stops at once, a scan
+                       when it ends.
+
+The values are checked as the batch tool checks its options: a refusal raises quorvane.Error
+with the tool's message, which names the option.)");
+
+  FindOverlayModule();
+}

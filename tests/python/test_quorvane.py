@@ -1,0 +1,247 @@
+"""The Python module against the batch tool: for the same inputs the same listing, JSON, report,
+overlay and refusals, and the same values from threads, arrays and files."""
+import json
+import os
+import pathlib
+import struct
+import subprocess
+import threading
+
+import numpy as np
+import pytest
+
+import quorvane
+
+CLI = os.environ["QV_CLI"]
+EXAMPLES = pathlib.Path(__file__).resolve().parents[2] / "examples"
+CHANNEL = EXAMPLES / "u-channel.bmp"
+LIBRARY = EXAMPLES / "properties.ini"
+TUBE = EXAMPLES / "smoothed-tube.png"
+RED, BLUE, WHITE = (255, 0, 0), (0, 0, 255), (255, 255, 255)
+
+
+def write_bmp(path, rgb):
+    """A 24-bit BMP file of an (height, width, 3) uint8 array."""
+    height, width, _ = rgb.shape
+    stride = (width * 3 + 3) & ~3
+    rows = b"".join(rgb[y, :, ::-1].tobytes().ljust(stride, b"\0") for y in range(height - 1, -1, -1))
+    header = struct.pack("<2sIHHI", b"BM", 54 + len(rows), 0, 0, 54)
+    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(rows), 2835, 2835, 0, 0)
+    path.write_bytes(header + info + rows)
+
+
+def composite_array():
+    """A concrete slab (clBlue) on a steel web (clRed), on white."""
+    rgb = np.full((200, 300, 3), WHITE, np.uint8)
+    rgb[20:60, 20:280] = BLUE
+    rgb[60:180, 135:165] = RED
+    return rgb
+
+
+@pytest.fixture(scope="module")
+def composite(tmp_path_factory):
+    path = tmp_path_factory.mktemp("pictures") / "composite.bmp"
+    write_bmp(path, composite_array())
+    return path
+
+
+def cli(*args):
+    """The batch tool's run, its output as written (CR LF kept)."""
+    run = subprocess.run([CLI, *map(str, args)], capture_output=True)
+    return subprocess.CompletedProcess(run.args, run.returncode, run.stdout.decode(), run.stderr.decode())
+
+
+def cli_failure(*args):
+    run = cli(*args)
+    assert run.returncode == 1, run.stderr
+    return run.stderr.strip().removeprefix("quorvane-cli: ")
+
+
+def test_version_is_the_batch_tools():
+    assert cli("--version").stdout.split() == ["quorvane-cli", quorvane.__version__]
+
+
+@pytest.mark.parametrize("all_colours", [False, True])
+def test_colours_are_listed_as_by_the_batch_tool(composite, all_colours):
+    for path in (CHANNEL, composite, TUBE):
+        run = cli("colours", path, *(["--all"] if all_colours else []))
+        expected = [(f[0], *map(int, f[1:])) for f in (line.split("\t") for line in run.stdout.splitlines())]
+        picture = quorvane.read_picture(path)
+        assert picture.colours(all=all_colours) == expected
+        note = run.stderr.strip().removeprefix("quorvane-cli: note: ")
+        assert picture.smoothing_note == (note or None) and (path == TUBE) == bool(note)
+
+
+# Each row: the keyword arguments of analyse and the batch tool's options that mean the same.
+ANALYSES = {
+    "channel": (dict(library=True), ["--library", LIBRARY]),
+    "channel euro-code": (
+        dict(materials={"clRed": ("aluminium EN AW-6060", 70000, 2700.5)}, convention=1, eps=0.25),
+        ["--material", "clRed@aluminium EN AW-6060@70000@2700.5", "--convention", "1", "--eps", "0.25"],
+    ),
+    "channel torsion": (
+        dict(library=True, torsion=True, nu={"clRed": 0.25}, fy={"clRed": 355}),
+        ["--library", LIBRARY, "--torsion", "--nu", "clRed=0.25", "--fy", "clRed=355"],
+    ),
+    "composite torsion": (
+        dict(library=True, torsion=True, nu={"clBlue": 0.2}, fy={"clRed": 355, "clBlue": (17, 0)}),
+        ["--library", LIBRARY, "--torsion", "--nu", "clBlue=0.2", "--fy", "clRed=355", "--fy", "clBlue=17/0"],
+    ),
+    "channel stresses": (
+        dict(library=True, torsion=True, actions={"N": 1e5, "Mz": 2e8, "Vz": 1e5, "T": 1e7}),
+        ["--library", LIBRARY, "--torsion", "--action", "N=1e5", "--action", "Mz=2e8", "--action", "Vz=1e5",
+         "--action", "T=1e7"],
+    ),
+    "tube coverage torsion": (
+        dict(library=True, torsion=True, edges="coverage"),
+        ["--library", LIBRARY, "--torsion", "--edges", "coverage"],
+    ),
+    "composite stresses euro-code": (
+        dict(library=True, convention=1, actions={"N": -2e5, "My": 5e7}),
+        ["--library", LIBRARY, "--convention", "1", "--action", "N=-2e5", "--action", "My=5e7"],
+    ),
+}
+SECTIONS = {
+    "channel": (CHANNEL, 500, 650, ["clRed"]),
+    "composite": (None, "$514", "0x320", ["clBlue", "clRed"]),
+    "tube": (TUBE, 273, 273, ["clRed"]),
+}
+
+
+def run_both(name, composite):
+    kwargs, options = ANALYSES[name]
+    path, width, height, use = SECTIONS[name.split()[0]]
+    path = path or composite
+    if kwargs.get("library"):
+        kwargs = dict(kwargs, library=quorvane.Library.load(LIBRARY))
+    result = quorvane.analyse(quorvane.read_picture(path), width, height, use, **kwargs)
+    args = ["analyse", path, "--width", width, "--height", height, *options]
+    for label in use:
+        args += ["--use", label]
+    return result, args
+
+
+@pytest.mark.parametrize("name", ANALYSES)
+def test_dict_and_report_are_the_batch_tools(name, composite):
+    result, args = run_both(name, composite)
+    assert result.to_dict() == json.loads(cli(*args, "--json").stdout)
+    assert result.report() == cli(*args).stdout
+    assert ("extended" in result.to_dict()) == ("torsion" in name or name == "channel stresses")
+    assert ("stress" in result.to_dict()) == ("stresses" in name)
+    assert result.to_dict().get("edges", "flat") == ("coverage" if "coverage" in name else "flat")
+
+
+@pytest.mark.parametrize("name", ["channel torsion", "composite torsion"])
+def test_overlay_is_the_batch_tools(name, composite, tmp_path):
+    result, args = run_both(name, composite)
+    run = cli(*args, "--overlay", tmp_path / "overlay.bmp")
+    note = run.stderr.strip().removeprefix("quorvane-cli: note: ")
+    if note:
+        with pytest.warns(UserWarning) as warned:
+            overlay = result.overlay()
+        assert [str(w.message) for w in warned] == [note]
+    else:
+        overlay = result.overlay()
+    expected = quorvane.read_picture(tmp_path / "overlay.bmp").to_array()
+    assert overlay.dtype == np.uint8 and np.array_equal(overlay, expected)
+    assert not np.array_equal(overlay, quorvane.read_picture(args[1]).to_array())
+
+
+def test_refusals_carry_the_batch_tools_messages(tmp_path):
+    (tmp_path / "text.bmp").write_text("no picture")
+    (tmp_path / "short.bmp").write_bytes(CHANNEL.read_bytes()[:5000])
+    for bad in (tmp_path / "missing.png", tmp_path / "text.bmp", tmp_path / "short.bmp", tmp_path):
+        with pytest.raises(quorvane.Error) as refused:
+            quorvane.read_picture(bad)
+        assert str(refused.value) == cli_failure("colours", bad)
+    with pytest.raises(quorvane.Error) as refused:
+        quorvane.Library.load(tmp_path / "none.ini")
+    assert str(refused.value) == cli_failure("analyse", CHANNEL, "--width", 1, "--height", 1, "--use", "clRed",
+                                             "--library", tmp_path / "none.ini")
+    picture = quorvane.read_picture(CHANNEL)
+    for width, use, kwargs, options in [
+        (500, ["clBlue"], {}, []),
+        (0, ["clRed"], {}, []),
+        ("12a", ["clRed"], {}, []),
+        (500, ["clRed"], dict(torsion=True, nu={"clRed": 0.5}), ["--torsion", "--nu", "clRed=0.5"]),
+        (500, ["clRed"], dict(torsion=True, fy={"clLime": 1}), ["--torsion", "--fy", "clLime=1"]),
+        (500, ["clRed"], dict(convention=2), ["--convention", "2"]),
+        (500, ["clRed"], dict(actions={"X": 1}), ["--action", "X=1"]),
+        (500, ["clRed"], dict(edges="blurred"), ["--edges", "blurred"]),
+    ]:
+        with pytest.raises(quorvane.Error) as refused:
+            quorvane.analyse(picture, width, 650, use, **kwargs)
+        uses = [arg for label in use for arg in ("--use", label)]
+        assert str(refused.value) == cli_failure("analyse", CHANNEL, "--width", width, "--height", 650,
+                                                 *uses, *options)
+
+
+def test_array_picture_is_the_bmp_picture(composite):
+    rgb = composite_array()
+    from_array = quorvane.Picture.from_array(rgb, "composite.bmp")
+    from_file = quorvane.read_picture(composite)
+    assert (from_array.width, from_array.height) == (300, 200)
+    assert np.array_equal(from_file.to_array(), rgb)
+    assert from_array.colours(all=True) == from_file.colours(all=True)
+    options = dict(library=quorvane.Library.load(LIBRARY), torsion=True)
+    assert (quorvane.analyse(from_array, 1300, 800, ["clRed", "clBlue"], **options).to_dict()
+            == quorvane.analyse(from_file, 1300, 800, ["clRed", "clBlue"], **options).to_dict())
+    with pytest.raises(TypeError, match="uint8"):
+        quorvane.Picture.from_array(rgb.astype(np.float32))
+    with pytest.raises(ValueError, match="torsion"):
+        quorvane.analyse(from_array, 1300, 800, ["clRed"], actions={"T": 1e6})
+    with pytest.raises(ValueError, match="shape"):
+        quorvane.Picture.from_array(rgb[:, :, 0])
+
+
+def test_library_entries_are_the_files():
+    library = quorvane.Library.load(LIBRARY)
+    assert [(m.label, m.name, m.e, m.rho, m.nu, m.strength) for m in library.materials][:2] == [
+        ("clRed", "steel S235", 210000, 7850, 0.3, None),
+        ("clBlue", "concrete C30/37", 33000, 2500, 0.3, None),
+    ]
+    assert library["clLime"].name == "timber C24" and len(quorvane.Library()) == 0
+
+
+def test_analyses_in_two_threads_give_what_they_give_one_after_the_other(composite):
+    names = ["channel torsion", "composite torsion"] * 2
+    alone = [run_both(name, composite)[0].to_dict() for name in names]
+    together = [None] * len(names)
+
+    def analyse(i):
+        together[i] = run_both(names[i], composite)[0].to_dict()
+
+    threads = [threading.Thread(target=analyse, args=(i,)) for i in range(len(names))]
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join()
+    assert together == alone
+
+
+def test_progress_is_reported_and_stops_the_run():
+    picture = quorvane.read_picture(CHANNEL)
+    calls = []
+    quorvane.analyse(picture, 500, 650, ["clRed"], torsion=True, progress=calls.append)
+    assert [c for c in calls if isinstance(c, str)] == ["colours", "analysis", "torsion"]
+    fractions = [c for c in calls if not isinstance(c, str)]
+    assert fractions and all(0 <= f <= 1 for f in fractions) and fractions[-1] == 1
+    for stop_at in ("colours", "analysis", "torsion"):
+        with pytest.raises(quorvane.Cancelled):
+            quorvane.analyse(picture, 500, 650, ["clRed"], torsion=True, progress=lambda c: c != stop_at)
+    seen = []
+
+    def stop_in_the_solve(call):  # the first fraction of the torsion solve
+        seen.append(call)
+        return not (isinstance(call, float) and "torsion" in seen)
+
+    with pytest.raises(quorvane.Cancelled):
+        quorvane.analyse(picture, 500, 650, ["clRed"], torsion=True, progress=stop_in_the_solve)
+    assert seen[-2] == "torsion"
+
+    def interrupt(stage):
+        if stage == "torsion":
+            raise KeyboardInterrupt
+
+    with pytest.raises(KeyboardInterrupt):
+        quorvane.analyse(picture, 500, 650, ["clRed"], torsion=True, progress=interrupt)
