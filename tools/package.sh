@@ -8,7 +8,9 @@ cd "$(dirname "$0")/.."
 bash tools/install_deps.sh
 cmake --preset deb
 targets=(quorvane quorvane-cli qv_manual qv_install_files)
-if ninja -C build-deb -t targets all | grep -q '^qv_python:'; then
+# The list is read whole: grep -q would stop reading early, and under pipefail ninja's broken pipe
+# would count as "no module".
+if grep -q '^qv_python:' <<<"$(ninja -C build-deb -t targets all)"; then
   targets+=(qv_python)
 fi
 cmake --build build-deb --parallel "$(nproc)" --target "${targets[@]}"
