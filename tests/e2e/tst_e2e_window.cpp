@@ -11,7 +11,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QStatusBar>
-#include <QtTest>
+#include <QTest>
 #include <memory>
 
 #include "gui/main_window.h"

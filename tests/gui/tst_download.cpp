@@ -1,7 +1,7 @@
 // DownloadFile and FileSizeText against a real HTTP server on 127.0.0.1.
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QtTest>
+#include <QTest>
 #include <memory>
 
 #include "core/base/error.h"

@@ -13,8 +13,8 @@
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTableWidget>
+#include <QTest>
 #include <QTimer>
-#include <QtTest>
 #include <memory>
 
 #include "core/base/number_text.h"

@@ -16,8 +16,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTest>
 #include <QToolButton>
-#include <QtTest>
 #include <memory>
 
 #include "core/section/result_text.h"

@@ -7,8 +7,8 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <QTest>
 #include <QWheelEvent>
-#include <QtTest>
 #include <cmath>
 #include <memory>
 

@@ -9,8 +9,8 @@
 #include <QLabel>
 #include <QMap>
 #include <QStandardPaths>
+#include <QTest>
 #include <QTimer>
-#include <QtTest>
 #include <memory>
 
 #include "gui/main_window.h"
