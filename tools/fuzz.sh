@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets (clang, ASan + UBSan) and runs each for a bounded time from its seed
-# corpus in fuzz/corpus. A crash, leak, timeout, out-of-memory or sanitizer report fails the run;
+# Builds the libFuzzer targets in the sanitizer tree (clang, ASan + UBSan, build-san/, shared with
+# tools/sanitize.sh) and runs each for a bounded time from its seed corpus in fuzz/corpus. A crash, leak, timeout, out-of-memory or sanitizer report fails the run;
 # the input that caused it is kept under the build folder, to be copied into
 # tests/data/fuzz-regressions/<target>/ so that qv_core_tests replays it from then on.
 #   QV_FUZZ_SECONDS  time per target (default 45)
@@ -8,12 +8,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 bash tools/install_deps.sh
-dir=build-fuzz
+dir=build-san
 seconds=${QV_FUZZ_SECONDS:-45}
 jobs=${QV_JOBS:-$(nproc)}
 targets=(picture png library prop_line number_text settings)
 
-cmake --preset fuzz
+[ -f "$dir/build.ninja" ] || cmake --preset sanitize
 ninja -C "$dir" -j"$jobs" "${targets[@]/#/qv_fuzz_}"
 
 symbolizer=$(command -v llvm-symbolizer || command -v llvm-symbolizer-14 || true)
