@@ -39,10 +39,16 @@ mapfile -t ordered < <(
     printf '%d %d %s\n' "$weight" "$(wc -c <"$file")" "$file"
   done | sort -k1,1nr -k2,2nr | cut -d' ' -f3)
 # The compile flags are GCC's: clang-tidy need not know GCC-only options, and the compiler
-# already reports its own warnings. A job's output is printed whole, and only with a finding.
+# already reports its own warnings. A job's output is printed whole, and only with a finding;
+# each file's time goes to $build/tidy-times.txt.
+times=$build/tidy-times.txt
+: >"$times"
 printf '%s\n' "${ordered[@]}" |
-  xargs -P "$jobs" -n 1 bash -c 'out=$(clang-tidy -p "$0" --quiet \
-    --extra-arg=-Wno-unknown-warning-option --extra-arg=-Wno-everything "$1" 2>&1) ||
-    { printf "%s\n" "$out"; exit 1; }' "$build"
-echo "clang-tidy: ${#programs[@]} files without finding"
+  xargs -P "$jobs" -n 1 bash -c 'began=$(date +%s%N)
+    out=$(clang-tidy -p "$0" --quiet --extra-arg=-Wno-unknown-warning-option \
+      --extra-arg=-Wno-everything "$2" 2>&1) || { printf "%s\n" "$out"; exit 1; }
+    echo "$((($(date +%s%N) - began) / 1000000)) $2" >>"$1"' "$build" "$times"
+echo "clang-tidy: ${#programs[@]} files without finding," \
+  "$(awk '{ms += $1} END {printf "%d", ms / 1000}' "$times") s of work; the longest:" \
+  "$(sort -rn "$times" | head -n 3 | awk '{printf "%s %.0f s; ", $2, $1 / 1000}')"
 echo "lint: tidy $((SECONDS - began)) s"
