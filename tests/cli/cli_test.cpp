@@ -716,10 +716,9 @@ TEST_F(RunCliTest, TorsionGivesGJOfARectangleWithinTheManualsAccuracy) {
   EXPECT_NEAR(centre["ver_mm"].toDouble(), 20, 1e-8);
   EXPECT_NEAR(centre["y_mm"].toDouble(), -(40 - 39.5), 1e-8);
   EXPECT_NEAR(centre["z_mm"].toDouble(), 20 - 19.5, 1e-8);
-  EXPECT_DOUBLE_EQ(extended["radius_y_mm"].toDouble(),
-                   std::sqrt(json["eiyy"].toDouble() / json["ea"].toDouble()));
-  EXPECT_DOUBLE_EQ(extended["radius_z_mm"].toDouble(),
-                   std::sqrt(json["eizz"].toDouble() / json["ea"].toDouble()));
+  // Radii of gyration of the 80 x 40 mm plate about its middle: b / sqrt(12) and h / sqrt(12).
+  EXPECT_NEAR(extended["radius_y_mm"].toDouble(), 80 / std::sqrt(12.0), 1e-12);
+  EXPECT_NEAR(extended["radius_z_mm"].toDouble(), 40 / std::sqrt(12.0), 1e-12);
   EXPECT_EQ(extended["torsion_pixel_mm"].toObject()["hor"].toDouble(), 1);
   EXPECT_EQ(extended["torsion_pixel_mm"].toObject()["ver"].toDouble(), 1);
   EXPECT_EQ(extended["torsion_coarsening"].toInt(), 1);
@@ -742,14 +741,15 @@ TEST_F(RunCliTest, TorsionGivesGJOfARectangleWithinTheManualsAccuracy) {
   EXPECT_EQ(steel["nu"].toDouble(), 0.3);
   EXPECT_DOUBLE_EQ(steel["g"].toDouble(), G);
   EXPECT_EQ(steel["pixels"].toInt(), 3200);
-  // Fibres from the centre of the NC pixel to the plate's edges, y positive to the left.
+  // Fibres from the plate's middle (the elastic centre, between pixel centres) to its edges, y
+  // positive to the left, and the stress per unit moment E c / (E b h^3 / 12).
   const QJsonObject fibres = steel["fibres_mm"].toObject();
-  EXPECT_EQ(fibres["y"].toObject()["min"].toDouble(), -40.5);
-  EXPECT_EQ(fibres["y"].toObject()["max"].toDouble(), 39.5);
-  EXPECT_EQ(fibres["z"].toObject()["min"].toDouble(), -19.5);
-  EXPECT_EQ(fibres["z"].toObject()["max"].toDouble(), 20.5);
-  EXPECT_DOUBLE_EQ(steel["stress_per_moment"].toObject()["eizz"].toObject()["max"].toDouble(),
-                   210000 * 20.5 / json["eizz"].toDouble());
+  EXPECT_EQ(fibres["y"].toObject()["min"].toDouble(), -40);
+  EXPECT_EQ(fibres["y"].toObject()["max"].toDouble(), 40);
+  EXPECT_EQ(fibres["z"].toObject()["min"].toDouble(), -20);
+  EXPECT_EQ(fibres["z"].toObject()["max"].toDouble(), 20);
+  EXPECT_NEAR(steel["stress_per_moment"].toObject()["eizz"].toObject()["max"].toDouble(),
+              20 / (80.0 * 40 * 40 * 40 / 12), 1e-18);
 }
 
 TEST_F(RunCliTest, TorsionAppendsItsBlockToTheUnchangedReport) {

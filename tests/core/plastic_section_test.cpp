@@ -91,9 +91,8 @@ void PrintTo(const ShapeCase& c, std::ostream* os) {
 class PlasticShapeFactorTest : public ::testing::TestWithParam<ShapeCase> {};
 
 TEST_P(PlasticShapeFactorTest, RectangleHasOneAndAHalf) {
-  // Wel is the analysis' EI over the farthest fibre from NC's pixel centre. EI sums the pixel
-  // centres, without each pixel's own I: n rows give I (1 - 1/n^2). With an odd count NC's
-  // centre is the middle; with an even one it is half a pixel off, about 1/n more.
+  // Wel is the drawn area's EI about the elastic centre over the farthest fibre from it: b h^2 / 6
+  // exactly, whether the middle falls on a pixel centre (odd counts) or between two (even).
   const ShapeCase c = GetParam();
   const int w = c.widthPixels;
   const int h = c.heightPixels;
@@ -111,10 +110,12 @@ TEST_P(PlasticShapeFactorTest, RectangleHasOneAndAHalf) {
 
 INSTANTIATE_TEST_SUITE_P(Sizes, PlasticShapeFactorTest,
                          ::testing::Values(
-                             // 1.5 / (1 - 1/101^2) = 1.50015
-                             ShapeCase{101, 201, 2e-4},
-                             // half a pixel in 100: 1.5 (1 + 1/100) = 1.515
-                             ShapeCase{100, 200, 0.016}),
+                             // the middle on a pixel centre
+                             ShapeCase{101, 201, 1e-12},
+                             // the middle between two pixels (1.507 and 1.515 once)
+                             ShapeCase{100, 200, 1e-12},
+                             // one of each
+                             ShapeCase{100, 51, 1e-12}),
                          RowName);
 
 TEST(PlasticStrengthsTest, UnequalStrengthsOnNonSquarePixels) {

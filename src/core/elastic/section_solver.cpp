@@ -906,16 +906,16 @@ TorsionSolution Solve(Discretisation& d, const SolveContext& context, std::int64
 /// Extreme fibres of each material, from the full-resolution picture.
 void ComputeFibres(const PixelGrid& grid, const SectionBounds& bounds,
                    const std::vector<SolverMaterial>& materials, const SectionResult& section,
-                   ThreadPool& pool, std::vector<MaterialModuli>& moduli,
-                   const CoverageTable* coverage) {
+                   const ElasticCentre& centre, ThreadPool& pool,
+                   std::vector<MaterialModuli>& moduli, const CoverageTable* coverage) {
   const double dx = section.Dx;
   const double dy = section.Dy;
-  // The fibres are measured from the point the EI values are taken about: the centre of the
-  // pixel NC, in pixel corner units.
-  const double ncX = section.NC.x + 0.5;
-  const double ncY = section.NC.y + 0.5;
-  const double cosA = std::cos(section.Alpha);
-  const double sinA = std::sin(section.Alpha);
+  // The fibres are measured from the elastic centre, in pixel corner units, and along the
+  // principal axes of the stiffnesses about it, as the stresses are.
+  const double ncX = centre.x + 0.5;
+  const double ncY = centre.y + 0.5;
+  const double cosA = std::cos(centre.Alpha);
+  const double sinA = std::sin(centre.Alpha);
   constexpr double kInf = std::numeric_limits<double>::infinity();
   struct Extremes {
     std::int64_t pixels = 0;
@@ -988,17 +988,17 @@ void ComputeFibres(const PixelGrid& grid, const SectionBounds& bounds,
     out.axis1 = {all.min1, all.max1};
     out.axis2 = {all.min2, all.max2};
     const double E = materials[m].E;
-    out.stressY = {per(E, all.minY, section.EIyy), per(E, all.maxY, section.EIyy)};
-    out.stressZ = {per(E, all.minZ, section.EIzz), per(E, all.maxZ, section.EIzz)};
-    out.stress1 = {per(E, all.min1, section.EI1), per(E, all.max1, section.EI1)};
-    out.stress2 = {per(E, all.min2, section.EI2), per(E, all.max2, section.EI2)};
+    out.stressY = {per(E, all.minY, centre.EIyy), per(E, all.maxY, centre.EIyy)};
+    out.stressZ = {per(E, all.minZ, centre.EIzz), per(E, all.maxZ, centre.EIzz)};
+    out.stress1 = {per(E, all.min1, centre.EI1), per(E, all.max1, centre.EI1)};
+    out.stress2 = {per(E, all.min2, centre.EI2), per(E, all.max2, centre.EI2)};
   }
 }
 
 // The elastic moduli of a section of one material (every material in use with E above 0 has
 // the same E): nothing otherwise, where stresses depend on the material at each fibre.
 std::optional<SectionModuli> SectionModuliOf(const std::vector<MaterialModuli>& materials,
-                                             const SectionResult& section) {
+                                             const ElasticCentre& centre) {
   double E = 0;
   FibreRange y{0, 0}, z{0, 0}, axis1{0, 0}, axis2{0, 0};
   bool any = false;
@@ -1016,28 +1016,19 @@ std::optional<SectionModuli> SectionModuliOf(const std::vector<MaterialModuli>& 
     any = true;
   }
   if (!any) return std::nullopt;
-  // I / c at a fibre c from NC; a fibre on the axis itself has no modulus (infinite: 0 stands
+  // I / c at a fibre c from C; a fibre on the axis itself has no modulus (infinite: 0 stands
   // for "none" below, never a division by zero).
   const auto modulus = [E](double ei, double c) { return c != 0 ? ei / E / std::abs(c) : 0.0; };
-  // The stiffnesses of the report count each pixel at its centre; a modulus wants the drawn
-  // area's own: each pixel adds its second moment about its centre, E A (pixel size)^2 / 12
-  // along the coordinate the stress grows with.
-  const double dx2 = section.Dx * section.Dx;
-  const double dy2 = section.Dy * section.Dy;
-  const double c2 = std::cos(section.Alpha) * std::cos(section.Alpha);
-  const double s2 = std::sin(section.Alpha) * std::sin(section.Alpha);
-  // Read as coverage, the stiffnesses hold those terms already.
-  const double self = section.Coverage ? 0.0 : 1.0;
-  const double eiyy = section.EIyy + self * section.EA * dx2 / 12;
-  const double eizz = section.EIzz + self * section.EA * dy2 / 12;
-  const double ei1 = section.EI1 + self * section.EA * (dx2 * c2 + dy2 * s2) / 12;
-  const double ei2 = section.EI2 + self * section.EA * (dx2 * s2 + dy2 * c2) / 12;
+  const double eiyy = centre.EIyy;
+  const double eizz = centre.EIzz;
+  const double ei1 = centre.EI1;
+  const double ei2 = centre.EI2;
   SectionModuli w;
   w.E = E;
-  // About the horizontal axis the stresses grow with z (EIzz); above NC z is negative.
+  // About the horizontal axis the stresses grow with z (EIzz); above C z is negative.
   w.HorizontalTop = modulus(eizz, z.min);
   w.HorizontalBottom = modulus(eizz, z.max);
-  // About the vertical axis with y (EIyy), positive to the left of NC.
+  // About the vertical axis with y (EIyy), positive to the left of C.
   w.VerticalLeft = modulus(eiyy, y.max);
   w.VerticalRight = modulus(eiyy, y.min);
   w.Axis1 = modulus(ei1, std::max(std::abs(axis1.min), std::abs(axis1.max)));
@@ -1241,9 +1232,25 @@ std::optional<ElasticResult> ComputeElasticSection(const PixelGrid& grid,
   const double ncVer = (section.NC.y - bounds.ymin + 0.5) * dy;
   result.ShearCentreY = -(result.ShearCentreHor - ncHor);
   result.ShearCentreZ = result.ShearCentreVer - ncVer;
+  // Design values are taken about the elastic centre itself, with the drawn area's stiffnesses;
+  // without EA there is none, and the analysis's own values stand (they carry nothing then).
+  ElasticCentre centre;
+  if (const std::optional<ElasticCentre> c = ElasticCentreOf(section)) {
+    centre = *c;
+  } else {
+    centre.x = section.NC.x;
+    centre.y = section.NC.y;
+    centre.EIyy = section.EIyy;
+    centre.EIzz = section.EIzz;
+    centre.EIyz = section.EIyz;
+    centre.EI1 = section.EI1;
+    centre.EI2 = section.EI2;
+    centre.Alpha = section.Alpha;
+    centre.Iso = section.Iso;
+  }
   if (section.EA > 0) {
-    result.RadiusY = std::sqrt(std::max(0.0, section.EIyy / section.EA));
-    result.RadiusZ = std::sqrt(std::max(0.0, section.EIzz / section.EA));
+    result.RadiusY = std::sqrt(std::max(0.0, centre.EIyy / section.EA));
+    result.RadiusZ = std::sqrt(std::max(0.0, centre.EIzz / section.EA));
   }
   result.materials.resize(materials.size());
   for (std::size_t m = 0; m < materials.size(); ++m) {
@@ -1254,8 +1261,8 @@ std::optional<ElasticResult> ComputeElasticSection(const PixelGrid& grid,
     out.nu = materials[m].nu;
     out.G = materials[m].G;
   }
-  ComputeFibres(grid, bounds, materials, section, pool, result.materials, options.coverage);
-  result.Moduli = SectionModuliOf(result.materials, section);
+  ComputeFibres(grid, bounds, materials, section, centre, pool, result.materials, options.coverage);
+  result.Moduli = SectionModuliOf(result.materials, centre);
   if (options.progress) options.progress(kProgressTotal, kProgressTotal);
   return result;
 }

@@ -78,7 +78,8 @@ struct SolvedFields {
 };
 
 /// The extreme coordinates of a material's pixels (their outer edges and corners) along one
-/// axis through NC, in mm, signed as the axis: min <= max.
+/// axis through the elastic centre C (not rounded to a pixel), in mm, signed as the axis:
+/// min <= max.
 struct FibreRange {
   double min = 0;
   double max = 0;
@@ -94,10 +95,11 @@ struct MaterialModuli {
   std::int64_t pixels = 0;
   FibreRange y;      ///< horizontal, positive to the left of NC
   FibreRange z;      ///< vertical, positive downwards
-  FibreRange axis1;  ///< along the direction Alpha of EI1: y cos(Alpha) + z sin(Alpha)
+  FibreRange axis1;  ///< along EI1's direction Alpha about C: y cos(Alpha) + z sin(Alpha)
   FibreRange axis2;  ///< at right angles to it: -y sin(Alpha) + z cos(Alpha)
-  /// Stress per unit moment E c / EI at those fibres (N/mm^2 per N mm, i.e. 1/mm^3): with a
-  /// bending moment M whose stresses grow along y, sigma = M * stressY; 0 where EI is 0.
+  /// Stress per unit moment E c / EI at those fibres (N/mm^2 per N mm, i.e. 1/mm^3), EI that of
+  /// the drawn area about C: with a bending moment M whose stresses grow along y,
+  /// sigma = M * stressY; 0 where EI is 0.
   FibreRange stressY;  ///< E y / EIyy
   FibreRange stressZ;  ///< E z / EIzz
   FibreRange stress1;  ///< E (axis1) / EI1
@@ -105,7 +107,8 @@ struct MaterialModuli {
 };
 
 /// The elastic section moduli I / c of a section of one material, mm^3, at the extreme fibres
-/// measured from NC (the point the stiffnesses are taken about). 0 where a fibre lies on the axis.
+/// measured from the elastic centre C, I that of the drawn area about C (a rectangle gives
+/// b h^2 / 6 whatever its pixel counts). 0 where a fibre lies on the axis.
 struct SectionModuli {
   double E = 0;                 ///< the one material's E, N/mm^2
   double HorizontalTop = 0;     ///< bending about the horizontal axis (EIzz), top fibre
@@ -132,7 +135,7 @@ struct ElasticResult {
   /// The same point in the section axes through NC: y positive to the left, z downwards, mm.
   double ShearCentreY = 0;
   double ShearCentreZ = 0;
-  double RadiusY = 0;                     ///< sqrt(EIyy / EA), mm
+  double RadiusY = 0;                     ///< sqrt(EIyy / EA), EIyy about C as the moduli's, mm
   double RadiusZ = 0;                     ///< sqrt(EIzz / EA), mm
   std::vector<MaterialModuli> materials;  ///< library order
   /// Warping constant about the shear centre, E-weighted: the sum of E w^2 dA over the section

@@ -32,6 +32,7 @@
 #include "core/library/dd_props.h"
 #include "core/scan/moments.h"
 #include "core/scan/scan_support.h"
+#include "core/section/integration.h"
 
 namespace qv {
 namespace {
@@ -313,23 +314,16 @@ StressField::StressField(const StressInput& input, const SectionActions& actions
     mRowStart.push_back(static_cast<std::int64_t>(mRuns.size()));
   }
 
-  // The elastic centre and the stiffnesses about it: the analysis's values about the rounded NC,
-  // moved by the parallel-axis rule (a shift below a pixel, so nothing cancels), with each pixel's
-  // own second moment.
-  const double EA = section.EA;
-  if (!(EA > 0) || !(dx > 0) || !(dy > 0)) {
+  // The elastic centre and the stiffnesses of the drawn area about it.
+  const std::optional<ElasticCentre> centre = ElasticCentreOf(section);
+  if (!centre) {
     throw Error("The section carries no normal force (EA is 0): there are no stresses.");
   }
-  const double centreX = section.SumEHor / (EA * dx);  // picture pixel units
-  const double centreY = section.SumEVer / (EA * dy);
-  mCentre = {(centreX - b.xmin + 0.5) * dx, (centreY - b.ymin + 0.5) * dy};
-  const double shiftY = -(centreX - section.NC.x) * dx;
-  const double shiftZ = (centreY - section.NC.y) * dy;
-  // Read as coverage, the analysis already holds them.
-  const double self = section.Coverage ? 0.0 : 1.0 / 12;
-  mEIyy = section.EIyy - EA * shiftY * shiftY + self * EA * dx * dx;
-  mEIzz = section.EIzz - EA * shiftZ * shiftZ + self * EA * dy * dy;
-  mEIyz = section.EIyz - EA * shiftY * shiftZ;
+  const double EA = section.EA;
+  mCentre = {(centre->x - b.xmin + 0.5) * dx, (centre->y - b.ymin + 0.5) * dy};
+  mEIyy = centre->EIyy;
+  mEIzz = centre->EIzz;
+  mEIyz = centre->EIyz;
   const double det = mEIyy * mEIzz - mEIyz * mEIyz;
   if (!(mEIyy > 0) || !(mEIzz > 0) || !(det > 0)) {
     throw Error("The section has no bending stiffness: there are no stresses.");

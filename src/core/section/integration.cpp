@@ -145,4 +145,31 @@ void ComputePrincipalAxes(SectionResult& result) {
   }
 }
 
+std::optional<ElasticCentre> ElasticCentreOf(const SectionResult& section) {
+  const double EA = section.EA;
+  const double dx = section.Dx;
+  const double dy = section.Dy;
+  if (!(EA > 0) || !(dx > 0) || !(dy > 0)) return std::nullopt;
+  ElasticCentre c;
+  c.x = section.SumEHor / (EA * dx);
+  c.y = section.SumEVer / (EA * dy);
+  const double shiftY = -(c.x - section.NC.x) * dx;
+  const double shiftZ = (c.y - section.NC.y) * dy;
+  // Read as coverage, the analysis holds each pixel's own second moment already.
+  const double self = section.Coverage ? 0.0 : 1.0 / 12;
+  SectionResult about = section;
+  about.EIyy = section.EIyy - EA * shiftY * shiftY + self * EA * dx * dx;
+  about.EIzz = section.EIzz - EA * shiftZ * shiftZ + self * EA * dy * dy;
+  about.EIyz = section.EIyz - EA * shiftY * shiftZ;
+  ComputePrincipalAxes(about);
+  c.EIyy = about.EIyy;
+  c.EIzz = about.EIzz;
+  c.EIyz = about.EIyz;
+  c.EI1 = about.EI1;
+  c.EI2 = about.EI2;
+  c.Alpha = about.Alpha;
+  c.Iso = about.Iso;
+  return c;
+}
+
 }  // namespace qv

@@ -1,6 +1,8 @@
 // Stiffness integration: EA, centres, mass and bending stiffnesses of the materials in use.
 #pragma once
 
+#include <optional>
+
 #include "core/scan/moments.h"
 #include "core/section/section_result.h"
 
@@ -22,5 +24,27 @@ void ComputeStiffness(const SectionMoments& moments, SectionResult& result);
 
 /// The principal angle, principal values and Iso from EIyy, EIzz, EIyz already in `result`.
 void ComputePrincipalAxes(SectionResult& result);
+
+/// The point design values and stresses are taken about, and the stiffnesses about it: the
+/// elastic centre C itself (the E-weighted centroid, not rounded to a pixel, where the first
+/// moments of E vanish) and the bending stiffnesses of the drawn area about it, each pixel's own
+/// second moment included (E A dx^2 / 12), with their principal values and angle. A rectangle
+/// of any pixel count gives b h^3 / 12 about its middle.
+struct ElasticCentre {
+  double x = 0;  ///< C in picture pixels, as NC: pixel i's centre is at i
+  double y = 0;
+  double EIyy = 0;  ///< N mm^2
+  double EIzz = 0;
+  double EIyz = 0;
+  double EI1 = 0;
+  double EI2 = 0;
+  double Alpha = 0;  ///< radian, direction of EI1, as SectionResult::Alpha
+  bool Iso = false;
+};
+
+/// C and the stiffnesses about it from an analysis's values about the rounded NC (moved by the
+/// parallel-axis rule: a shift below a pixel, so nothing cancels). Nothing when EA or the pixel
+/// size is not above 0.
+std::optional<ElasticCentre> ElasticCentreOf(const SectionResult& section);
 
 }  // namespace qv

@@ -17,6 +17,7 @@
 #include "core/library/dd_props.h"
 #include "core/scan/moments.h"
 #include "core/scan/scan_support.h"
+#include "core/section/integration.h"
 
 namespace qv {
 namespace {
@@ -108,7 +109,7 @@ PlasticAxis AxisValues(const StripCounts& strips, const std::vector<Carrier>& ca
 }
 
 /// The elastic section modulus of the first material to yield, EI / (E c), about an axis
-/// through NC's pixel centre at `centre` (pixels from the box's first edge), from the strips
+/// through the elastic centre at `centre` (pixels from the box's first edge), from the strips
 /// each material reaches; nothing when no fibre lies off the axis or EI is not above 0.
 std::optional<double> ElasticModulus(const StripCounts& strips,
                                      const std::vector<Carrier>& carriers, double centre,
@@ -229,9 +230,11 @@ PlasticOutcome ComputePlasticSection(const PixelGrid& grid, const SectionBounds&
       });
   if (oneStrength) {
     values.fy = fy;
-    // NC's pixel centre, in pixels from the box's top and left edges.
-    const double ncRow = section.NC.y - bounds.ymin + 0.5;
-    const double ncColumn = section.NC.x - bounds.xmin + 0.5;
+    // Wel as the moduli take it: about the elastic centre C, in pixels from the box's top and
+    // left edges, with the drawn area's stiffnesses about it.
+    const std::optional<ElasticCentre> c = ElasticCentreOf(section);
+    const double ncRow = (c ? c->y : section.NC.y) - bounds.ymin + 0.5;
+    const double ncColumn = (c ? c->x : section.NC.x) - bounds.xmin + 0.5;
     const auto finish = [&](PlasticAxis& axis, const StripCounts& strips, double centre,
                             double pixelMm, double EI) {
       axis.wpl = axis.mplFirstCompressed / fy;
@@ -239,8 +242,8 @@ PlasticOutcome ComputePlasticSection(const PixelGrid& grid, const SectionBounds&
         axis.shapeFactor = *axis.wpl / *wel;
       }
     };
-    finish(values.horizontal, rows, ncRow, section.Dy, section.EIzz);
-    finish(values.vertical, columns, ncColumn, section.Dx, section.EIyy);
+    finish(values.horizontal, rows, ncRow, section.Dy, c ? c->EIzz : section.EIzz);
+    finish(values.vertical, columns, ncColumn, section.Dx, c ? c->EIyy : section.EIyy);
   }
   outcome.values = values;
   return outcome;

@@ -32,7 +32,8 @@ struct PlasticAxis {
   /// compression and tension, when both directions give the same Mpl.
   std::optional<double> wpl;
   /// Wpl / Wel, with Wel = EI / (E c) of the first material to yield elastically (c its fibre
-  /// farthest from NC, EI and NC those of the analysis): only with wpl and an EI above 0.
+  /// farthest from the elastic centre, EI the drawn area's about it, as the elastic moduli take
+  /// them): only with wpl and an EI above 0.
   std::optional<double> shapeFactor;
 };
 
