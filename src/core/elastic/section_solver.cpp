@@ -843,36 +843,64 @@ TorsionSolution Solve(Discretisation& d, const SolveContext& context, std::int64
 
   // The shear functions: for a shear force along y the bending stresses grow with y, and their
   // gradient along the beam, E (y - yC), is what the shear flow carries; div (G grad psi) =
-  // E (y - yC) with free edges is the system of the torsion with another right-hand side. The
-  // shear stiffness follows from the energy: G A_s = EI^2 / integral G |grad psi|^2. Poisson's
+  // E (y - yC) with free edges is the system of the torsion with another right-hand side. Poisson's
   // ratio is left out of the shear functions, as the elementary theory does. Parts without a
   // shared edge cannot pass shear between them: each carries its own (its mean is removed).
-  const auto shearStiffness = [&](const auto& coordinate, double self, std::int64_t first,
-                                  std::int64_t share, const char* what, std::vector<double>* kept) {
-    Eigen::VectorXd load(static_cast<Eigen::Index>(n));
-    double ei = 0;
+  struct ShearSolve {
+    Eigen::VectorXd load, psi;
+  };
+  const auto shearSolve = [&](const auto& coordinate, std::int64_t first, std::int64_t share,
+                              const char* what, std::vector<double>* kept) {
+    ShearSolve out;
+    out.load.resize(static_cast<Eigen::Index>(n));
     for (std::size_t i = 0; i < n; ++i) {
-      const double arm = coordinate(i);
-      load[static_cast<Eigen::Index>(i)] = d.E[i] * arm * area;
-      ei += d.E[i] * (arm * arm + self) * area;
+      out.load[static_cast<Eigen::Index>(i)] = d.E[i] * coordinate(i) * area;
     }
-    grid.RemovePartMeans(load.data());
+    grid.RemovePartMeans(out.load.data());
     Beat(options, first);
     SolveMonitor shearMonitor(options, first, share);
     cg.preconditioner().Attach(&grid, &shearMonitor);
-    const Eigen::VectorXd psi = run(load, what);
-    if (kept != nullptr) kept->assign(psi.begin(), psi.end());
-    const double energy = psi.dot(load);
-    return energy > 0 ? ei * ei / energy : 0.0;
+    out.psi = run(out.load, what);
+    if (kept != nullptr) kept->assign(out.psi.begin(), out.psi.end());
+    return out;
   };
+  const auto armU = [&](std::size_t i) { return centreU(i) - poleU; };
+  const auto armV = [&](std::size_t i) { return centreV(i) - poleV; };
   const std::int64_t quarter = (progressShare - torsionShare) / 2;
-  s.GAy = shearStiffness([&](std::size_t i) { return centreU(i) - poleU; }, hx * hx / 12,
-                         progressFirst + torsionShare, quarter, "shear solve along y",
-                         keep != nullptr ? &keep->ShearHor : nullptr);
-  s.GAz =
-      shearStiffness([&](std::size_t i) { return centreV(i) - poleV; }, hy * hy / 12,
-                     progressFirst + torsionShare + quarter, progressShare - torsionShare - quarter,
-                     "shear solve along z", keep != nullptr ? &keep->ShearVer : nullptr);
+  const ShearSolve alongU =
+      shearSolve(armU, progressFirst + torsionShare, quarter, "shear solve along y",
+                 keep != nullptr ? &keep->ShearHor : nullptr);
+  const ShearSolve alongV = shearSolve(
+      armV, progressFirst + torsionShare + quarter, progressShare - torsionShare - quarter,
+      "shear solve along z", keep != nullptr ? &keep->ShearVer : nullptr);
+  // A shear force along one axis bends the section about both where the product moment is not
+  // 0: the change of the bending stresses along the beam is E (ku u + kv v) with (ku, kv) =
+  // K^-1 (1, 0) for a unit force along u, K the bending stiffnesses about the centre (each
+  // cell's own second moment included). Its shear function is ku psiU + kv psiV, whose energy is
+  // k^T M k with M the energies of the two functions and their cross term; the shear stiffness
+  // is the one of equal energy, G A_s = 1 / (K^-1 M K^-1) along that axis. Without a product
+  // moment this is EI^2 / integral G |grad psi|^2 of the one function.
+  double kuu = 0, kuv = 0, kvv = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    const double u = armU(i), v = armV(i), e = d.E[i] * area;
+    kuu += e * (u * u + selfU);
+    kuv += e * u * v;
+    kvv += e * (v * v + selfV);
+  }
+  const double muu = alongU.psi.dot(alongU.load);
+  const double mvv = alongV.psi.dot(alongV.load);
+  const double muv = 0.5 * (alongU.psi.dot(alongV.load) + alongV.psi.dot(alongU.load));
+  const double kdet = kuu * kvv - kuv * kuv;
+  if (kdet > 0 && muu > 0 && mvv > 0) {
+    // The rows of K^-1: (kvv, -kuv) / det and (-kuv, kuu) / det.
+    const auto compliance = [&](double ru, double rv) {
+      return (ru * ru * muu + 2 * ru * rv * muv + rv * rv * mvv) / (kdet * kdet);
+    };
+    const double cu = compliance(kvv, -kuv);
+    const double cv = compliance(-kuv, kuu);
+    s.GAy = cu > 0 ? 1 / cu : 0.0;
+    s.GAz = cv > 0 ? 1 / cv : 0.0;
+  }
   if (keep != nullptr) {
     keep->Coarsening = d.factor;
     keep->Columns = fine.nx;
