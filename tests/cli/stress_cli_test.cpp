@@ -7,7 +7,9 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <cmath>
 #include <filesystem>
+#include <numbers>
 #include <string>
 #include <vector>
 
@@ -18,6 +20,7 @@
 #include "support/cli_run.h"
 #include "support/grid_builder.h"
 #include "support/row_name.h"
+#include "support/section_pictures.h"
 
 namespace qv::test {
 namespace {
@@ -215,6 +218,87 @@ INSTANTIATE_TEST_SUITE_P(
                     1,
                     "{picture} is the picture {picture} itself; choose another file to write\n"}),
     RowName);
+
+// --- the shear stress on edges drawn as curves -------------------------------------------------
+
+// A torque on a disc and on an ellipse, drawn flat and smoothed, at 1 mm per pixel: the largest
+// shear stress is the outline's, T R / J for the disc (J from the run's own GJ) and
+// 2 T / (pi a b^2) for the ellipse, and converges as the drawing gets finer. At the steps of the
+// staircase the cells' own stresses rise without bound (+9 % at a radius of 200 pixels, +11 %
+// on the ellipse, once).
+struct CurveCase {
+  const char* name;
+  double width, height;  // mm, at 1 mm per pixel
+  ShapeFn shape;
+  bool smoothed;
+  bool disc;  // T R / J with R = width / 2; otherwise the ellipse's formula
+  double tolerance;
+};
+void PrintTo(const CurveCase& c, std::ostream* os) { *os << c.name; }
+
+class StressOnCurvesTest : public ::testing::TestWithParam<CurveCase> {
+ protected:
+  TempDir dir;
+};
+
+TEST_P(StressOnCurvesTest, ConvergeToTheOutlinesValue) {
+  const CurveCase& c = GetParam();
+  const DrawnSection s = c.smoothed ? DrawSmoothedSection(c.width, c.height, 1, c.shape)
+                                    : DrawSection(c.width, c.height, 1, c.shape);
+  const std::string picture = dir.WritePicture("curve.bmp", s.grid);
+  std::vector<std::string> args = {"analyse",    picture,
+                                   "--width",    std::to_string(static_cast<int>(s.widthMm)),
+                                   "--height",   std::to_string(static_cast<int>(s.heightMm)),
+                                   "--use",      "clRed",
+                                   "--material", "clRed@steel@210000@7850",
+                                   "--torsion",  "--nu",
+                                   "clRed=0.3",  "--action",
+                                   "T=1e6",      "--json"};
+  if (c.smoothed) args.insert(args.end(), {"--edges", "coverage"});
+  const CliRun run = RunTool(args);
+  ASSERT_EQ(run.code, 0) << run.err;
+  const QJsonObject json = ParseJson(run.out);
+  const double G = 210000 / 2.6;
+  const double J = At(json, "extended")["gj"].toDouble() / G;
+  const double a = c.width / 2, b = c.height / 2;
+  const double expected = c.disc ? 1e6 * a / J : 2e6 / (std::numbers::pi * a * b * b);
+  const double tau = At(At(json, "stress"), "tau")["max"].toDouble();
+  EXPECT_NEAR(tau / expected, 1, c.tolerance) << tau << " against " << expected;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Shapes, StressOnCurvesTest,
+    ::testing::Values(
+        CurveCase{"FlatDiscRadius50", 100, 100, Ring(50, 0, kRed), false, true, 0.03},
+        CurveCase{"FlatDiscRadius100", 200, 200, Ring(100, 0, kRed), false, true, 0.03},
+        CurveCase{"FlatDiscRadius200", 400, 400, Ring(200, 0, kRed), false, true, 0.03},
+        // read as coverage, the edge is known to a fraction of a pixel
+        CurveCase{"SmoothedDiscRadius50", 100, 100, Ring(50, 0, kRed), true, true, 0.01},
+        CurveCase{"SmoothedDiscRadius200", 400, 400, Ring(200, 0, kRed), true, true, 0.01},
+        // an ellipse 400 x 200, its largest stress at the ends of the short axis
+        CurveCase{"FlatEllipse", 400, 200, Ellipse(200, 100, kRed), false, false, 0.02}),
+    RowName);
+
+TEST(StressOnCornersTest, AnInnerCornerKeepsItsPeak) {
+  // An angle of two legs 120 x 30 pixels: the stress at its inner corner is the outline's own
+  // (it rises without bound as the corner is resolved), so the largest stress stays there.
+  TempDir dir;
+  const std::string picture = dir.WritePicture(
+      "angle.bmp", MakeGrid(126, 126, kWhite, {{3, 3, 32, 122, kRed}, {3, 93, 122, 122, kRed}}));
+  const CliRun run = RunTool({"analyse", picture, "--width", "120", "--height", "120", "--use",
+                              "clRed", "--material", "clRed@steel@210000@7850", "--torsion", "--nu",
+                              "clRed=0.3", "--action", "T=1e6", "--json"});
+  ASSERT_EQ(run.code, 0) << run.err;
+  const QJsonObject json = ParseJson(run.out);
+  const QJsonObject tau = At(At(json, "stress"), "tau");
+  const QJsonObject at = At(tau, "max_at");
+  // The corner lies at 30 mm from the left and 90 mm from the top of the box.
+  EXPECT_LT(std::hypot(at["hor_mm"].toDouble() - 30, at["ver_mm"].toDouble() - 90), 4)
+      << at["hor_mm"].toDouble() << ", " << at["ver_mm"].toDouble();
+  // Well above the legs' own T t / J.
+  const double J = At(json, "extended")["gj"].toDouble() / (210000 / 2.6);
+  EXPECT_GT(tau["max"].toDouble(), 1.4 * 1e6 * 30 / J);
+}
 
 }  // namespace
 }  // namespace qv::test

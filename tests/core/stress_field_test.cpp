@@ -379,10 +379,10 @@ TEST(StressFieldTest, TorsionOfATubeMatchesTROverJ) {
   const double J = kPi / 2 * (std::pow(kOuter, 4) - std::pow(kInner, 4));
   const double exact = T * kOuter / J;
   const StressExtreme& tau = solved.field->Overall().tauMax;
-  // The pixel circle steps along the outline; next to each inner step the stress rises above
-  // the smooth circle's, and the fit over 5 x 5 cells that the extremes come from keeps it to a
-  // few per cent.
-  EXPECT_NEAR(tau.value / exact, 1, 0.04) << tau.value << " against " << exact;
+  // The pixel circle steps along the outline; next to each inner step the cells' stress rises
+  // above the smooth circle's, and the extremes come from the field beneath the staircase. What
+  // is left is mostly the drawn tube's own J, 1.1 % below the exact one at this size.
+  EXPECT_NEAR(tau.value / exact, 1, 0.03) << tau.value << " against " << exact;
   // The largest stress lies on the outer edge.
   const double r = std::hypot(tau.at.Hor - kOuter, tau.at.Ver - kOuter);
   EXPECT_GT(r, kOuter - 1);

@@ -90,6 +90,12 @@ ShapeFn Ring(double outer, double inner, std::uint32_t colour, std::uint32_t cor
   };
 }
 
+ShapeFn Ellipse(double a, double b, std::uint32_t colour) {
+  return [=](double u, double v) {
+    return (u / a) * (u / a) + (v / b) * (v / b) > 1 ? kNone : colour;
+  };
+}
+
 ShapeFn ISection(double h, double b, double tw, double tf, double r, std::uint32_t colour) {
   // A web of a whole number of pixels whose faces fall on pixel centres (7.1 mm at 0.1 mm per
   // pixel) needs a rule for the tie: [left face, right face) takes exactly the nominal width.

@@ -48,6 +48,8 @@ ShapeFn Box(double width, double height, std::uint32_t colour);
 /// A disc of `outer` radius; with inner > 0 a ring, the hole white unless `core` names a colour.
 ShapeFn Ring(double outer, double inner, std::uint32_t colour, std::uint32_t core = 0x00FFFFFF);
 
+/// An ellipse of semi-axes a (along u) and b (along v).
+ShapeFn Ellipse(double a, double b, std::uint32_t colour);
 /// Rolled I-section with root fillets (h, b, tw, tf, r in mm).
 ShapeFn ISection(double h, double b, double tw, double tf, double r, std::uint32_t colour);
 /// Channel of height h, flange width b, flange and web thickness t: web on the left, flanges

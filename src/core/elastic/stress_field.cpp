@@ -23,12 +23,14 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <unordered_map>
 #include <utility>
 
 #include "core/base/error.h"
 #include "core/base/number_text.h"
 #include "core/base/thread_pool.h"
+#include "core/elastic/outline_shear.h"
 #include "core/library/dd_props.h"
 #include "core/scan/moments.h"
 #include "core/scan/scan_support.h"
@@ -131,6 +133,7 @@ class LinearFit {
     mXF[1] += x * g;
     mYF[1] += y * g;
   }
+  bool Empty() const { return mN == 0; }
   /// The first (k = 0) or the second (k = 1) value's plane at (x, y).
   double At(int k, double x, double y) const {
     if (mN == 0) return 0;
@@ -161,6 +164,12 @@ class LinearFit {
   double mN = 0, mX = 0, mY = 0, mXX = 0, mYY = 0, mXY = 0;
   double mF[2] = {0, 0}, mXF[2] = {0, 0}, mYF[2] = {0, 0};
 };
+
+// How deep along the normal of an outline the stresses are sampled, in cells: past the reach
+// of a staircase of `period` faces (three cells, and a period and a half more where its runs are
+// long), and at least kLeastDepth.
+double Depth(int period) { return 3 + 1.5 * period; }
+constexpr double kLeastDepth = 1.5;
 
 }  // namespace
 
@@ -532,11 +541,17 @@ StressField::StressField(const StressInput& input, const SectionActions& actions
 void StressField::FitEdges(const SolvedFields& f, const std::vector<std::int32_t>& material,
                            int threads) {
   // The cells' own values balance the actions exactly, but along a staircase edge they carry the
-  // peaks of its inner steps, which the smooth outline the picture stands for does not have (on a
-  // pixel circle, about a fifth above the true edge stress). The extremes therefore come from a
-  // linear fit over the cells of the same material within kFitReach cells each way, which averages
-  // the peaks out and is exact for a linear field, evaluated on the cell's free face -- where the
-  // outline's edge stress is -- instead of half a cell inside.
+  // peaks of its inner steps, which the smooth outline the picture stands for does not have,
+  // and to about a period of the staircase deep its steps pull them up and down: at the inner
+  // steps more with every refinement, and deepest where long runs meet single steps (near the
+  // top of a drawn circle). The value at each free face therefore comes from the field where the
+  // staircase no longer shows: at two depths along the normal of the outline there
+  // (TraceOutline), each a linear fit over the nearby cells of the material off the edge,
+  // carried linearly onto the outline (exact for a field linear across the edge, as torsion's
+  // is in a disc). Cells nearer the edge than the first depth reach no higher than the edge
+  // values about them. Where the wall is too thin for both depths, or at a true inner corner
+  // (whose notch is the outline's own), the face keeps the fit over the cells about it within
+  // kFitReach each way, evaluated on the face.
   constexpr int kFitReach = 2;
   const std::size_t cells = mCells.size();
   mEdges.assign(cells, Edge{});
@@ -545,30 +560,116 @@ void StressField::FitEdges(const SolvedFields& f, const std::vector<std::int32_t
     return mCellMap[static_cast<std::size_t>(Y) * static_cast<std::size_t>(mColumns) +
                     static_cast<std::size_t>(X)];
   };
+  std::vector<std::uint8_t> onEdge(cells, 0);
+  for (std::size_t i = 0; i < cells; ++i) {
+    const int X = f.CellX[i], Y = f.CellY[i];
+    onEdge[i] = at(X - 1, Y) < 0 || at(X + 1, Y) < 0 || at(X, Y - 1) < 0 || at(X, Y + 1) < 0;
+  }
+  // The fitted stresses about cell i at (px, py) cells from its centre, from the cells of `m`
+  // about it; `offEdge`, from those off the edge only (all of them where none is).
+  const auto fitted = [&](std::size_t i, std::int32_t m, double px, double py, bool offEdge) {
+    const int X = f.CellX[i], Y = f.CellY[i];
+    LinearFit inner, all;
+    for (int dy = -kFitReach; dy <= kFitReach; ++dy) {
+      for (int dx = -kFitReach; dx <= kFitReach; ++dx) {
+        const std::int32_t j = at(X + dx, Y + dy);
+        if (j < 0 || material[static_cast<std::size_t>(j)] != m) continue;
+        const Cell& c = mCells[static_cast<std::size_t>(j)];
+        all.Add(dx, dy, c.tauHor, c.tauVer);
+        if (offEdge && !onEdge[static_cast<std::size_t>(j)]) inner.Add(dx, dy, c.tauHor, c.tauVer);
+      }
+    }
+    const LinearFit& fit = !offEdge || inner.Empty() ? all : inner;
+    return std::pair{fit.At(0, px, py), fit.At(1, px, py)};
+  };
   ThreadPool pool(threads);
   pool.ForRange(static_cast<std::int64_t>(cells), [&](std::int64_t begin, std::int64_t end) {
     for (auto i = static_cast<std::size_t>(begin); i < static_cast<std::size_t>(end); ++i) {
       const int X = f.CellX[i];
       const int Y = f.CellY[i];
-      LinearFit fit;
-      for (int dy = -kFitReach; dy <= kFitReach; ++dy) {
-        for (int dx = -kFitReach; dx <= kFitReach; ++dx) {
-          const std::int32_t j = at(X + dx, Y + dy);
-          if (j < 0 || material[static_cast<std::size_t>(j)] != material[i]) continue;
-          const Cell& c = mCells[static_cast<std::size_t>(j)];
-          fit.Add(dx, dy, c.tauHor, c.tauVer);
-        }
-      }
       // Towards a free face, unless the cell is free on both sides (a wall one cell thick).
       const auto towards = [](bool before, bool after) {
         return before == after ? 0.0 : (after ? -0.5 : 0.5);
       };
       const double px = towards(at(X - 1, Y) >= 0, at(X + 1, Y) >= 0);
       const double py = towards(at(X, Y - 1) >= 0, at(X, Y + 1) >= 0);
-      mEdges[i] = {std::hypot(fit.At(0, px, py), fit.At(1, px, py)),
-                   static_cast<std::int8_t>(2 * px), static_cast<std::int8_t>(2 * py)};
+      const auto [h, v] = fitted(i, material[i], px, py, false);
+      mEdges[i] = {std::hypot(h, v), static_cast<std::int8_t>(2 * px),
+                   static_cast<std::int8_t>(2 * py)};
     }
   });
+
+  CellGrid grid;
+  grid.columns = f.Columns;
+  grid.rows = f.Rows;
+  grid.cellWidth = f.CellWidthMm;
+  grid.cellHeight = f.CellHeightMm;
+  grid.map = &mCellMap;
+  grid.cellX = &f.CellX;
+  grid.cellY = &f.CellY;
+  grid.material = &material;
+  const std::vector<OutlinePoint> outline = TraceOutline(grid);
+  const double hx = f.CellWidthMm, hy = f.CellHeightMm;
+  // The stresses at (x, y) mm, from the fit about the cell there; nothing off `m`.
+  const auto sample = [&](double x, double y,
+                          std::int32_t m) -> std::optional<std::pair<double, double>> {
+    const auto X = static_cast<int>(std::floor(x / hx));
+    const auto Y = static_cast<int>(std::floor(y / hy));
+    const std::int32_t c = at(X, Y);
+    if (c < 0 || material[static_cast<std::size_t>(c)] != m) return std::nullopt;
+    return fitted(static_cast<std::size_t>(c), m, x / hx - X - 0.5, y / hy - Y - 0.5, true);
+  };
+  std::vector<double> edge(cells, -1.0);
+  for (const OutlinePoint& p : outline) {
+    const auto i = static_cast<std::size_t>(p.cell);
+    if (p.innerCorner) {
+      edge[i] = std::max(edge[i], mEdges[i].tau);
+      continue;
+    }
+    const double across = std::abs(p.nx) * hx + std::abs(p.ny) * hy;
+    double d1 = Depth(p.period) * across;
+    // Both depths within the outer two thirds of the wall there, clear of the far edge.
+    const auto inside = [&](double depth) {
+      const std::int32_t c = at(static_cast<int>(std::floor((p.x + p.nx * depth) / hx)),
+                                static_cast<int>(std::floor((p.y + p.ny * depth) / hy)));
+      return c >= 0 && material[static_cast<std::size_t>(c)] == material[i];
+    };
+    double wall = 0;
+    while (wall < 3 * d1 && inside(wall + across / 2)) wall += across / 2;
+    d1 = std::min(d1, wall / 3);
+    const double d2 = 2 * d1;
+    if (d1 < kLeastDepth * across) {
+      edge[i] = std::max(edge[i], mEdges[i].tau);
+      continue;
+    }
+    const auto s1 = sample(p.x + p.nx * d1, p.y + p.ny * d1, material[i]);
+    const auto s2 = sample(p.x + p.nx * d2, p.y + p.ny * d2, material[i]);
+    if (!s1 || !s2) {
+      edge[i] = std::max(edge[i], mEdges[i].tau);
+      continue;
+    }
+    const double h = 2 * s1->first - s2->first;
+    const double v = 2 * s1->second - s2->second;
+    edge[i] = std::max(edge[i], std::hypot(h, v));
+  }
+  // Cells within the sampling depth of an edge lie where the staircase still shows: they reach
+  // no higher than the edge values about them.
+  std::vector<double> cap(cells, -1.0);
+  for (const OutlinePoint& p : outline) {
+    const auto i = static_cast<std::size_t>(p.cell);
+    const auto r = static_cast<int>(std::ceil(Depth(p.period)));
+    for (int dy = -r; dy <= r; ++dy) {
+      for (int dx = -r; dx <= r; ++dx) {
+        const std::int32_t j = at(f.CellX[i] + dx, f.CellY[i] + dy);
+        if (j < 0 || onEdge[static_cast<std::size_t>(j)]) continue;
+        cap[static_cast<std::size_t>(j)] = std::max(cap[static_cast<std::size_t>(j)], edge[i]);
+      }
+    }
+  }
+  for (std::size_t i = 0; i < cells; ++i) {
+    if (edge[i] >= 0) mEdges[i].tau = edge[i];
+    if (cap[i] >= 0) mEdges[i].tau = std::min(mEdges[i].tau, cap[i]);
+  }
 }
 
 void StressField::FindJoints(const SolvedFields& f, const std::vector<std::int32_t>& material) {

@@ -75,11 +75,12 @@ struct StressExtreme {
 };
 
 /// The extremes over a set of pixels. sigma is linear over each pixel, so its extremes over the
-/// drawn area lie at pixel corners and are taken there. tau is taken from a linear fit over the
-/// cells around each cell (of one material, five cells across), on the cell's free face where it
-/// has one, else at its centre: the fit smooths out the peaks a pixel staircase has next to each
-/// inner step, which the outline it stands for has not. von Mises combines the two at the pixel's
-/// corner where |sigma| is largest.
+/// drawn area lie at pixel corners and are taken there. tau on a free edge is the outline's that
+/// the pixel staircase stands for: the field beneath the staircase (a linear fit over the cells of
+/// one material, five cells across, off the edge), sampled at two depths along the outline's
+/// normal and carried onto it, so that it converges as the drawing gets finer; at a true inner
+/// corner, and inside, the fit about the cell, on its free face where it has one, else at its
+/// centre. von Mises combines the two at the pixel's corner where |sigma| is largest.
 struct StressExtremes {
   std::int64_t pixels = 0;
   StressExtreme sigmaMin;
