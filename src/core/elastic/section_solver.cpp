@@ -1262,20 +1262,7 @@ std::optional<ElasticResult> ComputeElasticSection(const PixelGrid& grid,
   result.ShearCentreZ = result.ShearCentreVer - ncVer;
   // Design values are taken about the elastic centre itself, with the drawn area's stiffnesses;
   // without EA there is none, and the analysis's own values stand (they carry nothing then).
-  ElasticCentre centre;
-  if (const std::optional<ElasticCentre> c = ElasticCentreOf(section)) {
-    centre = *c;
-  } else {
-    centre.x = section.NC.x;
-    centre.y = section.NC.y;
-    centre.EIyy = section.EIyy;
-    centre.EIzz = section.EIzz;
-    centre.EIyz = section.EIyz;
-    centre.EI1 = section.EI1;
-    centre.EI2 = section.EI2;
-    centre.Alpha = section.Alpha;
-    centre.Iso = section.Iso;
-  }
+  const ElasticCentre centre = ElasticCentreOf(section).value_or(CentreAtNC(section));
   if (section.EA > 0) {
     result.RadiusY = std::sqrt(std::max(0.0, centre.EIyy / section.EA));
     result.RadiusZ = std::sqrt(std::max(0.0, centre.EIzz / section.EA));

@@ -150,11 +150,10 @@ std::optional<ElasticCentre> ElasticCentreOf(const SectionResult& section) {
   const double dx = section.Dx;
   const double dy = section.Dy;
   if (!(EA > 0) || !(dx > 0) || !(dy > 0)) return std::nullopt;
-  ElasticCentre c;
-  c.x = section.SumEHor / (EA * dx);
-  c.y = section.SumEVer / (EA * dy);
-  const double shiftY = -(c.x - section.NC.x) * dx;
-  const double shiftZ = (c.y - section.NC.y) * dy;
+  const double x = section.SumEHor / (EA * dx);
+  const double y = section.SumEVer / (EA * dy);
+  const double shiftY = -(x - section.NC.x) * dx;
+  const double shiftZ = (y - section.NC.y) * dy;
   // Read as coverage, the analysis holds each pixel's own second moment already.
   const double self = section.Coverage ? 0.0 : 1.0 / 12;
   SectionResult about = section;
@@ -162,13 +161,23 @@ std::optional<ElasticCentre> ElasticCentreOf(const SectionResult& section) {
   about.EIzz = section.EIzz - EA * shiftZ * shiftZ + self * EA * dy * dy;
   about.EIyz = section.EIyz - EA * shiftY * shiftZ;
   ComputePrincipalAxes(about);
-  c.EIyy = about.EIyy;
-  c.EIzz = about.EIzz;
-  c.EIyz = about.EIyz;
-  c.EI1 = about.EI1;
-  c.EI2 = about.EI2;
-  c.Alpha = about.Alpha;
-  c.Iso = about.Iso;
+  ElasticCentre c = CentreAtNC(about);
+  c.x = x;
+  c.y = y;
+  return c;
+}
+
+ElasticCentre CentreAtNC(const SectionResult& section) {
+  ElasticCentre c;
+  c.x = section.NC.x;
+  c.y = section.NC.y;
+  c.EIyy = section.EIyy;
+  c.EIzz = section.EIzz;
+  c.EIyz = section.EIyz;
+  c.EI1 = section.EI1;
+  c.EI2 = section.EI2;
+  c.Alpha = section.Alpha;
+  c.Iso = section.Iso;
   return c;
 }
 

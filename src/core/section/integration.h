@@ -47,4 +47,8 @@ struct ElasticCentre {
 /// size is not above 0.
 std::optional<ElasticCentre> ElasticCentreOf(const SectionResult& section);
 
+/// NC itself with the analysis's stiffnesses about it, for a section without a centre (EA 0,
+/// whose values carry nothing).
+ElasticCentre CentreAtNC(const SectionResult& section);
+
 }  // namespace qv

@@ -232,9 +232,9 @@ PlasticOutcome ComputePlasticSection(const PixelGrid& grid, const SectionBounds&
     values.fy = fy;
     // Wel as the moduli take it: about the elastic centre C, in pixels from the box's top and
     // left edges, with the drawn area's stiffnesses about it.
-    const std::optional<ElasticCentre> c = ElasticCentreOf(section);
-    const double ncRow = (c ? c->y : section.NC.y) - bounds.ymin + 0.5;
-    const double ncColumn = (c ? c->x : section.NC.x) - bounds.xmin + 0.5;
+    const ElasticCentre c = ElasticCentreOf(section).value_or(CentreAtNC(section));
+    const double ncRow = c.y - bounds.ymin + 0.5;
+    const double ncColumn = c.x - bounds.xmin + 0.5;
     const auto finish = [&](PlasticAxis& axis, const StripCounts& strips, double centre,
                             double pixelMm, double EI) {
       axis.wpl = axis.mplFirstCompressed / fy;
@@ -242,8 +242,8 @@ PlasticOutcome ComputePlasticSection(const PixelGrid& grid, const SectionBounds&
         axis.shapeFactor = *axis.wpl / *wel;
       }
     };
-    finish(values.horizontal, rows, ncRow, section.Dy, c ? c->EIzz : section.EIzz);
-    finish(values.vertical, columns, ncColumn, section.Dx, c ? c->EIyy : section.EIyy);
+    finish(values.horizontal, rows, ncRow, section.Dy, c.EIzz);
+    finish(values.vertical, columns, ncColumn, section.Dx, c.EIyy);
   }
   outcome.values = values;
   return outcome;
