@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "core/elastic/stress_field.h"
+#include "core/section/overlay.h"
 #include "gui/solve_dialog.h"
 
 class QComboBox;

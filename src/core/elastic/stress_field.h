@@ -15,7 +15,6 @@
 #include "core/base/sign_convention.h"
 #include "core/elastic/section_solver.h"
 #include "core/picture/pixel_grid.h"
-#include "core/section/overlay.h"
 #include "core/section/section_result.h"
 
 namespace qv {

@@ -194,21 +194,6 @@ std::optional<std::string> ShearCentreOffPictureNote(int width, int height,
                                                      const SectionBounds& bounds, double horMm,
                                                      double verMm, double dx, double dy);
 
-/// A point in picture coordinates, pixels from the picture's upper-left corner: pixel (x, y)
-/// covers x .. x + 1 and y .. y + 1, so its centre is (x + 0.5, y + 0.5).
-struct PicturePoint {
-  double x = 0;
-  double y = 0;
-  friend bool operator==(const PicturePoint&, const PicturePoint&) = default;
-};
-
-/// A point in mm from the section box's upper-left corner: Hor to the right, Ver downwards.
-struct SectionPoint {
-  double Hor = 0;
-  double Ver = 0;
-  friend bool operator==(const SectionPoint&, const SectionPoint&) = default;
-};
-
 /// The picture point horMm, verMm from the section box's upper-left corner (as PixelOfPoint
 /// measures them) at dx and dy mm per pixel, not rounded: PixelOfPoint gives the pixel whose
 /// centre is nearest to it. Nothing for a scale that is not above 0 or a point that is not finite.

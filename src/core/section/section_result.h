@@ -30,6 +30,21 @@ struct PixelPoint {
   friend bool operator==(const PixelPoint&, const PixelPoint&) = default;
 };
 
+/// A point in picture coordinates, pixels from the picture's upper-left corner: pixel (x, y)
+/// covers x .. x + 1 and y .. y + 1, so its centre is (x + 0.5, y + 0.5).
+struct PicturePoint {
+  double x = 0;
+  double y = 0;
+  friend bool operator==(const PicturePoint&, const PicturePoint&) = default;
+};
+
+/// A point in mm from the section box's upper-left corner: Hor to the right, Ver downwards.
+struct SectionPoint {
+  double Hor = 0;
+  double Ver = 0;
+  friend bool operator==(const SectionPoint&, const SectionPoint&) = default;
+};
+
 /// Every analysis result; all zero after a reset. Axes: y horizontal and positive to the left of
 /// NC, z vertical and positive downwards; Alpha turns from y towards z.
 struct SectionResult {
