@@ -1,0 +1,499 @@
+// The section on the solver's cells: the materials of the pixels, the blocks a coarsened solve
+// takes, the check that blocks close no gap, and the extreme fibres of each material.
+#include "core/elastic/section_cells.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <optional>
+#include <span>
+
+#include "core/base/colour_label.h"
+#include "core/base/error.h"
+#include "core/base/material.h"
+#include "core/base/number_text.h"
+#include "core/base/thread_pool.h"
+#include "core/library/dd_props.h"
+
+namespace qv {
+namespace {
+
+// Memory of one unknown in a solve: the fine level (neighbours, coefficients, position), the
+// coarser levels, conjugate gradients' six vectors and the multigrid's work vectors; the peak
+// resident size of a 4-million-cell solve with the design values is about 170 bytes per cell.
+constexpr std::size_t kBytesPerCell = 160;
+// The grid map costs this per pixel of the (coarsened) box on every level.
+constexpr std::size_t kBytesPerBoxCell = 6;
+
+/// Index of the material of `colour`, or -1; remembers the last colour, as runs repeat it.
+class MaterialLookup {
+ public:
+  explicit MaterialLookup(const std::vector<SolverMaterial>& materials) : mMaterials(materials) {}
+  int Find(std::uint32_t colour) {
+    if (colour == mLastColour && mValid) return mLast;
+    mValid = true;
+    mLastColour = colour;
+    mLast = -1;
+    for (std::size_t i = 0; i < mMaterials.size(); ++i) {
+      if (mMaterials[i].colour == colour) mLast = static_cast<int>(i);
+    }
+    return mLast;
+  }
+
+ private:
+  const std::vector<SolverMaterial>& mMaterials;
+  std::uint32_t mLastColour = 0;
+  int mLast = -1;
+  bool mValid = false;
+};
+
+/// The shares of the materials in a colour (CoverageTable::Shares), remembering the last
+/// colour, as runs repeat it.
+class ShareLookup {
+ public:
+  explicit ShareLookup(const CoverageTable& table) : mTable(table) {}
+  std::span<const CoverageShare> Find(std::uint32_t colour) {
+    if (!mValid || colour != mLastColour) {
+      mValid = true;
+      mLastColour = colour;
+      mLast = mTable.Shares(colour);
+    }
+    return mLast;
+  }
+
+ private:
+  const CoverageTable& mTable;
+  std::uint32_t mLastColour = 0;
+  std::span<const CoverageShare> mLast;
+  bool mValid = false;
+};
+
+/// Calls cell(X, Y, sumG, sumE) for every block of factor x factor pixels of the box that
+/// holds a stiff pixel, row by row, with the sums of G and E over the block's pixels (with
+/// `coverage`, each pixel's materials by their shares).
+template <typename Cell>
+void ForEachBlock(const PixelGrid& grid, const SectionBounds& bounds,
+                  const std::vector<SolverMaterial>& materials, int factor, Cell cell,
+                  const CoverageTable* coverage = nullptr) {
+  const int width = BoxWidth(bounds);
+  const int height = BoxHeight(bounds);
+  const int nx = (width + factor - 1) / factor;
+  const int ny = (height + factor - 1) / factor;
+  std::vector<double> sumG(static_cast<std::size_t>(nx));
+  std::vector<double> sumE(static_cast<std::size_t>(nx));
+  MaterialLookup lookup(materials);
+  std::optional<ShareLookup> shares;
+  if (coverage != nullptr) shares.emplace(*coverage);
+  for (int by = 0; by < ny; ++by) {
+    std::fill(sumG.begin(), sumG.end(), 0.0);
+    std::fill(sumE.begin(), sumE.end(), 0.0);
+    const int rowEnd = std::min(height, (by + 1) * factor);
+    for (int row = by * factor; row < rowEnd; ++row) {
+      const std::uint32_t* pixels = grid.Row(bounds.ymin + row) + bounds.xmin;
+      for (int x = 0; x < width;) {
+        const int end = RunEnd(pixels, x + 1, width, pixels[x]);
+        if (shares) {
+          for (const CoverageShare& share : shares->Find(pixels[x])) {
+            const SolverMaterial& s = materials[static_cast<std::size_t>(share.material)];
+            if (!(s.E > 0)) continue;
+            const double part =
+                static_cast<double>(share.weight) / static_cast<double>(kCoverageUnit);
+            for (int px = x; px < end; ++px) {
+              sumG[static_cast<std::size_t>(px / factor)] += s.G * part;
+              sumE[static_cast<std::size_t>(px / factor)] += s.E * part;
+            }
+          }
+          x = end;
+          continue;
+        }
+        const int m = lookup.Find(pixels[x]);
+        if (m >= 0 && materials[static_cast<std::size_t>(m)].E > 0) {
+          const SolverMaterial& s = materials[static_cast<std::size_t>(m)];
+          for (int px = x; px < end; ++px) {
+            sumG[static_cast<std::size_t>(px / factor)] += s.G;
+            sumE[static_cast<std::size_t>(px / factor)] += s.E;
+          }
+        }
+        x = end;
+      }
+    }
+    for (int bx = 0; bx < nx; ++bx) {
+      if (sumE[static_cast<std::size_t>(bx)] > 0) {
+        cell(bx, by, sumG[static_cast<std::size_t>(bx)], sumE[static_cast<std::size_t>(bx)]);
+      }
+    }
+  }
+}
+
+/// Which materials a pixel's colour holds: the material of its colour, or with `coverage` each
+/// material with a share in it.
+class PixelMaterials {
+ public:
+  PixelMaterials(const std::vector<SolverMaterial>& materials, const CoverageTable* coverage)
+      : mMaterials(materials),
+        mLookup(materials),
+        mCoverage(coverage != nullptr),
+        mShares(coverage != nullptr ? *coverage : kNoCoverage) {}
+  /// Calls f(material) for each material of `colour`.
+  template <typename F>
+  void ForEach(std::uint32_t colour, F f) {
+    if (mCoverage) {
+      for (const CoverageShare& share : mShares.Find(colour)) f(share.material);
+      return;
+    }
+    const int m = mLookup.Find(colour);
+    if (m >= 0) f(m);
+  }
+  /// Whether `colour` holds a material with E above 0.
+  bool Stiff(std::uint32_t colour) {
+    bool stiff = false;
+    ForEach(colour, [&](int m) { stiff = stiff || mMaterials[static_cast<std::size_t>(m)].E > 0; });
+    return stiff;
+  }
+
+ private:
+  const std::vector<SolverMaterial>& mMaterials;
+  MaterialLookup mLookup;
+  bool mCoverage;
+  ShareLookup mShares;
+  static inline const CoverageTable kNoCoverage;
+};
+
+}  // namespace
+
+std::vector<SolverMaterial> SolverMaterials(const TPROPClass& library,
+                                            const PoissonTable& poisson) {
+  std::vector<SolverMaterial> materials;
+  for (const MaterialMoments& m : MaterialsInUse(library)) {
+    const std::string& label = m.entry->prop.colorlabel;
+    if (!std::isfinite(m.E) || m.E < 0) {
+      throw Error("The torsion analysis needs a finite E of at least 0 for every material; " +
+                  label + " has E = " + FormatNumber(m.E) + ".");
+    }
+    SolverMaterial s;
+    s.entry = m.entry;
+    s.colour = m.colour;
+    s.E = m.E;
+    s.nu = poisson.Get(label);
+    const std::string problem = PoissonTable::Problem(label, s.nu);
+    if (!problem.empty()) throw Error(problem);
+    s.G = ShearModulus(s.E, s.nu);
+    materials.push_back(s);
+  }
+  return materials;
+}
+
+int BoxWidth(const SectionBounds& b) { return b.xmax - b.xmin + 1; }
+int BoxHeight(const SectionBounds& b) { return b.ymax - b.ymin + 1; }
+
+std::int64_t CountCells(const PixelGrid& grid, const SectionBounds& bounds,
+                        const std::vector<SolverMaterial>& materials, int factor,
+                        const CoverageTable* coverage) {
+  std::int64_t cells = 0;
+  ForEachBlock(
+      grid, bounds, materials, factor, [&](int, int, double, double) { ++cells; }, coverage);
+  return cells;
+}
+
+std::size_t SolveBytes(std::int64_t cells, const SectionBounds& bounds, int factor) {
+  const auto box = static_cast<std::size_t>((BoxWidth(bounds) + factor - 1) / factor) *
+                   static_cast<std::size_t>((BoxHeight(bounds) + factor - 1) / factor);
+  return static_cast<std::size_t>(cells) * kBytesPerCell + box * kBytesPerBoxCell;
+}
+
+/// The materials with E above 0 that have a pixel (or with `coverage`, a share of one) in the
+/// box.
+std::vector<bool> MaterialsPresent(const PixelGrid& grid, const SectionBounds& bounds,
+                                   const std::vector<SolverMaterial>& materials,
+                                   const CoverageTable* coverage) {
+  std::vector<bool> present(materials.size(), false);
+  const int width = BoxWidth(bounds);
+  PixelMaterials lookup(materials, coverage);
+  for (int row = 0; row < BoxHeight(bounds); ++row) {
+    const std::uint32_t* pixels = grid.Row(bounds.ymin + row) + bounds.xmin;
+    for (int x = 0; x < width;) {
+      const int end = RunEnd(pixels, x + 1, width, pixels[x]);
+      lookup.ForEach(pixels[x], [&](int m) {
+        if (materials[static_cast<std::size_t>(m)].E > 0)
+          present[static_cast<std::size_t>(m)] = true;
+      });
+      x = end;
+    }
+  }
+  return present;
+}
+
+/// Whether cells of factor x factor pixels join stiff pixels that no pixel edge joins: a block
+/// whose stiff pixels fall into two or more pieces, or two neighbouring blocks with stiff pixels
+/// but no pixel edge between them. Such cells close a gap, a slit or a crack of the picture, and
+/// a solve on them is of another section.
+bool BridgesGaps(const PixelGrid& grid, const SectionBounds& bounds,
+                 const std::vector<SolverMaterial>& materials, int factor,
+                 const CoverageTable* coverage) {
+  const int width = BoxWidth(bounds);
+  const int height = BoxHeight(bounds);
+  const auto w = static_cast<std::size_t>(width);
+  const auto nx = static_cast<std::size_t>((width + factor - 1) / factor);
+  PixelMaterials lookup(materials, coverage);
+  // Per pixel of the previous and the current row: its piece's label in the block row, or -1.
+  std::vector<std::int32_t> above(w, -1);
+  std::vector<std::int32_t> here(w, -1);
+  std::vector<std::int32_t> root;     // union-find over the block row's labels
+  std::vector<std::int32_t> blockOf;  // block column of each label
+  std::vector<std::uint8_t> stiff(nx), stiffAbove(nx), edgeWest(nx), edgeNorth(nx);
+  std::vector<std::int32_t> pieces(nx);
+  const auto find = [&](std::int32_t i) {
+    while (root[static_cast<std::size_t>(i)] != i) {
+      root[static_cast<std::size_t>(i)] =
+          root[static_cast<std::size_t>(root[static_cast<std::size_t>(i)])];
+      i = root[static_cast<std::size_t>(i)];
+    }
+    return i;
+  };
+  for (int first = 0; first < height; first += factor) {
+    root.clear();
+    blockOf.clear();
+    std::fill(stiff.begin(), stiff.end(), 0);
+    std::fill(edgeWest.begin(), edgeWest.end(), 0);
+    std::fill(edgeNorth.begin(), edgeNorth.end(), 0);
+    for (int row = first; row < std::min(height, first + factor); ++row) {
+      const std::uint32_t* pixels = grid.Row(bounds.ymin + row) + bounds.xmin;
+      std::fill(here.begin(), here.end(), -1);
+      for (int x = 0; x < width;) {
+        const int end = RunEnd(pixels, x + 1, width, pixels[x]);
+        if (!lookup.Stiff(pixels[x])) {
+          x = end;
+          continue;
+        }
+        for (int px = x; px < end; ++px) {
+          const auto p = static_cast<std::size_t>(px);
+          const auto b = p / static_cast<std::size_t>(factor);
+          stiff[b] = 1;
+          // A stiff pixel to the left in the same block shares its piece; one in the block to
+          // the left is a pixel edge between the two blocks.
+          const std::int32_t left = p > 0 ? here[p - 1] : -1;
+          std::int32_t label = left;
+          if (left < 0 || px % factor == 0) {
+            label = static_cast<std::int32_t>(root.size());
+            root.push_back(label);
+            blockOf.push_back(static_cast<std::int32_t>(b));
+            if (left >= 0) edgeWest[b] = 1;
+          }
+          here[p] = label;
+          if (above[p] >= 0) {
+            if (row == first) {
+              edgeNorth[b] = 1;
+            } else {
+              const std::int32_t a = find(above[p]);
+              const std::int32_t c = find(label);
+              if (a != c) root[static_cast<std::size_t>(std::max(a, c))] = std::min(a, c);
+            }
+          }
+        }
+        x = end;
+      }
+      std::swap(above, here);
+    }
+    std::fill(pieces.begin(), pieces.end(), 0);
+    for (std::size_t l = 0; l < root.size(); ++l) {
+      if (find(static_cast<std::int32_t>(l)) == static_cast<std::int32_t>(l)) {
+        if (++pieces[static_cast<std::size_t>(blockOf[l])] > 1) return true;
+      }
+    }
+    for (std::size_t b = 0; b < nx; ++b) {
+      if (!stiff[b]) continue;
+      if (b > 0 && stiff[b - 1] && !edgeWest[b]) return true;
+      if (first > 0 && stiffAbove[b] && !edgeNorth[b]) return true;
+    }
+    std::swap(stiffAbove, stiff);
+  }
+  return false;
+}
+
+/// The section on blocks of `factor` pixels, whose sides are cellWidth and cellHeight; its red
+/// cells first (see CellLevel). `beat` is called between its steps.
+Discretisation Discretise(const PixelGrid& grid, const SectionBounds& bounds,
+                          const std::vector<SolverMaterial>& materials, double cellWidth,
+                          double cellHeight, int factor, const std::function<void()>& beat,
+                          const CoverageTable* coverage) {
+  Discretisation d;
+  d.factor = factor;
+  d.cellWidth = cellWidth;
+  d.cellHeight = cellHeight;
+  CellLevel& c = d.level;
+  c.nx = (BoxWidth(bounds) + factor - 1) / factor;
+  c.ny = (BoxHeight(bounds) + factor - 1) / factor;
+  // Reserved up front: growing four vectors by doubling would double the peak memory.
+  const auto count =
+      static_cast<std::size_t>(CountCells(grid, bounds, materials, factor, coverage));
+  c.cellX.reserve(count);
+  c.cellY.reserve(count);
+  d.E.reserve(count);
+  std::vector<double> g;
+  g.reserve(count);
+  const double blockPixels = static_cast<double>(factor) * factor;
+  for (const int colour : {0, 1}) {
+    ForEachBlock(
+        grid, bounds, materials, factor,
+        [&](int x, int y, double sumG, double sumE) {
+          if (((x + y) & 1) != colour) return;
+          c.cellX.push_back(x);
+          c.cellY.push_back(y);
+          g.push_back(sumG / blockPixels);
+          d.E.push_back(sumE / blockPixels);
+        },
+        coverage);
+    beat();
+  }
+  c.Link();
+  beat();
+  const auto n = static_cast<std::size_t>(c.Cells());
+  c.te.assign(n, 0.0);
+  c.ts.assign(n, 0.0);
+  // The harmonic mean is the stiffness of the two half cells in series; written so that it does
+  // not underflow for a very soft material next to a stiff one.
+  const double across = cellHeight / cellWidth;
+  const double down = cellWidth / cellHeight;
+  const auto harmonic = [](double a, double b) { return a * (2 * b / (a + b)); };
+  for (std::size_t i = 0; i < n; ++i) {
+    if (c.east[i] >= 0) c.te[i] = harmonic(g[i], g[static_cast<std::size_t>(c.east[i])]) * across;
+    if (c.south[i] >= 0) c.ts[i] = harmonic(g[i], g[static_cast<std::size_t>(c.south[i])]) * down;
+  }
+  c.SumDiagonal();
+  return d;
+}
+
+/// Extreme fibres of each material, from the full-resolution picture.
+void ComputeFibres(const PixelGrid& grid, const SectionBounds& bounds,
+                   const std::vector<SolverMaterial>& materials, const SectionResult& section,
+                   const ElasticCentre& centre, ThreadPool& pool,
+                   std::vector<MaterialModuli>& moduli, const CoverageTable* coverage) {
+  const double dx = section.Dx;
+  const double dy = section.Dy;
+  // The fibres are measured from the elastic centre, in pixel corner units, and along the
+  // principal axes of the stiffnesses about it, as the stresses are.
+  const double ncX = centre.x + 0.5;
+  const double ncY = centre.y + 0.5;
+  const double cosA = std::cos(centre.Alpha);
+  const double sinA = std::sin(centre.Alpha);
+  constexpr double kInf = std::numeric_limits<double>::infinity();
+  struct Extremes {
+    std::int64_t pixels = 0;
+    double minY = kInf, maxY = -kInf, minZ = kInf, maxZ = -kInf;
+    double min1 = kInf, max1 = -kInf, min2 = kInf, max2 = -kInf;
+    void Add(double y, double z, double s1, double s2) {
+      minY = std::min(minY, y);
+      maxY = std::max(maxY, y);
+      minZ = std::min(minZ, z);
+      maxZ = std::max(maxZ, z);
+      min1 = std::min(min1, s1);
+      max1 = std::max(max1, s1);
+      min2 = std::min(min2, s2);
+      max2 = std::max(max2, s2);
+    }
+  };
+  const int width = BoxWidth(bounds);
+  std::vector<std::vector<Extremes>> partial(static_cast<std::size_t>(pool.Parts()),
+                                             std::vector<Extremes>(materials.size()));
+  ForEachRowBand(pool, width, BoxHeight(bounds), {}, [&](int worker, int first, int end) {
+    MaterialLookup lookup(materials);
+    std::optional<ShareLookup> shares;
+    if (coverage != nullptr) shares.emplace(*coverage);
+    std::vector<Extremes>& mine = partial[static_cast<std::size_t>(worker)];
+    for (int row = first; row < end; ++row) {
+      const int py = bounds.ymin + row;
+      const std::uint32_t* pixels = grid.Row(py) + bounds.xmin;
+      for (int x = 0; x < width;) {
+        const int runEnd = RunEnd(pixels, x + 1, width, pixels[x]);
+        // Read as coverage, a pixel holding any share of a material reaches as far as it does.
+        std::array<int, 3> held{-1, -1, -1};
+        if (shares) {
+          const std::span<const CoverageShare> found = shares->Find(pixels[x]);
+          for (std::size_t k = 0; k < found.size(); ++k) held[k] = found[k].material;
+        } else {
+          held[0] = lookup.Find(pixels[x]);
+        }
+        for (const int m : held) {
+          if (m < 0) continue;
+          Extremes& e = mine[static_cast<std::size_t>(m)];
+          e.pixels += runEnd - x;
+          // A run's outermost points along any direction are among its four corners.
+          for (const double cx : {double(bounds.xmin + x), double(bounds.xmin + runEnd)}) {
+            for (const double cy : {double(py), double(py + 1)}) {
+              const double y = -(cx - ncX) * dx;
+              const double z = (cy - ncY) * dy;
+              e.Add(y, z, y * cosA + z * sinA, -y * sinA + z * cosA);
+            }
+          }
+        }
+        x = runEnd;
+      }
+    }
+  });
+  const auto per = [](double E, double c, double ei) { return ei > 0 ? E * c / ei : 0.0; };
+  for (std::size_t m = 0; m < materials.size(); ++m) {
+    Extremes all;
+    for (const auto& part : partial) {
+      const Extremes& e = part[m];
+      all.pixels += e.pixels;
+      if (e.pixels == 0) continue;
+      all.Add(e.minY, e.minZ, e.min1, e.min2);
+      all.Add(e.maxY, e.maxZ, e.max1, e.max2);
+    }
+    MaterialModuli& out = moduli[m];
+    out.pixels = all.pixels;
+    if (all.pixels == 0) continue;
+    out.y = {all.minY, all.maxY};
+    out.z = {all.minZ, all.maxZ};
+    out.axis1 = {all.min1, all.max1};
+    out.axis2 = {all.min2, all.max2};
+    const double E = materials[m].E;
+    out.stressY = {per(E, all.minY, centre.EIyy), per(E, all.maxY, centre.EIyy)};
+    out.stressZ = {per(E, all.minZ, centre.EIzz), per(E, all.maxZ, centre.EIzz)};
+    out.stress1 = {per(E, all.min1, centre.EI1), per(E, all.max1, centre.EI1)};
+    out.stress2 = {per(E, all.min2, centre.EI2), per(E, all.max2, centre.EI2)};
+  }
+}
+
+// The elastic moduli of a section of one material (every material in use with E above 0 has
+// the same E): nothing otherwise, where stresses depend on the material at each fibre.
+std::optional<SectionModuli> SectionModuliOf(const std::vector<MaterialModuli>& materials,
+                                             const ElasticCentre& centre) {
+  double E = 0;
+  FibreRange y{0, 0}, z{0, 0}, axis1{0, 0}, axis2{0, 0};
+  bool any = false;
+  for (const MaterialModuli& m : materials) {
+    if (!(m.E > 0) || m.pixels == 0) continue;
+    if (any && m.E != E) return std::nullopt;
+    const auto widen = [any](FibreRange& all, const FibreRange& one) {
+      all = any ? FibreRange{std::min(all.min, one.min), std::max(all.max, one.max)} : one;
+    };
+    widen(y, m.y);
+    widen(z, m.z);
+    widen(axis1, m.axis1);
+    widen(axis2, m.axis2);
+    E = m.E;
+    any = true;
+  }
+  if (!any) return std::nullopt;
+  // I / c at a fibre c from C; a fibre on the axis itself has no modulus (infinite: 0 stands
+  // for "none" below, never a division by zero).
+  const auto modulus = [E](double ei, double c) { return c != 0 ? ei / E / std::abs(c) : 0.0; };
+  const double eiyy = centre.EIyy;
+  const double eizz = centre.EIzz;
+  const double ei1 = centre.EI1;
+  const double ei2 = centre.EI2;
+  SectionModuli w;
+  w.E = E;
+  // About the horizontal axis the stresses grow with z (EIzz); above C z is negative.
+  w.HorizontalTop = modulus(eizz, z.min);
+  w.HorizontalBottom = modulus(eizz, z.max);
+  // About the vertical axis with y (EIyy), positive to the left of C.
+  w.VerticalLeft = modulus(eiyy, y.max);
+  w.VerticalRight = modulus(eiyy, y.min);
+  w.Axis1 = modulus(ei1, std::max(std::abs(axis1.min), std::abs(axis1.max)));
+  w.Axis2 = modulus(ei2, std::max(std::abs(axis2.min), std::abs(axis2.max)));
+  return w;
+}
+
+}  // namespace qv
