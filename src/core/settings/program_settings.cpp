@@ -7,6 +7,8 @@
 #include <optional>
 
 #include "core/base/error.h"
+#include "core/base/limits.h"
+#include "core/base/number_field.h"
 #include "core/base/number_text.h"
 #include "core/base/path.h"
 #include "core/settings/atomic_file.h"
@@ -136,6 +138,10 @@ std::string KeepBackup(const std::string& path) {
 }
 
 }  // namespace
+
+std::string AngleToleranceProblem(double degrees) {
+  return RangeProblem("The angle precision", degrees, 0, kMaxAngleTolerance, "degrees");
+}
 
 void RememberRecentPicture(std::vector<std::string>& recent, const std::string& path) {
   if (path.empty() || Storable(path).empty()) return;
