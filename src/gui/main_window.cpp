@@ -637,19 +637,21 @@ void TMainForm::Progress(std::int64_t done, std::int64_t /*total*/) {
 void TMainForm::InventoryFinished() {
   FoundModel->Reload();
   ListBox1->setEnabled(true);
-  if (const std::optional<std::string> note = UnnamedColoursNote(
-          mSession.Found().Size(), mSession.UnnamedLeftOut(), UnnamedColoursHint::SettingsDialog)) {
-    ShowNote(Q(*note));
-  } else if (mSession.Settings().Edges == EdgeMode::Flat &&
-             !mSmoothingNoted.contains(Q(mSession.PictureFile()))) {
+  std::optional<std::string> note = UnnamedColoursNote(
+      mSession.Found().Size(), mSession.UnnamedLeftOut(), UnnamedColoursHint::SettingsDialog);
+  if (!note && mSession.Settings().Edges == EdgeMode::Flat &&
+      !mSmoothingNoted.contains(Q(mSession.PictureFile()))) {
     // A smoothed drawing read flat loses its blended edge pixels: said once per picture, with
     // the setting that reads them as what they are.
-    if (const std::optional<std::string> smoothed = EdgeSmoothingNote(
-            mSession.PictureEdgeSmoothing(), EdgeSmoothingHint::CoverageSetting)) {
-      mSmoothingNoted.append(Q(mSession.PictureFile()));
-      ShowNote(Q(*smoothed));
-    }
+    note = EdgeSmoothingNote(mSession.PictureEdgeSmoothing(), EdgeSmoothingHint::CoverageSetting);
+    if (note) mSmoothingNoted.append(Q(mSession.PictureFile()));
   }
+  // A section painted (254, 0, 0) looks red and is no clRed: its pixels must not vanish unsaid.
+  if (!note) {
+    note = LeftOutColoursNote(mSession.Found().Size(), mSession.UnnamedLeftOut(),
+                              UnnamedColoursHint::SettingsDialog);
+  }
+  if (note) ShowNote(Q(*note));
   emit SectionStateChanged();
 }
 
