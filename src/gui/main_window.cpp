@@ -639,17 +639,22 @@ void TMainForm::InventoryFinished() {
   ListBox1->setEnabled(true);
   std::optional<std::string> note = UnnamedColoursNote(
       mSession.Found().Size(), mSession.UnnamedLeftOut(), UnnamedColoursHint::SettingsDialog);
-  if (!note && mSession.Settings().Edges == EdgeMode::Flat &&
-      !mSmoothingNoted.contains(Q(mSession.PictureFile()))) {
-    // A smoothed drawing read flat loses its blended edge pixels: said once per picture, with
-    // the setting that reads them as what they are.
-    note = EdgeSmoothingNote(mSession.PictureEdgeSmoothing(), EdgeSmoothingHint::CoverageSetting);
-    if (note) mSmoothingNoted.append(Q(mSession.PictureFile()));
-  }
   // A section painted (254, 0, 0) looks red and is no clRed: its pixels must not vanish unsaid.
-  if (!note) {
-    note = LeftOutColoursNote(mSession.Found().Size(), mSession.UnnamedLeftOut(),
-                              UnnamedColoursHint::SettingsDialog);
+  // A smoothed drawing's blends are unnamed colours too, told about as what they are: read flat,
+  // once per picture, with the setting that reads them as coverage.
+  const std::optional<std::string> leftOut = LeftOutColoursNote(
+      mSession.Found().Size(), mSession.UnnamedLeftOut(), UnnamedColoursHint::SettingsDialog);
+  const bool smoothingUntold = mSession.Settings().Edges == EdgeMode::Flat &&
+                               !mSmoothingNoted.contains(Q(mSession.PictureFile()));
+  if (!note && (leftOut || smoothingUntold)) {
+    const std::optional<std::string> smoothed =
+        EdgeSmoothingNote(mSession.PictureEdgeSmoothing(), EdgeSmoothingHint::CoverageSetting);
+    if (!smoothed) {
+      note = leftOut;
+    } else if (smoothingUntold) {
+      mSmoothingNoted.append(Q(mSession.PictureFile()));
+      note = smoothed;
+    }
   }
   if (note) ShowNote(Q(*note));
   emit SectionStateChanged();
