@@ -213,8 +213,12 @@ std::vector<std::string> ReadSettingsFile(const std::string& programPath,
 
   settings.RecentPictures.clear();
   for (std::size_t i = 1; file && i <= kMaxRecentPictures; ++i) {
-    const std::string path = file->ReadString(kRecent, IntegerText(static_cast<int>(i)), "");
+    const std::string path =
+        file->ReadWhole(kRecent, IntegerText(static_cast<int>(i))).value_or(std::string());
     if (path.empty()) break;
+    // Cut at the value limit, a path names another file (or one that is not there); a path the
+    // file could not hold back is not kept, as RememberRecentPicture keeps none.
+    if (path.size() > IniFile::kMaxValueLength) continue;
     settings.RecentPictures.push_back(path);
   }
 
