@@ -113,6 +113,15 @@ TEST_F(OutputFilesTest, TwoOutputsNamingOneFileAreRefusedThroughAnyPathOrLink) {
   OutputFiles outputs;
   outputs.Add(dir.File("new.png"));
   EXPECT_THROW(outputs.Add(dir.Path() + "/folder.png/../new.png"), Error);
+  // A new name in the working folder, bare and through ".": no part of the bare one exists.
+  const fs::path before = fs::current_path();
+  fs::current_path(dir.Path());
+  {
+    OutputFiles here;
+    here.Add("here.png");
+    EXPECT_THROW(here.Add("./here.png"), Error);
+  }
+  fs::current_path(before);
 }
 
 }  // namespace

@@ -89,8 +89,12 @@ void RemoveStaleTemporaries(const std::filesystem::path& target) {
 // the path with "." and ".." taken out.
 std::filesystem::path Destination(const std::string& path) {
   std::error_code ec;
-  std::filesystem::path resolved = std::filesystem::weakly_canonical(path, ec);
-  return ec ? std::filesystem::path(path).lexically_normal() : resolved;
+  // Made absolute first: a new bare name in the working folder has no part that exists, so it
+  // would stay unlike the same file spelled "./name".
+  std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+  if (ec) absolute = path;
+  std::filesystem::path resolved = std::filesystem::weakly_canonical(absolute, ec);
+  return ec ? absolute.lexically_normal() : resolved;
 }
 
 // Both exist and are one file: the same device and inode.
