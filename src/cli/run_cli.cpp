@@ -10,7 +10,6 @@
 #include <iostream>
 #include <new>
 #include <optional>
-#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -18,7 +17,6 @@
 #include "cli/cli_options.h"
 #include "cli/json_writer.h"
 #include "cli/overlay_module.h"
-#include "core/base/error.h"
 #include "core/base/number_text.h"
 #include "core/elastic/stress_map.h"
 #include "core/picture/picture_file.h"
