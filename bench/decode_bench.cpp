@@ -148,7 +148,12 @@ void BM_SpngRedecodeRgb8(benchmark::State& state) {
       benchmark::Counter(64.0, benchmark::Counter::kIsIterationInvariantRate);
 }
 
-BENCHMARK(BM_DecodeBmp24)->Arg(2000)->Arg(8000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_DecodeBmp24)
+    ->Arg(1000)
+    ->Arg(2000)
+    ->Arg(8000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 BENCHMARK(BM_ReloadBmp24)->Arg(2000)->Arg(8000)->Unit(benchmark::kMillisecond)->UseRealTime();
 // Argument 0: the flat section; 1: the same with a band of noise. The CPU column counts every
 // thread of the process: the reader converts large pictures on a second one.

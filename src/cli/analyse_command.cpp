@@ -10,12 +10,16 @@
 #include "core/elastic/extended_report.h"
 #include "core/elastic/stress_report.h"
 #include "core/picture/picture_reader.h"
+#include "core/scan/inventory.h"
 #include "core/section/overlay.h"
 #include "core/section/plastic_report.h"
 #include "core/section/result_text.h"
 
 namespace qv::cli {
 namespace {
+
+// How many unnamed colours a refused --use names.
+constexpr std::size_t kUnnamedShown = 5;
 
 std::string NoSuchPicture(const std::string& path) {
   return "Cannot read picture " + path + ": no such file";
@@ -99,8 +103,14 @@ void OpenPicture(SectionSession& session, const PictureSource& picture,
   session.ColourInventory(&view);
 }
 
+std::string NoMaterialNote(const std::string& label) {
+  return label + " has no material in the library; it is analysed with E = 1 N/mm^2 and rho = 1 " +
+         "kg/m^3";
+}
+
 bool AnalyseSection(SectionSession& session, const AnalyseValues& v, const PictureSource& picture,
-                    const LibraryData* library, bool drawn, const RunControl& control) {
+                    const LibraryData* library, bool drawn, const RunControl& control,
+                    std::vector<std::string>* notes) {
   session.SetLibrary(library != nullptr ? std::make_unique<TPROPClass>(library->materials)
                                         : std::make_unique<TPROPClass>());
   for (const MaterialOverride& m : v.materials) ApplyMaterial(session.EditLibrary(), m);
@@ -130,7 +140,17 @@ bool AnalyseSection(SectionSession& session, const AnalyseValues& v, const Pictu
   if (Cancelled(control)) return false;
   for (const std::string& label : v.uses) {
     if (!session.Found().Find(label)) {
-      throw Error("'" + label + "' is not a colour of " + FileNameOf(picture.path));
+      std::string message =
+          "'" + Escaped(label) + "' is not a colour of " + FileNameOf(picture.path);
+      // A colour a shade off a named one has a "$" label; a few are named, with their pixels.
+      const std::string unnamed = UnnamedColoursText(session.Found().All(), kUnnamedShown);
+      if (!unnamed.empty()) message += "; its unnamed colours are " + unnamed;
+      throw Error(message);
+    }
+    // The window makes a colour the library does not know a material with E = rho = 1; callers
+    // rely on that, and are told.
+    if (notes != nullptr && session.MaterialLibrary()->FindByLabel(label) == nullptr) {
+      notes->push_back(NoMaterialNote(label));
     }
     session.AddColourToMaterialList(label);  // a label given twice stays on the list once
   }

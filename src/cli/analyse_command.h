@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "cli/cli_options.h"
 #include "core/library/dd_props.h"
@@ -57,10 +58,18 @@ struct RunControl {
 /// materials of `v`; with torsion the library's Poisson's ratios and strengths with those of `v`;
 /// the settings; the picture and its colours; the material list; the analysis; with torsion the
 /// extended values; with actions the stresses (the stage "stresses"). `drawn`: the caller draws
-/// on the picture afterwards, so it is held in memory. Throws Error with the batch tool's
-/// messages. False when cancelled.
+/// on the picture afterwards, so it is held in memory. `notes`, when given, receives a line for
+/// each colour of the section that has no material and is analysed with E = rho = 1, as the
+/// window makes it. Throws Error with the batch tool's messages; a colour that is not in the
+/// picture is refused with the unnamed colours that are, which may be the one meant. False when
+/// cancelled.
 bool AnalyseSection(SectionSession& session, const AnalyseValues& v, const PictureSource& picture,
-                    const LibraryData* library, bool drawn, const RunControl& control);
+                    const LibraryData* library, bool drawn, const RunControl& control,
+                    std::vector<std::string>* notes = nullptr);
+
+/// The note of a colour of the section that has no material: "<label> has no material in the
+/// library; it is analysed with E = 1 N/mm^2 and rho = 1 kg/m^3".
+std::string NoMaterialNote(const std::string& label);
 
 /// What the batch tool prints for an analysis without --json: the report and, each after a
 /// blank line, the extended values with the plastic moments and the stresses (CR LF line ends).

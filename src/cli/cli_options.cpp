@@ -13,8 +13,10 @@
 #include "core/base/path.h"
 #include "core/base/version.h"
 #include "core/elastic/stress_field.h"
+#include "core/library/dd_props.h"
 #include "core/library/poisson_table.h"
 #include "core/library/strength_table.h"
+#include "core/settings/program_settings.h"
 
 namespace qv::cli {
 namespace {
@@ -49,10 +51,13 @@ std::vector<std::string>* RepeatedValue(Options& o, std::string_view name) {
   return nullptr;
 }
 
+// An option's value as a refusal quotes it.
+std::string Quoted(std::string_view text) { return "'" + Escaped(text) + "'"; }
+
 int ReadSize(std::string_view option, const std::string& text) {
   // The window's own size fields read the text this way.
   const std::optional<std::int32_t> value = ParseIntegerText(text);
-  const std::string prefix = std::string(option) + " '" + text + "': ";
+  const std::string prefix = std::string(option) + " " + Quoted(text) + ": ";
   if (!value) throw Error(prefix + InvalidIntegerMessage(text));
   if (*value < 0 || *value > kMaxSectionMm) {
     throw Error(prefix + "the size must be 1.." + IntegerText(kMaxSectionMm) + " mm");
@@ -71,7 +76,7 @@ double ReadRealOption(std::string_view option, std::string_view text) {
 }
 
 MaterialOverride ReadMaterial(const std::string& text) {
-  const std::string prefix = "--material '" + text + "': ";
+  const std::string prefix = "--material " + Quoted(text) + ": ";
   if (FieldCount(text, '@') != 4) throw Error(prefix + "expected LABEL@NAME@E@RHO");
   std::vector<std::string> fields;
   std::size_t from = 0;
@@ -90,12 +95,23 @@ MaterialOverride ReadMaterial(const std::string& text) {
   } catch (const Error& e) {
     throw Error(prefix + e.what());
   }
+  // What the property dialog would not take, the tool does not take either.
+  const std::string problem = MaterialInputProblem(m.name, m.E, m.rho);
+  if (!problem.empty()) throw Error(prefix + problem);
   return m;
 }
 
-std::pair<std::string, double> ReadNu(const std::string& text,
-                                      const std::vector<std::string>& uses) {
-  const std::string prefix = "--nu '" + text + "': ";
+// A second value for one label would silently replace the first, as a second --action would.
+void RefuseRepeatedLabel(const std::string& prefix, const std::string& label,
+                         const std::vector<std::string>& given) {
+  if (std::find(given.begin(), given.end(), label) != given.end()) {
+    throw Error(prefix + label + " is given twice");
+  }
+}
+
+std::pair<std::string, double> ReadNu(const std::string& text, const std::vector<std::string>& uses,
+                                      const std::vector<std::string>& given) {
+  const std::string prefix = "--nu " + Quoted(text) + ": ";
   const std::size_t equals = text.find('=');
   if (equals == std::string::npos) throw Error(prefix + "expected LABEL=VALUE");
   const std::string label = text.substr(0, equals);
@@ -104,6 +120,7 @@ std::pair<std::string, double> ReadNu(const std::string& text,
   if (std::find(uses.begin(), uses.end(), label) == uses.end()) {
     throw Error(prefix + label + " is not a colour given with --use");
   }
+  RefuseRepeatedLabel(prefix, label, given);
   double nu = 0;
   try {
     nu = ReadReal(std::string_view(text).substr(equals + 1));
@@ -116,8 +133,9 @@ std::pair<std::string, double> ReadNu(const std::string& text,
 }
 
 std::pair<std::string, Strength> ReadFy(const std::string& text,
-                                        const std::vector<std::string>& uses) {
-  const std::string prefix = "--fy '" + text + "': ";
+                                        const std::vector<std::string>& uses,
+                                        const std::vector<std::string>& given) {
+  const std::string prefix = "--fy " + Quoted(text) + ": ";
   const std::size_t equals = text.find('=');
   if (equals == std::string::npos) {
     throw Error(prefix + "expected LABEL=VALUE or LABEL=COMPRESSION/TENSION");
@@ -127,6 +145,7 @@ std::pair<std::string, Strength> ReadFy(const std::string& text,
   if (std::find(uses.begin(), uses.end(), label) == uses.end()) {
     throw Error(prefix + label + " is not a colour given with --use");
   }
+  RefuseRepeatedLabel(prefix, label, given);
   try {
     return {label, StrengthTable::Read(label, std::string_view(text).substr(equals + 1))};
   } catch (const Error& e) {
@@ -149,7 +168,7 @@ SectionActions ReadActions(const std::vector<std::string>& texts, SignConvention
   SectionActions actions;
   std::vector<ActionKind> given;
   for (const std::string& text : texts) {
-    const std::string prefix = "--action '" + text + "': ";
+    const std::string prefix = "--action " + Quoted(text) + ": ";
     const std::size_t equals = text.find('=');
     if (equals == std::string::npos) throw Error(prefix + "expected NAME=VALUE");
     const std::string name = text.substr(0, equals);
@@ -169,6 +188,26 @@ SectionActions ReadActions(const std::vector<std::string>& texts, SignConvention
 }
 
 }  // namespace
+
+std::string Escaped(std::string_view text) {
+  std::string quoted;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '\r') {
+      quoted += "\\r";
+    } else if (c == '\n') {
+      quoted += "\\n";
+    } else if (c == '\t') {
+      quoted += "\\t";
+    } else if (byte < 0x20 || byte == 0x7F) {
+      constexpr std::string_view kHex = "0123456789ABCDEF";
+      quoted.append("\\x").append(1, kHex[byte >> 4]).append(1, kHex[byte & 0xF]);
+    } else {
+      quoted += c;
+    }
+  }
+  return quoted;
+}
 
 Options ParseArguments(const std::vector<std::string>& args) {
   if (args.empty()) throw UsageError{"no command given"};
@@ -255,29 +294,41 @@ AnalyseValues ReadAnalyseValues(const Options& o) {
   v.torsion = o.torsion;
   if (o.convention) {
     if (*o.convention != "0" && *o.convention != "1") {
-      throw Error("--convention '" + *o.convention + "': the sign convention must be 0 or 1");
+      throw Error("--convention " + Quoted(*o.convention) + ": the sign convention must be 0 or 1");
     }
     v.convention = *o.convention == "1" ? SignConvention::EuroCode : SignConvention::DorvastPelkam;
   }
-  if (o.eps) v.eps = ReadRealOption("--eps", *o.eps);
+  if (o.eps) {
+    v.eps = ReadRealOption("--eps", *o.eps);
+    const std::string problem = AngleToleranceProblem(v.eps);
+    if (!problem.empty()) throw Error("--eps: " + problem);
+  }
   if (o.edges) {
     const std::optional<EdgeMode> edges = EdgeModeOf(*o.edges);
     if (!edges) {
-      throw Error("--edges '" + *o.edges + "': the edges are read flat or as coverage");
+      throw Error("--edges " + Quoted(*o.edges) + ": the edges are read flat or as coverage");
     }
     v.edges = *edges;
   }
   for (const std::string& text : o.materials) v.materials.push_back(ReadMaterial(text));
-  for (const std::string& text : o.nus) v.nus.push_back(ReadNu(text, o.uses));
-  for (const std::string& text : o.fys) v.strengths.push_back(ReadFy(text, o.uses));
+  std::vector<std::string> labels;
+  for (const std::string& text : o.nus) {
+    v.nus.push_back(ReadNu(text, o.uses, labels));
+    labels.push_back(v.nus.back().first);
+  }
+  labels.clear();
+  for (const std::string& text : o.fys) {
+    v.strengths.push_back(ReadFy(text, o.uses, labels));
+    labels.push_back(v.strengths.back().first);
+  }
   if (o.overlay) CheckPictureName(*o.overlay);
   if (!o.actions.empty()) v.actions = ReadActions(o.actions, v.convention);
   if (o.stressMap) CheckPictureName(*o.stressMap);
   if (o.stressField) {
     const std::optional<StressKind> kind = StressKindOfKey(*o.stressField);
     if (!kind) {
-      throw Error("--stress-field '" + *o.stressField + "': the field must be sigma, tau or " +
-                  "von_mises");
+      throw Error("--stress-field " + Quoted(*o.stressField) +
+                  ": the field must be sigma, tau or " + "von_mises");
     }
     v.stressField = *kind;
   }

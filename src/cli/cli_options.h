@@ -14,7 +14,6 @@
 namespace qv::cli {
 
 inline constexpr std::string_view kProgram = "quorvane-cli";
-/// The range of the window's two size fields, in mm.
 
 /// A command line the tool cannot make sense of: the usage follows the message.
 struct UsageError {
@@ -62,9 +61,9 @@ struct AnalyseValues {
   SignConvention convention = SignConvention::DorvastPelkam;
   double eps = 1.0;
   std::vector<MaterialOverride> materials;
-  /// --nu: Poisson's ratios by label, in the order given (a later one wins).
+  /// --nu: Poisson's ratios by label, in the order given, each label once.
   std::vector<std::pair<std::string, double>> nus;
-  /// --fy: strengths by label, in the order given (a later one wins).
+  /// --fy: strengths by label, in the order given, each label once.
   std::vector<std::pair<std::string, Strength>> strengths;
   /// --action: the actions in their formal names (the convention's names read), when any.
   std::optional<SectionActions> actions;
@@ -73,6 +72,11 @@ struct AnalyseValues {
   /// --edges: how smoothed edges are read (flat unless given).
   EdgeMode edges = EdgeMode::Flat;
 };
+
+/// `text` with its control characters written as "\r", "\n", "\t" or "\xHH": a value
+/// quoted in a refusal, or the refusal itself, can then neither split the one line it is given on
+/// standard error nor forge another.
+std::string Escaped(std::string_view text);
 
 /// Reads the arguments after the program name; throws UsageError.
 Options ParseArguments(const std::vector<std::string>& args);

@@ -85,8 +85,10 @@ extern "C" __attribute__((visibility("default"))) int qv_cli_draw_overlay(
   try {
     GuiApplicationScope gui;
     qv::RenderOverlay(*call->ops, *call->picture);
-    // Written through a temporary that replaces the target only when complete.
-    if (call->path != nullptr) qv::SavePicture(*call->picture, call->path);
+    // Into the tool's temporary, which replaces the target once the whole run has succeeded.
+    if (call->file != nullptr) {
+      qv::WritePictureInto(*call->picture, call->file, call->path != nullptr ? call->path : "");
+    }
     return kOverlayDrawn;
   } catch (const std::bad_alloc&) {
     return kOverlayNoMemory;

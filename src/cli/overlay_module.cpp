@@ -86,15 +86,15 @@ const Loaded& Module() {
   return loaded;
 }
 
-// Paints `ops` into `picture` and writes it to `path` unless that is null.
-void CallModule(const OverlayOps& ops, PixelGrid& picture, const char* path) {
+// Paints `ops` into `picture` and writes it into `file` as `path` unless `file` is null.
+void CallModule(const OverlayOps& ops, PixelGrid& picture, const char* file, const char* path) {
   const Loaded& module = Module();
   if (module.entry == nullptr) throw Error(module.failure);
   std::string message;
   OverlayCall call;
-  call.version = kOverlayCallVersion;
   call.ops = &ops;
   call.picture = &picture;
+  call.file = file;
   call.path = path;
   call.message = &message;
   switch (module.entry(&call)) {
@@ -113,10 +113,13 @@ void LookForOverlayModuleFirst(std::vector<std::string> files) {
   FirstCandidates() = std::move(files);
 }
 
-void DrawOverlay(const OverlayOps& ops, PixelGrid& picture, const std::string& path) {
-  CallModule(ops, picture, path.c_str());
+void DrawOverlay(const OverlayOps& ops, PixelGrid& picture, const std::string& file,
+                 const std::string& path) {
+  CallModule(ops, picture, file.c_str(), path.c_str());
 }
 
-void PaintOverlay(const OverlayOps& ops, PixelGrid& picture) { CallModule(ops, picture, nullptr); }
+void PaintOverlay(const OverlayOps& ops, PixelGrid& picture) {
+  CallModule(ops, picture, nullptr, nullptr);
+}
 
 }  // namespace qv::cli

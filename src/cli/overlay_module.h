@@ -24,21 +24,24 @@ enum OverlayStatus : int {
   kOverlayNoMemory = 2,  ///< std::bad_alloc inside the module
 };
 
+/// The layout of OverlayCall: a module from another build has another.
+inline constexpr int kOverlayCallVersion = 3;
+
 /// What the tool hands the module. Both sides are built from this header by one compiler in one
 /// build, so the core's types cross as they are; `version` catches a module left from another
 /// build.
 struct OverlayCall {
-  int version = 1;
+  int version = kOverlayCallVersion;
   const OverlayOps* ops = nullptr;
   PixelGrid* picture = nullptr;    ///< painted in place
-  const char* path = nullptr;      ///< where the painted picture is written (PNG or BMP), or null
+  const char* file = nullptr;      ///< the temporary the painted picture is written into, or null
+  const char* path = nullptr;      ///< the output `file` stands for: its format and its name
   std::string* message = nullptr;  ///< receives the failure's text
 };
-inline constexpr int kOverlayCallVersion = 2;
 
 /// The module's function: paints `ops` into `picture` as the window's overlay (RenderOverlay)
-/// and, unless `path` is null, writes it there (SavePicture), with a QGuiApplication for the
-/// call when the process has none. Returns an OverlayStatus.
+/// and, unless `file` is null, writes it there (WritePictureInto, PNG or BMP by `path`), with a
+/// QGuiApplication for the call when the process has none. Returns an OverlayStatus.
 using OverlayEntry = int (*)(OverlayCall* call);
 
 /// Files tried for the module before the places found from the running program, for code that
@@ -46,12 +49,14 @@ using OverlayEntry = int (*)(OverlayCall* call);
 /// when called before the first overlay is drawn.
 void LookForOverlayModuleFirst(std::vector<std::string> files);
 
-/// Loads the module (once per process; it stays loaded) and runs its function on `picture`.
+/// Loads the module (once per process; it stays loaded) and runs its function on `picture`,
+/// writing it into `file`, the temporary of the output `path` (OutputFiles::Add).
 /// Looks for the module where the package installs it relative to the running program, beside
 /// the program (the build folder), then along the program's run path (the tests' binaries).
 /// Throws Error with the module's text when drawing or writing failed, or "the overlay cannot be
 /// drawn: ..." when the module cannot be loaded; std::bad_alloc when memory ran out.
-void DrawOverlay(const OverlayOps& ops, PixelGrid& picture, const std::string& path);
+void DrawOverlay(const OverlayOps& ops, PixelGrid& picture, const std::string& file,
+                 const std::string& path);
 
 /// The same painting without writing a file.
 void PaintOverlay(const OverlayOps& ops, PixelGrid& picture);

@@ -5,30 +5,26 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
-#include <charconv>
 #include <chrono>
-#include <cmath>
 #include <cstdint>
 #include <iostream>
-#include <memory>
 #include <new>
-#include <numbers>
 #include <optional>
-#include <string_view>
 #include <utility>
+#include <vector>
 
 #include "cli/analyse_command.h"
 #include "cli/cli_options.h"
 #include "cli/json_writer.h"
 #include "cli/overlay_module.h"
-#include "core/base/error.h"
 #include "core/base/number_text.h"
 #include "core/elastic/stress_map.h"
 #include "core/picture/picture_file.h"
 #include "core/scan/edge_smoothing.h"
+#include "core/scan/inventory.h"
 #include "core/section/overlay.h"
 #include "core/session/session.h"
+#include "core/settings/atomic_file.h"
 
 namespace qv {
 namespace {
@@ -82,8 +78,9 @@ class ProgressLine {
 // ---------------------------------------------------------------------------------------------
 // The work
 
-// `note` receives the note on a smoothed picture, if there is one.
-std::string ColoursText(const Options& o, ProgressLine& progress, std::string& note) {
+// `notes` receives the note on a picture whose colours the listing leaves out or that looks
+// smoothed, if there is one.
+std::string ColoursText(const Options& o, ProgressLine& progress, std::vector<std::string>& notes) {
   SectionSession session;
   ProgramSettings settings = session.Settings();
   settings.IgnoreDollarColours = !o.all;
@@ -98,21 +95,31 @@ std::string ColoursText(const Options& o, ProgressLine& progress, std::string& n
     text += found.Label(i) + '\t' + IntegerText(c.xmin) + '\t' + IntegerText(c.xmax) + '\t' +
             IntegerText(c.ymin) + '\t' + IntegerText(c.ymax) + '\n';
   }
-  note = EdgeSmoothingNote(session.PictureEdgeSmoothing()).value_or("");
-  if (const std::optional<std::string> unnamed = UnnamedColoursNote(
-          found.Size(), session.UnnamedLeftOut(), UnnamedColoursHint::AllOption)) {
-    note = *unnamed;
+  // An empty listing says why first; a smoothed drawing's blends are better told as such.
+  std::optional<std::string> note =
+      UnnamedColoursNote(found.Size(), session.UnnamedLeftOut(), UnnamedColoursHint::AllOption);
+  if (!note) note = EdgeSmoothingNote(session.PictureEdgeSmoothing());
+  if (!note) {
+    note =
+        LeftOutColoursNote(found.Size(), session.UnnamedLeftOut(), UnnamedColoursHint::AllOption);
   }
+  if (note) notes.push_back(*note);
   return text;
 }
 
 // The window's analyse command without its questions; returns what goes on standard output.
-// `note` receives what the overlay could not show, if anything.
-std::string AnalyseText(const Options& o, ProgressLine& progress, std::string& note) {
+// The pictures go to `outputs`, to be put in place once standard output is written; `notes`
+// receives what the run should tell besides.
+std::string AnalyseText(const Options& o, ProgressLine& progress, OutputFiles& outputs,
+                        std::vector<std::string>& notes) {
   const AnalyseValues v = cli::ReadAnalyseValues(o);
-  // The user's drawing is never written over, whichever path or link names it.
+  // The user's drawing is never written over, whichever path or link names it; nor is a pipe
+  // or a device, nor one output over another. Checked, and the temporaries made, before the
+  // scans: a typing error in a path costs no analysis.
   if (o.overlay) RefuseWritingOverPicture(o.picture, *o.overlay);
   if (o.stressMap) RefuseWritingOverPicture(o.picture, *o.stressMap);
+  const std::string overlayFile = o.overlay ? outputs.Add(*o.overlay) : std::string();
+  const std::string mapFile = o.stressMap ? outputs.Add(*o.stressMap) : std::string();
   // The library's own sections are read only for --torsion, so that without it nothing about
   // a run changes.
   std::optional<cli::LibraryData> library;
@@ -122,16 +129,16 @@ std::string AnalyseText(const Options& o, ProgressLine& progress, std::string& n
   cli::RunControl control;
   control.progress = [&progress](const std::string& stage) { return progress.For(stage); };
   cli::AnalyseSection(session, v, {o.picture, nullptr}, library ? &*library : nullptr,
-                      o.overlay.has_value(), control);
+                      o.overlay.has_value(), control, &notes);
   std::string text = o.json ? cli::AnalysisJson(session, v) : cli::AnalysisReport(session);
 
   if (o.overlay) {
     SectionSession::ResultDrawing drawing = cli::AnalysisDrawing(session);
-    note = drawing.note.value_or("");
+    if (drawing.note) notes.push_back(*drawing.note);
     const OverlayOps& ops = drawing.ops;
-    // Painted and written (through a temporary that replaces the target only when complete) by
-    // the overlay module, the one part of the tool that loads Qt.
-    session.DrawOnPicture([&](PixelGrid& picture) { cli::DrawOverlay(ops, picture, *o.overlay); });
+    // Painted and written by the overlay module, the one part of the tool that loads Qt.
+    session.DrawOnPicture(
+        [&](PixelGrid& picture) { cli::DrawOverlay(ops, picture, overlayFile, *o.overlay); });
   }
   if (o.stressMap) {
     const StressField& field = *session.Stresses();
@@ -143,7 +150,7 @@ std::string AnalyseText(const Options& o, ProgressLine& progress, std::string& n
         DrawStressPicture(field, ScaleOf(field, v.stressField), session.PictureWidth(),
                           session.PictureHeight(), mapText, font);
     // Painted and written by the overlay module like the overlay.
-    cli::DrawOverlay(map.ops, map.picture, *o.stressMap);
+    cli::DrawOverlay(map.ops, map.picture, mapFile, *o.stressMap);
   }
   return text;
 }
@@ -164,20 +171,24 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   ProgressLine progress(terminal ? &err : nullptr);
   try {
     const Options o = cli::ParseArguments(args);
-    std::string note;
-    const std::string text =
-        o.command == "colours" ? ColoursText(o, progress, note) : AnalyseText(o, progress, note);
+    std::vector<std::string> notes;
+    OutputFiles outputs;
+    const std::string text = o.command == "colours" ? ColoursText(o, progress, notes)
+                                                    : AnalyseText(o, progress, outputs, notes);
     progress.Clear();
     out << text << std::flush;
-    if (!note.empty()) err << kProgram << ": note: " << note << '\n';
+    // Results that could not be written are no results: the pictures stay unwritten too.
     if (!out) {
       err << kProgram << ": the results could not be written\n";
       return kCliFailed;
     }
+    outputs.Commit();
+    for (const std::string& note : notes)
+      err << kProgram << ": note: " << cli::Escaped(note) << '\n';
     return kCliDone;
   } catch (const UsageError& e) {
     progress.Clear();
-    err << kProgram << ": " << e.message << "\n\n" << CliUsage();
+    err << kProgram << ": " << cli::Escaped(e.message) << "\n\n" << CliUsage();
     return kCliUsage;
   } catch (const std::bad_alloc&) {
     progress.Clear();
@@ -185,7 +196,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     return kCliFailed;
   } catch (const std::exception& e) {
     progress.Clear();
-    err << kProgram << ": " << e.what() << '\n';
+    err << kProgram << ": " << cli::Escaped(e.what()) << '\n';
     return kCliFailed;
   }
 }

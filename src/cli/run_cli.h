@@ -14,11 +14,12 @@ enum CliStatus : int { kCliDone = 0, kCliFailed = 1, kCliUsage = 2 };
 
 /// Runs quorvane-cli with `args`, the arguments after the program name. "--help" or "--version"
 /// anywhere before "--" prints the usage or the version and does nothing else. Results go to `out`
-/// only when the whole command succeeded (nothing is written to `out` or to an overlay file
-/// otherwise); messages go to `err`. A progress line is shown only when `err` is std::cerr and
-/// standard error is a terminal. Drawing an overlay creates a QGuiApplication (platform
-/// "offscreen" unless QT_QPA_PLATFORM is set) for the duration of the call when none exists.
-/// Returns a CliStatus.
+/// only when the whole command succeeded (nothing is written to `out` otherwise), and the
+/// pictures (--overlay, --stress-map) replace their files only once `out` has taken the results:
+/// a run that fails leaves every file as it was. Messages and notes go to `err`, one line each. A
+/// progress line is shown only when `err` is std::cerr and standard error is a terminal. Drawing an
+/// overlay creates a QGuiApplication (platform "offscreen" unless QT_QPA_PLATFORM is set) for the
+/// duration of the call when none exists. Returns a CliStatus.
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 /// The usage text that --help prints and usage errors show; no line is wider than 80 columns.

@@ -637,19 +637,26 @@ void TMainForm::Progress(std::int64_t done, std::int64_t /*total*/) {
 void TMainForm::InventoryFinished() {
   FoundModel->Reload();
   ListBox1->setEnabled(true);
-  if (const std::optional<std::string> note = UnnamedColoursNote(
-          mSession.Found().Size(), mSession.UnnamedLeftOut(), UnnamedColoursHint::SettingsDialog)) {
-    ShowNote(Q(*note));
-  } else if (mSession.Settings().Edges == EdgeMode::Flat &&
-             !mSmoothingNoted.contains(Q(mSession.PictureFile()))) {
-    // A smoothed drawing read flat loses its blended edge pixels: said once per picture, with
-    // the setting that reads them as what they are.
-    if (const std::optional<std::string> smoothed = EdgeSmoothingNote(
-            mSession.PictureEdgeSmoothing(), EdgeSmoothingHint::CoverageSetting)) {
+  std::optional<std::string> note = UnnamedColoursNote(
+      mSession.Found().Size(), mSession.UnnamedLeftOut(), UnnamedColoursHint::SettingsDialog);
+  // A section painted (254, 0, 0) looks red and is no clRed: its pixels must not vanish unsaid.
+  // A smoothed drawing's blends are unnamed colours too, told about as what they are: read flat,
+  // once per picture, with the setting that reads them as coverage.
+  const std::optional<std::string> leftOut = LeftOutColoursNote(
+      mSession.Found().Size(), mSession.UnnamedLeftOut(), UnnamedColoursHint::SettingsDialog);
+  const bool smoothingUntold = mSession.Settings().Edges == EdgeMode::Flat &&
+                               !mSmoothingNoted.contains(Q(mSession.PictureFile()));
+  if (!note && (leftOut || smoothingUntold)) {
+    const std::optional<std::string> smoothed =
+        EdgeSmoothingNote(mSession.PictureEdgeSmoothing(), EdgeSmoothingHint::CoverageSetting);
+    if (!smoothed) {
+      note = leftOut;
+    } else if (smoothingUntold) {
       mSmoothingNoted.append(Q(mSession.PictureFile()));
-      ShowNote(Q(*smoothed));
+      note = smoothed;
     }
   }
+  if (note) ShowNote(Q(*note));
   emit SectionStateChanged();
 }
 

@@ -117,14 +117,14 @@ class TMainForm : public QMainWindow, private InventoryView {
   void Testdata1Click();
   void SpeedButton2Click();  ///< "Select graphics font"
 
-  // The menu "File" beyond its designed entries (main_file.cpp).
+  // The menu "File" beyond its designed entries (main_window_file.cpp).
   /// Opens a picture of the "Recent pictures" list, or says it is gone and takes it off.
   void RecentPictureClick(const QString& path);
   /// "Save report as...": the report as on the clipboard (CR LF) into a text file the user
   /// chooses, never over the picture itself.
   void SaveReport1Click();
 
-  // The extended values (main_section.cpp).
+  // The extended values (main_window_section.cpp).
   /// Menu "Section" > "Torsion and section moduli ...": the dialog over the last analysis, or
   /// a note that there is none yet.
   void Torsion1Click();
@@ -145,7 +145,7 @@ class TMainForm : public QMainWindow, private InventoryView {
   void ShowNote(const QString& text);
   static constexpr int kNoteMs = 20000;
 
-  // The section view (main_view.cpp).
+  // The section view (main_window_view.cpp).
   /// Menu "View" > "Section view ..." and a double click on the picture: opens the section view,
   /// or raises it when it is open already.
   void SectionView1Click();
@@ -193,7 +193,7 @@ class TMainForm : public QMainWindow, private InventoryView {
   QImage StressMapImage() const;
   /// The menu entry of the map follows the session: enabled with stresses, checked while shown.
   void SyncStressMap();
-  /// Ctrl+O, "Recent pictures" and "Save report as..." in the menu "File" (main_file.cpp).
+  /// Ctrl+O, "Recent pictures" and "Save report as..." in the menu "File" (main_window_file.cpp).
   void BuildFileExtras();
   void FillRecentMenu();
   void BuildViewMenu();

@@ -69,8 +69,9 @@ void TMainForm::SaveReport1Click() {
   const std::optional<QString> chosen = Prompts().SaveTextFile(suggested);
   if (!chosen) return;
   const std::string path = chosen->toStdString();
-  // The drawing is never written over, whichever path or link names it.
+  // The drawing is never written over, whichever path or link names it; nor a pipe or a device.
   RefuseWritingOverPicture(mSession.PictureFile(), path);
+  RefuseUnsafeOutput(path);
   WriteFileAtomically(path, mSession.ReportText());
 }
 

@@ -73,10 +73,31 @@ TPropForm::TPropForm(QWidget* parent) : QDialog(parent) {
 }
 
 void TPropForm::BitBtn1Click() {
-  const std::string problem = MaterialNameProblem(Edit1->text().toStdString());
+  const std::string problem = MaterialNameInputProblem(Edit1->text().toStdString());
   if (!problem.empty()) {
     Prompts().Error(QString::fromStdString(problem));
     Edit1->setFocus();
+    return;
+  }
+  // A field out of its range holds the focus, yet a click on OK still comes. An edited value the
+  // field would not take is refused as the batch tool refuses it; a text that is no number is
+  // StorePropForm's to report, and an untouched value stays whatever the library holds.
+  const auto refused = [](TNumberEdit* field, const QString& loadedText, bool loaded,
+                          std::string (*problemOf)(double)) {
+    if (loaded && field->Text() == loadedText) return false;
+    std::string why;
+    try {
+      why = problemOf(ReadReal(field->Text().toStdString()));
+    } catch (const Error&) {
+      return false;
+    }
+    if (why.empty()) return false;
+    Prompts().Error(QString::fromStdString(why));
+    field->setFocus();
+    return true;
+  };
+  if (refused(NumberEdit1, mLoadedEText, mLoaded, ModulusProblem) ||
+      refused(NumberEdit2, mLoadedRhoText, mLoaded, DensityProblem)) {
     return;
   }
   accept();
@@ -107,7 +128,7 @@ void LoadPropForm(TPropForm& form, const PROPRec& record) {
 
 void StorePropForm(TPropForm& form, PROPRec& record) {
   const std::string name = form.Edit1->text().toStdString();
-  const std::string problem = MaterialNameProblem(name);
+  const std::string problem = MaterialNameInputProblem(name);
   if (!problem.empty()) throw Error(problem);
   record.name = name;
   record.E = ReadField(*form.NumberEdit1, form.mLoadedEText, form.mLoadedE, form.mLoaded);

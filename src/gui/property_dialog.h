@@ -16,8 +16,8 @@ namespace qv {
 class TNumberEdit;
 
 /// Modal dialog "Properties:" for one material: name (Edit1), E (NumberEdit1, N/mm^2) and rho
-/// (NumberEdit2, kg/m^3). OK (BitBtn1) accepts only a name the library file can read back;
-/// Cancel (BitBtn2, also Escape) rejects.
+/// (NumberEdit2, kg/m^3). OK (BitBtn1) accepts only what MaterialInputProblem takes; Cancel
+/// (BitBtn2, also Escape) rejects.
 class TPropForm : public QDialog {
   Q_OBJECT
  public:
@@ -34,8 +34,9 @@ class TPropForm : public QDialog {
   QPushButton* BitBtn1 = nullptr;  ///< "OK"
   QPushButton* BitBtn2 = nullptr;  ///< "Cancel"
 
-  /// Refuses a name the library file could not read back (the reason goes to Prompts().Error and
-  /// the dialog stays open); otherwise closes with Accepted.
+  /// Refuses a name MaterialNameInputProblem refuses, and an edited E or rho outside its field's
+  /// range (the reason goes to Prompts().Error, the focus to the field, and the dialog stays
+  /// open); otherwise closes with Accepted.
   void BitBtn1Click();
   /// Closes with Rejected.
   void BitBtn2Click();
@@ -63,9 +64,9 @@ void LoadPropForm(TPropForm& form, const PROPRec& record);
 /// Stores, in this order, the name (Edit1 unchanged, may be empty), E and rho (read from the
 /// stored texts of NumberEdit1 and NumberEdit2 in the general number format; a field still
 /// showing the text LoadPropForm gave it keeps the loaded value exactly). Throws Error with
-/// MaterialNameProblem's text, storing nothing, for a name the library file could not read
-/// back; throws Error "'<text>' is not a valid floating point value" for a number that does not
-/// convert, with the fields before it already stored.
+/// MaterialNameInputProblem's text, storing nothing, for a name it refuses; throws Error "'<text>'
+/// is not a valid floating point value" for a number that does not convert, with the fields before
+/// it already stored.
 void StorePropForm(TPropForm& form, PROPRec& record);
 
 /// Edits `record` in a property dialog owned by `owner`: load, run modally through Prompts(), and

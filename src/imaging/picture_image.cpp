@@ -1,6 +1,7 @@
 // Conversions between PixelGrid and QImage, and picture output.
 #include "imaging/picture_image.h"
 
+#include <QFile>
 #include <QImageWriter>
 #include <QSaveFile>
 #include <QString>
@@ -11,6 +12,7 @@
 
 #include "core/base/error.h"
 #include "core/base/path.h"
+#include "core/settings/atomic_file.h"
 
 namespace qv {
 
@@ -67,10 +69,21 @@ PixelGrid FromQImage(const QImage& image) {
   return grid;
 }
 
-void SavePicture(const QImage& image, const std::string& path) {
+namespace {
+
+// The writer's format for the extension of `path`; Error for any other.
+const char* FormatOf(const std::string& path) {
   const std::string ext = LowerExtensionOf(path);
-  const char* format = ext == ".png" ? "PNG" : ext == ".bmp" ? "BMP" : nullptr;
-  if (format == nullptr) throw Error("'" + path + "' is not a .png or .bmp file name");
+  if (ext == ".png") return "PNG";
+  if (ext == ".bmp") return "BMP";
+  throw Error("'" + path + "' is not a .png or .bmp file name");
+}
+
+}  // namespace
+
+void SavePicture(const QImage& image, const std::string& path) {
+  const char* format = FormatOf(path);
+  RefuseUnsafeOutput(path);
   const Error failure("Unable to write to " + path);
   if (image.isNull()) throw failure;
   // QSaveFile notes every failed write (a full disk among them) and then refuses to commit, so a
@@ -83,6 +96,20 @@ void SavePicture(const QImage& image, const std::string& path) {
     throw failure;
   }
   if (!file.commit()) throw failure;
+}
+
+void WritePictureInto(const PixelGrid& grid, const std::string& file, const std::string& path) {
+  const char* format = FormatOf(path);
+  const Error failure("Unable to write to " + path);
+  const QImage image = GridView(grid);
+  if (image.isNull()) throw failure;
+  QFile out(QString::fromStdString(file));
+  if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) throw failure;
+  QImageWriter writer(&out, format);
+  // A full disk shows at the flush of the last bytes as often as in the writer.
+  const bool written = writer.write(image) && out.flush();
+  out.close();
+  if (!written || out.error() != QFileDevice::NoError) throw failure;
 }
 
 void SavePicture(const PixelGrid& grid, const std::string& path) {

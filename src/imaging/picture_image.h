@@ -27,10 +27,16 @@ PixelGrid FromQImage(const QImage& image);
 /// Writes `image` as PNG or BMP, chosen by the extension of `path` (".png" or ".bmp", any letter
 /// case), through a temporary file that replaces `path` only once every byte is written and
 /// synced: on any failure (a full disk too) the old file is untouched and no temporary is left.
-/// Throws Error "Unable to write to <path>" when the file cannot be written and
-/// "'<path>' is not a .png or .bmp file name" for any other extension.
+/// Throws Error "Unable to write to <path>" when the file cannot be written (RefuseUnsafeOutput's
+/// texts for a pipe, a device or a folder) and "'<path>' is not a .png or .bmp file name" for any
+/// other extension.
 void SavePicture(const QImage& image, const std::string& path);
 /// The same for a pixel grid, written from the grid's own memory.
 void SavePicture(const PixelGrid& grid, const std::string& path);
+
+/// Writes `grid` into the existing file `file`, a temporary that the caller puts in place as
+/// `path` (OutputFiles), as PNG or BMP by the extension of `path`. Throws Error "Unable to write
+/// to <path>" when it cannot be written, the texts of SavePicture otherwise.
+void WritePictureInto(const PixelGrid& grid, const std::string& file, const std::string& path);
 
 }  // namespace qv

@@ -11,6 +11,7 @@
 #include <atomic>
 #include <charconv>
 #include <chrono>
+#include <cmath>
 #include <cstdint>
 #include <exception>
 #include <filesystem>
@@ -30,8 +31,10 @@
 #include "core/base/number_text.h"
 #include "core/base/path.h"
 #include "core/base/version.h"
+#include "core/library/dd_props.h"
 #include "core/picture/picture_file.h"
 #include "core/scan/edge_smoothing.h"
+#include "core/scan/inventory.h"
 #include "core/session/session.h"
 
 #ifndef QV_OVERLAY_MODULE_FROM_PYTHON_BUILD
@@ -165,13 +168,23 @@ py::array_t<std::uint8_t> ToArray(const PixelGrid& grid) {
 py::list Colours(const Picture& picture, bool all) {
   std::vector<py::tuple> colours;
   SectionSession session;
+  std::optional<std::string> note;
   {
     py::gil_scoped_release release;
     ProgramSettings settings = session.Settings();
     settings.IgnoreDollarColours = !all;
     session.ChangeSettings(settings);
     cli::OpenPicture(session, {picture.name, picture.pixels}, {});
+    // The batch tool's notes on colours left out: a shade off a named colour must not vanish
+    // unsaid. A smoothed drawing's blends are what smoothing_note is about.
+    const std::size_t listed = session.Found().Size();
+    note = UnnamedColoursNote(listed, session.UnnamedLeftOut(), UnnamedColoursHint::AllArgument);
+    if (!note) {
+      note = LeftOutColoursNote(listed, session.UnnamedLeftOut(), UnnamedColoursHint::AllArgument);
+      if (note && EdgeSmoothingNote(session.PictureEdgeSmoothing())) note.reset();
+    }
   }
+  if (note) py::module_::import("warnings").attr("warn")(*note);
   py::list list;
   const FoundColours& found = session.Found();
   for (std::size_t i = 0; i < found.Size(); ++i) {
@@ -287,11 +300,26 @@ class Progress {
 // ---------------------------------------------------------------------------------------------
 // Analysis
 
-// The size as the batch tool's --width/--height take it: a whole number, or its text.
+// The size as the batch tool's --width/--height take it: its text, or a number of any integral
+// type (int, numpy.int64: anything with __index__) or real type (float, numpy.float32,
+// fractions.Fraction: any numbers.Real). A real that is a whole number reads as that number;
+// any other gives its shortest text, which the tool's reading refuses in its own words.
 std::string SizeText(const py::handle& value, const char* name) {
   if (py::isinstance<py::str>(value)) return value.cast<std::string>();
-  if (py::isinstance<py::int_>(value) && !py::isinstance<py::bool_>(value)) return Text(value);
-  throw py::type_error(std::string(name) + " must be a whole number of mm or its text, not " +
+  // True is no size, although Python counts it as 1.
+  const bool truth = py::isinstance<py::bool_>(value) ||
+                     py::type::handle_of(value).attr("__name__").cast<std::string>() == "bool_";
+  if (!truth && PyIndex_Check(value.ptr()) != 0) {
+    return Text(py::reinterpret_steal<py::object>(PyNumber_Index(value.ptr())));
+  }
+  if (!truth && py::isinstance(value, py::module_::import("numbers").attr("Real"))) {
+    const double real = py::float_(py::reinterpret_borrow<py::object>(value)).cast<double>();
+    if (std::isfinite(real) && std::trunc(real) == real && std::abs(real) < 2147483648.0) {
+      return IntegerText(static_cast<std::int64_t>(real));
+    }
+    return ShortestText(real);
+  }
+  throw py::type_error(std::string(name) + " must be a number of mm or its text, not " +
                        Text(py::type::handle_of(value).attr("__name__")));
 }
 
@@ -333,9 +361,13 @@ cli::AnalyseValues ReadValues(const Picture& picture, const py::object& width,
   for (const auto& [label, value] : DictOf(materials, "materials")) {
     const auto entry = CastTo<std::tuple<std::string, double, double>>(value, "materials", label,
                                                                        "a tuple (name, E, rho)");
-    o.materials.push_back(Text(label) + "@" + std::get<0>(entry) + "@" +
-                          ShortestText(std::get<1>(entry)) + "@" +
-                          ShortestText(std::get<2>(entry)));
+    const std::string text = Text(label) + "@" + std::get<0>(entry) + "@" +
+                             ShortestText(std::get<1>(entry)) + "@" +
+                             ShortestText(std::get<2>(entry));
+    // The tool would read an "@" in the name as one field more; the name's own refusal says why.
+    const std::string problem = MaterialNameInputProblem(std::get<0>(entry));
+    if (!problem.empty()) throw Error("--material '" + cli::Escaped(text) + "': " + problem);
+    o.materials.push_back(text);
   }
   for (const auto& [label, value] : DictOf(nu, "nu")) {
     o.nus.push_back(Text(label) + "=" +
@@ -383,15 +415,18 @@ Result Analyse(const Picture& picture, const py::object& width, const py::object
   auto session = std::make_shared<SectionSession>();
   Progress report(progress);
   bool done = false;
+  std::vector<std::string> notes;
   {
     py::gil_scoped_release release;
     cli::RunControl control;
     control.progress = [&report](const std::string& stage) { return report.Stage(stage); };
     control.cancel = report.Cancel();
     done = cli::AnalyseSection(*session, result.values, {picture.name, picture.pixels},
-                               library ? library->data.get() : nullptr, false, control);
+                               library ? library->data.get() : nullptr, false, control, &notes);
   }
   if (!done) report.Raise();
+  // A colour without a material is analysed with E = rho = 1, as the window makes it, and said.
+  for (const std::string& note : notes) py::module_::import("warnings").attr("warn")(note);
   result.session = std::move(session);
   return result;
 }
@@ -485,7 +520,8 @@ messages. Other shapes or dtypes raise TypeError or ValueError.)")
       .def("colours", &Colours, py::arg("all") = false,
            R"(The picture's colours as `quorvane-cli colours` lists them, in the order the window
 finds them: a list of (label, xmin, xmax, ymin, ymax) in pixels. Unnamed colours (labels
-beginning with "$") only with all=True.)")
+beginning with "$") only with all=True; a warning says how many pixels in how many colours
+were left out.)")
       .def_property_readonly("smoothing_note", &SmoothingNote,
                              R"(The batch tool's note on a picture saved with smoothing
 (anti-aliasing), whose blended edge pixels belong to no material; None for a clean picture.)")
@@ -575,10 +611,12 @@ this; a shear centre off the picture gives a warning with its position.)")
 returns a Result; the batch tool's `analyse` with the matching options:
 
   width_mm, height_mm  the real size of the section's box (--width, --height): a whole number
-                       up to 100000, or its text ("0x1F"), shown in the report as given
+                       up to 100000 of any number type (int, numpy.int64, 650.0), or its text
+                       ("0x1F"), shown in the report as given
   library              a Library (--library); without one the library starts empty
   materials            {label: (name, E, rho)} (--material): the entry of that colour gets
-                       them, or is added; a colour the library does not know has E = rho = 1
+                       them, or is added; a colour of `use` the library does not know has
+                       E = rho = 1, with a warning
   convention           0 Dorvast/Pelkam or 1 EURO-code (--convention)
   eps                  angle precision of the principal axes in degrees (--eps)
   torsion              also GJ, the shear centre, section moduli and plastic moments

@@ -1,5 +1,6 @@
 // Tests of the batch tool, run in-process: report, colour listing, JSON, failures, overlay.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QByteArray>
 #include <QImage>
@@ -11,6 +12,7 @@
 #include <filesystem>
 #include <numbers>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -144,6 +146,10 @@ TEST_F(RunCliTest, ColoursListsDollarColoursOnlyWithAll) {
   const CliRun named = RunTool({"colours", path});
   EXPECT_EQ(named.code, 0);
   EXPECT_EQ(named.out, "clWhite\t0\t9\t0\t7\nclRed\t3\t6\t1\t2\n");
+  // The colour left out is said in its pixels: a shade off a named one must not vanish unsaid.
+  EXPECT_EQ(named.err,
+            "quorvane-cli: note: 4 pixels in 1 unnamed colour (\"$\" labels) are left out of the "
+            "list; --all lists them.\n");
 
   const CliRun all = RunTool({"colours", path, "--all"});
   EXPECT_EQ(all.code, 0);
@@ -312,8 +318,12 @@ TEST_F(RunCliTest, JsonNumbersRoundTripExactly) {
 }
 
 TEST_F(RunCliTest, JsonStringsSurviveQuotesBackslashesControlsAndUtf8) {
+  // Control characters come only from a library file: --material refuses them.
   const std::string name = "Stahl \"S355\" \\ \t\x01 \xC3\xBC \xE2\x82\xAC";
-  const CliRun run = RunTool(Analyse({"--material", "clRed@" + name + "@210000@7850", "--json"}));
+  const std::string library = dir.File("controls.ini");
+  WriteAll(library, "[properties]\r\nn=1\r\n1=1@clRed@" + name + "@210000@7850\r\n");
+  const CliRun run = RunTool({"analyse", rect, "--width", "100", "--height", "40", "--use", "clRed",
+                              "--library", library, "--json"});
   ASSERT_EQ(run.code, 0) << run.err;
   const QJsonObject json = ParseJson(run.out);
   EXPECT_EQ(json["materials"].toArray()[0].toObject()["name"].toString().toStdString(), name);
@@ -326,9 +336,12 @@ TEST_F(RunCliTest, JsonStringsSurviveQuotesBackslashesControlsAndUtf8) {
 }
 
 TEST_F(RunCliTest, NonFiniteValuesBecomeNull) {
-  // E near the largest double over 40 pixels of 1e8 mm^2 each overflows EA.
+  // E near the largest double over 40 pixels of 1e8 mm^2 each overflows EA. --material refuses
+  // such an E; a library file holds what it holds.
+  const std::string library = dir.File("absurd.ini");
+  WriteAll(library, "[properties]\r\nn=1\r\n1=1@clRed@absurd@1e308@1\r\n");
   const CliRun run = RunTool({"analyse", rect, "--width", "100000", "--height", "40000", "--use",
-                              "clRed", "--material", "clRed@absurd@1e308@1", "--json"});
+                              "clRed", "--library", library, "--json"});
   ASSERT_EQ(run.code, 0) << run.err;
   const QJsonObject json = ParseJson(run.out);
   EXPECT_TRUE(json["ea"].isNull());
@@ -445,6 +458,13 @@ class RunCliFailureTest : public RunCliTest, public ::testing::WithParamInterfac
     WriteAll(dir.File("badnu.ini"), "[properties]\r\nn=0\r\n[poisson]\r\nclRed=x\r\n");
     WriteAll(dir.File("badfy.ini"), "[properties]\r\nn=0\r\n[strength]\r\nclRed=-5\r\n");
     std::filesystem::create_directory(dir.File("folder.png"));
+    // A section painted a shade off red, (254, 0, 0): no clRed.
+    dir.WritePicture("near.bmp", MakeGrid(20, 10, kWhite, {{2, 3, 11, 6, 0x000000FE}}));
+    // Outputs that are no regular files, and a link to an output of yesterday.
+    ASSERT_EQ(::mkfifo(dir.File("pipe.png").c_str(), 0644), 0);
+    std::filesystem::create_symlink(dir.File("pipe.png"), dir.File("topipe.bmp"));
+    WriteAll(dir.File("old.png"), "the overlay of yesterday");
+    std::filesystem::create_symlink(dir.File("old.png"), dir.File("alias.png"));
     // A sound header over a pixel beyond the palette, found only when the pixels are read.
     std::vector<std::uint8_t> indices(20 * 10, 1);
     indices[55] = 7;
@@ -587,6 +607,104 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"NoArguments", {}, 2, "no command given\n"}),
     RowName);
 
+// What the window's fields would not take is not taken here either; each value once.
+INSTANTIATE_TEST_SUITE_P(
+    Inputs, RunCliFailureTest,
+    ::testing::Values(
+        FailureCase{
+            "NegativeE",
+            Concat({"analyse", "{dir}/rect.bmp", "--material", "clRed@steel@-210000@7850"}, kGood),
+            1,
+            "--material 'clRed@steel@-210000@7850': Number exceeds user defined range. E must lie "
+            "in 0..1000000 N/mm^2, not -210000.\n"},
+        FailureCase{
+            "EAboveTheField",
+            Concat({"analyse", "{dir}/rect.bmp", "--material", "clRed@steel@2e9@7850"}, kGood), 1,
+            "--material 'clRed@steel@2e9@7850': Number exceeds user defined range. E must "
+            "lie in 0..1000000 N/mm^2, not 2000000000.\n"},
+        FailureCase{
+            "RhoAboveTheField",
+            Concat({"analyse", "{dir}/rect.bmp", "--material", "clRed@steel@210000@1e9"}, kGood), 1,
+            "--material 'clRed@steel@210000@1e9': Number exceeds user defined range. rho must lie "
+            "in 0..100000 kg/m^3, not 1000000000.\n"},
+        // A line break would forge a report line "EA = 0"; the refusal itself stays one line.
+        FailureCase{
+            "NameWithALineBreak",
+            Concat({"analyse", "{dir}/rect.bmp", "--material", "clRed@steel\r\nEA = 0@210000@7850"},
+                   kGood),
+            1,
+            "--material 'clRed@steel\\r\\nEA = 0@210000@7850': A material name must not "
+            "contain line breaks.\n"},
+        FailureCase{
+            "NameWithATerminalEscape",
+            Concat({"analyse", "{dir}/rect.bmp", "--material", "clRed@\x1B[2J@210000@7850"}, kGood),
+            1,
+            "--material 'clRed@\\x1B[2J@210000@7850': A material name must not contain "
+            "control characters.\n"},
+        FailureCase{"NameOf300Characters",
+                    Concat({"analyse", "{dir}/rect.bmp", "--material",
+                            "clRed@" + std::string(300, 'x') + "@210000@7850"},
+                           kGood),
+                    1,
+                    "--material 'clRed@" + std::string(300, 'x') +
+                        "@210000@7850': A material name must not be longer than 255 "
+                        "characters.\n"},
+        FailureCase{"NegativeEps", Concat({"analyse", "{dir}/rect.bmp", "--eps", "-1"}, kGood), 1,
+                    "--eps: Number exceeds user defined range. The angle precision must lie in "
+                    "0..90 degrees, not -1.\n"},
+        FailureCase{"EpsAboveTheField",
+                    Concat({"analyse", "{dir}/rect.bmp", "--eps", "90.5"}, kGood), 1,
+                    "--eps: Number exceeds user defined range. The angle precision must lie in "
+                    "0..90 degrees, not 90.5.\n"},
+        FailureCase{"NuGivenTwice",
+                    Concat({"analyse", "{dir}/rect.bmp", "--torsion", "--nu", "clRed=0.2", "--nu",
+                            "clRed=0.3"},
+                           kGood),
+                    1, "--nu 'clRed=0.3': clRed is given twice\n"},
+        FailureCase{"FyGivenTwice",
+                    Concat({"analyse", "{dir}/rect.bmp", "--torsion", "--fy", "clRed=355", "--fy",
+                            "clRed=235/0"},
+                           kGood),
+                    1, "--fy 'clRed=235/0': clRed is given twice\n"},
+        // The colour meant is there under a "$" label: named with its pixels.
+        FailureCase{"UseOfANearlyNamedColour", Concat({"analyse", "{dir}/near.bmp"}, kGood), 1,
+                    "'clRed' is not a colour of near.bmp; its unnamed colours are $000000FE (40 "
+                    "pixels)\n"}),
+    RowName);
+
+// Pictures go only to regular files or new names, each to its own, and only when the run
+// succeeds whole: a failure leaves no output of it (the fixture's check of the folder).
+INSTANTIATE_TEST_SUITE_P(
+    Outputs, RunCliFailureTest,
+    ::testing::Values(FailureCase{"OverlayIntoANamedPipe",
+                                  {"analyse", "{dir}/rect.bmp", "--width", "100", "--height", "40",
+                                   "--use", "clRed", "--overlay", "{dir}/pipe.png"},
+                                  1,
+                                  "Unable to write to {dir}/pipe.png: it is not a regular file\n"},
+                      FailureCase{
+                          "MapThroughALinkToAPipe",
+                          Concat({"analyse", "{dir}/rect.bmp", "--action", "N=1000", "--stress-map",
+                                  "{dir}/topipe.bmp"},
+                                 kGood),
+                          1, "Unable to write to {dir}/topipe.bmp: it is not a regular file\n"},
+                      FailureCase{"OverlayAndMapIntoOneFile",
+                                  Concat({"analyse", "{dir}/rect.bmp", "--action", "N=1000",
+                                          "--stress-map", "{dir}/out.png"},
+                                         kGood),
+                                  1, "{dir}/out.png and {dir}/out.png name one file\n"},
+                      FailureCase{"MapThroughALinkToTheOverlay",
+                                  {"analyse", "{dir}/rect.bmp", "--width", "100", "--height", "40",
+                                   "--use", "clRed", "--overlay", "{dir}/old.png", "--action",
+                                   "N=1000", "--stress-map", "{dir}/alias.png"},
+                                  1,
+                                  "{dir}/alias.png and {dir}/old.png name one file\n"},
+                      FailureCase{"MapIntoAMissingFolderBesideAnOverlay",
+                                  Concat({"analyse", "{dir}/rect.bmp", "--action", "N=1000",
+                                          "--stress-map", "{dir}/no/map.png"},
+                                         kGood),
+                                  1, "Unable to write to {dir}/no/map.png\n"}),
+    RowName);
+
 TEST_F(RunCliTest, HelpPrintsTheUsage) {
   const CliRun run = RunTool({"analyse", "--help"});
   EXPECT_EQ(run.code, 0);
@@ -673,6 +791,35 @@ TEST_F(RunCliTest, OverlayOnAFullDiskFailsAndKeepsTheOldFile) {
   EXPECT_EQ(run.out, "");
   EXPECT_EQ(ReadAll(out), "the overlay of yesterday");
   EXPECT_EQ(FilesIn(dir.Path()), before);
+}
+
+TEST_F(RunCliTest, PicturesStayUnwrittenWhenStandardOutputFails) {
+  // A full disk under standard output (> /dev/full): no results, so no pictures either.
+  std::ostream full(nullptr);
+  std::ostringstream err;
+  const int code = RunCli(Analyse({"--action", "N=1000", "--stress-map", dir.File("map.png"),
+                                   "--overlay", dir.File("overlay.bmp")}),
+                          full, err);
+  EXPECT_EQ(code, 1);
+  EXPECT_EQ(err.str(), "quorvane-cli: the results could not be written\n");
+  EXPECT_EQ(FilesIn(dir.Path()), std::set<std::string>{"rect.bmp"});
+}
+
+TEST_F(RunCliTest, ColoursWithoutAMaterialAreAnalysedAsTheWindowMakesThemAndSaidSo) {
+  const std::string path = dir.WritePicture(
+      "two.bmp", MakeGrid(20, 10, kWhite, {{2, 3, 11, 6, kRed}, {12, 3, 15, 6, kLime}}));
+  const CliRun run = RunTool({"analyse", path, "--width", "140", "--height", "40", "--use", "clRed",
+                              "--use", "clLime", "--use", "clRed", "--json"});
+  ASSERT_EQ(run.code, 0) << run.err;
+  // E = rho = 1 over 56 pixels of 100 mm^2.
+  EXPECT_EQ(ParseJson(run.out)["ea"].toDouble(), 5600.0);
+  EXPECT_EQ(run.err,
+            "quorvane-cli: note: clRed has no material in the library; it is analysed with E = 1 "
+            "N/mm^2 and rho = 1 kg/m^3\n"
+            "quorvane-cli: note: clLime has no material in the library; it is analysed with E = 1 "
+            "N/mm^2 and rho = 1 kg/m^3\n");
+  // One given a material says nothing.
+  EXPECT_EQ(RunTool(Analyse()).err, "");
 }
 
 TEST_F(RunCliTest, OverlayOverTheInputPictureIsRefusedThroughAnyPathOrLink) {
@@ -818,9 +965,9 @@ TEST_F(RunCliTest, RatiosComeFromTheLibraryAndNuOverridesThemForTheRun) {
   const CliRun fromFile = RunTool(base);
   ASSERT_EQ(fromFile.code, 0) << fromFile.err;
   EXPECT_EQ(nuOf(fromFile), 0.1);  // the file's keys match in any letter case
-  const CliRun overridden = RunTool(Concat(base, {"--nu", "clRed=0.4", "--nu=clRed=0.2"}));
+  const CliRun overridden = RunTool(Concat(base, {"--nu=clRed=0.2"}));
   ASSERT_EQ(overridden.code, 0) << overridden.err;
-  EXPECT_EQ(nuOf(overridden), 0.2);   // the last one given
+  EXPECT_EQ(nuOf(overridden), 0.2);
   EXPECT_EQ(ReadAll(library), text);  // never written
 }
 
@@ -853,8 +1000,9 @@ TEST_F(RunCliTest, NuChangesGAndMovesTheShearCentreOfATwoMaterialSection) {
 TEST_F(RunCliTest, OverlayWithTorsionMarksTheShearCentre) {
   // A channel open to the right: its shear centre lies left of the web, outside the section.
   const std::string path = dir.WritePicture("channel.bmp", OpenChannel());
-  const std::vector<std::string> base = {"analyse",  path,  "--width", "120",
-                                         "--height", "200", "--use",   "clRed"};
+  const std::vector<std::string> base = {
+      "analyse", path,    "--width", "120",        "--height",
+      "200",     "--use", "clRed",   "--material", "clRed@steel@210000@7850"};
   const CliRun plain = RunTool(Concat(base, {"--overlay", dir.File("plain.png")}));
   const CliRun marked =
       RunTool(Concat(base, {"--torsion", "--json", "--overlay", dir.File("sc.png")}));
@@ -892,8 +1040,9 @@ TEST_F(RunCliTest, OverlayWithTorsionMarksTheShearCentre) {
       "edge.bmp",
       MakeGrid(400, 400, kWhite,
                {{0, 100, 19, 299, kRed}, {20, 100, 119, 119, kRed}, {20, 280, 119, 299, kRed}}));
-  const CliRun off = RunTool({"analyse", edge, "--width", "120", "--height", "200", "--use",
-                              "clRed", "--torsion", "--overlay", dir.File("edge.png")});
+  const CliRun off =
+      RunTool({"analyse", edge, "--width", "120", "--height", "200", "--use", "clRed", "--material",
+               "clRed@steel@210000@7850", "--torsion", "--overlay", dir.File("edge.png")});
   ASSERT_EQ(off.code, 0) << off.err;
   EXPECT_EQ(off.err.rfind("quorvane-cli: note: The shear centre SC lies outside the picture, at "
                           "hor = -",
@@ -994,6 +1143,27 @@ TEST_F(RunCliTest, WithoutAStrengthPlasticIsNullWithTheReason) {
   EXPECT_NE(text.out.find("\r\n\r\nplastic moments: none, no strength given for clRed\r\n"),
             std::string::npos)
       << text.out;
+}
+
+TEST_F(RunCliTest, HugeStrengthsKeepTheAxisAndRefuseOnlyMomentsBeyondTheRange) {
+  // The axis depends on the strengths' ratio alone: the test's rectangle, fc = 3 ft.
+  const QJsonObject extended =
+      ParseJson(
+          RunTool(Analyse({"--torsion", "--fy", "clRed=3e300/1e300", "--json"})).out)["extended"]
+          .toObject();
+  const QJsonObject hor = extended["plastic"].toObject()["horizontal_axis"].toObject();
+  EXPECT_NEAR(hor["ver_mm_top_compressed"].toDouble(), 10, 1e-12);
+  // 1e300 N/mm^2 over the top quarter (100 x 10 mm, lever 20 mm) and ft over the rest (15 mm).
+  EXPECT_NEAR(hor["mpl_top_compressed"].toDouble() / (3e300 * 1000 * 5 + 1e300 * 3000 * 15), 1,
+              1e-12);
+  // Beyond the largest double the moments are refused with the range; no NaN, no infinity.
+  const CliRun beyond = RunTool(Analyse({"--torsion", "--fy", "clRed=1e308"}));
+  ASSERT_EQ(beyond.code, 0) << beyond.err;
+  EXPECT_NE(beyond.out.find("\r\n\r\nplastic moments: none, the moments lie beyond the range of "
+                            "numbers with strengths up to 1E308 N/mm^2\r\n"),
+            std::string::npos)
+      << beyond.out;
+  EXPECT_EQ(beyond.out.find("NAN"), std::string::npos);
 }
 
 TEST_F(RunCliTest, PlasticPartEndsTheBlockInNewtonMillimetresAndKilonewtonMetres) {

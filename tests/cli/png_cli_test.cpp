@@ -155,8 +155,8 @@ TEST(PngCliNoteTest, ColoursNotesASmoothedDrawingOnceOnStandardError) {
   const std::string flat = dir.File("flat.png");
   WriteAll(flat, EncodePng(MakeGrid(40, 40, kWhite, {{5, 5, 20, 30, kRed}})));
   EXPECT_EQ(RunTool({"colours", flat}).err, "");
-  const CliRun analysis =
-      RunTool({"analyse", smoothed, "--width", "40", "--height", "40", "--use", "clRed"});
+  const CliRun analysis = RunTool({"analyse", smoothed, "--width", "40", "--height", "40", "--use",
+                                   "clRed", "--material", "clRed@steel@210000@7850"});
   EXPECT_EQ(analysis.code, 0);
   EXPECT_EQ(analysis.err, "");
 }

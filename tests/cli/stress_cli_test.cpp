@@ -213,6 +213,12 @@ INSTANTIATE_TEST_SUITE_P(
                     {"--action", "N=1", "--stress-map", "map.jpg"},
                     1,
                     "'map.jpg' is not a .png or .bmp file name\n"},
+        // Finite, but its stresses are not.
+        FailureCase{"MomentBeyondTheRange",
+                    {"--action", "Mz=1e300", "--stress-map", "{map}"},
+                    1,
+                    "The stresses lie beyond the range of numbers with actions up to Mz = 1E300 "
+                    "Nmm.\n"},
         FailureCase{"MapOverThePicture",
                     {"--action", "N=1", "--stress-map", "{picture}"},
                     1,

@@ -2,11 +2,14 @@
 // the refusal "<file> changed while it was read", never rows of two pictures.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <thread>
@@ -63,6 +66,41 @@ TEST(ChangedWhileReadTest, RowsRewrittenBetweenPassesAreRefused) {
   try {
     rows->ThrowIfFailed();
     ADD_FAILURE() << "a file written over between two passes was read as one picture";
+  } catch (const Error& e) {
+    EXPECT_EQ(std::string(e.what()), Refusal(path));
+  }
+}
+
+TEST(ChangedWhileReadTest, AWriteThatSetsNoTimeDuringTheOnePassIsRefused) {
+  // Written through a shared mapping whose pages are already dirty, the file's times stay as they
+  // were, as two writes within one tick of a coarse clock leave them: only the bytes tell.
+  TempDir dir;
+  const std::string path = dir.WritePicture("a.bmp", kA);
+  const std::string b = EncodeBmp24(kB);
+  const int fd = ::open(path.c_str(), O_RDWR);
+  ASSERT_GE(fd, 0);
+  auto* mapped =
+      static_cast<char*>(::mmap(nullptr, b.size(), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0));
+  ::close(fd);
+  ASSERT_NE(mapped, MAP_FAILED);
+  // Every page dirtied before the read opens the file; the times are set now, once.
+  volatile char* const page = mapped;
+  for (std::size_t at = 0; at < b.size(); at += 4096) page[at] = page[at];
+
+  std::unique_ptr<PixelRows> rows = OpenPictureRows(path);
+  ASSERT_TRUE(rows);
+  bool written = false;
+  rows->Visit(0, 0, rows->Height(), [&](const RowBlock&) {
+    if (written) return;
+    // Rows already read become B's: bottom-up, picture row 0 is stored last.
+    const auto half = static_cast<std::ptrdiff_t>(b.size() / 2);
+    std::copy(b.begin() + half, b.end(), mapped + half);
+    written = true;
+  });
+  ::munmap(mapped, b.size());
+  try {
+    rows->ThrowIfFailed();
+    ADD_FAILURE() << "rows of two pictures were read as one";
   } catch (const Error& e) {
     EXPECT_EQ(std::string(e.what()), Refusal(path));
   }

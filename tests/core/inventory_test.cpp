@@ -86,21 +86,56 @@ TEST(InventoryTest, UnnamedColoursFollowTheOption) {
   EXPECT_TRUE(ScanColours(MakeGrid(2, 2, 0x00123456), true).empty());
 
   // How many were left out, and the note when that left nothing to list.
-  std::size_t leftOut = 99;
+  LeftOutColours leftOut{99, 99};
   EXPECT_EQ(ScanColourBounds(g, true, {}, 0, &leftOut).size(), 1u);
-  EXPECT_EQ(leftOut, 1u);
+  EXPECT_EQ(leftOut.colours, 1u);
+  EXPECT_EQ(leftOut.pixels, 8u);
   EXPECT_EQ(UnnamedColoursNote(1, leftOut, UnnamedColoursHint::AllOption), std::nullopt);
   const PixelGrid unnamed = MakeGrid(4, 4, 0x00123456, {{1, 1, 2, 2, 0x00654321}});
   EXPECT_TRUE(ScanColourBounds(unnamed, true, {}, 0, &leftOut).empty());
-  EXPECT_EQ(leftOut, 2u);
+  EXPECT_EQ(leftOut.colours, 2u);
   EXPECT_EQ(UnnamedColoursNote(0, leftOut, UnnamedColoursHint::SettingsDialog),
             "All 2 colours of the picture are unnamed (\"$\" labels) and left out of the list; "
             "switch off \"ignore color names starting with $\" under Info > About ... settings "
             "to list them.");
-  EXPECT_EQ(UnnamedColoursNote(0, 1, UnnamedColoursHint::AllOption),
+  EXPECT_EQ(UnnamedColoursNote(0, {1, 4}, UnnamedColoursHint::AllOption),
             "The one colour of the picture is unnamed (\"$\" labels) and left out of the list; "
             "--all lists them.");
-  EXPECT_TRUE(ScanColourBounds(unnamed, false, {}, 0, &leftOut).size() == 2u && leftOut == 0u);
+  EXPECT_TRUE(ScanColourBounds(unnamed, false, {}, 0, &leftOut).size() == 2u &&
+              leftOut.colours == 0u && leftOut.pixels == 0u);
+}
+
+TEST(InventoryTest, ColoursLeftOutBesideNamedOnesAreCountedInTheirPixels) {
+  // A section painted a shade off red on white: 12 pixels of $000000FE, one of $00FFFFFE.
+  const PixelGrid g = MakeGrid(8, 6, kWhite, {{1, 1, 4, 3, 0x000000FE}, {7, 5, 7, 5, 0x00FFFFFE}});
+  LeftOutColours leftOut;
+  EXPECT_EQ(ScanColourBounds(g, true, {}, 0, &leftOut).size(), 1u);
+  EXPECT_EQ(UnnamedColoursNote(1, leftOut, UnnamedColoursHint::AllOption), std::nullopt);
+  EXPECT_EQ(LeftOutColoursNote(1, leftOut, UnnamedColoursHint::AllOption),
+            "13 pixels in 2 unnamed colours (\"$\" labels) are left out of the list; --all lists "
+            "them.");
+  EXPECT_EQ(LeftOutColoursNote(1, {1, 1}, UnnamedColoursHint::AllArgument),
+            "1 pixel in 1 unnamed colour (\"$\" labels) is left out of the list; all=True lists "
+            "them.");
+  // Nothing listed is UnnamedColoursNote's to tell; nothing left out, nothing to tell.
+  EXPECT_EQ(LeftOutColoursNote(0, leftOut, UnnamedColoursHint::AllOption), std::nullopt);
+  EXPECT_EQ(LeftOutColoursNote(3, {}, UnnamedColoursHint::AllOption), std::nullopt);
+  // Listed all, the most pixels first.
+  const std::vector<ColourBounds> all = ScanColourBounds(g, false);
+  EXPECT_EQ(UnnamedColoursText(all, 5), "$000000FE (12 pixels), $00FFFFFE (1 pixel)");
+  EXPECT_EQ(UnnamedColoursText(all, 1), "$000000FE (12 pixels), and 1 more");
+  EXPECT_EQ(UnnamedColoursText(ScanColourBounds(MakeGrid(2, 2, kRed), false), 5), "");
+}
+
+// Every colour's pixel count is the literal count, whichever path the scan takes.
+void ExpectPixelCounts(const PixelGrid& g, int threads) {
+  std::map<std::uint32_t, std::uint64_t> expected;
+  for (int y = 0; y < g.Height(); ++y) {
+    for (int x = 0; x < g.Width(); ++x) ++expected[g.At(x, y)];
+  }
+  const std::vector<ColourBounds> found = ScanColourBounds(g, false, {}, threads);
+  ASSERT_EQ(found.size(), expected.size());
+  for (const ColourBounds& c : found) ASSERT_EQ(c.pixels, expected[c.value]) << c.value;
 }
 
 TEST(InventoryTest, MatchesTheColumnScanOnRandomPictures) {
@@ -118,6 +153,8 @@ TEST(InventoryTest, MatchesTheColumnScanOnRandomPictures) {
       ExpectSame(ScanColours(g, ignore, {}, 1), expected);
       ExpectSame(ScanColours(g, ignore, {}, 2), expected);
     }
+    ExpectPixelCounts(g, 1);
+    ExpectPixelCounts(g, 2);
   }
 }
 
@@ -171,6 +208,7 @@ TEST(InventoryTest, MillionsOfColoursTakeThePartitionedPathWithTheSameResult) {
       EXPECT_EQ(found[5].ymin, 5);
       EXPECT_EQ(found[5].label, ColourToLabel(static_cast<ColourValue>(top | 5u)));
     }
+    ExpectPixelCounts(g, 2);
   }
 }
 
@@ -193,6 +231,7 @@ TEST(InventoryTest, MillionsOfRandomColoursMatchTheColumnScan) {
     }
     ExpectSame(ScanColours(g, ignore, {}, 2), expected);
   }
+  ExpectPixelCounts(g, 2);
 }
 
 TEST(InventoryTest, FoundColoursGiveEntriesWithIdsInOrderAndFindByExactLabel) {

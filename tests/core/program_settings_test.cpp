@@ -291,6 +291,15 @@ TEST(ProgramSettingsTest, RecentPicturesKeepTheNewestEightInASectionOfTheirOwn) 
   ProgramSettings back;
   program.Load(back);
   EXPECT_EQ(back.RecentPictures, settings.RecentPictures);
+
+  // A path longer than a value holds (written by hand, or by another program) is never cut into
+  // another file's name: it is dropped, and the ones after it stay.
+  const std::string longPath = "/p/" + std::string(3000, 'x') + ".bmp";
+  WriteAll(program.settingsFile, "[recent]\r\n1=" + longPath + "\r\n2=/p/a.bmp\r\n");
+  program.Load(back);
+  EXPECT_EQ(back.RecentPictures, std::vector<std::string>{"/p/a.bmp"});
+  program.Save(back);
+  EXPECT_EQ(ReadAll(program.settingsFile).find("xxx"), std::string::npos);
 }
 
 TEST(ProgramSettingsTest, StressActionsKeepASectionOfTheirOwnOnlyOnceGiven) {

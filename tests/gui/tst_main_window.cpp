@@ -1,4 +1,6 @@
 // The main window offscreen: start-up, picture loading, function keys, lists, analysis, closing.
+#include <sys/stat.h>
+
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -239,6 +241,13 @@ class TestMainForm : public WindowTest {
     form->statusBar()->clearMessage();
     Open(*form, WritePicture("good.bmp", Section(400, 400)));
     QVERIFY(form->statusBar()->currentMessage().isEmpty());
+    // A section a shade off red beside named colours: said in its pixels.
+    Open(*form,
+         WritePicture("near.bmp", MakeGrid(400, 400, kWhite, {{10, 10, 19, 19, 0x000000FE}})));
+    QCOMPARE(form->statusBar()->currentMessage(),
+             QString("100 pixels in 1 unnamed colour (\"$\" labels) are left out of the list; "
+                     "switch off \"ignore color names starting with $\" under Info > About ... "
+                     "settings to list them."));
   }
 
   void smoothedPictureIsNotedOnceAndTheSettingReadsItsEdges() {
@@ -337,6 +346,13 @@ class TestMainForm : public WindowTest {
                           " itself; choose another file to write");
     form->SaveReport1->trigger();
     QVERIFY(ReadAll(picture.toStdString()) == drawing);
+    // Nor into a named pipe, which a rename would replace by a plain file.
+    const QString pipe = QString::fromStdString(mDir->File("pipe.txt"));
+    QCOMPARE(::mkfifo(pipe.toLocal8Bit().constData(), 0644), 0);
+    mPrompts->ExpectSaveTextFile(pipe);
+    mPrompts->ExpectError("Unable to write to " + pipe + ": it is not a regular file");
+    form->SaveReport1->trigger();
+    QVERIFY(QFileInfo(pipe).exists() && !QFileInfo(pipe).isFile());
   }
 
   void unreadablePictureIsReportedAndKeepsThePreviousOne() {

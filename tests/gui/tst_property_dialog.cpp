@@ -55,6 +55,7 @@ class TestPropForm : public QObject {
   void nonNumberStopsAfterStoringName();
   void unreadableNameIsRefusedAndDialogStaysOpen_data();
   void unreadableNameIsRefusedAndDialogStaysOpen();
+  void editedValueBeyondItsFieldIsRefusedOnOk();
   void escapeCancels();
 };
 
@@ -207,6 +208,9 @@ void TestPropForm::unreadableNameIsRefusedAndDialogStaysOpen_data() {
                               << "A material name must not contain line breaks.";
   QTest::newRow("too long") << QString(256, QLatin1Char('x'))
                             << "A material name must not be longer than 255 characters.";
+  // Pasted in: a control character would garble the report's columns or a terminal.
+  QTest::newRow("escape") << "st\x1B[2Jel"
+                          << "A material name must not contain control characters.";
 }
 
 void TestPropForm::unreadableNameIsRefusedAndDialogStaysOpen() {
@@ -243,6 +247,23 @@ void TestPropForm::unreadableNameIsRefusedAndDialogStaysOpen() {
   }
   QCOMPARE(record.name, std::string("steel 2"));
   QCOMPARE(record.E, 210000.0);
+}
+
+void TestPropForm::editedValueBeyondItsFieldIsRefusedOnOk() {
+  ScriptedPrompter prompts;
+  TPropForm form;
+  LoadPropForm(form, Steel());
+  form.show();
+  Type(EField(form), QStringLiteral("2e9"));
+  prompts.ExpectError(
+      "Number exceeds user defined range. E must lie in 0..1000000 N/mm^2, not 2000000000.");
+  ClickOk(form);
+  QV_VERIFY_PROMPTS(prompts);
+  QVERIFY(form.isVisible());
+  // Corrected, it closes.
+  Type(EField(form), QStringLiteral("2e5"));
+  ClickOk(form);
+  QCOMPARE(form.result(), int(QDialog::Accepted));
 }
 
 void TestPropForm::escapeCancels() {

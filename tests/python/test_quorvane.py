@@ -6,6 +6,7 @@ import pathlib
 import struct
 import subprocess
 import threading
+from fractions import Fraction
 
 import numpy as np
 import pytest
@@ -168,12 +169,53 @@ def test_refusals_carry_the_batch_tools_messages(tmp_path):
         (500, ["clRed"], dict(convention=2), ["--convention", "2"]),
         (500, ["clRed"], dict(actions={"X": 1}), ["--action", "X=1"]),
         (500, ["clRed"], dict(edges="blurred"), ["--edges", "blurred"]),
+        # what the window's fields would not take
+        (500, ["clRed"], dict(materials={"clRed": ("steel", -210000, 7850)}),
+         ["--material", "clRed@steel@-210000@7850"]),
+        (500, ["clRed"], dict(materials={"clRed": ("steel\r\nEA = 0", 210000, 7850)}),
+         ["--material", "clRed@steel\r\nEA = 0@210000@7850"]),
+        (500, ["clRed"], dict(materials={"clRed": ("x" * 300, 1, 1)}), ["--material", "clRed@" + "x" * 300 + "@1@1"]),
+        (500, ["clRed"], dict(eps=-1), ["--eps", "-1"]),
+        (650.5, ["clRed"], {}, []),
     ]:
         with pytest.raises(quorvane.Error) as refused:
             quorvane.analyse(picture, width, 650, use, **kwargs)
         uses = [arg for label in use for arg in ("--use", label)]
         assert str(refused.value) == cli_failure("analyse", CHANNEL, "--width", width, "--height", 650,
                                                  *uses, *options)
+
+
+def test_a_name_with_the_separator_is_refused_for_what_it_is():
+    with pytest.raises(quorvane.Error, match="^--material 'clRed@st@el@1@1': A material name must not contain '@'.$"):
+        quorvane.analyse(quorvane.read_picture(CHANNEL), 500, 650, ["clRed"], materials={"clRed": ("st@el", 1, 1)})
+
+
+def test_sizes_of_any_number_type_are_taken():
+    picture, library = quorvane.read_picture(CHANNEL), quorvane.Library.load(LIBRARY)
+    expected = quorvane.analyse(picture, 500, 650, ["clRed"], library=library).to_dict()
+    for width, height in [(np.int64(500), np.uint16(650)), (500.0, np.float32(650)), (Fraction(1000, 2), 650)]:
+        assert quorvane.analyse(picture, width, height, ["clRed"], library=library).to_dict() == expected
+    for size in (True, np.True_, None):
+        with pytest.raises(TypeError):
+            quorvane.analyse(picture, size, 650, ["clRed"])
+
+
+def test_what_the_batch_tool_notes_is_warned(tmp_path):
+    # A colour without a material, analysed with E = rho = 1.
+    picture = quorvane.read_picture(CHANNEL)
+    with pytest.warns(UserWarning) as warned:
+        quorvane.analyse(picture, 500, 650, ["clRed"])
+    notes = cli("analyse", CHANNEL, "--width", 500, "--height", 650, "--use", "clRed").stderr
+    assert [f"quorvane-cli: note: {w.message}\n" for w in warned] == notes.splitlines(keepends=True)
+    # A section a shade off red: left out of the colours, in its pixels.
+    rgb = np.full((40, 60, 3), WHITE, np.uint8)
+    rgb[10:30, 20:40] = (254, 0, 0)
+    write_bmp(tmp_path / "near.bmp", rgb)
+    with pytest.warns(UserWarning) as warned:
+        assert quorvane.read_picture(tmp_path / "near.bmp").colours() == [("clWhite", 0, 59, 0, 39)]
+    note = cli("colours", tmp_path / "near.bmp").stderr.strip().removeprefix("quorvane-cli: note: ")
+    assert [str(w.message) for w in warned] == [note.replace("--all lists", "all=True lists")]
+    assert note.startswith("400 pixels in 1 unnamed colour")
 
 
 def test_array_picture_is_the_bmp_picture(composite):

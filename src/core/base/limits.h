@@ -1,4 +1,5 @@
-// The ranges of the values the user types: the section's size and a material's E and rho.
+// The ranges of the values the user types: the section's size, a material's E and rho, and the
+// angle precision of the principal axes.
 #pragma once
 
 namespace qv {
@@ -9,5 +10,7 @@ inline constexpr int kMaxSectionMm = 100000;
 inline constexpr int kMaxModulus = 1000000;
 /// Largest mass density the property dialog takes, kg/m^3.
 inline constexpr int kMaxDensity = 100000;
+/// Largest angle precision of the principal axes the settings dialog takes, degrees.
+inline constexpr int kMaxAngleTolerance = 90;
 
 }  // namespace qv

@@ -67,6 +67,14 @@ std::string_view StatusMessage(ValidationStatus status) {
   return {};
 }
 
+std::string RangeProblem(std::string_view what, double value, double min, double max,
+                         std::string_view unit) {
+  if (value >= min && value <= max) return {};
+  return std::string(StatusMessage(ValidationStatus::UserRange)) + " " + std::string(what) +
+         " must lie in " + FormatNumber(min) + ".." + FormatNumber(max) + " " + std::string(unit) +
+         ", not " + FormatNumber(value) + ".";
+}
+
 std::string PartsMessage(const ExponentSplit& parts) {
   return "NUMEDIT: There is something wrong !!\rMantisse: " + parts.mantissa +
          "\rExponent: " + parts.exponent;

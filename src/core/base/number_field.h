@@ -23,6 +23,12 @@ enum class ValidationStatus : unsigned char {
 /// The message a field shows for `status` when the focus is to leave it; empty for Valid.
 std::string_view StatusMessage(ValidationStatus status);
 
+/// Why `value` is refused where a field of range min..max takes it, or an empty text when it is
+/// in that range: the field's own UserRange message and the range, as in "Number exceeds user
+/// defined range. E must lie in 0..1000000 N/mm^2, not -210000." NaN lies in no range.
+std::string RangeProblem(std::string_view what, double value, double min, double max,
+                         std::string_view unit);
+
 /// A field's text cut at its exponent marker.
 struct ExponentSplit {
   std::string mantissa;

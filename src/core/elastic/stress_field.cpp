@@ -536,6 +536,32 @@ StressField::StressField(const StressInput& input, const SectionActions& actions
     any = true;
   }
   mOverall = result;
+  RefuseBeyondRange();
+}
+
+void StressField::RefuseBeyondRange() const {
+  // Finite actions far beyond any structure (a moment of 1e300 N mm) overflow the stresses; a
+  // field of infinities and NaNs is no result.
+  bool finite = true;
+  const auto check = [&finite](const StressExtreme& e) {
+    finite = finite && std::isfinite(e.value);
+  };
+  for (const StressExtreme* e :
+       {&mOverall.sigmaMin, &mOverall.sigmaMax, &mOverall.tauMax, &mOverall.vonMisesMax}) {
+    check(*e);
+  }
+  for (const JointStress& joint : mJoints) check(joint.tauMax);
+  if (finite) return;
+  ActionKind largest = kActionKinds[0];
+  for (const ActionKind kind : kActionKinds) {
+    if (std::abs(ActionValue(mActions, kind)) > std::abs(ActionValue(mActions, largest))) {
+      largest = kind;
+    }
+  }
+  throw Error("The stresses lie beyond the range of numbers with actions up to " +
+              std::string(ActionName(largest, SignConvention::DorvastPelkam)) + " = " +
+              FormatGeneral(ActionValue(mActions, largest), 3, 1) + " " +
+              std::string(ActionUnit(largest)) + ".");
 }
 
 void StressField::FitEdges(const SolvedFields& f, const std::vector<std::int32_t>& material,

@@ -141,8 +141,10 @@ struct StressInput {
 class StressField {
  public:
   /// Computes the stresses under `actions`. Throws Error when the section carries nothing (EA or
-  /// the bending stiffnesses not above 0), and when shear forces or a torque are asked for
-  /// without the solver's fields, or the torsional stiffness is 0.
+  /// the bending stiffnesses not above 0), when shear forces or a torque are asked for without
+  /// the solver's fields, or the torsional stiffness is 0, and when the stresses lie beyond the
+  /// range of numbers ("The stresses lie beyond the range of numbers with actions up to
+  /// Mz = 1E300 Nmm.").
   StressField(const StressInput& input, const SectionActions& actions);
 
   const SectionActions& Actions() const { return mActions; }
@@ -176,6 +178,8 @@ class StressField {
   const std::vector<JointStress>& Joints() const { return mJoints; }
 
  private:
+  void RefuseBeyondRange() const;
+
   struct Run {
     std::int32_t begin;  // box column of the first pixel
     std::int32_t end;    // one past the last

@@ -99,4 +99,18 @@ std::string DescribeProp(const PROPRec& record);
 /// file), or an empty text when it can.
 std::string MaterialNameProblem(std::string_view name);
 
+/// Why a material name a user gives (in the property dialog, with --material, in the Python
+/// module's materials) is refused, or an empty text: what MaterialNameProblem refuses, and
+/// control characters (tab, escape, C1 codes), which would garble the report's columns or a
+/// terminal. A library file keeps whatever names it holds.
+std::string MaterialNameInputProblem(std::string_view name);
+/// Why E (N/mm^2) is refused where a user gives it: outside the property dialog's field,
+/// 0..kMaxModulus, in the field's own words; empty when it is taken.
+std::string ModulusProblem(double E);
+/// The same for rho (kg/m^3), 0..kMaxDensity.
+std::string DensityProblem(double rho);
+/// The first of the three problems above, or an empty text: the one check of a material given
+/// by a user, whichever front end takes it.
+std::string MaterialInputProblem(std::string_view name, double E, double rho);
+
 }  // namespace qv

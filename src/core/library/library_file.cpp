@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "core/base/error.h"
+#include "core/base/limits.h"
+#include "core/base/number_field.h"
 #include "core/base/number_text.h"
 #include "core/library/dd_props.h"
 #include "core/settings/ini_file.h"
@@ -218,6 +220,33 @@ std::string MaterialNameProblem(std::string_view name) {
     return "A material name must not be longer than 255 characters.";
   }
   return {};
+}
+
+std::string MaterialNameInputProblem(std::string_view name) {
+  std::string problem = MaterialNameProblem(name);
+  if (!problem.empty()) return problem;
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    const auto c = static_cast<unsigned char>(name[i]);
+    // C1 codes arrive as UTF-8: C2 80 .. C2 9F.
+    const bool c1 = c == 0xC2 && i + 1 < name.size() &&
+                    static_cast<unsigned char>(name[i + 1]) >= 0x80 &&
+                    static_cast<unsigned char>(name[i + 1]) <= 0x9F;
+    if (c < 0x20 || c == 0x7F || c1) return "A material name must not contain control characters.";
+  }
+  return {};
+}
+
+std::string ModulusProblem(double E) { return RangeProblem("E", E, 0, kMaxModulus, "N/mm^2"); }
+
+std::string DensityProblem(double rho) {
+  return RangeProblem("rho", rho, 0, kMaxDensity, "kg/m^3");
+}
+
+std::string MaterialInputProblem(std::string_view name, double E, double rho) {
+  std::string problem = MaterialNameInputProblem(name);
+  if (problem.empty()) problem = ModulusProblem(E);
+  if (problem.empty()) problem = DensityProblem(rho);
+  return problem;
 }
 
 }  // namespace qv

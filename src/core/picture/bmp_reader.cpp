@@ -503,8 +503,8 @@ class MemoryStream {
 
 class FileStream {
  public:
-  FileStream(int fd, std::uint64_t offset, std::uint64_t end)
-      : mFd(fd), mPos(offset), mEnd(end), mBuffer(std::size_t{1} << 16) {}
+  FileStream(const OpenedPicture& file, std::uint64_t offset, std::uint64_t end)
+      : mFile(file), mPos(offset), mEnd(end), mBuffer(std::size_t{1} << 16) {}
   const unsigned char* Take(std::size_t n) {
     if (mHave - mUsed < n) {
       std::memmove(mBuffer.data(), mBuffer.data() + mUsed, mHave - mUsed);
@@ -513,8 +513,7 @@ class FileStream {
       while (mHave < n && mPos < mEnd) {
         const std::size_t want =
             static_cast<std::size_t>(std::min<std::uint64_t>(mBuffer.size() - mHave, mEnd - mPos));
-        const ssize_t got = pread(mFd, mBuffer.data() + mHave, want, static_cast<off_t>(mPos));
-        if (got < 0 && errno == EINTR) continue;
+        const std::int64_t got = mFile.ReadAt(mBuffer.data() + mHave, want, mPos);
         if (got <= 0) return nullptr;
         mHave += static_cast<std::size_t>(got);
         mPos += static_cast<std::uint64_t>(got);
@@ -527,7 +526,7 @@ class FileStream {
   }
 
  private:
-  int mFd;
+  const OpenedPicture& mFile;
   std::uint64_t mPos, mEnd;
   std::vector<unsigned char> mBuffer;  // larger than the longest piece asked for (2 + 256 bytes)
   std::size_t mHave = 0, mUsed = 0;
@@ -791,7 +790,7 @@ PixelGrid ReadBmpFile(const OpenedPicture& file, PixelGrid&& reuse) {
   PixelGrid grid = MakeGrid(layout, path, &reuse);
 
   if (layout.kind == Kind::kRle4 || layout.kind == Kind::kRle8) {
-    FileStream stream(file.Descriptor(), layout.offset, file.Size());
+    FileStream stream(file, layout.offset, file.Size());
     DecodeRle(layout, stream, grid, path);
     return grid;
   }

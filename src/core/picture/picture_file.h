@@ -5,8 +5,11 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <map>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "core/picture/pixel_grid.h"
 
@@ -66,7 +69,9 @@ void RefuseWritingOverPicture(const std::string& picture, const std::string& out
 
 /// A picture file open for reading. Only a regular, readable file is opened (a folder, a FIFO
 /// or a device is refused without blocking); every failure throws qv::Error with a text such as
-/// "Cannot read picture /x/y.bmp: the file does not exist".
+/// "Cannot read picture /x/y.bmp: the file does not exist". Every read is remembered by a
+/// checksum of the piece it read, so that CheckUnchanged can tell the bytes read are one version
+/// of the file. Reads may come from several threads at once.
 class OpenedPicture {
  public:
   explicit OpenedPicture(const std::string& path);
@@ -75,7 +80,6 @@ class OpenedPicture {
   OpenedPicture& operator=(const OpenedPicture&) = delete;
 
   const std::string& Path() const { return mPath; }
-  int Descriptor() const { return mFd; }
   /// The size when the file was opened; it may shrink while it is read.
   std::uint64_t Size() const { return mSize; }
 
@@ -83,18 +87,31 @@ class OpenedPicture {
   /// says which).
   std::int64_t ReadAt(unsigned char* buffer, std::uint64_t size, std::uint64_t offset) const;
 
-  /// Throws qv::Error "<path> changed while it was read" when the open file is no longer as it
-  /// was opened: another size, modification or change time (a write in place, even of the same
-  /// size). Called after the last read, it tells that every byte read belongs to one version of
-  /// the file. A file replaced by renaming is not a change: the open file is still the old one.
+  /// Throws qv::Error "<path> changed while it was read" unless every byte read so far belongs
+  /// to one version of the file: its size and times are as when it was opened, a piece read
+  /// twice read alike both times, and every piece read reads again as it did. The last catches a
+  /// write in place whatever the clock's granularity, within one tick of the file's times or
+  /// through a mapping that sets no time at all. Called after the last read of a pass; pieces an
+  /// earlier call read again are not read a third time, since a later pass that reads them
+  /// alike read that same version. A file replaced by renaming is not a change: the open file is
+  /// still the old one.
   void CheckUnchanged() const;
 
  private:
+  // A piece of the file read, by its offset and size.
+  struct Piece {
+    std::uint64_t sum = 0;
+    bool checked = false;  // read again by CheckUnchanged, and alike
+  };
+
   std::string mPath;
   int mFd = -1;
   std::uint64_t mSize = 0;
   std::int64_t mModifiedNs = 0;
   std::int64_t mChangedNs = 0;
+  mutable std::mutex mPiecesMutex;
+  mutable std::map<std::pair<std::uint64_t, std::uint64_t>, Piece> mPieces;
+  mutable bool mReadUnalike = false;  // a piece read twice gave two checksums
 };
 
 /// Throws qv::Error "<path> changed while it was read".

@@ -25,6 +25,7 @@ struct ColourBox {
   int xmax;
   int ymin;
   int ymax;
+  std::uint32_t pixels;  // a picture holds at most 2^30
 };
 
 // Open-addressing map from colour value to its box, boxes stored in the slots themselves so a
@@ -47,7 +48,7 @@ class ColourTable {
       return Find(value, x, y);
     }
     ++mCount;
-    mSlots[i] = ColourBox{value, x, y, x, y, y};
+    mSlots[i] = ColourBox{value, x, y, x, y, y, 0};
     return mSlots[i];
   }
 
@@ -60,7 +61,7 @@ class ColourTable {
   }
 
  private:
-  static constexpr ColourBox kEmptyBox{0, kEmpty, 0, 0, 0, 0};
+  static constexpr ColourBox kEmptyBox{0, kEmpty, 0, 0, 0, 0, 0};
 
   static std::size_t Hash(std::uint32_t v) {
     return static_cast<std::size_t>((static_cast<std::uint64_t>(v) * 0x9E3779B97F4A7C15ull) >> 29);
@@ -139,7 +140,7 @@ bool RadixBoxes(const PixelGrid& grid, const ProgressFn& progress, ThreadPool& p
       256, 1,
       [&](int worker, std::int64_t b, std::int64_t) {
         std::vector<ColourBox>& table = tables[static_cast<std::size_t>(worker)];
-        if (table.empty()) table.assign(65536, ColourBox{0, kEmpty, 0, 0, 0, 0});
+        if (table.empty()) table.assign(65536, ColourBox{0, kEmpty, 0, 0, 0, 0, 0});
         std::vector<std::uint16_t>& touched = touchedOf[static_cast<std::size_t>(worker)];
         touched.clear();
         for (std::size_t i = start[static_cast<std::size_t>(b)];
@@ -150,9 +151,10 @@ bool RadixBoxes(const PixelGrid& grid, const ProgressFn& progress, ThreadPool& p
           const int y = static_cast<int>(e >> 36);
           ColourBox& box = table[low];
           if (box.xmin == kEmpty) {
-            box = ColourBox{(static_cast<std::uint32_t>(b) << 16) | low, x, y, x, y, y};
+            box = ColourBox{(static_cast<std::uint32_t>(b) << 16) | low, x, y, x, y, y, 1};
             touched.push_back(low);
           } else {
+            ++box.pixels;
             // Entries keep the pixels' row-major order: rows ascend.
             if (x < box.xmin) {
               box.xmin = x;
@@ -245,6 +247,7 @@ void ScanRows(const RowBlock& rows, ColourTable& table, std::atomic<bool>* giveU
       box.xmax = std::max(box.xmax, end - 1);
       box.ymin = std::min(box.ymin, y);
       box.ymax = std::max(box.ymax, y);
+      box.pixels += static_cast<std::uint32_t>(end - x);
       last = &box;
       x = end;
     }
@@ -268,6 +271,7 @@ void MergeTables(std::vector<ColourTable>& tables, std::vector<ColourBox>& boxes
       m.xmax = std::max(m.xmax, b.xmax);
       m.ymin = std::min(m.ymin, b.ymin);
       m.ymax = std::max(m.ymax, b.ymax);
+      m.pixels += b.pixels;
     });
     tables[t] = ColourTable();
   }
@@ -281,9 +285,9 @@ void MergeTables(std::vector<ColourTable>& tables, std::vector<ColourBox>& boxes
 std::optional<std::vector<ColourBounds>> ScanColourBounds(PixelRows& rows, bool ignoreDollarColours,
                                                           const ProgressFn& progress, int threads,
                                                           const RowTap& tap,
-                                                          std::size_t* unnamedLeftOut) {
-  std::size_t leftOut = 0;
-  if (unnamedLeftOut != nullptr) *unnamedLeftOut = 0;
+                                                          LeftOutColours* unnamedLeftOut) {
+  LeftOutColours leftOut;
+  if (unnamedLeftOut != nullptr) *unnamedLeftOut = {};
   const int width = rows.Width(), height = rows.Height();
   const auto pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
   if (pixels == 0) return std::vector<ColourBounds>{};
@@ -324,10 +328,11 @@ std::optional<std::vector<ColourBounds>> ScanColourBounds(PixelRows& rows, bool 
   std::vector<ColourBounds> found;
   const auto emit = [&](const ColourBox& b) {
     if (ignoreDollarColours && !HasColourName(static_cast<ColourValue>(b.value))) {
-      ++leftOut;
+      ++leftOut.colours;
+      leftOut.pixels += b.pixels;
       return;
     }
-    found.push_back(ColourBounds{b.value, b.xmin, b.xmax, b.ymin, b.ymax});
+    found.push_back(ColourBounds{b.value, b.xmin, b.xmax, b.ymin, b.ymax, b.pixels});
   };
   const auto counted = [&] {
     if (unnamedLeftOut != nullptr) *unnamedLeftOut = leftOut;
@@ -397,22 +402,68 @@ std::optional<std::vector<ColourBounds>> ScanColourBounds(PixelRows& rows, bool 
 
 std::vector<ColourBounds> ScanColourBounds(const PixelGrid& grid, bool ignoreDollarColours,
                                            const ProgressFn& progress, int threads,
-                                           std::size_t* unnamedLeftOut) {
+                                           LeftOutColours* unnamedLeftOut) {
   GridRows rows(grid);
   return *ScanColourBounds(rows, ignoreDollarColours, progress, threads, {}, unnamedLeftOut);
 }
 
-std::optional<std::string> UnnamedColoursNote(std::size_t listed, std::size_t leftOut,
+namespace {
+
+std::string ListingHint(UnnamedColoursHint hint) {
+  switch (hint) {
+    case UnnamedColoursHint::SettingsDialog:
+      return "switch off \"ignore color names starting with $\" under Info > About ... "
+             "settings to list them.";
+    case UnnamedColoursHint::AllArgument:
+      return "all=True lists them.";
+    case UnnamedColoursHint::AllOption:
+      break;
+  }
+  return "--all lists them.";
+}
+
+std::string Counted(std::uint64_t count, std::string_view one, std::string_view many) {
+  return IntegerText(static_cast<std::int64_t>(count)) + " " + std::string(count == 1 ? one : many);
+}
+
+}  // namespace
+
+std::optional<std::string> UnnamedColoursNote(std::size_t listed, const LeftOutColours& leftOut,
                                               UnnamedColoursHint hint) {
-  if (listed > 0 || leftOut == 0) return std::nullopt;
-  const std::string count = leftOut == 1
+  if (listed > 0 || leftOut.colours == 0) return std::nullopt;
+  const std::string count = leftOut.colours == 1
                                 ? "The one colour of the picture is"
-                                : "All " + IntegerText(leftOut) + " colours of the picture are";
-  return count + " unnamed (\"$\" labels) and left out of the list; " +
-         (hint == UnnamedColoursHint::SettingsDialog
-              ? "switch off \"ignore color names starting with $\" under Info > About ... "
-                "settings to list them."
-              : "--all lists them.");
+                                : "All " + IntegerText(static_cast<std::int64_t>(leftOut.colours)) +
+                                      " colours of the picture are";
+  return count + " unnamed (\"$\" labels) and left out of the list; " + ListingHint(hint);
+}
+
+std::optional<std::string> LeftOutColoursNote(std::size_t listed, const LeftOutColours& leftOut,
+                                              UnnamedColoursHint hint) {
+  if (listed == 0 || leftOut.colours == 0) return std::nullopt;
+  return Counted(leftOut.pixels, "pixel", "pixels") + " in " +
+         Counted(leftOut.colours, "unnamed colour", "unnamed colours") + " (\"$\" labels) " +
+         (leftOut.pixels == 1 ? "is" : "are") + " left out of the list; " + ListingHint(hint);
+}
+
+std::string UnnamedColoursText(const std::vector<ColourBounds>& colours, std::size_t most) {
+  std::vector<const ColourBounds*> unnamed;
+  for (const ColourBounds& c : colours) {
+    if (!HasColourName(static_cast<ColourValue>(c.value))) unnamed.push_back(&c);
+  }
+  // Of equal counts the one found first comes first.
+  std::stable_sort(
+      unnamed.begin(), unnamed.end(),
+      [](const ColourBounds* a, const ColourBounds* b) { return a->pixels > b->pixels; });
+  std::string text;
+  for (std::size_t i = 0; i < unnamed.size() && i < most; ++i) {
+    text += (i == 0 ? "" : ", ") + ColourToLabel(static_cast<ColourValue>(unnamed[i]->value)) +
+            " (" + Counted(unnamed[i]->pixels, "pixel", "pixels") + ")";
+  }
+  if (unnamed.size() > most) {
+    text += ", and " + IntegerText(static_cast<std::int64_t>(unnamed.size() - most)) + " more";
+  }
+  return text;
 }
 
 std::vector<FoundColour> ScanColours(const PixelGrid& grid, bool ignoreDollarColours,

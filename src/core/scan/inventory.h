@@ -33,6 +33,14 @@ struct ColourBounds {
   int xmax = -1;
   int ymin = -1;
   int ymax = -1;
+  std::uint64_t pixels = 0;  ///< how many pixels have the colour
+};
+
+/// The unnamed colours an inventory left out (IgnoreDollarColours): how many, with how many
+/// pixels in all.
+struct LeftOutColours {
+  std::size_t colours = 0;
+  std::uint64_t pixels = 0;
 };
 
 /// Another scan that runs along with the inventory: shown each block of rows the inventory
@@ -44,25 +52,37 @@ using RowTap = std::function<void(int worker, const RowBlock& rows)>;
 /// needs the whole picture in memory: the caller reads it whole and scans the grid. `tap`, when
 /// given, sees every row exactly once when a result is returned (while the rows are at hand
 /// when they come from a file). Throws the reader's qv::Error when rows cannot be read.
-/// `unnamedLeftOut`, when given, receives how many colours `ignoreDollarColours` left out.
+/// `unnamedLeftOut`, when given, receives the colours `ignoreDollarColours` left out.
 std::optional<std::vector<ColourBounds>> ScanColourBounds(PixelRows& rows, bool ignoreDollarColours,
                                                           const ProgressFn& progress = {},
                                                           int threads = 0, const RowTap& tap = {},
-                                                          std::size_t* unnamedLeftOut = nullptr);
+                                                          LeftOutColours* unnamedLeftOut = nullptr);
 
 /// ScanColours without the labels.
 std::vector<ColourBounds> ScanColourBounds(const PixelGrid& grid, bool ignoreDollarColours,
                                            const ProgressFn& progress = {}, int threads = 0,
-                                           std::size_t* unnamedLeftOut = nullptr);
+                                           LeftOutColours* unnamedLeftOut = nullptr);
 
 /// Who is told how to list the unnamed colours an inventory left out.
-enum class UnnamedColoursHint { SettingsDialog, AllOption };
+enum class UnnamedColoursHint { SettingsDialog, AllOption, AllArgument };
 
 /// The note for a listing that came out empty because all its `leftOut` colours are unnamed:
 /// how many there are and how to list them. Nothing when the listing is not empty or nothing
 /// was left out.
-std::optional<std::string> UnnamedColoursNote(std::size_t listed, std::size_t leftOut,
+std::optional<std::string> UnnamedColoursNote(std::size_t listed, const LeftOutColours& leftOut,
                                               UnnamedColoursHint hint);
+
+/// The note for a listing of `listed` colours beside which unnamed colours were left out, such
+/// as a section painted (254, 0, 0) that looks red and is not clRed: how many pixels in how many
+/// colours, and how to list them. Nothing when the listing is empty (UnnamedColoursNote tells
+/// then) or nothing was left out.
+std::optional<std::string> LeftOutColoursNote(std::size_t listed, const LeftOutColours& leftOut,
+                                              UnnamedColoursHint hint);
+
+/// The unnamed colours among `colours`, the most pixels first, at most `most` of them, as
+/// "$000000FE (1200 pixels), $00FFFFFE (1 pixel)" with ", and 3 more" for the others; empty
+/// when there are none.
+std::string UnnamedColoursText(const std::vector<ColourBounds>& colours, std::size_t most);
 
 /// Every distinct colour of `grid` in discovery order: the order in which a scan that runs
 /// column by column (x outer, y inner) meets them first. With `ignoreDollarColours`, colours

@@ -14,6 +14,7 @@
 #include <limits>
 #include <vector>
 
+#include "core/base/number_text.h"
 #include "core/library/dd_props.h"
 #include "core/scan/moments.h"
 #include "core/scan/scan_support.h"
@@ -83,9 +84,11 @@ AxisBalance Balance(const std::vector<double>& a, const std::vector<double>& b, 
 }
 
 /// The plastic values about one axis from the strips' counts; `across` is a pixel's size along
-/// the strip, `h` across it.
+/// the strip, `h` across it. The balance is struck in units of the largest strength `unit`, so
+/// that the axis, which depends only on the strengths' ratios, comes out finite however large
+/// they are; the moments are scaled back at the end and may then overflow.
 PlasticAxis AxisValues(const StripCounts& strips, const std::vector<Carrier>& carriers,
-                       double across, double h) {
+                       double across, double h, double unit) {
   const std::size_t materials = carriers.size();
   const auto n = static_cast<std::size_t>(strips.strips);
   std::vector<double> compression(n, 0.0);
@@ -94,16 +97,16 @@ PlasticAxis AxisValues(const StripCounts& strips, const std::vector<Carrier>& ca
     for (std::size_t m = 0; m < materials; ++m) {
       const auto count =
           static_cast<double>(strips.counts[i * materials + m]) / static_cast<double>(strips.unit);
-      compression[i] += count * across * carriers[m].strength.compression;
-      tension[i] += count * across * carriers[m].strength.tension;
+      compression[i] += count * across * (carriers[m].strength.compression / unit);
+      tension[i] += count * across * (carriers[m].strength.tension / unit);
     }
   }
   const AxisBalance first = Balance(compression, tension, h);
   const AxisBalance second = Balance(tension, compression, h);
   PlasticAxis axis;
-  axis.mplFirstCompressed = first.moment;
+  axis.mplFirstCompressed = first.moment * unit;
   axis.axisFirstCompressed = first.position;
-  axis.mplSecondCompressed = second.moment;
+  axis.mplSecondCompressed = second.moment * unit;
   axis.axisSecondCompressed = second.position;
   return axis;
 }
@@ -219,10 +222,22 @@ PlasticOutcome ComputePlasticSection(const PixelGrid& grid, const SectionBounds&
     }
   }
 
+  double unit = 0;
+  for (const Carrier& c : carriers) {
+    unit = std::max({unit, c.strength.compression, c.strength.tension});
+  }
+  if (!(unit > 0)) unit = 1;  // no strength anywhere: every block is 0 whatever the unit
   PlasticSection values;
   values.strengths = std::move(used);
-  values.horizontal = AxisValues(rows, carriers, section.Dx, section.Dy);
-  values.vertical = AxisValues(columns, carriers, section.Dy, section.Dx);
+  values.horizontal = AxisValues(rows, carriers, section.Dx, section.Dy, unit);
+  values.vertical = AxisValues(columns, carriers, section.Dy, section.Dx, unit);
+  for (const PlasticAxis* axis : {&values.horizontal, &values.vertical}) {
+    if (!std::isfinite(axis->mplFirstCompressed) || !std::isfinite(axis->mplSecondCompressed)) {
+      outcome.missing = "the moments lie beyond the range of numbers with strengths up to " +
+                        FormatGeneral(unit, 3, 1) + " N/mm^2";
+      return outcome;
+    }
+  }
   const double fy = carriers.front().strength.compression;
   const bool oneStrength =
       fy > 0 && std::all_of(carriers.begin(), carriers.end(), [&](const Carrier& c) {

@@ -62,8 +62,11 @@ struct PlasticOutcome {
 /// the axis lies in the middle of that band; the moment is the same anywhere in it.
 /// A material carrying load without a strength leaves no values: `missing` names every such
 /// label ("no strength given for clBlue, clLime"), as does a section without a material with
-/// E above 0. With `coverage` (smoothed edges read as coverage, a table for the materials in
-/// use) a pixel holds its materials by their shares and yields with those parts of its area.
+/// E above 0, and strengths so large that a moment lies beyond the range of numbers ("the
+/// moments lie beyond the range of numbers with strengths up to 1E308 N/mm^2"); the axis does
+/// not depend on the strengths' size and is always found. With `coverage` (smoothed edges read as
+/// coverage, a table for the materials in use) a pixel holds its materials by their shares and
+/// yields with those parts of its area.
 PlasticOutcome ComputePlasticSection(const PixelGrid& grid, const SectionBounds& bounds,
                                      const TPROPClass& library, const StrengthTable& strengths,
                                      const SectionResult& section,

@@ -141,7 +141,7 @@ void LoadedPicture::HideColoursBut(const std::string& label, const ProgressFn& p
 std::vector<ColourBounds> LoadedPicture::ScanColours(const TPROPClass* library,
                                                      bool ignoreDollarColours,
                                                      const ProgressFn& progress, int threads,
-                                                     std::size_t* unnamedLeftOut) {
+                                                     LeftOutColours* unnamedLeftOut) {
   mGatheredMoments.reset();
   mSmoothingScan.reset();
   if (mRows) {
@@ -165,7 +165,7 @@ std::optional<std::vector<ColourBounds>> LoadedPicture::ScanRows(const TPROPClas
                                                                  bool ignoreDollarColours,
                                                                  const ProgressFn& progress,
                                                                  int threads,
-                                                                 std::size_t* unnamedLeftOut) {
+                                                                 LeftOutColours* unnamedLeftOut) {
   std::optional<MomentsTally> tally;
   RowTap tap;
   if (library != nullptr) {

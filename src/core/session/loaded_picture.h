@@ -86,7 +86,7 @@ class LoadedPicture {
   /// when the file's pixels are damaged or gone; the pixels then no longer count as fresh.
   std::vector<ColourBounds> ScanColours(const TPROPClass* library, bool ignoreDollarColours,
                                         const ProgressFn& progress, int threads,
-                                        std::size_t* unnamedLeftOut);
+                                        LeftOutColours* unnamedLeftOut);
   /// The moments of the materials in use in `library` (ScanMoments), taken from those the
   /// inventory gathered when it has all of them, else scanned; throws the reader's Error when a
   /// file kept open can no longer be read.
@@ -101,7 +101,7 @@ class LoadedPicture {
   std::optional<std::vector<ColourBounds>> ScanRows(const TPROPClass* library,
                                                     bool ignoreDollarColours,
                                                     const ProgressFn& progress, int threads,
-                                                    std::size_t* unnamedLeftOut);
+                                                    LeftOutColours* unnamedLeftOut);
 
   PixelGrid mGrid;
   bool mStreaming = false;

@@ -189,7 +189,7 @@ void SectionSession::ColourInventory(InventoryView* view) {
   if (!mPicture.Present()) return;
   if (view) view->SetBusy(true);
   mFound.Clear();
-  mUnnamedLeftOut = 0;
+  mUnnamedLeftOut = {};
   mMaterialList.clear();
   mResult.RelevantPixels = 0;
   mCentre.relevantPixels = "0";

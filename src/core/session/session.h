@@ -97,8 +97,8 @@ class SectionSession {
   /// The picture equals the file PictureFile: nothing has been drawn on it since it was read.
   bool PictureFresh() const { return mPicture.Fresh(); }
   bool InventoryDone() const { return mInventoryDone; }
-  /// How many unnamed colours the last inventory left out (IgnoreDollarColours).
-  std::size_t UnnamedLeftOut() const { return mUnnamedLeftOut; }
+  /// The unnamed colours the last inventory left out (IgnoreDollarColours) and their pixels.
+  const LeftOutColours& UnnamedLeftOut() const { return mUnnamedLeftOut; }
   const std::string& PictureFile() const { return mSettings.PictureFile; }
   /// The report as on the clipboard: lines ending in CR LF.
   std::string ReportText() const { return JoinCrLf(mReport); }
@@ -357,7 +357,7 @@ class SectionSession {
   SectionMoments mMoments;
   LoadedPicture mPicture;
   bool mInventoryDone = false;
-  std::size_t mUnnamedLeftOut = 0;
+  LeftOutColours mUnnamedLeftOut;
   int mThreads = 0;
   std::optional<AnalysedSection> mAnalysed;  // the last analysis, while its results stand
   PoissonTable mPoisson;

@@ -85,6 +85,26 @@ void RemoveStaleTemporaries(const std::filesystem::path& target) {
   }
 }
 
+// The file `path` leads to: a symbolic link's destination, resolved as far as it exists, else
+// the path with "." and ".." taken out.
+std::filesystem::path Destination(const std::string& path) {
+  std::error_code ec;
+  // Made absolute first: a new bare name in the working folder has no part that exists, so it
+  // would stay unlike the same file spelled "./name".
+  std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+  if (ec) absolute = path;
+  std::filesystem::path resolved = std::filesystem::weakly_canonical(absolute, ec);
+  return ec ? absolute.lexically_normal() : resolved;
+}
+
+// Both exist and are one file: the same device and inode.
+bool IsSameFileAs(const std::string& a, const std::string& b) {
+  struct stat first {};
+  struct stat second {};
+  return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
+         first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
 bool Present(const std::string& path) {
   std::error_code ec;
   return std::filesystem::symlink_status(path, ec).type() != std::filesystem::file_type::not_found;
@@ -177,6 +197,71 @@ bool WriteFileIfMissing(const std::string& path, std::string_view bytes) {
   ::unlink(temp.c_str());
   if (!created && linkError != EEXIST) throw cannotWrite;
   return created;
+}
+
+void RefuseUnsafeOutput(const std::string& path) {
+  const Error failure("Unable to write to " + path);
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) {
+    // Nothing there yet (a dangling link leads to a new name too): the file is made.
+    if (errno == ENOENT) return;
+    throw failure;
+  }
+  if (S_ISDIR(info.st_mode)) throw failure;
+  if (!S_ISREG(info.st_mode))
+    throw Error(failure.what() + std::string(": it is not a regular file"));
+  // A write-protected file says "do not change me", even where its folder would allow the
+  // rename.
+  if (::access(path.c_str(), W_OK) != 0) throw failure;
+}
+
+OutputFiles::~OutputFiles() {
+  for (const Output& output : mOutputs) {
+    if (!output.temporary.empty()) ::unlink(output.temporary.c_str());
+  }
+}
+
+std::string OutputFiles::Add(const std::string& path) {
+  RefuseUnsafeOutput(path);
+  const std::filesystem::path target = Destination(path);
+  for (const Output& other : mOutputs) {
+    if (target == other.target || IsSameFileAs(target.string(), other.target)) {
+      throw Error(path + " and " + other.path + " name one file");
+    }
+  }
+  RemoveStaleTemporaries(target);
+  std::string temporary;
+  const int fd = CreateTemporary(target, temporary);
+  if (fd < 0) throw Error("Unable to write to " + path);
+  ::close(fd);
+  mOutputs.push_back({path, target.string(), temporary});
+  return temporary;
+}
+
+void OutputFiles::Commit() {
+  std::vector<std::filesystem::path> folders;
+  for (Output& output : mOutputs) {
+    const Error failure("Unable to write to " + output.path);
+    const int fd = ::open(output.temporary.c_str(), O_RDONLY | O_CLOEXEC);
+    bool ok = fd >= 0;
+    struct stat old {};
+    if (ok && ::stat(output.target.c_str(), &old) == 0) ok = ::fchmod(fd, old.st_mode & 07777) == 0;
+    ok = ok && ::fsync(fd) == 0;
+    if (fd >= 0) ok = (::close(fd) == 0) && ok;
+    ok = ok && ::rename(output.temporary.c_str(), output.target.c_str()) == 0;
+    if (!ok) throw failure;
+    output.temporary.clear();
+    std::filesystem::path folder = std::filesystem::path(output.target).parent_path();
+    folders.push_back(folder.empty() ? "." : folder);
+  }
+  // Make the renames themselves durable; the new contents are complete whether or not this works.
+  for (const std::filesystem::path& folder : folders) {
+    const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+      ::fsync(dirFd);
+      ::close(dirFd);
+    }
+  }
 }
 
 }  // namespace qv

@@ -7,6 +7,8 @@
 #include <optional>
 
 #include "core/base/error.h"
+#include "core/base/limits.h"
+#include "core/base/number_field.h"
 #include "core/base/number_text.h"
 #include "core/base/path.h"
 #include "core/settings/atomic_file.h"
@@ -137,6 +139,10 @@ std::string KeepBackup(const std::string& path) {
 
 }  // namespace
 
+std::string AngleToleranceProblem(double degrees) {
+  return RangeProblem("The angle precision", degrees, 0, kMaxAngleTolerance, "degrees");
+}
+
 void RememberRecentPicture(std::vector<std::string>& recent, const std::string& path) {
   if (path.empty() || Storable(path).empty()) return;
   std::erase(recent, path);
@@ -207,8 +213,12 @@ std::vector<std::string> ReadSettingsFile(const std::string& programPath,
 
   settings.RecentPictures.clear();
   for (std::size_t i = 1; file && i <= kMaxRecentPictures; ++i) {
-    const std::string path = file->ReadString(kRecent, IntegerText(static_cast<int>(i)), "");
+    const std::string path =
+        file->ReadWhole(kRecent, IntegerText(static_cast<int>(i))).value_or(std::string());
     if (path.empty()) break;
+    // Cut at the value limit, a path names another file (or one that is not there); a path the
+    // file could not hold back is not kept, as RememberRecentPicture keeps none.
+    if (path.size() > IniFile::kMaxValueLength) continue;
     settings.RecentPictures.push_back(path);
   }
 

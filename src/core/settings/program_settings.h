@@ -62,6 +62,10 @@ struct ProgramSettings {
   bool SettingsFileUnreadable = false;
 };
 
+/// Why `degrees` is refused as AngleTolerance where a user gives it (outside the settings
+/// dialog's field, 0..kMaxAngleTolerance, in the field's own words); empty when it is taken.
+std::string AngleToleranceProblem(double degrees);
+
 /// How many pictures the "Recent pictures" list keeps.
 inline constexpr std::size_t kMaxRecentPictures = 8;
 
