@@ -28,6 +28,7 @@
 #include <QStyle>
 #include <QToolButton>
 #include <QUrl>
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
@@ -704,16 +705,26 @@ void TMainForm::ImageMouseMove(int x, int y) {
   statusBar()->clearMessage();
   const double w = mSession.Picture().Width();
   const double h = mSession.Picture().Height();
-  StatusPanels[1]->setText(QInteger(PictureOfView(x, Image1->width(), w)));
-  StatusPanels[3]->setText(QInteger(PictureOfView(y, Image1->height(), h)));
-  if (StressMapShown()) {
-    // The pixel the map shows there, as it samples the picture.
-    const StressKind kind =
-        StressKindOfKey(mSession.Settings().Stress.Field).value_or(StressKind::VonMises);
-    statusBar()->showMessage(Q(StressAtText(
-        *mSession.Stresses(), PictureOfViewPixel(x, Image1->width(), mSession.PictureWidth()),
-        PictureOfViewPixel(y, Image1->height(), mSession.PictureHeight()), kind)));
+  if (!StressMapShown()) {
+    StatusPanels[1]->setText(QInteger(PictureOfView(x, Image1->width(), w)));
+    StatusPanels[3]->setText(QInteger(PictureOfView(y, Image1->height(), h)));
+    return;
   }
+  // The map may be shown smaller beside its colour bar: positions count on the map.
+  const StressViewLayout layout = StressMapLayout();
+  const auto onMap = [](int pos, int start, int length, double size) {
+    return std::clamp<long long>(PictureOfView(pos - start, length, size), 0,
+                                 std::max<long long>(0, static_cast<long long>(size) - 1));
+  };
+  StatusPanels[1]->setText(QInteger(onMap(x, layout.mapLeft, layout.mapWidth, w)));
+  StatusPanels[3]->setText(QInteger(onMap(y, layout.mapTop, layout.mapHeight, h)));
+  const std::optional<PixelPoint> at =
+      layout.PictureAt(x, y, mSession.PictureWidth(), mSession.PictureHeight());
+  if (!at) return;
+  // The pixel the map shows there, as it samples the picture.
+  const StressKind kind =
+      StressKindOfKey(mSession.Settings().Stress.Field).value_or(StressKind::VonMises);
+  statusBar()->showMessage(Q(StressAtText(*mSession.Stresses(), at->x, at->y, kind)));
 }
 
 void TMainForm::Help1Click() {

@@ -7,9 +7,11 @@
 #include <QPixmap>
 #include <QString>
 #include <QTimer>
+#include <array>
 #include <functional>
 #include <memory>
 
+#include "core/elastic/stress_map.h"
 #include "core/section/overlay.h"
 #include "core/session/session.h"
 #include "gui/update_check.h"
@@ -191,6 +193,8 @@ class TMainForm : public QMainWindow, private InventoryView {
   void BuildSectionMenu();
   /// The stress map at the view's size, with its colour bar.
   QImage StressMapImage() const;
+  /// Where the view shows the map and its colour bar (while the session holds stresses).
+  StressViewLayout StressMapLayout() const;
   /// The menu entry of the map follows the session: enabled with stresses, checked while shown.
   void SyncStressMap();
   /// Ctrl+O, "Recent pictures" and "Save report as..." in the menu "File" (main_file.cpp).
