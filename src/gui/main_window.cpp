@@ -530,9 +530,10 @@ void TMainForm::DropFiles(const QStringList& paths) {
 }
 
 void TMainForm::AcceptPicture(const QString& path) {
-  StatusPanels[5]->setText(QFileInfo(path).fileName());
   Guarded([this, &path] {
+    // Named only once it opened: a file that cannot be read leaves the picture on show named.
     if (!mSession.AcceptPicture(S(path))) return;
+    StatusPanels[5]->setText(QFileInfo(path).fileName());
     FillRecentMenu();
     ShowLoadedPicture(true);
     ColourInventory();

@@ -340,15 +340,25 @@ class TestMainForm : public WindowTest {
   }
 
   void unreadablePictureIsReportedAndKeepsThePreviousOne() {
-    auto form = NewForm();
-    Open(*form, WritePicture("good.bmp", Section(400, 400)));
-    WriteAll(mDir->File("bad.bmp"), "BM not a picture");
-    mPrompts->ExpectOpenPicture(QString::fromStdString(mDir->File("bad.bmp")));
-    mPrompts->ExpectError(kAnyText);
-    form->OpenPicture1Click();
-    QVERIFY(mPrompts->Texts(PromptKind::Error).last().contains("bad.bmp"));
-    QCOMPARE(form->Session().FoundLabels().size(), std::size_t{3});
-    QCOMPARE(form->Label1->text(), QString("400"));
+    {
+      auto form = NewForm();
+      Analysed(*form);
+      const QString ea = form->Label23->text();
+      const QString text = QString::fromStdString(mDir->File("notapic.bmp"));
+      WriteAll(text.toStdString(), "a text file, not a picture\n");
+      mPrompts->ExpectOpenPicture(text);
+      mPrompts->ExpectError(kAnyText);
+      form->OpenPicture1->trigger();
+      QVERIFY(mPrompts->Texts(PromptKind::Error).last().startsWith("Cannot read picture " + text));
+      // The picture on show keeps its name, lists and results.
+      QCOMPARE(form->StatusPanels[5]->text(), QString("p.bmp"));
+      QCOMPARE(form->Session().FoundLabels().size(), std::size_t{3});
+      QCOMPARE(form->Label23->text(), ea);
+      form->close();
+    }
+    // Only a picture that opened is remembered for the next start.
+    const std::string settings = ReadAll(mDir->File("quorvane.INI"));
+    QVERIFY(settings.find("picturefile=" + mDir->File("p.bmp")) != std::string::npos);
   }
 
   void dropChecks() {

@@ -4,8 +4,11 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <utility>
 
 #include "core/base/error.h"
+#include "core/base/limits.h"
+#include "core/base/number_field.h"
 #include "core/base/number_text.h"
 #include "core/library/library_and_settings.h"
 #include "core/library/user_library.h"
@@ -129,14 +132,30 @@ std::optional<std::string> SectionSession::SmallPictureWarning() const {
 }
 
 bool SectionSession::AcceptPicture(const std::string& path) {
-  mSettings.PictureFile = path;
+  // A picture that does not open changes nothing: the one on show keeps its name, its results
+  // and its place in the settings, so the next start does not open with an error either.
+  std::string pictureFile = std::exchange(mSettings.PictureFile, path);
   std::error_code ec;
   const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
   const std::string full = ec ? path : absolute.lexically_normal().string();
-  mSettings.WorkingDir = FolderOf(full);
-  const bool loaded = LoadPicture();
-  if (loaded) RememberRecentPicture(mSettings.RecentPictures, full);
-  return loaded;
+  std::string workingDir = std::exchange(mSettings.WorkingDir, FolderOf(full));
+  const auto restore = [&] {
+    mSettings.PictureFile = std::move(pictureFile);
+    mSettings.WorkingDir = std::move(workingDir);
+  };
+  bool loaded = false;
+  try {
+    loaded = LoadPicture();
+  } catch (const Error&) {
+    restore();
+    throw;
+  }
+  if (!loaded) {
+    restore();
+    return false;
+  }
+  RememberRecentPicture(mSettings.RecentPictures, full);
+  return true;
 }
 
 void SectionSession::AcceptPixels(std::shared_ptr<const PixelGrid> pixels,

@@ -174,7 +174,9 @@ class SectionSession {
   std::optional<std::string> SmallPictureWarning() const;
   /// PictureFile (as given) and WorkingDir (its folder, made absolute) from `path`, then
   /// LoadPicture; a picture loaded goes first on the recent pictures (absolute). The caller runs
-  /// the inventory after it returns true.
+  /// the inventory after it returns true. When no file is there (false) or it cannot be read
+  /// (the reader's Error), PictureFile and WorkingDir stay as they were, and so do the picture,
+  /// its lists and its results.
   bool AcceptPicture(const std::string& path);
   /// A picture from memory instead of a file (the Python module's pictures): a copy of `pixels`
   /// becomes Picture under the name `name`, which stands for PictureFile in the report and the
