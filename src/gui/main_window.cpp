@@ -613,16 +613,36 @@ void TMainForm::ResetResults() {
 void TMainForm::ResultsReset() {
   Label34->setText("0");
   Label36->setText("0");
+  ClearResultTexts();
+  GroupBox1->hide();
+  GroupBox2->hide();
+  GroupBox3->hide();
+  mResultOverlayShown = false;
+  emit SectionStateChanged();
+}
+
+void TMainForm::ClearResultTexts() {
   for (QLabel* label : {Label23, Label26, Label40, Label27, Label50, Label53}) {
     label->setText("0");
     label->setToolTip("0");
   }
   Label47->setText("0");
   Label56->setText("0");
-  GroupBox1->hide();
+  OutputMemo->clear();
+}
+
+void TMainForm::SyncResults() {
+  mSession.DropStaleResults();
+  if (mSession.HasResults() || GroupBox2->isHidden()) return;
+  // Results of another section must not stay on show: they go as with a new picture, and the
+  // section is shown as before its analysis.
+  ClearResultTexts();
+  Label44->setText(Q(mSession.Centre().relevantPixels));
   GroupBox2->hide();
-  GroupBox3->hide();
-  mResultOverlayShown = false;
+  if (mResultOverlayShown) {
+    LoadPicture(false);
+    if (mSession.SectionSpansArea()) DrawSectionFrame();
+  }
   emit SectionStateChanged();
 }
 
@@ -892,6 +912,7 @@ void TMainForm::AddColourToMaterialList(bool ask) {
   GroupBox3->show();
   LoadPicture(false);
   DrawSectionFrame();
+  SyncResults();
   emit SectionStateChanged();
 }
 
@@ -927,6 +948,7 @@ void TMainForm::RemoveFromMaterialList() {
     DrawSectionFrame();
   }
   ShowMaterialDetails();
+  SyncResults();
   emit SectionStateChanged();
 }
 
@@ -935,6 +957,7 @@ void TMainForm::EditMaterial() {
   TPROPRec* entry = mSession.EditLibrary().FindByLabel(S(SelectedLabel(true)));
   if (entry == nullptr) return;
   if (EditMaterialRecord(this, entry->prop)) ShowMaterialDetails();
+  SyncResults();               // E or rho may have changed
   emit SectionStateChanged();  // the name may have changed
 }
 
@@ -1102,16 +1125,20 @@ void TMainForm::About1Click() {
     ShowSectionSize();
     LoadPicture(false);
     DrawSectionFrame();
-  } else {
+  } else if (!edgesChanged) {
     RefreshOverlay();
   }
+  SyncResults();  // another reading of the edges ends the last analysis
   emit SectionStateChanged();
 }
 
 void TMainForm::Definedproperties1Click() {
   if (mBusy || mSession.MaterialLibrary() == nullptr) return;
-  TDefaultPropForm browser(mSession.EditLibrary(), this);
-  Prompts().Run(browser);
+  {
+    TDefaultPropForm browser(mSession.EditLibrary(), this);
+    Prompts().Run(browser);
+  }
+  SyncResults();               // a material in use may have changed or gone
   emit SectionStateChanged();  // names may have changed
 }
 

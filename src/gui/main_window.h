@@ -206,6 +206,11 @@ class TMainForm : public QMainWindow, private InventoryView {
   /// The picture's size labels, shape alert and (optionally) the small-picture warning.
   void ShowLoadedPicture(bool warnSmall);
   void ShowResultTexts();
+  /// The result values' labels to "0" and the report box emptied.
+  void ClearResultTexts();
+  /// Takes the results off the window once the session no longer has them (or they no longer
+  /// describe the section): after every change of the section, its materials or the settings.
+  void SyncResults();
   void ShowSectionSize();
   void SetGraphicsFontHint(const QFont& font);
   /// Makes `font` the graphics font and stores its name, size and style in the settings.

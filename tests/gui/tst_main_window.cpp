@@ -512,6 +512,20 @@ class TestMainForm : public WindowTest {
     QCOMPARE(mShell->ClipboardWrites(), 2);
   }
 
+  void resultsOfAnotherSectionLeaveTheWindow() {
+    auto form = NewForm();
+    Analysed(*form);
+    mPrompts->ExpectRun([](QDialog& dialog) {
+      RequireChild<QCheckBox>(dialog, "CheckBox4")->setChecked(true);  // read as coverage
+      return static_cast<int>(QDialog::Accepted);
+    });
+    form->About1Click();
+    QVERIFY(form->GroupBox2->isHidden() && !form->ResultOverlayShown());
+    QCOMPARE(form->Label23->text(), QString("0"));
+    mPrompts->ExpectInformation("No report yet: analyse the section first.");
+    form->SaveReport1->trigger();
+  }
+
   void analyseNeverCountsTheDrawingsWhenThePictureFileIsGone() {
     auto form = NewForm();
     Analysed(*form);

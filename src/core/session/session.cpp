@@ -106,8 +106,7 @@ void SectionSession::ChangeSettings(const ProgramSettings& changed) {
   if (mSettings.Edges != edges) {
     // The section's box follows the reading of its edges; results of the other reading no
     // longer describe it.
-    mAnalysed.reset();
-    DropExtended();
+    ClearResults();
     RebuildBounds();
   }
 }
@@ -177,8 +176,7 @@ void SectionSession::HideColoursBut(const std::string& label, const ProgressFn& 
 }
 
 void SectionSession::ResetResults() {
-  mAnalysed.reset();
-  DropExtended();
+  ClearResults();
   mFound.Clear();
   if (mMaterialLibrary) {
     for (TPROPRec& entry : *mMaterialLibrary) {
@@ -188,6 +186,25 @@ void SectionSession::ResetResults() {
   }
   mBounds = SectionBounds{};
   mWidthPixelsText = mHeightPixelsText = "0";
+}
+
+bool SectionSession::ResultsStand() const {
+  if (!mAnalysed) return false;
+  const AnalysedSection& analysed = *mAnalysed;
+  return analysed.bounds == mBounds && analysed.materials == MaterialsInUseNow() &&
+         analysed.picture == mSettings.PictureFile && analysed.edges == mSettings.Edges;
+}
+
+bool SectionSession::DropStaleResults() {
+  if (!mAnalysed || ResultsStand()) return false;
+  ClearResults();
+  return true;
+}
+
+void SectionSession::ClearResults() {
+  mAnalysed.reset();
+  DropExtended();
+  mReport.clear();
   // The centres and their texts stay as they were; everything else returns to zero.
   const PixelPoint nc = mResult.NC;
   const PixelPoint mc = mResult.MC;
@@ -195,7 +212,7 @@ void SectionSession::ResetResults() {
   mResult = SectionResult{};
   mResult.NC = nc;
   mResult.MC = mc;
-  mCentre.ea = mCentre.mass = "0";
+  mCentre.ea = mCentre.mass = mCentre.relevantPixels = "0";
   mCentre.ncHor = centre.ncHor;
   mCentre.ncVer = centre.ncVer;
   mCentre.mcHor = centre.mcHor;
@@ -278,6 +295,8 @@ bool SectionSession::AddColourToMaterialList(const std::string& label) {
     fresh.prop.ymax = found.ymax;
     entry = &mMaterialLibrary->Add(fresh);
   }
+  // Another section: the last analysis no longer describes it.
+  ClearResults();
   mMaterialList.push_back(label);
   mBounds.Grow(entry->prop.xmin, entry->prop.ymin, entry->prop.xmax, entry->prop.ymax);
   mWidthPixelsText = IntegerText(mBounds.WidthPixels());
@@ -293,6 +312,7 @@ bool SectionSession::RemoveFromMaterialList(const std::string& label) {
   if (mMaterialLibrary) {
     if (TPROPRec* entry = mMaterialLibrary->FindByLabel(label)) entry->inUse = false;
   }
+  ClearResults();
   RebuildBounds();
   return true;
 }

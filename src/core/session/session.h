@@ -83,6 +83,13 @@ class SectionSession {
   const StiffnessTexts& Stiffness() const { return mStiffness; }
   /// Lines of the last report.
   const std::vector<std::string>& Report() const { return mReport; }
+  /// An analysis was made and its results (texts, report, extended values) are on hand: from
+  /// Analyse until ResetResults, a change of the material list or of the reading of the edges,
+  /// or DropStaleResults.
+  bool HasResults() const { return mAnalysed.has_value(); }
+  /// The results on hand still describe the section as it is: the same picture, reading of the
+  /// edges, box, and materials in use with the same E and rho.
+  bool ResultsStand() const;
   /// Per-material moments of the last analysis.
   const SectionMoments& Moments() const { return mMoments; }
   /// The picture in memory, possibly drawn over (see PictureFresh). Empty while the picture is
@@ -124,7 +131,7 @@ class SectionSession {
   /// Takes the settings the user changes (convention, font, colours, start-up switches, angle
   /// precision, unnamed colours, the reading of smoothed edges) from `changed`; the files,
   /// folders and recent pictures stay the session's. Another reading of the edges gives the
-  /// section its box anew (see Bounds) and ends the last analysis' standing, as a change of the
+  /// section its box anew (see Bounds) and clears the results on hand, as a change of the
   /// material list does.
   void ChangeSettings(const ProgramSettings& changed);
   /// The start-up picture was missing: no automatic load in later runs.
@@ -197,8 +204,13 @@ class SectionSession {
   void HideColoursBut(const std::string& label, const ProgressFn& progress = {});
 
   // --- inventory -----------------------------------------------------------------------------
-  /// Clears everything of the previous picture's analysis.
+  /// Clears everything of the previous picture's analysis: its results (as ClearResults), the
+  /// found colours, the materials in use and the section's box.
   void ResetResults();
+  /// Clears the results on hand when they no longer stand (ResultsStand); true when it did. The
+  /// session sees its own changes, but not the library's entries edited in place (EditLibrary):
+  /// whoever edits them calls this afterwards.
+  bool DropStaleResults();
   /// Reset, then lists every colour of Picture (honouring IgnoreDollarColours) into Found, and
   /// marks the inventory done. Nothing without a picture.
   /// `view`, when given, carries the window's steps.
@@ -207,11 +219,12 @@ class SectionSession {
   // --- material list -------------------------------------------------------------------------
   bool OnMaterialList(const std::string& label) const;
   /// Puts a found colour on the material list: marks (or creates) its library entry in use with
-  /// the colour's bounds, appends it and grows Bounds. False when the label is not a found
-  /// colour or already on the list (nothing changes then).
+  /// the colour's bounds, appends it and grows Bounds; the results on hand go (ClearResults).
+  /// False when the label is not a found colour or already on the list (nothing changes then).
   bool AddColourToMaterialList(const std::string& label);
   /// Takes a label off the material list: the entry stays in the library, not in use; Bounds is
-  /// rebuilt from the entries in use. False when the label is not on the list.
+  /// rebuilt from the entries in use and the results on hand go. False when the label is not on
+  /// the list.
   bool RemoveFromMaterialList(const std::string& label);
   /// The section spans more than one pixel each way.
   bool SectionSpansArea() const;
@@ -302,6 +315,7 @@ class SectionSession {
   struct AnalysedMaterial {
     std::string label;
     double E = 0;
+    double rho = 0;
     friend bool operator==(const AnalysedMaterial&, const AnalysedMaterial&) = default;
   };
   struct AnalysedSection {
@@ -324,6 +338,9 @@ class SectionSession {
   void SaveStrengthTable();
   /// Drops the extended values: Elastic and Plastic, and the stresses with them.
   void DropExtended();
+  /// Drops the results of the last analysis: the extended values, the report, the texts and
+  /// values but the centres' (which stay until the next analysis, as the window shows them).
+  void ClearResults();
   /// The last analysis, which must still describe the section: throws Error without one, or
   /// when the section or its materials changed since.
   const AnalysedSection& CheckAnalysed() const;
