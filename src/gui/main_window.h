@@ -122,8 +122,9 @@ class TMainForm : public QMainWindow, private InventoryView {
   // The menu "File" beyond its designed entries (main_file.cpp).
   /// Opens a picture of the "Recent pictures" list, or says it is gone and takes it off.
   void RecentPictureClick(const QString& path);
-  /// "Save report as...": the report as on the clipboard (CR LF) into a text file the user
-  /// chooses, never over the picture itself.
+  /// "Save report as...": the report as on the clipboard (CR LF), followed by every block the
+  /// dialogs computed for it since (FullReportText), into a text file the user chooses, never
+  /// over the picture itself.
   void SaveReport1Click();
 
   // The extended values (main_section.cpp).

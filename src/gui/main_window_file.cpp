@@ -71,7 +71,8 @@ void TMainForm::SaveReport1Click() {
   const std::string path = chosen->toStdString();
   // The drawing is never written over, whichever path or link names it.
   RefuseWritingOverPicture(mSession.PictureFile(), path);
-  WriteFileAtomically(path, mSession.ReportText());
+  // Every block computed for this analysis, as the batch tool prints them after the report.
+  WriteFileAtomically(path, mSession.FullReportText());
 }
 
 }  // namespace qv

@@ -20,6 +20,8 @@
 #include <QToolButton>
 #include <memory>
 
+#include "core/elastic/extended_report.h"
+#include "core/elastic/stress_report.h"
 #include "core/section/result_text.h"
 #include "core/settings/program_settings.h"
 #include "gui/definitions_dialog.h"
@@ -524,6 +526,23 @@ class TestMainForm : public WindowTest {
     QCOMPARE(form->Label23->text(), QString("0"));
     mPrompts->ExpectInformation("No report yet: analyse the section first.");
     form->SaveReport1->trigger();
+  }
+
+  void savedReportHoldsEveryBlockComputedForIt() {
+    auto form = NewForm();
+    Analysed(*form);
+    const QString report = mShell->Clipboard();
+    // A shear force needs the torsion solved first, as the dialog has it.
+    QVERIFY(form->Session().ComputeStresses({1000, 0, 2e5, 0, 500, 0}) ==
+            SectionSession::StressOutcome::Done);
+    mPrompts->ExpectSaveTextFile(QString::fromStdString(mDir->File("r.txt")));
+    form->SaveReport1->trigger();
+    const QString text = QString::fromStdString(ReadAll(mDir->File("r.txt")));
+    QVERIFY(text.startsWith(report + "\r\n" + QLatin1String(kExtendedReportTitle) + "\r\n"));
+    for (const QString& block : {QString("\r\ndesign values ("), QString("\r\nplastic moments"),
+                                 "\r\n\r\n" + QLatin1String(kStressReportTitle) + "\r\n"}) {
+      QVERIFY2(text.contains(block), qPrintable(block));
+    }
   }
 
   void analyseNeverCountsTheDrawingsWhenThePictureFileIsGone() {

@@ -109,6 +109,10 @@ class SectionSession {
   const std::string& PictureFile() const { return mSettings.PictureFile; }
   /// The report as on the clipboard: lines ending in CR LF.
   std::string ReportText() const { return JoinCrLf(mReport); }
+  /// The report with every block computed for it since, as the batch tool prints them: after
+  /// an empty line the extended values (torsion, shear centre, section moduli, design values)
+  /// with the plastic moments, then after another the stresses. CR LF line ends.
+  std::string FullReportText() const;
 
   // --- settings and library ------------------------------------------------------------------
   /// LoadSettings for the program at `programPath`; returns the failures to show. The settings
