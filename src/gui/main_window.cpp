@@ -501,7 +501,23 @@ void TMainForm::Timer1Timer() {
 }
 
 void TMainForm::Timer2Timer() {
-  Button1->setVisible(mSession.AnalyseOffered(NumberEdit1->IntValue(), NumberEdit2->IntValue()));
+  Button1->setVisible(SizeFieldsStand() && mSession.AnalyseOffered(TypedSize()));
+}
+
+SectionSize TMainForm::TypedSize() const {
+  SectionSize size;
+  size.widthMm = NumberEdit1->IntValue();
+  size.heightMm = NumberEdit2->IntValue();
+  size.widthText = S(NumberEdit1->text());
+  size.heightText = S(NumberEdit2->text());
+  return size;
+}
+
+bool TMainForm::SizeFieldsStand() const {
+  // A field that holds the focus over its text is not settled, whatever its value still is.
+  return NumberEdit1->Status() == ValidationStatus::Valid &&
+         NumberEdit2->Status() == ValidationStatus::Valid &&
+         SectionSession::SizeTextsStand(TypedSize());
 }
 
 void TMainForm::OpenPicture1Click() {
@@ -1023,6 +1039,11 @@ void TMainForm::ShowResultTexts() {
 
 void TMainForm::Button1Click() {
   if (mBusy) return;
+  if (!SizeFieldsStand()) {
+    // A click that came before the rule's next tick hid the button: the sizes are not settled.
+    Timer2Timer();
+    return;
+  }
   if (!mSession.PictureFresh()) LoadPicture(false);
   if (mSession.MaterialList().empty()) {
     Prompts().Information("No material selected.");
@@ -1033,11 +1054,7 @@ void TMainForm::Button1Click() {
     TMainForm* form;
     ~Idle() { form->SetBusy(false); }
   } idle{this};
-  SectionSize size;
-  size.widthMm = NumberEdit1->IntValue();
-  size.heightMm = NumberEdit2->IntValue();
-  size.widthText = S(NumberEdit1->text());
-  size.heightText = S(NumberEdit2->text());
+  const SectionSize size = TypedSize();
   std::vector<std::string> messages;
   ProgressBar1->setMaximum(
       static_cast<int>(std::min<std::size_t>(mSession.Picture().Size(), INT_MAX)));

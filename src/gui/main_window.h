@@ -216,6 +216,10 @@ class TMainForm : public QMainWindow, private InventoryView {
   void SetGraphicsFontHint(const QFont& font);
   /// Makes `font` the graphics font and stores its name, size and style in the settings.
   void TakeGraphicsFont(const QFont& font);
+  /// The sizes as the two fields hold and show them.
+  SectionSize TypedSize() const;
+  /// Both size fields are valid and show the values they hold.
+  bool SizeFieldsStand() const;
   OverlayInput CurrentOverlayInput() const;
   void Render(const OverlayOps& ops);
   QString SelectedLabel(bool materialList) const;

@@ -264,6 +264,34 @@ TEST_F(SessionTest, PictureRevisionMovesWithThePixelsOnly) {
 namespace qv::test {
 namespace {
 
+// "analyse" is offered only for sizes whose fields show the values they hold.
+struct TypedSize {
+  const char* comment;
+  SectionSize size;
+  bool offered;
+};
+void PrintTo(const TypedSize& c, std::ostream* os) { *os << c.comment; }
+
+class SessionSizeTest : public SessionTest, public ::testing::WithParamInterface<TypedSize> {};
+
+TEST_P(SessionSizeTest, OffersAnalysisOnlyForSizesTheFieldsShow) {
+  Open(MakeGrid(20, 20, kWhite, {{2, 2, 9, 9, kRed}}));
+  ASSERT_TRUE(session.AddColourToMaterialList("clRed"));
+  EXPECT_EQ(session.AnalyseOffered(GetParam().size), GetParam().offered);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Session, SessionSizeTest,
+    ::testing::Values(TypedSize{"as typed", {500, 650, "500", "650"}, true},
+                      // the field's own forms: a leading blank, hexadecimal
+                      TypedSize{"blank and hexadecimal", {500, 650, " 500", "$28A"}, true},
+                      // a syntax error keeps the last value that read; it must not be analysed
+                      TypedSize{"12a holding 12", {12, 650, "12a", "650"}, false},
+                      TypedSize{"emptied", {12, 650, "", "650"}, false},
+                      TypedSize{"beyond the range", {100001, 650, "100001", "650"}, false},
+                      TypedSize{"pasted without a key release", {12, 650, "13", "650"}, false}),
+    RowName);
+
 // Results leave with the section they describe; what only names or shows them keeps them.
 struct SectionChange {
   const char* comment;

@@ -514,6 +514,21 @@ class TestMainForm : public WindowTest {
     QCOMPARE(mShell->ClipboardWrites(), 2);
   }
 
+  void sizeFieldThatIsNotValidOffersNoAnalysis() {
+    auto form = NewForm();
+    Analysed(*form);
+    form->NumberEdit1->selectAll();
+    QTest::keyClicks(form->NumberEdit1, "12a");  // holds 12, the last text that read
+    mPrompts->ExpectMessage("Error in number.");
+    QTest::keyClick(form->NumberEdit1, Qt::Key_Tab);
+    form->Button1Click();  // before the rule's next tick: nothing analysed, the button gone
+    QCOMPARE(mShell->ClipboardWrites(), 1);
+    QVERIFY(form->Button1->isHidden());
+    QTest::keyClick(form->NumberEdit1, Qt::Key_Control);  // valid, yet "12a" on show
+    form->Timer2Timer();
+    QVERIFY(form->Button1->isHidden());
+  }
+
   void resultsOfAnotherSectionLeaveTheWindow() {
     auto form = NewForm();
     Analysed(*form);

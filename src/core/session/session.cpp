@@ -321,6 +321,21 @@ bool SectionSession::AnalyseOffered(int widthMm, int heightMm) const {
   return widthMm != 0 && heightMm != 0 && SectionSpansArea();
 }
 
+bool SectionSession::AnalyseOffered(const SectionSize& size) const {
+  return SizeTextsStand(size) && AnalyseOffered(size.widthMm, size.heightMm);
+}
+
+bool SectionSession::SizeTextsStand(const SectionSize& size) {
+  NumberField field;
+  field.SetType(TNumberType::IntType);
+  field.SetMax(kMaxSectionMm);
+  const auto stands = [&field](const std::string& text, int value) {
+    const NumberReading reading = field.Read(text);
+    return reading.status == ValidationStatus::Valid && reading.intValue == value;
+  };
+  return stands(size.widthText, size.widthMm) && stands(size.heightText, size.heightMm);
+}
+
 bool SectionSession::SectionSpansArea() const {
   return mBounds.xmax != mBounds.xmin && mBounds.ymax != mBounds.ymin;
 }

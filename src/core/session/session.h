@@ -234,6 +234,12 @@ class SectionSession {
   bool SectionSpansArea() const;
   /// "analyse" is offered: both typed sizes are non-zero and the section spans an area.
   bool AnalyseOffered(int widthMm, int heightMm) const;
+  /// The same for sizes typed in fields: besides, each text must read as its value, a whole
+  /// number 0..kMaxSectionMm as the size fields take it. A field that shows "12a" while it still
+  /// holds 12 offers nothing, since the analysis would report a size its field does not show.
+  bool AnalyseOffered(const SectionSize& size) const;
+  /// Each text of `size` reads as its value within the size fields' range (see AnalyseOffered).
+  static bool SizeTextsStand(const SectionSize& size);
 
   // --- analysis ------------------------------------------------------------------------------
   enum class AnalyseOutcome { Done, NoMaterialSelected };
