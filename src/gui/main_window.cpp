@@ -208,8 +208,18 @@ void TMainForm::BuildControls() {
     field->SetIntValue(0);
     field->SetRealValue(0);
   }
-  NumberEdit1->setToolTip("horizontal size 0.." + QInteger(kMaxSectionMm) + " mm");
-  NumberEdit2->setToolTip("vertical size 0.." + QInteger(kMaxSectionMm) + " mm");
+  mSizeHints = {"horizontal size 0.." + QInteger(kMaxSectionMm) + " mm",
+                "vertical size 0.." + QInteger(kMaxSectionMm) + " mm"};
+  NumberEdit1->setToolTip(mSizeHints[0]);
+  NumberEdit2->setToolTip(mSizeHints[1]);
+  for (const std::size_t i : {std::size_t{0}, std::size_t{1}}) {
+    TNumberEdit* field = i == 0 ? NumberEdit1 : NumberEdit2;
+    connect(field, &TNumberEdit::TextExamined, this, [this, i](ValidationStatus status) {
+      // A valid size typed or taken with Enter or Tab is this picture's own.
+      if (status == ValidationStatus::Valid) MarkCarriedSize(i, false);
+      if (ShowScale()) emit SectionStateChanged();
+    });
+  }
   GroupBox3->hide();
 
   GroupBox1 = Make<QGroupBox>(client, "GroupBox1", 600, 132, 193, 69);
@@ -406,6 +416,7 @@ void TMainForm::BuildStatusBar() {
   setStatusBar(bar);
   const int widths[] = {50, 50, 50, 50, 50, 200, 150, 150};
   const QString version = QStringLiteral("Quorvane ") + QLatin1String(kProgramVersion);
+  mNotice = version;
   const QString texts[] = {"Hor",     "0",          "Ver",   "0",
                            "picture", "<filename>", version, "no WWW update check"};
   for (int i = 0; i < 8; ++i) {
@@ -417,6 +428,8 @@ void TMainForm::BuildStatusBar() {
     StatusPanels.append(panel);
   }
   layout()->setSizeConstraint(QLayout::SetFixedSize);
+  // The scale follows every change of the section; typed sizes are followed as they are typed.
+  connect(this, &TMainForm::SectionStateChanged, this, [this] { ShowScale(); });
 }
 
 QString TMainForm::ProgramFolder() const { return QFileInfo(mProgramPath).absolutePath() + "/"; }
@@ -502,6 +515,59 @@ void TMainForm::Timer1Timer() {
 
 void TMainForm::Timer2Timer() {
   Button1->setVisible(SizeFieldsStand() && mSession.AnalyseOffered(TypedSize()));
+  if (ShowScale()) emit SectionStateChanged();
+}
+
+QString TMainForm::ScaleText() const {
+  if (!SizeFieldsStand()) return {};
+  const std::optional<std::string> scale = mSession.ScaleText(TypedSize());
+  return scale ? Q(*scale) : QString();
+}
+
+bool TMainForm::SizesCarried() const {
+  return (mSizesCarried[0] && NumberEdit1->IntValue() != 0) ||
+         (mSizesCarried[1] && NumberEdit2->IntValue() != 0);
+}
+
+QString TMainForm::ScaleNote() const {
+  const QString scale = ScaleText();
+  if (scale.isEmpty()) return {};
+  return "scale " + scale + " (hor x ver)" +
+         (SizesCarried() ? QString(", from the sizes of the previous picture") : QString());
+}
+
+bool TMainForm::ShowScale() {
+  // The program's notice gives way to the scale while there is one.
+  const QString scale = ScaleText();
+  const QString text = scale.isEmpty() ? mNotice : scale;
+  const bool carried = !scale.isEmpty() && SizesCarried();
+  QLabel* panel = StatusPanels[6];
+  if (panel->text() == text && panel->font().italic() == carried) return false;
+  panel->setText(text);
+  QFont font = panel->font();
+  font.setItalic(carried);
+  panel->setFont(font);
+  panel->setToolTip(scale.isEmpty() ? QString()
+                    : carried       ? "mm per pixel, horizontal x vertical, from the sizes typed "
+                                      "for the previous picture"
+                                    : QString("mm per pixel, horizontal x vertical"));
+  return true;
+}
+
+void TMainForm::MarkCarriedSize(std::size_t field, bool carried) {
+  mSizesCarried[field] = carried;
+  TNumberEdit* edit = field == 0 ? NumberEdit1 : NumberEdit2;
+  QFont font = edit->font();
+  font.setItalic(carried);
+  edit->setFont(font);
+  QPalette palette = edit->palette();
+  palette.setColor(QPalette::Text,
+                   carried ? QColor(Qt::darkGray) : GroupBox3->palette().color(QPalette::Text));
+  edit->setPalette(palette);
+  edit->setToolTip(carried ? mSizeHints[field] +
+                                 "\n(typed for the previous picture: press Enter or Tab to take "
+                                 "it for this one, or type another)"
+                           : mSizeHints[field]);
 }
 
 SectionSize TMainForm::TypedSize() const {
@@ -547,9 +613,15 @@ void TMainForm::DropFiles(const QStringList& paths) {
 
 void TMainForm::AcceptPicture(const QString& path) {
   Guarded([this, &path] {
+    const std::string before = mSession.Picture().Empty() ? std::string() : mSession.PictureFile();
     // Named only once it opened: a file that cannot be read leaves the picture on show named.
     if (!mSession.AcceptPicture(S(path))) return;
     StatusPanels[5]->setText(QFileInfo(path).fileName());
+    if (!before.empty() && mSession.PictureFile() != before) {
+      // The sizes stay in their fields for the new picture, marked until the user takes them.
+      MarkCarriedSize(0, NumberEdit1->IntValue() != 0);
+      MarkCarriedSize(1, NumberEdit2->IntValue() != 0);
+    }
     FillRecentMenu();
     ShowLoadedPicture(true);
     ColourInventory();
@@ -1063,6 +1135,9 @@ void TMainForm::Button1Click() {
   for (const std::string& m : messages) Prompts().Error(Q(m));
   GroupBox2->show();
   ShowResultTexts();
+  // Analysed with them, the sizes are this picture's.
+  MarkCarriedSize(0, false);
+  MarkCarriedSize(1, false);
   const QString report = Q(mSession.ReportText());
   OutputMemo->setPlainText(report);
   Shells().SetClipboardText(report);

@@ -218,6 +218,19 @@ class TMainForm : public QMainWindow, private InventoryView {
   void TakeGraphicsFont(const QFont& font);
   /// The sizes as the two fields hold and show them.
   SectionSize TypedSize() const;
+  /// The scale the typed sizes give the section ("4.95 x 3.234 mm/px"), empty until they give one.
+  QString ScaleText() const;
+  /// A size field holds a size typed for the previous picture that was not taken for this one.
+  bool SizesCarried() const;
+  /// The scale as the section view's legend says it, with a word on sizes of the previous
+  /// picture; empty without a scale.
+  QString ScaleNote() const;
+  /// Status panel 6: the scale, in italics while it comes from the previous picture's sizes,
+  /// else the program's notice. True when what it shows changed.
+  bool ShowScale();
+  /// Marks size field 0 (width) or 1 (height) as holding the previous picture's size (italic,
+  /// grey, a word in its hint), or takes the mark off.
+  void MarkCarriedSize(std::size_t field, bool carried);
   /// Both size fields are valid and show the values they hold.
   bool SizeFieldsStand() const;
   OverlayInput CurrentOverlayInput() const;
@@ -240,7 +253,10 @@ class TMainForm : public QMainWindow, private InventoryView {
   SectionViewWindow* mSectionView = nullptr;  // a child window, made on first use
   bool mResultOverlayShown = false;
   bool mStressMapShown = false;
-  QStringList mSmoothingNoted;  // the pictures whose smoothed edges a note has named
+  QStringList mSmoothingNoted;          // the pictures whose smoothed edges a note has named
+  std::array<QString, 2> mSizeHints;    // the size fields' own hints
+  std::array<bool, 2> mSizesCarried{};  // a size field holds the previous picture's size
+  QString mNotice;                      // status panel 6 without a scale
 
  public:
   // Controls by their designed names (objectName equals the member name).

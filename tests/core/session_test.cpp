@@ -278,6 +278,7 @@ TEST_P(SessionSizeTest, OffersAnalysisOnlyForSizesTheFieldsShow) {
   Open(MakeGrid(20, 20, kWhite, {{2, 2, 9, 9, kRed}}));
   ASSERT_TRUE(session.AddColourToMaterialList("clRed"));
   EXPECT_EQ(session.AnalyseOffered(GetParam().size), GetParam().offered);
+  EXPECT_EQ(session.ScaleText(GetParam().size).has_value(), GetParam().offered);
 }
 
 INSTANTIATE_TEST_SUITE_P(

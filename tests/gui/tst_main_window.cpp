@@ -28,6 +28,7 @@
 #include "gui/main_window.h"
 #include "gui/number_edit.h"
 #include "gui/prompter.h"
+#include "gui/section_view.h"
 #include "gui/settings_dialog.h"
 #include "support/grid_builder.h"
 #include "support/png_writer.h"
@@ -558,6 +559,28 @@ class TestMainForm : public WindowTest {
                                  "\r\n\r\n" + QLatin1String(kStressReportTitle) + "\r\n"}) {
       QVERIFY2(text.contains(block), qPrintable(block));
     }
+  }
+
+  void scaleIsShownAndSizesOfThePreviousPictureAreMarked() {
+    auto form = NewForm();
+    Analysed(*form);  // the red and blue blocks: 201 x 201 pixels at 500 x 650 mm
+    QCOMPARE(form->StatusPanels[6]->text(), QString("2.488 x 3.234 mm/px"));
+    form->SectionView1->trigger();
+    const auto legend = [&form] {
+      return RequireChild<QLabel>(*form->SectionView(), "ScaleLabel")->text();
+    };
+    QCOMPARE(legend(), QString("scale 2.488 x 3.234 mm/px (hor x ver)"));
+    // Another picture keeps the sizes, marked as the previous picture's until taken.
+    Open(*form, WritePicture("q.bmp", MakeGrid(400, 400, kWhite, {{50, 50, 299, 99, kRed}})));
+    Select(*form, "clRed");
+    form->ListBox1DblClick();  // 250 x 50 pixels
+    QVERIFY(form->NumberEdit1->font().italic() && form->StatusPanels[6]->font().italic());
+    QCOMPARE(legend(),
+             QString("scale 2 x 13 mm/px (hor x ver), from the sizes of the previous picture"));
+    QTest::keyClick(form->NumberEdit1, Qt::Key_Return);
+    QVERIFY(!form->NumberEdit1->font().italic() && form->NumberEdit2->font().italic());
+    QTest::keyClick(form->NumberEdit2, Qt::Key_Tab);
+    QVERIFY(!form->NumberEdit2->font().italic() && !form->StatusPanels[6]->font().italic());
   }
 
   void analyseNeverCountsTheDrawingsWhenThePictureFileIsGone() {

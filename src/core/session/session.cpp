@@ -336,6 +336,13 @@ bool SectionSession::SizeTextsStand(const SectionSize& size) {
   return stands(size.widthText, size.widthMm) && stands(size.heightText, size.heightMm);
 }
 
+std::optional<std::string> SectionSession::ScaleText(const SectionSize& size) const {
+  if (!AnalyseOffered(size)) return std::nullopt;
+  const double dx = size.widthMm / static_cast<double>(mBounds.WidthPixels());
+  const double dy = size.heightMm / static_cast<double>(mBounds.HeightPixels());
+  return FormatGeneral(dx, 4, 1) + " x " + FormatGeneral(dy, 4, 1) + " mm/px";
+}
+
 bool SectionSession::SectionSpansArea() const {
   return mBounds.xmax != mBounds.xmin && mBounds.ymax != mBounds.ymin;
 }

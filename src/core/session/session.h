@@ -240,6 +240,10 @@ class SectionSession {
   bool AnalyseOffered(const SectionSize& size) const;
   /// Each text of `size` reads as its value within the size fields' range (see AnalyseOffered).
   static bool SizeTextsStand(const SectionSize& size);
+  /// The scale `size` gives the section's box, mm per pixel horizontally and vertically, as
+  /// "4.95 x 3.234 mm/px" (four significant digits each): nothing until the sizes offer an
+  /// analysis (AnalyseOffered).
+  std::optional<std::string> ScaleText(const SectionSize& size) const;
 
   // --- analysis ------------------------------------------------------------------------------
   enum class AnalyseOutcome { Done, NoMaterialSelected };
