@@ -356,6 +356,7 @@ class TestMainForm : public WindowTest {
       // The picture on show keeps its name, lists and results.
       QCOMPARE(form->StatusPanels[5]->text(), QString("p.bmp"));
       QCOMPARE(form->Session().FoundLabels().size(), std::size_t{3});
+      QCOMPARE(form->Label1->text(), QString("400"));
       QCOMPARE(form->Label23->text(), ea);
       form->close();
     }
