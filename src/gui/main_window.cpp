@@ -28,6 +28,7 @@
 #include <QStyle>
 #include <QToolButton>
 #include <QUrl>
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
@@ -207,8 +208,18 @@ void TMainForm::BuildControls() {
     field->SetIntValue(0);
     field->SetRealValue(0);
   }
-  NumberEdit1->setToolTip("horizontal size 0.." + QInteger(kMaxSectionMm) + " mm");
-  NumberEdit2->setToolTip("vertical size 0.." + QInteger(kMaxSectionMm) + " mm");
+  mSizeHints = {"horizontal size 0.." + QInteger(kMaxSectionMm) + " mm",
+                "vertical size 0.." + QInteger(kMaxSectionMm) + " mm"};
+  NumberEdit1->setToolTip(mSizeHints[0]);
+  NumberEdit2->setToolTip(mSizeHints[1]);
+  for (const std::size_t i : {std::size_t{0}, std::size_t{1}}) {
+    TNumberEdit* field = i == 0 ? NumberEdit1 : NumberEdit2;
+    connect(field, &TNumberEdit::TextExamined, this, [this, i](ValidationStatus status) {
+      // A valid size typed or taken with Enter or Tab is this picture's own.
+      if (status == ValidationStatus::Valid) MarkCarriedSize(i, false);
+      if (ShowScale()) emit SectionStateChanged();
+    });
+  }
   GroupBox3->hide();
 
   GroupBox1 = Make<QGroupBox>(client, "GroupBox1", 600, 132, 193, 69);
@@ -405,6 +416,7 @@ void TMainForm::BuildStatusBar() {
   setStatusBar(bar);
   const int widths[] = {50, 50, 50, 50, 50, 200, 150, 150};
   const QString version = QStringLiteral("Quorvane ") + QLatin1String(kProgramVersion);
+  mNotice = version;
   const QString texts[] = {"Hor",     "0",          "Ver",   "0",
                            "picture", "<filename>", version, "no WWW update check"};
   for (int i = 0; i < 8; ++i) {
@@ -416,6 +428,8 @@ void TMainForm::BuildStatusBar() {
     StatusPanels.append(panel);
   }
   layout()->setSizeConstraint(QLayout::SetFixedSize);
+  // The scale follows every change of the section; typed sizes are followed as they are typed.
+  connect(this, &TMainForm::SectionStateChanged, this, [this] { ShowScale(); });
 }
 
 QString TMainForm::ProgramFolder() const { return QFileInfo(mProgramPath).absolutePath() + "/"; }
@@ -500,7 +514,76 @@ void TMainForm::Timer1Timer() {
 }
 
 void TMainForm::Timer2Timer() {
-  Button1->setVisible(mSession.AnalyseOffered(NumberEdit1->IntValue(), NumberEdit2->IntValue()));
+  Button1->setVisible(SizeFieldsStand() && mSession.AnalyseOffered(TypedSize()));
+  if (ShowScale()) emit SectionStateChanged();
+}
+
+QString TMainForm::ScaleText() const {
+  if (!SizeFieldsStand()) return {};
+  const std::optional<std::string> scale = mSession.ScaleText(TypedSize());
+  return scale ? Q(*scale) : QString();
+}
+
+bool TMainForm::SizesCarried() const {
+  return (mSizesCarried[0] && NumberEdit1->IntValue() != 0) ||
+         (mSizesCarried[1] && NumberEdit2->IntValue() != 0);
+}
+
+QString TMainForm::ScaleNote() const {
+  const QString scale = ScaleText();
+  if (scale.isEmpty()) return {};
+  return "scale " + scale + " (hor x ver)" +
+         (SizesCarried() ? QString(", from the sizes of the previous picture") : QString());
+}
+
+bool TMainForm::ShowScale() {
+  // The program's notice gives way to the scale while there is one.
+  const QString scale = ScaleText();
+  const QString text = scale.isEmpty() ? mNotice : scale;
+  const bool carried = !scale.isEmpty() && SizesCarried();
+  QLabel* panel = StatusPanels[6];
+  if (panel->text() == text && panel->font().italic() == carried) return false;
+  panel->setText(text);
+  QFont font = panel->font();
+  font.setItalic(carried);
+  panel->setFont(font);
+  panel->setToolTip(scale.isEmpty() ? QString()
+                    : carried       ? "mm per pixel, horizontal x vertical, from the sizes typed "
+                                      "for the previous picture"
+                                    : QString("mm per pixel, horizontal x vertical"));
+  return true;
+}
+
+void TMainForm::MarkCarriedSize(std::size_t field, bool carried) {
+  mSizesCarried[field] = carried;
+  TNumberEdit* edit = field == 0 ? NumberEdit1 : NumberEdit2;
+  QFont font = edit->font();
+  font.setItalic(carried);
+  edit->setFont(font);
+  QPalette palette = edit->palette();
+  palette.setColor(QPalette::Text,
+                   carried ? QColor(Qt::darkGray) : GroupBox3->palette().color(QPalette::Text));
+  edit->setPalette(palette);
+  edit->setToolTip(carried ? mSizeHints[field] +
+                                 "\n(typed for the previous picture: press Enter or Tab to take "
+                                 "it for this one, or type another)"
+                           : mSizeHints[field]);
+}
+
+SectionSize TMainForm::TypedSize() const {
+  SectionSize size;
+  size.widthMm = NumberEdit1->IntValue();
+  size.heightMm = NumberEdit2->IntValue();
+  size.widthText = S(NumberEdit1->text());
+  size.heightText = S(NumberEdit2->text());
+  return size;
+}
+
+bool TMainForm::SizeFieldsStand() const {
+  // A field that holds the focus over its text is not settled, whatever its value still is.
+  return NumberEdit1->Status() == ValidationStatus::Valid &&
+         NumberEdit2->Status() == ValidationStatus::Valid &&
+         SectionSession::SizeTextsStand(TypedSize());
 }
 
 void TMainForm::OpenPicture1Click() {
@@ -529,9 +612,16 @@ void TMainForm::DropFiles(const QStringList& paths) {
 }
 
 void TMainForm::AcceptPicture(const QString& path) {
-  StatusPanels[5]->setText(QFileInfo(path).fileName());
   Guarded([this, &path] {
+    const std::string before = mSession.Picture().Empty() ? std::string() : mSession.PictureFile();
+    // Named only once it opened: a file that cannot be read leaves the picture on show named.
     if (!mSession.AcceptPicture(S(path))) return;
+    StatusPanels[5]->setText(QFileInfo(path).fileName());
+    if (!before.empty() && mSession.PictureFile() != before) {
+      // The sizes stay in their fields for the new picture, marked until the user takes them.
+      MarkCarriedSize(0, NumberEdit1->IntValue() != 0);
+      MarkCarriedSize(1, NumberEdit2->IntValue() != 0);
+    }
     FillRecentMenu();
     ShowLoadedPicture(true);
     ColourInventory();
@@ -611,16 +701,36 @@ void TMainForm::ResetResults() {
 void TMainForm::ResultsReset() {
   Label34->setText("0");
   Label36->setText("0");
+  ClearResultTexts();
+  GroupBox1->hide();
+  GroupBox2->hide();
+  GroupBox3->hide();
+  mResultOverlayShown = false;
+  emit SectionStateChanged();
+}
+
+void TMainForm::ClearResultTexts() {
   for (QLabel* label : {Label23, Label26, Label40, Label27, Label50, Label53}) {
     label->setText("0");
     label->setToolTip("0");
   }
   Label47->setText("0");
   Label56->setText("0");
-  GroupBox1->hide();
+  OutputMemo->clear();
+}
+
+void TMainForm::SyncResults() {
+  mSession.DropStaleResults();
+  if (mSession.HasResults() || GroupBox2->isHidden()) return;
+  // Results of another section must not stay on show: they go as with a new picture, and the
+  // section is shown as before its analysis.
+  ClearResultTexts();
+  Label44->setText(Q(mSession.Centre().relevantPixels));
   GroupBox2->hide();
-  GroupBox3->hide();
-  mResultOverlayShown = false;
+  if (mResultOverlayShown) {
+    LoadPicture(false);
+    if (mSession.SectionSpansArea()) DrawSectionFrame();
+  }
   emit SectionStateChanged();
 }
 
@@ -711,16 +821,26 @@ void TMainForm::ImageMouseMove(int x, int y) {
   statusBar()->clearMessage();
   const double w = mSession.Picture().Width();
   const double h = mSession.Picture().Height();
-  StatusPanels[1]->setText(QInteger(PictureOfView(x, Image1->width(), w)));
-  StatusPanels[3]->setText(QInteger(PictureOfView(y, Image1->height(), h)));
-  if (StressMapShown()) {
-    // The pixel the map shows there, as it samples the picture.
-    const StressKind kind =
-        StressKindOfKey(mSession.Settings().Stress.Field).value_or(StressKind::VonMises);
-    statusBar()->showMessage(Q(StressAtText(
-        *mSession.Stresses(), PictureOfViewPixel(x, Image1->width(), mSession.PictureWidth()),
-        PictureOfViewPixel(y, Image1->height(), mSession.PictureHeight()), kind)));
+  if (!StressMapShown()) {
+    StatusPanels[1]->setText(QInteger(PictureOfView(x, Image1->width(), w)));
+    StatusPanels[3]->setText(QInteger(PictureOfView(y, Image1->height(), h)));
+    return;
   }
+  // The map may be shown smaller beside its colour bar: positions count on the map.
+  const StressViewLayout layout = StressMapLayout();
+  const auto onMap = [](int pos, int start, int length, double size) {
+    return std::clamp<long long>(PictureOfView(pos - start, length, size), 0,
+                                 std::max<long long>(0, static_cast<long long>(size) - 1));
+  };
+  StatusPanels[1]->setText(QInteger(onMap(x, layout.mapLeft, layout.mapWidth, w)));
+  StatusPanels[3]->setText(QInteger(onMap(y, layout.mapTop, layout.mapHeight, h)));
+  const std::optional<PixelPoint> at =
+      layout.PictureAt(x, y, mSession.PictureWidth(), mSession.PictureHeight());
+  if (!at) return;
+  // The pixel the map shows there, as it samples the picture.
+  const StressKind kind =
+      StressKindOfKey(mSession.Settings().Stress.Field).value_or(StressKind::VonMises);
+  statusBar()->showMessage(Q(StressAtText(*mSession.Stresses(), at->x, at->y, kind)));
 }
 
 void TMainForm::Help1Click() {
@@ -887,6 +1007,7 @@ void TMainForm::AddColourToMaterialList(bool ask) {
   GroupBox3->show();
   LoadPicture(false);
   DrawSectionFrame();
+  SyncResults();
   emit SectionStateChanged();
 }
 
@@ -922,6 +1043,7 @@ void TMainForm::RemoveFromMaterialList() {
     DrawSectionFrame();
   }
   ShowMaterialDetails();
+  SyncResults();
   emit SectionStateChanged();
 }
 
@@ -930,6 +1052,7 @@ void TMainForm::EditMaterial() {
   TPROPRec* entry = mSession.EditLibrary().FindByLabel(S(SelectedLabel(true)));
   if (entry == nullptr) return;
   if (EditMaterialRecord(this, entry->prop)) ShowMaterialDetails();
+  SyncResults();               // E or rho may have changed
   emit SectionStateChanged();  // the name may have changed
 }
 
@@ -995,6 +1118,11 @@ void TMainForm::ShowResultTexts() {
 
 void TMainForm::Button1Click() {
   if (mBusy) return;
+  if (!SizeFieldsStand()) {
+    // A click that came before the rule's next tick hid the button: the sizes are not settled.
+    Timer2Timer();
+    return;
+  }
   if (!mSession.PictureFresh()) LoadPicture(false);
   if (mSession.MaterialList().empty()) {
     Prompts().Information("No material selected.");
@@ -1005,11 +1133,7 @@ void TMainForm::Button1Click() {
     TMainForm* form;
     ~Idle() { form->SetBusy(false); }
   } idle{this};
-  SectionSize size;
-  size.widthMm = NumberEdit1->IntValue();
-  size.heightMm = NumberEdit2->IntValue();
-  size.widthText = S(NumberEdit1->text());
-  size.heightText = S(NumberEdit2->text());
+  const SectionSize size = TypedSize();
   std::vector<std::string> messages;
   ProgressBar1->setMaximum(
       static_cast<int>(std::min<std::size_t>(mSession.Picture().Size(), INT_MAX)));
@@ -1018,6 +1142,9 @@ void TMainForm::Button1Click() {
   for (const std::string& m : messages) Prompts().Error(Q(m));
   GroupBox2->show();
   ShowResultTexts();
+  // Analysed with them, the sizes are this picture's.
+  MarkCarriedSize(0, false);
+  MarkCarriedSize(1, false);
   const QString report = Q(mSession.ReportText());
   OutputMemo->setPlainText(report);
   Shells().SetClipboardText(report);
@@ -1097,16 +1224,20 @@ void TMainForm::About1Click() {
     ShowSectionSize();
     LoadPicture(false);
     DrawSectionFrame();
-  } else {
+  } else if (!edgesChanged) {
     RefreshOverlay();
   }
+  SyncResults();  // another reading of the edges ends the last analysis
   emit SectionStateChanged();
 }
 
 void TMainForm::Definedproperties1Click() {
   if (mBusy || mSession.MaterialLibrary() == nullptr) return;
-  TDefaultPropForm browser(mSession.EditLibrary(), this);
-  Prompts().Run(browser);
+  {
+    TDefaultPropForm browser(mSession.EditLibrary(), this);
+    Prompts().Run(browser);
+  }
+  SyncResults();               // a material in use may have changed or gone
   emit SectionStateChanged();  // names may have changed
 }
 

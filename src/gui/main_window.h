@@ -7,9 +7,11 @@
 #include <QPixmap>
 #include <QString>
 #include <QTimer>
+#include <array>
 #include <functional>
 #include <memory>
 
+#include "core/elastic/stress_map.h"
 #include "core/section/overlay.h"
 #include "core/session/session.h"
 #include "gui/update_check.h"
@@ -120,8 +122,9 @@ class TMainForm : public QMainWindow, private InventoryView {
   // The menu "File" beyond its designed entries (main_window_file.cpp).
   /// Opens a picture of the "Recent pictures" list, or says it is gone and takes it off.
   void RecentPictureClick(const QString& path);
-  /// "Save report as...": the report as on the clipboard (CR LF) into a text file the user
-  /// chooses, never over the picture itself.
+  /// "Save report as...": the report as on the clipboard (CR LF), followed by every block the
+  /// dialogs computed for it since (FullReportText), into a text file the user chooses, never
+  /// over the picture itself.
   void SaveReport1Click();
 
   // The extended values (main_window_section.cpp).
@@ -191,6 +194,8 @@ class TMainForm : public QMainWindow, private InventoryView {
   void BuildSectionMenu();
   /// The stress map at the view's size, with its colour bar.
   QImage StressMapImage() const;
+  /// Where the view shows the map and its colour bar (while the session holds stresses).
+  StressViewLayout StressMapLayout() const;
   /// The menu entry of the map follows the session: enabled with stresses, checked while shown.
   void SyncStressMap();
   /// Ctrl+O, "Recent pictures" and "Save report as..." in the menu "File" (main_window_file.cpp).
@@ -202,10 +207,32 @@ class TMainForm : public QMainWindow, private InventoryView {
   /// The picture's size labels, shape alert and (optionally) the small-picture warning.
   void ShowLoadedPicture(bool warnSmall);
   void ShowResultTexts();
+  /// The result values' labels to "0" and the report box emptied.
+  void ClearResultTexts();
+  /// Takes the results off the window once the session no longer has them (or they no longer
+  /// describe the section): after every change of the section, its materials or the settings.
+  void SyncResults();
   void ShowSectionSize();
   void SetGraphicsFontHint(const QFont& font);
   /// Makes `font` the graphics font and stores its name, size and style in the settings.
   void TakeGraphicsFont(const QFont& font);
+  /// The sizes as the two fields hold and show them.
+  SectionSize TypedSize() const;
+  /// The scale the typed sizes give the section ("4.95 x 3.234 mm/px"), empty until they give one.
+  QString ScaleText() const;
+  /// A size field holds a size typed for the previous picture that was not taken for this one.
+  bool SizesCarried() const;
+  /// The scale as the section view's legend says it, with a word on sizes of the previous
+  /// picture; empty without a scale.
+  QString ScaleNote() const;
+  /// Status panel 6: the scale, in italics while it comes from the previous picture's sizes,
+  /// else the program's notice. True when what it shows changed.
+  bool ShowScale();
+  /// Marks size field 0 (width) or 1 (height) as holding the previous picture's size (italic,
+  /// grey, a word in its hint), or takes the mark off.
+  void MarkCarriedSize(std::size_t field, bool carried);
+  /// Both size fields are valid and show the values they hold.
+  bool SizeFieldsStand() const;
   OverlayInput CurrentOverlayInput() const;
   void Render(const OverlayOps& ops);
   QString SelectedLabel(bool materialList) const;
@@ -226,7 +253,10 @@ class TMainForm : public QMainWindow, private InventoryView {
   SectionViewWindow* mSectionView = nullptr;  // a child window, made on first use
   bool mResultOverlayShown = false;
   bool mStressMapShown = false;
-  QStringList mSmoothingNoted;  // the pictures whose smoothed edges a note has named
+  QStringList mSmoothingNoted;          // the pictures whose smoothed edges a note has named
+  std::array<QString, 2> mSizeHints;    // the size fields' own hints
+  std::array<bool, 2> mSizesCarried{};  // a size field holds the previous picture's size
+  QString mNotice;                      // status panel 6 without a scale
 
  public:
   // Controls by their designed names (objectName equals the member name).

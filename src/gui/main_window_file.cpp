@@ -72,7 +72,8 @@ void TMainForm::SaveReport1Click() {
   // The drawing is never written over, whichever path or link names it; nor a pipe or a device.
   RefuseWritingOverPicture(mSession.PictureFile(), path);
   RefuseUnsafeOutput(path);
-  WriteFileAtomically(path, mSession.ReportText());
+  // Every block computed for this analysis, as the batch tool prints them after the report.
+  WriteFileAtomically(path, mSession.FullReportText());
 }
 
 }  // namespace qv

@@ -65,6 +65,12 @@ void TMainForm::SyncStressMap() {
   StressMap1->setChecked(mStressMapShown);
 }
 
+StressViewLayout TMainForm::StressMapLayout() const {
+  return LayOutStressView(mSession.Stresses()->Bounds(), mSession.PictureWidth(),
+                          mSession.PictureHeight(), Image1->width(), Image1->height(),
+                          logicalDpiY());
+}
+
 QImage TMainForm::StressMapImage() const {
   const StressField& field = *mSession.Stresses();
   const StressKind kind =

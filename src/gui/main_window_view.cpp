@@ -23,7 +23,7 @@ void TMainForm::SectionView1Click() {
   if (mBusy) return;
   if (mSectionView == nullptr) {
     mSectionView = new SectionViewWindow(
-        mSession, [this] { return mResultOverlayShown; }, this);
+        mSession, [this] { return mResultOverlayShown; }, [this] { return ScaleNote(); }, this);
     connect(this, &TMainForm::SectionStateChanged, mSectionView,
             [this] { Guarded([this] { mSectionView->Refresh(); }); });
   }

@@ -175,6 +175,8 @@ void TNumberEdit::ProcessKeyRelease(int key) {
     }
     mStatus = reading.keptStatus;
     mField.Take(reading);
+    emit TextExamined(mStatus);
+    if (!alive) return;
   }
 
   if (mOnKeyUp && !navigation) {

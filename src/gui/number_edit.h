@@ -62,6 +62,11 @@ class TNumberEdit : public QLineEdit {
   /// The modifier flag a released Qt key stands for (kShift, kCtrl, kAlt), else 0.
   static unsigned KeyToShift(int key);
 
+ signals:
+  /// A key release had the field examine its text (any release but those of Ctrl and Alt and
+  /// with them held); `status` is what the field keeps.
+  void TextExamined(qv::ValidationStatus status);
+
  protected:
   bool event(QEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;

@@ -25,6 +25,10 @@ constexpr double kMargin = 48;
 constexpr double kAxisReach = 30;
 constexpr double kMaxScale = 64;
 constexpr double kHaloExtra = 2;  // halo beyond each side of a line, screen pixels
+// A centre line's pattern, screen pixels: a long dash, a gap, a dot, a gap.
+constexpr std::array<double, 4> kCentreLine{12, 3, 2, 3};
+constexpr double kThinHaloExtra = 1;  // a centre line's halo beyond each side
+constexpr int kThinHaloAlpha = 110;   // and how much of what lies under it shows through
 constexpr double kWheelStep = 1.25;
 constexpr double kLabelGap = 5;
 constexpr double kNameInset = 22;  // an axis name stays this far inside the viewport
@@ -65,17 +69,29 @@ void AddDiamond(std::vector<MarkStroke>& out, QPointF at, const QColor& colour) 
   out.push_back(Stroke(dot, colour, 1, true));
 }
 
-// A line from `from` to `tip` whose filled head ends at the tip.
-void AddArrow(std::vector<MarkStroke>& out, QPointF from, QPointF tip, const QColor& colour) {
+// A centre line from `from` to `to`, its pattern starting at `from`.
+void AddCentreLine(std::vector<MarkStroke>& out, QPointF from, QPointF to, const QColor& colour) {
+  if (QLineF(from, to).length() < 0.5) return;
+  QPainterPath path(from);
+  path.lineTo(to);
+  MarkStroke line = Stroke(path, colour, 1);
+  line.Thin = true;
+  out.push_back(std::move(line));
+}
+
+// An axis from `from` to `tip` through `centre`, whose filled head ends at the tip. The shaft
+// is a centre line drawn out from the centre both ways, so the centre itself lies on a dash.
+void AddArrow(std::vector<MarkStroke>& out, QPointF from, QPointF tip, const QColor& colour,
+              std::optional<QPointF> centre = std::nullopt) {
   const QLineF line(from, tip);
   if (line.length() < 1) return;
   const QPointF u = (tip - from) / line.length();
   const QPointF n(-u.y(), u.x());
   const double head = std::min(12.0, line.length() / 2);
   const QPointF base = tip - u * head;
-  QPainterPath shaft(from);
-  shaft.lineTo(base);
-  out.push_back(Stroke(shaft, colour));
+  const QPointF middle = centre.value_or(from);
+  AddCentreLine(out, middle, base, colour);
+  AddCentreLine(out, middle, from, colour);
   QPainterPath triangle;
   triangle.addPolygon(QPolygonF({tip, base + n * 5, base - n * 5, tip}));
   out.push_back(Stroke(triangle, colour, 1, true));
@@ -209,17 +225,34 @@ std::vector<MarkStroke> SymbolStrokes(MarkShape shape, QPointF at, const QColor&
 }
 
 void PaintStrokes(QPainter& painter, const std::vector<MarkStroke>& strokes) {
+  // A pen drawing a centre line's pattern at `width`: Qt counts dashes in pen widths.
+  const auto centrePen = [](QColor colour, double width) {
+    QPen pen(colour, width, Qt::CustomDashLine, Qt::FlatCap, Qt::MiterJoin);
+    QList<qreal> pattern;
+    for (const double length : kCentreLine) pattern.append(length / width);
+    pen.setDashPattern(pattern);
+    return pen;
+  };
   painter.save();
   painter.setRenderHint(QPainter::Antialiasing, true);
   for (const MarkStroke& s : strokes) {
-    const QColor halo = HaloColour(s.Colour);
-    painter.setPen(
-        QPen(halo, s.Width + 2 * kHaloExtra, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    painter.setBrush(s.Filled ? QBrush(halo) : QBrush(Qt::NoBrush));
+    QColor halo = HaloColour(s.Colour);
+    if (s.Thin) {
+      halo.setAlpha(kThinHaloAlpha);
+      painter.setPen(centrePen(halo, s.Width + 2 * kThinHaloExtra));
+      painter.setBrush(Qt::NoBrush);
+    } else {
+      painter.setPen(
+          QPen(halo, s.Width + 2 * kHaloExtra, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+      painter.setBrush(s.Filled ? QBrush(halo) : QBrush(Qt::NoBrush));
+    }
     painter.drawPath(s.Path);
   }
   for (const MarkStroke& s : strokes) {
-    painter.setPen(QPen(s.Colour, s.Width, s.Style, Qt::FlatCap, Qt::MiterJoin));
+    // Crisp: a one-pixel line smoothed would tint two pixels instead of covering one.
+    painter.setRenderHint(QPainter::Antialiasing, !s.Thin);
+    painter.setPen(s.Thin ? centrePen(s.Colour, s.Width)
+                          : QPen(s.Colour, s.Width, s.Style, Qt::FlatCap, Qt::MiterJoin));
     painter.setBrush(s.Filled ? QBrush(s.Colour) : QBrush(Qt::NoBrush));
     painter.drawPath(s.Path);
   }
@@ -457,7 +490,7 @@ void SectionCanvas::PaintScene(QPainter& painter) const {
 
   if (s.Marks && box) {
     const SectionMarks& m = *s.Marks;
-    // Whole screen pixels, so the horizontal and vertical axes stay sharp two-pixel lines.
+    // Whole screen pixels, so the horizontal and vertical axes stay sharp one-pixel lines.
     const QPointF nc = Snapped(ScreenOf(m.NC));
     const QRectF reach = box->adjusted(-kAxisReach, -kAxisReach, kAxisReach, kAxisReach);
     const QRectF named =
@@ -466,7 +499,7 @@ void SectionCanvas::PaintScene(QPainter& painter) const {
       const QPointF d(axis.Direction.x, axis.Direction.y);
       const QPointF tip = nc + d * RayExit(nc, d, reach);
       const QPointF tail = nc - d * RayExit(nc, -d, reach);
-      AddArrow(strokes, tail, tip, colour);
+      AddArrow(strokes, tail, tip, colour, nc);
       lines.emplace_back(tail, tip);
       if (axis.Name.empty()) return;
       // Zoomed in, the tip may be out of view: the name then goes where the axis leaves it.

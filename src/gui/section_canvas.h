@@ -41,6 +41,9 @@ struct MarkStroke {
   double Width = 2;  ///< pen width, screen pixels
   bool Filled = false;
   Qt::PenStyle Style = Qt::SolidLine;  ///< the halo is always solid
+  /// A centre line (the shaft of an axis): one pixel, long dash and dot from its start, with a
+  /// faint halo along its dashes only, so that a thin part it runs along stays in sight.
+  bool Thin = false;
 };
 
 /// The strokes of a mark's symbol centred on `at` (the legend's swatches).

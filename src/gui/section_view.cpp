@@ -50,8 +50,12 @@ QPixmap Swatch(const LegendEntry& entry, qreal ratio) {
 }  // namespace
 
 SectionViewWindow::SectionViewWindow(const SectionSession& session,
-                                     std::function<bool()> resultsShown, QWidget* parent)
-    : QWidget(parent, Qt::Window), mSession(session), mResultsShown(std::move(resultsShown)) {
+                                     std::function<bool()> resultsShown,
+                                     std::function<QString()> scaleNote, QWidget* parent)
+    : QWidget(parent, Qt::Window),
+      mSession(session),
+      mResultsShown(std::move(resultsShown)),
+      mScaleNote(std::move(scaleNote)) {
   setObjectName("SectionViewWindow");
   setWindowTitle("Section view");
   auto* layout = new QVBoxLayout(this);
@@ -205,8 +209,14 @@ void SectionViewWindow::FillLegend() {
     mLegendLayout->addWidget(text);
     mLegendLayout->addSpacing(12);
   }
+  const QString scale = mScaleNote ? mScaleNote() : QString();
+  if (!scale.isEmpty()) {
+    auto* text = new QLabel(scale, Legend);
+    text->setObjectName("ScaleLabel");
+    mLegendLayout->addWidget(text);
+  }
   mLegendLayout->addStretch(1);
-  Legend->setVisible(!entries.empty());
+  Legend->setVisible(!entries.empty() || !scale.isEmpty());
 }
 
 QString SectionViewWindow::PointerText(std::optional<PicturePoint> at) const {

@@ -28,9 +28,10 @@ class SectionViewWindow : public QWidget {
   Q_OBJECT
  public:
   /// `resultsShown` tells whether the main window shows the result overlay: the marks of the
-  /// analysis are drawn exactly then.
+  /// analysis are drawn exactly then. `scaleNote` gives the scale the typed sizes give the
+  /// section, for the legend (empty while there is none).
   SectionViewWindow(const SectionSession& session, std::function<bool()> resultsShown,
-                    QWidget* parent = nullptr);
+                    std::function<QString()> scaleNote = {}, QWidget* parent = nullptr);
 
   /// Reads picture, section, results and settings from the session again. The picture is copied
   /// only when its pixels changed; a hidden window waits until it is shown.
@@ -56,6 +57,7 @@ class SectionViewWindow : public QWidget {
 
   const SectionSession& mSession;
   std::function<bool()> mResultsShown;
+  std::function<QString()> mScaleNote;
   QImage mImage;
   std::optional<std::uint64_t> mRevision;  // the session's picture revision mImage copies
   SectionBounds mBounds;

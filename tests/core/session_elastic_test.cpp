@@ -136,10 +136,13 @@ TEST_F(SessionElasticTest, RefusesASectionChangedSinceTheAnalysis) {
   session.EditLibrary().FindByLabel("clBlue")->prop.E = 1;
   EXPECT_EQ(ComputeError(), changed);
   session.EditLibrary().FindByLabel("clBlue")->prop.E = 70000;
-  // A colour taken off the list, and put back: the same section again.
+  // A colour taken off the list ends the analysis, whose results leave with it; put back, the
+  // section is analysed again.
   ASSERT_TRUE(session.RemoveFromMaterialList("clBlue"));
-  EXPECT_EQ(ComputeError(), changed);
+  EXPECT_EQ(ComputeError(), "No analysis yet: analyse the section first.");
   ASSERT_TRUE(session.AddColourToMaterialList("clBlue"));
+  EXPECT_FALSE(session.ElasticOffered());
+  Analyse();
   EXPECT_EQ(session.ComputeElastic(), SectionSession::ElasticOutcome::Done);
   // The file itself replaced by another drawing after the analysis.
   session.DrawOnPicture([](PixelGrid&) {});

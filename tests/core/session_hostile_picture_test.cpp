@@ -1,5 +1,5 @@
-// A picture that is refused leaves the session as it was: the previous picture, its colours,
-// the material list and the section bounds, so the window can go on with them.
+// A picture that is refused leaves the session as it was: the previous picture, its name, its
+// colours, the material list and the section bounds, so the window can go on with them.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -52,17 +52,21 @@ TEST_P(SessionHostilePictureTest, RefusedPictureKeepsPictureAndLists) {
     } catch (const Error& e) {
       EXPECT_EQ(std::string(e.what()), "Cannot read picture " + path + ": " + reason);
     }
-    // The new name is taken before the read, as with every accepted picture.
-    EXPECT_EQ(session.PictureFile(), path);
+    // Nothing of the refused file is kept: not its name, its folder or a recent entry.
+    EXPECT_EQ(session.PictureFile(), dir.File("section.bmp"));
+    EXPECT_EQ(session.Settings().WorkingDir, dir.Path() + "/");
+    EXPECT_EQ(session.Settings().RecentPictures, std::vector<std::string>{dir.File("section.bmp")});
     EXPECT_EQ(session.Picture(), before);
     EXPECT_EQ(session.FoundLabels(), found);
     EXPECT_EQ(session.MaterialList(), std::vector<std::string>{"clRed"});
     EXPECT_EQ(session.Bounds(), bounds);
     EXPECT_EQ(session.Found().Size(), 3u);
-    // The old picture is not the file now named: analysing must not report it under that name.
-    EXPECT_FALSE(session.PictureFresh());
-    EXPECT_THROW(session.Analyse(SectionSize{30, 20, "30", "20"}), Error);
-    EXPECT_TRUE(session.Report().empty());
+    // The picture on show is still its own file's, analysed under its own name.
+    EXPECT_TRUE(session.PictureFresh());
+    ASSERT_EQ(session.Analyse(SectionSize{30, 20, "30", "20"}),
+              SectionSession::AnalyseOutcome::Done);
+    EXPECT_EQ(session.Report().front(), "QUORVANE RESULTS : section.bmp");
+    EXPECT_EQ(session.Result().RelevantPixels, 6 * 8);
   });
 }
 

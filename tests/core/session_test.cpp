@@ -8,6 +8,7 @@
 #include "core/base/error.h"
 #include "support/grid_builder.h"
 #include "support/material_library.h"
+#include "support/row_name.h"
 
 namespace qv::test {
 namespace {
@@ -126,6 +127,7 @@ TEST_F(SessionTest, NewPictureResetsEverythingOfTheLastOne) {
   EXPECT_EQ(session.Centre().ea, "0");
   EXPECT_EQ(session.Stiffness().hintEIyy, "0");
   EXPECT_EQ(session.Centre().ncHor, ncText);  // the centre texts keep theirs
+  EXPECT_TRUE(session.Report().empty());      // nothing to save for the new picture
   EXPECT_EQ(session.FoundLabels(), (std::vector<std::string>{"clBlue"}));
   EXPECT_EQ(session.Found().Find("clBlue"), 0u);
 }
@@ -255,6 +257,88 @@ TEST_F(SessionTest, PictureRevisionMovesWithThePixelsOnly) {
   ASSERT_TRUE(session.AcceptPicture(dir.WritePicture("other.bmp", MakeGrid(8, 8, kBlue))));
   EXPECT_TRUE(moved());
 }
+
+}  // namespace
+}  // namespace qv::test
+
+namespace qv::test {
+namespace {
+
+// "analyse" is offered only for sizes whose fields show the values they hold.
+struct TypedSize {
+  const char* comment;
+  SectionSize size;
+  bool offered;
+};
+void PrintTo(const TypedSize& c, std::ostream* os) { *os << c.comment; }
+
+class SessionSizeTest : public SessionTest, public ::testing::WithParamInterface<TypedSize> {};
+
+TEST_P(SessionSizeTest, OffersAnalysisOnlyForSizesTheFieldsShow) {
+  Open(MakeGrid(20, 20, kWhite, {{2, 2, 9, 9, kRed}}));
+  ASSERT_TRUE(session.AddColourToMaterialList("clRed"));
+  EXPECT_EQ(session.AnalyseOffered(GetParam().size), GetParam().offered);
+  EXPECT_EQ(session.ScaleText(GetParam().size).has_value(), GetParam().offered);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Session, SessionSizeTest,
+    ::testing::Values(TypedSize{"as typed", {500, 650, "500", "650"}, true},
+                      // the field's own forms: a leading blank, hexadecimal
+                      TypedSize{"blank and hexadecimal", {500, 650, " 500", "$28A"}, true},
+                      // a syntax error keeps the last value that read; it must not be analysed
+                      TypedSize{"12a holding 12", {12, 650, "12a", "650"}, false},
+                      TypedSize{"emptied", {12, 650, "", "650"}, false},
+                      TypedSize{"beyond the range", {100001, 650, "100001", "650"}, false},
+                      TypedSize{"pasted without a key release", {12, 650, "13", "650"}, false}),
+    RowName);
+
+// Results leave with the section they describe; what only names or shows them keeps them.
+struct SectionChange {
+  const char* comment;
+  void (*change)(SectionSession& session);
+  bool resultsStand;
+};
+void PrintTo(const SectionChange& c, std::ostream* os) { *os << c.comment; }
+
+class SessionResultsTest : public SessionTest,
+                           public ::testing::WithParamInterface<SectionChange> {};
+
+TEST_P(SessionResultsTest, StayOnlyWhileTheyDescribeTheSection) {
+  Open(MakeGrid(20, 20, kWhite, {{2, 2, 9, 9, kRed}, {10, 2, 15, 9, kBlue}}));
+  ASSERT_TRUE(session.AddColourToMaterialList("clRed"));
+  ASSERT_EQ(session.Analyse({20, 20, "20", "20"}), SectionSession::AnalyseOutcome::Done);
+  const std::string report = session.ReportText();
+  GetParam().change(session);
+  session.DropStaleResults();
+  const bool stands = GetParam().resultsStand;
+  EXPECT_EQ(session.HasResults(), stands);
+  EXPECT_EQ(session.ReportText(), stands ? report : "");
+  EXPECT_EQ(session.Centre().ea == "0", !stands);
+}
+
+void Edges(SectionSession& s) {
+  ProgramSettings settings = s.Settings();
+  settings.Edges = EdgeMode::Coverage;
+  s.ChangeSettings(settings);
+}
+TPROPRec& Red(SectionSession& s) { return *s.EditLibrary().FindByLabel("clRed"); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Session, SessionResultsTest,
+    ::testing::Values(
+        SectionChange{"a colour added",
+                      [](SectionSession& s) { s.AddColourToMaterialList("clBlue"); }, false},
+        SectionChange{"a colour taken off",
+                      [](SectionSession& s) { s.RemoveFromMaterialList("clRed"); }, false},
+        SectionChange{"edges read as coverage", Edges, false},
+        // the material dialogs edit the library in place
+        SectionChange{"E edited", [](SectionSession& s) { Red(s).prop.E = 2; }, false},
+        SectionChange{"rho edited", [](SectionSession& s) { Red(s).prop.rho = 2; }, false},
+        SectionChange{"name edited", [](SectionSession& s) { Red(s).prop.name = "steel"; }, true},
+        SectionChange{"colours hidden", [](SectionSession& s) { s.HideColoursBut("clRed"); },
+                      true}),
+    RowName);
 
 }  // namespace
 }  // namespace qv::test

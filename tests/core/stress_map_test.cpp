@@ -168,6 +168,56 @@ TEST_F(StressMapTest, ViewShowsThePicturePixelUnderEachViewPixelsCentre) {
                                               StressValueText(scale.low), "N/mm^2"}));
 }
 
+// The view's colour bar lies beside the section's box; with no room there the map is smaller.
+struct ViewCase {
+  const char* comment;
+  int size;                // of the square picture
+  Rect section;            // red on white
+  bool squeezed, onRight;  // the map shown smaller; the bar on the right
+};
+void PrintTo(const ViewCase& c, std::ostream* os) { *os << c.comment; }
+
+class StressViewLayoutTest : public ::testing::TestWithParam<ViewCase> {};
+
+TEST_P(StressViewLayoutTest, BarNeverCoversTheSection) {
+  const ViewCase& c = GetParam();
+  TempDir dir;
+  SectionSession session;
+  session.SetLibrary(std::make_unique<TPROPClass>(LibraryOf({{"clRed", 210000, 0, false, ""}})));
+  ASSERT_TRUE(session.AcceptPicture(
+      dir.WritePicture("s.bmp", MakeGrid(c.size, c.size, kWhite, {c.section}))));
+  session.ColourInventory();
+  ASSERT_TRUE(session.AddColourToMaterialList("clRed"));
+  ASSERT_EQ(session.Analyse({c.size, c.size, "w", "h"}), SectionSession::AnalyseOutcome::Done);
+  ASSERT_EQ(session.ComputeStresses({0, 0, 3e5, 0, 0, 0}), SectionSession::StressOutcome::Done);
+  const StressField& f = *session.Stresses();
+  const StressScale scale = ScaleOf(f, StressKind::Sigma);
+  const StressDrawing view = DrawStressView(f, scale, c.size, c.size, 401, 401, {}, 96);
+  const StressViewLayout l = LayOutStressView(f.Bounds(), c.size, c.size, 401, 401, 96);
+  EXPECT_EQ(l.mapWidth < 401, c.squeezed);
+  EXPECT_EQ(l.barLeft > 200, c.onRight);
+  EXPECT_EQ(l.mapHeight, l.mapWidth);  // in the picture's proportions
+  // Every section pixel on the map has its colour: nothing of the legend lies over it.
+  for (int y = 0; y < 401; ++y) {
+    for (int x = 0; x < 401; ++x) {
+      const std::optional<PixelPoint> p = l.PictureAt(x, y, c.size, c.size);
+      if (!p || f.At(p->x, p->y).material < 0) continue;
+      ASSERT_EQ(view.picture.At(x, y), scale.Colour(f.At(p->x, p->y).sigma)) << x << ", " << y;
+    }
+  }
+  EXPECT_EQ(view.picture.At(l.barLeft + 1, l.barTop), scale.Colour(scale.high));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Stress, StressViewLayoutTest,
+    ::testing::Values(
+        ViewCase{"room on the right", 100, {20, 10, 69, 29, kRed}, false, true},
+        ViewCase{"room on the left", 100, {40, 10, 95, 29, kRed}, false, false},
+        // the example channel's walls lie 75 of 400 pixels from either edge
+        ViewCase{"near both edges", 400, {75, 20, 324, 344, kRed}, true, true},
+        ViewCase{"more room left, too little", 400, {60, 20, 379, 344, kRed}, true, false}),
+    RowName);
+
 TEST_F(StressMapTest, SavedPictureHasTheMapThePanelAndTheMarkedExtremes) {
   const SectionActions actions{0, 0, 3e5, 0, 4000, 0};
   ASSERT_EQ(session.ComputeStresses(actions), SectionSession::StressOutcome::Done);

@@ -22,12 +22,15 @@
 #include <QToolButton>
 #include <memory>
 
+#include "core/elastic/extended_report.h"
+#include "core/elastic/stress_report.h"
 #include "core/section/result_text.h"
 #include "core/settings/program_settings.h"
 #include "gui/definitions_dialog.h"
 #include "gui/main_window.h"
 #include "gui/number_edit.h"
 #include "gui/prompter.h"
+#include "gui/section_view.h"
 #include "gui/settings_dialog.h"
 #include "support/grid_builder.h"
 #include "support/png_writer.h"
@@ -356,15 +359,26 @@ class TestMainForm : public WindowTest {
   }
 
   void unreadablePictureIsReportedAndKeepsThePreviousOne() {
-    auto form = NewForm();
-    Open(*form, WritePicture("good.bmp", Section(400, 400)));
-    WriteAll(mDir->File("bad.bmp"), "BM not a picture");
-    mPrompts->ExpectOpenPicture(QString::fromStdString(mDir->File("bad.bmp")));
-    mPrompts->ExpectError(kAnyText);
-    form->OpenPicture1Click();
-    QVERIFY(mPrompts->Texts(PromptKind::Error).last().contains("bad.bmp"));
-    QCOMPARE(form->Session().FoundLabels().size(), std::size_t{3});
-    QCOMPARE(form->Label1->text(), QString("400"));
+    {
+      auto form = NewForm();
+      Analysed(*form);
+      const QString ea = form->Label23->text();
+      const QString text = QString::fromStdString(mDir->File("notapic.bmp"));
+      WriteAll(text.toStdString(), "a text file, not a picture\n");
+      mPrompts->ExpectOpenPicture(text);
+      mPrompts->ExpectError(kAnyText);
+      form->OpenPicture1->trigger();
+      QVERIFY(mPrompts->Texts(PromptKind::Error).last().startsWith("Cannot read picture " + text));
+      // The picture on show keeps its name, lists and results.
+      QCOMPARE(form->StatusPanels[5]->text(), QString("p.bmp"));
+      QCOMPARE(form->Session().FoundLabels().size(), std::size_t{3});
+      QCOMPARE(form->Label1->text(), QString("400"));
+      QCOMPARE(form->Label23->text(), ea);
+      form->close();
+    }
+    // Only a picture that opened is remembered for the next start.
+    const std::string settings = ReadAll(mDir->File("quorvane.INI"));
+    QVERIFY(settings.find("picturefile=" + mDir->File("p.bmp")) != std::string::npos);
   }
 
   void dropChecks() {
@@ -516,6 +530,74 @@ class TestMainForm : public WindowTest {
     QCOMPARE(mShell->Clipboard(), report);
     QCOMPARE(form->Label23->text(), ea);
     QCOMPARE(mShell->ClipboardWrites(), 2);
+  }
+
+  void sizeFieldThatIsNotValidOffersNoAnalysis() {
+    auto form = NewForm();
+    Analysed(*form);
+    form->NumberEdit1->selectAll();
+    QTest::keyClicks(form->NumberEdit1, "12a");  // holds 12, the last text that read
+    mPrompts->ExpectMessage("Error in number.");
+    QTest::keyClick(form->NumberEdit1, Qt::Key_Tab);
+    form->Button1Click();  // before the rule's next tick: nothing analysed, the button gone
+    QCOMPARE(mShell->ClipboardWrites(), 1);
+    QVERIFY(form->Button1->isHidden());
+    QTest::keyClick(form->NumberEdit1, Qt::Key_Control);  // valid, yet "12a" on show
+    form->Timer2Timer();
+    QVERIFY(form->Button1->isHidden());
+  }
+
+  void resultsOfAnotherSectionLeaveTheWindow() {
+    auto form = NewForm();
+    Analysed(*form);
+    mPrompts->ExpectRun([](QDialog& dialog) {
+      RequireChild<QCheckBox>(dialog, "CheckBox4")->setChecked(true);  // read as coverage
+      return static_cast<int>(QDialog::Accepted);
+    });
+    form->About1Click();
+    QVERIFY(form->GroupBox2->isHidden() && !form->ResultOverlayShown());
+    QCOMPARE(form->Label23->text(), QString("0"));
+    mPrompts->ExpectInformation("No report yet: analyse the section first.");
+    form->SaveReport1->trigger();
+  }
+
+  void savedReportHoldsEveryBlockComputedForIt() {
+    auto form = NewForm();
+    Analysed(*form);
+    const QString report = mShell->Clipboard();
+    // A shear force needs the torsion solved first, as the dialog has it.
+    QVERIFY(form->Session().ComputeStresses({1000, 0, 2e5, 0, 500, 0}) ==
+            SectionSession::StressOutcome::Done);
+    mPrompts->ExpectSaveTextFile(QString::fromStdString(mDir->File("r.txt")));
+    form->SaveReport1->trigger();
+    const QString text = QString::fromStdString(ReadAll(mDir->File("r.txt")));
+    QVERIFY(text.startsWith(report + "\r\n" + QLatin1String(kExtendedReportTitle) + "\r\n"));
+    for (const QString& block : {QString("\r\ndesign values ("), QString("\r\nplastic moments"),
+                                 "\r\n\r\n" + QLatin1String(kStressReportTitle) + "\r\n"}) {
+      QVERIFY2(text.contains(block), qPrintable(block));
+    }
+  }
+
+  void scaleIsShownAndSizesOfThePreviousPictureAreMarked() {
+    auto form = NewForm();
+    Analysed(*form);  // the red and blue blocks: 201 x 201 pixels at 500 x 650 mm
+    QCOMPARE(form->StatusPanels[6]->text(), QString("2.488 x 3.234 mm/px"));
+    form->SectionView1->trigger();
+    const auto legend = [&form] {
+      return RequireChild<QLabel>(*form->SectionView(), "ScaleLabel")->text();
+    };
+    QCOMPARE(legend(), QString("scale 2.488 x 3.234 mm/px (hor x ver)"));
+    // Another picture keeps the sizes, marked as the previous picture's until taken.
+    Open(*form, WritePicture("q.bmp", MakeGrid(400, 400, kWhite, {{50, 50, 299, 99, kRed}})));
+    Select(*form, "clRed");
+    form->ListBox1DblClick();  // 250 x 50 pixels
+    QVERIFY(form->NumberEdit1->font().italic() && form->StatusPanels[6]->font().italic());
+    QCOMPARE(legend(),
+             QString("scale 2 x 13 mm/px (hor x ver), from the sizes of the previous picture"));
+    QTest::keyClick(form->NumberEdit1, Qt::Key_Return);
+    QVERIFY(!form->NumberEdit1->font().italic() && form->NumberEdit2->font().italic());
+    QTest::keyClick(form->NumberEdit2, Qt::Key_Tab);
+    QVERIFY(!form->NumberEdit2->font().italic() && !form->StatusPanels[6]->font().italic());
   }
 
   void analyseNeverCountsTheDrawingsWhenThePictureFileIsGone() {

@@ -125,22 +125,71 @@ int PictureOfViewPixel(int viewPos, int viewSize, int pictureSize) {
 
 std::string StressValueText(double value) { return FormatGeneral(value, 4, 1); }
 
+std::optional<PixelPoint> StressViewLayout::PictureAt(int x, int y, int pictureWidth,
+                                                      int pictureHeight) const {
+  if (x < mapLeft || x >= mapLeft + mapWidth || y < mapTop || y >= mapTop + mapHeight) {
+    return std::nullopt;
+  }
+  return PixelPoint{PictureOfViewPixel(x - mapLeft, mapWidth, pictureWidth),
+                    PictureOfViewPixel(y - mapTop, mapHeight, pictureHeight)};
+}
+
+StressViewLayout LayOutStressView(const SectionBounds& bounds, int pictureWidth, int pictureHeight,
+                                  int viewWidth, int viewHeight, int dpi) {
+  StressViewLayout l;
+  if (viewWidth <= 0 || viewHeight <= 0 || pictureWidth <= 0 || pictureHeight <= 0) return l;
+  const int line = LineHeightAt(dpi);
+  l.barWidth = std::max(6, line / 2);
+  l.legendWidth = l.barWidth + line / 3 + 4 * line;  // bar, gap and about seven digits
+  l.margin = std::max(2, line / 4);
+  const int strip = l.legendWidth + 2 * l.margin;
+  l.mapWidth = viewWidth;
+  l.mapHeight = viewHeight;
+  // The room either side of the section's box at full size: the view's columns that show
+  // picture columns left of its first and right of its last.
+  int roomLeft = 0;
+  while (roomLeft < viewWidth &&
+         PictureOfViewPixel(roomLeft, viewWidth, pictureWidth) < bounds.xmin) {
+    ++roomLeft;
+  }
+  int roomRight = 0;
+  while (roomRight < viewWidth - roomLeft &&
+         PictureOfViewPixel(viewWidth - 1 - roomRight, viewWidth, pictureWidth) > bounds.xmax) {
+    ++roomRight;
+  }
+  const bool right = roomRight >= roomLeft;
+  if (std::max(roomLeft, roomRight) < strip) {
+    // No side has room: the map goes beside the strip, smaller, in its proportions.
+    l.mapWidth = std::max(1, viewWidth - strip);
+    l.mapHeight = std::max(
+        1, static_cast<int>(static_cast<std::int64_t>(viewHeight) * l.mapWidth / viewWidth));
+    l.mapTop = (viewHeight - l.mapHeight) / 2;
+    l.mapLeft = right ? 0 : viewWidth - l.mapWidth;
+  }
+  l.barLeft = right ? viewWidth - l.legendWidth - l.margin : l.margin;
+  l.barHeight = viewHeight * 3 / 5;
+  l.barTop = (viewHeight - l.barHeight) / 2;
+  return l;
+}
+
 StressDrawing DrawStressView(const StressField& field, const StressScale& scale, int pictureWidth,
                              int pictureHeight, int viewWidth, int viewHeight,
                              const GraphicsFont& font, int dpi) {
   StressDrawing d;
   if (viewWidth <= 0 || viewHeight <= 0 || pictureWidth <= 0 || pictureHeight <= 0) return d;
   d.picture = PixelGrid(viewWidth, viewHeight, kWhite);
-  std::vector<int> columns(static_cast<std::size_t>(viewWidth));
-  for (int x = 0; x < viewWidth; ++x) {
-    columns[static_cast<std::size_t>(x)] = PictureOfViewPixel(x, viewWidth, pictureWidth);
-  }
   const SectionBounds& b = field.Bounds();
-  for (int y = 0; y < viewHeight; ++y) {
-    const int py = PictureOfViewPixel(y, viewHeight, pictureHeight);
+  const StressViewLayout l =
+      LayOutStressView(b, pictureWidth, pictureHeight, viewWidth, viewHeight, dpi);
+  std::vector<int> columns(static_cast<std::size_t>(l.mapWidth));
+  for (int x = 0; x < l.mapWidth; ++x) {
+    columns[static_cast<std::size_t>(x)] = PictureOfViewPixel(x, l.mapWidth, pictureWidth);
+  }
+  for (int y = 0; y < l.mapHeight; ++y) {
+    const int py = PictureOfViewPixel(y, l.mapHeight, pictureHeight);
     if (py < b.ymin || py > b.ymax) continue;
-    std::uint32_t* row = d.picture.Row(y);
-    for (int x = 0; x < viewWidth; ++x) {
+    std::uint32_t* row = d.picture.Row(l.mapTop + y) + l.mapLeft;
+    for (int x = 0; x < l.mapWidth; ++x) {
       const int px = columns[static_cast<std::size_t>(x)];
       if (px < b.xmin || px > b.xmax) continue;
       const PixelStress p = field.At(px, py);
@@ -148,23 +197,13 @@ StressDrawing DrawStressView(const StressField& field, const StressScale& scale,
     }
   }
 
-  // The bar on the side the section leaves more room, on a white ground.
-  const GraphicsFont labelFont = MapFont(font);
+  // The bar beside the section, on a white ground.
   const int line = LineHeightAt(dpi);
-  const int barWidth = std::max(6, line / 2);
-  const int legendWidth = barWidth + line / 3 + 4 * line;  // bar, gap and about seven digits
-  const auto viewOf = [&](int px) {
-    return static_cast<int>(static_cast<std::int64_t>(px) * viewWidth / pictureWidth);
-  };
-  const int roomLeft = viewOf(b.xmin);
-  const int roomRight = viewWidth - viewOf(b.xmax + 1);
-  const int margin = std::max(2, line / 4);
-  const int left = roomRight >= roomLeft ? viewWidth - legendWidth - margin : margin;
-  const int height = viewHeight * 3 / 5;
-  const int top = (viewHeight - height) / 2;
-  d.picture.FillRect(left - margin, top - line - margin, left + legendWidth + margin - 1,
-                     top + height + line / 2 + margin, kWhite);
-  DrawBar(scale, d.picture, d.ops, left, top, barWidth, height, labelFont, dpi, line);
+  d.picture.FillRect(l.barLeft - l.margin, l.barTop - line - l.margin,
+                     l.barLeft + l.legendWidth + l.margin - 1,
+                     l.barTop + l.barHeight + line / 2 + l.margin, kWhite);
+  DrawBar(scale, d.picture, d.ops, l.barLeft, l.barTop, l.barWidth, l.barHeight, MapFont(font), dpi,
+          line);
   return d;
 }
 

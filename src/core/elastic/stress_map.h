@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,30 @@ StressScale ScaleOf(const StressField& field, StressKind kind);
 /// `pictureSize` pixels: the one under the view pixel's centre.
 int PictureOfViewPixel(int viewPos, int viewSize, int pictureSize);
 
+/// Where the window's view shows the map and where its colour bar goes. The bar never covers
+/// the section: it goes beside the section's box on the side with more room, and where neither
+/// side has room for it the map is shown smaller, in the same proportions, beside the bar.
+struct StressViewLayout {
+  int mapLeft = 0;  ///< the view pixels showing the picture: mapWidth x mapHeight from here
+  int mapTop = 0;
+  int mapWidth = 0;
+  int mapHeight = 0;
+  int barLeft = 0;  ///< the colour bar's left edge; its values and unit lie right of and above it
+  int barTop = 0;
+  int barWidth = 0;
+  int barHeight = 0;
+  int legendWidth = 0;  ///< the bar with its values, from barLeft
+  int margin = 0;       ///< white round the legend
+  /// The picture pixel view pixel (x, y) shows (as PictureOfViewPixel within the map), or
+  /// nothing off the map.
+  std::optional<PixelPoint> PictureAt(int x, int y, int pictureWidth, int pictureHeight) const;
+};
+
+/// The layout of a view `viewWidth` x `viewHeight` over a picture `pictureWidth` x
+/// `pictureHeight` whose section lies in `bounds`, with labels at `dpi`.
+StressViewLayout LayOutStressView(const SectionBounds& bounds, int pictureWidth, int pictureHeight,
+                                  int viewWidth, int viewHeight, int dpi);
+
 /// A drawing: the pixels, and the labels and marks a painter adds over them.
 struct StressDrawing {
   PixelGrid picture;
@@ -45,10 +70,10 @@ struct StressDrawing {
 };
 
 /// The field's colours for the window's view: `viewWidth` x `viewHeight` pixels over a picture
-/// of `pictureWidth` x `pictureHeight`, each view pixel the colour of the picture pixel under its
-/// centre, white off the section; with a colour bar at the side of the view where the section
-/// leaves most room, its end and middle values in `font` at `dpi`. Only the view's pixels are
-/// made: nothing of the size of the picture is read or allocated.
+/// of `pictureWidth` x `pictureHeight` laid out by LayOutStressView, each map pixel the colour of
+/// the picture pixel under its centre, white off the section; with the colour bar beside the
+/// section, its end and middle values in `font` at `dpi`. Only the view's pixels are made:
+/// nothing of the size of the picture is read or allocated.
 StressDrawing DrawStressView(const StressField& field, const StressScale& scale, int pictureWidth,
                              int pictureHeight, int viewWidth, int viewHeight,
                              const GraphicsFont& font, int dpi);

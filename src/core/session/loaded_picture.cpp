@@ -35,6 +35,7 @@ bool LoadedPicture::Load(const std::string& path) {
   }
   // Counted before the read: a read that fails half-way has changed the pixels too.
   ++mRevision;
+  bool pixelsTouched = false;
   try {
     std::unique_ptr<PixelRows> rows;
     if (mStreaming) rows = OpenPictureRows(path);
@@ -46,6 +47,7 @@ bool LoadedPicture::Load(const std::string& path) {
     } else if (sameFile) {
       // Wiping drawings: the same file again, into the same memory (no second picture, no fresh
       // pages). Should the file have become unreadable, the picture is gone: it was drawn over.
+      pixelsTouched = true;
       mGrid = ReadPicture(path, std::move(mGrid));
       mRows.reset();
     } else {
@@ -59,11 +61,13 @@ bool LoadedPicture::Load(const std::string& path) {
     mGatheredMoments.reset();
     mSmoothingScan.reset();
   } catch (const Error&) {
-    // The old picture and its lists stay, but they no longer belong to `path`: an analysis must
-    // read the file again (and fail again) rather than report the old picture under the new
-    // file's name.
-    mFresh = false;
-    mChanged = true;
+    // Another file that cannot be read leaves the pixels as they were, still those of their own
+    // file. A failed read of the same file into its own memory has spoilt them: only reading
+    // the file again may bring them back.
+    if (pixelsTouched) {
+      mFresh = false;
+      mChanged = true;
+    }
     throw;
   }
   mStamp = stamp;

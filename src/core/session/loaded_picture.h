@@ -56,7 +56,8 @@ class LoadedPicture {
 
   /// Reads `path` and marks the picture fresh. False (and nothing changes) when `path` is empty
   /// or no file exists there; throws Error with the reader's message when it cannot be read,
-  /// leaving the old pixels, no longer fresh. A reload of the same file decodes into the
+  /// leaving the old pixels as they were (no longer fresh when it was their own file, read again
+  /// into their memory). A reload of the same file decodes into the
   /// pixels' own memory; when nothing was drawn into them and the file is unchanged since it
   /// was read (same size, times and file), they already are the file's and nothing is decoded.
   bool Load(const std::string& path);

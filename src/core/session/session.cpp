@@ -4,8 +4,11 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <utility>
 
 #include "core/base/error.h"
+#include "core/base/limits.h"
+#include "core/base/number_field.h"
 #include "core/base/number_text.h"
 #include "core/library/library_and_settings.h"
 #include "core/library/user_library.h"
@@ -103,8 +106,7 @@ void SectionSession::ChangeSettings(const ProgramSettings& changed) {
   if (mSettings.Edges != edges) {
     // The section's box follows the reading of its edges; results of the other reading no
     // longer describe it.
-    mAnalysed.reset();
-    DropExtended();
+    ClearResults();
     RebuildBounds();
   }
 }
@@ -129,14 +131,30 @@ std::optional<std::string> SectionSession::SmallPictureWarning() const {
 }
 
 bool SectionSession::AcceptPicture(const std::string& path) {
-  mSettings.PictureFile = path;
+  // A picture that does not open changes nothing: the one on show keeps its name, its results
+  // and its place in the settings, so the next start does not open with an error either.
+  std::string pictureFile = std::exchange(mSettings.PictureFile, path);
   std::error_code ec;
   const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
   const std::string full = ec ? path : absolute.lexically_normal().string();
-  mSettings.WorkingDir = FolderOf(full);
-  const bool loaded = LoadPicture();
-  if (loaded) RememberRecentPicture(mSettings.RecentPictures, full);
-  return loaded;
+  std::string workingDir = std::exchange(mSettings.WorkingDir, FolderOf(full));
+  const auto restore = [&] {
+    mSettings.PictureFile = std::move(pictureFile);
+    mSettings.WorkingDir = std::move(workingDir);
+  };
+  bool loaded = false;
+  try {
+    loaded = LoadPicture();
+  } catch (const Error&) {
+    restore();
+    throw;
+  }
+  if (!loaded) {
+    restore();
+    return false;
+  }
+  RememberRecentPicture(mSettings.RecentPictures, full);
+  return true;
 }
 
 void SectionSession::AcceptPixels(std::shared_ptr<const PixelGrid> pixels,
@@ -158,8 +176,7 @@ void SectionSession::HideColoursBut(const std::string& label, const ProgressFn& 
 }
 
 void SectionSession::ResetResults() {
-  mAnalysed.reset();
-  DropExtended();
+  ClearResults();
   mFound.Clear();
   if (mMaterialLibrary) {
     for (TPROPRec& entry : *mMaterialLibrary) {
@@ -169,6 +186,25 @@ void SectionSession::ResetResults() {
   }
   mBounds = SectionBounds{};
   mWidthPixelsText = mHeightPixelsText = "0";
+}
+
+bool SectionSession::ResultsStand() const {
+  if (!mAnalysed) return false;
+  const AnalysedSection& analysed = *mAnalysed;
+  return analysed.bounds == mBounds && analysed.materials == MaterialsInUseNow() &&
+         analysed.picture == mSettings.PictureFile && analysed.edges == mSettings.Edges;
+}
+
+bool SectionSession::DropStaleResults() {
+  if (!mAnalysed || ResultsStand()) return false;
+  ClearResults();
+  return true;
+}
+
+void SectionSession::ClearResults() {
+  mAnalysed.reset();
+  DropExtended();
+  mReport.clear();
   // The centres and their texts stay as they were; everything else returns to zero.
   const PixelPoint nc = mResult.NC;
   const PixelPoint mc = mResult.MC;
@@ -176,7 +212,7 @@ void SectionSession::ResetResults() {
   mResult = SectionResult{};
   mResult.NC = nc;
   mResult.MC = mc;
-  mCentre.ea = mCentre.mass = "0";
+  mCentre.ea = mCentre.mass = mCentre.relevantPixels = "0";
   mCentre.ncHor = centre.ncHor;
   mCentre.ncVer = centre.ncVer;
   mCentre.mcHor = centre.mcHor;
@@ -259,6 +295,8 @@ bool SectionSession::AddColourToMaterialList(const std::string& label) {
     fresh.prop.ymax = found.ymax;
     entry = &mMaterialLibrary->Add(fresh);
   }
+  // Another section: the last analysis no longer describes it.
+  ClearResults();
   mMaterialList.push_back(label);
   mBounds.Grow(entry->prop.xmin, entry->prop.ymin, entry->prop.xmax, entry->prop.ymax);
   mWidthPixelsText = IntegerText(mBounds.WidthPixels());
@@ -274,12 +312,35 @@ bool SectionSession::RemoveFromMaterialList(const std::string& label) {
   if (mMaterialLibrary) {
     if (TPROPRec* entry = mMaterialLibrary->FindByLabel(label)) entry->inUse = false;
   }
+  ClearResults();
   RebuildBounds();
   return true;
 }
 
 bool SectionSession::AnalyseOffered(int widthMm, int heightMm) const {
   return widthMm != 0 && heightMm != 0 && SectionSpansArea();
+}
+
+bool SectionSession::AnalyseOffered(const SectionSize& size) const {
+  return SizeTextsStand(size) && AnalyseOffered(size.widthMm, size.heightMm);
+}
+
+bool SectionSession::SizeTextsStand(const SectionSize& size) {
+  NumberField field;
+  field.SetType(TNumberType::IntType);
+  field.SetMax(kMaxSectionMm);
+  const auto stands = [&field](const std::string& text, int value) {
+    const NumberReading reading = field.Read(text);
+    return reading.status == ValidationStatus::Valid && reading.intValue == value;
+  };
+  return stands(size.widthText, size.widthMm) && stands(size.heightText, size.heightMm);
+}
+
+std::optional<std::string> SectionSession::ScaleText(const SectionSize& size) const {
+  if (!AnalyseOffered(size)) return std::nullopt;
+  const double dx = size.widthMm / static_cast<double>(mBounds.WidthPixels());
+  const double dy = size.heightMm / static_cast<double>(mBounds.HeightPixels());
+  return FormatGeneral(dx, 4, 1) + " x " + FormatGeneral(dy, 4, 1) + " mm/px";
 }
 
 bool SectionSession::SectionSpansArea() const {

@@ -83,6 +83,13 @@ class SectionSession {
   const StiffnessTexts& Stiffness() const { return mStiffness; }
   /// Lines of the last report.
   const std::vector<std::string>& Report() const { return mReport; }
+  /// An analysis was made and its results (texts, report, extended values) are on hand: from
+  /// Analyse until ResetResults, a change of the material list or of the reading of the edges,
+  /// or DropStaleResults.
+  bool HasResults() const { return mAnalysed.has_value(); }
+  /// The results on hand still describe the section as it is: the same picture, reading of the
+  /// edges, box, and materials in use with the same E and rho.
+  bool ResultsStand() const;
   /// Per-material moments of the last analysis.
   const SectionMoments& Moments() const { return mMoments; }
   /// The picture in memory, possibly drawn over (see PictureFresh). Empty while the picture is
@@ -102,6 +109,10 @@ class SectionSession {
   const std::string& PictureFile() const { return mSettings.PictureFile; }
   /// The report as on the clipboard: lines ending in CR LF.
   std::string ReportText() const { return JoinCrLf(mReport); }
+  /// The report with every block computed for it since, as the batch tool prints them: after
+  /// an empty line the extended values (torsion, shear centre, section moduli, design values)
+  /// with the plastic moments, then after another the stresses. CR LF line ends.
+  std::string FullReportText() const;
 
   // --- settings and library ------------------------------------------------------------------
   /// LoadSettings for the program at `programPath`; returns the failures to show. The settings
@@ -124,7 +135,7 @@ class SectionSession {
   /// Takes the settings the user changes (convention, font, colours, start-up switches, angle
   /// precision, unnamed colours, the reading of smoothed edges) from `changed`; the files,
   /// folders and recent pictures stay the session's. Another reading of the edges gives the
-  /// section its box anew (see Bounds) and ends the last analysis' standing, as a change of the
+  /// section its box anew (see Bounds) and clears the results on hand, as a change of the
   /// material list does.
   void ChangeSettings(const ProgramSettings& changed);
   /// The start-up picture was missing: no automatic load in later runs.
@@ -174,7 +185,9 @@ class SectionSession {
   std::optional<std::string> SmallPictureWarning() const;
   /// PictureFile (as given) and WorkingDir (its folder, made absolute) from `path`, then
   /// LoadPicture; a picture loaded goes first on the recent pictures (absolute). The caller runs
-  /// the inventory after it returns true.
+  /// the inventory after it returns true. When no file is there (false) or it cannot be read
+  /// (the reader's Error), PictureFile and WorkingDir stay as they were, and so do the picture,
+  /// its lists and its results.
   bool AcceptPicture(const std::string& path);
   /// A picture from memory instead of a file (the Python module's pictures): a copy of `pixels`
   /// becomes Picture under the name `name`, which stands for PictureFile in the report and the
@@ -195,8 +208,13 @@ class SectionSession {
   void HideColoursBut(const std::string& label, const ProgressFn& progress = {});
 
   // --- inventory -----------------------------------------------------------------------------
-  /// Clears everything of the previous picture's analysis.
+  /// Clears everything of the previous picture's analysis: its results (as ClearResults), the
+  /// found colours, the materials in use and the section's box.
   void ResetResults();
+  /// Clears the results on hand when they no longer stand (ResultsStand); true when it did. The
+  /// session sees its own changes, but not the library's entries edited in place (EditLibrary):
+  /// whoever edits them calls this afterwards.
+  bool DropStaleResults();
   /// Reset, then lists every colour of Picture (honouring IgnoreDollarColours) into Found, and
   /// marks the inventory done. Nothing without a picture.
   /// `view`, when given, carries the window's steps.
@@ -205,16 +223,27 @@ class SectionSession {
   // --- material list -------------------------------------------------------------------------
   bool OnMaterialList(const std::string& label) const;
   /// Puts a found colour on the material list: marks (or creates) its library entry in use with
-  /// the colour's bounds, appends it and grows Bounds. False when the label is not a found
-  /// colour or already on the list (nothing changes then).
+  /// the colour's bounds, appends it and grows Bounds; the results on hand go (ClearResults).
+  /// False when the label is not a found colour or already on the list (nothing changes then).
   bool AddColourToMaterialList(const std::string& label);
   /// Takes a label off the material list: the entry stays in the library, not in use; Bounds is
-  /// rebuilt from the entries in use. False when the label is not on the list.
+  /// rebuilt from the entries in use and the results on hand go. False when the label is not on
+  /// the list.
   bool RemoveFromMaterialList(const std::string& label);
   /// The section spans more than one pixel each way.
   bool SectionSpansArea() const;
   /// "analyse" is offered: both typed sizes are non-zero and the section spans an area.
   bool AnalyseOffered(int widthMm, int heightMm) const;
+  /// The same for sizes typed in fields: besides, each text must read as its value, a whole
+  /// number 0..kMaxSectionMm as the size fields take it. A field that shows "12a" while it still
+  /// holds 12 offers nothing, since the analysis would report a size its field does not show.
+  bool AnalyseOffered(const SectionSize& size) const;
+  /// Each text of `size` reads as its value within the size fields' range (see AnalyseOffered).
+  static bool SizeTextsStand(const SectionSize& size);
+  /// The scale `size` gives the section's box, mm per pixel horizontally and vertically, as
+  /// "4.95 x 3.234 mm/px" (four significant digits each): nothing until the sizes offer an
+  /// analysis (AnalyseOffered).
+  std::optional<std::string> ScaleText(const SectionSize& size) const;
 
   // --- analysis ------------------------------------------------------------------------------
   enum class AnalyseOutcome { Done, NoMaterialSelected };
@@ -300,6 +329,7 @@ class SectionSession {
   struct AnalysedMaterial {
     std::string label;
     double E = 0;
+    double rho = 0;
     friend bool operator==(const AnalysedMaterial&, const AnalysedMaterial&) = default;
   };
   struct AnalysedSection {
@@ -322,6 +352,9 @@ class SectionSession {
   void SaveStrengthTable();
   /// Drops the extended values: Elastic and Plastic, and the stresses with them.
   void DropExtended();
+  /// Drops the results of the last analysis: the extended values, the report, the texts and
+  /// values but the centres' (which stay until the next analysis, as the window shows them).
+  void ClearResults();
   /// The last analysis, which must still describe the section: throws Error without one, or
   /// when the section or its materials changed since.
   const AnalysedSection& CheckAnalysed() const;

@@ -26,7 +26,7 @@ std::vector<SectionSession::AnalysedMaterial> SectionSession::MaterialsInUseNow(
   std::vector<AnalysedMaterial> materials;
   if (!mMaterialLibrary) return materials;
   for (const TPROPRec& entry : *mMaterialLibrary) {
-    if (entry.inUse) materials.push_back({entry.prop.colorlabel, entry.prop.E});
+    if (entry.inUse) materials.push_back({entry.prop.colorlabel, entry.prop.E, entry.prop.rho});
   }
   return materials;
 }
