@@ -7,12 +7,9 @@
 
 #include "core/base/error.h"
 #include "core/base/path.h"
-#include "core/elastic/extended_report.h"
-#include "core/elastic/stress_report.h"
 #include "core/picture/picture_reader.h"
 #include "core/scan/inventory.h"
 #include "core/section/overlay.h"
-#include "core/section/plastic_report.h"
 #include "core/section/result_text.h"
 
 namespace qv::cli {
@@ -179,19 +176,6 @@ bool AnalyseSection(SectionSession& session, const AnalyseValues& v, const Pictu
     return false;
   }
   return !Cancelled(control);
-}
-
-std::string AnalysisReport(const SectionSession& session) {
-  std::string text = session.ReportText();
-  if (session.Elastic()) {
-    text +=
-        "\r\n" + JoinCrLf(ExtendedReport(*session.Elastic(), session.Settings().SignConvention));
-    if (session.Plastic()) text += JoinCrLf(PlasticReport(*session.Plastic()));
-  }
-  if (session.Stresses()) {
-    text += "\r\n" + JoinCrLf(StressReport(*session.Stresses(), session.Settings().SignConvention));
-  }
-  return text;
 }
 
 SectionSession::ResultDrawing AnalysisDrawing(const SectionSession& session) {

@@ -71,9 +71,6 @@ bool AnalyseSection(SectionSession& session, const AnalyseValues& v, const Pictu
 /// library; it is analysed with E = 1 N/mm^2 and rho = 1 kg/m^3".
 std::string NoMaterialNote(const std::string& label);
 
-/// What the batch tool prints for an analysis without --json: the report and, each after a
-/// blank line, the extended values with the plastic moments and the stresses (CR LF line ends).
-std::string AnalysisReport(const SectionSession& session);
 
 /// The drawing over the analysed picture: the result overlay, the shear centre's marker, and
 /// the note on a marker off the picture.

@@ -130,7 +130,7 @@ std::string AnalyseText(const Options& o, ProgressLine& progress, OutputFiles& o
   control.progress = [&progress](const std::string& stage) { return progress.For(stage); };
   cli::AnalyseSection(session, v, {o.picture, nullptr}, library ? &*library : nullptr,
                       o.overlay.has_value(), control, &notes);
-  std::string text = o.json ? cli::AnalysisJson(session, v) : cli::AnalysisReport(session);
+  std::string text = o.json ? cli::AnalysisJson(session, v) : session.FullReportText();
 
   if (o.overlay) {
     SectionSession::ResultDrawing drawing = cli::AnalysisDrawing(session);

@@ -589,7 +589,7 @@ json.loads: the same keys and the same numbers, "extended" with torsion=True.)")
           "to_json", [](const Result& r) { return cli::AnalysisJson(*r.session, r.values); },
           "The batch tool's JSON text itself.")
       .def(
-          "report", [](const Result& r) { return cli::AnalysisReport(*r.session); },
+          "report", [](const Result& r) { return r.session->FullReportText(); },
           R"(The report the batch tool prints without --json, as the window copies it (CR LF
 line ends), with the extended values' block after torsion.)")
       .def("overlay", &Overlay,
