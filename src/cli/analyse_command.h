@@ -71,7 +71,6 @@ bool AnalyseSection(SectionSession& session, const AnalyseValues& v, const Pictu
 /// library; it is analysed with E = 1 N/mm^2 and rho = 1 kg/m^3".
 std::string NoMaterialNote(const std::string& label);
 
-
 /// The drawing over the analysed picture: the result overlay, the shear centre's marker, and
 /// the note on a marker off the picture.
 SectionSession::ResultDrawing AnalysisDrawing(const SectionSession& session);
