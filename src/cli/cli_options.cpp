@@ -5,7 +5,6 @@
 #include <charconv>
 #include <string_view>
 
-#include "cli/run_cli.h"
 #include "core/base/error.h"
 #include "core/base/field_number.h"
 #include "core/base/limits.h"

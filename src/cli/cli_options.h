@@ -85,3 +85,13 @@ Options ParseArguments(const std::vector<std::string>& args);
 AnalyseValues ReadAnalyseValues(const Options& o);
 
 }  // namespace qv::cli
+
+namespace qv {
+
+/// The usage text that --help prints and usage errors show; no line is wider than 80 columns.
+std::string CliUsage();
+
+/// The line --version prints: "quorvane-cli <version>".
+std::string CliVersion();
+
+}  // namespace qv

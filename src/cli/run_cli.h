@@ -22,10 +22,4 @@ enum CliStatus : int { kCliDone = 0, kCliFailed = 1, kCliUsage = 2 };
 /// duration of the call when none exists. Returns a CliStatus.
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
-/// The usage text that --help prints and usage errors show; no line is wider than 80 columns.
-std::string CliUsage();
-
-/// The line --version prints: "quorvane-cli <version>".
-std::string CliVersion();
-
 }  // namespace qv

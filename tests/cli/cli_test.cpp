@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/cli_options.h"
 #include "cli/run_cli.h"
 #include "core/base/number_text.h"
 #include "core/elastic/extended_report.h"

@@ -10,6 +10,7 @@
 #include <sstream>
 #include <string>
 
+#include "cli/cli_options.h"
 #include "cli/run_cli.h"
 #include "core/base/version.h"
 #include "support/cli_run.h"
