@@ -29,7 +29,9 @@
 #include <functional>
 #include <limits>
 #include <numbers>
+#include <tuple>
 #include <type_traits>
+#include <utility>
 
 #include "core/base/colour_label.h"
 #include "core/base/error.h"
@@ -285,6 +287,282 @@ enum class Trouble { BrokeDown, Stalled, OutOfIterations };
   throw Error(text);
 }
 
+/// The cells' positions about the pole and the face terms of the torsion (see the top of this
+/// file): the tangential field (v - vO, -(u - uO)) times the centre distance, less the strip's
+/// own jump. Read on whichever level holds the cells (they move into the multigrid).
+struct TorsionTerms {
+  double hx = 1;
+  double hy = 1;
+  double poleU = 0;
+  double poleV = 0;
+  double strip = 0;  // s of the unknown w - s (u - uO)(v - vO)
+
+  double CentreU(const CellLevel& c, std::size_t i) const { return (c.cellX[i] + 0.5) * hx; }
+  double CentreV(const CellLevel& c, std::size_t i) const { return (c.cellY[i] + 0.5) * hy; }
+  double StripWarping(const CellLevel& c, std::size_t i) const {
+    return strip * (CentreU(c, i) - poleU) * (CentreV(c, i) - poleV);
+  }
+  double EastTerm(const CellLevel& c, std::size_t i) const {
+    return (1 - strip) * hx * (CentreV(c, i) - poleV);
+  }
+  double SouthTerm(const CellLevel& c, std::size_t i) const {
+    return -(1 + strip) * hy * (CentreU(c, i) - poleU);
+  }
+};
+
+/// The torsion's terms on `d` with the pole at the E-weighted centroid (any point gives the same
+/// GJ and shear centre; the centroid keeps the numbers small).
+TorsionTerms TermsOf(const Discretisation& d) {
+  const CellLevel& c = d.level;
+  TorsionTerms t;
+  t.hx = d.cellWidth;
+  t.hy = d.cellHeight;
+  double sumE = 0, sumEU = 0, sumEV = 0;
+  for (std::size_t i = 0; i < static_cast<std::size_t>(c.Cells()); ++i) {
+    sumE += d.E[i];
+    sumEU += d.E[i] * t.CentreU(c, i);
+    sumEV += d.E[i] * t.CentreV(c, i);
+  }
+  t.poleU = sumEU / sumE;
+  t.poleV = sumEV / sumE;
+  t.strip = t.hy > t.hx ? 1.0 : t.hy < t.hx ? -1.0 : 0.0;
+  return t;
+}
+
+/// The right-hand side of the torsion on level `c`; `faces` counts the faces between cells.
+Eigen::VectorXd AssembleTorsion(const CellLevel& c, const TorsionTerms& t, std::int64_t& faces) {
+  const auto n = static_cast<std::size_t>(c.Cells());
+  Eigen::VectorXd rhs = Eigen::VectorXd::Zero(static_cast<Eigen::Index>(n));
+  faces = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (c.east[i] >= 0) {
+      const double f = c.te[i] * t.EastTerm(c, i);
+      rhs[static_cast<Eigen::Index>(c.east[i])] += f;
+      rhs[static_cast<Eigen::Index>(i)] -= f;
+      ++faces;
+    }
+    if (c.south[i] >= 0) {
+      const double f = c.ts[i] * t.SouthTerm(c, i);
+      rhs[static_cast<Eigen::Index>(c.south[i])] += f;
+      rhs[static_cast<Eigen::Index>(i)] -= f;
+      ++faces;
+    }
+  }
+  return rhs;
+}
+
+/// GJ as the energy of the warping `w` (less the strip's): a sum of squares in cell order.
+double TorsionEnergy(const CellLevel& fine, const TorsionTerms& t, const Eigen::VectorXd& w) {
+  double gj = 0;
+  for (std::size_t i = 0; i < static_cast<std::size_t>(fine.Cells()); ++i) {
+    if (fine.east[i] >= 0) {
+      const double jump = w[fine.east[i]] - w[static_cast<Eigen::Index>(i)] - t.EastTerm(fine, i);
+      gj += fine.te[i] * jump * jump;
+    }
+    if (fine.south[i] >= 0) {
+      const double jump = w[fine.south[i]] - w[static_cast<Eigen::Index>(i)] - t.SouthTerm(fine, i);
+      gj += fine.ts[i] * jump * jump;
+    }
+  }
+  return gj;
+}
+
+/// Conjugate gradients on the multigrid, in rounds of kRoundIterations from the last round's
+/// solution; a round that does not halve the residual has stalled.
+class CycleSolver {
+ public:
+  CycleSolver(Multigrid& grid, SolveMonitor& monitor, const SolveContext& context)
+      : mGrid(grid), mContext(context), mOperator(&grid) {
+    mCg.preconditioner().Attach(&grid, &monitor);
+    mCg.setTolerance(context.options.tolerance);
+    mCg.setMaxIterations(kRoundIterations);
+    mCg.compute(mOperator);
+  }
+
+  /// Reports the next solves' progress to `monitor`.
+  void Watch(SolveMonitor& monitor) { mCg.preconditioner().Attach(&mGrid, &monitor); }
+
+  /// The solution of A x = b; Error (naming the solve `what`) when it cannot be trusted.
+  Eigen::VectorXd Run(const Eigen::VectorXd& b, const std::string& what) {
+    Eigen::VectorXd x = Eigen::VectorXd::Zero(b.size());
+    mIterations = 0;
+    double before = 1;  // relative residual at the start of the round
+    try {
+      for (;;) {
+        x = mCg.solveWithGuess(b, x);
+        mIterations += static_cast<int>(mCg.iterations());
+        if (mCg.info() == Eigen::Success) break;
+        const double reached = mCg.error();
+        // Stalled where rounding leaves it: as far as the arithmetic goes, and far enough.
+        if (reached <= kRoundingResidual) break;
+        if (!(reached < 0.5 * before)) {
+          ThrowTrouble(what, Trouble::Stalled, mIterations, reached, mContext);
+        }
+        if (mIterations >= kMaxIterations) {
+          ThrowTrouble(what, Trouble::OutOfIterations, mIterations, reached, mContext);
+        }
+        before = reached;
+      }
+    } catch (const BrokeDown& broken) {
+      ThrowTrouble(what, Trouble::BrokeDown, broken.iterations, 0, mContext);
+    }
+    return x;
+  }
+
+  /// Iterations of the last solve.
+  int Iterations() const { return mIterations; }
+
+ private:
+  Multigrid& mGrid;
+  const SolveContext& mContext;
+  TorsionOperator mOperator;
+  Eigen::ConjugateGradient<TorsionOperator, Eigen::Lower | Eigen::Upper, MultigridPreconditioner>
+      mCg;
+  int mIterations = 0;
+};
+
+/// Each part's E-weighted centroid and E: Trefftz's fit and the warping constant take u and v
+/// about the part's own centroid, which disposes of the constants.
+struct PartCentroids {
+  std::vector<double> e, u, v;
+};
+
+PartCentroids CentroidsOfParts(const Discretisation& d, const CellLevel& fine,
+                               const TorsionTerms& t, const std::vector<std::int32_t>& part,
+                               std::size_t parts) {
+  PartCentroids p{std::vector<double>(parts, 0.0), std::vector<double>(parts, 0.0),
+                  std::vector<double>(parts, 0.0)};
+  for (std::size_t i = 0; i < static_cast<std::size_t>(fine.Cells()); ++i) {
+    const auto k = static_cast<std::size_t>(part[i]);
+    p.e[k] += d.E[i];
+    p.u[k] += d.E[i] * t.CentreU(fine, i);
+    p.v[k] += d.E[i] * t.CentreV(fine, i);
+  }
+  for (std::size_t k = 0; k < parts; ++k) {
+    p.u[k] /= p.e[k];
+    p.v[k] /= p.e[k];
+  }
+  return p;
+}
+
+/// Trefftz: the shear centre S is the pole whose warping w_S = w - (vS - vO) u + (uS - uO) v +
+/// const is E-orthogonal to u, v and a constant on each part; i.e. the E-weighted least-squares
+/// fit of w by a u + b v + c_k gives vS = vO + a, uS = uO - b. Returns (a, b).
+std::pair<double, double> FitShearCentre(const Discretisation& d, const CellLevel& fine,
+                                         const TorsionTerms& t, const Eigen::VectorXd& w,
+                                         const std::vector<std::int32_t>& part,
+                                         const PartCentroids& p) {
+  CentreSums sums;
+  const double selfU = t.hx * t.hx / 12;  // a cell's own second moment, per unit area
+  const double selfV = t.hy * t.hy / 12;
+  for (std::size_t i = 0; i < static_cast<std::size_t>(fine.Cells()); ++i) {
+    const auto k = static_cast<std::size_t>(part[i]);
+    const double u = t.CentreU(fine, i) - p.u[k];
+    const double v = t.CentreV(fine, i) - p.v[k];
+    const double e = d.E[i];
+    sums.uu += e * (u * u + selfU);
+    sums.uw += e * u * v;
+    sums.ww += e * (v * v + selfV);
+    sums.ru += e * w[static_cast<Eigen::Index>(i)] * u;
+    sums.rw += e * w[static_cast<Eigen::Index>(i)] * v;
+  }
+  const double det = sums.uu * sums.ww - sums.uw * sums.uw;
+  return {(sums.ru * sums.ww - sums.rw * sums.uw) / det,
+          (sums.rw * sums.uu - sums.ru * sums.uw) / det};
+}
+
+/// The warping constant: the warping function referred to the shear centre is what the fit
+/// (a, b) leaves of w; less its E-weighted mean on each part, squared and weighted with E.
+double WarpingConstant(const Discretisation& d, const CellLevel& fine, const TorsionTerms& t,
+                       const Eigen::VectorXd& w, const std::vector<std::int32_t>& part,
+                       const PartCentroids& p, double a, double b) {
+  const auto n = static_cast<std::size_t>(fine.Cells());
+  std::vector<double> omega(n);
+  std::vector<double> meanOmega(p.e.size(), 0.0);
+  for (std::size_t i = 0; i < n; ++i) {
+    const auto k = static_cast<std::size_t>(part[i]);
+    omega[i] = w[static_cast<Eigen::Index>(i)] - a * (t.CentreU(fine, i) - p.u[k]) -
+               b * (t.CentreV(fine, i) - p.v[k]);
+    meanOmega[k] += d.E[i] * omega[i];
+  }
+  for (std::size_t k = 0; k < p.e.size(); ++k) meanOmega[k] /= p.e[k];
+  double eiw = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    const double o = omega[i] - meanOmega[static_cast<std::size_t>(part[i])];
+    eiw += d.E[i] * o * o;
+  }
+  return eiw * t.hx * t.hy;
+}
+
+/// The shear stiffnesses (G A_y, G A_z) from the two shear functions psiU, psiV and their loads.
+/// A shear force along one axis bends the section about both where the product moment is not
+/// 0: the change of the bending stresses along the beam is E (ku u + kv v) with (ku, kv) =
+/// K^-1 (1, 0) for a unit force along u, K the bending stiffnesses about the centre (each
+/// cell's own second moment included). Its shear function is ku psiU + kv psiV, whose energy is
+/// k^T M k with M the energies of the two functions and their cross term; the shear stiffness
+/// is the one of equal energy, G A_s = 1 / (K^-1 M K^-1) along that axis. Without a product
+/// moment this is EI^2 / integral G |grad psi|^2 of the one function.
+std::pair<double, double> ShearStiffnesses(const Discretisation& d, const CellLevel& fine,
+                                           const TorsionTerms& t, const Eigen::VectorXd& loadU,
+                                           const Eigen::VectorXd& psiU,
+                                           const Eigen::VectorXd& loadV,
+                                           const Eigen::VectorXd& psiV) {
+  const double area = t.hx * t.hy;
+  const double selfU = t.hx * t.hx / 12;
+  const double selfV = t.hy * t.hy / 12;
+  double kuu = 0, kuv = 0, kvv = 0;
+  for (std::size_t i = 0; i < static_cast<std::size_t>(fine.Cells()); ++i) {
+    const double u = t.CentreU(fine, i) - t.poleU, v = t.CentreV(fine, i) - t.poleV,
+                 e = d.E[i] * area;
+    kuu += e * (u * u + selfU);
+    kuv += e * u * v;
+    kvv += e * (v * v + selfV);
+  }
+  const double muu = psiU.dot(loadU);
+  const double mvv = psiV.dot(loadV);
+  const double muv = 0.5 * (psiU.dot(loadV) + psiV.dot(loadU));
+  const double kdet = kuu * kvv - kuv * kuv;
+  if (!(kdet > 0 && muu > 0 && mvv > 0)) return {0.0, 0.0};
+  // The rows of K^-1: (kvv, -kuv) / det and (-kuv, kuu) / det.
+  const auto compliance = [&](double ru, double rv) {
+    return (ru * ru * muu + 2 * ru * rv * muv + rv * rv * mvv) / (kdet * kdet);
+  };
+  const double cu = compliance(kvv, -kuv);
+  const double cv = compliance(-kuv, kuu);
+  return {cu > 0 ? 1 / cu : 0.0, cv > 0 ? 1 / cv : 0.0};
+}
+
+/// Hands the warping `w` and the shear functions already in `keep` out row by row (the
+/// multigrid numbers its cells red first), with the grid they lie on.
+void KeepFields(const Discretisation& d, const CellLevel& fine, const TorsionTerms& t,
+                const Multigrid& grid, const Eigen::VectorXd& w, SolvedFields& keep) {
+  const auto n = static_cast<std::size_t>(fine.Cells());
+  keep.Coarsening = d.factor;
+  keep.Columns = fine.nx;
+  keep.Rows = fine.ny;
+  keep.CellWidthMm = t.hx;
+  keep.CellHeightMm = t.hy;
+  keep.PoleHor = t.poleU;
+  keep.PoleVer = t.poleV;
+  std::vector<double> warping(w.begin(), w.end());
+  grid.RemovePartMeans(warping.data());
+  std::vector<std::int32_t> order;
+  order.reserve(n);
+  for (const std::int32_t cell : fine.map) {
+    if (cell >= 0) order.push_back(cell);
+  }
+  const auto rowByRow = [&](const auto& values) {
+    std::vector<typename std::decay_t<decltype(values)>::value_type> sorted(n);
+    for (std::size_t k = 0; k < n; ++k) sorted[k] = values[static_cast<std::size_t>(order[k])];
+    return sorted;
+  };
+  keep.CellX = rowByRow(fine.cellX);
+  keep.CellY = rowByRow(fine.cellY);
+  keep.Warping = rowByRow(warping);
+  keep.ShearHor = rowByRow(keep.ShearHor);
+  keep.ShearVer = rowByRow(keep.ShearVer);
+}
+
 /// Solves the torsion on `d`, in the scaled units, with conjugate gradients on the multigrid;
 /// with `designValues` (the main solve) also the warping constant and the two shear functions
 /// (three solves in all, sharing the progress share). A main solve on cells without a closed
@@ -294,56 +572,16 @@ TorsionSolution Solve(Discretisation& d, const SolveContext& context, std::int64
                       std::int64_t progressShare, bool designValues = false,
                       SolvedFields* keep = nullptr) {
   const ElasticOptions& options = context.options;
-  // The level moves into the multigrid below; the positions are read wherever it is.
-  const CellLevel* cells = &d.level;
-  const CellLevel& c = d.level;
-  const auto n = static_cast<std::size_t>(c.Cells());
-  const double hx = d.cellWidth;
-  const double hy = d.cellHeight;
-  const auto centreU = [&](std::size_t i) { return (cells->cellX[i] + 0.5) * hx; };
-  const auto centreV = [&](std::size_t i) { return (cells->cellY[i] + 0.5) * hy; };
-
-  // The pole: any point gives the same GJ and shear centre; the centroid keeps the numbers small.
-  double sumE = 0, sumEU = 0, sumEV = 0;
-  for (std::size_t i = 0; i < n; ++i) {
-    sumE += d.E[i];
-    sumEU += d.E[i] * centreU(i);
-    sumEV += d.E[i] * centreV(i);
-  }
-  const double poleU = sumEU / sumE;
-  const double poleV = sumEV / sumE;
-
-  // The unknown is w less s (u - uO)(v - vO) (see the top of this file). The face terms a: the
-  // tangential field (v - vO, -(u - uO)) times the centre distance, less the strip's own jump.
-  const double strip = hy > hx ? 1.0 : hy < hx ? -1.0 : 0.0;
-  const auto stripWarping = [&](std::size_t i) {
-    return strip * (centreU(i) - poleU) * (centreV(i) - poleV);
-  };
-  const auto eastTerm = [&](std::size_t i) { return (1 - strip) * hx * (centreV(i) - poleV); };
-  const auto southTerm = [&](std::size_t i) { return -(1 + strip) * hy * (centreU(i) - poleU); };
-
-  Eigen::VectorXd rhs = Eigen::VectorXd::Zero(static_cast<Eigen::Index>(n));
+  const auto n = static_cast<std::size_t>(d.level.Cells());
+  const TorsionTerms terms = TermsOf(d);
   std::int64_t faces = 0;
-  for (std::size_t i = 0; i < n; ++i) {
-    if (c.east[i] >= 0) {
-      const double f = c.te[i] * eastTerm(i);
-      rhs[static_cast<Eigen::Index>(c.east[i])] += f;
-      rhs[static_cast<Eigen::Index>(i)] -= f;
-      ++faces;
-    }
-    if (c.south[i] >= 0) {
-      const double f = c.ts[i] * southTerm(i);
-      rhs[static_cast<Eigen::Index>(c.south[i])] += f;
-      rhs[static_cast<Eigen::Index>(i)] -= f;
-      ++faces;
-    }
-  }
+  Eigen::VectorXd rhs = AssembleTorsion(d.level, terms, faces);
 
   Beat(options, progressFirst);
-  Multigrid grid(std::move(d.level), hx, hy, context.pool, [&] { Beat(options, progressFirst); });
+  Multigrid grid(std::move(d.level), terms.hx, terms.hy, context.pool,
+                 [&] { Beat(options, progressFirst); });
   Beat(options, progressFirst);
   const CellLevel& fine = grid.Fine();
-  cells = &fine;
   TorsionSolution s;
   s.parts = grid.PartCount();
 
@@ -364,123 +602,33 @@ TorsionSolution Solve(Discretisation& d, const SolveContext& context, std::int64
   // The two shear solves take half the share between them.
   const std::int64_t torsionShare = designValues ? progressShare / 2 : progressShare;
   SolveMonitor monitor(options, progressFirst, torsionShare);
-  Eigen::ConjugateGradient<TorsionOperator, Eigen::Lower | Eigen::Upper, MultigridPreconditioner>
-      cg;
-  cg.preconditioner().Attach(&grid, &monitor);
-  cg.setTolerance(options.tolerance);
-  cg.setMaxIterations(kRoundIterations);
-  TorsionOperator op(&grid);
-  cg.compute(op);
-  int iterations = 0;  // of the last solve
-  const auto run = [&](const Eigen::VectorXd& b, const std::string& what) {
-    Eigen::VectorXd x = Eigen::VectorXd::Zero(b.size());
-    iterations = 0;
-    double before = 1;  // relative residual at the start of the round
-    try {
-      for (;;) {
-        x = cg.solveWithGuess(b, x);
-        iterations += static_cast<int>(cg.iterations());
-        if (cg.info() == Eigen::Success) break;
-        const double reached = cg.error();
-        // Stalled where rounding leaves it: as far as the arithmetic goes, and far enough.
-        if (reached <= kRoundingResidual) break;
-        if (!(reached < 0.5 * before)) {
-          ThrowTrouble(what, Trouble::Stalled, iterations, reached, context);
-        }
-        if (iterations >= kMaxIterations) {
-          ThrowTrouble(what, Trouble::OutOfIterations, iterations, reached, context);
-        }
-        before = reached;
-      }
-    } catch (const BrokeDown& broken) {
-      ThrowTrouble(what, Trouble::BrokeDown, broken.iterations, 0, context);
-    }
-    return x;
-  };
+  CycleSolver solver(grid, monitor, context);
   const std::string name = designValues
                                ? "torsion solve"
                                : "torsion solve on cells of " + IntegerText(d.factor) + " x " +
                                      IntegerText(d.factor) + " pixels (for the error estimate)";
-  Eigen::VectorXd w = run(rhs, name);
+  Eigen::VectorXd w = solver.Run(rhs, name);
   grid.RemovePartMeans(w.data());
-  s.iterations = iterations;
-
-  // GJ as the energy: a sum of squares in cell order.
-  double gj = 0;
-  for (std::size_t i = 0; i < n; ++i) {
-    if (fine.east[i] >= 0) {
-      const double jump = w[fine.east[i]] - w[static_cast<Eigen::Index>(i)] - eastTerm(i);
-      gj += fine.te[i] * jump * jump;
-    }
-    if (fine.south[i] >= 0) {
-      const double jump = w[fine.south[i]] - w[static_cast<Eigen::Index>(i)] - southTerm(i);
-      gj += fine.ts[i] * jump * jump;
-    }
-  }
-  s.GJ = gj;
+  s.iterations = solver.Iterations();
+  s.GJ = TorsionEnergy(fine, terms, w);
   Beat(options, progressFirst + torsionShare);
   // From here on w is the warping itself.
-  if (strip != 0) {
-    for (std::size_t i = 0; i < n; ++i) w[static_cast<Eigen::Index>(i)] += stripWarping(i);
+  if (terms.strip != 0) {
+    for (std::size_t i = 0; i < n; ++i) {
+      w[static_cast<Eigen::Index>(i)] += terms.StripWarping(fine, i);
+    }
   }
 
-  // Trefftz: the shear centre S is the pole whose warping w_S = w - (vS - vO) u + (uS - uO) v +
-  // const is E-orthogonal to u, v and a constant on each part; i.e. the E-weighted least-squares
-  // fit of w by a u + b v + c_k gives vS = vO + a, uS = uO - b. Per part, u and v are taken
-  // about that part's own centroid, which disposes of the constants.
   const auto parts = static_cast<std::size_t>(grid.PartCount());
   const std::vector<std::int32_t>& part = grid.Parts();
-  std::vector<double> pe(parts, 0.0), pu(parts, 0.0), pv(parts, 0.0);
-  for (std::size_t i = 0; i < n; ++i) {
-    const auto k = static_cast<std::size_t>(part[i]);
-    pe[k] += d.E[i];
-    pu[k] += d.E[i] * centreU(i);
-    pv[k] += d.E[i] * centreV(i);
-  }
-  for (std::size_t k = 0; k < parts; ++k) {
-    pu[k] /= pe[k];
-    pv[k] /= pe[k];
-  }
-  CentreSums sums;
-  const double selfU = hx * hx / 12;  // a cell's own second moment, per unit area
-  const double selfV = hy * hy / 12;
-  for (std::size_t i = 0; i < n; ++i) {
-    const auto k = static_cast<std::size_t>(part[i]);
-    const double u = centreU(i) - pu[k];
-    const double v = centreV(i) - pv[k];
-    const double e = d.E[i];
-    sums.uu += e * (u * u + selfU);
-    sums.uw += e * u * v;
-    sums.ww += e * (v * v + selfV);
-    sums.ru += e * w[static_cast<Eigen::Index>(i)] * u;
-    sums.rw += e * w[static_cast<Eigen::Index>(i)] * v;
-  }
-  const double det = sums.uu * sums.ww - sums.uw * sums.uw;
-  const double a = (sums.ru * sums.ww - sums.rw * sums.uw) / det;
-  const double b = (sums.rw * sums.uu - sums.ru * sums.uw) / det;
-  s.centreHor = poleU - b;
-  s.centreVer = poleV + a;
+  const PartCentroids centroids = CentroidsOfParts(d, fine, terms, part, parts);
+  const auto [a, b] = FitShearCentre(d, fine, terms, w, part, centroids);
+  s.centreHor = terms.poleU - b;
+  s.centreVer = terms.poleV + a;
   if (!designValues) return s;
   Beat(options, progressFirst + torsionShare);
 
-  // The warping constant: the warping function referred to the shear centre is what the fit
-  // leaves of w; less its E-weighted mean on each part, squared and weighted with E.
-  const double area = hx * hy;
-  std::vector<double> omega(n);
-  std::vector<double> meanOmega(parts, 0.0);
-  for (std::size_t i = 0; i < n; ++i) {
-    const auto k = static_cast<std::size_t>(part[i]);
-    omega[i] =
-        w[static_cast<Eigen::Index>(i)] - a * (centreU(i) - pu[k]) - b * (centreV(i) - pv[k]);
-    meanOmega[k] += d.E[i] * omega[i];
-  }
-  for (std::size_t k = 0; k < parts; ++k) meanOmega[k] /= pe[k];
-  double eiw = 0;
-  for (std::size_t i = 0; i < n; ++i) {
-    const double o = omega[i] - meanOmega[static_cast<std::size_t>(part[i])];
-    eiw += d.E[i] * o * o;
-  }
-  s.EIw = eiw * area;
+  s.EIw = WarpingConstant(d, fine, terms, w, part, centroids, a, b);
   Beat(options, progressFirst + torsionShare);
 
   // The shear functions: for a shear force along y the bending stresses grow with y, and their
@@ -488,88 +636,37 @@ TorsionSolution Solve(Discretisation& d, const SolveContext& context, std::int64
   // E (y - yC) with free edges is the system of the torsion with another right-hand side. Poisson's
   // ratio is left out of the shear functions, as the elementary theory does. Parts without a
   // shared edge cannot pass shear between them: each carries its own (its mean is removed).
-  struct ShearSolve {
-    Eigen::VectorXd load, psi;
-  };
-  const auto shearSolve = [&](const auto& coordinate, std::int64_t first, std::int64_t share,
-                              const char* what, std::vector<double>* kept) {
-    ShearSolve out;
-    out.load.resize(static_cast<Eigen::Index>(n));
+  const double area = terms.hx * terms.hy;
+  const auto shearLoad = [&](bool alongU) {
+    Eigen::VectorXd load(static_cast<Eigen::Index>(n));
     for (std::size_t i = 0; i < n; ++i) {
-      out.load[static_cast<Eigen::Index>(i)] = d.E[i] * coordinate(i) * area;
+      const double arm =
+          alongU ? terms.CentreU(fine, i) - terms.poleU : terms.CentreV(fine, i) - terms.poleV;
+      load[static_cast<Eigen::Index>(i)] = d.E[i] * arm * area;
     }
-    grid.RemovePartMeans(out.load.data());
+    grid.RemovePartMeans(load.data());
+    return load;
+  };
+  const auto shearSolve = [&](const Eigen::VectorXd& load, std::int64_t first, std::int64_t share,
+                              const char* what, std::vector<double>* kept) {
     Beat(options, first);
     SolveMonitor shearMonitor(options, first, share);
-    cg.preconditioner().Attach(&grid, &shearMonitor);
-    out.psi = run(out.load, what);
-    if (kept != nullptr) kept->assign(out.psi.begin(), out.psi.end());
-    return out;
+    solver.Watch(shearMonitor);
+    Eigen::VectorXd psi = solver.Run(load, what);
+    if (kept != nullptr) kept->assign(psi.begin(), psi.end());
+    return psi;
   };
-  const auto armU = [&](std::size_t i) { return centreU(i) - poleU; };
-  const auto armV = [&](std::size_t i) { return centreV(i) - poleV; };
   const std::int64_t quarter = (progressShare - torsionShare) / 2;
-  const ShearSolve alongU =
-      shearSolve(armU, progressFirst + torsionShare, quarter, "shear solve along y",
+  const Eigen::VectorXd loadU = shearLoad(true);
+  const Eigen::VectorXd psiU =
+      shearSolve(loadU, progressFirst + torsionShare, quarter, "shear solve along y",
                  keep != nullptr ? &keep->ShearHor : nullptr);
-  const ShearSolve alongV = shearSolve(
-      armV, progressFirst + torsionShare + quarter, progressShare - torsionShare - quarter,
+  const Eigen::VectorXd loadV = shearLoad(false);
+  const Eigen::VectorXd psiV = shearSolve(
+      loadV, progressFirst + torsionShare + quarter, progressShare - torsionShare - quarter,
       "shear solve along z", keep != nullptr ? &keep->ShearVer : nullptr);
-  // A shear force along one axis bends the section about both where the product moment is not
-  // 0: the change of the bending stresses along the beam is E (ku u + kv v) with (ku, kv) =
-  // K^-1 (1, 0) for a unit force along u, K the bending stiffnesses about the centre (each
-  // cell's own second moment included). Its shear function is ku psiU + kv psiV, whose energy is
-  // k^T M k with M the energies of the two functions and their cross term; the shear stiffness
-  // is the one of equal energy, G A_s = 1 / (K^-1 M K^-1) along that axis. Without a product
-  // moment this is EI^2 / integral G |grad psi|^2 of the one function.
-  double kuu = 0, kuv = 0, kvv = 0;
-  for (std::size_t i = 0; i < n; ++i) {
-    const double u = armU(i), v = armV(i), e = d.E[i] * area;
-    kuu += e * (u * u + selfU);
-    kuv += e * u * v;
-    kvv += e * (v * v + selfV);
-  }
-  const double muu = alongU.psi.dot(alongU.load);
-  const double mvv = alongV.psi.dot(alongV.load);
-  const double muv = 0.5 * (alongU.psi.dot(alongV.load) + alongV.psi.dot(alongU.load));
-  const double kdet = kuu * kvv - kuv * kuv;
-  if (kdet > 0 && muu > 0 && mvv > 0) {
-    // The rows of K^-1: (kvv, -kuv) / det and (-kuv, kuu) / det.
-    const auto compliance = [&](double ru, double rv) {
-      return (ru * ru * muu + 2 * ru * rv * muv + rv * rv * mvv) / (kdet * kdet);
-    };
-    const double cu = compliance(kvv, -kuv);
-    const double cv = compliance(-kuv, kuu);
-    s.GAy = cu > 0 ? 1 / cu : 0.0;
-    s.GAz = cv > 0 ? 1 / cv : 0.0;
-  }
-  if (keep != nullptr) {
-    keep->Coarsening = d.factor;
-    keep->Columns = fine.nx;
-    keep->Rows = fine.ny;
-    keep->CellWidthMm = hx;
-    keep->CellHeightMm = hy;
-    keep->PoleHor = poleU;
-    keep->PoleVer = poleV;
-    std::vector<double> warping(w.begin(), w.end());
-    grid.RemovePartMeans(warping.data());
-    // The multigrid numbers its cells red first; the fields go out row by row.
-    std::vector<std::int32_t> order;
-    order.reserve(n);
-    for (const std::int32_t cell : fine.map) {
-      if (cell >= 0) order.push_back(cell);
-    }
-    const auto rowByRow = [&](const auto& values) {
-      std::vector<typename std::decay_t<decltype(values)>::value_type> sorted(n);
-      for (std::size_t k = 0; k < n; ++k) sorted[k] = values[static_cast<std::size_t>(order[k])];
-      return sorted;
-    };
-    keep->CellX = rowByRow(fine.cellX);
-    keep->CellY = rowByRow(fine.cellY);
-    keep->Warping = rowByRow(warping);
-    keep->ShearHor = rowByRow(keep->ShearHor);
-    keep->ShearVer = rowByRow(keep->ShearVer);
-  }
+  std::tie(s.GAy, s.GAz) = ShearStiffnesses(d, fine, terms, loadU, psiU, loadV, psiV);
+  if (keep != nullptr) KeepFields(d, fine, terms, grid, w, *keep);
   return s;
 }
 
