@@ -271,7 +271,6 @@ StressField::StressField(const StressInput& input, const SectionActions& actions
     throw Error("No analysis yet: analyse the section first.");
   }
   const PixelGrid& grid = *input.grid;
-  const SectionResult& section = *input.section;
   const SectionBounds& b = mBounds;
   if (b.Unset() || b.xmin < 0 || b.ymin < 0 || b.xmax < b.xmin || b.ymax < b.ymin ||
       b.xmax >= grid.Width() || b.ymax >= grid.Height()) {
@@ -283,14 +282,19 @@ StressField::StressField(const StressInput& input, const SectionActions& actions
                   " is not a finite number.");
     }
   }
-  mDx = section.Dx;
-  mDy = section.Dy;
-  const double dx = mDx;
-  const double dy = mDy;
+  mDx = input.section->Dx;
+  mDy = input.section->Dy;
+  CollectRuns(grid, TakeMaterials(*input.library));
+  TakeBending(*input.section);
+  if (actions.NeedsSolve()) TakeShear(input);
+  mOverall = GatherExtremes(input.threads);
+  RefuseBeyondRange();
+}
 
+std::vector<std::uint32_t> StressField::TakeMaterials(const TPROPClass& library) {
   // The materials, as the scans and the solver count them.
   std::vector<std::uint32_t> colours;
-  for (const MaterialMoments& m : MaterialsInUse(*input.library)) {
+  for (const MaterialMoments& m : MaterialsInUse(library)) {
     if (!std::isfinite(m.E) || m.E < 0) {
       throw Error("The stresses need a finite E of at least 0 for every material; " +
                   m.entry->prop.colorlabel + " has E = " + FormatNumber(m.E) + ".");
@@ -303,7 +307,11 @@ StressField::StressField(const StressInput& input, const SectionActions& actions
     mE.push_back(m.E);
     colours.push_back(m.colour);
   }
+  return colours;
+}
 
+void StressField::CollectRuns(const PixelGrid& grid, const std::vector<std::uint32_t>& colours) {
+  const SectionBounds& b = mBounds;
   // Each box row's runs of materials in use.
   const int width = b.WidthPixels();
   const int height = b.HeightPixels();
@@ -322,14 +330,15 @@ StressField::StressField(const StressInput& input, const SectionActions& actions
     }
     mRowStart.push_back(static_cast<std::int64_t>(mRuns.size()));
   }
+}
 
+void StressField::TakeBending(const SectionResult& section) {
   // The elastic centre and the stiffnesses of the drawn area about it.
   const std::optional<ElasticCentre> centre = ElasticCentreOf(section);
   if (!centre) {
     throw Error("The section carries no normal force (EA is 0): there are no stresses.");
   }
-  const double EA = section.EA;
-  mCentre = {(centre->x - b.xmin + 0.5) * dx, (centre->y - b.ymin + 0.5) * dy};
+  mCentre = {(centre->x - mBounds.xmin + 0.5) * mDx, (centre->y - mBounds.ymin + 0.5) * mDy};
   mEIyy = centre->EIyy;
   mEIzz = centre->EIzz;
   mEIyz = centre->EIyz;
@@ -337,125 +346,133 @@ StressField::StressField(const StressInput& input, const SectionActions& actions
   if (!(mEIyy > 0) || !(mEIzz > 0) || !(det > 0)) {
     throw Error("The section has no bending stiffness: there are no stresses.");
   }
-  const auto bending = [&](double my, double mz, double& ky, double& kz) {
-    ky = (mEIzz * my - mEIyz * mz) / det;
-    kz = (mEIyy * mz - mEIyz * my) / det;
-  };
-  mEps0 = actions.N / EA;
-  bending(actions.My, actions.Mz, mKy, mKz);
+  mEps0 = mActions.N / section.EA;
+  Curvatures(mActions.My, mActions.Mz, mKy, mKz);
+}
 
+void StressField::Curvatures(double my, double mz, double& ky, double& kz) const {
+  const double det = mEIyy * mEIzz - mEIyz * mEIyz;
+  ky = (mEIzz * my - mEIyz * mz) / det;
+  kz = (mEIyy * mz - mEIyz * my) / det;
+}
+
+void StressField::TakeShear(const StressInput& input) {
   // Shear stresses on the solver's cells.
-  if (actions.NeedsSolve()) {
-    const ElasticResult* elastic = input.elastic;
-    if (elastic == nullptr || !elastic->Fields) {
-      throw Error("Shear forces and torque need the torsion solve: compute it first.");
-    }
-    if (actions.T != 0 && !(elastic->GJ > 0)) {
-      throw Error("The section has no torsional stiffness (GJ is 0): a torque has no stresses.");
-    }
-    const SolvedFields& f = *elastic->Fields;
-    const auto cells = f.CellX.size();
-    if (f.CellY.size() != cells || f.Warping.size() != cells || f.ShearHor.size() != cells ||
-        f.ShearVer.size() != cells || elastic->materials.size() != mMaterials.size() ||
-        f.Coarsening < 1 || f.Columns != (width + f.Coarsening - 1) / f.Coarsening ||
-        f.Rows != (height + f.Coarsening - 1) / f.Coarsening) {
-      throw Error("The torsion solve belongs to another section: compute it again.");
-    }
-    mCoarsening = f.Coarsening;
-    mColumns = f.Columns;
-    mCellMap.assign(static_cast<std::size_t>(f.Columns) * static_cast<std::size_t>(f.Rows), -1);
-    for (std::size_t i = 0; i < cells; ++i) {
-      mCellMap[static_cast<std::size_t>(f.CellY[i]) * static_cast<std::size_t>(f.Columns) +
-               static_cast<std::size_t>(f.CellX[i])] = static_cast<std::int32_t>(i);
-    }
-    // Each cell's G as the solver takes it: the mean over its block, empty pixels counting 0.
-    std::vector<double> g(cells, 0.0);
-    for (int row = 0; row < height; ++row) {
-      for (std::int64_t r = mRowStart[static_cast<std::size_t>(row)];
-           r < mRowStart[static_cast<std::size_t>(row) + 1]; ++r) {
-        const Run& run = mRuns[static_cast<std::size_t>(r)];
-        const double G = elastic->materials[static_cast<std::size_t>(run.material)].G;
-        if (!(mE[static_cast<std::size_t>(run.material)] > 0)) continue;
-        const std::int32_t firstCell = CellAt(run.begin, row);
-        for (int x = run.begin; x < run.end; ++x) {
-          const std::int32_t c = RunCell(firstCell, run, x, row);
-          if (c >= 0) g[static_cast<std::size_t>(c)] += G;
-        }
+  const int width = mBounds.WidthPixels();
+  const int height = mBounds.HeightPixels();
+  const ElasticResult* elastic = input.elastic;
+  if (elastic == nullptr || !elastic->Fields) {
+    throw Error("Shear forces and torque need the torsion solve: compute it first.");
+  }
+  if (mActions.T != 0 && !(elastic->GJ > 0)) {
+    throw Error("The section has no torsional stiffness (GJ is 0): a torque has no stresses.");
+  }
+  const SolvedFields& f = *elastic->Fields;
+  const auto cells = f.CellX.size();
+  if (f.CellY.size() != cells || f.Warping.size() != cells || f.ShearHor.size() != cells ||
+      f.ShearVer.size() != cells || elastic->materials.size() != mMaterials.size() ||
+      f.Coarsening < 1 || f.Columns != (width + f.Coarsening - 1) / f.Coarsening ||
+      f.Rows != (height + f.Coarsening - 1) / f.Coarsening) {
+    throw Error("The torsion solve belongs to another section: compute it again.");
+  }
+  mCoarsening = f.Coarsening;
+  mColumns = f.Columns;
+  mCellMap.assign(static_cast<std::size_t>(f.Columns) * static_cast<std::size_t>(f.Rows), -1);
+  for (std::size_t i = 0; i < cells; ++i) {
+    mCellMap[static_cast<std::size_t>(f.CellY[i]) * static_cast<std::size_t>(f.Columns) +
+             static_cast<std::size_t>(f.CellX[i])] = static_cast<std::int32_t>(i);
+  }
+  // Each cell's G as the solver takes it: the mean over its block, empty pixels counting 0.
+  std::vector<double> g(cells, 0.0);
+  for (int row = 0; row < height; ++row) {
+    for (std::int64_t r = mRowStart[static_cast<std::size_t>(row)];
+         r < mRowStart[static_cast<std::size_t>(row) + 1]; ++r) {
+      const Run& run = mRuns[static_cast<std::size_t>(r)];
+      const double G = elastic->materials[static_cast<std::size_t>(run.material)].G;
+      if (!(mE[static_cast<std::size_t>(run.material)] > 0)) continue;
+      const std::int32_t firstCell = CellAt(run.begin, row);
+      for (int x = run.begin; x < run.end; ++x) {
+        const std::int32_t c = RunCell(firstCell, run, x, row);
+        if (c >= 0) g[static_cast<std::size_t>(c)] += G;
       }
     }
-    const double blockPixels = static_cast<double>(mCoarsening) * mCoarsening;
-    for (double& v : g) v /= blockPixels;
+  }
+  const double blockPixels = static_cast<double>(mCoarsening) * mCoarsening;
+  for (double& v : g) v /= blockPixels;
 
-    double dky = 0;
-    double dkz = 0;
-    bending(actions.Vy, actions.Vz, dky, dkz);
-    const double twist = actions.T != 0 ? -actions.T / elastic->GJ : 0.0;
-    const double hx = f.CellWidthMm;
-    const double hy = f.CellHeightMm;
-    const auto psi = [&](std::size_t i) { return -dky * f.ShearHor[i] + dkz * f.ShearVer[i]; };
-    mFaceEast.assign(cells, 0.0);
-    mFaceSouth.assign(cells, 0.0);
-    mCells.assign(cells, Cell{});
-    ThreadPool pool(input.threads);
-    pool.ForRange(static_cast<std::int64_t>(cells), [&](std::int64_t begin, std::int64_t end) {
-      for (auto i = static_cast<std::size_t>(begin); i < static_cast<std::size_t>(end); ++i) {
-        const int X = f.CellX[i];
-        const int Y = f.CellY[i];
-        const auto harmonic = [&](std::size_t j) { return 2 * g[i] * g[j] / (g[i] + g[j]); };
-        if (X + 1 < f.Columns) {
-          const std::int32_t j = mCellMap[static_cast<std::size_t>(Y) * mColumns + X + 1];
-          if (j >= 0) {
-            const auto k = static_cast<std::size_t>(j);
-            const double v = (Y + 0.5) * hy - f.PoleVer;
-            mFaceEast[i] = harmonic(k) * ((psi(k) - psi(i)) / hx +
-                                          twist * ((f.Warping[k] - f.Warping[i]) / hx - v));
-          }
-        }
-        if (Y + 1 < f.Rows) {
-          const std::int32_t j = mCellMap[static_cast<std::size_t>(Y + 1) * mColumns + X];
-          if (j >= 0) {
-            const auto k = static_cast<std::size_t>(j);
-            const double u = (X + 0.5) * hx - f.PoleHor;
-            mFaceSouth[i] = harmonic(k) * ((psi(k) - psi(i)) / hy +
-                                           twist * ((f.Warping[k] - f.Warping[i]) / hy + u));
-          }
-        }
-      }
-    });
-    for (std::size_t i = 0; i < cells; ++i) {
+  double dky = 0;
+  double dkz = 0;
+  Curvatures(mActions.Vy, mActions.Vz, dky, dkz);
+  const double twist = mActions.T != 0 ? -mActions.T / elastic->GJ : 0.0;
+  const double hx = f.CellWidthMm;
+  const double hy = f.CellHeightMm;
+  const auto psi = [&](std::size_t i) { return -dky * f.ShearHor[i] + dkz * f.ShearVer[i]; };
+  mFaceEast.assign(cells, 0.0);
+  mFaceSouth.assign(cells, 0.0);
+  mCells.assign(cells, Cell{});
+  ThreadPool pool(input.threads);
+  pool.ForRange(static_cast<std::int64_t>(cells), [&](std::int64_t begin, std::int64_t end) {
+    for (auto i = static_cast<std::size_t>(begin); i < static_cast<std::size_t>(end); ++i) {
       const int X = f.CellX[i];
       const int Y = f.CellY[i];
-      const std::int32_t west =
-          X > 0 ? mCellMap[static_cast<std::size_t>(Y) * mColumns + X - 1] : -1;
-      const std::int32_t north =
-          Y > 0 ? mCellMap[static_cast<std::size_t>(Y - 1) * mColumns + X] : -1;
-      const double fromWest = west >= 0 ? mFaceEast[static_cast<std::size_t>(west)] : 0.0;
-      const double fromNorth = north >= 0 ? mFaceSouth[static_cast<std::size_t>(north)] : 0.0;
-      mCells[i] = {(fromWest + mFaceEast[i]) / 2, (fromNorth + mFaceSouth[i]) / 2};
-    }
-
-    // Each cell's material (the last of its pixels where a coarsened cell mixes them).
-    std::vector<std::int32_t> material(cells, -1);
-    for (int row = 0; row < height; ++row) {
-      for (std::int64_t r = mRowStart[static_cast<std::size_t>(row)];
-           r < mRowStart[static_cast<std::size_t>(row) + 1]; ++r) {
-        const Run& run = mRuns[static_cast<std::size_t>(r)];
-        const std::int32_t firstCell = CellAt(run.begin, row);
-        for (int x = run.begin; x < run.end; ++x) {
-          const std::int32_t c = RunCell(firstCell, run, x, row);
-          if (c >= 0) material[static_cast<std::size_t>(c)] = run.material;
+      const auto harmonic = [&](std::size_t j) { return 2 * g[i] * g[j] / (g[i] + g[j]); };
+      if (X + 1 < f.Columns) {
+        const std::int32_t j = mCellMap[static_cast<std::size_t>(Y) * mColumns + X + 1];
+        if (j >= 0) {
+          const auto k = static_cast<std::size_t>(j);
+          const double v = (Y + 0.5) * hy - f.PoleVer;
+          mFaceEast[i] = harmonic(k) * ((psi(k) - psi(i)) / hx +
+                                        twist * ((f.Warping[k] - f.Warping[i]) / hx - v));
+        }
+      }
+      if (Y + 1 < f.Rows) {
+        const std::int32_t j = mCellMap[static_cast<std::size_t>(Y + 1) * mColumns + X];
+        if (j >= 0) {
+          const auto k = static_cast<std::size_t>(j);
+          const double u = (X + 0.5) * hx - f.PoleHor;
+          mFaceSouth[i] = harmonic(k) * ((psi(k) - psi(i)) / hy +
+                                         twist * ((f.Warping[k] - f.Warping[i]) / hy + u));
         }
       }
     }
-    FitEdges(f, material, input.threads);
-
-    // The joints: faces between cells of two materials, where a cell is one pixel.
-    if (mCoarsening == 1) FindJoints(f, material);
+  });
+  for (std::size_t i = 0; i < cells; ++i) {
+    const int X = f.CellX[i];
+    const int Y = f.CellY[i];
+    const std::int32_t west = X > 0 ? mCellMap[static_cast<std::size_t>(Y) * mColumns + X - 1] : -1;
+    const std::int32_t north =
+        Y > 0 ? mCellMap[static_cast<std::size_t>(Y - 1) * mColumns + X] : -1;
+    const double fromWest = west >= 0 ? mFaceEast[static_cast<std::size_t>(west)] : 0.0;
+    const double fromNorth = north >= 0 ? mFaceSouth[static_cast<std::size_t>(north)] : 0.0;
+    mCells[i] = {(fromWest + mFaceEast[i]) / 2, (fromNorth + mFaceSouth[i]) / 2};
   }
 
+  // Each cell's material (the last of its pixels where a coarsened cell mixes them).
+  std::vector<std::int32_t> material(cells, -1);
+  for (int row = 0; row < height; ++row) {
+    for (std::int64_t r = mRowStart[static_cast<std::size_t>(row)];
+         r < mRowStart[static_cast<std::size_t>(row) + 1]; ++r) {
+      const Run& run = mRuns[static_cast<std::size_t>(r)];
+      const std::int32_t firstCell = CellAt(run.begin, row);
+      for (int x = run.begin; x < run.end; ++x) {
+        const std::int32_t c = RunCell(firstCell, run, x, row);
+        if (c >= 0) material[static_cast<std::size_t>(c)] = run.material;
+      }
+    }
+  }
+  FitEdges(f, material, input.threads);
+
+  // The joints: faces between cells of two materials, where a cell is one pixel.
+  if (mCoarsening == 1) FindJoints(f, material);
+}
+
+StressExtremes StressField::GatherExtremes(int threads) {
+  const int height = mBounds.HeightPixels();
+  const double dx = mDx;
+  const double dy = mDy;
   // The extremes, row bands in parallel; each part's rows follow the previous part's, so merging
   // in part order keeps the first pixel of a tie.
-  ThreadPool pool(input.threads);
+  ThreadPool pool(threads);
   const int parts = pool.Parts();
   std::vector<std::vector<Gatherer>> partial(static_cast<std::size_t>(parts),
                                              std::vector<Gatherer>(mMaterials.size()));
@@ -535,8 +552,7 @@ StressField::StressField(const StressInput& input, const SectionActions& actions
     if (better(e.vonMisesMax, result.vonMisesMax, true)) result.vonMisesMax = e.vonMisesMax;
     any = true;
   }
-  mOverall = result;
-  RefuseBeyondRange();
+  return result;
 }
 
 void StressField::RefuseBeyondRange() const {

@@ -178,6 +178,16 @@ class StressField {
   const std::vector<JointStress>& Joints() const { return mJoints; }
 
  private:
+  /// The steps of the constructor: the materials in use (their colours returned), each box
+  /// row's runs of them, the elastic centre with the curvatures of N, My and Mz, the shear
+  /// stresses of Vy, Vz and T on the solver's cells with the edges and joints, the extremes.
+  std::vector<std::uint32_t> TakeMaterials(const TPROPClass& library);
+  void CollectRuns(const PixelGrid& grid, const std::vector<std::uint32_t>& colours);
+  void TakeBending(const SectionResult& section);
+  void TakeShear(const StressInput& input);
+  StressExtremes GatherExtremes(int threads);
+  /// The curvatures ky, kz of the moments my, mz about the elastic centre.
+  void Curvatures(double my, double mz, double& ky, double& kz) const;
   void RefuseBeyondRange() const;
 
   struct Run {
