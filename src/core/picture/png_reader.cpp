@@ -8,15 +8,11 @@
 #include "core/base/error.h"
 #include "core/base/number_text.h"
 #include "core/base/thread_pool.h"
-
-#if defined(__x86_64__)
-#include <immintrin.h>
-#endif
+#include "core/picture/png_rows.h"
 
 #include <algorithm>
 #include <array>
 #include <atomic>
-#include <bit>
 #include <cerrno>
 #include <condition_variable>
 #include <cstring>
@@ -29,6 +25,14 @@
 namespace qv {
 namespace {
 
+using png::CanShuffle;
+using png::ConvertAt;
+using png::Converter;
+using png::ConverterFor;
+using png::ConvertRow;
+using png::Kind;
+using png::RowSink;
+
 constexpr unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
 // Signature, then the IHDR chunk: length, type, 13 bytes of fields, checksum.
 constexpr std::size_t kHeadBytes = 8 + 4 + 4 + 13 + 4;
@@ -37,12 +41,6 @@ constexpr std::size_t kHeadBytes = 8 + 4 + 4 + 13 + 4;
 // of n bytes inflates to more than this many times n plus a little.
 constexpr std::uint64_t kMaxInflateRatio = 1040;
 constexpr std::uint64_t kInflateSlack = 4096;
-
-constexpr std::uint32_t kWhite = 0x00FFFFFF;
-
-// Adam7: where the pixels of each pass lie.
-constexpr int kPassX0[7] = {0, 4, 0, 2, 0, 1, 0};
-constexpr int kPassDx[7] = {8, 8, 4, 4, 2, 2, 1};
 
 std::uint32_t BigEndian32(const unsigned char* p) {
   return (static_cast<std::uint32_t>(p[0]) << 24) | (static_cast<std::uint32_t>(p[1]) << 16) |
@@ -286,206 +284,16 @@ class Source {
   bool mEnded = false;
 };
 
-// 16-bit sample to 8 bits, rounded.
-inline std::uint32_t Reduce16(std::uint32_t v) { return (v * 255 + 32767) / 65535; }
-
-// Channel c at alpha a over white, 8 bits.
-inline std::uint32_t Blend8(std::uint32_t c, std::uint32_t a) {
-  return (c * a + 255 * (255 - a) + 127) / 255;
-}
-
-// Channel c at alpha a over white on 16-bit values, reduced to 8 bits in one rounding.
-inline std::uint32_t Blend16(std::uint32_t c, std::uint32_t a) {
-  constexpr std::uint64_t kDen = std::uint64_t{65535} * 65535;
-  const std::uint64_t num = (std::uint64_t{c} * a + std::uint64_t{65535} * (65535 - a)) * 255;
-  return static_cast<std::uint32_t>((2 * num + kDen) / (2 * kDen));
-}
-
-inline std::uint32_t Pack(std::uint32_t r, std::uint32_t g, std::uint32_t b) {
-  return r | (g << 8) | (b << 16);
-}
-
-// The hot loop of the most common pictures, RGB at 8 bits: four pixels per byte shuffle where
-// the processor has one (checked at run time; the build targets plain x86-64). Returns the
-// pixels done; the caller does the rest.
-#if defined(__x86_64__)
-__attribute__((target("ssse3"))) std::size_t WidenRgbShuffled(const unsigned char* s, std::size_t n,
-                                                              std::uint32_t* out) {
-  const __m128i spread = _mm_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
-  std::size_t k = 0;
-  // Each step reads 16 bytes and uses 12: k + 6 <= n keeps the read inside the row.
-  for (; k + 6 <= n; k += 4) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 3 * k));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k), _mm_shuffle_epi8(v, spread));
-  }
-  return k;
-}
-
-bool CanShuffle() {
-  static const bool kShuffle = __builtin_cpu_supports("ssse3");
-  return kShuffle;
-}
-
-std::size_t WidenRgb(const unsigned char* s, std::size_t n, std::uint32_t* out) {
-  return CanShuffle() ? WidenRgbShuffled(s, n, out) : 0;
-}
-#else
-bool CanShuffle() { return false; }
-std::size_t WidenRgb(const unsigned char*, std::size_t, std::uint32_t*) { return 0; }
-#endif
-
-enum class Kind { kIndexed, kGrey16, kRgb8, kRgb16, kGreyAlpha8, kGreyAlpha16, kRgba8, kRgba16 };
-
-// How the samples of one row become colours.
-struct Converter {
-  Kind kind = Kind::kIndexed;
-  int depth = 8;
-  // kIndexed: the colour of every palette index or grey value; entries from `valid` on are not
-  // in the palette.
-  std::array<std::uint32_t, 256> lut{};
-  unsigned valid = 256;
-  // Grey and RGB pictures: the tRNS colour key (grey in `keyGrey`).
-  bool keyed = false;
-  std::uint32_t keyGrey = 0, keyRed = 0, keyGreen = 0, keyBlue = 0;
-};
-
-static_assert(std::endian::native == std::endian::little);
-
-// Converts `count` pixels of a row of samples to every `step`-th grid position from `out`;
-// returns the largest palette index (or grey value) met.
-template <bool kStrided>
-unsigned ConvertRow(const Converter& c, const unsigned char* s, int count, std::uint32_t* out,
-                    int step) {
-  const std::size_t n = static_cast<std::size_t>(count);
-  const std::size_t dx = kStrided ? static_cast<std::size_t>(step) : 1;
-  unsigned top = 0;
-  switch (c.kind) {
-    case Kind::kIndexed:
-      if (c.depth == 8) {
-        for (std::size_t k = 0; k < n; ++k) {
-          const unsigned index = s[k];
-          top = std::max(top, index);
-          out[k * dx] = c.lut[index];
-        }
-      } else {
-        const unsigned bits = static_cast<unsigned>(c.depth);
-        const unsigned mask = (1u << bits) - 1;
-        for (std::size_t k = 0; k < n; ++k) {
-          const std::size_t bit = k * bits;
-          const unsigned index = (s[bit >> 3] >> (8 - bits - (bit & 7))) & mask;
-          top = std::max(top, index);
-          out[k * dx] = c.lut[index];
-        }
-      }
-      break;
-    case Kind::kGrey16:
-      for (std::size_t k = 0; k < n; ++k) {
-        const std::uint32_t v = Load16(s + 2 * k);
-        out[k * dx] = c.keyed && v == c.keyGrey ? kWhite : Reduce16(v) * 0x010101u;
-      }
-      break;
-    case Kind::kRgb8:
-      if (!c.keyed) {
-        std::size_t k = 0;
-        if constexpr (!kStrided) k = WidenRgb(s, n, out);
-        // A four-byte load per pixel, R G B x -> 0x00BBGGRR; the last pixel is done bytewise
-        // so that no load reaches past the row.
-        for (; k + 1 < n; ++k) out[k * dx] = Load32(s + 3 * k) & 0x00FFFFFFu;
-        for (; k < n; ++k) out[k * dx] = Pack(s[3 * k], s[3 * k + 1], s[3 * k + 2]);
-      } else {
-        for (std::size_t k = 0; k < n; ++k) {
-          const unsigned char* p = s + 3 * k;
-          const bool transparent = p[0] == c.keyRed && p[1] == c.keyGreen && p[2] == c.keyBlue;
-          out[k * dx] = transparent ? kWhite : Pack(p[0], p[1], p[2]);
-        }
-      }
-      break;
-    case Kind::kRgb16:
-      for (std::size_t k = 0; k < n; ++k) {
-        const unsigned char* p = s + 6 * k;
-        const std::uint32_t r = Load16(p), g = Load16(p + 2), b = Load16(p + 4);
-        const bool transparent = c.keyed && r == c.keyRed && g == c.keyGreen && b == c.keyBlue;
-        out[k * dx] = transparent ? kWhite : Pack(Reduce16(r), Reduce16(g), Reduce16(b));
-      }
-      break;
-    case Kind::kGreyAlpha8:
-      for (std::size_t k = 0; k < n; ++k) {
-        out[k * dx] = Blend8(s[2 * k], s[2 * k + 1]) * 0x010101u;
-      }
-      break;
-    case Kind::kGreyAlpha16:
-      for (std::size_t k = 0; k < n; ++k) {
-        out[k * dx] = Blend16(Load16(s + 4 * k), Load16(s + 4 * k + 2)) * 0x010101u;
-      }
-      break;
-    case Kind::kRgba8:
-      for (std::size_t k = 0; k < n; ++k) {
-        const unsigned char* p = s + 4 * k;
-        const std::uint32_t a = p[3];
-        out[k * dx] = a == 255 ? Pack(p[0], p[1], p[2])
-                               : Pack(Blend8(p[0], a), Blend8(p[1], a), Blend8(p[2], a));
-      }
-      break;
-    case Kind::kRgba16:
-      for (std::size_t k = 0; k < n; ++k) {
-        const unsigned char* p = s + 8 * k;
-        const std::uint32_t a = Load16(p + 6);
-        out[k * dx] =
-            Pack(Blend16(Load16(p), a), Blend16(Load16(p + 2), a), Blend16(Load16(p + 4), a));
-      }
-      break;
-  }
-  return top;
-}
-
 // Sets up the conversion once the chunks before the pixel data are read.
 Converter MakeConverter(spng_ctx* ctx, const Header& h, const std::string& name) {
-  Converter c;
-  c.depth = h.depth;
   spng_trns trns{};
   const bool haveTrns = spng_get_trns(ctx, &trns) == 0;
-  const std::uint32_t sampleMask = h.depth == 16 ? 0xFFFFu : (1u << h.depth) - 1;
-  switch (h.colourType) {
-    case SPNG_COLOR_TYPE_INDEXED: {
-      c.kind = Kind::kIndexed;
-      spng_plte plte{};
-      const int error = spng_get_plte(ctx, &plte);
-      if (error != 0) FailPicture(name, Reason(error, Phase::kChunks, h, 0));
-      c.valid = std::min<unsigned>(plte.n_entries, 256);
-      for (unsigned i = 0; i < c.valid; ++i) {
-        const std::uint32_t a = haveTrns && i < trns.n_type3_entries ? trns.type3_alpha[i] : 255;
-        const spng_plte_entry& e = plte.entries[i];
-        c.lut[i] = Pack(Blend8(e.red, a), Blend8(e.green, a), Blend8(e.blue, a));
-      }
-      break;
-    }
-    case SPNG_COLOR_TYPE_GRAYSCALE:
-      c.keyed = haveTrns;
-      c.keyGrey = trns.gray & sampleMask;
-      if (h.depth == 16) {
-        c.kind = Kind::kGrey16;
-      } else {
-        c.kind = Kind::kIndexed;
-        for (std::uint32_t v = 0; v <= sampleMask; ++v) {
-          c.lut[v] = c.keyed && v == c.keyGrey ? kWhite : (v * 255 / sampleMask) * 0x010101u;
-        }
-      }
-      break;
-    case SPNG_COLOR_TYPE_TRUECOLOR:
-      c.kind = h.depth == 16 ? Kind::kRgb16 : Kind::kRgb8;
-      c.keyed = haveTrns;
-      c.keyRed = trns.red & sampleMask;
-      c.keyGreen = trns.green & sampleMask;
-      c.keyBlue = trns.blue & sampleMask;
-      break;
-    case SPNG_COLOR_TYPE_GRAYSCALE_ALPHA:
-      c.kind = h.depth == 16 ? Kind::kGreyAlpha16 : Kind::kGreyAlpha8;
-      break;
-    default:
-      c.kind = h.depth == 16 ? Kind::kRgba16 : Kind::kRgba8;
-      break;
+  spng_plte plte{};
+  if (h.colourType == SPNG_COLOR_TYPE_INDEXED) {
+    const int error = spng_get_plte(ctx, &plte);
+    if (error != 0) FailPicture(name, Reason(error, Phase::kChunks, h, 0));
   }
-  return c;
+  return ConverterFor(h.colourType, h.depth, haveTrns ? &trns : nullptr, &plte);
 }
 
 PixelGrid MakeGrid(const Header& h, const std::string& name, PixelGrid* reuse) {
@@ -493,150 +301,6 @@ PixelGrid MakeGrid(const Header& h, const std::string& name, PixelGrid* reuse) {
   return MakePictureGrid(static_cast<int>(h.width), static_cast<int>(h.height), name, reuse,
                          std::nullopt);
 }
-
-// Converts one decoded row (of pass `pass` for an interlaced picture) to its grid positions;
-// returns the largest palette index met.
-unsigned ConvertAt(const Converter& c, const unsigned char* s, PixelGrid& grid, bool interlaced,
-                   int y, int pass) {
-  const int width = grid.Width();
-  if (!interlaced) return ConvertRow<false>(c, s, width, grid.Row(y), 1);
-  const int x0 = kPassX0[pass], dx = kPassDx[pass];
-  if (x0 >= width) return 0;
-  return ConvertRow<true>(c, s, (width - x0 + dx - 1) / dx, grid.Row(y) + x0, dx);
-}
-
-// Where decoded rows go. Small pictures, and rows that are cheap to convert, are converted row
-// by row as they come. For other large ones a second part of a thread pool converts batches of
-// rows while the decoding part inflates the next: inflating is serial, and converting palette,
-// alpha or 16-bit samples in the same thread would add a sixth or more to it.
-class RowSink {
- public:
-  /// Pictures from this many pixels on are worth a converting part.
-  static constexpr std::size_t kBatchedPixels = std::size_t{1} << 20;
-
-  /// `batched`: rows go to Convert, run beside the decoding on another part of a pool, in
-  /// batches; else each row is converted as it is committed.
-  RowSink(const Converter& converter, PixelGrid& grid, bool interlaced, std::size_t rowBytes,
-          bool batched)
-      : mConverter(converter),
-        mGrid(grid),
-        mInterlaced(interlaced),
-        mRowBytes(rowBytes),
-        mBatched(batched) {
-    mRowsPerBatch = batched ? std::clamp<std::size_t>(kBatchBytes / rowBytes, 1, 256) : 1;
-    for (Batch& b : mBatches) {
-      b.bytes.resize(mRowsPerBatch * rowBytes);
-      b.rows.reserve(mRowsPerBatch);
-      if (!batched) break;
-    }
-  }
-  RowSink(const RowSink&) = delete;
-  RowSink& operator=(const RowSink&) = delete;
-
-  /// Where the next row is to be decoded.
-  unsigned char* Slot() {
-    Batch& b = mBatches[mFill];
-    if (mBatched && mFilled == 0) {
-      // Until the converting part is through with this batch, its rows are that part's.
-      std::unique_lock lock(mMutex);
-      mChanged.wait(lock, [&] { return !b.full; });
-    }
-    return b.bytes.data() + mFilled * mRowBytes;
-  }
-  /// The row in Slot() is complete and belongs to grid row `y`.
-  void Commit(int y, int pass) {
-    Batch& b = mBatches[mFill];
-    if (!mBatched) {
-      Raise(ConvertAt(mConverter, b.bytes.data(), mGrid, mInterlaced, y, pass));
-      return;
-    }
-    b.rows.push_back({y, pass});
-    if (++mFilled == mRowsPerBatch) HandOver();
-  }
-  /// The largest palette index met so far.
-  unsigned Top() const { return mTop.load(std::memory_order_relaxed); }
-  /// The last row is committed: Convert returns once every committed row is in the grid.
-  void Finish() {
-    if (!mBatched) return;
-    if (mFilled > 0) HandOver();
-    {
-      std::lock_guard lock(mMutex);
-      mDone = true;
-    }
-    mChanged.notify_all();
-  }
-  /// The decoding failed: Convert returns without converting the rows still waiting.
-  void Stop() {
-    {
-      std::lock_guard lock(mMutex);
-      mStop = true;
-    }
-    mChanged.notify_all();
-  }
-  /// Converts the batches handed over, in order, until Finish or Stop; the converting part.
-  void Convert() {
-    std::size_t next = 0;
-    for (;;) {
-      Batch& b = mBatches[next];
-      {
-        std::unique_lock lock(mMutex);
-        mChanged.wait(lock, [&] { return b.full || mDone || mStop; });
-        if (mStop || !b.full) return;  // batches are handed over in order: all are done
-      }
-      unsigned top = 0;
-      for (std::size_t i = 0; i < b.rows.size(); ++i) {
-        top = std::max(top, ConvertAt(mConverter, b.bytes.data() + i * mRowBytes, mGrid,
-                                      mInterlaced, b.rows[i].first, b.rows[i].second));
-      }
-      Raise(top);
-      {
-        std::lock_guard lock(mMutex);
-        b.rows.clear();
-        b.full = false;
-      }
-      mChanged.notify_all();
-      next = (next + 1) % kBatches;
-    }
-  }
-
- private:
-  static constexpr std::size_t kBatchBytes = std::size_t{1} << 18;
-  static constexpr std::size_t kBatches = 4;
-
-  struct Batch {
-    std::vector<unsigned char> bytes;
-    std::vector<std::pair<int, int>> rows;  // grid row and pass of each row in `bytes`
-    bool full = false;                      // handed to the converting part, not yet converted
-  };
-
-  void Raise(unsigned top) {
-    if (top > mTop.load(std::memory_order_relaxed)) mTop.store(top, std::memory_order_relaxed);
-  }
-
-  void HandOver() {
-    {
-      std::lock_guard lock(mMutex);
-      mBatches[mFill].full = true;
-    }
-    mChanged.notify_all();
-    mFill = (mFill + 1) % kBatches;
-    mFilled = 0;
-  }
-
-  const Converter& mConverter;
-  PixelGrid& mGrid;
-  const bool mInterlaced;
-  const std::size_t mRowBytes;
-  const bool mBatched;
-  std::size_t mRowsPerBatch = 1;
-  std::array<Batch, kBatches> mBatches;
-  std::size_t mFill = 0;    // the batch being filled
-  std::size_t mFilled = 0;  // rows in it so far
-  std::atomic<unsigned> mTop{0};
-  std::mutex mMutex;
-  std::condition_variable mChanged;
-  bool mDone = false, mStop = false;
-};
 
 // Reads `n` bytes at `offset` of the input; false when they are not all there.
 using ReadBytes = std::function<bool(std::uint64_t offset, unsigned char* out, std::size_t n)>;
