@@ -1,0 +1,396 @@
+// The main window: the size fields and the scale, picture loading, the busy state and the
+// colour inventory, the lists' keys and the pointer over the picture.
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDateTime>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLayout>
+#include <QListView>
+#include <QLocale>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QStatusBar>
+#include <QStyle>
+#include <QToolButton>
+#include <QUrl>
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+#include "core/base/colour_label.h"
+#include "core/base/error.h"
+#include "core/base/limits.h"
+#include "core/base/number_text.h"
+#include "core/base/version.h"
+#include "core/elastic/stress_map.h"
+#include "core/elastic/stress_report.h"
+#include "core/settings/save_location.h"
+#include "gui/data_window.h"
+#include "gui/definitions_dialog.h"
+#include "gui/label_list_model.h"
+#include "gui/library_browser.h"
+#include "gui/main_window.h"
+#include "gui/number_edit.h"
+#include "gui/picture_view.h"
+#include "gui/plain_text.h"
+#include "gui/prompter.h"
+#include "gui/property_dialog.h"
+#include "gui/qt_text.h"
+#include "gui/section_view.h"
+#include "gui/settings_dialog.h"
+#include "gui/shell.h"
+#include "imaging/overlay_layer.h"
+#include "imaging/overlay_renderer.h"
+#include "imaging/picture_image.h"
+
+namespace qv {
+namespace {
+
+void SetFontColour(QLabel* label, const QColor& colour) {
+  QPalette p = label->palette();
+  p.setColor(QPalette::WindowText, colour);
+  label->setPalette(p);
+}
+
+}  // namespace
+
+QString TMainForm::ScaleText() const {
+  if (!SizeFieldsStand()) return {};
+  const std::optional<std::string> scale = mSession.ScaleText(TypedSize());
+  return scale ? Q(*scale) : QString();
+}
+
+bool TMainForm::SizesCarried() const {
+  return (mSizesCarried[0] && NumberEdit1->IntValue() != 0) ||
+         (mSizesCarried[1] && NumberEdit2->IntValue() != 0);
+}
+
+QString TMainForm::ScaleNote() const {
+  const QString scale = ScaleText();
+  if (scale.isEmpty()) return {};
+  return "scale " + scale + " (hor x ver)" +
+         (SizesCarried() ? QString(", from the sizes of the previous picture") : QString());
+}
+
+bool TMainForm::ShowScale() {
+  // The program's notice gives way to the scale while there is one.
+  const QString scale = ScaleText();
+  const QString text = scale.isEmpty() ? mNotice : scale;
+  const bool carried = !scale.isEmpty() && SizesCarried();
+  QLabel* panel = StatusPanels[6];
+  if (panel->text() == text && panel->font().italic() == carried) return false;
+  panel->setText(text);
+  QFont font = panel->font();
+  font.setItalic(carried);
+  panel->setFont(font);
+  panel->setToolTip(scale.isEmpty() ? QString()
+                    : carried       ? "mm per pixel, horizontal x vertical, from the sizes typed "
+                                      "for the previous picture"
+                                    : QString("mm per pixel, horizontal x vertical"));
+  return true;
+}
+
+void TMainForm::MarkCarriedSize(std::size_t field, bool carried) {
+  mSizesCarried[field] = carried;
+  TNumberEdit* edit = field == 0 ? NumberEdit1 : NumberEdit2;
+  QFont font = edit->font();
+  font.setItalic(carried);
+  edit->setFont(font);
+  QPalette palette = edit->palette();
+  palette.setColor(QPalette::Text,
+                   carried ? QColor(Qt::darkGray) : GroupBox3->palette().color(QPalette::Text));
+  edit->setPalette(palette);
+  edit->setToolTip(carried ? mSizeHints[field] +
+                                 "\n(typed for the previous picture: press Enter or Tab to take "
+                                 "it for this one, or type another)"
+                           : mSizeHints[field]);
+}
+
+SectionSize TMainForm::TypedSize() const {
+  SectionSize size;
+  size.widthMm = NumberEdit1->IntValue();
+  size.heightMm = NumberEdit2->IntValue();
+  size.widthText = S(NumberEdit1->text());
+  size.heightText = S(NumberEdit2->text());
+  return size;
+}
+
+bool TMainForm::SizeFieldsStand() const {
+  // A field that holds the focus over its text is not settled, whatever its value still is.
+  return NumberEdit1->Status() == ValidationStatus::Valid &&
+         NumberEdit2->Status() == ValidationStatus::Valid &&
+         SectionSession::SizeTextsStand(TypedSize());
+}
+
+void TMainForm::OpenPicture1Click() {
+  if (mBusy) return;
+  const std::optional<QString> chosen = Prompts().OpenPicture(Q(mSession.Settings().WorkingDir));
+  if (!chosen || !QFileInfo(*chosen).isFile()) return;
+  AcceptPicture(*chosen);
+}
+
+void TMainForm::DropFiles(const QStringList& paths) {
+  if (!mDropsAccepted || mBusy) return;
+  if (paths.size() > 1) {
+    Prompts().Error("Can only accept one BMP-file");
+    return;
+  }
+  if (paths.isEmpty()) return;
+  const QString& path = paths.first();
+  const qsizetype dot = path.lastIndexOf('.');
+  const QString extension = dot < 0 ? QString() : path.mid(dot).toUpper();
+  // The reader goes by the file's first bytes; the name only keeps other files out.
+  if (extension != ".BMP" && extension != ".PNG") {
+    Prompts().Error("Drag and drop only one BMP bitmap picture");
+    return;
+  }
+  if (QFileInfo(path).isFile()) AcceptPicture(path);
+}
+
+void TMainForm::AcceptPicture(const QString& path) {
+  Guarded([this, &path] {
+    const std::string before = mSession.Picture().Empty() ? std::string() : mSession.PictureFile();
+    // Named only once it opened: a file that cannot be read leaves the picture on show named.
+    if (!mSession.AcceptPicture(S(path))) return;
+    StatusPanels[5]->setText(QFileInfo(path).fileName());
+    if (!before.empty() && mSession.PictureFile() != before) {
+      // The sizes stay in their fields for the new picture, marked until the user takes them.
+      MarkCarriedSize(0, NumberEdit1->IntValue() != 0);
+      MarkCarriedSize(1, NumberEdit2->IntValue() != 0);
+    }
+    FillRecentMenu();
+    ShowLoadedPicture(true);
+    ColourInventory();
+  });
+}
+
+bool TMainForm::LoadPicture(bool warnSmall) {
+  if (!mSession.LoadPicture()) return false;
+  ShowLoadedPicture(warnSmall);
+  return true;
+}
+
+void TMainForm::ShowLoadedPicture(bool warnSmall) {
+  mLayer.Clear();  // the picture is the file's again
+  mResultOverlayShown = false;
+  Panel5->setPalette(palette());
+  ShowPicture();
+  const int w = mSession.Picture().Width();
+  const int h = mSession.Picture().Height();
+  Label1->setText(QInteger(w));
+  if (warnSmall) {
+    if (auto warning = mSession.SmallPictureWarning()) Prompts().Error(Q(*warning));
+  }
+  const QColor colour = h == w ? QColor(Qt::black) : QColor(Qt::red);
+  SetFontColour(Label2, colour);
+  SetFontColour(ShapeAlertLabel, colour);
+  ShapeAlertLabel->setText(h == w ? "square bitmap" : "Not a square bitmap !");
+  Label2->setText(QInteger(h));
+  Label4->setText(QInteger(static_cast<qint64>(w) * h));
+  ProgressBar1->setMaximum(static_cast<int>(std::min<qint64>(static_cast<qint64>(w) * h, INT_MAX)));
+  emit SectionStateChanged();
+}
+
+void TMainForm::ShowPicture() {
+  SyncStressMap();
+  if (StressMapShown()) {
+    Image1->SetImage(StressMapImage());
+    return;
+  }
+  // Only the view's own pixels are made: the picture is never copied or scaled whole.
+  Image1->SetImage(mLayer.ScaledView(mSession.Picture(), Image1->width(), Image1->height()));
+}
+
+void TMainForm::ColourInventory() {
+  if (mBusy) return;
+  mSession.ColourInventory(this);
+}
+
+void TMainForm::SetBusy(bool busy) {
+  mBusy = busy;
+  GroupBox1->setEnabled(!busy);
+  ListBox1->setEnabled(!busy);
+  File1->setEnabled(!busy);
+  Info1->setEnabled(!busy);
+  Section1->setEnabled(!busy);
+  View1->setEnabled(!busy);
+  WaitPanel->setVisible(busy);
+  if (busy) {
+    WaitPanel->raise();
+    ProgressBar1->setValue(0);
+    WaitPanel->repaint();
+  }
+}
+
+void TMainForm::InventoryStarted() {
+  FoundModel->Reload();
+  ListBox1->setEnabled(false);
+  MaterialModel->Reload();
+  Label44->setText("0");
+}
+
+void TMainForm::ResetResults() {
+  mSession.ResetResults();
+  ResultsReset();
+}
+
+void TMainForm::ResultsReset() {
+  Label34->setText("0");
+  Label36->setText("0");
+  ClearResultTexts();
+  GroupBox1->hide();
+  GroupBox2->hide();
+  GroupBox3->hide();
+  mResultOverlayShown = false;
+  emit SectionStateChanged();
+}
+
+void TMainForm::ClearResultTexts() {
+  for (QLabel* label : {Label23, Label26, Label40, Label27, Label50, Label53}) {
+    label->setText("0");
+    label->setToolTip("0");
+  }
+  Label47->setText("0");
+  Label56->setText("0");
+  OutputMemo->clear();
+}
+
+void TMainForm::SyncResults() {
+  mSession.DropStaleResults();
+  if (mSession.HasResults() || GroupBox2->isHidden()) return;
+  // Results of another section must not stay on show: they go as with a new picture, and the
+  // section is shown as before its analysis.
+  ClearResultTexts();
+  Label44->setText(Q(mSession.Centre().relevantPixels));
+  GroupBox2->hide();
+  if (mResultOverlayShown) {
+    LoadPicture(false);
+    if (mSession.SectionSpansArea()) DrawSectionFrame();
+  }
+  emit SectionStateChanged();
+}
+
+void TMainForm::Progress(std::int64_t done, std::int64_t /*total*/) {
+  ProgressBar1->setValue(static_cast<int>(std::min<std::int64_t>(done, ProgressBar1->maximum())));
+  // Pump events a few dozen times a second so the window repaints and timers tick.
+  const qint64 now = QDateTime::currentMSecsSinceEpoch();
+  if (now - mLastPump >= 30) {
+    mLastPump = now;
+    QCoreApplication::processEvents();
+  }
+}
+
+void TMainForm::InventoryFinished() {
+  FoundModel->Reload();
+  ListBox1->setEnabled(true);
+  std::optional<std::string> note = UnnamedColoursNote(
+      mSession.Found().Size(), mSession.UnnamedLeftOut(), UnnamedColoursHint::SettingsDialog);
+  // A section painted (254, 0, 0) looks red and is no clRed: its pixels must not vanish unsaid.
+  // A smoothed drawing's blends are unnamed colours too, told about as what they are: read flat,
+  // once per picture, with the setting that reads them as coverage.
+  const std::optional<std::string> leftOut = LeftOutColoursNote(
+      mSession.Found().Size(), mSession.UnnamedLeftOut(), UnnamedColoursHint::SettingsDialog);
+  const bool smoothingUntold = mSession.Settings().Edges == EdgeMode::Flat &&
+                               !mSmoothingNoted.contains(Q(mSession.PictureFile()));
+  if (!note && (leftOut || smoothingUntold)) {
+    const std::optional<std::string> smoothed =
+        EdgeSmoothingNote(mSession.PictureEdgeSmoothing(), EdgeSmoothingHint::CoverageSetting);
+    if (!smoothed) {
+      note = leftOut;
+    } else if (smoothingUntold) {
+      mSmoothingNoted.append(Q(mSession.PictureFile()));
+      note = smoothed;
+    }
+  }
+  if (note) ShowNote(Q(*note));
+  emit SectionStateChanged();
+}
+
+QString TMainForm::SelectedLabel(bool materialList) const {
+  if (materialList) {
+    const QModelIndexList selected = ListBox2->selectionModel()->selectedIndexes();
+    return selected.isEmpty() ? QString() : selected.first().data().toString();
+  }
+  const QModelIndexList selected = ListBox1->selectionModel()->selectedIndexes();
+  return selected.isEmpty() ? QString() : selected.first().data().toString();
+}
+
+void TMainForm::ListKey(int key, bool materialList) {
+  const QString label = SelectedLabel(materialList);
+  if (key == Qt::Key_F1) {
+    if (label.isEmpty()) {
+      Prompts().Information(
+          "Special function keys in listboxes:\r\rF1 = Color field details\rF2 = Hide all colors "
+          "but the selected one\rF3 = Reload current bitmap");
+      return;
+    }
+    if (!materialList) {
+      if (const auto row = mSession.Found().Find(S(label))) {
+        Prompts().Message(Q(DescribeProp(mSession.Found().Entry(*row).prop)));
+      }
+      return;
+    }
+    const TPROPClass* list = mSession.MaterialLibrary();
+    if (list == nullptr) return;
+    if (const TPROPRec* entry = list->FindByLabel(S(label)))
+      Prompts().Message(Q(DescribeProp(entry->prop)));
+  } else if (key == Qt::Key_F2) {
+    if (label.isEmpty() || mBusy || mSession.Picture().Empty()) return;
+    if (!Prompts().Confirm("Hide all colors but " + label + " ?")) return;
+    SetBusy(true);
+    mLayer.HideAllBut(PixelColourOfLabel(S(label)));
+    mSession.HideColoursBut(
+        S(label), [this](std::int64_t done, std::int64_t total) { Progress(done, total); });
+    ShowPicture();
+    SetBusy(false);
+    emit SectionStateChanged();
+  } else if (key == Qt::Key_F3) {
+    if (!mSession.InventoryDone() || mBusy) return;
+    Guarded([this] {
+      LoadPicture(false);
+      Shells().Beep();
+    });
+  }
+}
+
+void TMainForm::ImageMouseMove(int x, int y) {
+  statusBar()->clearMessage();
+  const double w = mSession.Picture().Width();
+  const double h = mSession.Picture().Height();
+  if (!StressMapShown()) {
+    StatusPanels[1]->setText(QInteger(PictureOfView(x, Image1->width(), w)));
+    StatusPanels[3]->setText(QInteger(PictureOfView(y, Image1->height(), h)));
+    return;
+  }
+  // The map may be shown smaller beside its colour bar: positions count on the map.
+  const StressViewLayout layout = StressMapLayout();
+  const auto onMap = [](int pos, int start, int length, double size) {
+    return std::clamp<long long>(PictureOfView(pos - start, length, size), 0,
+                                 std::max<long long>(0, static_cast<long long>(size) - 1));
+  };
+  StatusPanels[1]->setText(QInteger(onMap(x, layout.mapLeft, layout.mapWidth, w)));
+  StatusPanels[3]->setText(QInteger(onMap(y, layout.mapTop, layout.mapHeight, h)));
+  const std::optional<PixelPoint> at =
+      layout.PictureAt(x, y, mSession.PictureWidth(), mSession.PictureHeight());
+  if (!at) return;
+  // The pixel the map shows there, as it samples the picture.
+  const StressKind kind =
+      StressKindOfKey(mSession.Settings().Stress.Field).value_or(StressKind::VonMises);
+  statusBar()->showMessage(Q(StressAtText(*mSession.Stresses(), at->x, at->y, kind)));
+}
+
+}  // namespace qv
