@@ -15,6 +15,7 @@ layers=(
   "core/section"
   "core/elastic"
   "core/session"
+  "core/analysis"
   "imaging util"
   "cli gui"
   "app python"

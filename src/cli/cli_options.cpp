@@ -188,26 +188,6 @@ SectionActions ReadActions(const std::vector<std::string>& texts, SignConvention
 
 }  // namespace
 
-std::string Escaped(std::string_view text) {
-  std::string quoted;
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (c == '\r') {
-      quoted += "\\r";
-    } else if (c == '\n') {
-      quoted += "\\n";
-    } else if (c == '\t') {
-      quoted += "\\t";
-    } else if (byte < 0x20 || byte == 0x7F) {
-      constexpr std::string_view kHex = "0123456789ABCDEF";
-      quoted.append("\\x").append(1, kHex[byte >> 4]).append(1, kHex[byte & 0xF]);
-    } else {
-      quoted += c;
-    }
-  }
-  return quoted;
-}
-
 Options ParseArguments(const std::vector<std::string>& args) {
   if (args.empty()) throw UsageError{"no command given"};
   Options o;
@@ -283,8 +263,8 @@ Options ParseArguments(const std::vector<std::string>& args) {
   return o;
 }
 
-AnalyseValues ReadAnalyseValues(const Options& o) {
-  AnalyseValues v;
+AnalysisRequest ReadAnalyseValues(const Options& o) {
+  AnalysisRequest v;
   v.size.widthText = *o.width;
   v.size.heightText = *o.height;
   v.size.widthMm = ReadSize("--width", *o.width);

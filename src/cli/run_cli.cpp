@@ -13,10 +13,10 @@
 #include <utility>
 #include <vector>
 
-#include "cli/analyse_command.h"
 #include "cli/cli_options.h"
-#include "cli/json_writer.h"
 #include "cli/overlay_module.h"
+#include "core/analysis/analysis.h"
+#include "core/analysis/analysis_json.h"
 #include "core/base/number_text.h"
 #include "core/elastic/stress_map.h"
 #include "core/picture/picture_file.h"
@@ -29,7 +29,6 @@
 namespace qv {
 namespace {
 
-using cli::AnalyseValues;
 using cli::kProgram;
 using cli::Options;
 using cli::UsageError;
@@ -87,7 +86,7 @@ std::string ColoursText(const Options& o, ProgressLine& progress, std::vector<st
   session.ChangeSettings(settings);
   session.SetPictureStreaming(true);  // only scans: the picture need not be held
   session.CheckSmoothingAlong(true);  // the smoothing note, from the listing's one decoding
-  cli::OpenPicture(session, {o.picture, nullptr}, progress.For("colours"));
+  OpenPicture(session, {o.picture, nullptr}, progress.For("colours"));
   std::string text;
   const FoundColours& found = session.Found();
   for (std::size_t i = 0; i < found.Size(); ++i) {
@@ -112,7 +111,7 @@ std::string ColoursText(const Options& o, ProgressLine& progress, std::vector<st
 // receives what the run should tell besides.
 std::string AnalyseText(const Options& o, ProgressLine& progress, OutputFiles& outputs,
                         std::vector<std::string>& notes) {
-  const AnalyseValues v = cli::ReadAnalyseValues(o);
+  const AnalysisRequest v = cli::ReadAnalyseValues(o);
   // The user's drawing is never written over, whichever path or link names it; nor is a pipe
   // or a device, nor one output over another. Checked, and the temporaries made, before the
   // scans: a typing error in a path costs no analysis.
@@ -122,18 +121,18 @@ std::string AnalyseText(const Options& o, ProgressLine& progress, OutputFiles& o
   const std::string mapFile = o.stressMap ? outputs.Add(*o.stressMap) : std::string();
   // The library's own sections are read only for --torsion, so that without it nothing about
   // a run changes.
-  std::optional<cli::LibraryData> library;
-  if (o.library) library = cli::ReadLibraryFile(*o.library, o.torsion);
+  std::optional<LibraryData> library;
+  if (o.library) library = ReadLibraryFile(*o.library, o.torsion);
 
   SectionSession session;
-  cli::RunControl control;
+  RunControl control;
   control.progress = [&progress](const std::string& stage) { return progress.For(stage); };
-  cli::AnalyseSection(session, v, {o.picture, nullptr}, library ? &*library : nullptr,
-                      o.overlay.has_value(), control, &notes);
-  std::string text = o.json ? cli::AnalysisJson(session, v) : session.FullReportText();
+  AnalyseSection(session, v, {o.picture, nullptr}, library ? &*library : nullptr,
+                 o.overlay.has_value(), control, &notes);
+  std::string text = o.json ? AnalysisJson(session, v) : session.FullReportText();
 
   if (o.overlay) {
-    SectionSession::ResultDrawing drawing = cli::AnalysisDrawing(session);
+    SectionSession::ResultDrawing drawing = AnalysisDrawing(session);
     if (drawing.note) notes.push_back(*drawing.note);
     const OverlayOps& ops = drawing.ops;
     // Painted and written by the overlay module, the one part of the tool that loads Qt.
@@ -183,12 +182,11 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
       return kCliFailed;
     }
     outputs.Commit();
-    for (const std::string& note : notes)
-      err << kProgram << ": note: " << cli::Escaped(note) << '\n';
+    for (const std::string& note : notes) err << kProgram << ": note: " << Escaped(note) << '\n';
     return kCliDone;
   } catch (const UsageError& e) {
     progress.Clear();
-    err << kProgram << ": " << cli::Escaped(e.message) << "\n\n" << CliUsage();
+    err << kProgram << ": " << Escaped(e.message) << "\n\n" << CliUsage();
     return kCliUsage;
   } catch (const std::bad_alloc&) {
     progress.Clear();
@@ -196,7 +194,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     return kCliFailed;
   } catch (const std::exception& e) {
     progress.Clear();
-    err << kProgram << ": " << cli::Escaped(e.what()) << '\n';
+    err << kProgram << ": " << Escaped(e.what()) << '\n';
     return kCliFailed;
   }
 }

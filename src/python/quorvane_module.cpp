@@ -1,5 +1,5 @@
 // The Python module quorvane: pictures, material libraries and analyses on the core, through the
-// batch tool's own analyse flow (cli/analyse_command.h), so that a result's dictionary is the
+// batch tool's own analyse flow (core/analysis/analysis.h), so that a result's dictionary is the
 // tool's JSON and its report the tool's report.
 #include <dlfcn.h>
 #include <pybind11/numpy.h>
@@ -23,10 +23,10 @@
 #include <utility>
 #include <vector>
 
-#include "cli/analyse_command.h"
 #include "cli/cli_options.h"
-#include "cli/json_writer.h"
 #include "cli/overlay_module.h"
+#include "core/analysis/analysis.h"
+#include "core/analysis/analysis_json.h"
 #include "core/base/error.h"
 #include "core/base/number_text.h"
 #include "core/base/path.h"
@@ -65,7 +65,7 @@ struct Picture {
 
 /// A material library with its [poisson] and [strength] sections, shared by analyses.
 struct Library {
-  std::shared_ptr<const cli::LibraryData> data;
+  std::shared_ptr<const LibraryData> data;
   std::optional<std::string> path;
 };
 
@@ -83,7 +83,7 @@ struct Material {
 /// An analysed section and the values it was analysed with.
 struct Result {
   std::shared_ptr<const SectionSession> session;
-  cli::AnalyseValues values;
+  AnalysisRequest values;
   Picture picture;
 };
 
@@ -110,7 +110,7 @@ Picture ReadPicture(const std::filesystem::path& path) {
   std::shared_ptr<const PixelGrid> pixels;
   {
     py::gil_scoped_release release;
-    pixels = std::make_shared<const PixelGrid>(cli::ReadPictureFile(name));
+    pixels = std::make_shared<const PixelGrid>(ReadPictureFile(name));
   }
   return {std::move(pixels), name};
 }
@@ -174,7 +174,7 @@ py::list Colours(const Picture& picture, bool all) {
     ProgramSettings settings = session.Settings();
     settings.IgnoreDollarColours = !all;
     session.ChangeSettings(settings);
-    cli::OpenPicture(session, {picture.name, picture.pixels}, {});
+    OpenPicture(session, {picture.name, picture.pixels}, {});
     // The batch tool's notes on colours left out: a shade off a named colour must not vanish
     // unsaid. A smoothed drawing's blends are what smoothing_note is about.
     const std::size_t listed = session.Found().Size();
@@ -205,7 +205,7 @@ std::optional<std::string> SmoothingNote(const Picture& picture) {
 Library LoadLibrary(const std::filesystem::path& path) {
   const std::string name = path.string();
   py::gil_scoped_release release;
-  return {std::make_shared<const cli::LibraryData>(cli::ReadLibraryFile(name, true)), name};
+  return {std::make_shared<const LibraryData>(ReadLibraryFile(name, true)), name};
 }
 
 Material MaterialOf(const Library& library, const TPROPRec& entry) {
@@ -343,11 +343,11 @@ T CastTo(const py::handle& value, const char* name, const py::handle& label, con
 
 // The keyword arguments as the batch tool's options, then checked by the tool's own reading, so
 // that the values and the refusals are the tool's.
-cli::AnalyseValues ReadValues(const Picture& picture, const py::object& width,
-                              const py::object& height, const std::vector<std::string>& use,
-                              const py::object& materials, int convention, double eps, bool torsion,
-                              const py::object& nu, const py::object& fy, const py::object& actions,
-                              const std::string& edges) {
+AnalysisRequest ReadValues(const Picture& picture, const py::object& width,
+                           const py::object& height, const std::vector<std::string>& use,
+                           const py::object& materials, int convention, double eps, bool torsion,
+                           const py::object& nu, const py::object& fy, const py::object& actions,
+                           const std::string& edges) {
   cli::Options o;
   o.command = "analyse";
   o.picture = picture.name;
@@ -366,7 +366,7 @@ cli::AnalyseValues ReadValues(const Picture& picture, const py::object& width,
                              ShortestText(std::get<2>(entry));
     // The tool would read an "@" in the name as one field more; the name's own refusal says why.
     const std::string problem = MaterialNameInputProblem(std::get<0>(entry));
-    if (!problem.empty()) throw Error("--material '" + cli::Escaped(text) + "': " + problem);
+    if (!problem.empty()) throw Error("--material '" + Escaped(text) + "': " + problem);
     o.materials.push_back(text);
   }
   for (const auto& [label, value] : DictOf(nu, "nu")) {
@@ -418,11 +418,11 @@ Result Analyse(const Picture& picture, const py::object& width, const py::object
   std::vector<std::string> notes;
   {
     py::gil_scoped_release release;
-    cli::RunControl control;
+    RunControl control;
     control.progress = [&report](const std::string& stage) { return report.Stage(stage); };
     control.cancel = report.Cancel();
-    done = cli::AnalyseSection(*session, result.values, {picture.name, picture.pixels},
-                               library ? library->data.get() : nullptr, false, control, &notes);
+    done = AnalyseSection(*session, result.values, {picture.name, picture.pixels},
+                          library ? library->data.get() : nullptr, false, control, &notes);
   }
   if (!done) report.Raise();
   // A colour without a material is analysed with E = rho = 1, as the window makes it, and said.
@@ -432,8 +432,7 @@ Result Analyse(const Picture& picture, const py::object& width, const py::object
 }
 
 py::object ToDict(const Result& result) {
-  return py::module_::import("json").attr("loads")(
-      cli::AnalysisJson(*result.session, result.values));
+  return py::module_::import("json").attr("loads")(AnalysisJson(*result.session, result.values));
 }
 
 py::array_t<std::uint8_t> Overlay(const Result& result) {
@@ -441,7 +440,7 @@ py::array_t<std::uint8_t> Overlay(const Result& result) {
   std::optional<std::string> note;
   {
     py::gil_scoped_release release;
-    SectionSession::ResultDrawing drawing = cli::AnalysisDrawing(*result.session);
+    SectionSession::ResultDrawing drawing = AnalysisDrawing(*result.session);
     note = std::move(drawing.note);
     picture = *result.picture.pixels;
     // The module's QGuiApplication lives for one painting: one at a time.
@@ -558,7 +557,7 @@ read.)");
 Library.load(path) reads a library file (properties.ini) with its [poisson] and [strength]
 sections. The file is never written.)")
       .def(py::init([] {
-        return Library{std::make_shared<const cli::LibraryData>(), {}};
+        return Library{std::make_shared<const LibraryData>(), {}};
       }))
       .def_static("load", &LoadLibrary, py::arg("path"),
                   R"(Reads the library file at `path` as `quorvane-cli --library` does; raises
@@ -586,7 +585,7 @@ quorvane.Error with its message when the file is missing or cannot be read.)")
            R"(Every value of the analysis as `quorvane-cli analyse --json` prints it, parsed by
 json.loads: the same keys and the same numbers, "extended" with torsion=True.)")
       .def(
-          "to_json", [](const Result& r) { return cli::AnalysisJson(*r.session, r.values); },
+          "to_json", [](const Result& r) { return AnalysisJson(*r.session, r.values); },
           "The batch tool's JSON text itself.")
       .def(
           "report", [](const Result& r) { return r.session->FullReportText(); },

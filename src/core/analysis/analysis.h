@@ -1,6 +1,5 @@
-// The analyse command's work from checked values to an analysed session, and what it prints:
-// one path for the batch tool and the Python module, so that both give the same results in the
-// same words.
+// An analysis from its checked request to an analysed session, and what it draws: one path for
+// the batch tool and the Python module, so that both give the same results in the same words.
 #pragma once
 
 #include <atomic>
@@ -9,14 +8,14 @@
 #include <string>
 #include <vector>
 
-#include "cli/cli_options.h"
+#include "core/analysis/analysis_request.h"
 #include "core/library/dd_props.h"
 #include "core/library/poisson_table.h"
 #include "core/library/strength_table.h"
 #include "core/picture/pixel_grid.h"
 #include "core/session/session.h"
 
-namespace qv::cli {
+namespace qv {
 
 /// A material library with the two sections of its file beside the materials.
 struct LibraryData {
@@ -63,7 +62,7 @@ struct RunControl {
 /// window makes it. Throws Error with the batch tool's messages; a colour that is not in the
 /// picture is refused with the unnamed colours that are, which may be the one meant. False when
 /// cancelled.
-bool AnalyseSection(SectionSession& session, const AnalyseValues& v, const PictureSource& picture,
+bool AnalyseSection(SectionSession& session, const AnalysisRequest& v, const PictureSource& picture,
                     const LibraryData* library, bool drawn, const RunControl& control,
                     std::vector<std::string>* notes = nullptr);
 
@@ -75,4 +74,4 @@ std::string NoMaterialNote(const std::string& label);
 /// the note on a marker off the picture.
 SectionSession::ResultDrawing AnalysisDrawing(const SectionSession& session);
 
-}  // namespace qv::cli
+}  // namespace qv

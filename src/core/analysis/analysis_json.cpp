@@ -1,5 +1,5 @@
 // The batch tool's JSON: every value of an analysis at full precision, as one object.
-#include "cli/json_writer.h"
+#include "core/analysis/analysis_json.h"
 
 #include <algorithm>
 #include <charconv>
@@ -12,7 +12,7 @@
 #include "core/base/path.h"
 #include "core/elastic/extended_report.h"
 
-namespace qv::cli {
+namespace qv {
 namespace {
 
 std::string JsonNumber(double v) {
@@ -349,7 +349,7 @@ std::string StressJson(const StressField& f, SignConvention convention) {
 
 }  // namespace
 
-std::string AnalysisJson(const SectionSession& s, const AnalyseValues& v) {
+std::string AnalysisJson(const SectionSession& s, const AnalysisRequest& v) {
   const SectionResult& r = s.Result();
   const SectionBounds& b = s.Bounds();
   const CentreTexts& c = s.Centre();
@@ -420,4 +420,4 @@ std::string AnalysisJson(const SectionSession& s, const AnalyseValues& v) {
   return out + "\n}\n";
 }
 
-}  // namespace qv::cli
+}  // namespace qv

@@ -1,17 +1,18 @@
-// The batch tool's JSON output.
+// An analysed session as one JSON document: every value at full precision, the window's texts
+// and tooltips, each material's share (what `quorvane-cli analyse --json` prints).
 #pragma once
 
 #include <string>
 
-#include "cli/cli_options.h"
+#include "core/analysis/analysis_request.h"
 #include "core/session/session.h"
 
-namespace qv::cli {
+namespace qv {
 
 /// One JSON object with every value of the session's last analysis at full precision (shortest
 /// round-trip form), the window's texts and hints, and each material's share; with the
 /// session's extended values, also the member "extended", and with its stresses the member
 /// "stress". Values that are not finite numbers are written as null.
-std::string AnalysisJson(const SectionSession& s, const AnalyseValues& v);
+std::string AnalysisJson(const SectionSession& s, const AnalysisRequest& v);
 
-}  // namespace qv::cli
+}  // namespace qv

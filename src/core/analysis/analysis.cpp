@@ -1,5 +1,5 @@
 // The analyse command's flow on a SectionSession, shared by the batch tool and the Python module.
-#include "cli/analyse_command.h"
+#include "core/analysis/analysis.h"
 
 #include <filesystem>
 #include <system_error>
@@ -12,7 +12,7 @@
 #include "core/section/overlay.h"
 #include "core/section/result_text.h"
 
-namespace qv::cli {
+namespace qv {
 namespace {
 
 // How many unnamed colours a refused --use names.
@@ -105,7 +105,7 @@ std::string NoMaterialNote(const std::string& label) {
          "kg/m^3";
 }
 
-bool AnalyseSection(SectionSession& session, const AnalyseValues& v, const PictureSource& picture,
+bool AnalyseSection(SectionSession& session, const AnalysisRequest& v, const PictureSource& picture,
                     const LibraryData* library, bool drawn, const RunControl& control,
                     std::vector<std::string>* notes) {
   session.SetLibrary(library != nullptr ? std::make_unique<TPROPClass>(library->materials)
@@ -185,4 +185,24 @@ SectionSession::ResultDrawing AnalysisDrawing(const SectionSession& session) {
   return session.DrawResults(input);
 }
 
-}  // namespace qv::cli
+std::string Escaped(std::string_view text) {
+  std::string quoted;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '\r') {
+      quoted += "\\r";
+    } else if (c == '\n') {
+      quoted += "\\n";
+    } else if (c == '\t') {
+      quoted += "\\t";
+    } else if (byte < 0x20 || byte == 0x7F) {
+      constexpr std::string_view kHex = "0123456789ABCDEF";
+      quoted.append("\\x").append(1, kHex[byte >> 4]).append(1, kHex[byte & 0xF]);
+    } else {
+      quoted += c;
+    }
+  }
+  return quoted;
+}
+
+}  // namespace qv

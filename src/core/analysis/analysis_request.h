@@ -1,0 +1,53 @@
+// An analysis as asked for: the section's sizes and colours, the materials given for the run
+// with their Poisson's ratios and strengths, the convention, the precision, the reading of edges,
+// torsion and the actions, each value checked.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "core/session/session.h"
+
+namespace qv {
+
+/// A material given for one run (--material LABEL@NAME@E@RHO): the entry of that colour gets
+/// the name, E and rho, or is added.
+struct MaterialOverride {
+  std::string label;
+  std::string name;
+  double E = 1;
+  double rho = 1;
+};
+
+/// Every value of an analysis, checked: what the batch tool's options and the Python module's
+/// keywords say.
+struct AnalysisRequest {
+  SectionSize size;
+  /// --use: the colours of the section, in the order given.
+  std::vector<std::string> uses;
+  /// --torsion: the extended values too.
+  bool torsion = false;
+  SignConvention convention = SignConvention::DorvastPelkam;
+  double eps = 1.0;
+  std::vector<MaterialOverride> materials;
+  /// --nu: Poisson's ratios by label, in the order given, each label once.
+  std::vector<std::pair<std::string, double>> nus;
+  /// --fy: strengths by label, in the order given, each label once.
+  std::vector<std::pair<std::string, Strength>> strengths;
+  /// --action: the actions in their formal names (the convention's names read), when any.
+  std::optional<SectionActions> actions;
+  /// --stress-field: what the --stress-map shows.
+  StressKind stressField = StressKind::VonMises;
+  /// --edges: how smoothed edges are read (flat unless given).
+  EdgeMode edges = EdgeMode::Flat;
+};
+
+/// `text` with its control characters written as "\r", "\n", "\t" or "\xHH": a value
+/// quoted in a refusal, or the refusal itself, can then neither split the one line it is given on
+/// standard error nor forge another.
+std::string Escaped(std::string_view text);
+
+}  // namespace qv
