@@ -5,11 +5,6 @@
 
 #include <spng.h>
 
-#include "core/base/error.h"
-#include "core/base/number_text.h"
-#include "core/base/thread_pool.h"
-#include "core/picture/png_rows.h"
-
 #include <algorithm>
 #include <array>
 #include <atomic>
@@ -21,6 +16,11 @@
 #include <new>
 #include <utility>
 #include <vector>
+
+#include "core/base/error.h"
+#include "core/base/number_text.h"
+#include "core/base/thread_pool.h"
+#include "core/picture/png_rows.h"
 
 namespace qv {
 namespace {
