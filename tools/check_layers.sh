@@ -17,8 +17,9 @@ layers=(
   "core/session"
   "core/analysis"
   "imaging util"
-  "cli gui"
-  "app python"
+  "drawing"
+  "cli gui python"
+  "app"
 )
 ranks=""
 for i in "${!layers[@]}"; do

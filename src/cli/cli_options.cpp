@@ -5,6 +5,7 @@
 #include <charconv>
 #include <string_view>
 
+#include "core/analysis/analysis_check.h"
 #include "core/base/error.h"
 #include "core/base/field_number.h"
 #include "core/base/limits.h"
@@ -53,17 +54,22 @@ std::vector<std::string>* RepeatedValue(Options& o, std::string_view name) {
 // An option's value as a refusal quotes it.
 std::string Quoted(std::string_view text) { return "'" + Escaped(text) + "'"; }
 
-int ReadSize(std::string_view option, const std::string& text) {
-  // The window's own size fields read the text this way.
-  const std::optional<std::int32_t> value = ParseIntegerText(text);
-  const std::string prefix = std::string(option) + " " + Quoted(text) + ": ";
-  if (!value) throw Error(prefix + InvalidIntegerMessage(text));
-  if (*value < 0 || *value > kMaxSectionMm) {
-    throw Error(prefix + "the size must be 1.." + IntegerText(kMaxSectionMm) + " mm");
+// A refusal of the core with the option and its value before it.
+template <typename Read>
+auto WithOption(std::string_view option, std::string_view text, const Read& read) {
+  try {
+    return read();
+  } catch (const Error& e) {
+    throw Error(std::string(option) + " " + Quoted(text) + ": " + e.what());
   }
-  // The window offers no "analyse" while a size is 0; every result would be zero anyway.
-  if (*value == 0) throw Error(prefix + "a section of 0 mm cannot be analysed");
-  return *value;
+}
+
+void Refuse(const std::string& prefix, const std::string& problem) {
+  if (!problem.empty()) throw Error(prefix + problem);
+}
+
+int ReadSize(std::string_view option, const std::string& text) {
+  return WithOption(option, text, [&] { return SectionSizeOf(text); });
 }
 
 double ReadRealOption(std::string_view option, std::string_view text) {
@@ -84,7 +90,7 @@ MaterialOverride ReadMaterial(const std::string& text) {
     fields.push_back(text.substr(from, at - from));
     from = at + 1;
   }
-  if (fields[0].empty()) throw Error(prefix + "the colour label is empty");
+  if (fields[0].empty()) throw Error(prefix + LabelFaultText(LabelFault::kEmpty, fields[0]));
   MaterialOverride m;
   m.label = fields[0];
   m.name = fields[1];
@@ -94,18 +100,18 @@ MaterialOverride ReadMaterial(const std::string& text) {
   } catch (const Error& e) {
     throw Error(prefix + e.what());
   }
-  // What the property dialog would not take, the tool does not take either.
-  const std::string problem = MaterialInputProblem(m.name, m.E, m.rho);
-  if (!problem.empty()) throw Error(prefix + problem);
+  Refuse(prefix, MaterialOverrideProblem(m));
   return m;
 }
 
-// A second value for one label would silently replace the first, as a second --action would.
-void RefuseRepeatedLabel(const std::string& prefix, const std::string& label,
-                         const std::vector<std::string>& given) {
-  if (std::find(given.begin(), given.end(), label) != given.end()) {
-    throw Error(prefix + label + " is given twice");
+// The label of a --nu or --fy: the tool names the section's colours by their option.
+void CheckLabel(const std::string& prefix, const std::string& label,
+                const std::vector<std::string>& uses, const std::vector<std::string>& given) {
+  const LabelFault fault = LabelFaultOf(label, uses, given);
+  if (fault == LabelFault::kNotInSection) {
+    throw Error(prefix + label + " is not a colour given with --use");
   }
+  Refuse(prefix, LabelFaultText(fault, label));
 }
 
 std::pair<std::string, double> ReadNu(const std::string& text, const std::vector<std::string>& uses,
@@ -114,20 +120,14 @@ std::pair<std::string, double> ReadNu(const std::string& text, const std::vector
   const std::size_t equals = text.find('=');
   if (equals == std::string::npos) throw Error(prefix + "expected LABEL=VALUE");
   const std::string label = text.substr(0, equals);
-  if (label.empty()) throw Error(prefix + "the colour label is empty");
-  // Only the section's materials have a ratio that matters; a label that is not one is a typo.
-  if (std::find(uses.begin(), uses.end(), label) == uses.end()) {
-    throw Error(prefix + label + " is not a colour given with --use");
-  }
-  RefuseRepeatedLabel(prefix, label, given);
+  CheckLabel(prefix, label, uses, given);
   double nu = 0;
   try {
     nu = ReadReal(std::string_view(text).substr(equals + 1));
   } catch (const Error& e) {
     throw Error(prefix + e.what());
   }
-  const std::string problem = PoissonTable::Problem(label, nu);
-  if (!problem.empty()) throw Error(prefix + problem);
+  Refuse(prefix, PoissonTable::Problem(label, nu));
   return {label, nu};
 }
 
@@ -140,11 +140,7 @@ std::pair<std::string, Strength> ReadFy(const std::string& text,
     throw Error(prefix + "expected LABEL=VALUE or LABEL=COMPRESSION/TENSION");
   }
   const std::string label = text.substr(0, equals);
-  if (label.empty()) throw Error(prefix + "the colour label is empty");
-  if (std::find(uses.begin(), uses.end(), label) == uses.end()) {
-    throw Error(prefix + label + " is not a colour given with --use");
-  }
-  RefuseRepeatedLabel(prefix, label, given);
+  CheckLabel(prefix, label, uses, given);
   try {
     return {label, StrengthTable::Read(label, std::string_view(text).substr(equals + 1))};
   } catch (const Error& e) {
@@ -163,25 +159,24 @@ void CheckPictureName(const std::string& path) {
   }
 }
 
-SectionActions ReadActions(const std::vector<std::string>& texts, SignConvention convention) {
-  SectionActions actions;
+std::vector<std::pair<ActionKind, double>> ReadActions(const std::vector<std::string>& texts,
+                                                       SignConvention convention) {
+  std::vector<std::pair<ActionKind, double>> actions;
   std::vector<ActionKind> given;
   for (const std::string& text : texts) {
     const std::string prefix = "--action " + Quoted(text) + ": ";
     const std::size_t equals = text.find('=');
     if (equals == std::string::npos) throw Error(prefix + "expected NAME=VALUE");
     const std::string name = text.substr(0, equals);
-    const std::optional<ActionKind> kind = ActionOfName(name, convention);
-    if (!kind) throw Error(prefix + "the action must be N, My, Mz, Vy, Vz or T");
-    if (std::find(given.begin(), given.end(), *kind) != given.end()) {
+    const ActionKind kind =
+        WithOption("--action", text, [&] { return ActionOfNameChecked(name, convention); });
+    if (std::find(given.begin(), given.end(), kind) != given.end()) {
       throw Error(prefix + name + " is given twice");
     }
-    given.push_back(*kind);
-    try {
-      ActionValue(actions, *kind) = ReadReal(std::string_view(text).substr(equals + 1));
-    } catch (const Error& e) {
-      throw Error(prefix + e.what());
-    }
+    given.push_back(kind);
+    actions.emplace_back(kind, WithOption("--action", text, [&] {
+                           return ReadReal(std::string_view(text).substr(equals + 1));
+                         }));
   }
   return actions;
 }
@@ -251,7 +246,9 @@ Options ParseArguments(const std::vector<std::string>& args) {
     // Shear forces and torque need the solve's fields; the solve's values come with them.
     for (const std::string& action : o.actions) {
       const std::string_view name = ActionNameOf(action);
-      if ((name == "Vy" || name == "Vz" || name == "T") && !o.torsion) {
+      // The shear forces' and the torque's names are the same in either convention.
+      const std::optional<ActionKind> kind = ActionOfName(name, SignConvention::DorvastPelkam);
+      if (kind && ActionNeedsTorsion(*kind) && !o.torsion) {
         throw UsageError{"option --action " + std::string(name) + " needs --torsion"};
       }
     }
@@ -272,23 +269,16 @@ AnalysisRequest ReadAnalyseValues(const Options& o) {
   v.uses = o.uses;
   v.torsion = o.torsion;
   if (o.convention) {
-    if (*o.convention != "0" && *o.convention != "1") {
-      throw Error("--convention " + Quoted(*o.convention) + ": the sign convention must be 0 or 1");
-    }
-    v.convention = *o.convention == "1" ? SignConvention::EuroCode : SignConvention::DorvastPelkam;
+    const std::string& text = *o.convention;
+    v.convention = WithOption("--convention", text, [&] {
+      return SignConventionOf(text == "0" ? 0 : text == "1" ? 1 : -1);
+    });
   }
   if (o.eps) {
     v.eps = ReadRealOption("--eps", *o.eps);
-    const std::string problem = AngleToleranceProblem(v.eps);
-    if (!problem.empty()) throw Error("--eps: " + problem);
+    Refuse("--eps: ", AngleToleranceProblem(v.eps));
   }
-  if (o.edges) {
-    const std::optional<EdgeMode> edges = EdgeModeOf(*o.edges);
-    if (!edges) {
-      throw Error("--edges " + Quoted(*o.edges) + ": the edges are read flat or as coverage");
-    }
-    v.edges = *edges;
-  }
+  if (o.edges) v.edges = WithOption("--edges", *o.edges, [&] { return EdgeModeOfName(*o.edges); });
   for (const std::string& text : o.materials) v.materials.push_back(ReadMaterial(text));
   std::vector<std::string> labels;
   for (const std::string& text : o.nus) {
@@ -301,16 +291,18 @@ AnalysisRequest ReadAnalyseValues(const Options& o) {
     labels.push_back(v.strengths.back().first);
   }
   if (o.overlay) CheckPictureName(*o.overlay);
-  if (!o.actions.empty()) v.actions = ReadActions(o.actions, v.convention);
+  v.actions = ReadActions(o.actions, v.convention);
   if (o.stressMap) CheckPictureName(*o.stressMap);
   if (o.stressField) {
-    const std::optional<StressKind> kind = StressKindOfKey(*o.stressField);
-    if (!kind) {
-      throw Error("--stress-field " + Quoted(*o.stressField) +
-                  ": the field must be sigma, tau or " + "von_mises");
-    }
-    v.stressField = *kind;
+    v.stressField = WithOption("--stress-field", *o.stressField,
+                               [&] { return StressKindOfName(*o.stressField); });
   }
+  v.outputs.report = !o.json;
+  v.outputs.json = o.json;
+  v.outputs.overlay = o.overlay.has_value();
+  v.outputs.stressMap = o.stressMap.has_value();
+  // Every rule the reading above has not met yet (none today): the tool runs what the core takes.
+  CheckRequest(v);
   return v;
 }
 

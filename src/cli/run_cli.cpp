@@ -14,17 +14,16 @@
 #include <vector>
 
 #include "cli/cli_options.h"
-#include "cli/overlay_module.h"
 #include "core/analysis/analysis.h"
-#include "core/analysis/analysis_json.h"
+#include "core/base/json_value.h"
 #include "core/base/number_text.h"
-#include "core/elastic/stress_map.h"
 #include "core/picture/picture_file.h"
 #include "core/scan/edge_smoothing.h"
 #include "core/scan/inventory.h"
 #include "core/section/overlay.h"
 #include "core/session/session.h"
 #include "core/settings/atomic_file.h"
+#include "drawing/overlay_module.h"
 
 namespace qv {
 namespace {
@@ -127,29 +126,20 @@ std::string AnalyseText(const Options& o, ProgressLine& progress, OutputFiles& o
   SectionSession session;
   RunControl control;
   control.progress = [&progress](const std::string& stage) { return progress.For(stage); };
-  AnalyseSection(session, v, {o.picture, nullptr}, library ? &*library : nullptr,
-                 o.overlay.has_value(), control, &notes);
-  std::string text = o.json ? AnalysisJson(session, v) : session.FullReportText();
-
-  if (o.overlay) {
-    SectionSession::ResultDrawing drawing = AnalysisDrawing(session);
-    if (drawing.note) notes.push_back(*drawing.note);
-    const OverlayOps& ops = drawing.ops;
+  std::optional<AnalysisOutputs> made =
+      RunAnalysis(session, v, {o.picture, nullptr}, library ? &*library : nullptr, control);
+  AnalysisOutputs& result = *made;  // the tool never cancels
+  notes.insert(notes.end(), result.notes.begin(), result.notes.end());
+  std::string text = o.json ? JsonText(result.json) + "\n" : result.report;
+  if (result.overlay) {
     // Painted and written by the overlay module, the one part of the tool that loads Qt.
+    const OverlayOps& ops = result.overlay->ops;
     session.DrawOnPicture(
-        [&](PixelGrid& picture) { cli::DrawOverlay(ops, picture, overlayFile, *o.overlay); });
+        [&](PixelGrid& picture) { drawing::DrawOverlay(ops, picture, overlayFile, *o.overlay); });
   }
-  if (o.stressMap) {
-    const StressField& field = *session.Stresses();
-    const StressMapText mapText{FileNameOf(o.picture),
-                                ActionTexts(field.Actions(), session.Settings().SignConvention)};
-    const GraphicsFont font{session.Settings().FontName, session.Settings().FontSize,
-                            session.Settings().FontStyle};
-    StressDrawing map =
-        DrawStressPicture(field, ScaleOf(field, v.stressField), session.PictureWidth(),
-                          session.PictureHeight(), mapText, font);
+  if (result.stressMap) {
     // Painted and written by the overlay module like the overlay.
-    cli::DrawOverlay(map.ops, map.picture, mapFile, *o.stressMap);
+    drawing::DrawOverlay(result.stressMap->ops, result.stressMap->picture, mapFile, *o.stressMap);
   }
   return text;
 }

@@ -1,15 +1,13 @@
-// The Python module quorvane: pictures, material libraries and analyses on the core, through the
-// batch tool's own analyse flow (core/analysis/analysis.h), so that a result's dictionary is the
-// tool's JSON and its report the tool's report.
+// The Python module quorvane: pictures, material libraries and analyses on the core. The keywords
+// fill the core's analysis request, which the batch tool fills from its options, so that a
+// result's dictionary holds the values of the tool's JSON and its report is the tool's report.
 #include <dlfcn.h>
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 #include <pybind11/stl/filesystem.h>
 
-#include <array>
 #include <atomic>
-#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
@@ -20,14 +18,16 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <type_traits>
 #include <utility>
+#include <variant>
 #include <vector>
 
-#include "cli/cli_options.h"
-#include "cli/overlay_module.h"
 #include "core/analysis/analysis.h"
+#include "core/analysis/analysis_check.h"
 #include "core/analysis/analysis_json.h"
 #include "core/base/error.h"
+#include "core/base/json_value.h"
 #include "core/base/number_text.h"
 #include "core/base/path.h"
 #include "core/base/version.h"
@@ -36,6 +36,7 @@
 #include "core/scan/edge_smoothing.h"
 #include "core/scan/inventory.h"
 #include "core/session/session.h"
+#include "drawing/overlay_module.h"
 
 #ifndef QV_OVERLAY_MODULE_FROM_PYTHON_BUILD
 // Where the build puts the batch tool's overlay module, relative to this module's folder
@@ -92,13 +93,6 @@ class CancelledError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
-
-// The shortest text that reads back as `value`, as the batch tool would be given it.
-std::string ShortestText(double value) {
-  std::array<char, 32> buffer{};
-  const auto end = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value).ptr;
-  return {buffer.data(), end};
-}
 
 std::string Text(const py::handle& value) { return py::str(value).cast<std::string>(); }
 
@@ -317,7 +311,7 @@ std::string SizeText(const py::handle& value, const char* name) {
     if (std::isfinite(real) && std::trunc(real) == real && std::abs(real) < 2147483648.0) {
       return IntegerText(static_cast<std::int64_t>(real));
     }
-    return ShortestText(real);
+    return ShortestNumberText(real);
   }
   throw py::type_error(std::string(name) + " must be a number of mm or its text, not " +
                        Text(py::type::handle_of(value).attr("__name__")));
@@ -341,63 +335,56 @@ T CastTo(const py::handle& value, const char* name, const py::handle& label, con
   }
 }
 
-// The keyword arguments as the batch tool's options, then checked by the tool's own reading, so
-// that the values and the refusals are the tool's.
-AnalysisRequest ReadValues(const Picture& picture, const py::object& width,
-                           const py::object& height, const std::vector<std::string>& use,
-                           const py::object& materials, int convention, double eps, bool torsion,
-                           const py::object& nu, const py::object& fy, const py::object& actions,
+// A size's text read as the window's size fields read it, refused in the core's words.
+int SizeOf(const char* name, const std::string& text) {
+  try {
+    return SectionSizeOf(text);
+  } catch (const Error& e) {
+    throw Error(std::string(name) + ": " + e.what());
+  }
+}
+
+// The keyword arguments as a request, checked by the core's rules in the core's words.
+AnalysisRequest ReadValues(const py::object& width, const py::object& height,
+                           const std::vector<std::string>& use, const py::object& materials,
+                           int convention, double eps, bool torsion, const py::object& nu,
+                           const py::object& fy, const py::object& actions,
                            const std::string& edges) {
-  cli::Options o;
-  o.command = "analyse";
-  o.picture = picture.name;
-  o.width = SizeText(width, "width_mm");
-  o.height = SizeText(height, "height_mm");
-  o.uses = use;
-  o.torsion = torsion;
-  o.convention = IntegerText(convention);
-  o.eps = ShortestText(eps);
-  o.edges = edges;
+  AnalysisRequest v;
+  v.size.widthText = SizeText(width, "width_mm");
+  v.size.heightText = SizeText(height, "height_mm");
+  v.size.widthMm = SizeOf("width", v.size.widthText);
+  v.size.heightMm = SizeOf("height", v.size.heightText);
+  v.uses = use;
+  v.torsion = torsion;
+  v.convention = SignConventionOf(convention);
+  v.eps = eps;
+  v.edges = EdgeModeOfName(edges);
   for (const auto& [label, value] : DictOf(materials, "materials")) {
-    const auto entry = CastTo<std::tuple<std::string, double, double>>(value, "materials", label,
-                                                                       "a tuple (name, E, rho)");
-    const std::string text = Text(label) + "@" + std::get<0>(entry) + "@" +
-                             ShortestText(std::get<1>(entry)) + "@" +
-                             ShortestText(std::get<2>(entry));
-    // The tool would read an "@" in the name as one field more; the name's own refusal says why.
-    const std::string problem = MaterialNameInputProblem(std::get<0>(entry));
-    if (!problem.empty()) throw Error("--material '" + Escaped(text) + "': " + problem);
-    o.materials.push_back(text);
+    const auto [name, e, rho] = CastTo<std::tuple<std::string, double, double>>(
+        value, "materials", label, "a tuple (name, E, rho)");
+    v.materials.push_back({Text(label), name, e, rho});
   }
   for (const auto& [label, value] : DictOf(nu, "nu")) {
-    o.nus.push_back(Text(label) + "=" +
-                    ShortestText(CastTo<double>(value, "nu", label, "a number")));
+    v.nus.emplace_back(Text(label), CastTo<double>(value, "nu", label, "a number"));
   }
   for (const auto& [label, value] : DictOf(fy, "fy")) {
-    std::string text;
+    Strength strength;
     if (py::isinstance<py::tuple>(value) || py::isinstance<py::list>(value)) {
-      const auto both = CastTo<std::pair<double, double>>(value, "fy", label,
-                                                          "a number or (compression, tension)");
-      text = ShortestText(both.first) + "/" + ShortestText(both.second);
+      std::tie(strength.compression, strength.tension) = CastTo<std::pair<double, double>>(
+          value, "fy", label, "a number or (compression, tension)");
     } else {
-      text = ShortestText(CastTo<double>(value, "fy", label, "a number or (compression, tension)"));
+      strength.compression = strength.tension =
+          CastTo<double>(value, "fy", label, "a number or (compression, tension)");
     }
-    o.fys.push_back(Text(label) + "=" + text);
+    v.strengths.emplace_back(Text(label), strength);
   }
   for (const auto& [name, value] : DictOf(actions, "actions")) {
-    const std::string text = Text(name);
-    // Shear forces and torque need the torsion solve's fields.
-    if (!torsion && (text == "Vy" || text == "Vz" || text == "T")) {
-      throw py::value_error("the action " + text + " needs torsion=True");
-    }
-    o.actions.push_back(text + "=" +
-                        ShortestText(CastTo<double>(value, "actions", name, "a number")));
+    v.actions.emplace_back(ActionOfNameChecked(Text(name), v.convention),
+                           CastTo<double>(value, "actions", name, "a number"));
   }
-  // A value that would change nothing is more likely a forgotten torsion=True.
-  if (!torsion && (!o.nus.empty() || !o.fys.empty())) {
-    throw py::value_error("nu and fy need torsion=True");
-  }
-  return cli::ReadAnalyseValues(o);
+  CheckRequest(v);
+  return v;
 }
 
 Result Analyse(const Picture& picture, const py::object& width, const py::object& height,
@@ -408,31 +395,73 @@ Result Analyse(const Picture& picture, const py::object& width, const py::object
   if (!progress.is_none() && !PyCallable_Check(progress.ptr())) {
     throw py::type_error("progress must be callable");
   }
-  Result result{nullptr,
-                ReadValues(picture, width, height, use, materials, convention, eps, torsion, nu, fy,
-                           actions, edges),
-                picture};
+  Result result{
+      nullptr,
+      ReadValues(width, height, use, materials, convention, eps, torsion, nu, fy, actions, edges),
+      picture};
   auto session = std::make_shared<SectionSession>();
   Progress report(progress);
-  bool done = false;
-  std::vector<std::string> notes;
+  std::optional<AnalysisOutputs> done;
   {
     py::gil_scoped_release release;
     RunControl control;
     control.progress = [&report](const std::string& stage) { return report.Stage(stage); };
     control.cancel = report.Cancel();
-    done = AnalyseSection(*session, result.values, {picture.name, picture.pixels},
-                          library ? library->data.get() : nullptr, false, control, &notes);
+    done = RunAnalysis(*session, result.values, {picture.name, picture.pixels},
+                       library ? library->data.get() : nullptr, control);
   }
   if (!done) report.Raise();
   // A colour without a material is analysed with E = rho = 1, as the window makes it, and said.
-  for (const std::string& note : notes) py::module_::import("warnings").attr("warn")(note);
+  for (const std::string& note : done->notes) py::module_::import("warnings").attr("warn")(note);
   result.session = std::move(session);
   return result;
 }
 
+// A JSON value as json.loads reads its text: a double written without a fraction or an
+// exponent is an int, a number that is not finite None, and bytes that are not UTF-8 U+FFFD.
+py::object ToPython(const JsonValue& value) {
+  return std::visit(
+      [](const auto& v) -> py::object {
+        using T = std::decay_t<decltype(v)>;
+        if constexpr (std::is_same_v<T, std::nullptr_t>) {
+          return py::none();
+        } else if constexpr (std::is_same_v<T, bool>) {
+          return py::bool_(v);
+        } else if constexpr (std::is_same_v<T, std::int64_t>) {
+          return py::int_(v);
+        } else if constexpr (std::is_same_v<T, double>) {
+          if (!std::isfinite(v)) return py::none();
+          const std::string text = ShortestNumberText(v);
+          if (text.find_first_of(".e") == std::string::npos) {
+            return py::reinterpret_steal<py::object>(PyLong_FromString(text.c_str(), nullptr, 10));
+          }
+          return py::float_(v);
+        } else if constexpr (std::is_same_v<T, std::string>) {
+          return py::str(ValidUtf8(v));
+        } else if constexpr (std::is_same_v<T, JsonValue::Array>) {
+          py::list list;
+          for (const JsonValue& element : v.elements) list.append(ToPython(element));
+          return list;
+        } else {
+          py::dict dict;
+          for (const auto& [key, member] : v.members)
+            dict[py::str(ValidUtf8(key))] = ToPython(member);
+          return dict;
+        }
+      },
+      value.value);
+}
+
 py::object ToDict(const Result& result) {
-  return py::module_::import("json").attr("loads")(AnalysisJson(*result.session, result.values));
+  return ToPython(AnalysisJson(*result.session, result.values));
+}
+
+// Paints the labels and marks of `ops` into `picture` with the drawing module. Its
+// QGuiApplication lives for one painting: one at a time.
+void Paint(const OverlayOps& ops, PixelGrid& picture) {
+  static std::mutex painting;
+  const std::lock_guard lock(painting);
+  drawing::PaintOverlay(ops, picture);
 }
 
 py::array_t<std::uint8_t> Overlay(const Result& result) {
@@ -443,12 +472,23 @@ py::array_t<std::uint8_t> Overlay(const Result& result) {
     SectionSession::ResultDrawing drawing = AnalysisDrawing(*result.session);
     note = std::move(drawing.note);
     picture = *result.picture.pixels;
-    // The module's QGuiApplication lives for one painting: one at a time.
-    static std::mutex painting;
-    const std::lock_guard lock(painting);
-    cli::PaintOverlay(drawing.ops, picture);
+    Paint(drawing.ops, picture);
   }
   if (note) py::module_::import("warnings").attr("warn")(*note);
+  return ToArray(picture);
+}
+
+py::array_t<std::uint8_t> StressMap(const Result& result, const std::string& field) {
+  const StressKind kind = StressKindOfName(field);
+  if (!result.session->Stresses()) throw Error("a stress map needs actions");
+  PixelGrid picture;
+  {
+    py::gil_scoped_release release;
+    const SectionSession& session = *result.session;
+    StressDrawing map = AnalysisStressMap(session, kind, FontOf(session.Settings()));
+    Paint(map.ops, map.picture);
+    picture = std::move(map.picture);
+  }
   return ToArray(picture);
 }
 
@@ -464,9 +504,9 @@ void FindOverlayModule() {
   std::vector<std::string> files;
   for (const char* relative :
        {QV_OVERLAY_MODULE_FROM_PYTHON_BUILD, QV_OVERLAY_MODULE_FROM_PYTHON}) {
-    files.push_back(JoinPath(JoinPath(folder, relative), cli::kOverlayModuleFile));
+    files.push_back(JoinPath(JoinPath(folder, relative), drawing::kOverlayModuleFile));
   }
-  cli::LookForOverlayModuleFirst(std::move(files));
+  drawing::LookForOverlayModuleFirst(std::move(files));
 }
 
 }  // namespace
@@ -480,7 +520,8 @@ PYBIND11_MODULE(quorvane, m) {
 The same core as the window and the batch tool quorvane-cli: read a BMP or PNG picture (one
 flat colour per material) or make one from a numpy array, name the colours that form the
 section, give its real width and height in mm, and analyse. A result gives the batch tool's
-JSON as a dict, its report, and the picture with the result overlay as a numpy array.
+JSON as a dict, its report, and the picture with the result overlay and the stress map as
+numpy arrays.
 
     import quorvane
     picture = quorvane.read_picture("u-channel.bmp")
@@ -490,14 +531,14 @@ JSON as a dict, its report, and the picture with the result overlay as a numpy a
     print(values["ea"], values["extended"]["gj"])
 
 Every refusal of the core (a picture or library that cannot be read, a colour not in the
-picture, a value out of range) raises quorvane.Error with the batch tool's message; a wrong
-type or array shape raises TypeError or ValueError. The work runs without the GIL, so
+picture, a value out of range) raises quorvane.Error with the core's message, which the batch
+tool prints after the option it concerns; a wrong type or array shape raises TypeError or ValueError. The work runs without the GIL, so
 analyses in several threads run at once.)";
   m.attr("__version__") = kProgramVersion;
 
   auto& error = py::register_exception<Error>(m, "Error");
   error.attr("__doc__") =
-      "A refusal of the core, with the batch tool's message: a picture or library file that "
+      "A refusal of the core, in the core's words: a picture or library file that "
       "cannot be read, a colour not in the picture, a value out of range.";
   auto& cancelled = py::register_exception<CancelledError>(m, "Cancelled", error.ptr());
   cancelled.attr("__doc__") = "An analysis stopped by its progress callback returning False.";
@@ -585,7 +626,7 @@ quorvane.Error with its message when the file is missing or cannot be read.)")
            R"(Every value of the analysis as `quorvane-cli analyse --json` prints it, parsed by
 json.loads: the same keys and the same numbers, "extended" with torsion=True.)")
       .def(
-          "to_json", [](const Result& r) { return AnalysisJson(*r.session, r.values); },
+          "to_json", [](const Result& r) { return AnalysisJsonText(*r.session, r.values); },
           "The batch tool's JSON text itself.")
       .def(
           "report", [](const Result& r) { return r.session->FullReportText(); },
@@ -596,6 +637,12 @@ line ends), with the extended values' block after torsion.)")
 torsion, the shear centre) as a numpy array of shape (height, width, 3), dtype uint8: the
 pixels `quorvane-cli analyse --overlay` writes. The labels are painted with Qt, loaded for
 this; a shear centre off the picture gives a warning with its position.)")
+      .def("stress_map", &StressMap, py::kw_only(), py::arg("field") = "von_mises",
+           R"(The map of the stresses under the analysis' actions as a numpy array of shape
+(height, width, 3), dtype uint8: the pixels `quorvane-cli analyse --stress-map` writes with
+--stress-field `field` ("sigma" on a scale centred on 0, "tau" or "von_mises" from 0): the
+section in colour, a colour bar, the extremes marked, the picture's name and the actions. Needs
+an analysis with actions; painted with Qt, loaded for this.)")
       .def("__repr__", [](const Result& r) {
         return "<quorvane.Result " + Text(py::repr(py::str(FileNameOf(r.picture.name)))) + ">";
       });
@@ -636,8 +683,8 @@ returns a Result; the batch tool's `analyse` with the matching options:
                        stops the run and is raised. The torsion solve stops at once, a scan
                        when it ends.
 
-The values are checked as the batch tool checks its options: a refusal raises quorvane.Error
-with the tool's message, which names the option.)");
+The values are checked by the rules the batch tool applies to its options: a refusal raises
+quorvane.Error with the core's message (the tool's without the option before it).)");
 
   FindOverlayModule();
 }

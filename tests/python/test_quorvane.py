@@ -3,6 +3,7 @@ overlay and refusals, and the same values from threads, arrays and files."""
 import json
 import os
 import pathlib
+import re
 import struct
 import subprocess
 import threading
@@ -148,7 +149,22 @@ def test_overlay_is_the_batch_tools(name, composite, tmp_path):
     assert not np.array_equal(overlay, quorvane.read_picture(args[1]).to_array())
 
 
-def test_refusals_carry_the_batch_tools_messages(tmp_path):
+@pytest.mark.parametrize("name, field", [("channel stresses", "tau"), ("composite stresses euro-code", "sigma"),
+                                         ("composite stresses euro-code", "von_mises")])
+def test_stress_map_is_the_batch_tools(name, field, composite, tmp_path):
+    result, args = run_both(name, composite)
+    run = cli(*args, "--stress-map", tmp_path / "map.bmp", "--stress-field", field)
+    assert run.returncode == 0, run.stderr
+    expected = quorvane.read_picture(tmp_path / "map.bmp").to_array()
+    assert np.array_equal(result.stress_map(field=field), expected)
+    with pytest.raises(quorvane.Error, match="^the field must be sigma, tau or von_mises$"):
+        result.stress_map(field="shear")
+    without_actions, _ = run_both("channel torsion", composite)
+    with pytest.raises(quorvane.Error, match="^a stress map needs actions$"):
+        without_actions.stress_map()
+
+
+def test_refusals_carry_the_cores_messages(tmp_path):
     (tmp_path / "text.bmp").write_text("no picture")
     (tmp_path / "short.bmp").write_bytes(CHANNEL.read_bytes()[:5000])
     for bad in (tmp_path / "missing.png", tmp_path / "text.bmp", tmp_path / "short.bmp", tmp_path):
@@ -159,34 +175,52 @@ def test_refusals_carry_the_batch_tools_messages(tmp_path):
         quorvane.Library.load(tmp_path / "none.ini")
     assert str(refused.value) == cli_failure("analyse", CHANNEL, "--width", 1, "--height", 1, "--use", "clRed",
                                              "--library", tmp_path / "none.ini")
+    # The analysis' refusals are the core's words: the batch tool's after the option and its value.
     picture = quorvane.read_picture(CHANNEL)
-    for width, use, kwargs, options in [
-        (500, ["clBlue"], {}, []),
-        (0, ["clRed"], {}, []),
-        ("12a", ["clRed"], {}, []),
-        (500, ["clRed"], dict(torsion=True, nu={"clRed": 0.5}), ["--torsion", "--nu", "clRed=0.5"]),
-        (500, ["clRed"], dict(torsion=True, fy={"clLime": 1}), ["--torsion", "--fy", "clLime=1"]),
-        (500, ["clRed"], dict(convention=2), ["--convention", "2"]),
-        (500, ["clRed"], dict(actions={"X": 1}), ["--action", "X=1"]),
-        (500, ["clRed"], dict(edges="blurred"), ["--edges", "blurred"]),
+    at_option = r"--[a-z-]+ '[^']*': "
+    for width, use, kwargs, options, words in [
+        (500, ["clBlue"], {}, [], None),
+        (0, ["clRed"], {}, [], "width: a section of 0 mm cannot be analysed"),
+        ("12a", ["clRed"], {}, [], "width: '12a' is not a valid integer value"),
+        (650.5, ["clRed"], {}, [], "width: '650.5' is not a valid integer value"),
+        (500, ["clRed"], dict(torsion=True, nu={"clRed": 0.5}), ["--torsion", "--nu", "clRed=0.5"],
+         "The Poisson's ratio of clRed must be at least 0 and below 0.5, not 0.5."),
+        (500, ["clRed"], dict(torsion=True, fy={"clRed": -1}), ["--torsion", "--fy", "clRed=-1"],
+         "The strength of clRed must be at least 0 N/mm^2, not -1."),
+        (500, ["clRed"], dict(convention=2), ["--convention", "2"], "the sign convention must be 0 or 1"),
+        (500, ["clRed"], dict(actions={"X": 1}), ["--action", "X=1"], "the action must be N, My, Mz, Vy, Vz or T"),
+        (500, ["clRed"], dict(edges="blurred"), ["--edges", "blurred"], "the edges are read flat or as coverage"),
         # what the window's fields would not take
         (500, ["clRed"], dict(materials={"clRed": ("steel", -210000, 7850)}),
-         ["--material", "clRed@steel@-210000@7850"]),
+         ["--material", "clRed@steel@-210000@7850"], None),
         (500, ["clRed"], dict(materials={"clRed": ("steel\r\nEA = 0", 210000, 7850)}),
-         ["--material", "clRed@steel\r\nEA = 0@210000@7850"]),
-        (500, ["clRed"], dict(materials={"clRed": ("x" * 300, 1, 1)}), ["--material", "clRed@" + "x" * 300 + "@1@1"]),
-        (500, ["clRed"], dict(eps=-1), ["--eps", "-1"]),
-        (650.5, ["clRed"], {}, []),
+         ["--material", "clRed@steel\r\nEA = 0@210000@7850"], None),
+        (500, ["clRed"], dict(materials={"clRed": ("x" * 300, 1, 1)}), ["--material", "clRed@" + "x" * 300 + "@1@1"],
+         None),
+        (500, ["clRed"], dict(eps=-1), ["--eps", "-1"], None),
     ]:
         with pytest.raises(quorvane.Error) as refused:
             quorvane.analyse(picture, width, 650, use, **kwargs)
         uses = [arg for label in use for arg in ("--use", label)]
-        assert str(refused.value) == cli_failure("analyse", CHANNEL, "--width", width, "--height", 650,
-                                                 *uses, *options)
+        tool = cli_failure("analyse", CHANNEL, "--width", width, "--height", 650, *uses, *options)
+        message = str(refused.value)
+        assert "--" not in message
+        if words is not None:
+            assert message == words
+            message = words.removeprefix("width: ")
+        assert re.fullmatch(f"(--eps: |{at_option})?" + re.escape(message), tool), tool
+    # The labels of ratios and strengths are the section's colours, which the tool names by option.
+    for kwargs, words in [(dict(nu={"clLime": 0.2}), "clLime is not a colour of the section"),
+                          (dict(fy={"": 1}), "the colour label is empty"),
+                          (dict(nu={"clRed": 0.2}, torsion=False), "Poisson's ratios are used by the torsion "
+                                                                   "analysis only"),
+                          (dict(actions={"Vz": 0}, torsion=False), "the action Vz needs the torsion analysis")]:
+        with pytest.raises(quorvane.Error, match=f"^{re.escape(words)}$"):
+            quorvane.analyse(picture, 500, 650, ["clRed"], **dict(dict(torsion=True), **kwargs))
 
 
 def test_a_name_with_the_separator_is_refused_for_what_it_is():
-    with pytest.raises(quorvane.Error, match="^--material 'clRed@st@el@1@1': A material name must not contain '@'.$"):
+    with pytest.raises(quorvane.Error, match="^A material name must not contain '@'.$"):
         quorvane.analyse(quorvane.read_picture(CHANNEL), 500, 650, ["clRed"], materials={"clRed": ("st@el", 1, 1)})
 
 
@@ -230,7 +264,7 @@ def test_array_picture_is_the_bmp_picture(composite):
             == quorvane.analyse(from_file, 1300, 800, ["clRed", "clBlue"], **options).to_dict())
     with pytest.raises(TypeError, match="uint8"):
         quorvane.Picture.from_array(rgb.astype(np.float32))
-    with pytest.raises(ValueError, match="torsion"):
+    with pytest.raises(quorvane.Error, match="torsion"):
         quorvane.analyse(from_array, 1300, 800, ["clRed"], actions={"T": 1e6})
     with pytest.raises(ValueError, match="shape"):
         quorvane.Picture.from_array(rgb[:, :, 0])

@@ -5,6 +5,8 @@
 #include <system_error>
 #include <utility>
 
+#include "core/analysis/analysis_check.h"
+#include "core/analysis/analysis_json.h"
 #include "core/base/error.h"
 #include "core/base/path.h"
 #include "core/picture/picture_reader.h"
@@ -129,7 +131,8 @@ bool AnalyseSection(SectionSession& session, const AnalysisRequest& v, const Pic
   // Without drawing, torsion or stresses the pixels are needed only for the two scans, which
   // then read the file once instead of holding the picture. Reading edges as coverage looks at
   // each pixel's neighbours, so it holds the picture.
-  session.SetPictureStreaming(!drawn && !v.torsion && !v.actions && v.edges == EdgeMode::Flat);
+  const std::optional<SectionActions> actions = ActionsOf(v);
+  session.SetPictureStreaming(!drawn && !v.torsion && !actions && v.edges == EdgeMode::Flat);
   // Colours new to the library are gathered in the same one read of the file.
   session.GatherAlso(v.uses);
 
@@ -166,16 +169,50 @@ bool AnalyseSection(SectionSession& session, const AnalysisRequest& v, const Pic
   if (Cancelled(control)) return false;
   // Shear forces and torque need the solve's fields, kept only then.
   if (v.torsion && session.ComputeElastic(StageProgress(control, "torsion"), control.cancel,
-                                          v.actions && v.actions->NeedsSolve()) ==
+                                          actions && actions->NeedsSolve()) ==
                        SectionSession::ElasticOutcome::Cancelled) {
     return false;
   }
-  if (v.actions &&
-      session.ComputeStresses(*v.actions, StageProgress(control, "stresses"), control.cancel) ==
+  if (actions &&
+      session.ComputeStresses(*actions, StageProgress(control, "stresses"), control.cancel) ==
           SectionSession::StressOutcome::Cancelled) {
     return false;
   }
   return !Cancelled(control);
+}
+
+std::optional<AnalysisOutputs> RunAnalysis(SectionSession& session, const AnalysisRequest& request,
+                                           const PictureSource& picture, const LibraryData* library,
+                                           const RunControl& control) {
+  CheckRequest(request);
+  AnalysisOutputs outputs;
+  if (!AnalyseSection(session, request, picture, library, request.outputs.overlay, control,
+                      &outputs.notes)) {
+    return std::nullopt;
+  }
+  if (request.outputs.report) outputs.report = session.FullReportText();
+  if (request.outputs.json) outputs.json = AnalysisJson(session, request);
+  if (request.outputs.overlay) {
+    outputs.overlay = AnalysisDrawing(session);
+    if (outputs.overlay->note) outputs.notes.push_back(*outputs.overlay->note);
+  }
+  if (request.outputs.stressMap) {
+    outputs.stressMap = AnalysisStressMap(session, request.stressField, FontOf(session.Settings()));
+  }
+  return outputs;
+}
+
+GraphicsFont FontOf(const ProgramSettings& settings) {
+  return {settings.FontName, settings.FontSize, settings.FontStyle};
+}
+
+StressDrawing AnalysisStressMap(const SectionSession& session, StressKind kind,
+                                const GraphicsFont& font) {
+  const StressField& field = *session.Stresses();
+  const StressMapText text{FileNameOf(session.PictureFile()),
+                           ActionTexts(field.Actions(), session.Settings().SignConvention)};
+  return DrawStressPicture(field, ScaleOf(field, kind), session.PictureWidth(),
+                           session.PictureHeight(), text, font);
 }
 
 SectionSession::ResultDrawing AnalysisDrawing(const SectionSession& session) {

@@ -5,10 +5,13 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "core/analysis/analysis_request.h"
+#include "core/base/json_value.h"
+#include "core/elastic/stress_map.h"
 #include "core/library/dd_props.h"
 #include "core/library/poisson_table.h"
 #include "core/library/strength_table.h"
@@ -73,5 +76,31 @@ std::string NoMaterialNote(const std::string& label);
 /// The drawing over the analysed picture: the result overlay, the shear centre's marker, and
 /// the note on a marker off the picture.
 SectionSession::ResultDrawing AnalysisDrawing(const SectionSession& session);
+
+/// The graphics font of `settings`, which the drawings' labels are written in.
+GraphicsFont FontOf(const ProgramSettings& settings);
+
+/// The map of the session's stresses (it has them) showing `kind`: the picture's size with the
+/// section in colour and a panel with the picture's name, the actions and the colour bar, and
+/// the labels for the overlay painter.
+StressDrawing AnalysisStressMap(const SectionSession& session, StressKind kind,
+                                const GraphicsFont& font);
+
+/// What a run made besides the analysed session, as its request asked.
+struct AnalysisOutputs {
+  std::string report;  ///< every block computed, as the window copies it
+  JsonValue json;      ///< the JSON document (null when not asked for)
+  std::optional<SectionSession::ResultDrawing> overlay;
+  std::optional<StressDrawing> stressMap;
+  /// What the run tells besides: colours without a material, a shear centre off the picture.
+  std::vector<std::string> notes;
+};
+
+/// One run of `request` on a new `session`: checked (CheckRequest), analysed (AnalyseSection)
+/// with its progress and cancel, then the outputs asked for. Throws Error; nothing when
+/// cancelled.
+std::optional<AnalysisOutputs> RunAnalysis(SectionSession& session, const AnalysisRequest& request,
+                                           const PictureSource& picture, const LibraryData* library,
+                                           const RunControl& control);
 
 }  // namespace qv

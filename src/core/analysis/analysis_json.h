@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/analysis/analysis_request.h"
+#include "core/base/json_value.h"
 #include "core/session/session.h"
 
 namespace qv {
@@ -13,6 +14,10 @@ namespace qv {
 /// round-trip form), the window's texts and hints, and each material's share; with the
 /// session's extended values, also the member "extended", and with its stresses the member
 /// "stress". Values that are not finite numbers are written as null.
-std::string AnalysisJson(const SectionSession& s, const AnalysisRequest& v);
+JsonValue AnalysisJson(const SectionSession& s, const AnalysisRequest& v);
+
+/// The document's text, a member per line at the top and in "extended" and "stress", and a line
+/// end after it.
+std::string AnalysisJsonText(const SectionSession& s, const AnalysisRequest& v);
 
 }  // namespace qv

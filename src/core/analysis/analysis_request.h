@@ -37,13 +37,24 @@ struct AnalysisRequest {
   std::vector<std::pair<std::string, double>> nus;
   /// --fy: strengths by label, in the order given, each label once.
   std::vector<std::pair<std::string, Strength>> strengths;
-  /// --action: the actions in their formal names (the convention's names read), when any.
-  std::optional<SectionActions> actions;
+  /// --action: the actions given, in their formal kinds (the convention's names read), in the
+  /// order given.
+  std::vector<std::pair<ActionKind, double>> actions;
   /// --stress-field: what the --stress-map shows.
   StressKind stressField = StressKind::VonMises;
   /// --edges: how smoothed edges are read (flat unless given).
   EdgeMode edges = EdgeMode::Flat;
+  /// What the run makes besides the analysed session.
+  struct Outputs {
+    bool report = false;     ///< the report text, with every block computed
+    bool json = false;       ///< the JSON document
+    bool overlay = false;    ///< the drawing over the picture (which is then held in memory)
+    bool stressMap = false;  ///< the map of `stressField` (needs actions)
+  } outputs;
 };
+
+/// The actions of `request` as one value, or nothing when none is given.
+std::optional<SectionActions> ActionsOf(const AnalysisRequest& request);
 
 /// `text` with its control characters written as "\r", "\n", "\t" or "\xHH": a value
 /// quoted in a refusal, or the refusal itself, can then neither split the one line it is given on

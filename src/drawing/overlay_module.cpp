@@ -1,6 +1,6 @@
 // Loading the overlay module: found relative to the running program, loaded once, kept loaded
 // (Qt, once started, is not unloaded).
-#include "cli/overlay_module.h"
+#include "drawing/overlay_module.h"
 
 #include <dlfcn.h>
 #include <unistd.h>
@@ -20,7 +20,7 @@
 #define QV_OVERLAY_MODULE_FROM_BIN "../lib/quorvane"
 #endif
 
-namespace qv::cli {
+namespace qv::drawing {
 namespace {
 
 // The folder of the running program, with its trailing "/"; "" when the system does not say.
@@ -122,4 +122,4 @@ void PaintOverlay(const OverlayOps& ops, PixelGrid& picture) {
   CallModule(ops, picture, nullptr, nullptr);
 }
 
-}  // namespace qv::cli
+}  // namespace qv::drawing

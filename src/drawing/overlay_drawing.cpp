@@ -1,5 +1,5 @@
 // The overlay module quorvane-cli-overlay.so: the batch tool's only Qt code, loaded when an
-// overlay is drawn (cli/overlay_module.h).
+// overlay is drawn (drawing/overlay_module.h).
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QtGlobal>
@@ -9,12 +9,12 @@
 #include <new>
 #include <string>
 
-#include "cli/overlay_module.h"
 #include "core/base/error.h"
+#include "drawing/overlay_module.h"
 #include "imaging/overlay_renderer.h"
 #include "imaging/picture_image.h"
 
-namespace qv::cli {
+namespace qv::drawing {
 namespace {
 
 constexpr const char* kProgram = "quorvane-cli";
@@ -71,11 +71,11 @@ void Tell(OverlayCall& call, const std::string& text) {
 }
 
 }  // namespace
-}  // namespace qv::cli
+}  // namespace qv::drawing
 
 extern "C" __attribute__((visibility("default"))) int qv_cli_draw_overlay(
-    qv::cli::OverlayCall* call) {
-  using namespace qv::cli;
+    qv::drawing::OverlayCall* call) {
+  using namespace qv::drawing;
   if (call == nullptr) return kOverlayFailed;
   if (call->version != kOverlayCallVersion) {
     Tell(*call, "the overlay cannot be drawn: " + std::string(kOverlayModuleFile) +

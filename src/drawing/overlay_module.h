@@ -11,7 +11,7 @@
 #include "core/picture/pixel_grid.h"
 #include "core/section/overlay.h"
 
-namespace qv::cli {
+namespace qv::drawing {
 
 /// The module's file name, and the one function it exports.
 inline constexpr const char* kOverlayModuleFile = "quorvane-cli-overlay.so";
@@ -61,4 +61,4 @@ void DrawOverlay(const OverlayOps& ops, PixelGrid& picture, const std::string& f
 /// The same painting without writing a file.
 void PaintOverlay(const OverlayOps& ops, PixelGrid& picture);
 
-}  // namespace qv::cli
+}  // namespace qv::drawing

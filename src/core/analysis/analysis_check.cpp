@@ -1,0 +1,154 @@
+// The rules of an analysis request.
+#include "core/analysis/analysis_check.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "core/base/error.h"
+#include "core/base/field_number.h"
+#include "core/base/limits.h"
+#include "core/base/number_text.h"
+#include "core/library/dd_props.h"
+#include "core/library/poisson_table.h"
+#include "core/library/strength_table.h"
+#include "core/settings/program_settings.h"
+
+namespace qv {
+
+int SectionSizeOf(std::string_view text) {
+  const std::optional<std::int32_t> value = ParseIntegerText(text);
+  if (!value) throw Error(InvalidIntegerMessage(text));
+  const std::string problem = SectionSizeProblem(*value);
+  if (!problem.empty()) throw Error(problem);
+  return *value;
+}
+
+std::string SectionSizeProblem(double mm) {
+  if (!(mm >= 0 && mm <= kMaxSectionMm)) {
+    return "the size must be 1.." + IntegerText(kMaxSectionMm) + " mm";
+  }
+  // The window offers no "analyse" while a size is 0; every result would be zero anyway.
+  if (mm == 0) return "a section of 0 mm cannot be analysed";
+  return {};
+}
+
+SignConvention SignConventionOf(int number) {
+  if (number != 0 && number != 1) throw Error("the sign convention must be 0 or 1");
+  return number == 1 ? SignConvention::EuroCode : SignConvention::DorvastPelkam;
+}
+
+EdgeMode EdgeModeOfName(std::string_view name) {
+  const std::optional<EdgeMode> edges = EdgeModeOf(name);
+  if (!edges) throw Error("the edges are read flat or as coverage");
+  return *edges;
+}
+
+StressKind StressKindOfName(std::string_view name) {
+  const std::optional<StressKind> kind = StressKindOfKey(name);
+  if (!kind) throw Error("the field must be sigma, tau or von_mises");
+  return *kind;
+}
+
+LabelFault LabelFaultOf(std::string_view label, const std::vector<std::string>& uses,
+                        const std::vector<std::string>& given) {
+  if (label.empty()) return LabelFault::kEmpty;
+  if (std::find(uses.begin(), uses.end(), label) == uses.end()) return LabelFault::kNotInSection;
+  if (std::find(given.begin(), given.end(), label) != given.end()) return LabelFault::kGivenTwice;
+  return LabelFault::kNone;
+}
+
+std::string LabelFaultText(LabelFault fault, std::string_view label) {
+  switch (fault) {
+    case LabelFault::kNone:
+      break;
+    case LabelFault::kEmpty:
+      return "the colour label is empty";
+    case LabelFault::kNotInSection:
+      return std::string(label) + " is not a colour of the section";
+    case LabelFault::kGivenTwice:
+      return std::string(label) + " is given twice";
+  }
+  return {};
+}
+
+bool ActionNeedsTorsion(ActionKind kind) {
+  return kind == ActionKind::Vy || kind == ActionKind::Vz || kind == ActionKind::T;
+}
+
+ActionKind ActionOfNameChecked(std::string_view name, SignConvention convention) {
+  const std::optional<ActionKind> kind = ActionOfName(name, convention);
+  if (!kind) throw Error("the action must be N, My, Mz, Vy, Vz or T");
+  return *kind;
+}
+
+std::string MaterialOverrideProblem(const MaterialOverride& m) {
+  if (m.label.empty()) return LabelFaultText(LabelFault::kEmpty, m.label);
+  // What the property dialog would not take, the run does not take either.
+  return MaterialInputProblem(m.name, m.E, m.rho);
+}
+
+namespace {
+
+void Refuse(const std::string& problem) {
+  if (!problem.empty()) throw Error(problem);
+}
+
+// The labels of `values`, each checked against the section's colours and the labels before it.
+template <typename Value>
+void CheckLabels(const std::vector<std::pair<std::string, Value>>& values,
+                 const std::vector<std::string>& uses) {
+  std::vector<std::string> given;
+  for (const auto& [label, value] : values) {
+    Refuse(LabelFaultText(LabelFaultOf(label, uses, given), label));
+    given.push_back(label);
+  }
+}
+
+}  // namespace
+
+void CheckRequest(const AnalysisRequest& r) {
+  if (const std::string problem = SectionSizeProblem(r.size.widthMm); !problem.empty()) {
+    throw Error("width: " + problem);
+  }
+  if (const std::string problem = SectionSizeProblem(r.size.heightMm); !problem.empty()) {
+    throw Error("height: " + problem);
+  }
+  // A value that would change nothing is more likely a forgotten torsion.
+  if (!r.torsion) {
+    if (!r.nus.empty()) throw Error("Poisson's ratios are used by the torsion analysis only");
+    if (!r.strengths.empty()) throw Error("strengths are used by the torsion analysis only");
+    for (const auto& [kind, value] : r.actions) {
+      if (ActionNeedsTorsion(kind)) {
+        throw Error("the action " + std::string(ActionName(kind, r.convention)) +
+                    " needs the torsion analysis");
+      }
+    }
+  }
+  if (r.outputs.stressMap && r.actions.empty()) throw Error("a stress map needs actions");
+  Refuse(AngleToleranceProblem(r.eps));
+  for (const MaterialOverride& m : r.materials) Refuse(MaterialOverrideProblem(m));
+  CheckLabels(r.nus, r.uses);
+  for (const auto& [label, nu] : r.nus) Refuse(PoissonTable::Problem(label, nu));
+  CheckLabels(r.strengths, r.uses);
+  for (const auto& [label, strength] : r.strengths) {
+    Refuse(StrengthTable::Problem(label, strength.compression));
+    Refuse(StrengthTable::Problem(label, strength.tension));
+  }
+  std::vector<ActionKind> given;
+  for (const auto& [kind, value] : r.actions) {
+    if (std::find(given.begin(), given.end(), kind) != given.end()) {
+      throw Error(std::string(ActionName(kind, r.convention)) + " is given twice");
+    }
+    if (!std::isfinite(value)) throw Error("an action must be a finite number");
+    given.push_back(kind);
+  }
+}
+
+std::optional<SectionActions> ActionsOf(const AnalysisRequest& request) {
+  if (request.actions.empty()) return std::nullopt;
+  SectionActions actions;
+  for (const auto& [kind, value] : request.actions) ActionValue(actions, kind) = value;
+  return actions;
+}
+
+}  // namespace qv
