@@ -94,14 +94,14 @@ std::string StringText(std::string_view s) {
   return out;
 }
 
-void Write(const JsonValue& value, int depth, std::string& out);
+void Write(const JsonValue& value, std::size_t depth, std::string& out);
 
 // The members or elements of a container between `open` and `close`; `item` writes the i-th.
 template <typename Item>
-void WriteContainer(std::size_t count, bool lines, int depth, char open, char close,
+void WriteContainer(std::size_t count, bool lines, std::size_t depth, char open, char close,
                     std::string& out, const Item& item) {
   out += open;
-  const std::string indent(static_cast<std::size_t>(2 * (depth + 1)), ' ');
+  const std::string indent(2 * (depth + 1), ' ');
   for (std::size_t i = 0; i < count; ++i) {
     if (lines) {
       out += i == 0 ? "\n" : ",\n";
@@ -113,12 +113,12 @@ void WriteContainer(std::size_t count, bool lines, int depth, char open, char cl
   }
   if (lines && count > 0) {
     out += '\n';
-    out.append(static_cast<std::size_t>(2 * depth), ' ');
+    out.append(2 * depth, ' ');
   }
   out += close;
 }
 
-void Write(const JsonValue& value, int depth, std::string& out) {
+void Write(const JsonValue& value, std::size_t depth, std::string& out) {
   if (std::holds_alternative<std::nullptr_t>(value.value)) {
     out += "null";
   } else if (const bool* b = std::get_if<bool>(&value.value)) {
