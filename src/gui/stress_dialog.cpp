@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 
+#include "core/analysis/analysis.h"
 #include "core/base/error.h"
 #include "core/base/number_text.h"
 #include "core/elastic/stress_map.h"
@@ -249,12 +250,8 @@ void StressDialog::SaveButtonClick() {
   const std::string path = S(*chosen);
   // The drawing is never written over, whichever path or link names it.
   RefuseWritingOverPicture(mSession.PictureFile(), path);
-  const StressField& field = *mSession.Stresses();
-  const StressMapText text{S(picture.fileName()),
-                           ActionTexts(field.Actions(), mSession.Settings().SignConvention)};
-  StressDrawing map = DrawStressPicture(field, ScaleOf(field, Field()), mSession.PictureWidth(),
-                                        mSession.PictureHeight(), text,
-                                        mHooks.font ? mHooks.font() : GraphicsFont{});
+  StressDrawing map =
+      AnalysisStressMap(mSession, Field(), mHooks.font ? mHooks.font() : GraphicsFont{});
   RenderOverlay(map.ops, map.picture);
   SavePicture(map.picture, path);
   StatusLabel->setText("Saved the map as " + *chosen + ".");

@@ -164,13 +164,20 @@ bool AnalyseSection(SectionSession& session, const AnalysisRequest& v, const Pic
   }
 
   std::vector<std::string> messages;
-  session.Analyse(v.size, StageProgress(control, "analysis"), &messages);
+  const bool done = AnalyseRequested(session, v, control, &messages);
   if (!messages.empty()) throw Error(messages.front());
-  if (Cancelled(control)) return false;
+  return done;
+}
+
+bool AnalyseRequested(SectionSession& session, const AnalysisRequest& request,
+                      const RunControl& control, std::vector<std::string>* messages) {
+  session.Analyse(request.size, StageProgress(control, "analysis"), messages);
+  if ((messages != nullptr && !messages->empty()) || Cancelled(control)) return false;
+  const std::optional<SectionActions> actions = ActionsOf(request);
   // Shear forces and torque need the solve's fields, kept only then.
-  if (v.torsion && session.ComputeElastic(StageProgress(control, "torsion"), control.cancel,
-                                          actions && actions->NeedsSolve()) ==
-                       SectionSession::ElasticOutcome::Cancelled) {
+  if (request.torsion && session.ComputeElastic(StageProgress(control, "torsion"), control.cancel,
+                                                actions && actions->NeedsSolve()) ==
+                             SectionSession::ElasticOutcome::Cancelled) {
     return false;
   }
   if (actions &&

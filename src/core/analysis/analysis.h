@@ -69,6 +69,14 @@ bool AnalyseSection(SectionSession& session, const AnalysisRequest& v, const Pic
                     const LibraryData* library, bool drawn, const RunControl& control,
                     std::vector<std::string>* notes = nullptr);
 
+/// The analysis of `request` on a session whose picture and material list are set (by
+/// AnalyseSection, or by the window's lists): the section's values with the request's sizes, then,
+/// as asked, the extended values (stage "torsion") and the stresses (stage "stresses"). The
+/// analysis' messages go to `messages` (the window shows each; a run without one stops at the
+/// first). False when cancelled or when the analysis gave a message.
+bool AnalyseRequested(SectionSession& session, const AnalysisRequest& request,
+                      const RunControl& control, std::vector<std::string>* messages);
+
 /// The note of a colour of the section that has no material: "<label> has no material in the
 /// library; it is analysed with E = 1 N/mm^2 and rho = 1 kg/m^3".
 std::string NoMaterialNote(const std::string& label);
