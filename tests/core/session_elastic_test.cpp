@@ -95,6 +95,7 @@ TEST_F(SessionElasticTest, PixelsFromMemoryGiveWhatTheirFileGivesWithoutReadingI
   memory.SetLibrary(std::make_unique<TPROPClass>(*session.MaterialLibrary()));
   const auto pixels = std::make_shared<const PixelGrid>(grid);
   memory.AcceptPixels(pixels, path);
+  EXPECT_EQ(memory.Picture().Row(0), pixels->Row(0)) << "shared, not copied, until drawn on";
   std::filesystem::remove(path);
   memory.ColourInventory();
   EXPECT_EQ(memory.FoundLabels(), session.FoundLabels());

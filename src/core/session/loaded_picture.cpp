@@ -17,7 +17,7 @@ bool LoadedPicture::Load(const std::string& path) {
     // Pixels from memory are "read again" from there, and only when they could have changed.
     if (mChanged) {
       ++mRevision;
-      mGrid = *mAdopted;
+      mGrid = PixelGrid();  // the pixels are the adopted ones again, not a copy
       mChanged = false;
       mHiddenBut.reset();
     }
@@ -78,10 +78,9 @@ bool LoadedPicture::Load(const std::string& path) {
 }
 
 void LoadedPicture::Adopt(std::shared_ptr<const PixelGrid> pixels, const std::string& name) {
-  // Copied before anything changes, so that a copy that finds no memory leaves all as it was.
-  PixelGrid copy = *pixels;
+  // Shared, not copied: a copy is made only when something is drawn on them (OwnGrid).
   ++mRevision;
-  mGrid = std::move(copy);
+  mGrid = PixelGrid();
   mRows.reset();
   mAdopted = std::move(pixels);
   mSource = name;
@@ -91,6 +90,11 @@ void LoadedPicture::Adopt(std::shared_ptr<const PixelGrid> pixels, const std::st
   mChanged = false;
   mFresh = true;
   mHiddenBut.reset();
+}
+
+PixelGrid& LoadedPicture::OwnGrid() {
+  if (mAdopted && mGrid.Empty()) mGrid = *mAdopted;
+  return mGrid;
 }
 
 void LoadedPicture::ReadIntoMemory() {
@@ -109,32 +113,35 @@ EdgeSmoothing LoadedPicture::FindSmoothing() {
     return scan.Result(*mRows);
   }
   if (mRows) return FindEdgeSmoothing(*mRows);
-  return FindEdgeSmoothing(mGrid);
+  return FindEdgeSmoothing(Grid());
 }
 
 void LoadedPicture::DrawOn(const std::function<void(PixelGrid&)>& draw) {
   if (!Present()) return;
   ReadIntoMemory();
+  // Copied before anything changes, so that a copy that finds no memory leaves all as it was.
+  PixelGrid& grid = OwnGrid();
   mFresh = false;
   mChanged = true;
   ++mRevision;
-  draw(mGrid);
+  draw(grid);
 }
 
 void LoadedPicture::HideColoursBut(const std::string& label, const ProgressFn& progress) {
   if (!Present()) return;
   ReadIntoMemory();
+  PixelGrid& grid = OwnGrid();
   // Deliberately still "fresh": an analysis right after it sees only the colour kept, which is
   // what the user asked for; F3 or any reload brings the others back.
   mChanged = true;
   ++mRevision;
   const std::optional<std::uint32_t> keep = PixelColourOfLabel(label);
   mHiddenBut = label;
-  const int w = mGrid.Width();
-  const int h = mGrid.Height();
-  const auto total = static_cast<std::int64_t>(mGrid.Size());
+  const int w = grid.Width();
+  const int h = grid.Height();
+  const auto total = static_cast<std::int64_t>(grid.Size());
   for (int y = 0; y < h; ++y) {
-    std::uint32_t* row = mGrid.Row(y);
+    std::uint32_t* row = grid.Row(y);
     for (int x = 0; x < w; ++x) {
       if (!keep || row[x] != *keep) row[x] = 0x00FFFFFF;
     }
@@ -162,7 +169,7 @@ std::vector<ColourBounds> LoadedPicture::ScanColours(const TPROPClass* library,
       throw;
     }
   }
-  return ScanColourBounds(mGrid, ignoreDollarColours, progress, threads, unnamedLeftOut);
+  return ScanColourBounds(Grid(), ignoreDollarColours, progress, threads, unnamedLeftOut);
 }
 
 std::optional<std::vector<ColourBounds>> LoadedPicture::ScanRows(const TPROPClass* library,
@@ -216,7 +223,7 @@ SectionMoments LoadedPicture::Moments(const TPROPClass& library, const ProgressF
     return std::move(*gathered);
   }
   if (mRows) return ScanMoments(*mRows, library, progress, threads);
-  return ScanMoments(mGrid, library, progress, threads);
+  return ScanMoments(Grid(), library, progress, threads);
 }
 
 const std::optional<PictureColours>& LoadedPicture::Colours(const ProgressFn& progress,
@@ -224,7 +231,7 @@ const std::optional<PictureColours>& LoadedPicture::Colours(const ProgressFn& pr
   ReadIntoMemory();
   if (mColoursRevision != mRevision) {
     mColours.reset();
-    mColours = ScanPictureColours(mGrid, progress, threads);
+    mColours = ScanPictureColours(Grid(), progress, threads);
     mColoursRevision = mRevision;
   }
   return mColours;

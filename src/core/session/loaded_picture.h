@@ -26,12 +26,12 @@ class LoadedPicture {
  public:
   /// The pixels in memory, possibly drawn over (see Fresh). Empty while the picture is kept as
   /// its file.
-  const PixelGrid& Grid() const { return mGrid; }
+  const PixelGrid& Grid() const { return mAdopted && mGrid.Empty() ? *mAdopted : mGrid; }
   /// The size in pixels, also while the picture is kept as its file; 0 without a picture.
-  int Width() const { return mRows ? mRows->Width() : mGrid.Width(); }
-  int Height() const { return mRows ? mRows->Height() : mGrid.Height(); }
+  int Width() const { return mRows ? mRows->Width() : Grid().Width(); }
+  int Height() const { return mRows ? mRows->Height() : Grid().Height(); }
   /// A picture was read (kept as its file or in memory); it may be one an unreadable file left.
-  bool Present() const { return mRows != nullptr || !mGrid.Empty(); }
+  bool Present() const { return mRows != nullptr || !Grid().Empty(); }
   /// Changes whenever the pixels may have changed (read, drawn on, colours hidden).
   std::uint64_t Revision() const { return mRevision; }
   /// The pixels equal the file last loaded: nothing has been drawn on them since it was read.
@@ -61,9 +61,10 @@ class LoadedPicture {
   /// pixels' own memory; when nothing was drawn into them and the file is unchanged since it
   /// was read (same size, times and file), they already are the file's and nothing is decoded.
   bool Load(const std::string& path);
-  /// Takes a copy of `pixels` as the picture, named `name`, and marks it fresh: no file is read
-  /// for it, and a Load of `name` afterwards restores the copy from `pixels` (only when it was
-  /// drawn on or hidden) instead of reading a file. Another Load gives the pixels up.
+  /// Takes `pixels` as the picture, named `name`, and marks it fresh: no file is read for it,
+  /// and the pixels are shared, not copied, until something is drawn on them or colours are
+  /// hidden (then a copy takes the change). A Load of `name` afterwards shares `pixels` again
+  /// instead of reading a file. Another Load gives the pixels up.
   void Adopt(std::shared_ptr<const PixelGrid> pixels, const std::string& name);
   /// Reads a picture kept as its file into memory; nothing when it is in memory already. Throws
   /// the reader's Error when the file can no longer be read.
@@ -103,6 +104,10 @@ class LoadedPicture {
                                                     bool ignoreDollarColours,
                                                     const ProgressFn& progress, int threads,
                                                     LeftOutColours* unnamedLeftOut);
+
+  // The pixels in memory that may be drawn on: read from the file, or a copy of the adopted
+  // pixels once drawn on; empty while the adopted pixels are shown as they are.
+  PixelGrid& OwnGrid();
 
   PixelGrid mGrid;
   bool mStreaming = false;

@@ -189,11 +189,11 @@ class SectionSession {
   /// (the reader's Error), PictureFile and WorkingDir stay as they were, and so do the picture,
   /// its lists and its results.
   bool AcceptPicture(const std::string& path);
-  /// A picture from memory instead of a file (the Python module's pictures): a copy of `pixels`
-  /// becomes Picture under the name `name`, which stands for PictureFile in the report and the
-  /// messages. No file is read for it, then or later: where the session would read the file
-  /// again (after drawings, for the torsion solve) it takes the pixels from `pixels`. Not put on
-  /// the recent pictures. The caller runs the inventory afterwards.
+  /// A picture from memory instead of a file (the Python module's pictures): `pixels`, shared
+  /// until drawn on, become Picture under the name `name`, which stands for PictureFile in the
+  /// report and the messages. No file is read for it, then or later: where the session would read
+  /// the file again (after drawings, for the torsion solve) it takes the pixels from `pixels`. Not
+  /// put on the recent pictures. The caller runs the inventory afterwards.
   void AcceptPixels(std::shared_ptr<const PixelGrid> pixels, const std::string& name);
   /// Takes `path` off the recent pictures (one that is no longer there).
   void ForgetRecentPicture(const std::string& path);
