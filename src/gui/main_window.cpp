@@ -63,12 +63,6 @@ namespace {
 constexpr const char* kListHint = "Select with left mouse button, options with right mouse button";
 constexpr const char* kHelpDocument = "MANUAL_VAROLITH.pdf";
 
-QLabel* Caption(QWidget* parent, const QString& text, int x, int y, int w = 60, int h = 16) {
-  auto* label = new QLabel(text, parent);
-  label->setGeometry(x, y, w, h);
-  return label;
-}
-
 }  // namespace
 
 TMainForm::TMainForm(const QString& programPath, const QString& userFolder, SettingsHome home,
@@ -176,9 +170,9 @@ void TMainForm::BuildControls() {
   WaitPanel = Make<QFrame>(Panel2, "WaitPanel", 8, 207, 137, 149);
   WaitPanel->setFrameStyle(QFrame::Panel | QFrame::Raised);
   WaitPanel->setAutoFillBackground(true);
-  auto* waitCaption = Caption(WaitPanel, "wait ............", 8, 40, 120);
+  auto* waitCaption = MakeLabel(WaitPanel, nullptr, "wait ............", 8, 40, 120, 16);
   waitCaption->setAlignment(Qt::AlignCenter);
-  auto* analysing = Caption(WaitPanel, "Analysing", 8, 64, 120);
+  auto* analysing = MakeLabel(WaitPanel, nullptr, "Analysing", 8, 64, 120, 16);
   analysing->setAlignment(Qt::AlignCenter);
   QFont bold = analysing->font();
   bold.setBold(true);
@@ -359,9 +353,8 @@ void TMainForm::BuildLabels() {
       {GroupBox2, "Nmm^2", 144, 172, 46},
   };
   for (const Cell& cell : cells) {
-    auto* label = new QLabel(QString::fromLatin1(cell.text), cell.parent);
-    label->setGeometry(cell.x, cell.y, cell.w, 16);
-    if (cell.name != nullptr) label->setObjectName(QString::fromLatin1(cell.name));
+    QLabel* label = MakeLabel(cell.parent, cell.name, QString::fromLatin1(cell.text), cell.x,
+                              cell.y, cell.w, 16);
     if (cell.tip != nullptr) label->setToolTip(QString::fromLatin1(cell.tip));
     if (cell.member != nullptr) this->*cell.member = label;
   }
