@@ -71,6 +71,8 @@ class TMainForm : public QMainWindow, private InventoryView {
   const QString& StartUpPicture() const { return mStartPicture; }
   /// (Re)loads PictureFile into the view; `warnSmall` shows the size warning.
   bool LoadPicture(bool warnSmall);
+  /// The session's reload of a picture drawn on, shown as LoadPicture(false) shows one.
+  SectionSession::PictureReload ReloadPictureIfDrawnOn();
   void ColourInventory();
   void SetBusy(bool busy) override;
   bool Busy() const { return mBusy; }

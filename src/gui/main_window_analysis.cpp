@@ -124,7 +124,7 @@ void TMainForm::Button1Click() {
     Timer2Timer();
     return;
   }
-  if (!mSession.PictureFresh()) LoadPicture(false);
+  ReloadPictureIfDrawnOn();
   if (mSession.MaterialList().empty()) {
     Prompts().Information("No material selected.");
     return;
@@ -154,8 +154,8 @@ void TMainForm::Button1Click() {
 
 void TMainForm::RefreshOverlay() {
   // Shown to the user, whether or not the window itself is on screen at this moment.
-  if (!Button1->isHidden() && !GroupBox2->isHidden() && !mSession.PictureFresh()) {
-    LoadPicture(false);
+  if (!Button1->isHidden() && !GroupBox2->isHidden() &&
+      ReloadPictureIfDrawnOn() != SectionSession::PictureReload::AlreadyFresh) {
     DrawResultOverlay();
   }
 }

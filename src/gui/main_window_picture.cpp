@@ -184,6 +184,12 @@ bool TMainForm::LoadPicture(bool warnSmall) {
   return true;
 }
 
+SectionSession::PictureReload TMainForm::ReloadPictureIfDrawnOn() {
+  const SectionSession::PictureReload reload = mSession.ReloadPictureIfDrawnOn();
+  if (reload == SectionSession::PictureReload::Reloaded) ShowLoadedPicture(false);
+  return reload;
+}
+
 void TMainForm::ShowLoadedPicture(bool warnSmall) {
   mLayer.Clear();  // the picture is the file's again
   mResultOverlayShown = false;

@@ -97,7 +97,7 @@ void TMainForm::Torsion1Click() {
 }
 
 void TMainForm::RedrawResultOverlay() {
-  if (!mSession.PictureFresh()) LoadPicture(false);
+  ReloadPictureIfDrawnOn();
   DrawResultOverlay();
 }
 
