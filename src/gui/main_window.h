@@ -14,6 +14,7 @@
 #include "core/elastic/stress_map.h"
 #include "core/section/overlay.h"
 #include "core/session/session.h"
+#include "gui/event_pump.h"
 #include "gui/update_check.h"
 #include "imaging/overlay_layer.h"
 
@@ -249,7 +250,7 @@ class TMainForm : public QMainWindow, private InventoryView {
   bool mBusy = false;
   bool mDropsAccepted = false;
   bool mSaved = false;
-  qint64 mLastPump = 0;
+  EventPump mPump;               // the inventory and the analysis keep the window alive
   QStringList mPendingMessages;  // settings conversion failures, shown after start-up
   QString mStartPicture;         // the command line's picture, opened by the deferred start-up
   SectionViewWindow* mSectionView = nullptr;  // a child window, made on first use

@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDateTime>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -292,12 +291,7 @@ void TMainForm::SyncResults() {
 
 void TMainForm::Progress(std::int64_t done, std::int64_t /*total*/) {
   ProgressBar1->setValue(static_cast<int>(std::min<std::int64_t>(done, ProgressBar1->maximum())));
-  // Pump events a few dozen times a second so the window repaints and timers tick.
-  const qint64 now = QDateTime::currentMSecsSinceEpoch();
-  if (now - mLastPump >= 30) {
-    mLastPump = now;
-    QCoreApplication::processEvents();
-  }
+  mPump.Tick();
 }
 
 void TMainForm::InventoryFinished() {
