@@ -27,6 +27,7 @@
 #include "gui/number_edit.h"
 #include "gui/qt_text.h"
 #include "support/grid_builder.h"
+#include "support/qt_helpers.h"
 #include "support/scripted_prompter.h"
 #include "support/window_test.h"
 
@@ -55,10 +56,9 @@ class TestExtendedDialog : public WindowTest {
     form.OpenPicture1Click();
     const auto& labels = form.Session().FoundLabels();
     const auto red = std::find(labels.begin(), labels.end(), "clRed") - labels.begin();
-    form.ListBox1->setCurrentIndex(form.ListBox1->model()->index(static_cast<int>(red), 0));
+    SelectRow(*RequireChild<QListView>(form, "ListBox1"), static_cast<int>(red));
     form.ListBox1DblClick();
-    form.NumberEdit1->SetText("120");
-    form.NumberEdit2->SetText("200");
+    TypeSizes(form, "120", "200");
     form.Timer2Timer();
     form.Button1Click();
     QVERIFY(form.Session().ElasticOffered());
@@ -81,19 +81,23 @@ class TestExtendedDialog : public WindowTest {
     for (QAction* action : form->menuBar()->actions()) menus << action->text();
     QCOMPARE(menus, (QStringList{"File", "Info", "Section", "View"}));
     // Open Picture, Recent pictures, Save report as..., a separator, Close.
-    QCOMPARE(form->File1->actions().size(), 5);
-    QCOMPARE(form->Info1->actions().size(), 6);  // with the separator and the hidden test entry
-    QCOMPARE(form->Torsion1->text(), QString("Torsion and section moduli ..."));
-    QCOMPARE(form->Section1->actions(),
-             (QList<QAction*>{form->Torsion1, form->Stresses1, form->StressMap1}));
+    QCOMPARE(RequireChild<QMenu>(*form, "File1")->actions().size(), 5);
+    QCOMPARE(RequireChild<QMenu>(*form, "Info1")->actions().size(),
+             6);  // with the separator and the hidden test entry
+    QCOMPARE(RequireChild<QAction>(*form, "Torsion1")->text(),
+             QString("Torsion and section moduli ..."));
+    QCOMPARE(RequireChild<QMenu>(*form, "Section1")->actions(),
+             (QList<QAction*>{RequireChild<QAction>(*form, "Torsion1"),
+                              RequireChild<QAction>(*form, "Stresses1"),
+                              RequireChild<QAction>(*form, "StressMap1")}));
     // Before any analysis the entry says so.
     mPrompts->ExpectInformation("No analysis yet: analyse the section first.");
-    form->Torsion1->trigger();
+    RequireChild<QAction>(*form, "Torsion1")->trigger();
     // Busy like the other menus.
     form->SetBusy(true);
-    QVERIFY(!form->Section1->isEnabled());
+    QVERIFY(!RequireChild<QMenu>(*form, "Section1")->isEnabled());
     form->SetBusy(false);
-    QVERIFY(form->Section1->isEnabled());
+    QVERIFY(RequireChild<QMenu>(*form, "Section1")->isEnabled());
   }
 
   void shearCentreOffThePictureIsNamedInTheDialogAndTheStatusBar() {

@@ -25,6 +25,7 @@
 #include "gui/stress_dialog.h"
 #include "imaging/picture_image.h"
 #include "support/grid_builder.h"
+#include "support/qt_helpers.h"
 #include "support/scripted_prompter.h"
 #include "support/window_test.h"
 
@@ -42,10 +43,9 @@ class TestStressDialog : public WindowTest {
     form.OpenPicture1Click();
     const auto& labels = form.Session().FoundLabels();
     const auto red = std::find(labels.begin(), labels.end(), "clRed") - labels.begin();
-    form.ListBox1->setCurrentIndex(form.ListBox1->model()->index(static_cast<int>(red), 0));
+    SelectRow(*RequireChild<QListView>(form, "ListBox1"), static_cast<int>(red));
     form.ListBox1DblClick();
-    form.NumberEdit1->SetText("120");
-    form.NumberEdit2->SetText("200");
+    TypeSizes(form, "120", "200");
     form.Timer2Timer();
     form.Button1Click();
     QVERIFY(form.Session().ElasticOffered());
@@ -55,7 +55,9 @@ class TestStressDialog : public WindowTest {
     d.findChild<QLineEdit*>(name + "Edit")->setText(value);
   }
   // What the view shows, as the screen would.
-  static PixelGrid Shown(TMainForm& form) { return FromQImage(form.Image1->grab().toImage()); }
+  static PixelGrid Shown(TMainForm& form) {
+    return FromQImage(RequireChild<PictureView>(form, "Image1")->grab().toImage());
+  }
 
  private slots:
   void init() {
@@ -66,12 +68,12 @@ class TestStressDialog : public WindowTest {
 
   void menuEntriesFollowTheTorsionsAndTheMapWaitsForStresses() {
     auto form = NewForm();
-    QCOMPARE(form->Stresses1->text(), QString("Stresses ..."));
-    QCOMPARE(form->StressMap1->text(), QString("Stress map"));
-    QVERIFY(form->StressMap1->isCheckable());
-    QVERIFY(!form->StressMap1->isEnabled());
+    QCOMPARE(RequireChild<QAction>(*form, "Stresses1")->text(), QString("Stresses ..."));
+    QCOMPARE(RequireChild<QAction>(*form, "StressMap1")->text(), QString("Stress map"));
+    QVERIFY(RequireChild<QAction>(*form, "StressMap1")->isCheckable());
+    QVERIFY(!RequireChild<QAction>(*form, "StressMap1")->isEnabled());
     mPrompts->ExpectInformation("No analysis yet: analyse the section first.");
-    form->Stresses1->trigger();
+    RequireChild<QAction>(*form, "Stresses1")->trigger();
   }
 
   void computeShowsTheMapAndThePointerReadsIt() {
@@ -114,11 +116,12 @@ class TestStressDialog : public WindowTest {
 
     // The view shows the map: each section pixel in the scale's colour of its sigma.
     QVERIFY(form->StressMapShown());
-    QVERIFY(form->StressMap1->isEnabled() && form->StressMap1->isChecked());
+    QVERIFY(RequireChild<QAction>(*form, "StressMap1")->isEnabled() &&
+            RequireChild<QAction>(*form, "StressMap1")->isChecked());
     const StressField& field = *form->Session().Stresses();
     const StressScale scale = ScaleOf(field, StressKind::Sigma);
     const PixelGrid map = Shown(*form);
-    QCOMPARE(map.Width(), form->Image1->width());
+    QCOMPARE(map.Width(), RequireChild<PictureView>(*form, "Image1")->width());
     int section = 0;
     for (int y = 0; y < map.Height(); ++y) {
       for (int x = 110; x < map.Width(); ++x) {  // right of the colour bar, beside the web
@@ -141,20 +144,20 @@ class TestStressDialog : public WindowTest {
 
     // The toggle shows the picture again (the web in its red, the shear centre now marked),
     // and the map once more.
-    form->StressMap1->trigger();
+    RequireChild<QAction>(*form, "StressMap1")->trigger();
     QVERIFY(!form->StressMapShown());
     QCOMPARE(Shown(*form).At(160, 150), kRed);
     QVERIFY(Shown(*form) != drawing);
     form->ImageMouseMove(160, 200);
     QVERIFY(form->statusBar()->currentMessage().isEmpty());
-    form->StressMap1->trigger();
+    RequireChild<QAction>(*form, "StressMap1")->trigger();
     QVERIFY(Shown(*form) == map);
 
     // A new analysis takes the stresses, and the map, away.
     form->Button1Click();
     QVERIFY(!form->Session().Stresses().has_value());
     QVERIFY(!form->StressMapShown());
-    QVERIFY(!form->StressMap1->isEnabled());
+    QVERIFY(!RequireChild<QAction>(*form, "StressMap1")->isEnabled());
     QVERIFY(Shown(*form) == drawing);
   }
 
