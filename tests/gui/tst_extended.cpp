@@ -26,10 +26,10 @@
 #include "gui/main_window.h"
 #include "gui/number_edit.h"
 #include "gui/qt_text.h"
+#include "support/analysed_window_test.h"
 #include "support/grid_builder.h"
 #include "support/qt_helpers.h"
 #include "support/scripted_prompter.h"
-#include "support/window_test.h"
 
 using namespace qv;
 using namespace qv::test;
@@ -46,35 +46,16 @@ int CountColour(const PixelGrid& g, std::uint32_t colour) {
 
 }  // namespace
 
-class TestExtendedDialog : public WindowTest {
+class TestExtendedDialog : public AnalysedWindowTest {
   Q_OBJECT
 
  private:
-  // Opens the channel, puts red on the material list and analyses it at 120 x 200 mm.
-  void Analysed(TMainForm& form, const PixelGrid& picture = OpenChannel()) {
-    mPrompts->ExpectOpenPicture(QString::fromStdString(mDir->WritePicture("channel.bmp", picture)));
-    form.OpenPicture1Click();
-    const auto& labels = form.Session().FoundLabels();
-    const auto red = std::find(labels.begin(), labels.end(), "clRed") - labels.begin();
-    SelectRow(*RequireChild<QListView>(form, "ListBox1"), static_cast<int>(red));
-    form.ListBox1DblClick();
-    TypeSizes(form, "120", "200");
-    form.Timer2Timer();
-    form.Button1Click();
-    QVERIFY(form.Session().ElasticOffered());
-  }
   static ExtendedDialog& Dialog(QDialog& dialog) { return static_cast<ExtendedDialog&>(dialog); }
   static QTableWidgetItem* NuCell(ExtendedDialog& d) {
     return d.PoissonTable->item(0, ExtendedDialog::kNuColumn);
   }
 
  private slots:
-  void init() {
-    WindowTest::init();
-    WriteAll(mDir->File("properties.ini"),
-             "[properties]\r\nn=1\r\n1=1@clRed@steel@210000@7850\r\n");
-  }
-
   void menuSitsBesideTheDesignedMenus() {
     auto form = NewForm();
     QStringList menus;
