@@ -226,7 +226,8 @@ void SelectFound(qv::TMainForm& form, const QString& label) {
   const auto& labels = form.Session().FoundLabels();
   for (std::size_t i = 0; i < labels.size(); ++i) {
     if (QString::fromStdString(labels[i]) == label) {
-      form.ListBox1->setCurrentIndex(form.ListBox1->model()->index(static_cast<int>(i), 0));
+      auto* found = form.findChild<QListView*>("ListBox1");
+      found->setCurrentIndex(found->model()->index(static_cast<int>(i), 0));
       return;
     }
   }
@@ -355,8 +356,8 @@ int main(int argc, char* argv[]) {
       }
       QCoreApplication::processEvents();
       materialRuns.push_back(Seconds(t));
-      form.NumberEdit1->SetText("1000");
-      form.NumberEdit2->SetText("1000");
+      form.findChild<qv::TNumberEdit*>("NumberEdit1")->SetText("1000");
+      form.findChild<qv::TNumberEdit*>("NumberEdit2")->SetText("1000");
       form.Timer2Timer();
       for (int click = 0; click < 2; ++click) {
         t.restart();

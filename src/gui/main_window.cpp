@@ -63,12 +63,6 @@ namespace {
 constexpr const char* kListHint = "Select with left mouse button, options with right mouse button";
 constexpr const char* kHelpDocument = "MANUAL_VAROLITH.pdf";
 
-QLabel* Caption(QWidget* parent, const QString& text, int x, int y, int w = 60, int h = 16) {
-  auto* label = new QLabel(text, parent);
-  label->setGeometry(x, y, w, h);
-  return label;
-}
-
 }  // namespace
 
 TMainForm::TMainForm(const QString& programPath, const QString& userFolder, SettingsHome home,
@@ -92,7 +86,7 @@ TMainForm::TMainForm(const QString& programPath, const QString& userFolder, Sett
   mPendingMessages.clear();
   for (const std::string& f : failures) mPendingMessages.push_back(Q(f));
   const ProgramSettings& settings = mSession.Settings();
-  if (settings.AutoStart) StatusPanels[5]->setText(Q(FileNameOf(mSession.PictureFile())));
+  if (settings.AutoStart) mStatusPanels[5]->setText(Q(FileNameOf(mSession.PictureFile())));
   WWWUpdate.Enabled = settings.CheckForUpdates;
   UpdateDownloadParent = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
   if (UpdateDownloadParent.isEmpty()) UpdateDownloadParent = QDir::tempPath();
@@ -103,7 +97,7 @@ TMainForm::TMainForm(const QString& programPath, const QString& userFolder, Sett
   graphics.setPointSize(std::max(1, settings.FontSize));
   graphics.setBold((settings.FontStyle & kFontBold) != 0);
   graphics.setItalic((settings.FontStyle & kFontItalic) != 0);
-  FontLabel->setFont(graphics);
+  mCommands.FontLabel->setFont(graphics);
 
   UpdateTimer.setInterval(10);
   connect(&UpdateTimer, &QTimer::timeout, this, [this] { UpdateTimerTimer(); });
@@ -127,74 +121,75 @@ void TMainForm::BuildControls() {
   client->setFixedSize(800, 455);
   setCentralWidget(client);
 
-  Panel1 = Make<QFrame>(client, "Panel1", 8, 8, 425, 425);
-  Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-  Panel1->setToolTip(
+  mPictureArea.Panel1 = Make<QFrame>(client, "Panel1", 8, 8, 425, 425);
+  mPictureArea.Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  mPictureArea.Panel1->setToolTip(
       "Stretched bitmap if not square, use right mouse button to load a BMP-picture");
-  BkgrndPanel = Make<QLabel>(Panel1, "BkgrndPanel", 11, 11, 403, 403);
-  BkgrndPanel->setText("no bitmap loaded.......");
-  BkgrndPanel->setAlignment(Qt::AlignCenter);
-  BkgrndPanel->setAutoFillBackground(true);
-  QPalette white = BkgrndPanel->palette();
+  mPictureArea.BkgrndPanel = Make<QLabel>(mPictureArea.Panel1, "BkgrndPanel", 11, 11, 403, 403);
+  mPictureArea.BkgrndPanel->setText("no bitmap loaded.......");
+  mPictureArea.BkgrndPanel->setAlignment(Qt::AlignCenter);
+  mPictureArea.BkgrndPanel->setAutoFillBackground(true);
+  QPalette white = mPictureArea.BkgrndPanel->palette();
   white.setColor(QPalette::Window, Qt::white);
-  BkgrndPanel->setPalette(white);
-  Image1 = Make<PictureView>(BkgrndPanel, "Image1", 1, 1, 401, 401);
-  Image1->OnMouseMove = [this](int x, int y) { ImageMouseMove(x, y); };
-  Image1->OnRightButton = [this] { OpenPicture1Click(); };
-  Image1->OnDoubleClick = [this] { Guarded([this] { SectionView1Click(); }); };
-  OutputMemo = Make<QPlainTextEdit>(Panel1, "OutputMemo", 20, 20, 380, 380);
-  OutputMemo->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-  OutputMemo->hide();
+  mPictureArea.BkgrndPanel->setPalette(white);
+  mPictureArea.Image1 = Make<PictureView>(mPictureArea.BkgrndPanel, "Image1", 1, 1, 401, 401);
+  mPictureArea.Image1->OnMouseMove = [this](int x, int y) { ImageMouseMove(x, y); };
+  mPictureArea.Image1->OnRightButton = [this] { OpenPicture1Click(); };
+  mPictureArea.Image1->OnDoubleClick = [this] { Guarded([this] { SectionView1Click(); }); };
+  mPictureArea.OutputMemo =
+      Make<QPlainTextEdit>(mPictureArea.Panel1, "OutputMemo", 20, 20, 380, 380);
+  mPictureArea.OutputMemo->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  mPictureArea.OutputMemo->hide();
 
-  Panel2 = Make<QFrame>(client, "Panel2", 440, 8, 153, 425);
-  Panel2->setFrameStyle(QFrame::Panel | QFrame::Raised);
-  Label7 = Make<QLabel>(Panel2, "Label7", 16, 4, 130, 16);
-  Label7->setText("Found color elements:");
-  Panel5 = Make<QLabel>(Panel2, "Panel5", 16, 21, 121, 17);
-  Panel5->setAutoFillBackground(true);
-  Panel5->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-  ListBox1 = Make<QListView>(Panel2, "ListBox1", 16, 40, 121, 153);
-  FoundModel = new LabelListModel(
+  mLists.Panel2 = Make<QFrame>(client, "Panel2", 440, 8, 153, 425);
+  mLists.Panel2->setFrameStyle(QFrame::Panel | QFrame::Raised);
+  mLists.Label7 = Make<QLabel>(mLists.Panel2, "Label7", 16, 4, 130, 16);
+  mLists.Label7->setText("Found color elements:");
+  mLists.Panel5 = Make<QLabel>(mLists.Panel2, "Panel5", 16, 21, 121, 17);
+  mLists.Panel5->setAutoFillBackground(true);
+  mLists.Panel5->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  mLists.ListBox1 = Make<QListView>(mLists.Panel2, "ListBox1", 16, 40, 121, 153);
+  mLists.FoundModel = new LabelListModel(
       [this] { return mSession.Found().Size(); },
-      [this](std::size_t row) { return Q(mSession.Found().Label(row)); }, true, ListBox1);
-  ListBox1->setModel(FoundModel);
-  ListBox1->setUniformItemSizes(true);  // constant-time layout for very long lists
-  ListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
-  ListBox1->setDragEnabled(true);
-  ListBox1->setToolTip(kListHint);
-  ListBox1->installEventFilter(this);
-  Label6 = Make<QLabel>(Panel2, "Label6", 16, 204, 130, 16);
-  Label6->setText("Material properties list:");
-  ListBox2 = Make<QListView>(Panel2, "ListBox2", 16, 224, 121, 129);
-  MaterialModel = new LabelListModel(
+      [this](std::size_t row) { return Q(mSession.Found().Label(row)); }, true, mLists.ListBox1);
+  mLists.ListBox1->setModel(mLists.FoundModel);
+  mLists.ListBox1->setUniformItemSizes(true);  // constant-time layout for very long lists
+  mLists.ListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
+  mLists.ListBox1->setDragEnabled(true);
+  mLists.ListBox1->setToolTip(kListHint);
+  mLists.ListBox1->installEventFilter(this);
+  mLists.Label6 = Make<QLabel>(mLists.Panel2, "Label6", 16, 204, 130, 16);
+  mLists.Label6->setText("Material properties list:");
+  mLists.ListBox2 = Make<QListView>(mLists.Panel2, "ListBox2", 16, 224, 121, 129);
+  mLists.MaterialModel = new LabelListModel(
       [this] { return mSession.MaterialList().size(); },
-      [this](std::size_t row) { return Q(mSession.MaterialList()[row]); }, false, ListBox2);
-  ListBox2->setModel(MaterialModel);
-  ListBox2->setSelectionMode(QAbstractItemView::SingleSelection);
-  ListBox2->setToolTip(kListHint);
-  ListBox2->installEventFilter(this);
-  WaitPanel = Make<QFrame>(Panel2, "WaitPanel", 8, 207, 137, 149);
-  WaitPanel->setFrameStyle(QFrame::Panel | QFrame::Raised);
-  WaitPanel->setAutoFillBackground(true);
-  auto* waitCaption = Caption(WaitPanel, "wait ............", 8, 40, 120);
+      [this](std::size_t row) { return Q(mSession.MaterialList()[row]); }, false, mLists.ListBox2);
+  mLists.ListBox2->setModel(mLists.MaterialModel);
+  mLists.ListBox2->setSelectionMode(QAbstractItemView::SingleSelection);
+  mLists.ListBox2->setToolTip(kListHint);
+  mLists.ListBox2->installEventFilter(this);
+  mLists.WaitPanel = Make<QFrame>(mLists.Panel2, "WaitPanel", 8, 207, 137, 149);
+  mLists.WaitPanel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+  mLists.WaitPanel->setAutoFillBackground(true);
+  auto* waitCaption = MakeLabel(mLists.WaitPanel, nullptr, "wait ............", 8, 40, 120, 16);
   waitCaption->setAlignment(Qt::AlignCenter);
-  auto* analysing = Caption(WaitPanel, "Analysing", 8, 64, 120);
+  auto* analysing = MakeLabel(mLists.WaitPanel, nullptr, "Analysing", 8, 64, 120, 16);
   analysing->setAlignment(Qt::AlignCenter);
   QFont bold = analysing->font();
   bold.setBold(true);
   analysing->setFont(bold);
-  ProgressBar1 = Make<QProgressBar>(WaitPanel, "ProgressBar1", 8, 100, 121, 16);
-  ProgressBar1->setRange(0, 100);
-  ProgressBar1->setTextVisible(false);
-  WaitPanel->hide();
+  mLists.ProgressBar1 = Make<QProgressBar>(mLists.WaitPanel, "ProgressBar1", 8, 100, 121, 16);
+  mLists.ProgressBar1->setRange(0, 100);
+  mLists.ProgressBar1->setTextVisible(false);
+  mLists.WaitPanel->hide();
 
-  GroupBox3 = Make<QGroupBox>(client, "GroupBox3", 600, 4, 193, 125);
-  GroupBox3->setTitle("Sectional Boundaries:");
-  GroupBox3->setToolTip(
+  mSizes.GroupBox3 = Make<QGroupBox>(client, "GroupBox3", 600, 4, 193, 125);
+  mSizes.GroupBox3->setTitle("Sectional Boundaries:");
+  mSizes.GroupBox3->setToolTip(
       "Specify the actual dimensions [in mm ], other wise no Analyse Button will be available");
-  NumberEdit1 = Make<TNumberEdit>(GroupBox3, "NumberEdit1", 56, 62, 70, 21);
-  NumberEdit2 = Make<TNumberEdit>(GroupBox3, "NumberEdit2", 56, 90, 70, 21);
-  for (TNumberEdit* field : {NumberEdit1, NumberEdit2}) {
+  mSizes.NumberEdit1 = Make<TNumberEdit>(mSizes.GroupBox3, "NumberEdit1", 56, 62, 70, 21);
+  mSizes.NumberEdit2 = Make<TNumberEdit>(mSizes.GroupBox3, "NumberEdit2", 56, 90, 70, 21);
+  for (TNumberEdit* field : {mSizes.NumberEdit1, mSizes.NumberEdit2}) {
     field->SetText("0");
     field->SetDefaultHint(false);
     field->SetNumType(TNumberType::IntType);
@@ -204,76 +199,80 @@ void TMainForm::BuildControls() {
   }
   mSizeHints = {"horizontal size 0.." + QInteger(kMaxSectionMm) + " mm",
                 "vertical size 0.." + QInteger(kMaxSectionMm) + " mm"};
-  NumberEdit1->setToolTip(mSizeHints[0]);
-  NumberEdit2->setToolTip(mSizeHints[1]);
+  mSizes.NumberEdit1->setToolTip(mSizeHints[0]);
+  mSizes.NumberEdit2->setToolTip(mSizeHints[1]);
   for (const std::size_t i : {std::size_t{0}, std::size_t{1}}) {
-    TNumberEdit* field = i == 0 ? NumberEdit1 : NumberEdit2;
+    TNumberEdit* field = i == 0 ? mSizes.NumberEdit1 : mSizes.NumberEdit2;
     connect(field, &TNumberEdit::TextExamined, this, [this, i](ValidationStatus status) {
       // A valid size typed or taken with Enter or Tab is this picture's own.
       if (status == ValidationStatus::Valid) MarkCarriedSize(i, false);
       if (ShowScale()) emit SectionStateChanged();
     });
   }
-  GroupBox3->hide();
+  mSizes.GroupBox3->hide();
 
-  GroupBox1 = Make<QGroupBox>(client, "GroupBox1", 600, 132, 193, 69);
-  GroupBox1->setTitle("Selected Properties:");
-  GroupBox1->setToolTip("Used properties for this color");
-  GroupBox1->hide();
+  mProperties.GroupBox1 = Make<QGroupBox>(client, "GroupBox1", 600, 132, 193, 69);
+  mProperties.GroupBox1->setTitle("Selected Properties:");
+  mProperties.GroupBox1->setToolTip("Used properties for this color");
+  mProperties.GroupBox1->hide();
 
-  GroupBox2 = Make<QGroupBox>(client, "GroupBox2", 600, 204, 193, 197);
-  GroupBox2->setTitle("Cross Sectional Data:");
+  mResults.GroupBox2 = Make<QGroupBox>(client, "GroupBox2", 600, 204, 193, 197);
+  mResults.GroupBox2->setTitle("Cross Sectional Data:");
   BuildLabels();
-  GroupBox2->hide();
+  mResults.GroupBox2->hide();
 
-  Button1 = Make<QPushButton>(client, "Button1", 600, 408, 65, 25);
-  Button1->setText("analyse");
-  Button1->hide();
-  SpeedButton2 = Make<QToolButton>(client, "SpeedButton2", 669, 408, 25, 25);
-  SpeedButton2->setText("F");
-  SpeedButton2->setToolTip("Select graphics font");
-  SpeedButton1 = Make<QToolButton>(client, "SpeedButton1", 698, 408, 25, 25);
-  SpeedButton1->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
-  SpeedButton1->setToolTip("Show Bitmap folder");
-  connect(SpeedButton1, &QToolButton::clicked, this,
+  mCommands.Button1 = Make<QPushButton>(client, "Button1", 600, 408, 65, 25);
+  mCommands.Button1->setText("analyse");
+  mCommands.Button1->hide();
+  mCommands.SpeedButton2 = Make<QToolButton>(client, "SpeedButton2", 669, 408, 25, 25);
+  mCommands.SpeedButton2->setText("F");
+  mCommands.SpeedButton2->setToolTip("Select graphics font");
+  mCommands.SpeedButton1 = Make<QToolButton>(client, "SpeedButton1", 698, 408, 25, 25);
+  mCommands.SpeedButton1->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
+  mCommands.SpeedButton1->setToolTip("Show Bitmap folder");
+  connect(mCommands.SpeedButton1, &QToolButton::clicked, this,
           [this] { Guarded([this] { SpeedButton1Click(); }); });
-  BitBtn1 = Make<QPushButton>(client, "BitBtn1", 728, 408, 65, 25);
-  BitBtn1->setText("Close");
-  connect(BitBtn1, &QPushButton::clicked, this, &QWidget::close);
-  FontLabel = Make<QLabel>(client, "FontLabel", 600, 436, 190, 16);
-  FontLabel->setText("Selected Font");
-  FontLabel->hide();
+  mCommands.BitBtn1 = Make<QPushButton>(client, "BitBtn1", 728, 408, 65, 25);
+  mCommands.BitBtn1->setText("Close");
+  connect(mCommands.BitBtn1, &QPushButton::clicked, this, &QWidget::close);
+  mCommands.FontLabel = Make<QLabel>(client, "FontLabel", 600, 436, 190, 16);
+  mCommands.FontLabel->setText("Selected Font");
+  mCommands.FontLabel->hide();
 
-  connect(ListBox1, &QListView::clicked, this, [this] { Guarded([this] { ListBox1Click(); }); });
-  connect(ListBox1, &QListView::doubleClicked, this,
-          [this] { Guarded([this] { ListBox1DblClick(); }); });
-  connect(ListBox1->selectionModel(), &QItemSelectionModel::currentChanged, this,
+  connect(mLists.ListBox1, &QListView::clicked, this,
           [this] { Guarded([this] { ListBox1Click(); }); });
-  ListBox1->viewport()->installEventFilter(this);
-  ListBox2->setAcceptDrops(true);
-  ListBox2->viewport()->setAcceptDrops(true);
-  ListBox2->setDragDropMode(QAbstractItemView::DropOnly);
-  ListBox2->viewport()->installEventFilter(this);
-  connect(ListBox2, &QListView::clicked, this, [this] { Guarded([this] { ListBox2Click(); }); });
-  connect(ListBox2, &QListView::doubleClicked, this,
+  connect(mLists.ListBox1, &QListView::doubleClicked, this,
+          [this] { Guarded([this] { ListBox1DblClick(); }); });
+  connect(mLists.ListBox1->selectionModel(), &QItemSelectionModel::currentChanged, this,
+          [this] { Guarded([this] { ListBox1Click(); }); });
+  mLists.ListBox1->viewport()->installEventFilter(this);
+  mLists.ListBox2->setAcceptDrops(true);
+  mLists.ListBox2->viewport()->setAcceptDrops(true);
+  mLists.ListBox2->setDragDropMode(QAbstractItemView::DropOnly);
+  mLists.ListBox2->viewport()->installEventFilter(this);
+  connect(mLists.ListBox2, &QListView::clicked, this,
+          [this] { Guarded([this] { ListBox2Click(); }); });
+  connect(mLists.ListBox2, &QListView::doubleClicked, this,
           [this] { Guarded([this] { ListBox2DblClick(); }); });
-  connect(Button1, &QPushButton::clicked, this, [this] { Guarded([this] { Button1Click(); }); });
-  connect(SpeedButton2, &QToolButton::clicked, this,
+  connect(mCommands.Button1, &QPushButton::clicked, this,
+          [this] { Guarded([this] { Button1Click(); }); });
+  connect(mCommands.SpeedButton2, &QToolButton::clicked, this,
           [this] { Guarded([this] { SpeedButton2Click(); }); });
 
-  PopupMenu1 = new QMenu(this);
-  PopupMenu1->setObjectName("PopupMenu1");
-  Delete1 = PopupMenu1->addAction("Remove from list");
-  Delete1->setObjectName("Delete1");
-  connect(Delete1, &QAction::triggered, this, [this] { Guarded([this] { Delete1Click(); }); });
-  Editproperties1 = PopupMenu1->addAction("Edit properties");
-  Editproperties1->setObjectName("Editproperties1");
-  connect(Editproperties1, &QAction::triggered, this,
+  mMenus.PopupMenu1 = new QMenu(this);
+  mMenus.PopupMenu1->setObjectName("PopupMenu1");
+  mMenus.Delete1 = mMenus.PopupMenu1->addAction("Remove from list");
+  mMenus.Delete1->setObjectName("Delete1");
+  connect(mMenus.Delete1, &QAction::triggered, this,
+          [this] { Guarded([this] { Delete1Click(); }); });
+  mMenus.Editproperties1 = mMenus.PopupMenu1->addAction("Edit properties");
+  mMenus.Editproperties1->setObjectName("Editproperties1");
+  connect(mMenus.Editproperties1, &QAction::triggered, this,
           [this] { Guarded([this] { Editproperties1Click(); }); });
-  Properties1 = PopupMenu1->addAction("Properties");
-  Properties1->setObjectName("Properties1");
-  Properties1->setVisible(false);
-  connect(Properties1, &QAction::triggered, this,
+  mMenus.Properties1 = mMenus.PopupMenu1->addAction("Properties");
+  mMenus.Properties1->setObjectName("Properties1");
+  mMenus.Properties1->setVisible(false);
+  connect(mMenus.Properties1, &QAction::triggered, this,
           [this] { Guarded([this] { Properties1Click(); }); });
   RunPopup = [](QMenu& menu, const QPoint& at) { return menu.exec(at); };
 }
@@ -287,118 +286,120 @@ void TMainForm::BuildLabels() {
     const char* text;
     int x, y, w;
     const char* name = nullptr;
-    QLabel* TMainForm::*member = nullptr;
+    QLabel** member = nullptr;
     const char* tip = nullptr;
   };
   const Cell cells[] = {
       // Below the lists: the picture's size, its shape, the pixel counts.
-      {Panel2, "0", 16, 364, 40, "Label1", &TMainForm::Label1},
-      {Panel2, "x", 58, 364, 10, "Label3", &TMainForm::Label3},
-      {Panel2, "0", 70, 364, 40, "Label2", &TMainForm::Label2},
-      {Panel2, "", 16, 380, 130, "ShapeAlertLabel", &TMainForm::ShapeAlertLabel},
-      {Panel2, "nr of pixels", 16, 396, 70},
-      {Panel2, "0", 86, 396, 64, "Label4", &TMainForm::Label4},
-      {Panel2, "relevant pixels", 16, 408, 80},
-      {Panel2, "0", 100, 408, 50, "Label44", &TMainForm::Label44},
+      {mLists.Panel2, "0", 16, 364, 40, "Label1", &mLists.Label1},
+      {mLists.Panel2, "x", 58, 364, 10, "Label3", &mLists.Label3},
+      {mLists.Panel2, "0", 70, 364, 40, "Label2", &mLists.Label2},
+      {mLists.Panel2, "", 16, 380, 130, "ShapeAlertLabel", &mLists.ShapeAlertLabel},
+      {mLists.Panel2, "nr of pixels", 16, 396, 70},
+      {mLists.Panel2, "0", 86, 396, 64, "Label4", &mLists.Label4},
+      {mLists.Panel2, "relevant pixels", 16, 408, 80},
+      {mLists.Panel2, "0", 100, 408, 50, "Label44", &mLists.Label44},
       // "Sectional Boundaries:": the section in pixels, then the captions of the size fields.
-      {GroupBox3, "width =", 8, 20, 44},
-      {GroupBox3, "0", 56, 20, 60, "Label34", &TMainForm::Label34},
-      {GroupBox3, "pixels", 130, 20, 50},
-      {GroupBox3, "height=", 8, 38, 44},
-      {GroupBox3, "0", 56, 38, 60, "Label36", &TMainForm::Label36},
-      {GroupBox3, "pixels", 130, 38, 50},
-      {GroupBox3, "width", 8, 66, 44},
-      {GroupBox3, "mm", 132, 66, 30},
-      {GroupBox3, "height", 8, 94, 44},
-      {GroupBox3, "mm", 132, 94, 30},
+      {mSizes.GroupBox3, "width =", 8, 20, 44},
+      {mSizes.GroupBox3, "0", 56, 20, 60, "Label34", &mSizes.Label34},
+      {mSizes.GroupBox3, "pixels", 130, 20, 50},
+      {mSizes.GroupBox3, "height=", 8, 38, 44},
+      {mSizes.GroupBox3, "0", 56, 38, 60, "Label36", &mSizes.Label36},
+      {mSizes.GroupBox3, "pixels", 130, 38, 50},
+      {mSizes.GroupBox3, "width", 8, 66, 44},
+      {mSizes.GroupBox3, "mm", 132, 66, 30},
+      {mSizes.GroupBox3, "height", 8, 94, 44},
+      {mSizes.GroupBox3, "mm", 132, 94, 30},
       // "Selected Properties:"
-      {GroupBox1, "name", 8, 18, 40},
-      {GroupBox1, "0", 50, 18, 136, "Label13", &TMainForm::Label13},
-      {GroupBox1, "E", 8, 34, 40, nullptr, nullptr, "modulus of Elasticity in N/mm^2"},
-      {GroupBox1, "0", 50, 34, 80, "Label14", &TMainForm::Label14},
-      {GroupBox1, "N/mm^2", 134, 34, 54},
-      {GroupBox1, "rho", 8, 50, 40, nullptr, nullptr, "mass density in kg/m^3"},
-      {GroupBox1, "0", 50, 50, 80, "Label15", &TMainForm::Label15},
-      {GroupBox1, "kg/m^3", 134, 50, 54},
+      {mProperties.GroupBox1, "name", 8, 18, 40},
+      {mProperties.GroupBox1, "0", 50, 18, 136, "Label13", &mProperties.Label13},
+      {mProperties.GroupBox1, "E", 8, 34, 40, nullptr, nullptr, "modulus of Elasticity in N/mm^2"},
+      {mProperties.GroupBox1, "0", 50, 34, 80, "Label14", &mProperties.Label14},
+      {mProperties.GroupBox1, "N/mm^2", 134, 34, 54},
+      {mProperties.GroupBox1, "rho", 8, 50, 40, nullptr, nullptr, "mass density in kg/m^3"},
+      {mProperties.GroupBox1, "0", 50, 50, 80, "Label15", &mProperties.Label15},
+      {mProperties.GroupBox1, "kg/m^3", 134, 50, 54},
       // "Cross Sectional Data:", one row a value with its caption and unit.
-      {GroupBox2, "EA", 8, 20, 40},
-      {GroupBox2, "0", 50, 20, 90, "Label23", &TMainForm::Label23},
-      {GroupBox2, "N", 144, 20, 46},
-      {GroupBox2, "NC", 8, 36, 40},
-      {GroupBox2, "0", 50, 36, 48, "Label24", &TMainForm::Label24},
-      {GroupBox2, "0", 100, 36, 48, "Label25", &TMainForm::Label25},
-      {GroupBox2, "mm", 144, 36, 46},
-      {GroupBox2, "mass", 8, 52, 40},
-      {GroupBox2, "0", 50, 52, 90, "Label47", &TMainForm::Label47},
-      {GroupBox2, "kg/m", 144, 52, 46},
-      {GroupBox2, "MC", 8, 68, 40},
-      {GroupBox2, "0", 50, 68, 48, "Label12", &TMainForm::Label12},
-      {GroupBox2, "0", 100, 68, 48, "Label45", &TMainForm::Label45},
-      {GroupBox2, "mm", 144, 68, 46},
-      {GroupBox2, "EIyy", 8, 88, 40, "EIyyCaption", &TMainForm::EIyyCaption,
+      {mResults.GroupBox2, "EA", 8, 20, 40},
+      {mResults.GroupBox2, "0", 50, 20, 90, "Label23", &mResults.Label23},
+      {mResults.GroupBox2, "N", 144, 20, 46},
+      {mResults.GroupBox2, "NC", 8, 36, 40},
+      {mResults.GroupBox2, "0", 50, 36, 48, "Label24", &mResults.Label24},
+      {mResults.GroupBox2, "0", 100, 36, 48, "Label25", &mResults.Label25},
+      {mResults.GroupBox2, "mm", 144, 36, 46},
+      {mResults.GroupBox2, "mass", 8, 52, 40},
+      {mResults.GroupBox2, "0", 50, 52, 90, "Label47", &mResults.Label47},
+      {mResults.GroupBox2, "kg/m", 144, 52, 46},
+      {mResults.GroupBox2, "MC", 8, 68, 40},
+      {mResults.GroupBox2, "0", 50, 68, 48, "Label12", &mResults.Label12},
+      {mResults.GroupBox2, "0", 100, 68, 48, "Label45", &mResults.Label45},
+      {mResults.GroupBox2, "mm", 144, 68, 46},
+      {mResults.GroupBox2, "EIyy", 8, 88, 40, "EIyyCaption", &mResults.EIyyCaption,
        "bending stiffness in xy-plane"},
-      {GroupBox2, "0", 50, 88, 90, "Label26", &TMainForm::Label26},
-      {GroupBox2, "Nmm^2", 144, 88, 46},
-      {GroupBox2, "EIzz", 8, 104, 40, "EIzzCaption", &TMainForm::EIzzCaption,
+      {mResults.GroupBox2, "0", 50, 88, 90, "Label26", &mResults.Label26},
+      {mResults.GroupBox2, "Nmm^2", 144, 88, 46},
+      {mResults.GroupBox2, "EIzz", 8, 104, 40, "EIzzCaption", &mResults.EIzzCaption,
        "bending stiffness in xz-plane"},
-      {GroupBox2, "0", 50, 104, 90, "Label27", &TMainForm::Label27},
-      {GroupBox2, "Nmm^2", 144, 104, 46},
-      {GroupBox2, "EIyz", 8, 120, 40, "EIyzCaption", &TMainForm::EIyzCaption,
+      {mResults.GroupBox2, "0", 50, 104, 90, "Label27", &mResults.Label27},
+      {mResults.GroupBox2, "Nmm^2", 144, 104, 46},
+      {mResults.GroupBox2, "EIyz", 8, 120, 40, "EIyzCaption", &mResults.EIyzCaption,
        "product bending stiffness"},
-      {GroupBox2, "0", 50, 120, 90, "Label40", &TMainForm::Label40},
-      {GroupBox2, "Nmm^2", 144, 120, 46},
-      {GroupBox2, "alpha1", 8, 140, 40, "AlphaCaption", &TMainForm::AlphaCaption},
-      {GroupBox2, "0", 50, 140, 90, "Label56", &TMainForm::Label56,
+      {mResults.GroupBox2, "0", 50, 120, 90, "Label40", &mResults.Label40},
+      {mResults.GroupBox2, "Nmm^2", 144, 120, 46},
+      {mResults.GroupBox2, "alpha1", 8, 140, 40, "AlphaCaption", &mResults.AlphaCaption},
+      {mResults.GroupBox2, "0", 50, 140, 90, "Label56", &mResults.Label56,
        "principal direction from y to z axis"},
-      {GroupBox2, "degrees", 144, 140, 46},
-      {GroupBox2, "EI1", 8, 156, 40, nullptr, nullptr, "principal bending stiffness nr (1)"},
-      {GroupBox2, "0", 50, 156, 90, "Label50", &TMainForm::Label50},
-      {GroupBox2, "Nmm^2", 144, 156, 46},
-      {GroupBox2, "EI2", 8, 172, 40, nullptr, nullptr, "principal bending stiffness nr (2)"},
-      {GroupBox2, "0", 50, 172, 90, "Label53", &TMainForm::Label53},
-      {GroupBox2, "Nmm^2", 144, 172, 46},
+      {mResults.GroupBox2, "degrees", 144, 140, 46},
+      {mResults.GroupBox2, "EI1", 8, 156, 40, nullptr, nullptr,
+       "principal bending stiffness nr (1)"},
+      {mResults.GroupBox2, "0", 50, 156, 90, "Label50", &mResults.Label50},
+      {mResults.GroupBox2, "Nmm^2", 144, 156, 46},
+      {mResults.GroupBox2, "EI2", 8, 172, 40, nullptr, nullptr,
+       "principal bending stiffness nr (2)"},
+      {mResults.GroupBox2, "0", 50, 172, 90, "Label53", &mResults.Label53},
+      {mResults.GroupBox2, "Nmm^2", 144, 172, 46},
   };
   for (const Cell& cell : cells) {
-    auto* label = new QLabel(QString::fromLatin1(cell.text), cell.parent);
-    label->setGeometry(cell.x, cell.y, cell.w, 16);
-    if (cell.name != nullptr) label->setObjectName(QString::fromLatin1(cell.name));
+    QLabel* label = MakeLabel(cell.parent, cell.name, QString::fromLatin1(cell.text), cell.x,
+                              cell.y, cell.w, 16);
     if (cell.tip != nullptr) label->setToolTip(QString::fromLatin1(cell.tip));
-    if (cell.member != nullptr) this->*cell.member = label;
+    if (cell.member != nullptr) *cell.member = label;
   }
 }
 
 void TMainForm::BuildMenus() {
-  File1 = menuBar()->addMenu("File");
-  File1->setObjectName("File1");
-  OpenPicture1 = File1->addAction("Open Picture");
-  OpenPicture1->setObjectName("OpenPicture1");
-  connect(OpenPicture1, &QAction::triggered, this, [this] { OpenPicture1Click(); });
+  mMenus.File1 = menuBar()->addMenu("File");
+  mMenus.File1->setObjectName("File1");
+  mMenus.OpenPicture1 = mMenus.File1->addAction("Open Picture");
+  mMenus.OpenPicture1->setObjectName("OpenPicture1");
+  connect(mMenus.OpenPicture1, &QAction::triggered, this, [this] { OpenPicture1Click(); });
   BuildFileExtras();
-  Close1 = File1->addAction("Close");
-  Close1->setObjectName("Close1");
-  connect(Close1, &QAction::triggered, this, &QWidget::close);
+  mMenus.Close1 = mMenus.File1->addAction("Close");
+  mMenus.Close1->setObjectName("Close1");
+  connect(mMenus.Close1, &QAction::triggered, this, &QWidget::close);
 
-  Info1 = menuBar()->addMenu("Info");
-  Info1->setObjectName("Info1");
-  Help1 = Info1->addAction("Help");
-  Help1->setObjectName("Help1");
-  connect(Help1, &QAction::triggered, this, [this] { Guarded([this] { Help1Click(); }); });
-  Definitions1 = Info1->addAction("Definitions");
-  Definitions1->setObjectName("Definitions1");
-  connect(Definitions1, &QAction::triggered, this,
+  mMenus.Info1 = menuBar()->addMenu("Info");
+  mMenus.Info1->setObjectName("Info1");
+  mMenus.Help1 = mMenus.Info1->addAction("Help");
+  mMenus.Help1->setObjectName("Help1");
+  connect(mMenus.Help1, &QAction::triggered, this, [this] { Guarded([this] { Help1Click(); }); });
+  mMenus.Definitions1 = mMenus.Info1->addAction("Definitions");
+  mMenus.Definitions1->setObjectName("Definitions1");
+  connect(mMenus.Definitions1, &QAction::triggered, this,
           [this] { Guarded([this] { Definitions1Click(); }); });
-  About1 = Info1->addAction("About ... settings");
-  About1->setObjectName("About1");
-  connect(About1, &QAction::triggered, this, [this] { Guarded([this] { About1Click(); }); });
-  Info1->addSeparator();
-  Definedproperties1 = Info1->addAction("defined properties");
-  Definedproperties1->setObjectName("Definedproperties1");
-  connect(Definedproperties1, &QAction::triggered, this,
+  mMenus.About1 = mMenus.Info1->addAction("About ... settings");
+  mMenus.About1->setObjectName("About1");
+  connect(mMenus.About1, &QAction::triggered, this, [this] { Guarded([this] { About1Click(); }); });
+  mMenus.Info1->addSeparator();
+  mMenus.Definedproperties1 = mMenus.Info1->addAction("defined properties");
+  mMenus.Definedproperties1->setObjectName("Definedproperties1");
+  connect(mMenus.Definedproperties1, &QAction::triggered, this,
           [this] { Guarded([this] { Definedproperties1Click(); }); });
-  Testdata1 = Info1->addAction("test data");
-  Testdata1->setObjectName("Testdata1");
-  Testdata1->setVisible(false);
-  connect(Testdata1, &QAction::triggered, this, [this] { Guarded([this] { Testdata1Click(); }); });
+  mMenus.Testdata1 = mMenus.Info1->addAction("test data");
+  mMenus.Testdata1->setObjectName("Testdata1");
+  mMenus.Testdata1->setVisible(false);
+  connect(mMenus.Testdata1, &QAction::triggered, this,
+          [this] { Guarded([this] { Testdata1Click(); }); });
   BuildSectionMenu();
   BuildViewMenu();
 }
@@ -419,7 +420,7 @@ void TMainForm::BuildStatusBar() {
     panel->setFixedWidth(widths[i]);
     panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     bar->addWidget(panel);
-    StatusPanels.append(panel);
+    mStatusPanels.append(panel);
   }
   layout()->setSizeConstraint(QLayout::SetFixedSize);
   // The scale follows every change of the section; typed sizes are followed as they are typed.
@@ -428,7 +429,7 @@ void TMainForm::BuildStatusBar() {
 
 QString TMainForm::ProgramFolder() const { return QFileInfo(mProgramPath).absolutePath() + "/"; }
 
-QFont TMainForm::GraphicsFont() const { return FontLabel->font(); }
+QFont TMainForm::GraphicsFont() const { return mCommands.FontLabel->font(); }
 
 void TMainForm::ApplyGraphicsFont() {
   ProgramSettings s = mSession.Settings();
@@ -442,7 +443,7 @@ void TMainForm::ApplyGraphicsFont() {
   font.setPointSize(std::max(1, s.FontSize));
   font.setBold((s.FontStyle & kFontBold) != 0);
   font.setItalic((s.FontStyle & kFontItalic) != 0);
-  FontLabel->setFont(font);
+  mCommands.FontLabel->setFont(font);
   SetGraphicsFontHint(font);
   mSession.ChangeSettings(s);
 }
@@ -461,7 +462,7 @@ void TMainForm::UpdateTimerTimer() {
     UpdateWindow window;
     window.programPath = mProgramPath;
     window.downloadParent = UpdateDownloadParent;
-    window.setStatus = [this](const QString& text) { StatusPanels[7]->setText(text); };
+    window.setStatus = [this](const QString& text) { mStatusPanels[7]->setText(text); };
     window.close = [this] { close(); };
     window.publicKey = UpdatePublicKey;
     goOn = !UpdateCheck(WWWUpdate, window);
@@ -484,7 +485,7 @@ void TMainForm::UpdateTimerTimer() {
 void TMainForm::OpenAtStartUp(const QString& picture) {
   if (picture.isEmpty()) return;
   mStartPicture = QFileInfo(picture).absoluteFilePath();
-  StatusPanels[5]->setText(QFileInfo(mStartPicture).fileName());
+  mStatusPanels[5]->setText(QFileInfo(mStartPicture).fileName());
 }
 
 void TMainForm::OpenStartUpPicture() {
@@ -508,7 +509,7 @@ void TMainForm::Timer1Timer() {
 }
 
 void TMainForm::Timer2Timer() {
-  Button1->setVisible(SizeFieldsStand() && mSession.AnalyseOffered(TypedSize()));
+  mCommands.Button1->setVisible(SizeFieldsStand() && mSession.AnalyseOffered(TypedSize()));
   if (ShowScale()) emit SectionStateChanged();
 }
 
@@ -565,13 +566,13 @@ void TMainForm::dropEvent(QDropEvent* event) {
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == ListBox1->viewport() && event->type() == QEvent::MouseButtonPress &&
+  if (watched == mLists.ListBox1->viewport() && event->type() == QEvent::MouseButtonPress &&
       static_cast<QMouseEvent*>(event)->button() == Qt::RightButton) {
     // The right button acts on the item already selected; it does not select.
     Guarded([this] { ListBox1RightButton(); });
     return true;
   }
-  if (watched == ListBox2->viewport()) {
+  if (watched == mLists.ListBox2->viewport()) {
     switch (event->type()) {
       case QEvent::DragEnter:
       case QEvent::DragMove:
@@ -595,10 +596,11 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
         break;
     }
   }
-  if (event->type() == QEvent::KeyPress && (watched == ListBox1 || watched == ListBox2)) {
+  if (event->type() == QEvent::KeyPress &&
+      (watched == mLists.ListBox1 || watched == mLists.ListBox2)) {
     const int key = static_cast<QKeyEvent*>(event)->key();
     if (key == Qt::Key_F1 || key == Qt::Key_F2 || key == Qt::Key_F3) {
-      const bool material = watched == ListBox2;
+      const bool material = watched == mLists.ListBox2;
       Guarded([&] { ListKey(key, material); });
       return true;
     }

@@ -14,26 +14,18 @@
 #include "core/elastic/stress_map.h"
 #include "core/section/overlay.h"
 #include "core/session/session.h"
+#include "gui/event_pump.h"
+#include "gui/main_window_panels.h"
 #include "gui/update_check.h"
 #include "imaging/overlay_layer.h"
 
 class QAction;
-class QFrame;
-class QGroupBox;
 class QLabel;
-class QListView;
 class QMenu;
-class QPlainTextEdit;
-class QProgressBar;
-class QPushButton;
-class QToolButton;
 
 namespace qv {
 
-class LabelListModel;
-class PictureView;
 class SectionViewWindow;
-class TNumberEdit;
 
 class TMainForm : public QMainWindow, private InventoryView {
   Q_OBJECT
@@ -71,6 +63,8 @@ class TMainForm : public QMainWindow, private InventoryView {
   const QString& StartUpPicture() const { return mStartPicture; }
   /// (Re)loads PictureFile into the view; `warnSmall` shows the size warning.
   bool LoadPicture(bool warnSmall);
+  /// The session's reload of a picture drawn on, shown as LoadPicture(false) shows one.
+  SectionSession::PictureReload ReloadPictureIfDrawnOn();
   void ColourInventory();
   void SetBusy(bool busy) override;
   bool Busy() const { return mBusy; }
@@ -247,7 +241,7 @@ class TMainForm : public QMainWindow, private InventoryView {
   bool mBusy = false;
   bool mDropsAccepted = false;
   bool mSaved = false;
-  qint64 mLastPump = 0;
+  EventPump mPump;               // the inventory and the analysis keep the window alive
   QStringList mPendingMessages;  // settings conversion failures, shown after start-up
   QString mStartPicture;         // the command line's picture, opened by the deferred start-up
   SectionViewWindow* mSectionView = nullptr;  // a child window, made on first use
@@ -258,81 +252,15 @@ class TMainForm : public QMainWindow, private InventoryView {
   std::array<bool, 2> mSizesCarried{};  // a size field holds the previous picture's size
   QString mNotice;                      // status panel 6 without a scale
 
- public:
-  // Controls by their designed names (objectName equals the member name).
-  QFrame* Panel1 = nullptr;
-  QLabel* BkgrndPanel = nullptr;
-  PictureView* Image1 = nullptr;
-  QPlainTextEdit* OutputMemo = nullptr;
-  QFrame* Panel2 = nullptr;
-  QLabel* Label7 = nullptr;
-  QLabel* Panel5 = nullptr;
-  QListView* ListBox1 = nullptr;
-  LabelListModel* FoundModel = nullptr;
-  QLabel* Label6 = nullptr;
-  QListView* ListBox2 = nullptr;
-  LabelListModel* MaterialModel = nullptr;
-  QFrame* WaitPanel = nullptr;
-  QProgressBar* ProgressBar1 = nullptr;
-  QLabel* Label1 = nullptr;
-  QLabel* Label3 = nullptr;
-  QLabel* Label2 = nullptr;
-  QLabel* ShapeAlertLabel = nullptr;
-  QLabel* Label4 = nullptr;
-  QLabel* Label44 = nullptr;
-  QGroupBox* GroupBox3 = nullptr;
-  QLabel* Label34 = nullptr;
-  QLabel* Label36 = nullptr;
-  TNumberEdit* NumberEdit1 = nullptr;
-  TNumberEdit* NumberEdit2 = nullptr;
-  QGroupBox* GroupBox1 = nullptr;
-  QLabel* Label13 = nullptr;
-  QLabel* Label14 = nullptr;
-  QLabel* Label15 = nullptr;
-  QGroupBox* GroupBox2 = nullptr;
-  QLabel* Label23 = nullptr;  // EA
-  QLabel* Label24 = nullptr;  // NC hor
-  QLabel* Label25 = nullptr;  // NC ver
-  QLabel* Label47 = nullptr;  // mass
-  QLabel* Label12 = nullptr;  // MC hor
-  QLabel* Label45 = nullptr;  // MC ver
-  QLabel* Label26 = nullptr;  // EIyy
-  QLabel* Label27 = nullptr;  // EIzz
-  QLabel* Label40 = nullptr;  // EIyz
-  QLabel* Label56 = nullptr;  // angle
-  QLabel* Label50 = nullptr;  // EI1
-  QLabel* Label53 = nullptr;  // EI2
-  QLabel* EIyyCaption = nullptr;
-  QLabel* EIzzCaption = nullptr;
-  QLabel* EIyzCaption = nullptr;
-  QLabel* AlphaCaption = nullptr;
-  QPushButton* Button1 = nullptr;
-  QToolButton* SpeedButton2 = nullptr;
-  QToolButton* SpeedButton1 = nullptr;
-  QPushButton* BitBtn1 = nullptr;
-  QLabel* FontLabel = nullptr;
-  QList<QLabel*> StatusPanels;
-  QMenu* File1 = nullptr;
-  QMenu* Info1 = nullptr;
-  QAction* OpenPicture1 = nullptr;
-  QAction* Close1 = nullptr;
-  QMenu* Recent1 = nullptr;        ///< "Recent pictures", newest first
-  QAction* SaveReport1 = nullptr;  ///< "Save report as..."
-  QAction* Help1 = nullptr;
-  QAction* Definitions1 = nullptr;
-  QAction* About1 = nullptr;
-  QAction* Definedproperties1 = nullptr;
-  QAction* Testdata1 = nullptr;
-  QMenu* Section1 = nullptr;        ///< "Section", beside the designed menus
-  QAction* Torsion1 = nullptr;      ///< "Torsion and section moduli ..."
-  QAction* Stresses1 = nullptr;     ///< "Stresses ..."
-  QAction* StressMap1 = nullptr;    ///< "Stress map", checkable
-  QMenu* View1 = nullptr;           ///< "View", after "Section"
-  QAction* SectionView1 = nullptr;  ///< "Section view ..."
-  QMenu* PopupMenu1 = nullptr;
-  QAction* Delete1 = nullptr;
-  QAction* Editproperties1 = nullptr;
-  QAction* Properties1 = nullptr;
+  // The controls, by the part of the window they make up (their objectNames are their names).
+  PicturePanel mPictureArea;
+  ListsPanel mLists;
+  SizesBox mSizes;
+  PropertiesBox mProperties;
+  ResultsBox mResults;
+  CommandRow mCommands;
+  WindowMenus mMenus;
+  QList<QLabel*> mStatusPanels;  // "StatusPanel0" to "StatusPanel7"
 };
 
 }  // namespace qv

@@ -66,7 +66,7 @@ OverlayInput TMainForm::CurrentOverlayInput() const {
   input.Font.Family = S(font.family());
   input.Font.PointSize = font.pointSize();
   input.Font.Style = (font.bold() ? kFontBold : 0u) | (font.italic() ? kFontItalic : 0u);
-  input.BoxHeight = Image1->height();
+  input.BoxHeight = mPictureArea.Image1->height();
   input.ScreenDpi = logicalDpiY();
   return input;
 }
@@ -94,27 +94,8 @@ void TMainForm::DrawResultOverlay() {
 }
 
 void TMainForm::ShowResultTexts() {
-  const CentreTexts& c = mSession.Centre();
-  Label44->setText(Q(c.relevantPixels));
-  Label23->setText(Q(c.ea));
-  Label24->setText(Q(c.ncHor));
-  Label25->setText(Q(c.ncVer));
-  Label47->setText(Q(c.mass));
-  Label12->setText(Q(c.mcHor));
-  Label45->setText(Q(c.mcVer));
-  const StiffnessTexts& t = mSession.Stiffness();
-  Label23->setToolTip(Q(t.hintEA));
-  Label26->setToolTip(Q(t.hintEIyy));
-  Label27->setToolTip(Q(t.hintEIzz));
-  Label40->setToolTip(Q(t.hintEIyz));
-  Label50->setToolTip(Q(t.hintEI1));
-  Label53->setToolTip(Q(t.hintEI2));
-  Label56->setText(Q(t.alpha));
-  Label26->setText(Q(t.eiyy));
-  Label27->setText(Q(t.eizz));
-  Label40->setText(Q(t.eiyz));
-  Label50->setText(Q(t.ei1));
-  Label53->setText(Q(t.ei2));
+  mLists.Label44->setText(Q(mSession.Centre().relevantPixels));
+  mResults.Show(mSession.Centre(), mSession.Stiffness());
 }
 
 void TMainForm::Button1Click() {
@@ -124,7 +105,7 @@ void TMainForm::Button1Click() {
     Timer2Timer();
     return;
   }
-  if (!mSession.PictureFresh()) LoadPicture(false);
+  ReloadPictureIfDrawnOn();
   if (mSession.MaterialList().empty()) {
     Prompts().Information("No material selected.");
     return;
@@ -136,48 +117,33 @@ void TMainForm::Button1Click() {
   } idle{this};
   const SectionSize size = TypedSize();
   std::vector<std::string> messages;
-  ProgressBar1->setMaximum(
+  mLists.ProgressBar1->setMaximum(
       static_cast<int>(std::min<std::size_t>(mSession.Picture().Size(), INT_MAX)));
   mSession.Analyse(
       size, [this](std::int64_t done, std::int64_t total) { Progress(done, total); }, &messages);
   for (const std::string& m : messages) Prompts().Error(Q(m));
-  GroupBox2->show();
+  mResults.GroupBox2->show();
   ShowResultTexts();
   // Analysed with them, the sizes are this picture's.
   MarkCarriedSize(0, false);
   MarkCarriedSize(1, false);
   const QString report = Q(mSession.ReportText());
-  OutputMemo->setPlainText(report);
+  mPictureArea.OutputMemo->setPlainText(report);
   Shells().SetClipboardText(report);
   DrawResultOverlay();
 }
 
 void TMainForm::RefreshOverlay() {
   // Shown to the user, whether or not the window itself is on screen at this moment.
-  if (!Button1->isHidden() && !GroupBox2->isHidden() && !mSession.PictureFresh()) {
-    LoadPicture(false);
+  if (!mCommands.Button1->isHidden() && !mResults.GroupBox2->isHidden() &&
+      ReloadPictureIfDrawnOn() != SectionSession::PictureReload::AlreadyFresh) {
     DrawResultOverlay();
   }
 }
 
 void TMainForm::ApplySignConvention() {
   const std::optional<ConventionTerms> terms = TermsOf(mSession.Settings().SignConvention);
-  if (!terms) return;
-  const auto text = [](std::string_view s) { return QString::fromUtf8(s.data(), s.size()); };
-  EIyyCaption->setText(text(terms->eiyy));
-  EIyyCaption->setToolTip(text(terms->eiyyHint));
-  EIzzCaption->setText(text(terms->eizz));
-  EIzzCaption->setToolTip(text(terms->eizzHint));
-  // The value labels move with the caption row that names them: the upper row lists first.
-  const int yyTop = terms->zzFirst ? 104 : 88;
-  const int zzTop = terms->zzFirst ? 88 : 104;
-  EIyyCaption->move(EIyyCaption->x(), yyTop);
-  Label26->move(Label26->x(), yyTop);
-  EIzzCaption->move(EIzzCaption->x(), zzTop);
-  Label27->move(Label27->x(), zzTop);
-  EIyzCaption->setText("EIyz");
-  EIyzCaption->setToolTip("product bending stiffness");
-  AlphaCaption->setText(text(terms->alpha));
+  if (terms) mResults.ApplyTerms(*terms);
 }
 
 void TMainForm::Definitions1Click() {
@@ -250,8 +216,8 @@ void TMainForm::Testdata1Click() {
 }
 
 void TMainForm::SetGraphicsFontHint(const QFont& font) {
-  SpeedButton2->setToolTip("Set graphics font\ncurrent font is " + font.family() + " size is " +
-                           QInteger(font.pointSize()));
+  mCommands.SpeedButton2->setToolTip("Set graphics font\ncurrent font is " + font.family() +
+                                     " size is " + QInteger(font.pointSize()));
 }
 
 void TMainForm::SpeedButton2Click() {
@@ -261,7 +227,7 @@ void TMainForm::SpeedButton2Click() {
 }
 
 void TMainForm::TakeGraphicsFont(const QFont& font) {
-  FontLabel->setFont(font);
+  mCommands.FontLabel->setFont(font);
   ProgramSettings s = mSession.Settings();
   s.FontName = S(font.family());
   s.FontSize = font.pointSize();

@@ -14,35 +14,35 @@
 namespace qv {
 
 void TMainForm::BuildFileExtras() {
-  OpenPicture1->setShortcut(QKeySequence::Open);
-  Recent1 = File1->addMenu("Recent pictures");
-  Recent1->setObjectName("Recent1");
+  mMenus.OpenPicture1->setShortcut(QKeySequence::Open);
+  mMenus.Recent1 = mMenus.File1->addMenu("Recent pictures");
+  mMenus.Recent1->setObjectName("Recent1");
   // Filled when it opens, so it always shows the list as it stands.
-  connect(Recent1, &QMenu::aboutToShow, this, [this] { FillRecentMenu(); });
+  connect(mMenus.Recent1, &QMenu::aboutToShow, this, [this] { FillRecentMenu(); });
   FillRecentMenu();
-  SaveReport1 = File1->addAction("Save report as...");
-  SaveReport1->setObjectName("SaveReport1");
-  SaveReport1->setShortcut(QKeySequence::SaveAs);
-  connect(SaveReport1, &QAction::triggered, this,
+  mMenus.SaveReport1 = mMenus.File1->addAction("Save report as...");
+  mMenus.SaveReport1->setObjectName("SaveReport1");
+  mMenus.SaveReport1->setShortcut(QKeySequence::SaveAs);
+  connect(mMenus.SaveReport1, &QAction::triggered, this,
           [this] { Guarded([this] { SaveReport1Click(); }); });
-  File1->addSeparator();
+  mMenus.File1->addSeparator();
 }
 
 void TMainForm::FillRecentMenu() {
-  Recent1->clear();
+  mMenus.Recent1->clear();
   const std::vector<std::string>& recent = mSession.Settings().RecentPictures;
   int number = 0;
   for (const std::string& picture : recent) {
     const QString path = QString::fromStdString(picture);
     // "&1 beam.bmp" with the folder beside it; the number is the key that opens it.
-    QAction* action =
-        Recent1->addAction(QStringLiteral("&%1 %2  (%3)")
-                               .arg(++number)
-                               .arg(QFileInfo(path).fileName(), QFileInfo(path).absolutePath()));
+    QAction* action = mMenus.Recent1->addAction(
+        QStringLiteral("&%1 %2  (%3)")
+            .arg(++number)
+            .arg(QFileInfo(path).fileName(), QFileInfo(path).absolutePath()));
     action->setData(path);
     connect(action, &QAction::triggered, this, [this, path] { RecentPictureClick(path); });
   }
-  Recent1->setEnabled(!recent.empty());
+  mMenus.Recent1->setEnabled(!recent.empty());
 }
 
 void TMainForm::RecentPictureClick(const QString& path) {

@@ -61,9 +61,9 @@ namespace qv {
 void TMainForm::ListBox1Click() {
   const QString label = SelectedLabel(false);
   if (label.isEmpty()) return;
-  QPalette p = Panel5->palette();
+  QPalette p = mLists.Panel5->palette();
   p.setColor(QPalette::Window, ToQColor(LabelToColour(S(label))));
-  Panel5->setPalette(p);
+  mLists.Panel5->setPalette(p);
 }
 
 void TMainForm::ListBox1DblClick() { AddColourToMaterialList(false); }
@@ -71,7 +71,7 @@ void TMainForm::ListBox1DblClick() { AddColourToMaterialList(false); }
 void TMainForm::ListBox1RightButton() { AddColourToMaterialList(true); }
 
 void TMainForm::ListBox2Drop(QObject* source) {
-  if (source != ListBox1 && source != ListBox1->viewport()) return;
+  if (source != mLists.ListBox1 && source != mLists.ListBox1->viewport()) return;
   if (SelectedLabel(false).isEmpty()) return;
   AddColourToMaterialList(false);
 }
@@ -81,13 +81,13 @@ void TMainForm::ListBox2Click() { ShowMaterialDetails(); }
 QPoint TMainForm::MaterialPopupPoint() const {
   // A fixed point, not the mouse: the window's outer corner plus the list's place.
   const QPoint corner = frameGeometry().topLeft();
-  return {corner.x() + Panel2->x() + ListBox2->x() - ListBox2->width(),
-          corner.y() + Panel2->y() + ListBox2->y()};
+  return {corner.x() + mLists.Panel2->x() + mLists.ListBox2->x() - mLists.ListBox2->width(),
+          corner.y() + mLists.Panel2->y() + mLists.ListBox2->y()};
 }
 
 void TMainForm::ListBox2RightButton() {
   if (SelectedLabel(true).isEmpty()) return;
-  if (QAction* chosen = RunPopup(*PopupMenu1, MaterialPopupPoint())) chosen->trigger();
+  if (QAction* chosen = RunPopup(*mMenus.PopupMenu1, MaterialPopupPoint())) chosen->trigger();
 }
 
 void TMainForm::ListBox2DblClick() {
@@ -111,8 +111,8 @@ void TMainForm::Properties1Click() {
 }
 
 void TMainForm::ShowSectionSize() {
-  Label34->setText(Q(mSession.WidthPixelsText()));
-  Label36->setText(Q(mSession.HeightPixelsText()));
+  mSizes.Label34->setText(Q(mSession.WidthPixelsText()));
+  mSizes.Label36->setText(Q(mSession.HeightPixelsText()));
 }
 
 void TMainForm::AddColourToMaterialList(bool ask) {
@@ -121,9 +121,9 @@ void TMainForm::AddColourToMaterialList(bool ask) {
   if (label.isEmpty() || mSession.OnMaterialList(S(label))) return;
   if (ask && !Prompts().Confirm("Add this color to the material properties list?")) return;
   if (!mSession.AddColourToMaterialList(S(label))) return;
-  MaterialModel->Reload();
+  mLists.MaterialModel->Reload();
   ShowSectionSize();
-  GroupBox3->show();
+  mSizes.GroupBox3->show();
   LoadPicture(false);
   DrawSectionFrame();
   SyncResults();
@@ -133,17 +133,17 @@ void TMainForm::AddColourToMaterialList(bool ask) {
 void TMainForm::ShowMaterialDetails() {
   const QString label = SelectedLabel(true);
   if (label.isEmpty()) {
-    GroupBox1->hide();
+    mProperties.GroupBox1->hide();
     return;
   }
   const TPROPRec* entry =
       mSession.MaterialLibrary() ? mSession.MaterialLibrary()->FindByLabel(S(label)) : nullptr;
   if (entry == nullptr) return;
-  GroupBox1->setTitle("Selected properties for " + Q(entry->prop.colorlabel));
-  Label13->setText(Q(entry->prop.name));
-  Label14->setText(Q(FormatNumber(entry->prop.E)));
-  Label15->setText(Q(FormatNumber(entry->prop.rho)));
-  GroupBox1->show();
+  mProperties.GroupBox1->setTitle("Selected properties for " + Q(entry->prop.colorlabel));
+  mProperties.Label13->setText(Q(entry->prop.name));
+  mProperties.Label14->setText(Q(FormatNumber(entry->prop.E)));
+  mProperties.Label15->setText(Q(FormatNumber(entry->prop.rho)));
+  mProperties.GroupBox1->show();
 }
 
 void TMainForm::RemoveFromMaterialList() {
@@ -152,13 +152,13 @@ void TMainForm::RemoveFromMaterialList() {
   if (!Prompts().Confirm("Remove from list material: " + label + " ?")) return;
   mSession.RemoveFromMaterialList(S(label));
   // The reset leaves no row current or selected.
-  MaterialModel->Reload();
+  mLists.MaterialModel->Reload();
   LoadPicture(false);
   if (!mSession.SectionSpansArea()) {
-    GroupBox3->hide();
+    mSizes.GroupBox3->hide();
   } else {
     ShowSectionSize();
-    GroupBox3->show();
+    mSizes.GroupBox3->show();
     DrawSectionFrame();
   }
   ShowMaterialDetails();

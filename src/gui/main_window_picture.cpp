@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDateTime>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -75,8 +74,8 @@ QString TMainForm::ScaleText() const {
 }
 
 bool TMainForm::SizesCarried() const {
-  return (mSizesCarried[0] && NumberEdit1->IntValue() != 0) ||
-         (mSizesCarried[1] && NumberEdit2->IntValue() != 0);
+  return (mSizesCarried[0] && mSizes.NumberEdit1->IntValue() != 0) ||
+         (mSizesCarried[1] && mSizes.NumberEdit2->IntValue() != 0);
 }
 
 QString TMainForm::ScaleNote() const {
@@ -91,7 +90,7 @@ bool TMainForm::ShowScale() {
   const QString scale = ScaleText();
   const QString text = scale.isEmpty() ? mNotice : scale;
   const bool carried = !scale.isEmpty() && SizesCarried();
-  QLabel* panel = StatusPanels[6];
+  QLabel* panel = mStatusPanels[6];
   if (panel->text() == text && panel->font().italic() == carried) return false;
   panel->setText(text);
   QFont font = panel->font();
@@ -106,13 +105,13 @@ bool TMainForm::ShowScale() {
 
 void TMainForm::MarkCarriedSize(std::size_t field, bool carried) {
   mSizesCarried[field] = carried;
-  TNumberEdit* edit = field == 0 ? NumberEdit1 : NumberEdit2;
+  TNumberEdit* edit = field == 0 ? mSizes.NumberEdit1 : mSizes.NumberEdit2;
   QFont font = edit->font();
   font.setItalic(carried);
   edit->setFont(font);
   QPalette palette = edit->palette();
-  palette.setColor(QPalette::Text,
-                   carried ? QColor(Qt::darkGray) : GroupBox3->palette().color(QPalette::Text));
+  palette.setColor(QPalette::Text, carried ? QColor(Qt::darkGray)
+                                           : mSizes.GroupBox3->palette().color(QPalette::Text));
   edit->setPalette(palette);
   edit->setToolTip(carried ? mSizeHints[field] +
                                  "\n(typed for the previous picture: press Enter or Tab to take "
@@ -122,17 +121,17 @@ void TMainForm::MarkCarriedSize(std::size_t field, bool carried) {
 
 SectionSize TMainForm::TypedSize() const {
   SectionSize size;
-  size.widthMm = NumberEdit1->IntValue();
-  size.heightMm = NumberEdit2->IntValue();
-  size.widthText = S(NumberEdit1->text());
-  size.heightText = S(NumberEdit2->text());
+  size.widthMm = mSizes.NumberEdit1->IntValue();
+  size.heightMm = mSizes.NumberEdit2->IntValue();
+  size.widthText = S(mSizes.NumberEdit1->text());
+  size.heightText = S(mSizes.NumberEdit2->text());
   return size;
 }
 
 bool TMainForm::SizeFieldsStand() const {
   // A field that holds the focus over its text is not settled, whatever its value still is.
-  return NumberEdit1->Status() == ValidationStatus::Valid &&
-         NumberEdit2->Status() == ValidationStatus::Valid &&
+  return mSizes.NumberEdit1->Status() == ValidationStatus::Valid &&
+         mSizes.NumberEdit2->Status() == ValidationStatus::Valid &&
          SectionSession::SizeTextsStand(TypedSize());
 }
 
@@ -166,11 +165,11 @@ void TMainForm::AcceptPicture(const QString& path) {
     const std::string before = mSession.Picture().Empty() ? std::string() : mSession.PictureFile();
     // Named only once it opened: a file that cannot be read leaves the picture on show named.
     if (!mSession.AcceptPicture(S(path))) return;
-    StatusPanels[5]->setText(QFileInfo(path).fileName());
+    mStatusPanels[5]->setText(QFileInfo(path).fileName());
     if (!before.empty() && mSession.PictureFile() != before) {
       // The sizes stay in their fields for the new picture, marked until the user takes them.
-      MarkCarriedSize(0, NumberEdit1->IntValue() != 0);
-      MarkCarriedSize(1, NumberEdit2->IntValue() != 0);
+      MarkCarriedSize(0, mSizes.NumberEdit1->IntValue() != 0);
+      MarkCarriedSize(1, mSizes.NumberEdit2->IntValue() != 0);
     }
     FillRecentMenu();
     ShowLoadedPicture(true);
@@ -184,35 +183,43 @@ bool TMainForm::LoadPicture(bool warnSmall) {
   return true;
 }
 
+SectionSession::PictureReload TMainForm::ReloadPictureIfDrawnOn() {
+  const SectionSession::PictureReload reload = mSession.ReloadPictureIfDrawnOn();
+  if (reload == SectionSession::PictureReload::Reloaded) ShowLoadedPicture(false);
+  return reload;
+}
+
 void TMainForm::ShowLoadedPicture(bool warnSmall) {
   mLayer.Clear();  // the picture is the file's again
   mResultOverlayShown = false;
-  Panel5->setPalette(palette());
+  mLists.Panel5->setPalette(palette());
   ShowPicture();
   const int w = mSession.Picture().Width();
   const int h = mSession.Picture().Height();
-  Label1->setText(QInteger(w));
+  mLists.Label1->setText(QInteger(w));
   if (warnSmall) {
     if (auto warning = mSession.SmallPictureWarning()) Prompts().Error(Q(*warning));
   }
   const QColor colour = h == w ? QColor(Qt::black) : QColor(Qt::red);
-  SetFontColour(Label2, colour);
-  SetFontColour(ShapeAlertLabel, colour);
-  ShapeAlertLabel->setText(h == w ? "square bitmap" : "Not a square bitmap !");
-  Label2->setText(QInteger(h));
-  Label4->setText(QInteger(static_cast<qint64>(w) * h));
-  ProgressBar1->setMaximum(static_cast<int>(std::min<qint64>(static_cast<qint64>(w) * h, INT_MAX)));
+  SetFontColour(mLists.Label2, colour);
+  SetFontColour(mLists.ShapeAlertLabel, colour);
+  mLists.ShapeAlertLabel->setText(h == w ? "square bitmap" : "Not a square bitmap !");
+  mLists.Label2->setText(QInteger(h));
+  mLists.Label4->setText(QInteger(static_cast<qint64>(w) * h));
+  mLists.ProgressBar1->setMaximum(
+      static_cast<int>(std::min<qint64>(static_cast<qint64>(w) * h, INT_MAX)));
   emit SectionStateChanged();
 }
 
 void TMainForm::ShowPicture() {
   SyncStressMap();
   if (StressMapShown()) {
-    Image1->SetImage(StressMapImage());
+    mPictureArea.Image1->SetImage(StressMapImage());
     return;
   }
   // Only the view's own pixels are made: the picture is never copied or scaled whole.
-  Image1->SetImage(mLayer.ScaledView(mSession.Picture(), Image1->width(), Image1->height()));
+  mPictureArea.Image1->SetImage(mLayer.ScaledView(mSession.Picture(), mPictureArea.Image1->width(),
+                                                  mPictureArea.Image1->height()));
 }
 
 void TMainForm::ColourInventory() {
@@ -222,25 +229,25 @@ void TMainForm::ColourInventory() {
 
 void TMainForm::SetBusy(bool busy) {
   mBusy = busy;
-  GroupBox1->setEnabled(!busy);
-  ListBox1->setEnabled(!busy);
-  File1->setEnabled(!busy);
-  Info1->setEnabled(!busy);
-  Section1->setEnabled(!busy);
-  View1->setEnabled(!busy);
-  WaitPanel->setVisible(busy);
+  mProperties.GroupBox1->setEnabled(!busy);
+  mLists.ListBox1->setEnabled(!busy);
+  mMenus.File1->setEnabled(!busy);
+  mMenus.Info1->setEnabled(!busy);
+  mMenus.Section1->setEnabled(!busy);
+  mMenus.View1->setEnabled(!busy);
+  mLists.WaitPanel->setVisible(busy);
   if (busy) {
-    WaitPanel->raise();
-    ProgressBar1->setValue(0);
-    WaitPanel->repaint();
+    mLists.WaitPanel->raise();
+    mLists.ProgressBar1->setValue(0);
+    mLists.WaitPanel->repaint();
   }
 }
 
 void TMainForm::InventoryStarted() {
-  FoundModel->Reload();
-  ListBox1->setEnabled(false);
-  MaterialModel->Reload();
-  Label44->setText("0");
+  mLists.FoundModel->Reload();
+  mLists.ListBox1->setEnabled(false);
+  mLists.MaterialModel->Reload();
+  mLists.Label44->setText("0");
 }
 
 void TMainForm::ResetResults() {
@@ -249,34 +256,29 @@ void TMainForm::ResetResults() {
 }
 
 void TMainForm::ResultsReset() {
-  Label34->setText("0");
-  Label36->setText("0");
+  mSizes.Label34->setText("0");
+  mSizes.Label36->setText("0");
   ClearResultTexts();
-  GroupBox1->hide();
-  GroupBox2->hide();
-  GroupBox3->hide();
+  mProperties.GroupBox1->hide();
+  mResults.GroupBox2->hide();
+  mSizes.GroupBox3->hide();
   mResultOverlayShown = false;
   emit SectionStateChanged();
 }
 
 void TMainForm::ClearResultTexts() {
-  for (QLabel* label : {Label23, Label26, Label40, Label27, Label50, Label53}) {
-    label->setText("0");
-    label->setToolTip("0");
-  }
-  Label47->setText("0");
-  Label56->setText("0");
-  OutputMemo->clear();
+  mResults.Clear();
+  mPictureArea.OutputMemo->clear();
 }
 
 void TMainForm::SyncResults() {
   mSession.DropStaleResults();
-  if (mSession.HasResults() || GroupBox2->isHidden()) return;
+  if (mSession.HasResults() || mResults.GroupBox2->isHidden()) return;
   // Results of another section must not stay on show: they go as with a new picture, and the
   // section is shown as before its analysis.
   ClearResultTexts();
-  Label44->setText(Q(mSession.Centre().relevantPixels));
-  GroupBox2->hide();
+  mLists.Label44->setText(Q(mSession.Centre().relevantPixels));
+  mResults.GroupBox2->hide();
   if (mResultOverlayShown) {
     LoadPicture(false);
     if (mSession.SectionSpansArea()) DrawSectionFrame();
@@ -285,18 +287,14 @@ void TMainForm::SyncResults() {
 }
 
 void TMainForm::Progress(std::int64_t done, std::int64_t /*total*/) {
-  ProgressBar1->setValue(static_cast<int>(std::min<std::int64_t>(done, ProgressBar1->maximum())));
-  // Pump events a few dozen times a second so the window repaints and timers tick.
-  const qint64 now = QDateTime::currentMSecsSinceEpoch();
-  if (now - mLastPump >= 30) {
-    mLastPump = now;
-    QCoreApplication::processEvents();
-  }
+  mLists.ProgressBar1->setValue(
+      static_cast<int>(std::min<std::int64_t>(done, mLists.ProgressBar1->maximum())));
+  mPump.Tick();
 }
 
 void TMainForm::InventoryFinished() {
-  FoundModel->Reload();
-  ListBox1->setEnabled(true);
+  mLists.FoundModel->Reload();
+  mLists.ListBox1->setEnabled(true);
   std::optional<std::string> note = UnnamedColoursNote(
       mSession.Found().Size(), mSession.UnnamedLeftOut(), UnnamedColoursHint::SettingsDialog);
   // A section painted (254, 0, 0) looks red and is no clRed: its pixels must not vanish unsaid.
@@ -322,10 +320,10 @@ void TMainForm::InventoryFinished() {
 
 QString TMainForm::SelectedLabel(bool materialList) const {
   if (materialList) {
-    const QModelIndexList selected = ListBox2->selectionModel()->selectedIndexes();
+    const QModelIndexList selected = mLists.ListBox2->selectionModel()->selectedIndexes();
     return selected.isEmpty() ? QString() : selected.first().data().toString();
   }
-  const QModelIndexList selected = ListBox1->selectionModel()->selectedIndexes();
+  const QModelIndexList selected = mLists.ListBox1->selectionModel()->selectedIndexes();
   return selected.isEmpty() ? QString() : selected.first().data().toString();
 }
 
@@ -372,8 +370,8 @@ void TMainForm::ImageMouseMove(int x, int y) {
   const double w = mSession.Picture().Width();
   const double h = mSession.Picture().Height();
   if (!StressMapShown()) {
-    StatusPanels[1]->setText(QInteger(PictureOfView(x, Image1->width(), w)));
-    StatusPanels[3]->setText(QInteger(PictureOfView(y, Image1->height(), h)));
+    mStatusPanels[1]->setText(QInteger(PictureOfView(x, mPictureArea.Image1->width(), w)));
+    mStatusPanels[3]->setText(QInteger(PictureOfView(y, mPictureArea.Image1->height(), h)));
     return;
   }
   // The map may be shown smaller beside its colour bar: positions count on the map.
@@ -382,8 +380,8 @@ void TMainForm::ImageMouseMove(int x, int y) {
     return std::clamp<long long>(PictureOfView(pos - start, length, size), 0,
                                  std::max<long long>(0, static_cast<long long>(size) - 1));
   };
-  StatusPanels[1]->setText(QInteger(onMap(x, layout.mapLeft, layout.mapWidth, w)));
-  StatusPanels[3]->setText(QInteger(onMap(y, layout.mapTop, layout.mapHeight, h)));
+  mStatusPanels[1]->setText(QInteger(onMap(x, layout.mapLeft, layout.mapWidth, w)));
+  mStatusPanels[3]->setText(QInteger(onMap(y, layout.mapTop, layout.mapHeight, h)));
   const std::optional<PixelPoint> at =
       layout.PictureAt(x, y, mSession.PictureWidth(), mSession.PictureHeight());
   if (!at) return;

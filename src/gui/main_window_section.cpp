@@ -17,19 +17,21 @@
 namespace qv {
 
 void TMainForm::BuildSectionMenu() {
-  Section1 = menuBar()->addMenu("Section");
-  Section1->setObjectName("Section1");
-  Torsion1 = Section1->addAction("Torsion and section moduli ...");
-  Torsion1->setObjectName("Torsion1");
-  connect(Torsion1, &QAction::triggered, this, [this] { Guarded([this] { Torsion1Click(); }); });
-  Stresses1 = Section1->addAction("Stresses ...");
-  Stresses1->setObjectName("Stresses1");
-  connect(Stresses1, &QAction::triggered, this, [this] { Guarded([this] { Stresses1Click(); }); });
-  StressMap1 = Section1->addAction("Stress map");
-  StressMap1->setObjectName("StressMap1");
-  StressMap1->setCheckable(true);
-  StressMap1->setEnabled(false);
-  connect(StressMap1, &QAction::triggered, this,
+  mMenus.Section1 = menuBar()->addMenu("Section");
+  mMenus.Section1->setObjectName("Section1");
+  mMenus.Torsion1 = mMenus.Section1->addAction("Torsion and section moduli ...");
+  mMenus.Torsion1->setObjectName("Torsion1");
+  connect(mMenus.Torsion1, &QAction::triggered, this,
+          [this] { Guarded([this] { Torsion1Click(); }); });
+  mMenus.Stresses1 = mMenus.Section1->addAction("Stresses ...");
+  mMenus.Stresses1->setObjectName("Stresses1");
+  connect(mMenus.Stresses1, &QAction::triggered, this,
+          [this] { Guarded([this] { Stresses1Click(); }); });
+  mMenus.StressMap1 = mMenus.Section1->addAction("Stress map");
+  mMenus.StressMap1->setObjectName("StressMap1");
+  mMenus.StressMap1->setCheckable(true);
+  mMenus.StressMap1->setEnabled(false);
+  connect(mMenus.StressMap1, &QAction::triggered, this,
           [this](bool checked) { Guarded([this, checked] { ShowStressMap(checked); }); });
   // Stresses go with the results they were computed from: the view then shows the picture.
   connect(this, &TMainForm::SectionStateChanged, this, [this] {
@@ -60,15 +62,15 @@ void TMainForm::ShowStressMap(bool show) {
 
 void TMainForm::SyncStressMap() {
   if (!mSession.Stresses()) mStressMapShown = false;
-  if (StressMap1 == nullptr) return;
-  StressMap1->setEnabled(mSession.Stresses().has_value());
-  StressMap1->setChecked(mStressMapShown);
+  if (mMenus.StressMap1 == nullptr) return;
+  mMenus.StressMap1->setEnabled(mSession.Stresses().has_value());
+  mMenus.StressMap1->setChecked(mStressMapShown);
 }
 
 StressViewLayout TMainForm::StressMapLayout() const {
   return LayOutStressView(mSession.Stresses()->Bounds(), mSession.PictureWidth(),
-                          mSession.PictureHeight(), Image1->width(), Image1->height(),
-                          logicalDpiY());
+                          mSession.PictureHeight(), mPictureArea.Image1->width(),
+                          mPictureArea.Image1->height(), logicalDpiY());
 }
 
 QImage TMainForm::StressMapImage() const {
@@ -78,7 +80,8 @@ QImage TMainForm::StressMapImage() const {
   // Drawn at the view's own size from the field: the picture is neither read nor copied.
   StressDrawing view =
       DrawStressView(field, ScaleOf(field, kind), mSession.PictureWidth(), mSession.PictureHeight(),
-                     Image1->width(), Image1->height(), CurrentOverlayInput().Font, logicalDpiY());
+                     mPictureArea.Image1->width(), mPictureArea.Image1->height(),
+                     CurrentOverlayInput().Font, logicalDpiY());
   RenderOverlay(view.ops, view.picture);
   return ToQImage(view.picture);
 }
@@ -97,7 +100,7 @@ void TMainForm::Torsion1Click() {
 }
 
 void TMainForm::RedrawResultOverlay() {
-  if (!mSession.PictureFresh()) LoadPicture(false);
+  ReloadPictureIfDrawnOn();
   DrawResultOverlay();
 }
 

@@ -11,11 +11,11 @@
 namespace qv {
 
 void TMainForm::BuildViewMenu() {
-  View1 = menuBar()->addMenu("View");
-  View1->setObjectName("View1");
-  SectionView1 = View1->addAction("Section view ...");
-  SectionView1->setObjectName("SectionView1");
-  connect(SectionView1, &QAction::triggered, this,
+  mMenus.View1 = menuBar()->addMenu("View");
+  mMenus.View1->setObjectName("View1");
+  mMenus.SectionView1 = mMenus.View1->addAction("Section view ...");
+  mMenus.SectionView1->setObjectName("SectionView1");
+  connect(mMenus.SectionView1, &QAction::triggered, this,
           [this] { Guarded([this] { SectionView1Click(); }); });
 }
 

@@ -29,11 +29,12 @@ W* Make(QWidget* parent, const char* name, int x, int y, int w, int h) {
   return widget;
 }
 
-/// A label of the designed text at its designed place, `h` pixels high.
-inline QLabel* MakeLabel(QWidget* parent, const char* name, const char* text, int x, int y, int w,
-                         int h) {
+/// A label of the designed text at its designed place, `h` pixels high; every window makes its
+/// fixed labels here.
+inline QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, int x, int y,
+                         int w, int h) {
   auto* label = Make<QLabel>(parent, name, x, y, w, h);
-  label->setText(QString::fromLatin1(text));
+  label->setText(text);
   return label;
 }
 

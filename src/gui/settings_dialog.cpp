@@ -62,14 +62,13 @@ void SetTextColour(QWidget* widget, const QColor& colour) {
 
 QLabel* AddLabel(QWidget* parent, const char* name, const QString& text, int left, int top,
                  bool bold = false) {
-  auto* label = new QLabel(Displayed(text), parent);
-  label->setObjectName(QString::fromLatin1(name));
+  // Placed as every fixed label, then as wide and high as its text in its font.
+  QLabel* label = MakeLabel(parent, name, Displayed(text), left, top, 0, 0);
   if (bold) {
     QFont font = label->font();
     font.setBold(true);
     label->setFont(font);
   }
-  label->move(left, top);
   label->adjustSize();
   return label;
 }

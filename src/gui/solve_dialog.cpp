@@ -2,7 +2,6 @@
 #include "gui/solve_dialog.h"
 
 #include <QBoxLayout>
-#include <QCoreApplication>
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -12,13 +11,6 @@
 #include <exception>
 
 namespace qv {
-namespace {
-
-// Events are pumped this often during a computation: Cancel and repaints get through, and the
-// computation loses little time to them.
-constexpr qint64 kPumpMs = 30;
-
-}  // namespace
 
 SolveDialog::SolveDialog(SectionSession& session, QWidget* parent)
     : QDialog(parent), mSession(session) {}
@@ -70,7 +62,7 @@ std::string SolveDialog::Compute(
     const std::function<void(bool busy)>& setBusy) {
   mComputing = true;
   mCancel = false;
-  mLastPump.invalidate();
+  mPump.Restart();
   ProgressBar->setValue(0);
   StatusLabel->setText("Computing ...");
   EnableControls();
@@ -90,10 +82,7 @@ void SolveDialog::Progress(std::int64_t done, std::int64_t total) {
   if (total > 0) {
     ProgressBar->setValue(static_cast<int>(done * ProgressBar->maximum() / total));
   }
-  if (!mLastPump.isValid() || mLastPump.elapsed() >= kPumpMs) {
-    mLastPump.restart();
-    QCoreApplication::processEvents();
-  }
+  mPump.Tick();
 }
 
 void SolveDialog::CancelButtonClick() {

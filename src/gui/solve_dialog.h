@@ -3,12 +3,13 @@
 #pragma once
 
 #include <QDialog>
-#include <QElapsedTimer>
 #include <QString>
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
+
+#include "gui/event_pump.h"
 
 class QBoxLayout;
 class QLabel;
@@ -70,7 +71,7 @@ class SolveDialog : public QDialog {
 
   std::atomic<bool> mCancel{false};
   bool mComputing = false;
-  QElapsedTimer mLastPump;
+  EventPump mPump;
 };
 
 }  // namespace qv

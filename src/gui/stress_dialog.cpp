@@ -56,25 +56,6 @@ QString Hint(ActionKind kind) {
   return "torque about the shear centre, turning y towards z";
 }
 
-// The settings' values by formal kind.
-double& Stored(StressSettings& s, ActionKind kind) {
-  switch (kind) {
-    case ActionKind::N:
-      return s.N;
-    case ActionKind::My:
-      return s.My;
-    case ActionKind::Mz:
-      return s.Mz;
-    case ActionKind::Vy:
-      return s.Vy;
-    case ActionKind::Vz:
-      return s.Vz;
-    case ActionKind::T:
-      break;
-  }
-  return s.T;
-}
-
 QString BlockText(const SectionSession& session, const char* lineEnd) {
   QString text;
   for (const std::string& line :
@@ -97,13 +78,13 @@ StressDialog::StressDialog(SectionSession& session, Hooks hooks, QWidget* parent
       this));
 
   const SignConvention convention = mSession.Settings().SignConvention;
-  StressSettings stored = mSession.Settings().Stress;
+  const StressSettings& stored = mSession.Settings().Stress;
   auto* actions = new QGridLayout;
   for (int i = 0; i < 6; ++i) {
     const ActionKind kind = *ActionOfName(kUserNames[i], convention);
     auto* caption =
         new QLabel(QString("%1 [%2]").arg(kUserNames[i], Q(std::string(ActionUnit(kind)))), this);
-    auto* edit = new QLineEdit(Q(FormatNumber(Stored(stored, kind))), this);
+    auto* edit = new QLineEdit(Q(FormatNumber(ActionValue(stored, kind))), this);
     edit->setObjectName(QString(kUserNames[i]) + "Edit");
     edit->setToolTip(Hint(kind));
     caption->setToolTip(Hint(kind));
@@ -190,7 +171,6 @@ void StressDialog::ComputeButtonClick() {
   // The actions as typed, in formal names, remembered whether or not the computation succeeds.
   const SignConvention convention = mSession.Settings().SignConvention;
   SectionActions actions;
-  StressSettings stored = mSession.Settings().Stress;
   for (int i = 0; i < 6; ++i) {
     const ActionKind kind = *ActionOfName(kUserNames[i], convention);
     const QString text = ActionEdits[static_cast<std::size_t>(i)]->text().trimmed();
@@ -202,11 +182,9 @@ void StressDialog::ComputeButtonClick() {
       return;
     }
     ActionValue(actions, kind) = value;
-    Stored(stored, kind) = value;
   }
-  stored.Field = std::string(StressKindKey(Field()));
   ProgramSettings settings = mSession.Settings();
-  settings.Stress = stored;
+  settings.Stress = StressSettings{actions, std::string(StressKindKey(Field()))};
   mSession.ChangeSettings(settings);
 
   const bool freshBefore = mSession.PictureFresh();

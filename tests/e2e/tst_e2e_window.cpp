@@ -21,6 +21,7 @@
 #include "gui/stress_dialog.h"
 #include "support/bmp_writer.h"
 #include "support/grid_builder.h"
+#include "support/qt_helpers.h"
 #include "support/scripted_prompter.h"
 
 using namespace qv;
@@ -51,33 +52,36 @@ class TestEndToEnd : public QObject {
     form.Timer1.stop();       // no remembered picture to load
 
     // Right button on the view opens the picture.
-    QTest::mousePress(form.Image1, Qt::RightButton, {}, QPoint(200, 200));
+    QTest::mousePress(RequireChild<PictureView>(form, "Image1"), Qt::RightButton, {},
+                      QPoint(200, 200));
     QTRY_COMPARE(form.Session().FoundLabels().size(), std::size_t{2});
 
     // Double-click the red colour in the found-colours list.
-    const QModelIndex red = form.ListBox1->model()->index(1, 0);
+    const QModelIndex red = RequireChild<QListView>(form, "ListBox1")->model()->index(1, 0);
     QCOMPARE(red.data().toString(), QString("clRed"));
-    const QPoint at = form.ListBox1->visualRect(red).center();
-    QTest::mouseClick(form.ListBox1->viewport(), Qt::LeftButton, {}, at);
-    QTest::mouseDClick(form.ListBox1->viewport(), Qt::LeftButton, {}, at);
-    QTRY_COMPARE(form.ListBox2->model()->rowCount(), 1);
+    const QPoint at = RequireChild<QListView>(form, "ListBox1")->visualRect(red).center();
+    QTest::mouseClick(RequireChild<QListView>(form, "ListBox1")->viewport(), Qt::LeftButton, {},
+                      at);
+    QTest::mouseDClick(RequireChild<QListView>(form, "ListBox1")->viewport(), Qt::LeftButton, {},
+                       at);
+    QTRY_COMPARE(RequireChild<QListView>(form, "ListBox2")->model()->rowCount(), 1);
 
     // Type the sizes with the keyboard.
-    for (auto [field, text] :
-         {std::pair{form.NumberEdit1, "480"}, std::pair{form.NumberEdit2, "560"}}) {
+    for (auto [field, text] : {std::pair{RequireChild<TNumberEdit>(form, "NumberEdit1"), "480"},
+                               std::pair{RequireChild<TNumberEdit>(form, "NumberEdit2"), "560"}}) {
       QTest::mouseClick(field, Qt::LeftButton);
       QTRY_VERIFY(field->hasFocus());
       field->selectAll();
       QTest::keyClicks(field, text);
       QTest::keyClick(field, Qt::Key_Tab);
     }
-    QCOMPARE(form.NumberEdit1->IntValue(), 480);
-    QCOMPARE(form.NumberEdit2->IntValue(), 560);
+    QCOMPARE(RequireChild<TNumberEdit>(form, "NumberEdit1")->IntValue(), 480);
+    QCOMPARE(RequireChild<TNumberEdit>(form, "NumberEdit2")->IntValue(), 560);
 
     // The analyse button appears with the next tick of its timer.
-    QTRY_VERIFY_WITH_TIMEOUT(form.Button1->isVisible(), 5000);
-    QTest::mouseClick(form.Button1, Qt::LeftButton);
-    QTRY_VERIFY(form.GroupBox2->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(RequireChild<QPushButton>(form, "Button1")->isVisible(), 5000);
+    QTest::mouseClick(RequireChild<QPushButton>(form, "Button1"), Qt::LeftButton);
+    QTRY_VERIFY(RequireChild<QGroupBox>(form, "GroupBox2")->isVisible());
 
     const QString report = QString::fromStdString(form.Session().ReportText());
     QVERIFY(report.startsWith("QUORVANE RESULTS : beam.bmp\r\n"));
@@ -86,10 +90,10 @@ class TestEndToEnd : public QObject {
 
     // The view shows the overlay: the NC circle in the axes colour (blue) around NC.
     const PixelPoint nc = form.Session().Result().NC;
-    QTRY_VERIFY(form.Image1->HasImage());
-    const QImage view = form.Image1->grab().toImage();
-    const int vx = nc.x * form.Image1->width() / 400;
-    const int vy = nc.y * form.Image1->height() / 400;
+    QTRY_VERIFY(RequireChild<PictureView>(form, "Image1")->HasImage());
+    const QImage view = RequireChild<PictureView>(form, "Image1")->grab().toImage();
+    const int vx = nc.x * RequireChild<PictureView>(form, "Image1")->width() / 400;
+    const int vy = nc.y * RequireChild<PictureView>(form, "Image1")->height() / 400;
     bool blue = false;
     for (int dy = -7; dy <= 7 && !blue; ++dy) {
       for (int dx = -7; dx <= 7 && !blue; ++dx) {
@@ -164,34 +168,34 @@ class TestEndToEnd : public QObject {
     for (const char* label : {"clRed", "clBlue"}) {
       const auto& labels = form.Session().FoundLabels();
       const auto row = std::find(labels.begin(), labels.end(), label) - labels.begin();
-      form.ListBox1->setCurrentIndex(form.ListBox1->model()->index(static_cast<int>(row), 0));
+      SelectRow(*RequireChild<QListView>(form, "ListBox1"), static_cast<int>(row));
       form.ListBox1DblClick();
     }
-    form.NumberEdit1->SetText("800");
-    form.NumberEdit2->SetText("700");
+    TypeSizes(form, "800", "700");
     form.Timer2Timer();
     form.Button1Click();
-    QTRY_VERIFY(form.GroupBox2->isVisible());
+    QTRY_VERIFY(RequireChild<QGroupBox>(form, "GroupBox2")->isVisible());
 
     form.Stresses1Click();
     QVERIFY(form.StressMapShown());
     // The slab leaves too little room beside it for the colour bar: the map is shown smaller.
     const StressViewLayout layout =
-        LayOutStressView(form.Session().Stresses()->Bounds(), 400, 400, form.Image1->width(),
-                         form.Image1->height(), form.logicalDpiY());
-    QVERIFY(layout.mapWidth < form.Image1->width());
+        LayOutStressView(form.Session().Stresses()->Bounds(), 400, 400,
+                         RequireChild<PictureView>(form, "Image1")->width(),
+                         RequireChild<PictureView>(form, "Image1")->height(), form.logicalDpiY());
+    QVERIFY(layout.mapWidth < RequireChild<PictureView>(form, "Image1")->width());
     const auto viewOf = [&layout](int x, int y) {
       return QPoint(layout.mapLeft + (2 * x + 1) * layout.mapWidth / 800,
                     layout.mapTop + (2 * y + 1) * layout.mapHeight / 800);
     };
     // The slab in compression (the cool end), the bottom flange in tension (the warm end).
-    const QImage view = form.Image1->grab().toImage();
+    const QImage view = RequireChild<PictureView>(form, "Image1")->grab().toImage();
     const QColor slab = view.pixelColor(viewOf(200, 70));
     const QColor flange = view.pixelColor(viewOf(200, 332));
     QVERIFY(slab.blue() > slab.red());
     QVERIFY(flange.red() > flange.blue());
     // The pointer over the web reads its stresses in the status bar.
-    QTest::mouseMove(form.Image1, viewOf(200, 230));
+    QTest::mouseMove(RequireChild<PictureView>(form, "Image1"), viewOf(200, 230));
     QTRY_VERIFY(form.statusBar()->currentMessage().startsWith("sigma = "));
     QVERIFY(form.statusBar()->currentMessage().contains(" in steel S355 (clRed) at hor = "));
 

@@ -26,9 +26,10 @@
 #include "gui/main_window.h"
 #include "gui/number_edit.h"
 #include "gui/qt_text.h"
+#include "support/analysed_window_test.h"
 #include "support/grid_builder.h"
+#include "support/qt_helpers.h"
 #include "support/scripted_prompter.h"
-#include "support/window_test.h"
 
 using namespace qv;
 using namespace qv::test;
@@ -45,55 +46,39 @@ int CountColour(const PixelGrid& g, std::uint32_t colour) {
 
 }  // namespace
 
-class TestExtendedDialog : public WindowTest {
+class TestExtendedDialog : public AnalysedWindowTest {
   Q_OBJECT
 
  private:
-  // Opens the channel, puts red on the material list and analyses it at 120 x 200 mm.
-  void Analysed(TMainForm& form, const PixelGrid& picture = OpenChannel()) {
-    mPrompts->ExpectOpenPicture(QString::fromStdString(mDir->WritePicture("channel.bmp", picture)));
-    form.OpenPicture1Click();
-    const auto& labels = form.Session().FoundLabels();
-    const auto red = std::find(labels.begin(), labels.end(), "clRed") - labels.begin();
-    form.ListBox1->setCurrentIndex(form.ListBox1->model()->index(static_cast<int>(red), 0));
-    form.ListBox1DblClick();
-    form.NumberEdit1->SetText("120");
-    form.NumberEdit2->SetText("200");
-    form.Timer2Timer();
-    form.Button1Click();
-    QVERIFY(form.Session().ElasticOffered());
-  }
   static ExtendedDialog& Dialog(QDialog& dialog) { return static_cast<ExtendedDialog&>(dialog); }
   static QTableWidgetItem* NuCell(ExtendedDialog& d) {
     return d.PoissonTable->item(0, ExtendedDialog::kNuColumn);
   }
 
  private slots:
-  void init() {
-    WindowTest::init();
-    WriteAll(mDir->File("properties.ini"),
-             "[properties]\r\nn=1\r\n1=1@clRed@steel@210000@7850\r\n");
-  }
-
   void menuSitsBesideTheDesignedMenus() {
     auto form = NewForm();
     QStringList menus;
     for (QAction* action : form->menuBar()->actions()) menus << action->text();
     QCOMPARE(menus, (QStringList{"File", "Info", "Section", "View"}));
     // Open Picture, Recent pictures, Save report as..., a separator, Close.
-    QCOMPARE(form->File1->actions().size(), 5);
-    QCOMPARE(form->Info1->actions().size(), 6);  // with the separator and the hidden test entry
-    QCOMPARE(form->Torsion1->text(), QString("Torsion and section moduli ..."));
-    QCOMPARE(form->Section1->actions(),
-             (QList<QAction*>{form->Torsion1, form->Stresses1, form->StressMap1}));
+    QCOMPARE(RequireChild<QMenu>(*form, "File1")->actions().size(), 5);
+    QCOMPARE(RequireChild<QMenu>(*form, "Info1")->actions().size(),
+             6);  // with the separator and the hidden test entry
+    QCOMPARE(RequireChild<QAction>(*form, "Torsion1")->text(),
+             QString("Torsion and section moduli ..."));
+    QCOMPARE(RequireChild<QMenu>(*form, "Section1")->actions(),
+             (QList<QAction*>{RequireChild<QAction>(*form, "Torsion1"),
+                              RequireChild<QAction>(*form, "Stresses1"),
+                              RequireChild<QAction>(*form, "StressMap1")}));
     // Before any analysis the entry says so.
     mPrompts->ExpectInformation("No analysis yet: analyse the section first.");
-    form->Torsion1->trigger();
+    RequireChild<QAction>(*form, "Torsion1")->trigger();
     // Busy like the other menus.
     form->SetBusy(true);
-    QVERIFY(!form->Section1->isEnabled());
+    QVERIFY(!RequireChild<QMenu>(*form, "Section1")->isEnabled());
     form->SetBusy(false);
-    QVERIFY(form->Section1->isEnabled());
+    QVERIFY(RequireChild<QMenu>(*form, "Section1")->isEnabled());
   }
 
   void shearCentreOffThePictureIsNamedInTheDialogAndTheStatusBar() {

@@ -34,6 +34,7 @@
 #include "gui/settings_dialog.h"
 #include "support/grid_builder.h"
 #include "support/png_writer.h"
+#include "support/qt_helpers.h"
 #include "support/scripted_prompter.h"
 #include "support/section_pictures.h"
 #include "support/window_test.h"
@@ -69,7 +70,7 @@ class TestMainForm : public WindowTest {
     const auto& labels = form.Session().FoundLabels();
     for (std::size_t i = 0; i < labels.size(); ++i) {
       if (QString::fromStdString(labels[i]) == label) {
-        form.ListBox1->setCurrentIndex(form.ListBox1->model()->index(static_cast<int>(i), 0));
+        SelectRow(*RequireChild<QListView>(form, "ListBox1"), static_cast<int>(i));
         return;
       }
     }
@@ -79,13 +80,15 @@ class TestMainForm : public WindowTest {
     const auto& labels = form.Session().MaterialList();
     for (std::size_t i = 0; i < labels.size(); ++i) {
       if (QString::fromStdString(labels[i]) == label) {
-        form.ListBox2->setCurrentIndex(form.ListBox2->model()->index(static_cast<int>(i), 0));
+        SelectRow(*RequireChild<QListView>(form, "ListBox2"), static_cast<int>(i));
         return;
       }
     }
     QFAIL(qPrintable("no material " + label));
   }
-  static int MaterialRows(const TMainForm& form) { return form.ListBox2->model()->rowCount(); }
+  static int MaterialRows(const TMainForm& form) {
+    return RequireChild<QListView>(form, "ListBox2")->model()->rowCount();
+  }
 
   // Analyses the standard section with both sizes typed and the button shown.
   void Analysed(TMainForm& form) {
@@ -94,8 +97,7 @@ class TestMainForm : public WindowTest {
     form.ListBox1DblClick();
     Select(form, "clBlue");
     form.ListBox1DblClick();
-    form.NumberEdit1->SetText("500");
-    form.NumberEdit2->SetText("650");
+    TypeSizes(form, "500", "650");
     form.Timer2Timer();
     form.Button1Click();
   }
@@ -109,12 +111,12 @@ class TestMainForm : public WindowTest {
     auto form = NewForm();
     QCOMPARE(form->windowTitle(), QString("Quorvane"));
     QCOMPARE(form->centralWidget()->size(), QSize(800, 455));
-    QVERIFY(form->GroupBox1->isHidden());
-    QVERIFY(form->GroupBox2->isHidden());
-    QVERIFY(form->GroupBox3->isHidden());
-    QVERIFY(!form->Testdata1->isVisible());
-    QCOMPARE(form->StatusPanels.size(), 8);
-    QCOMPARE(form->StatusPanels[7]->text(), QString("no WWW update check"));
+    QVERIFY(RequireChild<QGroupBox>(*form, "GroupBox1")->isHidden());
+    QVERIFY(RequireChild<QGroupBox>(*form, "GroupBox2")->isHidden());
+    QVERIFY(RequireChild<QGroupBox>(*form, "GroupBox3")->isHidden());
+    QVERIFY(!RequireChild<QAction>(*form, "Testdata1")->isVisible());
+    QCOMPARE(StatusPanels(*form).size(), 8);
+    QCOMPARE(StatusPanels(*form)[7]->text(), QString("no WWW update check"));
     const ProgramSettings& s = form->Session().Settings();
     QCOMPARE(s.SignConvention, SignConvention::DorvastPelkam);
     QCOMPARE(s.AngleTolerance, 1.0);
@@ -122,7 +124,7 @@ class TestMainForm : public WindowTest {
     QCOMPARE(QString::fromStdString(s.PictureFile),
              QString::fromStdString(mDir->File("section.bmp")));
     // AutoStart shows the remembered picture's name at once.
-    QCOMPARE(form->StatusPanels[5]->text(), QString("section.bmp"));
+    QCOMPARE(StatusPanels(*form)[5]->text(), QString("section.bmp"));
     QVERIFY(form->UpdateTimer.interval() == 10 && form->Timer2.isActive());
   }
 
@@ -139,8 +141,8 @@ class TestMainForm : public WindowTest {
     QCOMPARE(s.AngleTolerance, 2.5);
     QCOMPARE(s.FontSize, 14);  // the key that did not convert keeps its default
     QCOMPARE(QString::fromStdString(s.WorkingDir), QString::fromStdString(mDir->Path() + "/"));
-    QCOMPARE(form->EIyyCaption->text(), QString("EIz"));             // applied at creation
-    QCOMPARE(form->StatusPanels[5]->text(), QString("<filename>"));  // no autostart: no name
+    QCOMPARE(LabelText(*form, "EIyyCaption"), QString("EIz"));        // applied at creation
+    QCOMPARE(StatusPanels(*form)[5]->text(), QString("<filename>"));  // no autostart: no name
     QCOMPARE(form->Session().MaterialLibrary()->Count(), 1);
     // The conversion failure is shown once the window is up; no picture load is armed.
     const QString settingsFile = QString::fromStdString(mDir->File("quorvane.INI"));
@@ -163,8 +165,8 @@ class TestMainForm : public WindowTest {
     form->Timer1Timer();
     QVERIFY(!form->Timer1.isActive());
     QCOMPARE(form->Session().FoundLabels().size(), std::size_t{3});
-    QCOMPARE(form->Label4->text(), QString("160000"));
-    QCOMPARE(form->ShapeAlertLabel->text(), QString("square bitmap"));
+    QCOMPARE(LabelText(*form, "Label4"), QString("160000"));
+    QCOMPARE(LabelText(*form, "ShapeAlertLabel"), QString("square bitmap"));
   }
 
   void missingStartUpPictureSwitchesAutoStartOffForGood() {
@@ -210,13 +212,13 @@ class TestMainForm : public WindowTest {
     mPrompts->ExpectOpenPicture(path, QString::fromStdString(mDir->Path() + "/"));
     if (!warning.isEmpty()) mPrompts->ExpectError(warning);
     form->OpenPicture1Click();
-    QCOMPARE(form->Label1->text(), QString::number(w));
-    QCOMPARE(form->Label2->text(), QString::number(h));
-    QCOMPARE(form->Label4->text(), QString::number(w * h));
-    QCOMPARE(form->ShapeAlertLabel->text(), shape);
-    QCOMPARE(form->Label2->palette().color(QPalette::WindowText),
+    QCOMPARE(LabelText(*form, "Label1"), QString::number(w));
+    QCOMPARE(LabelText(*form, "Label2"), QString::number(h));
+    QCOMPARE(LabelText(*form, "Label4"), QString::number(w * h));
+    QCOMPARE(LabelText(*form, "ShapeAlertLabel"), shape);
+    QCOMPARE(RequireChild<QLabel>(*form, "Label2")->palette().color(QPalette::WindowText),
              w == h ? QColor(Qt::black) : QColor(Qt::red));
-    QCOMPARE(form->StatusPanels[5]->text(), QString("p.bmp"));
+    QCOMPARE(StatusPanels(*form)[5]->text(), QString("p.bmp"));
     // Reloads never warn.
     form->ListKey(Qt::Key_F3, true);
     QCOMPARE(mShell->Beeps(), 1);
@@ -235,7 +237,7 @@ class TestMainForm : public WindowTest {
     auto form = NewForm();
     Open(*form, WritePicture("unnamed.bmp",
                              MakeGrid(400, 400, 0x00123456, {{10, 10, 20, 20, 0x00654321}})));
-    QCOMPARE(form->ListBox1->model()->rowCount(), 0);
+    QCOMPARE(RequireChild<QListView>(*form, "ListBox1")->model()->rowCount(), 0);
     QCOMPARE(form->statusBar()->currentMessage(),
              QString("All 2 colours of the picture are unnamed (\"$\" labels) and left out of "
                      "the list; switch off \"ignore color names starting with $\" under Info > "
@@ -275,7 +277,7 @@ class TestMainForm : public WindowTest {
     Select(*form, "clRed");
     form->ListBox1DblClick();
     const SectionBounds flat = form->Session().Bounds();
-    QCOMPARE(form->Label34->text(), QString::number(flat.WidthPixels()));
+    QCOMPARE(LabelText(*form, "Label34"), QString::number(flat.WidthPixels()));
     mPrompts->ExpectRun([](QDialog& dialog) {
       auto* edges = RequireChild<QCheckBox>(dialog, "CheckBox4");
       if (edges->isChecked()) return static_cast<int>(QDialog::Rejected);
@@ -289,12 +291,13 @@ class TestMainForm : public WindowTest {
     QCOMPARE(box.xmin, 100);
     QCOMPARE(box.xmax, 300);
     QVERIFY(box.xmin < flat.xmin && box.xmax > flat.xmax);
-    QCOMPARE(form->Label34->text(), QString("201"));
-    form->NumberEdit1->SetText("201");
-    form->NumberEdit2->SetText(QString::number(box.HeightPixels()));
+    QCOMPARE(LabelText(*form, "Label34"), QString("201"));
+    TypeSizes(*form, "201", QString::number(box.HeightPixels()));
     form->Timer2Timer();
     form->Button1Click();
-    QVERIFY(form->OutputMemo->toPlainText().endsWith(QString("\n\n") + kCoverageReportLine + "\n"));
+    QVERIFY(RequireChild<QPlainTextEdit>(*form, "OutputMemo")
+                ->toPlainText()
+                .endsWith(QString("\n\n") + kCoverageReportLine + "\n"));
     // Read as coverage, a smoothed picture needs no note.
     form->statusBar()->clearMessage();
     Open(*form, WritePicture("disc2.bmp", drawn.grid));
@@ -306,28 +309,30 @@ class TestMainForm : public WindowTest {
 
   void fileMenuHasTheDesktopsHabits() {
     auto form = NewForm();
-    QCOMPARE(form->OpenPicture1->shortcut(), QKeySequence(QKeySequence::Open));
-    QVERIFY(!form->Recent1->isEnabled());
+    auto* recent = RequireChild<QMenu>(*form, "Recent1");
+    QCOMPARE(RequireChild<QAction>(*form, "OpenPicture1")->shortcut(),
+             QKeySequence(QKeySequence::Open));
+    QVERIFY(!recent->isEnabled());
     // Recent pictures: newest first, each once; a picture gone is said so and taken off.
     const QString a = WritePicture("a.bmp", Section(400, 400));
     const QString b = WritePicture("b.bmp", Section(400, 400));
     Open(*form, a);
     Open(*form, b);
     Open(*form, a);
-    const auto shown = [&form] {
+    const auto shown = [recent] {
       QStringList paths;
-      for (QAction* action : form->Recent1->actions()) paths << action->data().toString();
+      for (QAction* action : recent->actions()) paths << action->data().toString();
       return paths;
     };
     QCOMPARE(shown(), (QStringList{a, b}));
-    QVERIFY(form->Recent1->actions().first()->text().startsWith("&1 a.bmp  ("));
-    form->Recent1->actions().last()->trigger();
+    QVERIFY(recent->actions().first()->text().startsWith("&1 a.bmp  ("));
+    recent->actions().last()->trigger();
     QCOMPARE(QString::fromStdString(form->Session().PictureFile()), b);
     QCOMPARE(shown(), (QStringList{b, a}));
     QFile::remove(a);
     mPrompts->ExpectInformation("The picture is no longer there:\r- " + a +
                                 "\r\rIt is taken off the recent pictures.");
-    form->Recent1->actions().last()->trigger();
+    recent->actions().last()->trigger();
     QCOMPARE(shown(), QStringList{b});
     form->SaveSettings();
     QVERIFY(ReadAll(mDir->File("quorvane.INI")).find("[recent]\r\n1=" + b.toStdString()) !=
@@ -335,26 +340,26 @@ class TestMainForm : public WindowTest {
 
     // Save report as: the clipboard's text, CR LF, never over the picture.
     mPrompts->ExpectInformation("No report yet: analyse the section first.");
-    form->SaveReport1->trigger();
+    RequireChild<QAction>(*form, "SaveReport1")->trigger();
     Analysed(*form);
     const QString picture = QString::fromStdString(form->Session().PictureFile());
     mPrompts->ExpectSaveTextFile(QString::fromStdString(mDir->File("p-report.txt")),
                                  QString::fromStdString(mDir->File("p-report.txt")));
-    form->SaveReport1->trigger();
+    RequireChild<QAction>(*form, "SaveReport1")->trigger();
     QCOMPARE(QString::fromStdString(ReadAll(mDir->File("p-report.txt"))), mShell->Clipboard());
     QVERIFY(mShell->Clipboard().contains("\r\n"));
     const std::string drawing = ReadAll(picture.toStdString());
     mPrompts->ExpectSaveTextFile(picture);
     mPrompts->ExpectError(picture + " is the picture " + picture +
                           " itself; choose another file to write");
-    form->SaveReport1->trigger();
+    RequireChild<QAction>(*form, "SaveReport1")->trigger();
     QVERIFY(ReadAll(picture.toStdString()) == drawing);
     // Nor into a named pipe, which a rename would replace by a plain file.
     const QString pipe = QString::fromStdString(mDir->File("pipe.txt"));
     QCOMPARE(::mkfifo(pipe.toLocal8Bit().constData(), 0644), 0);
     mPrompts->ExpectSaveTextFile(pipe);
     mPrompts->ExpectError("Unable to write to " + pipe + ": it is not a regular file");
-    form->SaveReport1->trigger();
+    RequireChild<QAction>(*form, "SaveReport1")->trigger();
     QVERIFY(QFileInfo(pipe).exists() && !QFileInfo(pipe).isFile());
   }
 
@@ -362,18 +367,18 @@ class TestMainForm : public WindowTest {
     {
       auto form = NewForm();
       Analysed(*form);
-      const QString ea = form->Label23->text();
+      const QString ea = LabelText(*form, "Label23");
       const QString text = QString::fromStdString(mDir->File("notapic.bmp"));
       WriteAll(text.toStdString(), "a text file, not a picture\n");
       mPrompts->ExpectOpenPicture(text);
       mPrompts->ExpectError(kAnyText);
-      form->OpenPicture1->trigger();
+      RequireChild<QAction>(*form, "OpenPicture1")->trigger();
       QVERIFY(mPrompts->Texts(PromptKind::Error).last().startsWith("Cannot read picture " + text));
       // The picture on show keeps its name, lists and results.
-      QCOMPARE(form->StatusPanels[5]->text(), QString("p.bmp"));
+      QCOMPARE(StatusPanels(*form)[5]->text(), QString("p.bmp"));
       QCOMPARE(form->Session().FoundLabels().size(), std::size_t{3});
-      QCOMPARE(form->Label1->text(), QString("400"));
-      QCOMPARE(form->Label23->text(), ea);
+      QCOMPARE(LabelText(*form, "Label1"), QString("400"));
+      QCOMPARE(LabelText(*form, "Label23"), ea);
       form->close();
     }
     // Only a picture that opened is remembered for the next start.
@@ -406,7 +411,7 @@ class TestMainForm : public WindowTest {
     form->DropFiles({png});
     QCOMPARE(form->Session().PictureFile(), png.toStdString());
     QCOMPARE(form->Session().FoundLabels(), (std::vector<std::string>{"clWhite", "clBlue"}));
-    QCOMPARE(form->StatusPanels[5]->text(), QString("beam.PNG"));
+    QCOMPARE(StatusPanels(*form)[5]->text(), QString("beam.PNG"));
   }
 
   void functionKeys() {
@@ -435,8 +440,8 @@ class TestMainForm : public WindowTest {
     auto form = NewForm();
     Open(*form, WritePicture("wide.bmp", Section(1000, 500)));
     form->ImageMouseMove(400, 400);
-    QCOMPARE(form->StatusPanels[1]->text(), QString("998"));
-    QCOMPARE(form->StatusPanels[3]->text(), QString("499"));
+    QCOMPARE(StatusPanels(*form)[1]->text(), QString("998"));
+    QCOMPARE(StatusPanels(*form)[3]->text(), QString("499"));
   }
 
   void listsBoundsAndAnalyseButton() {
@@ -446,9 +451,9 @@ class TestMainForm : public WindowTest {
     form->ListBox1DblClick();
     form->ListBox1DblClick();  // already listed: nothing
     QCOMPARE(MaterialRows(*form), 1);
-    QVERIFY(form->GroupBox3->isVisibleTo(form.get()));
-    QCOMPARE(form->Label34->text(), QString("101"));
-    QCOMPARE(form->Label36->text(), QString("201"));
+    QVERIFY(RequireChild<QGroupBox>(*form, "GroupBox3")->isVisibleTo(form.get()));
+    QCOMPARE(LabelText(*form, "Label34"), QString("101"));
+    QCOMPARE(LabelText(*form, "Label36"), QString("201"));
     QVERIFY(!form->Session().PictureFresh());  // the frame is drawn
     const TPROPRec* red = form->Session().MaterialLibrary()->FindByLabel("clRed");
     QVERIFY(red && red->inUse && red->prop.E == 1);
@@ -459,28 +464,27 @@ class TestMainForm : public WindowTest {
     QCOMPARE(MaterialRows(*form), 1);
     mPrompts->ExpectConfirm("Add this color to the material properties list?", true);
     form->ListBox1RightButton();
-    QCOMPARE(form->Label34->text(), QString("201"));
+    QCOMPARE(LabelText(*form, "Label34"), QString("201"));
 
     // The analyse button needs both sizes and an area.
     form->Timer2Timer();
-    QVERIFY(form->Button1->isHidden());
-    form->NumberEdit1->SetText("500");
-    form->NumberEdit2->SetText("650");
+    QVERIFY(RequireChild<QPushButton>(*form, "Button1")->isHidden());
+    TypeSizes(*form, "500", "650");
     form->Timer2Timer();
-    QVERIFY(!form->Button1->isHidden());
-    form->NumberEdit1->SetText("0");
+    QVERIFY(!RequireChild<QPushButton>(*form, "Button1")->isHidden());
+    RequireChild<TNumberEdit>(*form, "NumberEdit1")->SetText("0");
     form->Timer2Timer();
-    QVERIFY(form->Button1->isHidden());
+    QVERIFY(RequireChild<QPushButton>(*form, "Button1")->isHidden());
 
     SelectMaterial(*form, "clBlue");
     mPrompts->ExpectConfirm("Remove from list material: clBlue ?", true);
     form->Delete1Click();
-    QCOMPARE(form->Label34->text(), QString("101"));
-    QVERIFY(form->GroupBox1->isHidden());
+    QCOMPARE(LabelText(*form, "Label34"), QString("101"));
+    QVERIFY(RequireChild<QGroupBox>(*form, "GroupBox1")->isHidden());
     SelectMaterial(*form, "clRed");
     mPrompts->ExpectConfirm("Remove from list material: clRed ?", true);
     form->Delete1Click();
-    QVERIFY(form->GroupBox3->isHidden());
+    QVERIFY(RequireChild<QGroupBox>(*form, "GroupBox3")->isHidden());
     QVERIFY(form->Session().Bounds().Unset());
   }
 
@@ -508,16 +512,16 @@ class TestMainForm : public WindowTest {
     Open(*form, WritePicture("p.bmp", Section(400, 400)));
     Select(*form, "clRed");
     form->ListBox1DblClick();
-    form->NumberEdit1->SetText("500");
-    form->NumberEdit2->SetText("650");
+    TypeSizes(*form, "500", "650");
     form->Button1Click();
-    QVERIFY(form->GroupBox2->isVisibleTo(form.get()));
+    QVERIFY(RequireChild<QGroupBox>(*form, "GroupBox2")->isVisibleTo(form.get()));
     const QString report = mShell->Clipboard();
     QVERIFY(report.startsWith("QUORVANE RESULTS : p.bmp\r\n\r\nSectional boundaries:\r\n"));
     QVERIFY(report.contains("    width  = 101 equals to 500 mm\r\n"));
-    QCOMPARE(form->OutputMemo->toPlainText(), QString(report).replace("\r\n", "\n"));
-    const QString ea = form->Label23->text();
-    QCOMPARE(form->Label44->text(), QString::number(101 * 201));
+    QCOMPARE(RequireChild<QPlainTextEdit>(*form, "OutputMemo")->toPlainText(),
+             QString(report).replace("\r\n", "\n"));
+    const QString ea = LabelText(*form, "Label23");
+    QCOMPARE(LabelText(*form, "Label44"), QString::number(101 * 201));
     // The overlay is shown over the picture: the NC circle in the axes colour (blue) near NC;
     // the picture itself stays as read.
     const PixelPoint nc = form->Session().Result().NC;
@@ -528,23 +532,24 @@ class TestMainForm : public WindowTest {
     QVERIFY(form->Session().Picture() == Section(400, 400));
     form->Button1Click();
     QCOMPARE(mShell->Clipboard(), report);
-    QCOMPARE(form->Label23->text(), ea);
+    QCOMPARE(LabelText(*form, "Label23"), ea);
     QCOMPARE(mShell->ClipboardWrites(), 2);
   }
 
   void sizeFieldThatIsNotValidOffersNoAnalysis() {
     auto form = NewForm();
     Analysed(*form);
-    form->NumberEdit1->selectAll();
-    QTest::keyClicks(form->NumberEdit1, "12a");  // holds 12, the last text that read
+    auto* width = RequireChild<TNumberEdit>(*form, "NumberEdit1");
+    width->selectAll();
+    QTest::keyClicks(width, "12a");  // holds 12, the last text that read
     mPrompts->ExpectMessage("Error in number.");
-    QTest::keyClick(form->NumberEdit1, Qt::Key_Tab);
+    QTest::keyClick(width, Qt::Key_Tab);
     form->Button1Click();  // before the rule's next tick: nothing analysed, the button gone
     QCOMPARE(mShell->ClipboardWrites(), 1);
-    QVERIFY(form->Button1->isHidden());
-    QTest::keyClick(form->NumberEdit1, Qt::Key_Control);  // valid, yet "12a" on show
+    QVERIFY(RequireChild<QPushButton>(*form, "Button1")->isHidden());
+    QTest::keyClick(width, Qt::Key_Control);  // valid, yet "12a" on show
     form->Timer2Timer();
-    QVERIFY(form->Button1->isHidden());
+    QVERIFY(RequireChild<QPushButton>(*form, "Button1")->isHidden());
   }
 
   void resultsOfAnotherSectionLeaveTheWindow() {
@@ -555,10 +560,10 @@ class TestMainForm : public WindowTest {
       return static_cast<int>(QDialog::Accepted);
     });
     form->About1Click();
-    QVERIFY(form->GroupBox2->isHidden() && !form->ResultOverlayShown());
-    QCOMPARE(form->Label23->text(), QString("0"));
+    QVERIFY(RequireChild<QGroupBox>(*form, "GroupBox2")->isHidden() && !form->ResultOverlayShown());
+    QCOMPARE(LabelText(*form, "Label23"), QString("0"));
     mPrompts->ExpectInformation("No report yet: analyse the section first.");
-    form->SaveReport1->trigger();
+    RequireChild<QAction>(*form, "SaveReport1")->trigger();
   }
 
   void savedReportHoldsEveryBlockComputedForIt() {
@@ -569,7 +574,7 @@ class TestMainForm : public WindowTest {
     QVERIFY(form->Session().ComputeStresses({1000, 0, 2e5, 0, 500, 0}) ==
             SectionSession::StressOutcome::Done);
     mPrompts->ExpectSaveTextFile(QString::fromStdString(mDir->File("r.txt")));
-    form->SaveReport1->trigger();
+    RequireChild<QAction>(*form, "SaveReport1")->trigger();
     const QString text = QString::fromStdString(ReadAll(mDir->File("r.txt")));
     QVERIFY(text.startsWith(report + "\r\n" + QLatin1String(kExtendedReportTitle) + "\r\n"));
     for (const QString& block : {QString("\r\ndesign values ("), QString("\r\nplastic moments"),
@@ -581,8 +586,8 @@ class TestMainForm : public WindowTest {
   void scaleIsShownAndSizesOfThePreviousPictureAreMarked() {
     auto form = NewForm();
     Analysed(*form);  // the red and blue blocks: 201 x 201 pixels at 500 x 650 mm
-    QCOMPARE(form->StatusPanels[6]->text(), QString("2.488 x 3.234 mm/px"));
-    form->SectionView1->trigger();
+    QCOMPARE(StatusPanels(*form)[6]->text(), QString("2.488 x 3.234 mm/px"));
+    RequireChild<QAction>(*form, "SectionView1")->trigger();
     const auto legend = [&form] {
       return RequireChild<QLabel>(*form->SectionView(), "ScaleLabel")->text();
     };
@@ -591,20 +596,22 @@ class TestMainForm : public WindowTest {
     Open(*form, WritePicture("q.bmp", MakeGrid(400, 400, kWhite, {{50, 50, 299, 99, kRed}})));
     Select(*form, "clRed");
     form->ListBox1DblClick();  // 250 x 50 pixels
-    QVERIFY(form->NumberEdit1->font().italic() && form->StatusPanels[6]->font().italic());
+    auto* width = RequireChild<TNumberEdit>(*form, "NumberEdit1");
+    auto* height = RequireChild<TNumberEdit>(*form, "NumberEdit2");
+    QVERIFY(width->font().italic() && StatusPanels(*form)[6]->font().italic());
     QCOMPARE(legend(),
              QString("scale 2 x 13 mm/px (hor x ver), from the sizes of the previous picture"));
-    QTest::keyClick(form->NumberEdit1, Qt::Key_Return);
-    QVERIFY(!form->NumberEdit1->font().italic() && form->NumberEdit2->font().italic());
-    QTest::keyClick(form->NumberEdit2, Qt::Key_Tab);
-    QVERIFY(!form->NumberEdit2->font().italic() && !form->StatusPanels[6]->font().italic());
+    QTest::keyClick(width, Qt::Key_Return);
+    QVERIFY(!width->font().italic() && height->font().italic());
+    QTest::keyClick(height, Qt::Key_Tab);
+    QVERIFY(!height->font().italic() && !StatusPanels(*form)[6]->font().italic());
   }
 
   void analyseNeverCountsTheDrawingsWhenThePictureFileIsGone() {
     auto form = NewForm();
     Analysed(*form);
     const QString report = mShell->Clipboard();
-    const QString ea = form->Label23->text();
+    const QString ea = LabelText(*form, "Label23");
     QVERIFY(QFile::remove(QString::fromStdString(mDir->File("p.bmp"))));
     mPrompts->ExpectError("The picture file " + QString::fromStdString(mDir->File("p.bmp")) +
                           " is no longer there, so the section cannot be analysed.");
@@ -612,7 +619,7 @@ class TestMainForm : public WindowTest {
     Guarded([&form] { form->Button1Click(); });
     QCOMPARE(mShell->ClipboardWrites(), 1);
     QCOMPARE(mShell->Clipboard(), report);
-    QCOMPARE(form->Label23->text(), ea);
+    QCOMPARE(LabelText(*form, "Label23"), ea);
     QVERIFY(!form->Busy());
   }
 
@@ -625,8 +632,8 @@ class TestMainForm : public WindowTest {
     form->ListBox1DblClick();
     SelectMaterial(*form, "clRed");
     form->ListBox2Click();
-    QCOMPARE(form->Label13->text(), QString("<b>steel</b> & <i>co"));
-    QCOMPARE(form->StatusPanels[5]->text(), QString("<b>p<i>.bmp"));
+    QCOMPARE(LabelText(*form, "Label13"), QString("<b>steel</b> & <i>co"));
+    QCOMPARE(StatusPanels(*form)[5]->text(), QString("<b>p<i>.bmp"));
     for (QLabel* label : form->findChildren<QLabel*>()) {
       QVERIFY2(label->textFormat() == Qt::PlainText, qPrintable(label->objectName()));
     }
@@ -674,14 +681,13 @@ class TestMainForm : public WindowTest {
       QCOMPARE(form->Session().FoundLabels(), (std::vector<std::string>{"clWhite", "clRed"}));
       Select(*form, "clRed");
       form->ListBox1DblClick();
-      form->NumberEdit1->SetText("101");
-      form->NumberEdit2->SetText("201");
+      TypeSizes(*form, "101", "201");
       form->Button1Click();
       QVERIFY(mShell->Clipboard().startsWith("QUORVANE RESULTS : beam.png\r\n"));
       form->close();
     }
     auto again = NewForm();
-    QCOMPARE(again->StatusPanels[5]->text(), QString("beam.png"));
+    QCOMPARE(StatusPanels(*again)[5]->text(), QString("beam.png"));
     again->Timer1Timer();
     QCOMPARE(again->Session().FoundLabels(), (std::vector<std::string>{"clWhite", "clRed"}));
   }
@@ -690,11 +696,11 @@ class TestMainForm : public WindowTest {
     auto form = NewForm();
     Analysed(*form);
     const QString report0 = mShell->Clipboard();
-    const QString eiyy = form->Label26->text();
-    const QString eizz = form->Label27->text();
+    const QString eiyy = LabelText(*form, "Label26");
+    const QString eizz = LabelText(*form, "Label27");
     const PixelGrid overlay0 = form->ShownPicture();
-    QCOMPARE(form->EIyyCaption->text(), QString("EIyy"));
-    QCOMPARE(form->Label26->y(), 88);
+    QCOMPARE(LabelText(*form, "EIyyCaption"), QString("EIyy"));
+    QCOMPARE(RequireChild<QLabel>(*form, "Label26")->y(), 88);
 
     // Menu "Definitions" in the default convention shows the picture dialog; Yes switches.
     mPrompts->ExpectRun([](QDialog& dialog) {
@@ -712,13 +718,14 @@ class TestMainForm : public WindowTest {
     });
     form->Definitions1Click();
     QCOMPARE(form->Session().Settings().SignConvention, SignConvention::EuroCode);
-    QCOMPARE(form->EIyyCaption->text(), QString("EIz"));
-    QCOMPARE(form->EIzzCaption->text(), QString("EIy"));
-    QCOMPARE(form->AlphaCaption->text(), QString("alpha"));
-    QCOMPARE(form->Label27->y(), 88);  // the EIzz value moves up with its caption "EIy"
-    QCOMPARE(form->Label26->y(), 104);
-    QCOMPARE(form->Label26->text(), eiyy);  // numbers unchanged
-    QCOMPARE(form->Label27->text(), eizz);
+    QCOMPARE(LabelText(*form, "EIyyCaption"), QString("EIz"));
+    QCOMPARE(LabelText(*form, "EIzzCaption"), QString("EIy"));
+    QCOMPARE(LabelText(*form, "AlphaCaption"), QString("alpha"));
+    QCOMPARE(RequireChild<QLabel>(*form, "Label27")->y(),
+             88);  // the EIzz value moves up with its caption "EIy"
+    QCOMPARE(RequireChild<QLabel>(*form, "Label26")->y(), 104);
+    QCOMPARE(LabelText(*form, "Label26"), eiyy);  // numbers unchanged
+    QCOMPARE(LabelText(*form, "Label27"), eizz);
     // The overlay was redrawn with the labels swapped: the picture differs from before.
     QVERIFY(!SamePicture(form->ShownPicture(), overlay0) || form->Session().Result().Iso);
 
@@ -743,7 +750,7 @@ class TestMainForm : public WindowTest {
     mPrompts->ExpectConfirm(kAnyText, true);
     form->Definitions1Click();
     QCOMPARE(form->Session().Settings().SignConvention, SignConvention::DorvastPelkam);
-    QCOMPARE(form->Label26->y(), 88);
+    QCOMPARE(RequireChild<QLabel>(*form, "Label26")->y(), 88);
   }
 
   void conventionSwitchWithoutResultsDrawsNothing() {
@@ -805,8 +812,9 @@ class TestMainForm : public WindowTest {
     form->ListBox1DblClick();
     SelectMaterial(*form, "clRed");
     form->ListBox2Click();
-    QCOMPARE(form->GroupBox1->title(), QString("Selected properties for clRed"));
-    QCOMPARE(form->Label14->text(), QString("1"));
+    QCOMPARE(RequireChild<QGroupBox>(*form, "GroupBox1")->title(),
+             QString("Selected properties for clRed"));
+    QCOMPARE(LabelText(*form, "Label14"), QString("1"));
     QString title;
     mPrompts->ExpectRun([&title](QDialog& dialog) -> int {
       title = dialog.windowTitle();
@@ -817,23 +825,24 @@ class TestMainForm : public WindowTest {
     });
     form->ListBox2DblClick();
     QCOMPARE(title, QString("Properties: clRed"));
-    QCOMPARE(form->Label13->text(), QString("steel"));
-    QCOMPARE(form->Label14->text(), QString("210000"));
+    QCOMPARE(LabelText(*form, "Label13"), QString("steel"));
+    QCOMPARE(LabelText(*form, "Label14"), QString("210000"));
     QCOMPARE(form->Session().MaterialLibrary()->FindByLabel("clRed")->prop.rho, 7850.0);
   }
 
   void onlyADropFromTheFoundColoursListActs() {
     auto form = NewForm();
     Open(*form, WritePicture("p.bmp", Section(400, 400)));
-    form->ListBox2Drop(form->ListBox1);  // nothing selected yet
+    form->ListBox2Drop(RequireChild<QListView>(*form, "ListBox1"));  // nothing selected yet
     QCOMPARE(MaterialRows(*form), 0);
     Select(*form, "clBlue");
-    form->ListBox2Drop(form->NumberEdit1);  // some other source
-    form->ListBox2Drop(nullptr);            // from another program
+    form->ListBox2Drop(RequireChild<TNumberEdit>(*form, "NumberEdit1"));  // some other source
+    form->ListBox2Drop(nullptr);                                          // from another program
     QCOMPARE(MaterialRows(*form), 0);
-    form->ListBox2Drop(form->ListBox1->viewport());
+    form->ListBox2Drop(RequireChild<QListView>(*form, "ListBox1")->viewport());
     QCOMPARE(MaterialRows(*form), 1);
-    QCOMPARE(form->ListBox2->model()->index(0, 0).data().toString(), QString("clBlue"));
+    QCOMPARE(RequireChild<QListView>(*form, "ListBox2")->model()->index(0, 0).data().toString(),
+             QString("clBlue"));
   }
 
   void graphicsFontButton() {
@@ -847,7 +856,7 @@ class TestMainForm : public WindowTest {
     QCOMPARE(QString::fromStdString(s.FontName), QString("DejaVu Serif"));
     QCOMPARE(s.FontSize, 20);
     QCOMPARE(s.FontStyle, unsigned{kFontBold});
-    QCOMPARE(form->SpeedButton2->toolTip(),
+    QCOMPARE(RequireChild<QToolButton>(*form, "SpeedButton2")->toolTip(),
              QString("Set graphics font\ncurrent font is DejaVu Serif size is 20"));
     mPrompts->ExpectChooseFont(std::nullopt);  // cancel changes nothing
     form->SpeedButton2Click();

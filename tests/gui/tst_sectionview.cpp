@@ -20,6 +20,7 @@
 #include "gui/section_canvas.h"
 #include "gui/section_view.h"
 #include "support/grid_builder.h"
+#include "support/qt_helpers.h"
 #include "support/scripted_prompter.h"
 #include "support/window_test.h"
 
@@ -73,12 +74,11 @@ class TestSectionView : public WindowTest {
   void AddMaterial(TMainForm& form, const std::string& label) {
     const auto labels = form.Session().FoundLabels();
     const auto row = std::find(labels.begin(), labels.end(), label) - labels.begin();
-    form.ListBox1->setCurrentIndex(form.ListBox1->model()->index(static_cast<int>(row), 0));
+    SelectRow(*RequireChild<QListView>(form, "ListBox1"), static_cast<int>(row));
     form.ListBox1DblClick();
   }
   void Analyse(TMainForm& form, const QString& widthMm, const QString& heightMm) {
-    form.NumberEdit1->SetText(widthMm);
-    form.NumberEdit2->SetText(heightMm);
+    TypeSizes(form, widthMm, heightMm);
     form.Timer2Timer();
     form.Button1Click();
   }
@@ -88,7 +88,7 @@ class TestSectionView : public WindowTest {
     AddMaterial(form, "clBlue");
     AddMaterial(form, "clRed");
     Analyse(form, "1200", "300");
-    form.SectionView1->trigger();
+    RequireChild<QAction>(form, "SectionView1")->trigger();
     return *form.SectionView();
   }
   static QPointF ScreenOf(const SectionViewWindow& view, PixelPoint p) {
@@ -108,30 +108,33 @@ class TestSectionView : public WindowTest {
     QStringList menus;
     for (QAction* action : form->menuBar()->actions()) menus << action->text();
     QCOMPARE(menus, (QStringList{"File", "Info", "Section", "View"}));
-    QCOMPARE(form->View1->actions(), QList<QAction*>{form->SectionView1});
-    QCOMPARE(form->SectionView1->text(), QString("Section view ..."));
+    QCOMPARE(RequireChild<QMenu>(*form, "View1")->actions(),
+             QList<QAction*>{RequireChild<QAction>(*form, "SectionView1")});
+    QCOMPARE(RequireChild<QAction>(*form, "SectionView1")->text(), QString("Section view ..."));
     QVERIFY(form->SectionView() == nullptr);
 
-    form->SectionView1->trigger();
+    RequireChild<QAction>(*form, "SectionView1")->trigger();
     SectionViewWindow* view = form->SectionView();
     QVERIFY(view != nullptr);
     QVERIFY(view->isVisible() && view->isWindow());
     QCOMPARE(view->StatusLine->text(), QString("No picture"));
     view->close();
-    QTest::mouseDClick(form->Image1, Qt::LeftButton, Qt::NoModifier, QPoint(200, 200));
+    QTest::mouseDClick(RequireChild<PictureView>(*form, "Image1"), Qt::LeftButton, Qt::NoModifier,
+                       QPoint(200, 200));
     QVERIFY(view->isVisible());
-    form->SectionView1->trigger();
+    RequireChild<QAction>(*form, "SectionView1")->trigger();
     QCOMPARE(form->findChildren<SectionViewWindow*>().size(), 1);
     QVERIFY(form->SectionView() == view);
 
     // Busy like the other menus, and the picture's double click waits as well.
     view->close();
     form->SetBusy(true);
-    QVERIFY(!form->View1->isEnabled());
-    QTest::mouseDClick(form->Image1, Qt::LeftButton, Qt::NoModifier, QPoint(200, 200));
+    QVERIFY(!RequireChild<QMenu>(*form, "View1")->isEnabled());
+    QTest::mouseDClick(RequireChild<PictureView>(*form, "Image1"), Qt::LeftButton, Qt::NoModifier,
+                       QPoint(200, 200));
     QVERIFY(!view->isVisible());
     form->SetBusy(false);
-    QVERIFY(form->View1->isEnabled());
+    QVERIFY(RequireChild<QMenu>(*form, "View1")->isEnabled());
   }
 
   void fitKeepsProportionsAndZoomKeepsThePointUnderThePointer() {
@@ -203,7 +206,7 @@ class TestSectionView : public WindowTest {
     Open(*form, "slab.bmp", SlabOverWeb());
     AddMaterial(*form, "clBlue");
     AddMaterial(*form, "clRed");
-    form->SectionView1->trigger();
+    RequireChild<QAction>(*form, "SectionView1")->trigger();
     SectionViewWindow& view = *form->SectionView();
     SectionCanvas& canvas = *view.Canvas;
 
@@ -271,7 +274,7 @@ class TestSectionView : public WindowTest {
              {{100, 100, 499, 139, kRed}, {100, 460, 499, 499, kRed}, {297, 140, 302, 459, kRed}}));
     AddMaterial(*form, "clRed");
     Analyse(*form, "400", "400");
-    form->SectionView1->trigger();
+    RequireChild<QAction>(*form, "SectionView1")->trigger();
     SectionViewWindow& view = *form->SectionView();
     const SectionCanvas& canvas = *view.Canvas;
     QVERIFY(canvas.Fitted() && canvas.Scale() < 1);
@@ -299,7 +302,7 @@ class TestSectionView : public WindowTest {
     Open(*form, "channel.bmp", OpenChannel());
     AddMaterial(*form, "clRed");
     Analyse(*form, "120", "200");
-    form->SectionView1->trigger();
+    RequireChild<QAction>(*form, "SectionView1")->trigger();
     SectionViewWindow& view = *form->SectionView();
     QVERIFY(!view.Canvas->Scene().Marks->SC.has_value());
     QVERIFY(form->Session().ComputeElastic() == SectionSession::ElasticOutcome::Done);

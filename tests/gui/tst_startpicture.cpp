@@ -8,6 +8,7 @@
 
 #include "gui/main_window.h"
 #include "support/grid_builder.h"
+#include "support/qt_helpers.h"
 #include "support/scripted_prompter.h"
 #include "support/window_test.h"
 
@@ -33,8 +34,8 @@ class TestStartPicture : public WindowTest {
              QFileInfo(given).absolutePath() + "/");
     QCOMPARE(form.Session().FoundLabels(),
              (std::vector<std::string>{"clWhite", "clBlue", "clLime"}));
-    QCOMPARE(form.Label1->text(), QString("500"));
-    QCOMPARE(form.StatusPanels[5]->text(), QString("given.bmp"));
+    QCOMPARE(LabelText(form, "Label1"), QString("500"));
+    QCOMPARE(StatusPanels(form)[5]->text(), QString("given.bmp"));
     QVERIFY(form.StartUpPicture().isEmpty());
     QVERIFY(!form.Timer1.isActive());  // the remembered picture is not loaded after it
   }
@@ -47,7 +48,7 @@ class TestStartPicture : public WindowTest {
       auto form = NewForm();
       form->OpenAtStartUp(given);
       // Named at once, opened only by the deferred start-up.
-      QCOMPARE(form->StatusPanels[5]->text(), QString("given.bmp"));
+      QCOMPARE(StatusPanels(*form)[5]->text(), QString("given.bmp"));
       QVERIFY(form->Session().FoundLabels().empty());
       form->UpdateTimerTimer();
       QVERIFY(form->DropsAccepted());

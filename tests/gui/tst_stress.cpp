@@ -11,6 +11,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
@@ -18,60 +19,41 @@
 
 #include "core/elastic/stress_map.h"
 #include "core/elastic/stress_report.h"
-#include "core/section/result_text.h"
 #include "gui/main_window.h"
 #include "gui/number_edit.h"
 #include "gui/picture_view.h"
 #include "gui/stress_dialog.h"
 #include "imaging/picture_image.h"
+#include "support/analysed_window_test.h"
 #include "support/grid_builder.h"
+#include "support/qt_helpers.h"
 #include "support/scripted_prompter.h"
-#include "support/window_test.h"
 
 using namespace qv;
 using namespace qv::test;
 
-class TestStressDialog : public WindowTest {
+class TestStressDialog : public AnalysedWindowTest {
   Q_OBJECT
 
  private:
-  // Opens the channel, puts red on the material list and analyses it at 120 x 200 mm.
-  void Analysed(TMainForm& form) {
-    mPrompts->ExpectOpenPicture(
-        QString::fromStdString(mDir->WritePicture("channel.bmp", OpenChannel())));
-    form.OpenPicture1Click();
-    const auto& labels = form.Session().FoundLabels();
-    const auto red = std::find(labels.begin(), labels.end(), "clRed") - labels.begin();
-    form.ListBox1->setCurrentIndex(form.ListBox1->model()->index(static_cast<int>(red), 0));
-    form.ListBox1DblClick();
-    form.NumberEdit1->SetText("120");
-    form.NumberEdit2->SetText("200");
-    form.Timer2Timer();
-    form.Button1Click();
-    QVERIFY(form.Session().ElasticOffered());
-  }
   static StressDialog& Dialog(QDialog& dialog) { return static_cast<StressDialog&>(dialog); }
   static void Type(StressDialog& d, const QString& name, const QString& value) {
     d.findChild<QLineEdit*>(name + "Edit")->setText(value);
   }
   // What the view shows, as the screen would.
-  static PixelGrid Shown(TMainForm& form) { return FromQImage(form.Image1->grab().toImage()); }
-
- private slots:
-  void init() {
-    WindowTest::init();
-    WriteAll(mDir->File("properties.ini"),
-             "[properties]\r\nn=1\r\n1=1@clRed@steel@210000@7850\r\n");
+  static PixelGrid Shown(TMainForm& form) {
+    return FromQImage(RequireChild<PictureView>(form, "Image1")->grab().toImage());
   }
 
+ private slots:
   void menuEntriesFollowTheTorsionsAndTheMapWaitsForStresses() {
     auto form = NewForm();
-    QCOMPARE(form->Stresses1->text(), QString("Stresses ..."));
-    QCOMPARE(form->StressMap1->text(), QString("Stress map"));
-    QVERIFY(form->StressMap1->isCheckable());
-    QVERIFY(!form->StressMap1->isEnabled());
+    QCOMPARE(RequireChild<QAction>(*form, "Stresses1")->text(), QString("Stresses ..."));
+    QCOMPARE(RequireChild<QAction>(*form, "StressMap1")->text(), QString("Stress map"));
+    QVERIFY(RequireChild<QAction>(*form, "StressMap1")->isCheckable());
+    QVERIFY(!RequireChild<QAction>(*form, "StressMap1")->isEnabled());
     mPrompts->ExpectInformation("No analysis yet: analyse the section first.");
-    form->Stresses1->trigger();
+    RequireChild<QAction>(*form, "Stresses1")->trigger();
   }
 
   void computeShowsTheMapAndThePointerReadsIt() {
@@ -93,10 +75,24 @@ class TestStressDialog : public WindowTest {
             QCOMPARE(d.StatusLabel->text(), QString("Computed; the picture shows the map."));
             QCOMPARE(d.ProgressBar->value(), d.ProgressBar->maximum());
             QVERIFY(d.CopyButton->isEnabled() && d.SaveButton->isEnabled());
-            const std::vector<std::string> lines =
-                StressReport(*form->Session().Stresses(), SignConvention::DorvastPelkam);
-            QCOMPARE(d.ValuesMemo->toPlainText(),
-                     QString::fromStdString(JoinCrLf(lines)).replace("\r\n", "\n"));
+            // The channel is symmetric about its horizontal axis: Izz = 20 x 200^3 / 12 (web) +
+            // 2 x (100 x 20^3 / 12 + 100 x 20 x 90^2) (flanges) = 45866666.67 mm^4 and sigma at the
+            // outer fibres (z = +-100 mm) = 2e6 x 100 / Izz = +-4.3605 N/mm^2; shear adds none.
+            const QString memo = d.ValuesMemo->toPlainText();
+            QVERIFY2(memo.contains("\n    Mz = 2000000 Nmm\n"), qPrintable(memo));
+            // The web's 4000 mm^2 at hor = 10 mm, the flanges' 4000 at hor = 70 mm.
+            QVERIFY(memo.contains(
+                "\nelastic centre at hor = 40.00 mm, ver = 100.00 mm from upper left corner UL\n"));
+            QVERIFY(memo.contains("\nwhole section, 8000 pixels:\n"));
+            // Mz stretches the lower fibre (ver = 200 mm) and shortens the upper one.
+            const auto extreme = [&memo](const QString& what) {
+              const QRegularExpression line(
+                  "\n    " + what + " += (\\S+) +at hor = [0-9.]+ mm, ver = ([0-9.]+) mm\n");
+              const QRegularExpressionMatch m = line.match(memo);
+              return m.captured(1) + " at " + m.captured(2);
+            };
+            QCOMPARE(extreme("sigma min"), QString("-4.3605 at 0.00"));
+            QCOMPARE(extreme("sigma max"), QString("4.3605 at 200.00"));
           }();
           return int(QDialog::Accepted);
         },
@@ -114,11 +110,12 @@ class TestStressDialog : public WindowTest {
 
     // The view shows the map: each section pixel in the scale's colour of its sigma.
     QVERIFY(form->StressMapShown());
-    QVERIFY(form->StressMap1->isEnabled() && form->StressMap1->isChecked());
+    QVERIFY(RequireChild<QAction>(*form, "StressMap1")->isEnabled() &&
+            RequireChild<QAction>(*form, "StressMap1")->isChecked());
     const StressField& field = *form->Session().Stresses();
     const StressScale scale = ScaleOf(field, StressKind::Sigma);
     const PixelGrid map = Shown(*form);
-    QCOMPARE(map.Width(), form->Image1->width());
+    QCOMPARE(map.Width(), RequireChild<PictureView>(*form, "Image1")->width());
     int section = 0;
     for (int y = 0; y < map.Height(); ++y) {
       for (int x = 110; x < map.Width(); ++x) {  // right of the colour bar, beside the web
@@ -141,20 +138,20 @@ class TestStressDialog : public WindowTest {
 
     // The toggle shows the picture again (the web in its red, the shear centre now marked),
     // and the map once more.
-    form->StressMap1->trigger();
+    RequireChild<QAction>(*form, "StressMap1")->trigger();
     QVERIFY(!form->StressMapShown());
     QCOMPARE(Shown(*form).At(160, 150), kRed);
     QVERIFY(Shown(*form) != drawing);
     form->ImageMouseMove(160, 200);
     QVERIFY(form->statusBar()->currentMessage().isEmpty());
-    form->StressMap1->trigger();
+    RequireChild<QAction>(*form, "StressMap1")->trigger();
     QVERIFY(Shown(*form) == map);
 
     // A new analysis takes the stresses, and the map, away.
     form->Button1Click();
     QVERIFY(!form->Session().Stresses().has_value());
     QVERIFY(!form->StressMapShown());
-    QVERIFY(!form->StressMap1->isEnabled());
+    QVERIFY(!RequireChild<QAction>(*form, "StressMap1")->isEnabled());
     QVERIFY(Shown(*form) == drawing);
   }
 
@@ -224,11 +221,13 @@ class TestStressDialog : public WindowTest {
     Analysed(*form);
     const QString map = mDir->File("map.png").c_str();
     const QString picture = mDir->File("channel.bmp").c_str();
+    QString shown;  // the dialog's text block
     mPrompts->ExpectRun(
         [&](QDialog& dialog) {
           StressDialog& d = Dialog(dialog);
           Type(d, "N", "1e5");
           QTest::mouseClick(d.ComputeButton, Qt::LeftButton);
+          shown = d.ValuesMemo->toPlainText();
           QTest::mouseClick(d.CopyButton, Qt::LeftButton);
           QTest::mouseClick(d.SaveButton, Qt::LeftButton);
           QTest::mouseClick(d.SaveButton, Qt::LeftButton);  // over the picture: refused
@@ -240,9 +239,12 @@ class TestStressDialog : public WindowTest {
     mPrompts->ExpectError(picture + " is the picture " + picture +
                           " itself; choose another file to write");
     form->Stresses1Click();
-    const QString expected = QString::fromStdString(
-        JoinCrLf(StressReport(*form->Session().Stresses(), SignConvention::DorvastPelkam)));
-    QCOMPARE(mShell->Clipboard(), expected);
+    // N alone over the 8000 mm^2 of the channel: 1e5 / 8000 = 12.5 N/mm^2 everywhere, no shear.
+    const QString copied = mShell->Clipboard();
+    QCOMPARE(copied, shown.replace("\n", "\r\n"));
+    QVERIFY(copied.contains("\r\n    sigma min     = 12.5          at hor = "));
+    QVERIFY(copied.contains("\r\n    sigma max     = 12.5          at hor = "));
+    QVERIFY(copied.contains("\r\n    tau max       = 0             at hor = "));
     const QImage saved(map);
     QVERIFY(!saved.isNull());
     QVERIFY(saved.width() > 400);

@@ -91,7 +91,7 @@ class TestUpdateCheck : public WindowTest {
   // The start-up after a check that started nothing: drops and the picture load are on, the
   // downloads are gone again, nothing was started.
   void VerifyGoesOn(TMainForm& form, const QString& status) {
-    QCOMPARE(form.StatusPanels[7]->text(), status);
+    QCOMPARE(StatusPanels(form)[7]->text(), status);
     QVERIFY(form.DropsAccepted());
     QVERIFY(form.Timer1.isActive());
     QVERIFY(!form.WWWUpdate.UpdaterStarted);
@@ -126,7 +126,7 @@ class TestUpdateCheck : public WindowTest {
     QCOMPARE(rec.URL, mServer->Url(kDir));
     QCOMPARE(rec.Updater, kUpdater);
     QCOMPARE(rec.DescriptorFile, kDescriptor);
-    QCOMPARE(form->StatusPanels[7]->text(), QString("no WWW update check"));
+    QCOMPARE(StatusPanels(*form)[7]->text(), QString("no WWW update check"));
     qunsetenv(kUpdateUrlVariable);
     QVERIFY(WWWUpdateRec{}.URL.endsWith(kDir));
     // The window's own defaults: the user's cache folder, and the key the build was made with.
@@ -355,7 +355,7 @@ class TestUpdateCheck : public WindowTest {
     auto form = NewForm();
     mPrompts->ExpectConfirm(kAnyText, true);
     form->UpdateTimerTimer();
-    QCOMPARE(form->StatusPanels[7]->text(), QString("update failed"));
+    QCOMPARE(StatusPanels(*form)[7]->text(), QString("update failed"));
     QVERIFY(form->DropsAccepted() && form->Timer1.isActive());
     QVERIFY(!form->WWWUpdate.UpdaterStarted);
     QVERIFY(LeftInCache().isEmpty());
@@ -385,7 +385,7 @@ class TestUpdateCheck : public WindowTest {
     auto form = NewForm();
     QVERIFY(!form->WWWUpdate.Enabled);
     form->UpdateTimerTimer();
-    QCOMPARE(form->StatusPanels[7]->text(), QString("WWW not checked"));
+    QCOMPARE(StatusPanels(*form)[7]->text(), QString("WWW not checked"));
     QVERIFY(form->DropsAccepted() && form->Timer1.isActive());
     QCOMPARE(mServer->TotalRequests(), 0);
     QVERIFY(!QFileInfo::exists(Cache()));
@@ -506,7 +506,7 @@ class TestUpdateCheck : public WindowTest {
     mPrompts->ExpectError(message);
     form->UpdateTimerTimer();
     VerifyStopped(*form);
-    QCOMPARE(form->StatusPanels[7]->text(), QString("WWW checked"));
+    QCOMPARE(StatusPanels(*form)[7]->text(), QString("WWW checked"));
     QVERIFY(mShell->Programs().empty());
     QVERIFY(LeftInCache().isEmpty());
   }

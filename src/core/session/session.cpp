@@ -122,6 +122,11 @@ TPROPClass& SectionSession::EditLibrary() {
 
 bool SectionSession::LoadPicture() { return mPicture.Load(mSettings.PictureFile); }
 
+SectionSession::PictureReload SectionSession::ReloadPictureIfDrawnOn() {
+  if (mPicture.Fresh()) return PictureReload::AlreadyFresh;
+  return LoadPicture() ? PictureReload::Reloaded : PictureReload::FileGone;
+}
+
 EdgeSmoothing SectionSession::PictureEdgeSmoothing() { return mPicture.FindSmoothing(); }
 
 std::optional<std::string> SectionSession::SmallPictureWarning() const {
@@ -352,7 +357,7 @@ SectionSession::AnalyseOutcome SectionSession::Analyse(const SectionSize& size,
                                                        std::vector<std::string>* messages) {
   // The picture may carry the frame or an earlier overlay, whose pixels would count as material:
   // only the file's own pixels are analysed.
-  if (!mPicture.Fresh() && !LoadPicture() && !mMaterialList.empty()) {
+  if (ReloadPictureIfDrawnOn() == PictureReload::FileGone && !mMaterialList.empty()) {
     throw Error("The picture file " + mSettings.PictureFile +
                 " is no longer there, so the section cannot be analysed.");
   }

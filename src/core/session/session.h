@@ -173,6 +173,11 @@ class SectionSession {
   /// nothing was drawn into the picture and the file is unchanged since it was read (same size,
   /// time and file), the pixels already are the file's and nothing is decoded.
   bool LoadPicture();
+  /// How ReloadPictureIfDrawnOn found the picture.
+  enum class PictureReload { AlreadyFresh, Reloaded, FileGone };
+  /// Drawings (the frame, an overlay) are never analysed or drawn over again: a picture that is
+  /// not fresh is read again from PictureFile (LoadPicture, which may throw its Error).
+  PictureReload ReloadPictureIfDrawnOn();
   /// FindEdgeSmoothing of the picture, also while it is kept as its file (read twice more then;
   /// throws the reader's Error when it can no longer be read). Nothing without a picture.
   EdgeSmoothing PictureEdgeSmoothing();

@@ -25,11 +25,11 @@ constexpr std::string_view kStress = "stress";
 // The keys of the section "stress" and the values they hold.
 struct StressKey {
   std::string_view key;
-  double StressSettings::*value;
+  double SectionActions::*value;
 };
-constexpr StressKey kStressKeys[] = {{"N", &StressSettings::N},   {"My", &StressSettings::My},
-                                     {"Mz", &StressSettings::Mz}, {"Vy", &StressSettings::Vy},
-                                     {"Vz", &StressSettings::Vz}, {"T", &StressSettings::T}};
+constexpr StressKey kStressKeys[] = {{"N", &SectionActions::N},   {"My", &SectionActions::My},
+                                     {"Mz", &SectionActions::Mz}, {"Vy", &SectionActions::Vy},
+                                     {"Vz", &SectionActions::Vz}, {"T", &SectionActions::T}};
 constexpr std::string_view kStressField = "field";
 constexpr std::string_view kStressFields[] = {"sigma", "tau", "von_mises"};
 constexpr std::string_view kEdges = "edges";

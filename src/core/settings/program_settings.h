@@ -8,6 +8,7 @@
 
 #include "core/base/colour_label.h"
 #include "core/base/edge_mode.h"
+#include "core/base/section_actions.h"
 #include "core/base/sign_convention.h"
 
 namespace qv {
@@ -19,13 +20,7 @@ enum FontStyleFlag : unsigned { kFontBold = 1u, kFontItalic = 2u };
 /// settings file, a section of its own, kept only while it differs from these defaults. The
 /// actions are stored under their formal names (N, N mm), whatever the sign convention calls
 /// them; the field by its key ("sigma", "tau", "von_mises").
-struct StressSettings {
-  double N = 0;
-  double My = 0;
-  double Mz = 0;
-  double Vy = 0;
-  double Vz = 0;
-  double T = 0;
+struct StressSettings : SectionActions {
   std::string Field = "von_mises";
   friend bool operator==(const StressSettings&, const StressSettings&) = default;
 };

@@ -130,7 +130,7 @@ class ScriptedPrompter : public Prompter {
 
 /// The descendant of `root` named `name`; fails the current test when there is none.
 template <typename T>
-T* RequireChild(QObject& root, const QString& name) {
+T* RequireChild(const QObject& root, const QString& name) {
   T* child = root.findChild<T*>(name);
   if (child == nullptr) {
     const QString message =
