@@ -31,6 +31,7 @@
 #include <cmath>
 #include <utility>
 
+#include "core/analysis/analysis.h"
 #include "core/base/colour_label.h"
 #include "core/base/error.h"
 #include "core/base/limits.h"
@@ -115,12 +116,15 @@ void TMainForm::Button1Click() {
     TMainForm* form;
     ~Idle() { form->SetBusy(false); }
   } idle{this};
-  const SectionSize size = TypedSize();
+  const AnalysisRequest request = RequestOfSession(mSession, TypedSize());
   std::vector<std::string> messages;
   mLists.ProgressBar1->setMaximum(
       static_cast<int>(std::min<std::size_t>(mSession.Picture().Size(), INT_MAX)));
-  mSession.Analyse(
-      size, [this](std::int64_t done, std::int64_t total) { Progress(done, total); }, &messages);
+  RunControl control;
+  control.progress = [this](const std::string&) -> ProgressFn {
+    return [this](std::int64_t done, std::int64_t total) { Progress(done, total); };
+  };
+  AnalyseRequested(mSession, request, control, &messages);
   for (const std::string& m : messages) Prompts().Error(Q(m));
   mResults.GroupBox2->show();
   ShowResultTexts();

@@ -169,6 +169,19 @@ bool AnalyseSection(SectionSession& session, const AnalysisRequest& v, const Pic
   return done;
 }
 
+AnalysisRequest RequestOfSession(const SectionSession& session, const SectionSize& size) {
+  AnalysisRequest request;
+  request.size = size;
+  request.uses = session.MaterialList();
+  const ProgramSettings& settings = session.Settings();
+  request.convention = settings.SignConvention;
+  request.eps = settings.AngleTolerance;
+  request.edges = settings.Edges;
+  request.outputs.report = true;
+  request.outputs.overlay = true;
+  return request;
+}
+
 bool AnalyseRequested(SectionSession& session, const AnalysisRequest& request,
                       const RunControl& control, std::vector<std::string>* messages) {
   session.Analyse(request.size, StageProgress(control, "analysis"), messages);

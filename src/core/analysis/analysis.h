@@ -69,6 +69,11 @@ bool AnalyseSection(SectionSession& session, const AnalysisRequest& v, const Pic
                     const LibraryData* library, bool drawn, const RunControl& control,
                     std::vector<std::string>* notes = nullptr);
 
+/// The request of the window's analyse command: the sizes as typed, the material list's colours
+/// and the session's settings (convention, precision, edges); the report and the overlay, and
+/// no torsion or stresses, which the window's dialogs ask for later on the same session.
+AnalysisRequest RequestOfSession(const SectionSession& session, const SectionSize& size);
+
 /// The analysis of `request` on a session whose picture and material list are set (by
 /// AnalyseSection, or by the window's lists): the section's values with the request's sizes, then,
 /// as asked, the extended values (stage "torsion") and the stresses (stage "stresses"). The
