@@ -25,7 +25,6 @@
 
 #include "core/analysis/analysis.h"
 #include "core/analysis/analysis_check.h"
-#include "core/analysis/analysis_json.h"
 #include "core/base/error.h"
 #include "core/base/json_value.h"
 #include "core/base/number_text.h"
@@ -36,6 +35,7 @@
 #include "core/scan/edge_smoothing.h"
 #include "core/scan/inventory.h"
 #include "core/session/session.h"
+#include "core/session/session_report.h"
 #include "drawing/overlay_module.h"
 
 #ifndef QV_OVERLAY_MODULE_FROM_PYTHON_BUILD
@@ -453,7 +453,7 @@ py::object ToPython(const JsonValue& value) {
 }
 
 py::object ToDict(const Result& result) {
-  return ToPython(AnalysisJson(*result.session, result.values));
+  return ToPython(AnalysisJson(*result.session, result.values.size));
 }
 
 // Paints the labels and marks of `ops` into `picture` with the drawing module. Its
@@ -626,7 +626,7 @@ quorvane.Error with its message when the file is missing or cannot be read.)")
            R"(Every value of the analysis as `quorvane-cli analyse --json` prints it, parsed by
 json.loads: the same keys and the same numbers, "extended" with torsion=True.)")
       .def(
-          "to_json", [](const Result& r) { return AnalysisJsonText(*r.session, r.values); },
+          "to_json", [](const Result& r) { return AnalysisJsonText(*r.session, r.values.size); },
           "The batch tool's JSON text itself.")
       .def(
           "report", [](const Result& r) { return r.session->FullReportText(); },

@@ -6,13 +6,13 @@
 #include <utility>
 
 #include "core/analysis/analysis_check.h"
-#include "core/analysis/analysis_json.h"
 #include "core/base/error.h"
 #include "core/base/path.h"
 #include "core/picture/picture_reader.h"
 #include "core/scan/inventory.h"
 #include "core/section/overlay.h"
 #include "core/section/result_text.h"
+#include "core/session/session_report.h"
 
 namespace qv {
 namespace {
@@ -211,7 +211,7 @@ std::optional<AnalysisOutputs> RunAnalysis(SectionSession& session, const Analys
     return std::nullopt;
   }
   if (request.outputs.report) outputs.report = session.FullReportText();
-  if (request.outputs.json) outputs.json = AnalysisJson(session, request);
+  if (request.outputs.json) outputs.json = AnalysisJson(session, request.size);
   if (request.outputs.overlay) {
     outputs.overlay = AnalysisDrawing(session);
     if (outputs.overlay->note) outputs.notes.push_back(*outputs.overlay->note);

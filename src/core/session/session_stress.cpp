@@ -1,22 +1,8 @@
 // The session's stresses: the field of the last analysis under given actions, on the file's own
-// pixels, with the torsion solved again when shear forces or torque need its fields; and the
-// report with the blocks computed for it.
-#include "core/elastic/extended_report.h"
-#include "core/elastic/stress_report.h"
-#include "core/section/plastic_report.h"
+// pixels, with the torsion solved again when shear forces or torque need its fields.
 #include "core/session/session.h"
 
 namespace qv {
-
-std::string SectionSession::FullReportText() const {
-  std::string text = ReportText();
-  if (mElastic) {
-    text += "\r\n" + JoinCrLf(ExtendedReport(*mElastic, mSettings.SignConvention));
-    if (mPlastic) text += JoinCrLf(PlasticReport(*mPlastic));
-  }
-  if (mStress) text += "\r\n" + JoinCrLf(StressReport(*mStress, mSettings.SignConvention));
-  return text;
-}
 
 SectionSession::StressOutcome SectionSession::ComputeStresses(const SectionActions& actions,
                                                               const ProgressFn& progress,

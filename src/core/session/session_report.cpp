@@ -1,8 +1,8 @@
-// The batch tool's JSON: every value of an analysis at full precision, as one object.
-#include "core/analysis/analysis_json.h"
+// The session's report as text, the blocks of every value computed joined, and as one JSON
+// document with every value at full precision (what the batch tool prints with --json).
+#include "core/session/session_report.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <string_view>
 #include <utility>
@@ -12,6 +12,9 @@
 #include "core/base/number_text.h"
 #include "core/base/path.h"
 #include "core/elastic/extended_report.h"
+#include "core/elastic/stress_report.h"
+#include "core/section/plastic_report.h"
+#include "core/section/result_text.h"
 
 namespace qv {
 namespace {
@@ -236,15 +239,25 @@ JsonValue StressJson(const StressField& f, SignConvention convention) {
 
 }  // namespace
 
-JsonValue AnalysisJson(const SectionSession& s, const AnalysisRequest& v) {
+std::string SectionSession::FullReportText() const {
+  std::string text = ReportText();
+  if (mElastic) {
+    text += "\r\n" + JoinCrLf(ExtendedReport(*mElastic, mSettings.SignConvention));
+    if (mPlastic) text += JoinCrLf(PlasticReport(*mPlastic));
+  }
+  if (mStress) text += "\r\n" + JoinCrLf(StressReport(*mStress, mSettings.SignConvention));
+  return text;
+}
+
+JsonValue AnalysisJson(const SectionSession& s, const SectionSize& size) {
   const SectionResult& r = s.Result();
   const SectionBounds& b = s.Bounds();
   const CentreTexts& c = s.Centre();
   const StiffnessTexts& t = s.Stiffness();
   Members members = {
       {"picture", Text(FileNameOf(s.PictureFile()))},
-      {"width_text", Text(v.size.widthText)},
-      {"height_text", Text(v.size.heightText)},
+      {"width_text", Text(size.widthText)},
+      {"height_text", Text(size.heightText)},
       {"section_bounds", JsonObject({{"xmin", Integer(b.xmin)},
                                      {"ymin", Integer(b.ymin)},
                                      {"xmax", Integer(b.xmax)},
@@ -302,8 +315,8 @@ JsonValue AnalysisJson(const SectionSession& s, const AnalysisRequest& v) {
   return JsonLinesObject(std::move(members));
 }
 
-std::string AnalysisJsonText(const SectionSession& s, const AnalysisRequest& v) {
-  return JsonText(AnalysisJson(s, v)) + "\n";
+std::string AnalysisJsonText(const SectionSession& s, const SectionSize& size) {
+  return JsonText(AnalysisJson(s, size)) + "\n";
 }
 
 }  // namespace qv
