@@ -28,6 +28,7 @@ TEST_P(DisjointSetsTest, EveryLabelFindsTheLowestLabelOfItsPiece) {
   for (const auto& [a, b] : c.joins) sets.Join(a, b);
   ASSERT_EQ(sets.Size(), c.roots.size());
   std::vector<int> roots;
+  roots.reserve(c.roots.size());
   for (int i = 0; i < c.labels; ++i) roots.push_back(sets.Find(i));
   EXPECT_EQ(roots, c.roots);
   // Clearing starts the numbering again, as each block row of a pass does.
