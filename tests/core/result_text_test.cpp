@@ -11,6 +11,7 @@
 
 #include "core/base/number_text.h"
 #include "core/library/dd_props.h"
+#include "core/section/integration.h"
 #include "support/material_library.h"
 #include "support/row_name.h"
 
@@ -84,7 +85,7 @@ TEST_P(StiffnessScaleTest, SharesOneScaleForAllTerms) {
   result.Alpha = 1;  // outside the tolerance: EI1 and EI2 stay as given
   result.EI1 = c.eiyy;
   result.EI2 = c.eizz;
-  const StiffnessTexts texts = FormatStiffnessTexts(result, 1.0);
+  const StiffnessTexts texts = FormatStiffnessTexts(result);
   EXPECT_EQ(texts.eiyy, c.textYY);
   EXPECT_EQ(texts.eizz, c.textZZ);
   EXPECT_EQ(texts.eiyz, c.textYZ);
@@ -137,7 +138,8 @@ TEST_P(PrecisionRuleTest, WritesPrincipalValuesBack) {
   result.EIyz = 7;
   result.EI1 = c.ei1;
   result.EI2 = c.ei2;
-  const StiffnessTexts texts = FormatStiffnessTexts(result, c.tolerance);
+  ApplyAngleTolerance(result, c.tolerance);
+  const StiffnessTexts texts = FormatStiffnessTexts(result);
   EXPECT_EQ(result.EI1, c.expectedEI1);
   EXPECT_EQ(result.EI2, c.expectedEI2);
   if (std::isnan(c.alpha)) {
@@ -179,7 +181,7 @@ TEST(ResultTextTest, IsoSectionHasNoAngle) {
   result.Iso = true;
   result.Alpha = 0;
   result.EIyy = result.EIzz = result.EI1 = result.EI2 = 5e6;
-  const StiffnessTexts texts = FormatStiffnessTexts(result, 1.0);
+  const StiffnessTexts texts = FormatStiffnessTexts(result);
   EXPECT_EQ(texts.alpha, "iso");
   EXPECT_EQ(texts.ei1, "50.000E5");
 }
@@ -193,7 +195,7 @@ TEST(ResultTextTest, HintsAreFullPrecision) {
   result.Alpha = 1;
   result.EI1 = 3.5e12;
   result.EI2 = 1.1e12;
-  const StiffnessTexts texts = FormatStiffnessTexts(result, 1.0);
+  const StiffnessTexts texts = FormatStiffnessTexts(result);
   EXPECT_EQ(texts.hintEA, "210000000");
   EXPECT_EQ(texts.hintEIyy, "3456789100000");
   EXPECT_EQ(texts.hintEIzz, "1200000000000");

@@ -13,13 +13,28 @@ PoissonTable ZeroPoisson(std::initializer_list<const char*> labels) {
   return table;
 }
 
+namespace {
+
+SectionResult SectionValues(const PixelGrid& grid, const SectionBounds& bounds, double widthMm,
+                            double heightMm, const TPROPClass& lib) {
+  SectionResult section;
+  const SectionMoments m = ScanMoments(grid, lib);
+  ComputeCentres(m, bounds, widthMm, heightMm, section);
+  ComputeStiffness(m, section);
+  return section;
+}
+
+}  // namespace
+
+SectionResult SectionValues(const DrawnSection& s, const TPROPClass& lib) {
+  return SectionValues(s.grid, s.bounds, s.widthMm, s.heightMm, lib);
+}
+
 Analysis Analyse(const PixelGrid& grid, const SectionBounds& bounds, double widthMm,
                  double heightMm, const TPROPClass& lib, const PoissonTable& poisson,
                  const ElasticOptions& options) {
   Analysis a;
-  const SectionMoments m = ScanMoments(grid, lib);
-  ComputeCentres(m, bounds, widthMm, heightMm, a.section);
-  ComputeStiffness(m, a.section);
+  a.section = SectionValues(grid, bounds, widthMm, heightMm, lib);
   a.elastic =
       ComputeElasticSection(grid, bounds, lib, poisson, widthMm, heightMm, a.section, options);
   return a;

@@ -21,6 +21,9 @@ struct Analysis {
 /// Poisson's ratio 0 for `labels`, which makes G = E / 2.
 PoissonTable ZeroPoisson(std::initializer_list<const char*> labels);
 
+/// The section values of `s` with `lib` before any solve: both passes, as the session makes them.
+SectionResult SectionValues(const DrawnSection& s, const TPROPClass& lib);
+
 /// Analyses `grid` within `bounds` at widthMm x heightMm with `lib`, then solves the extended
 /// values.
 Analysis Analyse(const PixelGrid& grid, const SectionBounds& bounds, double widthMm,

@@ -9,6 +9,7 @@
 #include <span>
 
 #include "core/base/colour_label.h"
+#include "core/base/disjoint_sets.h"
 #include "core/base/error.h"
 #include "core/base/material.h"
 #include "core/base/number_text.h"
@@ -238,20 +239,12 @@ bool BridgesGaps(const PixelGrid& grid, const SectionBounds& bounds,
   // Per pixel of the previous and the current row: its piece's label in the block row, or -1.
   std::vector<std::int32_t> above(w, -1);
   std::vector<std::int32_t> here(w, -1);
-  std::vector<std::int32_t> root;     // union-find over the block row's labels
+  DisjointSets pieceOf;               // the block row's labels, joined where pixels touch
   std::vector<std::int32_t> blockOf;  // block column of each label
   std::vector<std::uint8_t> stiff(nx), stiffAbove(nx), edgeWest(nx), edgeNorth(nx);
   std::vector<std::int32_t> pieces(nx);
-  const auto find = [&](std::int32_t i) {
-    while (root[static_cast<std::size_t>(i)] != i) {
-      root[static_cast<std::size_t>(i)] =
-          root[static_cast<std::size_t>(root[static_cast<std::size_t>(i)])];
-      i = root[static_cast<std::size_t>(i)];
-    }
-    return i;
-  };
   for (int first = 0; first < height; first += factor) {
-    root.clear();
+    pieceOf.Clear();
     blockOf.clear();
     std::fill(stiff.begin(), stiff.end(), 0);
     std::fill(edgeWest.begin(), edgeWest.end(), 0);
@@ -274,8 +267,7 @@ bool BridgesGaps(const PixelGrid& grid, const SectionBounds& bounds,
           const std::int32_t left = p > 0 ? here[p - 1] : -1;
           std::int32_t label = left;
           if (left < 0 || px % factor == 0) {
-            label = static_cast<std::int32_t>(root.size());
-            root.push_back(label);
+            label = pieceOf.Add();
             blockOf.push_back(static_cast<std::int32_t>(b));
             if (left >= 0) edgeWest[b] = 1;
           }
@@ -284,9 +276,7 @@ bool BridgesGaps(const PixelGrid& grid, const SectionBounds& bounds,
             if (row == first) {
               edgeNorth[b] = 1;
             } else {
-              const std::int32_t a = find(above[p]);
-              const std::int32_t c = find(label);
-              if (a != c) root[static_cast<std::size_t>(std::max(a, c))] = std::min(a, c);
+              pieceOf.Join(above[p], label);
             }
           }
         }
@@ -295,8 +285,8 @@ bool BridgesGaps(const PixelGrid& grid, const SectionBounds& bounds,
       std::swap(above, here);
     }
     std::fill(pieces.begin(), pieces.end(), 0);
-    for (std::size_t l = 0; l < root.size(); ++l) {
-      if (find(static_cast<std::int32_t>(l)) == static_cast<std::int32_t>(l)) {
+    for (std::size_t l = 0; l < pieceOf.Size(); ++l) {
+      if (pieceOf.Find(static_cast<std::int32_t>(l)) == static_cast<std::int32_t>(l)) {
         if (++pieces[static_cast<std::size_t>(blockOf[l])] > 1) return true;
       }
     }

@@ -27,6 +27,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "core/base/disjoint_sets.h"
 #include "core/base/error.h"
 #include "core/base/number_text.h"
 #include "core/base/thread_pool.h"
@@ -748,33 +749,26 @@ void StressField::FindJoints(const SolvedFields& f, const std::vector<std::int32
   }
   // Corners of one pair are joined; another pair's faces through the same corner are not.
   std::unordered_map<std::int64_t, std::int32_t> index;
-  std::vector<std::int32_t> parent;
+  DisjointSets corners;
   const std::int64_t pairs = static_cast<std::int64_t>(mMaterials.size()) * mMaterials.size();
   const auto node = [&](const Face& face, std::int64_t c) {
     const std::int64_t key =
         c * pairs + face.a * static_cast<std::int64_t>(mMaterials.size()) + face.b;
-    const auto [it, added] = index.try_emplace(key, static_cast<std::int32_t>(parent.size()));
-    if (added) parent.push_back(it->second);
+    const auto [it, added] = index.try_emplace(key, static_cast<std::int32_t>(corners.Size()));
+    if (added) corners.Add();
     return it->second;
   };
-  const auto root = [&](std::int32_t n) {
-    while (parent[static_cast<std::size_t>(n)] != n) {
-      parent[static_cast<std::size_t>(n)] =
-          parent[static_cast<std::size_t>(parent[static_cast<std::size_t>(n)])];
-      n = parent[static_cast<std::size_t>(n)];
-    }
-    return n;
-  };
   for (const Face& face : faces) {
-    const std::int32_t p = root(node(face, face.from));
-    const std::int32_t q = root(node(face, face.to));
-    if (p != q) parent[static_cast<std::size_t>(std::max(p, q))] = std::min(p, q);
+    // Two statements: corners are numbered as they are first met, `from` before `to`.
+    const std::int32_t from = node(face, face.from);
+    const std::int32_t to = node(face, face.to);
+    corners.Join(from, to);
   }
   // One joint per component, in the order of the pairs and then of their first faces.
   std::unordered_map<std::int32_t, std::size_t> jointOf;
   std::vector<std::pair<std::pair<std::int32_t, std::int32_t>, JointStress>> joints;
   for (const Face& face : faces) {
-    const std::int32_t r = root(node(face, face.from));
+    const std::int32_t r = corners.Find(node(face, face.from));
     const auto [it, added] = jointOf.try_emplace(r, joints.size());
     if (added) {
       JointStress joint;

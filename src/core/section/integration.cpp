@@ -102,6 +102,19 @@ void ComputeStiffness(const SectionMoments& moments, SectionResult& result) {
   ComputePrincipalAxes(result);
 }
 
+void ApplyAngleTolerance(SectionResult& result, double angleTolerance) {
+  // A NaN angle compares false and keeps the computed values.
+  if (std::numbers::pi * angleTolerance / 180 >= std::fabs(result.Alpha)) {
+    if (result.EIzz >= result.EIyy) {
+      result.EI1 = result.EIzz;
+      result.EI2 = result.EIyy;
+    } else {
+      result.EI1 = result.EIyy;
+      result.EI2 = result.EIzz;
+    }
+  }
+}
+
 void ComputePrincipalAxes(SectionResult& result) {
   constexpr double kPi = std::numbers::pi;
   result.Alpha = 0;

@@ -22,6 +22,12 @@ void ComputeCentres(const SectionMoments& moments, const SectionBounds& bounds, 
 /// Needs the Dx, Dy and NC of ComputeCentres for the same moments.
 void ComputeStiffness(const SectionMoments& moments, SectionResult& result);
 
+/// The precision rule of the principal axes: within `angleTolerance` degrees of the section
+/// axes they are taken as those axes, EI1 and EI2 becoming the larger and the smaller of EIzz
+/// and EIyy (EIzz first when equal). Alpha stays as computed. Applied once, after
+/// ComputeStiffness and before any text or output reads EI1 and EI2.
+void ApplyAngleTolerance(SectionResult& result, double angleTolerance);
+
 /// The principal angle, principal values and Iso from EIyy, EIzz, EIyz already in `result`.
 void ComputePrincipalAxes(SectionResult& result);
 

@@ -1,4 +1,4 @@
-// The texts of the result box, the angle-precision rule and the plain-text report.
+// The texts of the result box and the plain-text report.
 #include "core/section/result_text.h"
 
 #include <charconv>
@@ -38,7 +38,7 @@ CentreTexts FormatCentreTexts(const SectionResult& result, const SectionBounds& 
   return texts;
 }
 
-StiffnessTexts FormatStiffnessTexts(SectionResult& result, double angleTolerance) {
+StiffnessTexts FormatStiffnessTexts(const SectionResult& result) {
   // The common scale follows the largest finite term: a NaN or infinite term (from an invalid
   // material) shows as such and must not push the others to a meaningless scale.
   double m = 0;
@@ -55,17 +55,6 @@ StiffnessTexts FormatStiffnessTexts(SectionResult& result, double angleTolerance
   texts.eiyy = stiffnessText(result.EIyy);
   texts.eizz = stiffnessText(result.EIzz);
   texts.eiyz = stiffnessText(result.EIyz);
-
-  // Within the tolerance the principal axes are taken as the section axes themselves.
-  if (std::numbers::pi * angleTolerance / 180 >= std::fabs(result.Alpha)) {
-    if (result.EIzz >= result.EIyy) {
-      result.EI1 = result.EIzz;
-      result.EI2 = result.EIyy;
-    } else {
-      result.EI1 = result.EIyy;
-      result.EI2 = result.EIzz;
-    }
-  }
 
   texts.hintEA = FormatNumber(result.EA);
   texts.hintEIyy = FormatNumber(result.EIyy);

@@ -1,4 +1,4 @@
-// The texts of the result box, the angle-precision rule and the plain-text report.
+// The texts of the result box and the plain-text report.
 #pragma once
 
 #include <string>
@@ -40,9 +40,8 @@ struct StiffnessTexts {
 
 CentreTexts FormatCentreTexts(const SectionResult& result, const SectionBounds& bounds);
 
-/// Applies the precision rule to result.EI1/EI2 (written back) and gives the stiffness texts.
-/// `angleTolerance` is in degrees.
-StiffnessTexts FormatStiffnessTexts(SectionResult& result, double angleTolerance);
+/// The stiffness texts, of EI1 and EI2 as ApplyAngleTolerance left them.
+StiffnessTexts FormatStiffnessTexts(const SectionResult& result);
 
 /// What the report needs besides the value texts.
 struct ReportInput {

@@ -388,7 +388,8 @@ SectionSession::AnalyseOutcome SectionSession::Analyse(const SectionSize& size,
     mResult.Iso = false;
     if (messages) messages->push_back(kNoMaterialProperties);
   }
-  mStiffness = FormatStiffnessTexts(mResult, mSettings.AngleTolerance);
+  ApplyAngleTolerance(mResult, mSettings.AngleTolerance);
+  mStiffness = FormatStiffnessTexts(mResult);
 
   ReportInput input;
   input.picturePath = mSettings.PictureFile;

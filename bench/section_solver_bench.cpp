@@ -11,24 +11,22 @@
 #include <map>
 #include <memory>
 
+#include "bench_sections.h"
 #include "core/elastic/section_solver.h"
 #include "core/library/dd_props.h"
-#include "core/section/integration.h"
 #include "support/material_library.h"
+#include "support/section_analysis.h"
 #include "support/section_pictures.h"
 
 namespace qv {
 namespace {
 
 const test::DrawnSection& Section(const std::string& kind) {
+  if (kind == "ipe300") return bench::Ipe300();
   static std::map<std::string, std::unique_ptr<test::DrawnSection>> cache;
   auto& slot = cache[kind];
   if (!slot) {
-    if (kind == "ipe300") {
-      // About 538 000 section pixels.
-      slot = std::make_unique<test::DrawnSection>(
-          test::DrawSection(150, 300, 0.1, test::ISection(300, 150, 7.1, 10.7, 15, 0x000000FF)));
-    } else if (kind == "solid4M") {
+    if (kind == "solid4M") {
       // 2000 x 2000 pixels of one material.
       slot = std::make_unique<test::DrawnSection>(
           test::DrawSection(400, 400, 0.2, test::Rectangle(0x000000FF)));
@@ -59,10 +57,7 @@ const test::DrawnSection& Section(const std::string& kind) {
 void BM_TorsionAndShearCentre(benchmark::State& state, const std::string& kind) {
   const test::DrawnSection& s = Section(kind);
   const TPROPClass lib = test::LibraryOf({{"clRed", 210000, 7850}, {"clBlue", 11000, 500}});
-  SectionResult section;
-  const SectionMoments m = ScanMoments(s.grid, lib);
-  ComputeCentres(m, s.bounds, s.widthMm, s.heightMm, section);
-  ComputeStiffness(m, section);
+  const SectionResult section = test::SectionValues(s, lib);
   ElasticOptions options;
   options.threads = static_cast<int>(state.range(0));
   // The longest stretch without a progress call: how long the window would not answer.

@@ -1,4 +1,6 @@
 // Tests of the batch tool, run in-process: report, colour listing, JSON, failures, overlay.
+#include "cli/run_cli.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -17,12 +19,12 @@
 #include <vector>
 
 #include "cli/cli_options.h"
-#include "cli/run_cli.h"
 #include "core/base/number_text.h"
 #include "core/elastic/extended_report.h"
 #include "core/picture/picture_reader.h"
 #include "core/section/result_text.h"
 #include "imaging/picture_image.h"
+#include "rectangle_run.h"
 #include "support/bmp_writer.h"
 #include "support/cli_run.h"
 #include "support/grid_builder.h"
@@ -33,20 +35,6 @@
 namespace qv::test {
 namespace {
 
-std::vector<std::string> Concat(std::vector<std::string> a, const std::vector<std::string>& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
-}
-
-QJsonObject ParseJson(const std::string& text) {
-  QJsonParseError error;
-  const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(text), &error);
-  EXPECT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString() << "\n"
-                                                   << text;
-  EXPECT_TRUE(doc.isObject());
-  return doc.object();
-}
-
 std::set<std::string> FilesIn(const std::string& folder) {
   std::set<std::string> names;
   for (const auto& entry : std::filesystem::directory_iterator(folder)) {
@@ -55,22 +43,7 @@ std::set<std::string> FilesIn(const std::string& folder) {
   return names;
 }
 
-// The section every test can compute by hand: a red 10 x 4 pixel rectangle at x 2..11, y 3..6
-// in a 20 x 10 white picture. At 100 x 40 mm each pixel is 10 x 10 mm.
-class RunCliTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    rect = dir.WritePicture("rect.bmp", MakeGrid(20, 10, kWhite, {{2, 3, 11, 6, kRed}}));
-  }
-  std::vector<std::string> Analyse(const std::vector<std::string>& more = {}) const {
-    return Concat({"analyse", rect, "--width", "100", "--height", "40", "--use", "clRed",
-                   "--material", "clRed@steel@210000@7850"},
-                  more);
-  }
-
-  TempDir dir;
-  std::string rect;
-};
+class RunCliTest : public RectangleRunTest {};
 
 TEST_F(RunCliTest, ReportMatchesTheWindowsClipboardText) {
   // NC and MC: mean pixel (6.5, 4.5) rounds half-even to (6, 4), 4 and 1 pixels from UL.

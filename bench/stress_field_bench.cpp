@@ -5,26 +5,21 @@
 
 #include <chrono>
 
+#include "bench_sections.h"
 #include "core/elastic/section_solver.h"
 #include "core/elastic/stress_field.h"
 #include "core/elastic/stress_map.h"
 #include "core/library/dd_props.h"
-#include "core/section/integration.h"
 #include "support/material_library.h"
-#include "support/section_pictures.h"
+#include "support/section_analysis.h"
 
 namespace qv {
 namespace {
 
 void BM_StressesIpe300(benchmark::State& state) {
-  // About 538 000 section pixels.
-  static const test::DrawnSection s =
-      test::DrawSection(150, 300, 0.1, test::ISection(300, 150, 7.1, 10.7, 15, 0x000000FF));
+  const test::DrawnSection& s = bench::Ipe300();
   const TPROPClass lib = test::LibraryOf({{"clRed", 210000, 7850}});
-  SectionResult section;
-  const SectionMoments m = ScanMoments(s.grid, lib);
-  ComputeCentres(m, s.bounds, s.widthMm, s.heightMm, section);
-  ComputeStiffness(m, section);
+  const SectionResult section = test::SectionValues(s, lib);
   ElasticOptions options;
   options.threads = static_cast<int>(state.range(0));
   options.keepFields = true;

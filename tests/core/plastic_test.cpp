@@ -1,6 +1,8 @@
 // Plastic moments against exact solutions and catalogue values: rectangles (with the neutral
 // axis cutting a pixel row), discs and tubes, a rolled I-section, a T whose plastic and elastic
 // axes differ, a composite slab on a steel beam, and the refusal without a strength.
+#include "core/section/plastic.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,10 +10,10 @@
 
 #include "core/library/dd_props.h"
 #include "core/section/integration.h"
-#include "core/section/plastic.h"
 #include "support/grid_builder.h"
 #include "support/material_library.h"
 #include "support/row_name.h"
+#include "support/section_analysis.h"
 #include "support/section_pictures.h"
 
 namespace qv::test {
@@ -21,11 +23,7 @@ constexpr double kPi = std::numbers::pi;
 constexpr double kFy = 355;  // N/mm^2
 
 PlasticOutcome Plastic(const DrawnSection& s, const TPROPClass& lib, const StrengthTable& table) {
-  SectionResult section;
-  const SectionMoments m = ScanMoments(s.grid, lib);
-  ComputeCentres(m, s.bounds, s.widthMm, s.heightMm, section);
-  ComputeStiffness(m, section);
-  return ComputePlasticSection(s.grid, s.bounds, lib, table, section);
+  return ComputePlasticSection(s.grid, s.bounds, lib, table, SectionValues(s, lib));
 }
 
 StrengthTable Strengths(std::initializer_list<std::pair<const char*, Strength>> entries) {

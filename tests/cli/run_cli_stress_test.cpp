@@ -17,6 +17,7 @@
 #include "core/elastic/stress_map.h"
 #include "core/elastic/stress_report.h"
 #include "imaging/picture_image.h"
+#include "rectangle_run.h"
 #include "support/cli_run.h"
 #include "support/grid_builder.h"
 #include "support/row_name.h"
@@ -25,35 +26,9 @@
 namespace qv::test {
 namespace {
 
-std::vector<std::string> Concat(std::vector<std::string> a, const std::vector<std::string>& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
-}
-
-QJsonObject ParseJson(const std::string& text) {
-  QJsonParseError error;
-  const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(text), &error);
-  EXPECT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString();
-  return doc.object();
-}
-
-QJsonObject At(const QJsonObject& o, const char* key) { return o[key].toObject(); }
-
-// A red 10 x 4 pixel rectangle at x 2..11, y 3..6 of a 20 x 10 picture: 100 x 40 mm, so
-// I = 100 * 40^3 / 12 and a moment M gives M * 20 / I at the top and bottom edges.
-class StressCliTest : public ::testing::Test {
+// The rectangle's I: a moment M gives M * 20 / I at the top and bottom edges.
+class StressCliTest : public RectangleRunTest {
  protected:
-  void SetUp() override {
-    rect = dir.WritePicture("rect.bmp", MakeGrid(20, 10, kWhite, {{2, 3, 11, 6, kRed}}));
-  }
-  std::vector<std::string> Analyse(const std::vector<std::string>& more = {}) const {
-    return Concat({"analyse", rect, "--width", "100", "--height", "40", "--use", "clRed",
-                   "--material", "clRed@steel@210000@7850"},
-                  more);
-  }
-
-  TempDir dir;
-  std::string rect;
   static constexpr double kI = 100.0 * 40 * 40 * 40 / 12;
 };
 
