@@ -5,11 +5,15 @@
 #include <gtest/gtest.h>
 
 #include <QByteArray>
+#include <QImage>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QString>
+#include <cstdint>
 #include <string>
 #include <vector>
 
+#include "imaging/picture_image.h"
 #include "support/cli_run.h"
 #include "support/grid_builder.h"
 
@@ -30,6 +34,21 @@ inline QJsonObject ParseJson(const std::string& text) {
                                                    << text;
   EXPECT_TRUE(doc.isObject());
   return doc.object();
+}
+
+/// The picture the tool wrote at `path` (PNG or BMP).
+inline PixelGrid ReadPng(const std::string& path) {
+  return FromQImage(QImage(QString::fromStdString(path)));
+}
+
+/// Some pixel of x0..x1, y0..y1 (inclusive) has `colour`.
+inline bool AnyPixel(const PixelGrid& g, int x0, int y0, int x1, int y1, std::uint32_t colour) {
+  for (int y = y0; y <= y1; ++y) {
+    for (int x = x0; x <= x1; ++x) {
+      if (g.At(x, y) == colour) return true;
+    }
+  }
+  return false;
 }
 
 /// The member `key` of `o` as an object (empty when it is none).
