@@ -663,12 +663,13 @@ void StressField::FitEdges(const SolvedFields& f, const std::vector<std::int32_t
     return fitted(static_cast<std::size_t>(c), m, x / hx - X - 0.5, y / hy - Y - 0.5, true);
   };
   std::vector<double> edge(cells, -1.0);
-  for (const OutlinePoint& p : outline) {
+  // How many cells deep the staircase shows at each point of the outline: the sampling depth,
+  // within a third of the wall there. A long straight run that ends in a curve has a period as
+  // long as the run; bounded by the wall, the cells it caps stay those about the edge.
+  std::vector<int> showing(outline.size(), 0);
+  for (std::size_t k = 0; k < outline.size(); ++k) {
+    const OutlinePoint& p = outline[k];
     const auto i = static_cast<std::size_t>(p.cell);
-    if (p.innerCorner) {
-      edge[i] = std::max(edge[i], mEdges[i].tau);
-      continue;
-    }
     const double across = std::abs(p.nx) * hx + std::abs(p.ny) * hy;
     double d1 = Depth(p.period) * across;
     // Both depths within the outer two thirds of the wall there, clear of the far edge.
@@ -679,6 +680,11 @@ void StressField::FitEdges(const SolvedFields& f, const std::vector<std::int32_t
     };
     double wall = 0;
     while (wall < 3 * d1 && inside(wall + across / 2)) wall += across / 2;
+    showing[k] = static_cast<int>(std::ceil(std::min(Depth(p.period), wall / 3 / across)));
+    if (p.innerCorner) {
+      edge[i] = std::max(edge[i], mEdges[i].tau);
+      continue;
+    }
     d1 = std::min(d1, wall / 3);
     const double d2 = 2 * d1;
     if (d1 < kLeastDepth * across) {
@@ -698,9 +704,9 @@ void StressField::FitEdges(const SolvedFields& f, const std::vector<std::int32_t
   // Cells within the sampling depth of an edge lie where the staircase still shows: they reach
   // no higher than the edge values about them.
   std::vector<double> cap(cells, -1.0);
-  for (const OutlinePoint& p : outline) {
-    const auto i = static_cast<std::size_t>(p.cell);
-    const auto r = static_cast<int>(std::ceil(Depth(p.period)));
+  for (std::size_t k = 0; k < outline.size(); ++k) {
+    const auto i = static_cast<std::size_t>(outline[k].cell);
+    const int r = showing[k];
     for (int dy = -r; dy <= r; ++dy) {
       for (int dx = -r; dx <= r; ++dx) {
         const std::int32_t j = at(f.CellX[i] + dx, f.CellY[i] + dy);
