@@ -1,5 +1,7 @@
 // Files a run writes: only regular files or new names, each its own file, and all of them put in
 // place together once the run has succeeded.
+#include "core/settings/atomic_file.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -8,7 +10,6 @@
 #include <string>
 
 #include "core/base/error.h"
-#include "core/settings/atomic_file.h"
 #include "support/grid_builder.h"
 #include "support/row_name.h"
 

@@ -1,5 +1,7 @@
 // Elastic section solver: torsion against closed forms, the shear centre's position and sign,
 // fibres and moduli, determinism, cancellation and the coarsened path.
+#include "core/elastic/section_solver.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -9,7 +11,6 @@
 #include <numbers>
 
 #include "core/base/error.h"
-#include "core/elastic/section_solver.h"
 #include "core/library/dd_props.h"
 #include "core/section/integration.h"
 #include "support/grid_builder.h"
