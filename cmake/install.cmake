@@ -118,7 +118,7 @@ if(TARGET quorvane-cli)
   cmake_path(ABSOLUTE_PATH qvModuleDir BASE_DIRECTORY ${CMAKE_INSTALL_PREFIX}
              OUTPUT_VARIABLE qvModuleFull)
   file(RELATIVE_PATH qvModuleFromBin ${qvCliBinFull} ${qvModuleFull})
-  target_compile_definitions(qv_cli PRIVATE QV_OVERLAY_MODULE_FROM_BIN="${qvModuleFromBin}")
+  target_compile_definitions(qv_drawing PRIVATE QV_OVERLAY_MODULE_FROM_BIN="${qvModuleFromBin}")
   install(FILES ${qvGenerated}/quorvane-cli.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   install(FILES ${QV_PACKAGING_DIR}/bash-completion/quorvane-cli
           DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
