@@ -13,6 +13,7 @@
 #include "core/base/json_value.h"
 #include "core/elastic/stress_map.h"
 #include "core/library/dd_props.h"
+#include "core/library/law_table.h"
 #include "core/library/poisson_table.h"
 #include "core/library/strength_table.h"
 #include "core/picture/pixel_grid.h"
@@ -25,6 +26,7 @@ struct LibraryData {
   TPROPClass materials;
   PoissonTable poisson;
   StrengthTable strengths;
+  LawTable laws;
 };
 
 /// Reads the library file `path` as --library does: a file that is not there or is no regular
