@@ -4,7 +4,7 @@
 // first edge, so a pixel row (column) is a fibre strip whose stress depends on depth alone: each
 // strip of each material is integrated exactly, split where the strain passes a kink of its law
 // and the pieces taken by two-point Gauss (exact for the laws' polynomials of degree 2 and less).
-// A state then costs the strips, not the pixels.
+// Runs of strips of one width are one segment. A state then costs the segments, not the pixels.
 //
 // Failure states form one path per sense of bending: the direction (e1, e2) runs from uniform
 // tension (1, 1) through pure curvature to uniform compression (-1, -1), and each direction is
@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 
 #include "core/library/dd_props.h"
 #include "core/scan/moments.h"
@@ -31,31 +32,53 @@ struct Forces {
   double m = 0;  // N mm, positive where it compresses the first side
 };
 
+// Consecutive strips of one width, integrated as one: a rectangle's rows are a single segment.
+struct Segment {
+  double from = 0;  // mm from the first edge
+  double to = 0;
+  double width = 0;  // mm
+};
+
 struct MaterialFibres {
   const LawOfMaterial* law = nullptr;
-  std::vector<std::pair<int, double>> strips;  // strip index, width in mm
-  double vmin = 0;                             // the material's extent, mm from the first edge
+  std::vector<Segment> segments;
+  double vmin = 0;  // the material's extent, mm from the first edge
   double vmax = 0;
   std::vector<double> kinks;
+  // Two Gauss points are exact only where the stress is a polynomial of degree 2 at most;
+  // elsewhere (a parabola of another exponent) a piece is integrated strip by strip.
+  double longestPiece = 0;
 };
 
 class AxisFibres {
  public:
   AxisFibres(const StripCounts& counts, const std::vector<LawOfMaterial>& laws, double across,
              double h, double reference)
-      : mH(h), mDepth(h * counts.strips), mReference(reference) {
+      : mDepth(h * counts.strips), mReference(reference) {
     const std::size_t materials = laws.size();
     for (std::size_t m = 0; m < materials; ++m) {
       MaterialFibres fibres;
       fibres.law = &laws[m];
       fibres.kinks = laws[m].Kinks();
+      const MaterialLaw& law = laws[m].Law();
+      const bool polynomial = law.kind != LawKind::kParabolaRectangle || law.n == 1 || law.n == 2;
+      fibres.longestPiece = polynomial ? std::numeric_limits<double>::infinity() : h;
+      std::int64_t last = -1;
       for (int i = 0; i < counts.strips; ++i) {
-        const double count = counts.Count(i, materials, m);
-        if (count > 0) fibres.strips.emplace_back(i, count * across);
+        const std::int64_t count = counts.counts[static_cast<std::size_t>(i) * materials + m];
+        if (count == 0) continue;
+        if (count == last && fibres.segments.back().to == i * h) {
+          fibres.segments.back().to = (i + 1) * h;
+        } else {
+          fibres.segments.push_back(
+              {i * h, (i + 1) * h,
+               static_cast<double>(count) / static_cast<double>(counts.unit) * across});
+        }
+        last = count;
       }
-      if (fibres.strips.empty()) continue;
-      fibres.vmin = fibres.strips.front().first * h;
-      fibres.vmax = (fibres.strips.back().first + 1) * h;
+      if (fibres.segments.empty()) continue;
+      fibres.vmin = fibres.segments.front().from;
+      fibres.vmax = fibres.segments.back().to;
       mMaterials.push_back(std::move(fibres));
     }
   }
@@ -67,9 +90,9 @@ class AxisFibres {
     Forces total;
     std::vector<double> cuts;
     for (const MaterialFibres& f : mMaterials) {
-      for (const auto& [strip, width] : f.strips) {
-        const double va = strip * mH;
-        const double vb = va + mH;
+      for (const Segment& segment : f.segments) {
+        const double va = segment.from;
+        const double vb = segment.to;
         cuts.assign(1, va);
         if (k != 0) {
           const double ea = e1 + k * va;
@@ -83,13 +106,17 @@ class AxisFibres {
         }
         cuts.push_back(vb);
         for (std::size_t p = 0; p + 1 < cuts.size(); ++p) {
-          const double half = (cuts[p + 1] - cuts[p]) / 2;
-          const double mid = (cuts[p + 1] + cuts[p]) / 2;
+          const double length = cuts[p + 1] - cuts[p];
+          const double parts = length > f.longestPiece ? std::ceil(length / f.longestPiece) : 1;
+          const double half = length / parts / 2;
           const double gauss = half / std::sqrt(3.0);
-          for (const double v : {mid - gauss, mid + gauss}) {
-            const double force = width * half * f.law->Sigma(e1 + k * v);
-            total.n += force;
-            total.m += force * (v - mReference);
+          for (double q = 0; q < parts; ++q) {
+            const double mid = cuts[p] + (2 * q + 1) * half;
+            for (const double v : {mid - gauss, mid + gauss}) {
+              const double force = segment.width * half * f.law->Sigma(e1 + k * v);
+              total.n += force;
+              total.m += force * (v - mReference);
+            }
           }
         }
       }
@@ -119,7 +146,6 @@ class AxisFibres {
   }
 
  private:
-  double mH;
   double mDepth;
   double mReference;
   std::vector<MaterialFibres> mMaterials;
