@@ -41,7 +41,9 @@ void LawTable::Load(const std::string& path) {
     try {
       law = ReadMaterialLaw(text);
     } catch (const Error& e) {
-      throw Error("The law of " + key + " in " + path + " cannot be read: " + e.what());
+      std::string message = "The law of ";
+      message.append(key).append(" in ").append(path).append(" cannot be read: ").append(e.what());
+      throw Error(message);
     }
     if (!UsableKey(key)) continue;  // written by hand; the program would never read it back
     loaded.emplace_back(key, std::move(law));
