@@ -14,6 +14,7 @@
 #include "core/base/version.h"
 #include "core/elastic/stress_field.h"
 #include "core/library/dd_props.h"
+#include "core/library/material_law.h"
 #include "core/library/poisson_table.h"
 #include "core/library/strength_table.h"
 #include "core/settings/program_settings.h"
@@ -23,7 +24,8 @@ namespace {
 
 bool IsFlag(std::string_view command, std::string_view name) {
   return (command == "colours" && name == "--all") ||
-         (command == "analyse" && (name == "--json" || name == "--torsion"));
+         (command == "analyse" &&
+          (name == "--json" || name == "--torsion" || name == "--resistance"));
 }
 
 // Options of the analyse command that take a value; null for anything else.
@@ -38,6 +40,7 @@ std::optional<std::string>* SingleValue(Options& o, std::string_view name) {
   if (name == "--stress-map") return &o.stressMap;
   if (name == "--stress-field") return &o.stressField;
   if (name == "--edges") return &o.edges;
+  if (name == "--interaction") return &o.interaction;
   return nullptr;
 }
 
@@ -48,6 +51,7 @@ std::vector<std::string>* RepeatedValue(Options& o, std::string_view name) {
   if (name == "--nu") return &o.nus;
   if (name == "--fy") return &o.fys;
   if (name == "--action") return &o.actions;
+  if (name == "--law") return &o.laws;
   return nullptr;
 }
 
@@ -148,6 +152,21 @@ std::pair<std::string, Strength> ReadFy(const std::string& text,
   }
 }
 
+std::pair<std::string, MaterialLaw> ReadLaw(const std::string& text,
+                                            const std::vector<std::string>& uses,
+                                            const std::vector<std::string>& given) {
+  const std::string prefix = "--law " + Quoted(text) + ": ";
+  const std::size_t equals = text.find('=');
+  if (equals == std::string::npos) throw Error(prefix + "expected LABEL=LAW");
+  const std::string label = text.substr(0, equals);
+  CheckLabel(prefix, label, uses, given);
+  try {
+    return {label, ReadMaterialLaw(std::string_view(text).substr(equals + 1))};
+  } catch (const Error& e) {
+    throw Error(prefix + e.what());
+  }
+}
+
 // The name of an --action as given, before its "=".
 std::string_view ActionNameOf(std::string_view text) { return text.substr(0, text.find('=')); }
 
@@ -211,7 +230,10 @@ Options ParseArguments(const std::vector<std::string>& args) {
 
     if (IsFlag(o.command, name)) {
       if (inlineValue) throw UsageError{"option " + name + " takes no value"};
-      (name == "--all" ? o.all : name == "--json" ? o.json : o.torsion) = true;
+      (name == "--all"          ? o.all
+       : name == "--json"       ? o.json
+       : name == "--resistance" ? o.resistance
+                                : o.torsion) = true;
       continue;
     }
     std::optional<std::string>* single = SingleValue(o, name);
@@ -242,7 +264,12 @@ Options ParseArguments(const std::vector<std::string>& args) {
     if (!o.height) throw UsageError{"option --height is required"};
     // A ratio that would silently change nothing is more likely a forgotten --torsion.
     if (!o.nus.empty() && !o.torsion) throw UsageError{"option --nu needs --torsion"};
-    if (!o.fys.empty() && !o.torsion) throw UsageError{"option --fy needs --torsion"};
+    // The resistance takes strengths and laws without the torsion.
+    const bool resistance = o.resistance || o.interaction;
+    if (!o.fys.empty() && !o.torsion && !resistance) {
+      throw UsageError{"option --fy needs --torsion"};
+    }
+    if (!o.laws.empty() && !resistance) throw UsageError{"option --law needs --resistance"};
     // Shear forces and torque need the solve's fields; the solve's values come with them.
     for (const std::string& action : o.actions) {
       const std::string_view name = ActionNameOf(action);
@@ -290,6 +317,17 @@ AnalysisRequest ReadAnalyseValues(const Options& o) {
     v.strengths.push_back(ReadFy(text, o.uses, labels));
     labels.push_back(v.strengths.back().first);
   }
+  labels.clear();
+  for (const std::string& text : o.laws) {
+    v.laws.push_back(ReadLaw(text, o.uses, labels));
+    labels.push_back(v.laws.back().first);
+  }
+  v.resistance = o.resistance;
+  if (o.interaction) {
+    const double points = ReadRealOption("--interaction", *o.interaction);
+    Refuse("--interaction: ", InteractionPointsProblem(points));
+    v.interaction = static_cast<int>(points);
+  }
   if (o.overlay) CheckPictureName(*o.overlay);
   v.actions = ReadActions(o.actions, v.convention);
   if (o.stressMap) CheckPictureName(*o.stressMap);
@@ -320,6 +358,7 @@ std::string CliUsage() {
                     [--torsion [--nu LABEL=VALUE ...] [--fy LABEL=VALUE ...]]
                     [--action NAME=VALUE ... [--stress-map OUT.png|OUT.bmp
                     [--stress-field sigma|tau|von_mises]]]
+                    [--resistance] [--interaction POINTS] [--law LABEL=LAW ...]
        quorvane-cli --help | --version
 
 colours    lists the colours of the BMP or PNG picture in the order the window
@@ -381,11 +420,12 @@ analyse    analyses the section made of the colours given with --use and prints
   --fy LABEL=VALUE, --fy LABEL=COMPRESSION/TENSION
            strength in N/mm^2 of the --use colour LABEL for this run, one value
            for both ways or two ("17/0": concrete without tension), each at
-           least 0; needs --torsion. It adds the plastic moments about the
-           horizontal and the vertical axis to the extended values, after the
-           strengths of the section [strength] of the --library file. Without a
-           strength for every material with E above 0 there are none, and the
-           block says why. The library file is not changed.
+           least 0; needs --torsion, --resistance or --interaction. It adds
+           the plastic moments about the horizontal and the vertical axis to
+           the extended values, after the strengths of the section [strength]
+           of the --library file. Without a strength for every material with E
+           above 0 there are none, and the block says why. The library file is
+           not changed.
   --action NAME=VALUE
            an action on the section for its stresses, NAME one of N (axial
            force, tension positive), My, Mz (moments), Vy, Vz (shear forces
@@ -405,6 +445,28 @@ analyse    analyses the section made of the colours given with --use and prints
   --stress-field sigma|tau|von_mises
            what the map shows (default von_mises): sigma on a scale centred
            on 0, tau and von Mises from 0.
+  --resistance
+           also computes the ultimate resistance with each material's
+           stress-strain law: pure compression and tension, and the ultimate
+           moments about the horizontal and the vertical axis, either side
+           compressed, at the axial force of --action N (0 without), with the
+           neutral axis. Takes --fy and --law without --torsion. The report
+           gains a block headed "RESISTANCE" (N, kN and kNm); with --json the
+           object gains the member "resistance". A material with E above 0
+           whose law needs a strength it lacks, or whose law bounds no stress,
+           leaves none, and the block says why.
+  --interaction POINTS
+           also the N-M interaction about both axes: POINTS forces (2..10000,
+           60 is usual) from pure compression to pure tension, each with the
+           ultimate moment of either sense; implies --resistance.
+  --law LABEL=LAW
+           stress-strain law of the --use colour LABEL for this run, after the
+           section [law] of the --library file: linear, elastic-plastic[,eu=E],
+           parabola-rectangle[,ec2=0.002,ecu=0.0035,n=2], no-tension or
+           points:EPS/SIGMA;EPS/SIGMA;... (compression negative). Without one
+           a material with a tension strength of 0 is parabola-rectangle, one
+           with a strength both ways elastic-plastic, one without linear.
+           Needs --resistance or --interaction.
   --help   prints this text.
   --version
            prints the program's name and version.

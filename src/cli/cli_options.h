@@ -27,18 +27,21 @@ struct Options {
   bool all = false;
   bool json = false;
   bool torsion = false;
+  bool resistance = false;
   std::optional<std::string> width;
   std::optional<std::string> height;
   std::optional<std::string> library;
   std::optional<std::string> convention;
   std::optional<std::string> eps;
   std::optional<std::string> overlay;
-  std::optional<std::string> edges;  ///< --edges flat|coverage, as given
+  std::optional<std::string> edges;        ///< --edges flat|coverage, as given
+  std::optional<std::string> interaction;  ///< --interaction POINTS, as given
   std::vector<std::string> uses;
   std::vector<std::string> materials;
   std::vector<std::string> nus;      ///< --nu LABEL=VALUE, as given
   std::vector<std::string> fys;      ///< --fy LABEL=VALUE or LABEL=COMPRESSION/TENSION, as given
   std::vector<std::string> actions;  ///< --action NAME=VALUE, as given
+  std::vector<std::string> laws;     ///< --law LABEL=LAW, as given
   std::optional<std::string> stressMap;
   std::optional<std::string> stressField;
 };

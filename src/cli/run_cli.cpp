@@ -118,10 +118,10 @@ std::string AnalyseText(const Options& o, ProgressLine& progress, OutputFiles& o
   if (o.stressMap) RefuseWritingOverPicture(o.picture, *o.stressMap);
   const std::string overlayFile = o.overlay ? outputs.Add(*o.overlay) : std::string();
   const std::string mapFile = o.stressMap ? outputs.Add(*o.stressMap) : std::string();
-  // The library's own sections are read only for --torsion, so that without it nothing about
-  // a run changes.
+  // The library's own sections are read only for --torsion and the resistance, so that without
+  // them nothing about a run changes.
   std::optional<LibraryData> library;
-  if (o.library) library = ReadLibraryFile(*o.library, o.torsion);
+  if (o.library) library = ReadLibraryFile(*o.library, o.torsion || WantsResistance(v));
 
   SectionSession session;
   RunControl control;

@@ -21,6 +21,9 @@ AnalysisRequest Sound() {
   r.materials = {{"clRed", "steel", 210000, 7850}};
   r.nus = {{"clRed", 0.3}};
   r.strengths = {{"clBlue", {17, 0}}};
+  r.laws = {{"clRed", ReadMaterialLaw("elastic-plastic,eu=0.02")}};
+  r.resistance = true;
+  r.interaction = 60;
   r.actions = {{ActionKind::N, 1e5}, {ActionKind::Vz, 2e4}};
   r.outputs.stressMap = true;
   return r;
@@ -56,12 +59,26 @@ INSTANTIATE_TEST_SUITE_P(
         // Ratios, strengths, shear forces and torque change nothing without the torsion solve.
         RefusalCase{"ratios without torsion", [](auto& r) { r.torsion = false; },
                     "Poisson's ratios are used by the torsion analysis only"},
-        RefusalCase{"strengths without torsion",
+        RefusalCase{"strengths without torsion or resistance",
                     [](auto& r) {
                       r.torsion = false;
                       r.nus.clear();
+                      r.resistance = false;
+                      r.interaction = 0;
                     },
                     "strengths are used by the torsion analysis only"},
+        // Laws serve the resistance alone; the interaction asks for it too.
+        RefusalCase{"laws without the resistance",
+                    [](auto& r) {
+                      r.resistance = false;
+                      r.interaction = 0;
+                    },
+                    "stress-strain laws are used by the resistance only"},
+        RefusalCase{"an interaction of one point", [](auto& r) { r.interaction = 1; },
+                    "the interaction needs 2..10000 points"},
+        RefusalCase{"a law of a colour outside the section",
+                    [](auto& r) { r.laws[0].first = "clLime"; },
+                    "clLime is not a colour of the section"},
         RefusalCase{"a shear force without torsion",
                     [](auto& r) {
                       r.torsion = false;
@@ -104,6 +121,14 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(CheckRequestTest, TakesASoundRequestAndJoinsItsActions) {
   const AnalysisRequest r = Sound();
   EXPECT_NO_THROW(CheckRequest(r));
+  // The resistance takes strengths and laws without the torsion.
+  AnalysisRequest resistance = r;
+  resistance.torsion = false;
+  resistance.nus.clear();
+  resistance.actions = {{ActionKind::N, -1e5}};
+  resistance.outputs.stressMap = false;
+  resistance.resistance = false;
+  EXPECT_NO_THROW(CheckRequest(resistance));
   const std::optional<SectionActions> actions = ActionsOf(r);
   ASSERT_TRUE(actions);
   EXPECT_EQ(actions->N, 1e5);

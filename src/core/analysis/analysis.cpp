@@ -56,7 +56,7 @@ LibraryData ReadLibraryFile(const std::string& path, bool sections) {
   // line that is not there is a typing error, not an empty library.
   if (!std::filesystem::exists(status)) throw Error(prefix + "no such file");
   if (!std::filesystem::is_regular_file(status)) throw Error(prefix + "not a regular file");
-  LibraryData library{TPROPClass(path), {}, {}};
+  LibraryData library{TPROPClass(path), {}, {}, {}};
   try {
     library.materials.Load();
   } catch (const Error& e) {
@@ -66,6 +66,7 @@ LibraryData ReadLibraryFile(const std::string& path, bool sections) {
   if (sections) {
     library.poisson.Load(path);
     library.strengths.Load(path);
+    library.laws.Load(path);
   }
   return library;
 }
@@ -118,9 +119,16 @@ bool AnalyseSection(SectionSession& session, const AnalysisRequest& v, const Pic
     PoissonTable poisson = library != nullptr ? library->poisson : PoissonTable();
     for (const auto& [label, nu] : v.nus) poisson.Set(label, nu);
     session.SetPoissonTable(std::move(poisson));
+  }
+  if (v.torsion || WantsResistance(v)) {
     StrengthTable strengths = library != nullptr ? library->strengths : StrengthTable();
     for (const auto& [label, strength] : v.strengths) strengths.Set(label, strength);
     session.SetStrengthTable(std::move(strengths));
+  }
+  if (WantsResistance(v)) {
+    LawTable laws = library != nullptr ? library->laws : LawTable();
+    for (const auto& [label, law] : v.laws) laws.Set(label, law);
+    session.SetLawTable(std::move(laws));
   }
   ProgramSettings settings = session.Settings();
   settings.SignConvention = v.convention;
@@ -132,7 +140,8 @@ bool AnalyseSection(SectionSession& session, const AnalysisRequest& v, const Pic
   // then read the file once instead of holding the picture. Reading edges as coverage looks at
   // each pixel's neighbours, so it holds the picture.
   const std::optional<SectionActions> actions = ActionsOf(v);
-  session.SetPictureStreaming(!drawn && !v.torsion && !actions && v.edges == EdgeMode::Flat);
+  session.SetPictureStreaming(!drawn && !v.torsion && !actions && !WantsResistance(v) &&
+                              v.edges == EdgeMode::Flat);
   // Colours new to the library are gathered in the same one read of the file.
   session.GatherAlso(v.uses);
 
@@ -197,6 +206,9 @@ bool AnalyseRequested(SectionSession& session, const AnalysisRequest& request,
       session.ComputeStresses(*actions, StageProgress(control, "stresses"), control.cancel) ==
           SectionSession::StressOutcome::Cancelled) {
     return false;
+  }
+  if (WantsResistance(request) && !Cancelled(control)) {
+    session.ComputeResistance(actions ? actions->N : 0.0, request.interaction);
   }
   return !Cancelled(control);
 }

@@ -13,6 +13,7 @@
 #include "core/base/json_value.h"
 #include "core/elastic/stress_map.h"
 #include "core/library/dd_props.h"
+#include "core/library/law_table.h"
 #include "core/library/poisson_table.h"
 #include "core/library/strength_table.h"
 #include "core/picture/pixel_grid.h"
@@ -25,6 +26,7 @@ struct LibraryData {
   TPROPClass materials;
   PoissonTable poisson;
   StrengthTable strengths;
+  LawTable laws;
 };
 
 /// Reads the library file `path` as --library does: a file that is not there or is no regular
@@ -57,7 +59,8 @@ struct RunControl {
 };
 
 /// The analyse command on a new `session`: the library (`library`, else an empty one) with the
-/// materials of `v`; with torsion the library's Poisson's ratios and strengths with those of `v`;
+/// materials of `v`; with torsion the library's Poisson's ratios, with torsion or the resistance
+/// its strengths, and with the resistance its laws, each with those of `v`;
 /// the settings; the picture and its colours; the material list; the analysis; with torsion the
 /// extended values; with actions the stresses (the stage "stresses"). `drawn`: the caller draws
 /// on the picture afterwards, so it is held in memory. `notes`, when given, receives a line for
@@ -76,7 +79,8 @@ AnalysisRequest RequestOfSession(const SectionSession& session, const SectionSiz
 
 /// The analysis of `request` on a session whose picture and material list are set (by
 /// AnalyseSection, or by the window's lists): the section's values with the request's sizes, then,
-/// as asked, the extended values (stage "torsion") and the stresses (stage "stresses"). The
+/// as asked, the extended values (stage "torsion"), the stresses (stage "stresses") and the
+/// resistance at the actions' N (0 without) with the request's interaction points. The
 /// analysis' messages go to `messages` (the window shows each; a run without one stops at the
 /// first). False when cancelled or when the analysis gave a message.
 bool AnalyseRequested(SectionSession& session, const AnalysisRequest& request,

@@ -87,6 +87,11 @@ std::string MaterialOverrideProblem(const MaterialOverride& m) {
   return MaterialInputProblem(m.name, m.E, m.rho);
 }
 
+std::string InteractionPointsProblem(double points) {
+  if (points >= 2 && points <= kMaxInteractionPoints && points == std::floor(points)) return {};
+  return "the interaction needs 2.." + IntegerText(kMaxInteractionPoints) + " points";
+}
+
 namespace {
 
 void Refuse(const std::string& problem) {
@@ -116,7 +121,9 @@ void CheckRequest(const AnalysisRequest& r) {
   // A value that would change nothing is more likely a forgotten torsion.
   if (!r.torsion) {
     if (!r.nus.empty()) throw Error("Poisson's ratios are used by the torsion analysis only");
-    if (!r.strengths.empty()) throw Error("strengths are used by the torsion analysis only");
+    if (!r.strengths.empty() && !WantsResistance(r)) {
+      throw Error("strengths are used by the torsion analysis only");
+    }
     for (const auto& [kind, value] : r.actions) {
       if (ActionNeedsTorsion(kind)) {
         throw Error("the action " + std::string(ActionName(kind, r.convention)) +
@@ -124,6 +131,10 @@ void CheckRequest(const AnalysisRequest& r) {
       }
     }
   }
+  if (!r.laws.empty() && !WantsResistance(r)) {
+    throw Error("stress-strain laws are used by the resistance only");
+  }
+  if (r.interaction != 0) Refuse(InteractionPointsProblem(r.interaction));
   if (r.outputs.stressMap && r.actions.empty()) throw Error("a stress map needs actions");
   Refuse(AngleToleranceProblem(r.eps));
   for (const MaterialOverride& m : r.materials) Refuse(MaterialOverrideProblem(m));
@@ -134,6 +145,7 @@ void CheckRequest(const AnalysisRequest& r) {
     Refuse(StrengthTable::Problem(label, strength.compression));
     Refuse(StrengthTable::Problem(label, strength.tension));
   }
+  CheckLabels(r.laws, r.uses);
   std::vector<ActionKind> given;
   for (const auto& [kind, value] : r.actions) {
     if (std::find(given.begin(), given.end(), kind) != given.end()) {

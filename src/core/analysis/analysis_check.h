@@ -49,6 +49,11 @@ ActionKind ActionOfNameChecked(std::string_view name, SignConvention convention)
 /// What is wrong with a material given for the run (its label, name, E and rho), or nothing.
 std::string MaterialOverrideProblem(const MaterialOverride& m);
 
+/// The most points an interaction list may have.
+inline constexpr int kMaxInteractionPoints = 10000;
+/// What is wrong with `points` points of the interaction lists, or nothing.
+std::string InteractionPointsProblem(double points);
+
 /// Checks every value of `request` and how they go together; throws Error with the first
 /// problem in the core's words.
 void CheckRequest(const AnalysisRequest& request);

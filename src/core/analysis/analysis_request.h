@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/library/material_law.h"
 #include "core/session/session.h"
 
 namespace qv {
@@ -37,6 +38,12 @@ struct AnalysisRequest {
   std::vector<std::pair<std::string, double>> nus;
   /// --fy: strengths by label, in the order given, each label once.
   std::vector<std::pair<std::string, Strength>> strengths;
+  /// --law: stress-strain laws by label, in the order given, each label once.
+  std::vector<std::pair<std::string, MaterialLaw>> laws;
+  /// --resistance: the ultimate resistance at the axial force N of the actions (0 without).
+  bool resistance = false;
+  /// --interaction: the points of each N-M interaction list (0: none); asks for the resistance.
+  int interaction = 0;
   /// --action: the actions given, in their formal kinds (the convention's names read), in the
   /// order given.
   std::vector<std::pair<ActionKind, double>> actions;
@@ -52,6 +59,11 @@ struct AnalysisRequest {
     bool stressMap = false;  ///< the map of `stressField` (needs actions)
   } outputs;
 };
+
+/// The resistance is computed: asked for itself or with its interaction lists.
+inline bool WantsResistance(const AnalysisRequest& request) {
+  return request.resistance || request.interaction > 0;
+}
 
 /// The actions of `request` as one value, or nothing when none is given.
 std::optional<SectionActions> ActionsOf(const AnalysisRequest& request);

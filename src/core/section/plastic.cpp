@@ -17,8 +17,8 @@
 #include "core/base/number_text.h"
 #include "core/library/dd_props.h"
 #include "core/scan/moments.h"
-#include "core/scan/scan_support.h"
 #include "core/section/integration.h"
+#include "core/section/strip_counts.h"
 
 namespace qv {
 namespace {
@@ -27,13 +27,6 @@ struct Carrier {
   std::uint32_t colour = 0;
   double E = 0;
   Strength strength;
-};
-
-/// Pixel counts per strip and material, strip-major, in 1/unit pixels.
-struct StripCounts {
-  int strips = 0;
-  std::vector<std::int64_t> counts;  // counts[strip * materials + m]
-  std::int64_t unit = 1;             // kCoverageUnit when the edges are read as coverage
 };
 
 struct AxisBalance {
@@ -169,58 +162,16 @@ PlasticOutcome ComputePlasticSection(const PixelGrid& grid, const SectionBounds&
     return outcome;
   }
 
-  const int width = bounds.WidthPixels();
-  const int height = bounds.HeightPixels();
-  const std::size_t materials = carriers.size();
-  StripCounts rows{height, std::vector<std::int64_t>(static_cast<std::size_t>(height) * materials)};
-  StripCounts columns{width,
-                      std::vector<std::int64_t>(static_cast<std::size_t>(width) * materials)};
-  // A run adds its length to its row and one to each of its columns; the columns' ones go in as
-  // steps at the run's two ends and are summed across at the end.
-  std::vector<std::int64_t> steps((static_cast<std::size_t>(width) + 1) * materials, 0);
-  bool any = false;
-  if (coverage != nullptr) rows.unit = columns.unit = kCoverageUnit;
-  for (int row = 0; row < height; ++row) {
-    const std::uint32_t* pixels = grid.Row(bounds.ymin + row) + bounds.xmin;
-    for (int x = 0; x < width;) {
-      const int end = RunEnd(pixels, x + 1, width, pixels[x]);
-      if (coverage != nullptr) {
-        // Each share adds its part of the run's pixels.
-        for (const CoverageShare& share : coverage->Shares(pixels[x])) {
-          const int c = carrierOf[static_cast<std::size_t>(share.material)];
-          if (c < 0) continue;
-          any = true;
-          const auto m = static_cast<std::size_t>(c);
-          rows.counts[static_cast<std::size_t>(row) * materials + m] += (end - x) * share.weight;
-          steps[static_cast<std::size_t>(x) * materials + m] += share.weight;
-          steps[static_cast<std::size_t>(end) * materials + m] -= share.weight;
-        }
-        x = end;
-        continue;
-      }
-      const auto carrier = std::find_if(carriers.begin(), carriers.end(),
-                                        [&](const Carrier& c) { return c.colour == pixels[x]; });
-      if (carrier != carriers.end()) {
-        any = true;
-        const auto m = static_cast<std::size_t>(carrier - carriers.begin());
-        rows.counts[static_cast<std::size_t>(row) * materials + m] += end - x;
-        steps[static_cast<std::size_t>(x) * materials + m] += 1;
-        steps[static_cast<std::size_t>(end) * materials + m] -= 1;
-      }
-      x = end;
-    }
-  }
-  if (!any) {
+  std::vector<std::uint32_t> colours;
+  colours.reserve(carriers.size());
+  for (const Carrier& c : carriers) colours.push_back(c.colour);
+  const SectionStrips counted = CountStrips(grid, bounds, colours, carrierOf, coverage);
+  if (!counted.any) {
     outcome.missing = "no material with E above 0 in the section";
     return outcome;
   }
-  for (std::size_t m = 0; m < materials; ++m) {
-    std::int64_t running = 0;
-    for (std::size_t x = 0; x < static_cast<std::size_t>(width); ++x) {
-      running += steps[x * materials + m];
-      columns.counts[x * materials + m] = running;
-    }
-  }
+  const StripCounts& rows = counted.rows;
+  const StripCounts& columns = counted.columns;
 
   double unit = 0;
   for (const Carrier& c : carriers) {

@@ -27,6 +27,7 @@
 #include "core/section/integration.h"
 #include "core/section/overlay.h"
 #include "core/section/plastic.h"
+#include "core/section/resistance.h"
 #include "core/section/result_text.h"
 #include "core/section/section_result.h"
 #include "core/session/loaded_picture.h"
@@ -329,6 +330,19 @@ class SectionSession {
   /// extended values.
   void SetStrengthTable(StrengthTable table);
 
+  // --- ultimate resistance (session_resistance.cpp) -------------------------------------------
+  /// The materials' stress-strain laws (the batch tool: the --library file's section and --law).
+  const LawTable& Laws() const { return mLaws; }
+  /// Replaces every law; drops the extended values and the resistance.
+  void SetLawTable(LawTable table);
+  /// The resistance of the last ComputeResistance, or the reason there is none. Gone with the
+  /// extended values.
+  const std::optional<ResistanceOutcome>& Resistance() const { return mResistance; }
+  /// The ultimate resistance of the analysed section with the strengths and laws at the axial
+  /// force `n` (N), with `interactionPoints` points of the interaction lists (none below 2).
+  /// Needs the picture's own pixels as ComputeElastic does; throws Error as it does.
+  void ComputeResistance(double n, int interactionPoints);
+
  private:
   // What an analysis worked on, so that the torsion solve can insist on the same section.
   struct AnalysedMaterial {
@@ -355,7 +369,7 @@ class SectionSession {
   void SavePoissonTable();
   void LoadStrengthTable(std::vector<std::string>& messages);
   void SaveStrengthTable();
-  /// Drops the extended values: Elastic and Plastic, and the stresses with them.
+  /// Drops the extended values: Elastic and Plastic, the stresses and the resistance with them.
   void DropExtended();
   /// Drops the results of the last analysis: the extended values, the report, the texts and
   /// values but the centres' (which stay until the next analysis, as the window shows them).
@@ -405,6 +419,8 @@ class SectionSession {
   bool mStrengthLoadFailed = false;  // the file's strengths could not be read: never written back
   std::optional<PlasticOutcome> mPlastic;
   std::optional<StressField> mStress;
+  LawTable mLaws;
+  std::optional<ResistanceOutcome> mResistance;
 };
 
 }  // namespace qv

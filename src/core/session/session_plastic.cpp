@@ -11,6 +11,7 @@ void SectionSession::DropExtended() {
   mElastic.reset();
   mPlastic.reset();
   mStress.reset();
+  mResistance.reset();
 }
 
 void SectionSession::LoadStrengthTable(std::vector<std::string>& messages) {

@@ -14,6 +14,7 @@
 #include "core/elastic/extended_report.h"
 #include "core/elastic/stress_report.h"
 #include "core/section/plastic_report.h"
+#include "core/section/resistance_report.h"
 #include "core/section/result_text.h"
 
 namespace qv {
@@ -237,6 +238,51 @@ JsonValue StressJson(const StressField& f, SignConvention convention) {
   return JsonLinesObject(std::move(members));
 }
 
+JsonValue Optional(const std::optional<double>& v) { return v ? Number(*v) : JsonValue(); }
+
+// One axis' ultimate moments: `first` and `second` name its sides, `position` the coordinate of
+// the neutral axis.
+JsonValue ResistanceAxisJson(const ResistanceAxis& a, std::string_view first,
+                             std::string_view second, std::string_view position) {
+  const std::string f(first);
+  const std::string s(second);
+  const std::string p(position);
+  return JsonObject({{"m_" + f + "_compressed", Optional(a.mFirstCompressed)},
+                     {"m_" + s + "_compressed", Optional(a.mSecondCompressed)},
+                     {p + "_mm_neutral_" + f + "_compressed", Optional(a.axisFirstCompressed)},
+                     {p + "_mm_neutral_" + s + "_compressed", Optional(a.axisSecondCompressed)}});
+}
+
+JsonValue InteractionJson(const ResistanceAxis& a) {
+  return LinesArray(a.interaction.size(), [&](std::size_t i) {
+    const auto& [n, first, second] = a.interaction[i];
+    return JsonValue::Array{{Number(n), Number(first), Number(second)}, false};
+  });
+}
+
+// "resistance" and, without values, "resistance_missing" with the reason.
+void AddResistanceJson(const ResistanceOutcome& r, Members& members) {
+  if (!r.values) {
+    members.emplace_back("resistance", nullptr);
+    members.emplace_back("resistance_missing", Text(r.missing));
+    return;
+  }
+  const ResistanceSection& v = *r.values;
+  Members block = {
+      {"n_compression", Number(v.nCompression)},
+      {"n_tension", Number(v.nTension)},
+      {"n", Number(v.n)},
+      {"horizontal_axis", ResistanceAxisJson(v.horizontal, "top", "bottom", "ver")},
+      {"vertical_axis", ResistanceAxisJson(v.vertical, "left", "right", "hor")},
+  };
+  if (!v.horizontal.interaction.empty()) {
+    block.emplace_back("interaction",
+                       JsonLinesObject({{"horizontal_axis", InteractionJson(v.horizontal)},
+                                        {"vertical_axis", InteractionJson(v.vertical)}}));
+  }
+  members.emplace_back("resistance", JsonLinesObject(std::move(block)));
+}
+
 }  // namespace
 
 std::string SectionSession::FullReportText() const {
@@ -245,6 +291,7 @@ std::string SectionSession::FullReportText() const {
     text += "\r\n" + JoinCrLf(ExtendedReport(*mElastic, mSettings.SignConvention));
     if (mPlastic) text += JoinCrLf(PlasticReport(*mPlastic));
   }
+  if (mResistance) text += "\r\n" + JoinCrLf(ResistanceReport(*mResistance));
   if (mStress) text += "\r\n" + JoinCrLf(StressReport(*mStress, mSettings.SignConvention));
   return text;
 }
@@ -309,6 +356,7 @@ JsonValue AnalysisJson(const SectionSession& s, const SectionSize& size) {
   };
   members.insert(members.end(), rest.begin(), rest.end());
   if (s.Elastic()) members.emplace_back("extended", ExtendedJson(*s.Elastic(), s.Plastic()));
+  if (s.Resistance()) AddResistanceJson(*s.Resistance(), members);
   if (s.Stresses()) {
     members.emplace_back("stress", StressJson(*s.Stresses(), s.Settings().SignConvention));
   }

@@ -1,0 +1,18 @@
+// The resistance as lines of the report.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "core/section/resistance.h"
+
+namespace qv {
+
+/// The block headed "RESISTANCE": the laws used, the resistances to pure compression and
+/// tension, the ultimate moments of either sense about each axis at the axial force with the
+/// neutral axis' position, and the interaction lists when computed; forces in N and kN, moments
+/// in N mm and kN m. Without values one line with the reason. Numbers are written without regard
+/// to the locale.
+std::vector<std::string> ResistanceReport(const ResistanceOutcome& outcome);
+
+}  // namespace qv

@@ -1,0 +1,63 @@
+// A pass over the section's runs of pixels, counting rows directly and columns by steps.
+#include "core/section/strip_counts.h"
+
+#include <algorithm>
+
+#include "core/scan/scan_support.h"
+
+namespace qv {
+
+SectionStrips CountStrips(const PixelGrid& grid, const SectionBounds& bounds,
+                          const std::vector<std::uint32_t>& colours,
+                          const std::vector<int>& materialOf, const CoverageTable* coverage) {
+  const int width = bounds.WidthPixels();
+  const int height = bounds.HeightPixels();
+  const std::size_t materials = colours.size();
+  SectionStrips strips;
+  strips.rows = {height, std::vector<std::int64_t>(static_cast<std::size_t>(height) * materials)};
+  strips.columns = {width, std::vector<std::int64_t>(static_cast<std::size_t>(width) * materials)};
+  // A run adds its length to its row and one to each of its columns; the columns' ones go in as
+  // steps at the run's two ends and are summed across at the end.
+  std::vector<std::int64_t> steps((static_cast<std::size_t>(width) + 1) * materials, 0);
+  if (coverage != nullptr) strips.rows.unit = strips.columns.unit = kCoverageUnit;
+  for (int row = 0; row < height; ++row) {
+    const std::uint32_t* pixels = grid.Row(bounds.ymin + row) + bounds.xmin;
+    for (int x = 0; x < width;) {
+      const int end = RunEnd(pixels, x + 1, width, pixels[x]);
+      if (coverage != nullptr) {
+        // Each share adds its part of the run's pixels.
+        for (const CoverageShare& share : coverage->Shares(pixels[x])) {
+          const int c = materialOf[static_cast<std::size_t>(share.material)];
+          if (c < 0) continue;
+          strips.any = true;
+          const auto m = static_cast<std::size_t>(c);
+          strips.rows.counts[static_cast<std::size_t>(row) * materials + m] +=
+              (end - x) * share.weight;
+          steps[static_cast<std::size_t>(x) * materials + m] += share.weight;
+          steps[static_cast<std::size_t>(end) * materials + m] -= share.weight;
+        }
+        x = end;
+        continue;
+      }
+      const auto colour = std::find(colours.begin(), colours.end(), pixels[x]);
+      if (colour != colours.end()) {
+        strips.any = true;
+        const auto m = static_cast<std::size_t>(colour - colours.begin());
+        strips.rows.counts[static_cast<std::size_t>(row) * materials + m] += end - x;
+        steps[static_cast<std::size_t>(x) * materials + m] += 1;
+        steps[static_cast<std::size_t>(end) * materials + m] -= 1;
+      }
+      x = end;
+    }
+  }
+  for (std::size_t m = 0; m < materials; ++m) {
+    std::int64_t running = 0;
+    for (std::size_t x = 0; x < static_cast<std::size_t>(width); ++x) {
+      running += steps[x * materials + m];
+      strips.columns.counts[x * materials + m] = running;
+    }
+  }
+  return strips;
+}
+
+}  // namespace qv

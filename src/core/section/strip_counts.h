@@ -1,0 +1,39 @@
+// Each pixel row's and column's pixel count per material: the section binned by depth, which
+// every stress distribution that varies along one axis integrates over exactly.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "core/picture/pixel_grid.h"
+#include "core/scan/coverage.h"
+#include "core/section/section_result.h"
+
+namespace qv {
+
+/// Pixel counts per strip and material, strip-major, in 1/unit pixels.
+struct StripCounts {
+  int strips = 0;
+  std::vector<std::int64_t> counts;  // counts[strip * materials + m]
+  std::int64_t unit = 1;             // kCoverageUnit when the edges are read as coverage
+
+  double Count(int strip, std::size_t materials, std::size_t m) const {
+    return static_cast<double>(counts[static_cast<std::size_t>(strip) * materials + m]) /
+           static_cast<double>(unit);
+  }
+};
+
+struct SectionStrips {
+  StripCounts rows;     ///< one strip a pixel row of the section box, top down
+  StripCounts columns;  ///< one strip a pixel column, left to right
+  bool any = false;     ///< some pixel holds one of the materials
+};
+
+/// The strips of the section box `bounds` (inside `grid`) for the materials of colours
+/// `colours`. With `coverage`, a pixel adds its shares instead: `materialOf` gives the index in
+/// `colours` of each material in use of the table (-1 for one that is not counted).
+SectionStrips CountStrips(const PixelGrid& grid, const SectionBounds& bounds,
+                          const std::vector<std::uint32_t>& colours,
+                          const std::vector<int>& materialOf, const CoverageTable* coverage);
+
+}  // namespace qv

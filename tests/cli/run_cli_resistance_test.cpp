@@ -1,0 +1,96 @@
+// Tests of the batch tool's ultimate resistance, run in-process: its options' refusals, the keys
+// of its JSON member, the [law] section of the library and the report's block.
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QStringList>
+#include <string>
+#include <vector>
+
+#include "cli/run_cli.h"
+#include "rectangle_run.h"
+#include "support/cli_run.h"
+#include "support/grid_builder.h"
+
+namespace qv::test {
+namespace {
+
+class RunCliResistanceTest : public RectangleRunTest {};
+
+TEST_F(RunCliResistanceTest, OptionsAreRefusedWhereTheyWouldChangeNothingOrCannotBeRead) {
+  struct Case {
+    std::vector<std::string> more;
+    int code;
+    const char* message;
+  };
+  const std::vector<Case> cases = {
+      // A strength or a law without any analysis that uses it is a forgotten option.
+      {{"--fy", "clRed=355"}, 2, "option --fy needs --torsion"},
+      {{"--law", "clRed=linear"}, 2, "option --law needs --resistance"},
+      {{"--resistance", "--law", "clBlue=linear"},
+       1,
+       "--law 'clBlue=linear': clBlue is not a colour given with --use"},
+      {{"--resistance", "--law", "clRed=linear", "--law", "clRed=no-tension"},
+       1,
+       "--law 'clRed=no-tension': clRed is given twice"},
+      {{"--resistance", "--law", "clRed=elastic-plastic,eu=0"},
+       1,
+       "--law 'clRed=elastic-plastic,eu=0': eu must be above 0"},
+      {{"--interaction", "1"}, 1, "--interaction: the interaction needs 2..10000 points"},
+      {{"--interaction", "2.5"}, 1, "--interaction: the interaction needs 2..10000 points"},
+  };
+  for (const Case& c : cases) {
+    const CliRun run = RunTool(Analyse(c.more));
+    EXPECT_EQ(run.code, c.code) << c.message;
+    EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+  }
+}
+
+TEST_F(RunCliResistanceTest, JsonHasTheKeysAndTheLibrarysLawsApply) {
+  const std::string library = dir.File("lib.ini");
+  WriteAll(library,
+           "[properties]\r\nn=1\r\n1=1@clRed@steel@210000@7850\r\n[strength]\r\nclRed=355\r\n"
+           "[law]\r\nclRed=elastic-plastic,eu=0.01\r\n");
+  const CliRun run =
+      RunTool({"analyse", rect, "--width", "100", "--height", "40", "--use", "clRed", "--library",
+               library, "--interaction", "5", "--action", "N=1000", "--json"});
+  ASSERT_EQ(run.code, 0) << run.err;
+  const QJsonObject r = At(ParseJson(run.out), "resistance");
+  EXPECT_EQ(r.keys(), QStringList({"horizontal_axis", "interaction", "n", "n_compression",
+                                   "n_tension", "vertical_axis"}));
+  EXPECT_EQ(At(r, "horizontal_axis").keys(),
+            QStringList({"m_bottom_compressed", "m_top_compressed",
+                         "ver_mm_neutral_bottom_compressed", "ver_mm_neutral_top_compressed"}));
+  EXPECT_EQ(At(r, "vertical_axis").keys(),
+            QStringList({"hor_mm_neutral_left_compressed", "hor_mm_neutral_right_compressed",
+                         "m_left_compressed", "m_right_compressed"}));
+  EXPECT_EQ(r["n"].toDouble(), 1000);
+  EXPECT_NEAR(r["n_tension"].toDouble(), 355 * 4000.0, 1e-6);
+  const QJsonArray points = At(r, "interaction")["vertical_axis"].toArray();
+  ASSERT_EQ(points.size(), 5);
+  EXPECT_EQ(points[0].toArray()[0].toDouble(), r["n_compression"].toDouble());
+  // Both edges at about eu = 0.01: the elastic core leaves Mpl (1 - (ey / eu)^2 / 3).
+  const double ratio = 355 / 210000.0 / 0.01;
+  EXPECT_NEAR(At(r, "horizontal_axis")["m_top_compressed"].toDouble() /
+                  (355 * 100 * 40 * 40 / 4.0 * (1 - ratio * ratio / 3)),
+              1, 1e-3);
+}
+
+TEST_F(RunCliResistanceTest, ReportEndsWithTheBlockAndAMissingStrengthIsSaid) {
+  const CliRun run = RunTool(Analyse({"--resistance", "--fy", "clRed=355"}));
+  ASSERT_EQ(run.code, 0) << run.err;
+  EXPECT_NE(run.out.find("\r\n\r\nRESISTANCE\r\nultimate resistance"), std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("    pure tension:     N = 1.42E006 N = 1420.000 kN\r\n"),
+            std::string::npos)
+      << run.out;
+  const CliRun missing = RunTool(Analyse({"--resistance", "--json"}));
+  ASSERT_EQ(missing.code, 0) << missing.err;
+  const QJsonObject json = ParseJson(missing.out);
+  EXPECT_TRUE(json["resistance"].isNull());
+  EXPECT_EQ(json["resistance_missing"].toString(), "no strength given for clRed");
+}
+
+}  // namespace
+}  // namespace qv::test
