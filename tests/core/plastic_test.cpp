@@ -236,14 +236,7 @@ TEST(PlasticCompositeTest, SaggingAxisInTheSlabAndHoggingOnTheSteelAlone) {
   // Hogging (bottom compressed): the slab carries nothing in tension; the symmetric steel alone
   // has its axis at mid-depth, 300 mm, and Mpl = fy Wpl,steel with
   // Wpl,steel = 2 * 150 * 10 * 145 + 2 * 6 * 140 * 70 = 552600 mm^3.
-  DrawnSection s{MakeGrid(1004, 454, kWhite,
-                          {{2, 2, 1001, 151, kBlue},
-                           {427, 152, 576, 161, kRed},
-                           {499, 162, 504, 441, kRed},
-                           {427, 442, 576, 451, kRed}}),
-                 {2, 2, 1001, 451},
-                 1000,
-                 450};
+  const DrawnSection s = SlabOnWeldedI();
   const PlasticOutcome out = Plastic(s, LibraryOf({{"clRed", 210000}, {"clBlue", 33000}}),
                                      Strengths({{"clRed", {kFy, kFy}}, {"clBlue", {17, 0}}}));
   ASSERT_TRUE(out.values);

@@ -208,14 +208,7 @@ INSTANTIATE_TEST_SUITE_P(
 // --- composite: the plastic moments at large strains, the interaction through m at N ------------
 
 TEST(ResistanceCompositeTest, RigidPlasticLikeLawsMeetThePlasticMoments) {
-  DrawnSection s{MakeGrid(1004, 454, kWhite,
-                          {{2, 2, 1001, 151, kBlue},
-                           {427, 152, 576, 161, kRed},
-                           {499, 162, 504, 441, kRed},
-                           {427, 442, 576, 451, kRed}}),
-                 {2, 2, 1001, 451},
-                 1000,
-                 450};
+  const DrawnSection s = SlabOnWeldedI();
   const TPROPClass lib = LibraryOf({{"clRed", 210000}, {"clBlue", 33000}});
   const StrengthTable strengths = Strengths({{"clRed", {355, 355}}, {"clBlue", {17, 0}}});
   const PlasticOutcome plastic =

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "support/grid_builder.h"
+
 namespace qv::test {
 namespace {
 constexpr std::uint32_t kNone = 0x00FFFFFF;
@@ -125,6 +127,17 @@ ShapeFn Channel(double h, double b, double t, bool mirrored, std::uint32_t colou
     if (x <= t || y <= t) return colour;
     return kNone;
   };
+}
+
+DrawnSection SlabOnWeldedI() {
+  return {MakeGrid(1004, 454, kWhite,
+                   {{2, 2, 1001, 151, kBlue},
+                    {427, 152, 576, 161, kRed},
+                    {499, 162, 504, 441, kRed},
+                    {427, 442, 576, 451, kRed}}),
+          {2, 2, 1001, 451},
+          1000,
+          450};
 }
 
 double RectangleTorsionConstant(double a, double b) {

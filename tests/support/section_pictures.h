@@ -56,6 +56,11 @@ ShapeFn ISection(double h, double b, double tw, double tf, double r, std::uint32
 /// open to the right; `mirrored` puts the web on the right.
 ShapeFn Channel(double h, double b, double t, bool mirrored, std::uint32_t colour);
 
+/// A composite at 1 mm per pixel: a concrete slab 1000 x 150 mm (clBlue) on a welded steel I
+/// (clRed) centred below it, 150 wide and 300 deep, flanges 10 mm and web 6 mm; 2 white pixels
+/// about the 1000 x 450 mm box.
+DrawnSection SlabOnWeldedI();
+
 /// Exact St Venant J of an a x b rectangle (series, converged to rounding), mm^4.
 double RectangleTorsionConstant(double a, double b);
 
