@@ -34,7 +34,7 @@ ResistanceOutcome Resistance(const DrawnSection& s, const TPROPClass& lib,
                              const StrengthTable& strengths, const LawTable& laws, double n = 0,
                              int points = 0) {
   return ComputeResistance(s.grid, s.bounds, lib, strengths, laws, SectionValues(s, lib), n,
-                           points);
+                           {.interactionPoints = points});
 }
 
 // --- the laws --------------------------------------------------------------------------------

@@ -208,7 +208,10 @@ bool AnalyseRequested(SectionSession& session, const AnalysisRequest& request,
     return false;
   }
   if (WantsResistance(request) && !Cancelled(control)) {
-    session.ComputeResistance(actions ? actions->N : 0.0, request.interaction);
+    session.ComputeResistance(actions ? actions->N : 0.0,
+                              {.interactionPoints = request.interaction,
+                               .momentCurvature = request.momentCurvature,
+                               .biaxialAngles = request.biaxial});
   }
   return !Cancelled(control);
 }

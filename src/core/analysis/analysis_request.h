@@ -44,6 +44,13 @@ struct AnalysisRequest {
   bool resistance = false;
   /// --interaction: the points of each N-M interaction list (0: none); asks for the resistance.
   int interaction = 0;
+  /// --moment-curvature: the moment-curvature lists about both axes; asks for the resistance.
+  bool momentCurvature = false;
+  /// --interaction-biaxial: the directions of the biaxial list (0: none); asks for the
+  /// resistance.
+  int biaxial = 0;
+  /// --cracked: the cracked service analysis under the actions N, My, Mz.
+  bool cracked = false;
   /// --action: the actions given, in their formal kinds (the convention's names read), in the
   /// order given.
   std::vector<std::pair<ActionKind, double>> actions;
@@ -53,16 +60,18 @@ struct AnalysisRequest {
   EdgeMode edges = EdgeMode::Flat;
   /// What the run makes besides the analysed session.
   struct Outputs {
-    bool report = false;     ///< the report text, with every block computed
-    bool json = false;       ///< the JSON document
-    bool overlay = false;    ///< the drawing over the picture (which is then held in memory)
-    bool stressMap = false;  ///< the map of `stressField` (needs actions)
+    bool report = false;          ///< the report text, with every block computed
+    bool json = false;            ///< the JSON document
+    bool overlay = false;         ///< the drawing over the picture (which is then held in memory)
+    bool stressMap = false;       ///< the map of `stressField` (needs actions)
+    bool resistancePlot = false;  ///< the interaction and moment-curvature diagrams
   } outputs;
 };
 
 /// The resistance is computed: asked for itself or with its interaction lists.
 inline bool WantsResistance(const AnalysisRequest& request) {
-  return request.resistance || request.interaction > 0;
+  return request.resistance || request.interaction > 0 || request.momentCurvature ||
+         request.biaxial > 0;
 }
 
 /// The actions of `request` as one value, or nothing when none is given.

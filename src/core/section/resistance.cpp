@@ -230,7 +230,7 @@ bool Finite(const std::optional<double>& v) { return !v || std::isfinite(*v); }
 ResistanceOutcome ComputeResistance(const PixelGrid& grid, const SectionBounds& bounds,
                                     const TPROPClass& library, const StrengthTable& strengths,
                                     const LawTable& laws, const SectionResult& section, double n,
-                                    int interactionPoints, const CoverageTable* coverage) {
+                                    const ResistanceAsk& ask, const CoverageTable* coverage) {
   ResistanceOutcome outcome;
   std::vector<LawOfMaterial> carriers;
   std::vector<std::uint32_t> colours;
@@ -290,8 +290,8 @@ ResistanceOutcome ComputeResistance(const PixelGrid& grid, const SectionBounds& 
   values.laws = std::move(used);
   values.nTension = StateAt(rows, 0, true).forces.n;
   values.nCompression = StateAt(rows, 1, true).forces.n;
-  values.horizontal = AxisResistance(rows, values, interactionPoints);
-  values.vertical = AxisResistance(columns, values, interactionPoints);
+  values.horizontal = AxisResistance(rows, values, ask.interactionPoints);
+  values.vertical = AxisResistance(columns, values, ask.interactionPoints);
   bool finite = std::isfinite(values.nTension) && std::isfinite(values.nCompression);
   for (const ResistanceAxis* axis : {&values.horizontal, &values.vertical}) {
     finite = finite && Finite(axis->mFirstCompressed) && Finite(axis->mSecondCompressed);

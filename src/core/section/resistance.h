@@ -37,6 +37,10 @@ struct ResistanceAxis {
   /// With an interaction asked for: [n, m first compressed, m second compressed] from the
   /// resistance to pure compression to that to pure tension; moments signed in their sense.
   std::vector<std::array<double, 3>> interaction;
+  /// With the moment-curvature asked for: [curvature 1/mm, moment N mm] at the force N with the
+  /// first side compressed, from 0 to failure (or to 30 times the first yield curvature when
+  /// no material limits the strain).
+  std::vector<std::array<double, 2>> momentCurvature;
 };
 
 struct ResistanceSection {
@@ -45,6 +49,8 @@ struct ResistanceSection {
   double n = 0;             ///< the axial force the moments hold with, N
   ResistanceAxis horizontal;
   ResistanceAxis vertical;
+  /// With a biaxial list asked for: [angle degrees, My N mm, Mz N mm] at the force N.
+  std::vector<std::array<double, 3>> biaxial;
   /// The label and law text of each material carrying load, in library order.
   std::vector<std::pair<std::string, std::string>> laws;
 };
@@ -54,6 +60,13 @@ struct ResistanceOutcome {
   std::string missing;  ///< one line, such as "no strength given for clBlue"; empty with values
 };
 
+/// What is computed besides the resistances and the ultimate moments at the force N.
+struct ResistanceAsk {
+  int interactionPoints = 0;     ///< points of each interaction list (none below 2)
+  bool momentCurvature = false;  ///< the moment-curvature lists
+  int biaxialAngles = 0;         ///< directions of the biaxial list (none at 0)
+};
+
 /// The resistance of the materials in use of `library` on the pixels of `grid` in `bounds`, with
 /// the pixel size and elastic centre of `section`. Each material with E above 0 follows its law
 /// from `laws` (else the default of its strength); a law that needs a strength the material
@@ -61,10 +74,11 @@ struct ResistanceOutcome {
 /// why. The strain plane at failure reaches a material's limit (parabola-rectangle: ecu at its
 /// most compressed fibre, and ec2 at the pivot of a wholly compressed part; elastic-plastic: eu;
 /// points: a table end of non-zero stress); a material without limits is taken to
-/// kUnlimitedStrain. With `interactionPoints` above 1 the interaction lists too.
+/// kUnlimitedStrain. `ask` adds the lists.
 ResistanceOutcome ComputeResistance(const PixelGrid& grid, const SectionBounds& bounds,
                                     const TPROPClass& library, const StrengthTable& strengths,
                                     const LawTable& laws, const SectionResult& section, double n,
-                                    int interactionPoints, const CoverageTable* coverage = nullptr);
+                                    const ResistanceAsk& ask,
+                                    const CoverageTable* coverage = nullptr);
 
 }  // namespace qv

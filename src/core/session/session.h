@@ -339,9 +339,9 @@ class SectionSession {
   /// extended values.
   const std::optional<ResistanceOutcome>& Resistance() const { return mResistance; }
   /// The ultimate resistance of the analysed section with the strengths and laws at the axial
-  /// force `n` (N), with `interactionPoints` points of the interaction lists (none below 2).
+  /// force `n` (N), with the lists `ask` names.
   /// Needs the picture's own pixels as ComputeElastic does; throws Error as it does.
-  void ComputeResistance(double n, int interactionPoints);
+  void ComputeResistance(double n, const ResistanceAsk& ask);
 
  private:
   // What an analysis worked on, so that the torsion solve can insist on the same section.

@@ -10,7 +10,7 @@ void SectionSession::SetLawTable(LawTable table) {
   DropExtended();
 }
 
-void SectionSession::ComputeResistance(double n, int interactionPoints) {
+void SectionSession::ComputeResistance(double n, const ResistanceAsk& ask) {
   const AnalysedSection& analysed = CheckAnalysed();
   mResistance.reset();
   const PixelGrid& picture = AnalysedPicture();
@@ -20,9 +20,8 @@ void SectionSession::ComputeResistance(double n, int interactionPoints) {
     coverage = PictureCoverage();
     if (!coverage) throw Error("The picture has too many colours to be read as coverage.");
   }
-  mResistance =
-      qv::ComputeResistance(picture, mBounds, *mMaterialLibrary, mStrength, mLaws, mResult, n,
-                            interactionPoints, coverage ? &*coverage : nullptr);
+  mResistance = qv::ComputeResistance(picture, mBounds, *mMaterialLibrary, mStrength, mLaws,
+                                      mResult, n, ask, coverage ? &*coverage : nullptr);
 }
 
 }  // namespace qv
