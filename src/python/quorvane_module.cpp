@@ -7,12 +7,14 @@
 #include <pybind11/stl.h>
 #include <pybind11/stl/filesystem.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <exception>
 #include <filesystem>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -31,6 +33,7 @@
 #include "core/base/path.h"
 #include "core/base/version.h"
 #include "core/library/dd_props.h"
+#include "core/library/material_law.h"
 #include "core/picture/picture_file.h"
 #include "core/scan/edge_smoothing.h"
 #include "core/scan/inventory.h"
@@ -79,6 +82,7 @@ struct Material {
   double rho = 0;
   double nu = PoissonTable::kDefault;
   std::optional<std::pair<double, double>> strength;
+  std::optional<std::string> law;
 };
 
 /// An analysed section and the values it was analysed with.
@@ -213,6 +217,9 @@ Material MaterialOf(const Library& library, const TPROPRec& entry) {
   if (const std::optional<Strength> s = library.data->strengths.Get(m.label)) {
     m.strength = std::make_pair(s->compression, s->tension);
   }
+  if (const std::optional<MaterialLaw> law = library.data->laws.Get(m.label)) {
+    m.law = MaterialLawText(*law);
+  }
   return m;
 }
 
@@ -344,12 +351,22 @@ int SizeOf(const char* name, const std::string& text) {
   }
 }
 
+// The keywords of the resistance and the cracked analysis.
+struct Resistance {
+  py::object laws = py::none();
+  bool resistance = false;
+  int interaction = 0;
+  bool momentCurvature = false;
+  int biaxial = 0;
+  bool cracked = false;
+};
+
 // The keyword arguments as a request, checked by the core's rules in the core's words.
 AnalysisRequest ReadValues(const py::object& width, const py::object& height,
                            const std::vector<std::string>& use, const py::object& materials,
                            int convention, double eps, bool torsion, const py::object& nu,
                            const py::object& fy, const py::object& actions,
-                           const std::string& edges) {
+                           const std::string& edges, const Resistance& resistance) {
   AnalysisRequest v;
   v.size.widthText = SizeText(width, "width_mm");
   v.size.heightText = SizeText(height, "height_mm");
@@ -383,21 +400,45 @@ AnalysisRequest ReadValues(const py::object& width, const py::object& height,
     v.actions.emplace_back(ActionOfNameChecked(Text(name), v.convention),
                            CastTo<double>(value, "actions", name, "a number"));
   }
+  for (const auto& [label, value] : DictOf(resistance.laws, "laws")) {
+    v.laws.emplace_back(Text(label),
+                        ReadMaterialLaw(CastTo<std::string>(value, "laws", label, "a law's text")));
+  }
+  v.resistance = resistance.resistance;
+  v.interaction = resistance.interaction;
+  v.momentCurvature = resistance.momentCurvature;
+  v.biaxial = resistance.biaxial;
+  v.cracked = resistance.cracked;
   CheckRequest(v);
   return v;
+}
+
+// interaction=True asks for the batch tool's default of 60 points, a number for that many.
+int InteractionPoints(const py::object& interaction) {
+  if (py::isinstance<py::bool_>(interaction)) return interaction.cast<bool>() ? 60 : 0;
+  try {
+    return interaction.cast<int>();
+  } catch (const py::cast_error&) {
+    throw py::type_error("interaction must be True, False or a number of points, not " +
+                         Text(py::repr(interaction)));
+  }
 }
 
 Result Analyse(const Picture& picture, const py::object& width, const py::object& height,
                const std::vector<std::string>& use, const std::optional<Library>& library,
                const py::object& materials, int convention, double eps, bool torsion,
                const py::object& nu, const py::object& fy, const py::object& actions,
-               const std::string& edges, const py::object& progress) {
+               const std::string& edges, const py::object& laws, bool resistance,
+               const py::object& interaction, bool momentCurvature, int interactionBiaxial,
+               bool cracked, const py::object& progress) {
   if (!progress.is_none() && !PyCallable_Check(progress.ptr())) {
     throw py::type_error("progress must be callable");
   }
   Result result{
       nullptr,
-      ReadValues(width, height, use, materials, convention, eps, torsion, nu, fy, actions, edges),
+      ReadValues(width, height, use, materials, convention, eps, torsion, nu, fy, actions, edges,
+                 {laws, resistance, InteractionPoints(interaction), momentCurvature,
+                  interactionBiaxial, cracked}),
       picture};
   auto session = std::make_shared<SectionSession>();
   Progress report(progress);
@@ -454,6 +495,61 @@ py::object ToPython(const JsonValue& value) {
 
 py::object ToDict(const Result& result) {
   return ToPython(AnalysisJson(*result.session, result.values.size));
+}
+
+// A list of lists of numbers (the interaction, moment-curvature and biaxial lists) as a 2-D
+// float array, a value not finite as NaN; every other value as ToPython makes it.
+py::object WithArrays(const JsonValue& value) {
+  if (const auto* object = std::get_if<JsonValue::Object>(&value.value)) {
+    py::dict dict;
+    for (const auto& [key, member] : object->members) dict[py::str(key)] = WithArrays(member);
+    return dict;
+  }
+  const auto* array = std::get_if<JsonValue::Array>(&value.value);
+  if (array == nullptr) return ToPython(value);
+  const bool rows = std::all_of(array->elements.begin(), array->elements.end(), [](const auto& e) {
+    return std::holds_alternative<JsonValue::Array>(e.value);
+  });
+  if (!rows || array->elements.empty()) return ToPython(value);
+  const std::size_t columns = std::get<JsonValue::Array>(array->elements[0].value).elements.size();
+  py::array_t<double> out({array->elements.size(), columns});
+  auto cells = out.mutable_unchecked<2>();
+  for (std::size_t i = 0; i < array->elements.size(); ++i) {
+    const auto& row = std::get<JsonValue::Array>(array->elements[i].value).elements;
+    if (row.size() != columns) return ToPython(value);
+    for (std::size_t j = 0; j < columns; ++j) {
+      const auto* number = std::get_if<double>(&row[j].value);
+      const auto* whole = std::get_if<std::int64_t>(&row[j].value);
+      cells(static_cast<py::ssize_t>(i), static_cast<py::ssize_t>(j)) =
+          number != nullptr  ? *number
+          : whole != nullptr ? static_cast<double>(*whole)
+                             : std::numeric_limits<double>::quiet_NaN();
+    }
+  }
+  return out;
+}
+
+// The JSON's member `resistance` with its lists as arrays; refused, with the reason, when the
+// analysis computed none.
+py::object ResistanceOf(const Result& result) {
+  const JsonValue json = AnalysisJson(*result.session, result.values.size);
+  const auto& members = std::get<JsonValue::Object>(json.value).members;
+  const auto member = [&](std::string_view key) -> const JsonValue* {
+    for (const auto& [name, value] : members) {
+      if (name == key) return &value;
+    }
+    return nullptr;
+  };
+  const JsonValue* resistance = member("resistance");
+  if (resistance == nullptr) {
+    throw Error("no resistance was asked for: analyse with resistance=True");
+  }
+  if (std::holds_alternative<std::nullptr_t>(resistance->value)) {
+    const JsonValue* missing = member("resistance_missing");
+    const auto* text = missing != nullptr ? std::get_if<std::string>(&missing->value) : nullptr;
+    throw Error("the section has no resistance: " + (text != nullptr ? *text : std::string()));
+  }
+  return WithArrays(*resistance);
 }
 
 // Paints the labels and marks of `ops` into `picture` with the drawing module. Its
@@ -589,14 +685,16 @@ read.)");
       .def_readonly("strength", &Material::strength,
                     "(compression, tension) strength in N/mm^2 from the [strength] section, or "
                     "None.")
+      .def_readonly("law", &Material::law,
+                    "The stress-strain law's text from the [law] section, or None.")
       .def("__repr__", [](const Material& mat) {
         return "<quorvane.Material " + mat.label + " " + Text(py::repr(py::str(mat.name))) +
                " E=" + FormatNumber(mat.e) + " rho=" + FormatNumber(mat.rho) + ">";
       });
 
   py::class_<Library>(m, "Library", R"(A material library: Library() is empty,
-Library.load(path) reads a library file (properties.ini) with its [poisson] and [strength]
-sections. The file is never written.)")
+Library.load(path) reads a library file (properties.ini) with its [poisson], [strength] and
+[law] sections. The file is never written.)")
       .def(py::init([] {
         return Library{std::make_shared<const LibraryData>(), {}};
       }))
@@ -637,6 +735,12 @@ line ends), with the extended values' block after torsion.)")
 torsion, the shear centre) as a numpy array of shape (height, width, 3), dtype uint8: the
 pixels `quorvane-cli analyse --overlay` writes. The labels are painted with Qt, loaded for
 this; a shear centre off the picture gives a warning with its position.)")
+      .def("resistance", &ResistanceOf,
+           R"(The ultimate resistance as to_dict()["resistance"] holds it, its lists
+(interaction, moment-curvature, biaxial) as numpy float arrays of one row per point, such as
+["interaction"]["horizontal_axis"] with the columns n, m_top_compressed, m_bottom_compressed.
+Needs an analysis with resistance=True (or interaction, moment_curvature, interaction_biaxial);
+raises quorvane.Error with the reason when the section has none.)")
       .def("stress_map", &StressMap, py::kw_only(), py::arg("field") = "von_mises",
            R"(The map of the stresses under the analysis' actions as a numpy array of shape
 (height, width, 3), dtype uint8: the pixels `quorvane-cli analyse --stress-map` writes with
@@ -651,8 +755,10 @@ an analysis with actions; painted with Qt, loaded for this.)")
         py::arg("use"), py::kw_only(), py::arg("library") = py::none(),
         py::arg("materials") = py::none(), py::arg("convention") = 0, py::arg("eps") = 1.0,
         py::arg("torsion") = false, py::arg("nu") = py::none(), py::arg("fy") = py::none(),
-        py::arg("actions") = py::none(), py::arg("edges") = "flat",
-        py::arg("progress") = py::none(),
+        py::arg("actions") = py::none(), py::arg("edges") = "flat", py::arg("laws") = py::none(),
+        py::arg("resistance") = false, py::arg("interaction") = false,
+        py::arg("moment_curvature") = false, py::arg("interaction_biaxial") = 0,
+        py::arg("cracked") = false, py::arg("progress") = py::none(),
         R"(Analyses the section of `picture` made of the colours `use` (labels, in order) and
 returns a Result; the batch tool's `analyse` with the matching options:
 
@@ -669,13 +775,23 @@ returns a Result; the batch tool's `analyse` with the matching options:
                        (--torsion)
   nu                   {label: Poisson's ratio} for this run (--nu), with torsion only
   fy                   {label: strength or (compression, tension)} in N/mm^2 (--fy), with
-                       torsion only
+                       torsion or one of the resistance's keywords only
   actions              {name: value} (--action NAME=VALUE): the stresses under the actions
                        N (N), My, Mz (N mm, named as the convention names them), Vy, Vz (N)
                        and T (N mm), the shear forces and the torque with torsion only;
                        to_dict() gains "stress" and the report the stresses' block
   edges                "flat" or "coverage" (--edges): smoothed edge pixels belong to no
                        material, or count as their shares of the materials they blend
+  laws                 {label: law text} (--law): "linear", "elastic-plastic,eu=0.0225",
+                       "parabola-rectangle", "no-tension", "points:EPS/SIGMA;..."
+  resistance           the ultimate resistance at the action N (--resistance); to_dict()
+                       gains "resistance", and Result.resistance() gives it with arrays
+  interaction          the N-M interaction lists: True for 60 points or their number
+                       (--interaction POINTS)
+  moment_curvature     the moment-curvature lists (--moment-curvature)
+  interaction_biaxial  the number of directions of the biaxial list at the action N
+                       (--interaction-biaxial ANGLES)
+  cracked              the cracked service analysis under N, My and Mz (--cracked)
   progress             progress(stage) with "colours", "analysis", "torsion" or "stresses"
                        when a stage begins, then progress(fraction) as it goes, on the calling
                        thread with the GIL held; returning False stops the run and raises

@@ -102,6 +102,12 @@ ANALYSES = {
         dict(library=True, convention=1, actions={"N": -2e5, "My": 5e7}),
         ["--library", LIBRARY, "--convention", "1", "--action", "N=-2e5", "--action", "My=5e7"],
     ),
+    "composite resistance and stresses": (
+        dict(library=True, fy={"clRed": 355, "clBlue": (17, 0)}, laws={"clRed": "elastic-plastic,eu=0.0225"},
+             resistance=True, interaction=9, actions={"N": -1e5}),
+        ["--library", LIBRARY, "--fy", "clRed=355", "--fy", "clBlue=17/0", "--law", "clRed=elastic-plastic,eu=0.0225",
+         "--resistance", "--interaction", "9", "--action", "N=-1e5"],
+    ),
 }
 SECTIONS = {
     "channel": (CHANNEL, 500, 650, ["clRed"]),
@@ -198,6 +204,9 @@ def test_refusals_carry_the_cores_messages(tmp_path):
         (500, ["clRed"], dict(materials={"clRed": ("x" * 300, 1, 1)}), ["--material", "clRed@" + "x" * 300 + "@1@1"],
          None),
         (500, ["clRed"], dict(eps=-1), ["--eps", "-1"], None),
+        (500, ["clRed"], dict(resistance=True, laws={"clRed": "steel"}), ["--resistance", "--law", "clRed=steel"],
+         None),
+        (500, ["clRed"], dict(interaction=1), ["--interaction", "1"], None),
     ]:
         with pytest.raises(quorvane.Error) as refused:
             quorvane.analyse(picture, width, 650, use, **kwargs)
@@ -208,7 +217,7 @@ def test_refusals_carry_the_cores_messages(tmp_path):
         if words is not None:
             assert message == words
             message = words.removeprefix("width: ")
-        assert re.fullmatch(f"(--eps: |{at_option})?" + re.escape(message), tool), tool
+        assert re.fullmatch(f"(--eps: |--interaction: |{at_option})?" + re.escape(message), tool), tool
     # The labels of ratios and strengths are the section's colours, which the tool names by option.
     for kwargs, words in [(dict(nu={"clLime": 0.2}), "clLime is not a colour of the section"),
                           (dict(fy={"": 1}), "the colour label is empty"),
@@ -217,6 +226,22 @@ def test_refusals_carry_the_cores_messages(tmp_path):
                           (dict(actions={"Vz": 0}, torsion=False), "the action Vz needs the torsion analysis")]:
         with pytest.raises(quorvane.Error, match=f"^{re.escape(words)}$"):
             quorvane.analyse(picture, 500, 650, ["clRed"], **dict(dict(torsion=True), **kwargs))
+
+
+def test_resistance_lists_are_arrays_of_the_dicts_lists(composite):
+    result, _ = run_both("composite resistance and stresses", composite)
+    resistance, as_json = result.resistance(), result.to_dict()["resistance"]
+    for axis in ("horizontal_axis", "vertical_axis"):
+        points = resistance["interaction"][axis]
+        assert points.shape == (9, 3) and points.dtype == np.float64
+        assert points.tolist() == as_json["interaction"][axis]
+        assert resistance[axis] == as_json[axis]
+    assert resistance["n"] == -1e5
+    picture, steel = quorvane.read_picture(composite), {"clRed": ("steel", 210000, 7850)}
+    with pytest.raises(quorvane.Error, match="resistance=True"):
+        quorvane.analyse(picture, 1300, 800, ["clRed"], materials=steel).resistance()
+    with pytest.raises(quorvane.Error, match="^the section has no resistance: no strength given for clRed$"):
+        quorvane.analyse(picture, 1300, 800, ["clRed"], materials=steel, resistance=True).resistance()
 
 
 def test_a_name_with_the_separator_is_refused_for_what_it_is():
