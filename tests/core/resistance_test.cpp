@@ -5,10 +5,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "core/base/error.h"
+#include "core/base/thread_pool.h"
 #include "core/library/material_law.h"
+#include "core/picture/pixel_rows.h"
+#include "core/scan/moments.h"
+#include "core/scan/scan_support.h"
 #include "core/section/plastic.h"
 #include "support/grid_builder.h"
 #include "support/material_library.h"
@@ -33,7 +38,7 @@ StrengthTable Strengths(std::initializer_list<std::pair<const char*, Strength>> 
 ResistanceOutcome Resistance(const DrawnSection& s, const TPROPClass& lib,
                              const StrengthTable& strengths, const LawTable& laws, double n = 0,
                              int points = 0) {
-  return ComputeResistance(s.grid, s.bounds, lib, strengths, laws, SectionValues(s, lib), n,
+  return ComputeResistance({&s.grid}, s.bounds, lib, strengths, laws, SectionValues(s, lib), n,
                            {.interactionPoints = points});
 }
 
@@ -232,6 +237,28 @@ TEST(ResistanceCompositeTest, RigidPlasticLikeLawsMeetThePlasticMoments) {
   EXPECT_NEAR(*at.values->horizontal.mSecondCompressed, point[2], 1e-9 * std::abs(point[2]));
   EXPECT_EQ(hor.interaction.front()[0], out.values->nCompression);
   EXPECT_EQ(hor.interaction.back()[0], out.values->nTension);
+
+  // The runs a streamed scan keeps (on two workers, so their blocks interleave) bin the section
+  // as the picture does; beyond their limit none are kept.
+  const auto keptRuns = [&](std::size_t limit) {
+    MomentsTally tally(MaterialsOfColours(lib), 2);
+    tally.KeepRuns(limit);
+    GridRows rows(s.grid);
+    ThreadPool pool(2);
+    ForEachRowBlock(pool, rows, {}, [&](int worker, const RowBlock& b) { tally.Add(worker, b); });
+    return tally.Runs();
+  };
+  const std::optional<std::vector<PixelRun>> runs = keptRuns(1000000);
+  ASSERT_TRUE(runs);
+  EXPECT_TRUE(std::is_sorted(runs->begin(), runs->end(),
+                             [](const PixelRun& a, const PixelRun& b) { return a.y < b.y; }));
+  const ResistanceOutcome fromRuns = ComputeResistance(
+      {.runs = &*runs}, s.bounds, lib, strengths, Laws({{"clBlue", "elastic-plastic"}}),
+      SectionValues(s, lib), 0, {.interactionPoints = 9});
+  ASSERT_TRUE(fromRuns.values);
+  EXPECT_EQ(fromRuns.values->horizontal.interaction, hor.interaction);
+  EXPECT_EQ(fromRuns.values->vertical.interaction, out.values->vertical.interaction);
+  EXPECT_FALSE(keptRuns(runs->size() / 4));
 }
 
 TEST(ResistanceSymmetryTest, DoublySymmetricSectionHasASymmetricDiagram) {

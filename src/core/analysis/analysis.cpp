@@ -137,11 +137,12 @@ bool AnalyseSection(SectionSession& session, const AnalysisRequest& v, const Pic
   settings.Edges = v.edges;
   session.ChangeSettings(settings);
   // Without drawing, torsion or stresses the pixels are needed only for the two scans, which
-  // then read the file once instead of holding the picture. Reading edges as coverage looks at
-  // each pixel's neighbours, so it holds the picture.
+  // then read the file once instead of holding the picture; the resistance bins the runs that
+  // read keeps. Reading edges as coverage looks at each pixel's neighbours, so it holds the
+  // picture.
   const std::optional<SectionActions> actions = ActionsOf(v);
-  session.SetPictureStreaming(!drawn && !v.torsion && !actions && !WantsResistance(v) &&
-                              v.edges == EdgeMode::Flat);
+  session.SetPictureStreaming(!drawn && !v.torsion && !actions && v.edges == EdgeMode::Flat);
+  session.KeepRunsAlong(WantsResistance(v));
   // Colours new to the library are gathered in the same one read of the file.
   session.GatherAlso(v.uses);
 

@@ -89,9 +89,18 @@ int MomentsTally::Find(std::uint32_t colour) const {
   return it == mByColour.end() ? kNoMaterial : it->second;
 }
 
+void MomentsTally::KeepRuns(std::size_t limit) {
+  mRunLimit = limit;
+  mRuns.assign(mPartial.size(), {});
+}
+
 void MomentsTally::Add(int worker, const RowBlock& rows) {
   if (mMaterials.empty()) return;
   std::vector<MaterialMoments>& sums = mPartial[static_cast<std::size_t>(worker)];
+  std::vector<PixelRun>* runs =
+      mRunLimit > 0 && !mTooManyRuns ? &mRuns[static_cast<std::size_t>(worker)] : nullptr;
+  // Each worker may hold its share of the limit.
+  const std::size_t share = mRunLimit / std::max<std::size_t>(mRuns.size(), 1);
   const int width = rows.width;
   for (int y = rows.first; y < rows.end; ++y) {
     const std::uint32_t* row = rows.Row(y);
@@ -104,11 +113,29 @@ void MomentsTally::Add(int worker, const RowBlock& rows) {
         lastColour = colour;
         lastMaterial = Find(colour);
       }
-      if (lastMaterial != kNoMaterial)
+      if (lastMaterial != kNoMaterial) {
         AddRunMoments(sums[static_cast<std::size_t>(lastMaterial)], y, x, end - 1);
+        if (runs != nullptr) runs->push_back({y, x, end, colour});
+      }
       x = end;
     }
+    if (runs != nullptr && runs->size() > share) {
+      mTooManyRuns = true;
+      runs->clear();
+      runs->shrink_to_fit();
+      runs = nullptr;
+    }
   }
+}
+
+std::optional<std::vector<PixelRun>> MomentsTally::Runs() const {
+  if (mRunLimit == 0 || mTooManyRuns) return std::nullopt;
+  std::vector<PixelRun> all;
+  for (const std::vector<PixelRun>& part : mRuns) all.insert(all.end(), part.begin(), part.end());
+  // Workers take blocks of rows in any order; a row's runs come from one worker, left to right.
+  std::stable_sort(all.begin(), all.end(),
+                   [](const PixelRun& a, const PixelRun& b) { return a.y < b.y; });
+  return all;
 }
 
 SectionMoments MomentsTally::Result() const {

@@ -1,6 +1,7 @@
 // Exact integer pixel moments of the materials' colours, gathered in one row-major scan.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -44,6 +45,15 @@ struct SectionMoments {
   std::int64_t touchedPixels = 0;
 };
 
+/// The pixels x0 .. x1 - 1 of row y, all of one colour.
+struct PixelRun {
+  int y = 0;
+  int x0 = 0;
+  int x1 = 0;
+  std::uint32_t colour = 0;
+  friend bool operator==(const PixelRun&, const PixelRun&) = default;
+};
+
 /// Adds the pixels x0 .. x1 (inclusive) of row y to `m`, exactly.
 void AddRunMoments(MaterialMoments& m, int y, int x0, int x1);
 
@@ -63,14 +73,23 @@ class MomentsTally {
  public:
   /// For `materials` (with zero moments) and workers 0 .. workers - 1.
   MomentsTally(std::vector<MaterialMoments> materials, int workers);
+  /// Keeps the runs of the materials' colours too, up to `limit` of them: a drawn section has a
+  /// few per row, which lets the fibre analyses bin the section without holding the picture.
+  void KeepRuns(std::size_t limit);
   void Add(int worker, const RowBlock& rows);
   SectionMoments Result() const;
+  /// The runs kept, in row order and left to right in a row; none when not kept or when there
+  /// were more than the limit.
+  std::optional<std::vector<PixelRun>> Runs() const;
 
  private:
   int Find(std::uint32_t colour) const;
   std::vector<MaterialMoments> mMaterials;
   std::unordered_map<std::uint32_t, int> mByColour;
   std::vector<std::vector<MaterialMoments>> mPartial;
+  std::size_t mRunLimit = 0;  // 0: runs are not kept
+  std::vector<std::vector<PixelRun>> mRuns;
+  std::atomic<bool> mTooManyRuns = false;
 };
 
 /// ScanMoments over rows that may be read from the file as they are visited. Throws the

@@ -165,7 +165,7 @@ PlasticOutcome ComputePlasticSection(const PixelGrid& grid, const SectionBounds&
   std::vector<std::uint32_t> colours;
   colours.reserve(carriers.size());
   for (const Carrier& c : carriers) colours.push_back(c.colour);
-  const SectionStrips counted = CountStrips(grid, bounds, colours, carrierOf, coverage);
+  const SectionStrips counted = CountStrips({&grid, nullptr, coverage}, bounds, colours, carrierOf);
   if (!counted.any) {
     outcome.missing = "no material with E above 0 in the section";
     return outcome;

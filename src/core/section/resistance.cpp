@@ -227,10 +227,10 @@ bool Finite(const std::optional<double>& v) { return !v || std::isfinite(*v); }
 
 }  // namespace
 
-ResistanceOutcome ComputeResistance(const PixelGrid& grid, const SectionBounds& bounds,
+ResistanceOutcome ComputeResistance(const SectionPixels& pixels, const SectionBounds& bounds,
                                     const TPROPClass& library, const StrengthTable& strengths,
                                     const LawTable& laws, const SectionResult& section, double n,
-                                    const ResistanceAsk& ask, const CoverageTable* coverage) {
+                                    const ResistanceAsk& ask) {
   ResistanceOutcome outcome;
   std::vector<LawOfMaterial> carriers;
   std::vector<std::uint32_t> colours;
@@ -269,12 +269,11 @@ ResistanceOutcome ComputeResistance(const PixelGrid& grid, const SectionBounds& 
     outcome.missing = "the law of " + unbounded + " bounds no stress";
     return outcome;
   }
-  if (carriers.empty() || bounds.Unset() || bounds.xmin < 0 || bounds.ymin < 0 ||
-      bounds.xmax >= grid.Width() || bounds.ymax >= grid.Height()) {
+  if (carriers.empty() || !pixels.Cover(bounds)) {
     outcome.missing = "no material with E above 0 in the section";
     return outcome;
   }
-  const SectionStrips strips = CountStrips(grid, bounds, colours, carrierOf, coverage);
+  const SectionStrips strips = CountStrips(pixels, bounds, colours, carrierOf);
   if (!strips.any) {
     outcome.missing = "no material with E above 0 in the section";
     return outcome;

@@ -13,6 +13,7 @@
 #include "core/picture/pixel_grid.h"
 #include "core/scan/coverage.h"
 #include "core/section/section_result.h"
+#include "core/section/strip_counts.h"
 
 namespace qv {
 
@@ -67,7 +68,7 @@ struct ResistanceAsk {
   int biaxialAngles = 0;         ///< directions of the biaxial list (none at 0)
 };
 
-/// The resistance of the materials in use of `library` on the pixels of `grid` in `bounds`, with
+/// The resistance of the materials in use of `library` on the `pixels` in `bounds`, with
 /// the pixel size and elastic centre of `section`. Each material with E above 0 follows its law
 /// from `laws` (else the default of its strength); a law that needs a strength the material
 /// lacks, or one that bounds no stress (linear, no-tension), leaves no values, `missing` telling
@@ -75,10 +76,9 @@ struct ResistanceAsk {
 /// most compressed fibre, and ec2 at the pivot of a wholly compressed part; elastic-plastic: eu;
 /// points: a table end of non-zero stress); a material without limits is taken to
 /// kUnlimitedStrain. `ask` adds the lists.
-ResistanceOutcome ComputeResistance(const PixelGrid& grid, const SectionBounds& bounds,
+ResistanceOutcome ComputeResistance(const SectionPixels& pixels, const SectionBounds& bounds,
                                     const TPROPClass& library, const StrengthTable& strengths,
                                     const LawTable& laws, const SectionResult& section, double n,
-                                    const ResistanceAsk& ask,
-                                    const CoverageTable* coverage = nullptr);
+                                    const ResistanceAsk& ask);
 
 }  // namespace qv

@@ -7,9 +7,16 @@
 
 namespace qv {
 
-SectionStrips CountStrips(const PixelGrid& grid, const SectionBounds& bounds,
+bool SectionPixels::Cover(const SectionBounds& bounds) const {
+  if (bounds.Unset() || bounds.xmin < 0 || bounds.ymin < 0) return false;
+  if (runs != nullptr && coverage == nullptr) return true;
+  return grid != nullptr && bounds.xmax < grid->Width() && bounds.ymax < grid->Height();
+}
+
+SectionStrips CountStrips(const SectionPixels& pixels, const SectionBounds& bounds,
                           const std::vector<std::uint32_t>& colours,
-                          const std::vector<int>& materialOf, const CoverageTable* coverage) {
+                          const std::vector<int>& materialOf) {
+  const CoverageTable* coverage = pixels.coverage;
   const int width = bounds.WidthPixels();
   const int height = bounds.HeightPixels();
   const std::size_t materials = colours.size();
@@ -20,32 +27,44 @@ SectionStrips CountStrips(const PixelGrid& grid, const SectionBounds& bounds,
   // steps at the run's two ends and are summed across at the end.
   std::vector<std::int64_t> steps((static_cast<std::size_t>(width) + 1) * materials, 0);
   if (coverage != nullptr) strips.rows.unit = strips.columns.unit = kCoverageUnit;
-  for (int row = 0; row < height; ++row) {
-    const std::uint32_t* pixels = grid.Row(bounds.ymin + row) + bounds.xmin;
+  // A flat run of a material's colour, `x` and `end` from the box's left edge.
+  const auto addRun = [&](int row, int x, int end, std::uint32_t colour) {
+    const auto found = std::find(colours.begin(), colours.end(), colour);
+    if (found == colours.end()) return;
+    strips.any = true;
+    const auto m = static_cast<std::size_t>(found - colours.begin());
+    strips.rows.counts[static_cast<std::size_t>(row) * materials + m] += end - x;
+    steps[static_cast<std::size_t>(x) * materials + m] += 1;
+    steps[static_cast<std::size_t>(end) * materials + m] -= 1;
+  };
+  const bool fromRuns = pixels.runs != nullptr && coverage == nullptr;
+  if (fromRuns) {
+    for (const PixelRun& run : *pixels.runs) {
+      if (run.y < bounds.ymin || run.y > bounds.ymax) continue;
+      const int x = std::max(run.x0, bounds.xmin) - bounds.xmin;
+      const int end = std::min(run.x1, bounds.xmax + 1) - bounds.xmin;
+      if (x < end) addRun(run.y - bounds.ymin, x, end, run.colour);
+    }
+  }
+  for (int row = 0; !fromRuns && row < height; ++row) {
+    const std::uint32_t* line = pixels.grid->Row(bounds.ymin + row) + bounds.xmin;
     for (int x = 0; x < width;) {
-      const int end = RunEnd(pixels, x + 1, width, pixels[x]);
-      if (coverage != nullptr) {
-        // Each share adds its part of the run's pixels.
-        for (const CoverageShare& share : coverage->Shares(pixels[x])) {
-          const int c = materialOf[static_cast<std::size_t>(share.material)];
-          if (c < 0) continue;
-          strips.any = true;
-          const auto m = static_cast<std::size_t>(c);
-          strips.rows.counts[static_cast<std::size_t>(row) * materials + m] +=
-              (end - x) * share.weight;
-          steps[static_cast<std::size_t>(x) * materials + m] += share.weight;
-          steps[static_cast<std::size_t>(end) * materials + m] -= share.weight;
-        }
+      const int end = RunEnd(line, x + 1, width, line[x]);
+      if (coverage == nullptr) {
+        addRun(row, x, end, line[x]);
         x = end;
         continue;
       }
-      const auto colour = std::find(colours.begin(), colours.end(), pixels[x]);
-      if (colour != colours.end()) {
+      // Each share adds its part of the run's pixels.
+      for (const CoverageShare& share : coverage->Shares(line[x])) {
+        const int c = materialOf[static_cast<std::size_t>(share.material)];
+        if (c < 0) continue;
         strips.any = true;
-        const auto m = static_cast<std::size_t>(colour - colours.begin());
-        strips.rows.counts[static_cast<std::size_t>(row) * materials + m] += end - x;
-        steps[static_cast<std::size_t>(x) * materials + m] += 1;
-        steps[static_cast<std::size_t>(end) * materials + m] -= 1;
+        const auto m = static_cast<std::size_t>(c);
+        strips.rows.counts[static_cast<std::size_t>(row) * materials + m] +=
+            (end - x) * share.weight;
+        steps[static_cast<std::size_t>(x) * materials + m] += share.weight;
+        steps[static_cast<std::size_t>(end) * materials + m] -= share.weight;
       }
       x = end;
     }

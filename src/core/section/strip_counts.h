@@ -7,6 +7,7 @@
 
 #include "core/picture/pixel_grid.h"
 #include "core/scan/coverage.h"
+#include "core/scan/moments.h"
 #include "core/section/section_result.h"
 
 namespace qv {
@@ -29,11 +30,22 @@ struct SectionStrips {
   bool any = false;     ///< some pixel holds one of the materials
 };
 
-/// The strips of the section box `bounds` (inside `grid`) for the materials of colours
-/// `colours`. With `coverage`, a pixel adds its shares instead: `materialOf` gives the index in
-/// `colours` of each material in use of the table (-1 for one that is not counted).
-SectionStrips CountStrips(const PixelGrid& grid, const SectionBounds& bounds,
+/// The section's pixels as the fibre analyses read them: the picture in memory, or the runs of
+/// the materials' colours a streamed scan kept (SectionSession), and with `coverage` the shares
+/// of the smoothed edges (then the picture in memory).
+struct SectionPixels {
+  const PixelGrid* grid = nullptr;
+  const std::vector<PixelRun>* runs = nullptr;  ///< in row order; used instead of `grid`
+  const CoverageTable* coverage = nullptr;
+  /// Every pixel of `bounds` can be read.
+  bool Cover(const SectionBounds& bounds) const;
+};
+
+/// The strips of the section box `bounds` for the materials of colours `colours`. With
+/// `coverage`, a pixel adds its shares instead: `materialOf` gives the index in `colours` of
+/// each material in use of the table (-1 for one that is not counted).
+SectionStrips CountStrips(const SectionPixels& pixels, const SectionBounds& bounds,
                           const std::vector<std::uint32_t>& colours,
-                          const std::vector<int>& materialOf, const CoverageTable* coverage);
+                          const std::vector<int>& materialOf);
 
 }  // namespace qv

@@ -59,6 +59,7 @@ bool LoadedPicture::Load(const std::string& path) {
       mAdopted.reset();
     }
     mGatheredMoments.reset();
+    mGatheredRuns.reset();
     mSmoothingScan.reset();
   } catch (const Error&) {
     // Another file that cannot be read leaves the pixels as they were, still those of their own
@@ -86,6 +87,7 @@ void LoadedPicture::Adopt(std::shared_ptr<const PixelGrid> pixels, const std::st
   mSource = name;
   mStamp = FileStamp{};
   mGatheredMoments.reset();
+  mGatheredRuns.reset();
   mSmoothingScan.reset();
   mChanged = false;
   mFresh = true;
@@ -154,6 +156,7 @@ std::vector<ColourBounds> LoadedPicture::ScanColours(const TPROPClass* library,
                                                      const ProgressFn& progress, int threads,
                                                      LeftOutColours* unnamedLeftOut) {
   mGatheredMoments.reset();
+  mGatheredRuns.reset();
   mSmoothingScan.reset();
   if (mRows) {
     try {
@@ -192,6 +195,7 @@ std::optional<std::vector<ColourBounds>> LoadedPicture::ScanRows(const TPROPClas
       materials.push_back(extra);
     }
     tally.emplace(std::move(materials), BandWorkers(mRows->Height(), threads));
+    if (mRunsAlong) tally->KeepRuns(kKeptRunsLimit);
   }
   // Rows that come in order reach the tap in order, one block after the other on one worker.
   if (mSmoothingAlong && mRows->InOrder()) mSmoothingScan.emplace(mRows->Width(), mRows->Height());
@@ -209,7 +213,10 @@ std::optional<std::vector<ColourBounds>> LoadedPicture::ScanRows(const TPROPClas
     ReadIntoMemory();
     return std::nullopt;
   }
-  if (tally) mGatheredMoments = tally->Result();
+  if (tally) {
+    mGatheredMoments = tally->Result();
+    mGatheredRuns = tally->Runs();
+  }
   return found;
 }
 

@@ -53,6 +53,15 @@ class LoadedPicture {
   /// also makes the smoothing check's first pass, so FindSmoothing reads the file again only
   /// for a picture with in-between colours.
   void CheckSmoothingAlong(bool on) { mSmoothingAlong = on; }
+  /// With this on, a streamed inventory also keeps the runs of the gathered colours
+  /// (GatheredRuns), up to kKeptRunsLimit of them.
+  void KeepRunsAlong(bool on) { mRunsAlong = on; }
+  static constexpr std::size_t kKeptRunsLimit = std::size_t{1} << 22;
+  /// The runs of the library's colours and GatherAlso's that the last streamed inventory kept,
+  /// while the picture is still kept as that file; null otherwise.
+  const std::vector<PixelRun>* GatheredRuns() const {
+    return mRows && mGatheredRuns ? &*mGatheredRuns : nullptr;
+  }
 
   /// Reads `path` and marks the picture fresh. False (and nothing changes) when `path` is empty
   /// or no file exists there; throws Error with the reader's message when it cannot be read,
@@ -115,6 +124,8 @@ class LoadedPicture {
   std::shared_ptr<const PixelGrid> mAdopted;       // the pixels taken from memory, or nullptr
   std::optional<SectionMoments> mGatheredMoments;  // of every library colour, by the inventory
   std::vector<std::string> mGatherAlso;            // colours to gather beside the library's
+  bool mRunsAlong = false;
+  std::optional<std::vector<PixelRun>> mGatheredRuns;  // their runs, when kept
   bool mSmoothingAlong = false;
   std::optional<EdgeSmoothingScan> mSmoothingScan;  // its first pass, made by the inventory
   std::string mSource;                              // the file the pixels were read from

@@ -158,6 +158,9 @@ class SectionSession {
   /// ComputeElastic) read the picture whole first. Scans then throw the reader's Error when the
   /// file's pixels turn out damaged or can no longer be read.
   void SetPictureStreaming(bool on) { mPicture.SetStreaming(on); }
+  /// While streaming, the one read also keeps the runs of the materials' colours, so that the
+  /// resistance bins the section from them instead of reading the picture again.
+  void KeepRunsAlong(bool on) { mPicture.KeepRunsAlong(on); }
   /// Colours (labels) the caller will put on the material list whether or not the library knows
   /// them (the batch tool's --use): while streaming, the inventory gathers their moments too, so
   /// a colour new to the library costs no second read of the file.
