@@ -23,6 +23,16 @@ struct StripCounts {
   }
 };
 
+/// Pixels of one colour forming a rectangle: equal runs in consecutive rows merged. Pixel
+/// indices within the section box, half-open ([x0, x1) x [y0, y1)).
+struct PixelRect {
+  int x0 = 0;
+  int x1 = 0;
+  int y0 = 0;
+  int y1 = 0;
+  std::uint32_t colour = 0;
+};
+
 struct SectionStrips {
   StripCounts rows;     ///< one strip a pixel row of the section box, top down
   StripCounts columns;  ///< one strip a pixel column, left to right
@@ -31,9 +41,11 @@ struct SectionStrips {
 
 /// The strips of the section box `bounds` (inside `grid`) for the materials of colours
 /// `colours`. With `coverage`, a pixel adds its shares instead: `materialOf` gives the index in
-/// `colours` of each material in use of the table (-1 for one that is not counted).
+/// `colours` of each material in use of the table (-1 for one that is not counted). With `rects`,
+/// the counted pixels are also gathered there as rectangles, for strains varying in any direction.
 SectionStrips CountStrips(const PixelGrid& grid, const SectionBounds& bounds,
                           const std::vector<std::uint32_t>& colours,
-                          const std::vector<int>& materialOf, const CoverageTable* coverage);
+                          const std::vector<int>& materialOf, const CoverageTable* coverage,
+                          std::vector<PixelRect>* rects = nullptr);
 
 }  // namespace qv
