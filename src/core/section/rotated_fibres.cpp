@@ -38,9 +38,9 @@ std::pair<double, double> SinCos(double degrees) {
 
 }  // namespace
 
-RotatedFibres::RotatedFibres(const std::vector<MaterialRect>& rects,
-                             const std::vector<LawOfMaterial>& laws, double angleDegrees,
-                             double bin) {
+void RotatedFibres::Turn(double angleDegrees, double bin) {
+  const std::vector<MaterialRect>& rects = mRects;
+  const std::vector<LawOfMaterial>& laws = mLaws;
   const auto [sa, ca] = SinCos(angleDegrees);
   mSin = sa;
   mCos = ca;
@@ -50,6 +50,11 @@ RotatedFibres::RotatedFibres(const std::vector<MaterialRect>& rects,
   const double wy = -sa;
   const std::size_t materials = laws.size();
   mMaterials.resize(materials);
+  for (Material& f : mMaterials) {
+    f.kinks.clear();
+    f.bins.clear();
+  }
+  mParts.clear();
   std::vector<bool> present(materials, false);
   double tmin = 0;
   double tmax = 0;
@@ -80,12 +85,14 @@ RotatedFibres::RotatedFibres(const std::vector<MaterialRect>& rects,
     return std::clamp(static_cast<int>(std::floor((t - mStart) / mBin)), 0, mBins - 1);
   };
 
-  // Per material: the difference array of the spanning pieces' coefficients and their count,
-  // and the pieces held by one bin.
-  std::vector<std::vector<std::array<double, 5>>> spans(materials);
-  std::vector<std::vector<int>> spanning(materials);
-  std::vector<std::vector<std::pair<int, Piece>>> parts(materials);
+  std::vector<std::vector<std::array<double, 5>>>& spans = mSpans;
+  std::vector<std::vector<int>>& spanning = mSpanning;
+  std::vector<std::vector<std::pair<int, Piece>>>& parts = mHeld;
+  spans.resize(materials);
+  spanning.resize(materials);
+  parts.resize(materials);
   for (std::size_t m = 0; m < materials; ++m) {
+    parts[m].clear();
     if (!present[m]) continue;
     spans[m].assign(static_cast<std::size_t>(mBins) + 1, {0, 0, 0, 0, 0});
     spanning[m].assign(static_cast<std::size_t>(mBins) + 1, 0);
@@ -214,7 +221,6 @@ RotatedFibres::RotatedFibres(const std::vector<MaterialRect>& rects,
       f.bins.push_back(b);
     }
   }
-  std::erase_if(mMaterials, [](const Material& f) { return f.bins.empty(); });
 }
 
 void RotatedFibres::IntegratePiece(const Material& f, double from, double to, const double* w,
@@ -252,6 +258,7 @@ RotatedForces RotatedFibres::Integrate(double e1, double e2) const {
   const double half = mBin / 2;
   RotatedForces total;
   for (const Material& f : mMaterials) {
+    if (f.bins.empty()) continue;
     // A bin's stress at its far edge is the next one's at its near edge.
     int lastIndex = -2;
     double lastSigma = 0;
@@ -296,6 +303,7 @@ double RotatedFibres::Utilisation(double e1, double e2) const {
   const auto eps = [&](double t) { return e1 + k * (t - mStart); };
   double most = 0;
   for (const Material& f : mMaterials) {
+    if (f.bins.empty()) continue;
     const double ea = eps(f.tmin);
     const double eb = eps(f.tmax);
     const double lo = std::min(ea, eb);

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstddef>
+#include <utility>
 #include <vector>
 
 #include "core/library/material_law.h"
@@ -41,9 +42,13 @@ struct MaterialRect {
 /// integrated from those moments exactly, a bin with a kink inside from its pieces.
 class RotatedFibres {
  public:
-  /// `bin`: the bins' length, mm (at least the depth / kMaxBins).
-  RotatedFibres(const std::vector<MaterialRect>& rects, const std::vector<LawOfMaterial>& laws,
-                double angleDegrees, double bin);
+  /// The fibres of `rects` (kept by reference) with `laws`, not yet binned.
+  RotatedFibres(const std::vector<MaterialRect>& rects, const std::vector<LawOfMaterial>& laws)
+      : mRects(rects), mLaws(laws) {}
+
+  /// Bins the section along the direction of `angleDegrees`, bins `bin` mm long (at least the
+  /// depth / kMaxBins). The memory of the last direction is reused: a turn costs no pages.
+  void Turn(double angleDegrees, double bin);
 
   /// The extent of the section along u, mm: the strain runs from e1 at its first end to e2.
   double Depth() const { return mDepth; }
@@ -83,8 +88,10 @@ class RotatedFibres {
   void IntegratePiece(const Material& f, double from, double to, const double* w, const double* s,
                       double e1, double k, RotatedForces& total) const;
 
-  static constexpr int kMaxBins = 4096;
+  static constexpr int kMaxBins = 1024;
 
+  const std::vector<MaterialRect>& mRects;
+  const std::vector<LawOfMaterial>& mLaws;
   double mSin = 0;
   double mCos = 1;
   double mStart = 0;  // the depth of the first end, mm
@@ -93,6 +100,11 @@ class RotatedFibres {
   int mBins = 0;
   std::vector<Material> mMaterials;
   std::vector<Piece> mParts;
+  // Binning's own: per material the difference array of the coefficients of the pieces
+  // spanning bins and their count, and the pieces held by one bin.
+  std::vector<std::vector<std::array<double, 5>>> mSpans;
+  std::vector<std::vector<int>> mSpanning;
+  std::vector<std::vector<std::pair<int, Piece>>> mHeld;
 };
 
 }  // namespace qv
