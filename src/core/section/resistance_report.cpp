@@ -82,7 +82,7 @@ std::vector<std::string> ResistanceReport(const ResistanceOutcome& outcome) {
       point(a.curveEndsAtFailure ? "failure:     " : "end:         ", a.momentCurvature.back());
     };
     curve(r.horizontal, "horizontal axis");
-    curve(r.vertical, "vertical axis  ");
+    curve(r.vertical, "vertical axis");
   }
   if (r.asked.biaxialAngles > 0) {
     if (r.biaxial.empty()) {

@@ -116,10 +116,10 @@ void RotatedFibres::Turn(double angleDegrees, double bin) {
     if (jq > jp + 1) {
       const std::array<double, 5> c = {piece.w[0], piece.w[1], piece.s[0], piece.s[1], piece.s[2]};
       for (std::size_t i = 0; i < 5; ++i) {
-        spans[m][static_cast<std::size_t>(jp + 1)][i] += c[i];
+        spans[m][static_cast<std::size_t>(jp) + 1][i] += c[i];
         spans[m][static_cast<std::size_t>(jq)][i] -= c[i];
       }
-      ++spanning[m][static_cast<std::size_t>(jp + 1)];
+      ++spanning[m][static_cast<std::size_t>(jp) + 1];
       --spanning[m][static_cast<std::size_t>(jq)];
     }
   };
