@@ -24,8 +24,8 @@ namespace {
 
 bool IsFlag(std::string_view command, std::string_view name) {
   return (command == "colours" && name == "--all") ||
-         (command == "analyse" &&
-          (name == "--json" || name == "--torsion" || name == "--resistance"));
+         (command == "analyse" && (name == "--json" || name == "--torsion" ||
+                                   name == "--resistance" || name == "--moment-curvature"));
 }
 
 // Options of the analyse command that take a value; null for anything else.
@@ -41,6 +41,7 @@ std::optional<std::string>* SingleValue(Options& o, std::string_view name) {
   if (name == "--stress-field") return &o.stressField;
   if (name == "--edges") return &o.edges;
   if (name == "--interaction") return &o.interaction;
+  if (name == "--interaction-biaxial") return &o.biaxial;
   return nullptr;
 }
 
@@ -230,10 +231,11 @@ Options ParseArguments(const std::vector<std::string>& args) {
 
     if (IsFlag(o.command, name)) {
       if (inlineValue) throw UsageError{"option " + name + " takes no value"};
-      (name == "--all"          ? o.all
-       : name == "--json"       ? o.json
-       : name == "--resistance" ? o.resistance
-                                : o.torsion) = true;
+      (name == "--all"                ? o.all
+       : name == "--json"             ? o.json
+       : name == "--resistance"       ? o.resistance
+       : name == "--moment-curvature" ? o.momentCurvature
+                                      : o.torsion) = true;
       continue;
     }
     std::optional<std::string>* single = SingleValue(o, name);
@@ -265,7 +267,7 @@ Options ParseArguments(const std::vector<std::string>& args) {
     // A ratio that would silently change nothing is more likely a forgotten --torsion.
     if (!o.nus.empty() && !o.torsion) throw UsageError{"option --nu needs --torsion"};
     // The resistance takes strengths and laws without the torsion.
-    const bool resistance = o.resistance || o.interaction;
+    const bool resistance = o.resistance || o.interaction || o.momentCurvature || o.biaxial;
     if (!o.fys.empty() && !o.torsion && !resistance) {
       throw UsageError{"option --fy needs --torsion"};
     }
@@ -328,6 +330,12 @@ AnalysisRequest ReadAnalyseValues(const Options& o) {
     Refuse("--interaction: ", InteractionPointsProblem(points));
     v.interaction = static_cast<int>(points);
   }
+  v.momentCurvature = o.momentCurvature;
+  if (o.biaxial) {
+    const double angles = ReadRealOption("--interaction-biaxial", *o.biaxial);
+    Refuse("--interaction-biaxial: ", BiaxialAnglesProblem(angles));
+    v.biaxial = static_cast<int>(angles);
+  }
   if (o.overlay) CheckPictureName(*o.overlay);
   v.actions = ReadActions(o.actions, v.convention);
   if (o.stressMap) CheckPictureName(*o.stressMap);
@@ -358,7 +366,8 @@ std::string CliUsage() {
                     [--torsion [--nu LABEL=VALUE ...] [--fy LABEL=VALUE ...]]
                     [--action NAME=VALUE ... [--stress-map OUT.png|OUT.bmp
                     [--stress-field sigma|tau|von_mises]]]
-                    [--resistance] [--interaction POINTS] [--law LABEL=LAW ...]
+                    [--resistance] [--interaction POINTS] [--moment-curvature]
+                    [--interaction-biaxial ANGLES] [--law LABEL=LAW ...]
        quorvane-cli --help | --version
 
 colours    lists the colours of the BMP or PNG picture in the order the window
@@ -420,7 +429,7 @@ analyse    analyses the section made of the colours given with --use and prints
   --fy LABEL=VALUE, --fy LABEL=COMPRESSION/TENSION
            strength in N/mm^2 of the --use colour LABEL for this run, one value
            for both ways or two ("17/0": concrete without tension), each at
-           least 0; needs --torsion, --resistance or --interaction. It adds
+           least 0; needs --torsion or a resistance option. It adds
            the plastic moments about the horizontal and the vertical axis to
            the extended values, after the strengths of the section [strength]
            of the --library file. Without a strength for every material with E
@@ -459,6 +468,18 @@ analyse    analyses the section made of the colours given with --use and prints
            also the N-M interaction about both axes: POINTS forces (2..10000,
            60 is usual) from pure compression to pure tension, each with the
            ultimate moment of either sense; implies --resistance.
+  --moment-curvature
+           also the moment-curvature about both axes at the force of
+           --action N, the top (left) side compressed: curvature (1/mm) and
+           moment from 0 to failure, or to 30 times the first yield curvature
+           when only materials without strain limits would fail; implies
+           --resistance.
+  --interaction-biaxial ANGLES
+           also the failure moments My, Mz at the force of --action N for
+           ANGLES directions of the neutral axis (4..3600) evenly round the
+           turn: 0 degrees horizontal with the top compressed, turning
+           anticlockwise; My positive compressing the top, Mz the left side.
+           Implies --resistance.
   --law LABEL=LAW
            stress-strain law of the --use colour LABEL for this run, after the
            section [law] of the --library file: linear, elastic-plastic[,eu=E],
@@ -466,7 +487,8 @@ analyse    analyses the section made of the colours given with --use and prints
            points:EPS/SIGMA;EPS/SIGMA;... (compression negative). Without one
            a material with a tension strength of 0 is parabola-rectangle, one
            with a strength both ways elastic-plastic, one without linear.
-           Needs --resistance or --interaction.
+           Needs a resistance option (--resistance, --interaction,
+           --moment-curvature or --interaction-biaxial).
   --help   prints this text.
   --version
            prints the program's name and version.

@@ -36,6 +36,8 @@ struct Options {
   std::optional<std::string> overlay;
   std::optional<std::string> edges;        ///< --edges flat|coverage, as given
   std::optional<std::string> interaction;  ///< --interaction POINTS, as given
+  bool momentCurvature = false;            ///< --moment-curvature
+  std::optional<std::string> biaxial;      ///< --interaction-biaxial ANGLES, as given
   std::vector<std::string> uses;
   std::vector<std::string> materials;
   std::vector<std::string> nus;      ///< --nu LABEL=VALUE, as given

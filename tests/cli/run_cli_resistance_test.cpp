@@ -39,6 +39,13 @@ TEST_F(RunCliResistanceTest, OptionsAreRefusedWhereTheyWouldChangeNothingOrCanno
        "--law 'clRed=elastic-plastic,eu=0': eu must be above 0"},
       {{"--interaction", "1"}, 1, "--interaction: the interaction needs 2..10000 points"},
       {{"--interaction", "2.5"}, 1, "--interaction: the interaction needs 2..10000 points"},
+      {{"--interaction-biaxial", "3"},
+       1,
+       "--interaction-biaxial: the biaxial interaction needs 4..3600 angles"},
+      {{"--interaction-biaxial", "36.5"},
+       1,
+       "--interaction-biaxial: the biaxial interaction needs 4..3600 angles"},
+      {{"--moment-curvature=1"}, 2, "option --moment-curvature takes no value"},
   };
   for (const Case& c : cases) {
     const CliRun run = RunTool(Analyse(c.more));
@@ -75,6 +82,29 @@ TEST_F(RunCliResistanceTest, JsonHasTheKeysAndTheLibrarysLawsApply) {
   EXPECT_NEAR(At(r, "horizontal_axis")["m_top_compressed"].toDouble() /
                   (355 * 100 * 40 * 40 / 4.0 * (1 - ratio * ratio / 3)),
               1, 1e-3);
+}
+
+TEST_F(RunCliResistanceTest, CurvesAndBiaxialListAreWrittenAndSummed) {
+  const CliRun run = RunTool(
+      Analyse({"--moment-curvature", "--interaction-biaxial", "8", "--fy", "clRed=355", "--json"}));
+  ASSERT_EQ(run.code, 0) << run.err;
+  const QJsonObject r = At(ParseJson(run.out), "resistance");
+  const QJsonObject curves = At(r, "moment_curvature");
+  EXPECT_EQ(curves.keys(), QStringList({"horizontal_axis", "vertical_axis"}));
+  const QJsonArray hor = curves["horizontal_axis"].toArray();
+  ASSERT_GT(hor.size(), 10);
+  EXPECT_EQ(hor[0].toArray().size(), 2);
+  const QJsonArray biaxial = r["biaxial"].toArray();
+  ASSERT_EQ(biaxial.size(), 8);
+  EXPECT_EQ(biaxial[2].toArray()[0].toDouble(), 90);
+  EXPECT_NEAR(biaxial[0].toArray()[1].toDouble(),
+              At(r, "horizontal_axis")["m_top_compressed"].toDouble(), 1e-6);
+  const CliRun text = RunTool(Analyse({"--moment-curvature", "--fy", "clRed=355"}));
+  ASSERT_EQ(text.code, 0) << text.err;
+  EXPECT_NE(text.out.find("    moment-curvature at N, the top (left) side compressed:\r\n"
+                          "      horizontal axis: 60 points\r\n        first yield: k = "),
+            std::string::npos)
+      << text.out;
 }
 
 TEST_F(RunCliResistanceTest, ReportEndsWithTheBlockAndAMissingStrengthIsSaid) {

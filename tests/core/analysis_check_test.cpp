@@ -76,6 +76,9 @@ INSTANTIATE_TEST_SUITE_P(
                     "stress-strain laws are used by the resistance only"},
         RefusalCase{"an interaction of one point", [](auto& r) { r.interaction = 1; },
                     "the interaction needs 2..10000 points"},
+        // Fewer than four directions cannot close the biaxial diagram round the turn.
+        RefusalCase{"a biaxial list of three angles", [](auto& r) { r.biaxial = 3; },
+                    "the biaxial interaction needs 4..3600 angles"},
         RefusalCase{"a law of a colour outside the section",
                     [](auto& r) { r.laws[0].first = "clLime"; },
                     "clLime is not a colour of the section"},

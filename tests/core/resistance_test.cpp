@@ -258,6 +258,13 @@ TEST(ResistanceCompositeTest, RigidPlasticLikeLawsMeetThePlasticMoments) {
   ASSERT_TRUE(fromRuns.values);
   EXPECT_EQ(fromRuns.values->horizontal.interaction, hor.interaction);
   EXPECT_EQ(fromRuns.values->vertical.interaction, out.values->vertical.interaction);
+  // The rectangles the biaxial list integrates are merged from the runs as from the picture.
+  const auto rects = [&](const SectionPixels& pixels) {
+    std::vector<PixelRect> merged;
+    CountStrips(pixels, s.bounds, {0x000000FF, 0x00FF0000}, {0, 1}, &merged);
+    return merged;
+  };
+  EXPECT_EQ(rects({.runs = &*runs}), rects({&s.grid}));
   EXPECT_FALSE(keptRuns(runs->size() / 4));
 }
 

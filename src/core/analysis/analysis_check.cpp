@@ -92,6 +92,14 @@ std::string InteractionPointsProblem(double points) {
   return "the interaction needs 2.." + IntegerText(kMaxInteractionPoints) + " points";
 }
 
+std::string BiaxialAnglesProblem(double angles) {
+  if (angles >= kMinBiaxialAngles && angles <= kMaxBiaxialAngles && angles == std::floor(angles)) {
+    return {};
+  }
+  return "the biaxial interaction needs " + IntegerText(kMinBiaxialAngles) + ".." +
+         IntegerText(kMaxBiaxialAngles) + " angles";
+}
+
 namespace {
 
 void Refuse(const std::string& problem) {
@@ -135,6 +143,7 @@ void CheckRequest(const AnalysisRequest& r) {
     throw Error("stress-strain laws are used by the resistance only");
   }
   if (r.interaction != 0) Refuse(InteractionPointsProblem(r.interaction));
+  if (r.biaxial != 0) Refuse(BiaxialAnglesProblem(r.biaxial));
   if (r.outputs.stressMap && r.actions.empty()) throw Error("a stress map needs actions");
   Refuse(AngleToleranceProblem(r.eps));
   for (const MaterialOverride& m : r.materials) Refuse(MaterialOverrideProblem(m));

@@ -53,6 +53,11 @@ std::string MaterialOverrideProblem(const MaterialOverride& m);
 inline constexpr int kMaxInteractionPoints = 10000;
 /// What is wrong with `points` points of the interaction lists, or nothing.
 std::string InteractionPointsProblem(double points);
+/// The fewest and the most directions a biaxial list may have.
+inline constexpr int kMinBiaxialAngles = 4;
+inline constexpr int kMaxBiaxialAngles = 3600;
+/// What is wrong with `angles` directions of the biaxial list, or nothing.
+std::string BiaxialAnglesProblem(double angles);
 
 /// Checks every value of `request` and how they go together; throws Error with the first
 /// problem in the core's words.

@@ -22,6 +22,7 @@
 #include "core/library/dd_props.h"
 #include "core/scan/moments.h"
 #include "core/section/integration.h"
+#include "core/section/rotated_fibres.h"
 #include "core/section/strip_counts.h"
 
 namespace qv {
@@ -124,8 +125,9 @@ class AxisFibres {
     return total;
   }
 
-  /// How far the strains go to failure: 1 at failure, homogeneous of degree one.
-  double Utilisation(double e1, double e2) const {
+  /// How far the strains go to failure: 1 at failure, homogeneous of degree one. With
+  /// `limitedOnly`, a material without limits counts for nothing.
+  double Utilisation(double e1, double e2, bool limitedOnly = false) const {
     const auto eps = [&](double v) { return e1 + (e2 - e1) * v / mDepth; };
     double most = 0;
     for (const MaterialFibres& f : mMaterials) {
@@ -134,6 +136,7 @@ class AxisFibres {
       const double lo = std::min(ea, eb);
       const double hi = std::max(ea, eb);
       const LawOfMaterial& law = *f.law;
+      if (limitedOnly && !law.CompressionLimit() && !law.TensionLimit()) continue;
       if (lo < 0) most = std::max(most, lo / law.CompressionLimit().value_or(-kUnlimitedStrain));
       if (hi > 0) most = std::max(most, hi / law.TensionLimit().value_or(kUnlimitedStrain));
       if (law.HasPivot() && hi <= 0 && lo < 0) {
@@ -145,6 +148,20 @@ class AxisFibres {
     return most;
   }
 
+  /// Some fibre's strain has reached a kink of its law other than at zero strain (where concrete
+  /// cracks and a table may start): the end of the elastic range.
+  bool Yielded(double e1, double e2) const {
+    const auto eps = [&](double v) { return e1 + (e2 - e1) * v / mDepth; };
+    for (const MaterialFibres& f : mMaterials) {
+      const double lo = std::min(eps(f.vmin), eps(f.vmax));
+      const double hi = std::max(eps(f.vmin), eps(f.vmax));
+      for (const double kink : f.kinks) {
+        if ((kink < 0 && lo <= kink) || (kink > 0 && hi >= kink)) return true;
+      }
+    }
+    return false;
+  }
+
  private:
   double mDepth;
   double mReference;
@@ -152,17 +169,20 @@ class AxisFibres {
 };
 
 /// The failure state at `t` of the path of one sense: 0 uniform tension, 1 uniform compression.
-struct FailureState {
+template <class Resultants>
+struct FailureStateOf {
   double e1 = 0;
   double e2 = 0;
-  Forces forces;
+  Resultants forces;
 };
+using FailureState = FailureStateOf<Forces>;
 
-FailureState StateAt(const AxisFibres& fibres, double t, bool firstCompressed) {
+template <class Fibres>
+auto StateAt(const Fibres& fibres, double t, bool firstCompressed) {
   // Along two edges of the square of strains, so that both ends are exactly uniform.
   const double a = t <= 0.5 ? 1 - 4 * t : -1;  // the compressed side's strain
   const double b = t <= 0.5 ? 1 : 3 - 4 * t;   // the other side's
-  FailureState s;
+  FailureStateOf<decltype(fibres.Integrate(a, b))> s;
   s.e1 = firstCompressed ? a : b;
   s.e2 = firstCompressed ? b : a;
   const double used = fibres.Utilisation(s.e1, s.e2);
@@ -174,8 +194,9 @@ FailureState StateAt(const AxisFibres& fibres, double t, bool firstCompressed) {
 }
 
 /// The failure state of one sense at the axial force `n`, or none beyond the resistances.
-std::optional<FailureState> StateAtForce(const AxisFibres& fibres, double n, bool firstCompressed,
-                                         double nTension, double nCompression) {
+template <class Fibres>
+auto StateAtForce(const Fibres& fibres, double n, bool firstCompressed, double nTension,
+                  double nCompression) -> std::optional<decltype(StateAt(fibres, 0, true))> {
   if (!(n <= nTension && n >= nCompression)) return std::nullopt;
   double lo = 0;  // the force there is at least n
   double hi = 1;
@@ -195,15 +216,166 @@ std::optional<double> NeutralAxis(const FailureState& s, double depth) {
   return -s.e1 * depth / (s.e2 - s.e1);
 }
 
+/// The root of `f`, increasing, between `lo` and `hi` where f(lo) <= 0 <= f(hi): regula falsi
+/// with the Illinois step (the side kept twice has its value halved), so that a smooth force
+/// converges in a few integrations where bisection takes fifty. `tolerance` bounds |f| at the end.
+template <class F>
+double Root(F f, double lo, double hi, double flo, double fhi, double tolerance) {
+  if (flo >= 0) return lo;
+  if (fhi <= 0) return hi;
+  int kept = 0;
+  for (int i = 0; i < 200 && hi - lo > 1e-15 * (std::abs(lo) + std::abs(hi)); ++i) {
+    double x = (lo * fhi - hi * flo) / (fhi - flo);
+    if (!(x > lo && x < hi)) x = (lo + hi) / 2;
+    const double fx = f(x);
+    if (std::abs(fx) <= tolerance) return x;
+    if (fx < 0) {
+      lo = x;
+      flo = fx;
+      if (kept == -1) fhi /= 2;
+      kept = -1;
+    } else {
+      hi = x;
+      fhi = fx;
+      if (kept == 1) flo /= 2;
+      kept = 1;
+    }
+  }
+  return (lo + hi) / 2;
+}
+
+/// The states of one axis at a given curvature with the axial force n, the first side compressed.
+class CurvatureStates {
+ public:
+  CurvatureStates(const AxisFibres& fibres, double tolerance)
+      : mFibres(fibres), mTolerance(tolerance) {}
+
+  /// The strain at the first edge of the state with curvature `k` (1/mm) and the axial force
+  /// `n`, searched from `guess`; none where no strain gives that force.
+  std::optional<double> FirstStrain(double k, double n, double guess) const {
+    const double span = k * mFibres.Depth();
+    const auto f = [&](double e1) { return mFibres.Integrate(e1, e1 + span).n - n; };
+    const double at = f(guess);
+    if (at == 0) return guess;
+    // Steps doubling away from the guess until the force passes n.
+    double step = std::max(1e-4, std::abs(span));
+    double lo = guess;
+    double hi = guess;
+    double flo = at;
+    double fhi = at;
+    while (at < 0 ? fhi < 0 : flo > 0) {
+      if (step > 1e3) return std::nullopt;
+      if (at < 0) {
+        lo = hi;
+        flo = fhi;
+        hi = guess + step;
+        fhi = f(hi);
+      } else {
+        hi = lo;
+        fhi = flo;
+        lo = guess - step;
+        flo = f(lo);
+      }
+      step *= 2;
+    }
+    return Root(f, lo, hi, flo, fhi, mTolerance);
+  }
+
+  /// The smallest curvature up to `kMax` at which the fibres leave the elastic range; 0 where
+  /// they have left it already without curvature, none where they stay in it.
+  std::optional<double> FirstYield(double n, double kMax, double guess) const {
+    const auto yielded = [&](double k) {
+      const std::optional<double> e1 = FirstStrain(k, n, guess);
+      if (e1) guess = *e1;
+      return e1 && mFibres.Yielded(*e1, *e1 + k * mFibres.Depth());
+    };
+    if (yielded(0)) return 0.0;
+    if (!yielded(kMax)) return std::nullopt;
+    double lo = 0;
+    double hi = kMax;
+    for (int i = 0; i < 60 && hi - lo > 1e-12 * hi; ++i) {
+      const double mid = (lo + hi) / 2;
+      (yielded(mid) ? hi : lo) = mid;
+    }
+    return hi;
+  }
+
+ private:
+  const AxisFibres& mFibres;
+  double mTolerance;
+};
+
+/// The moment-curvature list of one axis at the force of `failure` (the failure state with the
+/// first side compressed at that force): from curvature 0 to the failure state itself or, where
+/// the failure comes from the strain taken for materials without limits, to 30 times the first
+/// yield curvature. Points: 15 equal steps to the first yield, 44 growing geometrically after it,
+/// where the curve bends most.
+void MomentCurvature(const AxisFibres& fibres, double n, const std::optional<FailureState>& failure,
+                     double tolerance, ResistanceAxis& axis) {
+  std::vector<std::array<double, 2>>& curve = axis.momentCurvature;
+  if (!failure) return;
+  const double depth = fibres.Depth();
+  const double kFail = (failure->e2 - failure->e1) / depth;
+  if (!(kFail > 0)) {
+    curve.push_back({0.0, failure->forces.m});
+    axis.curveEndsAtFailure = true;
+    return;
+  }
+  const CurvatureStates states(fibres, tolerance);
+  const double guess = failure->e1 + kFail * depth / 2;
+  double kEnd = kFail;
+  std::optional<double> yield = states.FirstYield(n, kFail, guess);
+  const bool limited = fibres.Utilisation(failure->e1, failure->e2, true) >= 1 - 1e-9;
+  if (!limited) {
+    // Loaded past the elastic range by N alone: the yield curvature without the force sets the
+    // scale instead.
+    std::optional<double> scale = yield;
+    if (scale && *scale == 0) scale = states.FirstYield(0, kFail, guess);
+    if (scale && *scale > 0) kEnd = std::min(kFail, 30 * *scale);
+  }
+  std::vector<double> ks;
+  constexpr int kBefore = 15;
+  constexpr int kAfter = 44;
+  if (yield && *yield > 0 && *yield < kEnd) {
+    for (int i = 0; i <= kBefore; ++i) ks.push_back(i == kBefore ? *yield : *yield * i / kBefore);
+    for (int i = 1; i <= kAfter; ++i) {
+      ks.push_back(i == kAfter ? kEnd : *yield * std::pow(kEnd / *yield, double(i) / kAfter));
+    }
+  } else {
+    for (int i = 0; i <= kBefore + kAfter; ++i) {
+      ks.push_back(i == kBefore + kAfter ? kEnd : kEnd * i / (kBefore + kAfter));
+    }
+  }
+  double e1 = guess;
+  for (const double k : ks) {
+    if (k == kFail) {
+      curve.push_back({k, failure->forces.m});
+      axis.curveEndsAtFailure = true;
+      break;
+    }
+    const std::optional<double> first = states.FirstStrain(k, n, e1);
+    if (!first) break;
+    e1 = *first;
+    curve.push_back({k, fibres.Integrate(e1, e1 + k * depth).m});
+    if (yield && k == *yield) axis.firstYield = curve.back();
+  }
+}
+
 ResistanceAxis AxisResistance(const AxisFibres& fibres, const ResistanceSection& r,
-                              int interactionPoints) {
+                              const ResistanceAsk& ask) {
+  const int interactionPoints = ask.interactionPoints;
   ResistanceAxis axis;
   const auto at = [&](double n, bool first) {
     return StateAtForce(fibres, n, first, r.nTension, r.nCompression);
   };
-  if (const std::optional<FailureState> s = at(r.n, true)) {
-    axis.mFirstCompressed = s->forces.m;
-    axis.axisFirstCompressed = NeutralAxis(*s, fibres.Depth());
+  const std::optional<FailureState> failure = at(r.n, true);
+  if (failure) {
+    axis.mFirstCompressed = failure->forces.m;
+    axis.axisFirstCompressed = NeutralAxis(*failure, fibres.Depth());
+  }
+  if (ask.momentCurvature) {
+    const double tolerance = 1e-13 * (r.nTension - r.nCompression);
+    MomentCurvature(fibres, r.n, failure, tolerance, axis);
   }
   if (const std::optional<FailureState> s = at(r.n, false)) {
     axis.mSecondCompressed = s->forces.m;
@@ -221,6 +393,29 @@ ResistanceAxis AxisResistance(const AxisFibres& fibres, const ResistanceSection&
     axis.interaction.push_back({n, first ? first->forces.m : 0.0, second ? second->forces.m : 0.0});
   }
   return axis;
+}
+
+/// The failure moments at the force of `r` for `angles` directions of the neutral axis evenly
+/// round the turn, angle 0 the horizontal axis with the top compressed, turning anticlockwise on
+/// the screen; empty where the force lies beyond the resistances.
+std::vector<std::array<double, 3>> Biaxial(const std::vector<MaterialRect>& rects,
+                                           const std::vector<LawOfMaterial>& laws, double bin,
+                                           const ResistanceSection& r, int angles) {
+  std::vector<std::array<double, 3>> list;
+  if (!(r.n <= r.nTension && r.n >= r.nCompression)) return list;
+  const double tolerance = 1e-13 * (r.nTension - r.nCompression);
+  RotatedFibres fibres(rects, laws);
+  for (int i = 0; i < angles; ++i) {
+    const double angle = 360.0 * i / angles;
+    fibres.Turn(angle, bin);
+    // The force falls smoothly along the path, so regula falsi needs a fifth of bisection's
+    // integrations, and a direction costs about what an axis does.
+    const auto excess = [&](double t) { return r.n - StateAt(fibres, t, true).forces.n; };
+    const double t = Root(excess, 0, 1, excess(0), excess(1), tolerance);
+    const std::array<double, 2> m = fibres.AxisMoments(StateAt(fibres, t, true).forces);
+    list.push_back({angle, m[0], m[1]});
+  }
+  return list;
 }
 
 bool Finite(const std::optional<double>& v) { return !v || std::isfinite(*v); }
@@ -273,7 +468,9 @@ ResistanceOutcome ComputeResistance(const SectionPixels& pixels, const SectionBo
     outcome.missing = "no material with E above 0 in the section";
     return outcome;
   }
-  const SectionStrips strips = CountStrips(pixels, bounds, colours, carrierOf);
+  std::vector<PixelRect> pixelRects;
+  const SectionStrips strips = CountStrips(pixels, bounds, colours, carrierOf,
+                                           ask.biaxialAngles > 0 ? &pixelRects : nullptr);
   if (!strips.any) {
     outcome.missing = "no material with E above 0 in the section";
     return outcome;
@@ -286,11 +483,37 @@ ResistanceOutcome ComputeResistance(const SectionPixels& pixels, const SectionBo
                            (c.x - bounds.xmin + 0.5) * section.Dx);
   ResistanceSection values;
   values.n = n;
+  values.asked = ask;
   values.laws = std::move(used);
   values.nTension = StateAt(rows, 0, true).forces.n;
   values.nCompression = StateAt(rows, 1, true).forces.n;
-  values.horizontal = AxisResistance(rows, values, ask.interactionPoints);
-  values.vertical = AxisResistance(columns, values, ask.interactionPoints);
+  values.horizontal = AxisResistance(rows, values, ask);
+  values.vertical = AxisResistance(columns, values, ask);
+  if (ask.biaxialAngles > 0) {
+    const double cx = (c.x - bounds.xmin + 0.5) * section.Dx;
+    const double cy = (c.y - bounds.ymin + 0.5) * section.Dy;
+    std::vector<MaterialRect> rects;
+    for (const PixelRect& p : pixelRects) {
+      const MaterialRect at = {p.x0 * section.Dx - cx, p.x1 * section.Dx - cx,
+                               p.y0 * section.Dy - cy, p.y1 * section.Dy - cy};
+      if (pixels.coverage == nullptr) {
+        const auto colour = std::find(colours.begin(), colours.end(), p.colour);
+        rects.push_back(at);
+        rects.back().material = static_cast<std::size_t>(colour - colours.begin());
+        continue;
+      }
+      for (const CoverageShare& share : pixels.coverage->Shares(p.colour)) {
+        const int m = carrierOf[static_cast<std::size_t>(share.material)];
+        if (m < 0) continue;
+        rects.push_back(at);
+        rects.back().material = static_cast<std::size_t>(m);
+        rects.back().weight =
+            static_cast<double>(share.weight) / static_cast<double>(kCoverageUnit);
+      }
+    }
+    values.biaxial =
+        Biaxial(rects, carriers, std::min(section.Dx, section.Dy), values, ask.biaxialAngles);
+  }
   bool finite = std::isfinite(values.nTension) && std::isfinite(values.nCompression);
   for (const ResistanceAxis* axis : {&values.horizontal, &values.vertical}) {
     finite = finite && Finite(axis->mFirstCompressed) && Finite(axis->mSecondCompressed);

@@ -40,8 +40,21 @@ struct ResistanceAxis {
   std::vector<std::array<double, 3>> interaction;
   /// With the moment-curvature asked for: [curvature 1/mm, moment N mm] at the force N with the
   /// first side compressed, from 0 to failure (or to 30 times the first yield curvature when
-  /// no material limits the strain).
+  /// the failure comes from a material without limits); empty where N lies beyond the
+  /// resistances.
   std::vector<std::array<double, 2>> momentCurvature;
+  /// On that curve: [curvature, moment] where a fibre first reaches a kink of its law other
+  /// than at zero strain (none when none does before the end), and whether the curve ends at
+  /// the failure state (else at 30 times that curvature).
+  std::optional<std::array<double, 2>> firstYield;
+  bool curveEndsAtFailure = false;
+};
+
+/// What is computed besides the resistances and the ultimate moments at the force N.
+struct ResistanceAsk {
+  int interactionPoints = 0;     ///< points of each interaction list (none below 2)
+  bool momentCurvature = false;  ///< the moment-curvature lists
+  int biaxialAngles = 0;         ///< directions of the biaxial list (none at 0)
 };
 
 struct ResistanceSection {
@@ -50,8 +63,13 @@ struct ResistanceSection {
   double n = 0;             ///< the axial force the moments hold with, N
   ResistanceAxis horizontal;
   ResistanceAxis vertical;
-  /// With a biaxial list asked for: [angle degrees, My N mm, Mz N mm] at the force N.
+  /// With a biaxial list asked for: [angle degrees, My N mm, Mz N mm] at the force N, the
+  /// angle that of the neutral axis (0 horizontal with the top compressed, turning
+  /// anticlockwise on the screen), My positive where it compresses the top, Mz the left side.
+  /// Empty where N lies beyond the resistances.
   std::vector<std::array<double, 3>> biaxial;
+  /// The lists asked for (each present in the reports even where it is empty).
+  ResistanceAsk asked;
   /// The label and law text of each material carrying load, in library order.
   std::vector<std::pair<std::string, std::string>> laws;
 };
@@ -59,13 +77,6 @@ struct ResistanceSection {
 struct ResistanceOutcome {
   std::optional<ResistanceSection> values;
   std::string missing;  ///< one line, such as "no strength given for clBlue"; empty with values
-};
-
-/// What is computed besides the resistances and the ultimate moments at the force N.
-struct ResistanceAsk {
-  int interactionPoints = 0;     ///< points of each interaction list (none below 2)
-  bool momentCurvature = false;  ///< the moment-curvature lists
-  int biaxialAngles = 0;         ///< directions of the biaxial list (none at 0)
 };
 
 /// The resistance of the materials in use of `library` on the `pixels` in `bounds`, with

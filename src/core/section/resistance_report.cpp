@@ -65,6 +65,38 @@ std::vector<std::string> ResistanceReport(const ResistanceOutcome& outcome) {
   };
   interaction(r.horizontal, "horizontal axis", "top", "bottom");
   interaction(r.vertical, "vertical axis", "left", "right");
+  if (r.asked.momentCurvature) {
+    lines.push_back("    moment-curvature at N, the top (left) side compressed:");
+    const auto curve = [&](const ResistanceAxis& a, const char* title) {
+      if (a.momentCurvature.empty()) {
+        lines.push_back(std::string("      ") + title + ": none, N lies beyond the resistance");
+        return;
+      }
+      lines.push_back(std::string("      ") + title + ": " +
+                      std::to_string(a.momentCurvature.size()) + " points");
+      const auto point = [&](const char* name, const std::array<double, 2>& p) {
+        lines.push_back(std::string("        ") + name + "k = " + FormatGeneral(p[0], 6, 3) +
+                        " 1/mm, M = " + Moment(p[1]));
+      };
+      if (a.firstYield) point("first yield: ", *a.firstYield);
+      point(a.curveEndsAtFailure ? "failure:     " : "end:         ", a.momentCurvature.back());
+    };
+    curve(r.horizontal, "horizontal axis");
+    curve(r.vertical, "vertical axis");
+  }
+  if (r.asked.biaxialAngles > 0) {
+    if (r.biaxial.empty()) {
+      lines.push_back("    biaxial at N: none, N lies beyond the resistance");
+    } else {
+      lines.push_back(
+          "    biaxial at N: angle of the neutral axis [deg], My (top compressed +), Mz (left "
+          "compressed +) [kNm]");
+    }
+    for (const auto& [angle, my, mz] : r.biaxial) {
+      lines.push_back("      " + FormatFixed(angle, 12, 3) + "  " + FormatFixed(my / 1e6, 12, 3) +
+                      "  " + FormatFixed(mz / 1e6, 12, 3));
+    }
+  }
   return lines;
 }
 

@@ -24,6 +24,17 @@ struct StripCounts {
   }
 };
 
+/// Pixels of one colour forming a rectangle: equal runs in consecutive rows merged. Pixel
+/// indices within the section box, half-open ([x0, x1) x [y0, y1)).
+struct PixelRect {
+  int x0 = 0;
+  int x1 = 0;
+  int y0 = 0;
+  int y1 = 0;
+  std::uint32_t colour = 0;
+  friend bool operator==(const PixelRect&, const PixelRect&) = default;
+};
+
 struct SectionStrips {
   StripCounts rows;     ///< one strip a pixel row of the section box, top down
   StripCounts columns;  ///< one strip a pixel column, left to right
@@ -43,9 +54,11 @@ struct SectionPixels {
 
 /// The strips of the section box `bounds` for the materials of colours `colours`. With
 /// `coverage`, a pixel adds its shares instead: `materialOf` gives the index in `colours` of
-/// each material in use of the table (-1 for one that is not counted).
+/// each material in use of the table (-1 for one that is not counted). With `rects`, the counted
+/// pixels are also gathered there as rectangles, for strains varying in any direction.
 SectionStrips CountStrips(const SectionPixels& pixels, const SectionBounds& bounds,
                           const std::vector<std::uint32_t>& colours,
-                          const std::vector<int>& materialOf);
+                          const std::vector<int>& materialOf,
+                          std::vector<PixelRect>* rects = nullptr);
 
 }  // namespace qv

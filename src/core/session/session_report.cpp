@@ -260,6 +260,20 @@ JsonValue InteractionJson(const ResistanceAxis& a) {
   });
 }
 
+JsonValue MomentCurvatureJson(const ResistanceAxis& a) {
+  return LinesArray(a.momentCurvature.size(), [&](std::size_t i) {
+    const auto& [k, m] = a.momentCurvature[i];
+    return JsonValue::Array{{Number(k), Number(m)}, false};
+  });
+}
+
+JsonValue BiaxialJson(const ResistanceSection& v) {
+  return LinesArray(v.biaxial.size(), [&](std::size_t i) {
+    const auto& [angle, my, mz] = v.biaxial[i];
+    return JsonValue::Array{{Number(angle), Number(my), Number(mz)}, false};
+  });
+}
+
 // "resistance" and, without values, "resistance_missing" with the reason.
 void AddResistanceJson(const ResistanceOutcome& r, Members& members) {
   if (!r.values) {
@@ -280,6 +294,12 @@ void AddResistanceJson(const ResistanceOutcome& r, Members& members) {
                        JsonLinesObject({{"horizontal_axis", InteractionJson(v.horizontal)},
                                         {"vertical_axis", InteractionJson(v.vertical)}}));
   }
+  if (v.asked.momentCurvature) {
+    block.emplace_back("moment_curvature",
+                       JsonLinesObject({{"horizontal_axis", MomentCurvatureJson(v.horizontal)},
+                                        {"vertical_axis", MomentCurvatureJson(v.vertical)}}));
+  }
+  if (v.asked.biaxialAngles > 0) block.emplace_back("biaxial", BiaxialJson(v));
   members.emplace_back("resistance", JsonLinesObject(std::move(block)));
 }
 
