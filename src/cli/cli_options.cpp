@@ -25,7 +25,8 @@ namespace {
 bool IsFlag(std::string_view command, std::string_view name) {
   return (command == "colours" && name == "--all") ||
          (command == "analyse" &&
-          (name == "--json" || name == "--torsion" || name == "--resistance"));
+          (name == "--json" || name == "--torsion" || name == "--resistance" ||
+           name == "--cracked"));
 }
 
 // Options of the analyse command that take a value; null for anything else.
@@ -233,6 +234,7 @@ Options ParseArguments(const std::vector<std::string>& args) {
       (name == "--all"          ? o.all
        : name == "--json"       ? o.json
        : name == "--resistance" ? o.resistance
+       : name == "--cracked"    ? o.cracked
                                 : o.torsion) = true;
       continue;
     }
@@ -264,12 +266,13 @@ Options ParseArguments(const std::vector<std::string>& args) {
     if (!o.height) throw UsageError{"option --height is required"};
     // A ratio that would silently change nothing is more likely a forgotten --torsion.
     if (!o.nus.empty() && !o.torsion) throw UsageError{"option --nu needs --torsion"};
-    // The resistance takes strengths and laws without the torsion.
-    const bool resistance = o.resistance || o.interaction;
+    // The resistance and the cracked section take strengths and laws without the torsion.
+    const bool resistance = o.resistance || o.interaction || o.cracked;
     if (!o.fys.empty() && !o.torsion && !resistance) {
       throw UsageError{"option --fy needs --torsion"};
     }
     if (!o.laws.empty() && !resistance) throw UsageError{"option --law needs --resistance"};
+    if (o.cracked && o.actions.empty()) throw UsageError{"option --cracked needs --action"};
     // Shear forces and torque need the solve's fields; the solve's values come with them.
     for (const std::string& action : o.actions) {
       const std::string_view name = ActionNameOf(action);
@@ -331,6 +334,9 @@ AnalysisRequest ReadAnalyseValues(const Options& o) {
   if (o.overlay) CheckPictureName(*o.overlay);
   v.actions = ReadActions(o.actions, v.convention);
   if (o.stressMap) CheckPictureName(*o.stressMap);
+  v.cracked = o.cracked;
+  // The cracked section's map shows sigma unless asked for another field (which is refused).
+  if (o.cracked) v.stressField = StressKind::Sigma;
   if (o.stressField) {
     v.stressField = WithOption("--stress-field", *o.stressField,
                                [&] { return StressKindOfName(*o.stressField); });
@@ -359,6 +365,7 @@ std::string CliUsage() {
                     [--action NAME=VALUE ... [--stress-map OUT.png|OUT.bmp
                     [--stress-field sigma|tau|von_mises]]]
                     [--resistance] [--interaction POINTS] [--law LABEL=LAW ...]
+                    [--cracked]
        quorvane-cli --help | --version
 
 colours    lists the colours of the BMP or PNG picture in the order the window
@@ -420,12 +427,12 @@ analyse    analyses the section made of the colours given with --use and prints
   --fy LABEL=VALUE, --fy LABEL=COMPRESSION/TENSION
            strength in N/mm^2 of the --use colour LABEL for this run, one value
            for both ways or two ("17/0": concrete without tension), each at
-           least 0; needs --torsion, --resistance or --interaction. It adds
-           the plastic moments about the horizontal and the vertical axis to
-           the extended values, after the strengths of the section [strength]
-           of the --library file. Without a strength for every material with E
-           above 0 there are none, and the block says why. The library file is
-           not changed.
+           least 0; needs --torsion, --resistance, --interaction or
+           --cracked. It adds the plastic moments about the horizontal and the
+           vertical axis to the extended values, after the strengths of the
+           section [strength] of the --library file. Without a strength for
+           every material with E above 0 there are none, and the block says
+           why. The library file is not changed.
   --action NAME=VALUE
            an action on the section for its stresses, NAME one of N (axial
            force, tension positive), My, Mz (moments), Vy, Vz (shear forces
@@ -466,7 +473,20 @@ analyse    analyses the section made of the colours given with --use and prints
            points:EPS/SIGMA;EPS/SIGMA;... (compression negative). Without one
            a material with a tension strength of 0 is parabola-rectangle, one
            with a strength both ways elastic-plastic, one without linear.
-           Needs --resistance or --interaction.
+           Needs --resistance, --interaction or --cracked.
+  --cracked
+           also the cracked section under the --action N, My and Mz (needs
+           one of them; Vy, Vz and T stay the uncracked stresses'): a material
+           whose law is no-tension or whose tension strength is 0 carries no
+           tension, every other one stays linear (E eps), and the strain plane
+           is found by iteration. Takes --fy and --law without --torsion. The
+           report gains a block headed "CRACKED SECTION" (neutral axis, sigma
+           of the section and each material, the stiffnesses EA, EIyy, EIzz,
+           EIyz of the carrying part about its own elastic centre); with
+           --json the object gains the member "cracked" (neutral_axis: two
+           points [hor, ver] in mm from UL, or null). Without an equilibrium
+           it is null and "cracked_missing" says why. --stress-map then shows
+           the cracked sigma (--stress-field sigma only).
   --help   prints this text.
   --version
            prints the program's name and version.

@@ -120,12 +120,12 @@ bool AnalyseSection(SectionSession& session, const AnalysisRequest& v, const Pic
     for (const auto& [label, nu] : v.nus) poisson.Set(label, nu);
     session.SetPoissonTable(std::move(poisson));
   }
-  if (v.torsion || WantsResistance(v)) {
+  if (v.torsion || TakesLaws(v)) {
     StrengthTable strengths = library != nullptr ? library->strengths : StrengthTable();
     for (const auto& [label, strength] : v.strengths) strengths.Set(label, strength);
     session.SetStrengthTable(std::move(strengths));
   }
-  if (WantsResistance(v)) {
+  if (TakesLaws(v)) {
     LawTable laws = library != nullptr ? library->laws : LawTable();
     for (const auto& [label, law] : v.laws) laws.Set(label, law);
     session.SetLawTable(std::move(laws));
@@ -140,7 +140,7 @@ bool AnalyseSection(SectionSession& session, const AnalysisRequest& v, const Pic
   // then read the file once instead of holding the picture. Reading edges as coverage looks at
   // each pixel's neighbours, so it holds the picture.
   const std::optional<SectionActions> actions = ActionsOf(v);
-  session.SetPictureStreaming(!drawn && !v.torsion && !actions && !WantsResistance(v) &&
+  session.SetPictureStreaming(!drawn && !v.torsion && !actions && !TakesLaws(v) &&
                               v.edges == EdgeMode::Flat);
   // Colours new to the library are gathered in the same one read of the file.
   session.GatherAlso(v.uses);
@@ -213,6 +213,7 @@ bool AnalyseRequested(SectionSession& session, const AnalysisRequest& request,
                                .momentCurvature = request.momentCurvature,
                                .biaxialAngles = request.biaxial});
   }
+  if (request.cracked && actions && !Cancelled(control)) session.ComputeCracked(*actions);
   return !Cancelled(control);
 }
 
@@ -232,7 +233,9 @@ std::optional<AnalysisOutputs> RunAnalysis(SectionSession& session, const Analys
     if (outputs.overlay->note) outputs.notes.push_back(*outputs.overlay->note);
   }
   if (request.outputs.stressMap) {
-    outputs.stressMap = AnalysisStressMap(session, request.stressField, FontOf(session.Settings()));
+    outputs.stressMap =
+        request.cracked ? AnalysisCrackedStressMap(session, FontOf(session.Settings()))
+                        : AnalysisStressMap(session, request.stressField, FontOf(session.Settings()));
   }
   return outputs;
 }
@@ -247,6 +250,18 @@ StressDrawing AnalysisStressMap(const SectionSession& session, StressKind kind,
   const StressMapText text{FileNameOf(session.PictureFile()),
                            ActionTexts(field.Actions(), session.Settings().SignConvention)};
   return DrawStressPicture(field, ScaleOf(field, kind), session.PictureWidth(),
+                           session.PictureHeight(), text, font);
+}
+
+StressDrawing AnalysisCrackedStressMap(const SectionSession& session, const GraphicsFont& font) {
+  if (!session.CrackedStresses()) {
+    throw Error("no map of the cracked stresses: " +
+                (session.Cracked() ? session.Cracked()->missing : std::string("not computed")));
+  }
+  const StressField& field = *session.CrackedStresses();
+  const StressMapText text{FileNameOf(session.PictureFile()),
+                           ActionTexts(field.Actions(), session.Settings().SignConvention)};
+  return DrawStressPicture(field, ScaleOf(field, StressKind::Sigma), session.PictureWidth(),
                            session.PictureHeight(), text, font);
 }
 
