@@ -24,9 +24,8 @@ namespace {
 
 bool IsFlag(std::string_view command, std::string_view name) {
   return (command == "colours" && name == "--all") ||
-         (command == "analyse" &&
-          (name == "--json" || name == "--torsion" || name == "--resistance" ||
-           name == "--cracked"));
+         (command == "analyse" && (name == "--json" || name == "--torsion" ||
+                                   name == "--resistance" || name == "--cracked"));
 }
 
 // Options of the analyse command that take a value; null for anything else.

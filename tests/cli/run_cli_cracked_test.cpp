@@ -26,10 +26,10 @@ class RunCliCrackedTest : public ::testing::Test {
                             MakeGrid(20, 12, kWhite, {{2, 2, 11, 9, kBlue}, {3, 8, 10, 8, kRed}}));
   }
   std::vector<std::string> Analyse(const std::vector<std::string>& more) const {
-    return Concat({"analyse", beam, "--width", "100", "--height", "80", "--use", "clBlue", "--use",
-                   "clRed", "--material", "clBlue@concrete@30000@2400", "--material",
-                   "clRed@steel@200000@7850"},
-                  more);
+    return Concat(
+        {"analyse", beam, "--width", "100", "--height", "80", "--use", "clBlue", "--use", "clRed",
+         "--material", "clBlue@concrete@30000@2400", "--material", "clRed@steel@200000@7850"},
+        more);
   }
 
   TempDir dir;
@@ -89,9 +89,9 @@ TEST_F(RunCliCrackedTest, JsonHasTheKeysAndTheReportTheBlock) {
             std::string::npos)
       << text.out;
   // Concrete alone cannot carry a moment without an axial force.
-  const CliRun plain = RunTool({"analyse", beam, "--width", "100", "--height", "80", "--use",
-                                "clBlue", "--law", "clBlue=no-tension", "--cracked", "--action",
-                                "Mz=1e6", "--json"});
+  const CliRun plain =
+      RunTool({"analyse", beam, "--width", "100", "--height", "80", "--use", "clBlue", "--law",
+               "clBlue=no-tension", "--cracked", "--action", "Mz=1e6", "--json"});
   ASSERT_EQ(plain.code, 0) << plain.err;
   EXPECT_TRUE(ParseJson(plain.out)["cracked"].isNull());
   EXPECT_EQ(ParseJson(plain.out)["cracked_missing"].toString(),
@@ -105,10 +105,10 @@ TEST_F(RunCliCrackedTest, MapShowsNoStressInTheCrackedConcrete) {
                              "--stress-map", cracked}))
                 .code,
             0);
-  ASSERT_EQ(RunTool(Analyse({"--action", "Mz=1e7", "--stress-map", linear, "--stress-field",
-                             "sigma"}))
-                .code,
-            0);
+  ASSERT_EQ(
+      RunTool(Analyse({"--action", "Mz=1e7", "--stress-map", linear, "--stress-field", "sigma"}))
+          .code,
+      0);
   const PixelGrid c = ReadPng(cracked);
   const PixelGrid l = ReadPng(linear);
   // The concrete just above the steel is stretched: 0 when cracked, the middle of the scale.

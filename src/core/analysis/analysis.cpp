@@ -234,8 +234,9 @@ std::optional<AnalysisOutputs> RunAnalysis(SectionSession& session, const Analys
   }
   if (request.outputs.stressMap) {
     outputs.stressMap =
-        request.cracked ? AnalysisCrackedStressMap(session, FontOf(session.Settings()))
-                        : AnalysisStressMap(session, request.stressField, FontOf(session.Settings()));
+        request.cracked
+            ? AnalysisCrackedStressMap(session, FontOf(session.Settings()))
+            : AnalysisStressMap(session, request.stressField, FontOf(session.Settings()));
   }
   return outputs;
 }

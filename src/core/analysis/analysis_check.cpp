@@ -142,8 +142,9 @@ void CheckRequest(const AnalysisRequest& r) {
     });
     if (!bending) throw Error("the cracked section needs actions: N, My or Mz");
     if (r.outputs.stressMap && r.stressField != StressKind::Sigma) {
-      throw Error("the cracked section's map shows sigma only: tau and von Mises are those of "
-                  "the uncracked section");
+      throw Error(
+          "the cracked section's map shows sigma only: tau and von Mises are those of "
+          "the uncracked section");
     }
   }
   if (r.interaction != 0) Refuse(InteractionPointsProblem(r.interaction));

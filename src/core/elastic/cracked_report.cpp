@@ -31,9 +31,9 @@ std::vector<std::string> CrackedReport(const CrackedOutcome& outcome, SignConven
                   (cracking.empty() ? std::string("no material") : cracking) +
                   ", the other materials linear:");
   lines.push_back("    actions (N and Nmm, about the elastic centre):");
-  for (const std::string& action : ActionTexts(c.actions, convention)) {
-    lines.push_back("      " + action);
-  }
+  // N, My and Mz: the shear forces and the torque play no part in it.
+  const std::vector<std::string> actions = ActionTexts(c.actions, convention);
+  for (std::size_t i = 0; i < 3 && i < actions.size(); ++i) lines.push_back("      " + actions[i]);
   lines.push_back("    strain eps0 = " + FormatGeneral(c.plane.eps0, 6, 3) +
                   ", ky = " + FormatGeneral(c.plane.ky, 6, 3) +
                   " 1/mm, kz = " + FormatGeneral(c.plane.kz, 6, 3) + " 1/mm (" +

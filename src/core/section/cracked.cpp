@@ -105,8 +105,8 @@ double Strain(const StrainPlane& p, double y, double z) { return p.eps0 + p.ky *
 
 // The part of `b` where the strain is at most 0.
 Integrals CompressedPart(const Block& b, const StrainPlane& p) {
-  const std::array<Point, 4> corners = {
-      Point{b.y0, b.z0}, Point{b.y1, b.z0}, Point{b.y1, b.z1}, Point{b.y0, b.z1}};
+  const std::array<Point, 4> corners = {Point{b.y0, b.z0}, Point{b.y1, b.z0}, Point{b.y1, b.z1},
+                                        Point{b.y0, b.z1}};
   std::array<double, 4> eps{};
   bool anyCompressed = false;
   bool anyStretched = false;
@@ -194,7 +194,7 @@ struct MaterialBlocks {
 
 class CrackedFibres {
  public:
-  CrackedFibres(std::vector<MaterialBlocks> materials) : mMaterials(std::move(materials)) {
+  explicit CrackedFibres(std::vector<MaterialBlocks> materials) : mMaterials(std::move(materials)) {
     for (const MaterialBlocks& m : mMaterials) {
       Integrals own;
       for (const Block& b : m.blocks) own.Add(OfRectangle(b), b.weight);
@@ -237,12 +237,12 @@ class CrackedFibres {
   }
 
   static double MostStrain(const Block& b, const StrainPlane& p) {
-    return Strain(p, (b.y0 + b.y1) / 2, (b.z0 + b.z1) / 2) +
-           std::abs(p.ky) * (b.y1 - b.y0) / 2 + std::abs(p.kz) * (b.z1 - b.z0) / 2;
+    return Strain(p, (b.y0 + b.y1) / 2, (b.z0 + b.z1) / 2) + std::abs(p.ky) * (b.y1 - b.y0) / 2 +
+           std::abs(p.kz) * (b.z1 - b.z0) / 2;
   }
   static double LeastStrain(const Block& b, const StrainPlane& p) {
-    return Strain(p, (b.y0 + b.y1) / 2, (b.z0 + b.z1) / 2) -
-           std::abs(p.ky) * (b.y1 - b.y0) / 2 - std::abs(p.kz) * (b.z1 - b.z0) / 2;
+    return Strain(p, (b.y0 + b.y1) / 2, (b.z0 + b.z1) / 2) - std::abs(p.ky) * (b.y1 - b.y0) / 2 -
+           std::abs(p.kz) * (b.z1 - b.z0) / 2;
   }
 
  private:
@@ -424,9 +424,9 @@ CrackedOutcome ComputeCracked(const PixelGrid& grid, const SectionBounds& bounds
   CrackedOutcome outcome;
   std::vector<MaterialBlocks> blocks;
   std::vector<CrackedMaterial> materials;
-  std::vector<std::uint32_t> colours;      // of each material in use, flat reading
-  std::vector<int> carrierOfColour;        // the carrier of each of those colours
-  std::vector<int> carrierOfMaterial;      // the carrier of each material in use (coverage)
+  std::vector<std::uint32_t> colours;  // of each material in use, flat reading
+  std::vector<int> carrierOfColour;    // the carrier of each of those colours
+  std::vector<int> carrierOfMaterial;  // the carrier of each material in use (coverage)
   for (const MaterialMoments& m : MaterialsInUse(library)) {
     carrierOfMaterial.push_back(-1);
     if (!(m.E > 0)) continue;  // a hole drawn in a colour
@@ -465,7 +465,8 @@ CrackedOutcome ComputeCracked(const PixelGrid& grid, const SectionBounds& bounds
                                          coverage != nullptr ? carrierOfMaterial : carrierOfColour,
                                          coverage, std::move(blocks), dx, dy, v.centre));
   // The linear plane exactly as the linear stresses take it.
-  const StrainPlane linear{actions.N / section.EA, (c->EIzz * actions.My - c->EIyz * actions.Mz) / det,
+  const StrainPlane linear{actions.N / section.EA,
+                           (c->EIzz * actions.My - c->EIyz * actions.Mz) / det,
                            (c->EIyy * actions.Mz - c->EIyz * actions.My) / det};
   const std::optional<Solution> solved =
       SolvePlane(fibres, linear, {actions.N, actions.My, actions.Mz});

@@ -16,9 +16,8 @@ void SectionSession::ComputeCracked(const SectionActions& actions) {
     coverage = PictureCoverage();
     if (!coverage) throw Error("The picture has too many colours to be read as coverage.");
   }
-  CrackedOutcome outcome = qv::ComputeCracked(picture, mBounds, *mMaterialLibrary, mStrength,
-                                              mLaws, mResult, actions,
-                                              coverage ? &*coverage : nullptr);
+  CrackedOutcome outcome = qv::ComputeCracked(picture, mBounds, *mMaterialLibrary, mStrength, mLaws,
+                                              mResult, actions, coverage ? &*coverage : nullptr);
   if (outcome.values) {
     StressInput input;
     input.grid = &picture;

@@ -300,10 +300,10 @@ void AddCrackedJson(const CrackedOutcome& c, Members& members) {
   const auto point = [](const SectionPoint& p) {
     return JsonValue::Array{{Number(p.Hor), Number(p.Ver)}, false};
   };
-  const JsonValue axis = v.neutralAxis ? JsonValue::Array{{point((*v.neutralAxis)[0]),
-                                                            point((*v.neutralAxis)[1])},
-                                                           false}
-                                       : JsonValue();
+  const JsonValue axis =
+      v.neutralAxis
+          ? JsonValue::Array{{point((*v.neutralAxis)[0]), point((*v.neutralAxis)[1])}, false}
+          : JsonValue();
   const JsonValue materials = LinesArray(v.materials.size(), [&](std::size_t i) {
     const CrackedMaterial& m = v.materials[i];
     return JsonObject({{"label", Text(m.label)},
@@ -311,20 +311,19 @@ void AddCrackedJson(const CrackedOutcome& c, Members& members) {
                        {"cracks", Bool(m.cracks)},
                        {"sigma", m.sigma ? CrackedRangeJson(*m.sigma) : JsonValue()}});
   });
-  members.emplace_back(
-      "cracked",
-      JsonLinesObject({{"neutral_axis", axis},
-                       {"sigma", CrackedRangeJson(v.sigma)},
-                       {"materials", materials},
-                       {"ea", Number(v.EA)},
-                       {"eiyy", Number(v.EIyy)},
-                       {"eizz", Number(v.EIzz)},
-                       {"eiyz", Number(v.EIyz)},
-                       {"cracked_centre", PointJson(v.crackedCentre)},
-                       {"strain", JsonObject({{"eps0", Number(v.plane.eps0)},
-                                              {"ky", Number(v.plane.ky)},
-                                              {"kz", Number(v.plane.kz)}})},
-                       {"iterations", Integer(v.iterations)}}));
+  members.emplace_back("cracked",
+                       JsonLinesObject({{"neutral_axis", axis},
+                                        {"sigma", CrackedRangeJson(v.sigma)},
+                                        {"materials", materials},
+                                        {"ea", Number(v.EA)},
+                                        {"eiyy", Number(v.EIyy)},
+                                        {"eizz", Number(v.EIzz)},
+                                        {"eiyz", Number(v.EIyz)},
+                                        {"cracked_centre", PointJson(v.crackedCentre)},
+                                        {"strain", JsonObject({{"eps0", Number(v.plane.eps0)},
+                                                               {"ky", Number(v.plane.ky)},
+                                                               {"kz", Number(v.plane.kz)}})},
+                                        {"iterations", Integer(v.iterations)}}));
 }
 
 }  // namespace
