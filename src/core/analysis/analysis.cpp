@@ -1,9 +1,11 @@
 // The analyse command's flow on a SectionSession, shared by the batch tool and the Python module.
 #include "core/analysis/analysis.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 #include <utility>
+#include <vector>
 
 #include "core/analysis/analysis_check.h"
 #include "core/base/error.h"
@@ -260,8 +262,11 @@ StressDrawing AnalysisCrackedStressMap(const SectionSession& session, const Grap
                 (session.Cracked() ? session.Cracked()->missing : std::string("not computed")));
   }
   const StressField& field = *session.CrackedStresses();
-  const StressMapText text{FileNameOf(session.PictureFile()),
-                           ActionTexts(field.Actions(), session.Settings().SignConvention)};
+  // N, My and Mz: the shear forces and the torque play no part in the cracked section.
+  std::vector<std::string> actions =
+      ActionTexts(field.Actions(), session.Settings().SignConvention);
+  actions.resize(std::min<std::size_t>(actions.size(), 3));
+  const StressMapText text{FileNameOf(session.PictureFile()), std::move(actions)};
   return DrawStressPicture(field, ScaleOf(field, StressKind::Sigma), session.PictureWidth(),
                            session.PictureHeight(), text, font);
 }
