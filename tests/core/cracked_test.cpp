@@ -173,6 +173,32 @@ TEST_F(CrackedSectionTest, BiaxialBendingBalancesTheActionsOnAnInclinedAxis) {
   EXPECT_NEAR(mz, actions.Mz, 1e-4 * actions.Mz);
 }
 
+TEST_F(CrackedSectionTest, NoNeutralAxisWhereOnlyAnEmptyCornerOfTheBoxWouldBeStretched) {
+  // An L of legs 50 mm thick in a 200 x 200 box, under the plane eps = g (hor - ver - 120): its
+  // zero line crosses the box's empty upper right corner, where hor - ver > 50 of any point of
+  // the L.
+  const DrawnSection s{
+      MakeGrid(206, 206, kWhite, {{3, 3, 52, 202, kBlue}, {3, 153, 202, 202, kBlue}}),
+      {3, 3, 202, 202},
+      200,
+      200};
+  const std::optional<ElasticCentre> c = ElasticCentreOf(SectionValues(s, lib));
+  ASSERT_TRUE(c);
+  const double g = 1e-5;
+  const double ch = c->x - s.bounds.xmin + 0.5;
+  const double cv = c->y - s.bounds.ymin + 0.5;
+  const SectionResult values = SectionValues(s, lib);
+  // eps = g (ch - y - cv - z - 120): ky = kz = -g about the elastic centre.
+  const SectionActions actions{.N = values.EA * g * (ch - cv - 120),
+                               .My = -g * (c->EIyy + c->EIyz),
+                               .Mz = -g * (c->EIyz + c->EIzz)};
+  const CrackedOutcome out = Cracked(s, actions, "no-tension");
+  ASSERT_TRUE(out.values) << out.missing;
+  EXPECT_EQ(out.values->iterations, 0);
+  EXPECT_NEAR(out.values->sigma.max, kEc * g * (50 - 120), 1e-9);
+  EXPECT_FALSE(out.values->neutralAxis);
+}
+
 TEST_F(CrackedSectionTest, SectionWithoutTensionCannotCarryAMomentAlone) {
   const DrawnSection s = DrawSection(100, 200, 1, Rectangle(kBlue));
   for (const SectionActions& actions : {SectionActions{.Mz = 1e6}, SectionActions{.N = 1e4}}) {

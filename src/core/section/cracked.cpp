@@ -476,8 +476,19 @@ CrackedOutcome ComputeCracked(const PixelGrid& grid, const SectionBounds& bounds
   }
   v.plane = solved->plane;
   v.iterations = solved->steps;
-  v.neutralAxis =
-      NeutralAxis(v.plane, v.centre, bounds.WidthPixels() * dx, bounds.HeightPixels() * dy);
+  // The line may cross an empty corner of the box of a section that is compressed throughout.
+  bool stretched = false;
+  bool compressed = false;
+  for (const MaterialBlocks& m : fibres.Materials()) {
+    for (const Block& b : m.blocks) {
+      stretched = stretched || CrackedFibres::MostStrain(b, v.plane) > 0;
+      compressed = compressed || CrackedFibres::LeastStrain(b, v.plane) < 0;
+    }
+  }
+  if (stretched && compressed) {
+    v.neutralAxis =
+        NeutralAxis(v.plane, v.centre, bounds.WidthPixels() * dx, bounds.HeightPixels() * dy);
+  }
   const Integrals k = fibres.Carrying(v.plane);
   v.EA = k.a;
   const double yc = k.a > 0 ? k.sy / k.a : 0.0;

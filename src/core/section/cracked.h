@@ -48,7 +48,7 @@ struct CrackedSection {
   StrainPlane plane;
   SectionPoint centre;  ///< the whole section's elastic centre, mm from UL
   /// Two points of the line of zero strain where it crosses the section's box, mm from UL (Hor
-  /// to the right, Ver downwards); none when the strain keeps its sign over the whole box.
+  /// to the right, Ver downwards); none when the strain keeps its sign over the section.
   std::optional<std::array<SectionPoint, 2>> neutralAxis;
   CrackedRange sigma;
   /// Each material in use with E above 0, library order.
