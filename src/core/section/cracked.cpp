@@ -30,7 +30,7 @@ namespace qv {
 namespace {
 
 constexpr int kMostSteps = 200;
-constexpr int kMostHalvings = 60;
+constexpr int kMostHalvings = 40;
 // The carrying part's stiffness, relative to the whole section's, below which it carries nothing
 // in some direction.
 constexpr double kSingular = 1e-13;
