@@ -24,8 +24,9 @@ namespace {
 
 bool IsFlag(std::string_view command, std::string_view name) {
   return (command == "colours" && name == "--all") ||
-         (command == "analyse" && (name == "--json" || name == "--torsion" ||
-                                   name == "--resistance" || name == "--moment-curvature"));
+         (command == "analyse" &&
+          (name == "--json" || name == "--torsion" || name == "--resistance" ||
+           name == "--moment-curvature" || name == "--cracked"));
 }
 
 // Options of the analyse command that take a value; null for anything else.
@@ -235,6 +236,7 @@ Options ParseArguments(const std::vector<std::string>& args) {
        : name == "--json"             ? o.json
        : name == "--resistance"       ? o.resistance
        : name == "--moment-curvature" ? o.momentCurvature
+       : name == "--cracked"          ? o.cracked
                                       : o.torsion) = true;
       continue;
     }
@@ -266,12 +268,14 @@ Options ParseArguments(const std::vector<std::string>& args) {
     if (!o.height) throw UsageError{"option --height is required"};
     // A ratio that would silently change nothing is more likely a forgotten --torsion.
     if (!o.nus.empty() && !o.torsion) throw UsageError{"option --nu needs --torsion"};
-    // The resistance takes strengths and laws without the torsion.
-    const bool resistance = o.resistance || o.interaction || o.momentCurvature || o.biaxial;
+    // The resistance and the cracked section take strengths and laws without the torsion.
+    const bool resistance =
+        o.resistance || o.interaction || o.momentCurvature || o.biaxial || o.cracked;
     if (!o.fys.empty() && !o.torsion && !resistance) {
       throw UsageError{"option --fy needs --torsion"};
     }
     if (!o.laws.empty() && !resistance) throw UsageError{"option --law needs --resistance"};
+    if (o.cracked && o.actions.empty()) throw UsageError{"option --cracked needs --action"};
     // Shear forces and torque need the solve's fields; the solve's values come with them.
     for (const std::string& action : o.actions) {
       const std::string_view name = ActionNameOf(action);
@@ -339,6 +343,9 @@ AnalysisRequest ReadAnalyseValues(const Options& o) {
   if (o.overlay) CheckPictureName(*o.overlay);
   v.actions = ReadActions(o.actions, v.convention);
   if (o.stressMap) CheckPictureName(*o.stressMap);
+  v.cracked = o.cracked;
+  // The cracked section's map shows sigma unless asked for another field (which is refused).
+  if (o.cracked) v.stressField = StressKind::Sigma;
   if (o.stressField) {
     v.stressField = WithOption("--stress-field", *o.stressField,
                                [&] { return StressKindOfName(*o.stressField); });
@@ -368,6 +375,7 @@ std::string CliUsage() {
                     [--stress-field sigma|tau|von_mises]]]
                     [--resistance] [--interaction POINTS] [--moment-curvature]
                     [--interaction-biaxial ANGLES] [--law LABEL=LAW ...]
+                    [--cracked]
        quorvane-cli --help | --version
 
 colours    lists the colours of the BMP or PNG picture in the order the window
@@ -429,7 +437,7 @@ analyse    analyses the section made of the colours given with --use and prints
   --fy LABEL=VALUE, --fy LABEL=COMPRESSION/TENSION
            strength in N/mm^2 of the --use colour LABEL for this run, one value
            for both ways or two ("17/0": concrete without tension), each at
-           least 0; needs --torsion or a resistance option. It adds
+           least 0; needs --torsion, a resistance option or --cracked. It adds
            the plastic moments about the horizontal and the vertical axis to
            the extended values, after the strengths of the section [strength]
            of the --library file. Without a strength for every material with E
@@ -488,7 +496,20 @@ analyse    analyses the section made of the colours given with --use and prints
            a material with a tension strength of 0 is parabola-rectangle, one
            with a strength both ways elastic-plastic, one without linear.
            Needs a resistance option (--resistance, --interaction,
-           --moment-curvature or --interaction-biaxial).
+           --moment-curvature or --interaction-biaxial) or --cracked.
+  --cracked
+           also the cracked section under the --action N, My and Mz (needs
+           one of them; Vy, Vz and T stay the uncracked stresses'): a material
+           whose law is no-tension or whose tension strength is 0 carries no
+           tension, every other one stays linear (E eps), and the strain plane
+           is found by iteration. Takes --fy and --law without --torsion. The
+           report gains a block headed "CRACKED SECTION" (neutral axis, sigma
+           of the section and each material, the stiffnesses EA, EIyy, EIzz,
+           EIyz of the carrying part about its own elastic centre); with
+           --json the object gains the member "cracked" (neutral_axis: two
+           points [hor, ver] in mm from UL, or null). Without an equilibrium
+           it is null and "cracked_missing" says why. --stress-map then shows
+           the cracked sigma (--stress-field sigma only).
   --help   prints this text.
   --version
            prints the program's name and version.

@@ -28,6 +28,7 @@ struct Options {
   bool json = false;
   bool torsion = false;
   bool resistance = false;
+  bool cracked = false;
   std::optional<std::string> width;
   std::optional<std::string> height;
   std::optional<std::string> library;

@@ -121,7 +121,7 @@ std::string AnalyseText(const Options& o, ProgressLine& progress, OutputFiles& o
   // The library's own sections are read only for --torsion and the resistance, so that without
   // them nothing about a run changes.
   std::optional<LibraryData> library;
-  if (o.library) library = ReadLibraryFile(*o.library, o.torsion || WantsResistance(v));
+  if (o.library) library = ReadLibraryFile(*o.library, o.torsion || TakesLaws(v));
 
   SectionSession session;
   RunControl control;

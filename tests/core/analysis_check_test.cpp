@@ -91,6 +91,17 @@ INSTANTIATE_TEST_SUITE_P(
                     "the action Vz needs the torsion analysis"},
         RefusalCase{"a map without actions", [](auto& r) { r.actions.clear(); },
                     "a stress map needs actions"},
+        // The cracked section is found under N, My and Mz, and maps sigma alone.
+        RefusalCase{"a cracked section under a shear force alone",
+                    [](auto& r) {
+                      r.cracked = true;
+                      r.actions = {{ActionKind::Vz, 2e4}};
+                    },
+                    "the cracked section needs actions: N, My or Mz"},
+        RefusalCase{"a map of von Mises with the cracked section",
+                    [](auto& r) { r.cracked = true; },
+                    "the cracked section's map shows sigma only: tau and von Mises are those of "
+                    "the uncracked section"},
         RefusalCase{
             "a negative precision", [](auto& r) { r.eps = -1; },
             "Number exceeds user defined range. The angle precision must lie in 0..90 degrees, "
@@ -132,6 +143,11 @@ TEST(CheckRequestTest, TakesASoundRequestAndJoinsItsActions) {
   resistance.outputs.stressMap = false;
   resistance.resistance = false;
   EXPECT_NO_THROW(CheckRequest(resistance));
+  // So does the cracked section, alone.
+  AnalysisRequest cracked = resistance;
+  cracked.interaction = 0;
+  cracked.cracked = true;
+  EXPECT_NO_THROW(CheckRequest(cracked));
   const std::optional<SectionActions> actions = ActionsOf(r);
   ASSERT_TRUE(actions);
   EXPECT_EQ(actions->N, 1e5);

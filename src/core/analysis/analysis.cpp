@@ -1,9 +1,11 @@
 // The analyse command's flow on a SectionSession, shared by the batch tool and the Python module.
 #include "core/analysis/analysis.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 #include <utility>
+#include <vector>
 
 #include "core/analysis/analysis_check.h"
 #include "core/base/error.h"
@@ -120,12 +122,12 @@ bool AnalyseSection(SectionSession& session, const AnalysisRequest& v, const Pic
     for (const auto& [label, nu] : v.nus) poisson.Set(label, nu);
     session.SetPoissonTable(std::move(poisson));
   }
-  if (v.torsion || WantsResistance(v)) {
+  if (v.torsion || TakesLaws(v)) {
     StrengthTable strengths = library != nullptr ? library->strengths : StrengthTable();
     for (const auto& [label, strength] : v.strengths) strengths.Set(label, strength);
     session.SetStrengthTable(std::move(strengths));
   }
-  if (WantsResistance(v)) {
+  if (TakesLaws(v)) {
     LawTable laws = library != nullptr ? library->laws : LawTable();
     for (const auto& [label, law] : v.laws) laws.Set(label, law);
     session.SetLawTable(std::move(laws));
@@ -214,6 +216,7 @@ bool AnalyseRequested(SectionSession& session, const AnalysisRequest& request,
                                .momentCurvature = request.momentCurvature,
                                .biaxialAngles = request.biaxial});
   }
+  if (request.cracked && actions && !Cancelled(control)) session.ComputeCracked(*actions);
   return !Cancelled(control);
 }
 
@@ -233,7 +236,10 @@ std::optional<AnalysisOutputs> RunAnalysis(SectionSession& session, const Analys
     if (outputs.overlay->note) outputs.notes.push_back(*outputs.overlay->note);
   }
   if (request.outputs.stressMap) {
-    outputs.stressMap = AnalysisStressMap(session, request.stressField, FontOf(session.Settings()));
+    outputs.stressMap =
+        request.cracked
+            ? AnalysisCrackedStressMap(session, FontOf(session.Settings()))
+            : AnalysisStressMap(session, request.stressField, FontOf(session.Settings()));
   }
   return outputs;
 }
@@ -248,6 +254,21 @@ StressDrawing AnalysisStressMap(const SectionSession& session, StressKind kind,
   const StressMapText text{FileNameOf(session.PictureFile()),
                            ActionTexts(field.Actions(), session.Settings().SignConvention)};
   return DrawStressPicture(field, ScaleOf(field, kind), session.PictureWidth(),
+                           session.PictureHeight(), text, font);
+}
+
+StressDrawing AnalysisCrackedStressMap(const SectionSession& session, const GraphicsFont& font) {
+  if (!session.CrackedStresses()) {
+    throw Error("no map of the cracked stresses: " +
+                (session.Cracked() ? session.Cracked()->missing : std::string("not computed")));
+  }
+  const StressField& field = *session.CrackedStresses();
+  // N, My and Mz: the shear forces and the torque play no part in the cracked section.
+  std::vector<std::string> actions =
+      ActionTexts(field.Actions(), session.Settings().SignConvention);
+  actions.resize(std::min<std::size_t>(actions.size(), 3));
+  const StressMapText text{FileNameOf(session.PictureFile()), std::move(actions)};
+  return DrawStressPicture(field, ScaleOf(field, StressKind::Sigma), session.PictureWidth(),
                            session.PictureHeight(), text, font);
 }
 

@@ -102,6 +102,9 @@ GraphicsFont FontOf(const ProgramSettings& settings);
 /// the labels for the overlay painter.
 StressDrawing AnalysisStressMap(const SectionSession& session, StressKind kind,
                                 const GraphicsFont& font);
+/// The map of the session's cracked stresses (sigma), as AnalysisStressMap draws the linear
+/// ones. Throws Error saying why when the cracked section has no stresses.
+StressDrawing AnalysisCrackedStressMap(const SectionSession& session, const GraphicsFont& font);
 
 /// What a run made besides the analysed session, as its request asked.
 struct AnalysisOutputs {

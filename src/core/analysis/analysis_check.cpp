@@ -129,7 +129,7 @@ void CheckRequest(const AnalysisRequest& r) {
   // A value that would change nothing is more likely a forgotten torsion.
   if (!r.torsion) {
     if (!r.nus.empty()) throw Error("Poisson's ratios are used by the torsion analysis only");
-    if (!r.strengths.empty() && !WantsResistance(r)) {
+    if (!r.strengths.empty() && !TakesLaws(r)) {
       throw Error("strengths are used by the torsion analysis only");
     }
     for (const auto& [kind, value] : r.actions) {
@@ -139,8 +139,21 @@ void CheckRequest(const AnalysisRequest& r) {
       }
     }
   }
-  if (!r.laws.empty() && !WantsResistance(r)) {
+  if (!r.laws.empty() && !TakesLaws(r)) {
     throw Error("stress-strain laws are used by the resistance only");
+  }
+  if (r.cracked) {
+    // The cracked section is found under N, My and Mz; the shear forces and torque are the
+    // linear stresses' alone.
+    const bool bending = std::any_of(r.actions.begin(), r.actions.end(), [](const auto& a) {
+      return a.first == ActionKind::N || a.first == ActionKind::My || a.first == ActionKind::Mz;
+    });
+    if (!bending) throw Error("the cracked section needs actions: N, My or Mz");
+    if (r.outputs.stressMap && r.stressField != StressKind::Sigma) {
+      throw Error(
+          "the cracked section's map shows sigma only: tau and von Mises are those of "
+          "the uncracked section");
+    }
   }
   if (r.interaction != 0) Refuse(InteractionPointsProblem(r.interaction));
   if (r.biaxial != 0) Refuse(BiaxialAnglesProblem(r.biaxial));

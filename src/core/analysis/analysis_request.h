@@ -74,6 +74,12 @@ inline bool WantsResistance(const AnalysisRequest& request) {
          request.biaxial > 0;
 }
 
+/// The strengths and laws are read: for the resistance, and for the cracked section, whose
+/// materials without tension they name.
+inline bool TakesLaws(const AnalysisRequest& request) {
+  return WantsResistance(request) || request.cracked;
+}
+
 /// The actions of `request` as one value, or nothing when none is given.
 std::optional<SectionActions> ActionsOf(const AnalysisRequest& request);
 

@@ -286,7 +286,9 @@ StressField::StressField(const StressInput& input, const SectionActions& actions
   mDx = input.section->Dx;
   mDy = input.section->Dy;
   CollectRuns(grid, TakeMaterials(*input.library));
-  TakeBending(*input.section);
+  mNoTension = input.noTension;
+  mNoTension.resize(mMaterials.size(), false);
+  TakeBending(*input.section, input.cracked);
   if (actions.NeedsSolve()) TakeShear(input);
   mOverall = GatherExtremes(input.threads);
   RefuseBeyondRange();
@@ -333,7 +335,7 @@ void StressField::CollectRuns(const PixelGrid& grid, const std::vector<std::uint
   }
 }
 
-void StressField::TakeBending(const SectionResult& section) {
+void StressField::TakeBending(const SectionResult& section, const StrainPlane* cracked) {
   // The elastic centre and the stiffnesses of the drawn area about it.
   const std::optional<ElasticCentre> centre = ElasticCentreOf(section);
   if (!centre) {
@@ -346,6 +348,12 @@ void StressField::TakeBending(const SectionResult& section) {
   const double det = mEIyy * mEIzz - mEIyz * mEIyz;
   if (!(mEIyy > 0) || !(mEIzz > 0) || !(det > 0)) {
     throw Error("The section has no bending stiffness: there are no stresses.");
+  }
+  if (cracked != nullptr) {
+    mEps0 = cracked->eps0;
+    mKy = cracked->ky;
+    mKz = cracked->kz;
+    return;
   }
   mEps0 = mActions.N / section.EA;
   Curvatures(mActions.My, mActions.Mz, mKy, mKz);
@@ -499,8 +507,10 @@ StressExtremes StressField::GatherExtremes(int threads) {
         for (int x = run.begin; x < run.end; ++x) {
           const double hor = (x + 0.5) * dx;
           const double s = SigmaAt(run.material, hor, ver);
-          const double high = s + spread;
-          const double low = s - spread;
+          // A material without tension carries min(sigma, 0): its extremes are the clipped ones.
+          const bool clipped = mNoTension[static_cast<std::size_t>(run.material)];
+          const double high = clipped ? std::min(s + spread, 0.0) : s + spread;
+          const double low = clipped ? std::min(s - spread, 0.0) : s - spread;
           if (high > gather.sigmaMax.value) gather.sigmaMax = {high, {hor + halfH, ver + halfV}};
           if (low < gather.sigmaMin.value) gather.sigmaMin = {low, {hor - halfH, ver - halfV}};
           double tau = 0;
@@ -827,7 +837,8 @@ std::int32_t StressField::RunCell(std::int32_t first, const Run& run, int boxX, 
 double StressField::SigmaAt(int material, double hor, double ver) const {
   const double y = -(hor - mCentre.Hor);
   const double z = ver - mCentre.Ver;
-  return mE[static_cast<std::size_t>(material)] * (mEps0 + mKy * y + mKz * z);
+  const double sigma = mE[static_cast<std::size_t>(material)] * (mEps0 + mKy * y + mKz * z);
+  return mNoTension[static_cast<std::size_t>(material)] ? std::min(sigma, 0.0) : sigma;
 }
 
 PixelStress StressField::At(int x, int y) const {

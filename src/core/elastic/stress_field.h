@@ -16,6 +16,7 @@
 #include "core/base/sign_convention.h"
 #include "core/elastic/section_solver.h"
 #include "core/picture/pixel_grid.h"
+#include "core/section/cracked.h"
 #include "core/section/section_result.h"
 
 namespace qv {
@@ -117,6 +118,10 @@ struct StressInput {
   /// and torque, else may be null.
   const ElasticResult* elastic = nullptr;
   int threads = 0;  ///< 0 = one per core; the results do not depend on it
+  /// The cracked section's strain plane, taken instead of the beam theory's, and the materials in
+  /// use (library order) that carry no tension: sigma = E min(eps, 0) on those. Null: linear.
+  const StrainPlane* cracked = nullptr;
+  std::vector<bool> noTension;
 };
 
 /// The stress field of a section under one set of actions. Holds no picture: what it needs of it
@@ -167,7 +172,7 @@ class StressField {
   /// stresses of Vy, Vz and T on the solver's cells with the edges and joints, the extremes.
   std::vector<std::uint32_t> TakeMaterials(const TPROPClass& library);
   void CollectRuns(const PixelGrid& grid, const std::vector<std::uint32_t>& colours);
-  void TakeBending(const SectionResult& section);
+  void TakeBending(const SectionResult& section, const StrainPlane* cracked);
   void TakeShear(const StressInput& input);
   StressExtremes GatherExtremes(int threads);
   /// The curvatures ky, kz of the moments my, mz about the elastic centre.
@@ -205,6 +210,7 @@ class StressField {
   double mEps0 = 0, mKy = 0, mKz = 0;
   double mEIyy = 0, mEIzz = 0, mEIyz = 0;
   std::vector<double> mE;               // per material
+  std::vector<bool> mNoTension;         // per material: cracked where stretched
   std::vector<Run> mRuns;               // row by row
   std::vector<std::int64_t> mRowStart;  // first run of each box row, and the end
   int mCoarsening = 1;

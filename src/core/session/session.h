@@ -346,6 +346,18 @@ class SectionSession {
   /// Needs the picture's own pixels as ComputeElastic does; throws Error as it does.
   void ComputeResistance(double n, const ResistanceAsk& ask);
 
+  // --- cracked service analysis (session_cracked.cpp) ------------------------------------------
+  /// The cracked section of the last ComputeCracked, or the reason there is none. Gone with the
+  /// extended values.
+  const std::optional<CrackedOutcome>& Cracked() const { return mCracked; }
+  /// The cracked section's stresses on the pixels, for its map: there with Cracked's values.
+  const std::optional<StressField>& CrackedStresses() const { return mCrackedStress; }
+  /// The cracked section of the analysed section under the N, My and Mz of `actions` (the shear
+  /// forces and the torque play no part), with the strengths and laws saying which materials
+  /// take no tension. Needs the picture's own pixels as ComputeElastic does; throws Error as it
+  /// does.
+  void ComputeCracked(const SectionActions& actions);
+
  private:
   // What an analysis worked on, so that the torsion solve can insist on the same section.
   struct AnalysedMaterial {
@@ -424,6 +436,8 @@ class SectionSession {
   std::optional<StressField> mStress;
   LawTable mLaws;
   std::optional<ResistanceOutcome> mResistance;
+  std::optional<CrackedOutcome> mCracked;
+  std::optional<StressField> mCrackedStress;
 };
 
 }  // namespace qv

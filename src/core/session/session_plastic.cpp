@@ -12,6 +12,8 @@ void SectionSession::DropExtended() {
   mPlastic.reset();
   mStress.reset();
   mResistance.reset();
+  mCracked.reset();
+  mCrackedStress.reset();
 }
 
 void SectionSession::LoadStrengthTable(std::vector<std::string>& messages) {

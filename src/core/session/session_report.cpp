@@ -11,6 +11,7 @@
 #include "core/base/json_value.h"
 #include "core/base/number_text.h"
 #include "core/base/path.h"
+#include "core/elastic/cracked_report.h"
 #include "core/elastic/extended_report.h"
 #include "core/elastic/stress_report.h"
 #include "core/section/plastic_report.h"
@@ -303,6 +304,48 @@ void AddResistanceJson(const ResistanceOutcome& r, Members& members) {
   members.emplace_back("resistance", JsonLinesObject(std::move(block)));
 }
 
+JsonValue CrackedRangeJson(const CrackedRange& r) {
+  return JsonObject({{"min", Number(r.min)}, {"max", Number(r.max)}});
+}
+
+// "cracked" and, without values, "cracked_missing" with the reason. Positions are [hor, ver] in
+// mm from UL, as the other positions' hor_mm and ver_mm.
+void AddCrackedJson(const CrackedOutcome& c, Members& members) {
+  if (!c.values) {
+    members.emplace_back("cracked", nullptr);
+    members.emplace_back("cracked_missing", Text(c.missing));
+    return;
+  }
+  const CrackedSection& v = *c.values;
+  const auto point = [](const SectionPoint& p) {
+    return JsonValue::Array{{Number(p.Hor), Number(p.Ver)}, false};
+  };
+  const JsonValue axis =
+      v.neutralAxis
+          ? JsonValue::Array{{point((*v.neutralAxis)[0]), point((*v.neutralAxis)[1])}, false}
+          : JsonValue();
+  const JsonValue materials = LinesArray(v.materials.size(), [&](std::size_t i) {
+    const CrackedMaterial& m = v.materials[i];
+    return JsonObject({{"label", Text(m.label)},
+                       {"e", Number(m.E)},
+                       {"cracks", Bool(m.cracks)},
+                       {"sigma", m.sigma ? CrackedRangeJson(*m.sigma) : JsonValue()}});
+  });
+  members.emplace_back("cracked",
+                       JsonLinesObject({{"neutral_axis", axis},
+                                        {"sigma", CrackedRangeJson(v.sigma)},
+                                        {"materials", materials},
+                                        {"ea", Number(v.EA)},
+                                        {"eiyy", Number(v.EIyy)},
+                                        {"eizz", Number(v.EIzz)},
+                                        {"eiyz", Number(v.EIyz)},
+                                        {"cracked_centre", PointJson(v.crackedCentre)},
+                                        {"strain", JsonObject({{"eps0", Number(v.plane.eps0)},
+                                                               {"ky", Number(v.plane.ky)},
+                                                               {"kz", Number(v.plane.kz)}})},
+                                        {"iterations", Integer(v.iterations)}}));
+}
+
 }  // namespace
 
 std::string SectionSession::FullReportText() const {
@@ -312,6 +355,7 @@ std::string SectionSession::FullReportText() const {
     if (mPlastic) text += JoinCrLf(PlasticReport(*mPlastic));
   }
   if (mResistance) text += "\r\n" + JoinCrLf(ResistanceReport(*mResistance));
+  if (mCracked) text += "\r\n" + JoinCrLf(CrackedReport(*mCracked, mSettings.SignConvention));
   if (mStress) text += "\r\n" + JoinCrLf(StressReport(*mStress, mSettings.SignConvention));
   return text;
 }
@@ -377,6 +421,7 @@ JsonValue AnalysisJson(const SectionSession& s, const SectionSize& size) {
   members.insert(members.end(), rest.begin(), rest.end());
   if (s.Elastic()) members.emplace_back("extended", ExtendedJson(*s.Elastic(), s.Plastic()));
   if (s.Resistance()) AddResistanceJson(*s.Resistance(), members);
+  if (s.Cracked()) AddCrackedJson(*s.Cracked(), members);
   if (s.Stresses()) {
     members.emplace_back("stress", StressJson(*s.Stresses(), s.Settings().SignConvention));
   }
