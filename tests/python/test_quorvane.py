@@ -108,6 +108,15 @@ ANALYSES = {
         ["--library", LIBRARY, "--fy", "clRed=355", "--fy", "clBlue=17/0", "--law", "clRed=elastic-plastic,eu=0.0225",
          "--resistance", "--interaction", "9", "--action", "N=-1e5"],
     ),
+    "composite curves": (
+        dict(library=True, fy={"clRed": 355, "clBlue": (17, 0)}, moment_curvature=True, interaction_biaxial=8),
+        ["--library", LIBRARY, "--fy", "clRed=355", "--fy", "clBlue=17/0", "--moment-curvature",
+         "--interaction-biaxial", "8"],
+    ),
+    "composite cracked stresses": (
+        dict(library=True, fy={"clBlue": (17, 0)}, cracked=True, actions={"N": -1e5, "Mz": 2e8}),
+        ["--library", LIBRARY, "--fy", "clBlue=17/0", "--cracked", "--action", "N=-1e5", "--action", "Mz=2e8"],
+    ),
 }
 SECTIONS = {
     "channel": (CHANNEL, 500, 650, ["clRed"]),
@@ -237,6 +246,9 @@ def test_resistance_lists_are_arrays_of_the_dicts_lists(composite):
         assert points.tolist() == as_json["interaction"][axis]
         assert resistance[axis] == as_json[axis]
     assert resistance["n"] == -1e5
+    curves = run_both("composite curves", composite)[0].resistance()
+    assert curves["moment_curvature"]["horizontal_axis"].shape[1] == 2
+    assert curves["biaxial"].shape == (8, 3)
     picture, steel = quorvane.read_picture(composite), {"clRed": ("steel", 210000, 7850)}
     with pytest.raises(quorvane.Error, match="resistance=True"):
         quorvane.analyse(picture, 1300, 800, ["clRed"], materials=steel).resistance()
