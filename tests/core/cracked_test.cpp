@@ -21,23 +21,6 @@ namespace {
 constexpr double kEc = 30000;
 constexpr double kEs = 200000;
 
-// Concrete 300 x 500 (clBlue) with three 20 x 20 bars (clRed) from depth 440 to 460 mm, 1 mm
-// pixels; `barsAtTheTopToo` adds three more from depth 40 to 60.
-DrawnSection ReinforcedBeam(bool barsAtTheTopToo) {
-  const std::uint32_t top = barsAtTheTopToo ? kRed : kBlue;
-  return {MakeGrid(304, 504, kWhite,
-                   {{2, 2, 301, 501, kBlue},
-                    {42, 442, 61, 461, kRed},
-                    {142, 442, 161, 461, kRed},
-                    {242, 442, 261, 461, kRed},
-                    {42, 42, 61, 61, top},
-                    {142, 42, 161, 61, top},
-                    {242, 42, 261, 61, top}}),
-          {2, 2, 301, 501},
-          300,
-          500};
-}
-
 class CrackedSectionTest : public ::testing::Test {
  protected:
   CrackedOutcome Cracked(const DrawnSection& s, const SectionActions& actions,

@@ -129,6 +129,22 @@ ShapeFn Channel(double h, double b, double t, bool mirrored, std::uint32_t colou
   };
 }
 
+DrawnSection ReinforcedBeam(bool barsAtTheTopToo) {
+  // The top bars, when there are none, are drawn in the concrete's colour.
+  const std::uint32_t top = barsAtTheTopToo ? kRed : kBlue;
+  return {MakeGrid(304, 504, kWhite,
+                   {{2, 2, 301, 501, kBlue},
+                    {42, 442, 61, 461, kRed},
+                    {142, 442, 161, 461, kRed},
+                    {242, 442, 261, 461, kRed},
+                    {42, 42, 61, 61, top},
+                    {142, 42, 161, 61, top},
+                    {242, 42, 261, 61, top}}),
+          {2, 2, 301, 501},
+          300,
+          500};
+}
+
 DrawnSection SlabOnWeldedI() {
   return {MakeGrid(1004, 454, kWhite,
                    {{2, 2, 1001, 151, kBlue},

@@ -61,6 +61,10 @@ ShapeFn Channel(double h, double b, double t, bool mirrored, std::uint32_t colou
 /// about the 1000 x 450 mm box.
 DrawnSection SlabOnWeldedI();
 
+/// Concrete 300 x 500 (clBlue) with three 20 x 20 bars (clRed) from depth 440 to 460 mm, 1 mm
+/// pixels, 2 white pixels about the box; `barsAtTheTopToo` adds three more from depth 40 to 60.
+DrawnSection ReinforcedBeam(bool barsAtTheTopToo);
+
 /// Exact St Venant J of an a x b rectangle (series, converged to rounding), mm^4.
 double RectangleTorsionConstant(double a, double b);
 
