@@ -84,11 +84,15 @@ int main(int argc, char* argv[]) {
       timer.start();
       dialog.ComputeButtonClick();
       ms.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
-      if (dialog.Diagram().isNull()) {
-        std::fprintf(stderr, "qv_resistance_dialog_bench: no diagrams were drawn\n");
+      if (dialog.Diagram().isNull() || !session.Resistance() || !session.Resistance()->values) {
+        std::fprintf(stderr, "qv_resistance_dialog_bench: no resistance was drawn\n");
         return 1;
       }
     }
+    const qv::ResistanceSection& r = *session.Resistance()->values;
+    std::printf("N %.0f .. %.0f kN, %zu interaction points, %zu moment-curvature points\n",
+                r.nCompression / 1e3, r.nTension / 1e3, r.horizontal.interaction.size(),
+                r.horizontal.momentCurvature.size());
     Print(curvature ? "Compute to diagrams, with moment-curvature" : "Compute to diagrams", ms);
   }
   return 0;

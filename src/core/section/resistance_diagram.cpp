@@ -120,7 +120,7 @@ class Painter {
     Line(std::move(pixels), colour, 3);
   }
 
-  /// A ring and a cross at `p`, with `text` beside it on the side with room.
+  /// A ring and a cross at `p`, with `text` by it.
   void Marker(const DiagramFrame& f, DiagramPoint p, const std::string& text, ColourValue colour) {
     const PixelPoint c = f.ToPixel(p.m, p.n);
     constexpr int kRadius = 8;
@@ -128,12 +128,13 @@ class Painter {
         EllipseOp{{c.x - kRadius, c.y - kRadius}, {c.x + kRadius, c.y + kRadius}, colour, 3});
     Line({{c.x - 2 * kRadius, c.y}, {c.x + 2 * kRadius, c.y}}, colour, 2);
     Line({{c.x, c.y - 2 * kRadius}, {c.x, c.y + 2 * kRadius}}, colour, 2);
+    // Above the mark (below it at the panel's top), centred on it as far as the panel lets.
     const double width = mText.Width(text);
-    const double x = c.x + 2 * kRadius + 4 + width <= f.Right ? c.x + 2 * kRadius + 4
-                                                              : c.x - 2 * kRadius - 4 - width;
+    const double x = std::clamp<double>(c.x - width / 2, f.Left + 4,
+                                        std::max<double>(f.Left + 4, f.Right - 4 - width));
     const double y = c.y - 2 * kRadius - mText.Line() >= f.Top ? c.y - 2 * kRadius - mText.Line()
-                                                               : c.y + 2 * kRadius;
-    Label(std::max<double>(x, f.Left + 2), y, text, colour);
+                                                               : c.y + 2 * kRadius + 2;
+    Label(x, y, text, colour);
   }
 
  private:
