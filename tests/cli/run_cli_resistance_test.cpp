@@ -136,6 +136,14 @@ TEST_F(RunCliResistanceTest, InteractionPlotShowsTheCurveAndTheActionsPointBeyon
   EXPECT_LE(mark.x, layout.Horizontal.Right);
   EXPECT_EQ(picture.At(mark.x, mark.y), kDiagramOutsideColour);
 
+  // Without the strength there is no curve to draw: the picture says why instead.
+  const CliRun missing = RunTool(Analyse({"--interaction-plot", plot}));
+  ASSERT_EQ(missing.code, 0) << missing.err;
+  const PixelGrid reason = ReadPng(plot);
+  EXPECT_FALSE(
+      AnyPixel(reason, 0, 0, reason.Width() - 1, reason.Height() - 1, kDiagramFirstCurveColour));
+  EXPECT_TRUE(AnyPixel(reason, 40, 40, 400, 80, 0x00000000));
+
   // Never over the drawing itself.
   const std::string drawing = ReadAll(rect);
   const CliRun over = RunTool(Analyse({"--fy", "clRed=355", "--interaction-plot", rect}));
