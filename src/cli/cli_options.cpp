@@ -17,6 +17,7 @@
 #include "core/library/material_law.h"
 #include "core/library/poisson_table.h"
 #include "core/library/strength_table.h"
+#include "core/section/resistance_diagram.h"
 #include "core/settings/program_settings.h"
 
 namespace qv::cli {
@@ -43,6 +44,7 @@ std::optional<std::string>* SingleValue(Options& o, std::string_view name) {
   if (name == "--edges") return &o.edges;
   if (name == "--interaction") return &o.interaction;
   if (name == "--interaction-biaxial") return &o.biaxial;
+  if (name == "--interaction-plot") return &o.interactionPlot;
   return nullptr;
 }
 
@@ -269,8 +271,8 @@ Options ParseArguments(const std::vector<std::string>& args) {
     // A ratio that would silently change nothing is more likely a forgotten --torsion.
     if (!o.nus.empty() && !o.torsion) throw UsageError{"option --nu needs --torsion"};
     // The resistance and the cracked section take strengths and laws without the torsion.
-    const bool resistance =
-        o.resistance || o.interaction || o.momentCurvature || o.biaxial || o.cracked;
+    const bool resistance = o.resistance || o.interaction || o.momentCurvature || o.biaxial ||
+                            o.cracked || o.interactionPlot;
     if (!o.fys.empty() && !o.torsion && !resistance) {
       throw UsageError{"option --fy needs --torsion"};
     }
@@ -341,6 +343,11 @@ AnalysisRequest ReadAnalyseValues(const Options& o) {
     v.biaxial = static_cast<int>(angles);
   }
   if (o.overlay) CheckPictureName(*o.overlay);
+  if (o.interactionPlot) {
+    CheckPictureName(*o.interactionPlot);
+    // The diagram needs the curve: the usual number of points unless given.
+    if (v.interaction == 0) v.interaction = kPlotInteractionPoints;
+  }
   v.actions = ReadActions(o.actions, v.convention);
   if (o.stressMap) CheckPictureName(*o.stressMap);
   v.cracked = o.cracked;
@@ -354,6 +361,7 @@ AnalysisRequest ReadAnalyseValues(const Options& o) {
   v.outputs.json = o.json;
   v.outputs.overlay = o.overlay.has_value();
   v.outputs.stressMap = o.stressMap.has_value();
+  v.outputs.resistancePlot = o.interactionPlot.has_value();
   // Every rule the reading above has not met yet (none today): the tool runs what the core takes.
   CheckRequest(v);
   return v;
@@ -375,7 +383,7 @@ std::string CliUsage() {
                     [--stress-field sigma|tau|von_mises]]]
                     [--resistance] [--interaction POINTS] [--moment-curvature]
                     [--interaction-biaxial ANGLES] [--law LABEL=LAW ...]
-                    [--cracked]
+                    [--cracked] [--interaction-plot OUT.png|OUT.bmp]
        quorvane-cli --help | --version
 
 colours    lists the colours of the BMP or PNG picture in the order the window
@@ -496,7 +504,8 @@ analyse    analyses the section made of the colours given with --use and prints
            a material with a tension strength of 0 is parabola-rectangle, one
            with a strength both ways elastic-plastic, one without linear.
            Needs a resistance option (--resistance, --interaction,
-           --moment-curvature or --interaction-biaxial) or --cracked.
+           --moment-curvature, --interaction-biaxial or --interaction-plot) or
+           --cracked.
   --cracked
            also the cracked section under the --action N, My and Mz (needs
            one of them; Vy, Vz and T stay the uncracked stresses'): a material
@@ -510,6 +519,13 @@ analyse    analyses the section made of the colours given with --use and prints
            points [hor, ver] in mm from UL, or null). Without an equilibrium
            it is null and "cracked_missing" says why. --stress-map then shows
            the cracked sigma (--stress-field sigma only).
+  --interaction-plot OUT
+           also saves the diagrams of the resistance as PNG or BMP by the
+           extension of OUT (1200 x 900 pixels): the N-M interaction about
+           the horizontal and the vertical axis (M in kNm against N in kN),
+           below them the moment-curvature when computed (curvature in 1/km),
+           and the point of the --action forces, green within the curve and
+           red beyond it. Implies --interaction 60 unless given.
   --help   prints this text.
   --version
            prints the program's name and version.

@@ -47,6 +47,7 @@ struct Options {
   std::vector<std::string> laws;     ///< --law LABEL=LAW, as given
   std::optional<std::string> stressMap;
   std::optional<std::string> stressField;
+  std::optional<std::string> interactionPlot;  ///< --interaction-plot OUT, as given
 };
 
 /// Reads the arguments after the program name; throws UsageError.

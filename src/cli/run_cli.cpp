@@ -116,8 +116,10 @@ std::string AnalyseText(const Options& o, ProgressLine& progress, OutputFiles& o
   // scans: a typing error in a path costs no analysis.
   if (o.overlay) RefuseWritingOverPicture(o.picture, *o.overlay);
   if (o.stressMap) RefuseWritingOverPicture(o.picture, *o.stressMap);
+  if (o.interactionPlot) RefuseWritingOverPicture(o.picture, *o.interactionPlot);
   const std::string overlayFile = o.overlay ? outputs.Add(*o.overlay) : std::string();
   const std::string mapFile = o.stressMap ? outputs.Add(*o.stressMap) : std::string();
+  const std::string plotFile = o.interactionPlot ? outputs.Add(*o.interactionPlot) : std::string();
   // The library's own sections are read only for --torsion and the resistance, so that without
   // them nothing about a run changes.
   std::optional<LibraryData> library;
@@ -140,6 +142,11 @@ std::string AnalyseText(const Options& o, ProgressLine& progress, OutputFiles& o
   if (result.stressMap) {
     // Painted and written by the overlay module like the overlay.
     drawing::DrawOverlay(result.stressMap->ops, result.stressMap->picture, mapFile, *o.stressMap);
+  }
+  if (result.resistancePlot) {
+    // Drawn on white by the overlay module, like the map.
+    PixelGrid plot(kResistancePlotWidth, kResistancePlotHeight, 0x00FFFFFF);
+    drawing::DrawOverlay(*result.resistancePlot, plot, plotFile, *o.interactionPlot);
   }
   return text;
 }

@@ -82,6 +82,28 @@ TDefaultPropForm::TDefaultPropForm(TPROPClass& library, QWidget* parent)
   KeepLabelsPlain(this);
 }
 
+void TDefaultPropForm::ShowLaws(const LawTable& laws, const StrengthTable& strengths) {
+  mLaws = &laws;
+  mStrengths = &strengths;
+  if (LawLabel == nullptr) {
+    // Two rows more below the designed ones, the box and the form grown by them.
+    constexpr int kMore = 40;
+    setFixedSize(width(), height() + kMore);
+    GroupBox1->resize(GroupBox1->width(), GroupBox1->height() + kMore);
+    BitBtn1->move(BitBtn1->x(), BitBtn1->y() + kMore);
+    ListBox1->resize(ListBox1->width(), ListBox1->height() + kMore);
+    MakeLabel(GroupBox1, "LawCaption", "law", 10, 118, 40, 17);
+    LawLabel = MakeLabel(GroupBox1, "LawLabel", "", 56, 118, 210, 17);
+    LawLabel->setToolTip(QStringLiteral("stress-strain law for the resistance"));
+    MakeLabel(GroupBox1, "StrengthCaption", "fc / ft", 10, 138, 40, 17);
+    StrengthLabel = MakeLabel(GroupBox1, "StrengthLabel", "", 56, 138, 140, 17);
+    StrengthLabel->setToolTip(QStringLiteral("strengths in compression / tension in N/mm^2"));
+    MakeLabel(GroupBox1, "StrengthUnit", "N/mm^2", 200, 138, 66, 17);
+    KeepLabelsPlain(this);
+  }
+  ListBox1Click();
+}
+
 void TDefaultPropForm::FormCreate() {
   mPopupEnabled = false;
   GroupBox1->hide();
@@ -119,6 +141,15 @@ void TDefaultPropForm::ListBox1Click() {
   Label13->setText(Q(entry->prop.name));
   Label14->setText(Q(FormatNumber(entry->prop.E)));
   Label15->setText(Q(FormatNumber(entry->prop.rho)));
+  if (mLaws != nullptr && mStrengths != nullptr && LawLabel != nullptr) {
+    const std::optional<Strength> strength = mStrengths->Get(entry->prop.colorlabel);
+    const std::optional<MaterialLaw> law = mLaws->Get(entry->prop.colorlabel);
+    LawLabel->setText(law ? Q(MaterialLawText(*law))
+                          : Q(MaterialLawText(DefaultLaw(strength))) + " (default)");
+    StrengthLabel->setText(
+        strength ? Q(FormatNumber(strength->compression) + " / " + FormatNumber(strength->tension))
+                 : QStringLiteral("none"));
+  }
   GroupBox1->show();
 }
 

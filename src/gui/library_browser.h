@@ -7,6 +7,8 @@
 #include <functional>
 
 #include "core/library/dd_props.h"
+#include "core/library/law_table.h"
+#include "core/library/strength_table.h"
 
 class QAction;
 class QCheckBox;
@@ -41,6 +43,13 @@ class TDefaultPropForm : public QDialog {
   QAction* Delete1 = nullptr;          ///< "Delete"
   QAction* Editproperties1 = nullptr;  ///< "Edit properties"
 
+  QLabel* LawLabel = nullptr;       ///< the law, "(default)" after one taken from the strengths
+  QLabel* StrengthLabel = nullptr;  ///< "fc / ft" in N/mm^2, or "none"
+
+  /// Adds the selected material's stress-strain law and strengths to the details (the browser
+  /// grows by their rows); `laws` and `strengths` must outlive the browser.
+  void ShowLaws(const LawTable& laws, const StrengthTable& strengths);
+
   /// Popup disabled, details box hidden.
   void FormCreate();
   /// Refills the list in library order and selects and shows the first material, if any. The
@@ -72,6 +81,8 @@ class TDefaultPropForm : public QDialog {
   TPROPRec* SelectedEntry();
 
   TPROPClass& mLibrary;
+  const LawTable* mLaws = nullptr;
+  const StrengthTable* mStrengths = nullptr;
   bool mPopupEnabled = false;
   PopupRunner mPopupRunner;
 };

@@ -131,6 +131,9 @@ class TMainForm : public QMainWindow, private InventoryView {
   /// Menu "Section" > "Stresses ...": the dialog of the stresses under given actions over the
   /// last analysis, or a note that there is none yet.
   void Stresses1Click();
+  /// Menu "Section" > "Resistance ...": the dialog of the ultimate resistance over the last
+  /// analysis, or a note that there is none yet.
+  void Resistance1Click();
   /// Shows the stress map in the picture view in place of the picture and its drawings, or the
   /// picture again; the map only while the session holds stresses (menu "Section" > "Stress
   /// map", checked while it shows).

@@ -206,6 +206,7 @@ void TMainForm::Definedproperties1Click() {
   if (mBusy || mSession.MaterialLibrary() == nullptr) return;
   {
     TDefaultPropForm browser(mSession.EditLibrary(), this);
+    browser.ShowLaws(mSession.Laws(), mSession.Strengths());
     Prompts().Run(browser);
   }
   SyncResults();               // a material in use may have changed or gone

@@ -129,6 +129,7 @@ struct WindowMenus {
   QAction* Torsion1 = nullptr;      ///< "Torsion and section moduli ..."
   QAction* Stresses1 = nullptr;     ///< "Stresses ..."
   QAction* StressMap1 = nullptr;    ///< "Stress map", checkable
+  QAction* Resistance1 = nullptr;   ///< "Resistance ..."
   QMenu* View1 = nullptr;           ///< "View", after "Section"
   QAction* SectionView1 = nullptr;  ///< "Section view ..."
   QMenu* PopupMenu1 = nullptr;

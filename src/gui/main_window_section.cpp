@@ -1,5 +1,5 @@
-// The main window's menu "Section": the dialogs of the extended values and of the stresses, the
-// shear centre's marker on the picture and the stress map in the picture's place.
+// The main window's menu "Section": the dialogs of the extended values, the stresses and the
+// resistance, the shear centre's marker on the picture and the stress map in the picture's place.
 #include <QAction>
 #include <QMenu>
 #include <QMenuBar>
@@ -10,6 +10,7 @@
 #include "gui/main_window.h"
 #include "gui/picture_view.h"
 #include "gui/prompter.h"
+#include "gui/resistance_dialog.h"
 #include "gui/stress_dialog.h"
 #include "imaging/overlay_renderer.h"
 #include "imaging/picture_image.h"
@@ -33,6 +34,10 @@ void TMainForm::BuildSectionMenu() {
   mMenus.StressMap1->setEnabled(false);
   connect(mMenus.StressMap1, &QAction::triggered, this,
           [this](bool checked) { Guarded([this, checked] { ShowStressMap(checked); }); });
+  mMenus.Resistance1 = mMenus.Section1->addAction("Resistance ...");
+  mMenus.Resistance1->setObjectName("Resistance1");
+  connect(mMenus.Resistance1, &QAction::triggered, this,
+          [this] { Guarded([this] { Resistance1Click(); }); });
   // Stresses go with the results they were computed from: the view then shows the picture.
   connect(this, &TMainForm::SectionStateChanged, this, [this] {
     if (mStressMapShown && !mSession.Stresses()) Guarded([this] { ShowPicture(); });
@@ -52,6 +57,20 @@ void TMainForm::Stresses1Click() {
   hooks.showMap = [this] { Guarded([this] { ShowStressMap(true); }); };
   hooks.font = [this] { return CurrentOverlayInput().Font; };
   StressDialog dialog(mSession, std::move(hooks), this);
+  Prompts().Run(dialog);
+}
+
+void TMainForm::Resistance1Click() {
+  if (mBusy) return;
+  if (!mSession.ElasticOffered()) {
+    Prompts().Information("No analysis yet: analyse the section first.");
+    return;
+  }
+  ResistanceDialog::Hooks hooks;
+  hooks.pictureChanged = [this] { Guarded([this] { RedrawResultOverlay(); }); };
+  hooks.setBusy = [this](bool busy) { SetBusy(busy); };
+  hooks.font = [this] { return CurrentOverlayInput().Font; };
+  ResistanceDialog dialog(mSession, std::move(hooks), this);
   Prompts().Run(dialog);
 }
 

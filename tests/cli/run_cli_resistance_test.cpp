@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/run_cli.h"
+#include "core/section/resistance_diagram.h"
 #include "rectangle_run.h"
 #include "support/cli_run.h"
 #include "support/grid_builder.h"
@@ -120,6 +121,66 @@ TEST_F(RunCliResistanceTest, ReportEndsWithTheBlockAndAMissingStrengthIsSaid) {
   const QJsonObject json = ParseJson(missing.out);
   EXPECT_TRUE(json["resistance"].isNull());
   EXPECT_EQ(json["resistance_missing"].toString(), "no strength given for clRed");
+}
+
+// The interaction lists of the JSON member, as the diagram reads them.
+std::vector<std::array<double, 3>> Interaction(const QJsonObject& r, const char* axis) {
+  std::vector<std::array<double, 3>> list;
+  for (const auto& point : At(r, "interaction")[axis].toArray()) {
+    const QJsonArray p = point.toArray();
+    list.push_back({p[0].toDouble(), p[1].toDouble(), p[2].toDouble()});
+  }
+  return list;
+}
+
+TEST_F(RunCliResistanceTest, InteractionPlotShowsTheCurveAndTheActionsPointBeyondIt) {
+  const std::string plot = dir.File("plot.png");
+  const CliRun run = RunTool(Analyse({"--fy", "clRed=355", "--interaction-plot", plot, "--action",
+                                      "N=-200000", "--action", "Mz=1e9", "--json"}));
+  ASSERT_EQ(run.code, 0) << run.err;
+  const QJsonObject json = At(ParseJson(run.out), "resistance");
+  ResistanceSection r;
+  r.nCompression = json["n_compression"].toDouble();
+  r.nTension = json["n_tension"].toDouble();
+  r.horizontal.interaction = Interaction(json, "horizontal_axis");
+  r.vertical.interaction = Interaction(json, "vertical_axis");
+  ASSERT_EQ(r.horizontal.interaction.size(), std::size_t{kPlotInteractionPoints});
+  ResistanceDiagramInput input;
+  input.Actions = SectionActions{.N = -200000, .Mz = 1e9};
+  const ResistanceDiagramLayout layout = LayoutResistanceDiagrams(r, input);
+
+  const PixelGrid picture = ReadPng(plot);
+  ASSERT_EQ(picture.Width(), kResistancePlotWidth);
+  ASSERT_EQ(picture.Height(), kResistancePlotHeight);
+  EXPECT_EQ(picture.At(1, 1), kWhite);
+  // The curve through a point of the list's middle, top compressed on the right, bottom on the
+  // left.
+  const auto& mid = r.horizontal.interaction[kPlotInteractionPoints / 2];
+  for (const double m : {mid[1], -mid[2]}) {
+    const PixelPoint p = layout.Horizontal.ToPixel(m / 1e6, mid[0] / 1e3);
+    EXPECT_TRUE(AnyPixel(picture, p.x - 1, p.y - 1, p.x + 1, p.y + 1, kDiagramFirstCurveColour))
+        << p.x << ", " << p.y;
+  }
+  // 1000 kNm is far beyond the rectangle's 14 kNm: its mark is red, and within the panel.
+  const PixelPoint mark = layout.Horizontal.ToPixel(1000, -200);
+  EXPECT_LE(mark.x, layout.Horizontal.Right);
+  EXPECT_EQ(picture.At(mark.x, mark.y), kDiagramOutsideColour);
+
+  // Without the strength there is no curve to draw: the picture says why instead.
+  const CliRun missing = RunTool(Analyse({"--interaction-plot", plot}));
+  ASSERT_EQ(missing.code, 0) << missing.err;
+  const PixelGrid reason = ReadPng(plot);
+  EXPECT_FALSE(
+      AnyPixel(reason, 0, 0, reason.Width() - 1, reason.Height() - 1, kDiagramFirstCurveColour));
+  EXPECT_TRUE(AnyPixel(reason, 40, 40, 400, 80, 0x00000000));
+
+  // Never over the drawing itself.
+  const std::string drawing = ReadAll(rect);
+  const CliRun over = RunTool(Analyse({"--fy", "clRed=355", "--interaction-plot", rect}));
+  EXPECT_EQ(over.code, 1);
+  EXPECT_EQ(over.err, "quorvane-cli: " + rect + " is the picture " + rect +
+                          " itself; choose another file to write\n");
+  EXPECT_EQ(ReadAll(rect), drawing);
 }
 
 }  // namespace

@@ -70,7 +70,8 @@ class TestExtendedDialog : public AnalysedWindowTest {
     QCOMPARE(RequireChild<QMenu>(*form, "Section1")->actions(),
              (QList<QAction*>{RequireChild<QAction>(*form, "Torsion1"),
                               RequireChild<QAction>(*form, "Stresses1"),
-                              RequireChild<QAction>(*form, "StressMap1")}));
+                              RequireChild<QAction>(*form, "StressMap1"),
+                              RequireChild<QAction>(*form, "Resistance1")}));
     // Before any analysis the entry says so.
     mPrompts->ExpectInformation("No analysis yet: analyse the section first.");
     RequireChild<QAction>(*form, "Torsion1")->trigger();

@@ -13,6 +13,7 @@
 #include "core/picture/picture_reader.h"
 #include "core/scan/inventory.h"
 #include "core/section/overlay.h"
+#include "core/section/resistance_report.h"
 #include "core/section/result_text.h"
 #include "core/session/session_report.h"
 
@@ -241,7 +242,28 @@ std::optional<AnalysisOutputs> RunAnalysis(SectionSession& session, const Analys
             ? AnalysisCrackedStressMap(session, FontOf(session.Settings()))
             : AnalysisStressMap(session, request.stressField, FontOf(session.Settings()));
   }
+  if (request.outputs.resistancePlot) {
+    outputs.resistancePlot =
+        AnalysisResistancePlot(session, ActionsOf(request), FontOf(session.Settings()));
+  }
   return outputs;
+}
+
+OverlayOps AnalysisResistancePlot(const SectionSession& session,
+                                  const std::optional<SectionActions>& actions,
+                                  const GraphicsFont& font) {
+  ResistanceDiagramInput input;
+  input.Font = font;
+  const std::optional<ResistanceOutcome>& outcome = session.Resistance();
+  if (!outcome || !outcome->values) {
+    const std::string why = outcome ? ResistanceReport(*outcome).back() : "resistance: none";
+    return {LabelOp{{40, 40}, why, 0, font, 96}};
+  }
+  input.Actions = actions;
+  const SignConvention convention = session.Settings().SignConvention;
+  input.MyName = ActionName(ActionKind::My, convention);
+  input.MzName = ActionName(ActionKind::Mz, convention);
+  return DrawResistanceDiagrams(*outcome->values, input);
 }
 
 GraphicsFont FontOf(const ProgramSettings& settings) {

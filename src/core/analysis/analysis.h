@@ -17,6 +17,7 @@
 #include "core/library/poisson_table.h"
 #include "core/library/strength_table.h"
 #include "core/picture/pixel_grid.h"
+#include "core/section/resistance_diagram.h"
 #include "core/session/session.h"
 
 namespace qv {
@@ -106,12 +107,23 @@ StressDrawing AnalysisStressMap(const SectionSession& session, StressKind kind,
 /// ones. Throws Error saying why when the cracked section has no stresses.
 StressDrawing AnalysisCrackedStressMap(const SectionSession& session, const GraphicsFont& font);
 
+/// The diagrams of the session's resistance (ResistanceDiagramInput's picture size) with the
+/// points of `actions` when given, named in the session's convention; without a resistance or
+/// its values, the one line of the report that says why, so a picture asked for never shows an
+/// empty frame as if the section resisted nothing.
+OverlayOps AnalysisResistancePlot(const SectionSession& session,
+                                  const std::optional<SectionActions>& actions,
+                                  const GraphicsFont& font);
+
 /// What a run made besides the analysed session, as its request asked.
 struct AnalysisOutputs {
   std::string report;  ///< every block computed, as the window copies it
   JsonValue json;      ///< the JSON document (null when not asked for)
   std::optional<SectionSession::ResultDrawing> overlay;
   std::optional<StressDrawing> stressMap;
+  /// The resistance's diagrams, to be painted into a white picture of kResistancePlotWidth x
+  /// kResistancePlotHeight pixels.
+  std::optional<OverlayOps> resistancePlot;
   /// What the run tells besides: colours without a material, a shear centre off the picture.
   std::vector<std::string> notes;
 };

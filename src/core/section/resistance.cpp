@@ -15,6 +15,7 @@
 #include "core/section/resistance.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -361,8 +362,12 @@ void MomentCurvature(const AxisFibres& fibres, double n, const std::optional<Fai
   }
 }
 
+bool Stopped(const std::atomic<bool>* cancel) {
+  return cancel != nullptr && cancel->load(std::memory_order_relaxed);
+}
+
 ResistanceAxis AxisResistance(const AxisFibres& fibres, const ResistanceSection& r,
-                              const ResistanceAsk& ask) {
+                              const ResistanceAsk& ask, const std::atomic<bool>* cancel) {
   const int interactionPoints = ask.interactionPoints;
   ResistanceAxis axis;
   const auto at = [&](double n, bool first) {
@@ -381,7 +386,7 @@ ResistanceAxis AxisResistance(const AxisFibres& fibres, const ResistanceSection&
     axis.mSecondCompressed = s->forces.m;
     axis.axisSecondCompressed = NeutralAxis(*s, fibres.Depth());
   }
-  for (int i = 0; i < interactionPoints; ++i) {
+  for (int i = 0; i < interactionPoints && !Stopped(cancel); ++i) {
     // The ends exactly, whatever the rounding of the steps between them.
     const double n =
         i == 0 ? r.nCompression
@@ -400,12 +405,13 @@ ResistanceAxis AxisResistance(const AxisFibres& fibres, const ResistanceSection&
 /// the screen; empty where the force lies beyond the resistances.
 std::vector<std::array<double, 3>> Biaxial(const std::vector<MaterialRect>& rects,
                                            const std::vector<LawOfMaterial>& laws, double bin,
-                                           const ResistanceSection& r, int angles) {
+                                           const ResistanceSection& r, int angles,
+                                           const std::atomic<bool>* cancel) {
   std::vector<std::array<double, 3>> list;
   if (!(r.n <= r.nTension && r.n >= r.nCompression)) return list;
   const double tolerance = 1e-13 * (r.nTension - r.nCompression);
   RotatedFibres fibres(rects, laws);
-  for (int i = 0; i < angles; ++i) {
+  for (int i = 0; i < angles && !Stopped(cancel); ++i) {
     const double angle = 360.0 * i / angles;
     fibres.Turn(angle, bin);
     // The force falls smoothly along the path, so regula falsi needs a fifth of bisection's
@@ -425,7 +431,7 @@ bool Finite(const std::optional<double>& v) { return !v || std::isfinite(*v); }
 ResistanceOutcome ComputeResistance(const SectionPixels& pixels, const SectionBounds& bounds,
                                     const TPROPClass& library, const StrengthTable& strengths,
                                     const LawTable& laws, const SectionResult& section, double n,
-                                    const ResistanceAsk& ask) {
+                                    const ResistanceAsk& ask, const std::atomic<bool>* cancel) {
   ResistanceOutcome outcome;
   std::vector<LawOfMaterial> carriers;
   std::vector<std::uint32_t> colours;
@@ -487,9 +493,9 @@ ResistanceOutcome ComputeResistance(const SectionPixels& pixels, const SectionBo
   values.laws = std::move(used);
   values.nTension = StateAt(rows, 0, true).forces.n;
   values.nCompression = StateAt(rows, 1, true).forces.n;
-  values.horizontal = AxisResistance(rows, values, ask);
-  values.vertical = AxisResistance(columns, values, ask);
-  if (ask.biaxialAngles > 0) {
+  values.horizontal = AxisResistance(rows, values, ask, cancel);
+  if (!Stopped(cancel)) values.vertical = AxisResistance(columns, values, ask, cancel);
+  if (ask.biaxialAngles > 0 && !Stopped(cancel)) {
     const double cx = (c.x - bounds.xmin + 0.5) * section.Dx;
     const double cy = (c.y - bounds.ymin + 0.5) * section.Dy;
     std::vector<MaterialRect> rects;
@@ -511,8 +517,12 @@ ResistanceOutcome ComputeResistance(const SectionPixels& pixels, const SectionBo
             static_cast<double>(share.weight) / static_cast<double>(kCoverageUnit);
       }
     }
-    values.biaxial =
-        Biaxial(rects, carriers, std::min(section.Dx, section.Dy), values, ask.biaxialAngles);
+    values.biaxial = Biaxial(rects, carriers, std::min(section.Dx, section.Dy), values,
+                             ask.biaxialAngles, cancel);
+  }
+  if (Stopped(cancel)) {
+    outcome.missing = "cancelled";
+    return outcome;
   }
   bool finite = std::isfinite(values.nTension) && std::isfinite(values.nCompression);
   for (const ResistanceAxis* axis : {&values.horizontal, &values.vertical}) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <optional>
 #include <string>
 #include <utility>
@@ -86,10 +87,12 @@ struct ResistanceOutcome {
 /// why. The strain plane at failure reaches a material's limit (parabola-rectangle: ecu at its
 /// most compressed fibre, and ec2 at the pivot of a wholly compressed part; elastic-plastic: eu;
 /// points: a table end of non-zero stress); a material without limits is taken to
-/// kUnlimitedStrain. `ask` adds the lists.
+/// kUnlimitedStrain. `ask` adds the lists. Set, `cancel` stops the lists between points and
+/// leaves no values (missing "cancelled").
 ResistanceOutcome ComputeResistance(const SectionPixels& pixels, const SectionBounds& bounds,
                                     const TPROPClass& library, const StrengthTable& strengths,
                                     const LawTable& laws, const SectionResult& section, double n,
-                                    const ResistanceAsk& ask);
+                                    const ResistanceAsk& ask,
+                                    const std::atomic<bool>* cancel = nullptr);
 
 }  // namespace qv

@@ -62,6 +62,7 @@ std::vector<std::string> SectionSession::LoadSettings(const std::string& program
   }
   LoadPoissonTable(messages);
   LoadStrengthTable(messages);
+  LoadLawTable(messages);
   return messages;
 }
 
@@ -81,6 +82,7 @@ void SectionSession::SaveSettings() {
   qv::SaveSettings(mSettingsProgramPath, mSettings, mMaterialLibrary.get());
   SavePoissonTable();
   SaveStrengthTable();
+  SaveLawTable();
 }
 
 bool SectionSession::InProgramFolder(const std::string& path) const {

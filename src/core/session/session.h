@@ -345,6 +345,19 @@ class SectionSession {
   /// force `n` (N), with the lists `ask` names.
   /// Needs the picture's own pixels as ComputeElastic does; throws Error as it does.
   void ComputeResistance(double n, const ResistanceAsk& ask);
+  /// ComputeResistance in two halves, for a window that runs the long one off its thread: the
+  /// checks and the picture's pixels now (throwing as ComputeResistance does), the computation
+  /// in the job returned, which may run on any thread while the session is left unchanged; the
+  /// job refers to the session's picture and tables and must run before the session changes.
+  /// Set, `cancel` stops the job early (its outcome then has no values).
+  std::function<ResistanceOutcome()> ResistanceJob(double n, const ResistanceAsk& ask,
+                                                   const std::atomic<bool>* cancel = nullptr);
+  /// Keeps the outcome of a ResistanceJob taken since the last change as Resistance.
+  void KeepResistance(ResistanceOutcome outcome) { mResistance = std::move(outcome); }
+  /// Sets the law of `label`, or forgets it with nothing (the default of its strength then
+  /// holds). A change drops the extended values and the resistance. Throws Error, changing
+  /// nothing, for a label the library file cannot hold.
+  void SetLaw(const std::string& label, std::optional<MaterialLaw> law);
 
   // --- cracked service analysis (session_cracked.cpp) ------------------------------------------
   /// The cracked section of the last ComputeCracked, or the reason there is none. Gone with the
@@ -384,6 +397,8 @@ class SectionSession {
   void SavePoissonTable();
   void LoadStrengthTable(std::vector<std::string>& messages);
   void SaveStrengthTable();
+  void LoadLawTable(std::vector<std::string>& messages);
+  void SaveLawTable();
   /// Drops the extended values: Elastic and Plastic, the stresses and the resistance with them.
   void DropExtended();
   /// Drops the results of the last analysis: the extended values, the report, the texts and
@@ -435,6 +450,7 @@ class SectionSession {
   std::optional<PlasticOutcome> mPlastic;
   std::optional<StressField> mStress;
   LawTable mLaws;
+  bool mLawLoadFailed = false;  // the file's laws could not be read: never written back
   std::optional<ResistanceOutcome> mResistance;
   std::optional<CrackedOutcome> mCracked;
   std::optional<StressField> mCrackedStress;
