@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 
 #include "core/base/error.h"
@@ -250,6 +251,14 @@ TEST(ResistanceCompositeTest, RigidPlasticLikeLawsMeetThePlasticMoments) {
   };
   EXPECT_EQ(rects({.runs = &*runs}), rects({&s.grid}));
   EXPECT_FALSE(keptRuns(runs->size() / 4));
+
+  // A cancelled computation leaves no values.
+  const std::atomic<bool> stop = true;
+  const ResistanceOutcome cancelled =
+      ComputeResistance({&s.grid}, s.bounds, lib, strengths, Laws({{"clBlue", "elastic-plastic"}}),
+                        SectionValues(s, lib), 0, {.interactionPoints = 9}, &stop);
+  EXPECT_FALSE(cancelled.values);
+  EXPECT_EQ(cancelled.missing, "cancelled");
 }
 
 TEST(ResistanceSymmetryTest, DoublySymmetricSectionHasASymmetricDiagram) {
