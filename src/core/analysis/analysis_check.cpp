@@ -164,9 +164,7 @@ void CheckLabels(const std::vector<std::pair<std::string, Value>>& values,
 
 void CheckRequest(const AnalysisRequest& r) {
   if (r.size.pixelSizeMm) {
-    if (const std::string problem = PixelSizeProblem(*r.size.pixelSizeMm); !problem.empty()) {
-      throw Error("pixel size: " + problem);
-    }
+    Refuse(PixelSizeProblem(*r.size.pixelSizeMm));
   } else {
     if (const std::string problem = SectionSizeProblem(r.size.Width()); !problem.empty()) {
       throw Error("width: " + problem);

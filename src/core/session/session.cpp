@@ -342,7 +342,8 @@ bool SectionSession::AnalyseOffered(double widthMm, double heightMm) const {
 }
 
 bool SectionSession::AnalyseOffered(const SectionSize& size) const {
-  if (size.pixelSizeMm) {
+  // Sizes with a fraction or from a pixel size come from no integer field: their range is all.
+  if (size.pixelSizeMm || size.widthDecimalMm || size.heightDecimalMm) {
     const SectionSize box = SizeOfBox(size, mBounds);
     const auto inRange = [](double mm) { return mm >= kMinSectionMm && mm <= kMaxSectionMm; };
     return inRange(box.Width()) && inRange(box.Height()) && SectionSpansArea();

@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/base/path.h"
@@ -39,6 +40,14 @@ namespace qv {
 /// What the typed section size contributes to an analysis. The sizes are those of the section
 /// box (the bounds of the section's pixels), not of the whole picture.
 struct SectionSize {
+  SectionSize() = default;
+  /// Whole sizes as the window's fields hold them.
+  SectionSize(int width, int height, std::string widthTyped, std::string heightTyped)
+      : widthMm(width),
+        heightMm(height),
+        widthText(std::move(widthTyped)),
+        heightText(std::move(heightTyped)) {}
+
   int widthMm = 0;         ///< integer value of the width field, 0..100000
   int heightMm = 0;        ///< integer value of the height field
   std::string widthText;   ///< the width field's text as typed
@@ -262,7 +271,7 @@ class SectionSession {
   /// The same for sizes typed in fields: besides, each text must read as its value, a whole
   /// number 0..kMaxSectionMm as the size fields take it. A field that shows "12a" while it still
   /// holds 12 offers nothing, since the analysis would report a size its field does not show.
-  /// A pixel size stands for the texts: the sizes it gives the box must be within range.
+  /// Sizes with a fraction of a mm, or from a pixel size, need only be within range.
   bool AnalyseOffered(const SectionSize& size) const;
   /// Each text of `size` reads as its value within the size fields' range (see AnalyseOffered).
   static bool SizeTextsStand(const SectionSize& size);
