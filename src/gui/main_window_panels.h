@@ -131,6 +131,7 @@ struct WindowMenus {
   QAction* StressMap1 = nullptr;    ///< "Stress map", checkable
   QMenu* View1 = nullptr;           ///< "View", after "Section"
   QAction* SectionView1 = nullptr;  ///< "Section view ..."
+  QAction* PixelSize1 = nullptr;    ///< "Pixel size ..."
   QMenu* PopupMenu1 = nullptr;
   QAction* Delete1 = nullptr;
   QAction* Editproperties1 = nullptr;

@@ -173,6 +173,10 @@ class SectionSession {
   TPROPClass& EditLibrary();
   /// Threads of the scans; 0 = all cores.
   void SetThreads(int threads) { mThreads = threads; }
+  /// The window's pixel size in mm, which gives the sizes in place of its integer fields (and
+  /// keeps their fractions); nothing while the fields' sizes are the ones analysed.
+  const std::optional<double>& PixelSize() const { return mPixelSizeMm; }
+  void SetPixelSize(std::optional<double> mm) { mPixelSizeMm = mm; }
   /// For a caller that only lists colours and analyses (the batch tool): with this on, a picture
   /// whose rows can be read a few at a time (an uncompressed BMP file, a PNG file that is not
   /// interlaced) is not held in memory.
@@ -452,6 +456,7 @@ class SectionSession {
   bool mInventoryDone = false;
   LeftOutColours mUnnamedLeftOut;
   int mThreads = 0;
+  std::optional<double> mPixelSizeMm;
   std::optional<AnalysedSection> mAnalysed;  // the last analysis, while its results stand
   PoissonTable mPoisson;
   bool mPoissonLoadFailed = false;  // the file's ratios could not be read: never written back
