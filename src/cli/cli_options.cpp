@@ -35,6 +35,7 @@ std::optional<std::string>* SingleValue(Options& o, std::string_view name) {
   if (o.command != "analyse") return nullptr;
   if (name == "--width") return &o.width;
   if (name == "--height") return &o.height;
+  if (name == "--pixel-size") return &o.pixelSize;
   if (name == "--library") return &o.library;
   if (name == "--convention") return &o.convention;
   if (name == "--eps") return &o.eps;
@@ -76,8 +77,9 @@ void Refuse(const std::string& prefix, const std::string& problem) {
   if (!problem.empty()) throw Error(prefix + problem);
 }
 
-int ReadSize(std::string_view option, const std::string& text) {
-  return WithOption(option, text, [&] { return SectionSizeOf(text); });
+void ReadSize(std::string_view option, const std::string& text, int& mm,
+              std::optional<double>& decimal) {
+  WithOption(option, text, [&] { ReadSectionSize(text, mm, decimal); });
 }
 
 double ReadRealOption(std::string_view option, std::string_view text) {
@@ -266,8 +268,14 @@ Options ParseArguments(const std::vector<std::string>& args) {
   }
   if (!havePicture) throw UsageError{"no PICTURE given"};
   if (o.command == "analyse") {
-    if (!o.width) throw UsageError{"option --width is required"};
-    if (!o.height) throw UsageError{"option --height is required"};
+    // One pixel size gives both sizes: with either of them as well, one would be ignored.
+    if (o.pixelSize && (o.width || o.height)) {
+      throw UsageError{"option --pixel-size cannot go with --width or --height"};
+    }
+    if (!o.pixelSize) {
+      if (!o.width) throw UsageError{"option --width is required"};
+      if (!o.height) throw UsageError{"option --height is required"};
+    }
     // A ratio that would silently change nothing is more likely a forgotten --torsion.
     if (!o.nus.empty() && !o.torsion) throw UsageError{"option --nu needs --torsion"};
     // The resistance and the cracked section take strengths and laws without the torsion.
@@ -297,10 +305,19 @@ Options ParseArguments(const std::vector<std::string>& args) {
 
 AnalysisRequest ReadAnalyseValues(const Options& o) {
   AnalysisRequest v;
-  v.size.widthText = *o.width;
-  v.size.heightText = *o.height;
-  v.size.widthMm = ReadSize("--width", *o.width);
-  v.size.heightMm = ReadSize("--height", *o.height);
+  if (o.pixelSize) {
+    const std::string& text = *o.pixelSize;
+    v.size.pixelSizeMm = WithOption("--pixel-size", text, [&] {
+      const double mm = ReadReal(text);
+      Refuse("", PixelSizeProblem(mm));
+      return mm;
+    });
+  } else {
+    v.size.widthText = *o.width;
+    v.size.heightText = *o.height;
+    ReadSize("--width", *o.width, v.size.widthMm, v.size.widthDecimalMm);
+    ReadSize("--height", *o.height, v.size.heightMm, v.size.heightDecimalMm);
+  }
   v.uses = o.uses;
   v.torsion = o.torsion;
   if (o.convention) {
@@ -373,8 +390,8 @@ namespace qv {
 
 std::string CliUsage() {
   return R"(usage: quorvane-cli colours PICTURE [--all]
-       quorvane-cli analyse PICTURE --width MM --height MM --use LABEL
-                    [--use LABEL ...] [--library FILE]
+       quorvane-cli analyse PICTURE (--width MM --height MM | --pixel-size MM)
+                    --use LABEL [--use LABEL ...] [--library FILE]
                     [--material LABEL@NAME@E@RHO ...] [--convention 0|1]
                     [--eps DEGREES] [--json] [--overlay OUT.png|OUT.bmp]
                     [--edges flat|coverage]
@@ -399,7 +416,13 @@ analyse    analyses the section made of the colours given with --use and prints
            real width and height of the section's bounding box in mm, as the
            window's size fields take them: an integer up to 100000, decimal or
            hexadecimal ("$1F", "0x1F"). 0 is refused: the window offers no
-           analysis then.
+           analysis then. A fraction of a mm may be given too ("300.5", at
+           least 0.001).
+  --pixel-size MM
+           instead of --width and --height: the mm per pixel of the section's
+           bounding box, the same both ways; the width is its columns times
+           MM, the height its rows times MM. The report and the JSON give the
+           sizes it makes; the JSON has "pixel_size_mm" then.
   --use LABEL
            puts the colour LABEL on the material list, in the order given. A
            colour the library does not know becomes a new material with

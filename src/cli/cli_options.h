@@ -31,6 +31,7 @@ struct Options {
   bool cracked = false;
   std::optional<std::string> width;
   std::optional<std::string> height;
+  std::optional<std::string> pixelSize;
   std::optional<std::string> library;
   std::optional<std::string> convention;
   std::optional<std::string> eps;

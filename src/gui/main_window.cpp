@@ -203,6 +203,8 @@ void TMainForm::BuildControls() {
   mSizes.NumberEdit2->setToolTip(mSizeHints[1]);
   for (const std::size_t i : {std::size_t{0}, std::size_t{1}}) {
     TNumberEdit* field = i == 0 ? mSizes.NumberEdit1 : mSizes.NumberEdit2;
+    // A size typed is the size meant: the pixel size gives way to it.
+    connect(field, &QLineEdit::textEdited, this, [this] { mSession.SetPixelSize(std::nullopt); });
     connect(field, &TNumberEdit::TextExamined, this, [this, i](ValidationStatus status) {
       // A valid size typed or taken with Enter or Tab is this picture's own.
       if (status == ValidationStatus::Valid) MarkCarriedSize(i, false);
@@ -509,6 +511,7 @@ void TMainForm::Timer1Timer() {
 }
 
 void TMainForm::Timer2Timer() {
+  ShowPixelSizeInFields();
   mCommands.Button1->setVisible(SizeFieldsStand() && mSession.AnalyseOffered(TypedSize()));
   if (ShowScale()) emit SectionStateChanged();
 }

@@ -149,6 +149,14 @@ class TMainForm : public QMainWindow, private InventoryView {
   /// Menu "View" > "Section view ..." and a double click on the picture: opens the section view,
   /// or raises it when it is open already.
   void SectionView1Click();
+  /// Menu "View" > "Pixel size ...": asks for the mm per pixel of the section's box, which then
+  /// gives both sizes with their fractions; the fields show them to the nearest whole mm until
+  /// one is typed into, which drops the pixel size.
+  void PixelSize1Click();
+  /// The fields to the nearest whole mm of the sizes the pixel size gives (none without one).
+  void ShowPixelSizeInFields();
+  /// The width and height the pixel size gives the section's box ("8.25 x 6.75 mm").
+  QString PixelSizeBox() const;
   /// The section view once opened (hidden when closed), else nullptr.
   SectionViewWindow* SectionView() const { return mSectionView; }
   /// The result overlay is drawn over the picture (since the last analysis or settings change,

@@ -132,6 +132,7 @@ struct WindowMenus {
   QAction* Resistance1 = nullptr;   ///< "Resistance ..."
   QMenu* View1 = nullptr;           ///< "View", after "Section"
   QAction* SectionView1 = nullptr;  ///< "Section view ..."
+  QAction* PixelSize1 = nullptr;    ///< "Pixel size ..."
   QMenu* PopupMenu1 = nullptr;
   QAction* Delete1 = nullptr;
   QAction* Editproperties1 = nullptr;

@@ -88,7 +88,8 @@ QString TMainForm::ScaleNote() const {
 bool TMainForm::ShowScale() {
   // The program's notice gives way to the scale while there is one.
   const QString scale = ScaleText();
-  const QString text = scale.isEmpty() ? mNotice : scale;
+  QString text = scale.isEmpty() ? mNotice : scale;
+  if (!scale.isEmpty() && mSession.PixelSize()) text += " (" + PixelSizeBox() + ")";
   const bool carried = !scale.isEmpty() && SizesCarried();
   QLabel* panel = mStatusPanels[6];
   if (panel->text() == text && panel->font().italic() == carried) return false;
@@ -125,10 +126,13 @@ SectionSize TMainForm::TypedSize() const {
   size.heightMm = mSizes.NumberEdit2->IntValue();
   size.widthText = S(mSizes.NumberEdit1->text());
   size.heightText = S(mSizes.NumberEdit2->text());
+  size.pixelSizeMm = mSession.PixelSize();
   return size;
 }
 
 bool TMainForm::SizeFieldsStand() const {
+  // The pixel size gives the sizes; the fields only show them rounded.
+  if (mSession.PixelSize()) return true;
   // A field that holds the focus over its text is not settled, whatever its value still is.
   return mSizes.NumberEdit1->Status() == ValidationStatus::Valid &&
          mSizes.NumberEdit2->Status() == ValidationStatus::Valid &&
@@ -167,6 +171,8 @@ void TMainForm::AcceptPicture(const QString& path) {
     if (!mSession.AcceptPicture(S(path))) return;
     mStatusPanels[5]->setText(QFileInfo(path).fileName());
     if (!before.empty() && mSession.PictureFile() != before) {
+      // Another picture has its own scale: its sizes are typed, or its pixel size given, anew.
+      mSession.SetPixelSize(std::nullopt);
       // The sizes stay in their fields for the new picture, marked until the user takes them.
       MarkCarriedSize(0, mSizes.NumberEdit1->IntValue() != 0);
       MarkCarriedSize(1, mSizes.NumberEdit2->IntValue() != 0);

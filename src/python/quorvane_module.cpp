@@ -8,7 +8,9 @@
 #include <pybind11/stl/filesystem.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
+#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
@@ -20,6 +22,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <system_error>
 #include <type_traits>
 #include <utility>
 #include <variant>
@@ -304,7 +307,7 @@ class Progress {
 // The size as the batch tool's --width/--height take it: its text, or a number of any integral
 // type (int, numpy.int64: anything with __index__) or real type (float, numpy.float32,
 // fractions.Fraction: any numbers.Real). A real that is a whole number reads as that number;
-// any other gives its shortest text, which the tool's reading refuses in its own words.
+// any other gives its shortest text in plain digits, which the tool's reading takes or refuses.
 std::string SizeText(const py::handle& value, const char* name) {
   if (py::isinstance<py::str>(value)) return value.cast<std::string>();
   // True is no size, although Python counts it as 1.
@@ -318,7 +321,11 @@ std::string SizeText(const py::handle& value, const char* name) {
     if (std::isfinite(real) && std::trunc(real) == real && std::abs(real) < 2147483648.0) {
       return IntegerText(static_cast<std::int64_t>(real));
     }
-    return ShortestNumberText(real);
+    // Plain digits: the sizes' reading takes no exponent, and 0.0005 is a size out of range.
+    std::array<char, 400> digits{};
+    const auto [end, error] =
+        std::to_chars(digits.data(), digits.data() + digits.size(), real, std::chars_format::fixed);
+    return error == std::errc() ? std::string(digits.data(), end) : ShortestNumberText(real);
   }
   throw py::type_error(std::string(name) + " must be a number of mm or its text, not " +
                        Text(py::type::handle_of(value).attr("__name__")));
@@ -342,13 +349,48 @@ T CastTo(const py::handle& value, const char* name, const py::handle& label, con
   }
 }
 
-// A size's text read as the window's size fields read it, refused in the core's words.
-int SizeOf(const char* name, const std::string& text) {
+// A size's text read as the batch tool reads it, refused in the core's words.
+void ReadSize(const char* name, const std::string& text, int& mm, std::optional<double>& decimal) {
   try {
-    return SectionSizeOf(text);
+    ReadSectionSize(text, mm, decimal);
   } catch (const Error& e) {
     throw Error(std::string(name) + ": " + e.what());
   }
+}
+
+// The pixel size as --pixel-size takes it: a number of any real type, or its text.
+double PixelSizeOf(const py::handle& value) {
+  const bool truth = py::isinstance<py::bool_>(value);
+  double mm = 0;
+  if (py::isinstance<py::str>(value)) {
+    mm = ReadReal(value.cast<std::string>());
+  } else if (!truth && py::isinstance(value, py::module_::import("numbers").attr("Real"))) {
+    mm = py::float_(py::reinterpret_borrow<py::object>(value)).cast<double>();
+  } else {
+    throw py::type_error("pixel_size_mm must be a number of mm or its text, not " +
+                         Text(py::type::handle_of(value).attr("__name__")));
+  }
+  if (const std::string problem = PixelSizeProblem(mm); !problem.empty()) throw Error(problem);
+  return mm;
+}
+
+// Either both sizes or the pixel size, as the batch tool takes them.
+void ReadSizes(const py::object& width, const py::object& height, const py::object& pixelSize,
+               SectionSize& size) {
+  if (!pixelSize.is_none()) {
+    if (!width.is_none() || !height.is_none()) {
+      throw py::type_error("pixel_size_mm cannot go with width_mm or height_mm");
+    }
+    size.pixelSizeMm = PixelSizeOf(pixelSize);
+    return;
+  }
+  if (width.is_none() || height.is_none()) {
+    throw py::type_error("width_mm and height_mm are needed, or pixel_size_mm");
+  }
+  size.widthText = SizeText(width, "width_mm");
+  size.heightText = SizeText(height, "height_mm");
+  ReadSize("width", size.widthText, size.widthMm, size.widthDecimalMm);
+  ReadSize("height", size.heightText, size.heightMm, size.heightDecimalMm);
 }
 
 // The keywords of the resistance and the cracked analysis.
@@ -363,15 +405,12 @@ struct Resistance {
 
 // The keyword arguments as a request, checked by the core's rules in the core's words.
 AnalysisRequest ReadValues(const py::object& width, const py::object& height,
-                           const std::vector<std::string>& use, const py::object& materials,
-                           int convention, double eps, bool torsion, const py::object& nu,
-                           const py::object& fy, const py::object& actions,
+                           const py::object& pixelSize, const std::vector<std::string>& use,
+                           const py::object& materials, int convention, double eps, bool torsion,
+                           const py::object& nu, const py::object& fy, const py::object& actions,
                            const std::string& edges, const Resistance& resistance) {
   AnalysisRequest v;
-  v.size.widthText = SizeText(width, "width_mm");
-  v.size.heightText = SizeText(height, "height_mm");
-  v.size.widthMm = SizeOf("width", v.size.widthText);
-  v.size.heightMm = SizeOf("height", v.size.heightText);
+  ReadSizes(width, height, pixelSize, v.size);
   v.uses = use;
   v.torsion = torsion;
   v.convention = SignConventionOf(convention);
@@ -430,16 +469,16 @@ Result Analyse(const Picture& picture, const py::object& width, const py::object
                const py::object& nu, const py::object& fy, const py::object& actions,
                const std::string& edges, const py::object& laws, bool resistance,
                const py::object& interaction, bool momentCurvature, int interactionBiaxial,
-               bool cracked, const py::object& progress) {
+               bool cracked, const py::object& progress, const py::object& pixelSize) {
   if (!progress.is_none() && !PyCallable_Check(progress.ptr())) {
     throw py::type_error("progress must be callable");
   }
-  Result result{
-      nullptr,
-      ReadValues(width, height, use, materials, convention, eps, torsion, nu, fy, actions, edges,
-                 {laws, resistance, InteractionPoints(interaction), momentCurvature,
-                  interactionBiaxial, cracked}),
-      picture};
+  Result result{nullptr,
+                ReadValues(width, height, pixelSize, use, materials, convention, eps, torsion, nu,
+                           fy, actions, edges,
+                           {laws, resistance, InteractionPoints(interaction), momentCurvature,
+                            interactionBiaxial, cracked}),
+                picture};
   auto session = std::make_shared<SectionSession>();
   Progress report(progress);
   std::optional<AnalysisOutputs> done;
@@ -751,20 +790,25 @@ an analysis with actions; painted with Qt, loaded for this.)")
         return "<quorvane.Result " + Text(py::repr(py::str(FileNameOf(r.picture.name)))) + ">";
       });
 
-  m.def("analyse", &Analyse, py::arg("picture"), py::arg("width_mm"), py::arg("height_mm"),
-        py::arg("use"), py::kw_only(), py::arg("library") = py::none(),
-        py::arg("materials") = py::none(), py::arg("convention") = 0, py::arg("eps") = 1.0,
-        py::arg("torsion") = false, py::arg("nu") = py::none(), py::arg("fy") = py::none(),
-        py::arg("actions") = py::none(), py::arg("edges") = "flat", py::arg("laws") = py::none(),
-        py::arg("resistance") = false, py::arg("interaction") = false,
-        py::arg("moment_curvature") = false, py::arg("interaction_biaxial") = 0,
-        py::arg("cracked") = false, py::arg("progress") = py::none(),
+  m.def("analyse", &Analyse, py::arg("picture"), py::arg("width_mm") = py::none(),
+        py::arg("height_mm") = py::none(), py::arg("use"), py::kw_only(),
+        py::arg("library") = py::none(), py::arg("materials") = py::none(),
+        py::arg("convention") = 0, py::arg("eps") = 1.0, py::arg("torsion") = false,
+        py::arg("nu") = py::none(), py::arg("fy") = py::none(), py::arg("actions") = py::none(),
+        py::arg("edges") = "flat", py::arg("laws") = py::none(), py::arg("resistance") = false,
+        py::arg("interaction") = false, py::arg("moment_curvature") = false,
+        py::arg("interaction_biaxial") = 0, py::arg("cracked") = false,
+        py::arg("progress") = py::none(), py::arg("pixel_size_mm") = py::none(),
         R"(Analyses the section of `picture` made of the colours `use` (labels, in order) and
 returns a Result; the batch tool's `analyse` with the matching options:
 
   width_mm, height_mm  the real size of the section's box (--width, --height): a whole number
                        up to 100000 of any number type (int, numpy.int64, 650.0), or its text
-                       ("0x1F"), shown in the report as given
+                       ("0x1F"), shown in the report as given; or with a fraction of a mm
+                       (650.5, "300.25"), at least 0.001
+  pixel_size_mm        instead of width_mm and height_mm (then None): mm per pixel of the
+                       section's box, both ways (--pixel-size); the width is its columns
+                       times the size, the height its rows
   library              a Library (--library); without one the library starts empty
   materials            {label: (name, E, rho)} (--material): the entry of that colour gets
                        them, or is added; a colour of `use` the library does not know has

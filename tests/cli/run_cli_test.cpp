@@ -403,7 +403,10 @@ INSTANTIATE_TEST_SUITE_P(
                       SizeCase{"$FFFFFFFF", false},  // the 32-bit pattern -1
                       SizeCase{"12a", false},        // not a number
                       SizeCase{"1e2", false},        // no exponent in an integer field
-                      SizeCase{"1.5", false},        // no fraction
+                      SizeCase{"100.0", true},       // a fraction of nothing is whole mm
+                      SizeCase{"100.", false},       // a point wants its fraction
+                      SizeCase{"0.0009", false},     // below the smallest fraction of a mm
+                      SizeCase{"100000.5", false},   // above the range
                       SizeCase{"100 ", false, "trailing blank"},
                       SizeCase{"-0x10", false},  // no sign before hexadecimal
                       SizeCase{"$", false, "prefix without digits"},
@@ -411,6 +414,30 @@ INSTANTIATE_TEST_SUITE_P(
                       SizeCase{"99999999999", false},  // beyond 32 bits
                       SizeCase{"", false, "empty"}),
     RowName);
+
+// A pixel size is the width and height it gives the box: 10 x 4 pixels of 0.25 mm.
+TEST_F(RunCliTest, PixelSizeGivesWhatItsDecimalWidthAndHeightGive) {
+  const auto run = [this](const std::vector<std::string>& size, bool json) {
+    std::vector<std::string> args =
+        Concat(Concat({"analyse", rect}, size),
+               {"--use", "clRed", "--material", "clRed@steel@210000@7850"});
+    if (json) args.emplace_back("--json");
+    return RunTool(args);
+  };
+  const CliRun typed = run({"--width", "2.5", "--height", "1"}, false);
+  const CliRun pixel = run({"--pixel-size", "0.25"}, false);
+  ASSERT_EQ(pixel.code, 0) << pixel.err;
+  const std::string named = "    height = 4 equals to 1 mm\r\n";
+  std::string expected = typed.out;
+  expected.insert(expected.find(named) + named.size(), "    pixel size = 0.25 mm\r\n");
+  EXPECT_EQ(pixel.out, expected);
+
+  QJsonObject byPixel = ParseJson(run({"--pixel-size", "0.25"}, true).out);
+  EXPECT_EQ(byPixel.take("pixel_size_mm").toDouble(), 0.25);
+  EXPECT_EQ(byPixel, ParseJson(run({"--width", "2.5", "--height", "1"}, true).out));
+  EXPECT_FALSE(
+      ParseJson(run({"--width", "2.5", "--height", "1"}, true).out).contains("pixel_size_mm"));
+}
 
 // --- failures --------------------------------------------------------------------------------
 
@@ -481,6 +508,30 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         FailureCase{"MissingPicture", Concat({"analyse", "{dir}/none.bmp"}, kGood), 1,
                     "Cannot read picture {dir}/none.bmp: no such file"},
+        // One pixel size gives both sizes; either size beside it would go unread.
+        FailureCase{
+            "PixelSizeWithAWidth",
+            {"analyse", "{dir}/rect.bmp", "--pixel-size", "1", "--width", "10", "--use", "clRed"},
+            2,
+            "option --pixel-size cannot go with --width or --height\n"},
+        FailureCase{"NoSizeAtAll",
+                    {"analyse", "{dir}/rect.bmp", "--use", "clRed"},
+                    2,
+                    "option --width is required\n"},
+        FailureCase{"PixelSizeOfZero",
+                    {"analyse", "{dir}/rect.bmp", "--pixel-size", "0", "--use", "clRed"},
+                    1,
+                    "--pixel-size '0': the pixel size must be above 0 and at most 100000 mm\n"},
+        FailureCase{"PixelSizeNotANumber",
+                    {"analyse", "{dir}/rect.bmp", "--pixel-size", "0.1mm", "--use", "clRed"},
+                    1,
+                    "--pixel-size '0.1mm': '0.1mm' is not a valid floating point value\n"},
+        FailureCase{"PixelSizeMakingTheBoxTooWide",
+                    {"analyse", "{dir}/rect.bmp", "--pixel-size", "20000", "--use", "clRed",
+                     "--overlay", "{dir}/out.png"},
+                    1,
+                    "pixel size 20000 mm gives a width of 200000 mm: the size must be "
+                    "1..100000 mm\n"},
         FailureCase{"NotAPicture", Concat({"analyse", "{dir}/notes.txt"}, kGood), 1,
                     "Cannot read picture"},
         FailureCase{

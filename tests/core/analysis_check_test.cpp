@@ -56,6 +56,11 @@ INSTANTIATE_TEST_SUITE_P(
                     "width: a section of 0 mm cannot be analysed"},
         RefusalCase{"a height above the limit", [](auto& r) { r.size.heightMm = 100001; },
                     "height: the size must be 1..100000 mm"},
+        RefusalCase{"a width with a fraction below the smallest",
+                    [](auto& r) { r.size.widthDecimalMm = 0.0005; },
+                    "width: the size must be 0.001..100000 mm"},
+        RefusalCase{"a negative pixel size", [](auto& r) { r.size.pixelSizeMm = -1; },
+                    "the pixel size must be above 0 and at most 100000 mm"},
         // Ratios, strengths, shear forces and torque change nothing without the torsion solve.
         RefusalCase{"ratios without torsion", [](auto& r) { r.torsion = false; },
                     "Poisson's ratios are used by the torsion analysis only"},

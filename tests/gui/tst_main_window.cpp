@@ -607,6 +607,32 @@ class TestMainForm : public WindowTest {
     QVERIFY(!height->font().italic() && !StatusPanels(*form)[6]->font().italic());
   }
 
+  void pixelSizeGivesBothSizesWithTheirFractionsUntilOneIsTyped() {
+    auto form = NewForm();
+    Analysed(*form);  // 201 x 201 pixels
+    QString shown;
+    mPrompts->ExpectRun([&shown](QDialog& dialog) {
+      QTest::keyClicks(RequireChild<TNumberEdit>(dialog, "NumberEdit1"), "2.5");
+      shown = RequireChild<QLabel>(dialog, "Label1")->text();
+      return static_cast<int>(QDialog::Accepted);
+    });
+    RequireChild<QAction>(*form, "PixelSize1")->trigger();
+    // The sizes it gives were shown before they were taken.
+    QCOMPARE(shown, QString("width x height: 502.5 x 502.5 mm"));
+    auto* width = RequireChild<TNumberEdit>(*form, "NumberEdit1");
+    QCOMPARE(width->text(), QString("503"));  // the integer field shows the nearest whole mm
+    QCOMPARE(StatusPanels(*form)[6]->text(), QString("2.5 x 2.5 mm/px (502.5 x 502.5 mm)"));
+    form->Button1Click();
+    const std::vector<std::string>& report = form->Session().Report();
+    QCOMPARE(report[3], std::string("    width  = 201 equals to 502.5 mm"));
+    QCOMPARE(report[5], std::string("    pixel size = 2.5 mm"));
+    // A size typed is the size meant again.
+    QTest::keyClicks(width, "0");
+    QVERIFY(!form->Session().PixelSize());
+    form->Timer2Timer();
+    QCOMPARE(width->text(), QString("5030"));
+  }
+
   void analyseNeverCountsTheDrawingsWhenThePictureFileIsGone() {
     auto form = NewForm();
     Analysed(*form);

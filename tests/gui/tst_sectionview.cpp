@@ -109,7 +109,8 @@ class TestSectionView : public WindowTest {
     for (QAction* action : form->menuBar()->actions()) menus << action->text();
     QCOMPARE(menus, (QStringList{"File", "Info", "Section", "View"}));
     QCOMPARE(RequireChild<QMenu>(*form, "View1")->actions(),
-             QList<QAction*>{RequireChild<QAction>(*form, "SectionView1")});
+             (QList<QAction*>{RequireChild<QAction>(*form, "SectionView1"),
+                              RequireChild<QAction>(*form, "PixelSize1")}));
     QCOMPARE(RequireChild<QAction>(*form, "SectionView1")->text(), QString("Section view ..."));
     QVERIFY(form->SectionView() == nullptr);
 

@@ -196,8 +196,8 @@ def test_refusals_carry_the_cores_messages(tmp_path):
     for width, use, kwargs, options, words in [
         (500, ["clBlue"], {}, [], None),
         (0, ["clRed"], {}, [], "width: a section of 0 mm cannot be analysed"),
-        ("12a", ["clRed"], {}, [], "width: '12a' is not a valid integer value"),
-        (650.5, ["clRed"], {}, [], "width: '650.5' is not a valid integer value"),
+        ("12a", ["clRed"], {}, [], "width: '12a' is not a valid floating point value"),
+        (0.0005, ["clRed"], {}, [], "width: the size must be 0.001..100000 mm"),
         (500, ["clRed"], dict(torsion=True, nu={"clRed": 0.5}), ["--torsion", "--nu", "clRed=0.5"],
          "The Poisson's ratio of clRed must be at least 0 and below 0.5, not 0.5."),
         (500, ["clRed"], dict(torsion=True, fy={"clRed": -1}), ["--torsion", "--fy", "clRed=-1"],
@@ -269,6 +269,19 @@ def test_sizes_of_any_number_type_are_taken():
     for size in (True, np.True_, None):
         with pytest.raises(TypeError):
             quorvane.analyse(picture, size, 650, ["clRed"])
+    # A fraction of a mm (650.5 was refused once) and a pixel size are what the batch tool makes of them.
+    for sizes, kwargs, options in [((500, 650.5), {}, ["--width", 500, "--height", 650.5]),
+                                   ((), dict(pixel_size_mm=np.float32(1.25)), ["--pixel-size", 1.25])]:
+        result = quorvane.analyse(picture, *sizes, use=["clRed"], library=library, **kwargs)
+        args = ["analyse", CHANNEL, *options, "--use", "clRed", "--library", LIBRARY]
+        assert result.to_dict() == json.loads(cli(*args, "--json").stdout)
+        assert result.report() == cli(*args).stdout
+    assert "pixel_size_mm" not in expected
+    for sizes, kwargs in [((500, 650), dict(pixel_size_mm=1)), ((500,), dict(pixel_size_mm=1)), ((), {})]:
+        with pytest.raises(TypeError):
+            quorvane.analyse(picture, *sizes, use=["clRed"], **kwargs)
+    with pytest.raises(quorvane.Error, match="^the pixel size must be above 0 and at most 100000 mm$"):
+        quorvane.analyse(picture, use=["clRed"], pixel_size_mm=0)
 
 
 def test_what_the_batch_tool_notes_is_warned(tmp_path):

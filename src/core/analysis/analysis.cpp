@@ -9,6 +9,7 @@
 
 #include "core/analysis/analysis_check.h"
 #include "core/base/error.h"
+#include "core/base/number_text.h"
 #include "core/base/path.h"
 #include "core/picture/picture_reader.h"
 #include "core/scan/inventory.h"
@@ -170,7 +171,17 @@ bool AnalyseSection(SectionSession& session, const AnalysisRequest& v, const Pic
   if (session.MaterialList().empty()) throw Error("No material selected.");
   // The window offers "analyse" only for a section more than one pixel each way (the sizes,
   // the other half of its rule, were refused when 0).
-  if (!session.AnalyseOffered(v.size.widthMm, v.size.heightMm)) {
+  // A pixel size gives sizes only now that the box is known; they keep the typed sizes' range.
+  const SectionSize box = SizeOfBox(v.size, session.Bounds());
+  if (v.size.pixelSizeMm) {
+    for (const auto& [side, mm] : {std::pair{"width", box.Width()}, {"height", box.Height()}}) {
+      if (const std::string problem = SectionSizeProblem(mm); !problem.empty()) {
+        throw Error("pixel size " + FormatNumber(*v.size.pixelSizeMm) + " mm gives a " + side +
+                    " of " + FormatNumber(mm) + " mm: " + problem);
+      }
+    }
+  }
+  if (!session.AnalyseOffered(box.Width(), box.Height())) {
     throw Error("the section is only one pixel " +
                 std::string(session.Bounds().xmax == session.Bounds().xmin ? "wide" : "high") +
                 " and cannot be analysed");

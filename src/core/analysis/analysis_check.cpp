@@ -24,11 +24,54 @@ int SectionSizeOf(std::string_view text) {
 }
 
 std::string SectionSizeProblem(double mm) {
-  if (!(mm >= 0 && mm <= kMaxSectionMm)) {
-    return "the size must be 1.." + IntegerText(kMaxSectionMm) + " mm";
+  const bool whole = mm == std::floor(mm);
+  if (!(mm >= 0 && mm <= kMaxSectionMm) || (!whole && mm < kMinSectionMm)) {
+    // Whole sizes are refused as the window's integer fields refuse them.
+    return "the size must be " + (whole ? std::string("1") : FormatNumber(kMinSectionMm)) + ".." +
+           IntegerText(kMaxSectionMm) + " mm";
   }
   // The window offers no "analyse" while a size is 0; every result would be zero anyway.
   if (mm == 0) return "a section of 0 mm cannot be analysed";
+  return {};
+}
+
+namespace {
+
+// A decimal with a fraction and nothing else: an exponent would hide how many mm are meant.
+std::optional<double> ParsePlainDecimal(std::string_view text) {
+  std::size_t i = text.find_first_not_of(' ');
+  if (i == std::string_view::npos) return std::nullopt;
+  if (text[i] == '+' || text[i] == '-') ++i;
+  const std::size_t point = text.find('.', i);
+  if (point == std::string_view::npos || point + 1 == text.size()) return std::nullopt;
+  const auto digits = [](std::string_view part) {
+    return part.find_first_not_of("0123456789") == std::string_view::npos;
+  };
+  if (!digits(text.substr(i, point - i)) || !digits(text.substr(point + 1))) return std::nullopt;
+  return ParseRealText(text);
+}
+
+}  // namespace
+
+void ReadSectionSize(std::string_view text, int& mm, std::optional<double>& decimal) {
+  decimal.reset();
+  if (ParseIntegerText(text)) {
+    mm = SectionSizeOf(text);
+    return;
+  }
+  const std::optional<double> value = ParsePlainDecimal(text);
+  if (!value) throw Error(InvalidRealMessage(text));
+  const std::string problem = SectionSizeProblem(*value);
+  if (!problem.empty()) throw Error(problem);
+  mm = static_cast<int>(std::lround(*value));
+  // "300.0" is 300 mm: the whole number takes the integer path and its results exactly.
+  if (*value != std::floor(*value)) decimal = *value;
+}
+
+std::string PixelSizeProblem(double mm) {
+  if (!(mm > 0 && mm <= kMaxSectionMm)) {
+    return "the pixel size must be above 0 and at most " + IntegerText(kMaxSectionMm) + " mm";
+  }
   return {};
 }
 
@@ -120,11 +163,15 @@ void CheckLabels(const std::vector<std::pair<std::string, Value>>& values,
 }  // namespace
 
 void CheckRequest(const AnalysisRequest& r) {
-  if (const std::string problem = SectionSizeProblem(r.size.widthMm); !problem.empty()) {
-    throw Error("width: " + problem);
-  }
-  if (const std::string problem = SectionSizeProblem(r.size.heightMm); !problem.empty()) {
-    throw Error("height: " + problem);
+  if (r.size.pixelSizeMm) {
+    Refuse(PixelSizeProblem(*r.size.pixelSizeMm));
+  } else {
+    if (const std::string problem = SectionSizeProblem(r.size.Width()); !problem.empty()) {
+      throw Error("width: " + problem);
+    }
+    if (const std::string problem = SectionSizeProblem(r.size.Height()); !problem.empty()) {
+      throw Error("height: " + problem);
+    }
   }
   // A value that would change nothing is more likely a forgotten torsion.
   if (!r.torsion) {

@@ -3,6 +3,7 @@
 // to the request they fill (in the core's words alone).
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,8 +16,16 @@ namespace qv {
 /// (decimal or hexadecimal). Throws Error: the field's own message, "the size must be
 /// 1..100000 mm", or "a section of 0 mm cannot be analysed" (the window offers no analysis then).
 int SectionSizeOf(std::string_view text);
-/// What is wrong with a size of `mm`, or nothing.
+/// What is wrong with a size of `mm`, or nothing: whole mm as the size fields take them, or a
+/// fraction of a mm down to kMinSectionMm.
 std::string SectionSizeProblem(double mm);
+/// A width or height of the batch tool or the Python module into `mm` (whole mm) and `decimal`
+/// (set when the text has a fraction): what SectionSizeOf reads, or a plain decimal such as
+/// "300.5" (optional blanks before, an optional sign, digits and "." and digits, no exponent).
+/// Throws Error as SectionSizeOf does, InvalidRealMessage for a text that is no number.
+void ReadSectionSize(std::string_view text, int& mm, std::optional<double>& decimal);
+/// What is wrong with a pixel size of `mm`, or nothing.
+std::string PixelSizeProblem(double mm);
 
 /// The convention of its number (0 Dorvast/Pelkam, 1 EURO-code); throws Error("the sign
 /// convention must be 0 or 1") for any other.

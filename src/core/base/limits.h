@@ -6,6 +6,8 @@ namespace qv {
 
 /// Largest width or height of the section box the size fields take, mm (0 offers no analysis).
 inline constexpr int kMaxSectionMm = 100000;
+/// The smallest width or height of a section given with a fraction of a mm (or by a pixel size).
+inline constexpr double kMinSectionMm = 1e-3;
 /// Largest modulus of elasticity the property dialog takes, N/mm^2.
 inline constexpr int kMaxModulus = 1000000;
 /// Largest mass density the property dialog takes, kg/m^3.

@@ -79,6 +79,7 @@ std::vector<std::string> SectionReport(const CentreTexts& centre, const Stiffnes
   lines.push_back("Sectional boundaries:");
   lines.push_back("    width  = " + input.widthPixels + " equals to " + input.widthField + " mm");
   lines.push_back("    height = " + input.heightPixels + " equals to " + input.heightField + " mm");
+  if (!input.pixelSize.empty()) lines.push_back("    pixel size = " + input.pixelSize + " mm");
   lines.emplace_back();
   lines.push_back("material properties:");
   lines.emplace_back();

@@ -45,11 +45,12 @@ StiffnessTexts FormatStiffnessTexts(const SectionResult& result);
 
 /// What the report needs besides the value texts.
 struct ReportInput {
-  std::string picturePath;              ///< the report shows the file name without the folder
-  std::string widthPixels;              ///< text of Label34
-  std::string heightPixels;             ///< text of Label36
-  std::string widthField;               ///< the width field's text as typed (mm)
-  std::string heightField;              ///< the height field's text as typed (mm)
+  std::string picturePath;   ///< the report shows the file name without the folder
+  std::string widthPixels;   ///< text of Label34
+  std::string heightPixels;  ///< text of Label36
+  std::string widthField;    ///< the width field's text as typed (mm)
+  std::string heightField;   ///< the height field's text as typed (mm)
+  std::string pixelSize;     ///< the mm per pixel the sizes came from; empty: they were typed
   const TPROPClass* library = nullptr;  ///< nullptr: the report holds its first two lines only
   SignConvention signConvention =
       SignConvention::DorvastPelkam;  ///< other values: no stiffness lines

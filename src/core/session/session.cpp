@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <filesystem>
 #include <utility>
 
@@ -15,6 +16,20 @@
 #include "core/settings/save_location.h"
 
 namespace qv {
+
+SectionSize SizeOfBox(const SectionSize& size, const SectionBounds& bounds) {
+  if (!size.pixelSizeMm) return size;
+  SectionSize box = size;
+  const double width = static_cast<double>(bounds.WidthPixels()) * *size.pixelSizeMm;
+  const double height = static_cast<double>(bounds.HeightPixels()) * *size.pixelSizeMm;
+  box.widthDecimalMm = width;
+  box.heightDecimalMm = height;
+  box.widthMm = static_cast<int>(std::lround(std::min<double>(width, kMaxSectionMm)));
+  box.heightMm = static_cast<int>(std::lround(std::min<double>(height, kMaxSectionMm)));
+  box.widthText = FormatNumber(width);
+  box.heightText = FormatNumber(height);
+  return box;
+}
 
 SectionSession::SectionSession() = default;
 
@@ -324,11 +339,17 @@ bool SectionSession::RemoveFromMaterialList(const std::string& label) {
   return true;
 }
 
-bool SectionSession::AnalyseOffered(int widthMm, int heightMm) const {
+bool SectionSession::AnalyseOffered(double widthMm, double heightMm) const {
   return widthMm != 0 && heightMm != 0 && SectionSpansArea();
 }
 
 bool SectionSession::AnalyseOffered(const SectionSize& size) const {
+  // Sizes with a fraction or from a pixel size come from no integer field: their range is all.
+  if (size.pixelSizeMm || size.widthDecimalMm || size.heightDecimalMm) {
+    const SectionSize box = SizeOfBox(size, mBounds);
+    const auto inRange = [](double mm) { return mm >= kMinSectionMm && mm <= kMaxSectionMm; };
+    return inRange(box.Width()) && inRange(box.Height()) && SectionSpansArea();
+  }
   return SizeTextsStand(size) && AnalyseOffered(size.widthMm, size.heightMm);
 }
 
@@ -345,8 +366,9 @@ bool SectionSession::SizeTextsStand(const SectionSize& size) {
 
 std::optional<std::string> SectionSession::ScaleText(const SectionSize& size) const {
   if (!AnalyseOffered(size)) return std::nullopt;
-  const double dx = size.widthMm / static_cast<double>(mBounds.WidthPixels());
-  const double dy = size.heightMm / static_cast<double>(mBounds.HeightPixels());
+  const SectionSize box = SizeOfBox(size, mBounds);
+  const double dx = box.Width() / static_cast<double>(mBounds.WidthPixels());
+  const double dy = box.Height() / static_cast<double>(mBounds.HeightPixels());
   return FormatGeneral(dx, 4, 1) + " x " + FormatGeneral(dy, 4, 1) + " mm/px";
 }
 
@@ -354,7 +376,7 @@ bool SectionSession::SectionSpansArea() const {
   return mBounds.xmax != mBounds.xmin && mBounds.ymax != mBounds.ymin;
 }
 
-SectionSession::AnalyseOutcome SectionSession::Analyse(const SectionSize& size,
+SectionSession::AnalyseOutcome SectionSession::Analyse(const SectionSize& given,
                                                        const ProgressFn& progress,
                                                        std::vector<std::string>* messages) {
   // The picture may carry the frame or an earlier overlay, whose pixels would count as material:
@@ -364,6 +386,8 @@ SectionSession::AnalyseOutcome SectionSession::Analyse(const SectionSize& size,
                 " is no longer there, so the section cannot be analysed.");
   }
   if (mMaterialList.empty()) return AnalyseOutcome::NoMaterialSelected;
+  // Taken after the reload: a pixel size measures the box as the picture now has it.
+  const SectionSize size = SizeOfBox(given, mBounds);
   const bool coverage = mSettings.Edges == EdgeMode::Coverage && mMaterialLibrary != nullptr;
   // Taken before anything changes: a picture that cannot be read as coverage leaves all as it was.
   SectionMoments coverageMoments;
@@ -374,10 +398,10 @@ SectionSession::AnalyseOutcome SectionSession::Analyse(const SectionSize& size,
 
   if (coverage) {
     mMoments = std::move(coverageMoments);
-    ComputeCentres(mMoments, mBounds, size.widthMm, size.heightMm, mResult);
+    ComputeCentres(mMoments, mBounds, size.Width(), size.Height(), mResult);
   } else if (mMaterialLibrary) {
     mMoments = mPicture.Moments(*mMaterialLibrary, progress, mThreads);
-    ComputeCentres(mMoments, mBounds, size.widthMm, size.heightMm, mResult);
+    ComputeCentres(mMoments, mBounds, size.Width(), size.Height(), mResult);
   } else {
     if (messages) messages->push_back(kNoMaterialProperties);
     mMoments = SectionMoments{};
@@ -399,6 +423,7 @@ SectionSession::AnalyseOutcome SectionSession::Analyse(const SectionSize& size,
   input.heightPixels = mHeightPixelsText;
   input.widthField = size.widthText;
   input.heightField = size.heightText;
+  if (size.pixelSizeMm) input.pixelSize = FormatNumber(*size.pixelSizeMm);
   input.library = mMaterialLibrary.get();
   input.signConvention = mSettings.SignConvention;
   mReport = SectionReport(mCentre, mStiffness, input);

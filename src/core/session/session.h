@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/base/path.h"
@@ -36,13 +37,37 @@
 
 namespace qv {
 
-/// What the typed section size contributes to an analysis.
+/// What the typed section size contributes to an analysis. The sizes are those of the section
+/// box (the bounds of the section's pixels), not of the whole picture.
 struct SectionSize {
+  SectionSize() = default;
+  /// Whole sizes as the window's fields hold them.
+  SectionSize(int width, int height, std::string widthTyped, std::string heightTyped)
+      : widthMm(width),
+        heightMm(height),
+        widthText(std::move(widthTyped)),
+        heightText(std::move(heightTyped)) {}
+
   int widthMm = 0;         ///< integer value of the width field, 0..100000
   int heightMm = 0;        ///< integer value of the height field
   std::string widthText;   ///< the width field's text as typed
   std::string heightText;  ///< the height field's text as typed
+  /// A width or height with a fraction of a mm, which the integers above cannot hold; when set
+  /// it is the size analysed (the integer is then its nearest whole mm, for show only).
+  std::optional<double> widthDecimalMm;
+  std::optional<double> heightDecimalMm;
+  /// mm per pixel of the section box, given instead of a width and height: they follow from
+  /// the box's columns and rows once the box is known (SizeOfBox).
+  std::optional<double> pixelSizeMm;
+
+  /// The width and height analysed, in mm.
+  double Width() const { return widthDecimalMm.value_or(widthMm); }
+  double Height() const { return heightDecimalMm.value_or(heightMm); }
 };
+
+/// `size` with a pixel size turned into the width and height of `bounds` (columns x size, rows x
+/// size), their texts written as every real is; any other size as it is.
+SectionSize SizeOfBox(const SectionSize& size, const SectionBounds& bounds);
 
 /// The window's part of the colour inventory, called in this order: SetBusy(true),
 /// InventoryStarted (clear and disable the found-colours list, clear the material list, show
@@ -148,6 +173,10 @@ class SectionSession {
   TPROPClass& EditLibrary();
   /// Threads of the scans; 0 = all cores.
   void SetThreads(int threads) { mThreads = threads; }
+  /// The window's pixel size in mm, which gives the sizes in place of its integer fields (and
+  /// keeps their fractions); nothing while the fields' sizes are the ones analysed.
+  const std::optional<double>& PixelSize() const { return mPixelSizeMm; }
+  void SetPixelSize(std::optional<double> mm) { mPixelSizeMm = mm; }
   /// For a caller that only lists colours and analyses (the batch tool): with this on, a picture
   /// whose rows can be read a few at a time (an uncompressed BMP file, a PNG file that is not
   /// interlaced) is not held in memory.
@@ -242,10 +271,11 @@ class SectionSession {
   /// The section spans more than one pixel each way.
   bool SectionSpansArea() const;
   /// "analyse" is offered: both typed sizes are non-zero and the section spans an area.
-  bool AnalyseOffered(int widthMm, int heightMm) const;
+  bool AnalyseOffered(double widthMm, double heightMm) const;
   /// The same for sizes typed in fields: besides, each text must read as its value, a whole
   /// number 0..kMaxSectionMm as the size fields take it. A field that shows "12a" while it still
   /// holds 12 offers nothing, since the analysis would report a size its field does not show.
+  /// Sizes with a fraction of a mm, or from a pixel size, need only be within range.
   bool AnalyseOffered(const SectionSize& size) const;
   /// Each text of `size` reads as its value within the size fields' range (see AnalyseOffered).
   static bool SizeTextsStand(const SectionSize& size);
@@ -441,6 +471,7 @@ class SectionSession {
   bool mInventoryDone = false;
   LeftOutColours mUnnamedLeftOut;
   int mThreads = 0;
+  std::optional<double> mPixelSizeMm;
   std::optional<AnalysedSection> mAnalysed;  // the last analysis, while its results stand
   PoissonTable mPoisson;
   bool mPoissonLoadFailed = false;  // the file's ratios could not be read: never written back

@@ -116,8 +116,8 @@ SectionSession::ElasticOutcome SectionSession::ComputeElastic(const ProgressFn& 
   options.cancel = cancel;
   options.coverage = coverage ? &*coverage : nullptr;
   std::optional<ElasticResult> result =
-      ComputeElasticSection(picture, mBounds, *mMaterialLibrary, mPoisson, analysed.size.widthMm,
-                            analysed.size.heightMm, mResult, options);
+      ComputeElasticSection(picture, mBounds, *mMaterialLibrary, mPoisson, analysed.size.Width(),
+                            analysed.size.Height(), mResult, options);
   if (!result) return ElasticOutcome::Cancelled;
   mElastic = std::move(result);
   // The plastic values need no solve: a pass over the same pixels.

@@ -360,7 +360,8 @@ std::string SectionSession::FullReportText() const {
   return text;
 }
 
-JsonValue AnalysisJson(const SectionSession& s, const SectionSize& size) {
+JsonValue AnalysisJson(const SectionSession& s, const SectionSize& given) {
+  const SectionSize size = SizeOfBox(given, s.Bounds());
   const SectionResult& r = s.Result();
   const SectionBounds& b = s.Bounds();
   const CentreTexts& c = s.Centre();
@@ -369,6 +370,10 @@ JsonValue AnalysisJson(const SectionSession& s, const SectionSize& size) {
       {"picture", Text(FileNameOf(s.PictureFile()))},
       {"width_text", Text(size.widthText)},
       {"height_text", Text(size.heightText)},
+  };
+  // Only a run given a pixel size names it: the sizes typed leave the object as it always was.
+  if (size.pixelSizeMm) members.emplace_back("pixel_size_mm", Number(*size.pixelSizeMm));
+  const Members box = {
       {"section_bounds", JsonObject({{"xmin", Integer(b.xmin)},
                                      {"ymin", Integer(b.ymin)},
                                      {"xmax", Integer(b.xmax)},
@@ -394,6 +399,7 @@ JsonValue AnalysisJson(const SectionSession& s, const SectionSize& size) {
       {"convention", Integer(static_cast<int>(s.Settings().SignConvention))},
       {"eps", Number(s.Settings().AngleTolerance)},
   };
+  members.insert(members.end(), box.begin(), box.end());
   // Only the coverage reading names itself: the flat reading's object is what it always was.
   if (r.Coverage) members.emplace_back("edges", Text(EdgeModeName(EdgeMode::Coverage)));
   const Members rest = {
