@@ -211,7 +211,7 @@ std::vector<OutlinePoint> FlattenSpline(int degree, const std::vector<OutlinePoi
   const int n = static_cast<int>(controls.size());
   std::vector<OutlinePoint> out;
   if (degree < 1 || n <= degree) return out;
-  if (knots.size() != static_cast<std::size_t>(n + degree + 1)) {
+  if (knots.size() != static_cast<std::size_t>(n) + static_cast<std::size_t>(degree) + 1) {
     knots.clear();
     for (int i = 0; i < n + degree + 1; ++i) {
       knots.push_back(std::clamp(i - degree, 0, n - degree));

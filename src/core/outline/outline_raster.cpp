@@ -14,7 +14,7 @@ namespace {
 // Adds the line from (x0, y0) to (x1, y1), in cell units with y downwards, to the rows of
 // `acc` (each `stride` wide): each cell gets the signed area the line sweeps to its right
 // within the cell's row, and the running sum along a row is then the coverage of each cell.
-void AccumulateLine(std::vector<double>& acc, int stride, int rows, double x0, double y0, double x1,
+void AccumulateLine(std::vector<double, DefaultInitAllocator<double>>& acc, int stride, int rows, double x0, double y0, double x1,
                     double y1) {
   if (y0 == y1) return;
   double dir = 1;
@@ -104,10 +104,11 @@ CoverageRaster RasteriseCoverage(const OutlineDrawing& drawing,
       std::min(kFlatteningTolerance * box.Size(), g.size / static_cast<double>(4 * kCoverageUnit));
   const std::vector<std::vector<BoundaryPiece>> boundaries = MaterialBoundaries(drawing, colours);
 
-  std::vector<double> acc;
+  // Picture memory: fresh blocks of this size come in huge pages, not page by page.
+  std::vector<double, DefaultInitAllocator<double>> acc(static_cast<std::size_t>(stride) * g.rows);
   std::vector<OutlinePoint> points;
   for (const std::vector<BoundaryPiece>& pieces : boundaries) {
-    acc.assign(static_cast<std::size_t>(stride) * g.rows, 0.0);
+    std::fill(acc.begin(), acc.end(), 0.0);
     const auto toCells = [&](OutlinePoint p) {
       return OutlinePoint{std::clamp((p.x - g.x0) / g.size, 0.0, static_cast<double>(g.columns)),
                           std::clamp((g.yTop - p.y) / g.size, 0.0, static_cast<double>(g.rows))};
@@ -146,13 +147,14 @@ CoverageRaster RasteriseCoverage(const OutlineDrawing& drawing,
       }
     }
     const double scale = (total < 0 ? -1.0 : 1.0) * static_cast<double>(kCoverageUnit);
-    std::vector<std::int32_t> plane(cells);
+    SharePlane plane(cells);
     for (int y = 0; y < g.rows; ++y) {
       const double* line = &acc[static_cast<std::size_t>(y) * stride];
       std::int32_t* out = &plane[static_cast<std::size_t>(y) * g.columns];
       for (int x = 0; x < g.columns; ++x) {
         const double c = std::clamp(line[x] * scale, 0.0, static_cast<double>(kCoverageUnit));
-        out[x] = static_cast<std::int32_t>(c + 0.5);
+        // c is not negative: truncation is the floor, without a call per cell.
+        out[x] = static_cast<std::int32_t>(c + 0.5);  // NOLINT(bugprone-incorrect-roundings)
       }
     }
     const double sign = total < 0 ? -1 : 1;
@@ -184,7 +186,7 @@ SectionMoments MomentsOfRaster(const CoverageRaster& raster,
   std::vector<char> touched(static_cast<std::size_t>(g.columns) * g.rows, 0);
   for (std::size_t m = 0; m < materials.size() && m < raster.shares.size(); ++m) {
     MaterialMoments& mm = materials[m];
-    const std::vector<std::int32_t>& plane = raster.shares[m];
+    const SharePlane& plane = raster.shares[m];
     for (int y = 0; y < g.rows; ++y) {
       // Row sums first: the products grow no larger than a row's.
       Int128 count = 0;

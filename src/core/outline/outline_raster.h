@@ -10,6 +10,7 @@
 
 #include "core/outline/outline.h"
 #include "core/outline/outline_regions.h"
+#include "core/picture/pixel_grid.h"
 #include "core/scan/moments.h"
 
 namespace qv {
@@ -36,13 +37,16 @@ OutlineGrid GridOver(const OutlineBox& box, double size);
 /// The cell size that gives about `cells` square cells over `box`.
 double CellSizeFor(const OutlineBox& box, std::int64_t cells = kDefaultOutlineCells);
 
+/// One material's shares of the cells, row-major; in picture memory, as a picture's pixels.
+using SharePlane = std::vector<std::int32_t, DefaultInitAllocator<std::int32_t>>;
+
 /// Each material's share of every cell.
 struct CoverageRaster {
   OutlineGrid grid;
   std::vector<std::uint32_t> colours;  ///< material i's colour
   /// Per material, row-major over the grid, out of kCoverageUnit; a cell's shares add up to at
   /// most kCoverageUnit.
-  std::vector<std::vector<std::int32_t>> shares;
+  std::vector<SharePlane> shares;
   /// Per material, mm^2: the unrounded sum of its shares, the area of its (flattened) region.
   std::vector<double> areas;
 };
