@@ -150,6 +150,36 @@ TEST(OutlineCoverageTest, PixelValuesConvergeToTheOutlineValues) {
   EXPECT_LT(previous, 1e-4);
 }
 
+TEST(OutlineCoverageTest, SectionResultGivesBackTheExactCentreAndStiffnesses) {
+  const OutlineDrawing drawing = SlabOverI();
+  std::vector<MaterialMoments> materials(2);
+  materials[0].colour = kRed;
+  materials[0].E = 210000;
+  materials[0].rho = 7850;
+  materials[1].colour = kBlue;
+  materials[1].E = 30000;
+  materials[1].rho = 2400;
+  const OutlineSection exact = OutlineSectionOf(drawing, materials);
+  const CoverageRaster raster = RasteriseCoverage(drawing, {kRed, kBlue}, 0.5);
+  const SectionMoments moments = MomentsOfRaster(raster, materials);
+  const SectionResult outline = SectionResultOf(exact, materials, raster.grid, 1);
+  // The scan of the raster's cells finds the same centre cells and nearly the same sums.
+  SectionResult scanned;
+  const SectionBounds bounds{0, 0, raster.grid.columns - 1, raster.grid.rows - 1};
+  ComputeCentres(moments, bounds, raster.grid.columns * 0.5, raster.grid.rows * 0.5, scanned);
+  EXPECT_EQ(outline.NC, scanned.NC);
+  EXPECT_EQ(outline.MC, scanned.MC);
+  EXPECT_NEAR(outline.SumEHor, scanned.SumEHor, 1e-5 * std::abs(scanned.SumEHor));
+  EXPECT_NEAR(outline.SumEVer, scanned.SumEVer, 1e-5 * std::abs(scanned.SumEVer));
+  EXPECT_NEAR(outline.SumRhoVer, scanned.SumRhoVer, 1e-5 * std::abs(scanned.SumRhoVer));
+  // Moved back to the elastic centre, the stiffnesses are the exact ones.
+  const auto centre = ElasticCentreOf(outline);
+  ASSERT_TRUE(centre.has_value());
+  EXPECT_NEAR(centre->EIyy, exact.EIyy, 1e-12 * exact.EIzz);
+  EXPECT_NEAR(centre->EIzz, exact.EIzz, 1e-12 * exact.EIzz);
+  EXPECT_NEAR(centre->EIyz, exact.EIyz, 1e-12 * exact.EIzz);
+}
+
 TEST(OutlineCoverageTest, RefusesCellSizesThatMakeNoGrid) {
   const OutlineDrawing drawing{{{kRed, {Box(0, 0, 100, 100)}}}};
   EXPECT_THROW(RasteriseCoverage(drawing, {kRed}, 0), Error);

@@ -7,6 +7,7 @@
 
 #include "core/base/error.h"
 #include "core/scan/coverage.h"
+#include "core/section/integration.h"
 
 namespace qv {
 namespace {
@@ -14,8 +15,8 @@ namespace {
 // Adds the line from (x0, y0) to (x1, y1), in cell units with y downwards, to the rows of
 // `acc` (each `stride` wide): each cell gets the signed area the line sweeps to its right
 // within the cell's row, and the running sum along a row is then the coverage of each cell.
-void AccumulateLine(std::vector<double, DefaultInitAllocator<double>>& acc, int stride, int rows, double x0, double y0, double x1,
-                    double y1) {
+void AccumulateLine(std::vector<double, DefaultInitAllocator<double>>& acc, int stride, int rows,
+                    double x0, double y0, double x1, double y1) {
   if (y0 == y1) return;
   double dir = 1;
   if (y0 > y1) {
@@ -213,6 +214,52 @@ SectionMoments MomentsOfRaster(const CoverageRaster& raster,
   for (const char t : touched) moments.touchedPixels += t;
   moments.materials = std::move(materials);
   return moments;
+}
+
+SectionResult SectionResultOf(const OutlineSection& section,
+                              const std::vector<MaterialMoments>& materials,
+                              const OutlineGrid& grid, std::int64_t touchedCells) {
+  SectionResult r;
+  r.Dx = grid.size;
+  r.Dy = grid.size;
+  r.RelevantPixels = touchedCells;
+  r.EA = section.EA;
+  r.Mass = section.Mass;
+  // A cell's index is its distance from the grid's corner in cells less a half, on average over
+  // the cell: the scan's sums of indices times the cell size.
+  const double h = grid.size;
+  for (std::size_t i = 0; i < materials.size() && i < section.regions.size(); ++i) {
+    const AreaMoments& a = section.regions[i];
+    const double hor = a.Sx - grid.x0 * a.A - 0.5 * h * a.A;
+    const double ver = grid.yTop * a.A - a.Sy - 0.5 * h * a.A;
+    r.SumEHor += materials[i].E * hor;
+    r.SumEVer += materials[i].E * ver;
+    r.SumRhoHor += materials[i].rho * hor / 1e9;
+    r.SumRhoVer += materials[i].rho * ver / 1e9;
+  }
+  // The scan rounds the mean cell index halves to even; a centre on a cell line (a symmetric
+  // section) is taken as on it, not a rounding error beside it.
+  const auto index = [](double cells) {
+    const double mean = cells - 0.5;
+    const double half = std::floor(mean) + 0.5;
+    return static_cast<int>(std::nearbyint(std::abs(mean - half) <= 1e-9 ? half : mean));
+  };
+  const auto cellOf = [&](OutlinePoint p) {
+    return PixelPoint{index((p.x - grid.x0) / h), index((grid.yTop - p.y) / h)};
+  };
+  if (section.EA != 0) r.NC = cellOf(section.centre);
+  if (section.Mass != 0) r.MC = cellOf(section.massCentre);
+  // From the elastic centre to NC's centre by the parallel-axis rule; y z keeps its sign as
+  // both axes turn (y to the left, z downwards).
+  const double dx = section.centre.x - (grid.x0 + (r.NC.x + 0.5) * h);
+  const double dy = section.centre.y - (grid.yTop - (r.NC.y + 0.5) * h);
+  r.EIyy = section.EIyy + section.EA * dx * dx;
+  r.EIzz = section.EIzz + section.EA * dy * dy;
+  r.EIyz = section.EIyz + section.EA * dx * dy;
+  // Exact integrals hold every cell's own second moment already, as coverage does.
+  r.Coverage = true;
+  ComputePrincipalAxes(r);
+  return r;
 }
 
 }  // namespace qv

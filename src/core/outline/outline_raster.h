@@ -12,6 +12,7 @@
 #include "core/outline/outline_regions.h"
 #include "core/picture/pixel_grid.h"
 #include "core/scan/moments.h"
+#include "core/section/section_result.h"
 
 namespace qv {
 
@@ -60,5 +61,15 @@ CoverageRaster RasteriseCoverage(const OutlineDrawing& drawing,
 /// take them with the grid's columns x size by rows x size.
 SectionMoments MomentsOfRaster(const CoverageRaster& raster,
                                std::vector<MaterialMoments> materials);
+
+/// The outline values as the analysis of the raster's picture states them: Dx = Dy = the cell
+/// size, NC and MC the cells holding the exact centres, the first-moment sums as the pixel scan
+/// counts them (from each cell's index), and the stiffnesses about NC's centre moved from the
+/// exact values about the elastic centre; Coverage set, as the exact integrals hold what the
+/// cells' own second moments add to a flat reading.
+/// `touchedCells` are the cells holding any share (RelevantPixels).
+SectionResult SectionResultOf(const OutlineSection& section,
+                              const std::vector<MaterialMoments>& materials,
+                              const OutlineGrid& grid, std::int64_t touchedCells);
 
 }  // namespace qv
