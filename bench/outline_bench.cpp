@@ -4,7 +4,9 @@
 
 #include <cmath>
 #include <cstdint>
+#include <filesystem>
 
+#include "core/outline/dxf_reader.h"
 #include "core/outline/outline_raster.h"
 #include "core/picture/pixel_grid.h"
 #include "core/scan/coverage.h"
@@ -66,6 +68,20 @@ void BM_PictureColours2M(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_PictureColours2M)->Unit(benchmark::kMillisecond);
+
+// The example drawing read and its exact section values, no grid.
+void BM_OutlineIpe300Dxf(benchmark::State& state) {
+  const std::filesystem::path file =
+      std::filesystem::path(QV_SOURCE_DIR) / "examples" / "ipe300.dxf";
+  std::vector<MaterialMoments> steel(1);
+  steel[0].colour = 0x0000FF;
+  steel[0].E = 210000;
+  steel[0].rho = 7850;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(OutlineSectionOf(ReadDxfFile(file), steel).EI1);
+  }
+}
+BENCHMARK(BM_OutlineIpe300Dxf)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace qv

@@ -80,6 +80,24 @@ OutlineLoop Box(double x0, double y0, double x1, double y1) {
 
 OutlineLoop Circle(double cx, double cy, double r) { return {{{cx - r, cy, 1}, {cx + r, cy, 1}}}; }
 
+// A regular polygon of n corners on the circle of radius r about the origin.
+OutlineLoop Polygon(int n, double r) {
+  OutlineLoop loop;
+  for (int i = 0; i < n; ++i) {
+    const double angle = 2 * kPi * i / n;
+    loop.vertices.push_back({r * std::cos(angle), r * std::sin(angle), 0});
+  }
+  return loop;
+}
+
+// Its area n/2 r^2 sin(2 pi / n) and second moment n r^4 / 24 sin(2 pi / n) (2 + cos(2 pi / n)).
+Part RegularPolygon(double E, int n, double r) {
+  const double t = 2 * kPi / n;
+  const double a = n / 2.0 * r * r * std::sin(t);
+  const double i = n * r * r * r * r / 24 * std::sin(t) * (2 + std::cos(t));
+  return {E, a, 0, 0, i, i, 0};
+}
+
 // IPE 300 with root fillets, centred on the origin, counter-clockwise.
 constexpr double kH = 300;
 constexpr double kB = 150;
@@ -240,6 +258,19 @@ INSTANTIATE_TEST_SUITE_P(
              [] {
                return std::vector<Part>{Disc(210000, 0, 0, 50), Negative(Disc(210000, 0, 0, 40)),
                                         Disc(30000, 0, 0, 40)};
+             }},
+        // Regular 500-gons, their inside tested by the ray through one band of their edges;
+        // the inner polygon drawn again in another colour lies on the first, edge for edge.
+        Case{"a tube of 500-gons filled with another material",
+             [] {
+               return OutlineDrawing{
+                   {{kRed, {Polygon(500, 50), Polygon(500, 40)}}, {kBlue, {Polygon(500, 40)}}}};
+             },
+             {Material(kRed, 210000, 0), Material(kBlue, 30000, 0)},
+             [] {
+               return std::vector<Part>{RegularPolygon(210000, 500, 50),
+                                        Negative(RegularPolygon(210000, 500, 40)),
+                                        RegularPolygon(30000, 500, 40)};
              }},
         // A rectangle across a disc: the cut arcs are flattened within 1e-6 of the size, so the
         // disc's values hold to a few 1e-6 (the slivers between chords and arcs).

@@ -29,6 +29,11 @@ struct LoopInfo {
   OutlineBox box;
   int firstEdge = 0;
   int edgeCount = 0;
+  // Edges by height band, so that a ray meets only the edges of its band: a long loop (a
+  // flattened curve) is asked once per piece of every other loop.
+  double bandY0 = 0;
+  double bandHeight = 0;
+  std::vector<std::vector<int>> bands;
 };
 
 OutlineBox EdgeBox(OutlinePoint a, OutlinePoint b, double bulge) {
@@ -211,13 +216,38 @@ void Intersect(const Edge& e, const Edge& f, double eps, std::vector<Split>& se,
 
 // Crossings of the ray from p to the right with the loop's edges, counted with the half-open
 // rule on y so that a corner on the ray counts once.
+void IndexBands(const std::vector<Edge>& edges, LoopInfo& loop) {
+  if (loop.edgeCount < 64) return;
+  const auto count = static_cast<std::size_t>(std::sqrt(static_cast<double>(loop.edgeCount)));
+  loop.bandY0 = loop.box.ymin;
+  loop.bandHeight = (loop.box.ymax - loop.box.ymin) / static_cast<double>(count);
+  if (!(loop.bandHeight > 0)) return;
+  loop.bands.assign(count, {});
+  const auto band = [&](double y) {
+    const double b = std::floor((y - loop.bandY0) / loop.bandHeight);
+    return static_cast<std::size_t>(std::clamp(b, 0.0, static_cast<double>(count - 1)));
+  };
+  for (int i = loop.firstEdge; i < loop.firstEdge + loop.edgeCount; ++i) {
+    for (std::size_t b = band(edges[i].box.ymin); b <= band(edges[i].box.ymax); ++b) {
+      loop.bands[b].push_back(i);
+    }
+  }
+}
+
 int RayCrossings(const std::vector<Edge>& edges, const LoopInfo& loop, OutlinePoint p) {
   int count = 0;
   const auto crossSpan = [&](OutlinePoint a, OutlinePoint b, double x) {
     if ((a.y > p.y) != (b.y > p.y) && x > p.x) ++count;
   };
-  for (int i = loop.firstEdge; i < loop.firstEdge + loop.edgeCount; ++i) {
-    const Edge& e = edges[i];
+  const std::vector<int>* band = nullptr;
+  if (!loop.bands.empty()) {
+    const double b = std::floor((p.y - loop.bandY0) / loop.bandHeight);
+    band = &loop.bands[static_cast<std::size_t>(
+        std::clamp(b, 0.0, static_cast<double>(loop.bands.size() - 1)))];
+  }
+  const int n = band != nullptr ? static_cast<int>(band->size()) : loop.edgeCount;
+  for (int j = 0; j < n; ++j) {
+    const Edge& e = edges[band != nullptr ? (*band)[j] : loop.firstEdge + j];
     if (e.box.ymin > p.y || e.box.ymax < p.y || e.box.xmax < p.x) continue;
     if (e.bulge == 0) {
       if ((e.a.y > p.y) != (e.b.y > p.y)) {
@@ -368,6 +398,7 @@ std::vector<std::vector<BoundaryPiece>> MaterialBoundaries(
       }
     }
     loop.ccw = m.A >= 0;
+    IndexBands(edges, loop);
   }
 
   // Cut the straight edges where other loops cross or run along them.
