@@ -132,6 +132,19 @@ INSTANTIATE_TEST_SUITE_P(
                     "72\n1\n10\n40\n20\n10\n11\n0\n21\n10\n72\n1\n10\n0\n20\n10\n11\n0\n21\n0\n"
                     "75\n0\n76\n1\n98\n0\n"),
                 0x0000FF, 400, 1e-12, 0},
+        // A hatch bounded by a half-circle arc edge (0 to 180 degrees) and its diameter.
+        DxfCase{"a hatch with an arc edge",
+                Dxf("0\nHATCH\n8\n0\n62\n1\n2\nSOLID\n70\n1\n71\n0\n91\n1\n92\n1\n93\n2\n"
+                    "72\n2\n10\n0\n20\n0\n40\n10\n50\n0\n51\n180\n73\n1\n"
+                    "72\n1\n10\n-10\n20\n0\n11\n10\n21\n0\n75\n0\n76\n1\n98\n0\n"),
+                0x0000FF, kPi * 100 / 2, 1e-12, 0},
+        // The older POLYLINE of VERTEX entities: a bulge of 1 on the top edge, a half circle.
+        DxfCase{"a polyline of vertices with a bulge",
+                Dxf("0\nPOLYLINE\n8\n0\n62\n1\n66\n1\n70\n1\n"
+                    "0\nVERTEX\n8\n0\n10\n0\n20\n0\n0\nVERTEX\n8\n0\n10\n20\n20\n0\n"
+                    "0\nVERTEX\n8\n0\n10\n20\n20\n10\n42\n1\n0\nVERTEX\n8\n0\n10\n0\n20\n10\n"
+                    "0\nSEQEND\n8\n0\n"),
+                0x0000FF, 200 + kPi * 100 / 2, 1e-12, 0},
         // Text and an open line are left out and counted.
         DxfCase{"text and an open line beside a plate",
                 Dxf(Rectangle(0, 0, 10, 10, "62\n1\n") + Line(20, 0, 30, 0) +
