@@ -100,6 +100,11 @@ INSTANTIATE_TEST_SUITE_P(
                 Dxf(Line(10, 0, 10, -20) + Line(-10, -20, -10, 0) + Line(10, -20, -10, -20) +
                     "0\nARC\n8\n0\n62\n2\n10\n0\n20\n0\n40\n10\n50\n0\n51\n180\n"),
                 0x00FFFF, 20 * 20 + kPi * 100 / 2, 1e-12, 0},
+        // The second plate's hole drawn after it, the first's after both: holes alike.
+        DxfCase{"two plates with their holes drawn last",
+                Dxf(Rectangle(0, 0, 100, 100, "62\n1\n") + Rectangle(200, 0, 300, 100, "62\n1\n") +
+                    CircleEntity(250, 50, 20, "62\n1\n") + CircleEntity(50, 50, 20, "62\n1\n")),
+                0x0000FF, 2 * (10000 - kPi * 400), 1e-12, 0},
         // $INSUNITS 1: inches.
         DxfCase{"a square inch", Dxf(Rectangle(0, 0, 1, 1, "62\n3\n"), 1), 0x00FF00, 645.16, 1e-12,
                 0},

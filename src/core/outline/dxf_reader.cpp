@@ -543,6 +543,7 @@ OutlineDrawing ReadDxf(std::istream& in, const std::string& name, std::int64_t m
 
   // Drawing order: the entities' loops, then the chained ones (their place is ambiguous).
   std::vector<Collector::Item> items = std::move(collector.items);
+  std::vector<std::vector<OutlineBox>> shapeBoxes;
   for (const auto& [colour, loop] : chained) items.push_back({colour, {loop}, false});
   for (Collector::Item& item : items) {
     for (OutlineLoop& loop : item.loops) {
@@ -554,27 +555,43 @@ OutlineDrawing ReadDxf(std::istream& in, const std::string& name, std::int64_t m
         }
       }
     }
-    // A loop nested with one of the latest shape of its colour joins it (even-odd).
+    // A loop nested with a loop of a shape of its colour, the latest first, joins that shape
+    // (even-odd), wherever it was drawn: a hole drawn last is still a hole. Only
+    // loops whose boxes nest are tested: a plate with ten thousand holes stays quick.
+    std::vector<OutlineBox> boxes;
+    for (const OutlineLoop& loop : item.loops) {
+      OutlineDrawing one;
+      one.shapes.push_back({0, {loop}});
+      boxes.push_back(BoxOf(one));
+    }
     if (!item.hatch && item.loops.size() == 1) {
       const OutlineLoop& loop = item.loops.front();
+      const OutlineBox& loopBox = boxes.front();
+      const auto within = [](const OutlineBox& p, const OutlineBox& q) {
+        return p.xmin >= q.xmin && p.xmax <= q.xmax && p.ymin >= q.ymin && p.ymax <= q.ymax;
+      };
       bool joined = false;
-      for (auto shape = drawing.shapes.rbegin(); shape != drawing.shapes.rend() && !joined;
-           ++shape) {
-        if (shape->colour != item.colour) continue;
-        for (const OutlineLoop& other : shape->loops) {
+      for (std::size_t s = drawing.shapes.size(); s-- > 0;) {
+        OutlineShape& shape = drawing.shapes[s];
+        if (shape.colour != item.colour) continue;
+        for (std::size_t l = 0; l < shape.loops.size() && !joined; ++l) {
+          const OutlineLoop& other = shape.loops[l];
+          const OutlineBox& otherBox = shapeBoxes[s][l];
           const OutlineVertex& a = loop.vertices.front();
           const OutlineVertex& b = other.vertices.front();
-          if (Inside(other, {a.x, a.y}) || Inside(loop, {b.x, b.y})) {
-            shape->loops.push_back(loop);
-            joined = true;
-            break;
-          }
+          joined = (within(loopBox, otherBox) && Inside(other, {a.x, a.y})) ||
+                   (within(otherBox, loopBox) && Inside(loop, {b.x, b.y}));
         }
-        break;  // only the latest shape of the colour
+        if (joined) {
+          shape.loops.push_back(loop);
+          shapeBoxes[s].push_back(loopBox);
+          break;
+        }
       }
       if (joined) continue;
     }
     drawing.shapes.push_back({item.colour, std::move(item.loops)});
+    shapeBoxes.push_back(std::move(boxes));
   }
   if (drawing.shapes.empty()) fail("it holds no closed outline");
   return drawing;
