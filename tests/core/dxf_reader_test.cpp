@@ -105,6 +105,13 @@ INSTANTIATE_TEST_SUITE_P(
                 Dxf(Rectangle(0, 0, 100, 100, "62\n1\n") + Rectangle(200, 0, 300, 100, "62\n1\n") +
                     CircleEntity(250, 50, 20, "62\n1\n") + CircleEntity(50, 50, 20, "62\n1\n")),
                 0x0000FF, 2 * (10000 - kPi * 400), 1e-12, 0},
+        // An arc seen from below (extrusion 0, 0, -1): its centre (30, 0) is (-30, 0) in the
+        // drawing, where the lines meet its ends.
+        DxfCase{"a mirrored arc closing lines",
+                Dxf(Line(-40, 0, -40, -20) + Line(-40, -20, -20, -20) + Line(-20, -20, -20, 0) +
+                    "0\nARC\n8\n0\n62\n2\n10\n30\n20\n0\n40\n10\n210\n0\n220\n0\n230\n-1\n"
+                    "50\n0\n51\n180\n"),
+                0x00FFFF, 400 + kPi * 100 / 2, 1e-12, 0},
         // $INSUNITS 1: inches.
         DxfCase{"a square inch", Dxf(Rectangle(0, 0, 1, 1, "62\n3\n"), 1), 0x00FF00, 645.16, 1e-12,
                 0},

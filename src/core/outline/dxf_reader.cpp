@@ -105,8 +105,9 @@ class Collector : public DL_CreationAdapter {
     if (sweep <= 0) sweep += 360;
     sweep *= kPi / 180;
     const double a2 = a1 + sweep;
-    AddOpen({{d.cx + d.radius * std::cos(a1), d.cy + d.radius * std::sin(a1), BulgeOfSweep(sweep)},
-             {d.cx + d.radius * std::cos(a2), d.cy + d.radius * std::sin(a2), 0}});
+    AddOpen(Placed(
+        {{d.cx + d.radius * std::cos(a1), d.cy + d.radius * std::sin(a1), BulgeOfSweep(sweep)},
+         {d.cx + d.radius * std::cos(a2), d.cy + d.radius * std::sin(a2), 0}}));
   }
   void addCircle(const DL_CircleData& d) override {
     if (Skip()) return;
@@ -114,7 +115,7 @@ class Collector : public DL_CreationAdapter {
       ++ignored;
       return;
     }
-    AddLoop({{{d.cx - d.radius, d.cy, 1}, {d.cx + d.radius, d.cy, 1}}});
+    AddLoop({Placed({{d.cx - d.radius, d.cy, 1}, {d.cx + d.radius, d.cy, 1}})});
   }
   void addEllipse(const DL_EllipseData& d) override {
     if (Skip()) return;
@@ -134,6 +135,7 @@ class Collector : public DL_CreationAdapter {
   void addPolyline(const DL_PolylineData& d) override {
     if (Skip()) return;
     mPolyline = Path{};
+    mPolylineMirrored = Mirrored();
     mPolylineClosed = (d.flags & 1) != 0;
     mPolylineColour = AttributeColour(false);
   }
@@ -161,6 +163,7 @@ class Collector : public DL_CreationAdapter {
   void addHatch(const DL_HatchData& /*data*/) override {
     if (Skip()) return;
     mHatch = Item{AttributeColour(false), {}, true};
+    mHatchMirrored = Mirrored();
   }
   void addHatchLoop(const DL_HatchLoopData& /*data*/) override {
     if (mHatch) mHatchPath.emplace_back();
@@ -246,6 +249,7 @@ class Collector : public DL_CreationAdapter {
     if (mPolyline) {
       Path path = std::move(*mPolyline);
       mPolyline.reset();
+      if (mPolylineMirrored) path = Mirror(std::move(path));
       if (path.size() >= 2 && path.front().x == path.back().x && path.front().y == path.back().y &&
           !mPolylineClosed) {
         path.pop_back();
@@ -283,6 +287,7 @@ class Collector : public DL_CreationAdapter {
       Item hatch = std::move(*mHatch);
       mHatch.reset();
       for (Path& path : mHatchPath) {
+        if (mHatchMirrored) path = Mirror(std::move(path));
         if (path.size() >= 2 && path.front().x == path.back().x &&
             path.front().y == path.back().y) {
           path.pop_back();
@@ -310,6 +315,21 @@ class Collector : public DL_CreationAdapter {
     std::vector<double> weights;
     std::vector<double> knots;
   };
+
+  // An entity drawn in its own coordinate system seen from below (extrusion direction 0, 0,
+  // -1, as some programs write mirrored arcs and polylines): x turns round, and so do arcs.
+  bool Mirrored() {
+    const DL_Extrusion* direction = getExtrusion();
+    return direction != nullptr && direction->getDirection()[2] < 0;
+  }
+  static Path Mirror(Path path) {
+    for (OutlineVertex& v : path) {
+      v.x = -v.x;
+      v.bulge = -v.bulge;
+    }
+    return path;
+  }
+  Path Placed(Path path) { return Mirrored() ? Mirror(std::move(path)) : path; }
 
   bool Skip() {
     Flush();
@@ -370,6 +390,8 @@ class Collector : public DL_CreationAdapter {
   double mExtent = 0;
   std::optional<Path> mPolyline;
   bool mPolylineClosed = false;
+  bool mPolylineMirrored = false;
+  bool mHatchMirrored = false;
   std::uint32_t mPolylineColour = 0;
   std::optional<SplineState> mSpline;
   std::optional<Item> mHatch;
