@@ -222,22 +222,27 @@ TEST_P(DxfRefusals, NameTheReason) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, DxfRefusals,
-    testing::Values(Refusal{"open lines only", Dxf(Line(0, 0, 10, 0) + Line(10, 0, 10, 10)), 100,
-                            "it holds no closed outline"},
-                    Refusal{"no DXF at all", "hello\nworld\n", 100, "it holds no closed outline"},
-                    // The limit lowered to 3 stands for 10^7: the count is the same code.
-                    Refusal{"more corners than allowed", Dxf(Rectangle(0, 0, 1, 1, "62\n1\n")), 3,
-                            "it holds more than 3 outline corners"},
-                    Refusal{"a unit of miles", Dxf(Rectangle(0, 0, 1, 1, "62\n1\n"), 3), 100,
-                            "its unit (INSUNITS 3) is no length of a section"},
-                    Refusal{"a unit of kilometres", Dxf(Rectangle(0, 0, 20, 1, "62\n1\n"), 7), 100,
-                            "its unit (INSUNITS 7) is no length of a section"},
-                    Refusal{"a coordinate beyond 10 km", Dxf(Rectangle(0, 0, 2e7, 1, "62\n1\n")),
-                            100, "it reaches beyond 10 km from its origin"},
-                    // Beyond the range of a double: read as the largest number or as infinity.
-                    Refusal{"a coordinate beyond any number",
-                            Dxf(Rectangle(0, 0, 12345, 1, "62\n1\n")), 100,
-                            "it reaches beyond 10 km from its origin"}),
+    testing::Values(
+        Refusal{"open lines only", Dxf(Line(0, 0, 10, 0) + Line(10, 0, 10, 10)), 100,
+                "it holds no closed outline"},
+        Refusal{"no DXF at all", "hello\nworld\n", 100, "it holds no closed outline"},
+        // The limit lowered to 3 stands for 10^7: the count is the same code.
+        Refusal{"more corners than allowed", Dxf(Rectangle(0, 0, 1, 1, "62\n1\n")), 3,
+                "it holds more than 3 outline corners"},
+        // A bow tie: which side is inside changes where the edges cross.
+        Refusal{"an outline crossing itself",
+                Dxf("0\nLWPOLYLINE\n8\n0\n62\n1\n90\n4\n70\n1\n10\n0\n20\n0\n10\n10\n20\n10\n"
+                    "10\n10\n20\n0\n10\n0\n20\n10\n"),
+                100, "an outline crosses itself"},
+        Refusal{"a unit of miles", Dxf(Rectangle(0, 0, 1, 1, "62\n1\n"), 3), 100,
+                "its unit (INSUNITS 3) is no length of a section"},
+        Refusal{"a unit of kilometres", Dxf(Rectangle(0, 0, 20, 1, "62\n1\n"), 7), 100,
+                "its unit (INSUNITS 7) is no length of a section"},
+        Refusal{"a coordinate beyond 10 km", Dxf(Rectangle(0, 0, 2e7, 1, "62\n1\n")), 100,
+                "it reaches beyond 10 km from its origin"},
+        // Beyond the range of a double: read as the largest number or as infinity.
+        Refusal{"a coordinate beyond any number", Dxf(Rectangle(0, 0, 12345, 1, "62\n1\n")), 100,
+                "it reaches beyond 10 km from its origin"}),
     RowName);
 
 TEST(DxfReaderTest, RefusesAFileLargerThanTheLimitUnread) {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "core/base/error.h"
+#include "core/outline/outline_regions.h"
 
 namespace qv {
 namespace {
@@ -616,6 +617,11 @@ OutlineDrawing ReadDxf(std::istream& in, const std::string& name, std::int64_t m
     shapeBoxes.push_back(std::move(boxes));
   }
   if (drawing.shapes.empty()) fail("it holds no closed outline");
+  try {
+    MaterialBoundaries(drawing, {});
+  } catch (const Error& e) {
+    fail(e.what());
+  }
   return drawing;
 }
 

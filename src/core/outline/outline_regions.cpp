@@ -7,6 +7,7 @@
 #include <numbers>
 #include <utility>
 
+#include "core/base/error.h"
 #include "core/section/integration.h"
 #include "core/section/section_result.h"
 
@@ -49,9 +50,11 @@ bool BoxesMeet(const OutlineBox& p, const OutlineBox& q, double slack) {
          q.ymin <= p.ymax + slack;
 }
 
-// Pairs (i, j), i < j, of edges of different loops whose boxes meet, by a sweep over x.
+// Pairs (i, j), i < j, of edges of different loops (of one loop with `sameLoop`) whose boxes
+// meet, by a sweep over x.
 template <typename Visit>
-void ForMeetingPairs(const std::vector<Edge>& edges, double slack, Visit visit) {
+void ForMeetingPairs(const std::vector<Edge>& edges, double slack, Visit visit,
+                     bool sameLoop = false) {
   std::vector<int> order(edges.size());
   for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<int>(i);
   std::sort(order.begin(), order.end(),
@@ -61,7 +64,7 @@ void ForMeetingPairs(const std::vector<Edge>& edges, double slack, Visit visit) 
     for (std::size_t j = i + 1; j < order.size(); ++j) {
       const Edge& f = edges[order[j]];
       if (f.box.xmin > e.box.xmax + slack) break;
-      if (e.loop == f.loop || !BoxesMeet(e.box, f.box, slack)) continue;
+      if ((e.loop == f.loop) != sameLoop || !BoxesMeet(e.box, f.box, slack)) continue;
       visit(order[i], order[j]);
     }
   }
@@ -400,6 +403,19 @@ std::vector<std::vector<BoundaryPiece>> MaterialBoundaries(
     loop.ccw = m.A >= 0;
     IndexBands(edges, loop);
   }
+
+  // A loop that crosses itself has no inside on a fixed side of its edges: refused. Touching
+  // itself at a corner (a keyhole) is no crossing.
+  ForMeetingPairs(
+      edges, eps,
+      [&](int i, int j) {
+        if (edges[i].bulge != 0 || edges[j].bulge != 0) return;
+        std::vector<Split> si;
+        std::vector<Split> sj;
+        Intersect(edges[i], edges[j], eps, si, sj);
+        if (!si.empty() && !sj.empty()) throw Error("an outline crosses itself");
+      },
+      true);
 
   // Cut the straight edges where other loops cross or run along them.
   std::vector<std::vector<Split>> splits(edges.size());

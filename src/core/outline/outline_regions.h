@@ -32,7 +32,7 @@ struct BoundaryPiece {
 
 /// The boundary of every material of `colours` (material i has colour colours[i]): a closed
 /// set of pieces with the material on their left. Colours of no material still cover what is
-/// under them.
+/// under them. Throws Error "an outline crosses itself" for a loop whose straight edges cross.
 std::vector<std::vector<BoundaryPiece>> MaterialBoundaries(
     const OutlineDrawing& drawing, const std::vector<std::uint32_t>& colours);
 
