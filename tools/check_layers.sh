@@ -13,6 +13,7 @@ layers=(
   "core/library"
   "core/scan"
   "core/section"
+  "core/outline"
   "core/elastic"
   "core/session"
   "core/analysis"

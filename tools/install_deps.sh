@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  libjpeg-dev libsodium-dev libspng-dev
+  libjpeg-dev libsodium-dev libspng-dev libdxflib-dev
   libeigen3-dev
   pybind11-dev python3-dev python3-numpy python3-pytest
   xvfb xauth

@@ -1,0 +1,87 @@
+// Exact coverage of an outline drawing on about 2 M cells against one scan of a picture of the
+// same size, the work a picture of that section costs before any analysis.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdint>
+#include <filesystem>
+
+#include "core/outline/dxf_reader.h"
+#include "core/outline/outline_raster.h"
+#include "core/picture/pixel_grid.h"
+#include "core/scan/coverage.h"
+
+namespace qv {
+namespace {
+
+// An I of 300 x 150 with root fillets under a slab over its top flange, a disc beside it.
+OutlineDrawing SlabOverI() {
+  const double q = std::sqrt(2.0) - 1;
+  const double x = 75;
+  const double y = 150;
+  const double w = 3.55;
+  const double f = y - 10.7;
+  const double r = 15;
+  OutlineLoop i{{{-x, -y, 0},
+                 {x, -y, 0},
+                 {x, -f, 0},
+                 {w + r, -f, -q},
+                 {w, -f + r, 0},
+                 {w, f - r, -q},
+                 {w + r, f, 0},
+                 {x, f, 0},
+                 {x, y, 0},
+                 {-x, y, 0},
+                 {-x, f, 0},
+                 {-w - r, f, -q},
+                 {-w, f - r, 0},
+                 {-w, -f + r, -q},
+                 {-w - r, -f, 0},
+                 {-x, -f, 0}}};
+  OutlineLoop slab{{{-200, f, 0}, {200, f, 0}, {200, y + 100, 0}, {-200, y + 100, 0}}};
+  OutlineLoop disc{{{100, -100, 1}, {160, -100, 1}}};
+  return {{{0x0000FF, {i}}, {0x808080, {slab}}, {0x0000FF, {disc}}}};
+}
+
+void BM_OutlineCoverage2M(benchmark::State& state) {
+  const OutlineDrawing drawing = SlabOverI();
+  const double size = CellSizeFor(BoxOf(drawing));
+  for (auto _ : state) {
+    const CoverageRaster raster = RasteriseCoverage(drawing, {0x0000FF, 0x808080}, size);
+    benchmark::DoNotOptimize(raster.areas.data());
+  }
+}
+BENCHMARK(BM_OutlineCoverage2M)->Unit(benchmark::kMillisecond);
+
+// A picture of the same cells read once for its colours and their moments.
+void BM_PictureColours2M(benchmark::State& state) {
+  const OutlineDrawing drawing = SlabOverI();
+  const CoverageRaster raster =
+      RasteriseCoverage(drawing, {0x0000FF, 0x808080}, CellSizeFor(BoxOf(drawing)));
+  PixelGrid grid(raster.grid.columns, raster.grid.rows, 0x00FFFFFF);
+  for (std::size_t i = 0; i < grid.Size(); ++i) {
+    if (raster.shares[0][i] * 2 > kCoverageUnit) grid.Data()[i] = 0x0000FF;
+    if (raster.shares[1][i] * 2 > kCoverageUnit) grid.Data()[i] = 0x808080;
+  }
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(ScanPictureColours(grid, {}, 1));
+  }
+}
+BENCHMARK(BM_PictureColours2M)->Unit(benchmark::kMillisecond);
+
+// The example drawing read and its exact section values, no grid.
+void BM_OutlineIpe300Dxf(benchmark::State& state) {
+  const std::filesystem::path file =
+      std::filesystem::path(QV_SOURCE_DIR) / "examples" / "ipe300.dxf";
+  std::vector<MaterialMoments> steel(1);
+  steel[0].colour = 0x0000FF;
+  steel[0].E = 210000;
+  steel[0].rho = 7850;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(OutlineSectionOf(ReadDxfFile(file), steel).EI1);
+  }
+}
+BENCHMARK(BM_OutlineIpe300Dxf)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+}  // namespace qv
