@@ -42,8 +42,8 @@ Path Reversed(const Path& path) {
 
 // Whether p lies inside `loop` by the even-odd rule, arcs taken as a few chords: enough to
 // tell which of two nested loops holds the other.
-bool Inside(const OutlineLoop& loop, OutlinePoint p) {
-  std::vector<OutlinePoint> points;
+bool Inside(const OutlineLoop& loop, DrawingPoint p) {
+  std::vector<DrawingPoint> points;
   const std::size_t n = loop.vertices.size();
   for (std::size_t i = 0; i < n; ++i) {
     const OutlineVertex& v = loop.vertices[i];
@@ -58,8 +58,8 @@ bool Inside(const OutlineLoop& loop, OutlinePoint p) {
   }
   bool inside = false;
   for (std::size_t i = 0, j = points.size() - 1; i < points.size(); j = i++) {
-    const OutlinePoint& a = points[i];
-    const OutlinePoint& b = points[j];
+    const DrawingPoint& a = points[i];
+    const DrawingPoint& b = points[j];
     if ((a.y > p.y) != (b.y > p.y) && p.x < a.x + (p.y - a.y) * (b.x - a.x) / (b.y - a.y)) {
       inside = !inside;
     }
@@ -124,7 +124,7 @@ class Collector : public DL_CreationAdapter {
     double t1 = d.angle2;
     const bool full = std::abs(std::remainder(t1 - t0, 2 * kPi)) < 1e-12;
     if (full) t1 = t0 + 2 * kPi;
-    std::vector<OutlinePoint> points =
+    std::vector<DrawingPoint> points =
         FlattenEllipse({d.cx, d.cy}, {d.mx, d.my}, d.ratio, t0, t1, Tolerance());
     Count(static_cast<std::int64_t>(points.size()));
     if (full) {
@@ -192,21 +192,21 @@ class Collector : public DL_CreationAdapter {
     } else if (d.type == 3) {
       double t0 = d.angle1;
       double t1 = d.angle2;
-      std::vector<OutlinePoint> points;
+      std::vector<DrawingPoint> points;
       if (d.ccw) {
         points = FlattenEllipse({d.cx, d.cy}, {d.mx, d.my}, d.ratio, t0, t1, Tolerance());
       } else {
         points = FlattenEllipse({d.cx, d.cy}, {d.mx, d.my}, d.ratio, -t0, -t1, Tolerance());
-        for (OutlinePoint& p : points) p.y = 2 * d.cy - p.y;  // mirrored back
+        for (DrawingPoint& p : points) p.y = 2 * d.cy - p.y;  // mirrored back
       }
       Count(static_cast<std::int64_t>(points.size()));
       AppendTo(path, PathOf(points));
     } else if (d.type == 4) {
-      std::vector<OutlinePoint> controls;
+      std::vector<DrawingPoint> controls;
       for (const auto& c : d.controlPoints) {
         if (c.size() >= 2) controls.push_back({c[0], c[1]});
       }
-      const std::vector<OutlinePoint> points =
+      const std::vector<DrawingPoint> points =
           FlattenSpline(static_cast<int>(d.degree), controls, d.weights, d.knots, Tolerance());
       Count(static_cast<std::int64_t>(points.size()));
       AppendTo(path, PathOf(points));
@@ -272,7 +272,7 @@ class Collector : public DL_CreationAdapter {
       if (std::all_of(weights.begin(), weights.end(), [](double w) { return w == 1 || w <= 0; })) {
         weights.clear();
       }
-      const std::vector<OutlinePoint> points =
+      const std::vector<DrawingPoint> points =
           FlattenSpline(s.degree, s.controls, weights, s.knots, Tolerance());
       Count(static_cast<std::int64_t>(points.size()));
       if (points.size() < 2) {
@@ -312,7 +312,7 @@ class Collector : public DL_CreationAdapter {
     int degree = 3;
     bool closed = false;
     std::uint32_t colour = 0;
-    std::vector<OutlinePoint> controls;
+    std::vector<DrawingPoint> controls;
     std::vector<double> weights;
     std::vector<double> knots;
   };
@@ -350,9 +350,9 @@ class Collector : public DL_CreationAdapter {
       mExtent = std::max({mExtent, std::abs(v.x), std::abs(v.y)});
     }
   }
-  static Path PathOf(const std::vector<OutlinePoint>& points) {
+  static Path PathOf(const std::vector<DrawingPoint>& points) {
     Path path;
-    for (const OutlinePoint& p : points) path.push_back({p.x, p.y, 0});
+    for (const DrawingPoint& p : points) path.push_back({p.x, p.y, 0});
     return path;
   }
   void AppendTo(Path& path, Path part) {

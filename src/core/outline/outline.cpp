@@ -35,12 +35,12 @@ bool OnSweep(double angle, double start, double sweep) {
 
 // Subdivides t0 .. t1 until the curve's midpoint of each piece lies within `tolerance` of its
 // chord; `spans` pieces first, so that a wiggle between samples is not missed.
-void FlattenAdaptive(const std::function<OutlinePoint(double)>& at, double t0, double t1, int spans,
-                     double tolerance, std::vector<OutlinePoint>& out) {
-  const std::function<void(double, OutlinePoint, double, OutlinePoint, int)> split =
-      [&](double ta, OutlinePoint a, double tb, OutlinePoint b, int depth) {
+void FlattenAdaptive(const std::function<DrawingPoint(double)>& at, double t0, double t1, int spans,
+                     double tolerance, std::vector<DrawingPoint>& out) {
+  const std::function<void(double, DrawingPoint, double, DrawingPoint, int)> split =
+      [&](double ta, DrawingPoint a, double tb, DrawingPoint b, int depth) {
         const double tm = 0.5 * (ta + tb);
-        const OutlinePoint m = at(tm);
+        const DrawingPoint m = at(tm);
         const double dx = b.x - a.x;
         const double dy = b.y - a.y;
         const double len = std::hypot(dx, dy);
@@ -53,11 +53,11 @@ void FlattenAdaptive(const std::function<OutlinePoint(double)>& at, double t0, d
         }
         out.push_back(b);
       };
-  OutlinePoint previous = at(t0);
+  DrawingPoint previous = at(t0);
   if (out.empty()) out.push_back(previous);
   for (int i = 1; i <= spans; ++i) {
     const double t = t0 + (t1 - t0) * i / spans;
-    const OutlinePoint p = at(t);
+    const DrawingPoint p = at(t);
     split(t0 + (t1 - t0) * (i - 1) / spans, previous, t, p, 0);
     previous = p;
   }
@@ -90,7 +90,7 @@ OutlineBox BoxOf(const OutlineDrawing& drawing) {
   return box;
 }
 
-ArcCircle CircleOfArc(OutlinePoint a, OutlinePoint b, double bulge) {
+ArcCircle CircleOfArc(DrawingPoint a, DrawingPoint b, double bulge) {
   const double dx = b.x - a.x;
   const double dy = b.y - a.y;
   const double chord = std::hypot(dx, dy);
@@ -128,7 +128,7 @@ AreaMoments& AreaMoments::operator-=(const AreaMoments& other) {
   return *this;
 }
 
-void AddEdgeMoments(OutlinePoint a, OutlinePoint b, double bulge, AreaMoments& m) {
+void AddEdgeMoments(DrawingPoint a, DrawingPoint b, double bulge, AreaMoments& m) {
   // The chord: the triangle it spans with the origin.
   const double cross = a.x * b.y - b.x * a.y;
   m.A += cross / 2;
@@ -176,40 +176,40 @@ AreaMoments LoopMoments(const OutlineLoop& loop) {
   return m;
 }
 
-std::vector<OutlinePoint> FlattenEllipse(OutlinePoint c, OutlinePoint m, double ratio, double t0,
+std::vector<DrawingPoint> FlattenEllipse(DrawingPoint c, DrawingPoint m, double ratio, double t0,
                                          double t1, double tolerance) {
   while (t1 <= t0) t1 += 2 * kPi;
-  const OutlinePoint minor{-m.y * ratio, m.x * ratio};
-  std::vector<OutlinePoint> out;
+  const DrawingPoint minor{-m.y * ratio, m.x * ratio};
+  std::vector<DrawingPoint> out;
   const auto at = [&](double t) {
-    return OutlinePoint{c.x + m.x * std::cos(t) + minor.x * std::sin(t),
+    return DrawingPoint{c.x + m.x * std::cos(t) + minor.x * std::sin(t),
                         c.y + m.y * std::cos(t) + minor.y * std::sin(t)};
   };
   FlattenAdaptive(at, t0, t1, 16, tolerance, out);
   return out;
 }
 
-std::vector<OutlinePoint> FlattenCubic(OutlinePoint p0, OutlinePoint p1, OutlinePoint p2,
-                                       OutlinePoint p3, double tolerance) {
-  std::vector<OutlinePoint> out;
+std::vector<DrawingPoint> FlattenCubic(DrawingPoint p0, DrawingPoint p1, DrawingPoint p2,
+                                       DrawingPoint p3, double tolerance) {
+  std::vector<DrawingPoint> out;
   const auto at = [&](double t) {
     const double u = 1 - t;
     const double b0 = u * u * u;
     const double b1 = 3 * u * u * t;
     const double b2 = 3 * u * t * t;
     const double b3 = t * t * t;
-    return OutlinePoint{b0 * p0.x + b1 * p1.x + b2 * p2.x + b3 * p3.x,
+    return DrawingPoint{b0 * p0.x + b1 * p1.x + b2 * p2.x + b3 * p3.x,
                         b0 * p0.y + b1 * p1.y + b2 * p2.y + b3 * p3.y};
   };
   FlattenAdaptive(at, 0, 1, 4, tolerance, out);
   return out;
 }
 
-std::vector<OutlinePoint> FlattenSpline(int degree, const std::vector<OutlinePoint>& controls,
+std::vector<DrawingPoint> FlattenSpline(int degree, const std::vector<DrawingPoint>& controls,
                                         const std::vector<double>& weights,
                                         std::vector<double> knots, double tolerance) {
   const int n = static_cast<int>(controls.size());
-  std::vector<OutlinePoint> out;
+  std::vector<DrawingPoint> out;
   if (degree < 1 || n <= degree) return out;
   if (knots.size() != static_cast<std::size_t>(n) + static_cast<std::size_t>(degree) + 1) {
     knots.clear();
@@ -243,7 +243,7 @@ std::vector<OutlinePoint> FlattenSpline(int degree, const std::vector<OutlinePoi
       }
     }
     const double wd = pw[degree] == 0 ? 1 : pw[degree];
-    return OutlinePoint{px[degree] / wd, py[degree] / wd};
+    return DrawingPoint{px[degree] / wd, py[degree] / wd};
   };
   const double t0 = knots[degree];
   const double t1 = knots[n];
@@ -252,9 +252,9 @@ std::vector<OutlinePoint> FlattenSpline(int degree, const std::vector<OutlinePoi
   return out;
 }
 
-OutlineLoop LoopOfPoints(const std::vector<OutlinePoint>& points) {
+OutlineLoop LoopOfPoints(const std::vector<DrawingPoint>& points) {
   OutlineLoop loop;
-  for (const OutlinePoint& p : points) {
+  for (const DrawingPoint& p : points) {
     if (!loop.vertices.empty() && loop.vertices.back().x == p.x && loop.vertices.back().y == p.y) {
       continue;
     }

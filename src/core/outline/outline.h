@@ -37,7 +37,7 @@ struct OutlineDrawing {
   std::int64_t ignored = 0;  ///< entities that are no closed outline: open lines, text, ...
 };
 
-struct OutlinePoint {
+struct DrawingPoint {
   double x = 0;
   double y = 0;
 };
@@ -63,7 +63,7 @@ struct ArcCircle {
   double start = 0;  ///< radian, angle of `a` seen from the centre
   double sweep = 0;  ///< radian, signed, 4 atan(bulge)
 };
-ArcCircle CircleOfArc(OutlinePoint a, OutlinePoint b, double bulge);
+ArcCircle CircleOfArc(DrawingPoint a, DrawingPoint b, double bulge);
 
 /// The bulge of an arc of `sweep` radians (signed).
 double BulgeOfSweep(double sweep);
@@ -84,7 +84,7 @@ struct AreaMoments {
 
 /// Adds the boundary integral of the edge from `a` to `b` (Green's theorem): summed over a
 /// closed boundary with the region on its left, the region's moments. Arcs in closed form.
-void AddEdgeMoments(OutlinePoint a, OutlinePoint b, double bulge, AreaMoments& moments);
+void AddEdgeMoments(DrawingPoint a, DrawingPoint b, double bulge, AreaMoments& moments);
 
 /// The signed moments of a loop: positive area when counter-clockwise.
 AreaMoments LoopMoments(const OutlineLoop& loop);
@@ -92,18 +92,18 @@ AreaMoments LoopMoments(const OutlineLoop& loop);
 /// Points along curves, flattened within `tolerance` mm; the end points are included.
 /// An ellipse of centre c, major axis end m (relative to c), minor/major `ratio`, from parameter
 /// t0 to t1 (radian, counter-clockwise).
-std::vector<OutlinePoint> FlattenEllipse(OutlinePoint c, OutlinePoint m, double ratio, double t0,
+std::vector<DrawingPoint> FlattenEllipse(DrawingPoint c, DrawingPoint m, double ratio, double t0,
                                          double t1, double tolerance);
 /// A cubic Bezier curve.
-std::vector<OutlinePoint> FlattenCubic(OutlinePoint p0, OutlinePoint p1, OutlinePoint p2,
-                                       OutlinePoint p3, double tolerance);
+std::vector<DrawingPoint> FlattenCubic(DrawingPoint p0, DrawingPoint p1, DrawingPoint p2,
+                                       DrawingPoint p3, double tolerance);
 /// A B-spline of `degree` with its control points, weights (empty: all 1) and knot vector
 /// (empty: uniform clamped).
-std::vector<OutlinePoint> FlattenSpline(int degree, const std::vector<OutlinePoint>& controls,
+std::vector<DrawingPoint> FlattenSpline(int degree, const std::vector<DrawingPoint>& controls,
                                         const std::vector<double>& weights,
                                         std::vector<double> knots, double tolerance);
 
 /// A loop of straight edges through `points` (a repeated last point is dropped).
-OutlineLoop LoopOfPoints(const std::vector<OutlinePoint>& points);
+OutlineLoop LoopOfPoints(const std::vector<DrawingPoint>& points);
 
 }  // namespace qv

@@ -107,11 +107,11 @@ CoverageRaster RasteriseCoverage(const OutlineDrawing& drawing,
 
   // Picture memory: fresh blocks of this size come in huge pages, not page by page.
   std::vector<double, DefaultInitAllocator<double>> acc(static_cast<std::size_t>(stride) * g.rows);
-  std::vector<OutlinePoint> points;
+  std::vector<DrawingPoint> points;
   for (const std::vector<BoundaryPiece>& pieces : boundaries) {
     std::fill(acc.begin(), acc.end(), 0.0);
-    const auto toCells = [&](OutlinePoint p) {
-      return OutlinePoint{std::clamp((p.x - g.x0) / g.size, 0.0, static_cast<double>(g.columns)),
+    const auto toCells = [&](DrawingPoint p) {
+      return DrawingPoint{std::clamp((p.x - g.x0) / g.size, 0.0, static_cast<double>(g.columns)),
                           std::clamp((g.yTop - p.y) / g.size, 0.0, static_cast<double>(g.rows))};
     };
     for (const BoundaryPiece& piece : pieces) {
@@ -129,8 +129,8 @@ CoverageRaster RasteriseCoverage(const OutlineDrawing& drawing,
       }
       points.push_back(piece.b);
       for (std::size_t i = 0; i + 1 < points.size(); ++i) {
-        const OutlinePoint a = toCells(points[i]);
-        const OutlinePoint b = toCells(points[i + 1]);
+        const DrawingPoint a = toCells(points[i]);
+        const DrawingPoint b = toCells(points[i + 1]);
         AccumulateLine(acc, stride, g.rows, a.x, a.y, b.x, b.y);
       }
     }
@@ -244,7 +244,7 @@ SectionResult SectionResultOf(const OutlineSection& section,
     const double half = std::floor(mean) + 0.5;
     return static_cast<int>(std::nearbyint(std::abs(mean - half) <= 1e-9 ? half : mean));
   };
-  const auto cellOf = [&](OutlinePoint p) {
+  const auto cellOf = [&](DrawingPoint p) {
     return PixelPoint{index((p.x - grid.x0) / h), index((grid.yTop - p.y) / h)};
   };
   if (section.EA != 0) r.NC = cellOf(section.centre);

@@ -17,8 +17,8 @@ namespace {
 constexpr double kPi = std::numbers::pi;
 
 struct Edge {
-  OutlinePoint a;
-  OutlinePoint b;
+  DrawingPoint a;
+  DrawingPoint b;
   double bulge = 0;
   int loop = 0;
   OutlineBox box;
@@ -37,7 +37,7 @@ struct LoopInfo {
   std::vector<std::vector<int>> bands;
 };
 
-OutlineBox EdgeBox(OutlinePoint a, OutlinePoint b, double bulge) {
+OutlineBox EdgeBox(DrawingPoint a, DrawingPoint b, double bulge) {
   OutlineDrawing one;
   OutlineLoop loop;
   loop.vertices = {{a.x, a.y, bulge}, {b.x, b.y, 0}};
@@ -71,8 +71,8 @@ void ForMeetingPairs(const std::vector<Edge>& edges, double slack, Visit visit,
 }
 
 // The corners of an arc flattened within `tolerance`, its end points exact.
-void FlattenArc(OutlinePoint a, OutlinePoint b, double bulge, double tolerance,
-                std::vector<OutlinePoint>& out) {
+void FlattenArc(DrawingPoint a, DrawingPoint b, double bulge, double tolerance,
+                std::vector<DrawingPoint>& out) {
   const ArcCircle c = CircleOfArc(a, b, bulge);
   const double ratio = std::clamp(1 - tolerance / c.r, -1.0, 1.0);
   const double step = std::max(2 * std::acos(ratio), 1e-4);
@@ -95,7 +95,7 @@ bool SameArc(const Edge& e, const Edge& f) {
 }
 
 // Whether the angle of p seen from the arc's centre lies within the arc, away from its ends.
-bool WithinArc(const Edge& arc, const ArcCircle& c, OutlinePoint p, double eps) {
+bool WithinArc(const Edge& arc, const ArcCircle& c, DrawingPoint p, double eps) {
   if (std::hypot(p.x - arc.a.x, p.y - arc.a.y) <= eps * 1e3 ||
       std::hypot(p.x - arc.b.x, p.y - arc.b.y) <= eps * 1e3) {
     return false;
@@ -119,7 +119,7 @@ bool ArcMeetsArc(const Edge& e, const Edge& f, double eps) {
     // One circle: the arcs meet when either holds a point of the other beyond their ends.
     const auto midpoint = [](const ArcCircle& c) {
       const double angle = c.start + c.sweep / 2;
-      return OutlinePoint{c.cx + c.r * std::cos(angle), c.cy + c.r * std::sin(angle)};
+      return DrawingPoint{c.cx + c.r * std::cos(angle), c.cy + c.r * std::sin(angle)};
     };
     return WithinArc(e, p, midpoint(q), eps) || WithinArc(f, q, midpoint(p), eps) ||
            WithinArc(e, p, f.a, eps) || WithinArc(e, p, f.b, eps) || WithinArc(f, q, e.a, eps) ||
@@ -131,7 +131,7 @@ bool ArcMeetsArc(const Edge& e, const Edge& f, double eps) {
   const double ux = dx / d;
   const double uy = dy / d;
   for (const double side : {-1.0, 1.0}) {
-    const OutlinePoint x{p.cx + along * ux - side * half * uy,
+    const DrawingPoint x{p.cx + along * ux - side * half * uy,
                          p.cy + along * uy + side * half * ux};
     if (WithinArc(e, p, x, eps) && WithinArc(f, q, x, eps)) return true;
   }
@@ -163,7 +163,7 @@ bool ArcMeetsSegment(const Edge& arc, const Edge& line, double eps) {
 
 struct Split {
   double t = 0;
-  OutlinePoint p;
+  DrawingPoint p;
 };
 
 // Where the straight edges e and f cross or run along each other: split points of each, the
@@ -182,7 +182,7 @@ void Intersect(const Edge& e, const Edge& f, double eps, std::vector<Split>& se,
   const double denom = Cross(rx, ry, sx, sy);
   const double lr = std::sqrt(rr);
   const double ls = std::sqrt(ss);
-  const auto addOn = [&](const Edge& g, double gxx, double gyy, double gg, OutlinePoint p,
+  const auto addOn = [&](const Edge& g, double gxx, double gyy, double gg, DrawingPoint p,
                          std::vector<Split>& out) {
     const double t = ((p.x - g.a.x) * gxx + (p.y - g.a.y) * gyy) / gg;
     const double along = std::sqrt(gg);
@@ -203,7 +203,7 @@ void Intersect(const Edge& e, const Edge& f, double eps, std::vector<Split>& se,
   const double tf = eps / ls;
   if (t < -te || t > 1 + te || u < -tf || u > 1 + tf) return;
   // A crossing at an end of either edge takes that end's exact coordinates.
-  OutlinePoint p{e.a.x + t * rx, e.a.y + t * ry};
+  DrawingPoint p{e.a.x + t * rx, e.a.y + t * ry};
   if (u <= tf) {
     p = f.a;
   } else if (u >= 1 - tf) {
@@ -237,9 +237,9 @@ void IndexBands(const std::vector<Edge>& edges, LoopInfo& loop) {
   }
 }
 
-int RayCrossings(const std::vector<Edge>& edges, const LoopInfo& loop, OutlinePoint p) {
+int RayCrossings(const std::vector<Edge>& edges, const LoopInfo& loop, DrawingPoint p) {
   int count = 0;
-  const auto crossSpan = [&](OutlinePoint a, OutlinePoint b, double x) {
+  const auto crossSpan = [&](DrawingPoint a, DrawingPoint b, double x) {
     if ((a.y > p.y) != (b.y > p.y) && x > p.x) ++count;
   };
   const std::vector<int>* band = nullptr;
@@ -276,11 +276,11 @@ int RayCrossings(const std::vector<Edge>& edges, const LoopInfo& loop, OutlinePo
       if (k == 0) return e.a;
       if (k + 1 == cuts.size()) return e.b;
       const double angle = c.start + dir * cuts[k];
-      return OutlinePoint{c.cx + c.r * std::cos(angle), c.cy + c.r * std::sin(angle)};
+      return DrawingPoint{c.cx + c.r * std::cos(angle), c.cy + c.r * std::sin(angle)};
     };
     for (std::size_t k = 0; k + 1 < cuts.size(); ++k) {
-      const OutlinePoint a = point(k);
-      const OutlinePoint b = point(k + 1);
+      const DrawingPoint a = point(k);
+      const DrawingPoint b = point(k + 1);
       if ((a.y > p.y) == (b.y > p.y)) continue;
       const double mid = c.start + dir * 0.5 * (cuts[k] + cuts[k + 1]);
       const double dy = p.y - c.cy;
@@ -302,11 +302,11 @@ struct PieceKey {
   }
 };
 
-bool Before(OutlinePoint p, OutlinePoint q) { return p.x != q.x ? p.x < q.x : p.y < q.y; }
+bool Before(DrawingPoint p, DrawingPoint q) { return p.x != q.x ? p.x < q.x : p.y < q.y; }
 
 struct Piece {
-  OutlinePoint a;
-  OutlinePoint b;
+  DrawingPoint a;
+  DrawingPoint b;
   double bulge = 0;
   std::vector<std::pair<int, bool>> owners;  // loop, runs the piece's way
 };
@@ -362,7 +362,7 @@ std::vector<std::vector<BoundaryPiece>> MaterialBoundaries(
   });
   {
     std::vector<Edge> flat;
-    std::vector<OutlinePoint> points;
+    std::vector<DrawingPoint> points;
     for (LoopInfo& loop : loops) {
       const int first = static_cast<int>(flat.size());
       for (int i = loop.firstEdge; i < loop.firstEdge + loop.edgeCount; ++i) {
@@ -431,12 +431,12 @@ std::vector<std::vector<BoundaryPiece>> MaterialBoundaries(
     const Edge& e = edges[i];
     std::vector<Split>& cuts = splits[i];
     std::sort(cuts.begin(), cuts.end(), [](const Split& p, const Split& q) { return p.t < q.t; });
-    OutlinePoint from = e.a;
-    const auto add = [&](OutlinePoint to) {
+    DrawingPoint from = e.a;
+    const auto add = [&](DrawingPoint to) {
       if (from.x == to.x && from.y == to.y) return;
       const bool forward = Before(from, to);
-      const OutlinePoint lo = forward ? from : to;
-      const OutlinePoint hi = forward ? to : from;
+      const DrawingPoint lo = forward ? from : to;
+      const DrawingPoint hi = forward ? to : from;
       const double bulge = forward ? e.bulge : -e.bulge;
       const PieceKey key{lo.x, lo.y, hi.x, hi.y, bulge};
       const auto [it, fresh] = straight.try_emplace(key, pieces.size());
@@ -457,7 +457,7 @@ std::vector<std::vector<BoundaryPiece>> MaterialBoundaries(
   std::vector<int> leftParity(drawing.shapes.size());
   std::vector<int> rightParity(drawing.shapes.size());
   for (const Piece& piece : pieces) {
-    OutlinePoint mid{0.5 * (piece.a.x + piece.b.x), 0.5 * (piece.a.y + piece.b.y)};
+    DrawingPoint mid{0.5 * (piece.a.x + piece.b.x), 0.5 * (piece.a.y + piece.b.y)};
     if (piece.bulge != 0) {
       const ArcCircle c = CircleOfArc(piece.a, piece.b, piece.bulge);
       const double angle = c.start + c.sweep / 2;
@@ -506,7 +506,7 @@ AreaMoments RegionMoments(const std::vector<BoundaryPiece>& pieces) {
   if (pieces.empty()) return {};
   // Integrated about a corner of the region, so that a region far from the origin loses no
   // digits, then moved to the origin.
-  const OutlinePoint o = pieces.front().a;
+  const DrawingPoint o = pieces.front().a;
   AreaMoments m;
   for (const BoundaryPiece& p : pieces) {
     AddEdgeMoments({p.a.x - o.x, p.a.y - o.y}, {p.b.x - o.x, p.b.y - o.y}, p.bulge, m);
@@ -547,7 +547,7 @@ OutlineSection OutlineSectionOf(const OutlineDrawing& drawing,
   section.Mass = rhoA / 1e9;
   if (section.EA != 0) section.centre = {eS[0] / section.EA, eS[1] / section.EA};
   if (rhoA != 0) section.massCentre = {rhoS[0] / rhoA, rhoS[1] / rhoA};
-  const OutlinePoint c = section.centre;
+  const DrawingPoint c = section.centre;
   for (std::size_t i = 0; i < materials.size(); ++i) {
     std::vector<BoundaryPiece> moved = boundaries[i];
     for (BoundaryPiece& p : moved) {

@@ -25,8 +25,8 @@ namespace qv {
 
 /// An edge piece with its material on the left.
 struct BoundaryPiece {
-  OutlinePoint a;
-  OutlinePoint b;
+  DrawingPoint a;
+  DrawingPoint b;
   double bulge = 0;
 };
 
@@ -46,8 +46,8 @@ struct OutlineSection {
   std::vector<AreaMoments> regions;  ///< per material, mm, about the drawing's origin
   double EA = 0;                     ///< N
   double Mass = 0;                   ///< kg per mm of length
-  OutlinePoint centre;               ///< elastic centre, drawing mm (y upwards)
-  OutlinePoint massCentre;           ///< drawing mm; (0, 0) without mass
+  DrawingPoint centre;               ///< elastic centre, drawing mm (y upwards)
+  DrawingPoint massCentre;           ///< drawing mm; (0, 0) without mass
   double EIyy = 0;                   ///< N mm^2, sum of E y^2 A
   double EIzz = 0;
   double EIyz = 0;
