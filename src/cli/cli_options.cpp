@@ -17,6 +17,7 @@
 #include "core/library/material_law.h"
 #include "core/library/poisson_table.h"
 #include "core/library/strength_table.h"
+#include "core/outline/drawing_file.h"
 #include "core/section/resistance_diagram.h"
 #include "core/settings/program_settings.h"
 
@@ -268,11 +269,14 @@ Options ParseArguments(const std::vector<std::string>& args) {
   }
   if (!havePicture) throw UsageError{"no PICTURE given"};
   if (o.command == "analyse") {
+    // A drawing has its own size: --width and --height only check it, and --pixel-size sets its
+    // cells.
+    const bool drawing = IsDrawingFile(o.picture);
     // One pixel size gives both sizes: with either of them as well, one would be ignored.
-    if (o.pixelSize && (o.width || o.height)) {
+    if (o.pixelSize && (o.width || o.height) && !drawing) {
       throw UsageError{"option --pixel-size cannot go with --width or --height"};
     }
-    if (!o.pixelSize) {
+    if (!o.pixelSize && !drawing) {
       if (!o.width) throw UsageError{"option --width is required"};
       if (!o.height) throw UsageError{"option --height is required"};
     }
@@ -312,10 +316,13 @@ AnalysisRequest ReadAnalyseValues(const Options& o) {
       Refuse("", PixelSizeProblem(mm));
       return mm;
     });
-  } else {
+  }
+  if (o.width) {
     v.size.widthText = *o.width;
-    v.size.heightText = *o.height;
     ReadSize("--width", *o.width, v.size.widthMm, v.size.widthDecimalMm);
+  }
+  if (o.height) {
+    v.size.heightText = *o.height;
     ReadSize("--height", *o.height, v.size.heightMm, v.size.heightDecimalMm);
   }
   v.uses = o.uses;
@@ -391,6 +398,7 @@ namespace qv {
 std::string CliUsage() {
   return R"(usage: quorvane-cli colours PICTURE [--all]
        quorvane-cli analyse PICTURE (--width MM --height MM | --pixel-size MM)
+       quorvane-cli analyse DRAWING [--width MM] [--height MM] [--pixel-size MM]
                     --use LABEL [--use LABEL ...] [--library FILE]
                     [--material LABEL@NAME@E@RHO ...] [--convention 0|1]
                     [--eps DEGREES] [--json] [--overlay OUT.png|OUT.bmp]
@@ -402,6 +410,10 @@ std::string CliUsage() {
                     [--interaction-biaxial ANGLES] [--law LABEL=LAW ...]
                     [--cracked] [--interaction-plot OUT.png|OUT.bmp]
        quorvane-cli --help | --version
+
+PICTURE is a BMP or PNG picture, or a drawing (DRAWING: an SVG or DXF file, by
+its name's extension): its filled closed outlines, one material per colour,
+later shapes over earlier ones.
 
 colours    lists the colours of the BMP or PNG picture in the order the window
            finds them, one line each: LABEL<TAB>xmin<TAB>xmax<TAB>ymin<TAB>ymax
@@ -423,6 +435,15 @@ analyse    analyses the section made of the colours given with --use and prints
            bounding box, the same both ways; the width is its columns times
            MM, the height its rows times MM. The report and the JSON give the
            sizes it makes; the JSON has "pixel_size_mm" then.
+  drawings (SVG, DXF)
+           have their own size in mm (DXF $INSUNITS; SVG width/height with a
+           unit, else its user units as mm): --width and --height may be left
+           out and, when given, must agree with the outlines of the --use
+           colours within 0.1 %. --pixel-size sets the cells the torsion,
+           shear and stresses are solved on (default: about 2 million cells
+           over the drawing). EA, the centres, mass and the stiffnesses come
+           exactly from the outlines; the report ends with a line saying so
+           and the JSON has "geometry": "outline" and "pixel_size_mm".
   --use LABEL
            puts the colour LABEL on the material list, in the order given. A
            colour the library does not know becomes a new material with

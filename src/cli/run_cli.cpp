@@ -93,6 +93,11 @@ std::string ColoursText(const Options& o, ProgressLine& progress, std::vector<st
     text += found.Label(i) + '\t' + IntegerText(c.xmin) + '\t' + IntegerText(c.xmax) + '\t' +
             IntegerText(c.ymin) + '\t' + IntegerText(c.ymax) + '\n';
   }
+  if (const DrawingPicture* drawing = session.Drawing()) {
+    // A drawing's edge cells are no colours of their own, and its colours are all listed.
+    if (std::optional<std::string> note = DrawingNote(*drawing)) notes.push_back(*note);
+    return text;
+  }
   // An empty listing says why first; a smoothed drawing's blends are better told as such.
   std::optional<std::string> note =
       UnnamedColoursNote(found.Size(), session.UnnamedLeftOut(), UnnamedColoursHint::AllOption);

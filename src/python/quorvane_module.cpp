@@ -37,6 +37,8 @@
 #include "core/base/version.h"
 #include "core/library/dd_props.h"
 #include "core/library/material_law.h"
+#include "core/outline/drawing_file.h"
+#include "core/outline/drawing_picture.h"
 #include "core/picture/picture_file.h"
 #include "core/scan/edge_smoothing.h"
 #include "core/scan/inventory.h"
@@ -68,6 +70,9 @@ namespace {
 struct Picture {
   std::shared_ptr<const PixelGrid> pixels;
   std::string name;
+  /// A drawing (SVG, DXF): analyses read the file, laid on cells of their pixel size; `pixels`
+  /// are its cells at the default size.
+  bool drawing = false;
 };
 
 /// A material library with its [poisson] and [strength] sections, shared by analyses.
@@ -109,11 +114,16 @@ std::string Text(const py::handle& value) { return py::str(value).cast<std::stri
 Picture ReadPicture(const std::filesystem::path& path) {
   const std::string name = path.string();
   std::shared_ptr<const PixelGrid> pixels;
+  const bool drawing = IsDrawingFile(name);
   {
     py::gil_scoped_release release;
-    pixels = std::make_shared<const PixelGrid>(ReadPictureFile(name));
+    if (drawing) {
+      pixels = std::make_shared<const PixelGrid>(PictureOfDrawing(ReadDrawingFile(name)).grid);
+    } else {
+      pixels = std::make_shared<const PixelGrid>(ReadPictureFile(name));
+    }
   }
-  return {std::move(pixels), name};
+  return {std::move(pixels), name, drawing};
 }
 
 Picture FromArray(const py::object& object, const std::string& name) {
@@ -175,12 +185,19 @@ py::list Colours(const Picture& picture, bool all) {
     ProgramSettings settings = session.Settings();
     settings.IgnoreDollarColours = !all;
     session.ChangeSettings(settings);
-    OpenPicture(session, {picture.name, picture.pixels}, {});
+    OpenPicture(session,
+                picture.drawing ? PictureSource{picture.name, nullptr}
+                                : PictureSource{picture.name, picture.pixels},
+                {});
     // The batch tool's notes on colours left out: a shade off a named colour must not vanish
     // unsaid. A smoothed drawing's blends are what smoothing_note is about.
     const std::size_t listed = session.Found().Size();
-    note = UnnamedColoursNote(listed, session.UnnamedLeftOut(), UnnamedColoursHint::AllArgument);
-    if (!note) {
+    if (session.Drawing()) {
+      note = DrawingNote(*session.Drawing());
+    } else {
+      note = UnnamedColoursNote(listed, session.UnnamedLeftOut(), UnnamedColoursHint::AllArgument);
+    }
+    if (!note && !session.Drawing()) {
       note = LeftOutColoursNote(listed, session.UnnamedLeftOut(), UnnamedColoursHint::AllArgument);
       if (note && EdgeSmoothingNote(session.PictureEdgeSmoothing())) note.reset();
     }
@@ -375,22 +392,27 @@ double PixelSizeOf(const py::handle& value) {
 }
 
 // Either both sizes or the pixel size, as the batch tool takes them.
+// A drawing has its own size: the sizes given only check it, and the pixel size sets its cells.
 void ReadSizes(const py::object& width, const py::object& height, const py::object& pixelSize,
-               SectionSize& size) {
+               bool drawing, SectionSize& size) {
   if (!pixelSize.is_none()) {
-    if (!width.is_none() || !height.is_none()) {
+    if ((!width.is_none() || !height.is_none()) && !drawing) {
       throw py::type_error("pixel_size_mm cannot go with width_mm or height_mm");
     }
     size.pixelSizeMm = PixelSizeOf(pixelSize);
-    return;
+    if (!drawing) return;
   }
-  if (width.is_none() || height.is_none()) {
+  if ((width.is_none() || height.is_none()) && !drawing) {
     throw py::type_error("width_mm and height_mm are needed, or pixel_size_mm");
   }
-  size.widthText = SizeText(width, "width_mm");
-  size.heightText = SizeText(height, "height_mm");
-  ReadSize("width", size.widthText, size.widthMm, size.widthDecimalMm);
-  ReadSize("height", size.heightText, size.heightMm, size.heightDecimalMm);
+  if (!width.is_none()) {
+    size.widthText = SizeText(width, "width_mm");
+    ReadSize("width", size.widthText, size.widthMm, size.widthDecimalMm);
+  }
+  if (!height.is_none()) {
+    size.heightText = SizeText(height, "height_mm");
+    ReadSize("height", size.heightText, size.heightMm, size.heightDecimalMm);
+  }
 }
 
 // The keywords of the resistance and the cracked analysis.
@@ -405,12 +427,13 @@ struct Resistance {
 
 // The keyword arguments as a request, checked by the core's rules in the core's words.
 AnalysisRequest ReadValues(const py::object& width, const py::object& height,
-                           const py::object& pixelSize, const std::vector<std::string>& use,
+                           const py::object& pixelSize, bool drawing,
+                           const std::vector<std::string>& use,
                            const py::object& materials, int convention, double eps, bool torsion,
                            const py::object& nu, const py::object& fy, const py::object& actions,
                            const std::string& edges, const Resistance& resistance) {
   AnalysisRequest v;
-  ReadSizes(width, height, pixelSize, v.size);
+  ReadSizes(width, height, pixelSize, drawing, v.size);
   v.uses = use;
   v.torsion = torsion;
   v.convention = SignConventionOf(convention);
@@ -474,7 +497,7 @@ Result Analyse(const Picture& picture, const py::object& width, const py::object
     throw py::type_error("progress must be callable");
   }
   Result result{nullptr,
-                ReadValues(width, height, pixelSize, use, materials, convention, eps, torsion, nu,
+                ReadValues(width, height, pixelSize, picture.drawing, use, materials, convention, eps, torsion, nu,
                            fy, actions, edges,
                            {laws, resistance, InteractionPoints(interaction), momentCurvature,
                             interactionBiaxial, cracked}),
@@ -487,7 +510,10 @@ Result Analyse(const Picture& picture, const py::object& width, const py::object
     RunControl control;
     control.progress = [&report](const std::string& stage) { return report.Stage(stage); };
     control.cancel = report.Cancel();
-    done = RunAnalysis(*session, result.values, {picture.name, picture.pixels},
+    // A drawing is read from its file, on the cells its pixel size asks for.
+    const PictureSource source =
+        picture.drawing ? PictureSource{picture.name, nullptr} : PictureSource{picture.name, picture.pixels};
+    done = RunAnalysis(*session, result.values, source,
                        library ? library->data.get() : nullptr, control);
   }
   if (!done) report.Raise();

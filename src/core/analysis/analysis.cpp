@@ -2,6 +2,7 @@
 #include "core/analysis/analysis.h"
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <system_error>
 #include <utility>
@@ -107,6 +108,40 @@ void OpenPicture(SectionSession& session, const PictureSource& picture,
   session.ColourInventory(&view);
 }
 
+std::optional<std::string> DrawingNote(const DrawingPicture& drawing) {
+  const std::int64_t ignored = drawing.drawing.ignored;
+  if (ignored == 0) return std::nullopt;
+  return IntegerText(ignored) + (ignored == 1 ? " entity" : " entities") + " of " +
+         "the drawing " + (ignored == 1 ? "is" : "are") +
+         " no closed filled outline (open lines, text, dimensions, strokes) and " +
+         (ignored == 1 ? "is" : "are") + " left out";
+}
+
+void CheckDrawingSize(const DrawingPicture& drawing, const SectionSession& session,
+                      const SectionSize& given) {
+  std::vector<std::uint32_t> colours;
+  for (const MaterialMoments& m : MaterialsInUse(*session.MaterialLibrary())) {
+    colours.push_back(m.colour);
+  }
+  const OutlineBox box = BoxOfColours(drawing.drawing, colours);
+  const auto check = [](const char* side, std::optional<double> typed, double exact) {
+    if (!typed || std::abs(*typed - exact) <= 1e-3 * exact) return;
+    throw Error("the drawing's section is " + FormatNumber(exact) + " mm " + side + ", not " +
+                FormatNumber(*typed) + " mm: a size given for a drawing must agree with it " +
+                "within 0.1 %");
+  };
+  const auto typed = [](int whole, const std::optional<double>& decimal,
+                        const std::string& text) -> std::optional<double> {
+    if (decimal) return decimal;
+    if (text.empty()) return std::nullopt;
+    return whole;
+  };
+  check("wide", typed(given.widthMm, given.widthDecimalMm, given.widthText),
+        box.xmax - box.xmin);
+  check("high", typed(given.heightMm, given.heightDecimalMm, given.heightText),
+        box.ymax - box.ymin);
+}
+
 std::string NoMaterialNote(const std::string& label) {
   return label + " has no material in the library; it is analysed with E = 1 N/mm^2 and rho = 1 " +
          "kg/m^3";
@@ -150,8 +185,15 @@ bool AnalyseSection(SectionSession& session, const AnalysisRequest& v, const Pic
   // Colours new to the library are gathered in the same one read of the file.
   session.GatherAlso(v.uses);
 
+  // A drawing is laid on cells of the pixel size given, else of the size for about 2 M cells.
+  session.SetDrawingCellSize(v.size.pixelSizeMm.value_or(0));
   OpenPicture(session, picture, StageProgress(control, "colours"));
   if (Cancelled(control)) return false;
+  if (notes != nullptr && session.Drawing() != nullptr) {
+    if (std::optional<std::string> note = DrawingNote(*session.Drawing())) {
+      notes->push_back(std::move(*note));
+    }
+  }
   for (const std::string& label : v.uses) {
     if (!session.Found().Find(label)) {
       std::string message =
@@ -172,7 +214,17 @@ bool AnalyseSection(SectionSession& session, const AnalysisRequest& v, const Pic
   // The window offers "analyse" only for a section more than one pixel each way (the sizes,
   // the other half of its rule, were refused when 0).
   // A pixel size gives sizes only now that the box is known; they keep the typed sizes' range.
-  const SectionSize box = SizeOfBox(v.size, session.Bounds());
+  if (const DrawingPicture* drawing = session.Drawing()) {
+    CheckDrawingSize(*drawing, session, v.size);
+  } else if (!v.size.pixelSizeMm) {
+    // Only a drawing has sizes of its own.
+    for (const auto& [side, mm] : {std::pair{"width", v.size.Width()}, {"height", v.size.Height()}}) {
+      if (const std::string problem = SectionSizeProblem(mm); !problem.empty()) {
+        throw Error(std::string(side) + ": " + problem);
+      }
+    }
+  }
+  const SectionSize box = session.AnalysedSize(v.size);
   if (v.size.pixelSizeMm) {
     for (const auto& [side, mm] : {std::pair{"width", box.Width()}, {"height", box.Height()}}) {
       if (const std::string problem = SectionSizeProblem(mm); !problem.empty()) {

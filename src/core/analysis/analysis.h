@@ -87,6 +87,15 @@ AnalysisRequest RequestOfSession(const SectionSession& session, const SectionSiz
 bool AnalyseRequested(SectionSession& session, const AnalysisRequest& request,
                       const RunControl& control, std::vector<std::string>* messages);
 
+/// The note of a drawing with entities that are no closed filled outline: how many were left
+/// out. Nothing when there are none.
+std::optional<std::string> DrawingNote(const DrawingPicture& drawing);
+
+/// Refuses (Error) a width or height given for the drawing of `session` that differs from the
+/// extent of the outlines of its materials in use by more than 0.1 %.
+void CheckDrawingSize(const DrawingPicture& drawing, const SectionSession& session,
+                      const SectionSize& given);
+
 /// The note of a colour of the section that has no material: "<label> has no material in the
 /// library; it is analysed with E = 1 N/mm^2 and rho = 1 kg/m^3".
 std::string NoMaterialNote(const std::string& label);

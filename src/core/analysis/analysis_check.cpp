@@ -160,15 +160,22 @@ void CheckLabels(const std::vector<std::pair<std::string, Value>>& values,
   }
 }
 
+bool SizeGiven(const std::string& text, const std::optional<double>& decimal) {
+  return !text.empty() || decimal.has_value();
+}
+
 }  // namespace
 
 void CheckRequest(const AnalysisRequest& r) {
-  if (r.size.pixelSizeMm) {
-    Refuse(PixelSizeProblem(*r.size.pixelSizeMm));
-  } else {
+  if (r.size.pixelSizeMm) Refuse(PixelSizeProblem(*r.size.pixelSizeMm));
+  // A size left out is a drawing's own (a picture without one is refused once it is known
+  // not to be a drawing); one given is checked, also beside a drawing's pixel size.
+  if (SizeGiven(r.size.widthText, r.size.widthDecimalMm)) {
     if (const std::string problem = SectionSizeProblem(r.size.Width()); !problem.empty()) {
       throw Error("width: " + problem);
     }
+  }
+  if (SizeGiven(r.size.heightText, r.size.heightDecimalMm)) {
     if (const std::string problem = SectionSizeProblem(r.size.Height()); !problem.empty()) {
       throw Error("height: " + problem);
     }

@@ -339,6 +339,33 @@ CoverageTable::CoverageTable(const PictureColours& picture,
   }
 }
 
+CoverageTable::CoverageTable(
+    const std::vector<std::pair<std::uint32_t, std::vector<CoverageShare>>>& blends,
+    const std::vector<std::uint32_t>& materialColours, const CoverageBox& box)
+    : mBox(box) {
+  for (std::size_t m = 0; m < materialColours.size(); ++m) {
+    Entry& entry = mShares[materialColours[m]];
+    entry.count = 1;
+    entry.shares[0] = {static_cast<int>(m), kCoverageUnit};
+  }
+  const auto before = [](const CoverageShare& a, const CoverageShare& b) {
+    return a.weight != b.weight ? a.weight > b.weight : a.material < b.material;
+  };
+  for (const auto& [colour, given] : blends) {
+    std::vector<CoverageShare> shares;
+    for (const CoverageShare& s : given) {
+      if (s.weight > 0) shares.push_back(s);
+    }
+    if (shares.empty()) continue;
+    std::sort(shares.begin(), shares.end(), before);
+    Entry entry;
+    entry.count = static_cast<int>(std::min<std::size_t>(shares.size(), entry.shares.size()));
+    std::copy_n(shares.begin(), entry.count, entry.shares.begin());
+    mShares[colour] = entry;
+    ++mBlendColours;
+  }
+}
+
 std::span<const CoverageShare> CoverageTable::Shares(std::uint32_t colour) const {
   const auto at = mShares.find(colour);
   if (at == mShares.end()) return {};

@@ -25,6 +25,7 @@
 #include <optional>
 #include <span>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "core/picture/pixel_grid.h"
@@ -79,6 +80,11 @@ class CoverageTable {
   CoverageTable() = default;
   /// For the materials of `materialColours` (material i has colour materialColours[i]).
   CoverageTable(const PictureColours& picture, const std::vector<std::uint32_t>& materialColours);
+  /// Shares known beforehand (a drawing's exact coverage): each colour of `blends` holds its
+  /// materials' shares (material index into `materialColours`, weight; the largest three are
+  /// kept), each material colour its whole material; `box` the pixels holding any share.
+  CoverageTable(const std::vector<std::pair<std::uint32_t, std::vector<CoverageShare>>>& blends,
+                const std::vector<std::uint32_t>& materialColours, const CoverageBox& box);
 
   /// The materials' shares of `colour`, largest first; none for a colour of no material.
   std::span<const CoverageShare> Shares(std::uint32_t colour) const;

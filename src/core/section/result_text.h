@@ -64,6 +64,10 @@ std::vector<std::string> SectionReport(const CentreTexts& centre, const Stiffnes
 /// report of the flat reading has none.
 inline constexpr const char* kCoverageReportLine =
     "Edge pixels: smoothed edges read as partial coverage (edges = coverage)";
+/// The line closing the report of a drawing.
+inline constexpr const char* kOutlineReportLine =
+    "Geometry: section values from the outlines (exact); torsion, shear and stresses on the "
+    "cells, read as their exact coverage (geometry = outline)";
 
 /// Joins lines with CR LF after each line, as on the clipboard.
 std::string JoinCrLf(const std::vector<std::string>& lines);

@@ -7,6 +7,7 @@
 
 #include "core/base/colour_label.h"
 #include "core/base/error.h"
+#include "core/outline/drawing_file.h"
 #include "core/picture/picture_reader.h"
 #include "core/scan/scan_support.h"
 
@@ -28,7 +29,20 @@ bool LoadedPicture::Load(const std::string& path) {
   if (path.empty() || !std::filesystem::exists(path, ec)) return false;
   const FileStamp stamp = StampOf(path);
   const bool sameFile = mSource == path;
-  if (sameFile && !mChanged && Present() && stamp.size >= 0 && stamp == mStamp) {
+  const bool drawing = IsDrawingFile(path);
+  const bool sameCells = !drawing || (mDrawing && mDrawingCellSize == mCellSize);
+  if (sameFile && sameCells && drawing && Present() && stamp.size >= 0 && stamp == mStamp) {
+    // The drawing as read: its cells again, without reading or laying it out anew.
+    if (mChanged) {
+      ++mRevision;
+      mGrid = mDrawing->grid;
+      mChanged = false;
+      mHiddenBut.reset();
+    }
+    mFresh = true;
+    return true;
+  }
+  if (sameFile && sameCells && !mChanged && Present() && stamp.size >= 0 && stamp == mStamp) {
     // Reading it again would give these very pixels.
     mFresh = true;
     return true;
@@ -38,8 +52,19 @@ bool LoadedPicture::Load(const std::string& path) {
   bool pixelsTouched = false;
   try {
     std::unique_ptr<PixelRows> rows;
-    if (mStreaming) rows = OpenPictureRows(path);
-    if (rows) {
+    if (mStreaming && !drawing) rows = OpenPictureRows(path);
+    if (drawing) {
+      // Read and laid out whole before anything changes: a drawing that cannot be read leaves
+      // the picture as it was.
+      auto picture =
+          std::make_shared<DrawingPicture>(PictureOfDrawing(ReadDrawingFile(path), mCellSize));
+      mGrid = picture->grid;
+      mDrawing = std::move(picture);
+      mDrawingCellSize = mCellSize;
+      mRows.reset();
+      mSource = path;
+      mAdopted.reset();
+    } else if (rows) {
       mRows = std::move(rows);
       mGrid = PixelGrid();
       mSource = path;
@@ -58,6 +83,7 @@ bool LoadedPicture::Load(const std::string& path) {
       mSource = path;
       mAdopted.reset();
     }
+    if (!drawing) mDrawing.reset();
     mGatheredMoments.reset();
     mGatheredRuns.reset();
     mSmoothingScan.reset();
@@ -84,6 +110,7 @@ void LoadedPicture::Adopt(std::shared_ptr<const PixelGrid> pixels, const std::st
   mGrid = PixelGrid();
   mRows.reset();
   mAdopted = std::move(pixels);
+  mDrawing.reset();
   mSource = name;
   mStamp = FileStamp{};
   mGatheredMoments.reset();
@@ -158,6 +185,9 @@ std::vector<ColourBounds> LoadedPicture::ScanColours(const TPROPClass* library,
   mGatheredMoments.reset();
   mGatheredRuns.reset();
   mSmoothingScan.reset();
+  // A drawing lists its own colours: every one was drawn on purpose, named or not, and the
+  // cells on its edges stand for shares, not for colours of their own.
+  if (mDrawing) return DrawingColours(*mDrawing);
   if (mRows) {
     try {
       std::optional<std::vector<ColourBounds>> found =
@@ -222,6 +252,12 @@ std::optional<std::vector<ColourBounds>> LoadedPicture::ScanRows(const TPROPClas
 
 SectionMoments LoadedPicture::Moments(const TPROPClass& library, const ProgressFn& progress,
                                       int threads) {
+  if (mDrawing) {
+    const std::int64_t pixels = std::int64_t{Width()} * Height();
+    SectionMoments moments = DrawingMoments(*mDrawing, MaterialsInUse(library));
+    if (progress) progress(pixels, pixels);
+    return moments;
+  }
   std::optional<SectionMoments> gathered;
   if (mRows && mGatheredMoments) gathered = MomentsInUseFrom(*mGatheredMoments, library);
   if (gathered) {

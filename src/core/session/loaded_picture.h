@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/library/dd_props.h"
+#include "core/outline/drawing_picture.h"
 #include "core/picture/pixel_grid.h"
 #include "core/picture/pixel_rows.h"
 #include "core/scan/coverage.h"
@@ -40,6 +41,12 @@ class LoadedPicture {
   /// from memory (Adopt), and the file's stamp at that read (empty for pixels from memory).
   const std::string& Source() const { return mSource; }
   const FileStamp& Stamp() const { return mStamp; }
+  /// The drawing the pixels were made from, when the file is a drawing (IsDrawingFile): its
+  /// cells' colours are the pixels, read as its exact coverage.
+  const DrawingPicture* Drawing() const { return mDrawing.get(); }
+  /// The cell size in mm a drawing is read at, from its next load on; 0: the size that gives
+  /// about kDefaultOutlineCells cells.
+  void SetCellSize(double mm) { mCellSize = mm; }
   /// The label of HideColoursBut since the last read, if any.
   const std::optional<std::string>& HiddenBut() const { return mHiddenBut; }
 
@@ -63,7 +70,8 @@ class LoadedPicture {
     return mRows && mGatheredRuns ? &*mGatheredRuns : nullptr;
   }
 
-  /// Reads `path` and marks the picture fresh. False (and nothing changes) when `path` is empty
+  /// Reads `path` and marks the picture fresh; a drawing is read and laid on cells of the cell
+  /// size (SetCellSize). False (and nothing changes) when `path` is empty
   /// or no file exists there; throws Error with the reader's message when it cannot be read,
   /// leaving the old pixels as they were (no longer fresh when it was their own file, read again
   /// into their memory). A reload of the same file decodes into the
@@ -135,6 +143,9 @@ class LoadedPicture {
   std::uint64_t mRevision = 0;
   std::optional<std::string> mHiddenBut;   // HideColoursBut's label since the last read
   std::optional<PictureColours> mColours;  // Colours of the pixels at mColoursRevision
+  std::shared_ptr<const DrawingPicture> mDrawing;  // the drawing the pixels show, if any
+  double mCellSize = 0;                            // asked for the next read of a drawing
+  double mDrawingCellSize = 0;                     // asked for when mDrawing was read
   std::optional<std::uint64_t> mColoursRevision;
 };
 

@@ -13,6 +13,8 @@
 #include "core/base/number_text.h"
 #include "core/library/library_and_settings.h"
 #include "core/library/user_library.h"
+#include "core/outline/outline_raster.h"
+#include "core/outline/outline_regions.h"
 #include "core/settings/save_location.h"
 
 namespace qv {
@@ -147,7 +149,7 @@ SectionSession::PictureReload SectionSession::ReloadPictureIfDrawnOn() {
 EdgeSmoothing SectionSession::PictureEdgeSmoothing() { return mPicture.FindSmoothing(); }
 
 std::optional<std::string> SectionSession::SmallPictureWarning() const {
-  if (PictureWidth() >= 400 && PictureHeight() >= 400) return std::nullopt;
+  if (Drawing() || (PictureWidth() >= 400 && PictureHeight() >= 400)) return std::nullopt;
   return "Bitmap size " + IntegerText(PictureWidth()) + "x" + IntegerText(PictureHeight()) +
          " is smaller than 400x400 pixels,\rcorrect screen output can not be guaranteed!";
 }
@@ -214,7 +216,7 @@ bool SectionSession::ResultsStand() const {
   if (!mAnalysed) return false;
   const AnalysedSection& analysed = *mAnalysed;
   return analysed.bounds == mBounds && analysed.materials == MaterialsInUseNow() &&
-         analysed.picture == mSettings.PictureFile && analysed.edges == mSettings.Edges;
+         analysed.picture == mSettings.PictureFile && analysed.edges == Edges();
 }
 
 bool SectionSession::DropStaleResults() {
@@ -264,7 +266,7 @@ void SectionSession::ColourInventory(InventoryView* view) {
                                           progress, mThreads, &mUnnamedLeftOut));
     // Read as coverage, the material list's boxes need every colour's pixels: scanned now,
     // while the progress is on show, rather than at the first colour put on the list.
-    if (mSettings.Edges == EdgeMode::Coverage) mPicture.Colours(progress, mThreads);
+    if (Edges() == EdgeMode::Coverage && !Drawing()) mPicture.Colours(progress, mThreads);
   } catch (const Error&) {
     // The listing is incomplete; the picture no longer counts as fresh either.
     mInventoryDone = false;
@@ -345,8 +347,8 @@ bool SectionSession::AnalyseOffered(double widthMm, double heightMm) const {
 
 bool SectionSession::AnalyseOffered(const SectionSize& size) const {
   // Sizes with a fraction or from a pixel size come from no integer field: their range is all.
-  if (size.pixelSizeMm || size.widthDecimalMm || size.heightDecimalMm) {
-    const SectionSize box = SizeOfBox(size, mBounds);
+  if (Drawing() || size.pixelSizeMm || size.widthDecimalMm || size.heightDecimalMm) {
+    const SectionSize box = AnalysedSize(size);
     const auto inRange = [](double mm) { return mm >= kMinSectionMm && mm <= kMaxSectionMm; };
     return inRange(box.Width()) && inRange(box.Height()) && SectionSpansArea();
   }
@@ -366,10 +368,19 @@ bool SectionSession::SizeTextsStand(const SectionSize& size) {
 
 std::optional<std::string> SectionSession::ScaleText(const SectionSize& size) const {
   if (!AnalyseOffered(size)) return std::nullopt;
-  const SectionSize box = SizeOfBox(size, mBounds);
+  const SectionSize box = AnalysedSize(size);
   const double dx = box.Width() / static_cast<double>(mBounds.WidthPixels());
   const double dy = box.Height() / static_cast<double>(mBounds.HeightPixels());
   return FormatGeneral(dx, 4, 1) + " x " + FormatGeneral(dy, 4, 1) + " mm/px";
+}
+
+SectionSize SectionSession::AnalysedSize(const SectionSize& given) const {
+  const DrawingPicture* drawing = Drawing();
+  if (!drawing) return SizeOfBox(given, mBounds);
+  // A drawing has its own size: its cells are of the size it was laid out at.
+  SectionSize drawn;
+  drawn.pixelSizeMm = drawing->raster.grid.size;
+  return SizeOfBox(drawn, mBounds);
 }
 
 bool SectionSession::SectionSpansArea() const {
@@ -387,8 +398,8 @@ SectionSession::AnalyseOutcome SectionSession::Analyse(const SectionSize& given,
   }
   if (mMaterialList.empty()) return AnalyseOutcome::NoMaterialSelected;
   // Taken after the reload: a pixel size measures the box as the picture now has it.
-  const SectionSize size = SizeOfBox(given, mBounds);
-  const bool coverage = mSettings.Edges == EdgeMode::Coverage && mMaterialLibrary != nullptr;
+  const SectionSize size = AnalysedSize(given);
+  const bool coverage = Edges() == EdgeMode::Coverage && mMaterialLibrary != nullptr;
   // Taken before anything changes: a picture that cannot be read as coverage leaves all as it was.
   SectionMoments coverageMoments;
   if (coverage) coverageMoments = CoverageMomentsNow(progress);
@@ -399,6 +410,11 @@ SectionSession::AnalyseOutcome SectionSession::Analyse(const SectionSize& given,
   if (coverage) {
     mMoments = std::move(coverageMoments);
     ComputeCentres(mMoments, mBounds, size.Width(), size.Height(), mResult);
+    if (const DrawingPicture* drawing = Drawing()) {
+      // The values of the section itself, from its outlines; the cells serve the solvers.
+      mResult = SectionResultOf(OutlineSectionOf(drawing->drawing, mMoments.materials),
+                                mMoments.materials, drawing->raster.grid, mMoments.touchedPixels);
+    }
   } else if (mMaterialLibrary) {
     mMoments = mPicture.Moments(*mMaterialLibrary, progress, mThreads);
     ComputeCentres(mMoments, mBounds, size.Width(), size.Height(), mResult);
@@ -407,7 +423,9 @@ SectionSession::AnalyseOutcome SectionSession::Analyse(const SectionSize& given,
     mMoments = SectionMoments{};
   }
   mCentre = FormatCentreTexts(mResult, mBounds);
-  if (mMaterialLibrary) {
+  if (mMaterialLibrary && Drawing()) {
+    // SectionResultOf gave the stiffnesses exactly.
+  } else if (mMaterialLibrary) {
     ComputeStiffness(mMoments, mResult);
   } else {
     mResult.EIyy = mResult.EIzz = mResult.EIyz = mResult.EI1 = mResult.EI2 = mResult.Alpha = 0;
@@ -427,13 +445,16 @@ SectionSession::AnalyseOutcome SectionSession::Analyse(const SectionSize& given,
   input.library = mMaterialLibrary.get();
   input.signConvention = mSettings.SignConvention;
   mReport = SectionReport(mCentre, mStiffness, input);
-  if (coverage) {
+  if (Drawing()) {
+    mReport.emplace_back();
+    mReport.emplace_back(kOutlineReportLine);
+  } else if (coverage) {
     mReport.emplace_back();
     mReport.emplace_back(kCoverageReportLine);
   }
   mAnalysed = AnalysedSection{size,           mPicture.Source(),   mPicture.Stamp(),
                               PictureWidth(), PictureHeight(),     mPicture.HiddenBut(),
-                              mBounds,        MaterialsInUseNow(), mSettings.Edges};
+                              mBounds,        MaterialsInUseNow(), Edges()};
   return AnalyseOutcome::Done;
 }
 

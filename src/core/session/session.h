@@ -118,6 +118,15 @@ class SectionSession {
   bool ResultsStand() const;
   /// Per-material moments of the last analysis.
   const SectionMoments& Moments() const { return mMoments; }
+  /// The drawing the picture was made from, when PictureFile is a drawing (SVG, DXF); null for
+  /// a picture.
+  const DrawingPicture* Drawing() const { return mPicture.Drawing(); }
+  /// How the edges are read: always as coverage for a drawing (its exact shares), else as the
+  /// settings say.
+  EdgeMode Edges() const { return Drawing() ? EdgeMode::Coverage : mSettings.Edges; }
+  /// The size an analysis with `given` sizes takes (SizeOfBox): a drawing's own, from the size
+  /// of its cells, whatever was given.
+  SectionSize AnalysedSize(const SectionSize& given) const;
   /// The picture in memory, possibly drawn over (see PictureFresh). Empty while the picture is
   /// kept as its file (SetPictureStreaming).
   const PixelGrid& Picture() const { return mPicture.Grid(); }
@@ -177,6 +186,9 @@ class SectionSession {
   /// keeps their fractions); nothing while the fields' sizes are the ones analysed.
   const std::optional<double>& PixelSize() const { return mPixelSizeMm; }
   void SetPixelSize(std::optional<double> mm) { mPixelSizeMm = mm; }
+  /// The cell size in mm drawings are read at from their next load on (0: about
+  /// kDefaultOutlineCells cells over the drawing).
+  void SetDrawingCellSize(double mm) { mPicture.SetCellSize(mm); }
   /// For a caller that only lists colours and analyses (the batch tool): with this on, a picture
   /// whose rows can be read a few at a time (an uncompressed BMP file, a PNG file that is not
   /// interlaced) is not held in memory.

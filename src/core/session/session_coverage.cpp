@@ -17,6 +17,9 @@ std::string TooManyColours(const std::string& picture) {
 
 std::optional<CoverageTable> SectionSession::PictureCoverage(const ProgressFn& progress) {
   if (!mMaterialLibrary) return std::nullopt;
+  if (const DrawingPicture* drawing = Drawing()) {
+    return DrawingCoverage(*drawing, ColoursOf(MaterialsInUse(*mMaterialLibrary)));
+  }
   const std::optional<PictureColours>& colours = mPicture.Colours(progress, mThreads);
   if (!colours) return std::nullopt;
   return CoverageTable(*colours, ColoursOf(MaterialsInUse(*mMaterialLibrary)));
@@ -37,7 +40,7 @@ void SectionSession::RebuildBounds() {
 }
 
 void SectionSession::CoverageBounds(bool always) {
-  if (mSettings.Edges != EdgeMode::Coverage || mMaterialList.empty()) return;
+  if (Edges() != EdgeMode::Coverage || mMaterialList.empty()) return;
   // A picture of too many colours keeps the flat box; its analysis says why it cannot be read.
   const std::optional<CoverageTable> table = PictureCoverage();
   if (!table) return;
@@ -51,6 +54,7 @@ void SectionSession::CoverageBounds(bool always) {
 }
 
 SectionMoments SectionSession::CoverageMomentsNow(const ProgressFn& progress) {
+  if (Drawing()) return mPicture.Moments(*mMaterialLibrary, progress, mThreads);
   const std::optional<PictureColours>& colours = mPicture.Colours(progress, mThreads);
   if (!colours) throw Error(TooManyColours(FileNameOf(mSettings.PictureFile)));
   std::vector<MaterialMoments> materials = MaterialsInUse(*mMaterialLibrary);

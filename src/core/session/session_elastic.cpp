@@ -72,7 +72,7 @@ const SectionSession::AnalysedSection& SectionSession::CheckAnalysed() const {
   const AnalysedSection& analysed = *mAnalysed;
   // The solve must describe the section whose results are shown, not one edited since.
   if (analysed.bounds != mBounds || analysed.materials != MaterialsInUseNow() ||
-      analysed.picture != mSettings.PictureFile || analysed.edges != mSettings.Edges) {
+      analysed.picture != mSettings.PictureFile || analysed.edges != Edges()) {
     throw Error("The section or its materials changed since the last analysis: analyse again.");
   }
   return analysed;

@@ -361,7 +361,7 @@ std::string SectionSession::FullReportText() const {
 }
 
 JsonValue AnalysisJson(const SectionSession& s, const SectionSize& given) {
-  const SectionSize size = SizeOfBox(given, s.Bounds());
+  const SectionSize size = s.AnalysedSize(given);
   const SectionResult& r = s.Result();
   const SectionBounds& b = s.Bounds();
   const CentreTexts& c = s.Centre();
@@ -402,6 +402,8 @@ JsonValue AnalysisJson(const SectionSession& s, const SectionSize& given) {
   members.insert(members.end(), box.begin(), box.end());
   // Only the coverage reading names itself: the flat reading's object is what it always was.
   if (r.Coverage) members.emplace_back("edges", Text(EdgeModeName(EdgeMode::Coverage)));
+  // A drawing's values come from its outlines, its cells serving the solvers only.
+  if (s.Drawing()) members.emplace_back("geometry", Text("outline"));
   const Members rest = {
       {"texts", JsonObject({{"relevant_pixels", Text(c.relevantPixels)},
                             {"ea", Text(c.ea)},
