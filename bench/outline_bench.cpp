@@ -10,41 +10,20 @@
 #include "core/outline/outline_raster.h"
 #include "core/picture/pixel_grid.h"
 #include "core/scan/coverage.h"
+#include "support/outline_sections.h"
 
 namespace qv {
 namespace {
 
-// An I of 300 x 150 with root fillets under a slab over its top flange, a disc beside it.
-OutlineDrawing SlabOverI() {
-  const double q = std::sqrt(2.0) - 1;
-  const double x = 75;
-  const double y = 150;
-  const double w = 3.55;
-  const double f = y - 10.7;
-  const double r = 15;
-  OutlineLoop i{{{-x, -y, 0},
-                 {x, -y, 0},
-                 {x, -f, 0},
-                 {w + r, -f, -q},
-                 {w, -f + r, 0},
-                 {w, f - r, -q},
-                 {w + r, f, 0},
-                 {x, f, 0},
-                 {x, y, 0},
-                 {-x, y, 0},
-                 {-x, f, 0},
-                 {-w - r, f, -q},
-                 {-w, f - r, 0},
-                 {-w, -f + r, -q},
-                 {-w - r, -f, 0},
-                 {-x, -f, 0}}};
-  OutlineLoop slab{{{-200, f, 0}, {200, f, 0}, {200, y + 100, 0}, {-200, y + 100, 0}}};
-  OutlineLoop disc{{{100, -100, 1}, {160, -100, 1}}};
-  return {{{0x0000FF, {i}}, {0x808080, {slab}}, {0x0000FF, {disc}}}};
+// An I with root fillets under a slab over its top flange, a disc beside it.
+OutlineDrawing SlabOverIAndDisc() {
+  OutlineDrawing drawing = test::SlabOverI(0x0000FF, 0x808080);
+  drawing.shapes.push_back({0x0000FF, {OutlineLoop{{{100, -100, 1}, {160, -100, 1}}}}});
+  return drawing;
 }
 
 void BM_OutlineCoverage2M(benchmark::State& state) {
-  const OutlineDrawing drawing = SlabOverI();
+  const OutlineDrawing drawing = SlabOverIAndDisc();
   const double size = CellSizeFor(BoxOf(drawing));
   for (auto _ : state) {
     const CoverageRaster raster = RasteriseCoverage(drawing, {0x0000FF, 0x808080}, size);
@@ -55,7 +34,7 @@ BENCHMARK(BM_OutlineCoverage2M)->Unit(benchmark::kMillisecond);
 
 // A picture of the same cells read once for its colours and their moments.
 void BM_PictureColours2M(benchmark::State& state) {
-  const OutlineDrawing drawing = SlabOverI();
+  const OutlineDrawing drawing = SlabOverIAndDisc();
   const CoverageRaster raster =
       RasteriseCoverage(drawing, {0x0000FF, 0x808080}, CellSizeFor(BoxOf(drawing)));
   PixelGrid grid(raster.grid.columns, raster.grid.rows, 0x00FFFFFF);

@@ -11,6 +11,7 @@
 #include <ostream>
 #include <vector>
 
+#include "support/outline_sections.h"
 #include "support/row_name.h"
 
 namespace qv::test {
@@ -21,7 +22,6 @@ constexpr std::uint32_t kRed = 0x0000FF;
 constexpr std::uint32_t kBlue = 0xFF0000;
 constexpr std::uint32_t kWhite = 0xFFFFFF;
 // A quarter arc's bulge: tan(pi / 8).
-const double kQuarter = std::sqrt(2.0) - 1;
 
 struct Part {
   double E = 0;
@@ -105,28 +105,7 @@ constexpr double kTw = 7.1;
 constexpr double kTf = 10.7;
 constexpr double kR = 15;
 
-OutlineLoop Ipe300() {
-  const double x = kB / 2;
-  const double y = kH / 2;
-  const double w = kTw / 2;
-  const double f = y - kTf;
-  return {{{-x, -y, 0},
-           {x, -y, 0},
-           {x, -f, 0},
-           {w + kR, -f, -kQuarter},
-           {w, -f + kR, 0},
-           {w, f - kR, -kQuarter},
-           {w + kR, f, 0},
-           {x, f, 0},
-           {x, y, 0},
-           {-x, y, 0},
-           {-x, f, 0},
-           {-w - kR, f, -kQuarter},
-           {-w, f - kR, 0},
-           {-w, -f + kR, -kQuarter},
-           {-w - kR, -f, 0},
-           {-x, -f, 0}}};
-}
+OutlineLoop Ipe300() { return RolledILoop(); }
 
 // The IPE's web and fillets (both flanges left out).
 std::vector<Part> IpeCore(double E) {

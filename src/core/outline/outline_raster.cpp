@@ -249,13 +249,11 @@ SectionResult SectionResultOf(const OutlineSection& section,
   };
   if (section.EA != 0) r.NC = cellOf(section.centre);
   if (section.Mass != 0) r.MC = cellOf(section.massCentre);
-  // From the elastic centre to NC's centre by the parallel-axis rule; y z keeps its sign as
-  // both axes turn (y to the left, z downwards).
-  const double dx = section.centre.x - (grid.x0 + (r.NC.x + 0.5) * h);
-  const double dy = section.centre.y - (grid.yTop - (r.NC.y + 0.5) * h);
-  r.EIyy = section.EIyy + section.EA * dx * dx;
-  r.EIzz = section.EIzz + section.EA * dy * dy;
-  r.EIyz = section.EIyz + section.EA * dx * dy;
+  // About the exact elastic centre: the section's own values, which NC only marks to a cell.
+  r.EIyy = section.EIyy;
+  r.EIzz = section.EIzz;
+  r.EIyz = section.EIyz;
+  r.AboutExactCentre = true;
   // Exact integrals hold every cell's own second moment already, as coverage does.
   r.Coverage = true;
   ComputePrincipalAxes(r);

@@ -64,9 +64,9 @@ SectionMoments MomentsOfRaster(const CoverageRaster& raster,
 
 /// The outline values as the analysis of the raster's picture states them: Dx = Dy = the cell
 /// size, NC and MC the cells holding the exact centres, the first-moment sums as the pixel scan
-/// counts them (from each cell's index), and the stiffnesses about NC's centre moved from the
-/// exact values about the elastic centre; Coverage set, as the exact integrals hold what the
-/// cells' own second moments add to a flat reading.
+/// counts them (from each cell's index), and the exact stiffnesses about the exact elastic
+/// centre (AboutExactCentre); Coverage set, as the exact integrals hold what the cells' own
+/// second moments add to a flat reading.
 /// `touchedCells` are the cells holding any share (RelevantPixels).
 SectionResult SectionResultOf(const OutlineSection& section,
                               const std::vector<MaterialMoments>& materials,

@@ -165,8 +165,9 @@ std::optional<ElasticCentre> ElasticCentreOf(const SectionResult& section) {
   if (!(EA > 0) || !(dx > 0) || !(dy > 0)) return std::nullopt;
   const double x = section.SumEHor / (EA * dx);
   const double y = section.SumEVer / (EA * dy);
-  const double shiftY = -(x - section.NC.x) * dx;
-  const double shiftZ = (y - section.NC.y) * dy;
+  // Stiffnesses about NC's pixel centre move to the exact centre; a drawing's are there.
+  const double shiftY = section.AboutExactCentre ? 0.0 : -(x - section.NC.x) * dx;
+  const double shiftZ = section.AboutExactCentre ? 0.0 : (y - section.NC.y) * dy;
   // Read as coverage, the analysis holds each pixel's own second moment already.
   const double self = section.Coverage ? 0.0 : 1.0 / 12;
   SectionResult about = section;

@@ -69,6 +69,9 @@ struct SectionResult {
   /// Smoothed edges were read as partial coverage: the areas count blended pixels by their
   /// shares, and EIyy, EIzz include each pixel's own second moment (pixel size^2 / 12).
   bool Coverage = false;
+  /// The stiffnesses are about the exact elastic centre rather than NC's pixel centre: a
+  /// drawing's, from its outlines, whose centre is known exactly.
+  bool AboutExactCentre = false;
 };
 
 }  // namespace qv
