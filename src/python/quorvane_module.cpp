@@ -428,9 +428,9 @@ struct Resistance {
 // The keyword arguments as a request, checked by the core's rules in the core's words.
 AnalysisRequest ReadValues(const py::object& width, const py::object& height,
                            const py::object& pixelSize, bool drawing,
-                           const std::vector<std::string>& use,
-                           const py::object& materials, int convention, double eps, bool torsion,
-                           const py::object& nu, const py::object& fy, const py::object& actions,
+                           const std::vector<std::string>& use, const py::object& materials,
+                           int convention, double eps, bool torsion, const py::object& nu,
+                           const py::object& fy, const py::object& actions,
                            const std::string& edges, const Resistance& resistance) {
   AnalysisRequest v;
   ReadSizes(width, height, pixelSize, drawing, v.size);
@@ -497,8 +497,8 @@ Result Analyse(const Picture& picture, const py::object& width, const py::object
     throw py::type_error("progress must be callable");
   }
   Result result{nullptr,
-                ReadValues(width, height, pixelSize, picture.drawing, use, materials, convention, eps, torsion, nu,
-                           fy, actions, edges,
+                ReadValues(width, height, pixelSize, picture.drawing, use, materials, convention,
+                           eps, torsion, nu, fy, actions, edges,
                            {laws, resistance, InteractionPoints(interaction), momentCurvature,
                             interactionBiaxial, cracked}),
                 picture};
@@ -511,10 +511,10 @@ Result Analyse(const Picture& picture, const py::object& width, const py::object
     control.progress = [&report](const std::string& stage) { return report.Stage(stage); };
     control.cancel = report.Cancel();
     // A drawing is read from its file, on the cells its pixel size asks for.
-    const PictureSource source =
-        picture.drawing ? PictureSource{picture.name, nullptr} : PictureSource{picture.name, picture.pixels};
-    done = RunAnalysis(*session, result.values, source,
-                       library ? library->data.get() : nullptr, control);
+    const PictureSource source = picture.drawing ? PictureSource{picture.name, nullptr}
+                                                 : PictureSource{picture.name, picture.pixels};
+    done = RunAnalysis(*session, result.values, source, library ? library->data.get() : nullptr,
+                       control);
   }
   if (!done) report.Raise();
   // A colour without a material is analysed with E = rho = 1, as the window makes it, and said.

@@ -28,6 +28,7 @@
 #include "support/bmp_writer.h"
 #include "support/cli_run.h"
 #include "support/grid_builder.h"
+#include "support/outline_sections.h"
 #include "support/restricted_run.h"
 #include "support/row_name.h"
 #include "support/section_pictures.h"
@@ -439,6 +440,40 @@ TEST_F(RunCliTest, PixelSizeGivesWhatItsDecimalWidthAndHeightGive) {
       ParseJson(run({"--width", "2.5", "--height", "1"}, true).out).contains("pixel_size_mm"));
 }
 
+TEST_F(RunCliTest, ADrawingIsAnalysedFromItsOutlinesInItsOwnSize) {
+  // A plate 100.5 x 40.25 mm with an open line beside it, which is left out and said so.
+  std::string dxf = DxfOf(OutlineDrawing{
+      {{kRed, {OutlineLoop{{{0, 0, 0}, {100.5, 0, 0}, {100.5, 40.25, 0}, {0, 40.25, 0}}}}}}});
+  dxf.insert(dxf.find("0\nENDSEC"), "0\nLINE\n8\n0\n10\n0\n20\n50\n11\n10\n21\n60\n");
+  const std::string plate = dir.File("plate.dxf");
+  WriteAll(plate, dxf);
+  const std::vector<std::string> use = {"--use", "clRed", "--material", "clRed@steel@210000@7850"};
+
+  const CliRun colours = RunTool({"colours", plate});
+  EXPECT_EQ(colours.code, 0);
+  EXPECT_EQ(colours.out.substr(0, 6), "clRed\t");
+  EXPECT_NE(colours.err.find("1 entity of the drawing is no closed filled outline"),
+            std::string::npos)
+      << colours.err;
+
+  const CliRun own = RunTool(Concat({"analyse", plate, "--json"}, use));
+  ASSERT_EQ(own.code, 0) << own.err;
+  const QJsonObject json = ParseJson(own.out);
+  EXPECT_EQ(json["geometry"].toString(), "outline");
+  EXPECT_NEAR(json["eizz"].toDouble() / (210000 * 100.5 * std::pow(40.25, 3) / 12), 1, 1e-12);
+  EXPECT_NEAR(json["eiyy"].toDouble() / (210000 * 40.25 * std::pow(100.5, 3) / 12), 1, 1e-12);
+  EXPECT_GT(json["pixel_size_mm"].toDouble(), 0);
+  // Sizes that agree change nothing; a pixel size sets the cells.
+  const CliRun sized = RunTool(Concat({"analyse", plate, "--json", "--width", "100.45"}, use));
+  EXPECT_EQ(ParseJson(sized.out)["eizz"], json["eizz"]);
+  const CliRun cells = RunTool(Concat({"analyse", plate, "--json", "--pixel-size", "0.25"}, use));
+  EXPECT_EQ(ParseJson(cells.out)["dx"].toDouble(), 0.25);
+  EXPECT_EQ(ParseJson(cells.out)["width_px"].toInt(), 402);
+  EXPECT_EQ(ParseJson(cells.out)["eizz"], json["eizz"]);
+  const CliRun report = RunTool(Concat({"analyse", plate}, use));
+  EXPECT_NE(report.out.find(kOutlineReportLine), std::string::npos);
+}
+
 // --- failures --------------------------------------------------------------------------------
 
 struct FailureCase {
@@ -473,6 +508,12 @@ class RunCliFailureTest : public RunCliTest, public ::testing::WithParamInterfac
     eightBits.bits = 8;
     WriteAll(dir.File("badpixel.bmp"),
              EncodeIndexedBmp(20, 10, indices, {kWhite, kRed, kBlue}, eightBits));
+    // Drawings: a red plate 100 x 40 mm, and one of lines that close nothing.
+    WriteAll(dir.File("plate.dxf"),
+             DxfOf(OutlineDrawing{
+                 {{kRed, {OutlineLoop{{{0, 0, 0}, {100, 0, 0}, {100, 40, 0}, {0, 40, 0}}}}}}}));
+    WriteAll(dir.File("lines.dxf"),
+             "0\nSECTION\n2\nENTITIES\n0\nLINE\n10\n0\n20\n0\n11\n5\n21\n5\n0\nENDSEC\n0\nEOF\n");
   }
   std::string WithFolder(std::string text) const {
     for (std::size_t at; (at = text.find("{dir}")) != std::string::npos;) {
@@ -534,6 +575,17 @@ INSTANTIATE_TEST_SUITE_P(
                     "1..100000 mm\n"},
         FailureCase{"NotAPicture", Concat({"analyse", "{dir}/notes.txt"}, kGood), 1,
                     "Cannot read picture"},
+        // A drawing has its own size: one given must agree with it.
+        FailureCase{"DrawingOfAnotherWidth",
+                    {"analyse", "{dir}/plate.dxf", "--width", "101", "--use", "clRed", "--overlay",
+                     "{dir}/out.png"},
+                    1,
+                    "the drawing's section is 100 mm wide, not 101 mm: a size given for a "
+                    "drawing must agree with it within 0.1 %\n"},
+        FailureCase{"DrawingWithoutAClosedOutline",
+                    {"analyse", "{dir}/lines.dxf", "--use", "clRed", "--overlay", "{dir}/out.png"},
+                    1,
+                    "Cannot read drawing lines.dxf: "},
         FailureCase{
             "PixelBeyondThePalette",
             {"analyse", "{dir}/badpixel.bmp", "--width", "100", "--height", "40", "--use", "clRed"},

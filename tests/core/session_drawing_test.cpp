@@ -90,22 +90,29 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, SessionDrawingExactTest,
     ::testing::Values(
         // A decimal rectangle: b h^3 / 12 with no pixel's rounding in it.
-        ExactCase{"Rectangle", OutlineDrawing{{{0x0000FF, {Rect(0, 0, 100.5, 200.25)}}}},
-                  {"clRed"}, kE * 100.5 * 200.25, kE * 200.25 * std::pow(100.5, 3) / 12,
-                  kE * 100.5 * std::pow(200.25, 3) / 12, 50.25, 100.125},
+        ExactCase{"Rectangle",
+                  OutlineDrawing{{{0x0000FF, {Rect(0, 0, 100.5, 200.25)}}}},
+                  {"clRed"},
+                  kE * 100.5 * 200.25,
+                  kE * 200.25 * std::pow(100.5, 3) / 12,
+                  kE * 100.5 * std::pow(200.25, 3) / 12,
+                  50.25,
+                  100.125},
         // A plate 200 x 100 with a hole of r 30 centred 20 mm right of its middle: one colour,
         // nested loops, the hole by the even-odd rule.
         ExactCase{"PlateWithHole",
                   OutlineDrawing{{{0x0000FF, {Rect(0, 0, 200, 100), Disc(120, 50, 30)}}}},
-                  {"clRed"}, kE * (20000 - kPi * 900),
+                  {"clRed"},
+                  kE*(20000 - kPi * 900),
                   [] {
                     const double a = 20000 - kPi * 900;
                     const double xc = (20000 * 100 - kPi * 900 * 120) / a;
                     return kE * (100 * std::pow(200, 3) / 12 + 20000 * std::pow(100 - xc, 2) -
                                  kPi * std::pow(30, 4) / 4 - kPi * 900 * std::pow(120 - xc, 2));
                   }(),
-                  kE * (200 * std::pow(100, 3) / 12 - kPi * std::pow(30, 4) / 4),
-                  (20000 * 100 - kPi * 900 * 120) / (20000 - kPi * 900), 50}),
+                  kE*(200 * std::pow(100, 3) / 12 - kPi * std::pow(30, 4) / 4),
+                  (20000 * 100 - kPi * 900 * 120) / (20000 - kPi * 900),
+                  50}),
     RowName);
 
 TEST_F(SessionDrawingTest, TheRolledIHasItsAreaExactlyAndTheTablesSecondMoments) {
@@ -129,7 +136,8 @@ TEST_F(SessionDrawingTest, EdgeCellsStandForTheirExactShares) {
       const std::size_t i = static_cast<std::size_t>(y) * picture.grid.Width() + x;
       std::int64_t expected[2] = {raster.shares[0][i], raster.shares[1][i]};
       std::int64_t got[2] = {0, 0};
-      for (const CoverageShare& s : table->Shares(picture.grid.At(x, y))) got[s.material] += s.weight;
+      for (const CoverageShare& s : table->Shares(picture.grid.At(x, y)))
+        got[s.material] += s.weight;
       ASSERT_EQ(got[0], expected[0]) << x << "," << y;
       ASSERT_EQ(got[1], expected[1]) << x << "," << y;
       edgeCells += (expected[0] + expected[1]) % kCoverageUnit != 0 ? 1 : 0;
@@ -164,7 +172,8 @@ TEST_F(SessionDrawingTest, DrawingsOverTheCellsAreWipedAndACellSizeLaysItOutAnew
 TEST_F(SessionDrawingTest, ADrawingThatCannotBeReadLeavesThePictureAsItWas) {
   Open(OutlineDrawing{{{0x0000FF, {Rect(0, 0, 100, 50)}}}}, {"clRed"}, 1.0);
   const std::string bad = dir.File("open.dxf");
-  WriteAll(bad, "0\nSECTION\n2\nENTITIES\n0\nLINE\n10\n0\n20\n0\n11\n5\n21\n5\n0\nENDSEC\n0\nEOF\n");
+  WriteAll(bad,
+           "0\nSECTION\n2\nENTITIES\n0\nLINE\n10\n0\n20\n0\n11\n5\n21\n5\n0\nENDSEC\n0\nEOF\n");
   EXPECT_THROW(session.AcceptPicture(bad), Error);
   EXPECT_EQ(session.PictureFile(), dir.File("section.dxf"));
   EXPECT_EQ(session.PictureWidth(), 100);

@@ -111,8 +111,8 @@ void OpenPicture(SectionSession& session, const PictureSource& picture,
 std::optional<std::string> DrawingNote(const DrawingPicture& drawing) {
   const std::int64_t ignored = drawing.drawing.ignored;
   if (ignored == 0) return std::nullopt;
-  return IntegerText(ignored) + (ignored == 1 ? " entity" : " entities") + " of " +
-         "the drawing " + (ignored == 1 ? "is" : "are") +
+  return IntegerText(ignored) + (ignored == 1 ? " entity" : " entities") + " of " + "the drawing " +
+         (ignored == 1 ? "is" : "are") +
          " no closed filled outline (open lines, text, dimensions, strokes) and " +
          (ignored == 1 ? "is" : "are") + " left out";
 }
@@ -136,8 +136,7 @@ void CheckDrawingSize(const DrawingPicture& drawing, const SectionSession& sessi
     if (text.empty()) return std::nullopt;
     return whole;
   };
-  check("wide", typed(given.widthMm, given.widthDecimalMm, given.widthText),
-        box.xmax - box.xmin);
+  check("wide", typed(given.widthMm, given.widthDecimalMm, given.widthText), box.xmax - box.xmin);
   check("high", typed(given.heightMm, given.heightDecimalMm, given.heightText),
         box.ymax - box.ymin);
 }
@@ -218,7 +217,8 @@ bool AnalyseSection(SectionSession& session, const AnalysisRequest& v, const Pic
     CheckDrawingSize(*drawing, session, v.size);
   } else if (!v.size.pixelSizeMm) {
     // Only a drawing has sizes of its own.
-    for (const auto& [side, mm] : {std::pair{"width", v.size.Width()}, {"height", v.size.Height()}}) {
+    for (const auto& [side, mm] :
+         {std::pair{"width", v.size.Width()}, {"height", v.size.Height()}}) {
       if (const std::string problem = SectionSizeProblem(mm); !problem.empty()) {
         throw Error(std::string(side) + ": " + problem);
       }

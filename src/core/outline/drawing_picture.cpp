@@ -26,8 +26,8 @@ std::uint32_t FreeColourNear(std::uint32_t wanted, std::unordered_set<std::uint3
     for (int dr = -d; dr <= d; ++dr) {
       for (int dg = -d; dg <= d; ++dg) {
         for (int db = -d; db <= d; ++db) {
-          const std::uint32_t c = Pack(Channel(wanted, 0) + dr, Channel(wanted, 8) + dg,
-                                       Channel(wanted, 16) + db);
+          const std::uint32_t c =
+              Pack(Channel(wanted, 0) + dr, Channel(wanted, 8) + dg, Channel(wanted, 16) + db);
           if (used.insert(c).second) return c;
         }
       }
@@ -89,9 +89,9 @@ DrawingPicture PictureOfDrawing(OutlineDrawing drawing, double cellSize) {
         }
         mix(picture.background, static_cast<double>(std::max<std::int64_t>(rest, 0)) /
                                     static_cast<double>(kCoverageUnit));
-        const std::uint32_t wanted = Pack(static_cast<int>(rgb[0] + 0.5),
-                                          static_cast<int>(rgb[1] + 0.5),
-                                          static_cast<int>(rgb[2] + 0.5));
+        const std::uint32_t wanted =
+            Pack(static_cast<int>(rgb[0] + 0.5), static_cast<int>(rgb[1] + 0.5),
+                 static_cast<int>(rgb[2] + 0.5));
         at->second = FreeColourNear(wanted, used, next);
         std::vector<CoverageShare> entry;
         for (const auto& [m, s] : shares) entry.push_back({m, s});
@@ -183,8 +183,8 @@ SectionMoments DrawingMoments(const DrawingPicture& picture,
   used.grid = picture.raster.grid;
   const auto cells = static_cast<std::size_t>(used.grid.columns) * used.grid.rows;
   for (const MaterialMoments& m : materials) {
-    const auto at = std::find(picture.raster.colours.begin(), picture.raster.colours.end(),
-                              m.colour);
+    const auto at =
+        std::find(picture.raster.colours.begin(), picture.raster.colours.end(), m.colour);
     used.colours.push_back(m.colour);
     if (at == picture.raster.colours.end()) {
       used.shares.emplace_back(cells, 0);

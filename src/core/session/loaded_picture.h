@@ -141,8 +141,8 @@ class LoadedPicture {
   bool mChanged = false;  // pixels were changed since the read (drawings, F2)
   bool mFresh = false;
   std::uint64_t mRevision = 0;
-  std::optional<std::string> mHiddenBut;   // HideColoursBut's label since the last read
-  std::optional<PictureColours> mColours;  // Colours of the pixels at mColoursRevision
+  std::optional<std::string> mHiddenBut;           // HideColoursBut's label since the last read
+  std::optional<PictureColours> mColours;          // Colours of the pixels at mColoursRevision
   std::shared_ptr<const DrawingPicture> mDrawing;  // the drawing the pixels show, if any
   double mCellSize = 0;                            // asked for the next read of a drawing
   double mDrawingCellSize = 0;                     // asked for when mDrawing was read
