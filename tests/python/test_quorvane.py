@@ -284,6 +284,23 @@ def test_sizes_of_any_number_type_are_taken():
         quorvane.analyse(picture, use=["clRed"], pixel_size_mm=0)
 
 
+def test_a_drawing_is_read_and_analysed_as_the_batch_tool_does():
+    drawing = EXAMPLES / "ipe300.dxf"
+    picture = quorvane.read_picture(drawing)
+    listed = [tuple(int(v) if v.isdigit() else v for v in line.split("\t")) for line in cli("colours", drawing).stdout.splitlines()]
+    assert picture.colours() == listed == [("clRed", 0, 999, 0, 1999)]
+    steel = {"clRed": ("steel", 210000, 7850)}
+    for sizes, kwargs, options in [((), {}, []), ((150,), dict(pixel_size_mm=0.5), ["--width", 150, "--pixel-size", 0.5])]:
+        result = quorvane.analyse(picture, *sizes, use=["clRed"], materials=steel, **kwargs)
+        args = ["analyse", drawing, *options, "--use", "clRed", "--material", "clRed@steel@210000@7850", "--json"]
+        assert result.to_dict() == json.loads(cli(*args).stdout)
+        assert result.to_dict()["geometry"] == "outline"
+    area = 2 * 150 * 10.7 + (300 - 2 * 10.7) * 7.1 + (4 - np.pi) * 15 ** 2
+    assert result.to_dict()["ea"] == pytest.approx(210000 * area, rel=1e-12)
+    with pytest.raises(quorvane.Error, match="must agree with it within 0.1 %"):
+        quorvane.analyse(picture, 160, use=["clRed"])
+
+
 def test_what_the_batch_tool_notes_is_warned(tmp_path):
     # A colour without a material, analysed with E = rho = 1.
     picture = quorvane.read_picture(CHANNEL)
