@@ -61,6 +61,20 @@ DrawingPicture PictureOfDrawing(OutlineDrawing drawing, double cellSize) {
   std::map<std::vector<std::pair<int, std::int32_t>>, std::uint32_t> keys;
   std::vector<std::pair<int, std::int32_t>> shares;
   const std::size_t planes = picture.raster.shares.size();
+  std::vector<ColourBounds> found(planes);
+  for (std::size_t m = 0; m < planes; ++m) found[m].value = colours[m];
+  const auto grow = [&found](int m, int x, int y) {
+    ColourBounds& b = found[static_cast<std::size_t>(m)];
+    if (b.pixels++ == 0) {
+      b.xmin = b.xmax = x;
+      b.ymin = b.ymax = y;
+      return;
+    }
+    // Rows come in order: only the columns and the last row can grow.
+    b.xmin = std::min(b.xmin, x);
+    b.xmax = std::max(b.xmax, x);
+    b.ymax = y;
+  };
   for (int y = 0; y < g.rows; ++y) {
     std::uint32_t* row = picture.grid.Row(y);
     const std::size_t offset = static_cast<std::size_t>(y) * g.columns;
@@ -71,6 +85,7 @@ DrawingPicture PictureOfDrawing(OutlineDrawing drawing, double cellSize) {
         if (s > 0) shares.emplace_back(static_cast<int>(m), s);
       }
       if (shares.empty()) continue;
+      for (const auto& share : shares) grow(share.first, x, y);
       if (shares.size() == 1 && shares[0].second == kCoverageUnit) {
         row[x] = colours[static_cast<std::size_t>(shares[0].first)];
         continue;
@@ -100,35 +115,13 @@ DrawingPicture PictureOfDrawing(OutlineDrawing drawing, double cellSize) {
       row[x] = at->second;
     }
   }
+  for (const ColourBounds& b : found) {
+    if (b.pixels > 0) picture.colours.push_back(b);
+  }
   return picture;
 }
 
-std::vector<ColourBounds> DrawingColours(const DrawingPicture& picture) {
-  std::vector<ColourBounds> found;
-  const OutlineGrid& g = picture.raster.grid;
-  for (std::size_t m = 0; m < picture.raster.shares.size(); ++m) {
-    ColourBounds b;
-    b.value = picture.raster.colours[m];
-    const SharePlane& plane = picture.raster.shares[m];
-    for (int y = 0; y < g.rows; ++y) {
-      const std::size_t offset = static_cast<std::size_t>(y) * g.columns;
-      for (int x = 0; x < g.columns; ++x) {
-        if (plane[offset + x] == 0) continue;
-        if (b.xmin < 0) {
-          b.xmin = b.xmax = x;
-          b.ymin = b.ymax = y;
-        }
-        b.xmin = std::min(b.xmin, x);
-        b.xmax = std::max(b.xmax, x);
-        b.ymin = std::min(b.ymin, y);
-        b.ymax = std::max(b.ymax, y);
-        ++b.pixels;
-      }
-    }
-    if (b.pixels > 0) found.push_back(b);
-  }
-  return found;
-}
+std::vector<ColourBounds> DrawingColours(const DrawingPicture& picture) { return picture.colours; }
 
 OutlineBox BoxOfColours(const OutlineDrawing& drawing, const std::vector<std::uint32_t>& colours) {
   OutlineDrawing some;
@@ -178,22 +171,16 @@ CoverageTable DrawingCoverage(const DrawingPicture& picture,
 SectionMoments DrawingMoments(const DrawingPicture& picture,
                               std::vector<MaterialMoments> materials) {
   // The raster's planes of the materials, in their order; a material the drawing does not
-  // show gets an empty plane.
-  CoverageRaster used;
-  used.grid = picture.raster.grid;
-  const auto cells = static_cast<std::size_t>(used.grid.columns) * used.grid.rows;
+  // show has none.
+  const std::vector<std::uint32_t>& colours = picture.raster.colours;
+  std::vector<const SharePlane*> planes;
   for (const MaterialMoments& m : materials) {
-    const auto at =
-        std::find(picture.raster.colours.begin(), picture.raster.colours.end(), m.colour);
-    used.colours.push_back(m.colour);
-    if (at == picture.raster.colours.end()) {
-      used.shares.emplace_back(cells, 0);
-    } else {
-      used.shares.push_back(
-          picture.raster.shares[static_cast<std::size_t>(at - picture.raster.colours.begin())]);
-    }
+    const auto at = std::find(colours.begin(), colours.end(), m.colour);
+    planes.push_back(at == colours.end()
+                         ? nullptr
+                         : &picture.raster.shares[static_cast<std::size_t>(at - colours.begin())]);
   }
-  return MomentsOfRaster(used, std::move(materials));
+  return MomentsOfPlanes(picture.raster.grid, planes, std::move(materials));
 }
 
 }  // namespace qv

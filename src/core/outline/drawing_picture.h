@@ -30,6 +30,8 @@ struct DrawingPicture {
   /// The colour of each edge cell (one per distinct set of shares) and its shares, by the
   /// raster's colour index.
   std::vector<std::pair<std::uint32_t, std::vector<CoverageShare>>> blends;
+  /// DrawingColours, gathered while the cells were laid out.
+  std::vector<ColourBounds> colours;
 };
 
 /// The drawing on cells of `cellSize` mm (GridOver's refusals), or, with 0, of the size that

@@ -181,13 +181,20 @@ CoverageRaster RasteriseCoverage(const OutlineDrawing& drawing,
 
 SectionMoments MomentsOfRaster(const CoverageRaster& raster,
                                std::vector<MaterialMoments> materials) {
+  std::vector<const SharePlane*> planes;
+  for (const SharePlane& plane : raster.shares) planes.push_back(&plane);
+  return MomentsOfPlanes(raster.grid, planes, std::move(materials));
+}
+
+SectionMoments MomentsOfPlanes(const OutlineGrid& g, const std::vector<const SharePlane*>& planes,
+                               std::vector<MaterialMoments> materials) {
   SectionMoments moments;
   moments.unit = kCoverageUnit;
-  const OutlineGrid& g = raster.grid;
   std::vector<char> touched(static_cast<std::size_t>(g.columns) * g.rows, 0);
-  for (std::size_t m = 0; m < materials.size() && m < raster.shares.size(); ++m) {
+  for (std::size_t m = 0; m < materials.size() && m < planes.size(); ++m) {
+    if (planes[m] == nullptr) continue;
     MaterialMoments& mm = materials[m];
-    const SharePlane& plane = raster.shares[m];
+    const SharePlane& plane = *planes[m];
     for (int y = 0; y < g.rows; ++y) {
       // Row sums first: the products grow no larger than a row's.
       Int128 count = 0;

@@ -61,6 +61,10 @@ CoverageRaster RasteriseCoverage(const OutlineDrawing& drawing,
 /// take them with the grid's columns x size by rows x size.
 SectionMoments MomentsOfRaster(const CoverageRaster& raster,
                                std::vector<MaterialMoments> materials);
+/// The same for material i's shares in planes[i] (null: none) on the cells of `grid`.
+SectionMoments MomentsOfPlanes(const OutlineGrid& grid,
+                               const std::vector<const SharePlane*>& planes,
+                               std::vector<MaterialMoments> materials);
 
 /// The outline values as the analysis of the raster's picture states them: Dx = Dy = the cell
 /// size, NC and MC the cells holding the exact centres, the first-moment sums as the pixel scan

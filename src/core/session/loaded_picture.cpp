@@ -35,7 +35,7 @@ bool LoadedPicture::Load(const std::string& path) {
     // The drawing as read: its cells again, without reading or laying it out anew.
     if (mChanged) {
       ++mRevision;
-      mGrid = mDrawing->grid;
+      mGrid = PixelGrid();  // the drawing's cells again, not a copy
       mChanged = false;
       mHiddenBut.reset();
     }
@@ -58,7 +58,7 @@ bool LoadedPicture::Load(const std::string& path) {
       // the picture as it was.
       auto picture =
           std::make_shared<DrawingPicture>(PictureOfDrawing(ReadDrawingFile(path), mCellSize));
-      mGrid = picture->grid;
+      mGrid = PixelGrid();  // the cells are shown from the drawing until drawn on
       mDrawing = std::move(picture);
       mDrawingCellSize = mCellSize;
       mRows.reset();
@@ -122,7 +122,8 @@ void LoadedPicture::Adopt(std::shared_ptr<const PixelGrid> pixels, const std::st
 }
 
 PixelGrid& LoadedPicture::OwnGrid() {
-  if (mAdopted && mGrid.Empty()) mGrid = *mAdopted;
+  if (mGrid.Empty() && mAdopted) mGrid = *mAdopted;
+  if (mGrid.Empty() && mDrawing) mGrid = mDrawing->grid;
   return mGrid;
 }
 

@@ -27,7 +27,11 @@ class LoadedPicture {
  public:
   /// The pixels in memory, possibly drawn over (see Fresh). Empty while the picture is kept as
   /// its file.
-  const PixelGrid& Grid() const { return mAdopted && mGrid.Empty() ? *mAdopted : mGrid; }
+  const PixelGrid& Grid() const {
+    if (mGrid.Empty() && mAdopted) return *mAdopted;
+    if (mGrid.Empty() && mDrawing) return mDrawing->grid;
+    return mGrid;
+  }
   /// The size in pixels, also while the picture is kept as its file; 0 without a picture.
   int Width() const { return mRows ? mRows->Width() : Grid().Width(); }
   int Height() const { return mRows ? mRows->Height() : Grid().Height(); }
@@ -123,7 +127,7 @@ class LoadedPicture {
                                                     LeftOutColours* unnamedLeftOut);
 
   // The pixels in memory that may be drawn on: read from the file, or a copy of the adopted
-  // pixels once drawn on; empty while the adopted pixels are shown as they are.
+  // pixels or the drawing's cells once drawn on; empty while those are shown as they are.
   PixelGrid& OwnGrid();
 
   PixelGrid mGrid;
