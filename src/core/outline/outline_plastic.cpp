@@ -43,6 +43,8 @@ struct Piece {
   DrawingPoint b;
   bool arc = false;
   ArcCircle circle;
+  double ymin = 0;  ///< its extent up the drawing, an arc's crest included
+  double ymax = 0;
 };
 
 /// One material's boundary, ready for cutting.
@@ -109,7 +111,8 @@ void AddArc(const ArcCircle& circle, double x0, double c, double t0, double t1, 
   const double a = px * r * sinDiff + r * r * halfCos2;
   const double q = px * v * r * sinDiff + px * r * r * 0.5 * (s1 * s1 - s0 * s0) +
                    v * r * r * halfCos2 - r * r * r * (c1 * c1 * c1 - c0 * c0 * c0) / 3;
-  if (v + r * std::sin(0.5 * (t0 + t1)) > 0) {
+  // The piece lies on one side; its middle alone may touch the line (a tangent crest).
+  if (4 * v + r * (s0 + s1 + 2 * std::sin(0.5 * (t0 + t1))) > 0) {
     cut.above.A += a;
     cut.above.Q += q;
   } else {
@@ -118,46 +121,41 @@ void AddArc(const ArcCircle& circle, double x0, double c, double t0, double t1, 
   }
 }
 
-/// The region's blocks above and below the line y = c.
-Cut CutAt(const Region& region, double c) {
-  Cut cut;
-  const double x0 = region.x0;
-  for (const Piece& p : region.pieces) {
-    if (!p.arc) {
-      const double x1 = p.a.x - x0;
-      const double x2 = p.b.x - x0;
-      const double u1 = p.a.y - c;
-      const double u2 = p.b.y - c;
-      if ((u1 > 0 && u2 < 0) || (u1 < 0 && u2 > 0)) {
-        const double xm = x1 + (x2 - x1) * (u1 / (u1 - u2));
-        AddStraight(x1, u1, xm, 0, cut);
-        AddStraight(xm, 0, x2, u2, cut);
-      } else {
-        AddStraight(x1, u1, x2, u2, cut);
-      }
-      continue;
+/// Adds the blocks of piece `p` of a region integrated about x0 above and below y = c.
+void AddPiece(const Piece& p, double x0, double c, Cut& cut) {
+  if (!p.arc) {
+    const double x1 = p.a.x - x0;
+    const double x2 = p.b.x - x0;
+    const double u1 = p.a.y - c;
+    const double u2 = p.b.y - c;
+    if ((u1 > 0 && u2 < 0) || (u1 < 0 && u2 > 0)) {
+      const double xm = x1 + (x2 - x1) * (u1 / (u1 - u2));
+      AddStraight(x1, u1, xm, 0, cut);
+      AddStraight(xm, 0, x2, u2, cut);
+    } else {
+      AddStraight(x1, u1, x2, u2, cut);
     }
-    // The arc meets the line where sin t = (c - cy) / r: split it there, in sweep order.
-    const ArcCircle& circle = p.circle;
-    double splits[2];
-    int count = 0;
-    const double s = (c - circle.cy) / circle.r;
-    if (std::abs(s) < 1) {
-      const double t = std::asin(s);
-      for (const double angle : {t, kPi - t}) {
-        const double d = AlongSweep(angle, circle);
-        if (d != 0 && std::abs(d) < std::abs(circle.sweep)) splits[count++] = d;
-      }
-    }
-    if (count == 2 && std::abs(splits[1]) < std::abs(splits[0])) std::swap(splits[0], splits[1]);
-    double from = 0;
-    for (int i = 0; i <= count; ++i) {
-      const double to = i < count ? splits[i] : circle.sweep;
-      AddArc(circle, x0, c, circle.start + from, circle.start + to, cut);
-      from = to;
+    return;
+  }
+  // The arc meets the line where sin t = (c - cy) / r: split it there, in sweep order.
+  const ArcCircle& circle = p.circle;
+  double splits[2];
+  int count = 0;
+  const double s = (c - circle.cy) / circle.r;
+  if (std::abs(s) < 1) {
+    const double t = std::asin(s);
+    for (const double angle : {t, kPi - t}) {
+      const double d = AlongSweep(angle, circle);
+      if (d != 0 && std::abs(d) < std::abs(circle.sweep)) splits[count++] = d;
     }
   }
-  return cut;
+  if (count == 2 && std::abs(splits[1]) < std::abs(splits[0])) std::swap(splits[0], splits[1]);
+  double from = 0;
+  for (int i = 0; i <= count; ++i) {
+    const double to = i < count ? splits[i] : circle.sweep;
+    AddArc(circle, x0, c, circle.start + from, circle.start + to, cut);
+    from = to;
+  }
 }
 
 Region RegionOf(const std::vector<BoundaryPiece>& boundary) {
@@ -174,15 +172,17 @@ Region RegionOf(const std::vector<BoundaryPiece>& boundary) {
     region.ymax = std::max(region.ymax, y);
   };
   for (const BoundaryPiece& b : boundary) {
-    Piece p{b.a, b.b, b.bulge != 0, {}};
+    Piece p{b.a, b.b, b.bulge != 0, {}, std::min(b.a.y, b.b.y), std::max(b.a.y, b.b.y)};
     grow(b.a.x, b.a.y);
     if (p.arc) {
       p.circle = CircleOfArc(b.a, b.b, b.bulge);
       for (int quarter = 0; quarter < 4; ++quarter) {
         const double angle = quarter * kPi / 2;
         if (OnArc(angle, p.circle)) {
-          grow(p.circle.cx + p.circle.r * std::cos(angle),
-               p.circle.cy + p.circle.r * std::sin(angle));
+          const double y = p.circle.cy + p.circle.r * std::sin(angle);
+          grow(p.circle.cx + p.circle.r * std::cos(angle), y);
+          p.ymin = std::min(p.ymin, y);
+          p.ymax = std::max(p.ymax, y);
         }
       }
     }
@@ -206,15 +206,52 @@ std::vector<BoundaryPiece> Turned(const std::vector<BoundaryPiece>& boundary) {
   return turned;
 }
 
+/// Every piece of every region, with what the search needs of it.
+struct Item {
+  const Piece* piece = nullptr;
+  double x0 = 0;
+  std::size_t region = 0;
+};
+
 struct AxisBalance {
   double position = 0;  // drawing y of the axis
   double moment = 0;    // N mm, in units of the strength unit
 };
 
-/// The axis where the blocks balance, with the first side (above) at strength `first` and the
-/// second at `second` (per region, in units of the largest strength), and their moment.
-AxisBalance Balance(const std::vector<Region>& regions, const std::vector<double>& first,
-                    const std::vector<double>& second, double low, double high) {
+/// The forces on either side of the cut at y = c, the first side (above) at strength `first`
+/// and the second at `second` (per region): sum first A(above) - second A(below).
+double Force(const std::vector<const Item*>& items, const std::vector<double>& first,
+             const std::vector<double>& second, double c) {
+  double f = 0;
+  for (const Item* item : items) {
+    Cut cut;
+    AddPiece(*item->piece, item->x0, c, cut);
+    f += first[item->region] * cut.above.A - second[item->region] * cut.below.A;
+  }
+  return f;
+}
+
+/// The first index in [begin, end) where `holds` fails, for a `holds` true then false.
+template <typename Holds>
+std::size_t FirstFailing(std::size_t begin, std::size_t end, Holds holds) {
+  while (begin < end) {
+    const std::size_t middle = begin + (end - begin) / 2;
+    if (holds(middle)) {
+      begin = middle + 1;
+    } else {
+      end = middle;
+    }
+  }
+  return begin;
+}
+
+/// The axis where the blocks balance, and their moment about it. `levels` are the heights
+/// where pieces begin or end, sorted: between two of them every piece lies wholly on one side
+/// of the cut or crosses the whole span, so the search brackets the axis between levels with
+/// full sums and then bisects with the crossing pieces alone.
+AxisBalance Balance(const std::vector<Item>& items, const std::vector<double>& levels,
+                    const std::vector<Region>& regions, const std::vector<double>& first,
+                    const std::vector<double>& second) {
   double scale = 0;
   for (std::size_t i = 0; i < regions.size(); ++i) {
     scale += (first[i] + second[i]) * std::abs(regions[i].area);
@@ -222,52 +259,60 @@ AxisBalance Balance(const std::vector<Region>& regions, const std::vector<double
   // The areas carry rounding of a few units in the last place; within it the balance counts as
   // struck, which is what finds a band of no material between two parts.
   const double tolerance = 64 * std::numeric_limits<double>::epsilon() * scale;
-  const auto force = [&](double c) {
-    double f = 0;
-    for (std::size_t i = 0; i < regions.size(); ++i) {
-      const Cut cut = CutAt(regions[i], c);
-      f += first[i] * cut.above.A - second[i] * cut.below.A;
+  const auto above = [&](double f) { return f > tolerance; };
+  const auto notBelow = [&](double f) { return f >= -tolerance; };
+  std::vector<const Item*> all;
+  all.reserve(items.size());
+  for (const Item& item : items) all.push_back(&item);
+  const auto forceAt = [&](std::size_t level) { return Force(all, first, second, levels[level]); };
+  const double resolution = 1e-15 * (levels.back() - levels.front());
+
+  // The point of the span levels[k] .. levels[k + 1] where `holds` of the force turns false.
+  const auto within = [&](std::size_t k, auto holds) {
+    double a = levels[k];
+    double b = levels[k + 1];
+    double fixed = 0;
+    std::vector<const Item*> crossing;
+    const double middle = 0.5 * (a + b);
+    for (const Item& item : items) {
+      if (item.piece->ymin < b && item.piece->ymax > a) {
+        crossing.push_back(&item);
+      } else {
+        Cut cut;
+        AddPiece(*item.piece, item.x0, middle, cut);
+        fixed += first[item.region] * cut.above.A - second[item.region] * cut.below.A;
+      }
     }
-    return f;
-  };
-  const double resolution = 1e-15 * (high - low);
-  // f falls from at least 0 at the bottom to at most 0 at the top. Bisect for the sign until a
-  // point within the tolerance turns up, then find the ends of the band of such points.
-  const auto bisect = [&](double a, double b, auto isAbove) {
     while (b - a > resolution) {
       const double m = 0.5 * (a + b);
       if (m <= a || m >= b) break;
-      (isAbove(force(m)) ? a : b) = m;
+      (holds(fixed + Force(crossing, first, second, m)) ? a : b) = m;
     }
     return 0.5 * (a + b);
   };
-  double a = low;
-  double b = high;
-  std::optional<double> balanced;
-  while (b - a > resolution) {
-    const double m = 0.5 * (a + b);
-    if (m <= a || m >= b) break;
-    const double f = force(m);
-    if (f > tolerance) {
-      a = m;
-    } else if (f < -tolerance) {
-      b = m;
-    } else {
-      balanced = m;
-      break;
-    }
+
+  // The force never grows with the height: the band where it is nought lies between the last
+  // level still above it and the first level below it.
+  const std::size_t n = levels.size();
+  const std::size_t pastAbove =
+      FirstFailing(0, n, [&](std::size_t i) { return above(forceAt(i)); });
+  const double low = pastAbove == 0   ? levels.front()
+                     : pastAbove == n ? levels.back()
+                                      : within(pastAbove - 1, above);
+  std::size_t pastNotBelow = pastAbove;
+  if (pastNotBelow < n && notBelow(forceAt(pastNotBelow))) {
+    pastNotBelow =
+        FirstFailing(pastNotBelow + 1, n, [&](std::size_t i) { return notBelow(forceAt(i)); });
   }
+  const double high = pastNotBelow == 0   ? levels.front()
+                      : pastNotBelow == n ? levels.back()
+                                          : within(pastNotBelow - 1, notBelow);
   AxisBalance result;
-  if (balanced) {
-    const double bottom = bisect(a, *balanced, [&](double f) { return f > tolerance; });
-    const double top = bisect(*balanced, b, [&](double f) { return f >= -tolerance; });
-    result.position = 0.5 * (bottom + top);
-  } else {
-    result.position = 0.5 * (a + b);
-  }
-  for (std::size_t i = 0; i < regions.size(); ++i) {
-    const Cut cut = CutAt(regions[i], result.position);
-    result.moment += first[i] * cut.above.Q + second[i] * cut.below.Q;
+  result.position = 0.5 * (low + high);
+  for (const Item& item : items) {
+    Cut cut;
+    AddPiece(*item.piece, item.x0, result.position, cut);
+    result.moment += first[item.region] * cut.above.Q + second[item.region] * cut.below.Q;
   }
   return result;
 }
@@ -277,17 +322,21 @@ PlasticAxis AxisValues(const std::vector<Region>& regions, const std::vector<Car
                        double top, double unit) {
   std::vector<double> compression;
   std::vector<double> tension;
-  double low = std::numeric_limits<double>::infinity();
-  double high = -low;
+  std::vector<Item> items;
+  std::vector<double> levels;
   for (std::size_t i = 0; i < regions.size(); ++i) {
     compression.push_back(carriers[i].strength.compression / unit);
     tension.push_back(carriers[i].strength.tension / unit);
-    if (regions[i].pieces.empty()) continue;
-    low = std::min(low, regions[i].ymin);
-    high = std::max(high, regions[i].ymax);
+    for (const Piece& p : regions[i].pieces) {
+      items.push_back({&p, regions[i].x0, i});
+      levels.push_back(p.ymin);
+      levels.push_back(p.ymax);
+    }
   }
-  const AxisBalance first = Balance(regions, compression, tension, low, high);
-  const AxisBalance second = Balance(regions, tension, compression, low, high);
+  std::sort(levels.begin(), levels.end());
+  levels.erase(std::unique(levels.begin(), levels.end()), levels.end());
+  const AxisBalance first = Balance(items, levels, regions, compression, tension);
+  const AxisBalance second = Balance(items, levels, regions, tension, compression);
   PlasticAxis axis;
   axis.mplFirstCompressed = first.moment * unit;
   axis.axisFirstCompressed = top - first.position;
