@@ -137,14 +137,24 @@ class OutlinePlasticTest : public testing::TestWithParam<Case> {
     return table;
   }
 
-  // The section values the outline analysis reports: the stiffnesses about the elastic centre.
+  // The section values as an analysis reports them: its stiffnesses about NC rounded to a whole
+  // cell (1 mm cells here, counted down from y = 0), read as coverage (no cell's own moment).
   static SectionResult Stiffnesses(const OutlineDrawing& drawing, const TPROPClass& library) {
     const OutlineSection s = OutlineSectionOf(drawing, MaterialsInUse(library));
     SectionResult section;
+    section.Dx = 1;
+    section.Dy = 1;
+    section.Coverage = true;
     section.EA = s.EA;
-    section.EIyy = s.EIyy;
-    section.EIzz = s.EIzz;
-    section.EIyz = s.EIyz;
+    section.SumEHor = s.EA * s.centre.x;
+    section.SumEVer = -s.EA * s.centre.y;
+    section.NC = {static_cast<int>(std::lround(s.centre.x)),
+                  static_cast<int>(std::lround(-s.centre.y))};
+    const double y = s.centre.x - section.NC.x;
+    const double z = -s.centre.y - section.NC.y;
+    section.EIyy = s.EIyy + s.EA * y * y;
+    section.EIzz = s.EIzz + s.EA * z * z;
+    section.EIyz = s.EIyz - s.EA * y * z;
     return section;
   }
 

@@ -19,9 +19,10 @@ class TPROPClass;
 /// the exact areas to about 1e-15 of the section's depth; where they balance over a band that
 /// carries nothing (a gap between two parts) it lies in the band's middle. Axis positions are mm
 /// down from the section box's top edge `boxTop` (drawing y, upwards) or right of its left edge
-/// `boxLeft`. Wel, for the shape factor, takes `section`'s EIzz (horizontal axis) and EIyy
-/// (vertical) as the stiffnesses about the elastic centre, as the outline analysis gives them,
-/// and the fibre of each material farthest from that centre from the outlines' exact extents.
+/// `boxLeft`. Wel, for the shape factor, takes `section`'s stiffnesses about the elastic centre
+/// as the pixel version does (ElasticCentreOf: moved from its rounded NC; as they stand when it
+/// has no pixel size) and the fibre of each material farthest from the centre of the outlines'
+/// exact areas, from their exact extents.
 /// Throws Error "an outline crosses itself" as MaterialBoundaries does.
 PlasticOutcome OutlinePlasticSection(const OutlineDrawing& drawing, const TPROPClass& library,
                                      const StrengthTable& strengths, const SectionResult& section,
