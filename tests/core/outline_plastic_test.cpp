@@ -113,8 +113,6 @@ struct Case {
   std::function<OutlineDrawing()> drawing;
   std::vector<Material> materials;
   std::vector<std::pair<const char*, Strength>> strengths;
-  double boxLeft = 0;
-  double boxTop = 0;
   Axis horizontal;
   Axis vertical;
   std::string missing;
@@ -161,8 +159,9 @@ class OutlinePlasticTest : public testing::TestWithParam<Case> {
   static PlasticOutcome Outcome(const Case& c) {
     const OutlineDrawing drawing = c.drawing();
     const TPROPClass library = Library(c);
+    const OutlineBox box = BoxOf(drawing);
     return OutlinePlasticSection(drawing, library, Strengths(c), Stiffnesses(drawing, library),
-                                 c.boxLeft, c.boxTop);
+                                 box.xmin, box.ymax);
   }
 };
 
@@ -203,8 +202,6 @@ INSTANTIATE_TEST_SUITE_P(
              },
              {{"clRed", 210000}},
              {{"clRed", {kFy, kFy}}},
-             10,
-             120,
              OneStrength(40.0 * 100 * 100 / 4, 50, 1.5),
              OneStrength(100.0 * 40 * 40 / 4, 20, 1.5),
              ""},
@@ -215,8 +212,6 @@ INSTANTIATE_TEST_SUITE_P(
              },
              {{"clRed", 30000}},
              {{"clRed", {30, 10}}},
-             0,
-             100,
              {3.0 / 8 * 10 * 40 * 100 * 100, 3.0 / 8 * 10 * 40 * 100 * 100, 25, 75},
              {3.0 / 8 * 10 * 100 * 40 * 40, 3.0 / 8 * 10 * 100 * 40 * 40, 10, 30},
              ""},
@@ -228,8 +223,6 @@ INSTANTIATE_TEST_SUITE_P(
              },
              {{"clRed", 210000}},
              {{"clRed", {kFy, kFy}}},
-             70,
-             -10,
              OneStrength(4.0 / 3 * 30 * 30 * 30, 30, 16 / (3 * kPi)),
              OneStrength(4.0 / 3 * 30 * 30 * 30, 30, 16 / (3 * kPi)),
              ""},
@@ -241,8 +234,6 @@ INSTANTIATE_TEST_SUITE_P(
              },
              {{"clRed", 210000}, {"clLime", 0}},
              {{"clRed", {kFy, kFy}}},
-             0,
-             200,
              OneStrength((100.0 * 200 * 200 - 60.0 * 140 * 140) / 4, 100),
              OneStrength((200.0 * 100 * 100 - 140.0 * 60 * 60) / 4, 50),
              ""},
@@ -253,8 +244,6 @@ INSTANTIATE_TEST_SUITE_P(
              },
              {{"clRed", 210000}},
              {{"clRed", {kFy, kFy}}},
-             0,
-             kH,
              OneStrength(kIpeWply, kH / 2),
              OneStrength(kIpeWplz, kB / 2),
              ""},
@@ -265,8 +254,6 @@ INSTANTIATE_TEST_SUITE_P(
              },
              {{"clRed", 210000}},
              {{"clRed", {kFy, kFy}}},
-             0,
-             kH,
              OneStrength(628.4e3, kH / 2),
              OneStrength(125.2e3, kB / 2),
              "",
@@ -278,8 +265,6 @@ INSTANTIATE_TEST_SUITE_P(
              },
              {{"clRed", 210000}},
              {{"clRed", {kFy, kFy}}},
-             -100,
-             200,
              OneStrength(kTWply, 14.5, TShapeFactor()),
              OneStrength(20.0 * 200 * 200 / 4 + 180.0 * 10 * 10 / 4, 100),
              ""},
@@ -292,8 +277,6 @@ INSTANTIATE_TEST_SUITE_P(
              },
              {{"clBlue", 30000}, {"clRed", 210000}},
              {{"clBlue", {20, 0}}, {"clRed", {kFy, kFy}}},
-             -500,
-             450,
              {kSlabMpl, kFy* kSteelWpl, kSlabDepth, 300},
              {},
              ""},
@@ -305,8 +288,6 @@ INSTANTIATE_TEST_SUITE_P(
             },
             {{"clRed", 210000}},
             {{"clRed", {kFy, kFy}}},
-            0,
-            100,
             OneStrength(2000.0 * 30 + 2000.0 * 40, 40),
             OneStrength(20.0 * 100 * 100 / 4 + 40.0 * 50 * 50 / 4, 50),
             ""},
@@ -319,8 +300,6 @@ INSTANTIATE_TEST_SUITE_P(
              },
              {{"clRed", 210000}, {"clBlue", 30000}, {"clLime", 0}},
              {{"clRed", {kFy, kFy}}},
-             0,
-             20,
              {},
              {},
              "no strength given for clBlue"},
@@ -331,8 +310,6 @@ INSTANTIATE_TEST_SUITE_P(
              },
              {{"clRed", 210000}, {"clLime", 0}},
              {{"clRed", {kFy, kFy}}},
-             0,
-             10,
              {},
              {},
              "no material with E above 0 in the section"}),

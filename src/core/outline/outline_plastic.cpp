@@ -7,7 +7,8 @@
 // each boundary piece is clipped to its side of the line (arcs split exactly where they cross
 // it) and integrated in closed form. The balance of the blocks' forces,
 //   f(c) = sum of fc A(above c) - sum of ft A(below c),
-// never grows with c; its zero is found by bisection on these exact areas. A vertical axis is
+// never grows with c; its zero is bracketed between the heights where pieces begin and end and
+// then found by bisection on these exact areas. A vertical axis is
 // the same problem with the drawing turned a quarter clockwise, which keeps each region on the
 // left of its boundary and puts "left of the axis" above it.
 #include "core/outline/outline_plastic.h"
@@ -26,6 +27,7 @@
 #include "core/library/dd_props.h"
 #include "core/outline/outline_regions.h"
 #include "core/scan/moments.h"
+#include "core/section/integration.h"
 
 namespace qv {
 namespace {
@@ -82,7 +84,8 @@ bool OnArc(double angle, const ArcCircle& c) {
   return std::abs(AlongSweep(angle, c)) <= std::abs(c.sweep);
 }
 
-/// Adds the straight piece p -> q (x about x0, u = y - c) to the block of its side.
+/// Adds the straight piece from (x1, u1) to (x2, u2) to the block of its side: x about the
+/// region's x0, u the height above the cut.
 void AddStraight(double x1, double u1, double x2, double u2, Cut& cut) {
   const double du = u2 - u1;
   const double a = 0.5 * (x1 + x2) * du;
@@ -96,7 +99,8 @@ void AddStraight(double x1, double u1, double x2, double u2, Cut& cut) {
   }
 }
 
-/// Adds the arc of circle `c` from angle t0 to t1 (x about x0, the cut at c) to its side.
+/// Adds the arc of `circle` from angle t0 to t1, which does not cross the cut at y = c, to the
+/// block of its side; x about x0.
 void AddArc(const ArcCircle& circle, double x0, double c, double t0, double t1, Cut& cut) {
   const double r = circle.r;
   const double px = circle.cx - x0;
@@ -444,8 +448,11 @@ PlasticOutcome OutlinePlasticSection(const OutlineDrawing& drawing, const TPROPC
         axis.shapeFactor = *axis.wpl / *wel;
       }
     };
-    finish(values.horizontal, rows, section.EIzz);
-    finish(values.vertical, columns, section.EIyy);
+    // The stiffnesses as the moduli take them: moved from the analysis's rounded NC to the
+    // elastic centre, or as they stand for values without a pixel size.
+    const ElasticCentre c = ElasticCentreOf(section).value_or(CentreAtNC(section));
+    finish(values.horizontal, rows, c.EIzz);
+    finish(values.vertical, columns, c.EIyy);
   }
   outcome.values = values;
   return outcome;
