@@ -15,6 +15,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <numbers>
 #include <optional>
@@ -376,6 +377,41 @@ class RecordingDevice : public QPaintDevice {
   mutable RecordingEngine mEngine;
 };
 
+// Qt SVG says what it could not read only as a warning (a path whose data breaks off is drawn
+// up to there): caught for the length of one reading, so that a shape read in part is refused
+// rather than taken for the section. Its other notes are kept from the user's terminal.
+class SvgWarnings {
+ public:
+  SvgWarnings() : mPrevious(qInstallMessageHandler(Handler)) { sCurrent = this; }
+  ~SvgWarnings() {
+    sCurrent = nullptr;
+    qInstallMessageHandler(mPrevious);
+  }
+  SvgWarnings(const SvgWarnings&) = delete;
+  SvgWarnings& operator=(const SvgWarnings&) = delete;
+
+  const QString& Truncated() const { return mTruncated; }
+
+ private:
+  static void Handler(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    SvgWarnings* self = sCurrent;
+    if (self == nullptr) return;
+    const bool svg =
+        context.category != nullptr && std::strncmp(context.category, "qt.svg", 6) == 0;
+    if (svg) {
+      if (text.contains(QLatin1String("truncated")) && self->mTruncated.isEmpty()) {
+        self->mTruncated = text;
+      }
+      return;
+    }
+    if (self->mPrevious != nullptr) self->mPrevious(type, context, text);
+  }
+
+  static inline SvgWarnings* sCurrent = nullptr;
+  QtMessageHandler mPrevious;
+  QString mTruncated;
+};
+
 // ---- Shapes to loops ---------------------------------------------------------------------------
 
 DrawingPoint Pt(const QPointF& p) { return {p.x(), p.y()}; }
@@ -660,13 +696,18 @@ OutlineDrawing Read(const QByteArray& data, const std::string& name, const SvgLi
 
   GuiApplicationScope gui("quorvane", "reading an SVG drawing");
   QSvgRenderer renderer;
-  if (!renderer.load(checked.document)) Fail(name, "Qt SVG cannot read it");
-  renderer.setViewBox(placement.box);
   RecordingDevice device;
   {
+    const SvgWarnings warnings;
+    if (!renderer.load(checked.document)) Fail(name, "Qt SVG cannot read it");
+    renderer.setViewBox(placement.box);
     QPainter painter(&device);
     painter.setWorldTransform(placement.transform);
     renderer.render(&painter, placement.box);
+    painter.end();
+    if (!warnings.Truncated().isEmpty()) {
+      Fail(name, "Qt SVG reads it only in part (" + warnings.Truncated().toStdString() + ")");
+    }
   }
   RecordingEngine& engine = device.Engine();
 

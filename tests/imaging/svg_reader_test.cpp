@@ -261,6 +261,15 @@ TEST_P(SvgRefusals, NameTheReason) {
 
 const std::string kSquare = R"(<rect width="10" height="10" fill="red"/>)";
 
+// A strip whose top edge is `n` Bezier waves: more than Qt SVG reads of one path.
+std::string Waves(int n) {
+  std::string d = "M0,0";
+  for (int i = 0; i < n; ++i) {
+    d += " c3,5 7,-5 10,0";
+  }
+  return Svg(R"(<path fill="red" d=")" + d + R"( v100 H0 Z"/>)", R"(viewBox="0 0 1 1")");
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Table, SvgRefusals,
     testing::Values(
@@ -327,6 +336,11 @@ INSTANTIATE_TEST_SUITE_P(
                 Svg(R"(<polygon fill="red" fill-rule="evenodd" points="0,0 10,10 10,0 0,10"/>)"),
                 {},
                 "an outline crosses itself"},
+        // Qt SVG draws a path up to where it stops reading it, and only warns.
+        Refusal{"a path Qt SVG reads in part",
+                Waves(20000),
+                {},
+                "Qt SVG reads it only in part (Invalid path data; path truncated.)"},
         // The limits lowered stand for the real ones: the checks are the same code.
         Refusal{"more corners than allowed",
                 Svg(kSquare),
