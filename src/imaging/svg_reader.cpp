@@ -13,7 +13,9 @@
 #include <QXmlStreamWriter>
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <charconv>
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -138,7 +140,8 @@ Length ParseLength(const QString& text, const char* what, const std::string& nam
   Length length;
   if (s.empty() || s.back() == '%') return length;  // no size of its own
   double value = 0;
-  const auto [end, error] = std::from_chars(s.data(), s.data() + s.size(), value);
+  const char* first = s.data() + (s[0] == '+' ? 1 : 0);
+  const auto [end, error] = std::from_chars(first, s.data() + s.size(), value);
   const std::string unit(end, s.data() + s.size());
   const auto refuse = [&] { Fail(name, std::string("its ") + what + " \"" + s + "\" is no size"); };
   if (error != std::errc()) refuse();
@@ -276,13 +279,15 @@ class RecordingEngine : public QPaintEngine {
   }
   void drawEllipse(const QRectF& rect) override { Record({{}, rect, mTransform, 0}); }
   void drawPolygon(const QPointF* points, int count, PolygonDrawMode mode) override {
-    if (mode == QPaintEngine::PolylineMode) {
-      Ignore(false);
-      return;
-    }
     QPainterPath path;
     path.addPolygon(QPolygonF(QList<QPointF>(points, points + count)));
     path.closeSubpath();
+    if (mode == QPaintEngine::PolylineMode) {
+      // An open line, or the stroke of a filled polyline drawn just before.
+      if (mLast) path.setFillRule(mLast->path.fillRule());
+      Stroke({path, std::nullopt, mTransform, 0});
+      return;
+    }
     path.setFillRule(mode == QPaintEngine::WindingMode ? Qt::WindingFill : Qt::OddEvenFill);
     Record({path, std::nullopt, mTransform, 0});
   }
@@ -303,15 +308,19 @@ class RecordingEngine : public QPaintEngine {
   }
 
  private:
-  void Record(Painted painted) {
+  // Qt SVG strokes a filled shape in a second call of the same geometry: that stroke is part
+  // of the shape already kept; a stroke alone is a line drawing.
+  void Stroke(const Painted& painted) {
     const bool pen = mPen.style() != Qt::NoPen && mPen.brush().style() != Qt::NoBrush;
+    const bool outlineOfLast = mLast && mLast->SameGeometry(painted);
+    if (pen && !outlineOfLast) Ignore(false);
+    mText = false;
+  }
+
+  void Record(Painted painted) {
     const Qt::BrushStyle style = mBrush.style();
     if (style == Qt::NoBrush) {
-      // Qt SVG strokes a filled shape in a second call of the same geometry: that stroke is
-      // part of the shape already kept; a stroke alone is a line drawing.
-      const bool outlineOfLast = mLast && mLast->SameGeometry(painted);
-      if (pen && !outlineOfLast) Ignore(false);
-      mText = false;
+      Stroke(painted);
       return;
     }
     mText = false;
@@ -378,14 +387,19 @@ class RecordingDevice : public QPaintDevice {
 };
 
 // Qt SVG says what it could not read only as a warning (a path whose data breaks off is drawn
-// up to there): caught for the length of one reading, so that a shape read in part is refused
-// rather than taken for the section. Its other notes are kept from the user's terminal.
+// up to there): caught in the reading thread for the length of one reading, so that a shape read
+// in part is refused rather than taken for the section. Its other notes are kept from the
+// user's terminal; other threads' messages pass on.
 class SvgWarnings {
  public:
-  SvgWarnings() : mPrevious(qInstallMessageHandler(Handler)) { sCurrent = this; }
+  SvgWarnings() {
+    const QtMessageHandler previous = qInstallMessageHandler(Handler);
+    if (previous != Handler) sPrevious = previous;
+    sCurrent = this;
+  }
   ~SvgWarnings() {
     sCurrent = nullptr;
-    qInstallMessageHandler(mPrevious);
+    qInstallMessageHandler(sPrevious);
   }
   SvgWarnings(const SvgWarnings&) = delete;
   SvgWarnings& operator=(const SvgWarnings&) = delete;
@@ -395,20 +409,20 @@ class SvgWarnings {
  private:
   static void Handler(QtMsgType type, const QMessageLogContext& context, const QString& text) {
     SvgWarnings* self = sCurrent;
-    if (self == nullptr) return;
     const bool svg =
         context.category != nullptr && std::strncmp(context.category, "qt.svg", 6) == 0;
-    if (svg) {
+    if (self != nullptr && svg) {
       if (text.contains(QLatin1String("truncated")) && self->mTruncated.isEmpty()) {
         self->mTruncated = text;
       }
       return;
     }
-    if (self->mPrevious != nullptr) self->mPrevious(type, context, text);
+    const QtMessageHandler previous = sPrevious;
+    if (previous != nullptr) previous(type, context, text);
   }
 
-  static inline SvgWarnings* sCurrent = nullptr;
-  QtMessageHandler mPrevious;
+  static thread_local inline SvgWarnings* sCurrent = nullptr;
+  static inline std::atomic<QtMessageHandler> sPrevious = nullptr;
   QString mTruncated;
 };
 
@@ -694,7 +708,12 @@ OutlineDrawing Read(const QByteArray& data, const std::string& name, const SvgLi
   const Checked checked = CheckDocument(data, name);
   const Placement placement = Place(checked.root, name);
 
-  GuiApplicationScope gui("quorvane", "reading an SVG drawing");
+  std::optional<GuiApplicationScope> gui;
+  try {
+    gui.emplace("quorvane", "reading an SVG drawing");
+  } catch (const Error& e) {
+    Fail(name, e.what());
+  }
   QSvgRenderer renderer;
   RecordingDevice device;
   {

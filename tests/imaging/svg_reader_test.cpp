@@ -178,6 +178,10 @@ INSTANTIATE_TEST_SUITE_P(
                     R"(<rect x="50" width="10" height="10" fill="none" stroke="black"/>)"
                     R"(<text x="20" y="80" font-size="8">IPE 300 and a slab</text>)"),
                 kRed, 100, 1e-12, 3},
+        // Qt fills a polyline as a polygon, then strokes it as an open line: one shape.
+        SvgCase{"a filled polyline with its stroke",
+                Svg(R"(<polyline points="0,0 60,0 0,40" fill="red" stroke="black"/>)"), kRed, 1200,
+                1e-12, 0},
         // A gradient has no one colour: counted and left out.
         SvgCase{"a gradient fill",
                 Svg(R"(<defs><linearGradient id="g"><stop offset="0" stop-color="red"/>)"
