@@ -37,8 +37,8 @@ std::vector<std::string>& FirstCandidates() {
 }
 
 struct Loaded {
-  OverlayEntry entry = nullptr;
-  std::string failure;  // why it could not be loaded, when entry is null
+  void* handle = nullptr;
+  std::string failure;  // why it could not be loaded, when handle is null
 };
 
 Loaded Load() {
@@ -68,16 +68,10 @@ Loaded Load() {
     }
   }
   if (handle == nullptr) {
-    loaded.failure = "the overlay cannot be drawn: " + firstError;
+    loaded.failure = firstError;
     return loaded;
   }
-  void* symbol = ::dlsym(handle, kOverlayEntryName);
-  if (symbol == nullptr) {
-    loaded.failure = "the overlay cannot be drawn: " + std::string(kOverlayModuleFile) +
-                     " has no function " + kOverlayEntryName;
-    return loaded;
-  }
-  loaded.entry = reinterpret_cast<OverlayEntry>(symbol);
+  loaded.handle = handle;
   return loaded;
 }
 
@@ -86,10 +80,21 @@ const Loaded& Module() {
   return loaded;
 }
 
+// The module's function `entry`; throws Error "<failing>: <why>" when it cannot be had.
+void* Entry(const char* entry, const std::string& failing) {
+  const Loaded& module = Module();
+  if (module.handle == nullptr) throw Error(failing + ": " + module.failure);
+  void* symbol = ::dlsym(module.handle, entry);
+  if (symbol == nullptr) {
+    throw Error(failing + ": " + std::string(kOverlayModuleFile) + " has no function " + entry);
+  }
+  return symbol;
+}
+
 // Paints `ops` into `picture` and writes it into `file` as `path` unless `file` is null.
 void CallModule(const OverlayOps& ops, PixelGrid& picture, const char* file, const char* path) {
-  const Loaded& module = Module();
-  if (module.entry == nullptr) throw Error(module.failure);
+  const auto entry =
+      reinterpret_cast<OverlayEntry>(Entry(kOverlayEntryName, "the overlay cannot be drawn"));
   std::string message;
   OverlayCall call;
   call.ops = &ops;
@@ -97,7 +102,7 @@ void CallModule(const OverlayOps& ops, PixelGrid& picture, const char* file, con
   call.file = file;
   call.path = path;
   call.message = &message;
-  switch (module.entry(&call)) {
+  switch (entry(&call)) {
     case kOverlayDrawn:
       return;
     case kOverlayNoMemory:
@@ -120,6 +125,25 @@ void DrawOverlay(const OverlayOps& ops, PixelGrid& picture, const std::string& f
 
 void PaintOverlay(const OverlayOps& ops, PixelGrid& picture) {
   CallModule(ops, picture, nullptr, nullptr);
+}
+
+OutlineDrawing ReadSvgDrawing(const std::string& path) {
+  const auto entry = reinterpret_cast<SvgEntry>(Entry(
+      kSvgEntryName, "Cannot read drawing " + FileNameOf(path) + ": SVG drawings cannot be read"));
+  OutlineDrawing drawing;
+  std::string message;
+  SvgCall call;
+  call.path = path.c_str();
+  call.drawing = &drawing;
+  call.message = &message;
+  switch (entry(&call)) {
+    case kOverlayDrawn:
+      return drawing;
+    case kOverlayNoMemory:
+      throw std::bad_alloc();
+    default:
+      throw Error(message);
+  }
 }
 
 }  // namespace qv::drawing

@@ -2,20 +2,22 @@
 // its platform plugins, which cost a listing or an analysis that draws nothing more start-up
 // time and memory than its whole work on a usual picture. So the drawing lives in a module of
 // its own, quorvane-cli-overlay.so, that the tool loads only when an overlay is asked for; the
-// tool itself links no Qt library.
+// tool itself links no Qt library. SVG drawings are read by Qt SVG, in the same module.
 #pragma once
 
 #include <string>
 #include <vector>
 
+#include "core/outline/outline.h"
 #include "core/picture/pixel_grid.h"
 #include "core/section/overlay.h"
 
 namespace qv::drawing {
 
-/// The module's file name, and the one function it exports.
+/// The module's file name, and the functions it exports.
 inline constexpr const char* kOverlayModuleFile = "quorvane-cli-overlay.so";
 inline constexpr const char* kOverlayEntryName = "qv_cli_draw_overlay";
+inline constexpr const char* kSvgEntryName = "qv_cli_read_svg";
 
 /// Outcome of the module's function.
 enum OverlayStatus : int {
@@ -44,6 +46,21 @@ struct OverlayCall {
 /// QGuiApplication for the call when the process has none. Returns an OverlayStatus.
 using OverlayEntry = int (*)(OverlayCall* call);
 
+/// The layout of SvgCall.
+inline constexpr int kSvgCallVersion = 1;
+
+/// What the tool hands the module to read an SVG drawing; as OverlayCall, one build's types.
+struct SvgCall {
+  int version = kSvgCallVersion;
+  const char* path = nullptr;         ///< the SVG file
+  OutlineDrawing* drawing = nullptr;  ///< receives the drawing
+  std::string* message = nullptr;     ///< receives the failure's text
+};
+
+/// The module's SVG function: ReadSvgFile of `path` into `drawing`, with a QGuiApplication for
+/// the call when the process has none. Returns an OverlayStatus (kOverlayDrawn once read).
+using SvgEntry = int (*)(SvgCall* call);
+
 /// Files tried for the module before the places found from the running program, for code that
 /// runs in another program's process (the Python module, whose program is python). Effective
 /// when called before the first overlay is drawn.
@@ -60,5 +77,11 @@ void DrawOverlay(const OverlayOps& ops, PixelGrid& picture, const std::string& f
 
 /// The same painting without writing a file.
 void PaintOverlay(const OverlayOps& ops, PixelGrid& picture);
+
+/// The SVG drawing at `path`, read by the module (imaging/svg_reader.h). Throws Error with the
+/// reader's text ("Cannot read drawing <name>: <reason>"), or "Cannot read drawing <name>: SVG
+/// drawings cannot be read: ..." when the module cannot be loaded; std::bad_alloc when memory
+/// ran out.
+OutlineDrawing ReadSvgDrawing(const std::string& path);
 
 }  // namespace qv::drawing
