@@ -17,6 +17,7 @@
 #include "core/analysis/analysis.h"
 #include "core/base/json_value.h"
 #include "core/base/number_text.h"
+#include "core/outline/drawing_file.h"
 #include "core/picture/picture_file.h"
 #include "core/scan/edge_smoothing.h"
 #include "core/scan/inventory.h"
@@ -170,6 +171,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   }
   const bool terminal = &err == &std::cerr && isatty(STDERR_FILENO) == 1;
   ProgressLine progress(terminal ? &err : nullptr);
+  // SVG drawings are read by the module that holds Qt, loaded only when one is opened.
+  InstallSvgReader(drawing::ReadSvgDrawing);
   try {
     const Options o = cli::ParseArguments(args);
     std::vector<std::string> notes;

@@ -873,4 +873,6 @@ The values are checked by the rules the batch tool applies to its options: a ref
 quorvane.Error with the core's message (the tool's without the option before it).)");
 
   FindOverlayModule();
+  // SVG drawings are read by the module that holds Qt, loaded only when one is opened.
+  InstallSvgReader(drawing::ReadSvgDrawing);
 }

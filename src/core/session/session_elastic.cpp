@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "core/base/error.h"
+#include "core/outline/outline_plastic.h"
 #include "core/session/session.h"
 
 namespace qv {
@@ -120,9 +121,17 @@ SectionSession::ElasticOutcome SectionSession::ComputeElastic(const ProgressFn& 
                             analysed.size.Height(), mResult, options);
   if (!result) return ElasticOutcome::Cancelled;
   mElastic = std::move(result);
-  // The plastic values need no solve: a pass over the same pixels.
-  mPlastic = ComputePlasticSection(picture, mBounds, *mMaterialLibrary, mStrength, mResult,
-                                   options.coverage);
+  // The plastic values need no solve: a pass over the same pixels, or a drawing's own
+  // outlines, cut exactly.
+  if (const DrawingPicture* drawing = Drawing()) {
+    const OutlineGrid& grid = drawing->raster.grid;
+    mPlastic = OutlinePlasticSection(drawing->drawing, *mMaterialLibrary, mStrength, mResult,
+                                     grid.x0 + mBounds.xmin * grid.size,
+                                     grid.yTop - mBounds.ymin * grid.size);
+  } else {
+    mPlastic = ComputePlasticSection(picture, mBounds, *mMaterialLibrary, mStrength, mResult,
+                                     options.coverage);
+  }
   return ElasticOutcome::Done;
 }
 
