@@ -57,7 +57,7 @@ DrawingPicture PictureOfDrawing(OutlineDrawing drawing, double cellSize) {
   std::uint32_t next = 1;
 
   const OutlineGrid& g = picture.raster.grid;
-  picture.grid = PixelGrid(g.columns, g.rows, picture.background);
+  picture.grid = PixelGrid(g.columns, g.rows, UninitialisedPixels{});
   std::map<std::vector<std::pair<int, std::int32_t>>, std::uint32_t> keys;
   std::vector<std::pair<int, std::int32_t>> shares;
   const std::size_t planes = picture.raster.shares.size();
@@ -84,7 +84,10 @@ DrawingPicture PictureOfDrawing(OutlineDrawing drawing, double cellSize) {
         const std::int32_t s = picture.raster.shares[m][offset + x];
         if (s > 0) shares.emplace_back(static_cast<int>(m), s);
       }
-      if (shares.empty()) continue;
+      if (shares.empty()) {
+        row[x] = picture.background;
+        continue;
+      }
       for (const auto& share : shares) grow(share.first, x, y);
       if (shares.size() == 1 && shares[0].second == kCoverageUnit) {
         row[x] = colours[static_cast<std::size_t>(shares[0].first)];

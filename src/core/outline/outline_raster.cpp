@@ -12,11 +12,12 @@
 namespace qv {
 namespace {
 
-// Adds the line from (x0, y0) to (x1, y1), in cell units with y downwards, to the rows of
-// `acc` (each `stride` wide): each cell gets the signed area the line sweeps to its right
-// within the cell's row, and the running sum along a row is then the coverage of each cell.
-void AccumulateLine(std::vector<double, DefaultInitAllocator<double>>& acc, int stride, int rows,
-                    double x0, double y0, double x1, double y1) {
+// Adds the line from (x0, y0) to (x1, y1), in cell units with y downwards, to the rows `first`
+// up to `end` of the band `acc` (each `stride` wide, its first row `first`): each cell gets the
+// signed area the line sweeps to its right within the cell's row, and the running sum along a
+// row is then the coverage of each cell.
+void AccumulateLine(std::vector<double, DefaultInitAllocator<double>>& acc, int stride, int band,
+                    int end, double x0, double y0, double x1, double y1) {
   if (y0 == y1) return;
   double dir = 1;
   if (y0 > y1) {
@@ -25,11 +26,13 @@ void AccumulateLine(std::vector<double, DefaultInitAllocator<double>>& acc, int 
     std::swap(y0, y1);
   }
   const double dxdy = (x1 - x0) / (y1 - y0);
-  double x = x0;
-  const int first = std::max(0, static_cast<int>(std::floor(y0)));
-  const int last = std::min(rows, static_cast<int>(std::ceil(y1)));
+  const int first = std::max(band, static_cast<int>(std::floor(y0)));
+  const int last = std::min(end, static_cast<int>(std::ceil(y1)));
+  if (first >= last) return;
+  // Where the line enters the band's first row it touches.
+  double x = x0 + dxdy * (std::max(static_cast<double>(first), y0) - y0);
   for (int y = first; y < last; ++y) {
-    double* line = &acc[static_cast<std::size_t>(y) * stride];
+    double* line = &acc[static_cast<std::size_t>(y - band) * stride];
     const double dy = std::min(y + 1.0, y1) - std::max(static_cast<double>(y), y0);
     const double next = x + dxdy * dy;
     const double d = dy * dir;
@@ -105,15 +108,21 @@ CoverageRaster RasteriseCoverage(const OutlineDrawing& drawing,
       std::min(kFlatteningTolerance * box.Size(), g.size / static_cast<double>(4 * kCoverageUnit));
   const std::vector<std::vector<BoundaryPiece>> boundaries = MaterialBoundaries(drawing, colours);
 
-  // Picture memory: fresh blocks of this size come in huge pages, not page by page.
-  std::vector<double, DefaultInitAllocator<double>> acc(static_cast<std::size_t>(stride) * g.rows);
+  // Rows in bands, so that the accumulated areas stay in the cache and cost no picture-sized
+  // memory; every band sees every edge, which skips the bands it does not reach.
+  constexpr int kBandRows = 64;
+  std::vector<double, DefaultInitAllocator<double>> acc(static_cast<std::size_t>(stride) *
+                                                        kBandRows);
   std::vector<DrawingPoint> points;
+  std::vector<DrawingPoint> path;  // the boundary in cell units, two points per straight edge
   for (const std::vector<BoundaryPiece>& pieces : boundaries) {
-    std::fill(acc.begin(), acc.end(), 0.0);
     const auto toCells = [&](DrawingPoint p) {
       return DrawingPoint{std::clamp((p.x - g.x0) / g.size, 0.0, static_cast<double>(g.columns)),
                           std::clamp((g.yTop - p.y) / g.size, 0.0, static_cast<double>(g.rows))};
     };
+    path.clear();
+    // The closed integral of x dy in cell units; the converter counts the area the other way.
+    double xdy = 0;
     for (const BoundaryPiece& piece : pieces) {
       points.clear();
       points.push_back(piece.a);
@@ -131,35 +140,36 @@ CoverageRaster RasteriseCoverage(const OutlineDrawing& drawing,
       for (std::size_t i = 0; i + 1 < points.size(); ++i) {
         const DrawingPoint a = toCells(points[i]);
         const DrawingPoint b = toCells(points[i + 1]);
-        AccumulateLine(acc, stride, g.rows, a.x, a.y, b.x, b.y);
+        path.push_back(a);
+        path.push_back(b);
+        xdy += 0.5 * (a.x + b.x) * (b.y - a.y);
       }
     }
     // The material lies left of its boundary, which turns clockwise once y points down; the
-    // sign of the sum says which way the converter counted it. The running sums replace the
-    // accumulated areas in place.
-    double total = 0;
-    for (int y = 0; y < g.rows; ++y) {
-      double run = 0;
-      double* line = &acc[static_cast<std::size_t>(y) * stride];
-      for (int x = 0; x < g.columns; ++x) {
-        run += line[x];
-        line[x] = run;
-        total += run;
-      }
-    }
-    const double scale = (total < 0 ? -1.0 : 1.0) * static_cast<double>(kCoverageUnit);
+    // sign of x dy says which way the converter counts it.
+    const double scale = (xdy > 0 ? -1.0 : 1.0) * static_cast<double>(kCoverageUnit);
     SharePlane plane(cells);
-    for (int y = 0; y < g.rows; ++y) {
-      const double* line = &acc[static_cast<std::size_t>(y) * stride];
-      std::int32_t* out = &plane[static_cast<std::size_t>(y) * g.columns];
-      for (int x = 0; x < g.columns; ++x) {
-        const double c = std::clamp(line[x] * scale, 0.0, static_cast<double>(kCoverageUnit));
-        // c is not negative: truncation is the floor, without a call per cell.
-        out[x] = static_cast<std::int32_t>(c + 0.5);  // NOLINT(bugprone-incorrect-roundings)
+    double total = 0;
+    for (int band = 0; band < g.rows; band += kBandRows) {
+      const int end = std::min(g.rows, band + kBandRows);
+      std::fill(acc.begin(), acc.begin() + static_cast<std::ptrdiff_t>(end - band) * stride, 0.0);
+      for (std::size_t i = 0; i + 1 < path.size(); i += 2) {
+        AccumulateLine(acc, stride, band, end, path[i].x, path[i].y, path[i + 1].x, path[i + 1].y);
+      }
+      for (int y = band; y < end; ++y) {
+        const double* line = &acc[static_cast<std::size_t>(y - band) * stride];
+        std::int32_t* out = &plane[static_cast<std::size_t>(y) * g.columns];
+        double run = 0;
+        for (int x = 0; x < g.columns; ++x) {
+          run += line[x];
+          total += run;
+          const double c = std::clamp(run * scale, 0.0, static_cast<double>(kCoverageUnit));
+          // c is not negative: truncation is the floor, without a call per cell.
+          out[x] = static_cast<std::int32_t>(c + 0.5);  // NOLINT(bugprone-incorrect-roundings)
+        }
       }
     }
-    const double sign = total < 0 ? -1 : 1;
-    raster.areas.push_back(sign * total * g.size * g.size);
+    raster.areas.push_back(std::abs(total) * g.size * g.size);
     raster.shares.push_back(std::move(plane));
   }
   // Regions do not overlap, but shares rounded each on its own can add up to a unit and a bit.
