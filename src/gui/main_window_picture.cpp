@@ -344,8 +344,9 @@ void TMainForm::InventoryFinished() {
   // once per picture, with the setting that reads them as coverage.
   const std::optional<std::string> leftOut = LeftOutColoursNote(
       mSession.Found().Size(), mSession.UnnamedLeftOut(), UnnamedColoursHint::SettingsDialog);
-  const bool smoothingUntold = mSession.Settings().Edges == EdgeMode::Flat &&
-                               !mSmoothingNoted.contains(Q(mSession.PictureFile()));
+  // A drawing's edges are always read as coverage: nothing to tell about them.
+  const bool smoothingUntold =
+      mSession.Edges() == EdgeMode::Flat && !mSmoothingNoted.contains(Q(mSession.PictureFile()));
   if (!note && (leftOut || smoothingUntold)) {
     const std::optional<std::string> smoothed =
         EdgeSmoothingNote(mSession.PictureEdgeSmoothing(), EdgeSmoothingHint::CoverageSetting);

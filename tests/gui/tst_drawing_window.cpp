@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QPainterPath>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTest>
 #include <QTransform>
 #include <algorithm>
@@ -44,6 +45,8 @@ class TestDrawingWindow : public WindowTest {
     mPrompts->ExpectOpenPicture(kIpe);
     form.OpenPicture1Click();
     QCOMPARE(form.Session().FoundLabels(), std::vector<std::string>{"clRed"});
+    // Its edge cells are its exact shares, not smoothed edges to be told about.
+    QCOMPARE(form.statusBar()->currentMessage(), QString());
     SelectRow(*RequireChild<QListView>(form, "ListBox1"), 0);
     form.ListBox1DblClick();
     form.Timer2Timer();
