@@ -512,6 +512,7 @@ void TMainForm::Timer1Timer() {
 
 void TMainForm::Timer2Timer() {
   ShowPixelSizeInFields();
+  ShowDrawingSizeInFields();
   mCommands.Button1->setVisible(SizeFieldsStand() && mSession.AnalyseOffered(TypedSize()));
   if (ShowScale()) emit SectionStateChanged();
 }

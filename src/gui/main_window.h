@@ -4,12 +4,14 @@
 
 #include <QImage>
 #include <QMainWindow>
+#include <QPainterPath>
 #include <QPixmap>
 #include <QString>
 #include <QTimer>
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "core/elastic/stress_map.h"
 #include "core/section/overlay.h"
@@ -155,8 +157,18 @@ class TMainForm : public QMainWindow, private InventoryView {
   void PixelSize1Click();
   /// The fields to the nearest whole mm of the sizes the pixel size gives (none without one).
   void ShowPixelSizeInFields();
+  /// A drawing has its own size: the fields show its section's, to the nearest whole mm (at
+  /// least 1), and take no typing while it is loaded.
+  void ShowDrawingSizeInFields();
+  /// Lays the drawing on cells of `mm` anew and lists its colours again, keeping the material
+  /// list (the menu "View" > "Pixel size ..." for a drawing).
+  void ChangeDrawingCells(double mm);
+  /// The drawing's outlines in the picture's pixels (its cells), empty for a picture.
+  const QPainterPath& DrawingOutlines();
   /// The width and height the pixel size gives the section's box ("8.25 x 6.75 mm").
   QString PixelSizeBox() const;
+  /// The exact width and height of a drawing's section, from its outlines ("150 x 300 mm").
+  QString DrawingSizeBox() const;
   /// The section view once opened (hidden when closed), else nullptr.
   SectionViewWindow* SectionView() const { return mSectionView; }
   /// The result overlay is drawn over the picture (since the last analysis or settings change,
@@ -244,6 +256,9 @@ class TMainForm : public QMainWindow, private InventoryView {
   QString ProgramFolder() const;
   void OpenStartUpPicture();
 
+  /// Menu "View" > "Pixel size ..." for a drawing: the size of its cells.
+  void DrawingCellSizeClick();
+
   SectionSession mSession;
   QString mProgramPath;
   QString mUserFolder;
@@ -262,6 +277,10 @@ class TMainForm : public QMainWindow, private InventoryView {
   std::array<QString, 2> mSizeHints;    // the size fields' own hints
   std::array<bool, 2> mSizesCarried{};  // a size field holds the previous picture's size
   QString mNotice;                      // status panel 6 without a scale
+  double mDrawingCellMm = 0;            // the cell size drawings are read at (0: the default)
+  bool mSizesOfDrawing = false;         // the size fields show a drawing's own size
+  QPainterPath mOutlines;               // DrawingOutlines of the picture revision below
+  std::optional<std::uint64_t> mOutlinesRevision;
 
   // The controls, by the part of the window they make up (their objectNames are their names).
   PicturePanel mPictureArea;

@@ -37,9 +37,11 @@
 #include "core/base/version.h"
 #include "core/elastic/stress_map.h"
 #include "core/elastic/stress_report.h"
+#include "core/outline/drawing_file.h"
 #include "core/settings/save_location.h"
 #include "gui/data_window.h"
 #include "gui/definitions_dialog.h"
+#include "gui/drawing_outlines.h"
 #include "gui/label_list_model.h"
 #include "gui/library_browser.h"
 #include "gui/main_window.h"
@@ -74,6 +76,8 @@ QString TMainForm::ScaleText() const {
 }
 
 bool TMainForm::SizesCarried() const {
+  // A drawing's sizes are its own, never carried.
+  if (mSession.Drawing() != nullptr) return false;
   return (mSizesCarried[0] && mSizes.NumberEdit1->IntValue() != 0) ||
          (mSizesCarried[1] && mSizes.NumberEdit2->IntValue() != 0);
 }
@@ -90,6 +94,7 @@ bool TMainForm::ShowScale() {
   const QString scale = ScaleText();
   QString text = scale.isEmpty() ? mNotice : scale;
   if (!scale.isEmpty() && mSession.PixelSize()) text += " (" + PixelSizeBox() + ")";
+  if (!scale.isEmpty() && mSession.Drawing() != nullptr) text += " (" + DrawingSizeBox() + ")";
   const bool carried = !scale.isEmpty() && SizesCarried();
   QLabel* panel = mStatusPanels[6];
   if (panel->text() == text && panel->font().italic() == carried) return false;
@@ -131,8 +136,8 @@ SectionSize TMainForm::TypedSize() const {
 }
 
 bool TMainForm::SizeFieldsStand() const {
-  // The pixel size gives the sizes; the fields only show them rounded.
-  if (mSession.PixelSize()) return true;
+  // The pixel size, or the drawing, gives the sizes; the fields only show them rounded.
+  if (mSession.PixelSize() || mSession.Drawing() != nullptr) return true;
   // A field that holds the focus over its text is not settled, whatever its value still is.
   return mSizes.NumberEdit1->Status() == ValidationStatus::Valid &&
          mSizes.NumberEdit2->Status() == ValidationStatus::Valid &&
@@ -156,8 +161,9 @@ void TMainForm::DropFiles(const QStringList& paths) {
   const QString& path = paths.first();
   const qsizetype dot = path.lastIndexOf('.');
   const QString extension = dot < 0 ? QString() : path.mid(dot).toUpper();
-  // The reader goes by the file's first bytes; the name only keeps other files out.
-  if (extension != ".BMP" && extension != ".PNG") {
+  // The reader goes by the file's first bytes; the name only keeps other files out. Drawings
+  // are known by their names alone, as everywhere else.
+  if (extension != ".BMP" && extension != ".PNG" && !IsDrawingFile(S(path))) {
     Prompts().Error("Drag and drop only one BMP bitmap picture");
     return;
   }
@@ -167,15 +173,30 @@ void TMainForm::DropFiles(const QStringList& paths) {
 void TMainForm::AcceptPicture(const QString& path) {
   Guarded([this, &path] {
     const std::string before = mSession.Picture().Empty() ? std::string() : mSession.PictureFile();
+    // A drawing opened is laid on cells of the default size, whatever the last one had; one
+    // that does not open leaves the picture on show, and its cell size, as they were.
+    mSession.SetDrawingCellSize(0);
+    bool accepted = false;
+    try {
+      accepted = mSession.AcceptPicture(S(path));
+    } catch (...) {
+      mSession.SetDrawingCellSize(mDrawingCellMm);
+      throw;
+    }
+    if (!accepted) {
+      mSession.SetDrawingCellSize(mDrawingCellMm);
+      return;
+    }
+    mDrawingCellMm = 0;
     // Named only once it opened: a file that cannot be read leaves the picture on show named.
-    if (!mSession.AcceptPicture(S(path))) return;
     mStatusPanels[5]->setText(QFileInfo(path).fileName());
     if (!before.empty() && mSession.PictureFile() != before) {
       // Another picture has its own scale: its sizes are typed, or its pixel size given, anew.
       mSession.SetPixelSize(std::nullopt);
       // The sizes stay in their fields for the new picture, marked until the user takes them.
-      MarkCarriedSize(0, mSizes.NumberEdit1->IntValue() != 0);
-      MarkCarriedSize(1, mSizes.NumberEdit2->IntValue() != 0);
+      const bool carried = mSession.Drawing() == nullptr;
+      MarkCarriedSize(0, carried && mSizes.NumberEdit1->IntValue() != 0);
+      MarkCarriedSize(1, carried && mSizes.NumberEdit2->IntValue() != 0);
     }
     FillRecentMenu();
     ShowLoadedPicture(true);
@@ -214,6 +235,7 @@ void TMainForm::ShowLoadedPicture(bool warnSmall) {
   mLists.Label4->setText(QInteger(static_cast<qint64>(w) * h));
   mLists.ProgressBar1->setMaximum(
       static_cast<int>(std::min<qint64>(static_cast<qint64>(w) * h, INT_MAX)));
+  ShowDrawingSizeInFields();  // a drawing's fields take no typing from the start
   emit SectionStateChanged();
 }
 
@@ -221,11 +243,25 @@ void TMainForm::ShowPicture() {
   SyncStressMap();
   if (StressMapShown()) {
     mPictureArea.Image1->SetImage(StressMapImage());
+    mPictureArea.Image1->SetOutlines({}, {});
     return;
   }
   // Only the view's own pixels are made: the picture is never copied or scaled whole.
   mPictureArea.Image1->SetImage(mLayer.ScaledView(mSession.Picture(), mPictureArea.Image1->width(),
                                                   mPictureArea.Image1->height()));
+  mPictureArea.Image1->SetOutlines(DrawingOutlines(),
+                                   QSize(mSession.PictureWidth(), mSession.PictureHeight()));
+}
+
+const QPainterPath& TMainForm::DrawingOutlines() {
+  // Made once per picture read, not per drawing over it.
+  if (mOutlinesRevision != mSession.PictureRevision()) {
+    const DrawingPicture* drawing = mSession.Drawing();
+    mOutlines =
+        drawing != nullptr ? OutlinePath(drawing->drawing, drawing->raster.grid) : QPainterPath();
+    mOutlinesRevision = mSession.PictureRevision();
+  }
+  return mOutlines;
 }
 
 void TMainForm::ColourInventory() {
@@ -308,8 +344,9 @@ void TMainForm::InventoryFinished() {
   // once per picture, with the setting that reads them as coverage.
   const std::optional<std::string> leftOut = LeftOutColoursNote(
       mSession.Found().Size(), mSession.UnnamedLeftOut(), UnnamedColoursHint::SettingsDialog);
-  const bool smoothingUntold = mSession.Settings().Edges == EdgeMode::Flat &&
-                               !mSmoothingNoted.contains(Q(mSession.PictureFile()));
+  // A drawing's edges are always read as coverage: nothing to tell about them.
+  const bool smoothingUntold =
+      mSession.Edges() == EdgeMode::Flat && !mSmoothingNoted.contains(Q(mSession.PictureFile()));
   if (!note && (leftOut || smoothingUntold)) {
     const std::optional<std::string> smoothed =
         EdgeSmoothingNote(mSession.PictureEdgeSmoothing(), EdgeSmoothingHint::CoverageSetting);

@@ -3,17 +3,28 @@
 #include <QAction>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstdint>
+#include <string>
+#include <vector>
 
 #include "core/analysis/analysis_check.h"
+#include "core/base/colour_label.h"
+#include "core/base/error.h"
 #include "core/base/field_number.h"
 #include "core/base/limits.h"
 #include "core/base/number_text.h"
+#include "core/outline/drawing_picture.h"
+#include "core/outline/outline_raster.h"
+#include "gui/label_list_model.h"
 #include "gui/main_window.h"
 #include "gui/number_edit.h"
 #include "gui/prompter.h"
@@ -21,6 +32,20 @@
 #include "gui/section_view.h"
 
 namespace qv {
+namespace {
+
+// The box of the outlines of the materials in use: what the drawing's section measures.
+OutlineBox SectionBoxOf(const SectionSession& session) {
+  std::vector<std::uint32_t> colours;
+  for (const std::string& label : session.MaterialList()) {
+    if (const std::optional<std::uint32_t> colour = PixelColourOfLabel(label)) {
+      colours.push_back(*colour);
+    }
+  }
+  return BoxOfColours(session.Drawing()->drawing, colours);
+}
+
+}  // namespace
 
 void TMainForm::BuildViewMenu() {
   mMenus.View1 = menuBar()->addMenu("View");
@@ -40,6 +65,47 @@ QString TMainForm::PixelSizeBox() const {
   return Q(box.widthText) + " x " + Q(box.heightText) + " mm";
 }
 
+QString TMainForm::DrawingSizeBox() const {
+  if (mSession.Drawing() == nullptr) return {};
+  const OutlineBox box = SectionBoxOf(mSession);
+  if (box.Empty()) return {};
+  return Q(FormatNumber(box.xmax - box.xmin)) + " x " + Q(FormatNumber(box.ymax - box.ymin)) +
+         " mm";
+}
+
+void TMainForm::ShowDrawingSizeInFields() {
+  const bool drawing = mSession.Drawing() != nullptr;
+  if (drawing != mSizesOfDrawing) {
+    mSizesOfDrawing = drawing;
+    for (const std::size_t i : {std::size_t{0}, std::size_t{1}}) {
+      TNumberEdit* field = i == 0 ? mSizes.NumberEdit1 : mSizes.NumberEdit2;
+      field->setReadOnly(drawing);
+      MarkCarriedSize(i, drawing ? false : mSizesCarried[i]);
+      if (drawing) {
+        field->setToolTip((i == 0 ? QString("horizontal") : QString("vertical")) +
+                          " size of the drawing's section to the nearest mm: the drawing gives "
+                          "its sizes (View > Pixel size ... sets its cells)");
+      }
+    }
+  }
+  if (!drawing || !mSession.SectionSpansArea()) return;
+  const OutlineBox box = SectionBoxOf(mSession);
+  if (box.Empty()) return;
+  // Whole mm as the fields hold them; a section under half a mm still shows a size.
+  const auto whole = [](double mm) {
+    return static_cast<int>(std::clamp(std::round(mm), 1.0, static_cast<double>(kMaxSectionMm)));
+  };
+  const std::array<int, 2> sizes{whole(box.xmax - box.xmin), whole(box.ymax - box.ymin)};
+  for (const std::size_t i : {std::size_t{0}, std::size_t{1}}) {
+    TNumberEdit* field = i == 0 ? mSizes.NumberEdit1 : mSizes.NumberEdit2;
+    const QString shown = QInteger(sizes[i]);
+    if (field->Text() != shown || field->text() != shown) {
+      field->SetText(shown);
+      field->SetIntValue(sizes[i]);
+    }
+  }
+}
+
 void TMainForm::ShowPixelSizeInFields() {
   if (!mSession.PixelSize()) return;
   const SectionSize box = SizeOfBox(TypedSize(), mSession.Bounds());
@@ -56,6 +122,10 @@ void TMainForm::ShowPixelSizeInFields() {
 
 void TMainForm::PixelSize1Click() {
   if (mBusy) return;
+  if (mSession.Drawing() != nullptr) {
+    DrawingCellSizeClick();
+    return;
+  }
   QDialog dialog(this);
   dialog.setObjectName("PixelSizeForm");
   dialog.setWindowTitle("Pixel size");
@@ -103,6 +173,91 @@ void TMainForm::PixelSize1Click() {
   }
   mSession.SetPixelSize(*mm);
   Timer2Timer();
+}
+
+void TMainForm::DrawingCellSizeClick() {
+  const OutlineBox whole = BoxOf(mSession.Drawing()->drawing);
+  QDialog dialog(this);
+  dialog.setObjectName("PixelSizeForm");
+  dialog.setWindowTitle("Pixel size");
+  auto* layout = new QVBoxLayout(&dialog);
+  layout->addWidget(new QLabel("mm per cell the drawing is laid on, both ways:", &dialog));
+  auto* field = new TNumberEdit(&dialog);
+  field->setObjectName("NumberEdit1");
+  field->SetNumType(TNumberType::RealType);
+  field->SetDefaultHint(false);
+  field->SetMax(kMaxSectionMm);
+  const double current = mSession.Drawing()->raster.grid.size;
+  field->SetText(Q(FormatNumber(current)));
+  field->SetRealValue(current);
+  layout->addWidget(field);
+  auto* cells = new QLabel(&dialog);
+  cells->setObjectName("Label1");
+  layout->addWidget(cells);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+  layout->addWidget(buttons);
+  connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+  // The cells the value gives the drawing, as it is typed, or why it gives none.
+  const auto showCells = [whole, field, cells, buttons] {
+    const std::optional<double> mm = ParseRealText(S(field->text()));
+    std::string problem = mm ? PixelSizeProblem(*mm) : std::string("no number");
+    OutlineGrid grid;
+    if (problem.empty()) {
+      try {
+        grid = GridOver(whole, *mm);
+      } catch (const Error& e) {
+        problem = e.what();
+      }
+    }
+    buttons->button(QDialogButtonBox::Ok)->setEnabled(problem.empty());
+    if (!problem.empty()) {
+      cells->setText("cells: - (" + Q(problem) + ")");
+      return;
+    }
+    cells->setText("cells: " + QInteger(grid.columns) + " x " + QInteger(grid.rows) + " (" +
+                   QInteger(static_cast<qint64>(grid.columns) * grid.rows) + ")");
+  };
+  connect(field, &QLineEdit::textChanged, &dialog, showCells);
+  showCells();
+  if (Prompts().Run(dialog) != QDialog::Accepted) return;
+  const std::optional<double> mm = ParseRealText(S(field->text()));
+  if (!mm) return;
+  if (const std::string problem = PixelSizeProblem(*mm); !problem.empty()) {
+    Prompts().Error(Q(problem));
+    return;
+  }
+  ChangeDrawingCells(*mm);
+}
+
+void TMainForm::ChangeDrawingCells(double mm) {
+  if (mBusy || mSession.Drawing() == nullptr) return;
+  const std::vector<std::string> materials = mSession.MaterialList();
+  mSession.SetDrawingCellSize(mm);
+  try {
+    // Laid out whole before anything changes: a size the drawing refuses leaves it as it was.
+    if (!LoadPicture(false)) {
+      mSession.SetDrawingCellSize(mDrawingCellMm);
+      Prompts().Information("The picture is no longer there:\r- " + Q(mSession.PictureFile()));
+      return;
+    }
+  } catch (...) {
+    mSession.SetDrawingCellSize(mDrawingCellMm);
+    throw;
+  }
+  mDrawingCellMm = mm;
+  ColourInventory();
+  // The same section on the new cells: its colours go back on the material list in order.
+  for (const std::string& label : materials) mSession.AddColourToMaterialList(label);
+  mLists.MaterialModel->Reload();
+  if (mSession.SectionSpansArea()) {
+    ShowSectionSize();
+    mSizes.GroupBox3->show();
+    DrawSectionFrame();
+  }
+  SyncResults();
+  Timer2Timer();
+  emit SectionStateChanged();
 }
 
 void TMainForm::SectionView1Click() {

@@ -3,6 +3,9 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTransform>
+
+#include "gui/drawing_outlines.h"
 
 namespace qv {
 
@@ -20,10 +23,22 @@ void PictureView::SetImage(const QImage& image) {
   update();
 }
 
+void PictureView::SetOutlines(const QPainterPath& cells, QSize pictureSize) {
+  if (cells == mOutlines && pictureSize == mOutlinesOf) return;
+  mOutlines = cells;
+  mOutlinesOf = pictureSize;
+  update();
+}
+
 void PictureView::paintEvent(QPaintEvent*) {
   if (mScaled.isNull()) return;
   QPainter painter(this);
   painter.drawPixmap(0, 0, mScaled);
+  if (mOutlines.isEmpty() || mOutlinesOf.isEmpty()) return;
+  // Stretched as the picture is, at the screen's own resolution.
+  PaintOutlines(painter, mOutlines,
+                QTransform::fromScale(static_cast<double>(width()) / mOutlinesOf.width(),
+                                      static_cast<double>(height()) / mOutlinesOf.height()));
 }
 
 void PictureView::mouseMoveEvent(QMouseEvent* event) {

@@ -2,7 +2,9 @@
 #pragma once
 
 #include <QImage>
+#include <QPainterPath>
 #include <QPixmap>
+#include <QSize>
 #include <QWidget>
 #include <functional>
 
@@ -16,6 +18,10 @@ class PictureView : public QWidget {
   /// Shows `image` stretched to the view; a null image shows nothing (the panel behind shows).
   void SetImage(const QImage& image);
   bool HasImage() const { return !mScaled.isNull(); }
+  /// Draws `cells` (a drawing's outlines in the cell coordinates of a picture of `pictureSize`)
+  /// as thin lines over the stretched image; an empty path draws none.
+  void SetOutlines(const QPainterPath& cells, QSize pictureSize);
+  const QPainterPath& Outlines() const { return mOutlines; }
 
   std::function<void(int x, int y)> OnMouseMove;
   std::function<void()> OnRightButton;
@@ -30,6 +36,8 @@ class PictureView : public QWidget {
 
  private:
   QPixmap mScaled;  // scaled once per change: large pictures are not rescaled at every paint
+  QPainterPath mOutlines;
+  QSize mOutlinesOf;  // the picture size the outlines' cells count in
 };
 
 }  // namespace qv

@@ -66,12 +66,11 @@ void QtPrompter::Message(const QString& text) {
 }
 
 std::optional<QString> QtPrompter::OpenPicture(const QString& folder) {
-  // Both formats first; the single formats carry the upper-case names that a native dialog
-  // would otherwise hide on a case-sensitive file system.
-  const QString path = QFileDialog::getOpenFileName(
-      BoxParent(), QStringLiteral("Open Picture"), folder,
-      QStringLiteral("Pictures (*.bmp *.png);;Bitmap files (*.bmp *.BMP);;PNG files (*.png "
-                     "*.PNG);;All files (*)"));
+  // Everything that opens first; the single kinds carry the upper-case names that a native
+  // dialog would otherwise hide on a case-sensitive file system.
+  const QString path =
+      QFileDialog::getOpenFileName(BoxParent(), QStringLiteral("Open Picture"), folder,
+                                   QString::fromLatin1(kOpenPictureFilters));
   if (path.isEmpty()) return std::nullopt;
   return path;
 }

@@ -9,6 +9,11 @@ class QDialog;
 
 namespace qv {
 
+/// The open dialog's filters: the first offers every kind the window opens.
+inline constexpr const char* kOpenPictureFilters =
+    "Pictures (*.bmp *.png *.svg *.dxf);;Bitmap files (*.bmp *.BMP);;PNG files (*.png *.PNG);;"
+    "Drawings (*.svg *.dxf *.SVG *.DXF);;All files (*)";
+
 /// Message boxes, choosers and modal dialogs. Texts travel exactly as the program writes them
 /// (single "\r" line breaks); only the Qt implementation turns them into real line breaks.
 class Prompter {
@@ -22,7 +27,8 @@ class Prompter {
   virtual void Information(const QString& text) = 0;
   /// Plain message box with an OK button.
   virtual void Message(const QString& text) = 0;
-  /// File-open dialog for a BMP or PNG picture starting in `folder`; nothing when cancelled.
+  /// File-open dialog for a picture (BMP, PNG) or a drawing (SVG, DXF) starting in `folder`,
+  /// filtered by kOpenPictureFilters; nothing when cancelled.
   virtual std::optional<QString> OpenPicture(const QString& folder) = 0;
   /// File-save dialog for a text file, starting at `suggested` (a folder and a file name);
   /// nothing when cancelled. The dialog itself asks before a file is replaced.

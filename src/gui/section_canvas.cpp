@@ -16,6 +16,8 @@
 #include <numbers>
 #include <utility>
 
+#include "gui/drawing_outlines.h"
+
 namespace qv {
 namespace {
 
@@ -472,6 +474,7 @@ void SectionCanvas::PaintScene(QPainter& painter) const {
   std::vector<QLineF> lines;
   std::vector<Label> labels;
   const SectionScene& s = mScene;
+  PaintOutlines(painter, s.Outlines, QTransform(mScale, 0, 0, mScale, mOrigin.x(), mOrigin.y()));
 
   std::optional<QRectF> box;
   if (s.Frame) {

@@ -23,6 +23,8 @@ namespace qv {
 /// What the canvas draws over the picture.
 struct SectionScene {
   std::optional<QRectF> Frame;  ///< the section box in picture coordinates
+  /// A drawing's outlines in picture coordinates (OutlinePath), under the marks.
+  QPainterPath Outlines;
   std::optional<SectionMarks> Marks;
   QColor AxesColour;  ///< frame, NC, y and z
   QColor MassCentreColour;

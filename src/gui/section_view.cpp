@@ -19,6 +19,7 @@
 #include "core/base/number_text.h"
 #include "core/base/path.h"
 #include "core/session/session.h"
+#include "gui/drawing_outlines.h"
 #include "gui/prompter.h"
 #include "gui/qt_text.h"
 #include "gui/section_canvas.h"
@@ -114,6 +115,7 @@ void SectionViewWindow::hideEvent(QHideEvent* event) {
   // Closed, not minimised: the copy of the picture is given back until the window opens again.
   if (event->spontaneous()) return;
   mImage = QImage();
+  mOutlines = QPainterPath();
   mRevision.reset();
   Canvas->SetPicture(mImage);
 }
@@ -125,6 +127,10 @@ void SectionViewWindow::Refresh() {
     // Once per picture (and per change of its pixels), never per paint.
     mImage = ToQImage(s.Picture(), FileNameOf(s.PictureFile()));
     mRevision = s.PictureRevision();
+    // A drawing's cells are the picture's pixels: its outlines lie over them one to one.
+    const DrawingPicture* drawing = s.Drawing();
+    mOutlines =
+        drawing != nullptr ? OutlinePath(drawing->drawing, drawing->raster.grid) : QPainterPath();
     Canvas->SetPicture(mImage);
   }
   setWindowTitle(s.PictureFile().empty() ? QString("Section view")
@@ -132,6 +138,7 @@ void SectionViewWindow::Refresh() {
 
   const ProgramSettings& settings = s.Settings();
   SectionScene scene;
+  scene.Outlines = mOutlines;
   mBounds = s.Bounds();
   if (!mBounds.Unset()) {
     // The box covers its pixels whole: from the left edge of the first column to the right edge

@@ -4,6 +4,7 @@
 
 #include <QHash>
 #include <QImage>
+#include <QPainterPath>
 #include <QString>
 #include <QWidget>
 #include <cstdint>
@@ -60,6 +61,7 @@ class SectionViewWindow : public QWidget {
   std::function<QString()> mScaleNote;
   QImage mImage;
   std::optional<std::uint64_t> mRevision;  // the session's picture revision mImage copies
+  QPainterPath mOutlines;                  // the drawing's outlines over mImage, if any
   SectionBounds mBounds;
   double mDx = 0;  // mm per pixel while the analysis is on show, else 0
   double mDy = 0;
