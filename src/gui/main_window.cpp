@@ -39,6 +39,7 @@
 #include "core/base/version.h"
 #include "core/elastic/stress_map.h"
 #include "core/elastic/stress_report.h"
+#include "core/outline/drawing_file.h"
 #include "core/settings/save_location.h"
 #include "gui/data_window.h"
 #include "gui/definitions_dialog.h"
@@ -56,6 +57,7 @@
 #include "imaging/overlay_layer.h"
 #include "imaging/overlay_renderer.h"
 #include "imaging/picture_image.h"
+#include "imaging/svg_reader.h"
 
 namespace qv {
 namespace {
@@ -70,6 +72,8 @@ TMainForm::TMainForm(const QString& programPath, const QString& userFolder, Sett
     : QMainWindow(parent), mProgramPath(programPath), mUserFolder(userFolder), mSettingsHome(home) {
   // Numbers never follow the user's locale: "." is the decimal separator everywhere.
   QLocale::setDefault(QLocale::c());
+  // The window holds Qt's SVG renderer itself: SVG drawings are read in the process.
+  InstallSvgReader([](const std::string& path) { return ReadSvgFile(path); });
   setWindowTitle("Quorvane");
   // The layout is laid out for the classic 8-point dialog font.
   QFont dialogFont = font();
