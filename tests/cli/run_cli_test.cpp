@@ -512,6 +512,9 @@ class RunCliFailureTest : public RunCliTest, public ::testing::WithParamInterfac
     WriteAll(dir.File("plate.dxf"),
              DxfOf(OutlineDrawing{
                  {{kRed, {OutlineLoop{{{0, 0, 0}, {100, 0, 0}, {100, 40, 0}, {0, 40, 0}}}}}}}));
+    WriteAll(dir.File("script.svg"),
+             "<svg xmlns='http://www.w3.org/2000/svg' width='10mm' height='10mm'>"
+             "<script>alert(1)</script><rect width='10' height='10' fill='red'/></svg>");
     WriteAll(dir.File("lines.dxf"),
              "0\nSECTION\n2\nENTITIES\n0\nLINE\n10\n0\n20\n0\n11\n5\n21\n5\n0\nENDSEC\n0\nEOF\n");
   }
@@ -582,6 +585,11 @@ INSTANTIATE_TEST_SUITE_P(
                     1,
                     "the drawing's section is 100 mm wide, not 101 mm: a size given for a "
                     "drawing must agree with it within 0.1 %\n"},
+        // Nothing in a drawing is ever run or fetched.
+        FailureCase{"DrawingWithAScript",
+                    {"analyse", "{dir}/script.svg", "--use", "clRed", "--overlay", "{dir}/out.png"},
+                    1,
+                    "Cannot read drawing script.svg: "},
         FailureCase{"DrawingWithoutAClosedOutline",
                     {"analyse", "{dir}/lines.dxf", "--use", "clRed", "--overlay", "{dir}/out.png"},
                     1,

@@ -129,6 +129,9 @@ class TestDrawingWindow : public WindowTest {
     form->DropFiles({QString::fromStdString(upper)});
     QCOMPARE(form->Session().PictureFile(), upper);
     QVERIFY(form->Session().Drawing() != nullptr);
+    // SVG is read in the window's own process, by Qt's renderer.
+    form->DropFiles({QStringLiteral(QV_TEST_DATA_DIR "/../../examples/composite.svg")});
+    QCOMPARE(form->Session().FoundLabels(), (std::vector<std::string>{"clGray", "clRed"}));
   }
 
   void outlinesMapToScreenPoints_data() {
