@@ -148,6 +148,23 @@ TEST_F(SessionDrawingTest, EdgeCellsStandForTheirExactShares) {
   EXPECT_EQ(session.FoundLabels(), (std::vector<std::string>{"clRed", "clGray"}));
 }
 
+TEST_F(SessionDrawingTest, HidingTheOtherColoursLeavesTheOneKeptWithItsEdges) {
+  Open(SlabOverI(0x0000FF, kSlab), {"clRed", "clGray"}, 2.0);
+  ASSERT_EQ(session.ReloadPictureIfDrawnOn(), SectionSession::PictureReload::Reloaded);
+  session.HideColoursBut("clRed");
+  ASSERT_EQ(session.Analyse(SectionSize{}), SectionSession::AnalyseOutcome::Done);
+  // The steel as seen: the I less its top flange, under the slab.
+  EXPECT_NEAR(session.Result().EA / (kE * (kIpeA - 150 * 10.7)), 1, 1e-12);
+  EXPECT_EQ(session.Moments().materials[1].count, 0);
+  // Its edge cells keep their shares: the cells' area is the steel's to the shares' rounding.
+  const std::int64_t cells = session.Moments().materials[0].count;
+  EXPECT_NEAR(static_cast<double>(cells) / kCoverageUnit * 4, kIpeA - 150 * 10.7, 0.01);
+  // A reload brings the slab back.
+  ASSERT_EQ(session.ReloadPictureIfDrawnOn(), SectionSession::PictureReload::Reloaded);
+  ASSERT_EQ(session.Analyse(SectionSize{}), SectionSession::AnalyseOutcome::Done);
+  EXPECT_GT(session.Result().EA, kE * kIpeA);
+}
+
 TEST_F(SessionDrawingTest, TorsionRunsOnTheExactCoverageOfTheCells) {
   // A disc of r 50 on 1 mm cells: GJ within 2 % of G pi r^4 / 2 (a ring of edge cells lost
   // would cost 8 %).

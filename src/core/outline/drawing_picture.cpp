@@ -50,7 +50,35 @@ DrawingPicture PictureOfDrawing(OutlineDrawing drawing, double cellSize) {
   const double size = cellSize > 0 ? cellSize : CellSizeFor(BoxOf(drawing));
   picture.raster = RasteriseCoverage(drawing, colours, size);
   picture.drawing = std::move(drawing);
+  LayCells(picture);
+  return picture;
+}
 
+DrawingPicture KeepingOnly(const DrawingPicture& picture, std::optional<std::uint32_t> colour) {
+  DrawingPicture kept;
+  kept.drawing = picture.drawing;
+  kept.raster.grid = picture.raster.grid;
+  kept.raster.colours = picture.raster.colours;
+  kept.raster.areas = picture.raster.areas;
+  const auto cells = static_cast<std::size_t>(picture.raster.grid.columns) *
+                     static_cast<std::size_t>(picture.raster.grid.rows);
+  for (std::size_t m = 0; m < picture.raster.colours.size(); ++m) {
+    if (colour && picture.raster.colours[m] == *colour) {
+      kept.raster.shares.push_back(picture.raster.shares[m]);
+    } else {
+      kept.raster.shares.emplace_back(cells, 0);
+      kept.raster.areas[m] = 0;
+    }
+  }
+  LayCells(kept);
+  return kept;
+}
+
+void LayCells(DrawingPicture& picture) {
+  const std::vector<std::uint32_t>& colours = picture.raster.colours;
+  picture.blends.clear();
+  picture.colours.clear();
+  picture.background = 0x00FFFFFF;
   std::unordered_set<std::uint32_t> used(colours.begin(), colours.end());
   while (used.count(picture.background) != 0) --picture.background;
   used.insert(picture.background);
@@ -121,7 +149,6 @@ DrawingPicture PictureOfDrawing(OutlineDrawing drawing, double cellSize) {
   for (const ColourBounds& b : found) {
     if (b.pixels > 0) picture.colours.push_back(b);
   }
-  return picture;
 }
 
 std::vector<ColourBounds> DrawingColours(const DrawingPicture& picture) { return picture.colours; }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -37,6 +38,15 @@ struct DrawingPicture {
 /// The drawing on cells of `cellSize` mm (GridOver's refusals), or, with 0, of the size that
 /// gives about kDefaultOutlineCells cells.
 DrawingPicture PictureOfDrawing(OutlineDrawing drawing, double cellSize = 0);
+
+/// The picture with every colour but `colour` (none: every colour) taken off its cells, as
+/// hiding colours paints a picture's other pixels white: the cells keep `colour`'s exact shares
+/// (what other shapes cover of it stays uncovered), and its colour list is `colour` alone.
+DrawingPicture KeepingOnly(const DrawingPicture& picture, std::optional<std::uint32_t> colour);
+
+/// Lays the cells of `picture` from its raster's shares: `grid`, `blends`, `colours` and
+/// `background` anew.
+void LayCells(DrawingPicture& picture);
 
 /// The drawing's colours as an inventory lists them: in order of first appearance, each with
 /// the box of the cells holding a share of it and how many do; colours that nothing shows

@@ -21,6 +21,7 @@ bool LoadedPicture::Load(const std::string& path) {
       mGrid = PixelGrid();  // the pixels are the adopted ones again, not a copy
       mChanged = false;
       mHiddenBut.reset();
+      mHiddenDrawing.reset();
     }
     mFresh = true;
     return true;
@@ -38,6 +39,7 @@ bool LoadedPicture::Load(const std::string& path) {
       mGrid = PixelGrid();  // the drawing's cells again, not a copy
       mChanged = false;
       mHiddenBut.reset();
+      mHiddenDrawing.reset();
     }
     mFresh = true;
     return true;
@@ -101,6 +103,7 @@ bool LoadedPicture::Load(const std::string& path) {
   mChanged = false;
   mFresh = true;
   mHiddenBut.reset();
+  mHiddenDrawing.reset();
   return true;
 }
 
@@ -119,11 +122,12 @@ void LoadedPicture::Adopt(std::shared_ptr<const PixelGrid> pixels, const std::st
   mChanged = false;
   mFresh = true;
   mHiddenBut.reset();
+  mHiddenDrawing.reset();
 }
 
 PixelGrid& LoadedPicture::OwnGrid() {
   if (mGrid.Empty() && mAdopted) mGrid = *mAdopted;
-  if (mGrid.Empty() && mDrawing) mGrid = mDrawing->grid;
+  if (mGrid.Empty() && Drawing()) mGrid = Drawing()->grid;
   return mGrid;
 }
 
@@ -159,6 +163,16 @@ void LoadedPicture::DrawOn(const std::function<void(PixelGrid&)>& draw) {
 
 void LoadedPicture::HideColoursBut(const std::string& label, const ProgressFn& progress) {
   if (!Present()) return;
+  if (mDrawing) {
+    // A drawing's edge cells hold shares of several colours: the one kept keeps its shares.
+    mHiddenDrawing =
+        std::make_shared<const DrawingPicture>(KeepingOnly(*mDrawing, PixelColourOfLabel(label)));
+    mGrid = PixelGrid();
+    mChanged = true;
+    ++mRevision;
+    mHiddenBut = label;
+    return;
+  }
   ReadIntoMemory();
   PixelGrid& grid = OwnGrid();
   // Deliberately still "fresh": an analysis right after it sees only the colour kept, which is
@@ -188,7 +202,7 @@ std::vector<ColourBounds> LoadedPicture::ScanColours(const TPROPClass* library,
   mSmoothingScan.reset();
   // A drawing lists its own colours: every one was drawn on purpose, named or not, and the
   // cells on its edges stand for shares, not for colours of their own.
-  if (mDrawing) return DrawingColours(*mDrawing);
+  if (Drawing()) return DrawingColours(*Drawing());
   if (mRows) {
     try {
       std::optional<std::vector<ColourBounds>> found =
@@ -253,9 +267,9 @@ std::optional<std::vector<ColourBounds>> LoadedPicture::ScanRows(const TPROPClas
 
 SectionMoments LoadedPicture::Moments(const TPROPClass& library, const ProgressFn& progress,
                                       int threads) {
-  if (mDrawing) {
+  if (Drawing()) {
     const std::int64_t pixels = std::int64_t{Width()} * Height();
-    SectionMoments moments = DrawingMoments(*mDrawing, MaterialsInUse(library));
+    SectionMoments moments = DrawingMoments(*Drawing(), MaterialsInUse(library));
     if (progress) progress(pixels, pixels);
     return moments;
   }

@@ -29,7 +29,7 @@ class LoadedPicture {
   /// its file.
   const PixelGrid& Grid() const {
     if (mGrid.Empty() && mAdopted) return *mAdopted;
-    if (mGrid.Empty() && mDrawing) return mDrawing->grid;
+    if (mGrid.Empty() && Drawing()) return Drawing()->grid;
     return mGrid;
   }
   /// The size in pixels, also while the picture is kept as its file; 0 without a picture.
@@ -47,7 +47,10 @@ class LoadedPicture {
   const FileStamp& Stamp() const { return mStamp; }
   /// The drawing the pixels were made from, when the file is a drawing (IsDrawingFile): its
   /// cells' colours are the pixels, read as its exact coverage.
-  const DrawingPicture* Drawing() const { return mDrawing.get(); }
+  /// After HideColoursBut, the drawing with the other colours taken off its cells.
+  const DrawingPicture* Drawing() const {
+    return mHiddenDrawing ? mHiddenDrawing.get() : mDrawing.get();
+  }
   /// The cell size in mm a drawing is read at, from its next load on; 0: the size that gives
   /// about kDefaultOutlineCells cells.
   void SetCellSize(double mm) { mCellSize = mm; }
@@ -148,8 +151,9 @@ class LoadedPicture {
   std::optional<std::string> mHiddenBut;           // HideColoursBut's label since the last read
   std::optional<PictureColours> mColours;          // Colours of the pixels at mColoursRevision
   std::shared_ptr<const DrawingPicture> mDrawing;  // the drawing the pixels show, if any
-  double mCellSize = 0;                            // asked for the next read of a drawing
-  double mDrawingCellSize = 0;                     // asked for when mDrawing was read
+  std::shared_ptr<const DrawingPicture> mHiddenDrawing;  // it with colours hidden, if any
+  double mCellSize = 0;                                  // asked for the next read of a drawing
+  double mDrawingCellSize = 0;                           // asked for when mDrawing was read
   std::optional<std::uint64_t> mColoursRevision;
 };
 

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <utility>
 
+#include "core/base/colour_label.h"
 #include "core/base/error.h"
 #include "core/base/limits.h"
 #include "core/base/number_field.h"
@@ -411,9 +412,17 @@ SectionSession::AnalyseOutcome SectionSession::Analyse(const SectionSize& given,
     mMoments = std::move(coverageMoments);
     ComputeCentres(mMoments, mBounds, size.Width(), size.Height(), mResult);
     if (const DrawingPicture* drawing = Drawing()) {
-      // The values of the section itself, from its outlines; the cells serve the solvers.
-      mResult = SectionResultOf(OutlineSectionOf(drawing->drawing, mMoments.materials),
-                                mMoments.materials, drawing->raster.grid, mMoments.touchedPixels);
+      // The values of the section itself, from its outlines; the cells serve the solvers. With
+      // the other colours hidden, only the one kept counts, as in a picture.
+      std::vector<MaterialMoments> outline = mMoments.materials;
+      if (const std::optional<std::string>& hidden = mPicture.HiddenBut()) {
+        const std::optional<std::uint32_t> kept = PixelColourOfLabel(*hidden);
+        for (MaterialMoments& m : outline) {
+          if (!kept || m.colour != *kept) m.E = m.rho = 0;
+        }
+      }
+      mResult = SectionResultOf(OutlineSectionOf(drawing->drawing, outline), outline,
+                                drawing->raster.grid, mMoments.touchedPixels);
     }
   } else if (mMaterialLibrary) {
     mMoments = mPicture.Moments(*mMaterialLibrary, progress, mThreads);

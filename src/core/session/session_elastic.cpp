@@ -123,7 +123,7 @@ SectionSession::ElasticOutcome SectionSession::ComputeElastic(const ProgressFn& 
   mElastic = std::move(result);
   // The plastic values need no solve: a pass over the same pixels, or a drawing's own
   // outlines, cut exactly.
-  if (const DrawingPicture* drawing = Drawing()) {
+  if (const DrawingPicture* drawing = Drawing(); drawing && !analysed.hiddenBut) {
     const OutlineGrid& grid = drawing->raster.grid;
     mPlastic = OutlinePlasticSection(drawing->drawing, *mMaterialLibrary, mStrength, mResult,
                                      grid.x0 + mBounds.xmin * grid.size,
