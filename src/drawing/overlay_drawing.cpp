@@ -21,28 +21,18 @@ void Tell(Call& call, const std::string& text) {
   if (call.message != nullptr) *call.message = text;
 }
 
-}  // namespace
-}  // namespace qv::drawing
-
-extern "C" __attribute__((visibility("default"))) int qv_cli_draw_overlay(
-    qv::drawing::OverlayCall* call) {
-  using namespace qv::drawing;
+// The module's functions alike: a call from another build refused with `refusal`, `work` run
+// on the call, its failure told in the call's message.
+template <typename Call, typename Work>
+int Run(Call* call, int version, const std::string& refusal, const Work& work) {
   if (call == nullptr) return kOverlayFailed;
-  if (call->version != kOverlayCallVersion) {
-    Tell(*call, "the overlay cannot be drawn: " + std::string(kOverlayModuleFile) +
-                    " belongs to another build of " + kProgram);
+  if (call->version != version) {
+    Tell(*call, refusal + ": " + std::string(kOverlayModuleFile) + " belongs to another build of " +
+                    kProgram);
     return kOverlayFailed;
   }
   try {
-    // Labels need the platform's fonts, which only a QGuiApplication provides; one is made for
-    // the call when the process has none, so the tool also works inside a program or a test
-    // that already runs one.
-    qv::GuiApplicationScope gui(kProgram, "drawing the overlay");
-    qv::RenderOverlay(*call->ops, *call->picture);
-    // Into the tool's temporary, which replaces the target once the whole run has succeeded.
-    if (call->file != nullptr) {
-      qv::WritePictureInto(*call->picture, call->file, call->path != nullptr ? call->path : "");
-    }
+    work(*call);
     return kOverlayDrawn;
   } catch (const std::bad_alloc&) {
     return kOverlayNoMemory;
@@ -52,22 +42,29 @@ extern "C" __attribute__((visibility("default"))) int qv_cli_draw_overlay(
   }
 }
 
+}  // namespace
+}  // namespace qv::drawing
+
+extern "C" __attribute__((visibility("default"))) int qv_cli_draw_overlay(
+    qv::drawing::OverlayCall* call) {
+  using namespace qv::drawing;
+  return Run(call, kOverlayCallVersion, "the overlay cannot be drawn", [](OverlayCall& c) {
+    // Labels need the platform's fonts, which only a QGuiApplication provides; one is made for
+    // the call when the process has none, so the tool also works inside a program or a test
+    // that already runs one.
+    qv::GuiApplicationScope gui(kProgram, "drawing the overlay");
+    qv::RenderOverlay(*c.ops, *c.picture);
+    // Into the tool's temporary, which replaces the target once the whole run has succeeded.
+    if (c.file != nullptr) {
+      qv::WritePictureInto(*c.picture, c.file, c.path != nullptr ? c.path : "");
+    }
+  });
+}
+
 extern "C" __attribute__((visibility("default"))) int qv_cli_read_svg(qv::drawing::SvgCall* call) {
   using namespace qv::drawing;
-  if (call == nullptr) return kOverlayFailed;
-  if (call->version != kSvgCallVersion) {
-    Tell(*call, "SVG drawings cannot be read: " + std::string(kOverlayModuleFile) +
-                    " belongs to another build of " + kProgram);
-    return kOverlayFailed;
-  }
-  try {
+  return Run(call, kSvgCallVersion, "SVG drawings cannot be read", [](SvgCall& c) {
     qv::GuiApplicationScope gui(kProgram, "reading an SVG drawing");
-    *call->drawing = qv::ReadSvgFile(call->path);
-    return kOverlayDrawn;
-  } catch (const std::bad_alloc&) {
-    return kOverlayNoMemory;
-  } catch (const std::exception& e) {
-    Tell(*call, e.what());
-    return kOverlayFailed;
-  }
+    *c.drawing = qv::ReadSvgFile(c.path);
+  });
 }

@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 
 #include "core/elastic/stress_map.h"
 #include "core/section/overlay.h"
@@ -258,6 +259,11 @@ class TMainForm : public QMainWindow, private InventoryView {
 
   /// Menu "View" > "Pixel size ..." for a drawing: the size of its cells.
   void DrawingCellSizeClick();
+  /// The one-value dialog of View > "Pixel size ...": `describe` tells, as the value is typed,
+  /// whether it is taken (OK enabled) and what it gives. The value accepted, or nothing.
+  std::optional<double> AskPixelSize(
+      const QString& prompt, std::optional<double> value,
+      const std::function<std::pair<bool, QString>(std::optional<double>)>& describe);
 
   SectionSession mSession;
   QString mProgramPath;

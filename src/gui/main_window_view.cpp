@@ -13,7 +13,10 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/analysis/analysis_check.h"
@@ -126,81 +129,25 @@ void TMainForm::PixelSize1Click() {
     DrawingCellSizeClick();
     return;
   }
-  QDialog dialog(this);
-  dialog.setObjectName("PixelSizeForm");
-  dialog.setWindowTitle("Pixel size");
-  auto* layout = new QVBoxLayout(&dialog);
-  layout->addWidget(new QLabel("mm per pixel of the section's box, both ways:", &dialog));
-  auto* field = new TNumberEdit(&dialog);
-  field->setObjectName("NumberEdit1");
-  field->SetNumType(TNumberType::RealType);
-  field->SetDefaultHint(false);
-  field->SetMax(kMaxSectionMm);
-  if (mSession.PixelSize()) {
-    field->SetText(Q(FormatNumber(*mSession.PixelSize())));
-    field->SetRealValue(*mSession.PixelSize());
-  }
-  layout->addWidget(field);
-  auto* sizes = new QLabel(&dialog);
-  sizes->setObjectName("Label1");
-  layout->addWidget(sizes);
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
-  layout->addWidget(buttons);
-  connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
   // The sizes the value gives the box, as it is typed.
-  const auto showSizes = [this, field, sizes, buttons] {
-    const std::optional<double> mm = ParseRealText(S(field->text()));
-    const bool taken = mm && PixelSizeProblem(*mm).empty();
-    buttons->button(QDialogButtonBox::Ok)->setEnabled(taken);
-    if (!taken) {
-      sizes->setText("width x height: -");
-      return;
-    }
+  const auto sizes = [this](std::optional<double> mm) -> std::pair<bool, QString> {
+    if (!mm || !PixelSizeProblem(*mm).empty()) return {false, "width x height: -"};
     SectionSize size;
     size.pixelSizeMm = mm;
     const SectionSize box = SizeOfBox(size, mSession.Bounds());
-    sizes->setText("width x height: " + Q(box.widthText) + " x " + Q(box.heightText) + " mm");
+    return {true, "width x height: " + Q(box.widthText) + " x " + Q(box.heightText) + " mm"};
   };
-  connect(field, &QLineEdit::textChanged, &dialog, showSizes);
-  showSizes();
-  if (Prompts().Run(dialog) != QDialog::Accepted) return;
-  const std::optional<double> mm = ParseRealText(S(field->text()));
+  const std::optional<double> mm =
+      AskPixelSize("mm per pixel of the section's box, both ways:", mSession.PixelSize(), sizes);
   if (!mm) return;
-  if (const std::string problem = PixelSizeProblem(*mm); !problem.empty()) {
-    Prompts().Error(Q(problem));
-    return;
-  }
   mSession.SetPixelSize(*mm);
   Timer2Timer();
 }
 
 void TMainForm::DrawingCellSizeClick() {
-  const OutlineBox whole = BoxOf(mSession.Drawing()->drawing);
-  QDialog dialog(this);
-  dialog.setObjectName("PixelSizeForm");
-  dialog.setWindowTitle("Pixel size");
-  auto* layout = new QVBoxLayout(&dialog);
-  layout->addWidget(new QLabel("mm per cell the drawing is laid on, both ways:", &dialog));
-  auto* field = new TNumberEdit(&dialog);
-  field->setObjectName("NumberEdit1");
-  field->SetNumType(TNumberType::RealType);
-  field->SetDefaultHint(false);
-  field->SetMax(kMaxSectionMm);
-  const double current = mSession.Drawing()->raster.grid.size;
-  field->SetText(Q(FormatNumber(current)));
-  field->SetRealValue(current);
-  layout->addWidget(field);
-  auto* cells = new QLabel(&dialog);
-  cells->setObjectName("Label1");
-  layout->addWidget(cells);
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
-  layout->addWidget(buttons);
-  connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
   // The cells the value gives the drawing, as it is typed, or why it gives none.
-  const auto showCells = [whole, field, cells, buttons] {
-    const std::optional<double> mm = ParseRealText(S(field->text()));
+  const auto cells = [whole = BoxOf(mSession.Drawing()->drawing)](
+                         std::optional<double> mm) -> std::pair<bool, QString> {
     std::string problem = mm ? PixelSizeProblem(*mm) : std::string("no number");
     OutlineGrid grid;
     if (problem.empty()) {
@@ -210,24 +157,55 @@ void TMainForm::DrawingCellSizeClick() {
         problem = e.what();
       }
     }
-    buttons->button(QDialogButtonBox::Ok)->setEnabled(problem.empty());
-    if (!problem.empty()) {
-      cells->setText("cells: - (" + Q(problem) + ")");
-      return;
-    }
-    cells->setText("cells: " + QInteger(grid.columns) + " x " + QInteger(grid.rows) + " (" +
-                   QInteger(static_cast<qint64>(grid.columns) * grid.rows) + ")");
+    if (!problem.empty()) return {false, "cells: - (" + Q(problem) + ")"};
+    return {true, "cells: " + QInteger(grid.columns) + " x " + QInteger(grid.rows) + " (" +
+                      QInteger(static_cast<qint64>(grid.columns) * grid.rows) + ")"};
   };
-  connect(field, &QLineEdit::textChanged, &dialog, showCells);
-  showCells();
-  if (Prompts().Run(dialog) != QDialog::Accepted) return;
+  const std::optional<double> mm = AskPixelSize("mm per cell the drawing is laid on, both ways:",
+                                                mSession.Drawing()->raster.grid.size, cells);
+  if (mm) ChangeDrawingCells(*mm);
+}
+
+std::optional<double> TMainForm::AskPixelSize(
+    const QString& prompt, std::optional<double> value,
+    const std::function<std::pair<bool, QString>(std::optional<double>)>& describe) {
+  QDialog dialog(this);
+  dialog.setObjectName("PixelSizeForm");
+  dialog.setWindowTitle("Pixel size");
+  auto* layout = new QVBoxLayout(&dialog);
+  layout->addWidget(new QLabel(prompt, &dialog));
+  auto* field = new TNumberEdit(&dialog);
+  field->setObjectName("NumberEdit1");
+  field->SetNumType(TNumberType::RealType);
+  field->SetDefaultHint(false);
+  field->SetMax(kMaxSectionMm);
+  if (value) {
+    field->SetText(Q(FormatNumber(*value)));
+    field->SetRealValue(*value);
+  }
+  layout->addWidget(field);
+  auto* shown = new QLabel(&dialog);
+  shown->setObjectName("Label1");
+  layout->addWidget(shown);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+  layout->addWidget(buttons);
+  connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+  const auto show = [field, shown, buttons, &describe] {
+    const auto [taken, text] = describe(ParseRealText(S(field->text())));
+    buttons->button(QDialogButtonBox::Ok)->setEnabled(taken);
+    shown->setText(text);
+  };
+  connect(field, &QLineEdit::textChanged, &dialog, show);
+  show();
+  if (Prompts().Run(dialog) != QDialog::Accepted) return std::nullopt;
   const std::optional<double> mm = ParseRealText(S(field->text()));
-  if (!mm) return;
+  if (!mm) return std::nullopt;
   if (const std::string problem = PixelSizeProblem(*mm); !problem.empty()) {
     Prompts().Error(Q(problem));
-    return;
+    return std::nullopt;
   }
-  ChangeDrawingCells(*mm);
+  return mm;
 }
 
 void TMainForm::ChangeDrawingCells(double mm) {

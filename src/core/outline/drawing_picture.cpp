@@ -2,6 +2,7 @@
 #include "core/outline/drawing_picture.h"
 
 #include <algorithm>
+#include <cmath>
 #include <map>
 #include <unordered_set>
 
@@ -136,10 +137,11 @@ void LayCells(DrawingPicture& picture) {
         mix(picture.background, static_cast<double>(std::max<std::int64_t>(rest, 0)) /
                                     static_cast<double>(kCoverageUnit));
         const std::uint32_t wanted =
-            Pack(static_cast<int>(rgb[0] + 0.5), static_cast<int>(rgb[1] + 0.5),
-                 static_cast<int>(rgb[2] + 0.5));
+            Pack(static_cast<int>(std::lround(rgb[0])), static_cast<int>(std::lround(rgb[1])),
+                 static_cast<int>(std::lround(rgb[2])));
         at->second = FreeColourNear(wanted, used, next);
         std::vector<CoverageShare> entry;
+        entry.reserve(shares.size());
         for (const auto& [m, s] : shares) entry.push_back({m, s});
         picture.blends.emplace_back(at->second, std::move(entry));
       }
