@@ -104,23 +104,46 @@ void LayCells(DrawingPicture& picture) {
     b.xmax = std::max(b.xmax, x);
     b.ymax = y;
   };
+  std::vector<const std::int32_t*> plane(planes);
   for (int y = 0; y < g.rows; ++y) {
     std::uint32_t* row = picture.grid.Row(y);
     const std::size_t offset = static_cast<std::size_t>(y) * g.columns;
+    for (std::size_t m = 0; m < planes; ++m) plane[m] = picture.raster.shares[m].data() + offset;
     for (int x = 0; x < g.columns; ++x) {
-      shares.clear();
-      for (std::size_t m = 0; m < planes; ++m) {
-        const std::int32_t s = picture.raster.shares[m][offset + x];
-        if (s > 0) shares.emplace_back(static_cast<int>(m), s);
+      if (planes == 1) {
+        // One colour: a cell is empty, whole, or an edge cell.
+        const std::int32_t s = plane[0][x];
+        if (s == 0) {
+          row[x] = picture.background;
+          continue;
+        }
+        grow(0, x, y);
+        if (s == kCoverageUnit) {
+          row[x] = colours[0];
+          continue;
+        }
       }
-      if (shares.empty()) {
+      // Most cells are empty or wholly of one colour: told apart before any list is made.
+      int holding = 0;
+      std::size_t first = 0;
+      for (std::size_t m = 0; m < planes; ++m) {
+        if (plane[m][x] > 0 && holding++ == 0) first = m;
+      }
+      if (holding == 0) {
         row[x] = picture.background;
         continue;
       }
-      for (const auto& share : shares) grow(share.first, x, y);
-      if (shares.size() == 1 && shares[0].second == kCoverageUnit) {
-        row[x] = colours[static_cast<std::size_t>(shares[0].first)];
+      if (holding == 1 && plane[first][x] == kCoverageUnit) {
+        grow(static_cast<int>(first), x, y);
+        row[x] = colours[first];
         continue;
+      }
+      shares.clear();
+      for (std::size_t m = 0; m < planes; ++m) {
+        if (plane[m][x] > 0) shares.emplace_back(static_cast<int>(m), plane[m][x]);
+      }
+      if (planes > 1) {
+        for (const auto& share : shares) grow(share.first, x, y);
       }
       auto [at, added] = keys.try_emplace(shares, 0);
       if (added) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/base/error.h"
+#include "core/base/thread_pool.h"
 #include "core/scan/coverage.h"
 #include "core/section/integration.h"
 
@@ -111,8 +112,7 @@ CoverageRaster RasteriseCoverage(const OutlineDrawing& drawing,
   // Rows in bands, so that the accumulated areas stay in the cache and cost no picture-sized
   // memory; every band sees every edge, which skips the bands it does not reach.
   constexpr int kBandRows = 64;
-  std::vector<double, DefaultInitAllocator<double>> acc(static_cast<std::size_t>(stride) *
-                                                        kBandRows);
+  ThreadPool pool(0);
   std::vector<DrawingPoint> points;
   std::vector<DrawingPoint> path;  // the boundary in cell units, two points per straight edge
   for (const std::vector<BoundaryPiece>& pieces : boundaries) {
@@ -149,26 +149,40 @@ CoverageRaster RasteriseCoverage(const OutlineDrawing& drawing,
     // sign of x dy says which way the converter counts it.
     const double scale = (xdy > 0 ? -1.0 : 1.0) * static_cast<double>(kCoverageUnit);
     SharePlane plane(cells);
-    double total = 0;
-    for (int band = 0; band < g.rows; band += kBandRows) {
-      const int end = std::min(g.rows, band + kBandRows);
-      std::fill(acc.begin(), acc.begin() + static_cast<std::ptrdiff_t>(end - band) * stride, 0.0);
-      for (std::size_t i = 0; i + 1 < path.size(); i += 2) {
-        AccumulateLine(acc, stride, band, end, path[i].x, path[i].y, path[i + 1].x, path[i + 1].y);
-      }
-      for (int y = band; y < end; ++y) {
-        const double* line = &acc[static_cast<std::size_t>(y - band) * stride];
-        std::int32_t* out = &plane[static_cast<std::size_t>(y) * g.columns];
-        double run = 0;
-        for (int x = 0; x < g.columns; ++x) {
-          run += line[x];
-          total += run;
-          const double c = std::clamp(run * scale, 0.0, static_cast<double>(kCoverageUnit));
-          // c is not negative: truncation is the floor, without a call per cell.
-          out[x] = static_cast<std::int32_t>(c + 0.5);  // NOLINT(bugprone-incorrect-roundings)
+    // Bands in parts of the team, each part its own areas; the bands' sums added in order, so
+    // that the area does not depend on the split.
+    const int bands = (g.rows + kBandRows - 1) / kBandRows;
+    std::vector<double> bandTotals(static_cast<std::size_t>(bands), 0.0);
+    pool.Run([&](int part) {
+      const auto [from, to] = ThreadPool::Slice(bands, part, pool.Parts());
+      std::vector<double, DefaultInitAllocator<double>> acc(static_cast<std::size_t>(stride) *
+                                                            kBandRows);
+      for (std::int64_t b = from; b < to; ++b) {
+        const int band = static_cast<int>(b) * kBandRows;
+        const int end = std::min(g.rows, band + kBandRows);
+        std::fill(acc.begin(), acc.begin() + static_cast<std::ptrdiff_t>(end - band) * stride, 0.0);
+        for (std::size_t i = 0; i + 1 < path.size(); i += 2) {
+          AccumulateLine(acc, stride, band, end, path[i].x, path[i].y, path[i + 1].x,
+                         path[i + 1].y);
         }
+        double total = 0;
+        for (int y = band; y < end; ++y) {
+          const double* line = &acc[static_cast<std::size_t>(y - band) * stride];
+          std::int32_t* out = &plane[static_cast<std::size_t>(y) * g.columns];
+          double run = 0;
+          for (int x = 0; x < g.columns; ++x) {
+            run += line[x];
+            total += run;
+            const double c = std::clamp(run * scale, 0.0, static_cast<double>(kCoverageUnit));
+            // c is not negative: truncation is the floor, without a call per cell.
+            out[x] = static_cast<std::int32_t>(c + 0.5);  // NOLINT(bugprone-incorrect-roundings)
+          }
+        }
+        bandTotals[static_cast<std::size_t>(b)] = total;
       }
-    }
+    });
+    double total = 0;
+    for (const double t : bandTotals) total += t;
     raster.areas.push_back(std::abs(total) * g.size * g.size);
     raster.shares.push_back(std::move(plane));
   }
@@ -200,21 +214,24 @@ SectionMoments MomentsOfPlanes(const OutlineGrid& g, const std::vector<const Sha
                                std::vector<MaterialMoments> materials) {
   SectionMoments moments;
   moments.unit = kCoverageUnit;
-  std::vector<char> touched(static_cast<std::size_t>(g.columns) * g.rows, 0);
-  for (std::size_t m = 0; m < materials.size() && m < planes.size(); ++m) {
-    if (planes[m] == nullptr) continue;
-    MaterialMoments& mm = materials[m];
-    const SharePlane& plane = *planes[m];
-    for (int y = 0; y < g.rows; ++y) {
+  const std::size_t used = std::min(materials.size(), planes.size());
+  // Row by row, every material in turn: the cells touched need a row's flags only.
+  std::vector<char> touched(static_cast<std::size_t>(g.columns));
+  for (int y = 0; y < g.rows; ++y) {
+    std::fill(touched.begin(), touched.end(), 0);
+    const std::size_t row = static_cast<std::size_t>(y) * g.columns;
+    for (std::size_t m = 0; m < used; ++m) {
+      if (planes[m] == nullptr) continue;
+      MaterialMoments& mm = materials[m];
+      const std::int32_t* shares = planes[m]->data() + row;
       // Row sums first: the products grow no larger than a row's.
       Int128 count = 0;
       Int128 sumX = 0;
       Int128 sumXX = 0;
-      const std::size_t row = static_cast<std::size_t>(y) * g.columns;
       for (int x = 0; x < g.columns; ++x) {
-        const std::int64_t s = plane[row + x];
+        const std::int64_t s = shares[x];
         if (s == 0) continue;
-        touched[row + x] = 1;
+        touched[static_cast<std::size_t>(x)] = 1;
         ++mm.touched;
         count += s;
         sumX += static_cast<Int128>(s) * x;
@@ -227,8 +244,8 @@ SectionMoments MomentsOfPlanes(const OutlineGrid& g, const std::vector<const Sha
       mm.sumYY += count * y * y;
       mm.sumXY += sumX * y;
     }
+    for (const char t : touched) moments.touchedPixels += t;
   }
-  for (const char t : touched) moments.touchedPixels += t;
   moments.materials = std::move(materials);
   return moments;
 }
