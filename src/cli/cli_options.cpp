@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdint>
 #include <string_view>
 
 #include "core/analysis/analysis_check.h"
@@ -44,6 +45,7 @@ std::optional<std::string>* SingleValue(Options& o, std::string_view name) {
   if (name == "--stress-map") return &o.stressMap;
   if (name == "--stress-field") return &o.stressField;
   if (name == "--edges") return &o.edges;
+  if (name == "--max-cells") return &o.maxCells;
   if (name == "--interaction") return &o.interaction;
   if (name == "--interaction-biaxial") return &o.biaxial;
   if (name == "--interaction-plot") return &o.interactionPlot;
@@ -282,6 +284,7 @@ Options ParseArguments(const std::vector<std::string>& args) {
     }
     // A ratio that would silently change nothing is more likely a forgotten --torsion.
     if (!o.nus.empty() && !o.torsion) throw UsageError{"option --nu needs --torsion"};
+    if (o.maxCells && !o.torsion) throw UsageError{"option --max-cells needs --torsion"};
     // The resistance and the cracked section take strengths and laws without the torsion.
     const bool resistance = o.resistance || o.interaction || o.momentCurvature || o.biaxial ||
                             o.cracked || o.interactionPlot;
@@ -327,6 +330,11 @@ AnalysisRequest ReadAnalyseValues(const Options& o) {
   }
   v.uses = o.uses;
   v.torsion = o.torsion;
+  if (o.maxCells) {
+    const double cells = ReadRealOption("--max-cells", *o.maxCells);
+    Refuse("--max-cells: ", MaxCellsProblem(cells));
+    v.maxCells = static_cast<std::int64_t>(cells);
+  }
   if (o.convention) {
     const std::string& text = *o.convention;
     v.convention = WithOption("--convention", text, [&] {
@@ -403,7 +411,8 @@ std::string CliUsage() {
                     [--material LABEL@NAME@E@RHO ...] [--convention 0|1]
                     [--eps DEGREES] [--json] [--overlay OUT.png|OUT.bmp]
                     [--edges flat|coverage]
-                    [--torsion [--nu LABEL=VALUE ...] [--fy LABEL=VALUE ...]]
+                    [--torsion [--nu LABEL=VALUE ...] [--fy LABEL=VALUE ...]
+                    [--max-cells N]]
                     [--action NAME=VALUE ... [--stress-map OUT.png|OUT.bmp
                     [--stress-field sigma|tau|von_mises]]]
                     [--resistance] [--interaction POINTS] [--moment-curvature]
@@ -486,6 +495,12 @@ analyse    analyses the section made of the colours given with --use and prints
            Poisson's ratio of the --use colour LABEL for this run
            (0 <= VALUE < 0.5); needs --torsion. The library file is not
            changed.
+  --max-cells N
+           the most cells the torsion solve takes on the picture's pixels
+           (1..1073741823; needs --torsion). Above it the solve runs on blocks
+           of pixels, and the extended values say so. Without it the cap
+           follows from a memory budget of 800 MB (about 5 million cells);
+           a larger N takes about 160 bytes per cell more.
   --fy LABEL=VALUE, --fy LABEL=COMPRESSION/TENSION
            strength in N/mm^2 of the --use colour LABEL for this run, one value
            for both ways or two ("17/0": concrete without tension), each at

@@ -431,11 +431,28 @@ AnalysisRequest ReadValues(const py::object& width, const py::object& height,
                            const std::vector<std::string>& use, const py::object& materials,
                            int convention, double eps, bool torsion, const py::object& nu,
                            const py::object& fy, const py::object& actions,
-                           const std::string& edges, const Resistance& resistance) {
+                           const std::string& edges, const Resistance& resistance,
+                           const py::object& maxCells) {
   AnalysisRequest v;
   ReadSizes(width, height, pixelSize, drawing, v.size);
   v.uses = use;
   v.torsion = torsion;
+  if (!maxCells.is_none()) {
+    // A bool is a number to Python, but max_cells=True is a slip, not a cap of one cell.
+    const auto refuse = [&] {
+      return py::type_error("max_cells must be a number of cells or None, not " +
+                            Text(py::repr(maxCells)));
+    };
+    if (py::isinstance<py::bool_>(maxCells) || py::isinstance<py::str>(maxCells)) throw refuse();
+    double cells = 0;
+    try {
+      cells = maxCells.cast<double>();
+    } catch (const py::cast_error&) {
+      throw refuse();
+    }
+    if (const std::string problem = MaxCellsProblem(cells); !problem.empty()) throw Error(problem);
+    v.maxCells = static_cast<std::int64_t>(cells);
+  }
   v.convention = SignConventionOf(convention);
   v.eps = eps;
   v.edges = EdgeModeOfName(edges);
@@ -492,7 +509,8 @@ Result Analyse(const Picture& picture, const py::object& width, const py::object
                const py::object& nu, const py::object& fy, const py::object& actions,
                const std::string& edges, const py::object& laws, bool resistance,
                const py::object& interaction, bool momentCurvature, int interactionBiaxial,
-               bool cracked, const py::object& progress, const py::object& pixelSize) {
+               bool cracked, const py::object& progress, const py::object& pixelSize,
+               const py::object& maxCells) {
   if (!progress.is_none() && !PyCallable_Check(progress.ptr())) {
     throw py::type_error("progress must be callable");
   }
@@ -500,7 +518,8 @@ Result Analyse(const Picture& picture, const py::object& width, const py::object
                 ReadValues(width, height, pixelSize, picture.drawing, use, materials, convention,
                            eps, torsion, nu, fy, actions, edges,
                            {laws, resistance, InteractionPoints(interaction), momentCurvature,
-                            interactionBiaxial, cracked}),
+                            interactionBiaxial, cracked},
+                           maxCells),
                 picture};
   auto session = std::make_shared<SectionSession>();
   Progress report(progress);
@@ -825,6 +844,7 @@ an analysis with actions; painted with Qt, loaded for this.)")
         py::arg("interaction") = false, py::arg("moment_curvature") = false,
         py::arg("interaction_biaxial") = 0, py::arg("cracked") = false,
         py::arg("progress") = py::none(), py::arg("pixel_size_mm") = py::none(),
+        py::arg("max_cells") = py::none(),
         R"(Analyses the section of `picture` made of the colours `use` (labels, in order) and
 returns a Result; the batch tool's `analyse` with the matching options:
 
@@ -843,6 +863,9 @@ returns a Result; the batch tool's `analyse` with the matching options:
   eps                  angle precision of the principal axes in degrees (--eps)
   torsion              also GJ, the shear centre, section moduli and plastic moments
                        (--torsion)
+  max_cells            the most cells the torsion solve takes on the pixels before it runs
+                       on blocks of them (--max-cells), with torsion only; None as the
+                       memory budget allows
   nu                   {label: Poisson's ratio} for this run (--nu), with torsion only
   fy                   {label: strength or (compression, tension)} in N/mm^2 (--fy), with
                        torsion or one of the resistance's keywords only

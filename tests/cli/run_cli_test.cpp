@@ -960,7 +960,31 @@ INSTANTIATE_TEST_SUITE_P(
                    kGood),
             1,
             "The Poisson's ratio of clRed in {dir}/badnu.ini cannot be read: 'x' is not "
-            "a valid floating point value\n"}),
+            "a valid floating point value\n"},
+        // A cap that would change nothing is more likely a forgotten --torsion.
+        FailureCase{"MaxCellsWithoutTorsion",
+                    Concat({"analyse", "{dir}/rect.bmp", "--max-cells", "1000"}, kGood), 2,
+                    "option --max-cells needs --torsion\n"},
+        // No cells at all, or fewer: nothing could be solved.
+        FailureCase{"MaxCellsOfNone",
+                    Concat({"analyse", "{dir}/rect.bmp", "--torsion", "--max-cells", "0"}, kGood),
+                    1, "--max-cells: the cell cap must be a whole number of 1..1073741823 cells\n"},
+        FailureCase{"NegativeMaxCells",
+                    Concat({"analyse", "{dir}/rect.bmp", "--torsion", "--max-cells", "-5"}, kGood),
+                    1, "--max-cells: the cell cap must be a whole number of 1..1073741823 cells\n"},
+        FailureCase{
+            "MaxCellsNotANumber",
+            Concat({"analyse", "{dir}/rect.bmp", "--torsion", "--max-cells", "1e3.5"}, kGood), 1,
+            "--max-cells: '1e3.5' is not a valid floating point value\n"},
+        FailureCase{
+            "MaxCellsWithAFraction",
+            Concat({"analyse", "{dir}/rect.bmp", "--torsion", "--max-cells", "2500.5"}, kGood), 1,
+            "--max-cells: the cell cap must be a whole number of 1..1073741823 cells\n"},
+        // Cells are numbered in 32 bits, with room for the coarse levels.
+        FailureCase{
+            "MaxCellsBeyondTheNumbering",
+            Concat({"analyse", "{dir}/rect.bmp", "--torsion", "--max-cells", "1073741824"}, kGood),
+            1, "--max-cells: the cell cap must be a whole number of 1..1073741823 cells\n"}),
     RowName);
 
 INSTANTIATE_TEST_SUITE_P(

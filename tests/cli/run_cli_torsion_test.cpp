@@ -123,6 +123,61 @@ TEST_F(RunCliTorsionTest, TorsionAppendsItsBlockToTheUnchangedReport) {
   EXPECT_NE(block.find("    no error estimate: " + why + "\r\n"), std::string::npos) << block;
 }
 
+// --- the cell cap ------------------------------------------------------------------------------
+
+struct CellCapCase {
+  const char* what;
+  std::vector<std::string> cap;  // the options after --torsion
+  int pixels;                    // per block side; 1: solved on every pixel
+  int maxCells;                  // the cap the report names when coarsened
+};
+void PrintTo(const CellCapCase& c, std::ostream* os) { *os << c.what; }
+
+class RunCliCellCapTest : public RunCliTorsionTest,
+                          public ::testing::WithParamInterface<CellCapCase> {};
+
+TEST_P(RunCliCellCapTest, ACoarsenedSolveSaysSoInTheReportAndTheJson) {
+  const CellCapCase& c = GetParam();
+  // 80 x 40 pixels: 3200 cells.
+  const std::string path =
+      dir.WritePicture("plate.bmp", MakeGrid(90, 50, kWhite, {{5, 5, 84, 44, kRed}}));
+  const std::vector<std::string> args = Concat(
+      {"analyse", path, "--width", "80", "--height", "40", "--use", "clRed", "--torsion"}, c.cap);
+  const CliRun text = RunTool(args);
+  ASSERT_EQ(text.code, 0) << text.err;
+  const QJsonObject extended =
+      ParseJson(RunTool(Concat(args, {"--json"})).out)["extended"].toObject();
+  EXPECT_EQ(extended["torsion_coarsening"].toInt(), c.pixels);
+  const std::string line = "    solved on blocks of " + std::to_string(c.pixels) + " x " +
+                           std::to_string(c.pixels) + " pixels (above the cell cap of " +
+                           std::to_string(c.maxCells) +
+                           " cells): its values hold the picture only to about a block; "
+                           "--max-cells raises the cap\r\n";
+  if (c.pixels == 1) {
+    EXPECT_TRUE(extended["torsion_blocks"].isNull());
+    EXPECT_EQ(text.out.find("solved on blocks"), std::string::npos) << text.out;
+  } else {
+    const QJsonObject blocks = extended["torsion_blocks"].toObject();
+    EXPECT_EQ(blocks["pixels"].toInt(), c.pixels);
+    EXPECT_EQ(blocks["max_cells"].toInt(), c.maxCells);
+    EXPECT_LE(extended["torsion_cells"].toInt(), c.maxCells);
+    EXPECT_NE(text.out.find(line), std::string::npos) << text.out;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RunCliCellCapTest,
+    ::testing::Values(
+        // The default cap (about 5 million cells) takes the plate on its pixels.
+        CellCapCase{"DefaultCap", {}, 1, 0},
+        // A cap of exactly the plate's cells still solves every pixel.
+        CellCapCase{"CapOfThePlate", {"--max-cells", "3200"}, 1, 0},
+        // One cell fewer: blocks of 2 x 2 pixels, 800 cells.
+        CellCapCase{"CapJustBelow", {"--max-cells", "3199"}, 2, 3199},
+        // 100 cells: 5 x 5 blocks make 128, 6 x 6 blocks 98.
+        CellCapCase{"SmallCap", {"--max-cells", "100"}, 6, 100}),
+    RowName);
+
 TEST_F(RunCliTorsionTest, WithoutTorsionNothingChangesNotEvenForABrokenRatio) {
   const std::string library = dir.File("lib.ini");
   const std::string text =

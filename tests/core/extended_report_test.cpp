@@ -124,6 +124,7 @@ TEST(ExtendedReportTest, CoarsenedSolveWithoutEstimateSaysSo) {
   r.CellWidthMm = 0.3;
   r.CellHeightMm = 0.45;
   r.Cells = 1;
+  r.CellCap = 1;
   r.Parts = 2;
   r.Iterations = 1;
   const std::vector<std::string> lines = ExtendedReport(r, SignConvention::DorvastPelkam);
@@ -131,9 +132,12 @@ TEST(ExtendedReportTest, CoarsenedSolveWithoutEstimateSaysSo) {
   EXPECT_EQ(lines[5],
             "    solved on 1 cell of 0.3 x 0.45 mm (3 x 3 pixels each, coarsened), 2 parts, "
             "1 iteration");
+  EXPECT_EQ(lines[6],
+            "    solved on blocks of 3 x 3 pixels (above the cell cap of 1 cell): its values hold "
+            "the picture only to about a block; --max-cells raises the cap");
   // Without an estimate the shear centre has no estimate line either.
-  EXPECT_EQ(lines[11], "    z    = -69.00 mm from NC, positive downwards");
-  EXPECT_EQ(lines[12], "");
+  EXPECT_EQ(lines[12], "    z    = -69.00 mm from NC, positive downwards");
+  EXPECT_EQ(lines[13], "");
 }
 
 TEST(ExtendedReportTest, MissingEstimateNamesItsReason) {

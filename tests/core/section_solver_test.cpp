@@ -370,6 +370,17 @@ TEST(ElasticSectionTest, SectionBeyondTheBudgetIsSolvedOnCoarserCells) {
   EXPECT_TRUE(r.Coarsened);
   EXPECT_DOUBLE_EQ(r.CellWidthMm, 0.25 * r.Coarsening);
   EXPECT_LE(r.Cells * 160, static_cast<std::int64_t>(options.memoryBudget));
+  // The cap the report names is the budget's, and the disc's pixels lie above it.
+  EXPECT_LE(r.CellCap * 160, static_cast<std::int64_t>(options.memoryBudget));
+  EXPECT_GT(r.CellCap, r.Cells);
+  EXPECT_LT(r.CellCap, 31400);
+  // A cap of cells replaces the budget: the caller takes the memory.
+  ElasticOptions capped = options;
+  capped.maxCells = 40000;
+  const Analysis pixels = Analyse(s, lib, poisson, capped);
+  ASSERT_TRUE(pixels.elastic);
+  EXPECT_EQ(pixels.elastic->Coarsening, 1);
+  EXPECT_EQ(pixels.elastic->CellCap, 40000);
   // Blocks of 3 do not divide the 200 pixels evenly, so the coarse disc is a little lopsided.
   EXPECT_NEAR(r.ShearCentreHor, 25, 0.02 * r.CellWidthMm);
 

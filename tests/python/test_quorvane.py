@@ -85,6 +85,11 @@ ANALYSES = {
         dict(library=True, torsion=True, nu={"clRed": 0.25}, fy={"clRed": 355}),
         ["--library", LIBRARY, "--torsion", "--nu", "clRed=0.25", "--fy", "clRed=355"],
     ),
+    # a cap below the picture's cells: solved on blocks, and said so
+    "channel torsion on blocks": (
+        dict(library=True, torsion=True, max_cells=2000),
+        ["--library", LIBRARY, "--torsion", "--max-cells", "2000"],
+    ),
     "composite torsion": (
         dict(library=True, torsion=True, nu={"clBlue": 0.2}, fy={"clRed": 355, "clBlue": (17, 0)}),
         ["--library", LIBRARY, "--torsion", "--nu", "clBlue=0.2", "--fy", "clRed=355", "--fy", "clBlue=17/0"],
@@ -146,6 +151,7 @@ def test_dict_and_report_are_the_batch_tools(name, composite):
     assert ("extended" in result.to_dict()) == ("torsion" in name or name == "channel stresses")
     assert ("stress" in result.to_dict()) == ("stresses" in name)
     assert result.to_dict().get("edges", "flat") == ("coverage" if "coverage" in name else "flat")
+    assert (result.to_dict().get("extended", {}).get("torsion_blocks") is not None) == ("blocks" in name)
 
 
 @pytest.mark.parametrize("name", ["channel torsion", "composite torsion"])
@@ -216,6 +222,8 @@ def test_refusals_carry_the_cores_messages(tmp_path):
         (500, ["clRed"], dict(resistance=True, laws={"clRed": "steel"}), ["--resistance", "--law", "clRed=steel"],
          None),
         (500, ["clRed"], dict(interaction=1), ["--interaction", "1"], None),
+        (500, ["clRed"], dict(torsion=True, max_cells=0), ["--torsion", "--max-cells", "0"], None),
+        (500, ["clRed"], dict(torsion=True, max_cells=2.5), ["--torsion", "--max-cells", "2.5"], None),
     ]:
         with pytest.raises(quorvane.Error) as refused:
             quorvane.analyse(picture, width, 650, use, **kwargs)
@@ -226,15 +234,19 @@ def test_refusals_carry_the_cores_messages(tmp_path):
         if words is not None:
             assert message == words
             message = words.removeprefix("width: ")
-        assert re.fullmatch(f"(--eps: |--interaction: |{at_option})?" + re.escape(message), tool), tool
+        assert re.fullmatch(f"(--eps: |--interaction: |--max-cells: |{at_option})?" + re.escape(message), tool), tool
     # The labels of ratios and strengths are the section's colours, which the tool names by option.
     for kwargs, words in [(dict(nu={"clLime": 0.2}), "clLime is not a colour of the section"),
                           (dict(fy={"": 1}), "the colour label is empty"),
                           (dict(nu={"clRed": 0.2}, torsion=False), "Poisson's ratios are used by the torsion "
                                                                    "analysis only"),
-                          (dict(actions={"Vz": 0}, torsion=False), "the action Vz needs the torsion analysis")]:
+                          (dict(actions={"Vz": 0}, torsion=False), "the action Vz needs the torsion analysis"),
+                          (dict(max_cells=100, torsion=False), "the cell cap is used by the torsion analysis only")]:
         with pytest.raises(quorvane.Error, match=f"^{re.escape(words)}$"):
             quorvane.analyse(picture, 500, 650, ["clRed"], **dict(dict(torsion=True), **kwargs))
+    # True is a number to Python, but no cap of one cell.
+    with pytest.raises(TypeError, match="^max_cells must be a number of cells or None, not True$"):
+        quorvane.analyse(picture, 500, 650, ["clRed"], torsion=True, max_cells=True)
 
 
 def test_resistance_lists_are_arrays_of_the_dicts_lists(composite):

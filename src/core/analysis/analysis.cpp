@@ -157,6 +157,7 @@ bool AnalyseSection(SectionSession& session, const AnalysisRequest& v, const Pic
     PoissonTable poisson = library != nullptr ? library->poisson : PoissonTable();
     for (const auto& [label, nu] : v.nus) poisson.Set(label, nu);
     session.SetPoissonTable(std::move(poisson));
+    session.SetMaxCells(v.maxCells);
   }
   if (v.torsion || TakesLaws(v)) {
     StrengthTable strengths = library != nullptr ? library->strengths : StrengthTable();

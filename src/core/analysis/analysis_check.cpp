@@ -8,6 +8,7 @@
 #include "core/base/field_number.h"
 #include "core/base/limits.h"
 #include "core/base/number_text.h"
+#include "core/elastic/section_solver.h"
 #include "core/library/dd_props.h"
 #include "core/library/poisson_table.h"
 #include "core/library/strength_table.h"
@@ -143,6 +144,15 @@ std::string BiaxialAnglesProblem(double angles) {
          IntegerText(kMaxBiaxialAngles) + " angles";
 }
 
+std::string MaxCellsProblem(double cells) {
+  if (cells >= 1 && cells <= static_cast<double>(ElasticOptions::kMaxCellLimit) &&
+      cells == std::floor(cells)) {
+    return {};
+  }
+  return "the cell cap must be a whole number of 1.." + IntegerText(ElasticOptions::kMaxCellLimit) +
+         " cells";
+}
+
 namespace {
 
 void Refuse(const std::string& problem) {
@@ -183,6 +193,7 @@ void CheckRequest(const AnalysisRequest& r) {
   // A value that would change nothing is more likely a forgotten torsion.
   if (!r.torsion) {
     if (!r.nus.empty()) throw Error("Poisson's ratios are used by the torsion analysis only");
+    if (r.maxCells != 0) throw Error("the cell cap is used by the torsion analysis only");
     if (!r.strengths.empty() && !TakesLaws(r)) {
       throw Error("strengths are used by the torsion analysis only");
     }
@@ -209,6 +220,7 @@ void CheckRequest(const AnalysisRequest& r) {
           "the uncracked section");
     }
   }
+  if (r.maxCells != 0) Refuse(MaxCellsProblem(static_cast<double>(r.maxCells)));
   if (r.interaction != 0) Refuse(InteractionPointsProblem(r.interaction));
   if (r.biaxial != 0) Refuse(BiaxialAnglesProblem(r.biaxial));
   if (r.outputs.stressMap && r.actions.empty()) throw Error("a stress map needs actions");

@@ -68,6 +68,10 @@ inline constexpr int kMaxBiaxialAngles = 3600;
 /// What is wrong with `angles` directions of the biaxial list, or nothing.
 std::string BiaxialAnglesProblem(double angles);
 
+/// What is wrong with a cap of `cells` solver cells for the torsion, or nothing: a whole number
+/// the solver's cell numbering takes.
+std::string MaxCellsProblem(double cells);
+
 /// Checks every value of `request` and how they go together; throws Error with the first
 /// problem in the core's words.
 void CheckRequest(const AnalysisRequest& request);

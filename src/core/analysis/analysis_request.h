@@ -3,6 +3,7 @@
 // torsion and the actions, each value checked.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -31,6 +32,9 @@ struct AnalysisRequest {
   std::vector<std::string> uses;
   /// --torsion: the extended values too.
   bool torsion = false;
+  /// --max-cells: the most cells the torsion solve takes before it coarsens into blocks (0: as
+  /// the memory budget allows).
+  std::int64_t maxCells = 0;
   SignConvention convention = SignConvention::DorvastPelkam;
   double eps = 1.0;
   std::vector<MaterialOverride> materials;

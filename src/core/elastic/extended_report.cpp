@@ -104,6 +104,14 @@ std::vector<std::string> ExtendedReport(const ElasticResult& r, SignConvention s
   lines.push_back("    solved on " + Plural(r.Cells, "cell", "cells") + " of " + cell + " (" +
                   perCell + "), " + Plural(r.Parts, "part", "parts") + ", " +
                   Plural(r.Iterations, "iteration", "iterations"));
+  if (r.Coarsening > 1) {
+    // Said plainly: the error estimate speaks of the blocks' staircase, not of the picture.
+    lines.push_back("    solved on blocks of " + IntegerText(r.Coarsening) + " x " +
+                    IntegerText(r.Coarsening) + " pixels (above the cell cap of " +
+                    Plural(r.CellCap, "cell", "cells") +
+                    "): its values hold the picture only to about a block; --max-cells raises "
+                    "the cap");
+  }
   lines.emplace_back();
   lines.push_back("shear centre SC at position:");
   lines.push_back("    hor  = " + Mm(r.ShearCentreHor) + " mm from upper left corner UL");

@@ -67,7 +67,7 @@ constexpr int kRoundIterations = 50;
 // A relative residual that rounding keeps a stalled solve at, but which leaves GJ and the shear
 // stiffnesses (energies, whose error goes with the residual squared) exact to many digits.
 constexpr double kRoundingResidual = 1e-8;
-constexpr std::int64_t kMaxCells = std::numeric_limits<std::int32_t>::max() / 2;
+constexpr std::int64_t kMaxCells = ElasticOptions::kMaxCellLimit;
 // Pixels longer than this times their width: the couplings of the two directions differ by its
 // square, and the residual of the weak direction drowns in the rounding of the strong one.
 constexpr double kMaxAspect = 1e4;
@@ -740,7 +740,27 @@ std::optional<ElasticResult> ComputeElasticSection(const PixelGrid& grid,
 
   ElasticResult result;
   int factor = options.coarsening;
-  if (factor <= 0) {
+  // The cap in cells: given, or what the budget leaves beside the box's own map.
+  const std::size_t boxBytes = SolveBytes(0, bounds, 1);
+  const std::size_t cellBytes = SolveBytes(1, bounds, 1) - boxBytes;
+  result.CellCap = std::min(
+      kMaxCells,
+      options.maxCells > 0
+          ? options.maxCells
+          : static_cast<std::int64_t>(
+                (options.memoryBudget - std::min(boxBytes, options.memoryBudget)) / cellBytes));
+  if (factor <= 0 && options.maxCells > 0) {
+    const std::int64_t pixels = CountCells(grid, bounds, scaled, 1, options.coverage);
+    factor = 1;
+    if (pixels > options.maxCells) {
+      // Cells fall with the square of the factor; start just below the estimate.
+      const double ratio = static_cast<double>(pixels) / static_cast<double>(options.maxCells);
+      factor = std::max(2, static_cast<int>(std::floor(std::sqrt(ratio))));
+      while (CountCells(grid, bounds, scaled, factor, options.coverage) > options.maxCells) {
+        ++factor;
+      }
+    }
+  } else if (factor <= 0) {
     const std::int64_t pixels = CountCells(grid, bounds, scaled, 1, options.coverage);
     factor = 1;
     if (SolveBytes(pixels, bounds, 1) > options.memoryBudget) {

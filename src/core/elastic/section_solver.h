@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
@@ -26,10 +27,16 @@ struct ElasticOptions {
   /// Solver memory the automatic coarsening keeps to, in bytes. The default allows about five
   /// million cells at full resolution and keeps the solve's peak under 850 MB.
   static constexpr std::size_t kDefaultMemoryBudget = std::size_t{800} << 20;
+  /// The most cells a solve can number (in 32 bits, with room for the coarse levels).
+  static constexpr std::int64_t kMaxCellLimit = std::numeric_limits<std::int32_t>::max() / 2;
 
   int threads = 0;  ///< 0 = one per core; the results do not depend on it
   std::size_t memoryBudget = kDefaultMemoryBudget;
-  /// Pixels per solver cell along each side; 0 chooses the smallest factor within memoryBudget.
+  /// The most cells solved before the picture is coarsened into blocks (1..kMaxCellLimit); 0
+  /// takes the cap from memoryBudget. A cap replaces the budget: the caller takes the memory.
+  std::int64_t maxCells = 0;
+  /// Pixels per solver cell along each side; 0 chooses the smallest factor within maxCells, or
+  /// within memoryBudget without one.
   int coarsening = 0;
   /// Relative residual at which conjugate gradients stop. A solve whose residual rounding stops
   /// short of it, but below 1E-8, is taken as converged: GJ and the shear stiffnesses are energies,
@@ -149,8 +156,11 @@ struct ElasticResult {
   /// The elastic moduli, for a section of one material only.
   std::optional<SectionModuli> Moduli;
 
-  int Coarsening = 1;       ///< pixels per solver cell along each side
-  bool Coarsened = false;   ///< Coarsening > 1: the solve did not run on every pixel
+  int Coarsening = 1;      ///< pixels per solver cell along each side
+  bool Coarsened = false;  ///< Coarsening > 1: the solve did not run on every pixel
+  /// The most cells this picture could have had solved on its pixels: ElasticOptions::maxCells,
+  /// or what the memory budget leaves for cells beside the picture's box.
+  std::int64_t CellCap = 0;
   double CellWidthMm = 0;   ///< solver cell, horizontal
   double CellHeightMm = 0;  ///< solver cell, vertical
   std::int64_t Cells = 0;   ///< unknowns of the solve

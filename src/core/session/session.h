@@ -182,6 +182,9 @@ class SectionSession {
   TPROPClass& EditLibrary();
   /// Threads of the scans; 0 = all cores.
   void SetThreads(int threads) { mThreads = threads; }
+  /// The most cells the torsion solve takes before it coarsens into blocks; 0 = as the memory
+  /// budget allows (ElasticOptions::maxCells).
+  void SetMaxCells(std::int64_t cells) { mMaxCells = cells; }
   /// The window's pixel size in mm, which gives the sizes in place of its integer fields (and
   /// keeps their fractions); nothing while the fields' sizes are the ones analysed.
   const std::optional<double>& PixelSize() const { return mPixelSizeMm; }
@@ -483,6 +486,7 @@ class SectionSession {
   bool mInventoryDone = false;
   LeftOutColours mUnnamedLeftOut;
   int mThreads = 0;
+  std::int64_t mMaxCells = 0;
   std::optional<double> mPixelSizeMm;
   std::optional<AnalysedSection> mAnalysed;  // the last analysis, while its results stand
   PoissonTable mPoisson;

@@ -113,6 +113,7 @@ SectionSession::ElasticOutcome SectionSession::ComputeElastic(const ProgressFn& 
   ElasticOptions options;
   options.keepFields = keepFields;
   options.threads = mThreads;
+  options.maxCells = mMaxCells;
   options.progress = progress;
   options.cancel = cancel;
   options.coverage = coverage ? &*coverage : nullptr;

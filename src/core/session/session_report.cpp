@@ -153,6 +153,10 @@ JsonValue ExtendedJson(const ElasticResult& e, const std::optional<PlasticOutcom
       {"torsion_parts", Integer(e.Parts)},
       {"torsion_iterations", Integer(e.Iterations)},
       {"torsion_error_estimate", estimate},
+      // Null when every pixel was solved.
+      {"torsion_blocks", e.Coarsening > 1 ? JsonObject({{"pixels", Integer(e.Coarsening)},
+                                                        {"max_cells", Integer(e.CellCap)}})
+                                          : JsonValue(nullptr)},
       {"materials", materials},
       {"eiw", Number(e.EIw)},
       {"gas_y", Number(e.GAy)},
