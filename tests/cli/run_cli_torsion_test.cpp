@@ -152,7 +152,7 @@ TEST_P(RunCliCellCapTest, ACoarsenedSolveSaysSoInTheReportAndTheJson) {
                            std::to_string(c.pixels) + " pixels (above the cell cap of " +
                            std::to_string(c.maxCells) +
                            " cells): its values hold the picture only to about a block; "
-                           "--max-cells raises the cap\r\n";
+                           "the batch tool's --max-cells raises the cap\r\n";
   if (c.pixels == 1) {
     EXPECT_TRUE(extended["torsion_blocks"].isNull());
     EXPECT_EQ(text.out.find("solved on blocks"), std::string::npos) << text.out;

@@ -134,7 +134,7 @@ TEST(ExtendedReportTest, CoarsenedSolveWithoutEstimateSaysSo) {
             "1 iteration");
   EXPECT_EQ(lines[6],
             "    solved on blocks of 3 x 3 pixels (above the cell cap of 1 cell): its values hold "
-            "the picture only to about a block; --max-cells raises the cap");
+            "the picture only to about a block; the batch tool's --max-cells raises the cap");
   // Without an estimate the shear centre has no estimate line either.
   EXPECT_EQ(lines[12], "    z    = -69.00 mm from NC, positive downwards");
   EXPECT_EQ(lines[13], "");

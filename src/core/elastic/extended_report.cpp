@@ -106,11 +106,11 @@ std::vector<std::string> ExtendedReport(const ElasticResult& r, SignConvention s
                   Plural(r.Iterations, "iteration", "iterations"));
   if (r.Coarsening > 1) {
     // Said plainly: the error estimate speaks of the blocks' staircase, not of the picture.
-    lines.push_back("    solved on blocks of " + IntegerText(r.Coarsening) + " x " +
-                    IntegerText(r.Coarsening) + " pixels (above the cell cap of " +
-                    Plural(r.CellCap, "cell", "cells") +
-                    "): its values hold the picture only to about a block; --max-cells raises "
-                    "the cap");
+    lines.push_back(
+        "    solved on blocks of " + IntegerText(r.Coarsening) + " x " + IntegerText(r.Coarsening) +
+        " pixels (above the cell cap of " + Plural(r.CellCap, "cell", "cells") +
+        "): its values hold the picture only to about a block; the batch tool's --max-cells "
+        "raises the cap");
   }
   lines.emplace_back();
   lines.push_back("shear centre SC at position:");
