@@ -258,7 +258,9 @@ TEST(LibraryFileTest, LargeLibraryLoadsInLinearTime) {
   const auto elapsed = std::chrono::steady_clock::now() - start;
   EXPECT_EQ(library.Count(), 50000);
   EXPECT_EQ(library.Newest()->prop.E, 49999.5);
-  EXPECT_LT(elapsed, std::chrono::milliseconds(1000));
+  // Linear takes some 0.1 s here, 1.4 s under the sanitizers on a busy machine; quadratic
+  // (2.5e9 steps) would take minutes.
+  EXPECT_LT(elapsed, std::chrono::milliseconds(5000));
 }
 
 TEST(LibraryFileTest, HugeCountWithFewKeysReturnsAtOnce) {
