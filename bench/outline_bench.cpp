@@ -5,11 +5,14 @@
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
+#include <string>
 
 #include "core/outline/dxf_reader.h"
 #include "core/outline/outline_raster.h"
 #include "core/picture/pixel_grid.h"
 #include "core/scan/coverage.h"
+#include "core/session/session.h"
 #include "support/outline_sections.h"
 
 namespace qv {
@@ -61,6 +64,23 @@ void BM_OutlineIpe300Dxf(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_OutlineIpe300Dxf)->Unit(benchmark::kMicrosecond);
+
+// The example drawing opened and analysed as the window and the batch tool do it: read, laid
+// on about 2 M cells, its colours listed, its steel put on the list, analysed (no torsion).
+void BM_OpenAndAnalyseIpe300Dxf(benchmark::State& state) {
+  const std::string file =
+      (std::filesystem::path(QV_SOURCE_DIR) / "examples" / "ipe300.dxf").string();
+  for (auto _ : state) {
+    SectionSession session;
+    session.SetLibrary(std::make_unique<TPROPClass>());
+    if (!session.AcceptPicture(file)) state.SkipWithError("no example drawing");
+    session.ColourInventory();
+    session.AddColourToMaterialList("clRed");
+    session.Analyse(SectionSize{});
+    benchmark::DoNotOptimize(session.Result().EI1);
+  }
+}
+BENCHMARK(BM_OpenAndAnalyseIpe300Dxf)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace qv
