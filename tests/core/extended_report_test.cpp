@@ -63,7 +63,8 @@ TEST(ExtendedReportTest, BlockHasItsHeadingsAndValues) {
       "",
       "torsional stiffness:",
       "    GJ   = 3.2812E012 Nmm^2",
-      "    error estimate 0.21 % (6.9E009 Nmm^2, observed order 2.0)",
+      "    error estimate 0.21 % (6.9E009 Nmm^2, observed order 2.0), against the pixels' "
+      "staircase as the edge",
       "    solved on 21250 cells of 2 x 2 mm (1 pixel each), 1 part, 12 iterations",
       "",
       "shear centre SC at position:",
@@ -153,6 +154,26 @@ TEST(ExtendedReportTest, MissingEstimateNamesItsReason) {
             "    no error estimate: cells twice the size would close a gap of the section");
   EXPECT_EQ(line(ElasticResult::NoEstimate::Irregular),
             "    no error estimate: the solves on coarser cells do not converge regularly");
+}
+
+TEST(ExtendedReportTest, CutCellsSayWhatTheEstimateMeasuresAndWhatWasExtrapolated) {
+  ElasticResult r = Channel();
+  r.CutCells = true;
+  r.ObservedOrder = 0.3;
+  EXPECT_EQ(ExtendedReport(r, SignConvention::DorvastPelkam)[3], "    GJ   = 3.2812E012 Nmm^2");
+  EXPECT_EQ(ExtendedReport(r, SignConvention::DorvastPelkam)[4],
+            "    error estimate 0.21 % (6.9E009 Nmm^2, the larger step between the solves), "
+            "against the drawn edge");
+  r.Extrapolated = true;
+  r.ObservedOrder = 1.87;
+  r.GJSolved = 3.27e12;
+  const std::vector<std::string> lines = ExtendedReport(r, SignConvention::DorvastPelkam);
+  EXPECT_EQ(lines[3],
+            "    GJ   = 3.2812E012 Nmm^2, extrapolated to cells of no size (3.27E012 Nmm^2 as "
+            "solved)");
+  EXPECT_EQ(lines[4],
+            "    error estimate 0.21 % (6.9E009 Nmm^2, the larger step between the solves; order "
+            "1.9 extrapolated), against the drawn edge");
 }
 
 // --- the marker ------------------------------------------------------------------------------

@@ -86,12 +86,26 @@ std::vector<std::string> ExtendedReport(const ElasticResult& r, SignConvention s
   lines.emplace_back(kExtendedReportTitle);
   lines.emplace_back();
   lines.push_back("torsional stiffness:");
-  lines.push_back("    GJ   = " + FormatGeneral(r.GJ, 5, 3) + " Nmm^2");
+  if (r.Extrapolated) {
+    lines.push_back("    GJ   = " + FormatGeneral(r.GJ, 5, 3) +
+                    " Nmm^2, extrapolated to cells of no size (" + FormatGeneral(r.GJSolved, 5, 3) +
+                    " Nmm^2 as solved)");
+  } else {
+    lines.push_back("    GJ   = " + FormatGeneral(r.GJ, 5, 3) + " Nmm^2");
+  }
   if (r.HasErrorEstimate) {
     const double relative = r.GJ > 0 ? 100 * r.GJErrorEstimate / r.GJ : 0;
+    // What the estimate measures: the distance to the section with the edge the picture's
+    // shares place, or, for flat pixels, to the section of their staircase, which is the drawn
+    // one.
+    const std::string order = FormatFixed(r.ObservedOrder, 3, 1);
+    const std::string how =
+        !r.CutCells      ? "observed order " + order
+        : r.Extrapolated ? "the larger step between the solves; order " + order + " extrapolated"
+                         : "the larger step between the solves";
     lines.push_back("    error estimate " + FormatGeneral(relative, 2, 1) + " % (" +
-                    FormatGeneral(r.GJErrorEstimate, 2, 3) + " Nmm^2, observed order " +
-                    FormatFixed(r.ObservedOrder, 3, 1) + ")");
+                    FormatGeneral(r.GJErrorEstimate, 2, 3) + " Nmm^2, " + how + "), against " +
+                    (r.CutCells ? "the drawn edge" : "the pixels' staircase as the edge"));
   } else {
     lines.push_back("    no error estimate: " + NoEstimateReason(r));
   }

@@ -14,6 +14,7 @@
 #include "core/base/material.h"
 #include "core/base/number_text.h"
 #include "core/base/thread_pool.h"
+#include "core/elastic/cut_cells.h"
 #include "core/library/dd_props.h"
 
 namespace qv {
@@ -69,9 +70,9 @@ class ShareLookup {
   bool mValid = false;
 };
 
-/// Calls cell(X, Y, sumG, sumE) for every block of factor x factor pixels of the box that
+/// Calls cell(X, Y, sumG, sumE, solid) for every block of factor x factor pixels of the box that
 /// holds a stiff pixel, row by row, with the sums of G and E over the block's pixels (with
-/// `coverage`, each pixel's materials by their shares).
+/// `coverage`, each pixel's materials by their shares) and the pixels' sum of stiff shares.
 template <typename Cell>
 void ForEachBlock(const PixelGrid& grid, const SectionBounds& bounds,
                   const std::vector<SolverMaterial>& materials, int factor, Cell cell,
@@ -82,12 +83,14 @@ void ForEachBlock(const PixelGrid& grid, const SectionBounds& bounds,
   const int ny = (height + factor - 1) / factor;
   std::vector<double> sumG(static_cast<std::size_t>(nx));
   std::vector<double> sumE(static_cast<std::size_t>(nx));
+  std::vector<double> sumSolid(static_cast<std::size_t>(nx));
   MaterialLookup lookup(materials);
   std::optional<ShareLookup> shares;
   if (coverage != nullptr) shares.emplace(*coverage);
   for (int by = 0; by < ny; ++by) {
     std::fill(sumG.begin(), sumG.end(), 0.0);
     std::fill(sumE.begin(), sumE.end(), 0.0);
+    std::fill(sumSolid.begin(), sumSolid.end(), 0.0);
     const int rowEnd = std::min(height, (by + 1) * factor);
     for (int row = by * factor; row < rowEnd; ++row) {
       const std::uint32_t* pixels = grid.Row(bounds.ymin + row) + bounds.xmin;
@@ -102,6 +105,7 @@ void ForEachBlock(const PixelGrid& grid, const SectionBounds& bounds,
             for (int px = x; px < end; ++px) {
               sumG[static_cast<std::size_t>(px / factor)] += s.G * part;
               sumE[static_cast<std::size_t>(px / factor)] += s.E * part;
+              sumSolid[static_cast<std::size_t>(px / factor)] += part;
             }
           }
           x = end;
@@ -113,6 +117,7 @@ void ForEachBlock(const PixelGrid& grid, const SectionBounds& bounds,
           for (int px = x; px < end; ++px) {
             sumG[static_cast<std::size_t>(px / factor)] += s.G;
             sumE[static_cast<std::size_t>(px / factor)] += s.E;
+            sumSolid[static_cast<std::size_t>(px / factor)] += 1;
           }
         }
         x = end;
@@ -120,7 +125,8 @@ void ForEachBlock(const PixelGrid& grid, const SectionBounds& bounds,
     }
     for (int bx = 0; bx < nx; ++bx) {
       if (sumE[static_cast<std::size_t>(bx)] > 0) {
-        cell(bx, by, sumG[static_cast<std::size_t>(bx)], sumE[static_cast<std::size_t>(bx)]);
+        const auto b = static_cast<std::size_t>(bx);
+        cell(bx, by, sumG[b], sumE[b], sumSolid[b]);
       }
     }
   }
@@ -192,7 +198,8 @@ std::int64_t CountCells(const PixelGrid& grid, const SectionBounds& bounds,
                         const CoverageTable* coverage) {
   std::int64_t cells = 0;
   ForEachBlock(
-      grid, bounds, materials, factor, [&](int, int, double, double) { ++cells; }, coverage);
+      grid, bounds, materials, factor, [&](int, int, double, double, double) { ++cells; },
+      coverage);
   return cells;
 }
 
@@ -321,16 +328,25 @@ Discretisation Discretise(const PixelGrid& grid, const SectionBounds& bounds,
   d.E.reserve(count);
   std::vector<double> g;
   g.reserve(count);
+  // Read as coverage, each cell's share of stiff material places its piece of edge.
+  std::vector<float> solid;
+  if (coverage != nullptr) solid.reserve(count);
   const double blockPixels = static_cast<double>(factor) * factor;
   for (const int colour : {0, 1}) {
     ForEachBlock(
         grid, bounds, materials, factor,
-        [&](int x, int y, double sumG, double sumE) {
+        [&](int x, int y, double sumG, double sumE, double sumSolid) {
           if (((x + y) & 1) != colour) return;
           c.cellX.push_back(x);
           c.cellY.push_back(y);
-          g.push_back(sumG / blockPixels);
           d.E.push_back(sumE / blockPixels);
+          if (coverage != nullptr) {
+            // G of the cell's material: its cut faces carry only their wetted part.
+            g.push_back(sumG / sumSolid);
+            solid.push_back(static_cast<float>(sumSolid / blockPixels));
+          } else {
+            g.push_back(sumG / blockPixels);
+          }
         },
         coverage);
     beat();
@@ -348,6 +364,15 @@ Discretisation Discretise(const PixelGrid& grid, const SectionBounds& bounds,
   for (std::size_t i = 0; i < n; ++i) {
     if (c.east[i] >= 0) c.te[i] = harmonic(g[i], g[static_cast<std::size_t>(c.east[i])]) * across;
     if (c.south[i] >= 0) c.ts[i] = harmonic(g[i], g[static_cast<std::size_t>(c.south[i])]) * down;
+  }
+  if (coverage != nullptr) {
+    CutFaces cut = CutCellFaces(c, solid);
+    for (std::size_t i = 0; i < n; ++i) {
+      c.te[i] *= cut.eastShare[i];
+      c.ts[i] *= cut.southShare[i];
+    }
+    d.eastShift = std::move(cut.eastShift);
+    d.southShift = std::move(cut.southShift);
   }
   c.SumDiagonal();
   return d;

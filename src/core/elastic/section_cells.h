@@ -34,6 +34,11 @@ struct Discretisation {
   double cellHeight = 0;  // the factor times the pixels' aspect ratio
   CellLevel level;
   std::vector<double> E;  // mean scaled E of each cell's pixels (empty pixels count 0)
+  /// Read as coverage: the midpoint of the wetted part of each cell's east face (south face),
+  /// from the face's centre, in cell heights downwards (cell widths to the right); see
+  /// cut_cells.h. Empty for flat pictures, whose faces lie wholly in the material.
+  std::vector<float> eastShift;
+  std::vector<float> southShift;
 };
 
 /// The materials in use with their E, Poisson's ratio and G; Error for an E that is not finite

@@ -86,6 +86,10 @@ constexpr std::int64_t kMinEstimateCells = 16;
 constexpr double kMinOrder = 0.5;
 constexpr double kMaxTrustedOrder = 3.0;
 constexpr double kMaxOrder = 2.0;
+// Cut cells converge at second order; three solves whose order lies this close to it have
+// established it, and their value extrapolated to cells of no size is the section's.
+constexpr double kMinCutOrder = 1.5;
+constexpr double kMaxCutOrder = 2.5;
 
 struct Cancelled {};
 
@@ -296,17 +300,25 @@ struct TorsionTerms {
   double poleU = 0;
   double poleV = 0;
   double strip = 0;  // s of the unknown w - s (u - uO)(v - vO)
+  // Read as coverage: where the wetted part of each east (south) face has its midpoint, in cell
+  // sides from the face's centre (Discretisation::eastShift); nullptr for whole faces.
+  const float* eastShift = nullptr;
+  const float* southShift = nullptr;
 
   double CentreU(const CellLevel& c, std::size_t i) const { return (c.cellX[i] + 0.5) * hx; }
   double CentreV(const CellLevel& c, std::size_t i) const { return (c.cellY[i] + 0.5) * hy; }
   double StripWarping(const CellLevel& c, std::size_t i) const {
     return strip * (CentreU(c, i) - poleU) * (CentreV(c, i) - poleV);
   }
+  // The tangential field is taken at the wetted part's midpoint, the strip's jump between the
+  // two cells' centres.
   double EastTerm(const CellLevel& c, std::size_t i) const {
-    return (1 - strip) * hx * (CentreV(c, i) - poleV);
+    const double shift = eastShift != nullptr ? eastShift[i] * hy : 0.0;
+    return hx * ((1 - strip) * (CentreV(c, i) - poleV) + shift);
   }
   double SouthTerm(const CellLevel& c, std::size_t i) const {
-    return -(1 + strip) * hy * (CentreU(c, i) - poleU);
+    const double shift = southShift != nullptr ? southShift[i] * hx : 0.0;
+    return -hy * ((1 + strip) * (CentreU(c, i) - poleU) + shift);
   }
 };
 
@@ -317,6 +329,10 @@ TorsionTerms TermsOf(const Discretisation& d) {
   TorsionTerms t;
   t.hx = d.cellWidth;
   t.hy = d.cellHeight;
+  if (!d.eastShift.empty()) {
+    t.eastShift = d.eastShift.data();
+    t.southShift = d.southShift.data();
+  }
   double sumE = 0, sumEU = 0, sumEV = 0;
   for (std::size_t i = 0; i < static_cast<std::size_t>(c.Cells()); ++i) {
     sumE += d.E[i];
@@ -811,6 +827,8 @@ std::optional<ElasticResult> ComputeElasticSection(const PixelGrid& grid,
     main = Discretisation{};  // its memory is needed for the next solve
     Beat(options, mainShare);
     result.GJ = unscale(fine.GJ, 4);
+    result.GJSolved = result.GJ;
+    result.CutCells = options.coverage != nullptr;
     result.ShearCentreHor = fine.centreHor * dx;
     result.ShearCentreVer = fine.centreVer * dx;
     result.Iterations = fine.iterations;
@@ -855,11 +873,12 @@ std::optional<ElasticResult> ComputeElasticSection(const PixelGrid& grid,
         const double gjStep = std::abs(fine.GJ - coarser[0].GJ);
         const double centreStep1 = centreStep(fine, coarser[0]);
         double order = 1;
+        double measured = 0;
         bool regular = true;
         if (coarser.size() == 2 && gjStep > 0) {
-          order = std::log2(std::abs(coarser[0].GJ - coarser[1].GJ) / gjStep);
-          regular = order >= kMinOrder && order <= kMaxTrustedOrder;
-          order = std::min(order, kMaxOrder);
+          measured = std::log2(std::abs(coarser[0].GJ - coarser[1].GJ) / gjStep);
+          regular = measured >= kMinOrder && measured <= kMaxTrustedOrder;
+          order = std::min(measured, kMaxOrder);
         }
         double centreOrder = 1;
         if (coarser.size() == 2 && centreStep1 > 0) {
@@ -867,11 +886,25 @@ std::optional<ElasticResult> ComputeElasticSection(const PixelGrid& grid,
           if (!std::isfinite(centreOrder)) centreOrder = 1;
           centreOrder = std::clamp(centreOrder, kMinOrder, kMaxOrder);
         }
-        if (regular) {
+        result.ShearCentreErrorEstimate = centreStep1 / (std::exp2(centreOrder) - 1) * dx;
+        if (result.CutCells) {
+          // Cut cells at coarse sizes may wobble before their error falls at second order: the
+          // larger step of the solves (the coarser one at the finer one's scale) bounds the
+          // error for any order from 1 on, and bounds the extrapolated value's too.
+          const double coarseStep =
+              coarser.size() == 2 ? std::abs(coarser[0].GJ - coarser[1].GJ) / 4 : 0.0;
+          result.HasErrorEstimate = true;
+          result.ObservedOrder = measured;
+          result.GJErrorEstimate = unscale(std::max(gjStep, coarseStep), 4);
+          if (measured >= kMinCutOrder && measured <= kMaxCutOrder) {
+            // Richardson, where the three solves have established the order.
+            result.Extrapolated = true;
+            result.GJ = unscale(fine.GJ + (fine.GJ - coarser[0].GJ) / (std::exp2(measured) - 1), 4);
+          }
+        } else if (regular) {
           result.HasErrorEstimate = true;
           result.ObservedOrder = order;
           result.GJErrorEstimate = unscale(gjStep / (std::exp2(order) - 1), 4);
-          result.ShearCentreErrorEstimate = centreStep1 / (std::exp2(centreOrder) - 1) * dx;
         } else {
           result.WhyNoEstimate = ElasticResult::NoEstimate::Irregular;
         }

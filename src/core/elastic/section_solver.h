@@ -181,6 +181,16 @@ struct ElasticResult {
   double GJErrorEstimate = 0;
   double ShearCentreErrorEstimate = 0;
   double ObservedOrder = 0;  ///< of GJ
+  /// Read as coverage: the edges were placed in the cut cells (see cut_cells.h), and the
+  /// estimate measures the distance to the section with the drawn edge; otherwise to the
+  /// section of the pixels' staircase, which is the drawn one. With cut cells the estimate is
+  /// always given, as the larger step between the solves (the coarser one divided by 4), which
+  /// holds for any order from 1 on.
+  bool CutCells = false;
+  /// GJ is extrapolated from the three solves to cells of no size (cut cells only, where their
+  /// order lies within 1.5 .. 2.5).
+  bool Extrapolated = false;
+  double GJSolved = 0;  ///< GJ of the solve on the finest cells, N mm^2
   /// The solved fields, with ElasticOptions::keepFields only.
   std::shared_ptr<const SolvedFields> Fields;
 };

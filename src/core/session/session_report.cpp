@@ -136,10 +136,14 @@ JsonValue ExtendedJson(const ElasticResult& e, const std::optional<PlasticOutcom
           ? JsonObject({{"gj", Number(e.GJErrorEstimate)},
                         {"gj_relative", Number(e.GJ > 0 ? e.GJErrorEstimate / e.GJ : 0.0)},
                         {"shear_centre_mm", Number(e.ShearCentreErrorEstimate)},
-                        {"order", Number(e.ObservedOrder)}})
+                        {"order", Number(e.ObservedOrder)},
+                        {"from", Text(e.CutCells ? "largest_step" : "observed_order")},
+                        {"against", Text(e.CutCells ? "drawn_edge" : "staircase")}})
           : nullptr;
   Members members = {
       {"gj", Number(e.GJ)},
+      {"gj_solved", Number(e.GJSolved)},
+      {"torsion_extrapolated", JsonValue(e.Extrapolated)},
       {"shear_centre", JsonObject({{"hor_mm", Number(e.ShearCentreHor)},
                                    {"ver_mm", Number(e.ShearCentreVer)},
                                    {"y_mm", Number(e.ShearCentreY)},

@@ -1,0 +1,40 @@
+// Cells cut by the section's edge. Where the picture carries the edge to a fraction of a pixel
+// (a smoothed drawing read as coverage, or a drawing's exact coverage), each cell's share of
+// solid material places a straight piece of edge in it: its direction from the shares around
+// the cell, its position so that it cuts off exactly the cell's share. The solver's faces then
+// carry the part of them that lies in the material, and their terms are taken at that part's
+// midpoint: this makes the torsion and shear solves converge at second order in the cell size,
+// where stiffnesses averaged over the cut cells converge at first.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "core/elastic/multigrid.h"
+
+namespace qv {
+
+/// The part of a cell's face that lies in the material: its share of the face (0..1) and its
+/// midpoint, from the face's centre along the face, in cell sides (-0.5..0.5) towards larger X
+/// (horizontal faces) or larger Y (vertical faces).
+struct WetFace {
+  double share = 1;
+  double shift = 0;
+};
+
+/// A cell's four faces, east, south, west and north (Y grows downwards), when the cell holds
+/// `solid` of its area on the side of a straight edge away from (mx, my), the edge's normal in
+/// cell units pointing out of the material. A zero normal wets each face by `solid`.
+std::array<WetFace, 4> WetFaces(double solid, double mx, double my);
+
+/// The faces of every cell of `level` between cells holding material: the wetted share and
+/// midpoint of each cell's east and south face, as the two cells' own edges see it (their
+/// mean). `solid` holds each cell's share of solid material, in the level's cell order.
+struct CutFaces {
+  std::vector<float> eastShare, southShare;
+  std::vector<float> eastShift, southShift;
+};
+CutFaces CutCellFaces(const CellLevel& level, const std::vector<float>& solid);
+
+}  // namespace qv
