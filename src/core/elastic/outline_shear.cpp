@@ -32,9 +32,13 @@ class Cells {
     return (*mGrid.map)[static_cast<std::size_t>(y) * static_cast<std::size_t>(mGrid.columns) +
                         static_cast<std::size_t>(x)];
   }
+  /// The neighbour of `cell` of the same material: each material's region has its own outline,
+  /// at a joint to another material as at a free edge.
   std::int32_t Beside(std::int32_t cell, int direction) const {
     const auto i = static_cast<std::size_t>(cell);
-    return At((*mGrid.cellX)[i] + kStepX[direction], (*mGrid.cellY)[i] + kStepY[direction]);
+    const std::int32_t next =
+        At((*mGrid.cellX)[i] + kStepX[direction], (*mGrid.cellY)[i] + kStepY[direction]);
+    return next >= 0 && Material(next) == Material(cell) ? next : -1;
   }
   /// The face of `cell` along which one travels in `direction` exists: to its left, no cell.
   bool HasFace(std::int32_t cell, int direction) const {
@@ -58,7 +62,7 @@ class Cells {
 // One loop of faces, with where its windows stop and how far they reach.
 struct Loop {
   std::vector<Face> faces;
-  std::vector<bool> barrierAfter;  // a true corner or a change of material after this face
+  std::vector<bool> barrierAfter;  // a true corner after this face
   std::vector<int> reach;
   std::vector<int> period;
   std::vector<bool> innerCorner;
@@ -137,11 +141,6 @@ Loop Trace(const Cells& cells, Face start, std::vector<std::uint8_t>& seen) {
       const std::size_t at = (begin + static_cast<std::size_t>(k)) % n;
       loop.reach[at] = reach;
       loop.period[at] = period;
-    }
-  }
-  for (std::size_t k = 0; k < n; ++k) {
-    if (cells.Material(loop.faces[k].cell) != cells.Material(loop.faces[(k + 1) % n].cell)) {
-      loop.barrierAfter[k] = true;
     }
   }
   return loop;

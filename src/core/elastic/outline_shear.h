@@ -17,7 +17,7 @@ struct CellGrid {
   const std::vector<std::int32_t>* map = nullptr;
   const std::vector<std::int32_t>* cellX = nullptr;
   const std::vector<std::int32_t>* cellY = nullptr;
-  /// Each cell's material: an edge stops where the material changes.
+  /// Each cell's material: each material's region is traced on its own.
   const std::vector<std::int32_t>* material = nullptr;
 };
 
@@ -37,11 +37,12 @@ struct OutlinePoint {
 /// between shorter ones are the steps of a staircase standing for a slanted or curved edge.
 inline constexpr int kTrueCornerRun = 4;
 
-/// Every free face of the grid (a cell side with no cell beyond it) with the outline there.
+/// Every free face of the grid (a cell side with no cell of its material beyond it: each
+/// material's region has its own outline, along its joints too) with the outline there.
 /// The faces are traced as loops (cells touching at a corner only are apart). Along a staircase
 /// the edge is the least-squares line through the midpoints of the faces of one period or more
 /// about the face (each lies halfway between a pixel inside and one outside, as is the outline
-/// where the picture was drawn from it), stopped at true corners and at a change of material.
+/// where the picture was drawn from it), stopped at true corners.
 std::vector<OutlinePoint> TraceOutline(const CellGrid& grid);
 
 }  // namespace qv

@@ -613,10 +613,17 @@ void StressField::FitEdges(const SolvedFields& f, const std::vector<std::int32_t
     return mCellMap[static_cast<std::size_t>(Y) * static_cast<std::size_t>(mColumns) +
                     static_cast<std::size_t>(X)];
   };
+  // A face to another material bounds the cell's material as a free face does: the stresses
+  // on it are its material's, carried onto the joint from that side (the field jumps there).
+  const auto same = [&](std::size_t i, int X, int Y) {
+    const std::int32_t j = at(X, Y);
+    return j >= 0 && material[static_cast<std::size_t>(j)] == material[i];
+  };
   std::vector<std::uint8_t> onEdge(cells, 0);
   for (std::size_t i = 0; i < cells; ++i) {
     const int X = f.CellX[i], Y = f.CellY[i];
-    onEdge[i] = at(X - 1, Y) < 0 || at(X + 1, Y) < 0 || at(X, Y - 1) < 0 || at(X, Y + 1) < 0;
+    onEdge[i] =
+        !same(i, X - 1, Y) || !same(i, X + 1, Y) || !same(i, X, Y - 1) || !same(i, X, Y + 1);
   }
   // The fitted stresses about cell i at (px, py) cells from its centre, from the cells of `m`
   // about it; `offEdge`, from those off the edge only (all of them where none is).
@@ -644,8 +651,8 @@ void StressField::FitEdges(const SolvedFields& f, const std::vector<std::int32_t
       const auto towards = [](bool before, bool after) {
         return before == after ? 0.0 : (after ? -0.5 : 0.5);
       };
-      const double px = towards(at(X - 1, Y) >= 0, at(X + 1, Y) >= 0);
-      const double py = towards(at(X, Y - 1) >= 0, at(X, Y + 1) >= 0);
+      const double px = towards(same(i, X - 1, Y), same(i, X + 1, Y));
+      const double py = towards(same(i, X, Y - 1), same(i, X, Y + 1));
       const auto [h, v] = fitted(i, material[i], px, py, false);
       mEdges[i] = {std::hypot(h, v), static_cast<std::int8_t>(2 * px),
                    static_cast<std::int8_t>(2 * py)};
