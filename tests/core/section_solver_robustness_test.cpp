@@ -123,10 +123,9 @@ CellLevel Level(int size, const std::function<bool(int, int)>& material, double 
   c.te.assign(c.cellX.size(), 0.0);
   c.ts.assign(c.cellX.size(), 0.0);
   for (std::size_t i = 0; i < c.cellX.size(); ++i) {
-    if (c.east[i] >= 0) c.te[i] = te;
-    if (c.south[i] >= 0) c.ts[i] = ts;
+    if (c.East(i) >= 0) c.te[i] = te;
+    if (c.South(i) >= 0) c.ts[i] = ts;
   }
-  c.SumDiagonal();
   return c;
 }
 
@@ -140,7 +139,8 @@ TEST(ElasticGapTest, CoarseCellsNeverSpanAGap) {
   EXPECT_EQ(grid.PartCount(), 2);
   // Each cell's part, and which of left of the slit (1), right of it (2) and below its end (4)
   // its finer cells lie in.
-  std::vector<int> part(grid.Parts().begin(), grid.Parts().end());
+  std::vector<int> part(static_cast<std::size_t>(grid.Fine().Cells()));
+  for (std::size_t i = 0; i < part.size(); ++i) part[i] = grid.Part(i);
   std::vector<int> sides(part.size());
   for (std::size_t i = 0; i < sides.size(); ++i) {
     const int x = grid.Fine().cellX[i];

@@ -97,8 +97,8 @@ CutFaces CutCellFaces(const CellLevel& level, const std::vector<float>& solid) {
     shift = static_cast<float>(0.5 * (mine.shift + theirs.shift));
   };
   for (std::size_t i = 0; i < n; ++i) {
-    const std::int32_t e = level.east[i];
-    const std::int32_t s = level.south[i];
+    const std::int32_t e = level.East(i);
+    const std::int32_t s = level.South(i);
     if (e < 0 && s < 0) continue;
     const bool cut = solid[i] < kFull;
     if (!cut && (e < 0 || solid[static_cast<std::size_t>(e)] >= kFull) &&

@@ -48,8 +48,8 @@ struct FineFaces {
   const CellLevel& c;
   template <typename F>
   void operator()(std::size_t i, const F& f) const {
-    if (c.east[i] >= 0) f(c.east[i], c.te[i], true);
-    if (c.south[i] >= 0) f(c.south[i], c.ts[i], false);
+    if (const std::int32_t e = c.East(i); e >= 0) f(e, c.te[i], true);
+    if (const std::int32_t s = c.South(i); s >= 0) f(s, c.ts[i], false);
   }
 };
 struct CoarseFaces {
@@ -236,10 +236,14 @@ CoarseLevel Coarsen(const Level& fine, const Faces& faces, int fx, int fy,
 inline double RowProduct(const CellLevel& c, const double* x, std::size_t i) {
   const double xi = x[i];
   double s = 0;
-  if (c.east[i] >= 0) s += c.te[i] * (xi - x[c.east[i]]);
-  if (c.south[i] >= 0) s += c.ts[i] * (xi - x[c.south[i]]);
-  if (c.west[i] >= 0) s += c.te[static_cast<std::size_t>(c.west[i])] * (xi - x[c.west[i]]);
-  if (c.north[i] >= 0) s += c.ts[static_cast<std::size_t>(c.north[i])] * (xi - x[c.north[i]]);
+  if (const std::int32_t e = c.East(i); e >= 0) s += c.te[i] * (xi - x[e]);
+  if (const std::int32_t so = c.South(i); so >= 0) s += c.ts[i] * (xi - x[so]);
+  if (const std::int32_t w = c.West(i); w >= 0) {
+    s += c.te[static_cast<std::size_t>(w)] * (xi - x[w]);
+  }
+  if (const std::int32_t n = c.North(i); n >= 0) {
+    s += c.ts[static_cast<std::size_t>(n)] * (xi - x[n]);
+  }
   return s;
 }
 inline double RowProduct(const CoarseLevel& c, const double* x, std::size_t i) {
@@ -255,10 +259,10 @@ inline double RowProduct(const CoarseLevel& c, const double* x, std::size_t i) {
 // The sum of the couplings times x over the neighbours of row i.
 inline double Neighbours(const CellLevel& c, const double* x, std::size_t i) {
   double s = 0;
-  if (c.east[i] >= 0) s += c.te[i] * x[c.east[i]];
-  if (c.south[i] >= 0) s += c.ts[i] * x[c.south[i]];
-  if (c.west[i] >= 0) s += c.te[static_cast<std::size_t>(c.west[i])] * x[c.west[i]];
-  if (c.north[i] >= 0) s += c.ts[static_cast<std::size_t>(c.north[i])] * x[c.north[i]];
+  if (const std::int32_t e = c.East(i); e >= 0) s += c.te[i] * x[e];
+  if (const std::int32_t so = c.South(i); so >= 0) s += c.ts[i] * x[so];
+  if (const std::int32_t w = c.West(i); w >= 0) s += c.te[static_cast<std::size_t>(w)] * x[w];
+  if (const std::int32_t n = c.North(i); n >= 0) s += c.ts[static_cast<std::size_t>(n)] * x[n];
   return s;
 }
 inline double Neighbours(const CoarseLevel& c, const double* x, std::size_t i) {
@@ -277,12 +281,13 @@ struct Passes {
   std::int64_t red;
   ThreadPool& pool;
 
-  std::int64_t Cells() const { return static_cast<std::int64_t>(c.diag.size()); }
+  std::int64_t Cells() const { return c.Cells(); }
   // From x = 0 the red cells see only zeros: x = b / diag.
   void FirstRed(const double* b, double* x) const {
     pool.ForRange(red, [&](std::int64_t first, std::int64_t end) {
       for (auto i = static_cast<std::size_t>(first); i < static_cast<std::size_t>(end); ++i) {
-        x[i] = c.diag[i] > 0 ? b[i] / c.diag[i] : 0.0;
+        const double d = c.Diagonal(i);
+        x[i] = d > 0 ? b[i] / d : 0.0;
       }
     });
   }
@@ -292,7 +297,8 @@ struct Passes {
     pool.ForRange((black ? Cells() : red) - offset, [&](std::int64_t first, std::int64_t end) {
       for (auto i = static_cast<std::size_t>(first + offset);
            i < static_cast<std::size_t>(end + offset); ++i) {
-        x[i] = c.diag[i] > 0 ? (b[i] + Neighbours(c, x, i)) / c.diag[i] : 0.0;
+        const double d = c.Diagonal(i);
+        x[i] = d > 0 ? (b[i] + Neighbours(c, x, i)) / d : 0.0;
       }
     });
   }
@@ -318,45 +324,12 @@ std::int64_t CellLevel::RedCells() const {
 void CellLevel::Link() {
   const std::size_t n = cellX.size();
   map.assign(static_cast<std::size_t>(nx) * static_cast<std::size_t>(ny), -1);
-  for (std::size_t i = 0; i < n; ++i) {
-    map[static_cast<std::size_t>(cellY[i]) * static_cast<std::size_t>(nx) +
-        static_cast<std::size_t>(cellX[i])] = static_cast<std::int32_t>(i);
-  }
-  east.assign(n, -1);
-  south.assign(n, -1);
-  west.assign(n, -1);
-  north.assign(n, -1);
-  for (std::size_t i = 0; i < n; ++i) {
-    const std::size_t at = static_cast<std::size_t>(cellY[i]) * static_cast<std::size_t>(nx) +
-                           static_cast<std::size_t>(cellX[i]);
-    if (cellX[i] + 1 < nx && map[at + 1] >= 0) {
-      east[i] = map[at + 1];
-      west[static_cast<std::size_t>(east[i])] = static_cast<std::int32_t>(i);
-    }
-    if (cellY[i] + 1 < ny && map[at + static_cast<std::size_t>(nx)] >= 0) {
-      south[i] = map[at + static_cast<std::size_t>(nx)];
-      north[static_cast<std::size_t>(south[i])] = static_cast<std::int32_t>(i);
-    }
-  }
-}
-
-void CellLevel::SumDiagonal() {
-  const std::size_t n = cellX.size();
-  diag.assign(n, 0.0);
-  for (std::size_t i = 0; i < n; ++i) {
-    double d = te[i] + ts[i];
-    if (west[i] >= 0) d += te[static_cast<std::size_t>(west[i])];
-    if (north[i] >= 0) d += ts[static_cast<std::size_t>(north[i])];
-    diag[i] = d;
-  }
+  for (std::size_t i = 0; i < n; ++i) map[At(i)] = static_cast<std::int32_t>(i);
 }
 
 std::size_t CellLevel::Bytes() const {
-  return map.capacity() * 4 +
-         (cellX.capacity() + cellY.capacity() + east.capacity() + south.capacity() +
-          west.capacity() + north.capacity()) *
-             4 +
-         (te.capacity() + ts.capacity() + diag.capacity()) * 8;
+  return map.capacity() * 4 + (cellX.capacity() + cellY.capacity()) * 4 +
+         (te.capacity() + ts.capacity()) * 8;
 }
 
 std::size_t CoarseLevel::Bytes() const {
@@ -379,7 +352,7 @@ struct Multigrid::CoarsestSolver {
 
   template <typename Level, typename Faces>
   CoarsestSolver(const Level& level, const Faces& faces) {
-    const auto n = static_cast<std::size_t>(level.diag.size());
+    const auto n = static_cast<std::size_t>(level.Cells());
     std::vector<Eigen::Triplet<double>> entries;
     UnionFind parts(n);
     for (std::size_t i = 0; i < n; ++i) {
@@ -393,7 +366,7 @@ struct Multigrid::CoarsestSolver {
     }
     part.assign(n, -1);
     for (std::size_t i = 0; i < n; ++i) {
-      double d = level.diag[i];
+      double d = level.Diagonal(i);
       const auto root = static_cast<std::size_t>(parts.Find(static_cast<std::int32_t>(i)));
       if (root == i) {
         d += d > 0 ? d : 1.0;
@@ -512,7 +485,7 @@ void Multigrid::LabelParts() {
   const auto n = static_cast<std::size_t>(fine.Cells());
   UnionFind parts(n);
   for (std::size_t i = 0; i < n; ++i) {
-    for (const std::int32_t j : {fine.west[i], fine.north[i]}) {
+    for (const std::int32_t j : {fine.West(i), fine.North(i)}) {
       if (j >= 0) parts.Unite(j, static_cast<std::int32_t>(i));
     }
   }
@@ -528,6 +501,8 @@ void Multigrid::LabelParts() {
     }
     ++mPartSize[static_cast<std::size_t>(mPart[i])];
   }
+  // One part, the usual section, needs no list.
+  if (mPartSize.size() == 1) mPart = {};
 }
 
 void Multigrid::RemovePartMeans(double* v) const {

@@ -21,21 +21,36 @@ struct CellLevel {
   std::vector<std::int32_t> map;    ///< nx * ny entries: the cell at (X, Y), or -1
   std::vector<std::int32_t> cellX;  ///< grid column of each cell
   std::vector<std::int32_t> cellY;  ///< grid row of each cell
-  std::vector<std::int32_t> east;   ///< neighbour cell, or -1
-  std::vector<std::int32_t> south;
-  std::vector<std::int32_t> west;
-  std::vector<std::int32_t> north;
-  std::vector<double> te;    ///< face coefficient towards the east neighbour (0 without)
-  std::vector<double> ts;    ///< face coefficient towards the south neighbour (0 without)
-  std::vector<double> diag;  ///< sum of the cell's face coefficients
+  std::vector<double> te;           ///< face coefficient towards the east neighbour (0 without)
+  std::vector<double> ts;           ///< face coefficient towards the south neighbour (0 without)
 
   std::int64_t Cells() const { return static_cast<std::int64_t>(cellX.size()); }
+  /// The neighbours, or -1, from the map: stored, they and the diagonal would cost a quarter of
+  /// a solve's memory, and the passes that need them read the map's rows in order.
+  std::int32_t East(std::size_t i) const { return cellX[i] + 1 < nx ? map[At(i) + 1] : -1; }
+  std::int32_t South(std::size_t i) const {
+    return cellY[i] + 1 < ny ? map[At(i) + static_cast<std::size_t>(nx)] : -1;
+  }
+  std::int32_t West(std::size_t i) const { return cellX[i] > 0 ? map[At(i) - 1] : -1; }
+  std::int32_t North(std::size_t i) const {
+    return cellY[i] > 0 ? map[At(i) - static_cast<std::size_t>(nx)] : -1;
+  }
+  /// The sum of the cell's face coefficients.
+  double Diagonal(std::size_t i) const {
+    double d = te[i] + ts[i];
+    if (const std::int32_t w = West(i); w >= 0) d += te[static_cast<std::size_t>(w)];
+    if (const std::int32_t n = North(i); n >= 0) d += ts[static_cast<std::size_t>(n)];
+    return d;
+  }
+  /// The cell's entry of the map.
+  std::size_t At(std::size_t i) const {
+    return static_cast<std::size_t>(cellY[i]) * static_cast<std::size_t>(nx) +
+           static_cast<std::size_t>(cellX[i]);
+  }
   /// The red cells: those before the first cell with an odd X + Y.
   std::int64_t RedCells() const;
-  /// Fills map and the neighbours from nx, ny, cellX and cellY.
+  /// Fills map from nx, ny, cellX and cellY.
   void Link();
-  /// Fills diag from te and ts, which must be 0 where there is no neighbour.
-  void SumDiagonal();
   /// Bytes held, for the memory budget.
   std::size_t Bytes() const;
 };
@@ -62,6 +77,7 @@ struct CoarseLevel {
   std::vector<double> b, x, r;       ///< work vectors
 
   std::int64_t Cells() const { return static_cast<std::int64_t>(diag.size()); }
+  double Diagonal(std::size_t i) const { return diag[i]; }
   std::size_t Bytes() const;
 };
 
@@ -97,7 +113,7 @@ class Multigrid {
   int LevelCount() const { return 1 + static_cast<int>(mCoarse.size()); }
   const std::vector<CoarseLevel>& Coarse() const { return mCoarse; }
   /// Connected part of each fine cell, numbered 0.. in the order of their first cells.
-  const std::vector<std::int32_t>& Parts() const { return mPart; }
+  std::int32_t Part(std::size_t cell) const { return mPart.empty() ? 0 : mPart[cell]; }
   int PartCount() const { return static_cast<int>(mPartSize.size()); }
 
   /// y = A x on the fine level (x and y of Fine().Cells() entries, not overlapping).

@@ -362,8 +362,12 @@ Discretisation Discretise(const PixelGrid& grid, const SectionBounds& bounds,
   const double down = cellWidth / cellHeight;
   const auto harmonic = [](double a, double b) { return a * (2 * b / (a + b)); };
   for (std::size_t i = 0; i < n; ++i) {
-    if (c.east[i] >= 0) c.te[i] = harmonic(g[i], g[static_cast<std::size_t>(c.east[i])]) * across;
-    if (c.south[i] >= 0) c.ts[i] = harmonic(g[i], g[static_cast<std::size_t>(c.south[i])]) * down;
+    if (const std::int32_t e = c.East(i); e >= 0) {
+      c.te[i] = harmonic(g[i], g[static_cast<std::size_t>(e)]) * across;
+    }
+    if (const std::int32_t s = c.South(i); s >= 0) {
+      c.ts[i] = harmonic(g[i], g[static_cast<std::size_t>(s)]) * down;
+    }
   }
   if (coverage != nullptr) {
     CutFaces cut = CutCellFaces(c, solid);
@@ -374,7 +378,6 @@ Discretisation Discretise(const PixelGrid& grid, const SectionBounds& bounds,
     d.eastShift = std::move(cut.eastShift);
     d.southShift = std::move(cut.southShift);
   }
-  c.SumDiagonal();
   return d;
 }
 

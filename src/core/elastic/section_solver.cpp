@@ -345,23 +345,20 @@ TorsionTerms TermsOf(const Discretisation& d) {
   return t;
 }
 
-/// The right-hand side of the torsion on level `c`; `faces` counts the faces between cells.
-Eigen::VectorXd AssembleTorsion(const CellLevel& c, const TorsionTerms& t, std::int64_t& faces) {
+/// The right-hand side of the torsion on level `c`.
+Eigen::VectorXd AssembleTorsion(const CellLevel& c, const TorsionTerms& t) {
   const auto n = static_cast<std::size_t>(c.Cells());
   Eigen::VectorXd rhs = Eigen::VectorXd::Zero(static_cast<Eigen::Index>(n));
-  faces = 0;
   for (std::size_t i = 0; i < n; ++i) {
-    if (c.east[i] >= 0) {
+    if (const std::int32_t e = c.East(i); e >= 0) {
       const double f = c.te[i] * t.EastTerm(c, i);
-      rhs[static_cast<Eigen::Index>(c.east[i])] += f;
+      rhs[static_cast<Eigen::Index>(e)] += f;
       rhs[static_cast<Eigen::Index>(i)] -= f;
-      ++faces;
     }
-    if (c.south[i] >= 0) {
+    if (const std::int32_t s = c.South(i); s >= 0) {
       const double f = c.ts[i] * t.SouthTerm(c, i);
-      rhs[static_cast<Eigen::Index>(c.south[i])] += f;
+      rhs[static_cast<Eigen::Index>(s)] += f;
       rhs[static_cast<Eigen::Index>(i)] -= f;
-      ++faces;
     }
   }
   return rhs;
@@ -371,16 +368,63 @@ Eigen::VectorXd AssembleTorsion(const CellLevel& c, const TorsionTerms& t, std::
 double TorsionEnergy(const CellLevel& fine, const TorsionTerms& t, const Eigen::VectorXd& w) {
   double gj = 0;
   for (std::size_t i = 0; i < static_cast<std::size_t>(fine.Cells()); ++i) {
-    if (fine.east[i] >= 0) {
-      const double jump = w[fine.east[i]] - w[static_cast<Eigen::Index>(i)] - t.EastTerm(fine, i);
+    if (const std::int32_t e = fine.East(i); e >= 0) {
+      const double jump = w[e] - w[static_cast<Eigen::Index>(i)] - t.EastTerm(fine, i);
       gj += fine.te[i] * jump * jump;
     }
-    if (fine.south[i] >= 0) {
-      const double jump = w[fine.south[i]] - w[static_cast<Eigen::Index>(i)] - t.SouthTerm(fine, i);
+    if (const std::int32_t s = fine.South(i); s >= 0) {
+      const double jump = w[s] - w[static_cast<Eigen::Index>(i)] - t.SouthTerm(fine, i);
       gj += fine.ts[i] * jump * jump;
     }
   }
   return gj;
+}
+
+/// Preconditioned conjugate gradients from the guess `x`, step for step as Eigen's, but with the
+/// product A p and the preconditioned residual in one vector (the product is spent before the
+/// residual is preconditioned), and without b once the residual is made. A solve then holds
+/// three vectors besides x, not five (on millions of cells, two fifths of its memory). Returns the
+/// relative residual reached; `iterations` is the most on entry and those run on return.
+template <typename Operator, typename Preconditioner>
+double ConjugateGradients(const Operator& a, Eigen::VectorXd b, Eigen::VectorXd& x,
+                          const Preconditioner& precondition, double tolerance, int& iterations) {
+  const Eigen::Index n = a.cols();
+  Eigen::VectorXd residual = b - a * x;
+  const double rhsNorm2 = b.squaredNorm();
+  b = Eigen::VectorXd();  // the iterations need only the residual
+  if (rhsNorm2 == 0) {
+    x.setZero();
+    iterations = 0;
+    return 0;
+  }
+  const double threshold =
+      std::max(tolerance * tolerance * rhsNorm2, std::numeric_limits<double>::min());
+  double residualNorm2 = residual.squaredNorm();
+  if (residualNorm2 < threshold) {
+    iterations = 0;
+    return std::sqrt(residualNorm2 / rhsNorm2);
+  }
+  Eigen::VectorXd p(n);
+  p = precondition.solve(residual);
+  Eigen::VectorXd shared(n);  // A p, then the preconditioned residual z
+  double absNew = residual.dot(p);
+  int i = 0;
+  while (i < iterations) {
+    shared.noalias() = a * p;
+    const double alpha = absNew / p.dot(shared);
+    x += alpha * p;
+    residual -= alpha * shared;
+    residualNorm2 = residual.squaredNorm();
+    if (residualNorm2 < threshold) break;
+    shared = precondition.solve(residual);
+    const double absOld = absNew;
+    absNew = residual.dot(shared);
+    const double beta = absNew / absOld;
+    p = shared + beta * p;
+    ++i;
+  }
+  iterations = i;
+  return std::sqrt(residualNorm2 / rhsNorm2);
 }
 
 /// Conjugate gradients on the multigrid, in rounds of kRoundIterations from the last round's
@@ -389,26 +433,26 @@ class CycleSolver {
  public:
   CycleSolver(Multigrid& grid, SolveMonitor& monitor, const SolveContext& context)
       : mGrid(grid), mContext(context), mOperator(&grid) {
-    mCg.preconditioner().Attach(&grid, &monitor);
-    mCg.setTolerance(context.options.tolerance);
-    mCg.setMaxIterations(kRoundIterations);
-    mCg.compute(mOperator);
+    mPreconditioner.Attach(&grid, &monitor);
   }
 
   /// Reports the next solves' progress to `monitor`.
-  void Watch(SolveMonitor& monitor) { mCg.preconditioner().Attach(&mGrid, &monitor); }
+  void Watch(SolveMonitor& monitor) { mPreconditioner.Attach(&mGrid, &monitor); }
 
-  /// The solution of A x = b; Error (naming the solve `what`) when it cannot be trusted.
-  Eigen::VectorXd Run(const Eigen::VectorXd& b, const std::string& what) {
-    Eigen::VectorXd x = Eigen::VectorXd::Zero(b.size());
+  /// The solution of A x = b, b made by `load` for each round; Error (naming the solve `what`)
+  /// when it cannot be trusted.
+  Eigen::VectorXd Run(const std::function<Eigen::VectorXd()>& load, const std::string& what) {
+    Eigen::VectorXd x = Eigen::VectorXd::Zero(mOperator.cols());
     mIterations = 0;
+    const double tolerance = mContext.options.tolerance;
     double before = 1;  // relative residual at the start of the round
     try {
       for (;;) {
-        x = mCg.solveWithGuess(b, x);
-        mIterations += static_cast<int>(mCg.iterations());
-        if (mCg.info() == Eigen::Success) break;
-        const double reached = mCg.error();
+        int round = kRoundIterations;
+        const double reached =
+            ConjugateGradients(mOperator, load(), x, mPreconditioner, tolerance, round);
+        mIterations += round;
+        if (reached <= tolerance) break;
         // Stalled where rounding leaves it: as far as the arithmetic goes, and far enough.
         if (reached <= kRoundingResidual) break;
         if (!(reached < 0.5 * before)) {
@@ -432,8 +476,7 @@ class CycleSolver {
   Multigrid& mGrid;
   const SolveContext& mContext;
   TorsionOperator mOperator;
-  Eigen::ConjugateGradient<TorsionOperator, Eigen::Lower | Eigen::Upper, MultigridPreconditioner>
-      mCg;
+  MultigridPreconditioner mPreconditioner;
   int mIterations = 0;
 };
 
@@ -444,12 +487,11 @@ struct PartCentroids {
 };
 
 PartCentroids CentroidsOfParts(const Discretisation& d, const CellLevel& fine,
-                               const TorsionTerms& t, const std::vector<std::int32_t>& part,
-                               std::size_t parts) {
+                               const TorsionTerms& t, const Multigrid& grid, std::size_t parts) {
   PartCentroids p{std::vector<double>(parts, 0.0), std::vector<double>(parts, 0.0),
                   std::vector<double>(parts, 0.0)};
   for (std::size_t i = 0; i < static_cast<std::size_t>(fine.Cells()); ++i) {
-    const auto k = static_cast<std::size_t>(part[i]);
+    const auto k = static_cast<std::size_t>(grid.Part(i));
     p.e[k] += d.E[i];
     p.u[k] += d.E[i] * t.CentreU(fine, i);
     p.v[k] += d.E[i] * t.CentreV(fine, i);
@@ -466,13 +508,12 @@ PartCentroids CentroidsOfParts(const Discretisation& d, const CellLevel& fine,
 /// fit of w by a u + b v + c_k gives vS = vO + a, uS = uO - b. Returns (a, b).
 std::pair<double, double> FitShearCentre(const Discretisation& d, const CellLevel& fine,
                                          const TorsionTerms& t, const Eigen::VectorXd& w,
-                                         const std::vector<std::int32_t>& part,
-                                         const PartCentroids& p) {
+                                         const Multigrid& grid, const PartCentroids& p) {
   CentreSums sums;
   const double selfU = t.hx * t.hx / 12;  // a cell's own second moment, per unit area
   const double selfV = t.hy * t.hy / 12;
   for (std::size_t i = 0; i < static_cast<std::size_t>(fine.Cells()); ++i) {
-    const auto k = static_cast<std::size_t>(part[i]);
+    const auto k = static_cast<std::size_t>(grid.Part(i));
     const double u = t.CentreU(fine, i) - p.u[k];
     const double v = t.CentreV(fine, i) - p.v[k];
     const double e = d.E[i];
@@ -490,13 +531,13 @@ std::pair<double, double> FitShearCentre(const Discretisation& d, const CellLeve
 /// The warping constant: the warping function referred to the shear centre is what the fit
 /// (a, b) leaves of w; less its E-weighted mean on each part, squared and weighted with E.
 double WarpingConstant(const Discretisation& d, const CellLevel& fine, const TorsionTerms& t,
-                       const Eigen::VectorXd& w, const std::vector<std::int32_t>& part,
-                       const PartCentroids& p, double a, double b) {
+                       const Eigen::VectorXd& w, const Multigrid& grid, const PartCentroids& p,
+                       double a, double b) {
   const auto n = static_cast<std::size_t>(fine.Cells());
   std::vector<double> omega(n);
   std::vector<double> meanOmega(p.e.size(), 0.0);
   for (std::size_t i = 0; i < n; ++i) {
-    const auto k = static_cast<std::size_t>(part[i]);
+    const auto k = static_cast<std::size_t>(grid.Part(i));
     omega[i] = w[static_cast<Eigen::Index>(i)] - a * (t.CentreU(fine, i) - p.u[k]) -
                b * (t.CentreV(fine, i) - p.v[k]);
     meanOmega[k] += d.E[i] * omega[i];
@@ -504,13 +545,19 @@ double WarpingConstant(const Discretisation& d, const CellLevel& fine, const Tor
   for (std::size_t k = 0; k < p.e.size(); ++k) meanOmega[k] /= p.e[k];
   double eiw = 0;
   for (std::size_t i = 0; i < n; ++i) {
-    const double o = omega[i] - meanOmega[static_cast<std::size_t>(part[i])];
+    const double o = omega[i] - meanOmega[static_cast<std::size_t>(grid.Part(i))];
     eiw += d.E[i] * o * o;
   }
   return eiw * t.hx * t.hy;
 }
 
-/// The shear stiffnesses (G A_y, G A_z) from the two shear functions psiU, psiV and their loads.
+/// The products of the two shear functions with the loads: psiU . loadU, psiU . loadV, ...
+struct ShearProducts {
+  double uu = 0, uv = 0, vu = 0, vv = 0;
+};
+
+/// The shear stiffnesses (G A_y, G A_z) from the products of the two shear functions psiU, psiV
+/// with their loads.
 /// A shear force along one axis bends the section about both where the product moment is not
 /// 0: the change of the bending stresses along the beam is E (ku u + kv v) with (ku, kv) =
 /// K^-1 (1, 0) for a unit force along u, K the bending stiffnesses about the centre (each
@@ -519,10 +566,7 @@ double WarpingConstant(const Discretisation& d, const CellLevel& fine, const Tor
 /// is the one of equal energy, G A_s = 1 / (K^-1 M K^-1) along that axis. Without a product
 /// moment this is EI^2 / integral G |grad psi|^2 of the one function.
 std::pair<double, double> ShearStiffnesses(const Discretisation& d, const CellLevel& fine,
-                                           const TorsionTerms& t, const Eigen::VectorXd& loadU,
-                                           const Eigen::VectorXd& psiU,
-                                           const Eigen::VectorXd& loadV,
-                                           const Eigen::VectorXd& psiV) {
+                                           const TorsionTerms& t, const ShearProducts& m) {
   const double area = t.hx * t.hy;
   const double selfU = t.hx * t.hx / 12;
   const double selfV = t.hy * t.hy / 12;
@@ -534,9 +578,9 @@ std::pair<double, double> ShearStiffnesses(const Discretisation& d, const CellLe
     kuv += e * u * v;
     kvv += e * (v * v + selfV);
   }
-  const double muu = psiU.dot(loadU);
-  const double mvv = psiV.dot(loadV);
-  const double muv = 0.5 * (psiU.dot(loadV) + psiV.dot(loadU));
+  const double muu = m.uu;
+  const double mvv = m.vv;
+  const double muv = 0.5 * (m.uv + m.vu);
   const double kdet = kuu * kvv - kuv * kuv;
   if (!(kdet > 0 && muu > 0 && mvv > 0)) return {0.0, 0.0};
   // The rows of K^-1: (kvv, -kuv) / det and (-kuv, kuu) / det.
@@ -591,7 +635,9 @@ TorsionSolution Solve(Discretisation& d, const SolveContext& context, std::int64
   const auto n = static_cast<std::size_t>(d.level.Cells());
   const TorsionTerms terms = TermsOf(d);
   std::int64_t faces = 0;
-  Eigen::VectorXd rhs = AssembleTorsion(d.level, terms, faces);
+  for (std::size_t i = 0; i < n; ++i) {
+    faces += (d.level.East(i) >= 0 ? 1 : 0) + (d.level.South(i) >= 0 ? 1 : 0);
+  }
 
   Beat(options, progressFirst);
   Multigrid grid(std::move(d.level), terms.hx, terms.hy, context.pool,
@@ -612,8 +658,14 @@ TorsionSolution Solve(Discretisation& d, const SolveContext& context, std::int64
     s.closedLoop = false;
     return s;
   }
-  // Each part's sum is zero in exact arithmetic; removing the rounding keeps the system consistent.
-  grid.RemovePartMeans(rhs.data());
+  // Made for each round of the solve, which holds no right-hand side while it iterates.
+  const auto torsionLoad = [&] {
+    Eigen::VectorXd b = AssembleTorsion(fine, terms);
+    // Each part's sum is zero in exact arithmetic; removing the rounding keeps the system
+    // consistent.
+    grid.RemovePartMeans(b.data());
+    return b;
+  };
 
   // The two shear solves take half the share between them.
   const std::int64_t torsionShare = designValues ? progressShare / 2 : progressShare;
@@ -623,7 +675,7 @@ TorsionSolution Solve(Discretisation& d, const SolveContext& context, std::int64
                                ? "torsion solve"
                                : "torsion solve on cells of " + IntegerText(d.factor) + " x " +
                                      IntegerText(d.factor) + " pixels (for the error estimate)";
-  Eigen::VectorXd w = solver.Run(rhs, name);
+  Eigen::VectorXd w = solver.Run(torsionLoad, name);
   grid.RemovePartMeans(w.data());
   s.iterations = solver.Iterations();
   s.GJ = TorsionEnergy(fine, terms, w);
@@ -636,15 +688,14 @@ TorsionSolution Solve(Discretisation& d, const SolveContext& context, std::int64
   }
 
   const auto parts = static_cast<std::size_t>(grid.PartCount());
-  const std::vector<std::int32_t>& part = grid.Parts();
-  const PartCentroids centroids = CentroidsOfParts(d, fine, terms, part, parts);
-  const auto [a, b] = FitShearCentre(d, fine, terms, w, part, centroids);
+  const PartCentroids centroids = CentroidsOfParts(d, fine, terms, grid, parts);
+  const auto [a, b] = FitShearCentre(d, fine, terms, w, grid, centroids);
   s.centreHor = terms.poleU - b;
   s.centreVer = terms.poleV + a;
   if (!designValues) return s;
   Beat(options, progressFirst + torsionShare);
 
-  s.EIw = WarpingConstant(d, fine, terms, w, part, centroids, a, b);
+  s.EIw = WarpingConstant(d, fine, terms, w, grid, centroids, a, b);
   Beat(options, progressFirst + torsionShare);
 
   // The shear functions: for a shear force along y the bending stresses grow with y, and their
@@ -663,26 +714,41 @@ TorsionSolution Solve(Discretisation& d, const SolveContext& context, std::int64
     grid.RemovePartMeans(load.data());
     return load;
   };
-  const auto shearSolve = [&](const Eigen::VectorXd& load, std::int64_t first, std::int64_t share,
-                              const char* what, std::vector<double>* kept) {
+  const auto shearSolve = [&](bool alongU, std::int64_t first, std::int64_t share, const char* what,
+                              std::vector<double>* kept) {
     Beat(options, first);
     SolveMonitor shearMonitor(options, first, share);
     solver.Watch(shearMonitor);
-    Eigen::VectorXd psi = solver.Run(load, what);
+    Eigen::VectorXd psi = solver.Run([&] { return shearLoad(alongU); }, what);
     if (kept != nullptr) kept->assign(psi.begin(), psi.end());
     return psi;
   };
   const std::int64_t quarter = (progressShare - torsionShare) / 2;
-  const Eigen::VectorXd loadU = shearLoad(true);
-  const Eigen::VectorXd psiU =
-      shearSolve(loadU, progressFirst + torsionShare, quarter, "shear solve along y",
-                 keep != nullptr ? &keep->ShearHor : nullptr);
-  const Eigen::VectorXd loadV = shearLoad(false);
-  const Eigen::VectorXd psiV = shearSolve(
-      loadV, progressFirst + torsionShare + quarter, progressShare - torsionShare - quarter,
-      "shear solve along z", keep != nullptr ? &keep->ShearVer : nullptr);
-  std::tie(s.GAy, s.GAz) = ShearStiffnesses(d, fine, terms, loadU, psiU, loadV, psiV);
-  if (keep != nullptr) KeepFields(d, fine, terms, grid, w, *keep);
+  // Only the solves' products with the loads are needed: the loads are made again, bit for bit,
+  // when needed, so that no more than one function is held besides a solve's own vectors.
+  Eigen::VectorXd warping;
+  if (keep != nullptr) {
+    warping = std::move(w);
+  } else {
+    w = Eigen::VectorXd();
+  }
+  ShearProducts m;
+  {
+    const Eigen::VectorXd psiU =
+        shearSolve(true, progressFirst + torsionShare, quarter, "shear solve along y",
+                   keep != nullptr ? &keep->ShearHor : nullptr);
+    m.uu = psiU.dot(shearLoad(true));
+    m.uv = psiU.dot(shearLoad(false));
+  }
+  {
+    const Eigen::VectorXd psiV = shearSolve(
+        false, progressFirst + torsionShare + quarter, progressShare - torsionShare - quarter,
+        "shear solve along z", keep != nullptr ? &keep->ShearVer : nullptr);
+    m.vv = psiV.dot(shearLoad(false));
+    m.vu = psiV.dot(shearLoad(true));
+  }
+  std::tie(s.GAy, s.GAz) = ShearStiffnesses(d, fine, terms, m);
+  if (keep != nullptr) KeepFields(d, fine, terms, grid, warping, *keep);
   return s;
 }
 
