@@ -342,7 +342,8 @@ struct PictureColoursScan::State {
       const std::uint32_t* pixels = edge.pixels.data();
       for (int x = 0; x < width;) {
         const int runEnd = RunEnd(pixels, x + 1, width, pixels[x]);
-        if (RunHasInside(upRow, downRow, x, runEnd, width, pixels[x])) {
+        const bool again = !insideAtEdges.empty() && insideAtEdges.back() == pixels[x];
+        if (!again && RunHasInside(upRow, downRow, x, runEnd, width, pixels[x])) {
           insideAtEdges.push_back(pixels[x]);
         }
         x = runEnd;
