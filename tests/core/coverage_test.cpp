@@ -271,6 +271,68 @@ TEST(PictureColoursTest, EachColoursMomentsBoxAndInsideMatchItsOwnScan) {
   }
 }
 
+// Rows fed to PictureColoursScan: blocks [first, end) by `worker`, in this order.
+struct FedBlock {
+  int worker = 0;
+  int first = 0;
+  int end = 0;
+};
+
+struct FedCase {
+  const char* comment;
+  std::vector<FedBlock> blocks;
+};
+void PrintTo(const FedCase& c, std::ostream* os) { *os << c.comment; }
+
+class PictureColoursFed : public testing::TestWithParam<FedCase> {};
+
+// The lime square's one pixel that is not an edge pixel lies on row 3: the scan fed in spans must
+// find it from the rows of the spans beside it, whichever worker had them and when.
+TEST_P(PictureColoursFed, GiveWhatTheScanOfTheWholePictureGives) {
+  PixelGrid g = SmoothedDiagonal(24);
+  g.FillRect(16, 2, 18, 4, kLime);
+  PictureColoursScan scan(g.Width(), g.Height(), 3);
+  for (const FedBlock& b : GetParam().blocks) {
+    scan.Feed(b.worker, RowBlock{b.first, b.end, g.Width(), g.Row(b.first)});
+  }
+  const std::optional<PictureColours> fed = scan.Result();
+  const std::optional<PictureColours> whole = ScanPictureColours(g, {}, 1);
+  ASSERT_TRUE(fed && whole);
+  ASSERT_EQ(fed->colours.size(), whole->colours.size());
+  for (std::size_t i = 0; i < whole->colours.size(); ++i) {
+    const PictureColour& a = fed->colours[i];
+    const PictureColour& b = whole->colours[i];
+    EXPECT_EQ(a.value, b.value);
+    EXPECT_EQ(a.inside, b.inside) << b.value;
+    EXPECT_TRUE(a.xmin == b.xmin && a.ymin == b.ymin && a.xmax == b.xmax && a.ymax == b.ymax);
+    EXPECT_TRUE(a.moments.count == b.moments.count && a.moments.sumX == b.moments.sumX &&
+                a.moments.sumYY == b.moments.sumYY && a.moments.sumXY == b.moments.sumXY);
+  }
+}
+
+// One-row blocks from `from` towards `to` (not included), taken in turn by `workers` workers.
+std::vector<FedBlock> RowByRow(int from, int to, int workers) {
+  std::vector<FedBlock> blocks;
+  for (int y = from; y != to; y += from < to ? 1 : -1) blocks.push_back({y % workers, y, y + 1});
+  return blocks;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, PictureColoursFed,
+    testing::Values(
+        // As a PNG file's decoding hands a small picture over.
+        FedCase{"one block", {{0, 0, 24}}},
+        // Each row is looked at when the next arrives, from the copies of the block before.
+        FedCase{"one span of one-row blocks", RowByRow(0, 24, 1)},
+        // The square's inside row ends a span, or starts one fed before the span above it.
+        FedCase{"a span ends on the inside row", {{0, 0, 4}, {1, 4, 24}}},
+        FedCase{"a span starts on it, fed first", {{1, 3, 24}, {0, 0, 3}}},
+        // A span of that row alone; the worker above goes on below it with a span of its own.
+        FedCase{"a span of that row alone", {{0, 0, 3}, {1, 3, 4}, {0, 4, 10}, {0, 10, 24}}},
+        // Nothing follows on: every row a span, taken bottom up by three workers.
+        FedCase{"rows bottom up on three workers", RowByRow(23, -1, 3)}),
+    RowNameGenerator{});
+
 TEST(PictureColoursTest, TooManyColoursAreNotRead) {
   PixelGrid g(1024, 257);
   for (std::size_t i = 0; i < g.Size(); ++i) g.Data()[i] = static_cast<std::uint32_t>(i);
@@ -278,6 +340,11 @@ TEST(PictureColoursTest, TooManyColoursAreNotRead) {
   PixelGrid fewer(1024, 256);
   for (std::size_t i = 0; i < fewer.Size(); ++i) fewer.Data()[i] = static_cast<std::uint32_t>(i);
   EXPECT_TRUE(ScanPictureColours(fewer, {}, 2));  // exactly kMaxEdgeColours
+  // Fed in two spans, neither of which has too many on its own.
+  PictureColoursScan fed(g.Width(), g.Height(), 2);
+  fed.Feed(1, RowBlock{128, 257, g.Width(), g.Row(128)});
+  fed.Feed(0, RowBlock{0, 128, g.Width(), g.Row(0)});
+  EXPECT_FALSE(fed.Result());
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -206,6 +206,39 @@ TEST_F(SessionStreamingTest, APngPictureIsDecodedOnceForListingAnalysisAndSmooth
   EXPECT_THROW(streamed.PictureEdgeSmoothing(), Error);
 }
 
+// Read as coverage, the listing's one read of the file also gathers every colour's facts and
+// moments: cut short after the listing, the file still gives the same analysis, and no picture
+// is held.
+TEST_F(SessionStreamingTest, EdgesReadAsCoverageComeFromTheListingsOneRead) {
+  for (SectionSession* s : {&held, &streamed}) {
+    ProgramSettings settings = s->Settings();
+    settings.Edges = EdgeMode::Coverage;
+    s->ChangeSettings(settings);
+  }
+  for (const std::string name : {"diagonal.bmp", "diagonal.png"}) {
+    const std::string path = dir.File(name);
+    WriteAll(path, name.ends_with(".png") ? EncodePng(SmoothedDiagonal(300))
+                                          : EncodeBmp24(SmoothedDiagonal(300)));
+    OpenBoth(path);
+    std::filesystem::resize_file(path, 100);
+    Both([](SectionSession& s) {
+      s.AddColourToMaterialList("clRed");
+      ASSERT_EQ(s.Analyse(SectionSize{300, 300, "300", "300"}),
+                SectionSession::AnalyseOutcome::Done);
+    });
+    EXPECT_TRUE(streamed.Picture().Empty()) << name;
+    const SectionMoments& a = streamed.Moments();
+    const SectionMoments& b = held.Moments();
+    ASSERT_EQ(a.unit, kCoverageUnit);
+    EXPECT_EQ(a.touchedPixels, b.touchedPixels);
+    ASSERT_EQ(a.materials.size(), 1u);
+    EXPECT_EQ(a.materials[0].count, b.materials[0].count);
+    EXPECT_TRUE(a.materials[0].sumXX == b.materials[0].sumXX &&
+                a.materials[0].sumXY == b.materials[0].sumXY);
+    for (SectionSession* s : {&held, &streamed}) s->RemoveFromMaterialList("clRed");
+  }
+}
+
 TEST_F(SessionStreamingTest, DamagedPixelsStopTheListingWithTheReadersMessage) {
   // An 8-bit picture with one pixel beyond its palette: its header is sound, so only the
   // listing, which reads the pixels, finds the damage.

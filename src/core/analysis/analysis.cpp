@@ -177,10 +177,11 @@ bool AnalyseSection(SectionSession& session, const AnalysisRequest& v, const Pic
   session.ChangeSettings(settings);
   // Without drawing, torsion or stresses the pixels are needed only for the two scans, which
   // then read the file once instead of holding the picture; the resistance bins the runs that
-  // read keeps. Reading edges as coverage looks at each pixel's neighbours, so it holds the
-  // picture.
+  // read keeps. Read as coverage, the same read gathers every colour's moments, but the
+  // resistance's fibres need the blended pixels themselves, so it holds the picture.
   const std::optional<SectionActions> actions = ActionsOf(v);
-  session.SetPictureStreaming(!drawn && !v.torsion && !actions && v.edges == EdgeMode::Flat);
+  session.SetPictureStreaming(!drawn && !v.torsion && !actions &&
+                              (v.edges == EdgeMode::Flat || !WantsResistance(v)));
   session.KeepRunsAlong(WantsResistance(v));
   // Colours new to the library are gathered in the same one read of the file.
   session.GatherAlso(v.uses);

@@ -7,6 +7,8 @@
 #include <atomic>
 #include <cmath>
 #include <limits>
+#include <map>
+#include <mutex>
 
 #include "core/base/thread_pool.h"
 #include "core/scan/edge_smoothing.h"
@@ -190,6 +192,68 @@ void Merge(PictureColour& to, const PictureColour& from) {
   m.sumXY += from.moments.sumXY;
 }
 
+// Adds the runs of row y to `mine`; `up` and `down` are its neighbours (nullptr beyond the
+// picture), looked at only with `checkInside`. False once the worker has met more colours than
+// a drawing has.
+bool AddRow(WorkerColours& mine, int y, const std::uint32_t* up, const std::uint32_t* row,
+            const std::uint32_t* down, int width, bool checkInside) {
+  PictureColour* colour = nullptr;
+  for (int x = 0; x < width;) {
+    const std::uint32_t value = row[x];
+    const int runEnd = RunEnd(row, x + 1, width, value);
+    if (colour == nullptr || colour->value != value) {
+      const std::size_t slot = WorkerColours::Slot(value);
+      if (!mine.cached[slot] || mine.cachedValue[slot] != value) {
+        const auto [at, fresh] = mine.index.try_emplace(value, mine.colours.size());
+        if (fresh) {
+          if (mine.colours.size() == kMaxEdgeColours) return false;
+          PictureColour c;
+          c.value = value;
+          c.moments.colour = value;
+          c.xmin = x;
+          c.xmax = runEnd - 1;
+          c.ymin = c.ymax = y;
+          mine.colours.push_back(c);
+        }
+        mine.cached[slot] = true;
+        mine.cachedValue[slot] = value;
+        mine.cachedIndex[slot] = at->second;
+      }
+      colour = &mine.colours[mine.cachedIndex[slot]];
+    }
+    AddRunMoments(colour->moments, y, x, runEnd - 1);
+    colour->xmin = std::min(colour->xmin, x);
+    colour->xmax = std::max(colour->xmax, runEnd - 1);
+    colour->ymin = std::min(colour->ymin, y);
+    colour->ymax = std::max(colour->ymax, y);
+    if (checkInside && !colour->inside) {
+      colour->inside = RunHasInside(up, down, x, runEnd, width, value);
+    }
+    x = runEnd;
+  }
+  return true;
+}
+
+// The workers' colours as one list by value: the same whichever worker met which rows.
+std::optional<PictureColours> Merged(const std::vector<WorkerColours>& workers) {
+  PictureColours result;
+  std::unordered_map<std::uint32_t, std::size_t> index;
+  for (const WorkerColours& worker : workers) {
+    for (const PictureColour& c : worker.colours) {
+      const auto [at, fresh] = index.try_emplace(c.value, result.colours.size());
+      if (fresh) {
+        if (result.colours.size() == kMaxEdgeColours) return std::nullopt;
+        result.colours.push_back(c);
+      } else {
+        Merge(result.colours[at->second], c);
+      }
+    }
+  }
+  std::sort(result.colours.begin(), result.colours.end(),
+            [](const PictureColour& a, const PictureColour& b) { return a.value < b.value; });
+  return result;
+}
+
 }  // namespace
 
 std::optional<PictureColours> ScanPictureColours(const PixelGrid& grid, const ProgressFn& progress,
@@ -208,63 +272,208 @@ std::optional<PictureColours> ScanPictureColours(const PixelGrid& grid, const Pr
     for (int y = first; y < end; ++y) {
       if (tooMany.load(std::memory_order_relaxed)) return;
       const std::uint32_t* up = y > 0 ? grid.Row(y - 1) : nullptr;
-      const std::uint32_t* row = grid.Row(y);
       const std::uint32_t* down = y + 1 < height ? grid.Row(y + 1) : nullptr;
-      PictureColour* colour = nullptr;
-      for (int x = 0; x < width;) {
-        const std::uint32_t value = row[x];
-        const int runEnd = RunEnd(row, x + 1, width, value);
-        if (colour == nullptr || colour->value != value) {
-          const std::size_t slot = WorkerColours::Slot(value);
-          if (!mine.cached[slot] || mine.cachedValue[slot] != value) {
-            const auto [at, fresh] = mine.index.try_emplace(value, mine.colours.size());
-            if (fresh) {
-              if (mine.colours.size() == kMaxEdgeColours) {
-                tooMany = true;
-                return;
-              }
-              PictureColour c;
-              c.value = value;
-              c.moments.colour = value;
-              c.xmin = x;
-              c.xmax = runEnd - 1;
-              c.ymin = c.ymax = y;
-              mine.colours.push_back(c);
-            }
-            mine.cached[slot] = true;
-            mine.cachedValue[slot] = value;
-            mine.cachedIndex[slot] = at->second;
-          }
-          colour = &mine.colours[mine.cachedIndex[slot]];
-        }
-        AddRunMoments(colour->moments, y, x, runEnd - 1);
-        colour->xmin = std::min(colour->xmin, x);
-        colour->xmax = std::max(colour->xmax, runEnd - 1);
-        colour->ymin = std::min(colour->ymin, y);
-        colour->ymax = std::max(colour->ymax, y);
-        if (!colour->inside) colour->inside = RunHasInside(up, down, x, runEnd, width, value);
-        x = runEnd;
+      if (!AddRow(mine, y, up, grid.Row(y), down, width, true)) {
+        tooMany = true;
+        return;
       }
     }
   });
   if (tooMany) return std::nullopt;
 
-  PictureColours result;
-  std::unordered_map<std::uint32_t, std::size_t> index;
-  for (const WorkerColours& worker : workers) {
-    for (const PictureColour& c : worker.colours) {
-      const auto [at, fresh] = index.try_emplace(c.value, result.colours.size());
-      if (fresh) {
-        if (result.colours.size() == kMaxEdgeColours) return std::nullopt;
-        result.colours.push_back(c);
+  return Merged(workers);
+}
+
+namespace {
+
+// A row kept beside a span's end: the end row itself, to be looked at with the row across, or
+// its neighbour within the span.
+struct EdgeRow {
+  std::vector<std::uint32_t> pixels;
+  bool pending = false;  // a span's end row whose neighbours are not all here yet
+};
+
+// The rows a worker was fed last, followed on by its next block.
+struct Span {
+  bool open = false;
+  int first = 0;
+  int next = 0;
+  std::array<std::vector<std::uint32_t>, 2> carry;  // copies of rows carryRow[0], carryRow[1]
+  std::array<int, 2> carryRow{-1, -1};
+};
+
+}  // namespace
+
+struct PictureColoursScan::State {
+  int width = 0;
+  int height = 0;
+  std::vector<WorkerColours> workers;
+  std::vector<Span> spans;
+  std::atomic<bool> tooMany{false};
+  std::mutex mutex;  // guards edges and insideAtEdges
+  std::map<int, EdgeRow> edges;
+  std::vector<std::uint32_t> insideAtEdges;  // colours found inside on spans' end rows
+
+  // Keeps row y beside a span's end, `pending` for the end row itself, and `helper`, its
+  // neighbour within the span, when given (kept together, so that neither is let go of before
+  // the other is here). Then looks at every end row that has both its neighbours now, and lets
+  // go of the rows no end row needs any more.
+  void KeepEdge(int y, const std::uint32_t* row, bool pending, int helperY = -1,
+                const std::uint32_t* helper = nullptr) {
+    const std::lock_guard<std::mutex> lock(mutex);
+    EdgeRow& kept = edges[y];
+    if (kept.pixels.empty()) kept.pixels.assign(row, row + width);
+    kept.pending = kept.pending || pending;
+    if (helper != nullptr) {
+      EdgeRow& beside = edges[helperY];
+      if (beside.pixels.empty()) beside.pixels.assign(helper, helper + width);
+    }
+    const auto at = [this](int r) -> const EdgeRow* {
+      const auto it = edges.find(r);
+      return it == edges.end() ? nullptr : &it->second;
+    };
+    for (auto& [r, edge] : edges) {
+      if (!edge.pending) continue;
+      const EdgeRow* up = r > 0 ? at(r - 1) : nullptr;
+      const EdgeRow* down = r + 1 < height ? at(r + 1) : nullptr;
+      if ((r > 0 && up == nullptr) || (r + 1 < height && down == nullptr)) continue;
+      const std::uint32_t* upRow = up != nullptr ? up->pixels.data() : nullptr;
+      const std::uint32_t* downRow = down != nullptr ? down->pixels.data() : nullptr;
+      const std::uint32_t* pixels = edge.pixels.data();
+      for (int x = 0; x < width;) {
+        const int runEnd = RunEnd(pixels, x + 1, width, pixels[x]);
+        const bool again = !insideAtEdges.empty() && insideAtEdges.back() == pixels[x];
+        if (!again && RunHasInside(upRow, downRow, x, runEnd, width, pixels[x])) {
+          insideAtEdges.push_back(pixels[x]);
+        }
+        x = runEnd;
+      }
+      edge.pending = false;
+    }
+    const auto pendingAt = [&at](int r) {
+      const EdgeRow* edge = at(r);
+      return edge != nullptr && edge->pending;
+    };
+    for (auto it = edges.begin(); it != edges.end();) {
+      const int r = it->first;
+      if (pendingAt(r - 1) || pendingAt(r) || pendingAt(r + 1)) {
+        ++it;
       } else {
-        Merge(result.colours[at->second], c);
+        it = edges.erase(it);
       }
     }
   }
-  std::sort(result.colours.begin(), result.colours.end(),
-            [](const PictureColour& a, const PictureColour& b) { return a.value < b.value; });
+
+  // The last row of the worker's span has all it will get from the span: counted, and kept
+  // for the span below when there is one.
+  void Close(int worker) {
+    Span& span = spans[static_cast<std::size_t>(worker)];
+    span.open = false;
+    const int last = span.next - 1;
+    if (last < span.first || tooMany.load(std::memory_order_relaxed)) return;
+    const std::uint32_t* row = span.carry[1].data();
+    const std::uint32_t* up = last > span.first ? span.carry[0].data() : nullptr;
+    const bool upAcross = last == span.first && last > 0;
+    const bool downAcross = span.next < height;
+    if (!AddRow(workers[static_cast<std::size_t>(worker)], last, up, row, nullptr, width,
+                !upAcross && !downAcross)) {
+      tooMany = true;
+      return;
+    }
+    if (!downAcross) return;
+    KeepEdge(last, row, true, last - 1, up);
+  }
+};
+
+PictureColoursScan::PictureColoursScan(int width, int height, int workers)
+    : mState(std::make_unique<State>()) {
+  mState->width = width;
+  mState->height = height;
+  const auto parts = static_cast<std::size_t>(std::max(workers, 1));
+  mState->workers.resize(parts);
+  mState->spans.resize(parts);
+}
+
+PictureColoursScan::~PictureColoursScan() = default;
+PictureColoursScan::PictureColoursScan(PictureColoursScan&&) noexcept = default;
+PictureColoursScan& PictureColoursScan::operator=(PictureColoursScan&&) noexcept = default;
+
+void PictureColoursScan::Feed(int worker, const RowBlock& block) {
+  State& s = *mState;
+  if (block.first >= block.end || s.tooMany.load(std::memory_order_relaxed)) return;
+  Span& span = s.spans[static_cast<std::size_t>(worker)];
+  WorkerColours& mine = s.workers[static_cast<std::size_t>(worker)];
+  if (span.open && block.first != span.next) s.Close(worker);
+  if (!span.open) {
+    span.open = true;
+    span.first = span.next = block.first;
+    span.carryRow = {-1, -1};
+  }
+  const auto rowAt = [&](int r) -> const std::uint32_t* {
+    if (r >= block.first && r < block.end) return block.Row(r);
+    if (r == span.carryRow[1]) return span.carry[1].data();
+    if (r == span.carryRow[0]) return span.carry[0].data();
+    return nullptr;
+  };
+  for (int y = block.first; y < block.end; ++y) {
+    // A span's first row is looked at with the row above it, which another span holds.
+    if (span.first > 0 && (y == span.first || y == span.first + 1)) {
+      s.KeepEdge(y, block.Row(y), y == span.first);
+    }
+    // Row y - 1 has both its neighbours now.
+    const int p = y - 1;
+    if (p < span.first) continue;
+    const bool upAcross = p == span.first && p > 0;
+    const std::uint32_t* up = p > span.first ? rowAt(p - 1) : nullptr;
+    if (!AddRow(mine, p, up, rowAt(p), block.Row(y), s.width, !upAcross)) {
+      s.tooMany = true;
+      return;
+    }
+  }
+  const auto keep = [&](int slot, int r) {
+    span.carry[static_cast<std::size_t>(slot)].assign(block.Row(r), block.Row(r) + s.width);
+    span.carryRow[static_cast<std::size_t>(slot)] = r;
+  };
+  if (block.end - block.first >= 2) {
+    keep(0, block.end - 2);
+  } else {
+    std::swap(span.carry[0], span.carry[1]);
+    span.carryRow[0] = span.carryRow[1];
+  }
+  keep(1, block.end - 1);
+  span.next = block.end;
+}
+
+std::optional<PictureColours> PictureColoursScan::Result() {
+  State& s = *mState;
+  for (std::size_t w = 0; w < s.spans.size(); ++w) {
+    if (s.spans[w].open) s.Close(static_cast<int>(w));
+  }
+  if (s.tooMany) return std::nullopt;
+  std::optional<PictureColours> result = Merged(s.workers);
+  if (!result) return std::nullopt;
+  for (const std::uint32_t value : s.insideAtEdges) {
+    const auto at =
+        std::lower_bound(result->colours.begin(), result->colours.end(), value,
+                         [](const PictureColour& c, std::uint32_t v) { return c.value < v; });
+    if (at != result->colours.end() && at->value == value) at->inside = true;
+  }
   return result;
+}
+
+std::optional<PictureColours> ScanPictureColours(PixelRows& rows, const ProgressFn& progress,
+                                                 int threads) {
+  if (const PixelGrid* grid = rows.Grid()) return ScanPictureColours(*grid, progress, threads);
+  if (rows.Width() == 0 || rows.Height() == 0) {
+    if (progress) progress(0, 0);
+    return PictureColours{};
+  }
+  ThreadPool pool(ScanWorkers(rows, threads));
+  PictureColoursScan scan(rows.Width(), rows.Height(), pool.Parts());
+  ForEachRowBlock(pool, rows, progress,
+                  [&](int worker, const RowBlock& block) { scan.Feed(worker, block); });
+  rows.ThrowIfFailed();
+  return scan.Result();
 }
 
 CoverageTable::CoverageTable(const PictureColours& picture,

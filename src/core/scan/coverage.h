@@ -22,6 +22,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <unordered_map>
@@ -29,6 +30,7 @@
 #include <vector>
 
 #include "core/picture/pixel_grid.h"
+#include "core/picture/pixel_rows.h"
 #include "core/scan/moments.h"
 #include "core/scan/scan_support.h"
 
@@ -59,6 +61,35 @@ struct PictureColours {
 /// no drawing has that many.
 std::optional<PictureColours> ScanPictureColours(const PixelGrid& grid,
                                                  const ProgressFn& progress = {}, int threads = 0);
+
+/// ScanPictureColours for a scan that reads the rows anyway, or for rows read from the file as
+/// they are visited: Feed it every row once, in blocks, from up to `workers` workers at once
+/// (each worker from one thread at a time). The blocks one worker is fed one after the other
+/// that follow on row for row make up a span; a span's first and last rows are looked at with
+/// the rows of the spans beside them once those are fed, so only a few rows are ever copied.
+/// Result then gives what ScanPictureColours of the whole picture gives.
+class PictureColoursScan {
+ public:
+  PictureColoursScan(int width, int height, int workers);
+  ~PictureColoursScan();
+  PictureColoursScan(PictureColoursScan&&) noexcept;
+  PictureColoursScan& operator=(PictureColoursScan&&) noexcept;
+  PictureColoursScan(const PictureColoursScan&) = delete;
+  PictureColoursScan& operator=(const PictureColoursScan&) = delete;
+
+  void Feed(int worker, const RowBlock& block);
+  /// Once every row was fed; the scan is spent then.
+  std::optional<PictureColours> Result();
+
+ private:
+  struct State;
+  std::unique_ptr<State> mState;
+};
+
+/// ScanPictureColours over rows that may be read from the file as they are visited (one pass);
+/// throws the reader's qv::Error when rows cannot be read.
+std::optional<PictureColours> ScanPictureColours(PixelRows& rows, const ProgressFn& progress = {},
+                                                 int threads = 0);
 
 /// A material's share of a colour: `weight` out of kCoverageUnit.
 struct CoverageShare {

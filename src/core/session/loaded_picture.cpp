@@ -244,10 +244,15 @@ std::optional<std::vector<ColourBounds>> LoadedPicture::ScanRows(const TPROPClas
   }
   // Rows that come in order reach the tap in order, one block after the other on one worker.
   if (mSmoothingAlong && mRows->InOrder()) mSmoothingScan.emplace(mRows->Width(), mRows->Height());
-  if (tally || mSmoothingScan) {
-    tap = [&tally, this](int worker, const RowBlock& rows) {
+  std::optional<PictureColoursScan> colours;
+  if (mColoursAlong) {
+    colours.emplace(mRows->Width(), mRows->Height(), BandWorkers(mRows->Height(), threads));
+  }
+  if (tally || mSmoothingScan || colours) {
+    tap = [&tally, &colours, this](int worker, const RowBlock& rows) {
       if (tally) tally->Add(worker, rows);
       if (mSmoothingScan) mSmoothingScan->Feed(rows);
+      if (colours) colours->Feed(worker, rows);
     };
   }
   std::optional<std::vector<ColourBounds>> found =
@@ -261,6 +266,10 @@ std::optional<std::vector<ColourBounds>> LoadedPicture::ScanRows(const TPROPClas
   if (tally) {
     mGatheredMoments = tally->Result();
     mGatheredRuns = tally->Runs();
+  }
+  if (colours) {
+    mColours = colours->Result();
+    mColoursRevision = mRevision;
   }
   return found;
 }
@@ -286,10 +295,14 @@ SectionMoments LoadedPicture::Moments(const TPROPClass& library, const ProgressF
 
 const std::optional<PictureColours>& LoadedPicture::Colours(const ProgressFn& progress,
                                                             int threads) {
-  ReadIntoMemory();
   if (mColoursRevision != mRevision) {
     mColours.reset();
-    mColours = ScanPictureColours(Grid(), progress, threads);
+    mColoursRevision.reset();
+    if (mRows) {
+      mColours = ScanPictureColours(*mRows, progress, threads);
+    } else {
+      mColours = ScanPictureColours(Grid(), progress, threads);
+    }
     mColoursRevision = mRevision;
   }
   return mColours;

@@ -67,6 +67,10 @@ class LoadedPicture {
   /// also makes the smoothing check's first pass, so FindSmoothing reads the file again only
   /// for a picture with in-between colours.
   void CheckSmoothingAlong(bool on) { mSmoothingAlong = on; }
+  /// With this on, a streamed inventory also gathers the colours as the coverage reading needs
+  /// them (Colours), so that reading the edges as coverage reads the file once and holds no
+  /// picture either.
+  void GatherColoursAlong(bool on) { mColoursAlong = on; }
   /// With this on, a streamed inventory also keeps the runs of the gathered colours
   /// (GatheredRuns), up to kKeptRunsLimit of them.
   void KeepRunsAlong(bool on) { mRunsAlong = on; }
@@ -117,10 +121,10 @@ class LoadedPicture {
   /// inventory gathered when it has all of them, else scanned; throws the reader's Error when a
   /// file kept open can no longer be read.
   SectionMoments Moments(const TPROPClass& library, const ProgressFn& progress, int threads);
-  /// The colours of the pixels as the coverage reading needs them (ScanPictureColours), read
-  /// into memory first; scanned once and kept while the pixels stay as they are. Nothing for a
-  /// picture of too many colours. Throws the reader's Error when a file kept open can no longer
-  /// be read.
+  /// The colours of the pixels as the coverage reading needs them (ScanPictureColours), also
+  /// while kept as the file (gathered by the inventory, else read once more); scanned once and
+  /// kept while the pixels stay as they are. Nothing for a picture of too many colours. Throws
+  /// the reader's Error when a file kept open can no longer be read.
   const std::optional<PictureColours>& Colours(const ProgressFn& progress, int threads);
 
  private:
@@ -140,6 +144,7 @@ class LoadedPicture {
   std::optional<SectionMoments> mGatheredMoments;  // of every library colour, by the inventory
   std::vector<std::string> mGatherAlso;            // colours to gather beside the library's
   bool mRunsAlong = false;
+  bool mColoursAlong = false;
   std::optional<std::vector<PixelRun>> mGatheredRuns;  // their runs, when kept
   bool mSmoothingAlong = false;
   std::optional<EdgeSmoothingScan> mSmoothingScan;  // its first pass, made by the inventory

@@ -261,6 +261,8 @@ void SectionSession::ColourInventory(InventoryView* view) {
   if (view) {
     progress = [view](std::int64_t done, std::int64_t total) { view->Progress(done, total); };
   }
+  // Read as coverage, a picture kept as its file gives the colours' facts from the same read.
+  mPicture.GatherColoursAlong(Edges() == EdgeMode::Coverage);
   try {
     mFound =
         FoundColours(mPicture.ScanColours(mMaterialLibrary.get(), mSettings.IgnoreDollarColours,
