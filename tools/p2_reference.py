@@ -20,6 +20,9 @@ Shapes, in mm, y to the right and z up:
              E 210000), one mesh conforming at the interface. Both materials take nu = 0.3, so
              G = E / 2.6 in each and the shear moduli scale as the Young's moduli. Origin at the
              I's centroid.
+             The flange's top corners are re-entrant corners of the whole (w ~ r^0.54 there),
+             so its meshes are graded towards them: size h (d / 50 mm)^0.7 within 50 mm of
+             them, h elsewhere. Uniform meshes converge in J at order 2 x 0.54 only.
   disc       radius 50, steel; exact J = pi r^4 / 2, Iw = 0.
   rectangle  100 (along y) x 50 (along z), steel; exact J from the series
              J = b t^3/3 (1 - 192/pi^5 t/b sum_{n odd} tanh(n pi b / 2t) / n^5).
@@ -78,6 +81,8 @@ G_STEEL = E_STEEL / (2 * (1 + NU))
 H, B, TW, TF, R = 300.0, 150.0, 7.1, 10.7, 15.0
 # Slab on top of it
 SLAB_B, SLAB_T = 1000.0, 150.0
+# Mesh grading towards the composite's re-entrant corners: reach (mm) and power
+GRADING_REACH, GRADING_POWER = 50.0, 0.7
 DISC_R = 50.0
 RECT_B, RECT_T = 100.0, 50.0
 
@@ -214,8 +219,28 @@ def build_geometry(shape, size):
         materials.append((e, tag))
     gmsh.option.setNumber("Mesh.MeshSizeMax", size)
     gmsh.option.setNumber("Mesh.MeshSizeFromCurvature", 0)
+    gmsh.option.setNumber("Mesh.MeshSizeExtendFromBoundary", 1)
+    if shape == "composite":
+        grade_towards([outline.point(-B / 2, H / 2), outline.point(B / 2, H / 2)], size)
     gmsh.option.setNumber("Mesh.ElementOrder", 1)
     return materials
+
+
+def grade_towards(points, size):
+    """The flange's top corners are re-entrant corners of the composite (slab above, steel
+    below and to one side), where w ~ r^0.54. A uniform mesh converges there at order ~1.1 in J;
+    sizes size * (d / L)^0.7 within L of them (d the distance) restore the order of smooth
+    solutions, and away from them the mesh keeps the uniform size."""
+    reach, power = GRADING_REACH, GRADING_POWER
+    # the innermost element's size, where d equals it
+    floor = reach * (size / reach) ** (1 / (1 - power))
+    distance = gmsh.model.mesh.field.add("Distance")
+    gmsh.model.mesh.field.setNumbers(distance, "PointsList", points)
+    graded = gmsh.model.mesh.field.add("MathEval")
+    gmsh.model.mesh.field.setString(
+        graded, "F", f"{size!r} * ((F{distance} + {floor!r}) / {reach!r})^{power!r}")
+    gmsh.model.mesh.field.setAsBackgroundMesh(graded)
+    gmsh.option.setNumber("Mesh.MeshSizeExtendFromBoundary", 0)
 
 
 def mesh_once():
@@ -392,6 +417,14 @@ def rel(value, reference):
     return (value - reference) / reference
 
 
+def rel_column(value, reference, negligible):
+    # The disc's Iw is zero: its computed values are round-off, and errors relative to them
+    # mean nothing.
+    if abs(reference) <= negligible:
+        return f"{'-':>10}"
+    return f"{rel(value, reference):>10.2e}"
+
+
 def print_table(shape, data, repeat, out=sys.stdout):
     rows, conv = data["rows"], data["converged"]
     exact = data["exact"]
@@ -403,10 +436,11 @@ def print_table(shape, data, repeat, out=sys.stdout):
     if "j_mm4" in exact:
         head += f" {'J vs exact':>11}"
     print(head, file=out)
+    negligible_iw = 1e-9 * abs(conv["j_mm4"] * conv["area_mm2"])
     for r in rows:
         line = (f"{r['mesh_size_mm']:>6g} {r['nodes']:>8d} {r['j_mm4']:>14.8g} "
                 f"{r['iw_mm6']:>14.8g} {rel(r['j_mm4'], conv['j_mm4']):>10.2e} "
-                f"{rel(r['iw_mm6'], conv['iw_mm6']):>10.2e} {r['mesh_s']:>8.3f} "
+                f"{rel_column(r['iw_mm6'], conv['iw_mm6'], negligible_iw)} {r['mesh_s']:>8.3f} "
                 f"{r['solve_s']:>8.3f} {r['total_s']:>8.3f}")
         if "j_mm4" in exact:
             line += f" {rel(r['j_mm4'], exact['j_mm4']):>11.2e}"
@@ -416,7 +450,7 @@ def print_table(shape, data, repeat, out=sys.stdout):
         p = conv[key + "_order"]
         return f"observed order {p:.2f}" if p is not None else "finest value, no extrapolation"
 
-    print(f"converged (Richardson over the finest three sizes):", file=out)
+    print("converged (Richardson over the finest three sizes):", file=out)
     print(f"  GJ  = {conv['gj_n_mm2']:.9g} N mm^2   J = {conv['j_mm4']:.9g} mm^4  "
           f"({order('j_mm4')})", file=out)
     print(f"  EIw = {conv['eiw_n_mm4']:.9g} N mm^4  Iw = {conv['iw_mm6']:.9g} mm^6  "
