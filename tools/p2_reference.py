@@ -473,8 +473,8 @@ def print_table(shape, data, repeat, out=sys.stdout):
           f"({order('j_mm4')})", file=out)
     print(f"  EIw = {conv['eiw_n_mm4']:.9g} N mm^4  Iw = {conv['iw_mm6']:.9g} mm^6  "
           f"({order('iw_mm6')})", file=out)
-    print(f"  shear centre (y, z) = ({conv['shear_centre_y_mm']:.6g}, "
-          f"{conv['shear_centre_z_mm']:.6g}) mm; E-weighted centroid z = "
+    print(f"  shear centre (y, z) = ({conv['shear_centre_y_mm']:.9g}, "
+          f"{conv['shear_centre_z_mm']:.9g}) mm; E-weighted centroid z = "
           f"{rows[-1]['centroid_z_mm']:.6g} mm; area = {conv['area_mm2']:.8g} mm^2", file=out)
     for name, refs in (("exact", exact), ("published", data["published"])):
         for key, value in refs.items():
