@@ -1,7 +1,20 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the build and the tests need, skipping those already present.
 # As root it runs apt-get itself; otherwise it prints the exact command to run and fails.
+# --reference adds what tools/p2_reference.py needs (gmsh's Python API and SciPy); neither the
+# build nor the tests use them.
 set -euo pipefail
+
+reference=0
+for arg in "$@"; do
+  case "$arg" in
+    --reference) reference=1 ;;
+    *)
+      echo "usage: $0 [--reference]" >&2
+      exit 2
+      ;;
+  esac
+done
 
 packages=(
   cmake ninja-build g++ pkg-config
@@ -14,6 +27,9 @@ packages=(
   clang libclang-rt-14-dev llvm clang-format clang-tidy
   dpkg-dev appstream desktop-file-utils groff-base
 )
+if [ "$reference" -eq 1 ]; then
+  packages+=(python3-gmsh python3-scipy)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
