@@ -419,28 +419,16 @@ PlasticOutcome OutlinePlasticSection(const OutlineDrawing& drawing, const TPROPC
     return outcome;
   }
 
-  double unit = 0;
-  for (const Carrier& c : carriers) {
-    unit = std::max({unit, c.strength.compression, c.strength.tension});
-  }
-  if (!(unit > 0)) unit = 1;  // no strength anywhere: every block is 0 whatever the unit
+  const double unit = StrengthScale(carriers);
   PlasticSection values;
   values.strengths = std::move(used);
   values.horizontal = AxisValues(rows, carriers, boxTop, unit);
   values.vertical = AxisValues(columns, carriers, -boxLeft, unit);
-  for (const PlasticAxis* axis : {&values.horizontal, &values.vertical}) {
-    if (!std::isfinite(axis->mplFirstCompressed) || !std::isfinite(axis->mplSecondCompressed)) {
-      outcome.missing = "the moments lie beyond the range of numbers with strengths up to " +
-                        FormatGeneral(unit, 3, 1) + " N/mm^2";
-      return outcome;
-    }
+  if (std::optional<std::string> beyond = BeyondRange(values, unit)) {
+    outcome.missing = std::move(*beyond);
+    return outcome;
   }
-  const double fy = carriers.front().strength.compression;
-  const bool oneStrength =
-      fy > 0 && std::all_of(carriers.begin(), carriers.end(), [&](const Carrier& c) {
-        return c.strength.compression == fy && c.strength.tension == fy;
-      });
-  if (oneStrength) {
+  if (const double fy = SingleStrength(carriers); fy > 0) {
     values.fy = fy;
     const auto finish = [&](PlasticAxis& axis, const std::vector<Region>& regions, double EI) {
       axis.wpl = axis.mplFirstCompressed / fy;

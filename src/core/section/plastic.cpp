@@ -131,6 +131,16 @@ std::optional<double> ElasticModulus(const StripCounts& strips,
 
 }  // namespace
 
+std::optional<std::string> BeyondRange(const PlasticSection& values, double scale) {
+  for (const PlasticAxis* axis : {&values.horizontal, &values.vertical}) {
+    if (!std::isfinite(axis->mplFirstCompressed) || !std::isfinite(axis->mplSecondCompressed)) {
+      return "the moments lie beyond the range of numbers with strengths up to " +
+             FormatGeneral(scale, 3, 1) + " N/mm^2";
+    }
+  }
+  return std::nullopt;
+}
+
 PlasticOutcome ComputePlasticSection(const PixelGrid& grid, const SectionBounds& bounds,
                                      const TPROPClass& library, const StrengthTable& strengths,
                                      const SectionResult& section, const CoverageTable* coverage) {
@@ -173,28 +183,16 @@ PlasticOutcome ComputePlasticSection(const PixelGrid& grid, const SectionBounds&
   const StripCounts& rows = counted.rows;
   const StripCounts& columns = counted.columns;
 
-  double unit = 0;
-  for (const Carrier& c : carriers) {
-    unit = std::max({unit, c.strength.compression, c.strength.tension});
-  }
-  if (!(unit > 0)) unit = 1;  // no strength anywhere: every block is 0 whatever the unit
+  const double unit = StrengthScale(carriers);
   PlasticSection values;
   values.strengths = std::move(used);
   values.horizontal = AxisValues(rows, carriers, section.Dx, section.Dy, unit);
   values.vertical = AxisValues(columns, carriers, section.Dy, section.Dx, unit);
-  for (const PlasticAxis* axis : {&values.horizontal, &values.vertical}) {
-    if (!std::isfinite(axis->mplFirstCompressed) || !std::isfinite(axis->mplSecondCompressed)) {
-      outcome.missing = "the moments lie beyond the range of numbers with strengths up to " +
-                        FormatGeneral(unit, 3, 1) + " N/mm^2";
-      return outcome;
-    }
+  if (std::optional<std::string> beyond = BeyondRange(values, unit)) {
+    outcome.missing = std::move(*beyond);
+    return outcome;
   }
-  const double fy = carriers.front().strength.compression;
-  const bool oneStrength =
-      fy > 0 && std::all_of(carriers.begin(), carriers.end(), [&](const Carrier& c) {
-        return c.strength.compression == fy && c.strength.tension == fy;
-      });
-  if (oneStrength) {
+  if (const double fy = SingleStrength(carriers); fy > 0) {
     values.fy = fy;
     // Wel as the moduli take it: about the elastic centre C, in pixels from the box's top and
     // left edges, with the drawn area's stiffnesses about it.

@@ -2,6 +2,7 @@
 // horizontal and the vertical axis through the plastic neutral axis.
 #pragma once
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <utility>
@@ -51,6 +52,30 @@ struct PlasticOutcome {
   std::optional<PlasticSection> values;
   std::string missing;  ///< one line, such as "no strength given for clBlue"; empty with values
 };
+/// The largest strength of the carriers (anything with a `strength`), N/mm^2: the scale the
+/// moments are summed in, 1 where none has any (every block is 0 whatever the scale).
+template <typename Carriers>
+double StrengthScale(const Carriers& carriers) {
+  double scale = 0;
+  for (const auto& c : carriers) {
+    scale = std::max({scale, c.strength.compression, c.strength.tension});
+  }
+  return scale > 0 ? scale : 1;
+}
+
+/// The strength every carrier has in compression and in tension alike, or 0 where they differ:
+/// Wpl and the shape factor are of one strength only.
+template <typename Carriers>
+double SingleStrength(const Carriers& carriers) {
+  const double fy = carriers.front().strength.compression;
+  const bool one = fy > 0 && std::all_of(carriers.begin(), carriers.end(), [&](const auto& c) {
+                     return c.strength.compression == fy && c.strength.tension == fy;
+                   });
+  return one ? fy : 0.0;
+}
+
+/// Why `values`, summed at `scale`, cannot stand: a moment beyond the range of numbers.
+std::optional<std::string> BeyondRange(const PlasticSection& values, double scale);
 
 /// The plastic moments of the materials in use of `library` on the pixels of `grid` in `bounds`,
 /// with the pixel size, NC and EI values of `section` (the analysis of the same pixels). Every
