@@ -23,6 +23,7 @@ ElasticResult Channel() {
   r.ShearCentreZ = -69;
   r.RadiusY = 187.894;
   r.RadiusZ = 190.4712;
+  r.BetaZ = -123.449;
   r.Coarsening = 1;
   r.CellWidthMm = 2;
   r.CellHeightMm = 2;
@@ -77,6 +78,10 @@ TEST(ExtendedReportTest, BlockHasItsHeadingsAndValues) {
       "radii of gyration:",
       "    iy   = 187.89 mm = sqrt(EIyy / EA)",
       "    iz   = 190.47 mm = sqrt(EIzz / EA)",
+      "",
+      "monosymmetry constants for lateral-torsional buckling:",
+      "    beta = 0.00 mm, bending about the horizontal axis",
+      "    beta = -123.45 mm, bending about the vertical axis",
       "",
       "design values (areas and moduli where the section has one material):",
       "    EIw  = 1.7059E016 Nmm^4                  warping constant about SC",

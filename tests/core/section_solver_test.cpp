@@ -159,6 +159,42 @@ TEST(ElasticSectionTest, ShearCentreOfAMonosymmetricCompositeLiesOnItsAxis) {
   EXPECT_LT(a.elastic->ShearCentreVer, centroidVer - 1);
 }
 
+// An I of flanges 200 x 20 (top) and 100 x 20, web 10 x 360: its monosymmetry constant for
+// bending about the horizontal axis against (1 / I) integral z (y^2 + z^2) dA - 2 z0 by
+// rectangles about the centroid, z0 the shear centre of the flanges alone (thin-walled); about
+// the vertical axis, an axis of symmetry, it is 0.
+TEST(ElasticSectionTest, MonosymmetryConstantOfAnUnequalI) {
+  struct Rect {
+    double b, z1, z2;  // width, top and bottom from the section's top, mm
+  };
+  const Rect parts[] = {{200, 0, 20}, {10, 20, 380}, {100, 380, 400}};
+  double a = 0, s = 0;
+  for (const Rect& r : parts) {
+    a += r.b * (r.z2 - r.z1);
+    s += r.b * (r.z2 * r.z2 - r.z1 * r.z1) / 2;
+  }
+  const double c = s / a;  // centroid from the top
+  double i = 0, third = 0;
+  for (const Rect& r : parts) {
+    const double z1 = r.z1 - c, z2 = r.z2 - c;
+    i += r.b * (std::pow(z2, 3) - std::pow(z1, 3)) / 3;
+    // z y^2 over the width, and z^3.
+    third += std::pow(r.b, 3) / 12 * (z2 * z2 - z1 * z1) / 2 +
+             r.b * (std::pow(z2, 4) - std::pow(z1, 4)) / 4;
+  }
+  const double top = 20 * std::pow(200, 3) / 12, bottom = 20 * std::pow(100, 3) / 12;
+  const double z0 = 10 + 380 * bottom / (top + bottom) - c;  // downwards from the centroid
+  const double beta = third / i - 2 * z0;
+  const PixelGrid grid =
+      MakeGrid(210, 410, kWhite,
+               {{5, 5, 204, 24, kRed}, {100, 25, 109, 384, kRed}, {55, 385, 154, 404, kRed}});
+  const Analysis r =
+      Analyse(grid, {5, 5, 204, 404}, 200, 400, LibraryOf({{"clRed", 210000}}), PoissonTable{});
+  ASSERT_TRUE(r.elastic);
+  EXPECT_NEAR(r.elastic->BetaY / beta, 1, 0.03) << r.elastic->BetaY << " against " << beta;
+  EXPECT_NEAR(r.elastic->BetaZ, 0, 1e-6);
+}
+
 // Channel of h = 100, b = 50, t = 4 mm: the thin-walled shear centre lies e = 3 b'^2 t /
 // (6 b' t + h' t) = 18 mm from the web's centre line (b' = 48, h' = 96), on the side away from
 // the flanges: 16 mm outside the web's outer face.

@@ -150,6 +150,11 @@ std::vector<std::string> ExtendedReport(const ElasticResult& r, SignConvention s
     radius(terms.radiusZz, r.RadiusZ, nameZZ);
   }
   lines.emplace_back();
+  // Named by the axis bent about, which no sign convention names differently.
+  lines.push_back("monosymmetry constants for lateral-torsional buckling:");
+  lines.push_back("    beta = " + Mm(r.BetaY) + " mm, bending about the horizontal axis");
+  lines.push_back("    beta = " + Mm(r.BetaZ) + " mm, bending about the vertical axis");
+  lines.emplace_back();
   lines.push_back("design values (areas and moduli where the section has one material):");
   for (const DesignValue& v : DesignValues(r)) {
     std::string line =

@@ -246,9 +246,11 @@ struct TorsionSolution {
   int parts = 0;
   bool closedLoop = true;  // without one GJ is 0 and nothing was solved
   // With the design values only:
-  double EIw = 0;  // warping constant about the shear centre
-  double GAy = 0;  // shear stiffness for a shear force along y (horizontal)
-  double GAz = 0;  // for one along z (vertical)
+  double EIw = 0;    // warping constant about the shear centre
+  double GAy = 0;    // shear stiffness for a shear force along y (horizontal)
+  double GAz = 0;    // for one along z (vertical)
+  double betaY = 0;  // monosymmetry constants (see ElasticResult), scaled lengths
+  double betaZ = 0;
 };
 
 // The 2 x 2 normal equations of the Trefftz shear centre (below) and their right-hand sides.
@@ -551,6 +553,29 @@ double WarpingConstant(const Discretisation& d, const CellLevel& fine, const Tor
   return eiw * t.hx * t.hy;
 }
 
+/// The monosymmetry constants (BetaY, BetaZ of ElasticResult) about the pole, the E-weighted
+/// centroid of the cells, each cell's own extent integrated exactly, with the shear centre at
+/// (centreHor, centreVer) from the box's corner.
+std::pair<double, double> Monosymmetry(const Discretisation& d, const CellLevel& fine,
+                                       const TorsionTerms& t, double centreHor, double centreVer) {
+  const double ww = t.hx * t.hx / 12;  // a cell's own second moments per unit area
+  const double hh = t.hy * t.hy / 12;
+  double zz = 0, yy = 0, zR = 0, yR = 0;  // integrals of E z^2, E y^2, E z r^2, E y r^2
+  for (std::size_t i = 0; i < static_cast<std::size_t>(fine.Cells()); ++i) {
+    const double y = -(t.CentreU(fine, i) - t.poleU);
+    const double z = t.CentreV(fine, i) - t.poleV;
+    const double e = d.E[i];
+    zz += e * (z * z + hh);
+    yy += e * (y * y + ww);
+    // z (y^2 + z^2) over the cell: z y^2 + z^3, each cell's extent integrated.
+    zR += e * (z * (y * y + ww) + z * (z * z + 3 * hh));
+    yR += e * (y * (z * z + hh) + y * (y * y + 3 * ww));
+  }
+  const double zS = centreVer - t.poleV;
+  const double yS = -(centreHor - t.poleU);
+  return {zz > 0 ? zR / zz - 2 * zS : 0.0, yy > 0 ? yR / yy - 2 * yS : 0.0};
+}
+
 /// The products of the two shear functions with the loads: psiU . loadU, psiU . loadV, ...
 struct ShearProducts {
   double uu = 0, uv = 0, vu = 0, vv = 0;
@@ -696,6 +721,7 @@ TorsionSolution Solve(Discretisation& d, const SolveContext& context, std::int64
   Beat(options, progressFirst + torsionShare);
 
   s.EIw = WarpingConstant(d, fine, terms, w, grid, centroids, a, b);
+  std::tie(s.betaY, s.betaZ) = Monosymmetry(d, fine, terms, s.centreHor, s.centreVer);
   Beat(options, progressFirst + torsionShare);
 
   // The shear functions: for a shear force along y the bending stresses grow with y, and their
@@ -897,6 +923,8 @@ std::optional<ElasticResult> ComputeElasticSection(const PixelGrid& grid,
     result.CutCells = options.coverage != nullptr;
     result.ShearCentreHor = fine.centreHor * dx;
     result.ShearCentreVer = fine.centreVer * dx;
+    result.BetaY = fine.betaY * dx;
+    result.BetaZ = fine.betaZ * dx;
     result.Iterations = fine.iterations;
     result.Parts = fine.parts;
     result.EIw = unscale(fine.EIw, 6);

@@ -153,6 +153,13 @@ struct ElasticResult {
   /// shear functions with Poisson's ratio left out; N (G A_s for one material).
   double GAy = 0;
   double GAz = 0;
+  /// The monosymmetry constants of lateral-torsional buckling, mm: for bending about the
+  /// horizontal axis through the elastic centre C, BetaY = (1 / EI) integral E z (y^2 + z^2) dA
+  /// - 2 zS, and about the vertical axis BetaZ = (1 / EI) integral E y (y^2 + z^2) dA - 2 yS, with
+  /// y to the left and z downwards from C, EI the stiffness about that axis and (yS, zS) the
+  /// shear centre. 0 on an axis of symmetry's crossing direction (a doubly symmetric section).
+  double BetaY = 0;
+  double BetaZ = 0;
   /// The elastic moduli, for a section of one material only.
   std::optional<SectionModuli> Moduli;
 

@@ -148,6 +148,8 @@ JsonValue ExtendedJson(const ElasticResult& e, const std::optional<PlasticOutcom
                                    {"ver_mm", Number(e.ShearCentreVer)},
                                    {"y_mm", Number(e.ShearCentreY)},
                                    {"z_mm", Number(e.ShearCentreZ)}})},
+      {"beta_y_mm", Number(e.BetaY)},
+      {"beta_z_mm", Number(e.BetaZ)},
       {"radius_y_mm", Number(e.RadiusY)},
       {"radius_z_mm", Number(e.RadiusZ)},
       {"torsion_pixel_mm",
