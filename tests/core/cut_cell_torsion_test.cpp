@@ -10,7 +10,9 @@
 #include <vector>
 
 #include "core/elastic/cut_cells.h"
+#include "core/elastic/multigrid.h"
 #include "core/session/session.h"
+#include "core/session/session_report.h"
 #include "support/grid_builder.h"
 #include "support/material_library.h"
 #include "support/outline_sections.h"
@@ -118,6 +120,20 @@ INSTANTIATE_TEST_SUITE_P(
             "RolledI", OutlineDrawing{{{0x0000FF, {RolledILoop()}}}}, 197530, {0.5, 0.25}, 1e-3}),
     RowName);
 
+// Where the three solves show second order, GJ is extrapolated, closer to the exact value than
+// the finest solve, and the JSON says which value is which and what the estimate measures.
+TEST_F(CutCellTorsionTest, AnEstablishedOrderIsExtrapolated) {
+  const ElasticResult r = Solve(OutlineDrawing{{{0x0000FF, {Circle(50)}}}}, 0.5);
+  const double exact = kG * kPi * std::pow(50, 4) / 2;
+  ASSERT_TRUE(r.Extrapolated) << r.ObservedOrder;
+  EXPECT_LT(std::abs(r.GJ - exact), 0.5 * std::abs(r.GJSolved - exact));
+  const std::string json = AnalysisJsonText(session, SectionSize{});
+  for (const char* member : {"\"torsion_extrapolated\": true", "\"from\": \"largest_step\"",
+                             "\"against\": \"drawn_edge\"", "\"gj_solved\": "}) {
+    EXPECT_NE(json.find(member), std::string::npos) << member;
+  }
+}
+
 // The warping constant and the shear stiffnesses come from the same cut faces.
 TEST_F(CutCellTorsionTest, WarpingAndShearConvergeOnTheCutFacesToo) {
   // Iw of the rolled I, converged: E Iw = 2.60939E16 N mm^4.
@@ -132,6 +148,60 @@ TEST_F(CutCellTorsionTest, WarpingAndShearConvergeOnTheCutFacesToo) {
   }
   EXPECT_GT((eiw[0] - eiw[1]) / (eiw[1] - eiw[2]), 3);
   EXPECT_GT((gay[0] - gay[1]) / (gay[1] - gay[2]), 3);
+}
+
+// A straight edge across a grid of cells, each holding its exact share: the faces between cut
+// cells carry about their exact wetted share, each cell's own edge placed from its neighbours.
+TEST(CutCellFacesTest, FacesAlongAStraightEdgeHoldTheirWettedShare) {
+  for (const double degrees : {0.0, 20.0, 45.0, 70.0}) {
+    // Material where x cos(a) + y sin(a) <= offset, on 16 x 16 unit cells.
+    const double nx = std::cos(degrees * kPi / 180), ny = std::sin(degrees * kPi / 180);
+    const double offset = 8.37 * (nx + ny);
+    const auto inside = [&](double x, double y) { return x * nx + y * ny <= offset; };
+    CellLevel level;
+    level.nx = 16;
+    level.ny = 16;
+    std::vector<float> solid;
+    constexpr int kSamples = 64;
+    for (int y = 0; y < 16; ++y) {
+      for (int x = 0; x < 16; ++x) {
+        int in = 0;
+        for (int j = 0; j < kSamples; ++j) {
+          for (int i = 0; i < kSamples; ++i) {
+            in += inside(x + (i + 0.5) / kSamples, y + (j + 0.5) / kSamples) ? 1 : 0;
+          }
+        }
+        if (in == 0) continue;
+        level.cellX.push_back(x);
+        level.cellY.push_back(y);
+        solid.push_back(static_cast<float>(in) / (kSamples * kSamples));
+      }
+    }
+    level.Link();
+    const CutFaces faces = CutCellFaces(level, solid);
+    // The wetted length of the face from (x0, y0) to (x1, y1).
+    const auto wetted = [&](double x0, double y0, double x1, double y1) {
+      const double f0 = offset - (x0 * nx + y0 * ny), f1 = offset - (x1 * nx + y1 * ny);
+      if (f0 >= 0 && f1 >= 0) return 1.0;
+      if (f0 < 0 && f1 < 0) return 0.0;
+      return f0 >= 0 ? f0 / (f0 - f1) : f1 / (f1 - f0);
+    };
+    int checked = 0;
+    for (std::size_t i = 0; i < solid.size(); ++i) {
+      const int x = level.cellX[i], y = level.cellY[i];
+      // Away from the grid's border, where the shares about a cell are all known.
+      if (x < 2 || y < 2 || x > 12 || y > 12) continue;
+      if (const std::int32_t e = level.East(i); e >= 0 && solid[i] < 1 && solid[e] < 1) {
+        EXPECT_NEAR(faces.eastShare[i], wetted(x + 1, y, x + 1, y + 1), 0.05) << degrees;
+        ++checked;
+      }
+      if (const std::int32_t s = level.South(i); s >= 0 && solid[i] < 1 && solid[s] < 1) {
+        EXPECT_NEAR(faces.southShare[i], wetted(x, y + 1, x + 1, y + 1), 0.05) << degrees;
+        ++checked;
+      }
+    }
+    EXPECT_GT(checked, 4) << degrees;
+  }
 }
 
 // The edge through a cut cell, from its share and the normal out of its material.
