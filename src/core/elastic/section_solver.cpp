@@ -9,7 +9,8 @@
 // discretised face by face: a face between neighbours i and j carries T (w_j - w_i - a)^2 with
 // T = harmonic mean of G times (face length / centre distance) and a = the face's distance times
 // the tangential term at the face. Faces towards empty pixels carry nothing, which is exactly the
-// free boundary; holes and separate parts need no special case. The minimum is evaluated as that
+// free boundary; holes and separate parts need no special case. Read as coverage, a face carries
+// only its part in the material and its term is taken at that part's midpoint (cut_cells.h). The minimum is evaluated as that
 // sum of squares, never as the polar moment minus a correction, which would cancel to nothing on
 // thin walls.
 //
