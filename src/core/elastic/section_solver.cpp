@@ -10,9 +10,9 @@
 // T = harmonic mean of G times (face length / centre distance) and a = the face's distance times
 // the tangential term at the face. Faces towards empty pixels carry nothing, which is exactly the
 // free boundary; holes and separate parts need no special case. Read as coverage, a face carries
-// only its part in the material and its term is taken at that part's midpoint (cut_cells.h). The minimum is evaluated as that
-// sum of squares, never as the polar moment minus a correction, which would cancel to nothing on
-// thin walls.
+// only its part in the material and its term is taken at that part's midpoint (cut_cells.h). The
+// minimum is evaluated as that sum of squares, never as the polar moment minus a correction, which
+// would cancel to nothing on thin walls.
 //
 // The solves run in scaled units: lengths in pixel widths and moduli as fractions of the largest
 // E in the section, so that any positive finite E and any pixel size give the same numbers to
