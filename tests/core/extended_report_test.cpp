@@ -64,8 +64,8 @@ TEST(ExtendedReportTest, BlockHasItsHeadingsAndValues) {
       "",
       "torsional stiffness:",
       "    GJ   = 3.2812E012 Nmm^2",
-      "    error estimate 0.21 % (6.9E009 Nmm^2, observed order 2.0), against the pixels' "
-      "staircase as the edge",
+      std::string("    error estimate 0.21 % (6.9E009 Nmm^2, observed order 2.0), against the ") +
+          "pixels' staircase as the edge",
       "    solved on 21250 cells of 2 x 2 mm (1 pixel each), 1 part, 12 iterations",
       "",
       "shear centre SC at position:",
