@@ -49,6 +49,7 @@ std::optional<std::string>* SingleValue(Options& o, std::string_view name) {
   if (name == "--interaction") return &o.interaction;
   if (name == "--interaction-biaxial") return &o.biaxial;
   if (name == "--interaction-plot") return &o.interactionPlot;
+  if (name == "--report") return &o.report;
   return nullptr;
 }
 
@@ -394,6 +395,17 @@ AnalysisRequest ReadAnalyseValues(const Options& o) {
   v.outputs.overlay = o.overlay.has_value();
   v.outputs.stressMap = o.stressMap.has_value();
   v.outputs.resistancePlot = o.interactionPlot.has_value();
+  if (o.report) {
+    if (LowerExtensionOf(*o.report) != ".pdf") {
+      throw Error("'" + *o.report + "' is not a .pdf file name");
+    }
+    // The report shows the section with its overlay, every block, and the pictures of what was
+    // computed: the stress map (the cracked one only when asked for, since it may have none)
+    // and the resistance's diagrams.
+    v.outputs.report = v.outputs.json = v.outputs.overlay = true;
+    if (!v.actions.empty() && !v.cracked) v.outputs.stressMap = true;
+    if (v.interaction > 0 || v.momentCurvature) v.outputs.resistancePlot = true;
+  }
   // Every rule the reading above has not met yet (none today): the tool runs what the core takes.
   CheckRequest(v);
   return v;
@@ -418,6 +430,7 @@ std::string CliUsage() {
                     [--resistance] [--interaction POINTS] [--moment-curvature]
                     [--interaction-biaxial ANGLES] [--law LABEL=LAW ...]
                     [--cracked] [--interaction-plot OUT.png|OUT.bmp]
+                    [--report OUT.pdf]
        quorvane-cli --help | --version
 
 PICTURE is a BMP or PNG picture, or a drawing (DRAWING: an SVG or DXF file, by
@@ -475,6 +488,12 @@ analyse    analyses the section made of the colours given with --use and prints
   --overlay OUT
            also saves the picture with the window's result overlay, as PNG or
            BMP by the extension of OUT.
+  --report OUT.pdf
+           also writes the calculation report as PDF: the section with its
+           overlay and a scale bar, the inputs and materials, every block of
+           the report as tables, the stress map (with --action) and the
+           resistance's diagrams (with --interaction or --moment-curvature),
+           and the definitions of the axes.
   --edges flat|coverage
            how the pixels along the section's edges are read. flat (default):
            a pixel counts only when its colour is exactly a material's.

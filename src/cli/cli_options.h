@@ -50,6 +50,7 @@ struct Options {
   std::optional<std::string> stressMap;
   std::optional<std::string> stressField;
   std::optional<std::string> interactionPlot;  ///< --interaction-plot OUT, as given
+  std::optional<std::string> report;           ///< --report OUT.pdf, as given
 };
 
 /// Reads the arguments after the program name; throws UsageError.

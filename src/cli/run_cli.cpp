@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <fstream>
 #include <iostream>
 #include <new>
 #include <optional>
@@ -15,6 +16,8 @@
 
 #include "cli/cli_options.h"
 #include "core/analysis/analysis.h"
+#include "core/analysis/report_document.h"
+#include "core/base/error.h"
 #include "core/base/json_value.h"
 #include "core/base/number_text.h"
 #include "core/outline/drawing_file.h"
@@ -111,6 +114,14 @@ std::string ColoursText(const Options& o, ProgressLine& progress, std::vector<st
   return text;
 }
 
+// `bytes` into the temporary `file` of the output `path`.
+void WriteInto(const std::string& file, const std::string& path, const std::string& bytes) {
+  std::ofstream out(file, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  out.close();
+  if (!out) throw Error("Unable to write to " + path);
+}
+
 // The window's analyse command without its questions; returns what goes on standard output.
 // The pictures go to `outputs`, to be put in place once standard output is written; `notes`
 // receives what the run should tell besides.
@@ -123,9 +134,11 @@ std::string AnalyseText(const Options& o, ProgressLine& progress, OutputFiles& o
   if (o.overlay) RefuseWritingOverPicture(o.picture, *o.overlay);
   if (o.stressMap) RefuseWritingOverPicture(o.picture, *o.stressMap);
   if (o.interactionPlot) RefuseWritingOverPicture(o.picture, *o.interactionPlot);
+  if (o.report) RefuseWritingOverPicture(o.picture, *o.report);
   const std::string overlayFile = o.overlay ? outputs.Add(*o.overlay) : std::string();
   const std::string mapFile = o.stressMap ? outputs.Add(*o.stressMap) : std::string();
   const std::string plotFile = o.interactionPlot ? outputs.Add(*o.interactionPlot) : std::string();
+  const std::string reportFile = o.report ? outputs.Add(*o.report) : std::string();
   // The library's own sections are read only for --torsion and the resistance, so that without
   // them nothing about a run changes.
   std::optional<LibraryData> library;
@@ -139,21 +152,26 @@ std::string AnalyseText(const Options& o, ProgressLine& progress, OutputFiles& o
   AnalysisOutputs& result = *made;  // the tool never cancels
   notes.insert(notes.end(), result.notes.begin(), result.notes.end());
   std::string text = o.json ? JsonText(result.json) + "\n" : result.report;
-  if (result.overlay) {
+  // Taken before the overlay and the map are painted into their pictures, which the report
+  // paints itself at its own size.
+  std::optional<ReportDocument> report;
+  if (o.report) report = MakeRunReport(session, result, TodayText());
+  if (result.overlay && o.overlay) {
     // Painted and written by the overlay module, the one part of the tool that loads Qt.
     const OverlayOps& ops = result.overlay->ops;
     session.DrawOnPicture(
         [&](PixelGrid& picture) { drawing::DrawOverlay(ops, picture, overlayFile, *o.overlay); });
   }
-  if (result.stressMap) {
+  if (result.stressMap && o.stressMap) {
     // Painted and written by the overlay module like the overlay.
     drawing::DrawOverlay(result.stressMap->ops, result.stressMap->picture, mapFile, *o.stressMap);
   }
-  if (result.resistancePlot) {
+  if (result.resistancePlot && o.interactionPlot) {
     // Drawn on white by the overlay module, like the map.
     PixelGrid plot(kResistancePlotWidth, kResistancePlotHeight, 0x00FFFFFF);
     drawing::DrawOverlay(*result.resistancePlot, plot, plotFile, *o.interactionPlot);
   }
+  if (report) WriteInto(reportFile, *o.report, drawing::ReportPdfBytes(*report));
   return text;
 }
 

@@ -9,6 +9,7 @@
 #include "imaging/gui_application_scope.h"
 #include "imaging/overlay_renderer.h"
 #include "imaging/picture_image.h"
+#include "imaging/report_pdf.h"
 #include "imaging/svg_reader.h"
 
 namespace qv::drawing {
@@ -66,5 +67,14 @@ extern "C" __attribute__((visibility("default"))) int qv_cli_read_svg(qv::drawin
   return Run(call, kSvgCallVersion, "SVG drawings cannot be read", [](SvgCall& c) {
     qv::GuiApplicationScope gui(kProgram, "reading an SVG drawing");
     *c.drawing = qv::ReadSvgFile(c.path);
+  });
+}
+
+extern "C" __attribute__((visibility("default"))) int qv_cli_report_pdf(
+    qv::drawing::ReportCall* call) {
+  using namespace qv::drawing;
+  return Run(call, kReportCallVersion, "the report cannot be made", [](ReportCall& c) {
+    qv::GuiApplicationScope gui(kProgram, "making the report");
+    *c.pdf = qv::ReportPdf(*c.document);
   });
 }

@@ -127,6 +127,25 @@ void PaintOverlay(const OverlayOps& ops, PixelGrid& picture) {
   CallModule(ops, picture, nullptr, nullptr);
 }
 
+std::string ReportPdfBytes(const ReportDocument& document) {
+  const auto entry =
+      reinterpret_cast<ReportEntry>(Entry(kReportEntryName, "the report cannot be made"));
+  std::string pdf;
+  std::string message;
+  ReportCall call;
+  call.document = &document;
+  call.pdf = &pdf;
+  call.message = &message;
+  switch (entry(&call)) {
+    case kOverlayDrawn:
+      return pdf;
+    case kOverlayNoMemory:
+      throw std::bad_alloc();
+    default:
+      throw Error(message);
+  }
+}
+
 OutlineDrawing ReadSvgDrawing(const std::string& path) {
   const auto entry = reinterpret_cast<SvgEntry>(Entry(
       kSvgEntryName, "Cannot read drawing " + FileNameOf(path) + ": SVG drawings cannot be read"));

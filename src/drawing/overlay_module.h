@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/analysis/report_document.h"
 #include "core/outline/outline.h"
 #include "core/picture/pixel_grid.h"
 #include "core/section/overlay.h"
@@ -18,6 +19,7 @@ namespace qv::drawing {
 inline constexpr const char* kOverlayModuleFile = "quorvane-cli-overlay.so";
 inline constexpr const char* kOverlayEntryName = "qv_cli_draw_overlay";
 inline constexpr const char* kSvgEntryName = "qv_cli_read_svg";
+inline constexpr const char* kReportEntryName = "qv_cli_report_pdf";
 
 /// Outcome of the module's function.
 enum OverlayStatus : int {
@@ -61,6 +63,21 @@ struct SvgCall {
 /// the call when the process has none. Returns an OverlayStatus (kOverlayDrawn once read).
 using SvgEntry = int (*)(SvgCall* call);
 
+/// The layout of ReportCall.
+inline constexpr int kReportCallVersion = 1;
+
+/// What the tool hands the module to lay out a report; as OverlayCall, one build's types.
+struct ReportCall {
+  int version = kReportCallVersion;
+  const ReportDocument* document = nullptr;
+  std::string* pdf = nullptr;      ///< receives the PDF file's bytes
+  std::string* message = nullptr;  ///< receives the failure's text
+};
+
+/// The module's report function: ReportPdf of `document` into `pdf`, with a QGuiApplication for
+/// the call when the process has none. Returns an OverlayStatus (kOverlayDrawn once made).
+using ReportEntry = int (*)(ReportCall* call);
+
 /// Files tried for the module before the places found from the running program, for code that
 /// runs in another program's process (the Python module, whose program is python). Effective
 /// when called before the first overlay is drawn.
@@ -83,5 +100,10 @@ void PaintOverlay(const OverlayOps& ops, PixelGrid& picture);
 /// drawings cannot be read: ..." when the module cannot be loaded; std::bad_alloc when memory
 /// ran out.
 OutlineDrawing ReadSvgDrawing(const std::string& path);
+
+/// The PDF file of `document` (imaging/report_pdf.h), laid out by the module. Throws Error with
+/// the module's text, or "the report cannot be made: ..." when the module cannot be loaded;
+/// std::bad_alloc when memory ran out.
+std::string ReportPdfBytes(const ReportDocument& document);
 
 }  // namespace qv::drawing

@@ -4,7 +4,7 @@
 #include <QPalette>
 #include <QPushButton>
 
-#include "gui/dialog_pictures.h"
+#include "imaging/dialog_pictures.h"
 #include "gui/fitted_picture.h"
 #include "gui/plain_text.h"
 #include "gui/prompter.h"

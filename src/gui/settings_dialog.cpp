@@ -19,7 +19,7 @@
 #include "core/base/version.h"
 #include "core/settings/program_settings.h"
 #include "gui/definitions_dialog.h"
-#include "gui/dialog_pictures.h"
+#include "imaging/dialog_pictures.h"
 #include "gui/fitted_picture.h"
 #include "gui/number_edit.h"
 #include "gui/plain_text.h"

@@ -22,7 +22,7 @@ namespace qv::test {
 namespace {
 
 const QString kCarriedPicture =
-    QStringLiteral(QV_TEST_DATA_DIR "/../../src/gui/resources/definitions.jpg");
+    QStringLiteral(QV_TEST_DATA_DIR "/../../src/imaging/resources/definitions.jpg");
 
 QByteArray CarriedPicture() {
   QFile file(kCarriedPicture);

@@ -1,5 +1,5 @@
-// The pictures carried with the program for the definitions and settings dialogs.
-#include "gui/dialog_pictures.h"
+// The pictures carried with the program for the definitions and settings dialogs and the report.
+#include "imaging/dialog_pictures.h"
 
 #include <QFile>
 #include <QString>
@@ -8,7 +8,7 @@
 #include "imaging/jpeg_reader.h"
 
 // Q_INIT_RESOURCE must be used outside any namespace.
-static void RegisterDialogPictures() { Q_INIT_RESOURCE(quorvane_gui); }
+static void RegisterDialogPictures() { Q_INIT_RESOURCE(quorvane_pictures); }
 
 namespace qv {
 namespace {

@@ -1,4 +1,4 @@
-// The pictures carried with the program for the definitions and settings dialogs.
+// The pictures carried with the program for the definitions and settings dialogs and the report.
 #pragma once
 
 #include <QByteArray>
