@@ -123,6 +123,7 @@ class TMainForm : public QMainWindow, private InventoryView {
   /// dialogs computed for it since (FullReportText), into a text file the user chooses, never
   /// over the picture itself.
   void SaveReport1Click();
+  void ExportPdf1Click();
 
   // The extended values (main_window_section.cpp).
   /// Menu "Section" > "Torsion and section moduli ...": the dialog over the last analysis, or

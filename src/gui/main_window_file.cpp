@@ -5,11 +5,13 @@
 #include <QKeySequence>
 #include <QMenu>
 
+#include "core/analysis/report_document.h"
 #include "core/base/error.h"
 #include "core/picture/picture_file.h"
 #include "core/settings/atomic_file.h"
 #include "gui/main_window.h"
 #include "gui/prompter.h"
+#include "imaging/report_pdf.h"
 
 namespace qv {
 
@@ -25,6 +27,10 @@ void TMainForm::BuildFileExtras() {
   mMenus.SaveReport1->setShortcut(QKeySequence::SaveAs);
   connect(mMenus.SaveReport1, &QAction::triggered, this,
           [this] { Guarded([this] { SaveReport1Click(); }); });
+  mMenus.ExportPdf1 = mMenus.File1->addAction("Export report (PDF) ...");
+  mMenus.ExportPdf1->setObjectName("ExportPdf1");
+  connect(mMenus.ExportPdf1, &QAction::triggered, this,
+          [this] { Guarded([this] { ExportPdf1Click(); }); });
   mMenus.File1->addSeparator();
 }
 
@@ -74,6 +80,28 @@ void TMainForm::SaveReport1Click() {
   RefuseUnsafeOutput(path);
   // Every block computed for this analysis, as the batch tool prints them after the report.
   WriteFileAtomically(path, mSession.FullReportText());
+}
+
+void TMainForm::ExportPdf1Click() {
+  if (mBusy) return;
+  if (mSession.Report().empty()) {
+    Prompts().Information("No report yet: analyse the section first.");
+    return;
+  }
+  const QFileInfo picture(QString::fromStdString(mSession.PictureFile()));
+  const QString suggested =
+      picture.absolutePath() + "/" + picture.completeBaseName() + "-report.pdf";
+  const std::optional<QString> chosen = Prompts().SavePdfFile(suggested);
+  if (!chosen) return;
+  std::string path = chosen->toStdString();
+  // The dialog's filter names .pdf files; a name typed without the extension gets it.
+  if (QFileInfo(*chosen).suffix().isEmpty()) path += ".pdf";
+  RefuseWritingOverPicture(mSession.PictureFile(), path);
+  RefuseUnsafeOutput(path);
+  // Every block computed for this analysis, with the pictures of what the dialogs computed.
+  const ReportDocument document = MakeSessionReport(
+      mSession, mSession.Picture(), RequestOfSession(mSession, TypedSize()), TodayText());
+  WriteFileAtomically(path, ReportPdf(document));
 }
 
 }  // namespace qv

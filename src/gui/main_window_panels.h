@@ -120,6 +120,7 @@ struct WindowMenus {
   QAction* Close1 = nullptr;
   QMenu* Recent1 = nullptr;        ///< "Recent pictures", newest first
   QAction* SaveReport1 = nullptr;  ///< "Save report as..."
+  QAction* ExportPdf1 = nullptr;   ///< "Export report (PDF) ..."
   QAction* Help1 = nullptr;
   QAction* Definitions1 = nullptr;
   QAction* About1 = nullptr;

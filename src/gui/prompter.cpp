@@ -91,6 +91,14 @@ std::optional<QString> QtPrompter::SavePictureFile(const QString& suggested) {
   return path;
 }
 
+std::optional<QString> QtPrompter::SavePdfFile(const QString& suggested) {
+  const QString path =
+      QFileDialog::getSaveFileName(BoxParent(), QStringLiteral("Export report (PDF)"), suggested,
+                                   QStringLiteral("PDF files (*.pdf)"));
+  if (path.isEmpty()) return std::nullopt;
+  return path;
+}
+
 std::optional<QFont> QtPrompter::ChooseFont(const QFont& current) {
   bool ok = false;
   const QFont font = QFontDialog::getFont(&ok, current, BoxParent());

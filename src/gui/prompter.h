@@ -36,6 +36,9 @@ class Prompter {
   /// File-save dialog for a PNG or BMP picture, starting at `suggested`; nothing when cancelled.
   /// The dialog itself asks before a file is replaced.
   virtual std::optional<QString> SavePictureFile(const QString& suggested) = 0;
+  /// File-save dialog for a PDF file, starting at `suggested`; nothing when cancelled. The
+  /// dialog itself asks before a file is replaced.
+  virtual std::optional<QString> SavePdfFile(const QString& suggested) = 0;
   /// Font dialog; nothing when cancelled.
   virtual std::optional<QFont> ChooseFont(const QFont& current) = 0;
   /// Runs a modal dialog and returns its result (QDialog::Accepted or Rejected).
@@ -67,6 +70,7 @@ class QtPrompter : public Prompter {
   std::optional<QString> OpenPicture(const QString& folder) override;
   std::optional<QString> SaveTextFile(const QString& suggested) override;
   std::optional<QString> SavePictureFile(const QString& suggested) override;
+  std::optional<QString> SavePdfFile(const QString& suggested) override;
   std::optional<QFont> ChooseFont(const QFont& current) override;
   int Run(QDialog& dialog) override;
 };

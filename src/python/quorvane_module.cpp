@@ -30,6 +30,7 @@
 
 #include "core/analysis/analysis.h"
 #include "core/analysis/analysis_check.h"
+#include "core/analysis/report_document.h"
 #include "core/base/error.h"
 #include "core/base/json_value.h"
 #include "core/base/number_text.h"
@@ -44,6 +45,7 @@
 #include "core/scan/inventory.h"
 #include "core/session/session.h"
 #include "core/session/session_report.h"
+#include "core/settings/atomic_file.h"
 #include "drawing/overlay_module.h"
 
 #ifndef QV_OVERLAY_MODULE_FROM_PYTHON_BUILD
@@ -672,6 +674,26 @@ py::array_t<std::uint8_t> StressMap(const Result& result, const std::string& fie
   return ToArray(picture);
 }
 
+// Writes the calculation report of `result` as PDF to `path`, whole or not at all, never over
+// the analysed picture.
+void SaveReport(const Result& result, const std::filesystem::path& file) {
+  const std::string path = file.string();
+  if (LowerExtensionOf(path) != ".pdf") throw Error("'" + path + "' is not a .pdf file name");
+  py::gil_scoped_release release;
+  RefuseWritingOverPicture(result.picture.name, path);
+  RefuseUnsafeOutput(path);
+  const ReportDocument document =
+      MakeSessionReport(*result.session, *result.picture.pixels, result.values, TodayText());
+  std::string pdf;
+  {
+    // The module's QGuiApplication lives for one call, like a painting's.
+    static std::mutex making;
+    const std::lock_guard lock(making);
+    pdf = drawing::ReportPdfBytes(document);
+  }
+  WriteFileAtomically(path, pdf);
+}
+
 // The overlay module of the build tree or of the installed package, found from this module's
 // own file (the process's program is python, not the batch tool).
 void FindOverlayModule() {
@@ -831,6 +853,15 @@ raises quorvane.Error with the reason when the section has none.)")
 --stress-field `field` ("sigma" on a scale centred on 0, "tau" or "von_mises" from 0): the
 section in colour, a colour bar, the extremes marked, the picture's name and the actions. Needs
 an analysis with actions; painted with Qt, loaded for this.)")
+      .def("save_report", &SaveReport, py::arg("path"),
+           R"(Writes the calculation report as a PDF file at `path` (str or os.PathLike, ending
+in .pdf), as `quorvane-cli analyse --report` does: A4 pages with the title (picture, date,
+version), the section with the window's overlay and a scale bar in mm, the inputs and each
+material (E, rho, nu, strengths, law, share), every block of report() as tables of symbol,
+value, unit and meaning, the stress map when the analysis had actions, the resistance's
+diagrams with interaction or moment_curvature, and the definitions of the axes. The file is
+written whole or not at all, and never over the analysed picture; raises quorvane.Error with the
+reason when it cannot be written.)")
       .def("__repr__", [](const Result& r) {
         return "<quorvane.Result " + Text(py::repr(py::str(FileNameOf(r.picture.name)))) + ">";
       });

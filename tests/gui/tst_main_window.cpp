@@ -361,6 +361,17 @@ class TestMainForm : public WindowTest {
     mPrompts->ExpectError("Unable to write to " + pipe + ": it is not a regular file");
     RequireChild<QAction>(*form, "SaveReport1")->trigger();
     QVERIFY(QFileInfo(pipe).exists() && !QFileInfo(pipe).isFile());
+
+    // Export report (PDF): a name typed without the extension gets it; never over the picture.
+    mPrompts->ExpectSavePdfFile(QString::fromStdString(mDir->File("p-report")),
+                                QString::fromStdString(mDir->File("p-report.pdf")));
+    RequireChild<QAction>(*form, "ExportPdf1")->trigger();
+    QVERIFY(ReadAll(mDir->File("p-report.pdf")).starts_with("%PDF-"));
+    mPrompts->ExpectSavePdfFile(picture);
+    mPrompts->ExpectError(picture + " is the picture " + picture +
+                          " itself; choose another file to write");
+    RequireChild<QAction>(*form, "ExportPdf1")->trigger();
+    QVERIFY(ReadAll(picture.toStdString()) == drawing);
   }
 
   void unreadablePictureIsReportedAndKeepsThePreviousOne() {

@@ -14,6 +14,7 @@
 #include "core/base/number_text.h"
 #include "core/base/path.h"
 #include "core/base/version.h"
+#include "core/session/session_report.h"
 
 namespace qv {
 namespace {
@@ -136,6 +137,7 @@ std::vector<ReportBlock> ReportBlocks(const std::string& report) {
     return blocks.back().groups.back();
   };
   while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
     if (Blank(line)) continue;
     if (BlockTitle(line)) {
       blocks.push_back({line, {}});
@@ -253,11 +255,11 @@ ReportDocument MakeReportDocument(const SectionSession& session, const std::stri
   return doc;
 }
 
-ReportDocument MakeRunReport(const SectionSession& session, const AnalysisOutputs& outputs,
-                             const std::string& date) {
+ReportDocument MakeRunReport(const SectionSession& session, const PixelGrid& picture,
+                             const AnalysisOutputs& outputs, const std::string& date) {
   ReportDocument doc = MakeReportDocument(session, outputs.report, outputs.json, date);
   if (outputs.overlay) {
-    doc.section = ShrinkForReport(session.Picture(), outputs.overlay->ops, kReportPictureSide,
+    doc.section = ShrinkForReport(picture, outputs.overlay->ops, kReportPictureSide,
                                   doc.title + " with the centres and the axes of the result");
   }
   if (outputs.stressMap) {
@@ -271,6 +273,22 @@ ReportDocument MakeRunReport(const SectionSession& session, const AnalysisOutput
                       *outputs.resistancePlot, 1};
   }
   return doc;
+}
+
+ReportDocument MakeSessionReport(const SectionSession& session, const PixelGrid& picture,
+                                 const AnalysisRequest& request, const std::string& date) {
+  AnalysisOutputs outputs;
+  outputs.report = session.FullReportText();
+  outputs.json = AnalysisJson(session, request.size);
+  outputs.overlay = AnalysisDrawing(session);
+  const GraphicsFont font = FontOf(session.Settings());
+  if (session.Stresses()) {
+    outputs.stressMap = AnalysisStressMap(session, request.stressField, font);
+  }
+  if (session.Resistance() && (request.interaction > 0 || request.momentCurvature)) {
+    outputs.resistancePlot = AnalysisResistancePlot(session, ActionsOf(request), font);
+  }
+  return MakeRunReport(session, picture, outputs, date);
 }
 
 std::string TodayText() {

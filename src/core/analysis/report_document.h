@@ -98,11 +98,17 @@ struct ReportDocument {
 ReportDocument MakeReportDocument(const SectionSession& session, const std::string& report,
                                   const JsonValue& json, const std::string& date);
 
-/// The document of a run (RunAnalysis) whose request asked for the report text, the JSON and the
-/// overlay, with the stress map and the resistance's diagrams when it made them. Call it before
-/// the overlay or the map are painted into their pictures.
-ReportDocument MakeRunReport(const SectionSession& session, const AnalysisOutputs& outputs,
-                             const std::string& date);
+/// The document of a run (RunAnalysis) on `picture` whose request asked for the report text, the
+/// JSON and the overlay, with the stress map and the resistance's diagrams when it made them.
+/// Call it before the overlay or the map are painted into their pictures.
+ReportDocument MakeRunReport(const SectionSession& session, const PixelGrid& picture,
+                             const AnalysisOutputs& outputs, const std::string& date);
+
+/// The document of an analysed `session` on `picture` as `request` asked for it: every block
+/// computed, the overlay, the stress map of the request's field when the session has stresses
+/// (not the cracked ones), and the resistance's diagrams when its lists were asked for.
+ReportDocument MakeSessionReport(const SectionSession& session, const PixelGrid& picture,
+                                 const AnalysisRequest& request, const std::string& date);
 
 /// The picture of a report: `picture` reduced by a whole factor until its longer side is at most
 /// `longest` pixels (each pixel of the result the colour most of its block has, so flat colours

@@ -29,6 +29,8 @@ QString PromptKindName(PromptKind kind) {
       return QStringLiteral("SaveTextFile");
     case PromptKind::SavePictureFile:
       return QStringLiteral("SavePictureFile");
+    case PromptKind::SavePdfFile:
+      return QStringLiteral("SavePdfFile");
     case PromptKind::ChooseFont:
       return QStringLiteral("ChooseFont");
     case PromptKind::Run:
@@ -86,6 +88,12 @@ ScriptedPrompter& ScriptedPrompter::ExpectSaveTextFile(const std::optional<QStri
 ScriptedPrompter& ScriptedPrompter::ExpectSavePictureFile(const std::optional<QString>& answer,
                                                           const std::optional<QString>& suggested) {
   Add(PromptKind::SavePictureFile, suggested).pathAnswer = answer;
+  return *this;
+}
+
+ScriptedPrompter& ScriptedPrompter::ExpectSavePdfFile(const std::optional<QString>& answer,
+                                                      const std::optional<QString>& suggested) {
+  Add(PromptKind::SavePdfFile, suggested).pathAnswer = answer;
   return *this;
 }
 
@@ -188,6 +196,12 @@ std::optional<QString> ScriptedPrompter::OpenPicture(const QString& folder) {
 
 std::optional<QString> ScriptedPrompter::SaveTextFile(const QString& suggested) {
   const auto expectation = Take(PromptKind::SaveTextFile, suggested);
+  if (!expectation) return std::nullopt;
+  return expectation->pathAnswer;
+}
+
+std::optional<QString> ScriptedPrompter::SavePdfFile(const QString& suggested) {
+  const auto expectation = Take(PromptKind::SavePdfFile, suggested);
   if (!expectation) return std::nullopt;
   return expectation->pathAnswer;
 }

@@ -26,6 +26,7 @@ enum class PromptKind {
   OpenPicture,
   SaveTextFile,
   SavePictureFile,
+  SavePdfFile,
   ChooseFont,
   Run
 };
@@ -70,6 +71,8 @@ class ScriptedPrompter : public Prompter {
   /// The same for a picture.
   ScriptedPrompter& ExpectSavePictureFile(const std::optional<QString>& answer,
                                           const std::optional<QString>& suggested = kAnyText);
+  ScriptedPrompter& ExpectSavePdfFile(const std::optional<QString>& answer,
+                                      const std::optional<QString>& suggested = kAnyText);
   /// `answer` is the chosen font, nothing for Cancel.
   ScriptedPrompter& ExpectChooseFont(const std::optional<QFont>& answer);
   ScriptedPrompter& ExpectRun(DialogScript script,
@@ -99,6 +102,7 @@ class ScriptedPrompter : public Prompter {
   std::optional<QString> OpenPicture(const QString& folder) override;
   std::optional<QString> SaveTextFile(const QString& suggested) override;
   std::optional<QString> SavePictureFile(const QString& suggested) override;
+  std::optional<QString> SavePdfFile(const QString& suggested) override;
   std::optional<QFont> ChooseFont(const QFont& current) override;
   int Run(QDialog& dialog) override;
 
