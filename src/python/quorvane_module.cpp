@@ -672,8 +672,10 @@ py::array_t<std::uint8_t> StressMap(const Result& result, const std::string& fie
   return ToArray(picture);
 }
 
-// The overlay module of the build tree or of the installed package, found from this module's
-// own file (the process's program is python, not the batch tool).
+// The overlay module beside this module (the package pip installs), of the build tree or of
+// the Debian package, found from this module's own file (the process's program is python, not
+// the batch tool). pip may install a module built in any tree, whose compiled-in paths point
+// elsewhere, so its own folder comes first.
 void FindOverlayModule() {
   Dl_info info{};
   if (::dladdr(reinterpret_cast<void*>(&FindOverlayModule), &info) == 0 ||
@@ -681,7 +683,7 @@ void FindOverlayModule() {
     return;
   }
   const std::string folder = FolderOf(info.dli_fname);
-  std::vector<std::string> files;
+  std::vector<std::string> files{JoinPath(folder, drawing::kOverlayModuleFile)};
   for (const char* relative :
        {QV_OVERLAY_MODULE_FROM_PYTHON_BUILD, QV_OVERLAY_MODULE_FROM_PYTHON}) {
     files.push_back(JoinPath(JoinPath(folder, relative), drawing::kOverlayModuleFile));
