@@ -1,0 +1,161 @@
+"""The type stubs and the docstrings against the module itself: every public name documented and
+typed, with the module's parameters in the module's order, so that a function, keyword or
+property added without its stub and its documentation fails here."""
+import ast
+import pathlib
+import re
+
+import pytest
+
+import quorvane
+
+STUBS = pathlib.Path(__file__).resolve().parents[2] / "src" / "python" / "quorvane.pyi"
+# Every object has a __repr__; the stubs leave it out. Other dunders (__len__, __getitem__)
+# say how a class is used and belong in them.
+UNSTUBBED = {"__repr__"}
+
+
+def stub_scopes():
+    """{None: module level, class name: its body}, each {name: [definitions]} (overloads are
+    several definitions of one name); the stubs' own aliases (_Path) left out."""
+    scopes = {}
+
+    def collect(body, key):
+        names = scopes.setdefault(key, {})
+        for node in body:
+            if isinstance(node, ast.ClassDef):
+                names.setdefault(node.name, []).append(node)
+                collect(node.body, node.name)
+            elif isinstance(node, (ast.FunctionDef, ast.AnnAssign)):
+                name = node.name if isinstance(node, ast.FunctionDef) else node.target.id
+                if not name.startswith("_") or name.endswith("__"):
+                    names.setdefault(name, []).append(node)
+
+    collect(ast.parse(STUBS.read_text(encoding="utf-8")).body, None)
+    return scopes
+
+
+def members(cls):
+    """The members the module defines on `cls`: {name: (function or property)}."""
+    found = {}
+    for name, member in vars(cls).items():
+        if name in UNSTUBBED or (name.startswith("_") and not name.endswith("__")):
+            continue
+        if isinstance(member, property):
+            found[name] = member
+        elif (function := getattr(cls, name)).__doc__ and function.__doc__.startswith(name + "("):
+            # pybind11's functions begin their docstring with their signature; a class without
+            # a constructor inherits the default __init__, whose docstring does not.
+            found[name] = function
+    return found
+
+
+def signature_and_text(function):
+    """pybind11's signature heading a function's docstring, and the text below it."""
+    head, _, text = function.__doc__.partition("\n")
+    match = re.fullmatch(re.escape(function.__name__) + r"\((.*)\) -> .*", head)
+    assert match, f"{function.__name__} has no pybind11 signature: {head!r}"
+    return match.group(1), text.strip()
+
+
+def parameters(signature):
+    """[(name, keyword_only)] of a pybind11 signature, without self."""
+    parts, depth, start, quote = [], 0, 0, None
+    for i, char in enumerate(signature):
+        if quote:
+            quote = None if char == quote else quote
+        elif char in "'\"":
+            quote = char
+        elif char in "([{":
+            depth += 1
+        elif char in ")]}":
+            depth -= 1
+        elif char == "," and depth == 0:
+            parts.append(signature[start:i])
+            start = i + 1
+    parts.append(signature[start:])
+    names, keyword_only = [], False
+    for part in (p.strip() for p in parts if p.strip()):
+        if part == "*":
+            keyword_only = True
+        elif (name := part.split(":")[0].split("=")[0].strip()) != "self":
+            names.append((name, keyword_only))
+    return names
+
+
+def stub_parameters(definition):
+    arguments = definition.args
+    ordered = [(a.arg, False) for a in arguments.posonlyargs + arguments.args]
+    ordered += [(a.arg, True) for a in arguments.kwonlyargs]
+    return [(name, keyword_only) for name, keyword_only in ordered if name != "self"]
+
+
+def module_callables():
+    """(qualified name, function, stub definitions) of every function and method."""
+    scopes = stub_scopes()
+    found = []
+    for name in dir(quorvane):
+        value = getattr(quorvane, name)
+        if callable(value) and not isinstance(value, type):
+            found.append((name, value, scopes[None].get(name, [])))
+        elif isinstance(value, type) and not issubclass(value, BaseException):
+            for member_name, member in members(value).items():
+                if not isinstance(member, property):
+                    found.append((f"{name}.{member_name}", member,
+                                  scopes.get(name, {}).get(member_name, [])))
+    return found
+
+
+def test_the_stubs_name_what_the_module_exports():
+    public = {n for n in dir(quorvane) if not n.startswith("_")} | {"__version__"}
+    scopes = stub_scopes()
+    assert set(scopes[None]) == public
+    for name in public:
+        value = getattr(quorvane, name)
+        if isinstance(value, type):
+            expected = set(members(value))
+            assert set(scopes.get(name, {})) == expected, name
+            for member_name in expected:
+                stub_is_property = any(
+                    isinstance(d, ast.Name) and d.id == "property"
+                    for node in scopes[name][member_name] for d in node.decorator_list)
+                assert stub_is_property == isinstance(vars(value)[member_name], property), (
+                    f"{name}.{member_name}: a property in one, a method in the other")
+
+
+def test_every_public_name_is_documented():
+    for name in (n for n in dir(quorvane) if not n.startswith("_")):
+        value = getattr(quorvane, name)
+        if isinstance(value, type):
+            assert (value.__doc__ or "").strip(), name
+            for member_name, member in members(value).items():
+                text = member.__doc__ if isinstance(member, property) else signature_and_text(member)[1]
+                assert (text or "").strip(), f"{name}.{member_name}"
+
+
+CALLABLES = module_callables()
+
+
+@pytest.mark.parametrize("name, function, stubs", CALLABLES, ids=[c[0] for c in CALLABLES])
+def test_the_stubs_take_the_modules_parameters(name, function, stubs):
+    signature, text = signature_and_text(function)
+    expected = parameters(signature)
+    assert text, f"{name} has no docstring"
+    assert stubs, f"{name} is not in the stubs"
+    for stub in stubs:
+        got = stub_parameters(stub)
+        assert [n for n, _ in got] == [n for n, _ in expected], name
+        # A keyword the module takes only by name must not be passed by position.
+        assert {n for n, k in expected if k} <= {n for n, k in got if k}, name
+    # The docstring describes every parameter by its name.
+    for parameter, _ in expected:
+        assert re.search(rf"\b{parameter}\b", text), f"{name} does not describe {parameter}"
+
+
+def test_an_installed_package_carries_the_stubs():
+    module = pathlib.Path(quorvane.__file__)
+    if not module.name.startswith("__init__."):
+        pytest.skip("the module of the build tree, not the installed package")
+    assert (module.parent / "__init__.pyi").read_text(encoding="utf-8") == STUBS.read_text(encoding="utf-8")
+    assert (module.parent / "py.typed").is_file()
+    assert (module.parent / "quorvane-cli-overlay.so").is_file()
