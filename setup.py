@@ -52,9 +52,8 @@ class CMakeBuild(build_ext):
         else:
             tree = pathlib.Path(self.build_temp).resolve() / "cmake"
             self.configure(tree)
-        jobs = os.environ.get("CMAKE_BUILD_PARALLEL_LEVEL") or str(os.cpu_count() or 1)
-        run(["cmake", "--build", tree, "--target", *TARGETS, "--parallel", jobs])
-
+        # Written when the tree is configured, so it says before building whether the tree
+        # builds a module, and for which Python.
         manifest = tree / MANIFEST
         if not manifest.is_file():
             sys.exit(
@@ -67,9 +66,11 @@ class CMakeBuild(build_ext):
         suffix = sysconfig.get_config_var("EXT_SUFFIX")
         if not module.endswith(suffix):
             sys.exit(
-                f"{module} was built for {interpreter}, not for this Python ({sys.executable}, "
+                f"{module} is built for {interpreter}, not for this Python ({sys.executable}, "
                 f"modules *{suffix}): configure {tree} with -DPython3_EXECUTABLE={sys.executable}"
             )
+        jobs = os.environ.get("CMAKE_BUILD_PARALLEL_LEVEL") or str(os.cpu_count() or 1)
+        run(["cmake", "--build", tree, "--target", *TARGETS, "--parallel", jobs])
 
         # The extension as the package's __init__: Python imports a package whose __init__ is
         # an extension, under the package's name, which is the module's own.
