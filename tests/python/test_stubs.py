@@ -60,7 +60,7 @@ def signature_and_text(function):
 
 
 def parameters(signature):
-    """[(name, keyword_only)] of a pybind11 signature, without self."""
+    """[(name, keyword_only, default's text or None)] of a pybind11 signature, without self."""
     parts, depth, start, quote = [], 0, 0, None
     for i, char in enumerate(signature):
         if quote:
@@ -80,15 +80,28 @@ def parameters(signature):
         if part == "*":
             keyword_only = True
         elif (name := part.split(":")[0].split("=")[0].strip()) != "self":
-            names.append((name, keyword_only))
+            _, given, default = part.partition(" = ")
+            names.append((name, keyword_only, default if given else None))
     return names
 
 
 def stub_parameters(definition):
+    """The same of a definition in the stubs, the default as its source text."""
     arguments = definition.args
-    ordered = [(a.arg, False) for a in arguments.posonlyargs + arguments.args]
-    ordered += [(a.arg, True) for a in arguments.kwonlyargs]
-    return [(name, keyword_only) for name, keyword_only in ordered if name != "self"]
+    positional = arguments.posonlyargs + arguments.args
+    defaults = [None] * (len(positional) - len(arguments.defaults)) + arguments.defaults
+    ordered = [(a.arg, False, d) for a, d in zip(positional, defaults)]
+    ordered += [(a.arg, True, d) for a, d in zip(arguments.kwonlyargs, arguments.kw_defaults)]
+    return [(name, keyword_only, default and ast.unparse(default))
+            for name, keyword_only, default in ordered if name != "self"]
+
+
+def value_of(text):
+    """A default's value where it is a literal (None, 1.0, 'flat'), else its text."""
+    try:
+        return ast.literal_eval(text)
+    except (ValueError, SyntaxError):
+        return text
 
 
 def module_callables():
@@ -145,11 +158,17 @@ def test_the_stubs_take_the_modules_parameters(name, function, stubs):
     assert stubs, f"{name} is not in the stubs"
     for stub in stubs:
         got = stub_parameters(stub)
-        assert [n for n, _ in got] == [n for n, _ in expected], name
+        assert [p[0] for p in got] == [p[0] for p in expected], name
         # A keyword the module takes only by name must not be passed by position.
-        assert {n for n, k in expected if k} <= {n for n, k in got if k}, name
+        assert {n for n, k, _ in expected if k} <= {n for n, k, _ in got if k}, name
+        # A default the stubs show is the module's. (The stubs may leave one out where an
+        # overload needs the argument, as analyse's sizes before `use`.)
+        for (parameter, _, default), (_, _, stub_default) in zip(expected, got):
+            if stub_default is not None:
+                assert default is not None, f"{name}: {parameter} has no default"
+                assert value_of(stub_default) == value_of(default), f"{name}: {parameter}"
     # The docstring describes every parameter by its name.
-    for parameter, _ in expected:
+    for parameter, _, _ in expected:
         assert re.search(rf"\b{parameter}\b", text), f"{name} does not describe {parameter}"
 
 
