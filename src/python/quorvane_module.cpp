@@ -694,8 +694,10 @@ void SaveReport(const Result& result, const std::filesystem::path& file) {
   WriteFileAtomically(path, pdf);
 }
 
-// The overlay module of the build tree or of the installed package, found from this module's
-// own file (the process's program is python, not the batch tool).
+// The overlay module beside this module (the package pip installs), of the build tree or of
+// the Debian package, found from this module's own file (the process's program is python, not
+// the batch tool). pip may install a module built in any tree, whose compiled-in paths point
+// elsewhere, so its own folder comes first.
 void FindOverlayModule() {
   Dl_info info{};
   if (::dladdr(reinterpret_cast<void*>(&FindOverlayModule), &info) == 0 ||
@@ -703,7 +705,7 @@ void FindOverlayModule() {
     return;
   }
   const std::string folder = FolderOf(info.dli_fname);
-  std::vector<std::string> files;
+  std::vector<std::string> files{JoinPath(folder, drawing::kOverlayModuleFile)};
   for (const char* relative :
        {QV_OVERLAY_MODULE_FROM_PYTHON_BUILD, QV_OVERLAY_MODULE_FROM_PYTHON}) {
     files.push_back(JoinPath(JoinPath(folder, relative), drawing::kOverlayModuleFile));
@@ -720,10 +722,10 @@ PYBIND11_MODULE(quorvane, m) {
   m.doc() = R"(Section properties of beam cross-sections drawn as pictures.
 
 The same core as the window and the batch tool quorvane-cli: read a BMP or PNG picture (one
-flat colour per material) or make one from a numpy array, name the colours that form the
-section, give its real width and height in mm, and analyse. A result gives the batch tool's
-JSON as a dict, its report, and the picture with the result overlay and the stress map as
-numpy arrays.
+flat colour per material) or a drawing (SVG, DXF), or make a picture from a numpy array, name
+the colours that form the section, give its real width and height in mm, and analyse. A result
+gives the batch tool's JSON as a dict, its report, and the picture with the result overlay and
+the stress map as numpy arrays.
 
     import quorvane
     picture = quorvane.read_picture("u-channel.bmp")
@@ -734,53 +736,127 @@ numpy arrays.
 
 Every refusal of the core (a picture or library that cannot be read, a colour not in the
 picture, a value out of range) raises quorvane.Error with the core's message, which the batch
-tool prints after the option it concerns; a wrong type or array shape raises TypeError or ValueError. The work runs without the GIL, so
-analyses in several threads run at once.)";
+tool prints after the option it concerns; a wrong type or array shape raises TypeError or
+ValueError. The work runs without the GIL, so analyses in several threads run at once.
+help(quorvane.analyse) describes the analysis and its keywords.)";
   m.attr("__version__") = kProgramVersion;
 
   auto& error = py::register_exception<Error>(m, "Error");
-  error.attr("__doc__") =
-      "A refusal of the core, in the core's words: a picture or library file that "
-      "cannot be read, a colour not in the picture, a value out of range.";
+  error.attr("__doc__") = R"(A refusal of the core, in the core's words.
+
+Raised for a picture or library file that cannot be read, a colour not in the picture, a value
+out of range: the message is the one the batch tool prints after the option it concerns.
+
+Example:
+    try:
+        quorvane.analyse(picture, 500, 650, ["clRed"], torsion=True, nu={"clRed": 0.5})
+    except quorvane.Error as refusal:
+        print(refusal)  # The Poisson's ratio of clRed must be at least 0 and below 0.5, not 0.5.)";
   auto& cancelled = py::register_exception<CancelledError>(m, "Cancelled", error.ptr());
-  cancelled.attr("__doc__") = "An analysis stopped by its progress callback returning False.";
+  cancelled.attr("__doc__") = R"(An analysis stopped by its progress callback.
+
+Raised by analyse when `progress` returned False; a subclass of quorvane.Error.
+
+Example:
+    try:
+        quorvane.analyse(picture, 500, 650, ["clRed"], torsion=True,
+                         progress=lambda done: not stop_requested())
+    except quorvane.Cancelled:
+        print("stopped"))";
 
   py::class_<Picture>(m, "Picture", R"(A picture: width x height pixels of 24-bit colour.
 
-Made by quorvane.read_picture(path) or Picture.from_array(rgb). A picture never changes; every
-analysis works on its own copy of the pixels.)")
+Made by quorvane.read_picture(path) or Picture.from_array(rgb); it has no constructor of its
+own. A picture never changes: every analysis works on its own copy of the pixels, so one
+picture serves analyses in several threads. A drawing (SVG, DXF) read by read_picture is a
+Picture too; its pixels are its outlines laid on the default cells.
+
+Example:
+    picture = quorvane.read_picture("examples/u-channel.bmp")
+    print(picture.width, picture.height, picture.colours()))")
       .def_static("from_array", &FromArray, py::arg("rgb"), py::arg("name") = "array",
-                  R"(A picture from a numpy array of shape (height, width, 3) and dtype uint8
-(red, green, blue), row 0 at the top. `name` stands for the picture file in reports and
-messages. Other shapes or dtypes raise TypeError or ValueError.)")
+                  R"(A picture from a numpy array of pixels.
+
+Arguments:
+  rgb   a numpy array of shape (height, width, 3) and dtype uint8: red, green and blue,
+        row 0 at the top; at most 1048576 pixels each way and 1073741824 in all
+  name  what the picture is called in reports and messages, in place of a file's name
+
+Returns a Picture with a copy of the pixels.
+
+Raises TypeError for another type or dtype, ValueError for another shape, no pixels or too
+many.
+
+Example:
+    rgb = numpy.full((200, 300, 3), 255, numpy.uint8)  # white
+    rgb[60:180, 135:165] = (255, 0, 0)  # a web in clRed
+    picture = quorvane.Picture.from_array(rgb, name="web"))")
       .def_property_readonly(
-          "width", [](const Picture& p) { return p.pixels->Width(); }, "Width in pixels.")
+          "width", [](const Picture& p) { return p.pixels->Width(); },
+          "Width in pixels (a drawing's: of its default cells).")
       .def_property_readonly(
-          "height", [](const Picture& p) { return p.pixels->Height(); }, "Height in pixels.")
+          "height", [](const Picture& p) { return p.pixels->Height(); },
+          "Height in pixels (a drawing's: of its default cells).")
       .def_readonly("name", &Picture::name,
                     "The file as given to read_picture, or the name given to from_array.")
       .def("colours", &Colours, py::arg("all") = false,
-           R"(The picture's colours as `quorvane-cli colours` lists them, in the order the window
-finds them: a list of (label, xmin, xmax, ymin, ymax) in pixels. Unnamed colours (labels
-beginning with "$") only with all=True; a warning says how many pixels in how many colours
-were left out.)")
+           R"(The picture's colours as `quorvane-cli colours` lists them.
+
+Arguments:
+  all  also the unnamed colours, whose labels begin with "$" (--all)
+
+Returns a list of (label, xmin, xmax, ymin, ymax), one tuple per colour in the order the
+window finds them, the box in pixels (a drawing's: in its cells).
+
+Warns (UserWarning) with the batch tool's note when colours were left out: how many pixels in
+how many unnamed colours, or what a drawing's cells blend.
+
+Example:
+    for label, xmin, xmax, ymin, ymax in picture.colours():
+        print(label, xmax - xmin + 1, "x", ymax - ymin + 1, "pixels"))")
       .def_property_readonly("smoothing_note", &SmoothingNote,
                              R"(The batch tool's note on a picture saved with smoothing
-(anti-aliasing), whose blended edge pixels belong to no material; None for a clean picture.)")
+(anti-aliasing), whose blended edge pixels belong to no material unless analysed with
+edges="coverage"; None for a clean picture.)")
       .def(
           "to_array", [](const Picture& p) { return ToArray(*p.pixels); },
-          "The pixels as a numpy array of shape (height, width, 3) and dtype uint8.")
+          R"(The pixels, as from_array takes them.
+
+Returns a new numpy array of shape (height, width, 3) and dtype uint8 (red, green, blue), row 0
+at the top; a drawing's are its default cells.
+
+Example:
+    rgb = picture.to_array()
+    print((rgb == (255, 0, 0)).all(axis=2).sum(), "pixels in clRed"))")
       .def("__repr__", [](const Picture& p) {
         return "<quorvane.Picture " + Text(py::repr(py::str(p.name))) + " " +
                IntegerText(p.pixels->Width()) + " x " + IntegerText(p.pixels->Height()) + ">";
       });
 
   m.def("read_picture", &ReadPicture, py::arg("path"),
-        R"(Reads the BMP or PNG picture at `path` (str or os.PathLike); its content decides
-which, not its name. Raises quorvane.Error with the batch tool's message when it cannot be
-read.)");
+        R"(Reads a picture or drawing file.
 
-  py::class_<Material>(m, "Material", "One material of a library.")
+Arguments:
+  path  the file (str, bytes or os.PathLike): a BMP or PNG picture, whose content decides
+        which, not its name; or a drawing named .svg or .dxf, read as its outlines, whose
+        size analyse takes from them
+
+Returns a Picture, named by `path` as given.
+
+Raises quorvane.Error with the batch tool's message when the file cannot be read.
+
+Example:
+    picture = quorvane.read_picture("examples/u-channel.bmp")
+    drawing = quorvane.read_picture("examples/ipe300.dxf"))");
+
+  py::class_<Material>(m, "Material", R"(One material of a library, read-only.
+
+Found in Library.materials and by a colour label, library["clRed"]; changed for one analysis by
+analyse's keywords materials, nu, fy and laws, never in the library.
+
+Example:
+    steel = quorvane.Library.load("examples/properties.ini")["clRed"]
+    print(steel.name, steel.e, steel.rho, steel.nu))")
       .def_readonly("id", &Material::id, "The entry's number in the library.")
       .def_readonly("label", &Material::label, "The colour label, such as 'clRed'.")
       .def_readonly("name", &Material::name, "The material's name.")
@@ -798,19 +874,41 @@ read.)");
                " E=" + FormatNumber(mat.e) + " rho=" + FormatNumber(mat.rho) + ">";
       });
 
-  py::class_<Library>(m, "Library", R"(A material library: Library() is empty,
-Library.load(path) reads a library file (properties.ini) with its [poisson], [strength] and
-[law] sections. The file is never written.)")
+  py::class_<Library>(m, "Library", R"(A material library.
+
+Library() is empty, Library.load(path) reads a library file (properties.ini) with its
+[poisson], [strength] and [law] sections. The file is never written; one library serves
+analyses in several threads.
+
+Example:
+    library = quorvane.Library.load("examples/properties.ini")
+    for material in library.materials:
+        print(material.label, material.name, material.e))")
       .def(py::init([] {
-        return Library{std::make_shared<const LibraryData>(), {}};
-      }))
+             return Library{std::make_shared<const LibraryData>(), {}};
+           }),
+           R"(An empty library: every colour an analysis uses needs its material from
+analyse's `materials`, or is analysed with E = rho = 1 and a warning.)")
       .def_static("load", &LoadLibrary, py::arg("path"),
-                  R"(Reads the library file at `path` as `quorvane-cli --library` does; raises
-quorvane.Error with its message when the file is missing or cannot be read.)")
+                  R"(Reads a library file as `quorvane-cli --library` does.
+
+Arguments:
+  path  the library file (str, bytes or os.PathLike), such as properties.ini
+
+Returns a Library of the file's materials with their Poisson's ratios, strengths and laws.
+
+Raises quorvane.Error with the batch tool's message when the file is missing or cannot be
+read.
+
+Example:
+    library = quorvane.Library.load("examples/properties.ini"))")
       .def_readonly("path", &Library::path, "The file read, or None.")
       .def_property_readonly("materials", &Materials,
-                             "The materials in library order (oldest first).")
-      .def("__len__", [](const Library& l) { return l.data->materials.Count(); })
+                             "The materials in library order (oldest first), as a list of "
+                             "Material.")
+      .def(
+          "__len__", [](const Library& l) { return l.data->materials.Count(); },
+          "The number of materials.")
       .def(
           "__getitem__",
           [](const Library& l, const std::string& label) {
@@ -818,50 +916,113 @@ quorvane.Error with its message when the file is missing or cannot be read.)")
             if (entry == nullptr) throw py::key_error(label);
             return MaterialOf(l, *entry);
           },
-          py::arg("label"), "The material of a colour label (the newest of equal labels).")
+          py::arg("label"),
+          R"(The Material of a colour label (the newest of equal labels); KeyError when the
+library has none.)")
       .def("__repr__", [](const Library& l) {
         return "<quorvane.Library " +
                (l.path ? Text(py::repr(py::str(*l.path))) + " " : std::string()) +
                IntegerText(l.data->materials.Count()) + " materials>";
       });
 
-  py::class_<Result>(m, "Result", "An analysed section.")
+  py::class_<Result>(m, "Result", R"(An analysed section, made by quorvane.analyse.
+
+Its values do not change: each call below computes its answer from them anew, and several
+threads may call them at once.
+
+Example:
+    result = quorvane.analyse(picture, 500, 650, ["clRed"], library=library, torsion=True)
+    print(result.to_dict()["extended"]["gj"])
+    print(result.report()))")
       .def("to_dict", &ToDict,
-           R"(Every value of the analysis as `quorvane-cli analyse --json` prints it, parsed by
-json.loads: the same keys and the same numbers, "extended" with torsion=True.)")
+           R"(Every value of the analysis as `quorvane-cli analyse --json` prints it.
+
+Returns a dict equal to json.loads of the batch tool's output: the same keys and the same
+numbers; "extended" with torsion=True, "stress" with actions, "resistance" with resistance
+and the like. A value that is not a finite number is None.
+
+Example:
+    values = result.to_dict()
+    print(values["ea"], values["eiyy"], values["eizz"]))")
       .def(
           "to_json", [](const Result& r) { return AnalysisJsonText(*r.session, r.values.size); },
-          "The batch tool's JSON text itself.")
+          R"(The batch tool's JSON text itself, as `quorvane-cli analyse --json` prints it.
+
+Returns a str.)")
       .def(
           "report", [](const Result& r) { return r.session->FullReportText(); },
-          R"(The report the batch tool prints without --json, as the window copies it (CR LF
-line ends), with the extended values' block after torsion.)")
+          R"(The report the batch tool prints without --json, as the window copies it.
+
+Returns a str with CR LF line ends, with the extended values' block after torsion and the
+stresses' block with actions.
+
+Example:
+    print(result.report()))")
       .def("overlay", &Overlay,
-           R"(The picture with the window's result overlay (centres, axes, labels and, after
-torsion, the shear centre) as a numpy array of shape (height, width, 3), dtype uint8: the
-pixels `quorvane-cli analyse --overlay` writes. The labels are painted with Qt, loaded for
-this; a shear centre off the picture gives a warning with its position.)")
+           R"(The picture with the window's result overlay: centres, axes, labels and, after
+torsion, the shear centre.
+
+Returns a numpy array of shape (height, width, 3), dtype uint8: the pixels
+`quorvane-cli analyse --overlay` writes. The labels are painted with Qt, loaded for this
+(QT_QPA_PLATFORM=offscreen unless set).
+
+Warns (UserWarning) with its position when the shear centre lies off the picture.
+Raises quorvane.Error when the overlay module cannot be loaded.
+
+Example:
+    rgb = result.overlay()  # matplotlib.pyplot.imshow(rgb) shows it)")
       .def("resistance", &ResistanceOf,
-           R"(The ultimate resistance as to_dict()["resistance"] holds it, its lists
-(interaction, moment-curvature, biaxial) as numpy float arrays of one row per point, such as
-["interaction"]["horizontal_axis"] with the columns n, m_top_compressed, m_bottom_compressed.
-Needs an analysis with resistance=True (or interaction, moment_curvature, interaction_biaxial);
-raises quorvane.Error with the reason when the section has none.)")
+           R"(The ultimate resistance as to_dict()["resistance"] holds it, with arrays.
+
+Returns a dict whose lists (interaction, moment-curvature, biaxial) are numpy float arrays of
+one row per point, such as ["interaction"]["horizontal_axis"] with the columns n,
+m_top_compressed, m_bottom_compressed; a value that is not finite is NaN.
+
+Raises quorvane.Error with the reason when the analysis asked for no resistance (resistance,
+interaction, moment_curvature or interaction_biaxial) or the section has none.
+
+Example:
+    result = quorvane.analyse(picture, 500, 650, ["clRed"], library=library,
+                              fy={"clRed": 235}, interaction=True)
+    curve = result.resistance()["interaction"]["horizontal_axis"]
+    n, m_top = curve[:, 0], curve[:, 1])")
       .def("stress_map", &StressMap, py::kw_only(), py::arg("field") = "von_mises",
-           R"(The map of the stresses under the analysis' actions as a numpy array of shape
-(height, width, 3), dtype uint8: the pixels `quorvane-cli analyse --stress-map` writes with
---stress-field `field` ("sigma" on a scale centred on 0, "tau" or "von_mises" from 0): the
-section in colour, a colour bar, the extremes marked, the picture's name and the actions. Needs
-an analysis with actions; painted with Qt, loaded for this.)")
+           R"(The map of the stresses under the analysis' actions.
+
+Arguments:
+  field  "sigma" (normal stress, on a scale centred on 0), "tau" or "von_mises" (from 0), as
+         --stress-field takes it
+
+Returns a numpy array of shape (height, width, 3), dtype uint8: the pixels
+`quorvane-cli analyse --stress-map` writes: the section in colour, a colour bar, the extremes
+marked, the picture's name and the actions. Painted with Qt, loaded for this.
+
+Raises quorvane.Error when the analysis had no actions, for another field, or when the overlay
+module cannot be loaded.
+
+Example:
+    result = quorvane.analyse(picture, 500, 650, ["clRed"], library=library,
+                              actions={"N": -1e6, "My": 2e8})
+    rgb = result.stress_map(field="sigma"))")
       .def("save_report", &SaveReport, py::arg("path"),
-           R"(Writes the calculation report as a PDF file at `path` (str or os.PathLike, ending
-in .pdf), as `quorvane-cli analyse --report` does: A4 pages with the title (picture, date,
-version), the section with the window's overlay and a scale bar in mm, the inputs and each
-material (E, rho, nu, strengths, law, share), every block of report() as tables of symbol,
-value, unit and meaning, the stress map when the analysis had actions, the resistance's
-diagrams with interaction or moment_curvature, and the definitions of the axes. The file is
-written whole or not at all, and never over the analysed picture; raises quorvane.Error with the
-reason when it cannot be written.)")
+           R"(Writes the calculation report as a PDF file, as `quorvane-cli analyse --report` does.
+
+Arguments:
+  path  where to write it (str or os.PathLike), a name ending in .pdf
+
+A4 pages with the title (picture, date, version), the section with the window's overlay and a
+scale bar in mm, the inputs and each material (E, rho, nu, strengths, law, share), every block
+of report() as tables of symbol, value, unit and meaning, the stress map when the analysis had
+actions, the resistance's diagrams with interaction or moment_curvature, and the definitions of
+the axes. Its text is text: searchable and copyable. The file is written whole or not at all,
+and never over the analysed picture. Laid out with Qt, loaded for this.
+
+Raises quorvane.Error for a name not ending in .pdf, the analysed picture itself, or a file
+that cannot be written.
+
+Example:
+    result = quorvane.analyse(picture, 500, 650, ["clRed"], library=library, torsion=True)
+    result.save_report("u-channel.pdf"))")
       .def("__repr__", [](const Result& r) {
         return "<quorvane.Result " + Text(py::repr(py::str(FileNameOf(r.picture.name)))) + ">";
       });
@@ -876,16 +1037,25 @@ reason when it cannot be written.)")
         py::arg("interaction_biaxial") = 0, py::arg("cracked") = false,
         py::arg("progress") = py::none(), py::arg("pixel_size_mm") = py::none(),
         py::arg("max_cells") = py::none(),
-        R"(Analyses the section of `picture` made of the colours `use` (labels, in order) and
-returns a Result; the batch tool's `analyse` with the matching options:
+        R"(Analyses the section of a picture: the batch tool's `analyse`.
 
+The section is made of the colours `use` of `picture`; the keywords are the batch tool's
+options of the same meaning, filled into the analysis request the tool fills from its options
+and checked by the same rules.
+
+Arguments:
+  picture              a Picture (read_picture, Picture.from_array)
   width_mm, height_mm  the real size of the section's box (--width, --height): a whole number
                        up to 100000 of any number type (int, numpy.int64, 650.0), or its text
                        ("0x1F"), shown in the report as given; or with a fraction of a mm
-                       (650.5, "300.25"), at least 0.001
+                       (650.5, "300.25"), at least 0.001. A drawing needs none: given, they
+                       must agree with its outlines within 0.1 %
+  use                  the colour labels that form the section, in order (--use), such as
+                       ["clRed", "clBlue"]
   pixel_size_mm        instead of width_mm and height_mm (then None): mm per pixel of the
                        section's box, both ways (--pixel-size); the width is its columns
-                       times the size, the height its rows
+                       times the size, the height its rows. For a drawing: the size of its
+                       cells
   library              a Library (--library); without one the library starts empty
   materials            {label: (name, E, rho)} (--material): the entry of that colour gets
                        them, or is added; a colour of `use` the library does not know has
@@ -923,8 +1093,26 @@ returns a Result; the batch tool's `analyse` with the matching options:
                        stops the run and is raised. The torsion solve stops at once, a scan
                        when it ends.
 
-The values are checked by the rules the batch tool applies to its options: a refusal raises
-quorvane.Error with the core's message (the tool's without the option before it).)");
+Returns a Result: its to_dict() is the JSON of `quorvane-cli analyse --json`, its report() the
+tool's report.
+
+Raises quorvane.Error with the core's message (the tool's without the option before it) for a
+value the tool refuses, such as a colour not in the picture or a size out of range;
+quorvane.Cancelled when `progress` returned False; TypeError for an argument of a wrong type,
+for sizes given both ways or for none. Warns (UserWarning) with the tool's notes, such as a
+colour of `use` without a material.
+
+Example:
+    picture = quorvane.read_picture("examples/u-channel.bmp")
+    library = quorvane.Library.load("examples/properties.ini")
+    result = quorvane.analyse(picture, 500, 650, ["clRed"], library=library, torsion=True,
+                              actions={"N": -2e5, "My": 1.5e7})
+    values = result.to_dict()
+    print(values["ea"], values["extended"]["gj"], values["stress"])
+
+The same analysis as
+    quorvane-cli analyse examples/u-channel.bmp --width 500 --height 650 --use clRed \
+        --library examples/properties.ini --torsion --action N=-2e5 --action My=1.5e7 --json)");
 
   FindOverlayModule();
   // SVG drawings are read by the module that holds Qt, loaded only when one is opened.
