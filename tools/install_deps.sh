@@ -24,7 +24,7 @@ packages=(
   libeigen3-dev
   pybind11-dev python3-dev python3-numpy python3-pytest
   python3-venv python3-pip python3-setuptools python3-wheel
-  xvfb xauth
+  xvfb xauth poppler-utils
   clang libclang-rt-14-dev llvm clang-format clang-tidy
   dpkg-dev appstream desktop-file-utils groff-base
 )

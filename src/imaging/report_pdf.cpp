@@ -3,8 +3,8 @@
 #include "imaging/report_pdf.h"
 
 #include <QBuffer>
+#include <QColor>
 #include <QFont>
-#include <QFontMetricsF>
 #include <QImage>
 #include <QPageLayout>
 #include <QPageSize>
@@ -24,9 +24,12 @@
 namespace qv {
 namespace {
 
-// The text's area on an A4 page between margins of 15 mm, in the layout's pixels (96 per inch).
-constexpr double kPageTextWidth = (210.0 - 30.0) / 25.4 * 96.0;
-constexpr double kPageTextHeight = (297.0 - 30.0) / 25.4 * 96.0;
+// The text's area on an A4 page between margins of 15 mm, above a footer of 8 mm, in the
+// layout's pixels (96 per inch).
+constexpr double kLayoutDpi = 96.0;
+constexpr double kPageTextWidth = (210.0 - 30.0) / 25.4 * kLayoutDpi;
+constexpr double kFooterHeight = 8.0 / 25.4 * kLayoutDpi;
+constexpr double kPageTextHeight = (297.0 - 30.0) / 25.4 * kLayoutDpi - kFooterHeight;
 
 QString Html(const std::string& text) { return QString::fromStdString(text).toHtmlEscaped(); }
 
@@ -169,6 +172,8 @@ std::string ReportPdf(const ReportDocument& d) {
   doc.setDefaultStyleSheet(QString::fromLatin1(kStyle));
   QFont font(QStringLiteral("DejaVu Sans"));
   font.setPointSizeF(9);
+  // No ligatures: "fi" stays two letters in the PDF's text, as it is searched for.
+  font.setStyleStrategy(QFont::PreferNoShaping);
   doc.setDefaultFont(font);
   // Laid out on the page's text area itself, so a picture's width is its width on paper.
   doc.setPageSize(QSizeF(kPageTextWidth, kPageTextHeight));
@@ -214,7 +219,30 @@ std::string ReportPdf(const ReportDocument& d) {
     writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
                                      QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter));
     writer.setResolution(300);
-    doc.print(&writer);
+    // Page by page rather than QTextDocument::print, whose painter would store the pictures as
+    // JPEG: lossless, a drawn line stays one colour with sharp edges.
+    QPainter painter(&writer);
+    painter.setRenderHint(QPainter::LosslessImageRendering);
+    painter.scale(writer.resolution() / kLayoutDpi, writer.resolution() / kLayoutDpi);
+    const int pages = doc.pageCount();
+    QFont footer = font;
+    footer.setPixelSize(10);  // the layout's pixels: 7.5 points
+    for (int page = 0; page < pages; ++page) {
+      if (page > 0) writer.newPage();
+      painter.save();
+      painter.translate(0, -page * kPageTextHeight);
+      doc.drawContents(&painter,
+                       QRectF(0, page * kPageTextHeight, kPageTextWidth, kPageTextHeight));
+      painter.restore();
+      painter.setFont(footer);
+      painter.setPen(QColor(0x44, 0x44, 0x44));
+      painter.drawText(QRectF(0, kPageTextHeight, kPageTextWidth, kFooterHeight),
+                       Qt::AlignBottom | Qt::AlignLeft,
+                       QString::fromStdString(d.title + " \u00b7 " + d.date));
+      painter.drawText(QRectF(0, kPageTextHeight, kPageTextWidth, kFooterHeight),
+                       Qt::AlignBottom | Qt::AlignRight,
+                       QStringLiteral("page %1 of %2").arg(page + 1).arg(pages));
+    }
   }
   if (bytes.isEmpty()) throw Error("the report could not be laid out as PDF");
   return {bytes.constData(), static_cast<std::size_t>(bytes.size())};

@@ -400,3 +400,18 @@ def test_progress_is_reported_and_stops_the_run():
 
     with pytest.raises(KeyboardInterrupt):
         quorvane.analyse(picture, 500, 650, ["clRed"], torsion=True, progress=interrupt)
+
+
+def test_save_report_writes_the_batch_tools_report_as_pdf(composite, tmp_path):
+    result, args = run_both("channel stresses", composite)
+    result.save_report(tmp_path / "channel.pdf")
+    assert (tmp_path / "channel.pdf").read_bytes().startswith(b"%PDF-")
+    text = subprocess.run(["pdftotext", tmp_path / "channel.pdf", "-"], capture_output=True, text=True,
+                          check=True).stdout
+    for line in result.report().splitlines():
+        if " = " in line and line.startswith("    "):
+            assert line.split(" = ")[1].split()[0] in text, line
+    # Nor over the picture, which is no .pdf file.
+    for name in (tmp_path / "channel.txt", args[1]):
+        with pytest.raises(quorvane.Error, match=r"is not a \.pdf file name$"):
+            result.save_report(name)
