@@ -58,7 +58,7 @@ QImage Sharp(const QImage& image, int side) {
 QImage SectionImage(const ReportPicture& picture, double mmPerPixel, QString& barText) {
   QImage painted = ToQImage(picture.pixels, "of the report");
   RenderOverlay(picture.ops, painted);
-  const QImage section = Sharp(painted, kReportPictureSide);
+  QImage section = Sharp(painted, kReportPictureSide);
   if (!(mmPerPixel > 0)) return section;
   mmPerPixel = mmPerPixel * painted.width() / section.width();
   const int strip = std::max(28, section.width() / 14);
@@ -79,7 +79,7 @@ QImage SectionImage(const ReportPicture& picture, double mmPerPixel, QString& ba
   font.setPixelSize(std::max(10, strip / 2));
   painter.setFont(font);
   painter.setPen(Qt::black);
-  painter.drawText(QRectF(left + length + strip / 3, section.height(), section.width(), strip),
+  painter.drawText(QRectF(left + length + strip / 3.0, section.height(), section.width(), strip),
                    Qt::AlignVCenter | Qt::AlignLeft, barText);
   return out;
 }
