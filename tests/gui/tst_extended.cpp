@@ -61,8 +61,9 @@ class TestExtendedDialog : public AnalysedWindowTest {
     QStringList menus;
     for (QAction* action : form->menuBar()->actions()) menus << action->text();
     QCOMPARE(menus, (QStringList{"File", "Info", "Section", "View"}));
-    // Open Picture, Recent pictures, Save report as..., a separator, Close.
-    QCOMPARE(RequireChild<QMenu>(*form, "File1")->actions().size(), 5);
+    // Open Picture, Recent pictures, Save report as..., Export report (PDF) ..., a separator,
+    // Close.
+    QCOMPARE(RequireChild<QMenu>(*form, "File1")->actions().size(), 6);
     QCOMPARE(RequireChild<QMenu>(*form, "Info1")->actions().size(),
              6);  // with the separator and the hidden test entry
     QCOMPARE(RequireChild<QAction>(*form, "Torsion1")->text(),

@@ -38,7 +38,7 @@ expect "quorvane-cli analyse b" "beam.bmp"
 # Each command's own options only.
 expect "quorvane-cli colours beam.bmp --" "--all|--help"
 expect "quorvane-cli analyse beam.bmp --" \
-  "--action|--convention|--cracked|--edges|--eps|--fy|--height|--help|--interaction|--interaction-biaxial|--interaction-plot|--json|--law|--library|--material|--max-cells|--moment-curvature|--nu|--overlay|--pixel-size|--resistance|--stress-field|--stress-map|--torsion|--use|--width"
+  "--action|--convention|--cracked|--edges|--eps|--fy|--height|--help|--interaction|--interaction-biaxial|--interaction-plot|--json|--law|--library|--material|--max-cells|--moment-curvature|--nu|--overlay|--pixel-size|--report|--resistance|--stress-field|--stress-map|--torsion|--use|--width"
 expect "quorvane-cli analyse beam.bmp --width 500 --h" "--height|--help"
 # The values of options: the conventions, library files, overlay pictures; nothing to offer
 # for a number or a label of the user's own.
@@ -53,6 +53,7 @@ expect "quorvane-cli analyse beam.bmp --use " ""
 expect "quorvane-cli analyse beam.bmp --action " ""
 expect "quorvane-cli analyse beam.bmp --stress-field " "sigma|tau|von_mises"
 expect "quorvane-cli analyse beam.bmp --stress-map " "PHOTO.PNG|beam.bmp|sections|two words.bmp"
+expect "quorvane-cli analyse beam.bmp --report " "sections"
 # Options before the command do not hide it.
 expect "quorvane-cli analyse --json " "PHOTO.PNG|beam.bmp|sections|two words.bmp"
 # The caller's extglob setting is left as it was.
