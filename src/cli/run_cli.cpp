@@ -238,7 +238,13 @@ std::string TableRunText(const Options& o, ProgressLine& progress, std::vector<s
       control.progress = [&progress](const std::string& stage) { return progress.For(stage); };
       const std::optional<AnalysisOutputs> made =
           RunAnalysis(session, v, {picture, nullptr}, library ? &*library : nullptr, control);
-      for (const std::string& note : made->notes) notes.push_back(picture + ": " + note);
+      // The notes of several pictures say which each is about.
+      for (const std::string& note : made->notes) {
+        std::string named = picture;
+        named += ": ";
+        named += note;
+        notes.push_back(std::move(named));
+      }
       const std::optional<SectionTableOutcome>& table = session.Table();
       if (!table || !table->line) {
         throw Error(table ? table->missing : "no extended values were computed");
@@ -249,7 +255,8 @@ std::string TableRunText(const Options& o, ProgressLine& progress, std::vector<s
       progress.Clear();
       err << kProgram << ": " << Escaped(picture) << ": not enough memory for this picture\n";
       failed = true;
-    } catch (const Error& e) {
+    } catch (const std::exception& e) {
+      // Whatever stops one picture, the others still get their lines.
       progress.Clear();
       err << kProgram << ": " << Escaped(picture + ": " + e.what()) << '\n';
       failed = true;

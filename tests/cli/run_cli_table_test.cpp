@@ -114,5 +114,16 @@ TEST_F(RunCliTableTest, AFailingPictureIsToldAndTheOthersGoOn) {
                                "area, second moments and moduli have no single-material meaning\n");
 }
 
+TEST_F(RunCliTableTest, CsvQuotesANameThatHoldsACommaOrAQuote) {
+  const std::string odd =
+      dir.WritePicture("a,\"b\".bmp", MakeGrid(20, 10, kWhite, {{2, 3, 11, 6, kRed}}));
+  const CliRun run = RunTool(Concat({"table", odd}, Concat(options, {"--csv"})));
+  ASSERT_EQ(run.code, 0) << run.err;
+  const std::vector<std::string> rows = Lines(run.out);
+  ASSERT_EQ(rows.size(), 2U);
+  // RFC 4180: the field in double quotes, a quote inside doubled.
+  EXPECT_EQ(rows[1].rfind("\"" + dir.File("a,\"\"b\"\".bmp") + "\",", 0), 0U) << rows[1];
+}
+
 }  // namespace
 }  // namespace qv::test
