@@ -26,7 +26,7 @@ namespace qv::cli {
 namespace {
 
 bool IsFlag(std::string_view command, std::string_view name) {
-  return (command == "colours" && name == "--all") ||
+  return (command == "colours" && name == "--all") || (command == "table" && name == "--csv") ||
          (command == "analyse" &&
           (name == "--json" || name == "--torsion" || name == "--resistance" ||
            name == "--moment-curvature" || name == "--cracked"));
@@ -34,6 +34,18 @@ bool IsFlag(std::string_view command, std::string_view name) {
 
 // Options of the analyse command that take a value; null for anything else.
 std::optional<std::string>* SingleValue(Options& o, std::string_view name) {
+  // The table takes what sizes the pictures and makes their materials; nothing that draws or
+  // loads the section.
+  if (o.command == "table") {
+    if (name == "--width") return &o.width;
+    if (name == "--height") return &o.height;
+    if (name == "--pixel-size") return &o.pixelSize;
+    if (name == "--library") return &o.library;
+    if (name == "--convention") return &o.convention;
+    if (name == "--edges") return &o.edges;
+    if (name == "--max-cells") return &o.maxCells;
+    return nullptr;
+  }
   if (o.command != "analyse") return nullptr;
   if (name == "--width") return &o.width;
   if (name == "--height") return &o.height;
@@ -54,6 +66,12 @@ std::optional<std::string>* SingleValue(Options& o, std::string_view name) {
 }
 
 std::vector<std::string>* RepeatedValue(Options& o, std::string_view name) {
+  if (o.command == "table") {
+    if (name == "--use") return &o.uses;
+    if (name == "--material") return &o.materials;
+    if (name == "--nu") return &o.nus;
+    return nullptr;
+  }
   if (o.command != "analyse") return nullptr;
   if (name == "--use") return &o.uses;
   if (name == "--material") return &o.materials;
@@ -216,7 +234,7 @@ Options ParseArguments(const std::vector<std::string>& args) {
   if (args.empty()) throw UsageError{"no command given"};
   Options o;
   o.command = args[0];
-  if (o.command != "colours" && o.command != "analyse") {
+  if (o.command != "colours" && o.command != "analyse" && o.command != "table") {
     throw UsageError{"unknown command '" + o.command + "'"};
   }
   bool optionsEnded = false;
@@ -224,8 +242,11 @@ Options ParseArguments(const std::vector<std::string>& args) {
   for (std::size_t i = 1; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
-      if (havePicture) throw UsageError{"unexpected argument '" + arg + "'"};
-      o.picture = arg;
+      if (havePicture && o.command != "table") {
+        throw UsageError{"unexpected argument '" + arg + "'"};
+      }
+      if (!havePicture) o.picture = arg;
+      o.pictures.push_back(arg);
       havePicture = true;
       continue;
     }
@@ -245,6 +266,7 @@ Options ParseArguments(const std::vector<std::string>& args) {
        : name == "--resistance"       ? o.resistance
        : name == "--moment-curvature" ? o.momentCurvature
        : name == "--cracked"          ? o.cracked
+       : name == "--csv"              ? o.csv
                                       : o.torsion) = true;
       continue;
     }
@@ -271,6 +293,18 @@ Options ParseArguments(const std::vector<std::string>& args) {
     }
   }
   if (!havePicture) throw UsageError{"no PICTURE given"};
+  if (o.command == "table") {
+    // The sizes are those of analyse, for every picture: a drawing's own size needs none.
+    const bool drawings = std::all_of(o.pictures.begin(), o.pictures.end(),
+                                      [](const std::string& p) { return IsDrawingFile(p); });
+    if (o.pixelSize && (o.width || o.height) && !drawings) {
+      throw UsageError{"option --pixel-size cannot go with --width or --height"};
+    }
+    if (!o.pixelSize && !drawings) {
+      if (!o.width) throw UsageError{"option --width is required"};
+      if (!o.height) throw UsageError{"option --height is required"};
+    }
+  }
   if (o.command == "analyse") {
     // A drawing has its own size: --width and --height only check it, and --pixel-size sets its
     // cells.
@@ -411,6 +445,14 @@ AnalysisRequest ReadAnalyseValues(const Options& o) {
   return v;
 }
 
+AnalysisRequest ReadTableValues(const Options& o) {
+  Options analyse = o;
+  analyse.torsion = true;
+  AnalysisRequest v = ReadAnalyseValues(analyse);
+  v.outputs = {};
+  return v;
+}
+
 }  // namespace qv::cli
 
 namespace qv {
@@ -431,6 +473,11 @@ std::string CliUsage() {
                     [--interaction-biaxial ANGLES] [--law LABEL=LAW ...]
                     [--cracked] [--interaction-plot OUT.png|OUT.bmp]
                     [--report OUT.pdf]
+       quorvane-cli table PICTURE... (--width MM --height MM | --pixel-size MM)
+                    --use LABEL [--use LABEL ...] [--library FILE]
+                    [--material LABEL@NAME@E@RHO ...] [--nu LABEL=VALUE ...]
+                    [--convention 0|1] [--edges flat|coverage] [--max-cells N]
+                    [--csv]
        quorvane-cli --help | --version
 
 PICTURE is a BMP or PNG picture, or a drawing (DRAWING: an SVG or DXF file, by
@@ -445,6 +492,18 @@ colours    lists the colours of the BMP or PNG picture in the order the window
 analyse    analyses the section made of the colours given with --use and prints
            the report exactly as the window copies it to the clipboard (CR LF
            line ends).
+table      analyses each PICTURE as analyse --torsion does, with the same
+           sizes (--pixel-size gives each picture its own) and materials, and
+           prints a header line and a line per picture, its name first: the
+           values a steel table lists for a section of one material (A, the
+           second moments, It, Iw, Wel, Wpl, the radii of gyration, the shear
+           areas, the shear centre from the elastic centre and the
+           monosymmetry constants), in mm, named after --convention. A
+           picture that fails (unreadable, several materials) gets a line on
+           standard error with its name and the others go on; the exit status
+           is 1 then. --csv prints RFC 4180 CSV instead (CR LF line ends): a
+           header row of the JSON's "section_table" keys after "picture", and
+           every value at full precision as the JSON writes it.
 
   --width MM, --height MM
            real width and height of the section's bounding box in mm, as the
@@ -609,7 +668,8 @@ analyse    analyses the section made of the colours given with --use and prints
            prints the program's name and version.
 
 Exit status: 0 done; 1 the work failed (one line on standard error, nothing
-written); 2 wrong command line (this text on standard error).
+written; for table, the lines of the pictures that did not fail are written);
+2 wrong command line (this text on standard error).
 )";
 }
 

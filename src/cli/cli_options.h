@@ -23,7 +23,9 @@ struct UsageError {
 /// The command line as given.
 struct Options {
   std::string command;
-  std::string picture;
+  std::string picture;                ///< the first PICTURE
+  std::vector<std::string> pictures;  ///< every PICTURE (table takes several)
+  bool csv = false;                   ///< table --csv
   bool all = false;
   bool json = false;
   bool torsion = false;
@@ -58,6 +60,9 @@ Options ParseArguments(const std::vector<std::string>& args);
 /// Checks every value of the analyse command before any file is read, so that a typing error
 /// costs no scan; throws Error with the option and the reason.
 AnalysisRequest ReadAnalyseValues(const Options& o);
+/// The analysis of each picture of the table command: the analyse command's values with the
+/// extended values, and no output but the analysed session. Throws Error as ReadAnalyseValues.
+AnalysisRequest ReadTableValues(const Options& o);
 
 }  // namespace qv::cli
 

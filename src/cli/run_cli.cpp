@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdint>
 #include <fstream>
 #include <iostream>
@@ -20,6 +21,7 @@
 #include "core/base/error.h"
 #include "core/base/json_value.h"
 #include "core/base/number_text.h"
+#include "core/elastic/section_table.h"
 #include "core/outline/drawing_file.h"
 #include "core/picture/picture_file.h"
 #include "core/scan/edge_smoothing.h"
@@ -175,6 +177,111 @@ std::string AnalyseText(const Options& o, ProgressLine& progress, OutputFiles& o
   return text;
 }
 
+// A CSV field as RFC 4180 quotes it: in double quotes, doubled inside, where it holds a comma,
+// a quote or a line break.
+std::string CsvField(const std::string& text) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+  std::string quoted = "\"";
+  for (const char c : text) {
+    if (c == '"') quoted += '"';
+    quoted += c;
+  }
+  return quoted + "\"";
+}
+
+// The rows of the table command: the header, then a row per picture, the name first. CSV keeps
+// each value's shortest round-trip form (as the JSON, so a script reads back the very double);
+// the aligned table rounds to what a reader compares.
+std::string TableText(const std::vector<std::string>& names,
+                      const std::vector<SectionTableLine>& lines, SignConvention convention,
+                      bool csv) {
+  const std::vector<SectionTableEntry> columns = SectionTableEntries({}, convention);
+  std::vector<std::vector<std::string>> cells(1 + lines.size());
+  cells[0].emplace_back("picture");
+  for (const SectionTableEntry& c : columns) {
+    cells[0].push_back(csv ? std::string(c.key) : c.value.symbol + "[" + c.value.unit + "]");
+  }
+  for (std::size_t row = 0; row < lines.size(); ++row) {
+    std::vector<std::string>& r = cells[row + 1];
+    r.push_back(csv ? CsvField(names[row]) : Escaped(names[row]));
+    for (const SectionTableEntry& e : SectionTableEntries(lines[row], convention)) {
+      const double v = e.value.value;
+      // Empty where the JSON writes null.
+      r.push_back(!std::isfinite(v) ? std::string()
+                  : csv             ? ShortestNumberText(v)
+                                    : FormatGeneral(v, 6, 3));
+    }
+  }
+  std::string text;
+  if (csv) {
+    for (const std::vector<std::string>& r : cells) {
+      for (std::size_t k = 0; k < r.size(); ++k) text += (k == 0 ? "" : ",") + r[k];
+      text += "\r\n";
+    }
+    return text;
+  }
+  std::vector<std::size_t> widths(cells[0].size(), 0);
+  for (const std::vector<std::string>& r : cells) {
+    for (std::size_t k = 0; k < r.size(); ++k) widths[k] = std::max(widths[k], r[k].size());
+  }
+  for (const std::vector<std::string>& r : cells) {
+    std::string line;
+    for (std::size_t k = 0; k < r.size(); ++k) {
+      const std::string pad(widths[k] - r[k].size(), ' ');
+      // The name to the left, the numbers to the right of their columns.
+      line += k == 0 ? r[k] + pad : "  " + pad + r[k];
+    }
+    while (!line.empty() && line.back() == ' ') line.pop_back();
+    text += line + '\n';
+  }
+  return text;
+}
+
+// The table command: each picture analysed as analyse --torsion does through the one analysis
+// path, its line taken from the session. A picture that fails is told on `err` with its name
+// and left out, and `failed` set; the others' lines are the text.
+std::string TableRunText(const Options& o, ProgressLine& progress, std::vector<std::string>& notes,
+                         std::ostream& err, bool& failed) {
+  const AnalysisRequest v = cli::ReadTableValues(o);
+  // One library for every picture: a library that cannot be read fails the whole run.
+  std::optional<LibraryData> library;
+  if (o.library) library = ReadLibraryFile(*o.library, true);
+  std::vector<std::string> names;
+  std::vector<SectionTableLine> lines;
+  for (const std::string& picture : o.pictures) {
+    try {
+      SectionSession session;
+      RunControl control;
+      control.progress = [&progress](const std::string& stage) { return progress.For(stage); };
+      const std::optional<AnalysisOutputs> made =
+          RunAnalysis(session, v, {picture, nullptr}, library ? &*library : nullptr, control);
+      // The notes of several pictures say which each is about.
+      for (const std::string& note : made->notes) {
+        std::string named = picture;
+        named += ": ";
+        named += note;
+        notes.push_back(std::move(named));
+      }
+      const std::optional<SectionTableOutcome>& table = session.Table();
+      if (!table || !table->line) {
+        throw Error(table ? table->missing : "no extended values were computed");
+      }
+      names.push_back(picture);
+      lines.push_back(*table->line);
+    } catch (const std::bad_alloc&) {
+      progress.Clear();
+      err << kProgram << ": " << Escaped(picture) << ": not enough memory for this picture\n";
+      failed = true;
+    } catch (const std::exception& e) {
+      // Whatever stops one picture, the others still get their lines.
+      progress.Clear();
+      err << kProgram << ": " << Escaped(picture + ": " + e.what()) << '\n';
+      failed = true;
+    }
+  }
+  return TableText(names, lines, v.convention, o.csv);
+}
+
 }  // namespace
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -195,7 +302,9 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     const Options o = cli::ParseArguments(args);
     std::vector<std::string> notes;
     OutputFiles outputs;
+    bool failed = false;
     const std::string text = o.command == "colours" ? ColoursText(o, progress, notes)
+                             : o.command == "table" ? TableRunText(o, progress, notes, err, failed)
                                                     : AnalyseText(o, progress, outputs, notes);
     progress.Clear();
     out << text << std::flush;
@@ -206,7 +315,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     }
     outputs.Commit();
     for (const std::string& note : notes) err << kProgram << ": note: " << Escaped(note) << '\n';
-    return kCliDone;
+    // The table's good lines are written; a picture told on standard error fails the run.
+    return failed ? kCliFailed : kCliDone;
   } catch (const UsageError& e) {
     progress.Clear();
     err << kProgram << ": " << Escaped(e.message) << "\n\n" << CliUsage();

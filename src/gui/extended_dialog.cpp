@@ -19,6 +19,7 @@
 #include "core/base/material.h"
 #include "core/base/number_text.h"
 #include "core/elastic/extended_report.h"
+#include "core/elastic/section_table.h"
 #include "core/section/overlay.h"
 #include "core/section/plastic_report.h"
 #include "core/section/result_text.h"
@@ -44,13 +45,7 @@ QTableWidgetItem* Cell(const QString& text, bool editable) {
 // The block of the session's extended values; only while it has them.
 QString BlockText(const SectionSession& session, const char* lineEnd) {
   QString text;
-  for (const std::string& line :
-       ExtendedReport(*session.Elastic(), session.Settings().SignConvention)) {
-    text += Q(line) + lineEnd;
-  }
-  if (session.Plastic()) {
-    for (const std::string& line : PlasticReport(*session.Plastic())) text += Q(line) + lineEnd;
-  }
+  for (const std::string& line : session.ExtendedLines()) text += Q(line) + lineEnd;
   return text;
 }
 
@@ -170,6 +165,16 @@ void ExtendedDialog::ShowValues() {
     const std::vector<DesignValue> plastic = PlasticDesignValues(*mSession.Plastic()->values);
     rows.insert(rows.end(), plastic.begin(), plastic.end());
   }
+  // The section-table line, for one material only: under a title row of its own, since its
+  // symbols repeat some of the rows above about other axes.
+  if (elastic && mSession.Table() && mSession.Table()->line) {
+    rows.push_back(
+        {"", "section table (one material, axes through the elastic centre C):", 0, "", 0, ""});
+    for (const SectionTableEntry& entry :
+         SectionTableEntries(*mSession.Table()->line, mSession.Settings().SignConvention)) {
+      rows.push_back(entry.value);
+    }
+  }
   DesignTable->setRowCount(0);
   for (const DesignValue& v : rows) {
     const int row = DesignTable->rowCount();
@@ -181,7 +186,7 @@ void ExtendedDialog::ShowValues() {
       DesignTable->setItem(row, column, item);
     };
     put(kSymbolColumn, Q(v.symbol), false);
-    put(kValueColumn, number(v.value), true);
+    put(kValueColumn, v.unit.empty() && v.symbol.empty() ? QString() : number(v.value), true);
     put(kUnitColumn, Q(v.unit), false);
     put(kTableValueColumn, v.tableUnit.empty() ? QString() : number(v.tableValue), true);
     put(kTableUnitColumn, Q(v.tableUnit), false);

@@ -83,7 +83,7 @@ TEST_P(CliDocumentTest, NamesEveryOptionAndCommandOfTheUsageAndNoOther) {
     EXPECT_TRUE(usage.count(option))
         << GetParam().path << " names " << option << ", which the tool does not know";
   }
-  for (const char* command : {"colours", "analyse"}) {
+  for (const char* command : {"colours", "analyse", "table"}) {
     EXPECT_NE(text.find(command), std::string::npos) << GetParam().path << " lacks " << command;
   }
 }

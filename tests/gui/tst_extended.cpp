@@ -19,6 +19,7 @@
 
 #include "core/base/number_text.h"
 #include "core/elastic/extended_report.h"
+#include "core/elastic/section_table.h"
 #include "core/section/overlay.h"
 #include "core/section/plastic_report.h"
 #include "core/section/result_text.h"
@@ -320,17 +321,27 @@ class TestExtendedDialog : public AnalysedWindowTest {
                                      Q(FormatGeneral(wpl / 1e3, 5, 3)) +
                                      "|cm^3|horizontal axis, Mpl / fy"),
                        qPrintable(rows.join('\n')));
+              // Iw among the design values and again in the section-table line.
               QVERIFY(
                   rows.filter(QRegularExpression("^Iw\\|.*\\|mm\\^6\\|.*\\|cm\\^6\\|")).size() ==
-                  1);
+                  2);
               QCOMPARE(rows.filter(QRegularExpression("^Mpl\\|.*\\|Nmm\\|.*\\|kNm\\|")).size(), 4);
+              // The section-table line under its title, its Wpl that of the strength given.
+              QVERIFY(rows.contains(
+                  "|||||section table (one material, axes through the elastic centre C):"));
+              QVERIFY2(rows.contains("Wpl,z|" + Q(FormatGeneral(wpl, 5, 3)) + "|mm^3|" +
+                                     Q(FormatGeneral(wpl / 1e3, 5, 3)) +
+                                     "|cm^3|plastic modulus about the horizontal axis"),
+                       qPrintable(rows.join('\n')));
               cell(ExtendedDialog::kFtColumn)->setText("0");
               cell(ExtendedDialog::kFtColumn)->setText("-1");  // refused: both cells kept
               QCOMPARE(cell(ExtendedDialog::kFcColumn)->text(), QString("355"));
               QCOMPARE(cell(ExtendedDialog::kFtColumn)->text(), QString("0"));
               QTest::mouseClick(d.ComputeButton, Qt::LeftButton);
               QVERIFY(d.ValuesMemo->toPlainText().contains("clRed 355 / 0\n"));
-              QVERIFY(!d.ValuesMemo->toPlainText().contains("Wpl"));
+              QVERIFY(!d.ValuesMemo->toPlainText().contains("Wpl = Mpl / fy"));
+              // The shape's Wpl stays in the section-table line: it needs no strength.
+              QVERIFY(d.ValuesMemo->toPlainText().contains("\n    Wpl,z  = "));
             }();
             return int(QDialog::Accepted);
           },
@@ -372,9 +383,11 @@ class TestExtendedDialog : public AnalysedWindowTest {
     QCOMPARE(mShell->ClipboardWrites(), writes + 1);
     const QString expected = QString::fromStdString(
         JoinCrLf(ExtendedReport(*form->Session().Elastic(), SignConvention::EuroCode)) +
-        JoinCrLf(PlasticReport(*form->Session().Plastic())));
+        JoinCrLf(PlasticReport(*form->Session().Plastic())) +
+        JoinCrLf(SectionTableReport(*form->Session().Table()->line, SignConvention::EuroCode)));
     QCOMPARE(mShell->Clipboard(), expected);
     QVERIFY(expected.contains("sqrt(EIy / EA)\r\n"));
+    QVERIFY(expected.contains("\r\n    Iy     = "));
   }
 };
 

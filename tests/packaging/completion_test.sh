@@ -29,7 +29,7 @@ expect() {
 }
 
 # The commands first, and the options that need none.
-expect "quorvane-cli " "analyse|colours"
+expect "quorvane-cli " "analyse|colours|table"
 expect "quorvane-cli a" "analyse"
 expect "quorvane-cli --" "--help|--version"
 # A picture: folders and BMP or PNG files in any case, names with blanks whole.
@@ -40,6 +40,10 @@ expect "quorvane-cli colours beam.bmp --" "--all|--help"
 expect "quorvane-cli analyse beam.bmp --" \
   "--action|--convention|--cracked|--edges|--eps|--fy|--height|--help|--interaction|--interaction-biaxial|--interaction-plot|--json|--law|--library|--material|--max-cells|--moment-curvature|--nu|--overlay|--pixel-size|--report|--resistance|--stress-field|--stress-map|--torsion|--use|--width"
 expect "quorvane-cli analyse beam.bmp --width 500 --h" "--height|--help"
+expect "quorvane-cli table beam.bmp --" \
+  "--convention|--csv|--edges|--height|--help|--library|--material|--max-cells|--nu|--pixel-size|--use|--width"
+# The table takes several pictures.
+expect "quorvane-cli table beam.bmp " "PHOTO.PNG|beam.bmp|sections|two words.bmp"
 # The values of options: the conventions, library files, overlay pictures; nothing to offer
 # for a number or a label of the user's own.
 expect "quorvane-cli analyse beam.bmp --convention " "0|1"

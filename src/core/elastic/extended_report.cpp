@@ -62,6 +62,13 @@ std::vector<DesignValue> DesignValues(const ElasticResult& r) {
   return values;
 }
 
+std::string DesignValueLine(const DesignValue& v, std::size_t symbolWidth) {
+  std::string line =
+      PadTo("    " + v.symbol, symbolWidth) + "= " + FormatGeneral(v.value, 5, 3) + " " + v.unit;
+  if (!v.tableUnit.empty()) line += " = " + FormatGeneral(v.tableValue, 5, 3) + " " + v.tableUnit;
+  return PadTo(line + " ", 44) + v.meaning;
+}
+
 std::string NoEstimateReason(const ElasticResult& result) {
   switch (result.WhyNoEstimate) {
     case ElasticResult::NoEstimate::Topology:
@@ -156,12 +163,7 @@ std::vector<std::string> ExtendedReport(const ElasticResult& r, SignConvention s
   lines.push_back("    beta = " + Mm(r.BetaZ) + " mm, bending about the vertical axis");
   lines.emplace_back();
   lines.push_back("design values (areas and moduli where the section has one material):");
-  for (const DesignValue& v : DesignValues(r)) {
-    std::string line =
-        PadTo("    " + v.symbol, 8) + "= " + FormatGeneral(v.value, 5, 3) + " " + v.unit;
-    if (!v.tableUnit.empty()) line += " = " + FormatGeneral(v.tableValue, 5, 3) + " " + v.tableUnit;
-    lines.push_back(PadTo(line + " ", 44) + v.meaning);
-  }
+  for (const DesignValue& v : DesignValues(r)) lines.push_back(DesignValueLine(v));
   lines.emplace_back();
   lines.push_back("extreme fibres from NC [mm] and stress per unit moment E c / EI [1/mm^3]:");
   for (const MaterialModuli& m : r.materials) {

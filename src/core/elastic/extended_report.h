@@ -2,6 +2,7 @@
 // the window's copy button and the batch tool.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,6 +20,11 @@ inline constexpr std::string_view kExtendedReportTitle =
 /// The warping constant, the shear stiffnesses and, for a section of one material, Iw, the shear
 /// areas and the elastic moduli, in the order the text block and the dialog list them.
 std::vector<DesignValue> DesignValues(const ElasticResult& result);
+
+/// One design value as the block writes it: the symbol, the value in N and mm, the value in the
+/// units tables use where it has one, and what it is, in aligned columns; the symbol's column
+/// `symbolWidth` characters wide with the indent.
+std::string DesignValueLine(const DesignValue& value, std::size_t symbolWidth = 8);
 
 /// Why `result` has no error estimate (HasErrorEstimate false), e.g. "cells twice the size would
 /// close a gap of the section".

@@ -16,6 +16,7 @@
 
 #include "core/base/path.h"
 #include "core/elastic/section_solver.h"
+#include "core/elastic/section_table.h"
 #include "core/elastic/stress_field.h"
 #include "core/library/dd_props.h"
 #include "core/library/poisson_table.h"
@@ -148,6 +149,10 @@ class SectionSession {
   /// an empty line the extended values (torsion, shear centre, section moduli, design values)
   /// with the plastic moments, then after another the stresses. CR LF line ends.
   std::string FullReportText() const;
+  /// The extended values' block as the window copies it and the report holds it: the extended
+  /// values, the plastic moments and, for a section of one material, the section-table line;
+  /// nothing without extended values. Lines without line ends.
+  std::vector<std::string> ExtendedLines() const;
 
   // --- settings and library ------------------------------------------------------------------
   /// LoadSettings for the program at `programPath`; returns the failures to show. The settings
@@ -369,6 +374,11 @@ class SectionSession {
   /// The plastic moments of the last analysis, computed by ComputeElastic with the other
   /// extended values (or the reason there are none). Gone whenever Elastic is gone.
   const std::optional<PlasticOutcome>& Plastic() const { return mPlastic; }
+  /// The section-table line of the last analysis, computed by ComputeElastic with the other
+  /// extended values (or why there is none: a section of several materials). Its Wpl is that of
+  /// the one material's strength where given, else of a unit strength: Wpl is the section's
+  /// shape, whatever the strength. Gone whenever Elastic is gone.
+  const std::optional<SectionTableOutcome>& Table() const { return mTable; }
   /// Sets the strength of `label`, or forgets it with nothing. A change drops the extended
   /// values, Elastic with Plastic, as a changed Poisson's ratio does: they are shown and copied
   /// as one block, which Compute gives again. Throws Error, changing nothing, for a negative or
@@ -495,6 +505,7 @@ class SectionSession {
   StrengthTable mStrength;
   bool mStrengthLoadFailed = false;  // the file's strengths could not be read: never written back
   std::optional<PlasticOutcome> mPlastic;
+  std::optional<SectionTableOutcome> mTable;
   std::optional<StressField> mStress;
   LawTable mLaws;
   bool mLawLoadFailed = false;  // the file's laws could not be read: never written back

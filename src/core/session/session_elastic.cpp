@@ -124,15 +124,29 @@ SectionSession::ElasticOutcome SectionSession::ComputeElastic(const ProgressFn& 
   mElastic = std::move(result);
   // The plastic values need no solve: a pass over the same pixels, or a drawing's own
   // outlines, cut exactly.
-  if (const DrawingPicture* drawing = Drawing(); drawing && !analysed.hiddenBut) {
-    const OutlineGrid& grid = drawing->raster.grid;
-    mPlastic = OutlinePlasticSection(drawing->drawing, *mMaterialLibrary, mStrength, mResult,
-                                     grid.x0 + mBounds.xmin * grid.size,
-                                     grid.yTop - mBounds.ymin * grid.size);
-  } else {
-    mPlastic = ComputePlasticSection(picture, mBounds, *mMaterialLibrary, mStrength, mResult,
-                                     options.coverage);
+  const DrawingPicture* drawing = Drawing();
+  const auto plasticWith = [&](const StrengthTable& strengths) {
+    if (drawing != nullptr && !analysed.hiddenBut) {
+      const OutlineGrid& grid = drawing->raster.grid;
+      return OutlinePlasticSection(drawing->drawing, *mMaterialLibrary, strengths, mResult,
+                                   grid.x0 + mBounds.xmin * grid.size,
+                                   grid.yTop - mBounds.ymin * grid.size);
+    }
+    return ComputePlasticSection(picture, mBounds, *mMaterialLibrary, strengths, mResult,
+                                 options.coverage);
+  };
+  mPlastic = plasticWith(mStrength);
+  // Wpl is the shape's: without the one strength it would come from, a unit strength gives it
+  // (another pass, for a section of one material only, where the line has a meaning).
+  std::optional<PlasticOutcome> unitPlastic;
+  if (mElastic->Moduli && !(mPlastic->values && mPlastic->values->fy)) {
+    StrengthTable unit;
+    for (const TPROPRec& entry : *mMaterialLibrary) {
+      if (entry.inUse && entry.prop.E > 0) unit.Set(entry.prop.colorlabel, Strength{1, 1});
+    }
+    unitPlastic = plasticWith(unit);
   }
+  mTable = SectionTableOf(mResult, *mElastic, unitPlastic ? *unitPlastic : *mPlastic);
   return ElasticOutcome::Done;
 }
 

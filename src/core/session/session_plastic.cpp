@@ -10,6 +10,7 @@ namespace qv {
 void SectionSession::DropExtended() {
   mElastic.reset();
   mPlastic.reset();
+  mTable.reset();
   mStress.reset();
   mResistance.reset();
   mCracked.reset();

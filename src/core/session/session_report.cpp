@@ -13,6 +13,7 @@
 #include "core/base/path.h"
 #include "core/elastic/cracked_report.h"
 #include "core/elastic/extended_report.h"
+#include "core/elastic/section_table.h"
 #include "core/elastic/stress_report.h"
 #include "core/section/plastic_report.h"
 #include "core/section/resistance_report.h"
@@ -113,7 +114,8 @@ void AddPlasticJson(const PlasticOutcome& p, Members& members) {
 }
 
 // The torsion values, one member a line; each material on a line of its own like the analysis'.
-JsonValue ExtendedJson(const ElasticResult& e, const std::optional<PlasticOutcome>& plastic) {
+JsonValue ExtendedJson(const ElasticResult& e, const std::optional<PlasticOutcome>& plastic,
+                       const std::optional<SectionTableOutcome>& table) {
   const JsonValue materials = LinesArray(e.materials.size(), [&](std::size_t i) {
     const MaterialModuli& m = e.materials[i];
     return JsonObject({{"label", Text(m.label)},
@@ -195,6 +197,16 @@ JsonValue ExtendedJson(const ElasticResult& e, const std::optional<PlasticOutcom
   }
   members.insert(members.end(), designValues.begin(), designValues.end());
   if (plastic) AddPlasticJson(*plastic, members);
+  // Like the design values, only where the section has one material; the keys do not follow the
+  // sign convention, which renames only the texts.
+  if (table && table->line) {
+    Members line;
+    for (const SectionTableEntry& entry :
+         SectionTableEntries(*table->line, SignConvention::DorvastPelkam)) {
+      line.emplace_back(std::string(entry.key), Number(entry.value.value));
+    }
+    members.emplace_back("section_table", JsonLinesObject(std::move(line)));
+  }
   return JsonLinesObject(std::move(members));
 }
 
@@ -358,11 +370,21 @@ void AddCrackedJson(const CrackedOutcome& c, Members& members) {
 
 }  // namespace
 
+std::vector<std::string> SectionSession::ExtendedLines() const {
+  if (!mElastic) return {};
+  std::vector<std::string> lines = ExtendedReport(*mElastic, mSettings.SignConvention);
+  const auto append = [&](const std::vector<std::string>& more) {
+    lines.insert(lines.end(), more.begin(), more.end());
+  };
+  if (mPlastic) append(PlasticReport(*mPlastic));
+  if (mTable && mTable->line) append(SectionTableReport(*mTable->line, mSettings.SignConvention));
+  return lines;
+}
+
 std::string SectionSession::FullReportText() const {
   std::string text = ReportText();
   if (mElastic) {
-    text += "\r\n" + JoinCrLf(ExtendedReport(*mElastic, mSettings.SignConvention));
-    if (mPlastic) text += JoinCrLf(PlasticReport(*mPlastic));
+    text += "\r\n" + JoinCrLf(ExtendedLines());
   }
   if (mResistance) text += "\r\n" + JoinCrLf(ResistanceReport(*mResistance));
   if (mCracked) text += "\r\n" + JoinCrLf(CrackedReport(*mCracked, mSettings.SignConvention));
@@ -437,7 +459,9 @@ JsonValue AnalysisJson(const SectionSession& s, const SectionSize& given) {
       {"materials", MaterialsJson(s)},
   };
   members.insert(members.end(), rest.begin(), rest.end());
-  if (s.Elastic()) members.emplace_back("extended", ExtendedJson(*s.Elastic(), s.Plastic()));
+  if (s.Elastic()) {
+    members.emplace_back("extended", ExtendedJson(*s.Elastic(), s.Plastic(), s.Table()));
+  }
   if (s.Resistance()) AddResistanceJson(*s.Resistance(), members);
   if (s.Cracked()) AddCrackedJson(*s.Cracked(), members);
   if (s.Stresses()) {
