@@ -45,6 +45,20 @@ if(pages LESS 3)
   message(FATAL_ERROR "${OUTPUT} has ${pages} pages; the manual needs several")
 endif()
 
+# Each picture the manual names is in the PDF once: the Markdown import repeated a picture for
+# every line of a caption wrapped in the source. Qt writes one image object per picture drawn.
+# Counted by length: a CMake list of "![" items would not split at its unbalanced brackets.
+file(READ "${MANUAL}" markdown)
+string(REPLACE "![" "" unnamed "${markdown}")
+string(LENGTH "${markdown}" markdownLength)
+string(LENGTH "${unnamed}" unnamedLength)
+math(EXPR namedCount "(${markdownLength} - ${unnamedLength}) / 2")
+file(STRINGS "${OUTPUT}" imageLines REGEX "/Subtype /Image")
+list(LENGTH imageLines drawnCount)
+if(NOT drawnCount EQUAL namedCount)
+  message(FATAL_ERROR "${OUTPUT} draws ${drawnCount} pictures; the manual names ${namedCount}")
+endif()
+
 # The generator must refuse a missing input instead of writing an empty manual.
 execute_process(COMMAND "${GENERATOR}" "${outDir}/no-such-manual.md" "${outDir}/never.pdf"
                 RESULT_VARIABLE rcMissing ERROR_QUIET)

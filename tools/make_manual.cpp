@@ -9,6 +9,7 @@
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPdfWriter>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QString>
 #include <QTextBlock>
@@ -82,6 +83,25 @@ void SetPrintType(QTextDocument& document) {
   }
 }
 
+/// Returns `markdown` with the caption of every picture on one line. Qt's Markdown import
+/// inserts a picture once for each line of its caption, so a caption wrapped in the source put
+/// the picture two, three or five times in a row into the manual.
+QString JoinPictureCaptions(const QString& markdown) {
+  const QRegularExpression caption(QStringLiteral(R"(!\[([^\]]*)\]\()"));
+  const QRegularExpression lineBreak(QStringLiteral(R"(\s*\n\s*)"));
+  QString joined;
+  joined.reserve(markdown.size());
+  qsizetype copied = 0;
+  for (auto it = caption.globalMatch(markdown); it.hasNext();) {
+    const QRegularExpressionMatch match = it.next();
+    joined.append(QStringView(markdown).mid(copied, match.capturedStart(1) - copied));
+    joined.append(match.captured(1).replace(lineBreak, QStringLiteral(" ")));
+    copied = match.capturedEnd(1);
+  }
+  joined.append(QStringView(markdown).mid(copied));
+  return joined;
+}
+
 /// Gives `document` the pictures its Markdown names, read from files relative to the folder
 /// `base`, each at most as wide as the text. Returns false with a message when one cannot be
 /// read: a manual without its picture would say "see the picture" of nothing.
@@ -141,7 +161,7 @@ bool RenderManual(const QString& markdown, const QString& pdfPath, const QUrl& b
     QFont body(QStringLiteral("DejaVu Sans"));
     body.setPointSizeF(kBodyPointSize);
     document.setDefaultFont(body);
-    document.setMarkdown(markdown, QTextDocument::MarkdownDialectGitHub);
+    document.setMarkdown(JoinPictureCaptions(markdown), QTextDocument::MarkdownDialectGitHub);
     if (!AddPictures(document, base)) return false;
 
     SetPrintType(document);
