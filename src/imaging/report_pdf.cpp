@@ -144,10 +144,10 @@ QString BlockTables(const ReportBlock& block) {
       if (r.whole) {
         html += "<tr><td colspan=\"4\" class=\"line\">" + Html(r.symbol) + "</td></tr>";
       } else {
-        html += "<tr>" + Cell(Html(r.symbol), QStringLiteral("class=\"symbol\" width=\"13%\"")) +
-                Cell(Html(r.value), QStringLiteral("align=\"right\" width=\"15%\"")) +
-                Cell(Html(r.unit), QStringLiteral("width=\"9%\"")) + Cell(Html(r.meaning)) +
-                "</tr>";
+        html +=
+            "<tr>" + Cell(Html(r.symbol), QStringLiteral("class=\"symbol\" width=\"13%\"")) +
+            Cell(Html(r.value), QStringLiteral("align=\"right\" width=\"15%\" class=\"value\"")) +
+            Cell(Html(r.unit), QStringLiteral("width=\"9%\"")) + Cell(Html(r.meaning)) + "</tr>";
       }
     }
     html += QStringLiteral("</table>");
@@ -162,6 +162,7 @@ constexpr const char* kStyle =
     "table.grid { border-collapse: collapse; border: 1px solid #999; }"
     "table.grid td, table.grid th { border: 1px solid #bbb; }"
     "td.symbol { font-style: italic; padding-right: 8px; }"
+    "td.value { white-space: nowrap; }"
     "td.line { font-family: 'DejaVu Sans Mono'; font-size: 8pt; white-space: pre; }"
     "p.caption { color: #444; font-size: 8pt; }";
 

@@ -24,6 +24,9 @@ const LineCase kLines[] = {
     // A second unit after "=" stays in the meaning, as written.
     {"    Iw   = 1.4253E014 mm^6 = 1.4253E008 cm^6  warping constant about SC",
      {"Iw", "1.4253E014", "mm^6", "= 1.4253E008 cm^6  warping constant about SC", false}},
+    // A comma after the unit ends the value.
+    {"    beta = 43.15 mm, bending about the horizontal axis",
+     {"beta", "43.15", "mm", "bending about the horizontal axis", false}},
     // A word that is no unit starts the meaning.
     {"    width  = 250 equals to 500 mm", {"width", "250", "", "equals to 500 mm", false}},
     // A name of two words, a negative value and no unit.

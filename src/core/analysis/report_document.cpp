@@ -90,7 +90,9 @@ ReportRow RowOf(const std::string& line) {
   ReportRow row{m[1].str(), m[2].str(), "", "", false};
   std::string rest = m[3].str();
   const std::size_t space = rest.find(' ');
-  const std::string token = rest.substr(0, space);
+  std::string token = rest.substr(0, space);
+  // "43.15 mm, bending about ...": the comma closes the value, not the unit.
+  if (token.ends_with(',')) token.pop_back();
   if (std::regex_match(token, kUnit)) {
     row.unit = token;
     rest = space == std::string::npos ? "" : rest.substr(space + 1);
