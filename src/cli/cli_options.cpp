@@ -436,7 +436,8 @@ AnalysisRequest ReadAnalyseValues(const Options& o) {
     // The report shows the section with its overlay, every block, and the pictures of what was
     // computed: the stress map (the cracked one only when asked for, since it may have none)
     // and the resistance's diagrams.
-    v.outputs.report = v.outputs.json = v.outputs.overlay = true;
+    // The overlay is drawn for it without holding the picture, which it reads again, smaller.
+    v.outputs.report = v.outputs.json = true;
     if (!v.actions.empty() && !v.cracked) v.outputs.stressMap = true;
     if (v.interaction > 0 || v.momentCurvature) v.outputs.resistancePlot = true;
   }

@@ -157,7 +157,7 @@ std::string AnalyseText(const Options& o, ProgressLine& progress, OutputFiles& o
   // Taken before the overlay and the map are painted into their pictures, which the report
   // paints itself at its own size.
   std::optional<ReportDocument> report;
-  if (o.report) report = MakeRunReport(session, session.Picture(), result, TodayText());
+  if (o.report) report = MakeRunReport(session, result, TodayText());
   if (result.overlay && o.overlay) {
     // Painted and written by the overlay module, the one part of the tool that loads Qt.
     const OverlayOps& ops = result.overlay->ops;

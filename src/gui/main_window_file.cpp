@@ -99,8 +99,8 @@ void TMainForm::ExportPdf1Click() {
   RefuseWritingOverPicture(mSession.PictureFile(), path);
   RefuseUnsafeOutput(path);
   // Every block computed for this analysis, with the pictures of what the dialogs computed.
-  const ReportDocument document = MakeSessionReport(
-      mSession, mSession.Picture(), RequestOfSession(mSession, TypedSize()), TodayText());
+  const ReportDocument document =
+      MakeSessionReport(mSession, RequestOfSession(mSession, TypedSize()), TodayText());
   WriteFileAtomically(path, ReportPdf(document));
 }
 

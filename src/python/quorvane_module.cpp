@@ -682,8 +682,7 @@ void SaveReport(const Result& result, const std::filesystem::path& file) {
   py::gil_scoped_release release;
   RefuseWritingOverPicture(result.picture.name, path);
   RefuseUnsafeOutput(path);
-  const ReportDocument document =
-      MakeSessionReport(*result.session, *result.picture.pixels, result.values, TodayText());
+  const ReportDocument document = MakeSessionReport(*result.session, result.values, TodayText());
   std::string pdf;
   {
     // The module's QGuiApplication lives for one call, like a painting's.

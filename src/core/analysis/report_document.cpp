@@ -5,6 +5,7 @@
 #include <cctype>
 #include <chrono>
 #include <ctime>
+#include <memory>
 #include <regex>
 #include <sstream>
 #include <type_traits>
@@ -14,6 +15,8 @@
 #include "core/base/number_text.h"
 #include "core/base/path.h"
 #include "core/base/version.h"
+#include "core/picture/picture_reader.h"
+#include "core/picture/pixel_rows.h"
 #include "core/session/session_report.h"
 
 namespace qv {
@@ -156,32 +159,26 @@ std::vector<ReportBlock> ReportBlocks(const std::string& report) {
   return blocks;
 }
 
-ReportPicture ShrinkForReport(const PixelGrid& picture, const OverlayOps& ops, int longest,
-                              std::string caption) {
-  const int side = std::max(picture.Width(), picture.Height());
-  const int factor = std::max(1, (side + longest - 1) / std::max(1, longest));
-  ReportPicture out{std::move(caption), {}, {}, factor};
-  if (factor == 1) {
-    out.pixels = PixelGrid(picture.Width(), picture.Height(), UninitialisedPixels{});
-    std::copy_n(
-        picture.Data(),
-        static_cast<std::size_t>(picture.Width()) * static_cast<std::size_t>(picture.Height()),
-        out.pixels.Data());
-    out.ops = ops;
-    return out;
-  }
-  // Each pixel the colour at its block's centre: flat colours stay flat, with no blends the
-  // engineer did not draw.
-  const int width = std::max(1, picture.Width() / factor);
-  const int height = std::max(1, picture.Height() / factor);
-  out.pixels = PixelGrid(width, height, UninitialisedPixels{});
-  for (int y = 0; y < height; ++y) {
-    const std::uint32_t* row = picture.Row(std::min(picture.Height() - 1, y * factor + factor / 2));
-    std::uint32_t* into = out.pixels.Row(y);
-    for (int x = 0; x < width; ++x)
-      into[x] = row[std::min(picture.Width() - 1, x * factor + factor / 2)];
-  }
-  // The overlay scaled alike, its lines and labels as large against the section as on screen.
+namespace {
+
+// The whole factor that brings the longer of `width` and `height` to at most `longest`.
+int ReductionFor(int width, int height, int longest) {
+  const int side = std::max(width, height);
+  return std::max(1, (side + longest - 1) / std::max(1, longest));
+}
+
+// Row `row` of a picture `factor` times larger, each pixel the colour at its block's centre: flat
+// colours stay flat, with no blends the engineer did not draw.
+void SampleRow(const std::uint32_t* row, int width, int factor, std::uint32_t* into,
+               int intoWidth) {
+  for (int x = 0; x < intoWidth; ++x) into[x] = row[std::min(width - 1, x * factor + factor / 2)];
+}
+
+// `ops` on a picture `factor` times smaller, its lines and labels as large against the section as
+// on screen.
+OverlayOps ShrunkOps(const OverlayOps& ops, int factor) {
+  if (factor == 1) return ops;
+  OverlayOps out;
   for (const DrawOp& op : ops) {
     std::visit(
         [&](const auto& o) {
@@ -198,11 +195,50 @@ ReportPicture ShrinkForReport(const PixelGrid& picture, const OverlayOps& ops, i
             scaled.Position = Shrunk(o.Position, factor);
             scaled.FontDpi = std::max(24, o.FontDpi / factor);
           }
-          out.ops.emplace_back(std::move(scaled));
+          out.emplace_back(std::move(scaled));
         },
         op);
   }
   return out;
+}
+
+PixelGrid ShrunkGrid(const PixelGrid& picture, int factor) {
+  const int width = std::max(1, picture.Width() / factor);
+  const int height = std::max(1, picture.Height() / factor);
+  PixelGrid out(width, height, UninitialisedPixels{});
+  for (int y = 0; y < height; ++y) {
+    SampleRow(picture.Row(std::min(picture.Height() - 1, y * factor + factor / 2)), picture.Width(),
+              factor, out.Row(y), width);
+  }
+  return out;
+}
+
+// The picture of the file `path` made `factor` times smaller as ShrinkForReport makes it, read a
+// few rows at a time where the format allows, so that a report of a picture the analysis did not
+// hold needs no picture-sized memory either.
+PixelGrid ShrunkPictureFile(const std::string& path, int factor) {
+  std::unique_ptr<PixelRows> rows = OpenPictureRows(path);
+  if (!rows) return ShrunkGrid(ReadPicture(path), factor);
+  const int width = std::max(1, rows->Width() / factor);
+  const int height = std::max(1, rows->Height() / factor);
+  PixelGrid out(width, height, UninitialisedPixels{});
+  const int last = std::min(rows->Height(), height * factor);
+  rows->Visit(0, 0, last, [&](const RowBlock& block) {
+    for (int y = block.first; y < block.end; ++y) {
+      if (y % factor != factor / 2) continue;
+      SampleRow(block.Row(y), rows->Width(), factor, out.Row(y / factor), width);
+    }
+  });
+  rows->ThrowIfFailed();
+  return out;
+}
+
+}  // namespace
+
+ReportPicture ShrinkForReport(const PixelGrid& picture, const OverlayOps& ops, int longest,
+                              std::string caption) {
+  const int factor = ReductionFor(picture.Width(), picture.Height(), longest);
+  return {std::move(caption), ShrunkGrid(picture, factor), ShrunkOps(ops, factor), factor};
 }
 
 ReportDocument MakeReportDocument(const SectionSession& session, const std::string& report,
@@ -257,11 +293,19 @@ ReportDocument MakeReportDocument(const SectionSession& session, const std::stri
   return doc;
 }
 
-ReportDocument MakeRunReport(const SectionSession& session, const PixelGrid& picture,
-                             const AnalysisOutputs& outputs, const std::string& date) {
+ReportDocument MakeRunReport(const SectionSession& session, const AnalysisOutputs& outputs,
+                             const std::string& date) {
   ReportDocument doc = MakeReportDocument(session, outputs.report, outputs.json, date);
-  if (outputs.overlay) {
-    doc.section = ShrinkForReport(picture, outputs.overlay->ops, kReportPictureSide,
+  const OverlayOps ops = outputs.overlay ? outputs.overlay->ops : AnalysisDrawing(session).ops;
+  const std::string caption = doc.title + " with the centres and the axes of the result";
+  if (session.Picture().Empty()) {
+    // Read as the analysis read it, from the file: the picture is not held.
+    const int factor =
+        ReductionFor(session.PictureWidth(), session.PictureHeight(), kReportPictureSide);
+    doc.section = ReportPicture{caption, ShrunkPictureFile(session.PictureFile(), factor),
+                                ShrunkOps(ops, factor), factor};
+  } else {
+    doc.section = ShrinkForReport(session.Picture(), ops, kReportPictureSide,
                                   doc.title + " with the centres and the axes of the result");
   }
   if (outputs.stressMap) {
@@ -277,8 +321,8 @@ ReportDocument MakeRunReport(const SectionSession& session, const PixelGrid& pic
   return doc;
 }
 
-ReportDocument MakeSessionReport(const SectionSession& session, const PixelGrid& picture,
-                                 const AnalysisRequest& request, const std::string& date) {
+ReportDocument MakeSessionReport(const SectionSession& session, const AnalysisRequest& request,
+                                 const std::string& date) {
   AnalysisOutputs outputs;
   outputs.report = session.FullReportText();
   outputs.json = AnalysisJson(session, request.size);
@@ -290,7 +334,7 @@ ReportDocument MakeSessionReport(const SectionSession& session, const PixelGrid&
   if (session.Resistance() && (request.interaction > 0 || request.momentCurvature)) {
     outputs.resistancePlot = AnalysisResistancePlot(session, ActionsOf(request), font);
   }
-  return MakeRunReport(session, picture, outputs, date);
+  return MakeRunReport(session, outputs, date);
 }
 
 std::string TodayText() {

@@ -98,17 +98,19 @@ struct ReportDocument {
 ReportDocument MakeReportDocument(const SectionSession& session, const std::string& report,
                                   const JsonValue& json, const std::string& date);
 
-/// The document of a run (RunAnalysis) on `picture` whose request asked for the report text, the
-/// JSON and the overlay, with the stress map and the resistance's diagrams when it made them.
-/// Call it before the overlay or the map are painted into their pictures.
-ReportDocument MakeRunReport(const SectionSession& session, const PixelGrid& picture,
-                             const AnalysisOutputs& outputs, const std::string& date);
+/// The document of a run (RunAnalysis) whose request asked for the report text and the JSON,
+/// with the section's overlay (the run's, or drawn here), and the stress map and the
+/// resistance's diagrams when the run made them. A picture the session does not hold is read
+/// again from its file, a few rows at a time. Call it before the overlay or the map are painted
+/// into their pictures.
+ReportDocument MakeRunReport(const SectionSession& session, const AnalysisOutputs& outputs,
+                             const std::string& date);
 
-/// The document of an analysed `session` on `picture` as `request` asked for it: every block
-/// computed, the overlay, the stress map of the request's field when the session has stresses
-/// (not the cracked ones), and the resistance's diagrams when its lists were asked for.
-ReportDocument MakeSessionReport(const SectionSession& session, const PixelGrid& picture,
-                                 const AnalysisRequest& request, const std::string& date);
+/// The document of an analysed `session` as `request` asked for it: every block computed, the
+/// overlay, the stress map of the request's field when the session has stresses (not the
+/// cracked ones), and the resistance's diagrams when its lists were asked for.
+ReportDocument MakeSessionReport(const SectionSession& session, const AnalysisRequest& request,
+                                 const std::string& date);
 
 /// The picture of a report: `picture` reduced by a whole factor until its longer side is at most
 /// `longest` pixels (each pixel of the result the colour most of its block has, so flat colours
@@ -118,7 +120,7 @@ ReportPicture ShrinkForReport(const PixelGrid& picture, const OverlayOps& ops, i
 
 /// The longest side of a picture placed in the report, pixels: enough for a sharp print across
 /// an A4 page.
-inline constexpr int kReportPictureSide = 1800;
+inline constexpr int kReportPictureSide = 1200;
 
 /// Today's date as YYYY-MM-DD, local time.
 std::string TodayText();
