@@ -331,7 +331,12 @@ ReportDocument MakeSessionReport(const SectionSession& session, const AnalysisRe
   if (session.Stresses()) {
     outputs.stressMap = AnalysisStressMap(session, request.stressField, font);
   }
-  if (session.Resistance() && (request.interaction > 0 || request.momentCurvature)) {
+  // The diagrams wherever their lists were computed: asked for by the request, or in the
+  // window's resistance dialog.
+  const std::optional<ResistanceOutcome>& resistance = session.Resistance();
+  if (resistance && resistance->values &&
+      (resistance->values->asked.interactionPoints >= 2 ||
+       resistance->values->asked.momentCurvature)) {
     outputs.resistancePlot = AnalysisResistancePlot(session, ActionsOf(request), font);
   }
   return MakeRunReport(session, outputs, date);
