@@ -44,12 +44,14 @@ QTableWidgetItem* Cell(const QString& text, bool editable) {
 // The block of the session's extended values; only while it has them.
 QString BlockText(const SectionSession& session, const char* lineEnd) {
   QString text;
-  for (const std::string& line :
-       ExtendedReport(*session.Elastic(), session.Settings().SignConvention)) {
+  for (const std::string& line : ExtendedReport(
+           *session.Elastic(), session.Settings().SignConvention, session.Settings().Units)) {
     text += Q(line) + lineEnd;
   }
   if (session.Plastic()) {
-    for (const std::string& line : PlasticReport(*session.Plastic())) text += Q(line) + lineEnd;
+    for (const std::string& line : PlasticReport(*session.Plastic(), session.Settings().Units)) {
+      text += Q(line) + lineEnd;
+    }
   }
   return text;
 }
@@ -165,9 +167,11 @@ void ExtendedDialog::ShowValues() {
     ValuesMemo->clear();
   }
   std::vector<DesignValue> rows;
-  if (elastic) rows = DesignValues(*elastic);
+  const UnitSystem units = mSession.Settings().Units;
+  if (elastic) rows = DesignValues(*elastic, units);
   if (elastic && mSession.Plastic() && mSession.Plastic()->values) {
-    const std::vector<DesignValue> plastic = PlasticDesignValues(*mSession.Plastic()->values);
+    const std::vector<DesignValue> plastic =
+        PlasticDesignValues(*mSession.Plastic()->values, units);
     rows.insert(rows.end(), plastic.begin(), plastic.end());
   }
   DesignTable->setRowCount(0);

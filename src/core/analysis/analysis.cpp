@@ -174,6 +174,7 @@ bool AnalyseSection(SectionSession& session, const AnalysisRequest& v, const Pic
   settings.AngleTolerance = v.eps;
   settings.IgnoreDollarColours = false;
   settings.Edges = v.edges;
+  settings.Units = v.units;
   session.ChangeSettings(settings);
   // Without drawing, torsion or stresses the pixels are needed only for the two scans, which
   // then read the file once instead of holding the picture; the resistance bins the runs that
@@ -255,6 +256,7 @@ AnalysisRequest RequestOfSession(const SectionSession& session, const SectionSiz
   request.convention = settings.SignConvention;
   request.eps = settings.AngleTolerance;
   request.edges = settings.Edges;
+  request.units = settings.Units;
   request.outputs.report = true;
   request.outputs.overlay = true;
   return request;

@@ -433,7 +433,7 @@ SectionSession::AnalyseOutcome SectionSession::Analyse(const SectionSize& given,
     if (messages) messages->push_back(kNoMaterialProperties);
     mMoments = SectionMoments{};
   }
-  mCentre = FormatCentreTexts(mResult, mBounds);
+  mCentre = FormatCentreTexts(mResult, mBounds, mSettings.Units);
   if (mMaterialLibrary && Drawing()) {
     // SectionResultOf gave the stiffnesses exactly.
   } else if (mMaterialLibrary) {
@@ -444,7 +444,7 @@ SectionSession::AnalyseOutcome SectionSession::Analyse(const SectionSize& given,
     if (messages) messages->push_back(kNoMaterialProperties);
   }
   ApplyAngleTolerance(mResult, mSettings.AngleTolerance);
-  mStiffness = FormatStiffnessTexts(mResult);
+  mStiffness = FormatStiffnessTexts(mResult, mSettings.Units);
 
   ReportInput input;
   input.picturePath = mSettings.PictureFile;
@@ -455,6 +455,7 @@ SectionSession::AnalyseOutcome SectionSession::Analyse(const SectionSize& given,
   if (size.pixelSizeMm) input.pixelSize = FormatNumber(*size.pixelSizeMm);
   input.library = mMaterialLibrary.get();
   input.signConvention = mSettings.SignConvention;
+  input.units = mSettings.Units;
   mReport = SectionReport(mCentre, mStiffness, input);
   if (Drawing()) {
     mReport.emplace_back();

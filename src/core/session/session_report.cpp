@@ -361,12 +361,16 @@ void AddCrackedJson(const CrackedOutcome& c, Members& members) {
 std::string SectionSession::FullReportText() const {
   std::string text = ReportText();
   if (mElastic) {
-    text += "\r\n" + JoinCrLf(ExtendedReport(*mElastic, mSettings.SignConvention));
-    if (mPlastic) text += JoinCrLf(PlasticReport(*mPlastic));
+    text += "\r\n" + JoinCrLf(ExtendedReport(*mElastic, mSettings.SignConvention, mSettings.Units));
+    if (mPlastic) text += JoinCrLf(PlasticReport(*mPlastic, mSettings.Units));
   }
-  if (mResistance) text += "\r\n" + JoinCrLf(ResistanceReport(*mResistance));
-  if (mCracked) text += "\r\n" + JoinCrLf(CrackedReport(*mCracked, mSettings.SignConvention));
-  if (mStress) text += "\r\n" + JoinCrLf(StressReport(*mStress, mSettings.SignConvention));
+  if (mResistance) text += "\r\n" + JoinCrLf(ResistanceReport(*mResistance, mSettings.Units));
+  if (mCracked) {
+    text += "\r\n" + JoinCrLf(CrackedReport(*mCracked, mSettings.SignConvention, mSettings.Units));
+  }
+  if (mStress) {
+    text += "\r\n" + JoinCrLf(StressReport(*mStress, mSettings.SignConvention, mSettings.Units));
+  }
   return text;
 }
 
@@ -374,8 +378,10 @@ JsonValue AnalysisJson(const SectionSession& s, const SectionSize& given) {
   const SectionSize size = s.AnalysedSize(given);
   const SectionResult& r = s.Result();
   const SectionBounds& b = s.Bounds();
-  const CentreTexts& c = s.Centre();
-  const StiffnessTexts& t = s.Stiffness();
+  // The document stays in N and mm whatever the texts are shown in: its keys say so.
+  const bool nmm = s.Settings().Units == UnitSystem::NMm;
+  const CentreTexts c = nmm ? s.Centre() : FormatCentreTexts(r, b);
+  const StiffnessTexts t = nmm ? s.Stiffness() : FormatStiffnessTexts(r);
   Members members = {
       {"picture", Text(FileNameOf(s.PictureFile()))},
       {"width_text", Text(size.widthText)},
