@@ -107,6 +107,9 @@ class SectionSession {
   /// The texts shown in the result box.
   const CentreTexts& Centre() const { return mCentre; }
   const StiffnessTexts& Stiffness() const { return mStiffness; }
+  /// The units Centre(), Stiffness() and the report were written in: those of the last analysis
+  /// (Settings().Units may have changed since, taking effect at the next one).
+  UnitSystem TextUnits() const { return mTextUnits; }
   /// Lines of the last report.
   const std::vector<std::string>& Report() const { return mReport; }
   /// An analysis was made and its results (texts, report, extended values) are on hand: from
@@ -480,6 +483,7 @@ class SectionSession {
   SectionResult mResult;
   CentreTexts mCentre;
   StiffnessTexts mStiffness;
+  UnitSystem mTextUnits = UnitSystem::NMm;
   std::vector<std::string> mReport;
   SectionMoments mMoments;
   LoadedPicture mPicture;

@@ -379,7 +379,7 @@ JsonValue AnalysisJson(const SectionSession& s, const SectionSize& given) {
   const SectionResult& r = s.Result();
   const SectionBounds& b = s.Bounds();
   // The document stays in N and mm whatever the texts are shown in: its keys say so.
-  const bool nmm = s.Settings().Units == UnitSystem::NMm;
+  const bool nmm = s.TextUnits() == UnitSystem::NMm;
   const CentreTexts c = nmm ? s.Centre() : FormatCentreTexts(r, b);
   const StiffnessTexts t = nmm ? s.Stiffness() : FormatStiffnessTexts(r);
   Members members = {
