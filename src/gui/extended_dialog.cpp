@@ -44,12 +44,12 @@ QTableWidgetItem* Cell(const QString& text, bool editable) {
 // The block of the session's extended values; only while it has them.
 QString BlockText(const SectionSession& session, const char* lineEnd) {
   QString text;
-  for (const std::string& line : ExtendedReport(
-           *session.Elastic(), session.Settings().SignConvention, session.Settings().Units)) {
+  for (const std::string& line :
+       ExtendedReport(*session.Elastic(), session.Settings().SignConvention, session.TextUnits())) {
     text += Q(line) + lineEnd;
   }
   if (session.Plastic()) {
-    for (const std::string& line : PlasticReport(*session.Plastic(), session.Settings().Units)) {
+    for (const std::string& line : PlasticReport(*session.Plastic(), session.TextUnits())) {
       text += Q(line) + lineEnd;
     }
   }
@@ -167,7 +167,7 @@ void ExtendedDialog::ShowValues() {
     ValuesMemo->clear();
   }
   std::vector<DesignValue> rows;
-  const UnitSystem units = mSession.Settings().Units;
+  const UnitSystem units = mSession.TextUnits();
   if (elastic) rows = DesignValues(*elastic, units);
   if (elastic && mSession.Plastic() && mSession.Plastic()->values) {
     const std::vector<DesignValue> plastic =

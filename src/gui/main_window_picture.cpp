@@ -432,7 +432,7 @@ void TMainForm::ImageMouseMove(int x, int y) {
   const StressKind kind =
       StressKindOfKey(mSession.Settings().Stress.Field).value_or(StressKind::VonMises);
   statusBar()->showMessage(
-      Q(StressAtText(*mSession.Stresses(), at->x, at->y, kind, mSession.Settings().Units)));
+      Q(StressAtText(*mSession.Stresses(), at->x, at->y, kind, mSession.TextUnits())));
 }
 
 }  // namespace qv

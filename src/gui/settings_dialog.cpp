@@ -272,15 +272,9 @@ void TAboutBox::BuildSettingsPanel(QWidget* panel) {
                       static_cast<int>(units));
   }
   UnitsBox->setToolTip(
-      QStringLiteral("Units of the report, the dialogs and the values, from the next analysis "
-                     "on:
-                         N -
-                         mm
-                     : N, Nmm, mm, mm ^ n kN - m
-                     : kN, kNm, kNm ^ 2, cm, cm ^ n kN - cm
-                     : kN,
-                       "
-                       "kNcm, kNcm^2, cm, cm^n, kN/cm^2"));
+      QStringLiteral("Units of the report, the dialogs and the values, from the next analysis on:"
+                     "\nN-mm: N, Nmm, mm, mm^n\nkN-m: kN, kNm, kNm^2, cm, cm^n\nkN-cm: kN, kNcm, "
+                     "kNcm^2, cm, cm^n, kN/cm^2"));
 
   AddLabel(panel, "Label12", QStringLiteral("precision :"), 16, 96);
   NumberEdit1 = new TNumberEdit(panel);

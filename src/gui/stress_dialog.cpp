@@ -58,8 +58,8 @@ QString Hint(ActionKind kind) {
 
 QString BlockText(const SectionSession& session, const char* lineEnd) {
   QString text;
-  for (const std::string& line : StressReport(
-           *session.Stresses(), session.Settings().SignConvention, session.Settings().Units)) {
+  for (const std::string& line :
+       StressReport(*session.Stresses(), session.Settings().SignConvention, session.TextUnits())) {
     text += Q(line) + lineEnd;
   }
   return text;

@@ -361,15 +361,15 @@ void AddCrackedJson(const CrackedOutcome& c, Members& members) {
 std::string SectionSession::FullReportText() const {
   std::string text = ReportText();
   if (mElastic) {
-    text += "\r\n" + JoinCrLf(ExtendedReport(*mElastic, mSettings.SignConvention, mSettings.Units));
-    if (mPlastic) text += JoinCrLf(PlasticReport(*mPlastic, mSettings.Units));
+    text += "\r\n" + JoinCrLf(ExtendedReport(*mElastic, mSettings.SignConvention, mTextUnits));
+    if (mPlastic) text += JoinCrLf(PlasticReport(*mPlastic, mTextUnits));
   }
-  if (mResistance) text += "\r\n" + JoinCrLf(ResistanceReport(*mResistance, mSettings.Units));
+  if (mResistance) text += "\r\n" + JoinCrLf(ResistanceReport(*mResistance, mTextUnits));
   if (mCracked) {
-    text += "\r\n" + JoinCrLf(CrackedReport(*mCracked, mSettings.SignConvention, mSettings.Units));
+    text += "\r\n" + JoinCrLf(CrackedReport(*mCracked, mSettings.SignConvention, mTextUnits));
   }
   if (mStress) {
-    text += "\r\n" + JoinCrLf(StressReport(*mStress, mSettings.SignConvention, mSettings.Units));
+    text += "\r\n" + JoinCrLf(StressReport(*mStress, mSettings.SignConvention, mTextUnits));
   }
   return text;
 }
