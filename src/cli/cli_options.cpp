@@ -488,12 +488,12 @@ analyse    analyses the section made of the colours given with --use and prints
            The report then ends with a line saying so, and the JSON has
            "edges": "coverage".
   --units N-mm|kN-m|kN-cm
-           the units of the report's values. N-mm (default): N, Nmm, mm, mm^n,
-           the report as the window writes it. kN-m: kN, kNm, stiffnesses in
-           kNm^2, lengths and section values in cm and cm^n, stresses in
-           N/mm^2. kN-cm: kN, kNcm, cm, cm^n, kNcm^2, stresses in kN/cm^2.
-           The sizes, E and rho stay as typed, the mass in kg/m, and the JSON
-           in N and mm whatever is chosen.
+           the units of the report's values and the stress map's. N-mm
+           (default): N, Nmm, mm, mm^n, the report as the window writes it.
+           kN-m: kN, kNm, stiffnesses in kNm^2, lengths and section values in
+           cm and cm^n, stresses in N/mm^2. kN-cm: kN, kNcm, cm, cm^n,
+           kNcm^2, stresses in kN/cm^2. The sizes, E and rho stay as typed,
+           the mass in kg/m, and the JSON in N and mm whatever is chosen.
   --torsion
            also computes the torsional stiffness GJ, the shear centre, the radii
            of gyration and each material's extreme fibres and stress per unit

@@ -341,7 +341,8 @@ StressDrawing AnalysisStressMap(const SectionSession& session, StressKind kind,
                                 const GraphicsFont& font) {
   const StressField& field = *session.Stresses();
   const StressMapText text{FileNameOf(session.PictureFile()),
-                           ActionTexts(field.Actions(), session.Settings().SignConvention)};
+                           ActionTexts(field.Actions(), session.Settings().SignConvention),
+                           session.TextUnits()};
   return DrawStressPicture(field, ScaleOf(field, kind), session.PictureWidth(),
                            session.PictureHeight(), text, font);
 }
@@ -356,7 +357,8 @@ StressDrawing AnalysisCrackedStressMap(const SectionSession& session, const Grap
   std::vector<std::string> actions =
       ActionTexts(field.Actions(), session.Settings().SignConvention);
   actions.resize(std::min<std::size_t>(actions.size(), 3));
-  const StressMapText text{FileNameOf(session.PictureFile()), std::move(actions)};
+  const StressMapText text{FileNameOf(session.PictureFile()), std::move(actions),
+                           session.TextUnits()};
   return DrawStressPicture(field, ScaleOf(field, StressKind::Sigma), session.PictureWidth(),
                            session.PictureHeight(), text, font);
 }
