@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <utility>
 
 #include "core/base/number_text.h"
 #include "core/base/units.h"
@@ -254,6 +255,7 @@ StressDrawing DrawStressPicture(const StressField& field, const StressScale& sca
   const int radius = std::max(5, line * 2 / 3);
   const int pen = PenWidthFor(height);
   const std::string stressUnit(UnitText(Quantity::Stress, text.units));
+  const std::string lengthUnit(UnitText(Quantity::Length, text.units));
   std::vector<std::string> extremeLines;
   for (const Mark& m : marks) {
     if (e.pixels == 0) break;
@@ -267,10 +269,11 @@ StressDrawing DrawStressPicture(const StressField& field, const StressScale& sca
         std::string(m.name) + " " +
         StressValueText(InUnits(m.extreme->value, Quantity::Stress, text.units));
     d.ops.emplace_back(LabelOp{{x + radius, y + radius / 2}, value, kBlack, labelFont, dpi});
-    extremeLines.push_back(value + " " + stressUnit + " at " +
-                           LengthText(m.extreme->at.Hor, text.units) + ", " +
-                           LengthText(m.extreme->at.Ver, text.units) + " " +
-                           std::string(UnitText(Quantity::Length, text.units)));
+    std::string line = value;
+    line += " " + stressUnit + " at ";
+    line += LengthText(m.extreme->at.Hor, text.units) + ", ";
+    line += LengthText(m.extreme->at.Ver, text.units) + " " + lengthUnit;
+    extremeLines.push_back(std::move(line));
   }
 
   // The panel: name, field, actions, bar, extremes.
