@@ -269,11 +269,11 @@ StressDrawing DrawStressPicture(const StressField& field, const StressScale& sca
         std::string(m.name) + " " +
         StressValueText(InUnits(m.extreme->value, Quantity::Stress, text.units));
     d.ops.emplace_back(LabelOp{{x + radius, y + radius / 2}, value, kBlack, labelFont, dpi});
-    std::string line = value;
-    line += " " + stressUnit + " at ";
-    line += LengthText(m.extreme->at.Hor, text.units) + ", ";
-    line += LengthText(m.extreme->at.Ver, text.units) + " " + lengthUnit;
-    extremeLines.push_back(std::move(line));
+    std::string extremeLine = value;
+    extremeLine += " " + stressUnit + " at ";
+    extremeLine += LengthText(m.extreme->at.Hor, text.units) + ", ";
+    extremeLine += LengthText(m.extreme->at.Ver, text.units) + " " + lengthUnit;
+    extremeLines.push_back(std::move(extremeLine));
   }
 
   // The panel: name, field, actions, bar, extremes.
