@@ -12,6 +12,7 @@
 #include "core/base/limits.h"
 #include "core/base/number_text.h"
 #include "core/base/path.h"
+#include "core/base/units.h"
 #include "core/base/version.h"
 #include "core/elastic/stress_field.h"
 #include "core/library/dd_props.h"
@@ -57,6 +58,7 @@ std::optional<std::string>* SingleValue(Options& o, std::string_view name) {
   if (name == "--stress-map") return &o.stressMap;
   if (name == "--stress-field") return &o.stressField;
   if (name == "--edges") return &o.edges;
+  if (name == "--units") return &o.units;
   if (name == "--max-cells") return &o.maxCells;
   if (name == "--interaction") return &o.interaction;
   if (name == "--interaction-biaxial") return &o.biaxial;
@@ -381,6 +383,8 @@ AnalysisRequest ReadAnalyseValues(const Options& o) {
     Refuse("--eps: ", AngleToleranceProblem(v.eps));
   }
   if (o.edges) v.edges = WithOption("--edges", *o.edges, [&] { return EdgeModeOfName(*o.edges); });
+  if (o.units)
+    v.units = WithOption("--units", *o.units, [&] { return UnitSystemOfName(*o.units); });
   for (const std::string& text : o.materials) v.materials.push_back(ReadMaterial(text));
   std::vector<std::string> labels;
   for (const std::string& text : o.nus) {
@@ -465,7 +469,7 @@ std::string CliUsage() {
                     --use LABEL [--use LABEL ...] [--library FILE]
                     [--material LABEL@NAME@E@RHO ...] [--convention 0|1]
                     [--eps DEGREES] [--json] [--overlay OUT.png|OUT.bmp]
-                    [--edges flat|coverage]
+                    [--edges flat|coverage] [--units N-mm|kN-m|kN-cm]
                     [--torsion [--nu LABEL=VALUE ...] [--fy LABEL=VALUE ...]
                     [--max-cells N]]
                     [--action NAME=VALUE ... [--stress-map OUT.png|OUT.bmp
@@ -562,6 +566,13 @@ table      analyses each PICTURE as analyse --torsion does, with the same
            every pixel with any share; --width and --height measure that box.
            The report then ends with a line saying so, and the JSON has
            "edges": "coverage".
+  --units N-mm|kN-m|kN-cm
+           the units of the report's values and the stress map's. N-mm
+           (default): N, Nmm, mm, mm^n, the report as the window writes it.
+           kN-m: kN, kNm, stiffnesses in kNm^2, lengths and section values in
+           cm and cm^n, stresses in N/mm^2. kN-cm: kN, kNcm, cm, cm^n,
+           kNcm^2, stresses in kN/cm^2. The sizes, E and rho stay as typed,
+           the mass in kg/m, and the JSON in N and mm whatever is chosen.
   --torsion
            also computes the torsional stiffness GJ, the shear centre, the radii
            of gyration and each material's extreme fibres and stress per unit

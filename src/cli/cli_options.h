@@ -39,6 +39,7 @@ struct Options {
   std::optional<std::string> eps;
   std::optional<std::string> overlay;
   std::optional<std::string> edges;        ///< --edges flat|coverage, as given
+  std::optional<std::string> units;        ///< --units N-mm|kN-m|kN-cm, as given
   std::optional<std::string> maxCells;     ///< --max-cells N, as given
   std::optional<std::string> interaction;  ///< --interaction POINTS, as given
   bool momentCurvature = false;            ///< --moment-curvature

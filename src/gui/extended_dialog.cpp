@@ -160,9 +160,11 @@ void ExtendedDialog::ShowValues() {
     ValuesMemo->clear();
   }
   std::vector<DesignValue> rows;
-  if (elastic) rows = DesignValues(*elastic);
+  const UnitSystem units = mSession.TextUnits();
+  if (elastic) rows = DesignValues(*elastic, units);
   if (elastic && mSession.Plastic() && mSession.Plastic()->values) {
-    const std::vector<DesignValue> plastic = PlasticDesignValues(*mSession.Plastic()->values);
+    const std::vector<DesignValue> plastic =
+        PlasticDesignValues(*mSession.Plastic()->values, units);
     rows.insert(rows.end(), plastic.begin(), plastic.end());
   }
   // The section-table line, for one material only: under a title row of its own, since its
@@ -171,7 +173,7 @@ void ExtendedDialog::ShowValues() {
     rows.push_back(
         {"", "section table (one material, axes through the elastic centre C):", 0, "", 0, ""});
     for (const SectionTableEntry& entry :
-         SectionTableEntries(*mSession.Table()->line, mSession.Settings().SignConvention)) {
+         SectionTableEntries(*mSession.Table()->line, mSession.Settings().SignConvention, units)) {
       rows.push_back(entry.value);
     }
   }

@@ -97,6 +97,7 @@ void TMainForm::DrawResultOverlay() {
 void TMainForm::ShowResultTexts() {
   mLists.Label44->setText(Q(mSession.Centre().relevantPixels));
   mResults.Show(mSession.Centre(), mSession.Stiffness());
+  mResults.ShowUnits(mSession.TextUnits());
 }
 
 void TMainForm::Button1Click() {

@@ -3,9 +3,11 @@
 
 #include <QLabel>
 #include <QString>
+#include <string>
 #include <string_view>
 
 #include "core/base/sign_convention.h"
+#include "core/base/units.h"
 #include "core/section/result_text.h"
 #include "gui/qt_text.h"
 
@@ -30,6 +32,15 @@ void ResultsBox::Show(const CentreTexts& c, const StiffnessTexts& t) const {
   Label40->setText(Q(t.eiyz));
   Label50->setText(Q(t.ei1));
   Label53->setText(Q(t.ei2));
+}
+
+void ResultsBox::ShowUnits(UnitSystem units) const {
+  EAUnit->setText(Q(std::string(UnitText(Quantity::Force, units))));
+  NCUnit->setText(Q(std::string(UnitText(Quantity::Length, units))));
+  MCUnit->setText(NCUnit->text());
+  for (QLabel* label : {EIyyUnit, EIzzUnit, EIyzUnit, EI1Unit, EI2Unit}) {
+    label->setText(Q(std::string(UnitText(Quantity::Stiffness, units))));
+  }
 }
 
 void ResultsBox::Clear() const {

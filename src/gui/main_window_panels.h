@@ -6,6 +6,8 @@
 
 #include <QList>
 
+#include "core/base/units.h"
+
 class QAction;
 class QFrame;
 class QGroupBox;
@@ -83,6 +85,8 @@ class ResultsBox {
   /// The captions under `terms`; the two bending rows swap places where the convention lists
   /// EIzz first.
   void ApplyTerms(const ConventionTerms& terms) const;
+  /// The unit captions beside the values, in the units their texts were written in.
+  void ShowUnits(UnitSystem units) const;
 
   QGroupBox* GroupBox2 = nullptr;
   QLabel* Label23 = nullptr;  // EA
@@ -101,6 +105,14 @@ class ResultsBox {
   QLabel* EIzzCaption = nullptr;
   QLabel* EIyzCaption = nullptr;
   QLabel* AlphaCaption = nullptr;
+  QLabel* EAUnit = nullptr;
+  QLabel* NCUnit = nullptr;
+  QLabel* MCUnit = nullptr;
+  QLabel* EIyyUnit = nullptr;
+  QLabel* EIzzUnit = nullptr;
+  QLabel* EIyzUnit = nullptr;
+  QLabel* EI1Unit = nullptr;
+  QLabel* EI2Unit = nullptr;
 };
 
 /// The row of buttons under the boxes and the sample of the graphics font.

@@ -431,7 +431,8 @@ void TMainForm::ImageMouseMove(int x, int y) {
   // The pixel the map shows there, as it samples the picture.
   const StressKind kind =
       StressKindOfKey(mSession.Settings().Stress.Field).value_or(StressKind::VonMises);
-  statusBar()->showMessage(Q(StressAtText(*mSession.Stresses(), at->x, at->y, kind)));
+  statusBar()->showMessage(
+      Q(StressAtText(*mSession.Stresses(), at->x, at->y, kind, mSession.TextUnits())));
 }
 
 }  // namespace qv

@@ -100,7 +100,7 @@ QImage TMainForm::StressMapImage() const {
   StressDrawing view =
       DrawStressView(field, ScaleOf(field, kind), mSession.PictureWidth(), mSession.PictureHeight(),
                      mPictureArea.Image1->width(), mPictureArea.Image1->height(),
-                     CurrentOverlayInput().Font, logicalDpiY());
+                     CurrentOverlayInput().Font, logicalDpiY(), mSession.TextUnits());
   RenderOverlay(view.ops, view.picture);
   return ToQImage(view.picture);
 }

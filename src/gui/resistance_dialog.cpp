@@ -71,7 +71,7 @@ QString LawText(const SectionSession& session, const std::string& label) {
 
 QString BlockText(const SectionSession& session, const char* lineEnd) {
   QString text;
-  for (const std::string& line : ResistanceReport(*session.Resistance())) {
+  for (const std::string& line : ResistanceReport(*session.Resistance(), session.TextUnits())) {
     text += Q(line) + lineEnd;
   }
   return text;

@@ -261,6 +261,21 @@ void TAboutBox::BuildSettingsPanel(QWidget* panel) {
                      "Off: only pixels of exactly a material's colour count."),
       72);
 
+  // Beside the switches, where the panel has room; the choice takes effect at the next analysis.
+  AddLabel(panel, "UnitsLabel", QStringLiteral("units :"), 232, 12);
+  UnitsBox = new QComboBox(panel);
+  UnitsBox->setObjectName(QStringLiteral("UnitsBox"));
+  UnitsBox->setGeometry(232, 28, 84, 22);
+  for (const UnitSystem units : {UnitSystem::NMm, UnitSystem::KNm, UnitSystem::KNcm}) {
+    UnitsBox->addItem(QString::fromLatin1(UnitSystemName(units).data(),
+                                          static_cast<int>(UnitSystemName(units).size())),
+                      static_cast<int>(units));
+  }
+  UnitsBox->setToolTip(
+      QStringLiteral("Units of the report, the dialogs and the values, from the next analysis on:"
+                     "\nN-mm: N, Nmm, mm, mm^n\nkN-m: kN, kNm, kNm^2, cm, cm^n\nkN-cm: kN, kNcm, "
+                     "kNcm^2, cm, cm^n, kN/cm^2"));
+
   AddLabel(panel, "Label12", QStringLiteral("precision :"), 16, 96);
   NumberEdit1 = new TNumberEdit(panel);
   NumberEdit1->setObjectName(QStringLiteral("NumberEdit1"));
@@ -313,6 +328,7 @@ void TAboutBox::Fill(const ProgramSettings& settings, const QFont& graphicsFont)
   SelectColour(ComboBox1, settings.AxesColour);
   SelectColour(ComboBox2, settings.PrincipalAxesColour);
   SelectColour(ComboBox3, settings.MassCentreColour);
+  UnitsBox->setCurrentIndex(UnitsBox->findData(static_cast<int>(settings.Units)));
   NumberEdit1->SetRealValue(settings.AngleTolerance);
 }
 
@@ -330,6 +346,7 @@ void TAboutBox::TakeBack(ProgramSettings& settings, QFont& graphicsFont) const {
   settings.AxesColour = SelectedColour(ComboBox1);
   settings.PrincipalAxesColour = SelectedColour(ComboBox2);
   settings.MassCentreColour = SelectedColour(ComboBox3);
+  settings.Units = static_cast<UnitSystem>(UnitsBox->currentData().toInt());
   settings.AngleTolerance = NumberEdit1->RealValue();
 }
 

@@ -42,8 +42,8 @@ class TAboutBox : public QDialog {
   /// Shows `settings` and `graphicsFont` (its name, size and style become the working font).
   void Fill(const ProgramSettings& settings, const QFont& graphicsFont);
   /// Takes every value back: the working font's name, size and style into `graphicsFont`,
-  /// DialogConvention, the check boxes (the reading of smoothed edges among them), the colours
-  /// and the precision into `settings`. A
+  /// DialogConvention, the check boxes (the reading of smoothed edges among them), the units,
+  /// the colours and the precision into `settings`. A
   /// colour that is none of the offered ones and was left alone comes back unchanged.
   void TakeBack(ProgramSettings& settings, QFont& graphicsFont) const;
 
@@ -90,6 +90,7 @@ class TAboutBox : public QDialog {
   QComboBox* ComboBox1 = nullptr;
   QComboBox* ComboBox2 = nullptr;
   QComboBox* ComboBox3 = nullptr;
+  QComboBox* UnitsBox = nullptr;  ///< the units of the reports, dialogs and values
   QToolButton* SpeedButton2 = nullptr;
   QPushButton* OKButton = nullptr;
 };

@@ -59,7 +59,7 @@ QString Hint(ActionKind kind) {
 QString BlockText(const SectionSession& session, const char* lineEnd) {
   QString text;
   for (const std::string& line :
-       StressReport(*session.Stresses(), session.Settings().SignConvention)) {
+       StressReport(*session.Stresses(), session.Settings().SignConvention, session.TextUnits())) {
     text += Q(line) + lineEnd;
   }
   return text;

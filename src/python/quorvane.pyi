@@ -114,6 +114,7 @@ def analyse(
     progress: Callable[[str | float], bool | None] | None = None,
     pixel_size_mm: float | numbers.Real | str | None = None,
     max_cells: float | None = None,
+    units: Literal["N-mm", "kN-m", "kN-cm"] = "N-mm",
 ) -> Result: ...
 
 # The colours by keyword: with pixel_size_mm instead of the sizes, or for a drawing, which has
@@ -143,4 +144,5 @@ def analyse(
     progress: Callable[[str | float], bool | None] | None = None,
     pixel_size_mm: float | numbers.Real | str | None = None,
     max_cells: float | None = None,
+    units: Literal["N-mm", "kN-m", "kN-cm"] = "N-mm",
 ) -> Result: ...

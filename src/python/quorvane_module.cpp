@@ -35,6 +35,7 @@
 #include "core/base/json_value.h"
 #include "core/base/number_text.h"
 #include "core/base/path.h"
+#include "core/base/units.h"
 #include "core/base/version.h"
 #include "core/library/dd_props.h"
 #include "core/library/material_law.h"
@@ -434,7 +435,7 @@ AnalysisRequest ReadValues(const py::object& width, const py::object& height,
                            int convention, double eps, bool torsion, const py::object& nu,
                            const py::object& fy, const py::object& actions,
                            const std::string& edges, const Resistance& resistance,
-                           const py::object& maxCells) {
+                           const py::object& maxCells, const std::string& units) {
   AnalysisRequest v;
   ReadSizes(width, height, pixelSize, drawing, v.size);
   v.uses = use;
@@ -458,6 +459,7 @@ AnalysisRequest ReadValues(const py::object& width, const py::object& height,
   v.convention = SignConventionOf(convention);
   v.eps = eps;
   v.edges = EdgeModeOfName(edges);
+  v.units = UnitSystemOfName(units);
   for (const auto& [label, value] : DictOf(materials, "materials")) {
     const auto [name, e, rho] = CastTo<std::tuple<std::string, double, double>>(
         value, "materials", label, "a tuple (name, E, rho)");
@@ -512,7 +514,7 @@ Result Analyse(const Picture& picture, const py::object& width, const py::object
                const std::string& edges, const py::object& laws, bool resistance,
                const py::object& interaction, bool momentCurvature, int interactionBiaxial,
                bool cracked, const py::object& progress, const py::object& pixelSize,
-               const py::object& maxCells) {
+               const py::object& maxCells, const std::string& units) {
   if (!progress.is_none() && !PyCallable_Check(progress.ptr())) {
     throw py::type_error("progress must be callable");
   }
@@ -521,7 +523,7 @@ Result Analyse(const Picture& picture, const py::object& width, const py::object
                            eps, torsion, nu, fy, actions, edges,
                            {laws, resistance, InteractionPoints(interaction), momentCurvature,
                             interactionBiaxial, cracked},
-                           maxCells),
+                           maxCells, units),
                 picture};
   auto session = std::make_shared<SectionSession>();
   Progress report(progress);
@@ -1035,7 +1037,7 @@ Example:
         py::arg("interaction") = false, py::arg("moment_curvature") = false,
         py::arg("interaction_biaxial") = 0, py::arg("cracked") = false,
         py::arg("progress") = py::none(), py::arg("pixel_size_mm") = py::none(),
-        py::arg("max_cells") = py::none(),
+        py::arg("max_cells") = py::none(), py::arg("units") = "N-mm",
         R"(Analyses the section of a picture: the batch tool's `analyse`.
 
 The section is made of the colours `use` of `picture`; the keywords are the batch tool's
@@ -1085,6 +1087,10 @@ Arguments:
   interaction_biaxial  the number of directions of the biaxial list at the action N
                        (--interaction-biaxial ANGLES)
   cracked              the cracked service analysis under N, My and Mz (--cracked)
+  units                "N-mm", "kN-m" or "kN-cm" (--units): the units of report();
+                       to_dict() stays in N and mm
+  units                "N-mm", "kN-m" or "kN-cm" (--units): the units of report() and of
+                       save_report(); to_dict() stays in N and mm
   progress             progress(stage) with "colours", "analysis", "torsion" or "stresses"
                        when a stage begins, then progress(fraction) as it goes, on the calling
                        thread with the GIL held; returning False stops the run and raises

@@ -100,6 +100,30 @@ TEST_F(RunCliTest, EuroCodeConventionRenamesTheStiffnessLines) {
       << run.out;
 }
 
+TEST_F(RunCliTest, UnitsChangeTheReportButNotTheJson) {
+  // The values of ReportMatchesTheWindowsClipboardText in kN and cm: EA 8.4e8 N = 8.4e5 kN,
+  // EIyy 7.14e11 Nmm^2 = 7.14e6 kNcm^2 on the scale E5; NC 40 mm = 4 cm.
+  const CliRun run = RunTool(Analyse({"--units", "kN-cm"}));
+  ASSERT_EQ(run.code, 0) << run.err;
+  EXPECT_NE(run.out.find("    hor  = 4.000 cm from upper left corner UL\r\n"
+                         "    ver  = 1.000 cm from upper left corner UL\r\n"),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("    EA   = 8.4E005 kN\r\n"
+                         "    EIyy = 71.400E5 kNcm^2\r\n"
+                         "    EIzz = 12.600E5 kNcm^2\r\n"
+                         "    EIyz = -2.100E5 kNcm^2\r\n"),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("    EI1  = 71.475E5 kNcm^2\r\n"), std::string::npos) << run.out;
+  // The sizes and the materials stay as typed.
+  EXPECT_NE(run.out.find("    width  = 10 equals to 100 mm\r\n"), std::string::npos);
+  EXPECT_EQ(RunTool(Analyse({"--units", "N-mm"})).out, RunTool(Analyse()).out);
+  const CliRun json = RunTool(Analyse({"--units", "kN-cm", "--json"}));
+  ASSERT_EQ(json.code, 0) << json.err;
+  EXPECT_EQ(json.out, RunTool(Analyse({"--json"})).out);
+}
+
 TEST_F(RunCliTest, EpsAboveTheAngleKeepsThePrincipalValuesOnTheAxes) {
   // alpha is -2.04 degrees: a precision of 3 degrees puts EI1 and EI2 on the axes, the larger
   // (EIyy) first; the angle text stays as it was.
@@ -634,6 +658,12 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"EdgesInCapitals",
                     Concat({"analyse", "{dir}/rect.bmp", "--edges=Coverage"}, kGood), 1,
                     "--edges 'Coverage': the edges are read flat or as coverage\n"},
+        FailureCase{"UnitsOfAnotherSystem",
+                    Concat({"analyse", "{dir}/rect.bmp", "--units", "kN-mm"}, kGood), 1,
+                    "--units 'kN-mm': the units are N-mm, kN-m or kN-cm\n"},
+        FailureCase{"UnitsInOtherCapitals",
+                    Concat({"analyse", "{dir}/rect.bmp", "--units=kn-cm"}, kGood), 1,
+                    "--units 'kn-cm': the units are N-mm, kN-m or kN-cm\n"},
         FailureCase{"EdgesAreNoColoursOption",
                     {"colours", "{dir}/rect.bmp", "--edges", "coverage"},
                     2,

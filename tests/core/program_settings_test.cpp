@@ -5,8 +5,10 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/base/error.h"
@@ -77,10 +79,11 @@ TEST(ProgramSettingsTest, NoFileGivesDefaultsAndSaveWritesAllKeys) {
 
 struct KeyCase {
   const char* comment;
-  const char* line;     // one line of the section "program"
+  const char* line;     // one line of `section`
   const char* key;      // the key whose written value is checked
-  const char* written;  // its value after a save
+  const char* written;  // its value after a save; nullptr: the save writes no such key
   void (*check)(const ProgramSettings&);
+  const char* section = "program";
 };
 void PrintTo(const KeyCase& c, std::ostream* os) { *os << c.comment; }
 
@@ -88,12 +91,25 @@ class ProgramSettingsKeyTest : public testing::TestWithParam<KeyCase> {};
 
 TEST_P(ProgramSettingsKeyTest, ReadsAndWritesBackTheTextForm) {
   Program program;
-  WriteAll(program.settingsFile, std::string("[program]\n") + GetParam().line + "\n");
+  const KeyCase& c = GetParam();
+  const bool own = std::string_view(c.section) != "program";
+  // A key of a section of its own is read beside a "program" it must leave as it is.
+  const std::string header =
+      own ? "[program]\nfontsize=9\n[" + std::string(c.section) + "]\n" : "[program]\n";
+  WriteAll(program.settingsFile, header + c.line + "\n");
   ProgramSettings settings;
   EXPECT_TRUE(program.Load(settings).empty());
-  GetParam().check(settings);
+  c.check(settings);
   program.Save(settings);
-  EXPECT_EQ(IniFile(program.settingsFile).Read("program", GetParam().key), GetParam().written);
+  const std::optional<std::string> written = IniFile(program.settingsFile).Read(c.section, c.key);
+  if (c.written == nullptr) {
+    EXPECT_EQ(written, std::nullopt);
+  } else {
+    EXPECT_EQ(written, c.written);
+  }
+  if (own) {
+    EXPECT_EQ(settings.FontSize, 9);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -127,7 +143,16 @@ INSTANTIATE_TEST_SUITE_P(
         KeyCase{"hexadecimal integers", "fontsize=$10", "fontsize", "16",
                 [](const ProgramSettings& s) { EXPECT_EQ(s.FontSize, 16); }},
         KeyCase{"font names are plain text", "FONT = DejaVu Sans ", "font", "DejaVu Sans",
-                [](const ProgramSettings& s) { EXPECT_EQ(s.FontName, "DejaVu Sans"); }}),
+                [](const ProgramSettings& s) { EXPECT_EQ(s.FontName, "DejaVu Sans"); }},
+        KeyCase{"units in a section of their own", "system=kN-cm", "system", "kN-cm",
+                [](const ProgramSettings& s) { EXPECT_EQ(s.Units, UnitSystem::KNcm); }, "units"},
+        KeyCase{"kN-m written back as read", "SYSTEM = kN-m ", "system", "kN-m",
+                [](const ProgramSettings& s) { EXPECT_EQ(s.Units, UnitSystem::KNm); }, "units"},
+        KeyCase{"unknown units read as N-mm, which writes no section", "system=kN-M", "system",
+                nullptr, [](const ProgramSettings& s) { EXPECT_EQ(s.Units, UnitSystem::NMm); },
+                "units"},
+        KeyCase{"N-mm named leaves no section either", "system=N-mm", "system", nullptr,
+                [](const ProgramSettings& s) { EXPECT_EQ(s.Units, UnitSystem::NMm); }, "units"}),
     RowName);
 
 TEST(ProgramSettingsTest, FailedKeysKeepDefaultsOthersAreReadAndFileIsKept) {

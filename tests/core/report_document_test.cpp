@@ -24,6 +24,10 @@ const LineCase kLines[] = {
     // A second unit after "=" stays in the meaning, as written.
     {"    Iw   = 1.4253E014 mm^6 = 1.4253E008 cm^6  warping constant about SC",
      {"Iw", "1.4253E014", "mm^6", "= 1.4253E008 cm^6  warping constant about SC", false}},
+    // The units of the other systems.
+    {"    GJ   = 1.3167E004 kNm^2", {"GJ", "1.3167E004", "kNm^2", "torsional stiffness", false}},
+    {"    sigma max = 1.5 kN/cm^2 at hor = 2.000 cm",
+     {"sigma max", "1.5", "kN/cm^2", "at hor = 2.000 cm", false}},
     // A comma after the unit ends the value.
     {"    beta = 43.15 mm, bending about the horizontal axis",
      {"beta", "43.15", "mm", "bending about the horizontal axis", false}},

@@ -297,6 +297,40 @@ TEST_F(StressMapTest, PointerTextGivesTheShownFieldFirstThenTheOthersTheMaterial
   EXPECT_EQ(StressAtText(f, 0, 0, StressKind::Tau), "no stress here: not a pixel of the section");
 }
 
+TEST_F(StressMapTest, InKNcmTheBlockThePointerAndTheMapWriteTheNmmValuesConverted) {
+  ASSERT_EQ(session.ComputeStresses({0, 0, 3e5, 0, 4000, 0}), SectionSession::StressOutcome::Done);
+  const StressField& f = *session.Stresses();
+  const std::vector<std::string> lines =
+      StressReport(f, SignConvention::DorvastPelkam, UnitSystem::KNcm);
+  EXPECT_EQ(lines[0], "STRESSES under the given actions [kN/cm^2]");
+  EXPECT_EQ(lines[4], "    N = 0 N") << "the actions as they were given";
+  const auto joint = std::find_if(lines.begin(), lines.end(), [](const std::string& line) {
+    return line.rfind("    clRed / clBlue", 0) == 0;
+  });
+  ASSERT_NE(joint, lines.end());
+  ASSERT_EQ(f.Joints().size(), 1U);
+  EXPECT_EQ(joint->substr(0, joint->find(", mean")),
+            "    clRed / clBlue: length 2.000 cm, flow " +
+                FormatGeneral(f.Joints()[0].flow / 100, 5, 1) + " kN/cm");
+  const PixelStress p = f.At(25, 12);
+  EXPECT_EQ(StressAtText(f, 25, 12, StressKind::Sigma, UnitSystem::KNcm),
+            "sigma = " + FormatGeneral(p.sigma / 10, 4, 1) +
+                " kN/cm^2 (tau = " + FormatGeneral(p.tau / 10, 4, 1) +
+                ", von Mises = " + FormatGeneral(p.vonMises / 10, 4, 1) +
+                ") in steel (clRed) at hor = 0.550 cm, ver = 0.250 cm");
+  const StressMapText text{"plates.bmp", {}, UnitSystem::KNcm};
+  const StressDrawing d = DrawStressPicture(f, ScaleOf(f, StressKind::VonMises), 100, 50, text, {});
+  std::vector<std::string> labels;
+  for (const DrawOp& op : d.ops) {
+    if (const auto* label = std::get_if<LabelOp>(&op)) labels.push_back(label->Text);
+  }
+  for (const std::string& label :
+       {std::string("von Mises stress [kN/cm^2]"), std::string("kN/cm^2"),
+        "max " + StressValueText(f.Overall().vonMisesMax.value / 10)}) {
+    EXPECT_NE(std::find(labels.begin(), labels.end(), label), labels.end()) << label;
+  }
+}
+
 // --- the session's flow -------------------------------------------------------------------------
 
 TEST_F(StressMapTest, BendingNeedsNoSolveAndShearKeepsTheSolvesFields) {

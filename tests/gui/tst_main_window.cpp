@@ -22,6 +22,7 @@
 #include <QToolButton>
 #include <memory>
 
+#include "core/base/number_text.h"
 #include "core/elastic/extended_report.h"
 #include "core/elastic/stress_report.h"
 #include "core/section/result_text.h"
@@ -727,6 +728,28 @@ class TestMainForm : public WindowTest {
     QCOMPARE(StatusPanels(*again)[5]->text(), QString("beam.png"));
     again->Timer1Timer();
     QCOMPARE(again->Session().FoundLabels(), (std::vector<std::string>{"clWhite", "clRed"}));
+  }
+
+  void unitsChosenInTheSettingsApplyAtTheNextAnalysis() {
+    auto form = NewForm();
+    Analysed(*form);
+    const double ea = form->Session().Result().EA;
+    QCOMPARE(LabelText(*form, "EAUnit"), QString("N"));
+    mPrompts->ExpectRun([](QDialog& dialog) {
+      auto* units = RequireChild<QComboBox>(dialog, "UnitsBox");
+      units->setCurrentIndex(units->findText("kN-cm"));
+      return 1;
+    });
+    form->About1Click();
+    QCOMPARE(form->Session().Settings().Units, UnitSystem::KNcm);
+    // The values shown were written in N and mm, and keep their captions until analysed again.
+    QCOMPARE(LabelText(*form, "EAUnit"), QString("N"));
+    form->Button1Click();
+    QCOMPARE(LabelText(*form, "EAUnit"), QString("kN"));
+    QCOMPARE(LabelText(*form, "MCUnit"), QString("cm"));
+    QCOMPARE(LabelText(*form, "EI2Unit"), QString("kNcm^2"));
+    QCOMPARE(LabelText(*form, "Label23"), QString::fromStdString(FormatGeneral(ea / 1000, 5, 3)));
+    QVERIFY(mShell->Clipboard().contains("    EA   = " + LabelText(*form, "Label23") + " kN\r\n"));
   }
 
   void conventionsRenameButNeverRecompute() {

@@ -164,6 +164,7 @@ void TestAboutBox::fillTakeBackRoundTripChangesNothing_data() {
   changed.MassCentreColour = 0x00000000;
   changed.AngleTolerance = 0;
   changed.Edges = EdgeMode::Coverage;
+  changed.Units = UnitSystem::KNcm;
   QTest::newRow("all changed") << changed << GraphicsFont("DejaVu Serif", 9, true, true);
 
   ProgramSettings edited;  // hand-edited file: colours no selector offers
@@ -171,6 +172,7 @@ void TestAboutBox::fillTakeBackRoundTripChangesNothing_data() {
   edited.PrincipalAxesColour = 0x1FFFFFFF;  // clNone
   edited.MassCentreColour = 0x00FEFFFF;
   edited.AngleTolerance = 2.5e-7;
+  edited.Units = UnitSystem::KNm;
   QTest::newRow("unoffered colours") << edited << GraphicsFont("Arial", 72, true);
 
   ProgramSettings unknown;  // a convention value without meaning survives untouched
@@ -191,6 +193,7 @@ void TestAboutBox::fillTakeBackRoundTripChangesNothing() {
   QCOMPARE(back.CheckForUpdates, settings.CheckForUpdates);
   QCOMPARE(back.IgnoreDollarColours, settings.IgnoreDollarColours);
   QCOMPARE(back.Edges, settings.Edges);
+  QCOMPARE(back.Units, settings.Units);
   QCOMPARE(back.AxesColour, settings.AxesColour);
   QCOMPARE(back.PrincipalAxesColour, settings.PrincipalAxesColour);
   QCOMPARE(back.MassCentreColour, settings.MassCentreColour);

@@ -38,7 +38,7 @@ expect "quorvane-cli analyse b" "beam.bmp"
 # Each command's own options only.
 expect "quorvane-cli colours beam.bmp --" "--all|--help"
 expect "quorvane-cli analyse beam.bmp --" \
-  "--action|--convention|--cracked|--edges|--eps|--fy|--height|--help|--interaction|--interaction-biaxial|--interaction-plot|--json|--law|--library|--material|--max-cells|--moment-curvature|--nu|--overlay|--pixel-size|--report|--resistance|--stress-field|--stress-map|--torsion|--use|--width"
+  "--action|--convention|--cracked|--edges|--eps|--fy|--height|--help|--interaction|--interaction-biaxial|--interaction-plot|--json|--law|--library|--material|--max-cells|--moment-curvature|--nu|--overlay|--pixel-size|--report|--resistance|--stress-field|--stress-map|--torsion|--units|--use|--width"
 expect "quorvane-cli analyse beam.bmp --width 500 --h" "--height|--help"
 expect "quorvane-cli table beam.bmp --" \
   "--convention|--csv|--edges|--height|--help|--library|--material|--max-cells|--nu|--pixel-size|--use|--width"
@@ -49,6 +49,7 @@ expect "quorvane-cli table beam.bmp " "PHOTO.PNG|beam.bmp|sections|two words.bmp
 expect "quorvane-cli analyse beam.bmp --convention " "0|1"
 expect "quorvane-cli analyse beam.bmp --edges " "coverage|flat"
 expect "quorvane-cli analyse beam.bmp --edges c" "coverage"
+expect "quorvane-cli analyse beam.bmp --units " "N-mm|kN-cm|kN-m"
 expect "quorvane-cli analyse beam.bmp --library " "lib.ini|sections"
 expect "quorvane-cli analyse beam.bmp --overlay " "PHOTO.PNG|beam.bmp|sections|two words.bmp"
 expect "quorvane-cli analyse beam.bmp --width " ""

@@ -118,6 +118,17 @@ ANALYSES = {
         ["--library", LIBRARY, "--fy", "clRed=355", "--fy", "clBlue=17/0", "--moment-curvature",
          "--interaction-biaxial", "8"],
     ),
+    # the units of the report: the JSON stays in N and mm
+    "composite resistance and stresses in kN-cm": (
+        dict(library=True, fy={"clRed": 355, "clBlue": (17, 0)}, resistance=True, interaction=5,
+             moment_curvature=True, actions={"N": -1e5, "Mz": 1e8}, units="kN-cm"),
+        ["--library", LIBRARY, "--fy", "clRed=355", "--fy", "clBlue=17/0", "--resistance", "--interaction", "5",
+         "--moment-curvature", "--action", "N=-1e5", "--action", "Mz=1e8", "--units", "kN-cm"],
+    ),
+    "channel torsion in kN-m": (
+        dict(library=True, torsion=True, fy={"clRed": 355}, units="kN-m"),
+        ["--library", LIBRARY, "--torsion", "--fy", "clRed=355", "--units", "kN-m"],
+    ),
     "composite cracked stresses": (
         dict(library=True, fy={"clBlue": (17, 0)}, cracked=True, actions={"N": -1e5, "Mz": 2e8}),
         ["--library", LIBRARY, "--fy", "clBlue=17/0", "--cracked", "--action", "N=-1e5", "--action", "Mz=2e8"],
@@ -152,6 +163,17 @@ def test_dict_and_report_are_the_batch_tools(name, composite):
     assert ("stress" in result.to_dict()) == ("stresses" in name)
     assert result.to_dict().get("edges", "flat") == ("coverage" if "coverage" in name else "flat")
     assert (result.to_dict().get("extended", {}).get("torsion_blocks") is not None) == ("blocks" in name)
+
+
+def test_units_change_the_report_and_not_the_dict(composite):
+    picture = quorvane.read_picture(CHANNEL)
+    library = quorvane.Library.load(LIBRARY)
+    nmm = quorvane.analyse(picture, 500, 650, ["clRed"], library=library, torsion=True)
+    kncm = quorvane.analyse(picture, 500, 650, ["clRed"], library=library, torsion=True, units="kN-cm")
+    assert kncm.to_dict() == nmm.to_dict()
+    ea = float(re.search(r"EA   = (\S+) N\r\n", nmm.report()).group(1))
+    assert float(re.search(r"EA   = (\S+) kN\r\n", kncm.report()).group(1)) == pytest.approx(ea / 1000, rel=1e-4)
+    assert " Nmm^2" not in kncm.report() and " kNcm^2" in kncm.report()
 
 
 @pytest.mark.parametrize("name", ["channel torsion", "composite torsion"])
@@ -211,6 +233,7 @@ def test_refusals_carry_the_cores_messages(tmp_path):
         (500, ["clRed"], dict(convention=2), ["--convention", "2"], "the sign convention must be 0 or 1"),
         (500, ["clRed"], dict(actions={"X": 1}), ["--action", "X=1"], "the action must be N, My, Mz, Vy, Vz or T"),
         (500, ["clRed"], dict(edges="blurred"), ["--edges", "blurred"], "the edges are read flat or as coverage"),
+        (500, ["clRed"], dict(units="kN-mm"), ["--units", "kN-mm"], "the units are N-mm, kN-m or kN-cm"),
         # what the window's fields would not take
         (500, ["clRed"], dict(materials={"clRed": ("steel", -210000, 7850)}),
          ["--material", "clRed@steel@-210000@7850"], None),

@@ -174,6 +174,7 @@ bool AnalyseSection(SectionSession& session, const AnalysisRequest& v, const Pic
   settings.AngleTolerance = v.eps;
   settings.IgnoreDollarColours = false;
   settings.Edges = v.edges;
+  settings.Units = v.units;
   session.ChangeSettings(settings);
   // Without drawing, torsion or stresses the pixels are needed only for the two scans, which
   // then read the file once instead of holding the picture; the resistance bins the runs that
@@ -255,6 +256,7 @@ AnalysisRequest RequestOfSession(const SectionSession& session, const SectionSiz
   request.convention = settings.SignConvention;
   request.eps = settings.AngleTolerance;
   request.edges = settings.Edges;
+  request.units = settings.Units;
   request.outputs.report = true;
   request.outputs.overlay = true;
   return request;
@@ -339,7 +341,8 @@ StressDrawing AnalysisStressMap(const SectionSession& session, StressKind kind,
                                 const GraphicsFont& font) {
   const StressField& field = *session.Stresses();
   const StressMapText text{FileNameOf(session.PictureFile()),
-                           ActionTexts(field.Actions(), session.Settings().SignConvention)};
+                           ActionTexts(field.Actions(), session.Settings().SignConvention),
+                           session.TextUnits()};
   return DrawStressPicture(field, ScaleOf(field, kind), session.PictureWidth(),
                            session.PictureHeight(), text, font);
 }
@@ -354,7 +357,8 @@ StressDrawing AnalysisCrackedStressMap(const SectionSession& session, const Grap
   std::vector<std::string> actions =
       ActionTexts(field.Actions(), session.Settings().SignConvention);
   actions.resize(std::min<std::size_t>(actions.size(), 3));
-  const StressMapText text{FileNameOf(session.PictureFile()), std::move(actions)};
+  const StressMapText text{FileNameOf(session.PictureFile()), std::move(actions),
+                           session.TextUnits()};
   return DrawStressPicture(field, ScaleOf(field, StressKind::Sigma), session.PictureWidth(),
                            session.PictureHeight(), text, font);
 }

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/base/units.h"
 #include "core/library/material_law.h"
 #include "core/session/session.h"
 
@@ -62,6 +63,8 @@ struct AnalysisRequest {
   StressKind stressField = StressKind::VonMises;
   /// --edges: how smoothed edges are read (flat unless given).
   EdgeMode edges = EdgeMode::Flat;
+  /// --units: the units of the report text; the JSON document stays in N and mm.
+  UnitSystem units = UnitSystem::NMm;
   /// What the run makes besides the analysed session.
   struct Outputs {
     bool report = false;          ///< the report text, with every block computed

@@ -14,6 +14,7 @@
 #include "core/base/colour_label.h"
 #include "core/base/number_text.h"
 #include "core/base/path.h"
+#include "core/base/units.h"
 #include "core/base/version.h"
 #include "core/picture/picture_reader.h"
 #include "core/picture/pixel_rows.h"
@@ -80,7 +81,7 @@ ReportRow RowOf(const std::string& line) {
   static const std::regex kValueLine(
       R"(^\s+([A-Za-z][A-Za-z0-9 ,()/]{0,23}?)\s*=\s*([-+]?[0-9][0-9.]*(?:E[-+]?[0-9]+)?)(?:\s+(.*))?$)");
   static const std::regex kUnit(
-      R"(^(k?N(?:mm|cm|m)?(?:\^-?[0-9])?|(?:k?N ?)?(?:mm|cm|m)(?:\^-?[0-9])?|N/mm\^2|kN/cm\^2|1/mm\^?[0-9]?|kg/m|degrees|%)$)");
+      R"(^(k?N(?:mm|cm|m)?(?:\^-?[0-9])?|(?:k?N ?)?(?:mm|cm|m)(?:\^-?[0-9])?|k?N/(?:mm|cm|m)(?:\^2)?|1/(?:mm|cm|m)(?:\^[0-9])?|kg/m|degrees|%)$)");
   std::smatch m;
   std::string trimmed = line;
   while (!trimmed.empty() && std::isspace(static_cast<unsigned char>(trimmed.back())) != 0) {
@@ -247,6 +248,7 @@ ReportDocument MakeReportDocument(const SectionSession& session, const std::stri
   doc.title = TextOf(Member(json, "picture"));
   doc.date = date;
   doc.program = std::string("Quorvane ") + kProgramVersion;
+  doc.units = std::string(UnitSystemName(session.TextUnits()));
   doc.pictureWidth = session.PictureWidth();
   doc.pictureHeight = session.PictureHeight();
   doc.pixelWidthMm = NumberOf(Member(json, "dx"));

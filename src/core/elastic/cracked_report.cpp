@@ -7,22 +7,30 @@
 namespace qv {
 namespace {
 
-std::string Mm(double v) { return FormatFixed(v, 8, 2); }
-std::string Stress(double v) { return FormatGeneral(v, 5, 1); }
-
-std::string Range(const CrackedRange& r) {
-  return "sigma min = " + Stress(r.min) + ", max = " + Stress(r.max) + " N/mm^2";
+std::string Range(const CrackedRange& r, UnitSystem units) {
+  const auto stress = [&](double v) {
+    return FormatGeneral(InUnits(v, Quantity::Stress, units), 5, 1);
+  };
+  return "sigma min = " + stress(r.min) + ", max = " + stress(r.max) + " " +
+         std::string(UnitText(Quantity::Stress, units));
 }
 
 }  // namespace
 
-std::vector<std::string> CrackedReport(const CrackedOutcome& outcome, SignConvention convention) {
+std::vector<std::string> CrackedReport(const CrackedOutcome& outcome, SignConvention convention,
+                                       UnitSystem units) {
   std::vector<std::string> lines = {"CRACKED SECTION"};
   if (!outcome.values) {
     lines.push_back("cracked section: none, " + outcome.missing);
     return lines;
   }
   const CrackedSection& c = *outcome.values;
+  const auto mm = [&](double v) { return LengthText(v, units); };
+  const std::string length(UnitText(Quantity::Length, units));
+  const std::string curvature(UnitText(Quantity::Curvature, units));
+  const auto perLength = [&](double k) {
+    return FormatGeneral(InUnits(k, Quantity::Curvature, units), 6, 3);
+  };
   std::string cracking;
   for (const CrackedMaterial& m : c.materials) {
     if (m.cracks) cracking += (cracking.empty() ? "" : ", ") + m.label;
@@ -35,37 +43,40 @@ std::vector<std::string> CrackedReport(const CrackedOutcome& outcome, SignConven
   const std::vector<std::string> actions = ActionTexts(c.actions, convention);
   for (std::size_t i = 0; i < 3 && i < actions.size(); ++i) lines.push_back("      " + actions[i]);
   lines.push_back("    strain eps0 = " + FormatGeneral(c.plane.eps0, 6, 3) +
-                  ", ky = " + FormatGeneral(c.plane.ky, 6, 3) +
-                  " 1/mm, kz = " + FormatGeneral(c.plane.kz, 6, 3) + " 1/mm (" +
+                  ", ky = " + perLength(c.plane.ky) + " " + curvature +
+                  ", kz = " + perLength(c.plane.kz) + " " + curvature + " (" +
                   IntegerText(c.iterations) + (c.iterations == 1 ? " step)" : " steps)"));
   if (c.neutralAxis) {
     const auto& [a, b] = *c.neutralAxis;
-    lines.push_back("    neutral axis from hor = " + Mm(a.Hor) + " mm, ver = " + Mm(a.Ver) +
-                    " mm to hor = " + Mm(b.Hor) + " mm, ver = " + Mm(b.Ver) + " mm from UL");
+    lines.push_back("    neutral axis from hor = " + mm(a.Hor) + " " + length +
+                    ", ver = " + mm(a.Ver) + " " + length + " to hor = " + mm(b.Hor) + " " +
+                    length + ", ver = " + mm(b.Ver) + " " + length + " from UL");
   } else {
     lines.push_back("    neutral axis: none, the strain keeps its sign over the section");
   }
-  lines.push_back("    whole section: " + Range(c.sigma));
+  lines.push_back("    whole section: " + Range(c.sigma, units));
   for (const CrackedMaterial& m : c.materials) {
-    if (m.sigma) lines.push_back("    " + m.label + ": " + Range(*m.sigma));
+    if (m.sigma) lines.push_back("    " + m.label + ": " + Range(*m.sigma, units));
   }
   lines.push_back("    stiffness of the carrying part about its elastic centre at hor = " +
-                  Mm(c.crackedCentre.Hor) + " mm, ver = " + Mm(c.crackedCentre.Ver) + " mm:");
-  const auto line = [&](std::string_view name, double value, const char* unit) {
+                  mm(c.crackedCentre.Hor) + " " + length + ", ver = " + mm(c.crackedCentre.Ver) +
+                  " " + length + ":");
+  const auto line = [&](std::string_view name, double value, Quantity quantity) {
     std::string text = "      " + std::string(name);
     text.resize(11, ' ');
-    lines.push_back(text + "= " + FormatNumber(value) + unit);
+    lines.push_back(text + "= " + FormatNumber(InUnits(value, quantity, units)) + " " +
+                    std::string(UnitText(quantity, units)));
   };
-  line("EA", c.EA, " N");
+  line("EA", c.EA, Quantity::Force);
   if (const std::optional<ConventionTerms> terms = TermsOf(convention)) {
     if (terms->zzFirst) {
-      line(terms->eizz, c.EIzz, " Nmm^2");
-      line(terms->eiyy, c.EIyy, " Nmm^2");
+      line(terms->eizz, c.EIzz, Quantity::Stiffness);
+      line(terms->eiyy, c.EIyy, Quantity::Stiffness);
     } else {
-      line(terms->eiyy, c.EIyy, " Nmm^2");
-      line(terms->eizz, c.EIzz, " Nmm^2");
+      line(terms->eiyy, c.EIyy, Quantity::Stiffness);
+      line(terms->eizz, c.EIzz, Quantity::Stiffness);
     }
-    line("EIyz", c.EIyz, " Nmm^2");
+    line("EIyz", c.EIyz, Quantity::Stiffness);
   }
   return lines;
 }

@@ -14,8 +14,6 @@ namespace {
 // Where the stress column starts in a fibre line, so the columns line up in a fixed font.
 constexpr std::size_t kStressColumn = 36;
 
-std::string Mm(double v) { return FormatFixed(v, 8, 2); }
-
 std::string Range(const FibreRange& r, const auto& format) {
   return format(r.min) + " .. " + format(r.max);
 }
@@ -31,25 +29,34 @@ std::string Plural(std::int64_t n, const char* one, const char* many) {
 
 }  // namespace
 
-std::vector<DesignValue> DesignValues(const ElasticResult& r) {
+std::vector<DesignValue> DesignValues(const ElasticResult& r, UnitSystem units) {
   std::vector<DesignValue> values;
-  values.push_back({"EIw", "warping constant about SC", r.EIw, "Nmm^4", 0, ""});
-  values.push_back({"GAy", "shear stiffness, shear along y", r.GAy, "N", 0, ""});
-  values.push_back({"GAz", "shear stiffness, shear along z", r.GAz, "N", 0, ""});
+  // A section value (mm^n) also in the cm^n of the tables, where the system itself is not in cm.
+  const auto row = [&](const char* symbol, const char* meaning, double v, Quantity quantity,
+                       bool tabled) {
+    DesignValue value{
+        symbol, meaning, InUnits(v, quantity, units), std::string(UnitText(quantity, units)),
+        0,      ""};
+    if (tabled && units == UnitSystem::NMm) {
+      value.tableValue = InUnits(v, quantity, UnitSystem::KNcm);
+      value.tableUnit = UnitText(quantity, UnitSystem::KNcm);
+    }
+    values.push_back(value);
+  };
+  row("EIw", "warping constant about SC", r.EIw, Quantity::WarpingStiffness, false);
+  row("GAy", "shear stiffness, shear along y", r.GAy, Quantity::Force, false);
+  row("GAz", "shear stiffness, shear along z", r.GAz, Quantity::Force, false);
   if (!r.Moduli) return values;
   // One material: the stiffnesses divided by E and G give what the tables list.
   const SectionModuli& w = *r.Moduli;
   const double g = SingleShearModulus(r);
-  values.push_back(
-      {"Iw", "warping constant about SC", r.EIw / w.E, "mm^6", r.EIw / w.E / 1e6, "cm^6"});
+  row("Iw", "warping constant about SC", r.EIw / w.E, Quantity::WarpingConstant, true);
   if (g > 0) {
-    values.push_back(
-        {"Ay", "shear area, shear along y", r.GAy / g, "mm^2", r.GAy / g / 100, "cm^2"});
-    values.push_back(
-        {"Az", "shear area, shear along z", r.GAz / g, "mm^2", r.GAz / g / 100, "cm^2"});
+    row("Ay", "shear area, shear along y", r.GAy / g, Quantity::Area, true);
+    row("Az", "shear area, shear along z", r.GAz / g, Quantity::Area, true);
   }
   const auto modulus = [&](const char* symbol, const char* meaning, double v) {
-    values.push_back({symbol, meaning, v, "mm^3", v / 1e3, "cm^3"});
+    row(symbol, meaning, v, Quantity::Modulus, true);
   };
   modulus("Wel", "elastic modulus about the horizontal axis", w.Horizontal());
   modulus("Wel", "  top fibre", w.HorizontalTop);
@@ -81,24 +88,32 @@ std::string NoEstimateReason(const ElasticResult& result) {
   return "the section has too few pixels";
 }
 
-std::vector<std::string> ExtendedReport(const ElasticResult& r, SignConvention signConvention) {
+std::vector<std::string> ExtendedReport(const ElasticResult& r, SignConvention signConvention,
+                                        UnitSystem units) {
   // A convention that names nothing (a settings file written by hand) keeps the formal names.
   const ConventionTerms terms =
       TermsOf(signConvention).value_or(*TermsOf(SignConvention::DorvastPelkam));
   const std::string nameYY(terms.eiyy);
   const std::string nameZZ(terms.eizz);
-  const auto stress = [](double v) { return FormatGeneral(v, 4, 3); };
+  const auto perMoment = [&](double v) {
+    return FormatGeneral(InUnits(v, Quantity::StressPerMoment, units), 4, 3);
+  };
+  const auto lengthText = [&](double mm) { return LengthText(mm, units); };
+  const std::string mm(UnitText(Quantity::Length, units));
+  const std::string stiffness = " " + std::string(UnitText(Quantity::Stiffness, units));
+  const auto ei = [&](double nmm2) {
+    return FormatGeneral(InUnits(nmm2, Quantity::Stiffness, units), 5, 3);
+  };
 
   std::vector<std::string> lines;
   lines.emplace_back(kExtendedReportTitle);
   lines.emplace_back();
   lines.push_back("torsional stiffness:");
   if (r.Extrapolated) {
-    lines.push_back("    GJ   = " + FormatGeneral(r.GJ, 5, 3) +
-                    " Nmm^2, extrapolated to cells of no size (" + FormatGeneral(r.GJSolved, 5, 3) +
-                    " Nmm^2 as solved)");
+    lines.push_back("    GJ   = " + ei(r.GJ) + stiffness + ", extrapolated to cells of no size (" +
+                    ei(r.GJSolved) + stiffness + " as solved)");
   } else {
-    lines.push_back("    GJ   = " + FormatGeneral(r.GJ, 5, 3) + " Nmm^2");
+    lines.push_back("    GJ   = " + ei(r.GJ) + stiffness);
   }
   if (r.HasErrorEstimate) {
     const double relative = r.GJ > 0 ? 100 * r.GJErrorEstimate / r.GJ : 0;
@@ -111,13 +126,15 @@ std::vector<std::string> ExtendedReport(const ElasticResult& r, SignConvention s
         : r.Extrapolated ? "the larger step between the solves; order " + order + " extrapolated"
                          : "the larger step between the solves";
     lines.push_back("    error estimate " + FormatGeneral(relative, 2, 1) + " % (" +
-                    FormatGeneral(r.GJErrorEstimate, 2, 3) + " Nmm^2, " + how + "), against " +
+                    FormatGeneral(InUnits(r.GJErrorEstimate, Quantity::Stiffness, units), 2, 3) +
+                    stiffness + ", " + how + "), against " +
                     (r.CutCells ? "the drawn edge" : "the pixels' staircase as the edge"));
   } else {
     lines.push_back("    no error estimate: " + NoEstimateReason(r));
   }
   const std::string cell =
-      FormatGeneral(r.CellWidthMm, 6, 1) + " x " + FormatGeneral(r.CellHeightMm, 6, 1) + " mm";
+      FormatGeneral(InUnits(r.CellWidthMm, Quantity::Length, units), 6, 1) + " x " +
+      FormatGeneral(InUnits(r.CellHeightMm, Quantity::Length, units), 6, 1) + " " + mm;
   const std::string perCell = r.Coarsening == 1
                                   ? "1 pixel each"
                                   : IntegerText(r.Coarsening) + " x " + IntegerText(r.Coarsening) +
@@ -135,19 +152,25 @@ std::vector<std::string> ExtendedReport(const ElasticResult& r, SignConvention s
   }
   lines.emplace_back();
   lines.push_back("shear centre SC at position:");
-  lines.push_back("    hor  = " + Mm(r.ShearCentreHor) + " mm from upper left corner UL");
-  lines.push_back("    ver  = " + Mm(r.ShearCentreVer) + " mm from upper left corner UL");
-  lines.push_back("    y    = " + Mm(r.ShearCentreY) + " mm from NC, positive to the left");
-  lines.push_back("    z    = " + Mm(r.ShearCentreZ) + " mm from NC, positive downwards");
+  lines.push_back("    hor  = " + lengthText(r.ShearCentreHor) + " " + mm +
+                  " from upper left corner UL");
+  lines.push_back("    ver  = " + lengthText(r.ShearCentreVer) + " " + mm +
+                  " from upper left corner UL");
+  lines.push_back("    y    = " + lengthText(r.ShearCentreY) + " " + mm +
+                  " from NC, positive to the left");
+  lines.push_back("    z    = " + lengthText(r.ShearCentreZ) + " " + mm +
+                  " from NC, positive downwards");
   if (r.HasErrorEstimate) {
-    lines.push_back("    error estimate " + FormatGeneral(r.ShearCentreErrorEstimate, 2, 3) +
-                    " mm");
+    lines.push_back(
+        "    error estimate " +
+        FormatGeneral(InUnits(r.ShearCentreErrorEstimate, Quantity::Length, units), 2, 3) + " " +
+        mm);
   }
   lines.emplace_back();
   lines.push_back("radii of gyration:");
-  const auto radius = [&](std::string_view name, double value, const std::string& stiffness) {
-    lines.push_back("    " + PadTo(std::string(name), 4) + "= " + Mm(value) + " mm = sqrt(" +
-                    stiffness + " / EA)");
+  const auto radius = [&](std::string_view name, double value, const std::string& term) {
+    lines.push_back("    " + PadTo(std::string(name), 4) + "= " + lengthText(value) + " " + mm +
+                    " = sqrt(" + term + " / EA)");
   };
   if (terms.zzFirst) {
     radius(terms.radiusZz, r.RadiusZ, nameZZ);
@@ -159,22 +182,25 @@ std::vector<std::string> ExtendedReport(const ElasticResult& r, SignConvention s
   lines.emplace_back();
   // Named by the axis bent about, which no sign convention names differently.
   lines.push_back("monosymmetry constants for lateral-torsional buckling:");
-  lines.push_back("    beta = " + Mm(r.BetaY) + " mm, bending about the horizontal axis");
-  lines.push_back("    beta = " + Mm(r.BetaZ) + " mm, bending about the vertical axis");
+  lines.push_back("    beta = " + lengthText(r.BetaY) + " " + mm +
+                  ", bending about the horizontal axis");
+  lines.push_back("    beta = " + lengthText(r.BetaZ) + " " + mm +
+                  ", bending about the vertical axis");
   lines.emplace_back();
   lines.push_back("design values (areas and moduli where the section has one material):");
-  for (const DesignValue& v : DesignValues(r)) lines.push_back(DesignValueLine(v));
+  for (const DesignValue& v : DesignValues(r, units)) lines.push_back(DesignValueLine(v));
   lines.emplace_back();
-  lines.push_back("extreme fibres from NC [mm] and stress per unit moment E c / EI [1/mm^3]:");
+  lines.push_back("extreme fibres from NC [" + mm + "] and stress per unit moment E c / EI [" +
+                  std::string(UnitText(Quantity::StressPerMoment, units)) + "]:");
   for (const MaterialModuli& m : r.materials) {
     lines.emplace_back();
     lines.push_back(m.name + " (" + m.label + "): E = " + FormatNumber(m.E) +
                     " N/mm^2, nu = " + FormatNumber(m.nu) + ", G = " + FormatGeneral(m.G, 6, 1) +
                     " N/mm^2, " + Plural(m.pixels, "pixel", "pixels"));
-    const auto fibre = [&](const char* axis, const FibreRange& at, const std::string& stiffness,
-                           const FibreRange& perMoment) {
-      lines.push_back(PadTo(std::string("    ") + axis + Range(at, Mm), kStressColumn) +
-                      PadTo(stiffness + ":", 5) + Range(perMoment, stress));
+    const auto fibre = [&](const char* axis, const FibreRange& at, const std::string& term,
+                           const FibreRange& stressPerMoment) {
+      lines.push_back(PadTo(std::string("    ") + axis + Range(at, lengthText), kStressColumn) +
+                      PadTo(term + ":", 5) + Range(stressPerMoment, perMoment));
     };
     fibre("y    ", m.y, nameYY, m.stressY);
     fibre("z    ", m.z, nameZZ, m.stressZ);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/base/sign_convention.h"
+#include "core/base/units.h"
 #include "core/elastic/section_solver.h"
 #include "core/section/design_value.h"
 
@@ -18,8 +19,11 @@ inline constexpr std::string_view kExtendedReportTitle =
     "EXTENDED SECTION VALUES : torsion, shear centre, section moduli";
 
 /// The warping constant, the shear stiffnesses and, for a section of one material, Iw, the shear
-/// areas and the elastic moduli, in the order the text block and the dialog list them.
-std::vector<DesignValue> DesignValues(const ElasticResult& result);
+/// areas and the elastic moduli, in the order the text block and the dialog list them. In N-mm
+/// the section values also come in the cm^n of steel tables; in another system the values are in
+/// its units and that second column stays empty.
+std::vector<DesignValue> DesignValues(const ElasticResult& result,
+                                      UnitSystem units = UnitSystem::NMm);
 
 /// One design value as the block writes it: the symbol, the value in N and mm, the value in the
 /// units tables use where it has one, and what it is, in aligned columns; the symbol's column
@@ -34,7 +38,9 @@ std::string NoEstimateReason(const ElasticResult& result);
 /// shear centre from UL and from NC, the radii of gyration, the design values, and each material's
 /// Poisson's ratio, G, extreme fibres and stress per unit moment. The stiffnesses and radii are
 /// named as the report names them under `signConvention` (1 EURO-code: EIz, EIy; otherwise EIyy,
-/// EIzz). Numbers are written without regard to the locale.
-std::vector<std::string> ExtendedReport(const ElasticResult& result, SignConvention signConvention);
+/// EIzz). Values are in `units`; the materials' E and G stay in N/mm^2 as they were typed. Numbers
+/// are written without regard to the locale.
+std::vector<std::string> ExtendedReport(const ElasticResult& result, SignConvention signConvention,
+                                        UnitSystem units = UnitSystem::NMm);
 
 }  // namespace qv

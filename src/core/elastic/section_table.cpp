@@ -84,7 +84,7 @@ SectionTableOutcome SectionTableOf(const SectionResult& section, const ElasticRe
 }
 
 std::vector<SectionTableEntry> SectionTableEntries(const SectionTableLine& line,
-                                                   SignConvention convention) {
+                                                   SignConvention convention, UnitSystem units) {
   // The letter of the horizontal axis: the axis bent about under the EURO-code, the coordinate
   // the stresses grow along otherwise -- the radii's names say which.
   const ConventionTerms terms =
@@ -92,50 +92,57 @@ std::vector<SectionTableEntry> SectionTableEntries(const SectionTableLine& line,
   const std::string h(terms.radiusZz.substr(1));
   const std::string v(terms.radiusYy.substr(1));
   std::vector<SectionTableEntry> entries;
+  // In N-mm a section value is also given in the cm^n of the tables; another system has one
+  // column, in its own units.
   const auto add = [&](std::string_view key, const std::string& symbol, const char* meaning,
-                       double value, const char* unit, double perTableUnit, const char* tableUnit) {
-    entries.push_back(
-        {key,
-         {symbol, meaning, value, unit, perTableUnit > 0 ? value / perTableUnit : 0, tableUnit}});
+                       double value, Quantity quantity, bool tabled) {
+    DesignValue shown{
+        symbol, meaning, InUnits(value, quantity, units), std::string(UnitText(quantity, units)),
+        0,      ""};
+    if (tabled && units == UnitSystem::NMm) {
+      shown.tableValue = InUnits(value, quantity, UnitSystem::KNcm);
+      shown.tableUnit = UnitText(quantity, UnitSystem::KNcm);
+    }
+    entries.push_back({key, shown});
   };
-  add("a_mm2", "A", "area", line.area, "mm^2", 1e2, "cm^2");
+  add("a_mm2", "A", "area", line.area, Quantity::Area, true);
   add("i_horizontal_axis_mm4", "I" + h, "second moment about the horizontal axis",
-      line.secondMomentHorizontal, "mm^4", 1e4, "cm^4");
+      line.secondMomentHorizontal, Quantity::SecondMoment, true);
   add("i_vertical_axis_mm4", "I" + v, "second moment about the vertical axis",
-      line.secondMomentVertical, "mm^4", 1e4, "cm^4");
-  add("it_mm4", "It", "torsion constant GJ / G", line.torsion, "mm^4", 1e4, "cm^4");
-  add("iw_mm6", "Iw", "warping constant about SC", line.warping, "mm^6", 1e6, "cm^6");
+      line.secondMomentVertical, Quantity::SecondMoment, true);
+  add("it_mm4", "It", "torsion constant GJ / G", line.torsion, Quantity::SecondMoment, true);
+  add("iw_mm6", "Iw", "warping constant about SC", line.warping, Quantity::WarpingConstant, true);
   add("wel_horizontal_axis_mm3", "Wel," + h, "elastic modulus about the horizontal axis",
-      line.elasticHorizontal, "mm^3", 1e3, "cm^3");
+      line.elasticHorizontal, Quantity::Modulus, true);
   add("wel_vertical_axis_mm3", "Wel," + v, "elastic modulus about the vertical axis",
-      line.elasticVertical, "mm^3", 1e3, "cm^3");
+      line.elasticVertical, Quantity::Modulus, true);
   add("wpl_horizontal_axis_mm3", "Wpl," + h, "plastic modulus about the horizontal axis",
-      line.plasticHorizontal, "mm^3", 1e3, "cm^3");
+      line.plasticHorizontal, Quantity::Modulus, true);
   add("wpl_vertical_axis_mm3", "Wpl," + v, "plastic modulus about the vertical axis",
-      line.plasticVertical, "mm^3", 1e3, "cm^3");
+      line.plasticVertical, Quantity::Modulus, true);
   add("radius_horizontal_axis_mm", "i" + h, "radius of gyration about the horizontal axis",
-      line.radiusHorizontal, "mm", 10, "cm");
+      line.radiusHorizontal, Quantity::Length, true);
   add("radius_vertical_axis_mm", "i" + v, "radius of gyration about the vertical axis",
-      line.radiusVertical, "mm", 10, "cm");
-  add("as_y_mm2", "Avy", "shear area, shear along y", line.shearAreaY, "mm^2", 1e2, "cm^2");
-  add("as_z_mm2", "Avz", "shear area, shear along z", line.shearAreaZ, "mm^2", 1e2, "cm^2");
+      line.radiusVertical, Quantity::Length, true);
+  add("as_y_mm2", "Avy", "shear area, shear along y", line.shearAreaY, Quantity::Area, true);
+  add("as_z_mm2", "Avz", "shear area, shear along z", line.shearAreaZ, Quantity::Area, true);
   add("shear_centre_y_mm", "ys", "shear centre SC from C, positive to the left", line.shearCentreY,
-      "mm", 0, "");
+      Quantity::Length, false);
   add("shear_centre_z_mm", "zs", "shear centre SC from C, positive downwards", line.shearCentreZ,
-      "mm", 0, "");
+      Quantity::Length, false);
   add("beta_y_mm", "beta," + h, "monosymmetry constant, bending about the horizontal axis",
-      line.betaY, "mm", 0, "");
+      line.betaY, Quantity::Length, false);
   add("beta_z_mm", "beta," + v, "monosymmetry constant, bending about the vertical axis",
-      line.betaZ, "mm", 0, "");
+      line.betaZ, Quantity::Length, false);
   return entries;
 }
 
-std::vector<std::string> SectionTableReport(const SectionTableLine& line,
-                                            SignConvention convention) {
+std::vector<std::string> SectionTableReport(const SectionTableLine& line, SignConvention convention,
+                                            UnitSystem units) {
   std::vector<std::string> lines;
   lines.emplace_back();
   lines.push_back("section table (one material, axes through the elastic centre C):");
-  for (const SectionTableEntry& entry : SectionTableEntries(line, convention)) {
+  for (const SectionTableEntry& entry : SectionTableEntries(line, convention, units)) {
     // Wider than the design values' symbols: "beta,y" and "Wpl,y" line up with "A".
     lines.push_back(DesignValueLine(entry.value, kSymbolWidth));
   }

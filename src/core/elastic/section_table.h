@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/base/sign_convention.h"
+#include "core/base/units.h"
 #include "core/elastic/section_solver.h"
 #include "core/section/design_value.h"
 #include "core/section/plastic.h"
@@ -64,13 +65,15 @@ struct SectionTableEntry {
 
 /// The line's values in the order a table lists them, named as `convention` names the axes (1
 /// EURO-code: Iy about the horizontal axis; otherwise by the coordinate the stresses grow along,
-/// Iz about the horizontal axis); areas, moduli and second moments also in cm^n.
+/// Iz about the horizontal axis); written in `units`, and in N-mm areas, moduli, second moments
+/// and radii also in cm^n.
 std::vector<SectionTableEntry> SectionTableEntries(const SectionTableLine& line,
-                                                   SignConvention convention);
+                                                   SignConvention convention,
+                                                   UnitSystem units = UnitSystem::NMm);
 
 /// The group of the extended values' block, its first line blank: a title and a line per value
 /// as the design values' lines are written. Numbers are written without regard to the locale.
-std::vector<std::string> SectionTableReport(const SectionTableLine& line,
-                                            SignConvention convention);
+std::vector<std::string> SectionTableReport(const SectionTableLine& line, SignConvention convention,
+                                            UnitSystem units = UnitSystem::NMm);
 
 }  // namespace qv

@@ -4,8 +4,10 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <utility>
 
 #include "core/base/number_text.h"
+#include "core/base/units.h"
 
 namespace qv {
 namespace {
@@ -65,7 +67,7 @@ GraphicsFont MapFont(const GraphicsFont& font) {
 /// A colour bar with its frame and values: `top` .. `top + height` at `left`, `width` wide; the
 /// values to the right of it, the unit above it.
 void DrawBar(const StressScale& scale, PixelGrid& picture, OverlayOps& ops, int left, int top,
-             int width, int height, const GraphicsFont& font, int dpi, int line) {
+             int width, int height, const GraphicsFont& font, int dpi, int line, UnitSystem units) {
   for (int y = 0; y < height; ++y) {
     const double t = height > 1 ? 1.0 - static_cast<double>(y) / (height - 1) : 0.5;
     const std::uint32_t colour = scale.Colour(scale.low + t * (scale.high - scale.low));
@@ -79,13 +81,21 @@ void DrawBar(const StressScale& scale, PixelGrid& picture, OverlayOps& ops, int 
   const int textLeft = left + width + line / 3;
   const int half = line / 3;  // from a tick to the top of its text
   const auto value = [&](double v, int y) {
-    ops.emplace_back(LabelOp{{textLeft, y - half}, StressValueText(v), kBlack, font, dpi});
+    ops.emplace_back(LabelOp{{textLeft, y - half},
+                             StressValueText(InUnits(v, Quantity::Stress, units)),
+                             kBlack,
+                             font,
+                             dpi});
     picture.FillRect(left + width, y, left + width + line / 4, y, kBlack);
   };
   value(scale.high, top);
   value((scale.low + scale.high) / 2, top + height / 2);
   value(scale.low, top + height - 1);
-  ops.emplace_back(LabelOp{{left, top - line - line / 4}, "N/mm^2", kBlack, font, dpi});
+  ops.emplace_back(LabelOp{{left, top - line - line / 4},
+                           std::string(UnitText(Quantity::Stress, units)),
+                           kBlack,
+                           font,
+                           dpi});
 }
 
 }  // namespace
@@ -174,7 +184,7 @@ StressViewLayout LayOutStressView(const SectionBounds& bounds, int pictureWidth,
 
 StressDrawing DrawStressView(const StressField& field, const StressScale& scale, int pictureWidth,
                              int pictureHeight, int viewWidth, int viewHeight,
-                             const GraphicsFont& font, int dpi) {
+                             const GraphicsFont& font, int dpi, UnitSystem units) {
   StressDrawing d;
   if (viewWidth <= 0 || viewHeight <= 0 || pictureWidth <= 0 || pictureHeight <= 0) return d;
   d.picture = PixelGrid(viewWidth, viewHeight, kWhite);
@@ -203,7 +213,7 @@ StressDrawing DrawStressView(const StressField& field, const StressScale& scale,
                      l.barLeft + l.legendWidth + l.margin - 1,
                      l.barTop + l.barHeight + line / 2 + l.margin, kWhite);
   DrawBar(scale, d.picture, d.ops, l.barLeft, l.barTop, l.barWidth, l.barHeight, MapFont(font), dpi,
-          line);
+          line, units);
   return d;
 }
 
@@ -244,6 +254,8 @@ StressDrawing DrawStressPicture(const StressField& field, const StressScale& sca
   }
   const int radius = std::max(5, line * 2 / 3);
   const int pen = PenWidthFor(height);
+  const std::string stressUnit(UnitText(Quantity::Stress, text.units));
+  const std::string lengthUnit(UnitText(Quantity::Length, text.units));
   std::vector<std::string> extremeLines;
   for (const Mark& m : marks) {
     if (e.pixels == 0) break;
@@ -253,10 +265,15 @@ StressDrawing DrawStressPicture(const StressField& field, const StressScale& sca
     const int x = RoundEven(at->x);
     const int y = RoundEven(at->y);
     d.ops.emplace_back(EllipseOp{{x - radius, y - radius}, {x + radius, y + radius}, kBlack, pen});
-    const std::string value = std::string(m.name) + " " + StressValueText(m.extreme->value);
+    const std::string value =
+        std::string(m.name) + " " +
+        StressValueText(InUnits(m.extreme->value, Quantity::Stress, text.units));
     d.ops.emplace_back(LabelOp{{x + radius, y + radius / 2}, value, kBlack, labelFont, dpi});
-    extremeLines.push_back(value + " N/mm^2 at " + FormatFixed(m.extreme->at.Hor, 8, 2) + ", " +
-                           FormatFixed(m.extreme->at.Ver, 8, 2) + " mm");
+    std::string extremeLine = value;
+    extremeLine += " " + stressUnit + " at ";
+    extremeLine += LengthText(m.extreme->at.Hor, text.units) + ", ";
+    extremeLine += LengthText(m.extreme->at.Ver, text.units) + " " + lengthUnit;
+    extremeLines.push_back(std::move(extremeLine));
   }
 
   // The panel: name, field, actions, bar, extremes.
@@ -267,13 +284,13 @@ StressDrawing DrawStressPicture(const StressField& field, const StressScale& sca
     y += line;
   };
   write(text.pictureName);
-  write(std::string(StressKindTitle(scale.kind)) + " [N/mm^2]");
+  write(std::string(StressKindTitle(scale.kind)) + " [" + stressUnit + "]");
   y += line / 2;
   for (const std::string& action : text.actions) write(action);
   y += line * 2;
   const int barBottom = height - line * (2 + static_cast<int>(extremeLines.size()));
   const int barHeight = std::max(line * 4, barBottom - y);
-  DrawBar(scale, d.picture, d.ops, left, y, line, barHeight, labelFont, dpi, line);
+  DrawBar(scale, d.picture, d.ops, left, y, line, barHeight, labelFont, dpi, line, text.units);
   y += barHeight + line;
   for (const std::string& t : extremeLines) write(t);
   return d;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/base/units.h"
 #include "core/elastic/stress_field.h"
 #include "core/picture/pixel_grid.h"
 #include "core/section/overlay.h"
@@ -72,16 +73,17 @@ struct StressDrawing {
 /// The field's colours for the window's view: `viewWidth` x `viewHeight` pixels over a picture
 /// of `pictureWidth` x `pictureHeight` laid out by LayOutStressView, each map pixel the colour of
 /// the picture pixel under its centre, white off the section; with the colour bar beside the
-/// section, its end and middle values in `font` at `dpi`. Only the view's pixels are made:
-/// nothing of the size of the picture is read or allocated.
+/// section, its end and middle values in `font` at `dpi`, in the stress unit of `units`. Only the
+/// view's pixels are made: nothing of the size of the picture is read or allocated.
 StressDrawing DrawStressView(const StressField& field, const StressScale& scale, int pictureWidth,
                              int pictureHeight, int viewWidth, int viewHeight,
-                             const GraphicsFont& font, int dpi);
+                             const GraphicsFont& font, int dpi, UnitSystem units = UnitSystem::NMm);
 
 /// What the saved map says besides its colours.
 struct StressMapText {
-  std::string pictureName;           ///< the picture's file name
-  std::vector<std::string> actions;  ///< "N = 1000 N", ... (ActionTexts)
+  std::string pictureName;             ///< the picture's file name
+  std::vector<std::string> actions;    ///< "N = 1000 N", ... (ActionTexts)
+  UnitSystem units = UnitSystem::NMm;  ///< of the stresses and the extremes' positions
 };
 
 /// The map picture for saving: the picture's size with the section in the scale's colours and

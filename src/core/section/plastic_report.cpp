@@ -6,13 +6,18 @@
 namespace qv {
 namespace {
 
-std::string Moment(double nmm) {
-  return FormatGeneral(nmm, 6, 3) + " Nmm = " + FormatFixed(nmm / 1e6, 10, 3) + " kNm";
+// N-mm writes both the N mm and the kN m of a moment; another system its own unit alone.
+std::string Moment(double nmm, UnitSystem units) {
+  const UnitSystem large = units == UnitSystem::NMm ? UnitSystem::KNm : units;
+  std::string text = FormatFixed(InUnits(nmm, Quantity::Moment, large), 10, 3) + " " +
+                     std::string(UnitText(Quantity::Moment, large));
+  if (units == UnitSystem::NMm) text = FormatGeneral(nmm, 6, 3) + " Nmm = " + text;
+  return text;
 }
 
 }  // namespace
 
-std::vector<std::string> PlasticReport(const PlasticOutcome& outcome) {
+std::vector<std::string> PlasticReport(const PlasticOutcome& outcome, UnitSystem units) {
   std::vector<std::string> lines;
   lines.emplace_back();
   if (!outcome.values) {
@@ -28,17 +33,20 @@ std::vector<std::string> PlasticReport(const PlasticOutcome& outcome) {
                  FormatNumber(s.tension);
   }
   lines.push_back(strengths);
+  const std::string length(UnitText(Quantity::Length, units));
   const auto axis = [&](const PlasticAxis& a, const char* title, const char* first,
                         const char* second, const char* position) {
     lines.push_back(std::string("    ") + title + ":");
-    lines.push_back(std::string("      ") + first +
-                    " compressed: Mpl = " + Moment(a.mplFirstCompressed) + ", axis at " + position +
-                    " = " + FormatFixed(a.axisFirstCompressed, 8, 2) + " mm from UL");
-    lines.push_back(std::string("      ") + second +
-                    " compressed: Mpl = " + Moment(a.mplSecondCompressed) + ", axis at " +
-                    position + " = " + FormatFixed(a.axisSecondCompressed, 8, 2) + " mm from UL");
+    lines.push_back(std::string("      ") + first + " compressed: Mpl = " +
+                    Moment(a.mplFirstCompressed, units) + ", axis at " + position + " = " +
+                    LengthText(a.axisFirstCompressed, units) + " " + length + " from UL");
+    lines.push_back(std::string("      ") + second + " compressed: Mpl = " +
+                    Moment(a.mplSecondCompressed, units) + ", axis at " + position + " = " +
+                    LengthText(a.axisSecondCompressed, units) + " " + length + " from UL");
     if (a.wpl) {
-      std::string line = "      Wpl = Mpl / fy = " + FormatGeneral(*a.wpl, 6, 3) + " mm^3";
+      std::string line = "      Wpl = Mpl / fy = " +
+                         FormatGeneral(InUnits(*a.wpl, Quantity::Modulus, units), 6, 3) + " " +
+                         std::string(UnitText(Quantity::Modulus, units));
       if (a.shapeFactor) line += ", shape factor Wpl / Wel = " + FormatFixed(*a.shapeFactor, 6, 3);
       lines.push_back(line);
     }
@@ -48,18 +56,30 @@ std::vector<std::string> PlasticReport(const PlasticOutcome& outcome) {
   return lines;
 }
 
-std::vector<DesignValue> PlasticDesignValues(const PlasticSection& p) {
+std::vector<DesignValue> PlasticDesignValues(const PlasticSection& p, UnitSystem units) {
   std::vector<DesignValue> rows;
+  // In N-mm the second column holds what tables list (kN m, cm^3); another system has it all.
+  const auto row = [&](const std::string& symbol, const std::string& meaning, double v,
+                       Quantity quantity, UnitSystem table) {
+    DesignValue value{
+        symbol, meaning, InUnits(v, quantity, units), std::string(UnitText(quantity, units)),
+        0,      ""};
+    if (units == UnitSystem::NMm && table != UnitSystem::NMm) {
+      value.tableValue = InUnits(v, quantity, table);
+      value.tableUnit = UnitText(quantity, table);
+    }
+    rows.push_back(value);
+  };
   const auto axis = [&](const PlasticAxis& a, const std::string& title, const std::string& first,
                         const std::string& second, const std::string& position) {
     const auto moment = [&](double mpl, double at, const std::string& side) {
-      rows.push_back({"Mpl", title + ", " + side + " compressed", mpl, "Nmm", mpl / 1e6, "kNm"});
-      rows.push_back({position, "  its neutral axis from UL", at, "mm", 0, ""});
+      row("Mpl", title + ", " + side + " compressed", mpl, Quantity::Moment, UnitSystem::KNm);
+      row(position, "  its neutral axis from UL", at, Quantity::Length, UnitSystem::NMm);
     };
     moment(a.mplFirstCompressed, a.axisFirstCompressed, first);
     moment(a.mplSecondCompressed, a.axisSecondCompressed, second);
     if (a.wpl) {
-      rows.push_back({"Wpl", title + ", Mpl / fy", *a.wpl, "mm^3", *a.wpl / 1e3, "cm^3"});
+      row("Wpl", title + ", Mpl / fy", *a.wpl, Quantity::Modulus, UnitSystem::KNcm);
       if (a.shapeFactor)
         rows.push_back({"Wpl/Wel", title + ", shape factor", *a.shapeFactor, "", 0, ""});
     }

@@ -6,17 +6,29 @@
 namespace qv {
 namespace {
 
-std::string Force(double n) {
-  return FormatGeneral(n, 6, 3) + " N = " + FormatFixed(n / 1e3, 10, 3) + " kN";
-}
+// The system the lists and the second value of a line are in: N-mm adds kN and kN m to its own.
+UnitSystem Large(UnitSystem units) { return units == UnitSystem::NMm ? UnitSystem::KNm : units; }
 
-std::string Moment(double nmm) {
-  return FormatGeneral(nmm, 6, 3) + " Nmm = " + FormatFixed(nmm / 1e6, 10, 3) + " kNm";
+// N-mm writes a value in N (mm) and in kN (m); another system its own unit alone.
+std::string Value(double nmm, Quantity quantity, const char* nmmUnit, UnitSystem units) {
+  const UnitSystem large = Large(units);
+  std::string text = FormatFixed(InUnits(nmm, quantity, large), 10, 3) + " " +
+                     std::string(UnitText(quantity, large));
+  if (units == UnitSystem::NMm) text = FormatGeneral(nmm, 6, 3) + " " + nmmUnit + " = " + text;
+  return text;
 }
 
 }  // namespace
 
-std::vector<std::string> ResistanceReport(const ResistanceOutcome& outcome) {
+std::vector<std::string> ResistanceReport(const ResistanceOutcome& outcome, UnitSystem units) {
+  const auto force = [&](double n) { return Value(n, Quantity::Force, "N", units); };
+  const auto moment = [&](double nmm) { return Value(nmm, Quantity::Moment, "Nmm", units); };
+  const UnitSystem large = Large(units);
+  const std::string listUnits = "N [" + std::string(UnitText(Quantity::Force, large)) + "], M ";
+  const std::string momentUnit = "[" + std::string(UnitText(Quantity::Moment, large)) + "]";
+  const auto column = [&](double v, Quantity quantity) {
+    return FormatFixed(InUnits(v, quantity, large), 12, 3);
+  };
   std::vector<std::string> lines = {"RESISTANCE"};
   if (!outcome.values) {
     lines.push_back("resistance: none, " + outcome.missing);
@@ -29,9 +41,9 @@ std::vector<std::string> ResistanceReport(const ResistanceOutcome& outcome) {
     laws += (i == 0 ? " " : ", ") + r.laws[i].first + " " + r.laws[i].second;
   }
   lines.push_back(laws);
-  lines.push_back("    pure compression: N = " + Force(r.nCompression));
-  lines.push_back("    pure tension:     N = " + Force(r.nTension));
-  lines.push_back("    ultimate moments at N = " + Force(r.n) + ", about the elastic centre:");
+  lines.push_back("    pure compression: N = " + force(r.nCompression));
+  lines.push_back("    pure tension:     N = " + force(r.nTension));
+  lines.push_back("    ultimate moments at N = " + force(r.n) + ", about the elastic centre:");
   const auto axis = [&](const ResistanceAxis& a, const char* title, const char* first,
                         const char* second, const char* position) {
     lines.push_back(std::string("    ") + title + ":");
@@ -42,10 +54,10 @@ std::vector<std::string> ResistanceReport(const ResistanceOutcome& outcome) {
         lines.push_back(line + "none, N lies beyond the resistance");
         return;
       }
-      line += "M = " + Moment(*m);
+      line += "M = " + moment(*m);
       if (at)
-        line += ", strain 0 at " + std::string(position) + " = " + FormatFixed(*at, 8, 2) +
-                " mm from UL";
+        line += ", strain 0 at " + std::string(position) + " = " + LengthText(*at, units) + " " +
+                std::string(UnitText(Quantity::Length, units)) + " from UL";
       lines.push_back(line);
     };
     side(first, a.mFirstCompressed, a.axisFirstCompressed);
@@ -56,11 +68,11 @@ std::vector<std::string> ResistanceReport(const ResistanceOutcome& outcome) {
   const auto interaction = [&](const ResistanceAxis& a, const char* title, const char* first,
                                const char* second) {
     if (a.interaction.empty()) return;
-    lines.push_back(std::string("    interaction about the ") + title + ": N [kN], M " + first +
-                    " compressed, M " + second + " compressed [kNm]");
+    lines.push_back(std::string("    interaction about the ") + title + ": " + listUnits + first +
+                    " compressed, M " + second + " compressed " + momentUnit);
     for (const auto& [n, m1, m2] : a.interaction) {
-      lines.push_back("      " + FormatFixed(n / 1e3, 12, 3) + "  " + FormatFixed(m1 / 1e6, 12, 3) +
-                      "  " + FormatFixed(m2 / 1e6, 12, 3));
+      lines.push_back("      " + column(n, Quantity::Force) + "  " + column(m1, Quantity::Moment) +
+                      "  " + column(m2, Quantity::Moment));
     }
   };
   interaction(r.horizontal, "horizontal axis", "top", "bottom");
@@ -75,8 +87,10 @@ std::vector<std::string> ResistanceReport(const ResistanceOutcome& outcome) {
       lines.push_back(std::string("      ") + title + ": " +
                       std::to_string(a.momentCurvature.size()) + " points");
       const auto point = [&](const char* name, const std::array<double, 2>& p) {
-        lines.push_back(std::string("        ") + name + "k = " + FormatGeneral(p[0], 6, 3) +
-                        " 1/mm, M = " + Moment(p[1]));
+        lines.push_back(std::string("        ") + name +
+                        "k = " + FormatGeneral(InUnits(p[0], Quantity::Curvature, units), 6, 3) +
+                        " " + std::string(UnitText(Quantity::Curvature, units)) +
+                        ", M = " + moment(p[1]));
       };
       if (a.firstYield) point("first yield: ", *a.firstYield);
       point(a.curveEndsAtFailure ? "failure:     " : "end:         ", a.momentCurvature.back());
@@ -90,11 +104,12 @@ std::vector<std::string> ResistanceReport(const ResistanceOutcome& outcome) {
     } else {
       lines.push_back(
           "    biaxial at N: angle of the neutral axis [deg], My (top compressed +), Mz (left "
-          "compressed +) [kNm]");
+          "compressed +) " +
+          momentUnit);
     }
     for (const auto& [angle, my, mz] : r.biaxial) {
-      lines.push_back("      " + FormatFixed(angle, 12, 3) + "  " + FormatFixed(my / 1e6, 12, 3) +
-                      "  " + FormatFixed(mz / 1e6, 12, 3));
+      lines.push_back("      " + FormatFixed(angle, 12, 3) + "  " + column(my, Quantity::Moment) +
+                      "  " + column(mz, Quantity::Moment));
     }
   }
   return lines;

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "core/base/units.h"
 #include "core/section/resistance.h"
 
 namespace qv {
@@ -13,6 +14,9 @@ namespace qv {
 /// neutral axis' position, and the interaction lists when computed; forces in N and kN, moments
 /// in N mm and kN m. Without values one line with the reason. Numbers are written without regard
 /// to the locale.
-std::vector<std::string> ResistanceReport(const ResistanceOutcome& outcome);
+/// In another system than N-mm forces, moments, positions and curvatures are in its units alone
+/// (the lists in kN and its moment unit).
+std::vector<std::string> ResistanceReport(const ResistanceOutcome& outcome,
+                                          UnitSystem units = UnitSystem::NMm);
 
 }  // namespace qv

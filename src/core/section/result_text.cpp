@@ -24,25 +24,30 @@ double DistanceMm(int position, int origin, double mmPerPixel) {
 
 }  // namespace
 
-CentreTexts FormatCentreTexts(const SectionResult& result, const SectionBounds& bounds) {
+CentreTexts FormatCentreTexts(const SectionResult& result, const SectionBounds& bounds,
+                              UnitSystem units) {
   CentreTexts texts;
   char count[24];
   texts.relevantPixels.assign(
       count, std::to_chars(count, count + sizeof count, result.RelevantPixels).ptr);
-  texts.ea = FormatGeneral(result.EA, 5, 3);
-  texts.ncHor = FormatFixed(DistanceMm(result.NC.x, bounds.xmin, result.Dx), 8, 2);
-  texts.ncVer = FormatFixed(DistanceMm(result.NC.y, bounds.ymin, result.Dy), 8, 2);
+  texts.ea = FormatGeneral(InUnits(result.EA, Quantity::Force, units), 5, 3);
+  texts.ncHor = LengthText(DistanceMm(result.NC.x, bounds.xmin, result.Dx), units);
+  texts.ncVer = LengthText(DistanceMm(result.NC.y, bounds.ymin, result.Dy), units);
   texts.mass = FormatGeneral(result.Mass * 1000, 5, 1);
-  texts.mcHor = FormatFixed(DistanceMm(result.MC.x, bounds.xmin, result.Dx), 8, 2);
-  texts.mcVer = FormatFixed(DistanceMm(result.MC.y, bounds.ymin, result.Dy), 8, 2);
+  texts.mcHor = LengthText(DistanceMm(result.MC.x, bounds.xmin, result.Dx), units);
+  texts.mcVer = LengthText(DistanceMm(result.MC.y, bounds.ymin, result.Dy), units);
   return texts;
 }
 
-StiffnessTexts FormatStiffnessTexts(const SectionResult& result) {
+StiffnessTexts FormatStiffnessTexts(const SectionResult& result, UnitSystem units) {
+  const auto in = [&](double nmm2) { return InUnits(nmm2, Quantity::Stiffness, units); };
+  const double eiyy = in(result.EIyy);
+  const double eizz = in(result.EIzz);
+  const double eiyz = in(result.EIyz);
   // The common scale follows the largest finite term: a NaN or infinite term (from an invalid
   // material) shows as such and must not push the others to a meaningless scale.
   double m = 0;
-  for (const double term : {result.EIyy, result.EIzz, result.EIyz}) {
+  for (const double term : {eiyy, eizz, eiyz}) {
     if (std::isfinite(term) && std::fabs(term) > m) m = std::fabs(term);
   }
   const int q = DecimalOrder(m);
@@ -52,20 +57,20 @@ StiffnessTexts FormatStiffnessTexts(const SectionResult& result) {
   };
 
   StiffnessTexts texts;
-  texts.eiyy = stiffnessText(result.EIyy);
-  texts.eizz = stiffnessText(result.EIzz);
-  texts.eiyz = stiffnessText(result.EIyz);
+  texts.eiyy = stiffnessText(eiyy);
+  texts.eizz = stiffnessText(eizz);
+  texts.eiyz = stiffnessText(eiyz);
 
-  texts.hintEA = FormatNumber(result.EA);
-  texts.hintEIyy = FormatNumber(result.EIyy);
-  texts.hintEIzz = FormatNumber(result.EIzz);
-  texts.hintEIyz = FormatNumber(result.EIyz);
-  texts.hintEI1 = FormatNumber(result.EI1);
-  texts.hintEI2 = FormatNumber(result.EI2);
+  texts.hintEA = FormatNumber(InUnits(result.EA, Quantity::Force, units));
+  texts.hintEIyy = FormatNumber(eiyy);
+  texts.hintEIzz = FormatNumber(eizz);
+  texts.hintEIyz = FormatNumber(eiyz);
+  texts.hintEI1 = FormatNumber(in(result.EI1));
+  texts.hintEI2 = FormatNumber(in(result.EI2));
 
   texts.alpha = result.Iso ? "iso" : FormatFixed(result.Alpha * 180 / std::numbers::pi, 3, 1);
-  texts.ei1 = stiffnessText(result.EI1);
-  texts.ei2 = stiffnessText(result.EI2);
+  texts.ei1 = stiffnessText(in(result.EI1));
+  texts.ei2 = stiffnessText(in(result.EI2));
   return texts;
 }
 
@@ -90,25 +95,28 @@ std::vector<std::string> SectionReport(const CentreTexts& centre, const Stiffnes
     lines.push_back(entry.prop.name + "\t\t" + entry.prop.colorlabel + "\t" +
                     FormatNumber(entry.prop.E) + "\t\t" + FormatNumber(entry.prop.rho));
   }
+  const std::string length(UnitText(Quantity::Length, input.units));
+  const std::string stiffnessUnit = " " + std::string(UnitText(Quantity::Stiffness, input.units));
   lines.emplace_back();
   lines.push_back("normal center NC at position:");
-  lines.push_back("    hor  = " + centre.ncHor + " mm from upper left corner UL");
-  lines.push_back("    ver  = " + centre.ncVer + " mm from upper left corner UL");
+  lines.push_back("    hor  = " + centre.ncHor + " " + length + " from upper left corner UL");
+  lines.push_back("    ver  = " + centre.ncVer + " " + length + " from upper left corner UL");
   lines.emplace_back();
   lines.push_back("mass center MC at position:");
-  lines.push_back("    hor  = " + centre.mcHor + " mm from upper left corner UL");
-  lines.push_back("    ver  = " + centre.mcVer + " mm from upper left corner UL");
+  lines.push_back("    hor  = " + centre.mcHor + " " + length + " from upper left corner UL");
+  lines.push_back("    ver  = " + centre.mcVer + " " + length + " from upper left corner UL");
   lines.push_back("    mass = " + centre.mass + " kg/m");
   lines.emplace_back();
   lines.push_back("Cross sectional stiffness components:");
-  lines.push_back("    EA   = " + centre.ea + " N");
+  lines.push_back("    EA   = " + centre.ea + " " +
+                  std::string(UnitText(Quantity::Force, input.units)));
   // The names follow the convention, the values stay those of the formal definitions; a
   // convention that names nothing lists no stiffness.
   if (const std::optional<ConventionTerms> terms = TermsOf(input.signConvention)) {
     const auto line = [&](std::string_view name, const std::string& value) {
       std::string text = "    " + std::string(name);
       text.resize(9, ' ');
-      lines.push_back(text + "= " + value + " Nmm^2");
+      lines.push_back(text + "= " + value + stiffnessUnit);
     };
     if (terms->zzFirst) {
       line(terms->eizz, stiffness.eizz);
@@ -122,8 +130,8 @@ std::vector<std::string> SectionReport(const CentreTexts& centre, const Stiffnes
   lines.emplace_back();
   lines.push_back("Principal data:");
   lines.push_back("    alpha= " + stiffness.alpha + " degrees");
-  lines.push_back("    EI1  = " + stiffness.ei1 + " Nmm^2");
-  lines.push_back("    EI2  = " + stiffness.ei2 + " Nmm^2");
+  lines.push_back("    EI1  = " + stiffness.ei1 + stiffnessUnit);
+  lines.push_back("    EI2  = " + stiffness.ei2 + stiffnessUnit);
   return lines;
 }
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/base/sign_convention.h"
+#include "core/base/units.h"
 #include "core/section/section_result.h"
 
 namespace qv {
@@ -38,10 +39,14 @@ struct StiffnessTexts {
   std::string hintEI2 = "0";
 };
 
-CentreTexts FormatCentreTexts(const SectionResult& result, const SectionBounds& bounds);
+/// The texts in `units` (EA a force, the positions lengths); the mass stays in kg/m.
+CentreTexts FormatCentreTexts(const SectionResult& result, const SectionBounds& bounds,
+                              UnitSystem units = UnitSystem::NMm);
 
-/// The stiffness texts, of EI1 and EI2 as ApplyAngleTolerance left them.
-StiffnessTexts FormatStiffnessTexts(const SectionResult& result);
+/// The stiffness texts in `units`, of EI1 and EI2 as ApplyAngleTolerance left them; the common
+/// scale is chosen on the converted values.
+StiffnessTexts FormatStiffnessTexts(const SectionResult& result,
+                                    UnitSystem units = UnitSystem::NMm);
 
 /// What the report needs besides the value texts.
 struct ReportInput {
@@ -54,6 +59,8 @@ struct ReportInput {
   const TPROPClass* library = nullptr;  ///< nullptr: the report holds its first two lines only
   SignConvention signConvention =
       SignConvention::DorvastPelkam;  ///< other values: no stiffness lines
+  /// The units the value texts were formatted in; the sizes and materials stay as typed.
+  UnitSystem units = UnitSystem::NMm;
 };
 
 /// The report's lines, without line ends.

@@ -433,7 +433,8 @@ SectionSession::AnalyseOutcome SectionSession::Analyse(const SectionSize& given,
     if (messages) messages->push_back(kNoMaterialProperties);
     mMoments = SectionMoments{};
   }
-  mCentre = FormatCentreTexts(mResult, mBounds);
+  mTextUnits = mSettings.Units;
+  mCentre = FormatCentreTexts(mResult, mBounds, mTextUnits);
   if (mMaterialLibrary && Drawing()) {
     // SectionResultOf gave the stiffnesses exactly.
   } else if (mMaterialLibrary) {
@@ -444,7 +445,7 @@ SectionSession::AnalyseOutcome SectionSession::Analyse(const SectionSize& given,
     if (messages) messages->push_back(kNoMaterialProperties);
   }
   ApplyAngleTolerance(mResult, mSettings.AngleTolerance);
-  mStiffness = FormatStiffnessTexts(mResult);
+  mStiffness = FormatStiffnessTexts(mResult, mTextUnits);
 
   ReportInput input;
   input.picturePath = mSettings.PictureFile;
@@ -455,6 +456,7 @@ SectionSession::AnalyseOutcome SectionSession::Analyse(const SectionSize& given,
   if (size.pixelSizeMm) input.pixelSize = FormatNumber(*size.pixelSizeMm);
   input.library = mMaterialLibrary.get();
   input.signConvention = mSettings.SignConvention;
+  input.units = mTextUnits;
   mReport = SectionReport(mCentre, mStiffness, input);
   if (Drawing()) {
     mReport.emplace_back();

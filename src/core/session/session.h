@@ -108,6 +108,10 @@ class SectionSession {
   /// The texts shown in the result box.
   const CentreTexts& Centre() const { return mCentre; }
   const StiffnessTexts& Stiffness() const { return mStiffness; }
+  /// The units Centre(), Stiffness(), the report and the blocks after it are written in: those
+  /// of the last analysis (Settings().Units may have changed since, taking effect at the next
+  /// one), so that every text shown or copied is in one system.
+  UnitSystem TextUnits() const { return mTextUnits; }
   /// Lines of the last report.
   const std::vector<std::string>& Report() const { return mReport; }
   /// An analysis was made and its results (texts, report, extended values) are on hand: from
@@ -490,6 +494,7 @@ class SectionSession {
   SectionResult mResult;
   CentreTexts mCentre;
   StiffnessTexts mStiffness;
+  UnitSystem mTextUnits = UnitSystem::NMm;
   std::vector<std::string> mReport;
   SectionMoments mMoments;
   LoadedPicture mPicture;

@@ -372,12 +372,14 @@ void AddCrackedJson(const CrackedOutcome& c, Members& members) {
 
 std::vector<std::string> SectionSession::ExtendedLines() const {
   if (!mElastic) return {};
-  std::vector<std::string> lines = ExtendedReport(*mElastic, mSettings.SignConvention);
+  std::vector<std::string> lines = ExtendedReport(*mElastic, mSettings.SignConvention, mTextUnits);
   const auto append = [&](const std::vector<std::string>& more) {
     lines.insert(lines.end(), more.begin(), more.end());
   };
-  if (mPlastic) append(PlasticReport(*mPlastic));
-  if (mTable && mTable->line) append(SectionTableReport(*mTable->line, mSettings.SignConvention));
+  if (mPlastic) append(PlasticReport(*mPlastic, mTextUnits));
+  if (mTable && mTable->line) {
+    append(SectionTableReport(*mTable->line, mSettings.SignConvention, mTextUnits));
+  }
   return lines;
 }
 
@@ -386,9 +388,13 @@ std::string SectionSession::FullReportText() const {
   if (mElastic) {
     text += "\r\n" + JoinCrLf(ExtendedLines());
   }
-  if (mResistance) text += "\r\n" + JoinCrLf(ResistanceReport(*mResistance));
-  if (mCracked) text += "\r\n" + JoinCrLf(CrackedReport(*mCracked, mSettings.SignConvention));
-  if (mStress) text += "\r\n" + JoinCrLf(StressReport(*mStress, mSettings.SignConvention));
+  if (mResistance) text += "\r\n" + JoinCrLf(ResistanceReport(*mResistance, mTextUnits));
+  if (mCracked) {
+    text += "\r\n" + JoinCrLf(CrackedReport(*mCracked, mSettings.SignConvention, mTextUnits));
+  }
+  if (mStress) {
+    text += "\r\n" + JoinCrLf(StressReport(*mStress, mSettings.SignConvention, mTextUnits));
+  }
   return text;
 }
 
@@ -396,8 +402,10 @@ JsonValue AnalysisJson(const SectionSession& s, const SectionSize& given) {
   const SectionSize size = s.AnalysedSize(given);
   const SectionResult& r = s.Result();
   const SectionBounds& b = s.Bounds();
-  const CentreTexts& c = s.Centre();
-  const StiffnessTexts& t = s.Stiffness();
+  // The document stays in N and mm whatever the texts are shown in: its keys say so.
+  const bool nmm = s.TextUnits() == UnitSystem::NMm;
+  const CentreTexts c = nmm ? s.Centre() : FormatCentreTexts(r, b);
+  const StiffnessTexts t = nmm ? s.Stiffness() : FormatStiffnessTexts(r);
   Members members = {
       {"picture", Text(FileNameOf(s.PictureFile()))},
       {"width_text", Text(size.widthText)},

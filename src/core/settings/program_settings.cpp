@@ -33,6 +33,7 @@ constexpr StressKey kStressKeys[] = {{"N", &SectionActions::N},   {"My", &Sectio
 constexpr std::string_view kStressField = "field";
 constexpr std::string_view kStressFields[] = {"sigma", "tau", "von_mises"};
 constexpr std::string_view kEdges = "edges";
+constexpr std::string_view kUnits = "units";
 
 // With a trailing separator, as every path built from it expects; "./" for a bare file name.
 std::string ProgramFolder(const std::string& programPath) {
@@ -210,6 +211,9 @@ std::vector<std::string> ReadSettingsFile(const std::string& programPath,
   // Any text but a mode's name, like a missing section, leaves the flat reading.
   settings.Edges = EdgeModeOf(file ? file->ReadString(kEdges, "mode", "") : std::string())
                        .value_or(EdgeMode::Flat);
+  // The same for the units: a name the program does not know leaves the texts in N and mm.
+  settings.Units = UnitSystemOf(file ? file->ReadString(kUnits, "system", "") : std::string())
+                       .value_or(UnitSystem::NMm);
 
   settings.RecentPictures.clear();
   for (std::size_t i = 1; file && i <= kMaxRecentPictures; ++i) {
@@ -283,6 +287,10 @@ void WriteSettingsFile(const std::string& programPath, const ProgramSettings& se
       file.EraseSection(kEdges);
       if (settings.Edges != EdgeMode::Flat) {
         file.Write(kEdges, "mode", EdgeModeName(settings.Edges));
+      }
+      file.EraseSection(kUnits);
+      if (settings.Units != UnitSystem::NMm) {
+        file.Write(kUnits, "system", UnitSystemName(settings.Units));
       }
       file.Flush();
     } catch (const Error&) {

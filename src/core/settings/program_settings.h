@@ -10,6 +10,7 @@
 #include "core/base/edge_mode.h"
 #include "core/base/section_actions.h"
 #include "core/base/sign_convention.h"
+#include "core/base/units.h"
 
 namespace qv {
 
@@ -45,6 +46,10 @@ struct ProgramSettings {
   /// How smoothed edges are read: section "edges", key "mode", a section of its own that only
   /// the coverage reading writes ("mode=coverage"); without it the flat reading.
   EdgeMode Edges = EdgeMode::Flat;
+  /// The units of the reports, the dialogs and the window's values: section "units", key
+  /// "system" ("N-mm", "kN-m", "kN-cm"), a section of its own that only another system than
+  /// N-mm writes; a missing or unknown name reads as N-mm.
+  UnitSystem Units = UnitSystem::NMm;
   /// The pictures opened last, newest first, at most kMaxRecentPictures: section "recent",
   /// keys "1", "2", ..., a section of its own beside the two the settings file always had.
   std::vector<std::string> RecentPictures;
@@ -84,8 +89,8 @@ std::vector<std::string> ReadSettingsFile(const std::string& programPath,
                                           ProgramSettings& settings);
 
 /// Writes the sections "program" and "data" of the settings file, "recent" while it has
-/// pictures to keep, "stress" while it differs from its defaults and "edges" while smoothed edges
-/// are read as coverage (other sections stay).
+/// pictures to keep, "stress" while it differs from its defaults, "edges" while smoothed edges
+/// are read as coverage and "units" while the texts are not in N and mm (other sections stay).
 /// Failures are silent: the program starts with its defaults next time.
 void WriteSettingsFile(const std::string& programPath, const ProgramSettings& settings);
 
