@@ -1,6 +1,7 @@
 // Regenerates the two pictures the dialogs carry: the greyscale definitions picture (JPEG) and
 // the example section of the settings dialog (PNG). Usage: qv_make_dialog_pictures <folder>
-// (normally src/imaging/resources); run with QT_QPA_PLATFORM=offscreen on a machine without display.
+// (normally src/imaging/resources); run with QT_QPA_PLATFORM=offscreen on a machine without
+// display.
 #include <QByteArray>
 #include <QColor>
 #include <QDir>

@@ -4,10 +4,10 @@
 #include <QPalette>
 #include <QPushButton>
 
-#include "imaging/dialog_pictures.h"
 #include "gui/fitted_picture.h"
 #include "gui/plain_text.h"
 #include "gui/prompter.h"
+#include "imaging/dialog_pictures.h"
 
 namespace qv {
 

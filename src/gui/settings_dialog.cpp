@@ -19,13 +19,13 @@
 #include "core/base/version.h"
 #include "core/settings/program_settings.h"
 #include "gui/definitions_dialog.h"
-#include "imaging/dialog_pictures.h"
 #include "gui/fitted_picture.h"
 #include "gui/number_edit.h"
 #include "gui/plain_text.h"
 #include "gui/prompter.h"
 #include "gui/qt_text.h"
 #include "gui/shell.h"
+#include "imaging/dialog_pictures.h"
 #include "imaging/overlay_renderer.h"
 
 namespace qv {
