@@ -155,6 +155,7 @@ class QuietPrompter : public qv::Prompter {
   std::optional<QString> OpenPicture(const QString&) override { return next; }
   std::optional<QString> SaveTextFile(const QString&) override { return std::nullopt; }
   std::optional<QString> SavePictureFile(const QString&) override { return std::nullopt; }
+  std::optional<QString> SavePdfFile(const QString&) override { return std::nullopt; }
   std::optional<QFont> ChooseFont(const QFont&) override { return std::nullopt; }
   int Run(QDialog&) override { return 0; }
   QString next;
