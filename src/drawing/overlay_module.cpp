@@ -91,6 +91,13 @@ void* Entry(const char* entry, const std::string& failing) {
   return symbol;
 }
 
+// The module's answer `status` as the caller's outcome: nothing when done, else its failure.
+void Check(int status, const std::string& message) {
+  if (status == kOverlayDrawn) return;
+  if (status == kOverlayNoMemory) throw std::bad_alloc();
+  throw Error(message);
+}
+
 // Paints `ops` into `picture` and writes it into `file` as `path` unless `file` is null.
 void CallModule(const OverlayOps& ops, PixelGrid& picture, const char* file, const char* path) {
   const auto entry =
@@ -102,14 +109,7 @@ void CallModule(const OverlayOps& ops, PixelGrid& picture, const char* file, con
   call.file = file;
   call.path = path;
   call.message = &message;
-  switch (entry(&call)) {
-    case kOverlayDrawn:
-      return;
-    case kOverlayNoMemory:
-      throw std::bad_alloc();
-    default:
-      throw Error(message);
-  }
+  Check(entry(&call), message);
 }
 
 }  // namespace
@@ -136,14 +136,8 @@ std::string ReportPdfBytes(const ReportDocument& document) {
   call.document = &document;
   call.pdf = &pdf;
   call.message = &message;
-  switch (entry(&call)) {
-    case kOverlayDrawn:
-      return pdf;
-    case kOverlayNoMemory:
-      throw std::bad_alloc();
-    default:
-      throw Error(message);
-  }
+  Check(entry(&call), message);
+  return pdf;
 }
 
 OutlineDrawing ReadSvgDrawing(const std::string& path) {
@@ -155,14 +149,8 @@ OutlineDrawing ReadSvgDrawing(const std::string& path) {
   call.path = path.c_str();
   call.drawing = &drawing;
   call.message = &message;
-  switch (entry(&call)) {
-    case kOverlayDrawn:
-      return drawing;
-    case kOverlayNoMemory:
-      throw std::bad_alloc();
-    default:
-      throw Error(message);
-  }
+  Check(entry(&call), message);
+  return drawing;
 }
 
 }  // namespace qv::drawing

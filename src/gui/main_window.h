@@ -124,6 +124,11 @@ class TMainForm : public QMainWindow, private InventoryView {
   /// over the picture itself.
   void SaveReport1Click();
   void ExportPdf1Click();
+  /// The file a report goes into: asked with `ask` from the name "<picture>-report.<extension>"
+  /// beside the picture, refused over the picture, a pipe or a device (Error). Nothing while
+  /// busy, without a report (told so) or when cancelled.
+  std::optional<std::string> ReportFileToWrite(
+      const QString& extension, const std::function<std::optional<QString>(const QString&)>& ask);
 
   // The extended values (main_window_section.cpp).
   /// Menu "Section" > "Torsion and section moduli ...": the dialog over the last analysis, or

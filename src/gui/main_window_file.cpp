@@ -4,6 +4,9 @@
 #include <QFileInfo>
 #include <QKeySequence>
 #include <QMenu>
+#include <functional>
+#include <optional>
+#include <string>
 
 #include "core/analysis/report_document.h"
 #include "core/base/error.h"
@@ -63,45 +66,43 @@ void TMainForm::RecentPictureClick(const QString& path) {
   AcceptPicture(path);
 }
 
-void TMainForm::SaveReport1Click() {
-  if (mBusy) return;
+std::optional<std::string> TMainForm::ReportFileToWrite(
+    const QString& extension, const std::function<std::optional<QString>(const QString&)>& ask) {
+  if (mBusy) return std::nullopt;
   if (mSession.Report().empty()) {
     Prompts().Information("No report yet: analyse the section first.");
-    return;
+    return std::nullopt;
   }
   const QFileInfo picture(QString::fromStdString(mSession.PictureFile()));
-  const QString suggested =
-      picture.absolutePath() + "/" + picture.completeBaseName() + "-report.txt";
-  const std::optional<QString> chosen = Prompts().SaveTextFile(suggested);
-  if (!chosen) return;
-  const std::string path = chosen->toStdString();
+  const std::optional<QString> chosen =
+      ask(picture.absolutePath() + "/" + picture.completeBaseName() + "-report." + extension);
+  if (!chosen) return std::nullopt;
+  std::string path = chosen->toStdString();
+  // The PDF dialog's filter names .pdf files; a name typed there without the extension gets it.
+  if (extension == "pdf" && QFileInfo(*chosen).suffix().isEmpty()) path += ".pdf";
   // The drawing is never written over, whichever path or link names it; nor a pipe or a device.
   RefuseWritingOverPicture(mSession.PictureFile(), path);
   RefuseUnsafeOutput(path);
+  return path;
+}
+
+void TMainForm::SaveReport1Click() {
+  const std::optional<std::string> path =
+      ReportFileToWrite(QStringLiteral("txt"),
+                        [](const QString& suggested) { return Prompts().SaveTextFile(suggested); });
   // Every block computed for this analysis, as the batch tool prints them after the report.
-  WriteFileAtomically(path, mSession.FullReportText());
+  if (path) WriteFileAtomically(*path, mSession.FullReportText());
 }
 
 void TMainForm::ExportPdf1Click() {
-  if (mBusy) return;
-  if (mSession.Report().empty()) {
-    Prompts().Information("No report yet: analyse the section first.");
-    return;
-  }
-  const QFileInfo picture(QString::fromStdString(mSession.PictureFile()));
-  const QString suggested =
-      picture.absolutePath() + "/" + picture.completeBaseName() + "-report.pdf";
-  const std::optional<QString> chosen = Prompts().SavePdfFile(suggested);
-  if (!chosen) return;
-  std::string path = chosen->toStdString();
-  // The dialog's filter names .pdf files; a name typed without the extension gets it.
-  if (QFileInfo(*chosen).suffix().isEmpty()) path += ".pdf";
-  RefuseWritingOverPicture(mSession.PictureFile(), path);
-  RefuseUnsafeOutput(path);
+  const std::optional<std::string> path =
+      ReportFileToWrite(QStringLiteral("pdf"),
+                        [](const QString& suggested) { return Prompts().SavePdfFile(suggested); });
+  if (!path) return;
   // Every block computed for this analysis, with the pictures of what the dialogs computed.
   const ReportDocument document =
       MakeSessionReport(mSession, RequestOfSession(mSession, TypedSize()), TodayText());
-  WriteFileAtomically(path, ReportPdf(document));
+  WriteFileAtomically(*path, ReportPdf(document));
 }
 
 }  // namespace qv
