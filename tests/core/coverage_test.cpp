@@ -474,9 +474,8 @@ INSTANTIATE_TEST_SUITE_P(
     RowNameGenerator());
 
 // The torsion and the plastic moments of the smoothed disc: the solver's cells and the
-// plastic strips take the coverage shares too. The cells' stepped boundary still converges at
-// first order only, so GJ keeps an error of about a pixel's width over the radius, which the
-// solver's own estimate knows.
+// plastic strips take the coverage shares too. GJ's estimate covers its error without
+// overstating it much.
 TEST(SmoothedDiscTest, TorsionAndPlasticMomentsReadAsCoverage) {
   constexpr double r = 40.3;
   const DrawnSection drawn =
@@ -488,7 +487,8 @@ TEST(SmoothedDiscTest, TorsionAndPlasticMomentsReadAsCoverage) {
   const double gj = 500 * kPi * r * r * r * r / 2;
   const double error = a.elastic->GJ / gj - 1;
   EXPECT_NEAR(error, 0, 0.02);
-  EXPECT_NEAR(a.elastic->GJErrorEstimate / a.elastic->GJ, std::abs(error), 0.5 * std::abs(error));
+  EXPECT_GE(a.elastic->GJErrorEstimate / a.elastic->GJ, std::abs(error));
+  EXPECT_LE(a.elastic->GJErrorEstimate / a.elastic->GJ, 3 * std::abs(error));
   // The shear centre of a disc is its centre: 5 pixels of margin less the box's first column.
   const double centre = 45 + kShiftU - (a.bounds.xmin - 3);
   EXPECT_NEAR(a.elastic->ShearCentreHor, centre, 0.05);

@@ -14,6 +14,9 @@ constexpr double kFull = 1 - 1e-9;
 // A face between two cells that both hold material keeps at least this part of the smaller
 // share, so that two cells the reconstructed edges happen to separate stay coupled.
 constexpr double kLeastWetting = 1e-3;
+// An edge whose normal has no more than this part across the cells' rows or columns runs along
+// them: its cut cells' centroids face each other across their faces.
+constexpr double kAlongCells = 1e-9;
 
 /// The offset alpha of the edge a q1 + b q2 = alpha (a, b >= 0, a + b = 1) that leaves `area`
 /// of the unit square on the side below it.
@@ -33,7 +36,48 @@ double WetLength(double a, double c, double alpha, int k) {
   return std::clamp(reach / c, 0.0, 1.0);
 }
 
+/// The centroid of {a q1 + b q2 <= alpha} in the unit square: the square clipped by the line,
+/// then the polygon's centroid.
+std::array<double, 2> ClippedCentroid(double a, double b, double alpha) {
+  constexpr std::array<std::array<double, 2>, 4> kSquare{{{0, 0}, {1, 0}, {1, 1}, {0, 1}}};
+  std::array<std::array<double, 2>, 5> poly{};
+  std::size_t count = 0;
+  const auto side = [&](const std::array<double, 2>& p) { return alpha - a * p[0] - b * p[1]; };
+  for (std::size_t k = 0; k < kSquare.size(); ++k) {
+    const std::array<double, 2>& p = kSquare[k];
+    const std::array<double, 2>& q = kSquare[(k + 1) % kSquare.size()];
+    const double sp = side(p);
+    const double sq = side(q);
+    if (sp >= 0) poly[count++] = p;
+    if ((sp >= 0) != (sq >= 0)) {
+      const double t = sp / (sp - sq);
+      poly[count++] = {p[0] + t * (q[0] - p[0]), p[1] + t * (q[1] - p[1])};
+    }
+  }
+  double area = 0, cx = 0, cy = 0;
+  for (std::size_t k = 0; k < count; ++k) {
+    const std::array<double, 2>& p = poly[k];
+    const std::array<double, 2>& q = poly[(k + 1) % count];
+    const double cross = p[0] * q[1] - q[0] * p[1];
+    area += cross;
+    cx += (p[0] + q[0]) * cross;
+    cy += (p[1] + q[1]) * cross;
+  }
+  if (!(area > 0)) return {0.5, 0.5};
+  return {cx / (3 * area), cy / (3 * area)};
+}
+
 }  // namespace
+
+std::array<double, 2> WetCentroid(double solid, double mx, double my) {
+  const double sum = std::abs(mx) + std::abs(my);
+  if (solid >= kFull || !(sum > 0)) return {0, 0};
+  const double a = std::abs(mx) / sum;
+  const double b = std::abs(my) / sum;
+  const double alpha = EdgeOffset(a, b, std::clamp(solid, 0.0, 1.0));
+  const auto [q1, q2] = ClippedCentroid(a, b, alpha);
+  return {mx < 0 ? 0.5 - q1 : q1 - 0.5, my < 0 ? 0.5 - q2 : q2 - 0.5};
+}
 
 std::array<WetFace, 4> WetFaces(double solid, double mx, double my) {
   std::array<WetFace, 4> faces{};
@@ -72,6 +116,8 @@ CutFaces CutCellFaces(const CellLevel& level, const std::vector<float>& solid) {
   out.southShare.assign(n, 1.0F);
   out.eastShift.assign(n, 0.0F);
   out.southShift.assign(n, 0.0F);
+  out.centreX.assign(n, 0.0F);
+  out.centreY.assign(n, 0.0F);
   const auto shareAt = [&](int x, int y) -> double {
     if (x < 0 || y < 0 || x >= level.nx || y >= level.ny) return 0;
     const std::int32_t cell =
@@ -79,17 +125,38 @@ CutFaces CutCellFaces(const CellLevel& level, const std::vector<float>& solid) {
                   static_cast<std::size_t>(x)];
     return cell < 0 ? 0.0 : solid[static_cast<std::size_t>(cell)];
   };
-  const auto facesOf = [&](std::size_t i) {
-    const double s = solid[i];
-    if (s >= kFull) return std::array<WetFace, 4>{};
+  const auto normalOf = [&](std::size_t i) {
     const int x = level.cellX[i];
     const int y = level.cellY[i];
     const double gx = shareAt(x + 1, y - 1) + 2 * shareAt(x + 1, y) + shareAt(x + 1, y + 1) -
                       shareAt(x - 1, y - 1) - 2 * shareAt(x - 1, y) - shareAt(x - 1, y + 1);
     const double gy = shareAt(x - 1, y + 1) + 2 * shareAt(x, y + 1) + shareAt(x + 1, y + 1) -
                       shareAt(x - 1, y - 1) - 2 * shareAt(x, y - 1) - shareAt(x + 1, y - 1);
-    return WetFaces(s, -gx, -gy);
+    return std::array<double, 2>{-gx, -gy};
   };
+  const auto facesOf = [&](std::size_t i) {
+    const double s = solid[i];
+    if (s >= kFull) return std::array<WetFace, 4>{};
+    const auto [mx, my] = normalOf(i);
+    return WetFaces(s, mx, my);
+  };
+  // A cell cut by an edge along the cells holds its unknown at its material's centroid: the
+  // unknowns of a wall's last row then lie where its material is, and the wall's warping has the
+  // slope of its true thickness (at the cell's centre, a row with half a cell of material would
+  // carry a term off by a quarter cell, which makes a wall's error swing with the share its edge
+  // cuts). Along a sloped or curved edge neighbouring centroids would not face each other across
+  // their face, and the two-cell terms would take in a share of the gradient along the face: those
+  // cells keep their centres.
+  for (std::size_t i = 0; i < n; ++i) {
+    if (solid[i] >= kFull) continue;
+    const auto [mx, my] = normalOf(i);
+    if (std::min(std::abs(mx), std::abs(my)) > kAlongCells * (std::abs(mx) + std::abs(my))) {
+      continue;
+    }
+    const auto [cx, cy] = WetCentroid(solid[i], mx, my);
+    out.centreX[i] = static_cast<float>(cx);
+    out.centreY[i] = static_cast<float>(cy);
+  }
   const auto join = [&](std::size_t i, std::size_t j, const WetFace& mine, const WetFace& theirs,
                         float& share, float& shift) {
     const double least = kLeastWetting * std::min<double>(solid[i], solid[j]);

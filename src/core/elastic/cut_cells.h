@@ -4,7 +4,8 @@
 // the cell, its position so that it cuts off exactly the cell's share. The solver's faces then
 // carry the part of them that lies in the material, and their terms are taken at that part's
 // midpoint: this makes the torsion and shear solves converge at second order in the cell size,
-// where stiffnesses averaged over the cut cells converge at first.
+// where stiffnesses averaged over the cut cells converge at first. Where the edge runs along the
+// cells, a cut cell's unknown sits at its material's centroid.
 #pragma once
 
 #include <array>
@@ -28,12 +29,19 @@ struct WetFace {
 /// cell units pointing out of the material. A zero normal wets each face by `solid`.
 std::array<WetFace, 4> WetFaces(double solid, double mx, double my);
 
+/// The centroid of the material part of such a cell, from the cell's centre in cell sides
+/// (-0.5..0.5, X to the right, Y downwards).
+std::array<double, 2> WetCentroid(double solid, double mx, double my);
+
 /// The faces of every cell of `level` between cells holding material: the wetted share and
 /// midpoint of each cell's east and south face, as the two cells' own edges see it (their
 /// mean). `solid` holds each cell's share of solid material, in the level's cell order.
 struct CutFaces {
   std::vector<float> eastShare, southShare;
   std::vector<float> eastShift, southShift;
+  /// Where each cell's unknown sits, from its centre in cell sides: its material's centroid
+  /// (WetCentroid) where its edge runs along the cells, else 0.
+  std::vector<float> centreX, centreY;
 };
 CutFaces CutCellFaces(const CellLevel& level, const std::vector<float>& solid);
 

@@ -371,12 +371,27 @@ Discretisation Discretise(const PixelGrid& grid, const SectionBounds& bounds,
   }
   if (coverage != nullptr) {
     CutFaces cut = CutCellFaces(c, solid);
+    // A face couples the two cells' centroids: its coefficient is over their distance across it,
+    // kept at least half a cell so that two slivers meeting at a face do not stiffen the system.
+    const auto apart = [](float mine, float theirs) {
+      return std::max(1.0 + static_cast<double>(theirs) - static_cast<double>(mine), 0.5);
+    };
     for (std::size_t i = 0; i < n; ++i) {
-      c.te[i] *= cut.eastShare[i];
-      c.ts[i] *= cut.southShare[i];
+      if (const std::int32_t e = c.East(i); e >= 0) {
+        c.te[i] *=
+            cut.eastShare[i] / apart(cut.centreX[i], cut.centreX[static_cast<std::size_t>(e)]);
+      }
+      if (const std::int32_t s = c.South(i); s >= 0) {
+        c.ts[i] *=
+            cut.southShare[i] / apart(cut.centreY[i], cut.centreY[static_cast<std::size_t>(s)]);
+      }
     }
+    d.centreX = std::move(cut.centreX);
+    d.centreY = std::move(cut.centreY);
     d.eastShift = std::move(cut.eastShift);
     d.southShift = std::move(cut.southShift);
+    d.eastShare = std::move(cut.eastShare);
+    d.southShare = std::move(cut.southShare);
   }
   return d;
 }

@@ -39,6 +39,12 @@ struct Discretisation {
   /// cut_cells.h. Empty for flat pictures, whose faces lie wholly in the material.
   std::vector<float> eastShift;
   std::vector<float> southShift;
+  /// Read as coverage: each cell's unknown sits at the centroid of its material, this far from
+  /// its centre in cell widths (to the right) and heights (downwards); empty for flat pictures.
+  std::vector<float> centreX;
+  std::vector<float> centreY;
+  std::vector<float> eastShare;
+  std::vector<float> southShare;
 };
 
 /// The materials in use with their E, Poisson's ratio and G; Error for an E that is not finite
