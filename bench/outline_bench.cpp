@@ -13,6 +13,8 @@
 #include "core/picture/pixel_grid.h"
 #include "core/scan/coverage.h"
 #include "core/session/session.h"
+#include "support/grid_builder.h"
+#include "support/material_library.h"
 #include "support/outline_sections.h"
 
 namespace qv {
@@ -82,27 +84,61 @@ void BM_OpenAndAnalyseIpe300Dxf(benchmark::State& state) {
 }
 BENCHMARK(BM_OpenAndAnalyseIpe300Dxf)->Unit(benchmark::kMillisecond);
 
-// The example drawing's torsion, shear centre, warping and shear areas on cells of 0.5 mm (the
-// coarsest that carries J to 1e-3 of the converged value), with the error estimate's two
-// coarser solves: what the batch tool's --torsion adds to the analysis.
-void BM_TorsionIpe300DxfHalfMm(benchmark::State& state) {
+// The example drawing from its file to its torsion, shear centre, warping and shear areas on
+// cells of 1 mm (the coarsest that carries J to 1e-3 of the converged value), with the error
+// estimate's two coarser solves: read, laid on the cells, analysed and solved, as the finite
+// elements' time runs from their exact shape through meshing to the solved J. The argument is
+// the threads (0: one per core).
+void BM_TorsionIpe300DxfOneMm(benchmark::State& state) {
   const std::string file =
       (std::filesystem::path(QV_SOURCE_DIR) / "examples" / "ipe300.dxf").string();
-  SectionSession session;
-  session.SetLibrary(std::make_unique<TPROPClass>());
-  session.SetDrawingCellSize(0.5);
-  if (!session.AcceptPicture(file)) state.SkipWithError("no example drawing");
-  session.ColourInventory();
-  session.AddColourToMaterialList("clRed");
-  session.Analyse(SectionSize{});
   for (auto _ : state) {
+    SectionSession session;
+    session.SetThreads(static_cast<int>(state.range(0)));
+    session.SetLibrary(std::make_unique<TPROPClass>());
+    session.SetDrawingCellSize(1);
+    if (!session.AcceptPicture(file)) state.SkipWithError("no example drawing");
+    session.ColourInventory();
+    session.AddColourToMaterialList("clRed");
+    session.Analyse(SectionSize{});
     if (session.ComputeElastic() != SectionSession::ElasticOutcome::Done) {
       state.SkipWithError("no torsion");
     }
     benchmark::DoNotOptimize(session.Elastic()->GJ);
   }
 }
-BENCHMARK(BM_TorsionIpe300DxfHalfMm)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TorsionIpe300DxfOneMm)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// The composite (a concrete slab 1000 x 150, E 33000, on the rolled I) the same way, on cells of
+// the first argument's mm (the coarsest that carry its J to 1e-3 are 3 and 2 mm), on the second's
+// threads.
+void BM_TorsionCompositeDxf(benchmark::State& state) {
+  OutlineLoop slab{{{-500, 150, 0}, {500, 150, 0}, {500, 300, 0}, {-500, 300, 0}}};
+  const test::TempDir dir;
+  const std::string file = dir.File("composite.dxf");
+  test::WriteAll(file, test::DxfOf({{{0x0000FF, {test::RolledILoop()}}, {0x808080, {slab}}}}));
+  for (auto _ : state) {
+    SectionSession session;
+    session.SetThreads(static_cast<int>(state.range(1)));
+    session.SetLibrary(std::make_unique<TPROPClass>(
+        test::LibraryOf({{"clRed", 210000, 7850}, {"clGray", 33000, 2500}})));
+    session.SetDrawingCellSize(static_cast<double>(state.range(0)));
+    if (!session.AcceptPicture(file)) state.SkipWithError("no drawing");
+    session.ColourInventory();
+    session.AddColourToMaterialList("clRed");
+    session.AddColourToMaterialList("clGray");
+    session.Analyse(SectionSize{});
+    if (session.ComputeElastic() != SectionSession::ElasticOutcome::Done) {
+      state.SkipWithError("no torsion");
+    }
+    benchmark::DoNotOptimize(session.Elastic()->GJ);
+  }
+}
+BENCHMARK(BM_TorsionCompositeDxf)
+    ->Args({3, 0})
+    ->Args({3, 1})
+    ->Args({2, 0})
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace qv

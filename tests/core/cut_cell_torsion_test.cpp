@@ -114,6 +114,13 @@ INSTANTIATE_TEST_SUITE_P(
                         RectangleTorsion(100, 50),
                         {4, 2, 1, 0.5},
                         1e-4},
+        // A wall 10.3 mm thick: its edge cuts a row of cells at another share at each size,
+        // and the faces' midpoints alone would take about 1/n^2 off on n cells across.
+        ConvergenceCase{"Wall",
+                        OutlineDrawing{{{0x0000FF, {TurnedRectangle(100, 10.3, 0)}}}},
+                        RectangleTorsion(100, 10.3),
+                        {2, 1, 0.5},
+                        4e-4},
         // J of the rolled I (h 300, b 150, tw 7.1, tf 10.7, r 15) from P2 elements converged
         // on the exact outline: 19.753 cm^4. Its walls' edges cut the cells at another share
         // at each size; the error still falls at second order, from below 1e-3 at 1 mm.
