@@ -3,10 +3,13 @@
 #include "core/elastic/section_cells.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <optional>
 #include <span>
+#include <unordered_map>
+#include <utility>
 
 #include "core/base/colour_label.h"
 #include "core/base/disjoint_sets.h"
@@ -26,6 +29,11 @@ namespace {
 constexpr std::size_t kBytesPerCell = 160;
 // The grid map costs this per pixel of the (coarsened) box on every level.
 constexpr std::size_t kBytesPerBoxCell = 6;
+// A block whose stiff shares sum to this part of it is full.
+constexpr double kFullCell = 1 - 1e-9;
+// An interface whose normal has no more than this part across the cells' rows or columns runs
+// along them.
+constexpr double kAlongCells = 1e-9;
 
 /// Index of the material of `colour`, or -1; remembers the last colour, as runs repeat it.
 class MaterialLookup {
@@ -70,9 +78,31 @@ class ShareLookup {
   bool mValid = false;
 };
 
-/// Calls cell(X, Y, sumG, sumE, solid) for every block of factor x factor pixels of the box that
-/// holds a stiff pixel, row by row, with the sums of G and E over the block's pixels (with
-/// `coverage`, each pixel's materials by their shares) and the pixels' sum of stiff shares.
+/// The stiff materials of a block read as coverage: the first two found with their summed
+/// shares, and whether a third is there too.
+struct BlockMix {
+  std::array<int, 2> material{-1, -1};
+  std::array<double, 2> share{0, 0};
+  bool more = false;
+
+  void Add(int m, double part) {
+    for (std::size_t k = 0; k < 2; ++k) {
+      if (material[k] == m || material[k] < 0) {
+        material[k] = m;
+        share[k] += part;
+        return;
+      }
+    }
+    more = true;
+  }
+  /// Two materials and no third, each with a share.
+  bool Two() const { return material[1] >= 0 && !more && share[0] > 0 && share[1] > 0; }
+};
+
+/// Calls cell(X, Y, sumG, sumE, solid, mix) for every block of factor x factor pixels of the box
+/// that holds a stiff pixel, row by row, with the sums of G and E over the block's pixels (with
+/// `coverage`, each pixel's materials by their shares), the pixels' sum of stiff shares and, with
+/// `coverage`, the block's materials (empty without).
 template <typename Cell>
 void ForEachBlock(const PixelGrid& grid, const SectionBounds& bounds,
                   const std::vector<SolverMaterial>& materials, int factor, Cell cell,
@@ -84,6 +114,7 @@ void ForEachBlock(const PixelGrid& grid, const SectionBounds& bounds,
   std::vector<double> sumG(static_cast<std::size_t>(nx));
   std::vector<double> sumE(static_cast<std::size_t>(nx));
   std::vector<double> sumSolid(static_cast<std::size_t>(nx));
+  std::vector<BlockMix> mix(coverage != nullptr ? static_cast<std::size_t>(nx) : 0);
   MaterialLookup lookup(materials);
   std::optional<ShareLookup> shares;
   if (coverage != nullptr) shares.emplace(*coverage);
@@ -91,6 +122,7 @@ void ForEachBlock(const PixelGrid& grid, const SectionBounds& bounds,
     std::fill(sumG.begin(), sumG.end(), 0.0);
     std::fill(sumE.begin(), sumE.end(), 0.0);
     std::fill(sumSolid.begin(), sumSolid.end(), 0.0);
+    std::fill(mix.begin(), mix.end(), BlockMix{});
     const int rowEnd = std::min(height, (by + 1) * factor);
     for (int row = by * factor; row < rowEnd; ++row) {
       const std::uint32_t* pixels = grid.Row(bounds.ymin + row) + bounds.xmin;
@@ -106,6 +138,7 @@ void ForEachBlock(const PixelGrid& grid, const SectionBounds& bounds,
               sumG[static_cast<std::size_t>(px / factor)] += s.G * part;
               sumE[static_cast<std::size_t>(px / factor)] += s.E * part;
               sumSolid[static_cast<std::size_t>(px / factor)] += part;
+              mix[static_cast<std::size_t>(px / factor)].Add(share.material, part);
             }
           }
           x = end;
@@ -126,7 +159,7 @@ void ForEachBlock(const PixelGrid& grid, const SectionBounds& bounds,
     for (int bx = 0; bx < nx; ++bx) {
       if (sumE[static_cast<std::size_t>(bx)] > 0) {
         const auto b = static_cast<std::size_t>(bx);
-        cell(bx, by, sumG[b], sumE[b], sumSolid[b]);
+        cell(bx, by, sumG[b], sumE[b], sumSolid[b], mix.empty() ? BlockMix{} : mix[b]);
       }
     }
   }
@@ -198,8 +231,8 @@ std::int64_t CountCells(const PixelGrid& grid, const SectionBounds& bounds,
                         const CoverageTable* coverage) {
   std::int64_t cells = 0;
   ForEachBlock(
-      grid, bounds, materials, factor, [&](int, int, double, double, double) { ++cells; },
-      coverage);
+      grid, bounds, materials, factor,
+      [&](int, int, double, double, double, const BlockMix&) { ++cells; }, coverage);
   return cells;
 }
 
@@ -307,6 +340,85 @@ bool BridgesGaps(const PixelGrid& grid, const SectionBounds& bounds,
   return false;
 }
 
+/// The faces across an interface between two materials that runs along the cells inside them:
+/// there the two half cells on either side of each face hold the materials by their thickness
+/// in that half, in series, where the cell's mean G would stiffen the soft side's half by up to
+/// the ratio of the two moduli (an error of the first order in the cell size). The faces along
+/// the interface keep the mean, which is their exact parallel stiffness. The interface's
+/// direction comes from each cell's share of its first material, read from G over the 3 x 3
+/// cells about it; oblique interfaces keep the mean.
+void JoinAcrossInterfaces(CellLevel& c, const std::vector<double>& g,
+                          const std::vector<SolverMaterial>& materials,
+                          const std::vector<std::pair<std::size_t, BlockMix>>& blended,
+                          double across, double down) {
+  if (blended.empty()) return;
+  // Each blended cell's G of its half towards east, south, west and north.
+  std::unordered_map<std::size_t, std::array<double, 4>> halves;
+  for (const auto& [i, mix] : blended) {
+    const double ga = materials[static_cast<std::size_t>(mix.material[0])].G;
+    const double gb = materials[static_cast<std::size_t>(mix.material[1])].G;
+    if (!(ga > 0) || !(gb > 0) || ga == gb) continue;
+    // The share of the first material of a cell, from its mean G (1 in it, 0 in the second).
+    const auto shareAt = [&](int x, int y) {
+      if (x < 0 || y < 0 || x >= c.nx || y >= c.ny) return std::optional<double>{};
+      const std::int32_t k = c.map[static_cast<std::size_t>(y) * static_cast<std::size_t>(c.nx) +
+                                   static_cast<std::size_t>(x)];
+      if (k < 0) return std::optional<double>{};
+      return std::optional<double>{(g[static_cast<std::size_t>(k)] - gb) / (ga - gb)};
+    };
+    const int x = c.cellX[i];
+    const int y = c.cellY[i];
+    const double own = *shareAt(x, y);
+    const auto at = [&](int dx, int dy) { return shareAt(x + dx, y + dy).value_or(own); };
+    const double gx = at(1, -1) + 2 * at(1, 0) + at(1, 1) - at(-1, -1) - 2 * at(-1, 0) - at(-1, 1);
+    const double gy = at(-1, 1) + 2 * at(0, 1) + at(1, 1) - at(-1, -1) - 2 * at(0, -1) - at(1, -1);
+    const bool rows = std::abs(gx) <= kAlongCells * (std::abs(gx) + std::abs(gy));
+    const bool columns = std::abs(gy) <= kAlongCells * (std::abs(gx) + std::abs(gy));
+    if (rows == columns) continue;  // oblique, or no direction
+    // Across the interface the cell runs from 0 to 1; the first material lies at the far end
+    // (towards larger X or Y) where its share grows that way, for `a` of the cell.
+    const double a = mix.share[0] / (mix.share[0] + mix.share[1]);
+    const bool farSide = rows ? gy > 0 : gx > 0;
+    // A half cell from `from` to `from` + 0.5, in series.
+    const auto half = [&](double from) {
+      const double lo = farSide ? 1 - a : 0.0;
+      const double hi = farSide ? 1.0 : a;
+      const double inFirst = std::max(0.0, std::min(from + 0.5, hi) - std::max(from, lo));
+      return 0.5 / (inFirst / ga + (0.5 - inFirst) / gb);
+    };
+    std::array<double, 4> h{g[i], g[i], g[i], g[i]};
+    if (rows) {
+      h[1] = half(0.5);  // south
+      h[3] = half(0.0);  // north
+    } else {
+      h[0] = half(0.5);  // east
+      h[2] = half(0.0);  // west
+    }
+    halves.emplace(i, h);
+  }
+  const auto toward = [&](std::size_t k, std::size_t side) {
+    const auto found = halves.find(k);
+    return found == halves.end() ? g[k] : found->second[side];
+  };
+  const auto harmonic = [](double a, double b) { return a * (2 * b / (a + b)); };
+  for (const auto& [i, h] : halves) {
+    if (const std::int32_t e = c.East(i); e >= 0) {
+      c.te[i] = harmonic(h[0], toward(static_cast<std::size_t>(e), 2)) * across;
+    }
+    if (const std::int32_t s = c.South(i); s >= 0) {
+      c.ts[i] = harmonic(h[1], toward(static_cast<std::size_t>(s), 3)) * down;
+    }
+    if (const std::int32_t w = c.West(i); w >= 0) {
+      const auto k = static_cast<std::size_t>(w);
+      c.te[k] = harmonic(toward(k, 0), h[2]) * across;
+    }
+    if (const std::int32_t n = c.North(i); n >= 0) {
+      const auto k = static_cast<std::size_t>(n);
+      c.ts[k] = harmonic(toward(k, 1), h[3]) * down;
+    }
+  }
+}
+
 /// The section on blocks of `factor` pixels, whose sides are cellWidth and cellHeight; its red
 /// cells first (see CellLevel). `beat` is called between its steps.
 Discretisation Discretise(const PixelGrid& grid, const SectionBounds& bounds,
@@ -332,11 +444,16 @@ Discretisation Discretise(const PixelGrid& grid, const SectionBounds& bounds,
   std::vector<float> solid;
   if (coverage != nullptr) solid.reserve(count);
   const double blockPixels = static_cast<double>(factor) * factor;
+  // Read as coverage, the full cells that hold two materials, by cell number.
+  std::vector<std::pair<std::size_t, BlockMix>> blended;
   for (const int colour : {0, 1}) {
     ForEachBlock(
         grid, bounds, materials, factor,
-        [&](int x, int y, double sumG, double sumE, double sumSolid) {
+        [&](int x, int y, double sumG, double sumE, double sumSolid, const BlockMix& mix) {
           if (((x + y) & 1) != colour) return;
+          if (mix.Two() && sumSolid >= blockPixels * kFullCell) {
+            blended.push_back({static_cast<std::size_t>(c.cellX.size()), mix});
+          }
           c.cellX.push_back(x);
           c.cellY.push_back(y);
           d.E.push_back(sumE / blockPixels);
@@ -370,6 +487,7 @@ Discretisation Discretise(const PixelGrid& grid, const SectionBounds& bounds,
     }
   }
   if (coverage != nullptr) {
+    JoinAcrossInterfaces(c, g, materials, blended, across, down);
     CutFaces cut = CutCellFaces(c, solid);
     // A face couples the two cells' centroids: its coefficient is over their distance across it,
     // kept at least half a cell so that two slivers meeting at a face do not stiffen the system.
