@@ -247,11 +247,11 @@ TEST(CutCellFacesTest, FacesAlongAStraightEdgeHoldTheirWettedShare) {
       // Away from the grid's border, where the shares about a cell are all known.
       if (x < 2 || y < 2 || x > 12 || y > 12) continue;
       if (const std::int32_t e = level.East(i); e >= 0 && solid[i] < 1 && solid[e] < 1) {
-        EXPECT_NEAR(faces.eastShare[i], wetted(x + 1, y, x + 1, y + 1), 0.05) << degrees;
+        EXPECT_NEAR(faces.Of(i).eastShare, wetted(x + 1, y, x + 1, y + 1), 0.05) << degrees;
         ++checked;
       }
       if (const std::int32_t s = level.South(i); s >= 0 && solid[i] < 1 && solid[s] < 1) {
-        EXPECT_NEAR(faces.southShare[i], wetted(x, y + 1, x + 1, y + 1), 0.05) << degrees;
+        EXPECT_NEAR(faces.Of(i).southShare, wetted(x, y + 1, x + 1, y + 1), 0.05) << degrees;
         ++checked;
       }
     }

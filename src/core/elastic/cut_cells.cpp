@@ -112,12 +112,14 @@ std::array<WetFace, 4> WetFaces(double solid, double mx, double my) {
 CutFaces CutCellFaces(const CellLevel& level, const std::vector<float>& solid) {
   const auto n = static_cast<std::size_t>(level.Cells());
   CutFaces out;
-  out.eastShare.assign(n, 1.0F);
-  out.southShare.assign(n, 1.0F);
-  out.eastShift.assign(n, 0.0F);
-  out.southShift.assign(n, 0.0F);
-  out.centreX.assign(n, 0.0F);
-  out.centreY.assign(n, 0.0F);
+  out.index.assign(n, -1);
+  const auto entry = [&](std::size_t i) -> CutCell& {
+    if (out.index[i] < 0) {
+      out.index[i] = static_cast<std::int32_t>(out.cells.size());
+      out.cells.emplace_back();
+    }
+    return out.cells[static_cast<std::size_t>(out.index[i])];
+  };
   const auto shareAt = [&](int x, int y) -> double {
     if (x < 0 || y < 0 || x >= level.nx || y >= level.ny) return 0;
     const std::int32_t cell =
@@ -154,8 +156,9 @@ CutFaces CutCellFaces(const CellLevel& level, const std::vector<float>& solid) {
       continue;
     }
     const auto [cx, cy] = WetCentroid(solid[i], mx, my);
-    out.centreX[i] = static_cast<float>(cx);
-    out.centreY[i] = static_cast<float>(cy);
+    CutCell& c = entry(i);
+    c.centreX = static_cast<float>(cx);
+    c.centreY = static_cast<float>(cy);
   }
   const auto join = [&](std::size_t i, std::size_t j, const WetFace& mine, const WetFace& theirs,
                         float& share, float& shift) {
@@ -173,13 +176,14 @@ CutFaces CutCellFaces(const CellLevel& level, const std::vector<float>& solid) {
       continue;
     }
     const std::array<WetFace, 4> mine = facesOf(i);
+    CutCell& c = entry(i);
     if (e >= 0) {
       const auto j = static_cast<std::size_t>(e);
-      join(i, j, mine[0], facesOf(j)[2], out.eastShare[i], out.eastShift[i]);
+      join(i, j, mine[0], facesOf(j)[2], c.eastShare, c.eastShift);
     }
     if (s >= 0) {
       const auto j = static_cast<std::size_t>(s);
-      join(i, j, mine[1], facesOf(j)[3], out.southShare[i], out.southShift[i]);
+      join(i, j, mine[1], facesOf(j)[3], c.southShare, c.southShift);
     }
   }
   return out;

@@ -33,15 +33,30 @@ std::array<WetFace, 4> WetFaces(double solid, double mx, double my);
 /// (-0.5..0.5, X to the right, Y downwards).
 std::array<double, 2> WetCentroid(double solid, double mx, double my);
 
+/// What a cell read as coverage holds beyond a whole cell: the wetted share and midpoint of its
+/// east and south faces (WetFace, in cell sides), and where its unknown sits, from its centre in
+/// cell sides: its material's centroid (WetCentroid) where its edge runs along the cells, else 0.
+struct CutCell {
+  float eastShare = 1;
+  float southShare = 1;
+  float eastShift = 0;
+  float southShift = 0;
+  float centreX = 0;
+  float centreY = 0;
+};
+
 /// The faces of every cell of `level` between cells holding material: the wetted share and
 /// midpoint of each cell's east and south face, as the two cells' own edges see it (their
-/// mean). `solid` holds each cell's share of solid material, in the level's cell order.
+/// mean). `solid` holds each cell's share of solid material, in the level's cell order. Only the
+/// cells along the edge differ from whole ones, so only they have an entry: index[i] is cell i's
+/// entry in `cells`, or -1.
 struct CutFaces {
-  std::vector<float> eastShare, southShare;
-  std::vector<float> eastShift, southShift;
-  /// Where each cell's unknown sits, from its centre in cell sides: its material's centroid
-  /// (WetCentroid) where its edge runs along the cells, else 0.
-  std::vector<float> centreX, centreY;
+  std::vector<std::int32_t> index;
+  std::vector<CutCell> cells;
+
+  CutCell Of(std::size_t i) const {
+    return index[i] < 0 ? CutCell{} : cells[static_cast<std::size_t>(index[i])];
+  }
 };
 CutFaces CutCellFaces(const CellLevel& level, const std::vector<float>& solid);
 

@@ -495,21 +495,19 @@ Discretisation Discretise(const PixelGrid& grid, const SectionBounds& bounds,
       return std::max(1.0 + static_cast<double>(theirs) - static_cast<double>(mine), 0.5);
     };
     for (std::size_t i = 0; i < n; ++i) {
+      if (cut.index[i] < 0) continue;
+      const CutCell& mine = cut.cells[static_cast<std::size_t>(cut.index[i])];
       if (const std::int32_t e = c.East(i); e >= 0) {
         c.te[i] *=
-            cut.eastShare[i] / apart(cut.centreX[i], cut.centreX[static_cast<std::size_t>(e)]);
+            mine.eastShare / apart(mine.centreX, cut.Of(static_cast<std::size_t>(e)).centreX);
       }
       if (const std::int32_t s = c.South(i); s >= 0) {
         c.ts[i] *=
-            cut.southShare[i] / apart(cut.centreY[i], cut.centreY[static_cast<std::size_t>(s)]);
+            mine.southShare / apart(mine.centreY, cut.Of(static_cast<std::size_t>(s)).centreY);
       }
     }
-    d.centreX = std::move(cut.centreX);
-    d.centreY = std::move(cut.centreY);
-    d.eastShift = std::move(cut.eastShift);
-    d.southShift = std::move(cut.southShift);
-    d.eastShare = std::move(cut.eastShare);
-    d.southShare = std::move(cut.southShare);
+    d.cutIndex = std::move(cut.index);
+    d.cut = std::move(cut.cells);
   }
   return d;
 }

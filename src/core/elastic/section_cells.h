@@ -9,6 +9,7 @@
 #include <optional>
 #include <vector>
 
+#include "core/elastic/cut_cells.h"
 #include "core/elastic/multigrid.h"
 #include "core/elastic/section_solver.h"
 #include "core/section/integration.h"
@@ -34,17 +35,11 @@ struct Discretisation {
   double cellHeight = 0;  // the factor times the pixels' aspect ratio
   CellLevel level;
   std::vector<double> E;  // mean scaled E of each cell's pixels (empty pixels count 0)
-  /// Read as coverage: the midpoint of the wetted part of each cell's east face (south face),
-  /// from the face's centre, in cell heights downwards (cell widths to the right); see
-  /// cut_cells.h. Empty for flat pictures, whose faces lie wholly in the material.
-  std::vector<float> eastShift;
-  std::vector<float> southShift;
-  /// Read as coverage: each cell's unknown sits at the centroid of its material, this far from
-  /// its centre in cell widths (to the right) and heights (downwards); empty for flat pictures.
-  std::vector<float> centreX;
-  std::vector<float> centreY;
-  std::vector<float> eastShare;
-  std::vector<float> southShare;
+  /// Read as coverage: the cut cells' faces and unknowns (cut_cells.h), cutIndex[i] cell i's
+  /// entry in `cut` or -1 for a whole cell with whole faces. Empty for flat pictures, whose faces
+  /// lie wholly in the material.
+  std::vector<std::int32_t> cutIndex;
+  std::vector<CutCell> cut;
 };
 
 /// The materials in use with their E, Poisson's ratio and G; Error for an E that is not finite

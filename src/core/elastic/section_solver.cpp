@@ -305,51 +305,47 @@ struct TorsionTerms {
   double poleU = 0;
   double poleV = 0;
   double strip = 0;  // s of the unknown w - s (u - uO)(v - vO)
-  // Read as coverage: where the wetted part of each east (south) face has its midpoint, in cell
-  // sides from the face's centre (Discretisation::eastShift); nullptr for whole faces.
-  const float* eastShift = nullptr;
-  const float* southShift = nullptr;
-  const float* eastShare = nullptr;
-  const float* southShare = nullptr;
+  // Read as coverage: the cut cells' faces and unknowns (Discretisation::cut), cutIndex[i] cell
+  // i's entry or -1; nullptr for flat pictures, whose faces are whole.
+  const std::int32_t* cutIndex = nullptr;
+  const CutCell* cut = nullptr;
 
-  // Read as coverage: each cell's unknown at its material's centroid (Discretisation::centreX).
-  const float* centreX = nullptr;
-  const float* centreY = nullptr;
-
+  CutCell CutOf(std::size_t i) const {
+    return cutIndex[i] < 0 ? CutCell{} : cut[static_cast<std::size_t>(cutIndex[i])];
+  }
   double CentreU(const CellLevel& c, std::size_t i) const {
-    return (c.cellX[i] + 0.5 + (centreX != nullptr ? centreX[i] : 0.0F)) * hx;
+    return (c.cellX[i] + 0.5 + (cutIndex != nullptr ? CutOf(i).centreX : 0.0F)) * hx;
   }
   double CentreV(const CellLevel& c, std::size_t i) const {
-    return (c.cellY[i] + 0.5 + (centreY != nullptr ? centreY[i] : 0.0F)) * hy;
+    return (c.cellY[i] + 0.5 + (cutIndex != nullptr ? CutOf(i).centreY : 0.0F)) * hy;
   }
   double StripWarping(const CellLevel& c, std::size_t i) const {
     return strip * (CentreU(c, i) - poleU) * (CentreV(c, i) - poleV);
   }
-  // The tangential field is taken at the wetted part's midpoint, the strip's jump between the
-  // two cells' centres.
+  // The tangential field is taken at the face's midpoint, the strip's jump between the two
+  // cells' centres.
   double EastTerm(const CellLevel& c, std::size_t i) const {
-    if (centreX != nullptr) return CutTerm(c, i, static_cast<std::size_t>(c.East(i)), true);
-    const double shift = eastShift != nullptr ? eastShift[i] * hy : 0.0;
-    return hx * ((1 - strip) * (CentreV(c, i) - poleV) + shift);
+    if (cutIndex != nullptr) return CutTerm(c, i, static_cast<std::size_t>(c.East(i)), true);
+    return hx * ((1 - strip) * (CentreV(c, i) - poleV));
   }
   double SouthTerm(const CellLevel& c, std::size_t i) const {
-    if (centreX != nullptr) return CutTerm(c, i, static_cast<std::size_t>(c.South(i)), false);
-    const double shift = southShift != nullptr ? southShift[i] * hx : 0.0;
-    return -hy * ((1 + strip) * (CentreU(c, i) - poleU) + shift);
+    if (cutIndex != nullptr) return CutTerm(c, i, static_cast<std::size_t>(c.South(i)), false);
+    return -hy * ((1 + strip) * (CentreU(c, i) - poleU));
   }
-  // Between the centroids of cells i and j (its east or south neighbour): the tangential field
-  // at the wetted part's midpoint along the step from one centroid to the other, less the
-  // strip's jump between them.
+  // Between the unknowns of cells i and j (its east or south neighbour), which may sit at their
+  // centroids: the tangential field at the wetted part's midpoint along the step from one to the
+  // other, less the strip's jump between them.
   double CutTerm(const CellLevel& c, std::size_t i, std::size_t j, bool east) const {
     const double ui = CentreU(c, i) - poleU;
     const double vi = CentreV(c, i) - poleV;
     const double uj = CentreU(c, j) - poleU;
     const double vj = CentreV(c, j) - poleV;
     const double stripJump = strip * (uj * vj - ui * vi);
+    const CutCell mine = CutOf(i);
     const double uf =
-        east ? (c.cellX[i] + 1) * hx - poleU : (c.cellX[i] + 0.5 + southShift[i]) * hx - poleU;
+        east ? (c.cellX[i] + 1) * hx - poleU : (c.cellX[i] + 0.5 + mine.southShift) * hx - poleU;
     const double vf =
-        east ? (c.cellY[i] + 0.5 + eastShift[i]) * hy - poleV : (c.cellY[i] + 1) * hy - poleV;
+        east ? (c.cellY[i] + 0.5 + mine.eastShift) * hy - poleV : (c.cellY[i] + 1) * hy - poleV;
     return (uj - ui) * vf - (vj - vi) * uf - stripJump;
   }
 };
@@ -361,13 +357,9 @@ TorsionTerms TermsOf(const Discretisation& d) {
   TorsionTerms t;
   t.hx = d.cellWidth;
   t.hy = d.cellHeight;
-  if (!d.eastShift.empty()) {
-    t.eastShift = d.eastShift.data();
-    t.southShift = d.southShift.data();
-    t.eastShare = d.eastShare.data();
-    t.southShare = d.southShare.data();
-    t.centreX = d.centreX.data();
-    t.centreY = d.centreY.data();
+  if (!d.cutIndex.empty()) {
+    t.cutIndex = d.cutIndex.data();
+    t.cut = d.cut.data();
   }
   double sumE = 0, sumEU = 0, sumEV = 0;
   for (std::size_t i = 0; i < static_cast<std::size_t>(c.Cells()); ++i) {
@@ -417,8 +409,8 @@ double FaceVarianceEnergy(const CellLevel& fine, const TorsionTerms& t, const Ei
   // Where along its face (v for east faces, u for south faces) a face's wetted midpoint lies.
   const auto placeOf = [&](std::int32_t k, bool east) {
     const auto cell = static_cast<std::size_t>(k);
-    return east ? (fine.cellY[cell] + 0.5 + t.eastShift[cell]) * t.hy
-                : (fine.cellX[cell] + 0.5 + t.southShift[cell]) * t.hx;
+    return east ? (fine.cellY[cell] + 0.5 + t.CutOf(cell).eastShift) * t.hy
+                : (fine.cellX[cell] + 0.5 + t.CutOf(cell).southShift) * t.hx;
   };
   double extra = 0;
   for (std::size_t i = 0; i < static_cast<std::size_t>(fine.Cells()); ++i) {
@@ -437,7 +429,7 @@ double FaceVarianceEnergy(const CellLevel& fine, const TorsionTerms& t, const Ei
       const std::int32_t to = hasA ? after : k;
       const double rate =
           ((hasA ? ja : mine) - (hasB ? jb : mine)) / (placeOf(to, east) - placeOf(from, east));
-      const double length = (east ? t.eastShare[i] * t.hy : t.southShare[i] * t.hx);
+      const double length = east ? t.CutOf(i).eastShare * t.hy : t.CutOf(i).southShare * t.hx;
       extra += (east ? fine.te[i] : fine.ts[i]) * length * length / 12 * rate * rate;
     }
   }
@@ -457,7 +449,7 @@ double TorsionEnergy(const CellLevel& fine, const TorsionTerms& t, const Eigen::
       gj += fine.ts[i] * jump * jump;
     }
   }
-  if (t.eastShift != nullptr) gj += FaceVarianceEnergy(fine, t, w);
+  if (t.cutIndex != nullptr) gj += FaceVarianceEnergy(fine, t, w);
   return gj;
 }
 
