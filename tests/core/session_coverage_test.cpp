@@ -169,5 +169,41 @@ TEST(SessionCoverageTooManyColoursTest, AnalysingSaysWhyAndChangesNothing) {
   EXPECT_FALSE(session.ElasticOffered());
 }
 
+// A wall 10.3 mm thick drawn smoothed on pixels twice as wide as high (its edges cut the first
+// and last rows), and on square pixels: the cut cells' unknowns at their centroids and the long
+// pixels' strip together give its GJ within 1e-3 of the exact value either way.
+TEST(SessionCoverageLongPixelsTest, AWallOnPixelsTwiceAsWideAsHigh) {
+  SectionSession session;
+  session.SetLibrary(std::make_unique<TPROPClass>(LibraryOf({{"clRed", 200, 1000}}, {})));
+  const TempDir dir;
+  // 100 x 20.6 pixels of red centred in 100 x 21: read as 100 x 10.5 mm, 1 x 0.5 mm each.
+  const DrawnSection drawn = DrawSmoothedSection(100, 21, 1.0, Box(100, 20.6, kRed));
+  ASSERT_TRUE(session.AcceptPicture(dir.WritePicture("wall.bmp", drawn.grid)));
+  ProgramSettings settings = session.Settings();
+  settings.Edges = EdgeMode::Coverage;
+  session.ChangeSettings(settings);
+  session.ColourInventory();
+  ASSERT_TRUE(session.AddColourToMaterialList("clRed"));
+  SectionSize size{100, 11, "100", "10.5"};
+  size.heightDecimalMm = 10.5;
+  ASSERT_EQ(session.Analyse(size), SectionSession::AnalyseOutcome::Done);
+  ASSERT_EQ(session.ComputeElastic(), SectionSession::ElasticOutcome::Done);
+  const double longPixels = session.Elastic()->GJSolved;
+  // The same wall on square pixels of 0.5 mm.
+  const DrawnSection square = DrawSmoothedSection(100, 10.5, 0.5, Box(100, 10.3, kRed));
+  ASSERT_TRUE(session.AcceptPicture(dir.WritePicture("square.bmp", square.grid)));
+  session.ColourInventory();
+  ASSERT_TRUE(session.AddColourToMaterialList("clRed"));
+  size = SectionSize{100, 11, "100", "10.5"};
+  size.heightDecimalMm = 10.5;
+  ASSERT_EQ(session.Analyse(size), SectionSession::AnalyseOutcome::Done);
+  ASSERT_EQ(session.ComputeElastic(), SectionSession::ElasticOutcome::Done);
+  const double squarePixels = session.Elastic()->GJSolved;
+  // nu 0.3: G = 200 / 2.6; 16 points a side draw the wall 10.3125 thick.
+  const double exact = 200 / 2.6 * RectangleTorsionConstant(100, 10.3125);
+  EXPECT_NEAR(longPixels / exact, 1, 1e-3);
+  EXPECT_NEAR(squarePixels / exact, 1, 1e-3);
+}
+
 }  // namespace
 }  // namespace qv::test
