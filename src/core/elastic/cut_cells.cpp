@@ -8,15 +8,10 @@
 namespace qv {
 namespace {
 
-// Shares this close to 1 are full cells: a share of a million cells' exact sums is not exactly
-// 1, and an edge at a cell's corner wets all its faces anyway.
-constexpr double kFull = 1 - 1e-9;
+constexpr double kFull = kFullShare;
 // A face between two cells that both hold material keeps at least this part of the smaller
 // share, so that two cells the reconstructed edges happen to separate stay coupled.
 constexpr double kLeastWetting = 1e-3;
-// An edge whose normal has no more than this part across the cells' rows or columns runs along
-// them: its cut cells' centroids face each other across their faces.
-constexpr double kAlongCells = 1e-9;
 
 /// The offset alpha of the edge a q1 + b q2 = alpha (a, b >= 0, a + b = 1) that leaves `area`
 /// of the unit square on the side below it.
@@ -128,12 +123,7 @@ CutFaces CutCellFaces(const CellLevel& level, const std::vector<float>& solid) {
     return cell < 0 ? 0.0 : solid[static_cast<std::size_t>(cell)];
   };
   const auto normalOf = [&](std::size_t i) {
-    const int x = level.cellX[i];
-    const int y = level.cellY[i];
-    const double gx = shareAt(x + 1, y - 1) + 2 * shareAt(x + 1, y) + shareAt(x + 1, y + 1) -
-                      shareAt(x - 1, y - 1) - 2 * shareAt(x - 1, y) - shareAt(x - 1, y + 1);
-    const double gy = shareAt(x - 1, y + 1) + 2 * shareAt(x, y + 1) + shareAt(x + 1, y + 1) -
-                      shareAt(x - 1, y - 1) - 2 * shareAt(x, y - 1) - shareAt(x + 1, y - 1);
+    const auto [gx, gy] = ShareGradient(shareAt, level.cellX[i], level.cellY[i]);
     return std::array<double, 2>{-gx, -gy};
   };
   const auto facesOf = [&](std::size_t i) {
@@ -152,9 +142,7 @@ CutFaces CutCellFaces(const CellLevel& level, const std::vector<float>& solid) {
   for (std::size_t i = 0; i < n; ++i) {
     if (solid[i] >= kFull) continue;
     const auto [mx, my] = normalOf(i);
-    if (std::min(std::abs(mx), std::abs(my)) > kAlongCells * (std::abs(mx) + std::abs(my))) {
-      continue;
-    }
+    if (!NoPart(mx, my) && !NoPart(my, mx)) continue;
     const auto [cx, cy] = WetCentroid(solid[i], mx, my);
     CutCell& c = entry(i);
     c.centreX = static_cast<float>(cx);

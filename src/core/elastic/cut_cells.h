@@ -9,12 +9,34 @@
 #pragma once
 
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
 #include "core/elastic/multigrid.h"
 
 namespace qv {
+
+/// A cell whose solid shares sum to this much of it is full: a share of a million cells' exact
+/// sums is not exactly 1, and an edge at a cell's corner wets all its faces anyway.
+inline constexpr double kFullShare = 1 - 1e-9;
+
+/// The gradient of a share over the 3 x 3 cells about (x, y), weights 1 2 1 across (X to the
+/// right, Y downwards); share(x, y) gives a cell's share.
+template <typename Share>
+std::array<double, 2> ShareGradient(const Share& share, int x, int y) {
+  const double gx = share(x + 1, y - 1) + 2 * share(x + 1, y) + share(x + 1, y + 1) -
+                    share(x - 1, y - 1) - 2 * share(x - 1, y) - share(x - 1, y + 1);
+  const double gy = share(x - 1, y + 1) + 2 * share(x, y + 1) + share(x + 1, y + 1) -
+                    share(x - 1, y - 1) - 2 * share(x, y - 1) - share(x + 1, y - 1);
+  return {gx, gy};
+}
+
+/// Whether the component `part` of a direction (part, other) is nothing against its size: an
+/// edge or interface with that normal runs along the cells' rows or columns.
+inline bool NoPart(double part, double other) {
+  return std::abs(part) <= 1e-9 * (std::abs(part) + std::abs(other));
+}
 
 /// The part of a cell's face that lies in the material: its share of the face (0..1) and its
 /// midpoint, from the face's centre along the face, in cell sides (-0.5..0.5) towards larger X

@@ -29,11 +29,6 @@ namespace {
 constexpr std::size_t kBytesPerCell = 160;
 // The grid map costs this per pixel of the (coarsened) box on every level.
 constexpr std::size_t kBytesPerBoxCell = 6;
-// A block whose stiff shares sum to this part of it is full.
-constexpr double kFullCell = 1 - 1e-9;
-// An interface whose normal has no more than this part across the cells' rows or columns runs
-// along them.
-constexpr double kAlongCells = 1e-9;
 
 /// Index of the material of `colour`, or -1; remembers the last colour, as runs repeat it.
 class MaterialLookup {
@@ -369,11 +364,10 @@ void JoinAcrossInterfaces(CellLevel& c, const std::vector<double>& g,
     const int x = c.cellX[i];
     const int y = c.cellY[i];
     const double own = *shareAt(x, y);
-    const auto at = [&](int dx, int dy) { return shareAt(x + dx, y + dy).value_or(own); };
-    const double gx = at(1, -1) + 2 * at(1, 0) + at(1, 1) - at(-1, -1) - 2 * at(-1, 0) - at(-1, 1);
-    const double gy = at(-1, 1) + 2 * at(0, 1) + at(1, 1) - at(-1, -1) - 2 * at(0, -1) - at(1, -1);
-    const bool rows = std::abs(gx) <= kAlongCells * (std::abs(gx) + std::abs(gy));
-    const bool columns = std::abs(gy) <= kAlongCells * (std::abs(gx) + std::abs(gy));
+    const auto at = [&](int cx, int cy) { return shareAt(cx, cy).value_or(own); };
+    const auto [gx, gy] = ShareGradient(at, x, y);
+    const bool rows = NoPart(gx, gy);
+    const bool columns = NoPart(gy, gx);
     if (rows == columns) continue;  // oblique, or no direction
     // Across the interface the cell runs from 0 to 1; the first material lies at the far end
     // (towards larger X or Y) where its share grows that way, for `a` of the cell.
@@ -451,7 +445,7 @@ Discretisation Discretise(const PixelGrid& grid, const SectionBounds& bounds,
         grid, bounds, materials, factor,
         [&](int x, int y, double sumG, double sumE, double sumSolid, const BlockMix& mix) {
           if (((x + y) & 1) != colour) return;
-          if (mix.Two() && sumSolid >= blockPixels * kFullCell) {
+          if (mix.Two() && sumSolid >= blockPixels * kFullShare) {
             blended.push_back({static_cast<std::size_t>(c.cellX.size()), mix});
           }
           c.cellX.push_back(x);
